@@ -1,0 +1,95 @@
+#include "TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTextStream>
+
+#include <atomic>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+std::string g_root;
+std::atomic<int> g_folderCount{0};
+
+const char* const kSqliteOdbcDriver = "/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so";
+
+void writeText(const QString& path, const QString& text)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        std::abort();
+    f.write(text.toUtf8());
+}
+
+} // namespace
+
+void TestEnvironment::Prepare()
+{
+    std::string tmpl = (std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp");
+    tmpl += "/quandor-test-XXXXXX";
+    std::string buffer = tmpl;
+    if (!mkdtemp(buffer.data()))
+        std::abort();
+    g_root = buffer;
+    const std::string dirs[] = {"config", "data", "cache", "home", "odbc"};
+    for (const auto& d : dirs)
+        QDir().mkpath(QString::fromStdString(g_root + "/" + d));
+
+    setenv("XDG_CONFIG_HOME", (g_root + "/config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (g_root + "/data").c_str(), 1);
+    setenv("XDG_CACHE_HOME", (g_root + "/cache").c_str(), 1);
+    setenv("HOME", (g_root + "/home").c_str(), 1);
+    setenv("ODBCINI", (g_root + "/odbc/odbc.ini").c_str(), 1);
+    setenv("ODBCSYSINI", (g_root + "/odbc").c_str(), 1);
+    if (!std::getenv("QT_QPA_PLATFORM"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+
+    // The system DSN list is private too; only the drivers are shared.
+    writeText(QString::fromStdString(g_root + "/odbc/odbcinst.ini"),
+              QStringLiteral("[SQLite3]\nDescription=SQLite3 ODBC Driver\nDriver=%1\n")
+                  .arg(QString::fromLatin1(kSqliteOdbcDriver)));
+    writeText(QString::fromStdString(g_root + "/odbc/odbc.ini"), QString());
+}
+
+void TestEnvironment::CleanUp()
+{
+    if (!g_root.empty())
+        QDir(QString::fromStdString(g_root)).removeRecursively();
+}
+
+QString TestEnvironment::Root()
+{
+    return QString::fromStdString(g_root);
+}
+
+QString TestEnvironment::NewFolder(const QString& hint)
+{
+    const QString path = QStringLiteral("%1/t%2-%3").arg(Root()).arg(++g_folderCount).arg(hint);
+    QDir().mkpath(path);
+    return path;
+}
+
+QString TestEnvironment::SourceDir()
+{
+    const char* dir = std::getenv("QUANDOR_SOURCE_DIR");
+    return dir ? QString::fromLocal8Bit(dir) : QString();
+}
+
+void TestEnvironment::WriteOdbcDsn(const QString& name, const QString& dbFile, bool missingDriver)
+{
+    const QString driver = missingDriver ? QStringLiteral("/nonexistent/libnodriver.so")
+                                         : QString::fromLatin1(kSqliteOdbcDriver);
+    QFile f(Root() + "/odbc/odbc.ini");
+    if (!f.open(QIODevice::Append))
+        std::abort();
+    QTextStream(&f) << "[" << name << "]\nDriver=" << driver << "\nDatabase=" << dbFile
+                    << "\nTimeout=5000\n\n";
+}
+
+void TestEnvironment::ClearOdbcDsns()
+{
+    writeText(Root() + "/odbc/odbc.ini", QString());
+}

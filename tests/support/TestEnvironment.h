@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+// Every test process runs in folders of its own: settings, data, ODBC
+// configuration and home. Nothing a test writes can reach the user's files or
+// another test process running beside it.
+class TestEnvironment
+{
+public:
+    // Sets the environment; must run before the application object exists.
+    static void Prepare();
+    // Removes the process's folder again.
+    static void CleanUp();
+
+    // The process's private folder.
+    static QString Root();
+    // A fresh, empty folder below Root().
+    static QString NewFolder(const QString& hint);
+    // The source tree (for golden files).
+    static QString SourceDir();
+
+    // Writes an ODBC user DSN "name" over the SQLite3 ODBC driver for the
+    // database file "dbFile" into the process's ODBC configuration. An empty
+    // driver path names a driver that does not exist.
+    static void WriteOdbcDsn(const QString& name, const QString& dbFile, bool missingDriver = false);
+    // Removes every user DSN again.
+    static void ClearOdbcDsns();
+};
