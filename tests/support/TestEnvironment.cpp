@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -34,13 +35,15 @@ void TestEnvironment::Prepare()
     if (!mkdtemp(buffer.data()))
         std::abort();
     g_root = buffer;
-    const std::string dirs[] = {"config", "data", "cache", "home", "odbc"};
+    const std::string dirs[] = {"config", "data", "cache", "home", "odbc", "runtime"};
     for (const auto& d : dirs)
         QDir().mkpath(QString::fromStdString(g_root + "/" + d));
 
     setenv("XDG_CONFIG_HOME", (g_root + "/config").c_str(), 1);
     setenv("XDG_DATA_HOME", (g_root + "/data").c_str(), 1);
     setenv("XDG_CACHE_HOME", (g_root + "/cache").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", (g_root + "/runtime").c_str(), 1);
+    chmod((g_root + "/runtime").c_str(), 0700);
     setenv("HOME", (g_root + "/home").c_str(), 1);
     setenv("ODBCINI", (g_root + "/odbc/odbc.ini").c_str(), 1);
     setenv("ODBCSYSINI", (g_root + "/odbc").c_str(), 1);

@@ -71,7 +71,7 @@ TEST(CLanguageHandler, SwitchingWhileAnotherThreadReadsIsSafe)
             ++reads;
         }
     });
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < 200 || reads < 100; ++i) {
         lang.SetAktLanguage(i % 2);
         lang.GetAllItems();
     }
