@@ -16,3 +16,22 @@ function(quandor_add_test name)
     PROPERTIES LABELS "${labels}" TIMEOUT 300
                ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QUANDOR_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
 endfunction()
+
+# quandor_add_folder_tests(<name> <folder> LIBS ...)
+# The tests of one folder: files named *ThreadTest.cpp go into a program of
+# their own, labelled "thread", which also runs under ThreadSanitizer.
+function(quandor_add_folder_tests name folder)
+  cmake_parse_arguments(T "" "" "LIBS" ${ARGN})
+  file(GLOB all CONFIGURE_DEPENDS ${folder}/*.cpp)
+  file(GLOB threaded CONFIGURE_DEPENDS ${folder}/*ThreadTest.cpp)
+  set(plain ${all})
+  if(threaded)
+    list(REMOVE_ITEM plain ${threaded})
+    quandor_add_test(${name}_threads SOURCES ${threaded} LIBS ${T_LIBS} LABELS thread)
+    target_include_directories(${name}_threads PRIVATE ${folder})
+  endif()
+  if(plain)
+    quandor_add_test(${name} SOURCES ${plain} LIBS ${T_LIBS})
+    target_include_directories(${name} PRIVATE ${folder})
+  endif()
+endfunction()
