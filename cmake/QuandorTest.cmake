@@ -8,13 +8,21 @@ function(quandor_add_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE QuandorTestSupport ${T_LIBS})
-  set(labels unit ${T_LABELS})
+  # Discovery hands every property value on word by word, so a list value
+  # (two labels, two variables) would fall apart into stray words: each
+  # property gets exactly one value. The source folder is compiled into the
+  # test support instead.
+  if(T_LABELS)
+    set(label ${T_LABELS})
+  else()
+    set(label unit)
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
-    PROPERTIES LABELS "${labels}" TIMEOUT 300
-               ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QUANDOR_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+    PROPERTIES LABELS ${label} TIMEOUT 300
+               ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 endfunction()
 
 # quandor_add_folder_tests(<name> <folder> LIBS ...)

@@ -78,7 +78,7 @@ QString TestEnvironment::NewFolder(const QString& hint)
 QString TestEnvironment::SourceDir()
 {
     const char* dir = std::getenv("QUANDOR_SOURCE_DIR");
-    return dir ? QString::fromLocal8Bit(dir) : QString();
+    return QString::fromLocal8Bit(dir ? dir : QUANDOR_SOURCE_DIR);
 }
 
 void TestEnvironment::WriteOdbcDsn(const QString& name, const QString& dbFile, bool missingDriver)
