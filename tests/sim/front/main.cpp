@@ -1,0 +1,154 @@
+// quandor-sim: a simulated reader on a pseudo-terminal, for trying Quandor
+// without hardware. See the README's section for developers.
+
+#include "CSimulatedReader.h"
+
+#include <QCoreApplication>
+#include <QSettings>
+#include <QStringList>
+
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <poll.h>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void OnSignal(int)
+{
+    const char c = 1;
+    (void)!write(g_signalPipe[1], &c, 1);
+}
+
+void Usage()
+{
+    std::printf("usage: quandor-sim <kite|heron|egret|wren|tern> [--com N]\n"
+                "  --com N   name the simulated port COM N in Quandor's settings\n"
+                "            (the entry is removed again on exit)\n"
+                "commands on standard input:\n"
+                "  tag <10 hex digits>    present a transponder\n"
+                "  silent on|off          stop or resume answering\n"
+                "  latency <ms>           delay every reply\n"
+                "  delay <ms>             delay the next reply once\n"
+                "  nak <letter> <n>       refuse the next n commands with this letter\n"
+                "  badsum <n>             wrong checksum on the next n framed replies\n"
+                "  report <10 hex>        unasked 'R' report before the next reply\n"
+                "  id <20 hex digits>     set the identification (framed models)\n"
+                "  master <10 hex>        set the master transponder (Wren)\n"
+                "  drop                   unplug the reader\n"
+                "  log                    print the frames received so far\n"
+                "  quit\n");
+}
+
+QString Printable(const QByteArray& body)
+{
+    QString text;
+    for (char c : body) {
+        if (c == 0x06)
+            text += QStringLiteral("<ACK>");
+        else if (c == 0x15)
+            text += QStringLiteral("<NAK>");
+        else if (c < 0x20 || c > 0x7E)
+            text += QStringLiteral("<%1>").arg(int(static_cast<unsigned char>(c)), 2, 16, QLatin1Char('0'));
+        else
+            text += QLatin1Char(c);
+    }
+    return text;
+}
+
+bool Execute(CSimulatedReader& reader, const QStringList& words)
+{
+    const QString command = words.value(0).toLower();
+    const QByteArray arg = words.value(1).toLatin1().toUpper();
+    if (command == "quit" || command == "exit")
+        return false;
+    if (command == "tag")
+        reader.PresentTag(arg);
+    else if (command == "silent")
+        reader.SetSilent(words.value(1) == "on");
+    else if (command == "latency")
+        reader.SetLatency(words.value(1).toInt());
+    else if (command == "delay")
+        reader.DelayNextReply(words.value(1).toInt());
+    else if (command == "nak" && words.size() == 3)
+        reader.NakNext(arg.at(0), words.value(2).toInt());
+    else if (command == "badsum")
+        reader.CorruptNextChecksums(words.value(1).toInt());
+    else if (command == "report")
+        reader.InjectReportBeforeNextReply(arg);
+    else if (command == "id")
+        reader.SetIdentification(arg);
+    else if (command == "master")
+        reader.SetMaster(arg);
+    else if (command == "drop")
+        reader.DropLine();
+    else if (command == "log") {
+        for (const CSimulatedReader::Frame& frame : reader.Log())
+            std::printf("%8lld ms %6u baud  %s\n", static_cast<long long>(frame.atMs), frame.baud,
+                        qPrintable(Printable(frame.body)));
+    } else if (!command.isEmpty())
+        Usage();
+    std::fflush(stdout);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    CSimulatedReader::Model model{};
+    if (args.isEmpty() || !CSimulatedReader::ModelFromName(args.at(0), model)) {
+        Usage();
+        return 2;
+    }
+    int com = 0;
+    const int comAt = int(args.indexOf(QStringLiteral("--com")));
+    if (comAt > 0) {
+        com = args.value(comAt + 1).toInt();
+        if (com < 1 || com > 256) {
+            std::fprintf(stderr, "quandor-sim: --com needs a number from 1 to 256\n");
+            return 2;
+        }
+    }
+
+    CSimulatedReader reader(model);
+    if (!reader.IsRunning()) {
+        std::fprintf(stderr, "quandor-sim: no pseudo-terminal available\n");
+        return 1;
+    }
+    if (com)
+        reader.RegisterAs(com);
+    std::printf("%s reader on %s%s\n", qPrintable(CSimulatedReader::ModelName(model)),
+                qPrintable(reader.SlavePath()), com ? qPrintable(QStringLiteral(" (COM%1)").arg(com)) : "");
+    std::printf("type 'help' for commands\n");
+    std::fflush(stdout);
+
+    if (pipe(g_signalPipe) == 0) {
+        std::signal(SIGINT, OnSignal);
+        std::signal(SIGTERM, OnSignal);
+    }
+    std::string line;
+    bool running = true;
+    while (running) {
+        pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {g_signalPipe[0], POLLIN, 0}};
+        if (poll(fds, 2, -1) < 0)
+            continue;
+        if (fds[1].revents)
+            break;
+        if (!std::getline(std::cin, line))
+            break;
+        running = Execute(reader, QString::fromStdString(line).simplified().split(' ', Qt::SkipEmptyParts));
+    }
+    if (com) {
+        // Leave no override behind that points at a terminal that is gone.
+        QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "Velmora", "Quandor");
+        settings.remove(QStringLiteral("Ports/COM%1").arg(com));
+    }
+    return 0;
+}
