@@ -1,6 +1,6 @@
 include(GoogleTest)
 
-# quandor_add_test(<name> SOURCES ... LIBS ... [LABELS ...])
+# quandor_add_test(<name> SOURCES ... LIBS ... [LABELS label])
 # One test program per folder of tests; every test case becomes its own CTest
 # entry so `ctest -j` spreads them over all cores. The shared main gives each
 # process private settings, data and ODBC folders.
@@ -8,20 +8,27 @@ function(quandor_add_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE QuandorTestSupport ${T_LIBS})
-  # Discovery hands every property value on word by word, so a list value
-  # (two labels, two variables) would fall apart into stray words: each
-  # property gets exactly one value. The source folder is compiled into the
-  # test support instead.
-  if(T_LABELS)
-    set(label ${T_LABELS})
-  else()
-    set(label unit)
+  quandor_discover_tests(${name} LABEL "${T_LABELS}")
+endfunction()
+
+# quandor_discover_tests(<target> [PREFIX p] [ARG a] [LABEL label])
+# Registers a test program's cases with CTest. ARG goes to the program (the
+# shared main understands --quandor-backend=odbc).
+# Discovery hands every property value on word by word, so a list value (two
+# labels, two variables) would fall apart into stray words: each property
+# gets exactly one value.
+function(quandor_discover_tests target)
+  cmake_parse_arguments(T "" "PREFIX;ARG;LABEL" "" ${ARGN})
+  if(NOT T_LABEL)
+    set(T_LABEL unit)
   endif()
-  gtest_discover_tests(${name}
+  gtest_discover_tests(${target}
+    TEST_PREFIX "${T_PREFIX}"
+    EXTRA_ARGS ${T_ARG}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
-    PROPERTIES LABELS ${label} TIMEOUT 300
+    PROPERTIES LABELS ${T_LABEL} TIMEOUT 300
                ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 endfunction()
 

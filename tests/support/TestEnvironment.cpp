@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <string>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <grp.h>
 #include <unistd.h>
 
 namespace {
@@ -77,8 +79,7 @@ QString TestEnvironment::NewFolder(const QString& hint)
 
 QString TestEnvironment::SourceDir()
 {
-    const char* dir = std::getenv("QUANDOR_SOURCE_DIR");
-    return QString::fromLocal8Bit(dir ? dir : QUANDOR_SOURCE_DIR);
+    return QStringLiteral(QUANDOR_SOURCE_DIR);
 }
 
 void TestEnvironment::WriteOdbcDsn(const QString& name, const QString& dbFile, bool missingDriver)
@@ -95,4 +96,34 @@ void TestEnvironment::WriteOdbcDsn(const QString& name, const QString& dbFile, b
 void TestEnvironment::ClearOdbcDsns()
 {
     writeText(Root() + "/odbc/odbc.ini", QString());
+}
+
+bool TestEnvironment::RunWithoutRoot(const std::function<bool()>& body)
+{
+    if (geteuid() != 0)
+        return body();
+    // The child must be able to read everything below the process's folder;
+    // what it may write is left as the test set it.
+    const QString root = Root();
+    chmod(root.toLocal8Bit().constData(), 0755);
+    for (const QString& name : QDir(root).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QByteArray path = (root + "/" + name).toLocal8Bit();
+        struct stat st{};
+        if (stat(path.constData(), &st) == 0)
+            chmod(path.constData(), (st.st_mode & 07777) | 0055);
+    }
+    const pid_t pid = fork();
+    if (pid < 0)
+        return false;
+    if (pid == 0) {
+        const gid_t nobodyGroup = 65534;
+        const uid_t nobody = 65534;
+        if (setgroups(0, nullptr) != 0 || setgid(nobodyGroup) != 0 || setuid(nobody) != 0)
+            _exit(2);
+        _exit(body() ? 0 : 1);
+    }
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid)
+        return false;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }

@@ -2,6 +2,9 @@
 
 #include <QString>
 
+#include <functional>
+#include <ostream>
+
 // Every test process runs in folders of its own: settings, data, ODBC
 // configuration and home. Nothing a test writes can reach the user's files or
 // another test process running beside it.
@@ -26,4 +29,16 @@ public:
     static void WriteOdbcDsn(const QString& name, const QString& dbFile, bool missingDriver = false);
     // Removes every user DSN again.
     static void ClearOdbcDsns();
+
+    // Runs body as a user without root's right to write read-only files:
+    // directly when the process is no root, else in a child process that
+    // gave up root (the process's folders are opened to it first). Returns
+    // body's result; a child that cannot be started counts as failure.
+    static bool RunWithoutRoot(const std::function<bool()>& body);
 };
+
+// Readable QString values in test failure messages.
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}

@@ -3,11 +3,19 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
+
 // One main for every test program: a private environment, then a GUI
 // application object (offscreen unless the caller chose a display), so widget
 // tests and plain tests run alike.
 int main(int argc, char** argv)
 {
+    // "--quandor-backend=odbc" runs the database suite through ODBC.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--quandor-backend=", 18) == 0)
+            setenv("QUANDOR_TEST_BACKEND", argv[i] + 18, 1);
+    }
     TestEnvironment::Prepare();
     int result = 0;
     {

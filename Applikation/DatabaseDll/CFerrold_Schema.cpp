@@ -1,0 +1,180 @@
+#include "CFerrold_Schema.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QStringList>
+
+const char* const CFerrold_Schema::TableNames[6] = {"tblEvents",      "tblLeser",      "tblPerson",
+                                                    "tblTransponder", "tblZeitschema", "tblOnline"};
+
+namespace {
+
+const char* const kDataSourceName = "Quandor";
+
+// Identities are never reused (AUTOINCREMENT): reader, schema, person and
+// transponder identities are kept inside other rows, and a reused one would
+// silently link old references to a new row.
+const char* const kCreate[6] = {
+    "CREATE TABLE tblEvents ("
+    " ID_Events INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " strTranspondernummer TEXT NOT NULL DEFAULT '',"
+    " strDatum TEXT NOT NULL DEFAULT '',"
+    " strUhrzeit TEXT NOT NULL DEFAULT '',"
+    " strBinaerwert1 TEXT NOT NULL DEFAULT '',"
+    " strEvent1 TEXT NOT NULL DEFAULT '',"
+    " strBinaerwert2 TEXT NOT NULL DEFAULT '',"
+    " strEvent2 TEXT NOT NULL DEFAULT '',"
+    " Leser_ID INTEGER NOT NULL DEFAULT 0,"
+    " strLeserName TEXT NOT NULL DEFAULT '')",
+    "CREATE TABLE tblLeser ("
+    " ID_Leser INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " strBezeichnung TEXT NOT NULL DEFAULT '',"
+    " strAdresse TEXT NOT NULL DEFAULT '',"
+    " strSeriennummer TEXT NOT NULL DEFAULT '',"
+    " boolUpdateOK INTEGER NOT NULL DEFAULT 0,"
+    " strLeserTyp TEXT NOT NULL DEFAULT '',"
+    " strModus TEXT NOT NULL DEFAULT '',"
+    " strParameter TEXT NOT NULL DEFAULT '')",
+    "CREATE TABLE tblPerson ("
+    " ID_Person INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " strName TEXT NOT NULL DEFAULT '',"
+    " Transponder_ID INTEGER NOT NULL DEFAULT 0)",
+    "CREATE TABLE tblTransponder ("
+    " ID_Transponder INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " strTransponderNummer TEXT NOT NULL DEFAULT '',"
+    " Person_ID INTEGER NOT NULL DEFAULT 0,"
+    " Zeitfenster_ID INTEGER NOT NULL DEFAULT 0,"
+    " strLeser_IDS TEXT NOT NULL DEFAULT '',"
+    " nTransponderIndex INTEGER NOT NULL DEFAULT 0,"
+    " boolUpdateOK INTEGER NOT NULL DEFAULT 0)",
+    "CREATE TABLE tblZeitschema ("
+    " ID_Zeitschema INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " strBezeichnung TEXT NOT NULL DEFAULT '',"
+    " strVon TEXT NOT NULL DEFAULT '',"
+    " strBis TEXT NOT NULL DEFAULT '',"
+    " boolSonntag INTEGER NOT NULL DEFAULT 0,"
+    " boolMontag INTEGER NOT NULL DEFAULT 0,"
+    " boolDienstag INTEGER NOT NULL DEFAULT 0,"
+    " boolMittwoch INTEGER NOT NULL DEFAULT 0,"
+    " boolDonnerstag INTEGER NOT NULL DEFAULT 0,"
+    " boolFreitag INTEGER NOT NULL DEFAULT 0,"
+    " boolSamstag INTEGER NOT NULL DEFAULT 0,"
+    " boolUpdateOK INTEGER NOT NULL DEFAULT 0)",
+    "CREATE TABLE tblOnline ("
+    " ID_Online INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " strOnline TEXT NOT NULL DEFAULT '')",
+};
+
+// The built-in full-access schema (all day, every day; its four time windows
+// are identities 1 to 4) and the one row the online table must hold.
+const char* const kSeedZeitschema =
+    "INSERT INTO tblZeitschema (ID_Zeitschema, strBezeichnung, strVon, strBis, boolSonntag, boolMontag,"
+    " boolDienstag, boolMittwoch, boolDonnerstag, boolFreitag, boolSamstag, boolUpdateOK) VALUES"
+    " (1,'Vollzugriff','0000','2359',1,1,1,1,1,1,1,0),"
+    " (2,'Vollzugriff','0000','2359',1,1,1,1,1,1,1,0),"
+    " (3,'Vollzugriff','0000','2359',1,1,1,1,1,1,1,0),"
+    " (4,'Vollzugriff','0000','2359',1,1,1,1,1,1,1,0)";
+const char* const kSeedOnline = "INSERT INTO tblOnline (ID_Online, strOnline) VALUES (1, '1')";
+
+bool existingTables(QSqlDatabase& db, QStringList* names, QString* error)
+{
+    // A query, not QSqlDatabase::tables(): that one hides a file that is not
+    // a database behind an empty list.
+    QSqlQuery query(db);
+    if (db.driverName() == QLatin1String("QSQLITE")) {
+        if (!query.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"))) {
+            *error = query.lastError().text();
+            return false;
+        }
+        while (query.next())
+            names->append(query.value(0).toString());
+        return true;
+    }
+    *names = db.tables(QSql::Tables);
+    if (db.lastError().isValid()) {
+        *error = db.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+bool containsTable(const QStringList& names, const QString& table)
+{
+    return names.contains(table, Qt::CaseInsensitive);
+}
+
+} // namespace
+
+CDatabase::Source CFerrold_Schema::DefaultSource()
+{
+    const QStringList dsns = CDatabase::OdbcDataSources();
+    if (dsns.contains(QLatin1String(kDataSourceName), Qt::CaseInsensitive))
+        return {CDatabase::Kind::Odbc, QLatin1String(kDataSourceName)};
+    return {CDatabase::Kind::Sqlite, DefaultFilePath()};
+}
+
+QString CFerrold_Schema::DefaultFilePath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+           + QStringLiteral("/Velmora/Quandor/Quandor.mdb");
+}
+
+bool CFerrold_Schema::Prepare(CDatabase& database, QString* error)
+{
+    QSqlDatabase db = database.Connection(error);
+    if (!db.isOpen())
+        return false;
+
+    QStringList present;
+    if (!existingTables(db, &present, error))
+        return false;
+
+    QStringList missing;
+    for (const char* table : TableNames) {
+        if (!containsTable(present, QLatin1String(table)))
+            missing << QLatin1String(table);
+    }
+    if (missing.isEmpty())
+        return true;
+    if (database.GetSource().kind != CDatabase::Kind::Sqlite) {
+        *error = QStringLiteral("The data source \"%1\" lacks the tables %2.")
+                     .arg(database.GetSource().location, missing.join(QStringLiteral(", ")));
+        return false;
+    }
+
+    // The tables are made, and seeded, together or not at all.
+    if (!database.BeginTrans()) {
+        *error = db.lastError().text();
+        return false;
+    }
+    QSqlQuery query(db);
+    auto run = [&](const char* sql) {
+        if (query.exec(QLatin1String(sql)))
+            return true;
+        *error = query.lastError().text();
+        return false;
+    };
+    bool ok = true;
+    for (int i = 0; i < 6 && ok; ++i) {
+        if (!missing.contains(QLatin1String(TableNames[i])))
+            continue;
+        ok = run(kCreate[i]);
+        // Seeds go only into a table made just now: an existing schema
+        // table may hold other rows under these identities.
+        if (ok && i == 4)
+            ok = run(kSeedZeitschema);
+        if (ok && i == 5)
+            ok = run(kSeedOnline);
+    }
+    if (ok && missing.size() == 6)
+        ok = run("PRAGMA user_version = 1");
+    query.finish();
+    if (!ok || !database.CommitTrans()) {
+        if (ok)
+            *error = db.lastError().text();
+        database.Rollback();
+        return false;
+    }
+    return true;
+}

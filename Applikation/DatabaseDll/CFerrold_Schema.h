@@ -1,0 +1,24 @@
+#pragma once
+
+#include "CDatabase.h"
+
+#include <QString>
+
+// Where the program's data lives and what a new embedded database holds.
+class CFerrold_Schema
+{
+public:
+    // The ODBC data source "Quandor" when the driver manager lists one, else
+    // the embedded file.
+    static CDatabase::Source DefaultSource();
+    // The embedded file "Quandor.mdb" in the user's data folder.
+    static QString DefaultFilePath();
+
+    // Makes sure the data source holds the six tables. An embedded file gets
+    // the tables it lacks, and the rows a new database starts with; an ODBC
+    // data source must bring its own tables. False with the reason when the
+    // data source cannot be used.
+    static bool Prepare(CDatabase& database, QString* error);
+
+    static const char* const TableNames[6];
+};

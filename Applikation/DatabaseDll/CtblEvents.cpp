@@ -1,0 +1,112 @@
+#include "CtblEvents.h"
+
+CtblEvents::CtblEvents(CLanguageHandler* pLanguage, CDatabase* pDatabase)
+    : CFerrold_Base(pLanguage, pDatabase)
+{
+    m_nFields = 10;
+    m_nDefaultType = snapshot;
+    _Requery();
+}
+
+CtblEvents::~CtblEvents()
+{
+    CloseRecordset();
+    RemoveAllData();
+}
+
+QString CtblEvents::GetDefaultSQL()
+{
+    return QStringLiteral("[tblEvents]");
+}
+
+void CtblEvents::DoFieldExchange(CFieldExchange* pFX)
+{
+    RFX_Long(pFX, QStringLiteral("[ID_Events]"), ID_Events);
+    RFX_Text(pFX, QStringLiteral("[strTranspondernummer]"), strTranspondernummer);
+    RFX_Text(pFX, QStringLiteral("[strDatum]"), strDatum);
+    RFX_Text(pFX, QStringLiteral("[strUhrzeit]"), strUhrzeit);
+    RFX_Text(pFX, QStringLiteral("[strBinaerwert1]"), strBinaerwert1);
+    RFX_Text(pFX, QStringLiteral("[strEvent1]"), strEvent1);
+    RFX_Text(pFX, QStringLiteral("[strBinaerwert2]"), strBinaerwert2);
+    RFX_Text(pFX, QStringLiteral("[strEvent2]"), strEvent2);
+    RFX_Long(pFX, QStringLiteral("[Leser_ID]"), Leser_ID);
+    RFX_Text(pFX, QStringLiteral("[strLeserName]"), strLeserName);
+}
+
+int CtblEvents::GetAnz_Events() const
+{
+    return m_cache.Count();
+}
+
+CtblEvents::structEvents* CtblEvents::Get_Event(int index) const
+{
+    return m_cache.Get(index);
+}
+
+namespace {
+
+std::unique_ptr<CtblEvents::structEvents> makeRow(qint32 ID, QString Transpondernummer, QString Datum,
+                                                  QString Uhrzeit, QString Binaerwert1, QString Event1,
+                                                  QString Binaerwert2, QString Event2, qint32 Leser_ID,
+                                                  QString LeserName)
+{
+    auto row = std::make_unique<CtblEvents::structEvents>();
+    row->ID_Events = ID;
+    row->Transpondernummer = std::move(Transpondernummer);
+    row->Datum = std::move(Datum);
+    row->Uhrzeit = std::move(Uhrzeit);
+    row->Binaerwert1 = std::move(Binaerwert1);
+    row->Event1 = std::move(Event1);
+    row->Binaerwert2 = std::move(Binaerwert2);
+    row->Event2 = std::move(Event2);
+    row->Leser_ID = Leser_ID;
+    row->LeserName = std::move(LeserName);
+    return row;
+}
+
+} // namespace
+
+void CtblEvents::Set_Events(qint32 nNr, qint32 ID, QString Transpondernummer, QString Datum, QString Uhrzeit,
+                            QString Binaerwert1, QString Event1, QString Binaerwert2, QString Event2,
+                            qint32 Leser_ID, QString LeserName)
+{
+    auto row = makeRow(ID, std::move(Transpondernummer), std::move(Datum), std::move(Uhrzeit),
+                       std::move(Binaerwert1), std::move(Event1), std::move(Binaerwert2), std::move(Event2),
+                       Leser_ID, std::move(LeserName));
+    row->nNr = nNr;
+    m_cache.Append(std::move(row));
+}
+
+int CtblEvents::InsertAt(int index, qint32 ID, QString Transpondernummer, QString Datum, QString Uhrzeit,
+                         QString Binaerwert1, QString Event1, QString Binaerwert2, QString Event2, qint32 Leser_ID,
+                         QString LeserName)
+{
+    return m_cache.InsertAt(index, makeRow(ID, std::move(Transpondernummer), std::move(Datum), std::move(Uhrzeit),
+                                           std::move(Binaerwert1), std::move(Event1), std::move(Binaerwert2),
+                                           std::move(Event2), Leser_ID, std::move(LeserName)));
+}
+
+int CtblEvents::RemoveAt(int index)
+{
+    return m_cache.RemoveAt(index);
+}
+
+void CtblEvents::RemoveAllData()
+{
+    m_cache.RemoveAll();
+}
+
+int CtblEvents::_Requery()
+{
+    RemoveAllData();
+    qint32 nr = 1;
+    return ReadTable([&](const QVariant* v) {
+        Set_Events(nr++, Long(v[0]), Text(v[1]), Text(v[2]), Text(v[3]), Text(v[4]), Text(v[5]), Text(v[6]),
+                   Text(v[7]), Long(v[8]), Text(v[9]));
+    });
+}
+
+qint32 CtblEvents::GetMajorID_Events() const
+{
+    return m_cache.MajorID([](const structEvents& r) { return r.ID_Events; });
+}

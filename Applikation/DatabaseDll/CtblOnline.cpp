@@ -1,0 +1,45 @@
+#include "CtblOnline.h"
+
+CtblOnline::CtblOnline(CLanguageHandler* pLanguage, CDatabase* pDatabase)
+    : CFerrold_Base(pLanguage, pDatabase)
+{
+    m_nFields = 2;
+    m_nDefaultType = snapshot;
+    _Requery();
+}
+
+CtblOnline::~CtblOnline()
+{
+    CloseRecordset();
+    RemoveAllData();
+}
+
+QString CtblOnline::GetDefaultSQL()
+{
+    return QStringLiteral("[tblOnline]");
+}
+
+void CtblOnline::DoFieldExchange(CFieldExchange* pFX)
+{
+    RFX_Long(pFX, QStringLiteral("[ID_Online]"), ID_Online);
+    RFX_Text(pFX, QStringLiteral("[strOnline]"), strOnline);
+}
+
+void CtblOnline::Set_Online(qint32 ID, QString Online)
+{
+    auto row = std::make_unique<structOnline>();
+    row->ID_Online = ID;
+    row->Online = std::move(Online);
+    m_cache.Append(std::move(row));
+}
+
+void CtblOnline::RemoveAllData()
+{
+    m_cache.RemoveAll();
+}
+
+int CtblOnline::_Requery()
+{
+    RemoveAllData();
+    return ReadTable([&](const QVariant* v) { Set_Online(Long(v[0]), Text(v[1])); });
+}

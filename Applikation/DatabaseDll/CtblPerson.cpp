@@ -1,0 +1,84 @@
+#include "CtblPerson.h"
+
+CtblPerson::CtblPerson(CLanguageHandler* pLanguage, CDatabase* pDatabase)
+    : CFerrold_Base(pLanguage, pDatabase)
+{
+    m_nFields = 3;
+    m_nDefaultType = snapshot;
+    _Requery();
+}
+
+CtblPerson::~CtblPerson()
+{
+    CloseRecordset();
+    RemoveAllData();
+}
+
+QString CtblPerson::GetDefaultSQL()
+{
+    return QStringLiteral("[tblPerson]");
+}
+
+void CtblPerson::DoFieldExchange(CFieldExchange* pFX)
+{
+    RFX_Long(pFX, QStringLiteral("[ID_Person]"), ID_Person);
+    RFX_Text(pFX, QStringLiteral("[strName]"), strName);
+    RFX_Long(pFX, QStringLiteral("[Transponder_ID]"), Transponder_ID);
+}
+
+int CtblPerson::GetAnz_Person() const
+{
+    return m_cache.Count();
+}
+
+CtblPerson::structPerson* CtblPerson::Get_Person(int index) const
+{
+    return m_cache.Get(index);
+}
+
+namespace {
+
+std::unique_ptr<CtblPerson::structPerson> makeRow(qint32 ID, QString Name, qint32 Transponder_ID)
+{
+    auto row = std::make_unique<CtblPerson::structPerson>();
+    row->ID_Person = ID;
+    row->Name = std::move(Name);
+    row->Transponder_ID = Transponder_ID;
+    return row;
+}
+
+} // namespace
+
+void CtblPerson::Set_Person(qint32 nNr, qint32 ID, QString Name, qint32 Transponder_ID)
+{
+    auto row = makeRow(ID, std::move(Name), Transponder_ID);
+    row->nNr = nNr;
+    m_cache.Append(std::move(row));
+}
+
+int CtblPerson::InsertAt(int index, qint32 ID, QString Name, qint32 Transponder_ID)
+{
+    return m_cache.InsertAt(index, makeRow(ID, std::move(Name), Transponder_ID));
+}
+
+int CtblPerson::RemoveAt(int index)
+{
+    return m_cache.RemoveAt(index);
+}
+
+void CtblPerson::RemoveAllData()
+{
+    m_cache.RemoveAll();
+}
+
+int CtblPerson::_Requery()
+{
+    RemoveAllData();
+    qint32 nr = 1;
+    return ReadTable([&](const QVariant* v) { Set_Person(nr++, Long(v[0]), Text(v[1]), Long(v[2])); });
+}
+
+qint32 CtblPerson::GetMajorID_Person() const
+{
+    return m_cache.MajorID([](const structPerson& r) { return r.ID_Person; });
+}

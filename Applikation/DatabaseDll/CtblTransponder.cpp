@@ -1,0 +1,92 @@
+#include "CtblTransponder.h"
+
+CtblTransponder::CtblTransponder(CLanguageHandler* pLanguage, CDatabase* pDatabase)
+    : CFerrold_Base(pLanguage, pDatabase)
+{
+    m_nFields = 7;
+    m_nDefaultType = snapshot;
+    _Requery();
+}
+
+CtblTransponder::~CtblTransponder()
+{
+    CloseRecordset();
+    RemoveAllData();
+}
+
+QString CtblTransponder::GetDefaultSQL()
+{
+    return QStringLiteral("[tblTransponder]");
+}
+
+void CtblTransponder::DoFieldExchange(CFieldExchange* pFX)
+{
+    RFX_Long(pFX, QStringLiteral("[ID_Transponder]"), ID_Transponder);
+    RFX_Text(pFX, QStringLiteral("[strTransponderNummer]"), strTransponderNummer);
+    RFX_Long(pFX, QStringLiteral("[Person_ID]"), Person_ID);
+    RFX_Long(pFX, QStringLiteral("[Zeitfenster_ID]"), Zeitfenster_ID);
+    RFX_Text(pFX, QStringLiteral("[strLeser_IDS]"), strLeser_IDS);
+    RFX_Long(pFX, QStringLiteral("[nTransponderIndex]"), nTransponderIndex);
+    RFX_Bool(pFX, QStringLiteral("[boolUpdateOK]"), boolUpdateOK);
+}
+
+int CtblTransponder::GetAnz_Transponder() const
+{
+    return m_cache.Count();
+}
+
+CtblTransponder::structTransponder* CtblTransponder::Get_Transponder(int index) const
+{
+    return m_cache.Get(index);
+}
+
+namespace {
+
+std::unique_ptr<CtblTransponder::structTransponder> makeRow(qint32 ID, QString TransponderNummer, qint32 Person_ID, qint32 Zeitfenster_ID, QString Leser_IDS, qint32 nTransponderIndex, int UpdateOK)
+{
+    auto row = std::make_unique<CtblTransponder::structTransponder>();
+    row->ID_Transponder = ID;
+    row->TransponderNummer = std::move(TransponderNummer);
+    row->Person_ID = Person_ID;
+    row->Zeitfenster_ID = Zeitfenster_ID;
+    row->Leser_IDS = std::move(Leser_IDS);
+    row->nTransponderIndex = nTransponderIndex;
+    row->UpdateOK = UpdateOK;
+    return row;
+}
+
+} // namespace
+
+void CtblTransponder::Set_Transponder(qint32 nNr, qint32 ID, QString TransponderNummer, qint32 Person_ID, qint32 Zeitfenster_ID, QString Leser_IDS, qint32 nTransponderIndex, int UpdateOK)
+{
+    auto row = makeRow(ID, std::move(TransponderNummer), Person_ID, Zeitfenster_ID, std::move(Leser_IDS), nTransponderIndex, UpdateOK);
+    row->nNr = nNr;
+    m_cache.Append(std::move(row));
+}
+
+int CtblTransponder::InsertAt(int index, qint32 ID, QString TransponderNummer, qint32 Person_ID, qint32 Zeitfenster_ID, QString Leser_IDS, qint32 nTransponderIndex, int UpdateOK)
+{
+    return m_cache.InsertAt(index, makeRow(ID, std::move(TransponderNummer), Person_ID, Zeitfenster_ID, std::move(Leser_IDS), nTransponderIndex, UpdateOK));
+}
+
+int CtblTransponder::RemoveAt(int index)
+{
+    return m_cache.RemoveAt(index);
+}
+
+void CtblTransponder::RemoveAllData()
+{
+    m_cache.RemoveAll();
+}
+
+int CtblTransponder::_Requery()
+{
+    RemoveAllData();
+    qint32 nr = 1;
+    return ReadTable([&](const QVariant* v) { Set_Transponder(nr++, Long(v[0]), Text(v[1]), Long(v[2]), Long(v[3]), Text(v[4]), Long(v[5]), Bool(v[6])); });
+}
+
+qint32 CtblTransponder::GetMajorID_Transponder() const
+{
+    return m_cache.MajorID([](const structTransponder& r) { return r.ID_Transponder; });
+}

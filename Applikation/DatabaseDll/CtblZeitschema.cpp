@@ -1,0 +1,111 @@
+#include "CtblZeitschema.h"
+
+#include "CLanguageHandler.h"
+
+CtblZeitschema::CtblZeitschema(CLanguageHandler* pLanguage, CDatabase* pDatabase)
+    : CFerrold_Base(pLanguage, pDatabase)
+{
+    m_nFields = 12;
+    m_nDefaultType = snapshot;
+    _Requery();
+}
+
+CtblZeitschema::~CtblZeitschema()
+{
+    CloseRecordset();
+    RemoveAllData();
+}
+
+QString CtblZeitschema::GetDefaultSQL()
+{
+    return QStringLiteral("[tblZeitschema]");
+}
+
+void CtblZeitschema::DoFieldExchange(CFieldExchange* pFX)
+{
+    RFX_Long(pFX, QStringLiteral("[ID_Zeitschema]"), ID_Zeitschema);
+    RFX_Text(pFX, QStringLiteral("[strBezeichnung]"), strBezeichnung);
+    RFX_Text(pFX, QStringLiteral("[strVon]"), strVon);
+    RFX_Text(pFX, QStringLiteral("[strBis]"), strBis);
+    RFX_Bool(pFX, QStringLiteral("[boolSonntag]"), boolSonntag);
+    RFX_Bool(pFX, QStringLiteral("[boolMontag]"), boolMontag);
+    RFX_Bool(pFX, QStringLiteral("[boolDienstag]"), boolDienstag);
+    RFX_Bool(pFX, QStringLiteral("[boolMittwoch]"), boolMittwoch);
+    RFX_Bool(pFX, QStringLiteral("[boolDonnerstag]"), boolDonnerstag);
+    RFX_Bool(pFX, QStringLiteral("[boolFreitag]"), boolFreitag);
+    RFX_Bool(pFX, QStringLiteral("[boolSamstag]"), boolSamstag);
+    RFX_Bool(pFX, QStringLiteral("[boolUpdateOK]"), boolUpdateOK);
+}
+
+int CtblZeitschema::GetAnz_Zeitschema() const
+{
+    return m_cache.Count();
+}
+
+CtblZeitschema::structZeitschema* CtblZeitschema::Get_Zeitschema(int index) const
+{
+    return m_cache.Get(index);
+}
+
+namespace {
+
+std::unique_ptr<CtblZeitschema::structZeitschema> makeRow(qint32 ID, QString Bezeichnung, QString Von, QString Bis, int Sonntag, int Montag, int Dienstag, int Mittwoch, int Donnerstag, int Freitag, int Samstag, int UpdateOK)
+{
+    auto row = std::make_unique<CtblZeitschema::structZeitschema>();
+    row->ID_Zeitschema = ID;
+    row->Bezeichnung = std::move(Bezeichnung);
+    row->Von = std::move(Von);
+    row->Bis = std::move(Bis);
+    row->Sonntag = Sonntag;
+    row->Montag = Montag;
+    row->Dienstag = Dienstag;
+    row->Mittwoch = Mittwoch;
+    row->Donnerstag = Donnerstag;
+    row->Freitag = Freitag;
+    row->Samstag = Samstag;
+    row->UpdateOK = UpdateOK;
+    return row;
+}
+
+} // namespace
+
+void CtblZeitschema::Set_Zeitschema(qint32 nNr, qint32 ID, QString Bezeichnung, QString Von, QString Bis, int Sonntag, int Montag, int Dienstag, int Mittwoch, int Donnerstag, int Freitag, int Samstag, int UpdateOK)
+{
+    auto row = makeRow(ID, std::move(Bezeichnung), std::move(Von), std::move(Bis), Sonntag, Montag, Dienstag, Mittwoch, Donnerstag, Freitag, Samstag, UpdateOK);
+    row->nNr = nNr;
+    m_cache.Append(std::move(row));
+}
+
+int CtblZeitschema::InsertAt(int index, qint32 ID, QString Bezeichnung, QString Von, QString Bis, int Sonntag, int Montag, int Dienstag, int Mittwoch, int Donnerstag, int Freitag, int Samstag, int UpdateOK)
+{
+    return m_cache.InsertAt(index, makeRow(ID, ShownName(std::move(Bezeichnung)), std::move(Von), std::move(Bis), Sonntag, Montag, Dienstag, Mittwoch, Donnerstag, Freitag, Samstag, UpdateOK));
+}
+
+int CtblZeitschema::RemoveAt(int index)
+{
+    return m_cache.RemoveAt(index);
+}
+
+void CtblZeitschema::RemoveAllData()
+{
+    m_cache.RemoveAll();
+}
+
+int CtblZeitschema::_Requery()
+{
+    RemoveAllData();
+    int row = 0;
+    return ReadTable([&](const QVariant* v) { Set_Zeitschema(1 + row++ / 4, Long(v[0]), ShownName(Text(v[1])), Text(v[2]), Text(v[3]), Bool(v[4]), Bool(v[5]), Bool(v[6]), Bool(v[7]), Bool(v[8]), Bool(v[9]), Bool(v[10]), Bool(v[11])); });
+}
+
+qint32 CtblZeitschema::GetMajorID_Zeitschema() const
+{
+    return m_cache.MajorID([](const structZeitschema& r) { return r.ID_Zeitschema; });
+}
+
+QString CtblZeitschema::ShownName(QString stored) const
+{
+    if (stored == QLatin1String("Vollzugriff") && m_pLanguage && m_pLanguage->GetAktivLanguage() == 1)
+        return QStringLiteral("Full access");
+    return stored;
+}

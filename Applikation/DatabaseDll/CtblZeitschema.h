@@ -1,0 +1,63 @@
+#pragma once
+
+#include "CFerrold_Base.h"
+#include "CRowCache.h"
+
+// Table "tblZeitschema": the time schemas, four rows (time windows) a schema.
+class CtblZeitschema : public CFerrold_Base
+{
+public:
+    struct structZeitschema
+    {
+        qint32 ID_Zeitschema = 0;
+        QString Bezeichnung;
+        QString Von;
+        QString Bis;
+        int Sonntag = 0;
+        int Montag = 0;
+        int Dienstag = 0;
+        int Mittwoch = 0;
+        int Donnerstag = 0;
+        int Freitag = 0;
+        int Samstag = 0;
+        int UpdateOK = 0;
+        qint32 nNr = 0;
+    };
+
+    CtblZeitschema(CLanguageHandler* pLanguage, CDatabase* pDatabase);
+    ~CtblZeitschema() override;
+
+    int GetAnz_Zeitschema() const;
+    structZeitschema* Get_Zeitschema(int index) const;
+    void Set_Zeitschema(qint32 nNr, qint32 ID, QString Bezeichnung, QString Von, QString Bis, int Sonntag, int Montag, int Dienstag, int Mittwoch, int Donnerstag, int Freitag, int Samstag, int UpdateOK);
+    int InsertAt(int index, qint32 ID, QString Bezeichnung, QString Von, QString Bis, int Sonntag, int Montag, int Dienstag, int Mittwoch, int Donnerstag, int Freitag, int Samstag, int UpdateOK);
+    int RemoveAt(int index);
+    void RemoveAllData();
+    int _Requery() override;
+    qint32 GetMajorID_Zeitschema() const;
+
+    // Column members, in binding order.
+    qint32 ID_Zeitschema = 0;
+    QString strBezeichnung;
+    QString strVon;
+    QString strBis;
+    int boolSonntag = 0;
+    int boolMontag = 0;
+    int boolDienstag = 0;
+    int boolMittwoch = 0;
+    int boolDonnerstag = 0;
+    int boolFreitag = 0;
+    int boolSamstag = 0;
+    int boolUpdateOK = 0;
+
+protected:
+    QString GetDefaultSQL() override;
+    void DoFieldExchange(CFieldExchange* pFX) override;
+
+private:
+    // The built-in schema is stored in German; in English it is shown by its
+    // English name. Only the cached copy is renamed, never the stored row.
+    QString ShownName(QString stored) const;
+
+    CRowCache<structZeitschema> m_cache{4};
+};

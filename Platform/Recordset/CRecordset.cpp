@@ -1,0 +1,421 @@
+#include "CRecordset.h"
+
+#include "CDatabase.h"
+
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace {
+
+QString stripBrackets(QString name)
+{
+    name = name.trimmed();
+    if (name.startsWith(u'[') && name.endsWith(u']'))
+        return name.mid(1, name.size() - 2);
+    return name;
+}
+
+QString escaped(const QSqlDatabase& db, const QString& name, QSqlDriver::IdentifierType type)
+{
+    return db.driver()->escapeIdentifier(name, type);
+}
+
+} // namespace
+
+CRecordset::CRecordset(CDatabase* pDatabase)
+    : m_pDatabase(pDatabase)
+{
+}
+
+CRecordset::~CRecordset() = default;
+
+QString CRecordset::GetDefaultConnect()
+{
+    return QStringLiteral("ODBC;DSN=Quandor");
+}
+
+QString CRecordset::TableName()
+{
+    return stripBrackets(GetDefaultSQL());
+}
+
+const CFieldExchange& CRecordset::Fields()
+{
+    if (!m_fields) {
+        m_fields = std::make_unique<CFieldExchange>();
+        DoFieldExchange(m_fields.get());
+    }
+    return *m_fields;
+}
+
+size_t CRecordset::Width() const
+{
+    return m_fields ? m_fields->Bindings().size() : 0;
+}
+
+QSqlDatabase CRecordset::Connection()
+{
+    QString error;
+    QSqlDatabase db = m_pDatabase ? m_pDatabase->Connection(&error) : QSqlDatabase();
+    if (!db.isOpen())
+        m_lastError = m_pDatabase ? error : QStringLiteral("No data source.");
+    return db;
+}
+
+void CRecordset::ThrowIfNotUsable(const QSqlDatabase& db)
+{
+    if (!db.isOpen())
+        throw CDBException(m_lastError);
+}
+
+bool CRecordset::ReadRows(const QString& sql, const std::function<void(const QVariant*)>& onRow)
+{
+    const auto& bindings = Fields().Bindings();
+    QSqlDatabase db = Connection();
+    if (!db.isOpen())
+        return false;
+
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.exec(sql)) {
+        m_lastError = query.lastError().text();
+        return false;
+    }
+    const QSqlRecord record = query.record();
+    std::vector<int> index;
+    index.reserve(bindings.size());
+    for (const auto& b : bindings) {
+        const int i = record.indexOf(b.column);
+        if (i < 0) {
+            m_lastError = QStringLiteral("The column \"%1\" is missing in the table \"%2\".").arg(b.column, TableName());
+            return false;
+        }
+        index.push_back(i);
+    }
+    std::vector<QVariant> values(bindings.size());
+    while (query.next()) {
+        for (size_t c = 0; c < index.size(); ++c)
+            values[c] = query.value(index[c]);
+        onRow(values.data());
+    }
+    if (query.lastError().isValid()) {
+        m_lastError = query.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+bool CRecordset::Open(int nOpenType, const QString& sql, unsigned int /*options*/)
+{
+    (void)nOpenType; // every set is a snapshot
+    if (m_open)
+        Close();
+    const auto& bindings = Fields().Bindings();
+    if (bindings.empty()) {
+        m_lastError = QStringLiteral("The record set binds no columns.");
+        return false;
+    }
+
+    QString text = sql;
+    if (text.isEmpty()) {
+        QSqlDatabase db = Connection();
+        if (!db.isOpen())
+            return false;
+        QStringList columns;
+        for (const auto& b : bindings)
+            columns << escaped(db, b.column, QSqlDriver::FieldName);
+        text = QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
+                   .arg(columns.join(QStringLiteral(", ")), escaped(db, TableName(), QSqlDriver::TableName),
+                        columns.front());
+    }
+
+    std::vector<QVariant> values;
+    int rows = 0;
+    const size_t width = bindings.size();
+    const bool ok = ReadRows(text, [&](const QVariant* row) {
+        values.insert(values.end(), row, row + width);
+        ++rows;
+    });
+    if (!ok)
+        return false;
+
+    m_sql = text;
+    m_values = std::move(values);
+    m_rowCount = rows;
+    m_deleted.assign(static_cast<size_t>(rows), 0);
+    m_keyIndexValid = false;
+    m_mode = Mode::None;
+    m_open = true;
+    MoveFirst();
+    return true;
+}
+
+void CRecordset::Close()
+{
+    m_open = false;
+    m_values.clear();
+    m_deleted.clear();
+    m_rowCount = 0;
+    m_current = -1;
+    m_bof = m_eof = true;
+    m_mode = Mode::None;
+    m_keyIndex.clear();
+    m_keyIndexValid = false;
+}
+
+bool CRecordset::Requery()
+{
+    if (!m_open)
+        return false;
+    const QString sql = m_sql;
+    return Open(m_nDefaultType, sql);
+}
+
+bool CRecordset::IsDeleted() const
+{
+    return m_open && m_current >= 0 && m_current < m_rowCount && m_deleted[static_cast<size_t>(m_current)];
+}
+
+void CRecordset::LoadRow(int row)
+{
+    const auto& bindings = m_fields->Bindings();
+    const QVariant* values = RowValues(row);
+    for (size_t c = 0; c < bindings.size(); ++c)
+        CFieldExchange::Set(bindings[c], values[c]);
+}
+
+void CRecordset::SetPosition(int row)
+{
+    m_mode = Mode::None;
+    if (row < 0 || row >= m_rowCount) {
+        m_current = row < 0 ? -1 : m_rowCount;
+        m_bof = row < 0 || m_rowCount == 0;
+        m_eof = row >= m_rowCount || m_rowCount == 0;
+        return;
+    }
+    m_current = row;
+    m_bof = m_eof = false;
+    LoadRow(row);
+}
+
+void CRecordset::MoveFirst()
+{
+    int row = 0;
+    while (row < m_rowCount && m_deleted[static_cast<size_t>(row)])
+        ++row;
+    if (row >= m_rowCount) {
+        m_bof = m_eof = true;
+        m_current = -1;
+        m_mode = Mode::None;
+        return;
+    }
+    SetPosition(row);
+}
+
+void CRecordset::MoveNext()
+{
+    if (!m_open || m_eof)
+        return;
+    int row = m_current + 1;
+    while (row < m_rowCount && m_deleted[static_cast<size_t>(row)])
+        ++row;
+    SetPosition(row);
+}
+
+void CRecordset::MovePrev()
+{
+    if (!m_open || m_bof)
+        return;
+    int row = m_current - 1;
+    while (row >= 0 && m_deleted[static_cast<size_t>(row)])
+        --row;
+    SetPosition(row);
+}
+
+void CRecordset::MoveLast()
+{
+    int row = m_rowCount - 1;
+    while (row >= 0 && m_deleted[static_cast<size_t>(row)])
+        --row;
+    if (row < 0) {
+        m_bof = m_eof = true;
+        m_current = -1;
+        m_mode = Mode::None;
+        return;
+    }
+    SetPosition(row);
+}
+
+bool CRecordset::MoveToKey(qint32 key)
+{
+    if (!m_open)
+        return false;
+    if (!m_keyIndexValid) {
+        m_keyIndex.clear();
+        m_keyIndex.reserve(m_rowCount);
+        for (int row = 0; row < m_rowCount; ++row)
+            m_keyIndex.insert(CFieldExchange::ToLong(RowValues(row)[0]), row);
+        m_keyIndexValid = true;
+    }
+    const auto it = m_keyIndex.constFind(key);
+    if (it == m_keyIndex.constEnd() || m_deleted[static_cast<size_t>(it.value())])
+        return false;
+    SetPosition(it.value());
+    return true;
+}
+
+void CRecordset::AddNew()
+{
+    const auto& bindings = Fields().Bindings();
+    if (!m_open)
+        throw CDBException(QStringLiteral("The record set is not open."));
+    m_saved.clear();
+    for (const auto& b : bindings) {
+        CFieldExchange::Reset(b);
+        m_saved.push_back(CFieldExchange::Get(b));
+    }
+    m_mode = Mode::Add;
+}
+
+void CRecordset::Edit()
+{
+    if (!m_open || m_bof || m_eof || IsDeleted())
+        throw CDBException(QStringLiteral("There is no current row to edit."));
+    m_saved.clear();
+    for (const auto& b : m_fields->Bindings())
+        m_saved.push_back(CFieldExchange::Get(b));
+    m_mode = Mode::Edit;
+}
+
+void CRecordset::CancelUpdate()
+{
+    if (m_mode == Mode::None)
+        return;
+    m_mode = Mode::None;
+    if (m_current >= 0 && m_current < m_rowCount)
+        LoadRow(m_current);
+}
+
+std::vector<size_t> CRecordset::ChangedColumns() const
+{
+    std::vector<size_t> changed;
+    const auto& bindings = m_fields->Bindings();
+    for (size_t c = 1; c < bindings.size(); ++c) {
+        if (CFieldExchange::Get(bindings[c]) != m_saved[c])
+            changed.push_back(c);
+    }
+    return changed;
+}
+
+qint32 CRecordset::InsertRow(QSqlDatabase& db, const std::vector<size_t>& columns)
+{
+    const auto& bindings = m_fields->Bindings();
+    const QString table = escaped(db, TableName(), QSqlDriver::TableName);
+    QSqlQuery query(db);
+    if (columns.empty()) {
+        query.prepare(QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table));
+    } else {
+        QStringList names;
+        QStringList marks;
+        for (size_t c : columns) {
+            names << escaped(db, bindings[c].column, QSqlDriver::FieldName);
+            marks << QStringLiteral("?");
+        }
+        query.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                          .arg(table, names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))));
+        for (size_t c : columns)
+            query.addBindValue(CFieldExchange::Get(bindings[c]));
+    }
+    if (!query.exec())
+        throw CDBException(query.lastError().text());
+
+    if (db.driver()->hasFeature(QSqlDriver::LastInsertId)) {
+        const QVariant id = query.lastInsertId();
+        if (id.isValid())
+            return CFieldExchange::ToLong(id);
+    }
+    // Drivers that cannot tell the new key: the largest key, read inside the
+    // same transaction, is the row just written.
+    QSqlQuery max(db);
+    if (!max.exec(QStringLiteral("SELECT MAX(%1) FROM %2").arg(escaped(db, bindings[0].column, QSqlDriver::FieldName), table))
+        || !max.next())
+        throw CDBException(max.lastError().text());
+    return CFieldExchange::ToLong(max.value(0));
+}
+
+bool CRecordset::Update()
+{
+    if (m_mode == Mode::None)
+        throw CDBException(QStringLiteral("Update without AddNew or Edit."));
+    const auto& bindings = m_fields->Bindings();
+    const std::vector<size_t> changed = ChangedColumns();
+    if (m_mode == Mode::Edit && changed.empty()) {
+        m_mode = Mode::None;
+        return false;
+    }
+    QSqlDatabase db = Connection();
+    ThrowIfNotUsable(db);
+
+    if (m_mode == Mode::Add) {
+        const bool ownTransaction = !db.driver()->hasFeature(QSqlDriver::LastInsertId) && !m_pDatabase->InTransaction()
+                                    && m_pDatabase->BeginTrans();
+        try {
+            m_lastInsertKey = InsertRow(db, changed);
+        } catch (...) {
+            if (ownTransaction)
+                m_pDatabase->Rollback();
+            throw;
+        }
+        if (ownTransaction && !m_pDatabase->CommitTrans()) {
+            const QString error = db.lastError().text();
+            m_pDatabase->Rollback();
+            throw CDBException(error);
+        }
+        // The members show the current row again, as before AddNew.
+        m_mode = Mode::None;
+        if (m_current >= 0 && m_current < m_rowCount)
+            LoadRow(m_current);
+        return true;
+    }
+
+    QStringList assignments;
+    for (size_t c : changed)
+        assignments << escaped(db, bindings[c].column, QSqlDriver::FieldName) + QStringLiteral(" = ?");
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+                      .arg(escaped(db, TableName(), QSqlDriver::TableName), assignments.join(QStringLiteral(", ")),
+                           escaped(db, bindings[0].column, QSqlDriver::FieldName)));
+    for (size_t c : changed)
+        query.addBindValue(CFieldExchange::Get(bindings[c]));
+    query.addBindValue(m_saved[0]);
+    if (!query.exec())
+        throw CDBException(query.lastError().text());
+
+    QVariant* row = RowValues(m_current);
+    for (size_t c : changed)
+        row[c] = CFieldExchange::Get(bindings[c]);
+    // The key is not written; the member keeps showing the row's own key.
+    CFieldExchange::Set(bindings[0], m_saved[0]);
+    m_mode = Mode::None;
+    return true;
+}
+
+void CRecordset::Delete()
+{
+    if (!m_open || m_bof || m_eof || IsDeleted())
+        throw CDBException(QStringLiteral("There is no current row to delete."));
+    QSqlDatabase db = Connection();
+    ThrowIfNotUsable(db);
+    const auto& bindings = m_fields->Bindings();
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = ?")
+                      .arg(escaped(db, TableName(), QSqlDriver::TableName),
+                           escaped(db, bindings[0].column, QSqlDriver::FieldName)));
+    query.addBindValue(RowValues(m_current)[0]);
+    if (!query.exec())
+        throw CDBException(query.lastError().text());
+    m_deleted[static_cast<size_t>(m_current)] = 1;
+    m_mode = Mode::None;
+}

@@ -1,0 +1,113 @@
+#pragma once
+
+#include "CDBException.h"
+#include "CFieldExchange.h"
+
+#include <QHash>
+#include <QString>
+#include <QVariant>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class CDatabase;
+class QSqlDatabase;
+
+// A snapshot record set over one table. Open reads every row at once, so no
+// read keeps the database locked; the current row is copied into the bound
+// column members, which the caller changes between AddNew or Edit and Update.
+//
+// Conventions of the tables this serves: the first bound column is the
+// row's integer key, given by the database on insert. Only the columns whose
+// members changed since AddNew or Edit are written.
+//
+// Open and Requery report failure by their result (the driver's text is in
+// GetLastError()); AddNew, Edit, Update and Delete throw CDBException.
+class CRecordset
+{
+public:
+    enum OpenType { dynaset = 0, snapshot = 1, forwardOnly = 3, useDefault = -1 };
+
+    explicit CRecordset(CDatabase* pDatabase);
+    virtual ~CRecordset();
+
+    CRecordset(const CRecordset&) = delete;
+    CRecordset& operator=(const CRecordset&) = delete;
+
+    // An empty text reads the bound columns of the whole table in key order.
+    virtual bool Open(int nOpenType = useDefault, const QString& sql = QString(), unsigned int options = 0);
+    virtual void Close();
+    bool IsOpen() const { return m_open; }
+    bool Requery();
+
+    bool IsBOF() const { return m_bof; }
+    bool IsEOF() const { return m_eof; }
+    bool IsDeleted() const;
+    void MoveFirst();
+    void MoveNext();
+    void MovePrev();
+    void MoveLast();
+    // Positions on the row with this key; false (and the position kept)
+    // when the snapshot has no such row.
+    bool MoveToKey(qint32 key);
+    // Rows in the snapshot, deleted ones included.
+    long GetRecordCount() const { return static_cast<long>(m_rowCount); }
+
+    void AddNew();
+    void Edit();
+    // Writes the changed columns; false when nothing changed.
+    bool Update();
+    void CancelUpdate();
+    void Delete();
+    // The key the database gave the row of the last AddNew and Update.
+    qint32 GetLastInsertKey() const { return m_lastInsertKey; }
+
+    QString GetLastError() const { return m_lastError; }
+
+    // Runs a query and hands every row to onRow, its values in binding order,
+    // without touching the set's own rows or members.
+    bool ReadRows(const QString& sql, const std::function<void(const QVariant* values)>& onRow);
+
+    CDatabase* m_pDatabase;
+    int m_nFields = 0;
+    int m_nDefaultType = snapshot;
+
+protected:
+    virtual QString GetDefaultConnect();
+    // The bracketed table name, e.g. "[tblLeser]".
+    virtual QString GetDefaultSQL() = 0;
+    virtual void DoFieldExchange(CFieldExchange* pFX) = 0;
+
+    QString TableName();
+    const CFieldExchange& Fields();
+
+private:
+    enum class Mode { None, Add, Edit };
+
+    QSqlDatabase Connection();
+    void ThrowIfNotUsable(const QSqlDatabase& db);
+    void LoadRow(int row);
+    void SetPosition(int row); // -1: before the first, m_rowCount: after the last
+    const QVariant* RowValues(int row) const { return m_values.data() + static_cast<size_t>(row) * Width(); }
+    QVariant* RowValues(int row) { return m_values.data() + static_cast<size_t>(row) * Width(); }
+    size_t Width() const;
+    std::vector<size_t> ChangedColumns() const;
+    qint32 InsertRow(QSqlDatabase& db, const std::vector<size_t>& columns);
+
+    std::unique_ptr<CFieldExchange> m_fields;
+    bool m_open = false;
+    QString m_sql;
+    std::vector<QVariant> m_values;
+    std::vector<char> m_deleted;
+    int m_rowCount = 0;
+    int m_current = -1;
+    bool m_bof = true;
+    bool m_eof = true;
+    Mode m_mode = Mode::None;
+    std::vector<QVariant> m_saved;
+    QHash<qint32, int> m_keyIndex;
+    bool m_keyIndexValid = false;
+    qint32 m_lastInsertKey = 0;
+    QString m_lastError;
+};

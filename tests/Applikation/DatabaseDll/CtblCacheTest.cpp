@@ -1,0 +1,175 @@
+#include "FerroldTestDb.h"
+
+#include "CtblEvents.h"
+#include "CtblLeser.h"
+#include "CtblOnline.h"
+#include "CtblPerson.h"
+#include "CtblTransponder.h"
+#include "CtblZeitschema.h"
+
+#include <stdexcept>
+
+namespace {
+
+std::vector<qint32> schemaNumbers(CtblZeitschema* t)
+{
+    std::vector<qint32> numbers;
+    for (int i = 0; i < t->GetAnz_Zeitschema(); ++i)
+        numbers.push_back(t->Get_Zeitschema(i)->nNr);
+    return numbers;
+}
+
+} // namespace
+
+class CtblCacheTest : public FerroldTest
+{
+protected:
+    void AddSchemaRows(int count)
+    {
+        for (int i = 0; i < count; ++i)
+            Sql("INSERT INTO tblZeitschema (strBezeichnung, strVon, strBis) VALUES ('S', '0800', '1700')");
+    }
+};
+
+TEST_F(CtblCacheTest, NewDatabaseHoldsTheBuiltInSchemaAndOneOnlineRow)
+{
+    auto& h = Handler();
+    EXPECT_TRUE(h.IsUsable());
+    EXPECT_EQ(h.Get_Ptr_To_tblEvents()->GetAnz_Events(), 0);
+    EXPECT_EQ(h.Get_Ptr_To_tblLeser()->GetAnz_Leser(), 0);
+    EXPECT_EQ(h.Get_Ptr_To_tblPerson()->GetAnz_Person(), 0);
+    EXPECT_EQ(h.Get_Ptr_To_tblTransponder()->GetAnz_Transponder(), 0);
+    auto* z = h.Get_Ptr_To_tblZeitschema();
+    ASSERT_EQ(z->GetAnz_Zeitschema(), 4);
+    for (int i = 0; i < 4; ++i) {
+        const auto* row = z->Get_Zeitschema(i);
+        EXPECT_EQ(row->ID_Zeitschema, i + 1);
+        EXPECT_EQ(row->Bezeichnung, QStringLiteral("Vollzugriff"));
+        EXPECT_EQ(row->Von, QStringLiteral("0000"));
+        EXPECT_EQ(row->Bis, QStringLiteral("2359"));
+        EXPECT_EQ(row->Sonntag + row->Montag + row->Dienstag + row->Mittwoch + row->Donnerstag + row->Freitag
+                      + row->Samstag,
+                  7);
+        EXPECT_EQ(row->nNr, 1);
+    }
+    EXPECT_EQ(h.Get_Ptr_To_tblOnline()->_Requery(), 1);
+    // Empty tables are read without a word.
+    EXPECT_EQ(h.Get_Ptr_To_tblEvents()->_Requery(), 0);
+    EXPECT_TRUE(Messages().isEmpty());
+
+    // A second start neither seeds again nor loses rows.
+    auto& again = Handler();
+    EXPECT_EQ(again.Get_Ptr_To_tblZeitschema()->GetAnz_Zeitschema(), 4);
+}
+
+TEST_F(CtblCacheTest, SchemaRowsAreNumberedInGroupsOfFour)
+{
+    AddSchemaRows(5); // 4 built-in + 5 = 9 rows
+    auto* z = Handler().Get_Ptr_To_tblZeitschema();
+    EXPECT_EQ(schemaNumbers(z), (std::vector<qint32>{1, 1, 1, 1, 2, 2, 2, 2, 3}));
+
+    AddSchemaRows(3); // 12 rows
+    z = Handler().Get_Ptr_To_tblZeitschema();
+    ASSERT_EQ(z->GetAnz_Zeitschema(), 12);
+    EXPECT_EQ(z->RemoveAt(4), 1);
+    EXPECT_EQ(schemaNumbers(z), (std::vector<qint32>{1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3}));
+    EXPECT_EQ(z->RemoveAt(z->GetAnz_Zeitschema()), 0);
+    EXPECT_EQ(z->GetAnz_Zeitschema(), 11);
+    EXPECT_THROW(z->RemoveAt(-1), std::out_of_range);
+}
+
+TEST_F(CtblCacheTest, RemovingARowKeepsOtherRowPointersAndRenumbers)
+{
+    for (int i = 0; i < 10; ++i)
+        Sql(QStringLiteral("INSERT INTO tblPerson (strName) VALUES ('P%1')").arg(i));
+    auto* p = Handler().Get_Ptr_To_tblPerson();
+    ASSERT_EQ(p->GetAnz_Person(), 10);
+    CtblPerson::structPerson* seventh = p->Get_Person(7);
+    EXPECT_EQ(p->RemoveAt(2), 1);
+    EXPECT_EQ(seventh->Name, QStringLiteral("P7"));
+    for (int i = 0; i < p->GetAnz_Person(); ++i)
+        EXPECT_EQ(p->Get_Person(i)->nNr, i + 1);
+    EXPECT_EQ(p->RemoveAt(0), 1);
+    EXPECT_EQ(p->Get_Person(0)->nNr, 1);
+    EXPECT_THROW(p->Get_Person(p->GetAnz_Person()), std::out_of_range);
+    EXPECT_THROW(p->Get_Person(-1), std::out_of_range);
+    EXPECT_EQ(p->GetMajorID_Person(), 10);
+}
+
+TEST_F(CtblCacheTest, InsertAtNumbersTheNewRowAndThoseBehindIt)
+{
+    auto* l = Handler().Get_Ptr_To_tblLeser();
+    EXPECT_THROW(l->GetMajorID_Leser(), std::out_of_range);
+    EXPECT_EQ(l->InsertAt(1, 5, "A", "", "", 0, "", "", ""), 0);
+    EXPECT_EQ(l->InsertAt(0, 5, "A", "", "", 0, "", "", ""), 1);
+    EXPECT_EQ(l->InsertAt(1, 9, "C", "", "", 0, "", "", ""), 1);
+    EXPECT_EQ(l->InsertAt(1, 7, "B", "", "", 0, "", "", ""), 1);
+    ASSERT_EQ(l->GetAnz_Leser(), 3);
+    EXPECT_EQ(l->Get_Leser(0)->Bezeichnung, QStringLiteral("A"));
+    EXPECT_EQ(l->Get_Leser(1)->Bezeichnung, QStringLiteral("B"));
+    EXPECT_EQ(l->Get_Leser(2)->Bezeichnung, QStringLiteral("C"));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(l->Get_Leser(i)->nNr, i + 1);
+    EXPECT_EQ(l->GetMajorID_Leser(), 9);
+    l->RemoveAllData();
+    EXPECT_EQ(l->GetAnz_Leser(), 0);
+}
+
+TEST_F(CtblCacheTest, BuiltInSchemaIsShownInEnglishButNeverStoredSo)
+{
+    Sql("INSERT INTO tblZeitschema (strBezeichnung) VALUES ('vollzugriff')");
+    auto* z = Handler(1).Get_Ptr_To_tblZeitschema();
+    EXPECT_EQ(z->Get_Zeitschema(0)->Bezeichnung, QStringLiteral("Full access"));
+    EXPECT_EQ(z->Get_Zeitschema(4)->Bezeichnung, QStringLiteral("vollzugriff"));
+
+    // Editing the built-in schema on a set left open must not store the shown name.
+    ASSERT_TRUE(z->Open());
+    ASSERT_TRUE(z->MoveToKey(1));
+    EXPECT_EQ(z->strBezeichnung, QStringLiteral("Vollzugriff"));
+    z->Edit();
+    z->strVon = QStringLiteral("0600");
+    EXPECT_TRUE(z->Update());
+    EXPECT_EQ(z->_Requery(), 1);
+    EXPECT_TRUE(z->IsOpen());
+    z->Close();
+
+    auto* german = Handler(0).Get_Ptr_To_tblZeitschema();
+    EXPECT_EQ(german->Get_Zeitschema(0)->Bezeichnung, QStringLiteral("Vollzugriff"));
+    EXPECT_EQ(german->Get_Zeitschema(0)->Von, QStringLiteral("0600"));
+}
+
+TEST_F(CtblCacheTest, LongTextsAndFlagsAreReadAsStored)
+{
+    QString ids;
+    for (int i = 1; i <= 200; ++i)
+        ids += QString::number(1000 + i) + ";";
+    ASSERT_GT(ids.size(), 255);
+    Sql(QStringLiteral("INSERT INTO tblTransponder (strTransponderNummer, strLeser_IDS, boolUpdateOK) VALUES "
+                       "('00A1B2C3D4', '%1', -1)")
+            .arg(ids));
+    Sql("INSERT INTO tblPerson (strName) VALUES ('Jürgen Müßig')");
+    auto& h = Handler();
+    const auto* t = h.Get_Ptr_To_tblTransponder()->Get_Transponder(0);
+    EXPECT_EQ(t->Leser_IDS, ids);
+    EXPECT_EQ(t->UpdateOK, 1);
+    EXPECT_EQ(h.Get_Ptr_To_tblPerson()->Get_Person(0)->Name, QStringLiteral("Jürgen Müßig"));
+}
+
+TEST_F(CtblCacheTest, EveryTableReadsItsColumnsInOrder)
+{
+    Sql("INSERT INTO tblEvents (strTranspondernummer, strDatum, strUhrzeit, strBinaerwert1, strEvent1, "
+        "strBinaerwert2, strEvent2, Leser_ID, strLeserName) VALUES ('T','D','U','B1','E1','B2','E2',7,'L')");
+    Sql("INSERT INTO tblLeser (strBezeichnung, strAdresse, strSeriennummer, boolUpdateOK, strLeserTyp, strModus, "
+        "strParameter) VALUES ('B','A','S',1,'Typ','M','P')");
+    auto& h = Handler();
+    const auto* e = h.Get_Ptr_To_tblEvents()->Get_Event(0);
+    EXPECT_EQ(QStringList({e->Transpondernummer, e->Datum, e->Uhrzeit, e->Binaerwert1, e->Event1, e->Binaerwert2,
+                           e->Event2, e->LeserName}),
+              QStringList({"T", "D", "U", "B1", "E1", "B2", "E2", "L"}));
+    EXPECT_EQ(e->Leser_ID, 7);
+    EXPECT_EQ(e->nNr, 1);
+    const auto* l = h.Get_Ptr_To_tblLeser()->Get_Leser(0);
+    EXPECT_EQ(QStringList({l->Bezeichnung, l->Adresse, l->Seriennummer, l->LeserTyp, l->Modus, l->Parameter}),
+              QStringList({"B", "A", "S", "Typ", "M", "P"}));
+    EXPECT_EQ(l->UpdateOK, 1);
+}
