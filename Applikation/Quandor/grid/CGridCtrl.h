@@ -1,0 +1,354 @@
+#pragma once
+
+#include "CCellID.h"
+#include "CCellRange.h"
+#include "CGridAxis.h"
+#include "CGridCellCache.h"
+#include "CGridDefaultCell.h"
+#include "Colorref.h"
+#include "GridConstants.h"
+#include "GridRecords.h"
+
+#include <QAbstractScrollArea>
+#include <QHash>
+#include <QList>
+#include <QPixmap>
+#include <QPointer>
+#include <QStringList>
+
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+class CGridCellBase;
+class CGridCellClass;
+class CGridLayoutStore;
+class CGridNotifyReceiver;
+
+// The grid of every record view: a scroll area that lays out and paints its
+// cells itself. In virtual mode (the record views' mode) it keeps no record
+// data: it asks its owner for each cell it is about to show, once per cache
+// generation, and keeps one display copy per shown position until Refresh.
+//
+// Rows and columns are addressed with full-width ints: keys, positions and
+// sums never wrap, so 100,000 rows behave like 10. Row and column positions
+// come from running sums in O(log n); a paint touches only the visible cells.
+//
+// UI thread only, except Refresh, which may be called from any thread.
+class CGridCtrl : public QAbstractScrollArea
+{
+    Q_OBJECT
+
+public:
+    explicit CGridCtrl(CGridLayoutStore* layoutStore = nullptr, const QString& viewCode = QString(),
+                       const QString& gridKey = QString(), int rows = 0, int cols = 0, int fixedRows = 0,
+                       int fixedCols = 0, QWidget* parent = nullptr);
+    ~CGridCtrl() override;
+
+    // ---- window -------------------------------------------------------------
+    // Places the grid in its parent at "rect" with its control id; a style
+    // with the visible bit (0x10000000) shows it.
+    bool CreateGrid(const QRect& rect, QWidget* parent, quint32 id, quint32 style = 0x50810000u);
+    void SetDlgCtrlID(quint32 id) { m_nID = id; }
+    quint32 GetDlgCtrlID() const { return m_nID; }
+    // The receiver of requests and notifications; without one, the nearest
+    // parent widget that is a receiver.
+    void SetOwner(CGridNotifyReceiver* owner);
+    CGridNotifyReceiver* GetReceiver() const;
+    CGridLayoutStore* GetLayoutStore() const { return m_pLayoutStore; }
+    QString GetViewCode() const { return m_strViewCode; }
+    QString GetGridKey() const { return m_strGridKey; }
+
+    // ---- counts -------------------------------------------------------------
+    bool SetRowCount(int rows);
+    bool SetColumnCount(int cols);
+    bool SetFixedRowCount(int fixedRows);
+    bool SetFixedColumnCount(int fixedCols);
+    int GetRowCount() const { return m_nRows; }
+    int GetColumnCount() const { return m_nCols; }
+    int GetFixedRowCount() const { return m_nFixedRows; }
+    int GetFixedColumnCount() const { return m_nFixedCols; }
+    // Columns right of the fixed ones that stay in place when the grid
+    // scrolls sideways; the two texts are only kept.
+    void SetTitleMode(int count, const QString& text1, const QString& text2);
+    int GetTitleColumnCount() const { return m_nTitleCols; }
+    // Fixed plus title columns, within the column count.
+    int GetFrozenColumnCount() const;
+
+    // ---- cells --------------------------------------------------------------
+    // The cell shown at a displayed position (virtual mode: the display copy,
+    // filled through the owner); null outside the grid.
+    CGridCellBase* GetCellAt(int row, int col);
+    // Virtual mode: the explicit cell of a position, made on demand.
+    CGridCellBase* GetCell(int row, int col);
+    bool SetCellType(int row, int col, const CGridCellClass* cellClass);
+    CGridCellBase* SetColumnCellType(int col, const CGridCellClass* cellClass);
+    bool SetDefaultCellType(const CGridCellClass* cellClass);
+    const CGridCellClass* GetDefaultCellType() const { return m_pDefaultCellClass; }
+    CGridDefaultCell* GetDefaultCell(bool fixedRow, bool fixedCol);
+    const CGridDefaultCell* GetDefaultCell(bool fixedRow, bool fixedCol) const;
+    void SetAllDefaultCellProperty(int height, bool alsoFixed);
+    quint32 GetItemState(int row, int col);
+    bool SetItemState(int row, int col, quint32 state);
+    bool IsCellSelected(int row, int col) const;
+    QString GetItemText(int row, int col);
+    void SetCellModified(bool modified, int row, int col);
+    bool GetModified() const { return m_bModified; }
+    // Rows holding a selected cell, ascending, each once; with dataRows and a
+    // sort order in force, the data rows instead.
+    void GetSelectedRows(QList<uint>* rows, bool dataRows);
+    // The data row shown in a displayed row: through the sort order while it
+    // has one entry per body row, else the row itself; -1 for a row that the
+    // order does not translate (the header, or no order).
+    int GetDataRow(int row) const;
+    CCellID GetFocusCell() const { return m_idCurrentCell; }
+
+    // ---- columns ------------------------------------------------------------
+    bool SetColumnTitle(int col, const QString& title);
+    QString GetColumnTitle(int col) const;
+    void SetColumnItemData(int col, quint32 data);
+    quint32 GetColumnItemData(int col) const;
+
+    // ---- mode ---------------------------------------------------------------
+    void SetVirtualMode(bool on);
+    bool GetVirtualMode() const { return m_bVirtualMode; }
+    bool ClearAll();
+
+    // ---- geometry -----------------------------------------------------------
+    int GetRowHeight(int row) const { return m_rowHeights.Size(row); }
+    int GetColumnWidth(int col) const { return m_colWidths.Size(col); }
+    int GetFixedRowHeight() const;
+    int GetFixedColumnWidth(bool withTitleColumns = true) const;
+    int GetVirtualHeight() const;
+    int GetVirtualWidth() const;
+    bool SetRowHeight(int row, int height, bool store);
+    bool SetColumnWidth(int col, int width, bool asGiven, bool store);
+    void SetSharedRowHeight(bool shared) { m_bSharedRowHeight = shared; }
+    bool GetSharedRowHeight() const { return m_bSharedRowHeight; }
+    void SetColumnAutoWidth(bool on) { m_bColumnAutoWidth = on; }
+    bool GetColumnAutoWidth() const { return m_bColumnAutoWidth; }
+    bool AutoSizeColumn(int col);
+    bool AutoSizeRow(int row);
+    void AutoSizeColumns();
+    void AutoSizeRows();
+
+    CCellID GetTopLeftNonFixedCell() const;
+    bool GetCellOrigin(int row, int col, QPoint* origin) const;
+    bool GetCellRect(int row, int col, QRect* rect) const;
+    bool GetCellRangeRect(const CCellRange& range, QRect* rect) const;
+    CCellRange GetVisibleNonFixedCellRange(QRect* rect = nullptr) const;
+    // The visible range without a partly visible last row and column.
+    CCellRange GetUnobstructedNonFixedCellRange() const;
+    // The visible range counted from "topLeft", with only the columns that
+    // IsCellVisible accepts.
+    CCellRange GetVisibleCellRangeFrom(const CCellID& topLeft) const;
+    bool IsCellVisible(int row, int col) const;
+    CCellID GetCellFromPoint(QPoint point, bool allowFixed = true) const;
+    QPoint GetCellOffsetFromOrigin(int row, int col, QPoint point) const;
+
+    void ResetScrollBars();
+    void SetRedraw(bool allow, bool resetScrollBars = false);
+    bool GetRedraw() const { return m_bAllowDraw; }
+    void SetGridLines(int mode);
+    int GetGridLines() const { return m_nGridLines; }
+    void EnsureCellVisible(int row, int col);
+    bool InvalidateCell(int row, int col);
+    int GetWheelScrollLines() const { return m_nRowsPerWheelNotch; }
+
+    // ---- painting -----------------------------------------------------------
+    // Asks the owner for every visible cell again at the next paint.
+    Q_INVOKABLE void Refresh();
+    bool RedrawCell(int row, int col);
+    void SetEvenRowShading(bool on, COLORREF colour);
+    bool GetEvenRowShading() const { return m_bShadeEvenRows; }
+    COLORREF GetEvenRowShadingColour() const { return m_crShadeColour; }
+    void SetGridBkColor(COLORREF colour);
+    COLORREF GetGridBkColor() const { return m_crGridBkColour; }
+    void SetGridLineColor(COLORREF colour);
+    COLORREF GetGridLineColor() const { return m_crGridLineColour; }
+    COLORREF GetTextColor() const { return m_crWindowText; }
+    COLORREF GetTextBkColor() const { return m_crWindowColour; }
+    COLORREF GetFixedBkColor() const { return m_crBtnFaceColour; }
+    void SetOffscreenDrawing(bool on) { m_bDoubleBuffer = on; }
+
+    // What the cells read when they draw.
+    bool GetFrameFocusCell() const { return m_bFrameFocus; }
+    void SetFrameFocusCell(bool on) { m_bFrameFocus = on; }
+    bool GetDrawFixedRaised() const { return m_bDrawFixedRaised; }
+    void SetDrawFixedRaised(bool on) { m_bDrawFixedRaised = on; }
+    bool GetTrackFocusCell() const { return m_bTrackFocusCell; }
+    void SetTrackFocusCell(bool on) { m_bTrackFocusCell = on; }
+    int GetSortColumn() const { return m_nSortColumn; }
+    bool GetSortAscending() const { return m_bAscending; }
+    void SetImageList(const QList<QPixmap>* images) { m_pImageList = images; }
+    const QList<QPixmap>* GetImageList() const { return m_pImageList; }
+
+    // Ends a running in-place edit of the focus cell.
+    virtual void EndActiveEdit();
+
+    // ---- figures for tests and benchmarks ----------------------------------
+    std::size_t DisplayCacheSize() const { return m_cache.Size(); }
+    std::size_t ExplicitCellCount() const { return m_explicitCells.size(); }
+
+protected:
+    virtual void OnDraw(QPainter& painter, const QRect& clip);
+    // The cell of a new position in normal mode.
+    virtual std::unique_ptr<CGridCellBase> CreateCell(int row, int col);
+    // Removes a cell of normal mode (it leaves the selection first).
+    virtual void DestroyCell(int row, int col);
+
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    // Sends a display request to the receiver; nothing without one.
+    void SendDispInfo(GRID_DISPINFO& info);
+    void SendCacheHint(const CCellRange& range);
+
+    // While a scope is open a cell may be in use on the stack, so retired
+    // cells stay alive; the last scope to close schedules their release.
+    class CellUseScope
+    {
+    public:
+        explicit CellUseScope(CGridCtrl& grid);
+        ~CellUseScope();
+        CellUseScope(const CellUseScope&) = delete;
+        CellUseScope& operator=(const CellUseScope&) = delete;
+
+    private:
+        CGridCtrl& m_grid;
+    };
+
+    // The selection of body cells, focus and anchor; selection proper is
+    // built on these.
+    void ResetSelectedRange();
+    void SetFocusCell(const CCellID& cell) { m_idCurrentCell = cell; }
+
+    // Fixed, selected and focus bits of a displayed position.
+    quint32 PositionState(int row, int col) const;
+    void MarkCacheStale();
+
+    // Storage, open to grids derived for special purposes and to the sort.
+    struct CellEntry
+    {
+        int row;
+        int col;
+        std::unique_ptr<CGridCellBase> cell;
+    };
+    using CellRow = std::vector<std::unique_ptr<CGridCellBase>>;
+
+    CGridLayoutStore* m_pLayoutStore = nullptr;
+    QString m_strViewCode;
+    QString m_strGridKey;
+    quint32 m_nID = 0;
+
+    int m_nRows = 0;
+    int m_nCols = 0;
+    int m_nFixedRows = 0;
+    int m_nFixedCols = 0;
+    int m_nTitleCols = 0;
+    QString m_strTitleText1;
+    QString m_strTitleText2;
+
+    CGridAxis m_rowHeights;
+    CGridAxis m_colWidths;
+    bool m_bSharedRowHeight = true;
+    bool m_bColumnAutoWidth = true;
+
+    const CGridCellClass* m_pDefaultCellClass = nullptr;
+    CGridDefaultCell m_cellDefault;
+    CGridDefaultCell m_cellFixedColDef;
+    CGridDefaultCell m_cellFixedRowDef;
+    CGridDefaultCell m_cellFixedRowColDef;
+
+    // Normal mode: one cell per position.
+    std::vector<CellRow> m_rowData;
+    // Virtual mode: column templates, explicit cells (append only; the index
+    // holds the first entry of each position) and the display cache.
+    bool m_bHasTemplateRow = false;
+    CellRow m_templateRow;
+    std::vector<CellEntry> m_explicitCells;
+    std::unordered_map<quint64, std::size_t> m_explicitIndex;
+    CGridCellCache m_cache;
+
+    QStringList m_arColumnTitles;
+    std::vector<quint32> m_arColumnItemData;
+    // Displayed body row i + 1 shows data row m_arRowOrder[i] + 1 while the
+    // order has exactly one entry per body row.
+    std::vector<uint> m_arRowOrder;
+
+    bool m_bVirtualMode = false;
+    bool m_bModified = false;
+    int m_nSortColumn = -1;
+    bool m_bAscending = true;
+
+    // Selection and focus.
+    QHash<quint64, CCellID> m_SelectedCellMap;
+    QHash<quint64, CCellID> m_PrevSelectedCellMap;
+    CCellID m_idCurrentCell;
+    CCellID m_SelectionStartCell;
+    bool m_bFixedRowSelection = true;
+    bool m_bFixedColumnSelection = true;
+
+    // Colours: the system colours as last read, and the grid's own.
+    COLORREF m_crWindowText = 0;
+    COLORREF m_crWindowColour = 0xFFFFFF;
+    COLORREF m_crBtnFaceColour = 0xC0C0C0;
+    COLORREF m_crShadowColour = 0x808080;
+    COLORREF m_crGridBkColour = 0x808080;
+    COLORREF m_crGridLineColour = 0xC0C0C0;
+    COLORREF m_crShadeColour = 0xDCDCDC;
+
+    bool m_bAllowDraw = true;
+    bool m_bDoubleBuffer = true;
+    int m_nGridLines = GVL_BOTH;
+    bool m_bShadeEvenRows = true;
+    bool m_bFrameFocus = true;
+    bool m_bDrawFixedRaised = true;
+    bool m_bTrackFocusCell = true;
+    const QList<QPixmap>* m_pImageList = nullptr;
+
+    int m_nRowsPerWheelNotch = 3;
+
+private:
+    CGridCellBase* FindExplicitCell(int row, int col) const;
+    CGridCellBase* AddExplicitCell(int row, int col, std::unique_ptr<CGridCellBase> cell);
+    CGridCellBase* MakeDisplayCopy(quint64 key, CGridCellBase& source);
+    void ExchangeWithOwner(CGridCellBase& copy, int row, int col, int dataRow);
+    std::unique_ptr<CGridCellBase> NewCell(int row, int col, quint32 stateBits);
+    void RebuildColumnTemplates();
+    void ApplyFixedRowChange(int oldCount, int newCount);
+    void ApplyFixedColumnChange(int oldCount, int newCount);
+    void AfterCountChange();
+    void ReadSystemColours(bool followDefaults);
+    void ApplyFontToDefaultCells();
+    void ScheduleRelease();
+    void ReleaseRetiredCells();
+    void TrimDisplayCache(const CCellRange& visible);
+
+    // Scrolling
+    int VerticalPage() const;
+    int HorizontalPage() const;
+    void OnVerticalAction(int action);
+    void OnHorizontalAction(int action);
+    void ScrollByWheel(int delta);
+    void UpdateScrollableBand(bool vertical);
+
+    // Painting
+    void DrawCellRange(QPainter& painter, const QRect& clip, int firstRow, int lastRow, int firstCol,
+                       int lastCol, QPoint origin, bool shadeTitleCols, bool shadeBody);
+
+    QPointer<QObject> m_ownerObject;
+    CGridNotifyReceiver* m_pOwner = nullptr;
+    bool m_bOwnerIsObject = false;
+
+    int m_nCellUseDepth = 0;
+    bool m_bReleaseScheduled = false;
+    bool m_bInResize = false;
+    int m_nWheelRemainder = 0;
+    CCellID m_lastTopLeft;
+};
