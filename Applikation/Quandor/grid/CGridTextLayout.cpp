@@ -32,34 +32,40 @@ int LongestFittingHead(const QFontMetrics& metrics, const QString& text, int wid
     return low;
 }
 
-Qt::Alignment HorizontalAlignment(quint32 format)
-{
-    if (format & DT_CENTER)
-        return Qt::AlignHCenter;
-    if (format & DT_RIGHT)
-        return Qt::AlignRight;
-    return Qt::AlignLeft;
-}
-
 void DrawHorizontalLines(QPainter* painter, const QFontMetrics& metrics, const QRect& rect,
                          const QStringList& lines, quint32 format)
 {
     const int lineHeight = metrics.height();
-    const Qt::Alignment align = HorizontalAlignment(format) | Qt::AlignTop;
     int top = rect.top();
     if ((format & DT_SINGLELINE) && (format & DT_BOTTOM))
         top = rect.top() + rect.height() - lineHeight;
     const int bottom = rect.top() + rect.height();
+    const int width = rect.width();
     for (const QString& line : lines) {
         if (top >= bottom)
             break;
-        const QString shown = (format & DT_END_ELLIPSIS)
-                                  ? metrics.elidedText(line, Qt::ElideRight, rect.width())
-                                  : line;
-        // The rectangle form clips to the cell, as the cell's text may not
-        // reach into its neighbours.
-        const QRect lineRect(rect.left(), top, rect.width(), qMin(lineHeight, bottom - top));
-        painter->drawText(lineRect, int(align) | Qt::TextSingleLine, shown);
+        QString shown = line;
+        int advance = metrics.horizontalAdvance(shown);
+        if ((format & DT_END_ELLIPSIS) && advance > width) {
+            shown = metrics.elidedText(line, Qt::ElideRight, width);
+            advance = metrics.horizontalAdvance(shown);
+        }
+        int x = rect.left();
+        if (format & DT_CENTER)
+            x += (width - advance) / 2;
+        else if (format & DT_RIGHT)
+            x += width - advance;
+        const QPoint baseline(x, top + metrics.ascent());
+        // The text may not reach into the neighbouring cells; a clip costs
+        // time, so only text that would leave its cell gets one.
+        if (advance > width || lineHeight > bottom - top || x < rect.left()) {
+            painter->save();
+            painter->setClipRect(QRect(rect.left(), top, width, bottom - top), Qt::IntersectClip);
+            painter->drawText(baseline, shown);
+            painter->restore();
+        } else {
+            painter->drawText(baseline, shown);
+        }
         top += lineHeight;
     }
 }
@@ -218,10 +224,8 @@ QString CGridTextLayout::DrawTextLines(QPainter* painter, const QFont* font, QRe
     if (vertical) {
         DrawVerticalLines(painter, *font, rect, drawLines, format);
     } else {
-        painter->save();
         painter->setFont(*font);
         DrawHorizontalLines(painter, metrics, rect, drawLines, format);
-        painter->restore();
     }
     return laidOut;
 }
