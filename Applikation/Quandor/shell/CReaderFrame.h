@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The reader frame: every frame starts with STX and ends with EOT. A framed
+// request (Kite, Heron, Egret) is STX "FF" letter data checksum EOT, the
+// checksum being two upper-case hex digits of the byte sum of "FF", letter
+// and data; a plain request (Wren, Tern) is STX letter data EOT.
+class CReaderFrame
+{
+public:
+    static constexpr char STX = 0x02;
+    static constexpr char EOT = 0x04;
+    static constexpr char ACK = 0x06;
+    static constexpr char NAK = 0x15;
+
+    enum Mode {
+        FramedMode = 1,
+        PlainMode = 2,
+        PlainModeTern = 3 // the same bytes as PlainMode
+    };
+
+    // The whole frame; empty for a mode other than 1, 2 or 3.
+    static QByteArray Build(char letter, const QByteArray& data, int mode);
+    // "%02X" of the byte sum of text, modulo 256.
+    static QByteArray Checksum(const QByteArray& text);
+    // True when the last two characters of a reply are the checksum of
+    // everything before them. A reply of two characters or fewer is
+    // compared with "00": "00" passes, "" and "x" fail.
+    static bool HasValidChecksum(const QByteArray& reply);
+    static int VerifyChecksum(const QString& reply) { return HasValidChecksum(reply.toLatin1()) ? 1 : 0; }
+
+    // True when the reply acknowledges: ACK at position 4 of a framed
+    // reply, at position 0 of a plain one.
+    static bool IsFramedAck(const QByteArray& reply) { return reply.size() >= 5 && reply.at(4) == ACK; }
+    static bool IsPlainAck(const QByteArray& reply) { return !reply.isEmpty() && reply.at(0) == ACK; }
+};

@@ -1,0 +1,209 @@
+#include "CReaderLink.h"
+
+#include "CComPorts.h"
+#include "CReaderFrame.h"
+#include "CReaderSearch.h"
+
+#include <system_error>
+
+CReaderLink::CReaderLink(CLanguageHandler* language, CReaderLinkObserver* observer)
+    : m_language(language)
+    , m_observer(observer)
+    , m_poller(m_channel, m_status)
+{
+    m_status.SetReaderName(QStringLiteral("---"));
+}
+
+CReaderLink::~CReaderLink()
+{
+    ClosePort();
+    std::lock_guard<std::mutex> control(m_controlMutex);
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void CReaderLink::SetObserver(CReaderLinkObserver* observer)
+{
+    m_observer.store(observer);
+}
+
+bool CReaderLink::OnLinkThread() const
+{
+    return m_threadId.load() == std::this_thread::get_id();
+}
+
+bool CReaderLink::IsSearching() const
+{
+    return m_searching.load();
+}
+
+CReaderLink::ConnectResult CReaderLink::Connect(quint32 comPort)
+{
+    std::lock_guard<std::mutex> control(m_controlMutex);
+    // Refused while the port is open, and also while a search runs with
+    // the port still closed: two searches would share one port.
+    if (m_channel.IsOpen() || m_threadActive.load())
+        return ConnectRefused;
+    if (m_thread.joinable())
+        m_thread.join(); // a search that failed and ended by itself
+
+    comPort = ValidComPort(comPort);
+    m_status.SetComPort(comPort);
+    m_status.SetSessionString(CReaderSearch::MakeSessionString());
+    m_status.SetIdentification(QString());
+    m_status.SetReaderName(QStringLiteral("---"));
+    // Resolved here rather than on the thread: the settings are read on
+    // the caller's thread only.
+    const QString devicePath = CComPorts::DevicePath(int(comPort));
+
+    const quint64 connection = m_connection.load() + 1;
+    m_connection.store(connection);
+    m_stop.store(false);
+    m_poller.Prepare();
+    m_channel.Arm();
+    m_threadActive.store(true);
+    m_searching.store(true);
+    try {
+        m_thread = std::thread(&CReaderLink::Run, this, connection, comPort, devicePath);
+    } catch (const std::system_error&) {
+        m_threadActive.store(false);
+        m_searching.store(false);
+        return ConnectThreadFailed;
+    }
+    return ConnectStarted;
+}
+
+void CReaderLink::Run(quint64 connection, quint32 comPort, QString devicePath)
+{
+    m_threadId.store(std::this_thread::get_id());
+    CReaderLinkObserver* const observer = m_observer.load();
+
+    CReaderSearch search(m_channel, m_status, m_stop, m_language, observer);
+    CSearchOutcome outcome = search.Run(comPort, devicePath);
+    outcome.connection = connection;
+    const int readerType = m_status.ReaderType();
+
+    // Polling is under way before anyone hears of the success, so a view
+    // that asks the reader at once is served.
+    if (outcome.success && !m_poller.Begin()) {
+        outcome.success = false;
+        outcome.cancelled = true;
+        m_channel.Close();
+        m_status.SetDisconnected();
+    }
+    m_searching.store(false);
+    if (observer)
+        observer->SearchFinished(outcome);
+    if (outcome.success)
+        m_poller.Loop(readerType, observer, connection);
+
+    // Thread ids are reused once a thread is gone.
+    m_threadId.store(std::thread::id());
+    m_threadActive.store(false);
+}
+
+int CReaderLink::ClosePort()
+{
+    if (OnLinkThread()) {
+        // From inside a report: stop only; whoever joins the thread later
+        // finishes the close.
+        m_stop.store(true);
+        m_poller.Stop();
+        m_channel.Shutdown();
+        m_status.SetDisconnected();
+        return 1;
+    }
+    std::lock_guard<std::mutex> control(m_controlMutex);
+    if (!m_channel.IsOpen() && !m_threadActive.load()) {
+        if (m_thread.joinable())
+            m_thread.join();
+        return 1;
+    }
+    m_stop.store(true);
+    m_poller.Stop();
+    m_channel.Shutdown();
+    if (m_thread.joinable())
+        m_thread.join();
+    m_status.SetDisconnected();
+    return 1;
+}
+
+int CReaderLink::OpenPort(const QString& portName, quint8 baudSelector)
+{
+    const QString path = CComPorts::DevicePath(portName);
+    if (path.isEmpty())
+        return 0;
+    m_channel.Arm();
+    return m_channel.Open(path, baudSelector) ? 1 : 0;
+}
+
+QString CReaderLink::SendCommand(char letter, const QString& data, quint8 mode)
+{
+    if (mode != CReaderFrame::FramedMode && mode != CReaderFrame::PlainMode)
+        return QString();
+    const QByteArray frame = CReaderFrame::Build(letter, data.toLatin1(), mode);
+    if (OnLinkThread())
+        return QString::fromLatin1(m_channel.Exchange(frame));
+    const quint64 ticket = m_poller.BeginDirect(false);
+    const QByteArray reply = m_channel.Exchange(frame);
+    m_poller.EndDirect(ticket);
+    return QString::fromLatin1(reply);
+}
+
+QString CReaderLink::SendAndWait(char letter, const QString& data, int mode)
+{
+    const QByteArray frame = CReaderFrame::Build(letter, data.toLatin1(), mode);
+    if (frame.isEmpty())
+        return QString();
+    return QString::fromLatin1(m_poller.Submit(frame, kQueuedReplyTimeoutMs));
+}
+
+int CReaderLink::VerifyChecksum(const QString& reply)
+{
+    return CReaderFrame::VerifyChecksum(reply);
+}
+
+quint64 CReaderLink::TakeLink()
+{
+    return m_poller.BeginDirect(true);
+}
+
+void CReaderLink::ReleaseLink(quint64 lease)
+{
+    m_poller.EndDirect(lease);
+}
+
+bool CReaderLink::IsLinkTaken() const
+{
+    return m_poller.IsLeased();
+}
+
+void CReaderLink::TagHandled(quint64 ticket)
+{
+    m_poller.TagHandled(ticket);
+}
+
+void CReaderLink::SetMasterLearn(bool on)
+{
+    m_poller.SetMasterLearn(on);
+}
+
+QString CReaderLink::WaitMasterReport(int timeoutMs)
+{
+    return QString::fromLatin1(m_poller.WaitMasterReport(timeoutMs));
+}
+
+void CReaderLink::SetParamDialogOpen(bool open)
+{
+    m_poller.SetParamDialogOpen(open);
+}
+
+QString CReaderLink::BuildClockString()
+{
+    return CReaderSearch::BuildClockString();
+}
+
+QString CReaderLink::BuildClockString(const QDateTime& now)
+{
+    return CReaderSearch::BuildClockString(now);
+}

@@ -1,0 +1,129 @@
+#pragma once
+
+#include "CLinkStatus.h"
+#include "CReaderChannel.h"
+#include "CReaderLinkObserver.h"
+#include "CReaderPoller.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+class CLanguageHandler;
+
+// The serial link to one reader, without any window: the navigation tree
+// view owns one for the whole program run and forwards its link operations
+// to it. It holds the port, the state of the connected reader, and the one
+// thread of a connection, which first searches for and identifies the
+// reader and then polls it until the port is closed.
+//
+// Any thread may call any operation. The thread is always joined: by
+// ClosePort(), by the next Connect() after a failed search, and by the
+// destructor, so nothing it uses is freed under it.
+class CReaderLink
+{
+public:
+    enum ConnectResult {
+        ConnectStarted,      // the search runs; SearchFinished() follows
+        ConnectRefused,      // the port is open or a search runs already
+        ConnectThreadFailed  // the thread could not be started (texts 101, 102)
+    };
+
+    static constexpr int kQueuedReplyTimeoutMs = 3000;
+    static constexpr quint32 kDefaultComPort = 256;
+
+    explicit CReaderLink(CLanguageHandler* language = nullptr, CReaderLinkObserver* observer = nullptr);
+    ~CReaderLink();
+
+    CReaderLink(const CReaderLink&) = delete;
+    CReaderLink& operator=(const CReaderLink&) = delete;
+
+    // Set before the first Connect().
+    void SetObserver(CReaderLinkObserver* observer);
+
+    // A stored port number outside 1 to 256 becomes 256 (and the caller
+    // writes it back).
+    static quint32 ValidComPort(quint32 stored) { return stored >= 1 && stored <= 256 ? stored : kDefaultComPort; }
+
+    // Starts the search on port comPort (see ValidComPort): a fresh session
+    // string, identification emptied, reader name "---", then the thread.
+    ConnectResult Connect(quint32 comPort);
+    // Ends the connection: stops and joins the thread, closes the port,
+    // reader type none, no connected port. Nothing goes on the line after
+    // it returns. Always 1.
+    int ClosePort();
+    // Opens "COM<n>" directly (1: 57200 baud, 2: 9600, other: the driver's
+    // rate); 1 = open. For a direct conversation without a search.
+    int OpenPort(const QString& portName, quint8 baudSelector);
+
+    // A direct command (modes 1 and 2): sent at once, each byte of the
+    // reply awaited 2000 ms; skips unasked 'R' reports. Takes the port from
+    // the polling thread for the one exchange when no lease holds it.
+    // Returns the reply between STX and EOT, or "".
+    QString SendCommand(char letter, const QString& data, quint8 mode);
+    // A queued command (modes 1, 2, 3) handed to the polling thread:
+    // the reply, "CRC_ERROR" for a framed reply with a bad checksum, or ""
+    // after 3000 ms or when no reader is online.
+    QString SendAndWait(char letter, const QString& data, int mode);
+    static int VerifyChecksum(const QString& reply);
+
+    // The lease of a transfer: takes the port from the polling thread,
+    // after the reply in flight, for direct commands until ReleaseLink().
+    // 0 when no reader is online or another transfer holds the link. May be
+    // released on another thread; closing the port cancels it.
+    quint64 TakeLink();
+    void ReleaseLink(quint64 lease);
+    bool IsLinkTaken() const;
+
+    // The owner has shown the tag of TagRead(ticket); the link may poll on.
+    void TagHandled(quint64 ticket);
+    // The Wren settings dialog teaches a new master: while on, a plain
+    // reader's 11-character reports wait in WaitMasterReport() instead of
+    // showing as tags.
+    void SetMasterLearn(bool on);
+    // The next report while learning, or "" after timeoutMs.
+    QString WaitMasterReport(int timeoutMs);
+    // While the Wren settings dialog is open a framed reader is not polled
+    // and no lost link is reported.
+    void SetParamDialogOpen(bool open);
+
+    static QString BuildClockString();
+    static QString BuildClockString(const QDateTime& now);
+    QString GetSessionString() const { return m_status.SessionString(); }
+
+    // State, for the status bar and the views.
+    int ReaderType() const { return m_status.ReaderType(); }
+    int ConnectedPort() const { return m_status.ConnectedPort(); }
+    quint32 ComPort() const { return m_status.ComPort(); }
+    bool IsPortOpen() const { return m_channel.IsOpen(); }
+    QString Identification() const { return m_status.Identification(); }
+    QString ReaderName() const { return m_status.ReaderName(); }
+    void SetReaderName(const QString& name) { m_status.SetReaderName(name); }
+    QString MasterTransponder() const { return m_status.MasterTransponder(); }
+    void SetMasterTransponder(const QString& number) { m_status.SetMasterTransponder(number); }
+    bool IsPollingRunning() const { return m_poller.IsRunning(); }
+    bool IsSearching() const;
+    // Counts connections; a report carries the number of its connection.
+    quint64 ConnectionId() const { return m_connection.load(); }
+
+private:
+    void Run(quint64 connection, quint32 comPort, QString devicePath);
+    bool OnLinkThread() const;
+
+    CLanguageHandler* m_language;
+    std::atomic<CReaderLinkObserver*> m_observer;
+    CLinkStatus m_status;
+    CReaderChannel m_channel;
+    CReaderPoller m_poller;
+
+    std::mutex m_controlMutex; // Connect and ClosePort, one at a time
+    std::thread m_thread;
+    std::atomic<std::thread::id> m_threadId{};
+    std::atomic<bool> m_threadActive{false};
+    std::atomic<bool> m_searching{false};
+    std::atomic<bool> m_stop{false};
+    std::atomic<quint64> m_connection{0};
+};

@@ -1,0 +1,387 @@
+#include "CReaderPoller.h"
+
+#include "CLinkStatus.h"
+#include "CReaderChannel.h"
+#include "CReaderFrame.h"
+#include "CReaderLinkObserver.h"
+
+#include <algorithm>
+
+namespace {
+
+const QByteArray& PollFrame()
+{
+    static const QByteArray frame = CReaderFrame::Build('C', "T", CReaderFrame::FramedMode);
+    return frame;
+}
+
+} // namespace
+
+CReaderPoller::CReaderPoller(CReaderChannel& channel, CLinkStatus& status)
+    : m_channel(channel)
+    , m_status(status)
+{
+}
+
+void CReaderPoller::Prepare()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_stop = false;
+    m_running = false;
+    m_parked = false;
+    m_queue.clear();
+    ClearFlight();
+    m_pauses.clear();
+    m_lease = 0;
+    m_learnReports.clear();
+    m_tags.clear();
+    m_tagAwaiting = 0;
+}
+
+void CReaderPoller::Stop()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_stop = true;
+    ++m_generation;
+    m_queue.clear();
+    ClearFlight();
+    m_pauses.clear();
+    m_lease = 0;
+    m_learnReports.clear();
+    m_tags.clear();
+    m_tagAwaiting = 0;
+    m_changed.notify_all();
+}
+
+bool CReaderPoller::Begin()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_stop)
+        return false;
+    m_running = true;
+    m_readyAt = m_lastActivity = Clock::now();
+    m_changed.notify_all();
+    return true;
+}
+
+bool CReaderPoller::IsRunning() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_running && !m_stop;
+}
+
+void CReaderPoller::Loop(int readerType, CReaderLinkObserver* observer, quint64 connection)
+{
+    const bool framed = CLinkStatus::IsFramed(readerType);
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        // The reader settles before the first poll; a caller that takes the
+        // link meanwhile need not wait for it.
+        m_changed.wait_for(lock, std::chrono::milliseconds(kPollSpacingMs),
+                           [this] { return m_stop || !m_pauses.empty(); });
+        m_readyAt = Clock::now();
+    }
+
+    int reads = 0;
+    bool lostReported = false;
+    for (;;) {
+        Step step;
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            step = NextStep(lock, framed);
+        }
+        if (step.stop)
+            break;
+        if (step.tagTicket) {
+            const bool isMaster = step.tag == m_status.MasterTransponder();
+            if (observer)
+                observer->TagRead(step.tagTicket, step.tag, isMaster);
+            else
+                TagHandled(step.tagTicket);
+            continue;
+        }
+        if (!step.write.isEmpty())
+            (void)m_channel.Send(step.write); // a failed write shows as a missing reply
+        if (!step.read)
+            continue;
+
+        const CReaderChannel::Reading reading = m_channel.ReadFrame(kFirstByteTimeoutMs);
+        bool reportLost = false;
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            if (reading.anyByte)
+                m_lastActivity = Clock::now();
+            if (framed && m_paramDialogOpen)
+                reads = 0;
+            else
+                reads += reading.readCalls;
+            if (reading.complete) {
+                reads = 0;
+                lostReported = false;
+                if (framed)
+                    OnFramedReply(reading.body);
+                else
+                    OnPlainFrame(reading.body);
+            } else if (framed && reads >= kLinkLostReads && !lostReported) {
+                lostReported = true;
+                reportLost = true;
+            }
+            if (reading.closed) {
+                // Only Stop() closes the port under a running loop; wait for it
+                // rather than spin on a port that is gone.
+                m_changed.wait_for(lock, std::chrono::milliseconds(100), [this] { return m_stop; });
+            }
+        }
+        if (reportLost && observer)
+            observer->LinkLost(connection);
+    }
+
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_running = false;
+    m_parked = false;
+    m_changed.notify_all();
+}
+
+CReaderPoller::Step CReaderPoller::NextStep(std::unique_lock<std::mutex>& lock, bool framed)
+{
+    for (;;) {
+        Step step;
+        if (m_stop) {
+            step.stop = true;
+            return step;
+        }
+        const Clock::time_point now = Clock::now();
+
+        // Unasked tags go out one at a time, before anything else.
+        if (m_tagAwaiting == 0 && !m_tags.empty()) {
+            m_tagAwaiting = ++m_nextTicket;
+            step.tagTicket = m_tagAwaiting;
+            step.tag = QString::fromLatin1(m_tags.front());
+            m_tags.pop_front();
+            return step;
+        }
+
+        // A frame in flight whose reply will not come any more. A poll is
+        // given up only for a pause: unanswered polls are what the count
+        // towards a lost link is made of.
+        const bool quiet = now - m_lastActivity >= std::chrono::milliseconds(kQuietWindowMs);
+        if (m_flight == Flight::Request && quiet)
+            ClearFlight();
+        if (m_flight == Flight::Poll && ((framed && m_paramDialogOpen) || (!m_pauses.empty() && quiet)))
+            ClearFlight();
+
+        if (!m_pauses.empty()) {
+            if (m_flight != Flight::None) {
+                step.read = true; // resolve the reply in flight first
+                return step;
+            }
+            m_parked = true;
+            m_changed.notify_all();
+            m_changed.wait(lock, [this] { return m_stop || m_pauses.empty(); });
+            m_parked = false;
+            m_readyAt = Clock::now();
+            continue;
+        }
+
+        if (m_flight != Flight::None) {
+            step.read = true;
+            return step;
+        }
+        if (!m_queue.empty()) {
+            m_flightRequest = m_queue.front();
+            m_queue.pop_front();
+            m_flightRequest->state = Request::Sent;
+            m_flight = Flight::Request;
+            m_lastActivity = now;
+            step.write = m_flightRequest->frame;
+            step.read = true;
+            return step;
+        }
+        if (!framed) {
+            step.read = true; // a plain reader reports by itself: listen
+            return step;
+        }
+        if (m_paramDialogOpen || m_tagAwaiting != 0) {
+            m_changed.wait(lock);
+            continue;
+        }
+        const Clock::time_point due = m_readyAt + std::chrono::milliseconds(kPollSpacingMs);
+        if (now < due) {
+            m_changed.wait_until(lock, due);
+            continue;
+        }
+        m_flight = Flight::Poll;
+        m_lastActivity = now;
+        step.write = PollFrame();
+        step.read = true;
+        return step;
+    }
+}
+
+void CReaderPoller::OnFramedReply(const QByteArray& body)
+{
+    m_readyAt = Clock::now();
+    if (body.contains("NOTAG")) {
+        // Never handed over: a command answered this way waits out its time.
+        ClearFlight();
+        return;
+    }
+    if (!CReaderFrame::HasValidChecksum(body)) {
+        if (m_flight == Flight::Request)
+            Deliver("CRC_ERROR");
+        ClearFlight();
+        return;
+    }
+    if (m_flight == Flight::Poll) {
+        // A tag in a poll answer is not shown while a command waits; the
+        // reader reports it again at the next poll.
+        if (body.size() == 16 && m_queue.empty())
+            QueueTag(body.mid(4, 10));
+    } else if (m_flight == Flight::Request) {
+        Deliver(body);
+    }
+    ClearFlight();
+}
+
+void CReaderPoller::OnPlainFrame(const QByteArray& body)
+{
+    // Eleven characters are always an unasked report (a presented tag, or
+    // the new master while the Wren learns one), never a command's reply.
+    if (body.size() == 11) {
+        if (m_masterLearn) {
+            if (m_learnReports.size() < size_t(kMaxPendingTags))
+                m_learnReports.push_back(body);
+            m_changed.notify_all();
+        } else {
+            QueueTag(body.mid(1, 10));
+        }
+        return;
+    }
+    if (m_flight == Flight::Request) {
+        Deliver(body);
+        ClearFlight();
+    }
+}
+
+void CReaderPoller::Deliver(const QByteArray& reply)
+{
+    if (m_flightRequest && m_flightRequest->state == Request::Sent) {
+        m_flightRequest->reply = reply;
+        m_flightRequest->state = Request::Done;
+        m_changed.notify_all();
+    }
+}
+
+void CReaderPoller::ClearFlight()
+{
+    m_flight = Flight::None;
+    m_flightRequest.reset();
+}
+
+void CReaderPoller::QueueTag(const QByteArray& number)
+{
+    if (m_tags.size() < size_t(kMaxPendingTags))
+        m_tags.push_back(number);
+}
+
+QByteArray CReaderPoller::Submit(const QByteArray& frame, int timeoutMs)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (!m_running || m_stop || frame.isEmpty())
+        return QByteArray();
+    const quint64 generation = m_generation;
+    auto request = std::make_shared<Request>();
+    request->frame = frame;
+    m_queue.push_back(request);
+    m_changed.notify_all();
+
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    m_changed.wait_until(lock, deadline, [&] {
+        return request->state == Request::Done || m_generation != generation || !m_running;
+    });
+    if (request->state == Request::Done)
+        return request->reply;
+    if (request->state == Request::Queued) {
+        // Never sent: it leaves the queue, so it cannot go out late.
+        m_queue.erase(std::remove(m_queue.begin(), m_queue.end(), request), m_queue.end());
+    } else if (request->state == Request::Sent) {
+        request->state = Request::Abandoned;
+    }
+    return QByteArray();
+}
+
+quint64 CReaderPoller::BeginDirect(bool exclusive)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (exclusive && (!m_running || m_stop || m_lease != 0))
+        return 0;
+    const quint64 generation = m_generation;
+    const quint64 ticket = ++m_nextTicket;
+    m_pauses.insert(ticket);
+    if (exclusive)
+        m_lease = ticket;
+    m_changed.notify_all();
+    m_changed.wait(lock, [&] { return m_parked || !m_running || m_generation != generation; });
+    if (exclusive && m_generation != generation)
+        return 0;
+    return ticket;
+}
+
+void CReaderPoller::EndDirect(quint64 ticket)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_pauses.erase(ticket);
+    if (ticket != 0 && m_lease == ticket)
+        m_lease = 0;
+    m_changed.notify_all();
+}
+
+bool CReaderPoller::IsLeased() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_lease != 0;
+}
+
+void CReaderPoller::TagHandled(quint64 ticket)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (ticket != 0 && ticket == m_tagAwaiting) {
+        m_tagAwaiting = 0;
+        m_changed.notify_all();
+    }
+}
+
+void CReaderPoller::SetMasterLearn(bool on)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_masterLearn = on;
+    m_learnReports.clear();
+    m_changed.notify_all();
+}
+
+QByteArray CReaderPoller::WaitMasterReport(int timeoutMs)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    const quint64 generation = m_generation;
+    m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
+        return !m_learnReports.empty() || m_generation != generation || !m_running;
+    });
+    if (m_learnReports.empty())
+        return QByteArray();
+    const QByteArray report = m_learnReports.front();
+    m_learnReports.pop_front();
+    return report;
+}
+
+void CReaderPoller::SetParamDialogOpen(bool open)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_paramDialogOpen = open;
+    m_changed.notify_all();
+}
+
+bool CReaderPoller::IsParamDialogOpen() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_paramDialogOpen;
+}

@@ -1,0 +1,130 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <set>
+
+class CReaderChannel;
+class CLinkStatus;
+class CReaderLinkObserver;
+
+// The online polling of the reader link and the hand-over between it and
+// the threads that send commands.
+//
+// While a reader is online the link's thread runs Loop(): it polls a framed
+// reader about twice a second for a presented tag, listens to a plain
+// reader's unasked reports, and writes the commands that other threads
+// queue with Submit(), handing each reply back to the caller that sent its
+// frame.
+//
+// What holds, whatever the timing:
+// - a command and its reply travel together in one request object: a
+//   caller gets the reply to its own frame, "CRC_ERROR" for it, or nothing;
+//   never a poll answer, an unasked report or another caller's reply;
+// - a frame is written only when no reply is in flight; a caller that gave
+//   up before its frame went out takes the frame back, and one that gave up
+//   after it went out leaves the line blocked until that reply is in (and
+//   thrown away) or the line has been quiet for 2000 ms;
+// - unasked frames take their own path: tags go to the observer one at a
+//   time (TagHandled() releases the next), and the reports of a Wren that
+//   learns its master go to WaitMasterReport();
+// - taking the link for direct use (BeginDirect) waits until the frame in
+//   flight is resolved and the loop has stopped touching the port; the
+//   exclusive form (the lease of a transfer) exists once at a time, may be
+//   released on any thread, and is cancelled by Stop();
+// - every wait ends at Stop().
+class CReaderPoller
+{
+public:
+    static constexpr int kFirstByteTimeoutMs = 10;
+    static constexpr int kPollSpacingMs = 500;
+    static constexpr int kQuietWindowMs = 2000;
+    static constexpr int kLinkLostReads = 500;
+    static constexpr int kMaxPendingTags = 32;
+
+    CReaderPoller(CReaderChannel& channel, CLinkStatus& status);
+
+    // --- the owner's side
+    // Clears everything for a new connection.
+    void Prepare();
+    // Ends the loop and every wait; cancels the lease and all requests.
+    void Stop();
+    // Marks the poller online, so Submit() and leases are accepted; false
+    // when Stop() came first.
+    bool Begin();
+    // The polling loop, on the link's thread; returns after Stop().
+    void Loop(int readerType, CReaderLinkObserver* observer, quint64 connection);
+    bool IsRunning() const;
+
+    // --- the callers' side
+    // Queues a frame and waits up to timeoutMs for its reply; empty when
+    // none came or no reader is online.
+    QByteArray Submit(const QByteArray& frame, int timeoutMs);
+    // Takes the port away from the loop. Exclusive: the lease of a
+    // transfer, refused (0) while another lease exists or no reader is
+    // online. Not exclusive: one direct command; never refused.
+    quint64 BeginDirect(bool exclusive);
+    void EndDirect(quint64 ticket);
+    bool IsLeased() const;
+    void TagHandled(quint64 ticket);
+    void SetMasterLearn(bool on);
+    QByteArray WaitMasterReport(int timeoutMs);
+    void SetParamDialogOpen(bool open);
+    bool IsParamDialogOpen() const;
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    struct Request {
+        enum State { Queued, Sent, Done, Abandoned };
+        QByteArray frame;
+        State state = Queued;
+        QByteArray reply;
+    };
+    enum class Flight { None, Poll, Request };
+
+    // One step of the loop, chosen under the lock.
+    struct Step {
+        bool stop = false;
+        bool read = false;
+        QByteArray write;
+        QString tag;
+        quint64 tagTicket = 0;
+    };
+
+    Step NextStep(std::unique_lock<std::mutex>& lock, bool framed);
+    void OnFramedReply(const QByteArray& body);
+    void OnPlainFrame(const QByteArray& body);
+    void Deliver(const QByteArray& reply);
+    void ClearFlight();
+    void QueueTag(const QByteArray& number);
+
+    CReaderChannel& m_channel;
+    CLinkStatus& m_status;
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    quint64 m_generation = 0; // bumped by Stop(): waits of an old connection end
+    bool m_stop = false;
+    bool m_running = false;
+    bool m_parked = false;
+    std::deque<std::shared_ptr<Request>> m_queue;
+    Flight m_flight = Flight::None;
+    std::shared_ptr<Request> m_flightRequest;
+    Clock::time_point m_lastActivity;
+    Clock::time_point m_readyAt;
+    std::set<quint64> m_pauses;
+    quint64 m_lease = 0;
+    quint64 m_nextTicket = 0;
+    bool m_paramDialogOpen = false;
+    bool m_masterLearn = false;
+    std::deque<QByteArray> m_learnReports;
+    std::deque<QByteArray> m_tags;
+    quint64 m_tagAwaiting = 0;
+};
