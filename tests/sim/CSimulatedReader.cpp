@@ -318,8 +318,13 @@ void CSimulatedReader::OnFrame(const QByteArray& body)
         bytes.prepend(Framed('R' + m_injectReport));
         m_injectReport.clear();
     }
-    Queue(bytes, m_latencyMs + m_nextDelayMs);
+    int delay = m_latencyMs + m_nextDelayMs;
     m_nextDelayMs = 0;
+    if (!m_delayPrefix.isEmpty() && body.startsWith(m_delayPrefix)) {
+        delay += m_delayPrefixMs;
+        m_delayPrefix.clear();
+    }
+    Queue(bytes, delay);
 }
 
 QByteArray CSimulatedReader::AnswerFramed(const QByteArray& body)
@@ -734,6 +739,13 @@ void CSimulatedReader::DelayNextReply(int ms)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_nextDelayMs = ms;
+}
+
+void CSimulatedReader::DelayReplyTo(const QByteArray& prefix, int ms)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_delayPrefix = prefix;
+    m_delayPrefixMs = ms;
 }
 
 void CSimulatedReader::NakNext(char letter, int count)

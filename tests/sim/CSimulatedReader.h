@@ -124,6 +124,8 @@ public:
     void SetSilent(bool on);
     void SetLatency(int ms);
     void DelayNextReply(int ms);
+    // Delays the reply to the next frame whose body starts with prefix.
+    void DelayReplyTo(const QByteArray& prefix, int ms);
     // Answers the next count commands with this letter with NAK.
     void NakNext(char letter, int count);
     // Gives the next count framed replies a wrong checksum.
@@ -213,6 +215,8 @@ private:
     bool m_checkSpeed = true;
     int m_latencyMs = 2;
     int m_nextDelayMs = 0;
+    QByteArray m_delayPrefix;
+    int m_delayPrefixMs = 0;
     QMap<char, int> m_nak;
     QMap<char, int> m_ignore;
     int m_corrupt = 0;

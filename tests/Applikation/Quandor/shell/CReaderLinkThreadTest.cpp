@@ -1,0 +1,138 @@
+// Many threads on one online link at once: every caller gets the reply to
+// its own frame or its own failure, never another's.
+
+#include "CReaderFrame.h"
+#include "ReaderLinkFixture.h"
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+namespace {
+
+QString FramedReply(const QByteArray& text)
+{
+    return QString::fromLatin1(text + CReaderFrame::Checksum(text));
+}
+
+struct Command {
+    char letter;
+    const char* data;
+    QString reply;
+};
+
+using ConcurrentLink = OnlineLink;
+
+TEST_F(ConcurrentLink, EveryCallerGetsItsOwnReplyWhilePollingRuns)
+{
+    Connect(CSimulatedReader::Kite);
+    reader->SetParameter(0x0011);
+    reader->SetSwitchCode(0x0022);
+    reader->SetTransponder(0, "ABCDEF0123");
+    reader->SetTransponder(1, "3210FEDCBA");
+
+    const std::vector<Command> commands = {
+        {'L', "P0000", FramedReply("FFLP0011")},
+        {'L', "P0001", FramedReply("FFLP0022")},
+        {'L', "P0002", FramedReply("FFLP0002")},
+        {'L', "T0000", FramedReply("FFLTABCDEF0123")},
+        {'L', "T0001", FramedReply("FFLT3210FEDCBA")},
+        {'L', "S0000", FramedReply("FFLS0123456789ABCDEF0123")},
+    };
+    const int rounds = 12;
+    std::atomic<int> wrong{0};
+    std::atomic<int> answered{0};
+
+    std::vector<std::thread> callers;
+    for (size_t i = 0; i < commands.size(); ++i) {
+        callers.emplace_back([&, i] {
+            const Command& own = commands[i];
+            for (int round = 0; round < rounds; ++round) {
+                // Half of them queue, half go straight to the port.
+                const QString reply = (i % 2 == 0) ? link.SendAndWait(own.letter, own.data, 1)
+                                                   : link.SendCommand(own.letter, own.data, 1);
+                if (reply == own.reply)
+                    ++answered;
+                else if (!reply.isEmpty() && reply != "CRC_ERROR")
+                    ++wrong; // another caller's reply, or a poll answer
+            }
+        });
+    }
+    std::thread presenter([&] {
+        for (int i = 0; i < 6; ++i) {
+            reader->PresentTag(QByteArray::number(1000000000 + i));
+            std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        }
+    });
+    for (std::thread& caller : callers)
+        caller.join();
+    presenter.join();
+
+    EXPECT_EQ(wrong.load(), 0);
+    EXPECT_EQ(answered.load(), int(commands.size()) * rounds);
+    // The tags that were not hidden behind a waiting command still came.
+    ASSERT_TRUE(WaitForPoll());
+    ASSERT_TRUE(WaitForPoll());
+    for (const ReaderLinkRecorder::Tag& tag : recorder.Tags())
+        EXPECT_TRUE(tag.number.startsWith("100000000")) << qPrintable(tag.number);
+}
+
+TEST_F(ConcurrentLink, CallersFailAloneWhenTheirOwnReplyIsBroken)
+{
+    Connect(CSimulatedReader::Heron);
+    std::atomic<int> crc{0};
+    std::atomic<int> good{0};
+    std::atomic<int> wrong{0};
+    reader->CorruptNextChecksums(3);
+    std::vector<std::thread> callers;
+    for (int i = 0; i < 4; ++i) {
+        callers.emplace_back([&, i] {
+            const QByteArray data = QByteArray("P000") + char('0' + i);
+            for (int round = 0; round < 5; ++round) {
+                const QString reply = link.SendAndWait('L', QString::fromLatin1(data), 1);
+                if (reply == "CRC_ERROR")
+                    ++crc;
+                else if (reply.startsWith("FFLP") && reply.size() == 10)
+                    ++good;
+                else
+                    ++wrong;
+            }
+        });
+    }
+    for (std::thread& caller : callers)
+        caller.join();
+    EXPECT_EQ(wrong.load(), 0);
+    EXPECT_LE(crc.load(), 3); // a corrupt poll answer goes to nobody
+    EXPECT_EQ(crc.load() + good.load(), 20);
+}
+
+TEST_F(ConcurrentLink, ClosingWhileCallersWaitEndsEveryWait)
+{
+    Connect(CSimulatedReader::Egret);
+    reader->SetSilent(true);
+    std::vector<std::thread> callers;
+    std::atomic<int> empty{0};
+    for (int i = 0; i < 4; ++i) {
+        callers.emplace_back([&] {
+            if (link.SendAndWait('L', "P0000", 1).isEmpty())
+                ++empty;
+        });
+    }
+    std::thread leaseHolder([&] {
+        const quint64 lease = link.TakeLink();
+        if (lease) {
+            EXPECT_TRUE(link.SendCommand('L', "P0000", 1).isEmpty());
+        }
+        link.ReleaseLink(lease);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const Clock::time_point start = Clock::now();
+    link.ClosePort();
+    for (std::thread& caller : callers)
+        caller.join();
+    leaseHolder.join();
+    EXPECT_LT(MsSince(start), 2500);
+    EXPECT_EQ(empty.load(), 4);
+}
+
+} // namespace

@@ -1,0 +1,311 @@
+// The online link: polling, tags, queued commands and their replies, the
+// lease of a transfer, a lost link, and closing under a running thread.
+
+#include "CReaderFrame.h"
+#include "ReaderLinkFixture.h"
+#include "TestEnvironment.h"
+
+#include <QFile>
+
+#include <thread>
+#include <time.h>
+
+namespace {
+
+QString FramedReply(const QByteArray& text)
+{
+    return QString::fromLatin1(text + CReaderFrame::Checksum(text));
+}
+
+double ProcessCpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+using FramedOnline = OnlineLink;
+using PlainOnline = OnlineLink;
+
+TEST_F(FramedOnline, PresentedTagIsReportedOnce)
+{
+    Connect(CSimulatedReader::Kite);
+    reader->PresentTag("0123456789");
+    ASSERT_TRUE(recorder.WaitFor([&] { return !recorder.tags.isEmpty(); }, 3000));
+    EXPECT_EQ(recorder.Tags().first().number, "0123456789");
+    EXPECT_FALSE(recorder.Tags().first().isMaster);
+    ASSERT_TRUE(WaitForPoll());
+    ASSERT_TRUE(WaitForPoll());
+    EXPECT_EQ(recorder.Tags().size(), 1);
+}
+
+TEST_F(FramedOnline, NoPollUntilTheOwnerHasHandledTheTag)
+{
+    recorder.holdTags = true;
+    Connect(CSimulatedReader::Heron);
+    reader->PresentTag("1111111111");
+    ASSERT_TRUE(recorder.WaitFor([&] { return recorder.tags.size() == 1; }, 3000));
+    const int polls = Polls();
+    reader->PresentTag("2222222222");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_EQ(Polls(), polls);
+    // A command still goes through while the tag waits.
+    EXPECT_EQ(link.SendAndWait('L', "P0000", 1), FramedReply("FFLP00A5"));
+
+    link.TagHandled(recorder.Tags().first().ticket);
+    ASSERT_TRUE(recorder.WaitFor([&] { return recorder.tags.size() == 2; }, 3000));
+    EXPECT_EQ(recorder.Tags().at(1).number, "2222222222");
+}
+
+TEST_F(FramedOnline, QueuedCommandsGetTheirOwnReplies)
+{
+    Connect(CSimulatedReader::Egret);
+    EXPECT_EQ(link.SendAndWait('L', "P0000", 1), FramedReply("FFLP00A5"));
+    EXPECT_EQ(link.SendAndWait('L', "P0001", 1), FramedReply("FFLP0006"));
+    EXPECT_EQ(link.SendAndWait('L', "S0000", 1), FramedReply("FFLS0123456789ABCDEF0123"));
+    EXPECT_EQ(link.SendAndWait('H', "", 1), "QMZT27B5");
+
+    reader->CorruptNextChecksums(1);
+    EXPECT_EQ(link.SendAndWait('L', "P0000", 1), "CRC_ERROR");
+
+    // A command answered with "no tag" is never handed over: its caller
+    // waits out the three seconds.
+    const Clock::time_point start = Clock::now();
+    EXPECT_EQ(link.SendAndWait('C', "T", 1), "");
+    EXPECT_GE(MsSince(start), 2900);
+    EXPECT_EQ(link.SendAndWait('L', "P0000", 1), FramedReply("FFLP00A5"));
+}
+
+TEST_F(FramedOnline, TagInAPollAnswerWhileACommandWaitsIsNeitherShownNorDelivered)
+{
+    Connect(CSimulatedReader::Kite);
+    reader->PresentTag("0123456789");
+    reader->DelayReplyTo("FFCT", 600);
+    ASSERT_TRUE(WaitForPoll());
+    // The poll's answer, with the tag, is still on its way.
+    EXPECT_EQ(link.SendAndWait('L', "P0000", 1), FramedReply("FFLP00A5"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(recorder.Tags().isEmpty());
+}
+
+TEST_F(FramedOnline, ListEntryReplyLooksLikeATagButIsHandedOver)
+{
+    Connect(CSimulatedReader::Heron);
+    reader->SetTransponder(1, "0A0B0C0D0E");
+    EXPECT_EQ(link.SendAndWait('L', "T0001", 1), FramedReply("FFLT0A0B0C0D0E"));
+    EXPECT_TRUE(recorder.Tags().isEmpty());
+    reader->PresentTag("9999999999");
+    ASSERT_TRUE(recorder.WaitFor([&] { return !recorder.tags.isEmpty(); }, 3000));
+    EXPECT_EQ(recorder.Tags().first().number, "9999999999");
+}
+
+TEST_F(FramedOnline, LateReplyReachesNobodyAndTheNextCallerGetsItsOwn)
+{
+    Connect(CSimulatedReader::Kite);
+    reader->DelayReplyTo("FFLP0000", 3500);
+    const Clock::time_point start = Clock::now();
+    EXPECT_EQ(link.SendAndWait('L', "P0000", 1), "");
+    EXPECT_GE(MsSince(start), 2900);
+    EXPECT_EQ(link.SendAndWait('L', "P0001", 1), FramedReply("FFLP0006"));
+
+    // The second frame went out only after the first one's reply was in.
+    qint64 first = -1;
+    qint64 second = -1;
+    for (const CSimulatedReader::Frame& frame : reader->Log()) {
+        if (frame.body.startsWith("FFLP0000"))
+            first = frame.atMs;
+        if (frame.body.startsWith("FFLP0001"))
+            second = frame.atMs;
+    }
+    ASSERT_GE(first, 0);
+    EXPECT_GE(second - first, 3400);
+}
+
+TEST_F(FramedOnline, CommandThatCouldNotBeSentIsWithdrawn)
+{
+    Connect(CSimulatedReader::Egret);
+    const quint64 lease = link.TakeLink();
+    ASSERT_NE(lease, 0u);
+    const Clock::time_point start = Clock::now();
+    EXPECT_EQ(link.SendAndWait('L', "P0002", 1), "");
+    EXPECT_GE(MsSince(start), 2900);
+    link.ReleaseLink(lease);
+    ASSERT_TRUE(WaitForPoll());
+    ASSERT_TRUE(WaitForPoll());
+    EXPECT_EQ(reader->Count("FFLP0002"), 0);
+}
+
+TEST_F(FramedOnline, LeaseWaitsForThePollInFlightAndKeepsPollingOff)
+{
+    Connect(CSimulatedReader::Heron);
+    reader->DelayReplyTo("FFCT", 500);
+    ASSERT_TRUE(WaitForPoll());
+    const Clock::time_point start = Clock::now();
+    const quint64 lease = link.TakeLink();
+    ASSERT_NE(lease, 0u);
+    EXPECT_GE(MsSince(start), 300); // the poll's answer came first
+    EXPECT_TRUE(link.IsLinkTaken());
+    EXPECT_EQ(link.TakeLink(), 0u); // one transfer at a time
+
+    const int polls = Polls();
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(link.SendCommand('L', "P0000", 1), FramedReply("FFLP00A5"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    EXPECT_EQ(Polls(), polls);
+
+    // Released on another thread; polling resumes within about a second.
+    std::thread([&] { link.ReleaseLink(lease); }).join();
+    EXPECT_FALSE(link.IsLinkTaken());
+    EXPECT_TRUE(WaitForPoll(1500));
+}
+
+TEST_F(FramedOnline, DirectCommandWithoutALeaseTakesTheLinkForItsExchange)
+{
+    Connect(CSimulatedReader::Kite);
+    reader->DelayReplyTo("FFCT", 300);
+    ASSERT_TRUE(WaitForPoll());
+    EXPECT_EQ(link.SendCommand('L', "P0001", 1), FramedReply("FFLP0006"));
+    EXPECT_TRUE(WaitForPoll(2000));
+}
+
+TEST_F(FramedOnline, ClosingThePortCancelsTheLease)
+{
+    Connect(CSimulatedReader::Kite);
+    const quint64 lease = link.TakeLink();
+    ASSERT_NE(lease, 0u);
+    link.ClosePort();
+    EXPECT_FALSE(link.IsLinkTaken());
+    EXPECT_EQ(link.SendCommand('L', "P0000", 1), "");
+    EXPECT_EQ(link.TakeLink(), 0u); // nothing online
+    Reconnect();
+    link.ReleaseLink(lease); // the old lease is gone: releasing it does nothing
+    const quint64 next = link.TakeLink();
+    EXPECT_NE(next, 0u);
+    EXPECT_NE(next, lease);
+    link.ReleaseLink(next);
+}
+
+TEST_F(FramedOnline, SilentReaderIsReportedLostOnceAfterFiveSeconds)
+{
+    Connect(CSimulatedReader::Kite);
+    ASSERT_TRUE(WaitForPoll());
+    reader->SetSilent(true);
+    const Clock::time_point start = Clock::now();
+    ASSERT_TRUE(recorder.WaitFor([&] { return !recorder.linkLost.isEmpty(); }, 12000));
+    EXPECT_GE(MsSince(start), 4000);
+    EXPECT_EQ(recorder.linkLost.value(0), link.ConnectionId());
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_EQ(recorder.LinkLostCount(), 1);
+
+    link.ClosePort();
+    EXPECT_FALSE(link.IsPortOpen());
+    EXPECT_EQ(link.ReaderType(), -1);
+    EXPECT_EQ(link.ConnectedPort(), -1);
+}
+
+TEST_F(FramedOnline, NoPollAndNoLostLinkWhileTheSettingsDialogIsOpen)
+{
+    Connect(CSimulatedReader::Kite);
+    link.SetParamDialogOpen(true);
+    reader->SetSilent(true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const int polls = Polls();
+    std::this_thread::sleep_for(std::chrono::milliseconds(6500));
+    EXPECT_EQ(recorder.LinkLostCount(), 0);
+    EXPECT_EQ(Polls(), polls);
+    link.SetParamDialogOpen(false);
+    EXPECT_TRUE(WaitForPoll(1500));
+}
+
+TEST_F(FramedOnline, UnpluggedReaderIsLostWithoutSpinning)
+{
+    Connect(CSimulatedReader::Egret);
+    ASSERT_TRUE(WaitForPoll());
+    const double cpuBefore = ProcessCpuSeconds();
+    const Clock::time_point start = Clock::now();
+    reader->DropLine();
+    ASSERT_TRUE(recorder.WaitFor([&] { return !recorder.linkLost.isEmpty(); }, 12000));
+    EXPECT_GE(MsSince(start), 4000);
+    // A hung-up port answers every read at once; the loop must still wait.
+    EXPECT_LT(ProcessCpuSeconds() - cpuBefore, 1.0);
+    link.ClosePort();
+}
+
+TEST_F(FramedOnline, ReconnectWritesNoPollBeforeTheNewSearchEnds)
+{
+    Connect(CSimulatedReader::Kite);
+    ASSERT_TRUE(WaitForPoll());
+    link.ClosePort();
+    reader->ClearLog();
+    Reconnect();
+    // Only the search's frames until its end (an answer of the old
+    // connection still on the line may cost the search one more identity).
+    const QList<CSimulatedReader::Frame> log = reader->Log();
+    ASSERT_GE(log.size(), 3);
+    EXPECT_EQ(log.first().body, "FFHD4");
+    for (const CSimulatedReader::Frame& frame : log) {
+        if (frame.body.startsWith("FFSU"))
+            break;
+        EXPECT_TRUE(frame.body == "FFHD4" || frame.body == "FFLS0000EB") << frame.body.constData();
+    }
+}
+
+TEST_F(FramedOnline, ClosedPortsFileNumberIsNeverWrittenByTheOldThread)
+{
+    Connect(CSimulatedReader::Heron);
+    reader->DelayReplyTo("FFCT", 1500);
+    ASSERT_TRUE(WaitForPoll());
+    // The polling thread waits for the answer; the port closes under it,
+    // and a new file takes the freed number at once.
+    link.ClosePort();
+    const QString path = TestEnvironment::NewFolder("reuse") + "/file";
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+    EXPECT_EQ(QFile(path).size(), 0);
+}
+
+TEST_F(FramedOnline, EndingTheProgramWhilePollingDoesNotHang)
+{
+    Connect(CSimulatedReader::Kite);
+    auto other = std::make_unique<CReaderLink>();
+    ASSERT_TRUE(WaitForPoll());
+    link.ClosePort();
+    ASSERT_EQ(other->Connect(kPort), CReaderLink::ConnectStarted);
+    ASSERT_TRUE(reader->WaitFor([](const auto& log) { return log.last().body == "FFCT23"; }, 4000));
+    const Clock::time_point start = Clock::now();
+    other.reset();
+    EXPECT_LT(MsSince(start), 1000);
+}
+
+TEST_F(PlainOnline, WrenReportsTagsAndMarksItsMaster)
+{
+    Connect(CSimulatedReader::Wren);
+    reader->PresentTag("AAAAAAAAAA");
+    ASSERT_TRUE(recorder.WaitFor([&] { return recorder.tags.size() == 1; }, 2000));
+    EXPECT_EQ(recorder.Tags().at(0).number, "AAAAAAAAAA");
+    EXPECT_FALSE(recorder.Tags().at(0).isMaster);
+    reader->PresentTag("0A1B2C3D4E");
+    ASSERT_TRUE(recorder.WaitFor([&] { return recorder.tags.size() == 2; }, 2000));
+    EXPECT_TRUE(recorder.Tags().at(1).isMaster);
+
+    // An unasked report just before a reply is a tag, not the reply.
+    reader->InjectReportBeforeNextReply("CCCCCCCCCC");
+    EXPECT_EQ(link.SendAndWait('G', "00", 2), "0A1B2C3D4E");
+    ASSERT_TRUE(recorder.WaitFor([&] { return recorder.tags.size() == 3; }, 2000));
+    EXPECT_EQ(recorder.Tags().at(2).number, "CCCCCCCCCC");
+    EXPECT_EQ(reader->Count("FFCT"), 0); // a plain reader is never polled
+
+    // While teaching a master the report goes to the waiting dialog.
+    link.SetMasterLearn(true);
+    EXPECT_EQ(link.SendAndWait('M', "", 2), "\x06");
+    reader->PresentTag("BBBBBBBBBB");
+    EXPECT_EQ(link.WaitMasterReport(3000), "MBBBBBBBBB" "B");
+    link.SetMasterLearn(false);
+    EXPECT_EQ(link.WaitMasterReport(50), "");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(recorder.Tags().size(), 3);
+    EXPECT_EQ(link.SendAndWait('H', "", 3), "QMZT32");
+}
+
+} // namespace

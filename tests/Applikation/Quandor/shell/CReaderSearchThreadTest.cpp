@@ -1,0 +1,325 @@
+// Connecting: the search and identification of every model, its failures,
+// and stopping it.
+
+#include "CLanguageHandler.h"
+#include "CReaderFrame.h"
+#include "CReaderLink.h"
+#include "CSimulatedReader.h"
+#include "ReaderLinkRecorder.h"
+
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Model = CSimulatedReader::Model;
+
+const int kPort = 30;
+const int kFramedSearchMs = 5000;
+const int kPlainSearchMs = 16000; // five unanswered framed identities first
+
+qint64 MsSince(Clock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+QList<QByteArray> Bodies(const CSimulatedReader& reader)
+{
+    QList<QByteArray> bodies;
+    for (const CSimulatedReader::Frame& frame : reader.Log())
+        bodies.append(frame.body);
+    return bodies;
+}
+
+class ReaderSearch : public ::testing::Test
+{
+protected:
+    void Start(Model model)
+    {
+        reader = std::make_unique<CSimulatedReader>(model);
+        reader->RegisterAs(kPort);
+        recorder.link = &link;
+        link.SetObserver(&recorder);
+        ASSERT_EQ(link.Connect(kPort), CReaderLink::ConnectStarted);
+    }
+    CSearchOutcome Finish(int timeoutMs)
+    {
+        EXPECT_TRUE(recorder.WaitForOutcome(timeoutMs));
+        return recorder.LastOutcome();
+    }
+    void ExpectClosed()
+    {
+        EXPECT_FALSE(link.IsPortOpen());
+        EXPECT_EQ(link.ReaderType(), -1);
+        EXPECT_EQ(link.ConnectedPort(), -1);
+        EXPECT_FALSE(link.IsPollingRunning());
+    }
+
+    CLanguageHandler language{1, QString()};
+    ReaderLinkRecorder recorder;
+    CReaderLink link{&language};
+    std::unique_ptr<CSimulatedReader> reader;
+};
+
+struct FramedCase {
+    Model model;
+    int type;
+};
+
+class FramedSearch : public ReaderSearch, public ::testing::WithParamInterface<FramedCase>
+{
+};
+
+TEST_P(FramedSearch, IdentifiesLogsInSetsTheClockAndStartsPolling)
+{
+    Start(GetParam().model);
+    const CSearchOutcome outcome = Finish(kFramedSearchMs);
+    EXPECT_TRUE(outcome.success);
+    EXPECT_TRUE(outcome.messages.isEmpty());
+    EXPECT_EQ(outcome.connection, link.ConnectionId());
+    EXPECT_EQ(link.ReaderType(), GetParam().type);
+    EXPECT_EQ(link.ConnectedPort(), kPort);
+    EXPECT_EQ(link.Identification(), "0123456789ABCDEF0123");
+    EXPECT_EQ(link.ReaderName(), "---");
+    EXPECT_TRUE(link.IsPortOpen());
+    EXPECT_TRUE(link.IsPollingRunning());
+    EXPECT_FALSE(link.IsSearching());
+
+    const QList<QByteArray> bodies = Bodies(*reader);
+    ASSERT_GE(bodies.size(), 3);
+    EXPECT_EQ(bodies.at(0), "FFHD4");
+    EXPECT_EQ(bodies.at(1), "FFLS0000EB");
+    EXPECT_TRUE(bodies.at(2).startsWith("FFSU0000")) << bodies.at(2).constData();
+    EXPECT_EQ(reader->LastClock().size(), 19);
+    for (const CSimulatedReader::Frame& frame : reader->Log())
+        EXPECT_EQ(frame.baud, 57200u);
+
+    // Polling follows the search after about a second.
+    EXPECT_TRUE(reader->WaitFor([](const auto& log) { return log.last().body == "FFCT23"; }, 3000));
+
+    const QList<ReaderLinkRecorder::Progress> progress = recorder.ProgressCalls();
+    ASSERT_EQ(progress.size(), 1);
+    EXPECT_EQ(progress.first().maximum, 1);
+    EXPECT_EQ(progress.first().position, 1);
+    EXPECT_TRUE(progress.first().text.contains(QStringLiteral("COM%1").arg(kPort))) << qPrintable(progress.first().text);
+    EXPECT_EQ(recorder.OutcomeCount(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, FramedSearch,
+                         ::testing::Values(FramedCase{CSimulatedReader::Kite, 1}, FramedCase{CSimulatedReader::Heron, 2},
+                                           FramedCase{CSimulatedReader::Egret, 4}),
+                         [](const auto& info) { return CSimulatedReader::ModelName(info.param.model).toStdString(); });
+
+TEST_F(ReaderSearch, WrenIsFoundAtNineThousandSixHundredWithItsMaster)
+{
+    Start(CSimulatedReader::Wren);
+    const CSearchOutcome outcome = Finish(kPlainSearchMs);
+    EXPECT_TRUE(outcome.success);
+    EXPECT_EQ(link.ReaderType(), 0);
+    EXPECT_EQ(link.MasterTransponder(), "0A1B2C3D4E");
+    EXPECT_EQ(link.ConnectedPort(), kPort);
+    EXPECT_TRUE(link.Identification().isEmpty());
+
+    const QList<CSimulatedReader::Frame> log = reader->Log();
+    ASSERT_EQ(log.size(), 7);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(log.at(i).body, "FFHD4");
+        EXPECT_EQ(log.at(i).baud, 57200u);
+    }
+    EXPECT_EQ(log.at(5).body, "H");
+    EXPECT_EQ(log.at(5).baud, 9600u);
+    EXPECT_EQ(log.at(6).body, "G00");
+}
+
+TEST_F(ReaderSearch, TernGetsNoMasterRequestAndNoClock)
+{
+    Start(CSimulatedReader::Tern);
+    EXPECT_TRUE(Finish(kPlainSearchMs).success);
+    EXPECT_EQ(link.ReaderType(), 3);
+    EXPECT_TRUE(link.MasterTransponder().isEmpty());
+    EXPECT_EQ(Bodies(*reader).last(), "H");
+    EXPECT_EQ(reader->Count("G"), 0);
+}
+
+TEST_F(ReaderSearch, WrenWithoutAMasterIsOnlineWithAnEmptyNumber)
+{
+    reader = std::make_unique<CSimulatedReader>(CSimulatedReader::Wren);
+    reader->SetMaster(QByteArray());
+    reader->RegisterAs(kPort);
+    link.SetObserver(&recorder);
+    ASSERT_EQ(link.Connect(kPort), CReaderLink::ConnectStarted);
+    EXPECT_TRUE(Finish(kPlainSearchMs).success);
+    EXPECT_TRUE(link.MasterTransponder().isEmpty());
+}
+
+TEST_F(ReaderSearch, ReaderWithoutIdentificationGetsTheSessionString)
+{
+    reader = std::make_unique<CSimulatedReader>(CSimulatedReader::Heron);
+    reader->SetIdentification("FFFFFFFFFFFFFFFFFFFF");
+    reader->RegisterAs(kPort);
+    link.SetObserver(&recorder);
+    ASSERT_EQ(link.Connect(kPort), CReaderLink::ConnectStarted);
+    EXPECT_TRUE(Finish(kFramedSearchMs).success);
+
+    const QString session = link.GetSessionString();
+    EXPECT_TRUE(QRegularExpression("^[0-9A-F]{20}$").match(session).hasMatch());
+    EXPECT_EQ(link.Identification(), session);
+    EXPECT_EQ(reader->Identification(), session.toLatin1());
+    EXPECT_EQ(Bodies(*reader).at(2), "FFSS0000" + session.toLatin1() + CReaderFrame::Checksum("FFSS0000" + session.toLatin1()));
+
+    // The next connection makes a new one.
+    link.ClosePort();
+    ASSERT_EQ(link.Connect(kPort), CReaderLink::ConnectStarted);
+    EXPECT_NE(link.GetSessionString(), session);
+}
+
+TEST_F(ReaderSearch, TrailingFsOfTheChecksumDoNotMakeAnIdentificationUnset)
+{
+    // An identification ending in eight 'F' whose login reply's checksum
+    // is "FF": ten 'F' in a row, but not inside the identification.
+    const QByteArray id = "0000000ADEEEFFFFFFFF";
+    ASSERT_EQ(CReaderFrame::Checksum("FFLS" + id), "FF");
+    reader = std::make_unique<CSimulatedReader>(CSimulatedReader::Kite);
+    reader->SetIdentification(id);
+    reader->RegisterAs(kPort);
+    link.SetObserver(&recorder);
+    ASSERT_EQ(link.Connect(kPort), CReaderLink::ConnectStarted);
+    EXPECT_TRUE(Finish(kFramedSearchMs).success);
+    EXPECT_EQ(reader->Identification(), id);
+    EXPECT_EQ(link.Identification(), QString::fromLatin1(id));
+    EXPECT_EQ(reader->Count("FFSS"), 0);
+}
+
+TEST_F(ReaderSearch, NoReaderAtAll)
+{
+    Start(CSimulatedReader::Kite);
+    reader->SetSilent(true);
+    const CSearchOutcome outcome = Finish(kPlainSearchMs);
+    EXPECT_FALSE(outcome.success);
+    EXPECT_FALSE(outcome.cancelled);
+    EXPECT_EQ(outcome.messages, QList<int>{107});
+    ExpectClosed();
+}
+
+TEST_F(ReaderSearch, PortWithoutADeviceFailsAtOnceWithTheWidestProgress)
+{
+    recorder.link = &link;
+    link.SetObserver(&recorder);
+    ASSERT_EQ(link.Connect(0), CReaderLink::ConnectStarted); // 0 becomes 256
+    const CSearchOutcome outcome = Finish(2000);
+    EXPECT_EQ(link.ComPort(), 256u);
+    EXPECT_EQ(outcome.messages, QList<int>{107});
+    EXPECT_EQ(recorder.ProgressCalls().value(0).maximum, 5);
+    ExpectClosed();
+}
+
+TEST_F(ReaderSearch, LoginWithBadChecksumsFailsWith108)
+{
+    reader = std::make_unique<CSimulatedReader>(CSimulatedReader::Egret);
+    reader->RegisterAs(kPort);
+    link.SetObserver(&recorder);
+    ASSERT_EQ(link.Connect(kPort), CReaderLink::ConnectStarted);
+    // The identity is answered first; its checksum is never tested.
+    ASSERT_TRUE(reader->WaitFor([](const auto& log) { return !log.isEmpty(); }, 2000));
+    reader->CorruptNextChecksums(5);
+    const CSearchOutcome outcome = Finish(kFramedSearchMs + 5000);
+    EXPECT_EQ(outcome.messages, (QList<int>{108, 107}));
+    EXPECT_EQ(reader->Count("FFLS0000"), 4);
+    ExpectClosed();
+}
+
+TEST_F(ReaderSearch, RefusedIdentificationWriteFailsWith106)
+{
+    reader = std::make_unique<CSimulatedReader>(CSimulatedReader::Kite);
+    reader->SetIdentification("FFFFFFFFFFFFFFFFFFFF");
+    reader->NakNext('S', 4);
+    reader->RegisterAs(kPort);
+    link.SetObserver(&recorder);
+    ASSERT_EQ(link.Connect(kPort), CReaderLink::ConnectStarted);
+    const CSearchOutcome outcome = Finish(kFramedSearchMs);
+    EXPECT_EQ(outcome.messages, (QList<int>{106, 107}));
+    EXPECT_EQ(reader->Count("FFSS0000"), 4);
+    EXPECT_EQ(reader->Identification(), "FFFFFFFFFFFFFFFFFFFF");
+    ExpectClosed();
+}
+
+TEST_F(ReaderSearch, RefusedClockFailsWith106)
+{
+    reader = std::make_unique<CSimulatedReader>(CSimulatedReader::Heron);
+    reader->NakNext('S', 4);
+    reader->RegisterAs(kPort);
+    link.SetObserver(&recorder);
+    ASSERT_EQ(link.Connect(kPort), CReaderLink::ConnectStarted);
+    const CSearchOutcome outcome = Finish(kFramedSearchMs);
+    EXPECT_EQ(outcome.messages, (QList<int>{106, 107}));
+    EXPECT_EQ(reader->Count("FFSU0000"), 4);
+    ExpectClosed();
+}
+
+TEST_F(ReaderSearch, UnknownFramedIdentityFails)
+{
+    reader = std::make_unique<CSimulatedReader>(CSimulatedReader::Kite);
+    reader->SetIdentityOverride("QMZT99");
+    reader->RegisterAs(kPort);
+    link.SetObserver(&recorder);
+    ASSERT_EQ(link.Connect(kPort), CReaderLink::ConnectStarted);
+    EXPECT_EQ(Finish(kFramedSearchMs).messages, QList<int>{107});
+    EXPECT_EQ(reader->Log().size(), 1);
+    ExpectClosed();
+}
+
+TEST_F(ReaderSearch, SecondConnectIsRefusedWhileTheFirstSearchRuns)
+{
+    Start(CSimulatedReader::Tern);
+    EXPECT_EQ(link.Connect(kPort), CReaderLink::ConnectRefused);
+    EXPECT_TRUE(link.IsSearching());
+    std::thread other([this] { EXPECT_EQ(link.Connect(kPort), CReaderLink::ConnectRefused); });
+    other.join();
+    EXPECT_TRUE(Finish(kPlainSearchMs).success);
+    EXPECT_EQ(link.Connect(kPort), CReaderLink::ConnectRefused); // online: the port is open
+    EXPECT_EQ(reader->Count("FFHD4"), 5);
+    EXPECT_EQ(recorder.OutcomeCount(), 1);
+}
+
+TEST_F(ReaderSearch, OfflineDuringTheSearchStopsItAndNothingFollows)
+{
+    Start(CSimulatedReader::Wren); // answers nothing at 57200: the search lingers
+    ASSERT_TRUE(reader->WaitFor([](const auto& log) { return log.size() >= 2; }, 6000));
+    const Clock::time_point closing = Clock::now();
+    EXPECT_EQ(link.ClosePort(), 1);
+    EXPECT_LT(MsSince(closing), 1000);
+    ASSERT_EQ(recorder.OutcomeCount(), 1);
+    EXPECT_TRUE(recorder.LastOutcome().cancelled);
+    EXPECT_TRUE(recorder.LastOutcome().messages.isEmpty());
+    ExpectClosed();
+
+    const qint64 received = reader->BytesReceived();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    EXPECT_EQ(reader->BytesReceived(), received);
+
+    // The link connects again afterwards.
+    ASSERT_EQ(link.Connect(kPort), CReaderLink::ConnectStarted);
+    EXPECT_TRUE(recorder.WaitFor([this] { return recorder.outcomes.size() == 2; }, kPlainSearchMs));
+    EXPECT_TRUE(recorder.LastOutcome().success);
+}
+
+TEST_F(ReaderSearch, EndingTheProgramDuringTheSearchDoesNotHang)
+{
+    auto early = std::make_unique<CReaderLink>(&language, &recorder);
+    reader = std::make_unique<CSimulatedReader>(CSimulatedReader::Tern);
+    reader->RegisterAs(kPort);
+    ASSERT_EQ(early->Connect(kPort), CReaderLink::ConnectStarted);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const Clock::time_point closing = Clock::now();
+    early.reset();
+    EXPECT_LT(MsSince(closing), 1000);
+    const qint64 received = reader->BytesReceived();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_EQ(reader->BytesReceived(), received);
+}
+
+} // namespace

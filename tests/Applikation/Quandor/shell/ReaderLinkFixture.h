@@ -1,0 +1,67 @@
+#pragma once
+
+#include "CReaderLink.h"
+#include "CSimulatedReader.h"
+#include "ReaderLinkRecorder.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+
+// A reader link connected to a simulated reader, as the tests of the
+// online link need it.
+class OnlineLink : public ::testing::Test
+{
+protected:
+    using Clock = std::chrono::steady_clock;
+
+    static constexpr int kPort = 40;
+
+    static qint64 MsSince(Clock::time_point start)
+    {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    }
+
+    // Connects to a new simulated reader of the model; the search of a
+    // plain model takes over ten seconds.
+    void Connect(CSimulatedReader::Model model)
+    {
+        reader = std::make_unique<CSimulatedReader>(model);
+        reader->RegisterAs(kPort);
+        Reconnect();
+    }
+    void Reconnect()
+    {
+        recorder.link = &link;
+        link.SetObserver(&recorder);
+        const int before = recorder.OutcomeCount();
+        ASSERT_EQ(link.Connect(kPort), CReaderLink::ConnectStarted);
+        ASSERT_TRUE(recorder.WaitFor([&] { return recorder.outcomes.size() > before; }, 16000));
+        ASSERT_TRUE(recorder.LastOutcome().success);
+        ASSERT_TRUE(link.IsPollingRunning());
+    }
+    // Waits for the next poll frame of a framed reader.
+    bool WaitForPoll(int timeoutMs = 3000)
+    {
+        return WaitForFrames("FFCT23", Polls() + 1, timeoutMs);
+    }
+    // Waits until count frames starting with prefix were received.
+    bool WaitForFrames(const QByteArray& prefix, int count, int timeoutMs)
+    {
+        return reader->WaitFor([&](const QList<CSimulatedReader::Frame>& log) { return CountIn(log, prefix) >= count; },
+                               timeoutMs);
+    }
+    static int CountIn(const QList<CSimulatedReader::Frame>& log, const QByteArray& prefix)
+    {
+        int count = 0;
+        for (const CSimulatedReader::Frame& frame : log)
+            count += frame.body.startsWith(prefix) ? 1 : 0;
+        return count;
+    }
+    int Polls() const { return reader->Count("FFCT23"); }
+
+    ReaderLinkRecorder recorder;
+    CReaderLink link;
+    std::unique_ptr<CSimulatedReader> reader;
+};
