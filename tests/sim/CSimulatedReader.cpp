@@ -61,6 +61,15 @@ bool IsDigits(const QByteArray& text)
     return !text.isEmpty();
 }
 
+// A copy that shares no data with the original. Text crosses between the
+// test's threads and the simulator's only this way: Qt's shared data is
+// released inside the (uninstrumented) Qt library, which ThreadSanitizer
+// cannot see, so shared blocks would show as false races.
+QByteArray Own(const QByteArray& text)
+{
+    return QByteArray(text.constData(), text.size());
+}
+
 QByteArray Framed(const QByteArray& body)
 {
     return kStx + body + kEot;
@@ -554,19 +563,19 @@ void CSimulatedReader::Queue(const QByteArray& bytes, int delayMs)
 void CSimulatedReader::SetIdentification(const QByteArray& id20)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_identification = id20;
+    m_identification = Own(id20);
 }
 
 QByteArray CSimulatedReader::Identification() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_identification;
+    return Own(m_identification);
 }
 
 QByteArray CSimulatedReader::LastClock() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_clock;
+    return Own(m_clock);
 }
 
 void CSimulatedReader::SetParameter(quint16 value)
@@ -596,8 +605,11 @@ quint16 CSimulatedReader::SwitchCode() const
 void CSimulatedReader::AddEvent(const Event& event)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_events.size() < EventCapacity(m_model))
-        m_events.append(event);
+    if (m_events.size() < EventCapacity(m_model)) {
+        Event own = event;
+        own.number = Own(event.number);
+        m_events.append(own);
+    }
 }
 
 int CSimulatedReader::EventCount() const
@@ -621,20 +633,23 @@ int CSimulatedReader::TransponderCount() const
 void CSimulatedReader::SetTransponder(int slot, const QByteArray& number)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_transponders[slot] = number;
+    m_transponders[slot] = Own(number);
     m_transponderCount = qMax(m_transponderCount, slot + 1);
 }
 
 QByteArray CSimulatedReader::Transponder(int slot) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_transponders.value(slot);
+    return Own(m_transponders.value(slot));
 }
 
 QMap<int, CSimulatedReader::TimeWindow> CSimulatedReader::TimeWindows() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_windows;
+    QMap<int, TimeWindow> copy;
+    for (auto it = m_windows.cbegin(); it != m_windows.cend(); ++it)
+        copy.insert(it.key(), TimeWindow{it->weekdays, Own(it->from), Own(it->to)});
+    return copy;
 }
 
 void CSimulatedReader::SetMaster(const QByteArray& number)
@@ -642,13 +657,13 @@ void CSimulatedReader::SetMaster(const QByteArray& number)
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_list.isEmpty())
         m_list.append(QByteArray());
-    m_list[0] = number;
+    m_list[0] = Own(number);
 }
 
 QByteArray CSimulatedReader::Master() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_list.isEmpty() ? QByteArray() : m_list.at(0);
+    return m_list.isEmpty() ? QByteArray() : Own(m_list.at(0));
 }
 
 void CSimulatedReader::SetListLength(int length)
@@ -669,7 +684,7 @@ int CSimulatedReader::ListLength() const
 QByteArray CSimulatedReader::ListEntry(int index) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return index >= 0 && index < m_list.size() ? m_list.at(index) : QByteArray();
+    return index >= 0 && index < m_list.size() ? Own(m_list.at(index)) : QByteArray();
 }
 
 bool CSimulatedReader::MasterActive() const
@@ -706,7 +721,7 @@ void CSimulatedReader::PresentTag(const QByteArray& number10)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (IsFramed()) {
-        m_pendingTags.append(number10);
+        m_pendingTags.append(Own(number10));
         return;
     }
     char letter = 'R';
@@ -714,11 +729,11 @@ void CSimulatedReader::PresentTag(const QByteArray& number10)
         m_learnUntil = Clock::time_point();
         if (m_list.isEmpty())
             m_list.append(QByteArray());
-        m_list[0] = number10;
+        m_list[0] = Own(number10);
         letter = m_learnAsR ? 'R' : 'M';
     }
     if (!m_silent)
-        Queue(Framed(letter + number10), 0);
+        Queue(Framed(letter + Own(number10)), 0);
 }
 
 // --- faults
@@ -744,7 +759,7 @@ void CSimulatedReader::DelayNextReply(int ms)
 void CSimulatedReader::DelayReplyTo(const QByteArray& prefix, int ms)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_delayPrefix = prefix;
+    m_delayPrefix = Own(prefix);
     m_delayPrefixMs = ms;
 }
 
@@ -769,20 +784,20 @@ void CSimulatedReader::IgnoreNext(char letter, int count)
 void CSimulatedReader::InjectReportBeforeNextReply(const QByteArray& number10)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_injectReport = number10;
+    m_injectReport = Own(number10);
 }
 
 void CSimulatedReader::ReplaceNextReply(const QByteArray& raw)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_replacement = raw;
+    m_replacement = Own(raw);
     m_hasReplacement = true;
 }
 
 void CSimulatedReader::SetIdentityOverride(const QByteArray& identity)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_identityOverride = identity;
+    m_identityOverride = Own(identity);
 }
 
 void CSimulatedReader::SetCheckSpeed(bool on)
@@ -794,7 +809,7 @@ void CSimulatedReader::SetCheckSpeed(bool on)
 void CSimulatedReader::SendRaw(const QByteArray& raw)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    Queue(raw, 0);
+    Queue(Own(raw), 0);
 }
 
 void CSimulatedReader::DropLine()
@@ -809,7 +824,11 @@ void CSimulatedReader::DropLine()
 QList<CSimulatedReader::Frame> CSimulatedReader::Log() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_log;
+    QList<Frame> copy;
+    copy.reserve(m_log.size());
+    for (const Frame& frame : m_log)
+        copy.append(Frame{frame.atMs, frame.baud, Own(frame.body)});
+    return copy;
 }
 
 void CSimulatedReader::ClearLog()
