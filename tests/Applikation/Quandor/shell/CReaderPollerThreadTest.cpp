@@ -138,7 +138,7 @@ TEST_F(FramedOnline, CommandThatCouldNotBeSentIsWithdrawn)
 TEST_F(FramedOnline, LeaseWaitsForThePollInFlightAndKeepsPollingOff)
 {
     Connect(CSimulatedReader::Heron);
-    reader->DelayReplyTo("FFCT", 500);
+    reader->DelayReplyTo("FFCT", 800);
     ASSERT_TRUE(WaitForPoll());
     const Clock::time_point start = Clock::now();
     const quint64 lease = link.TakeLink();
