@@ -404,14 +404,19 @@ void CGridCtrl::ApplyFixedRowChange(int oldCount, int newCount)
 void CGridCtrl::ApplyFixedColumnChange(int oldCount, int newCount)
 {
     if (m_bVirtualMode) {
-        for (int row = 0; row < m_nRows; ++row) {
+        // Fixed rows get cells of their own; the data rows, alike in every
+        // row, share one prototype until one of them is asked for.
+        for (int row = 0; row < std::min(m_nFixedRows, m_nRows); ++row) {
             for (int col = oldCount; col < newCount; ++col) {
                 if (!FindExplicitCell(row, col)) {
-                    const quint32 bits = GVIS_FIXEDCOL_BITS | (row < m_nFixedRows ? GVIS_FIXEDROW_BITS : 0);
-                    if (auto cell = NewCell(row, col, bits))
+                    if (auto cell = NewCell(row, col, GVIS_FIXEDCOL_BITS | GVIS_FIXEDROW_BITS))
                         AddExplicitCell(row, col, std::move(cell));
                 }
             }
+        }
+        if (newCount > oldCount && m_nRows > m_nFixedRows) {
+            if (auto prototype = NewCell(m_nFixedRows, oldCount, GVIS_FIXEDCOL_BITS))
+                m_explicitBlocks.push_back(CellBlock{m_nFixedRows, m_nRows, oldCount, newCount, std::move(prototype)});
         }
         return;
     }
@@ -475,10 +480,21 @@ void CGridCtrl::DestroyCell(int row, int col)
         m_cache.Retire(std::move(m_rowData[std::size_t(row)][std::size_t(col)]));
 }
 
-CGridCellBase* CGridCtrl::FindExplicitCell(int row, int col) const
+CGridCellBase* CGridCtrl::FindExplicitCell(int row, int col, bool* shared) const
 {
+    if (shared)
+        *shared = false;
     const auto it = m_explicitIndex.find(CCellID::MakeKey(row, col));
-    return it == m_explicitIndex.end() ? nullptr : m_explicitCells[it->second].cell.get();
+    if (it != m_explicitIndex.end())
+        return m_explicitCells[it->second].cell.get();
+    for (const CellBlock& block : m_explicitBlocks) {
+        if (row >= block.firstRow && row < block.endRow && col >= block.firstCol && col < block.endCol) {
+            if (shared)
+                *shared = true;
+            return block.prototype.get();
+        }
+    }
+    return nullptr;
 }
 
 CGridCellBase* CGridCtrl::AddExplicitCell(int row, int col, std::unique_ptr<CGridCellBase> cell)
@@ -494,11 +510,25 @@ CGridCellBase* CGridCtrl::GetCell(int row, int col)
 {
     if (!m_bVirtualMode || row < 0 || col < 0)
         return nullptr;
-    if (CGridCellBase* cell = FindExplicitCell(row, col))
-        return cell;
-    auto cell = NewCell(row, col, col < m_nFixedCols ? GVIS_FIXEDCOL_BITS : 0);
-    if (!cell)
-        return nullptr;
+    bool shared = false;
+    CGridCellBase* found = FindExplicitCell(row, col, &shared);
+    if (found && !shared)
+        return found;
+    std::unique_ptr<CGridCellBase> cell;
+    if (shared) {
+        // The caller may change it: the position gets a cell of its own.
+        cell = found->GetRuntimeClass().CreateObject();
+        if (!cell)
+            return nullptr;
+        cell->CopyFrom(*found);
+        cell->SetGrid(this);
+        cell->SetCoords(row, col);
+        cell->SetState(found->GetState());
+    } else {
+        cell = NewCell(row, col, col < m_nFixedCols ? GVIS_FIXEDCOL_BITS : 0);
+        if (!cell)
+            return nullptr;
+    }
     return AddExplicitCell(row, col, std::move(cell));
 }
 
@@ -544,7 +574,12 @@ CGridCellBase* CGridCtrl::GetCellAt(int row, int col)
         return cached;
     }
 
-    CGridCellBase* source = FindExplicitCell(dataRow >= 0 ? dataRow : row, col);
+    bool shared = false;
+    CGridCellBase* source = FindExplicitCell(dataRow >= 0 ? dataRow : row, col, &shared);
+    if (source) {
+        if (row == 0 && shared)
+            source = GetCell(row, col);  // the title goes into a cell of its own
+    }
     if (source) {
         source->UseOwnItemList();
         if (row == 0) {
@@ -779,6 +814,8 @@ void CGridCtrl::SetCellModified(bool modified, int row, int col)
     m_cache.ForEach(clear);
     for (CellEntry& entry : m_explicitCells)
         clear(*entry.cell);
+    for (CellBlock& block : m_explicitBlocks)
+        clear(*block.prototype);
 }
 
 void CGridCtrl::GetSelectedRows(QList<uint>* rows, bool dataRows)

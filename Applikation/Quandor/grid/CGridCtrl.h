@@ -273,6 +273,18 @@ protected:
     CellRow m_templateRow;
     std::vector<CellEntry> m_explicitCells;
     std::unordered_map<quint64, std::size_t> m_explicitIndex;
+    // Explicit cells that are all alike (those a new fixed column gets in
+    // every data row) stand as one prototype per block until GetCell asks for
+    // one of them, which then becomes an entry of its own.
+    struct CellBlock
+    {
+        int firstRow;
+        int endRow;
+        int firstCol;
+        int endCol;
+        std::unique_ptr<CGridCellBase> prototype;
+    };
+    std::vector<CellBlock> m_explicitBlocks;
     CGridCellCache m_cache;
 
     QStringList m_arColumnTitles;
@@ -315,7 +327,8 @@ protected:
     int m_nRowsPerWheelNotch = 3;
 
 private:
-    CGridCellBase* FindExplicitCell(int row, int col) const;
+    // The explicit cell of a position; "shared" tells a block's prototype.
+    CGridCellBase* FindExplicitCell(int row, int col, bool* shared = nullptr) const;
     CGridCellBase* AddExplicitCell(int row, int col, std::unique_ptr<CGridCellBase> cell);
     CGridCellBase* MakeDisplayCopy(quint64 key, CGridCellBase& source);
     void ExchangeWithOwner(CGridCellBase& copy, int row, int col, int dataRow);

@@ -15,6 +15,8 @@
 #include <QScrollBar>
 #include <QWidget>
 
+#include <QFile>
+
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -36,6 +38,16 @@ public:
     }
     long long requests = 0;
 };
+
+// Resident memory of the process in MB (Linux), 0 elsewhere.
+double ResidentMegabytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * 4096.0 / (1024.0 * 1024.0) : 0;
+}
 
 struct Figure
 {
@@ -78,6 +90,7 @@ int main(int argc, char** argv)
     Owner owner;
     owner.resize(1000, 700);
     CGridCtrl* grid = nullptr;
+    const double memoryBefore = ResidentMegabytes();
     const Figure fill = Measure(owner, 1, [&]() {
         grid = new CGridCtrl(nullptr, QStringLiteral("01"), QStringLiteral("0"), 0, 0, 0, 0, &owner);
         grid->SetVirtualMode(true);
@@ -111,6 +124,7 @@ int main(int argc, char** argv)
     std::printf("bench_grid: %d rows x %d columns, viewport %dx%d, %d repetitions\n", rows, cols,
                 grid->viewport()->width(), grid->viewport()->height(), repetitions);
     Print("first fill (set-up sequence)", fill);
+    std::printf("memory of the filled grid: %.1f MB\n", ResidentMegabytes() - memoryBefore);
     Print("paint after Refresh", Measure(owner, repetitions, [&]() {
               grid->Refresh();
               paint();
