@@ -81,11 +81,7 @@ CGridCtrl::CGridCtrl(CGridLayoutStore* layoutStore, const QString& viewCode, con
     SetFixedColumnCount(fixedCols);
 }
 
-CGridCtrl::~CGridCtrl()
-{
-    // Cells hold no pointers into one another; the members free them all.
-    m_cache.ReleaseRetired();
-}
+CGridCtrl::~CGridCtrl() = default;
 
 bool CGridCtrl::CreateGrid(const QRect& rect, QWidget* parent, quint32 id, quint32 style)
 {

@@ -157,7 +157,7 @@ public:
 
     // ---- painting -----------------------------------------------------------
     // Asks the owner for every visible cell again at the next paint.
-    Q_INVOKABLE void Refresh();
+    void Refresh();
     bool RedrawCell(int row, int col);
     void SetEvenRowShading(bool on, COLORREF colour);
     bool GetEvenRowShading() const { return m_bShadeEvenRows; }
