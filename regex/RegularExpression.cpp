@@ -1,0 +1,372 @@
+#include "RegularExpression.h"
+
+#include "CArchive.h"
+#include "CodePage1252.h"
+#include "MirroredText.h"
+#include "RegularExpressionData.h"
+
+#include <algorithm>
+
+namespace {
+
+using Field = tramex::RegularExpressionData::Field;
+
+// The schema this class stores; archives of a newer one are refused.
+constexpr int kSchema = 2;
+
+} // namespace
+
+// Converts the core's reports into the caller's types and hands them to the
+// callback or the event of their kind.
+class RegularExpression::Sink : public tramex::ReportSink
+{
+public:
+    explicit Sink(RegularExpression& owner) : m_owner(owner) {}
+
+    bool WantsReport(tramex::ReportKind kind) const override
+    {
+        switch (kind) {
+        case tramex::ReportKind::Matching: return m_owner.m_onMatching || !m_owner.OnMatching.IsEmpty();
+        case tramex::ReportKind::Searching: return m_owner.m_onSearching || !m_owner.OnSearching.IsEmpty();
+        default: return false;
+        }
+    }
+
+    void ReportMatch(tramex::ReportKind kind, const tramex::MatchVector& parts, unsigned line,
+                     unsigned lineStart) override
+    {
+        const std::vector<REMatch> matches = convert(parts);
+        if (kind == tramex::ReportKind::Searching)
+            tramex::CallbackOrEvent(m_owner.m_onSearching, m_owner.OnSearching, &m_owner, matches, line, lineStart);
+        else
+            tramex::CallbackOrEvent(m_owner.m_onMatching, m_owner.OnMatching, &m_owner, matches, line, lineStart);
+    }
+
+private:
+    std::vector<REMatch> convert(const tramex::MatchVector& parts) const
+    {
+        const std::string& subject = m_owner.m_data->GetStringToMatch();
+        const MirroredText& mirror = m_owner.m_texts[SubjectText];
+        std::vector<REMatch> matches;
+        matches.reserve(parts.size());
+        for (const tramex::MatchPart& part : parts)
+            matches.push_back({mirror.Part(subject, part.text, part.position), part.position});
+        return matches;
+    }
+
+    RegularExpression& m_owner;
+};
+
+const CRuntimeClass RegularExpression::classRegularExpression = {"RegularExpression", kSchema,
+                                                                 &RegularExpression::CreateObject};
+
+CObject* RegularExpression::CreateObject()
+{
+    return new RegularExpression();
+}
+
+RegularExpression::RegularExpression()
+    : m_data(std::make_unique<tramex::RegularExpressionData>()),
+      m_texts(std::make_unique<MirroredText[]>(TextCount))
+{
+}
+
+RegularExpression::RegularExpression(const RegularExpression& other)
+    : CObject(other),
+      m_data(std::make_unique<tramex::RegularExpressionData>(*other.m_data)),
+      m_texts(std::make_unique<MirroredText[]>(TextCount)),
+      m_onMatching(other.m_onMatching),
+      m_onSearching(other.m_onSearching),
+      m_onGrepping(other.m_onGrepping),
+      m_onGreppingFiles(other.m_onGreppingFiles),
+      m_onFindingFiles(other.m_onFindingFiles),
+      m_onMerging(other.m_onMerging),
+      m_onChangingFiles(other.m_onChangingFiles)
+{
+    std::copy(other.m_texts.get(), other.m_texts.get() + TextCount, m_texts.get());
+}
+
+RegularExpression::~RegularExpression() = default;
+
+RegularExpression& RegularExpression::operator=(const RegularExpression& other)
+{
+    if (this == &other)
+        return *this;
+    *m_data = *other.m_data;
+    std::copy(other.m_texts.get(), other.m_texts.get() + TextCount, m_texts.get());
+    m_onMatching = other.m_onMatching;
+    m_onSearching = other.m_onSearching;
+    m_onGrepping = other.m_onGrepping;
+    m_onGreppingFiles = other.m_onGreppingFiles;
+    m_onFindingFiles = other.m_onFindingFiles;
+    m_onMerging = other.m_onMerging;
+    m_onChangingFiles = other.m_onChangingFiles;
+    return *this;
+}
+
+bool RegularExpression::operator==(const RegularExpression& other) const
+{
+    if (!m_data->SameSettings(*other.m_data))
+        return false;
+    // Texts that differ only in characters the code page cannot hold have
+    // equal bytes; the caller's texts decide.
+    for (int field = 0; field < TextCount; ++field)
+        if (text(TextField(field)) != other.text(TextField(field)))
+            return false;
+    return true;
+}
+
+const CRuntimeClass* RegularExpression::GetRuntimeClass() const
+{
+    return &classRegularExpression;
+}
+
+namespace {
+
+Field coreField(int textField)
+{
+    static const Field fields[] = {Field::Expression,   Field::StringToMatch, Field::FilesToMatch,
+                                   Field::FormatString, Field::SaveExtension, Field::LocaleDll};
+    return fields[textField];
+}
+
+} // namespace
+
+void RegularExpression::setText(TextField field, const QString& value)
+{
+    bool representable = true;
+    const std::string bytes = m_texts[field].Set(value, &representable);
+    switch (field) {
+    case ExpressionText: m_data->SetExpression(bytes, representable); break;
+    case SubjectText: m_data->SetStringToMatch(bytes); break;
+    case FilesText: m_data->SetFilesToMatch(bytes); break;
+    case FormatText: m_data->SetFormatString(bytes); break;
+    case ExtensionText: m_data->SetSaveExtension(bytes); break;
+    default: m_data->SetLocaleDll(bytes); break;
+    }
+}
+
+QString RegularExpression::text(TextField field) const
+{
+    return m_texts[field].Get(m_data->GetText(coreField(field)));
+}
+
+void RegularExpression::SetExpression(const QString& expression) { setText(ExpressionText, expression); }
+QString RegularExpression::GetExpression() const { return text(ExpressionText); }
+void RegularExpression::SetStringToMatch(const QString& value) { setText(SubjectText, value); }
+QString RegularExpression::GetStringToMatch() const { return text(SubjectText); }
+void RegularExpression::SetFormatString(const QString& format) { setText(FormatText, format); }
+QString RegularExpression::GetFormatString() const { return text(FormatText); }
+void RegularExpression::SetFilesToMatch(const QString& pattern) { setText(FilesText, pattern); }
+QString RegularExpression::GetFilesToMatch() const { return text(FilesText); }
+void RegularExpression::SetSaveExtension(const QString& extension) { setText(ExtensionText, extension); }
+QString RegularExpression::GetSaveExtension() const { return text(ExtensionText); }
+void RegularExpression::SetLocaleDll(const QString& name) { setText(LocaleDllText, name); }
+QString RegularExpression::GetLocaleDll() const { return text(LocaleDllText); }
+
+void RegularExpression::SetLocale(const std::locale& locale) { m_data->SetLocale(locale); }
+std::locale RegularExpression::GetLocale() const { return m_data->GetLocale(); }
+void RegularExpression::SetFormatType(FormatTypes type) { m_data->SetFormatType(type); }
+RegularExpression::FormatTypes RegularExpression::GetFormatType() const { return FormatTypes(m_data->GetFormatType()); }
+void RegularExpression::SetLocaleModel(LocaleModels model) { m_data->SetLocaleModel(model); }
+RegularExpression::LocaleModels RegularExpression::GetLocaleModel() const { return LocaleModels(m_data->GetLocaleModel()); }
+void RegularExpression::SetDirectoryRecursion(bool on) { m_data->SetDirectoryRecursion(on); }
+bool RegularExpression::GetDirectoryRecursion() const { return m_data->GetDirectoryRecursion(); }
+void RegularExpression::SetMergeCopy(bool on) { m_data->SetMergeCopy(on); }
+bool RegularExpression::GetMergeCopy() const { return m_data->GetMergeCopy(); }
+void RegularExpression::SetMergeOnlyFirst(bool on) { m_data->SetMergeOnlyFirst(on); }
+bool RegularExpression::GetMergeOnlyFirst() const { return m_data->GetMergeOnlyFirst(); }
+void RegularExpression::SetContinueFiles(bool on) { m_data->SetContinueFiles(on); }
+bool RegularExpression::GetContinueFiles() const { return m_data->GetContinueFiles(); }
+void RegularExpression::SetSplitInputDelete(bool on) { m_data->SetSplitInputDelete(on); }
+bool RegularExpression::GetSplitInputDelete() const { return m_data->GetSplitInputDelete(); }
+void RegularExpression::SetMaximumSplits(unsigned long count) { m_data->SetMaximumSplits(count); }
+unsigned long RegularExpression::GetMaximumSplits() const { return m_data->GetMaximumSplits(); }
+
+void RegularExpression::AddExpressionOption(Options option) { m_data->AddExpressionOption(option); }
+void RegularExpression::DeleteExpressionOption(Options option) { m_data->DeleteExpressionOption(option); }
+bool RegularExpression::IsExpressionOption(Options option) const { return m_data->IsExpressionOption(option); }
+void RegularExpression::ClearExpressionOptions() { m_data->ClearExpressionOptions(); }
+void RegularExpression::AddMatchOption(Matches option) { m_data->AddMatchOption(option); }
+void RegularExpression::DeleteMatchOption(Matches option) { m_data->DeleteMatchOption(option); }
+bool RegularExpression::IsMatchOption(Matches option) const { return m_data->IsMatchOption(option); }
+void RegularExpression::ClearMatchOptions() { m_data->ClearMatchOptions(); }
+
+RegularExpression::ExpressionErrorCode RegularExpression::ParseExpression()
+{
+    return ExpressionErrorCode(m_data->ParseExpression());
+}
+
+QString RegularExpression::GetExpressionError() const
+{
+    return CodePage1252::Decode(m_data->GetExpressionError());
+}
+
+unsigned RegularExpression::NumberOfSubexpressions() { return m_data->NumberOfSubexpressions(); }
+unsigned RegularExpression::NumberOfSubexpressions() const
+{
+    return static_cast<const tramex::RegularExpressionData&>(*m_data).NumberOfSubexpressions();
+}
+
+bool RegularExpression::Match()
+{
+    Sink sink(*this);
+    return m_data->Match(sink);
+}
+
+bool RegularExpression::Search()
+{
+    Sink sink(*this);
+    return m_data->Search(sink);
+}
+
+bool RegularExpression::MatchAll()
+{
+    Sink sink(*this);
+    return m_data->MatchAll(sink);
+}
+
+void RegularExpression::RemoveAllEventHandlers(const void* receiver)
+{
+    OnMatching.RemoveAll(receiver);
+    OnSearching.RemoveAll(receiver);
+    OnGrepping.RemoveAll(receiver);
+    OnMerging.RemoveAll(receiver);
+    OnChangingFiles.RemoveAll(receiver);
+    OnGreppingFiles.RemoveAll(receiver);
+    OnFindFiles.RemoveAll(receiver);
+}
+
+const std::vector<RegularExpression::FileSearchProblem>* RegularExpression::GetFindFilesErrors() const
+{
+    return m_findErrors.empty() ? nullptr : &m_findErrors;
+}
+
+const std::vector<RegularExpression::FileSearchProblem>* RegularExpression::GetGrepFilesErrors() const
+{
+    return m_grepErrors.empty() ? nullptr : &m_grepErrors;
+}
+
+const std::vector<RegularExpression::FileChangeProblem>* RegularExpression::GetChangeFilesErrors() const
+{
+    return m_changeErrors.empty() ? nullptr : &m_changeErrors;
+}
+
+void RegularExpression::Serialize(CArchive& ar)
+{
+    if (ar.IsStoring()) {
+        storeSettings(ar);
+        return;
+    }
+    // Loading without a class header (the caller read none) takes the
+    // current layout, so a direct store and load round-trip.
+    const int schema = ar.GetObjectSchema() == CArchive::NoSchema ? kSchema : ar.GetObjectSchema();
+    if (schema > kSchema) {
+        ar.Abort();
+        return;
+    }
+    loadSettings(ar, schema);
+}
+
+void RegularExpression::storeSettings(CArchive& ar) const
+{
+    const tramex::RegularExpressionData& data = *m_data;
+    auto storeSet = [&ar](const std::set<int>& values) {
+        ar << qint32(values.size());
+        for (int value : values)
+            ar << qint32(value);
+    };
+    for (Field field : tramex::RegularExpressionData::StoredFields(kSchema)) {
+        switch (field) {
+        case Field::ExpressionOptions: storeSet(data.GetExpressionOptions().Values()); break;
+        case Field::MatchOptions: storeSet(data.GetMatchOptions().Values()); break;
+        case Field::MaximumSplits: ar << quint32(data.GetMaximumSplits()); break;
+        case Field::FormatType: ar << qint32(data.GetFormatType()); break;
+        case Field::LocaleModel: ar << qint32(data.GetLocaleModel()); break;
+        case Field::Expression: ar.WriteString(text(ExpressionText)); break;
+        case Field::StringToMatch: ar.WriteString(text(SubjectText)); break;
+        case Field::FilesToMatch: ar.WriteString(text(FilesText)); break;
+        case Field::FormatString: ar.WriteString(text(FormatText)); break;
+        case Field::SaveExtension: ar.WriteString(text(ExtensionText)); break;
+        case Field::LocaleDll: ar.WriteString(text(LocaleDllText)); break;
+        default: ar << qint32(data.GetFlag(field) ? 1 : 0); break;
+        }
+    }
+}
+
+void RegularExpression::loadSettings(CArchive& ar, int schema)
+{
+    tramex::RegularExpressionData& data = *m_data;
+    // Reads a stored set; each value goes in as stored, without the rules
+    // of Add. The first failed read ends the set.
+    auto loadSet = [&ar](auto insert) {
+        qint32 count = 0;
+        ar >> count;
+        if (!ar.IsOk())
+            return;
+        if (count < 0) {
+            ar.MarkCorrupt();
+            return;
+        }
+        for (qint32 i = 0; i < count; ++i) {
+            qint32 value = 0;
+            ar >> value;
+            if (!ar.IsOk())
+                return;
+            insert(value);
+        }
+    };
+    auto loadText = [&](TextField textField) {
+        QString value;
+        if (!ar.ReadString(value))
+            return;
+        bool representable = true;
+        const std::string bytes = m_texts[textField].Set(value, &representable);
+        data.LoadText(coreField(textField), bytes, representable);
+    };
+
+    for (Field field : tramex::RegularExpressionData::StoredFields(schema)) {
+        if (!ar.IsOk())
+            return;
+        qint32 number = 0;
+        quint32 unsignedNumber = 0;
+        switch (field) {
+        case Field::ExpressionOptions:
+            data.LoadClearExpressionOptions();
+            loadSet([&data](int value) { data.LoadExpressionOption(value); });
+            break;
+        case Field::MatchOptions:
+            data.LoadClearMatchOptions();
+            loadSet([&data](int value) { data.LoadMatchOption(value); });
+            break;
+        case Field::MaximumSplits:
+            ar >> unsignedNumber;
+            if (ar.IsOk())
+                data.LoadMaximumSplits(unsignedNumber);
+            break;
+        case Field::FormatType:
+            ar >> number;
+            if (ar.IsOk())
+                data.LoadFormatType(number);
+            break;
+        case Field::LocaleModel:
+            ar >> number;
+            // A model this class does not have would index past its
+            // compiled expressions; such an archive is damaged.
+            if (ar.IsOk() && !data.LoadLocaleModel(number))
+                ar.MarkCorrupt();
+            break;
+        case Field::Expression: loadText(ExpressionText); break;
+        case Field::StringToMatch: loadText(SubjectText); break;
+        case Field::FilesToMatch: loadText(FilesText); break;
+        case Field::FormatString: loadText(FormatText); break;
+        case Field::SaveExtension: loadText(ExtensionText); break;
+        case Field::LocaleDll: loadText(LocaleDllText); break;
+        default:
+            ar >> number;
+            if (ar.IsOk())
+                data.LoadFlag(field, number == 1);
+            break;
+        }
+    }
+}

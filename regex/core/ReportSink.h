@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tramex {
+
+// One element of a match vector: the text of a part of the match and its
+// offset in the subject; -1 when that part took no part in the match.
+struct MatchPart
+{
+    std::string text;
+    int position = -1;
+};
+
+// Whole match, sub-expressions 1 to n, prefix, suffix.
+using MatchVector = std::vector<MatchPart>;
+
+// The seven kinds of report, one per callback and event.
+enum class ReportKind { Matching, Searching, Grepping, Merging, GreppingFiles, ChangingFiles, FindingFiles };
+
+// Where the shared core hands its results to the interface the caller
+// uses; the interface converts them and calls the callback or raises the
+// event.
+class ReportSink
+{
+public:
+    virtual ~ReportSink() = default;
+    // False when neither a callback nor an event handler would receive the
+    // report, so the core need not build it.
+    virtual bool WantsReport(ReportKind kind) const = 0;
+    virtual void ReportMatch(ReportKind kind, const MatchVector& parts, unsigned line, unsigned lineStart) = 0;
+};
+
+} // namespace tramex
