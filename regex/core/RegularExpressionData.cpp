@@ -56,30 +56,30 @@ std::locale nativeLocale()
     }
 }
 
-// The engine's error numbers as the component reports them. The engine no
-// longer raises "size" (15); "complexity" (18) and "stack" (19) both report
-// the component's "too complex" code; the engine's newer numbers for perl
-// extensions and unknown errors have no code of their own and count as a
-// bad pattern, keeping the engine's text.
-int componentCode(int engineCode)
-{
-    switch (engineCode) {
-    case rc::error_size: return RegexEnums::error_size;
-    case rc::error_complexity:
-    case rc::error_stack: return RegexEnums::error_complexity;
-    default: break;
-    }
-    if (engineCode >= rc::error_bad_pattern && engineCode <= rc::error_empty && engineCode != rc::error_size)
-        return engineCode;
-    return RegexEnums::error_bad_pattern;
-}
-
 std::string outOfMemoryText()
 {
     return boost::regex_error(rc::error_space).what();
 }
 
 } // namespace
+
+// The engine's error numbers as the component reports them. The engine no
+// longer raises "size" (15); "complexity" (18) and "stack" (19) both report
+// the component's "too complex" code; the engine's newer numbers for perl
+// extensions and unknown errors have no code of their own and count as a
+// bad pattern, keeping the engine's text.
+int RegularExpressionData::ComponentCode(int engineCode)
+{
+    switch (engineCode) {
+    case rc::error_size: return error_size;
+    case rc::error_complexity:
+    case rc::error_stack: return error_complexity;
+    default: break;
+    }
+    if (engineCode >= rc::error_bad_pattern && engineCode <= rc::error_empty && engineCode != rc::error_size)
+        return engineCode;
+    return error_bad_pattern;
+}
 
 RegularExpressionData::RegularExpressionData() = default;
 
@@ -238,7 +238,7 @@ void RegularExpressionData::compileRuntime(rc::syntax_option_type flags, ParseSt
         state.code = no_error;
         state.text.clear();
     } catch (const boost::regex_error& e) {
-        state.code = componentCode(e.code());
+        state.code = ComponentCode(e.code());
         state.text = e.what();
     } catch (const std::bad_alloc&) {
         state.code = error_space;
@@ -293,7 +293,7 @@ void RegularExpressionData::compileWithCatalogue(int model, rc::syntax_option_ty
         state.code = no_error;
         state.text.clear();
     } catch (const boost::regex_error& e) {
-        state.code = componentCode(e.code());
+        state.code = ComponentCode(e.code());
         state.text = e.what();
     } catch (const std::bad_alloc&) {
         state.code = error_space;

@@ -125,6 +125,8 @@ public:
     unsigned NumberOfSubexpressions();
     unsigned NumberOfSubexpressions() const;
     bool IsParsed(int model) const;
+    // The component's code for an engine error number.
+    static int ComponentCode(int engineCode);
 
     // A match that starts at the subject's start / anywhere / covers it all.
     // A subject longer than the largest int cannot carry its offsets and
