@@ -4,13 +4,18 @@
 
 #include <string>
 
-// A text setting that the engine holds in the single-byte code page. When
-// the caller's text holds characters the code page cannot, the original is
-// kept beside the bytes it became, so the caller gets back what it gave for
-// as long as the bytes are unchanged.
+// A text setting as the engine holds it: bytes of the single-byte code page
+// for texts it matches, bytes of the file system's encoding for file names.
+// When the bytes cannot hold the caller's text in full, the original is kept
+// beside them, so the caller gets back what it gave for as long as the bytes
+// are unchanged.
 class MirroredText
 {
 public:
+    enum Encoding { CodePage, FileName };
+
+    explicit MirroredText(Encoding encoding = CodePage) : m_encoding(encoding) {}
+
     // The bytes for the engine; "representable" tells whether they hold the
     // whole text.
     std::string Set(const QString& text, bool* representable = nullptr);
@@ -21,7 +26,9 @@ public:
 
 private:
     bool holdsOriginalOf(const std::string& bytes) const { return m_lossy && bytes == m_bytes; }
+    QString decode(const std::string& bytes) const;
 
+    Encoding m_encoding;
     bool m_lossy = false;
     QString m_original;
     std::string m_bytes;

@@ -65,16 +65,24 @@ CObject* RegularExpression::CreateObject()
     return new RegularExpression();
 }
 
+std::unique_ptr<MirroredText[]> RegularExpression::makeTexts()
+{
+    auto texts = std::make_unique<MirroredText[]>(TextCount);
+    // The catalogue is a file; its name reaches the file system as it is.
+    texts[LocaleDllText] = MirroredText(MirroredText::FileName);
+    return texts;
+}
+
 RegularExpression::RegularExpression()
     : m_data(std::make_unique<tramex::RegularExpressionData>()),
-      m_texts(std::make_unique<MirroredText[]>(TextCount))
+      m_texts(makeTexts())
 {
 }
 
 RegularExpression::RegularExpression(const RegularExpression& other)
     : CObject(other),
       m_data(std::make_unique<tramex::RegularExpressionData>(*other.m_data)),
-      m_texts(std::make_unique<MirroredText[]>(TextCount)),
+      m_texts(makeTexts()),
       m_onMatching(other.m_onMatching),
       m_onSearching(other.m_onSearching),
       m_onGrepping(other.m_onGrepping),

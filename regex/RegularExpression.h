@@ -169,6 +169,7 @@ private:
     class Sink;
     enum TextField { ExpressionText, SubjectText, FilesText, FormatText, ExtensionText, LocaleDllText, TextCount };
 
+    static std::unique_ptr<MirroredText[]> makeTexts();
     void setText(TextField field, const QString& text);
     QString text(TextField field) const;
     void storeSettings(CArchive& ar) const;

@@ -11,7 +11,8 @@ namespace {
 
 bool readWholeFile(const std::string& path, std::string& content)
 {
-    if (path.empty())
+    // A name with a NUL in it would name a different file to the system.
+    if (path.empty() || path.find('\0') != std::string::npos)
         return false;
     struct stat info;
     if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)

@@ -1,4 +1,7 @@
 #include "RegularExpression.h"
+#include "TestEnvironment.h"
+
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -196,6 +199,24 @@ TEST(RegularExpressionText, RangesCollateOnlyWithoutTheNoCollateOption)
 
     re.SetLocaleModel(RegularExpression::runtime_library_locale);
     EXPECT_FALSE(matchAll(re, QStringLiteral("[a-b]"), umlaut));
+}
+
+TEST(RegularExpressionText, CatalogueNamesReachTheFileSystemAsTheyAre)
+{
+    const QString folder = TestEnvironment::NewFolder(QStringLiteral("Kataloge \u00E4\u0416"));
+    const QString path = folder + QStringLiteral("/meldungen.txt");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("251\tLeer\n");
+    file.close();
+
+    RegularExpression re;
+    re.SetLocaleDll(path);
+    EXPECT_EQ(re.GetLocaleDll(), path);
+    re.SetExpression(QStringLiteral("a"));
+    ASSERT_EQ(re.ParseExpression(), RegularExpression::no_error);
+    re.SetExpression(QString());
+    EXPECT_EQ(re.GetExpressionError(), QStringLiteral("Leer"));
 }
 
 TEST(RegularExpressionText, CreatedByItsRuntimeClass)

@@ -137,6 +137,8 @@ TEST(MessageCatalogue, OnlyReadableRegularFilesOfSaneSize)
     EXPECT_FALSE(MessageCatalogue::Load(folder + "/missing", false));
     EXPECT_FALSE(MessageCatalogue::Load("/dev/zero", false)) << "a device never ends";
     EXPECT_FALSE(MessageCatalogue::Load("", false));
+    write(folder + "/cut", "1\tx\n");
+    EXPECT_FALSE(MessageCatalogue::Load(folder + "/cut" + std::string(1, '\0') + "tail", false));
     write(folder + "/huge", std::string(MessageCatalogue::MaximumFileSize + 1, '#'));
     EXPECT_FALSE(MessageCatalogue::Load(folder + "/huge", false));
     write(folder + "/empty", "");
