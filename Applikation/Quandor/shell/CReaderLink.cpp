@@ -3,6 +3,7 @@
 #include "CComPorts.h"
 #include "CReaderFrame.h"
 #include "CReaderSearch.h"
+#include "CRegistryKey.h"
 
 #include <system_error>
 
@@ -35,6 +36,17 @@ bool CReaderLink::OnLinkThread() const
 bool CReaderLink::IsSearching() const
 {
     return m_searching.load();
+}
+
+quint32 CReaderLink::StoredComPort()
+{
+    const CRegistryKey key;
+    quint32 port = 0;
+    if (!key.ReadDWord(&port, CRegistryKey::CurrentUser, kProgramKey, QStringLiteral("nAktCOM")) || ValidComPort(port) != port) {
+        port = kDefaultComPort;
+        key.WriteDWord(port, CRegistryKey::CurrentUser, kProgramKey, QStringLiteral("nAktCOM"));
+    }
+    return port;
 }
 
 CReaderLink::ConnectResult CReaderLink::Connect(quint32 comPort)

@@ -48,9 +48,15 @@ public:
     // writes it back).
     static quint32 ValidComPort(quint32 stored) { return stored >= 1 && stored <= 256 ? stored : kDefaultComPort; }
 
+    // The chosen port, "nAktCOM" under the program key; a missing value or
+    // one outside 1 to 256 is replaced by 256, which is written back.
+    static quint32 StoredComPort();
+
     // Starts the search on port comPort (see ValidComPort): a fresh session
     // string, identification emptied, reader name "---", then the thread.
     ConnectResult Connect(quint32 comPort);
+    // The same on the stored port.
+    ConnectResult Connect() { return Connect(StoredComPort()); }
     // Ends the connection: stops and joins the thread, closes the port,
     // reader type none, no connected port. Nothing goes on the line after
     // it returns. Always 1.

@@ -2,6 +2,7 @@
 // commands that go straight to it.
 
 #include "CReaderLink.h"
+#include "CRegistryKey.h"
 #include "CSimulatedReader.h"
 
 #include <gtest/gtest.h>
@@ -126,6 +127,34 @@ TEST(ReaderLinkPorts, ComPortNumbersOutsideTheRangeBecome256)
     EXPECT_EQ(CReaderLink::ValidComPort(300), 256u);
     EXPECT_EQ(CReaderLink::ValidComPort(1), 1u);
     EXPECT_EQ(CReaderLink::ValidComPort(256), 256u);
+}
+
+TEST(ReaderLinkPorts, StoredPortIsRepairedAndSharedWithThePortDialog)
+{
+    const CRegistryKey key;
+    const QString program = kProgramKey;
+    for (const char* stored : {"", "0", "300", "abc"}) {
+        if (*stored)
+            key.WriteString(CRegistryKey::CurrentUser, program, "nAktCOM", stored);
+        EXPECT_EQ(CReaderLink::StoredComPort(), 256u) << stored;
+        quint32 written = 0;
+        EXPECT_TRUE(key.ReadDWord(&written, CRegistryKey::CurrentUser, program, "nAktCom"));
+        EXPECT_EQ(written, 256u);
+    }
+    // The port dialog writes "nAktCom"; connecting reads "nAktCOM".
+    key.WriteDWord(4, CRegistryKey::CurrentUser, program, "nAktCom");
+    EXPECT_EQ(CReaderLink::StoredComPort(), 4u);
+}
+
+TEST(ReaderLinkPorts, ConnectWithoutANumberUsesTheStoredPort)
+{
+    CSimulatedReader reader(CSimulatedReader::Kite);
+    reader.RegisterAs(23);
+    CRegistryKey().WriteDWord(23, CRegistryKey::CurrentUser, kProgramKey, "nAktCom");
+    CReaderLink link;
+    ASSERT_EQ(link.Connect(), CReaderLink::ConnectStarted);
+    EXPECT_EQ(link.ComPort(), 23u);
+    EXPECT_TRUE(reader.WaitFor([](const auto& log) { return !log.isEmpty(); }, 3000));
 }
 
 } // namespace
