@@ -1,0 +1,160 @@
+#include "CUiMessage.h"
+
+#include <CLanguageHandler.h>
+
+#include <QApplication>
+#include <QThread>
+#include <QTimer>
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
+namespace {
+
+constexpr unsigned int kCaptionText = 74;
+// How often a waiting worker looks at its stop flag, and how often an open
+// box looks whether its worker still waits.
+constexpr auto kStopPoll = std::chrono::milliseconds(20);
+constexpr int kAbandonPollMs = 50;
+
+std::mutex g_presenterMutex;
+CUiMessage::Presenter g_presenter;
+std::atomic<const CLanguageHandler*> g_language{nullptr};
+
+QMessageBox::StandardButton present(const CUiMessage::Request& request)
+{
+    CUiMessage::Presenter presenter;
+    {
+        std::lock_guard<std::mutex> lock(g_presenterMutex);
+        presenter = g_presenter;
+    }
+    return presenter ? presenter(request) : CUiMessage::ShowMessageBox(request);
+}
+
+// What a worker and the UI thread share about one box.
+struct Exchange
+{
+    std::mutex mutex;
+    std::condition_variable answered;
+    bool done = false;
+    QMessageBox::StandardButton answer = QMessageBox::NoButton;
+    std::atomic<bool> abandoned{false};
+
+    void Finish(QMessageBox::StandardButton button)
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (done)
+                return;
+            done = true;
+            answer = button;
+        }
+        answered.notify_all();
+    }
+};
+
+// Travels with the queued call. If the call is dropped unrun (the event
+// loop is gone at shut-down), its destruction still releases the worker.
+struct Delivery
+{
+    explicit Delivery(std::shared_ptr<Exchange> e)
+        : exchange(std::move(e))
+    {
+    }
+    ~Delivery() { exchange->Finish(QMessageBox::NoButton); }
+    Delivery(const Delivery&) = delete;
+    Delivery& operator=(const Delivery&) = delete;
+
+    std::shared_ptr<Exchange> exchange;
+};
+
+} // namespace
+
+QMessageBox::StandardButton CUiMessage::Show(const QString& text, QMessageBox::Icon icon,
+                                             QMessageBox::StandardButtons buttons,
+                                             const std::atomic<bool>* stop, const QString& caption)
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app)
+        return QMessageBox::NoButton;
+
+    Request request;
+    request.text = text;
+    request.caption = caption.isEmpty() ? DefaultCaption() : caption;
+    request.icon = icon;
+    request.buttons = buttons;
+
+    if (QThread::currentThread() == app->thread()) {
+        request.abandoned = [] { return false; };
+        return present(request);
+    }
+
+    auto exchange = std::make_shared<Exchange>();
+    request.abandoned = [exchange] { return exchange->abandoned.load(); };
+    auto delivery = std::make_shared<Delivery>(exchange);
+    QMetaObject::invokeMethod(
+        app,
+        [delivery, request] {
+            if (delivery->exchange->abandoned)
+                return;
+            delivery->exchange->Finish(present(request));
+        },
+        Qt::QueuedConnection);
+    delivery.reset();
+
+    std::unique_lock<std::mutex> lock(exchange->mutex);
+    while (!exchange->done) {
+        if (stop && stop->load()) {
+            exchange->abandoned = true;
+            return QMessageBox::NoButton;
+        }
+        if (stop)
+            exchange->answered.wait_for(lock, kStopPoll);
+        else
+            exchange->answered.wait(lock);
+    }
+    return exchange->answer;
+}
+
+void CUiMessage::SetLanguage(const CLanguageHandler* language)
+{
+    g_language = language;
+}
+
+QString CUiMessage::DefaultCaption()
+{
+    if (const CLanguageHandler* language = g_language.load()) {
+        const QString caption = language->GetLangItem(kCaptionText);
+        if (!caption.isEmpty())
+            return caption;
+    }
+    const QString name = QGuiApplication::applicationDisplayName();
+    return name.isEmpty() ? QCoreApplication::applicationName() : name;
+}
+
+CUiMessage::Presenter CUiMessage::SetPresenter(Presenter presenter)
+{
+    std::lock_guard<std::mutex> lock(g_presenterMutex);
+    std::swap(g_presenter, presenter);
+    return presenter;
+}
+
+QMessageBox::StandardButton CUiMessage::ShowMessageBox(const Request& request)
+{
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return QMessageBox::NoButton;
+
+    QMessageBox box(request.icon, request.caption, request.text, request.buttons,
+                    QApplication::activeWindow());
+    QTimer watch;
+    if (request.abandoned) {
+        QObject::connect(&watch, &QTimer::timeout, &box, [&box, &request] {
+            if (request.abandoned())
+                box.done(QMessageBox::NoButton);
+        });
+        watch.start(kAbandonPollMs);
+    }
+    const int result = box.exec();
+    return static_cast<QMessageBox::StandardButton>(result);
+}

@@ -1,0 +1,72 @@
+#include "CBlinkStatic.h"
+#include "CShowMessage.h"
+#include "ShellTestSupport.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Sanitizer builds and a busy machine are slow; the notice must never close
+// early, and not much late.
+constexpr qint64 kLateSlack = 700;
+
+} // namespace
+
+TEST(CShowMessage, ClosesItselfAfterTwoSecondsAndTheNextOneRunsItsOwnTime)
+{
+    for (const char* text : {"Erste Meldung", "Zweite Meldung"}) {
+        CShowMessage notice(QString::fromLatin1(text));
+        QElapsedTimer clock;
+        clock.start();
+        notice.exec();
+        const qint64 shown = clock.elapsed();
+        EXPECT_GE(shown, CShowMessage::kShowMilliseconds - 20) << text;
+        EXPECT_LT(shown, CShowMessage::kShowMilliseconds + kLateSlack) << text;
+        EXPECT_FALSE(notice.isVisible());
+    }
+}
+
+TEST(CShowMessage, OverlappingNoticesKeepTheirOwnTimers)
+{
+    CShowMessage first(QStringLiteral("A"));
+    CShowMessage second(QStringLiteral("B"));
+    QElapsedTimer clock;
+    clock.start();
+    qint64 firstClosed = -1;
+    qint64 secondClosed = -1;
+    QObject::connect(&first, &QDialog::finished, [&] { firstClosed = clock.elapsed(); });
+    QObject::connect(&second, &QDialog::finished, [&] { secondClosed = clock.elapsed(); });
+    first.open();
+    QTest::qWait(1000);
+    const qint64 secondOpened = clock.elapsed();
+    second.open();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return firstClosed >= 0 && secondClosed >= 0; }, 6000));
+    EXPECT_GE(firstClosed, CShowMessage::kShowMilliseconds - 20);
+    EXPECT_LT(firstClosed, CShowMessage::kShowMilliseconds + kLateSlack);
+    EXPECT_GE(secondClosed - secondOpened, CShowMessage::kShowMilliseconds - 20);
+    EXPECT_LT(secondClosed - secondOpened, CShowMessage::kShowMilliseconds + kLateSlack);
+}
+
+TEST(CShowMessage, ShowsItsTextInBoldGreenWithoutATitleBar)
+{
+    CShowMessage notice(QStringLiteral("3 Ereignisse gelesen"));
+    EXPECT_TRUE(notice.windowFlags() & Qt::FramelessWindowHint);
+    CBlinkStatic* label = notice.findChild<CBlinkStatic*>(QStringLiteral("1032"));
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(), QStringLiteral("3 Ereignisse gelesen"));
+    EXPECT_EQ(label->GetTextColor(), RGB(0, 192, 0));
+    EXPECT_TRUE(label->font().bold());
+    EXPECT_EQ(label->font().pixelSize(), 20);
+    EXPECT_EQ(label->alignment(), Qt::AlignCenter);
+
+    notice.open();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&notice));
+    const QImage image = Screenshot(notice, QStringLiteral("notice"));
+    // The text is really drawn in green, and in the middle of the window.
+    EXPECT_GT(CountPixels(image, QColor(0, 192, 0), 30), 100);
+    const QImage left = image.copy(0, 0, image.width() / 4, image.height());
+    EXPECT_EQ(CountPixels(left, QColor(0, 192, 0), 30), 0);
+    notice.reject();
+}
