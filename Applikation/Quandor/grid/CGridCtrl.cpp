@@ -184,6 +184,15 @@ void CGridCtrl::ReleaseRetiredCells()
     m_cache.ReleaseRetired();
 }
 
+void CGridCtrl::RetireCell(std::unique_ptr<CGridCellBase> cell)
+{
+    if (!cell)
+        return;
+    m_cache.Retire(std::move(cell));
+    if (m_nCellUseDepth == 0)
+        ScheduleRelease();
+}
+
 void CGridCtrl::MarkCacheStale()
 {
     m_cache.MarkStale();
@@ -309,7 +318,7 @@ bool CGridCtrl::SetColumnCount(int cols)
 void CGridCtrl::RebuildColumnTemplates()
 {
     for (auto& cell : m_templateRow)
-        m_cache.Retire(std::move(cell));
+        RetireCell(std::move(cell));
     m_templateRow.clear();
     m_arColumnTitles.clear();
     m_arColumnItemData.clear();
@@ -473,7 +482,7 @@ void CGridCtrl::DestroyCell(int row, int col)
 {
     SetItemState(row, col, 0);
     if (std::size_t(row) < m_rowData.size() && std::size_t(col) < m_rowData[std::size_t(row)].size())
-        m_cache.Retire(std::move(m_rowData[std::size_t(row)][std::size_t(col)]));
+        RetireCell(std::move(m_rowData[std::size_t(row)][std::size_t(col)]));
 }
 
 CGridCellBase* CGridCtrl::FindExplicitCell(int row, int col, bool* shared) const
@@ -669,7 +678,7 @@ bool CGridCtrl::SetCellType(int row, int col, const CGridCellClass* cellClass)
     CGridCellBase* replacement = cell.get();
     for (CellEntry& entry : m_explicitCells) {
         if (entry.cell.get() == old) {
-            m_cache.Retire(std::move(entry.cell));
+            RetireCell(std::move(entry.cell));
             entry.cell = std::move(cell);
             break;
         }
@@ -692,7 +701,7 @@ CGridCellBase* CGridCtrl::SetColumnCellType(int col, const CGridCellClass* cellC
     cell->SetGrid(this);
     cell->SetCoords(old->GetRow(), old->GetColumn());
     cell->SetState(old->GetState());
-    m_cache.Retire(std::move(m_templateRow[std::size_t(col)]));
+    RetireCell(std::move(m_templateRow[std::size_t(col)]));
     m_templateRow[std::size_t(col)] = std::move(cell);
     return m_templateRow[std::size_t(col)].get();
 }
@@ -869,7 +878,7 @@ void CGridCtrl::SetVirtualMode(bool on)
     if (!on)
         return;
     for (auto& cell : m_templateRow)
-        m_cache.Retire(std::move(cell));
+        RetireCell(std::move(cell));
     m_templateRow.clear();
     m_bHasTemplateRow = true;
     m_arColumnTitles.clear();
@@ -886,7 +895,7 @@ bool CGridCtrl::ClearAll()
     ResetSelectedRange();
     for (CellRow& cells : m_rowData) {
         for (auto& cell : cells)
-            m_cache.Retire(std::move(cell));
+            RetireCell(std::move(cell));
     }
     m_rowData.clear();
     m_rowHeights.Clear();

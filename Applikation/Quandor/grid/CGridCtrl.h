@@ -339,6 +339,8 @@ private:
     void AfterCountChange();
     void ReadSystemColours(bool followDefaults);
     void ApplyFontToDefaultCells();
+    // Out of use, freed when no cell can be in use any more.
+    void RetireCell(std::unique_ptr<CGridCellBase> cell);
     void ScheduleRelease();
     void ReleaseRetiredCells();
     void TrimDisplayCache(const CCellRange& visible);
