@@ -1,8 +1,8 @@
 #include "CGridCtrl.h"
 
+#include "CDialogSetup.h"
 #include "CGridCell.h"
 #include "CGridCellBase.h"
-#include "CGridLayoutStore.h"
 #include "CGridNotifyReceiver.h"
 
 #include <QApplication>
@@ -42,7 +42,7 @@ int ClampToInt(qint64 value)
 // ---------------------------------------------------------------------------
 // Construction
 
-CGridCtrl::CGridCtrl(CGridLayoutStore* layoutStore, const QString& viewCode, const QString& gridKey, int rows,
+CGridCtrl::CGridCtrl(CDialogSetup* layoutStore, const QString& viewCode, const QString& gridKey, int rows,
                      int cols, int fixedRows, int fixedCols, QWidget* parent)
     : QAbstractScrollArea(parent),
       m_pLayoutStore(layoutStore),

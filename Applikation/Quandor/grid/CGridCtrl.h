@@ -22,7 +22,7 @@
 
 class CGridCellBase;
 class CGridCellClass;
-class CGridLayoutStore;
+class CDialogSetup;
 class CGridNotifyReceiver;
 
 // The grid of every record view: a scroll area that lays out and paints its
@@ -40,7 +40,7 @@ class CGridCtrl : public QAbstractScrollArea
     Q_OBJECT
 
 public:
-    explicit CGridCtrl(CGridLayoutStore* layoutStore = nullptr, const QString& viewCode = QString(),
+    explicit CGridCtrl(CDialogSetup* layoutStore = nullptr, const QString& viewCode = QString(),
                        const QString& gridKey = QString(), int rows = 0, int cols = 0, int fixedRows = 0,
                        int fixedCols = 0, QWidget* parent = nullptr);
     ~CGridCtrl() override;
@@ -55,7 +55,7 @@ public:
     // parent widget that is a receiver.
     void SetOwner(CGridNotifyReceiver* owner);
     CGridNotifyReceiver* GetReceiver() const;
-    CGridLayoutStore* GetLayoutStore() const { return m_pLayoutStore; }
+    CDialogSetup* GetLayoutStore() const { return m_pLayoutStore; }
     QString GetViewCode() const { return m_strViewCode; }
     QString GetGridKey() const { return m_strGridKey; }
 
@@ -241,7 +241,8 @@ protected:
     };
     using CellRow = std::vector<std::unique_ptr<CGridCellBase>>;
 
-    CGridLayoutStore* m_pLayoutStore = nullptr;
+    // Where the sizes the user gives rows and columns are kept (not owned).
+    CDialogSetup* m_pLayoutStore = nullptr;
     QString m_strViewCode;
     QString m_strGridKey;
     quint32 m_nID = 0;

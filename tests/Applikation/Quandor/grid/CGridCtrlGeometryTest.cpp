@@ -1,6 +1,7 @@
 #include "CGridCtrl.h"
-#include "CGridLayoutStore.h"
+#include "CDialogSetup.h"
 #include "GridTestOwner.h"
+#include "TestEnvironment.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -15,27 +16,6 @@
 
 namespace
 {
-
-// Records what a grid stores, keyed like the layout file.
-class RecordingStore : public CGridLayoutStore
-{
-public:
-    bool SetRowHeight(QString dialogId, QString gridId, bool header, int height) override
-    {
-        heights[{dialogId, gridId, header}] = height;
-        ++writes;
-        return true;
-    }
-    bool SetColumnWidth(QString dialogId, QString gridId, QString columnId, int width) override
-    {
-        widths[{dialogId, gridId, columnId}] = width;
-        ++writes;
-        return true;
-    }
-    std::map<std::tuple<QString, QString, bool>, int> heights;
-    std::map<std::tuple<QString, QString, QString>, int> widths;
-    int writes = 0;
-};
 
 // A shown view with a grid of 1 header row (30 px), data rows of 18 px, a
 // number column of 10 px and columns of 60 px, the first being the title
@@ -277,61 +257,91 @@ TEST_F(Geometry, ARowTallerThanTheViewStopsAtTheTop)
     EXPECT_EQ(origin.y(), 30);
 }
 
-TEST_F(Geometry, SizesGoToTheLayoutStore)
+TEST_F(Geometry, SizesGoToTheLayoutStoreAndComeBackAfterARestart)
 {
-    RecordingStore store;
-    CGridCtrl grid(&store, QStringLiteral("05"), QStringLiteral("0"), 0, 0, 0, 0, &owner);
+    const QString folder = TestEnvironment::NewFolder(QStringLiteral("layout"));
+    const QString file = QStringLiteral("DialogSetup.xml");
+    const QString view = QStringLiteral("05");
+    const QString key = QStringLiteral("0");
+    {
+        CDialogSetup store(folder);
+        ASSERT_TRUE(store.OpenFile(file));
+        CGridCtrl grid(&store, view, key, 0, 0, 0, 0, &owner);
+        grid.SetVirtualMode(true);
+        grid.SetColumnCount(4);
+        grid.SetRowCount(10);
+        grid.SetFixedRowCount(1);
+        grid.SetFixedColumnCount(1);
+
+        // The header alone, not stored.
+        ASSERT_TRUE(grid.SetRowHeight(0, 30, false));
+        EXPECT_EQ(grid.GetRowHeight(0), 30);
+        EXPECT_EQ(store.GetRowHeight(view, key, true), -1);
+
+        // A data row with the shared height: every data row, the default
+        // height and one stored data-row height.
+        ASSERT_TRUE(grid.SetRowHeight(1, 18, true));
+        for (int row = 1; row < 10; ++row)
+            EXPECT_EQ(grid.GetRowHeight(row), 18);
+        EXPECT_EQ(grid.GetRowHeight(0), 30);
+        EXPECT_EQ(grid.GetDefaultCell(false, false)->GetHeight(), 18);
+        EXPECT_EQ(store.GetRowHeight(view, key, false), 18);
+        EXPECT_EQ(store.GetRowHeight(view, key, true), -1);
+        ASSERT_TRUE(grid.SetRowCount(12));
+        EXPECT_EQ(grid.GetRowHeight(11), 18) << "new rows take the shared height";
+
+        ASSERT_TRUE(grid.SetRowHeight(0, 25, true));
+        ASSERT_TRUE(grid.SetColumnWidth(3, 77, true, true));
+        ASSERT_TRUE(grid.SetColumnWidth(2, 55, true, false));
+        EXPECT_EQ(store.GetRowHeight(view, key, true), 25);
+        EXPECT_EQ(store.GetColumnWidth(view, key, QStringLiteral("3")), 77);
+        EXPECT_EQ(store.GetColumnWidth(view, key, QStringLiteral("2")), -1);
+
+        // Refused without any change.
+        EXPECT_FALSE(grid.SetRowHeight(-1, 10, true));
+        EXPECT_FALSE(grid.SetRowHeight(2, -5, true));
+        EXPECT_FALSE(grid.SetRowHeight(2, 1 << 20, true));
+        EXPECT_FALSE(grid.SetColumnWidth(4, 10, true, true));
+        EXPECT_FALSE(grid.SetColumnWidth(-1, 10, true, true));
+        EXPECT_FALSE(grid.SetColumnWidth(2, -2, true, true));
+        EXPECT_EQ(store.GetRowHeight(view, key, false), 18);
+        EXPECT_EQ(store.GetColumnWidth(view, key, QStringLiteral("4")), -1);
+        grid.SetSharedRowHeight(false);
+        EXPECT_FALSE(grid.SetRowHeight(12, 20, true)) << "no such row";
+        EXPECT_TRUE(grid.SetRowHeight(11, 20, false));
+        EXPECT_EQ(grid.GetRowHeight(10), 18);
+
+        // A grid with only its header still stores the data-row height.
+        grid.SetSharedRowHeight(true);
+        ASSERT_TRUE(grid.SetRowCount(1));
+        ASSERT_TRUE(grid.SetRowHeight(1, 21, true));
+        EXPECT_EQ(store.GetRowHeight(view, key, false), 21);
+        ASSERT_TRUE(grid.SetRowCount(3));
+        EXPECT_EQ(grid.GetRowHeight(2), 21);
+        store.Save();
+    }
+
+    // The next start: the stored sizes, applied as given and not stored
+    // again, give the grid the layout it had.
+    CDialogSetup store(folder);
+    ASSERT_TRUE(store.OpenFile(file));
+    CGridCtrl grid(&store, view, key, 0, 0, 0, 0, &owner);
     grid.SetVirtualMode(true);
     grid.SetColumnCount(4);
-    grid.SetRowCount(10);
+    grid.SetRowCount(8);
     grid.SetFixedRowCount(1);
     grid.SetFixedColumnCount(1);
-
-    // The header alone, not stored.
-    ASSERT_TRUE(grid.SetRowHeight(0, 30, false));
-    EXPECT_EQ(grid.GetRowHeight(0), 30);
-    EXPECT_EQ(store.writes, 0);
-
-    // A data row with the shared height: every data row, the default height
-    // and one stored data-row height.
-    ASSERT_TRUE(grid.SetRowHeight(1, 18, true));
-    for (int row = 1; row < 10; ++row)
-        EXPECT_EQ(grid.GetRowHeight(row), 18);
-    EXPECT_EQ(grid.GetRowHeight(0), 30);
-    EXPECT_EQ(grid.GetDefaultCell(false, false)->GetHeight(), 18);
-    EXPECT_EQ(store.writes, 1);
-    EXPECT_EQ((store.heights[{QStringLiteral("05"), QStringLiteral("0"), false}]), 18);
-    ASSERT_TRUE(grid.SetRowCount(12));
-    EXPECT_EQ(grid.GetRowHeight(11), 18) << "new rows take the shared height";
-
-    ASSERT_TRUE(grid.SetRowHeight(0, 25, true));
-    EXPECT_EQ((store.heights[{QStringLiteral("05"), QStringLiteral("0"), true}]), 25);
-
-    ASSERT_TRUE(grid.SetColumnWidth(3, 77, true, true));
-    EXPECT_EQ((store.widths[{QStringLiteral("05"), QStringLiteral("0"), QStringLiteral("3")}]), 77);
+    ASSERT_TRUE(grid.SetRowHeight(0, store.GetRowHeight(view, key, true), false));
+    ASSERT_TRUE(grid.SetRowHeight(1, store.GetRowHeight(view, key, false), false));
+    for (int col = 0; col < grid.GetColumnCount(); ++col) {
+        const int width = store.GetColumnWidth(view, key, QString::number(col));
+        if (width > 0) {
+            ASSERT_TRUE(grid.SetColumnWidth(col, width, true, false));
+        }
+    }
+    EXPECT_EQ(grid.GetRowHeight(0), 25);
+    EXPECT_EQ(grid.GetRowHeight(7), 21);
     EXPECT_EQ(grid.GetColumnWidth(3), 77);
-
-    // Refused without any change.
-    const int writes = store.writes;
-    EXPECT_FALSE(grid.SetRowHeight(-1, 10, true));
-    EXPECT_FALSE(grid.SetRowHeight(2, -5, true));
-    EXPECT_FALSE(grid.SetRowHeight(2, 1 << 20, true));
-    EXPECT_FALSE(grid.SetColumnWidth(4, 10, true, true));
-    EXPECT_FALSE(grid.SetColumnWidth(-1, 10, true, true));
-    EXPECT_FALSE(grid.SetColumnWidth(2, -2, true, true));
-    EXPECT_EQ(store.writes, writes);
-    grid.SetSharedRowHeight(false);
-    EXPECT_FALSE(grid.SetRowHeight(12, 20, true)) << "no such row";
-    EXPECT_TRUE(grid.SetRowHeight(11, 20, false));
-    EXPECT_EQ(grid.GetRowHeight(10), 18);
-
-    // A grid with only its header still stores the data-row height.
-    grid.SetSharedRowHeight(true);
-    ASSERT_TRUE(grid.SetRowCount(1));
-    ASSERT_TRUE(grid.SetRowHeight(1, 21, true));
-    EXPECT_EQ((store.heights[{QStringLiteral("05"), QStringLiteral("0"), false}]), 21);
-    ASSERT_TRUE(grid.SetRowCount(3));
-    EXPECT_EQ(grid.GetRowHeight(2), 21);
 }
 
 TEST_F(Geometry, WidthMinusOneFitsTheHeaderText)
