@@ -164,10 +164,11 @@ CReaderPoller::Step CReaderPoller::NextStep(std::unique_lock<std::mutex>& lock, 
         // A frame in flight whose reply will not come any more. A poll is
         // given up only for a pause: unanswered polls are what the count
         // towards a lost link is made of.
-        const bool quiet = now - m_lastActivity >= std::chrono::milliseconds(kQuietWindowMs);
-        if (m_flight == Flight::Request && quiet)
+        const bool givenUp = now - m_lastActivity >= std::chrono::milliseconds(kQuietWindowMs)
+            || now - m_flightSince >= std::chrono::milliseconds(kFlightLimitMs);
+        if (m_flight == Flight::Request && givenUp)
             ClearFlight();
-        if (m_flight == Flight::Poll && ((framed && m_paramDialogOpen) || (!m_pauses.empty() && quiet)))
+        if (m_flight == Flight::Poll && ((framed && m_paramDialogOpen) || (!m_pauses.empty() && givenUp)))
             ClearFlight();
 
         if (!m_pauses.empty()) {
@@ -192,7 +193,7 @@ CReaderPoller::Step CReaderPoller::NextStep(std::unique_lock<std::mutex>& lock, 
             m_queue.pop_front();
             m_flightRequest->state = Request::Sent;
             m_flight = Flight::Request;
-            m_lastActivity = now;
+            m_lastActivity = m_flightSince = now;
             step.write = m_flightRequest->frame;
             step.read = true;
             return step;
@@ -211,7 +212,7 @@ CReaderPoller::Step CReaderPoller::NextStep(std::unique_lock<std::mutex>& lock, 
             continue;
         }
         m_flight = Flight::Poll;
-        m_lastActivity = now;
+        m_lastActivity = m_flightSince = now;
         step.write = PollFrame();
         step.read = true;
         return step;

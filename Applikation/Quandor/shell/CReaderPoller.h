@@ -30,7 +30,8 @@ class CReaderLinkObserver;
 // - a frame is written only when no reply is in flight; a caller that gave
 //   up before its frame went out takes the frame back, and one that gave up
 //   after it went out leaves the line blocked until that reply is in (and
-//   thrown away) or the line has been quiet for 2000 ms;
+//   thrown away), the line has been quiet for 2000 ms, or 5000 ms have
+//   passed;
 // - unasked frames take their own path: tags go to the observer one at a
 //   time (TagHandled() releases the next), and the reports of a Wren that
 //   learns its master go to WaitMasterReport();
@@ -45,6 +46,8 @@ public:
     static constexpr int kFirstByteTimeoutMs = 10;
     static constexpr int kPollSpacingMs = 500;
     static constexpr int kQuietWindowMs = 2000;
+    // However busy the line, a reply that has not come by then never will.
+    static constexpr int kFlightLimitMs = 5000;
     static constexpr int kLinkLostReads = 500;
     static constexpr int kMaxPendingTags = 32;
 
@@ -118,6 +121,7 @@ private:
     Flight m_flight = Flight::None;
     std::shared_ptr<Request> m_flightRequest;
     Clock::time_point m_lastActivity;
+    Clock::time_point m_flightSince;
     Clock::time_point m_readyAt;
     std::set<quint64> m_pauses;
     quint64 m_lease = 0;

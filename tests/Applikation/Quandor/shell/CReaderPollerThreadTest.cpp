@@ -7,6 +7,7 @@
 
 #include <QFile>
 
+#include <atomic>
 #include <thread>
 #include <time.h>
 
@@ -157,6 +158,31 @@ TEST_F(FramedOnline, LeaseWaitsForThePollInFlightAndKeepsPollingOff)
     std::thread([&] { link.ReleaseLink(lease); }).join();
     EXPECT_FALSE(link.IsLinkTaken());
     EXPECT_TRUE(WaitForPoll(1500));
+}
+
+TEST_F(FramedOnline, BusyLineDoesNotHoldAnUnansweredCommandForever)
+{
+    Connect(CSimulatedReader::Heron);
+    reader->IgnoreNext('L', 1);
+    std::atomic<bool> noisy{true};
+    std::thread noise([&] {
+        while (noisy) {
+            reader->SendRaw("x"); // bytes, but never a frame: the line is never quiet
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    });
+    std::thread caller([&] { EXPECT_EQ(link.SendAndWait('L', "P0000", 1), ""); });
+    ASSERT_TRUE(WaitForFrames("FFLP0000", 1, 3000));
+    const Clock::time_point start = Clock::now();
+    const quint64 lease = link.TakeLink();
+    const qint64 waited = MsSince(start);
+    noisy = false;
+    noise.join();
+    caller.join();
+    EXPECT_NE(lease, 0u);
+    EXPECT_GE(waited, 4000);
+    EXPECT_LT(waited, 6500);
+    link.ReleaseLink(lease);
 }
 
 TEST_F(FramedOnline, DirectCommandWithoutALeaseTakesTheLinkForItsExchange)
