@@ -4,8 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
 #include <cstring>
 #include <dlfcn.h>
+
+// Test programs of the program itself define this (strongly) to run under
+// the program's own application object.
+__attribute__((weak)) std::unique_ptr<QApplication> CreateTestApplication(int& argc, char** argv)
+{
+    return std::make_unique<QApplication>(argc, argv);
+}
 
 // One main for every test program: a private environment, then a GUI
 // application object (offscreen unless the caller chose a display), so widget
@@ -23,7 +31,7 @@ int main(int argc, char** argv)
     dlopen("/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so", RTLD_NOW | RTLD_NODELETE);
     int result = 0;
     {
-        QApplication app(argc, argv);
+        std::unique_ptr<QApplication> app = CreateTestApplication(argc, argv);
         ::testing::InitGoogleTest(&argc, argv);
         result = RUN_ALL_TESTS();
     }

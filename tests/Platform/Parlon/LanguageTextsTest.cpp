@@ -32,6 +32,7 @@ const std::vector<TextGroup>& UsedTexts()
         {"grid creation, context menus, deleting", {60, 61, 62, 63, 64, 65, 66, 67, 68, 69, 70, 71,
                                                     75, 76, 77, 78, 79, 80, 85}},
         {"program title, built-in schema name, about box, done notice", {74, 81, 82, 173}},
+        {"help file that cannot be opened", {248}},
         {"CSV export and import", {86, 87, 88, 89, 90, 91, 92, 93, 94, 95, 98, 99, 100, 104, 202,
                                    203, 234}},
         {"reader search, status bar, port dialog, tag label", {101, 102, 103, 105, 106, 107, 108,
@@ -56,8 +57,9 @@ const std::vector<TextGroup>& UsedTexts()
     return groups;
 }
 
-// Texts filled with one number through GetLangItem(n, value).
-const std::set<unsigned int> kFormats = {94, 103, 200, 240};
+// Texts filled with one value: a number through GetLangItem(n, value), or
+// (248) the help file's path.
+const std::set<unsigned int> kFormats = {94, 103, 200, 240, 248};
 // Texts the program puts something directly behind: a blank must separate them.
 const std::set<unsigned int> kEndInBlank = {109, 110, 201, 202, 203, 211, 212, 216};
 // Texts shown alone and also with the word "reader" (14) appended.

@@ -1,0 +1,369 @@
+#include "CLeftTreeView.h"
+
+#include "CColorStatic.h"
+#include "CEventsDlg.h"
+#include "CFerrold_Handler.h"
+#include "CGridBaseDlg.h"
+#include "CLanguageHandler.h"
+#include "CLeserDlg.h"
+#include "CMainFrame.h"
+#include "CNameDlg.h"
+#include "CQuandorApp.h"
+#include "CRegistryKey.h"
+#include "CTransponderDlg.h"
+#include "CWindowMessage.h"
+#include "CZeitschemaDlg.h"
+#include "CtblLeser.h"
+#include "CtblZeitschema.h"
+
+#include <QStyle>
+#include <QTimer>
+
+namespace {
+
+const QString kFullAccessGerman = QStringLiteral("Vollzugriff");
+const QString kFullAccessEnglish = QStringLiteral("Full access");
+
+bool isFullAccessName(const QString& name)
+{
+    return name == kFullAccessGerman || name == kFullAccessEnglish;
+}
+
+unsigned int registryLanguage()
+{
+    quint32 language = 0;
+    CRegistryKey().ReadDWord(&language, CRegistryKey::CurrentUser, QLatin1String(kProgramKey),
+                             QStringLiteral("nLanguage"));
+    return language;
+}
+
+CFerrold_Handler* database()
+{
+    CQuandorApp* app = CQuandorApp::Instance();
+    return app ? app->GetDBHandler() : nullptr;
+}
+
+// The first reader row of that name; 0 when there is none.
+qint32 readerIdByName(const QString& name, bool* found)
+{
+    *found = false;
+    CFerrold_Handler* db = database();
+    if (!db)
+        return 0;
+    CtblLeser* readers = db->Get_Ptr_To_tblLeser();
+    for (int i = 0; i < readers->GetAnz_Leser(); ++i) {
+        if (readers->Get_Leser(i)->Bezeichnung == name) {
+            *found = true;
+            return readers->Get_Leser(i)->ID_Leser;
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
+CLeftTreeView::CLeftTreeView(CLanguageHandler* pLanguage, CMainFrame* pFrame, QWidget* parent)
+    : QTreeWidget(parent)
+    , m_pLanguage(pLanguage)
+    , m_pFrame(pFrame)
+    , m_pLabelTimer(new QTimer(this))
+{
+    setObjectName(QStringLiteral("CLeftTreeView"));
+    setHeaderHidden(true);
+    setColumnCount(1);
+    setIconSize(QSize(16, 16));
+    setRootIsDecorated(true);
+    m_pLabelTimer->setSingleShot(true);
+    m_pLabelTimer->setInterval(kTagDisplayMilliseconds);
+    connect(m_pLabelTimer, &QTimer::timeout, this, [this] {
+        if (m_pFrame && m_pFrame->GetInfoLabel())
+            m_pFrame->GetInfoLabel()->setText(m_pLanguage->GetLangItem(201));
+    });
+    connect(this, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* current, QTreeWidgetItem*) { OnSelectionChanged(current); });
+    // Open and closed folders, except the four kinds that keep their pictures.
+    connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) {
+        const NodeKind kind = Kind(item);
+        if (kind != ReadersNode && kind != TranspondersNode && kind != PersonsNode && kind != TimeSchemasNode)
+            item->setIcon(0, Image(1));
+    });
+    connect(this, &QTreeWidget::itemCollapsed, this, [this](QTreeWidgetItem* item) {
+        const NodeKind kind = Kind(item);
+        if (kind != ReadersNode && kind != TranspondersNode && kind != PersonsNode && kind != TimeSchemasNode)
+            item->setIcon(0, Image(0));
+    });
+}
+
+CLeftTreeView::~CLeftTreeView() = default;
+
+QIcon CLeftTreeView::Image(int index) const
+{
+    static const QStyle::StandardPixmap pictures[] = {
+        QStyle::SP_DirClosedIcon,       QStyle::SP_DirOpenIcon,       QStyle::SP_FileIcon,
+        QStyle::SP_FileDialogDetailedView, QStyle::SP_DriveNetIcon,  QStyle::SP_DriveHDIcon,
+        QStyle::SP_DirHomeIcon,         QStyle::SP_FileDialogContentsView,
+    };
+    return style()->standardIcon(pictures[qBound(0, index, 7)]);
+}
+
+QTreeWidgetItem* CLeftTreeView::Node(NodeKind kind) const
+{
+    return kind >= RootNode && kind <= EventsNode ? m_nodes[kind] : nullptr;
+}
+
+CLeftTreeView::NodeKind CLeftTreeView::Kind(const QTreeWidgetItem* item)
+{
+    return item ? static_cast<NodeKind>(item->data(0, kKindRole).toInt()) : NoNode;
+}
+
+bool CLeftTreeView::IsTernReader(const QString& storedModel)
+{
+    return storedModel.contains(QLatin1String("Tern"));
+}
+
+void CLeftTreeView::AddFixedNode(QTreeWidgetItem* parent, NodeKind kind, unsigned int text, int image)
+{
+    auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(this);
+    item->setText(0, m_pLanguage->GetLangItem(text));
+    item->setIcon(0, Image(image));
+    item->setData(0, kKindRole, kind);
+    m_nodes[kind] = item;
+}
+
+void CLeftTreeView::OnInitialUpdate()
+{
+    m_bMasterLearn = false;
+
+    // One port number, whatever spelling wrote it; repaired when unusable.
+    quint32 port = 0;
+    CRegistryKey registry;
+    if (!registry.ReadDWord(&port, CRegistryKey::CurrentUser, QLatin1String(kProgramKey), QStringLiteral("nAktCOM"))
+        || port < 1 || port > kDefaultComPort) {
+        port = kDefaultComPort;
+        registry.WriteDWord(port, CRegistryKey::CurrentUser, QLatin1String(kProgramKey), QStringLiteral("nAktCOM"));
+    }
+    m_nComPort = port;
+    m_bPortOpen = false;
+
+    clear();
+    for (auto& node : m_nodes)
+        node = nullptr;
+    AddFixedNode(nullptr, RootNode, 13, 0);
+    AddFixedNode(m_nodes[RootNode], ReadersNode, 14, 4);
+    AddFixedNode(m_nodes[RootNode], TranspondersNode, 15, 5);
+    AddFixedNode(m_nodes[RootNode], PersonsNode, 16, 6);
+    AddFixedNode(m_nodes[RootNode], TimeSchemasNode, 18, 7);
+    AddSchemaChildren();
+    AddFixedNode(m_nodes[RootNode], EventsNode, 17, 0);
+    AddReaderChildren();
+
+    for (NodeKind kind : {RootNode, EventsNode, TranspondersNode, PersonsNode, TimeSchemasNode})
+        m_nodes[kind]->setExpanded(true);
+    setCurrentItem(m_nodes[ReadersNode]);
+
+    CWindowMessage::Post(this, CWindowMessage::WM_CHOOSE_PORT);
+}
+
+void CLeftTreeView::AddSchemaChildren()
+{
+    CFerrold_Handler* db = database();
+    if (!db)
+        return;
+    const bool english = registryLanguage() == 1;
+    CtblZeitschema* schemas = db->Get_Ptr_To_tblZeitschema();
+    QString previous;
+    for (int i = 0; i < schemas->GetAnz_Zeitschema(); ++i) {
+        const QString name = schemas->Get_Zeitschema(i)->Bezeichnung;
+        if (name == previous)
+            continue;
+        previous = name;
+        auto* child = new QTreeWidgetItem(m_nodes[TimeSchemasNode]);
+        const bool fullAccess = isFullAccessName(name);
+        child->setText(0, english && fullAccess ? m_pLanguage->GetLangItem(81) : name);
+        child->setIcon(0, Image(2));
+        child->setData(0, kKindRole, SchemaChild);
+        child->setData(0, kFullAccessRole, fullAccess);
+    }
+}
+
+void CLeftTreeView::AddReaderChildren()
+{
+    CFerrold_Handler* db = database();
+    if (!db)
+        return;
+    CtblLeser* readers = db->Get_Ptr_To_tblLeser();
+    for (int i = 0; i < readers->GetAnz_Leser(); ++i) {
+        const auto* row = readers->Get_Leser(i);
+        if (IsTernReader(row->LeserTyp))
+            continue;
+        for (NodeKind kind : {TranspondersNode, PersonsNode, EventsNode}) {
+            auto* child = new QTreeWidgetItem(m_nodes[kind]);
+            child->setText(0, row->Bezeichnung);
+            child->setIcon(0, Image(4));
+            child->setData(0, kKindRole, ReaderChild);
+        }
+    }
+}
+
+void CLeftTreeView::RebuildChildren()
+{
+    for (NodeKind kind : {TranspondersNode, PersonsNode, EventsNode, TimeSchemasNode}) {
+        if (QTreeWidgetItem* node = m_nodes[kind])
+            qDeleteAll(node->takeChildren());
+    }
+    if (!m_nodes[RootNode])
+        return;
+    AddSchemaChildren();
+    AddReaderChildren();
+}
+
+void CLeftTreeView::RelabelFixedNodes()
+{
+    const unsigned int texts[] = {0, 13, 14, 15, 16, 18, 17};
+    for (int kind = RootNode; kind <= EventsNode; ++kind) {
+        if (m_nodes[kind])
+            m_nodes[kind]->setText(0, m_pLanguage->GetLangItem(texts[kind]));
+    }
+    if (QTreeWidgetItem* schemas = m_nodes[TimeSchemasNode]) {
+        for (int i = 0; i < schemas->childCount(); ++i) {
+            if (schemas->child(i)->data(0, kFullAccessRole).toBool())
+                schemas->child(i)->setText(0, m_pLanguage->GetLangItem(81));
+        }
+    }
+}
+
+void CLeftTreeView::RenameFullAccessSchema()
+{
+    QWidget* pane = m_pFrame ? m_pFrame->GetRightPane() : nullptr;
+    if (auto* view = qobject_cast<CGridBaseDlg*>(pane))
+        view->SetColumnTitles();
+    if (CFerrold_Handler* db = database()) {
+        const bool english = m_pLanguage->GetAktivLanguage() == 1;
+        CtblZeitschema* schemas = db->Get_Ptr_To_tblZeitschema();
+        for (int i = 0; i < schemas->GetAnz_Zeitschema(); ++i) {
+            QString& name = schemas->Get_Zeitschema(i)->Bezeichnung;
+            if (english && name == kFullAccessGerman)
+                name = kFullAccessEnglish;
+            else if (!english && name == kFullAccessEnglish)
+                name = kFullAccessGerman;
+        }
+    }
+    if (auto* transponders = qobject_cast<CTransponderDlg*>(pane))
+        transponders->ShowForReader(0);
+}
+
+void CLeftTreeView::OnSelectionChanged(QTreeWidgetItem* current)
+{
+    m_strSelectedText = current ? current->text(0) : QString();
+    m_strParentText = current && current->parent() ? current->parent()->text(0) : QString();
+    CWindowMessage::Post(this, CWindowMessage::WM_SHOW_SELECTED_VIEW);
+}
+
+bool CLeftTreeView::event(QEvent* event)
+{
+    switch (static_cast<int>(event->type())) {
+    case CWindowMessage::WM_SHOW_SELECTED_VIEW:
+        OnShowSelection();
+        return true;
+    case CWindowMessage::WM_CHOOSE_PORT:
+        OnChoosePort();
+        return true;
+    default:
+        return QTreeWidget::event(event);
+    }
+}
+
+void CLeftTreeView::OnShowSelection()
+{
+    QTreeWidgetItem* item = currentItem();
+    const NodeKind kind = Kind(item);
+    const NodeKind group = kind == ReaderChild || kind == SchemaChild ? Kind(item->parent()) : kind;
+    const bool child = kind == ReaderChild || kind == SchemaChild;
+    const QString name = item ? item->text(0) : QString();
+
+    switch (group) {
+    case ReadersNode: {
+        auto* view = new CLeserDlg;
+        m_pFrame->ReplaceRightPane(view);
+        view->Reload(0);
+        break;
+    }
+    case TranspondersNode:
+    case PersonsNode:
+    case EventsNode: {
+        bool found = !child;
+        const qint32 reader = child ? readerIdByName(name, &found) : 0;
+        QWidget* view = nullptr;
+        if (group == TranspondersNode)
+            view = new CTransponderDlg;
+        else if (group == PersonsNode)
+            view = new CNameDlg;
+        else
+            view = new CEventsDlg;
+        m_pFrame->ReplaceRightPane(view);
+        if (!found)
+            break;
+        if (auto* t = qobject_cast<CTransponderDlg*>(view))
+            t->ShowForReader(static_cast<quint32>(reader));
+        else if (auto* n = qobject_cast<CNameDlg*>(view))
+            n->Reload(static_cast<quint32>(reader));
+        else if (auto* e = qobject_cast<CEventsDlg*>(view))
+            e->ShowEvents(static_cast<quint32>(reader));
+        break;
+    }
+    case TimeSchemasNode: {
+        auto* view = new CZeitschemaDlg;
+        m_pFrame->ReplaceRightPane(view);
+        if (!child) {
+            view->ShowSchemas(0);
+            break;
+        }
+        CFerrold_Handler* db = database();
+        if (!db)
+            break;
+        const bool fullAccess = item->data(0, kFullAccessRole).toBool();
+        CtblZeitschema* schemas = db->Get_Ptr_To_tblZeitschema();
+        for (int i = 0; i < schemas->GetAnz_Zeitschema(); ++i) {
+            const auto* row = schemas->Get_Zeitschema(i);
+            if (fullAccess ? isFullAccessName(row->Bezeichnung) : row->Bezeichnung == name) {
+                view->ShowSchemas(static_cast<quint32>(row->nNr));
+                break;
+            }
+        }
+        break;
+    }
+    default:
+        // The root and anything unknown leave the right pane as it is.
+        break;
+    }
+}
+
+void CLeftTreeView::OnChoosePort()
+{
+    ++m_nChoosePortRequests;
+}
+
+void CLeftTreeView::OnTagRead(const QString& number)
+{
+    if (m_pFrame && m_pFrame->GetInfoLabel()) {
+        QString text = m_pLanguage->GetLangItem(201) + number;
+        if (!m_strMasterTransponder.isEmpty() && number == m_strMasterTransponder)
+            text += QStringLiteral(" ==> MASTER");
+        m_pFrame->GetInfoLabel()->setText(text);
+    }
+    m_pLabelTimer->start();
+    if (auto* view = qobject_cast<CTransponderDlg*>(m_pFrame ? m_pFrame->GetRightPane() : nullptr))
+        view->AddReceivedTransponders(number);
+}
+
+int CLeftTreeView::Connect()
+{
+    return m_bPortOpen ? 1 : 0;
+}
+
+void CLeftTreeView::ClosePort()
+{
+    m_bPortOpen = false;
+    m_nConnectedPort = -1;
+    m_nReaderType = -1;
+}

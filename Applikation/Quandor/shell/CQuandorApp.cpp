@@ -1,0 +1,191 @@
+#include "CQuandorApp.h"
+
+#include "CAboutDlg.h"
+#include "CDialogSetup.h"
+#include "CFerrold_Handler.h"
+#include "CFerrold_Reporter.h"
+#include "CLanguageHandler.h"
+#include "CMainFrame.h"
+#include "CRegistryKey.h"
+#include "CUiMessage.h"
+#include "CDBException.h"
+
+#include <QDir>
+#include <QMessageBox>
+
+namespace {
+
+QMessageBox::Icon boxIcon(CFerrold_Reporter::Icon icon)
+{
+    switch (icon) {
+    case CFerrold_Reporter::Icon::Exclamation:
+        return QMessageBox::Warning;
+    case CFerrold_Reporter::Icon::Stop:
+        return QMessageBox::Critical;
+    case CFerrold_Reporter::Icon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+} // namespace
+
+CQuandorApp::CQuandorApp(int& argc, char** argv)
+    : QApplication(argc, argv)
+{
+    setApplicationName(QStringLiteral("Quandor"));
+    setOrganizationName(QStringLiteral("Velmora"));
+}
+
+CQuandorApp::~CQuandorApp()
+{
+    ExitInstance();
+}
+
+CQuandorApp* CQuandorApp::Instance()
+{
+    return qobject_cast<CQuandorApp*>(QCoreApplication::instance());
+}
+
+bool CQuandorApp::InitInstance()
+{
+    if (!InitServices())
+        return false;
+    ShowSplash();
+    return CreateMainFrame();
+}
+
+bool CQuandorApp::InitServices()
+{
+    m_pDialogSetup = new CDialogSetup(m_layoutFolder);
+    if (!m_pDialogSetup) {
+        CUiMessage::Show(QStringLiteral("Can not load XML - Handler!"), QMessageBox::Critical);
+        return false;
+    }
+    if (!m_pDialogSetup->OpenFile(QStringLiteral("DialogSetup.xml"))) {
+        CUiMessage::Show(QStringLiteral("Can not load Dialog - Handler!"), QMessageBox::Critical);
+        return false;
+    }
+
+    m_strProgramFolder = QDir::currentPath() + QLatin1Char('/');
+
+    quint32 language = 0;
+    CRegistryKey().ReadDWord(&language, CRegistryKey::CurrentUser, QLatin1String(kProgramKey),
+                             QStringLiteral("nLanguage"));
+    m_pLanguage = new CLanguageHandler(language, m_strProgramFolder + QStringLiteral("SysFiles/"));
+    CUiMessage::SetLanguage(m_pLanguage);
+    // The database library's messages, from any thread, as boxes on this one.
+    CFerrold_Reporter::SetReporter([](const QString& text, CFerrold_Reporter::Icon icon) {
+        CUiMessage::Show(text, boxIcon(icon));
+    });
+
+    GetDBHandler();
+    return true;
+}
+
+void CQuandorApp::ShowSplash()
+{
+    CAboutDlg splash(1, m_pLanguage);
+    splash.exec();
+}
+
+bool CQuandorApp::CreateMainFrame()
+{
+    m_pMainFrame = new CMainFrame(m_pLanguage);
+    if (!m_pMainFrame->Create()) {
+        delete m_pMainFrame;
+        return false;
+    }
+    m_pMainFrame->show();
+    m_pMainFrame->InitialUpdate();
+    return true;
+}
+
+int CQuandorApp::ExitInstance()
+{
+    // The windows go first: they stop and join their threads, which still
+    // use the texts and the database.
+    delete m_pMainFrame;
+
+    if (m_pDialogSetup) {
+        try {
+            m_pDialogSetup->Save();
+            delete m_pDialogSetup;
+            m_pDialogSetup = nullptr;
+        } catch (const std::exception& e) {
+            qWarning("The layout could not be saved: %s", e.what());
+        }
+    }
+    CFerrold_Reporter::SetReporter(nullptr);
+    CUiMessage::SetLanguage(nullptr);
+    DeleteDatabaseHandler();
+    delete m_pLanguage;
+    m_pLanguage = nullptr;
+    return 0;
+}
+
+void CQuandorApp::OnAppAbout()
+{
+    CAboutDlg about(0, m_pLanguage, m_pMainFrame);
+    about.exec();
+}
+
+CFerrold_Handler* CQuandorApp::GetDBHandler()
+{
+    if (!m_pDBHandler)
+        m_pDBHandler = new CFerrold_Handler(m_pLanguage);
+    return m_pDBHandler;
+}
+
+void CQuandorApp::DeleteDatabaseHandler()
+{
+    delete m_pDBHandler;
+    m_pDBHandler = nullptr;
+}
+
+void CQuandorApp::BeginWaitCursor()
+{
+    ++m_waitCursors;
+    setOverrideCursor(Qt::WaitCursor);
+}
+
+void CQuandorApp::EndWaitCursor()
+{
+    if (m_waitCursors <= 0)
+        return;
+    --m_waitCursors;
+    restoreOverrideCursor();
+}
+
+void CQuandorApp::RestoreWaitCursor()
+{
+    if (m_waitCursors > 0 && (!overrideCursor() || overrideCursor()->shape() != Qt::WaitCursor))
+        setOverrideCursor(Qt::WaitCursor);
+}
+
+void CQuandorApp::ReportException(const QString& text)
+{
+    CUiMessage::Show(text, QMessageBox::Critical);
+}
+
+bool CQuandorApp::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const CDBException& e) {
+        const CLanguageHandler* language = Instance() ? Instance()->GetLanguage() : nullptr;
+        ReportException(language ? language->GetLangItem(83) + QLatin1Char('\n') + language->GetLangItem(84)
+                                       + QStringLiteral("\n\n") + e.m_strError
+                                 : e.m_strError);
+    } catch (const std::exception& e) {
+        ReportException(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        ReportException(QStringLiteral("Unexpected error."));
+    }
+    return false;
+}
+
+CMainFrame* CQuandorApp::GetMainFrame() const
+{
+    return m_pMainFrame;
+}

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QApplication>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+
+class CDialogSetup;
+class CFerrold_Handler;
+class CLanguageHandler;
+class CMainFrame;
+
+// The application object: it prepares the layout store, the language texts
+// and the database, in that order, before any window exists, shows the
+// splash and the main window, and frees them again at exit. Every window
+// takes the language texts and the database handler from here whenever it
+// needs them; none keeps its own copy of the handler across a restore.
+//
+// It also stands where the framework used to catch exceptions that escape
+// an event handler: they are shown to the user and the program goes on.
+class CQuandorApp : public QApplication
+{
+    Q_OBJECT
+
+public:
+    CQuandorApp(int& argc, char** argv);
+    ~CQuandorApp() override;
+
+    // The running application object (null outside the program and its tests).
+    static CQuandorApp* Instance();
+
+    // The whole start: services, splash, main window. False ends the program.
+    bool InitInstance();
+    // The layout store, the language texts and the database handler, with
+    // their failure messages. False ends the program.
+    bool InitServices();
+    // The splash (the About box that closes itself after 2000 ms).
+    void ShowSplash();
+    // Creates, builds and shows the main window.
+    bool CreateMainFrame();
+    // Closes the main window and frees the services, the layout saved first.
+    int ExitInstance();
+
+    // The About box with its OK button.
+    void OnAppAbout();
+
+    // Gets the database handler, creating it when there is none (after a
+    // restore deleted it).
+    CFerrold_Handler* GetDBHandler();
+    void DeleteDatabaseHandler();
+    CLanguageHandler* GetLanguage() const { return m_pLanguage; }
+    CDialogSetup* GetDialogSetup() const { return m_pDialogSetup; }
+    CMainFrame* GetMainFrame() const;
+    // The working folder at start, ending in "/".
+    const QString& GetProgramFolder() const { return m_strProgramFolder; }
+
+    // The wait cursor: begin and end nest; restore puts it back after a box.
+    void BeginWaitCursor();
+    void EndWaitCursor();
+    void RestoreWaitCursor();
+
+    // Where the layout file is kept (tests point it at a folder of their own).
+    void SetLayoutFolder(const QString& folder) { m_layoutFolder = folder; }
+
+    bool notify(QObject* receiver, QEvent* event) override;
+
+    // Shows the text of an exception that escaped a handler.
+    static void ReportException(const QString& text);
+
+private:
+    CDialogSetup* m_pDialogSetup = nullptr;
+    CLanguageHandler* m_pLanguage = nullptr;
+    QString m_strProgramFolder;
+    CFerrold_Handler* m_pDBHandler = nullptr;
+    QPointer<CMainFrame> m_pMainFrame;
+    QString m_layoutFolder;
+    int m_waitCursors = 0;
+};

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "CDatabase.h"
+#include "CFerrold_Schema.h"
+#include "CLanguageHandler.h"
+#include "CMainFrame.h"
+#include "CQuandorApp.h"
+#include "CUiMessage.h"
+#include "TestEnvironment.h"
+
+#include <QCoreApplication>
+#include <QSettings>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QTest>
+#include <gtest/gtest.h>
+
+// The program started in a test: its own data, settings and layout folders,
+// message boxes answered and recorded instead of shown.
+class QuandorAppFixture : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_app = CQuandorApp::Instance();
+        ASSERT_NE(m_app, nullptr);
+        m_dataFolder = TestEnvironment::NewFolder("data");
+        qputenv("XDG_DATA_HOME", m_dataFolder.toLocal8Bit());
+        QSettings("Velmora", "Quandor").clear();
+        m_layoutFolder = TestEnvironment::NewFolder("layout");
+        m_app->SetLayoutFolder(m_layoutFolder);
+        CUiMessage::SetPresenter([this](const CUiMessage::Request& request) {
+            m_messages << request.text;
+            return QMessageBox::Ok;
+        });
+    }
+
+    void TearDown() override
+    {
+        m_app->ExitInstance();
+        CUiMessage::SetPresenter({});
+    }
+
+    QString DatabaseFile() const { return CFerrold_Schema::DefaultFilePath(); }
+
+    // Changes the database before the program starts.
+    void Sql(const QStringList& statements)
+    {
+        {
+            CDatabase db({CDatabase::Kind::Sqlite, DatabaseFile()});
+            QString error;
+            ASSERT_TRUE(CFerrold_Schema::Prepare(db, &error)) << error.toStdString();
+            QSqlQuery q(db.Connection());
+            for (const QString& s : statements)
+                ASSERT_TRUE(q.exec(s)) << s.toStdString();
+        }
+    }
+
+    static void SetLanguage(int language) { QSettings("Velmora", "Quandor").setValue("nLanguage", language); }
+
+    CMainFrame* Start()
+    {
+        EXPECT_TRUE(m_app->InitServices());
+        EXPECT_TRUE(m_app->CreateMainFrame());
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+        return m_app->GetMainFrame();
+    }
+
+    CLanguageHandler* Language() const { return m_app->GetLanguage(); }
+
+    CQuandorApp* m_app = nullptr;
+    QString m_dataFolder;
+    QString m_layoutFolder;
+    QStringList m_messages;
+};
