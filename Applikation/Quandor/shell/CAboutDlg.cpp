@@ -90,6 +90,7 @@ CAboutDlg::CAboutDlg(int mode, CLanguageHandler* pLanguage, QWidget* parent)
     layout->addWidget(m_pMail, 4, 1);
     layout->addWidget(m_pWeb, 5, 1);
     layout->addWidget(m_pOk, 6, 1, Qt::AlignRight);
+    layout->setColumnStretch(1, 1);
     setMinimumWidth(420);
 
     if (m_nMode == 1) {
