@@ -2,8 +2,11 @@
 
 #include "CArchive.h"
 #include "CodePage1252.h"
+#include "FileOperations.h"
 #include "MirroredText.h"
 #include "RegularExpressionData.h"
+
+#include <QFile>
 
 #include <algorithm>
 
@@ -16,45 +19,47 @@ constexpr int kSchema = 2;
 
 } // namespace
 
-// Converts the core's reports into the caller's types and hands them to the
-// callback or the event of their kind.
-class RegularExpression::Sink : public tramex::ReportSink
+// Converts the core's results into the caller's types. Matches in the
+// string to match give back the caller's own characters (see MirroredText);
+// the converter keeps the subject as it was when the operation began, so a
+// handler that changes the setting cannot confuse the offsets.
+class RegularExpression::Converter
 {
 public:
-    explicit Sink(RegularExpression& owner) : m_owner(owner) {}
-
-    bool WantsReport(tramex::ReportKind kind) const override
+    explicit Converter(const RegularExpression& owner)
+        : m_subject(owner.m_data->GetStringToMatch()),
+          m_mirror(owner.m_texts[SubjectText])
     {
-        switch (kind) {
-        case tramex::ReportKind::Matching: return m_owner.m_onMatching || !m_owner.OnMatching.IsEmpty();
-        case tramex::ReportKind::Searching: return m_owner.m_onSearching || !m_owner.OnSearching.IsEmpty();
-        default: return false;
-        }
     }
 
-    void ReportMatch(tramex::ReportKind kind, const tramex::MatchVector& parts, unsigned line,
-                     unsigned lineStart) override
+    std::vector<REMatch> SubjectParts(const tramex::MatchVector& parts) const
     {
-        const std::vector<REMatch> matches = convert(parts);
-        if (kind == tramex::ReportKind::Searching)
-            tramex::CallbackOrEvent(m_owner.m_onSearching, m_owner.OnSearching, &m_owner, matches, line, lineStart);
-        else
-            tramex::CallbackOrEvent(m_owner.m_onMatching, m_owner.OnMatching, &m_owner, matches, line, lineStart);
-    }
-
-private:
-    std::vector<REMatch> convert(const tramex::MatchVector& parts) const
-    {
-        const std::string& subject = m_owner.m_data->GetStringToMatch();
-        const MirroredText& mirror = m_owner.m_texts[SubjectText];
         std::vector<REMatch> matches;
         matches.reserve(parts.size());
         for (const tramex::MatchPart& part : parts)
-            matches.push_back({mirror.Part(subject, part.text, part.position), part.position});
+            matches.push_back({SubjectPart(part.text, part.position), part.position});
         return matches;
     }
 
-    RegularExpression& m_owner;
+    QString SubjectPart(const std::string& bytes, int position) const
+    {
+        return m_mirror.Part(m_subject, bytes, position);
+    }
+
+    static std::vector<REMatch> FileParts(const tramex::MatchVector& parts)
+    {
+        std::vector<REMatch> matches;
+        matches.reserve(parts.size());
+        for (const tramex::MatchPart& part : parts)
+            matches.push_back({CodePage1252::Decode(part.text), part.position});
+        return matches;
+    }
+
+    static QString FileName(const std::string& name) { return QFile::decodeName(QByteArray::fromStdString(name)); }
+
+private:
+    std::string m_subject;
+    MirroredText m_mirror;
 };
 
 const CRuntimeClass RegularExpression::classRegularExpression = {"RegularExpression", kSchema,
@@ -68,7 +73,9 @@ CObject* RegularExpression::CreateObject()
 std::unique_ptr<MirroredText[]> RegularExpression::makeTexts()
 {
     auto texts = std::make_unique<MirroredText[]>(TextCount);
-    // The catalogue is a file; its name reaches the file system as it is.
+    // Names of files reach the file system in its own encoding.
+    texts[FilesText] = MirroredText(MirroredText::FileName);
+    texts[ExtensionText] = MirroredText(MirroredText::FileName);
     texts[LocaleDllText] = MirroredText(MirroredText::FileName);
     return texts;
 }
@@ -81,15 +88,9 @@ RegularExpression::RegularExpression()
 
 RegularExpression::RegularExpression(const RegularExpression& other)
     : CObject(other),
+      EventSet(other),
       m_data(std::make_unique<tramex::RegularExpressionData>(*other.m_data)),
-      m_texts(makeTexts()),
-      m_onMatching(other.m_onMatching),
-      m_onSearching(other.m_onSearching),
-      m_onGrepping(other.m_onGrepping),
-      m_onGreppingFiles(other.m_onGreppingFiles),
-      m_onFindingFiles(other.m_onFindingFiles),
-      m_onMerging(other.m_onMerging),
-      m_onChangingFiles(other.m_onChangingFiles)
+      m_texts(makeTexts())
 {
     std::copy(other.m_texts.get(), other.m_texts.get() + TextCount, m_texts.get());
 }
@@ -102,13 +103,7 @@ RegularExpression& RegularExpression::operator=(const RegularExpression& other)
         return *this;
     *m_data = *other.m_data;
     std::copy(other.m_texts.get(), other.m_texts.get() + TextCount, m_texts.get());
-    m_onMatching = other.m_onMatching;
-    m_onSearching = other.m_onSearching;
-    m_onGrepping = other.m_onGrepping;
-    m_onGreppingFiles = other.m_onGreppingFiles;
-    m_onFindingFiles = other.m_onFindingFiles;
-    m_onMerging = other.m_onMerging;
-    m_onChangingFiles = other.m_onChangingFiles;
+    EventSet::operator=(other);
     return *this;
 }
 
@@ -218,31 +213,115 @@ unsigned RegularExpression::NumberOfSubexpressions() const
 
 bool RegularExpression::Match()
 {
-    Sink sink(*this);
+    const Converter convert(*this);
+    Sink<Converter> sink(*this, convert);
     return m_data->Match(sink);
 }
 
 bool RegularExpression::Search()
 {
-    Sink sink(*this);
+    const Converter convert(*this);
+    Sink<Converter> sink(*this, convert);
     return m_data->Search(sink);
 }
 
 bool RegularExpression::MatchAll()
 {
-    Sink sink(*this);
+    const Converter convert(*this);
+    Sink<Converter> sink(*this, convert);
     return m_data->MatchAll(sink);
 }
 
-void RegularExpression::RemoveAllEventHandlers(const void* receiver)
+unsigned RegularExpression::Grep()
 {
-    OnMatching.RemoveAll(receiver);
-    OnSearching.RemoveAll(receiver);
-    OnGrepping.RemoveAll(receiver);
-    OnMerging.RemoveAll(receiver);
-    OnChangingFiles.RemoveAll(receiver);
-    OnGreppingFiles.RemoveAll(receiver);
-    OnFindFiles.RemoveAll(receiver);
+    const Converter convert(*this);
+    Sink<Converter> sink(*this, convert);
+    return m_data->Grep(sink);
+}
+
+void RegularExpression::Merge(QString& result)
+{
+    const Converter convert(*this);
+    Sink<Converter> sink(*this, convert);
+    std::string merged;
+    std::vector<tramex::RegularExpressionData::CopiedRange> copied;
+    m_data->Merge(sink, merged, &copied);
+    // Text copied from the string to match keeps the caller's characters;
+    // the replacements are decoded.
+    result.clear();
+    size_t done = 0;
+    for (const auto& range : copied) {
+        result += CodePage1252::Decode(merged.substr(done, range.resultOffset - done));
+        result += convert.SubjectPart(merged.substr(range.resultOffset, range.length), int(range.subjectOffset));
+        done = range.resultOffset + range.length;
+    }
+    result += CodePage1252::Decode(merged.substr(done));
+}
+
+unsigned RegularExpression::Split(QStringList& pieces)
+{
+    const Converter convert(*this);
+    const QString before = GetStringToMatch();
+    std::vector<tramex::MatchPart> parts;
+    size_t consumed = 0;
+    const unsigned count = m_data->Split(parts, &consumed);
+    pieces.clear();
+    for (const tramex::MatchPart& part : parts)
+        pieces.append(convert.SubjectPart(part.text, part.position));
+    if (m_data->GetSplitInputDelete() && consumed > 0)
+        SetStringToMatch(before.mid(qsizetype(consumed)));
+    return count;
+}
+
+void RegularExpression::Format(QString& result) const
+{
+    result = CodePage1252::Decode(m_data->Format());
+}
+
+namespace {
+
+std::vector<RegularExpression::FileSearchProblem> searchProblems(const std::vector<tramex::FileSearchProblem>& from)
+{
+    std::vector<RegularExpression::FileSearchProblem> to;
+    to.reserve(from.size());
+    for (const auto& problem : from)
+        to.push_back({QFile::decodeName(QByteArray::fromStdString(problem.fileName)), problem.kind, problem.code});
+    return to;
+}
+
+} // namespace
+
+unsigned RegularExpression::FindFiles()
+{
+    const Converter convert(*this);
+    Sink<Converter> sink(*this, convert);
+    std::vector<tramex::FileSearchProblem> problems;
+    const unsigned count = tramex::FileOperations::Find(*m_data, sink, problems);
+    m_findErrors = searchProblems(problems);
+    return count;
+}
+
+unsigned RegularExpression::GrepFiles()
+{
+    const Converter convert(*this);
+    Sink<Converter> sink(*this, convert);
+    std::vector<tramex::FileSearchProblem> problems;
+    const unsigned count = tramex::FileOperations::Grep(*m_data, sink, problems);
+    m_grepErrors = searchProblems(problems);
+    return count;
+}
+
+unsigned RegularExpression::ChangeFiles()
+{
+    const Converter convert(*this);
+    Sink<Converter> sink(*this, convert);
+    std::vector<tramex::FileChangeProblem> problems;
+    const unsigned count = tramex::FileOperations::Change(*m_data, sink, problems);
+    m_changeErrors.clear();
+    for (const auto& problem : problems)
+        m_changeErrors.push_back({QFile::decodeName(QByteArray::fromStdString(problem.fileName)), problem.step,
+                                  problem.offset, CodePage1252::Decode(problem.expected), problem.systemError});
+    return count;
 }
 
 const std::vector<RegularExpression::FileSearchProblem>* RegularExpression::GetFindFilesErrors() const

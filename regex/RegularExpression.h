@@ -1,12 +1,13 @@
 #pragma once
 
 #include "CObject.h"
-#include "EventList.h"
+#include "EventSet.h"
 #include "REMatch.h"
 #include "RegexEnums.h"
 #include "TramexExport.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <locale>
 #include <memory>
@@ -29,10 +30,16 @@ class RegularExpressionData;
 // negated class); an expression holding such a character does not compile
 // (code 2). Settings texts keep what the caller gave.
 //
+// File names, the files-to-match pattern and the save extension are in the
+// file system's encoding; the contents of files are taken as code page 1252.
+//
 // No operation throws: compile errors are error codes, and an engine that
 // gives up while matching (catastrophic backtracking, exhausted stack or
-// memory) counts as no match.
-class TRAMEX_EXPORT RegularExpression : public CObject, public tramex::RegexEnums
+// memory) counts as no match. An exception thrown by a handler or callback
+// reaches the caller unchanged.
+class TRAMEX_EXPORT RegularExpression : public CObject,
+                                        public tramex::RegexEnums,
+                                        public tramex::EventSet<RegularExpression, QString, REMatch>
 {
 public:
     struct FileSearchProblem
@@ -49,17 +56,6 @@ public:
         QString expected;
         quint32 systemError = 0;
     };
-
-    using MatchingCallback = void (*)(RegularExpression*, const std::vector<REMatch>&, unsigned line,
-                                      unsigned lineStart);
-    using SearchingCallback = MatchingCallback;
-    using GreppingCallback = void (*)(RegularExpression*, const std::vector<REMatch>&, unsigned line,
-                                      unsigned lineStart, bool& proceed);
-    using MergingCallback = GreppingCallback;
-    using GreppingFilesCallback = void (*)(RegularExpression*, QString fileName, const std::vector<REMatch>&,
-                                           unsigned line, bool& proceed);
-    using ChangingFilesCallback = GreppingFilesCallback;
-    using FindingFilesCallback = void (*)(RegularExpression*, QString fileName, bool& proceed);
 
     static const CRuntimeClass classRegularExpression;
     static CObject* CreateObject();
@@ -133,23 +129,32 @@ public:
     bool Search();
     bool MatchAll();
 
-    void SetOnMatching(MatchingCallback callback) { m_onMatching = callback; }
-    MatchingCallback GetOnMatching() const { return m_onMatching; }
-    void SetOnSearching(SearchingCallback callback) { m_onSearching = callback; }
-    SearchingCallback GetOnSearching() const { return m_onSearching; }
-    void SetOnGrepping(GreppingCallback callback) { m_onGrepping = callback; }
-    GreppingCallback GetOnGrepping() const { return m_onGrepping; }
-    void SetOnGreppingFiles(GreppingFilesCallback callback) { m_onGreppingFiles = callback; }
-    GreppingFilesCallback GetOnGreppingFiles() const { return m_onGreppingFiles; }
-    void SetOnFindingFiles(FindingFilesCallback callback) { m_onFindingFiles = callback; }
-    FindingFilesCallback GetOnFindingFiles() const { return m_onFindingFiles; }
-    void SetOnMerging(MergingCallback callback) { m_onMerging = callback; }
-    MergingCallback GetOnMerging() const { return m_onMerging; }
-    void SetOnChangingFiles(ChangingFilesCallback callback) { m_onChangingFiles = callback; }
-    ChangingFilesCallback GetOnChangingFiles() const { return m_onChangingFiles; }
+    // Every match of the string to match, reported through OnGrepping; the
+    // number of matches reported. 0 when the expression does not compile.
+    unsigned Grep();
+    // The string to match with each match replaced by the formatted format
+    // string (merge copy on), or the replacements alone (merge copy off).
+    void Merge(QString& result);
+    // The pieces of the string to match, cut at the matches (an empty
+    // expression cuts at white space); their number.
+    unsigned Split(QStringList& pieces);
+    // Inside a report of any match operation: the format string filled from
+    // that match. Empty elsewhere. Characters of the string to match that
+    // the code page cannot hold come back as U+001A.
+    void Format(QString& result) const;
 
-    // Removes every handler that "receiver" subscribed, from all seven events.
-    void RemoveAllEventHandlers(const void* receiver);
+    // The files matching the files-to-match pattern that hold a match, each
+    // reported through OnFindFiles; their number.
+    unsigned FindFiles();
+    // Every match in those files, reported through OnGreppingFiles; their
+    // number.
+    unsigned GrepFiles();
+    // Replaces every match in those files that OnChangingFiles lets change;
+    // the number of replacements written.
+    unsigned ChangeFiles();
+
+    void SetOnFindingFiles(FindingFilesCallback callback) { m_callbacks.findingFiles = callback; }
+    FindingFilesCallback GetOnFindingFiles() const { return m_callbacks.findingFiles; }
 
     // The problems of the last file operation; null when there were none.
     // The lists belong to the object.
@@ -157,16 +162,8 @@ public:
     const std::vector<FileSearchProblem>* GetGrepFilesErrors() const;
     const std::vector<FileChangeProblem>* GetChangeFilesErrors() const;
 
-    tramex::EventList<RegularExpression*, const std::vector<REMatch>&, unsigned, unsigned> OnMatching;
-    tramex::EventList<RegularExpression*, const std::vector<REMatch>&, unsigned, unsigned> OnSearching;
-    tramex::EventList<RegularExpression*, const std::vector<REMatch>&, unsigned, unsigned, bool&> OnGrepping;
-    tramex::EventList<RegularExpression*, const std::vector<REMatch>&, unsigned, unsigned, bool&> OnMerging;
-    tramex::EventList<RegularExpression*, QString, const std::vector<REMatch>&, unsigned, bool&> OnChangingFiles;
-    tramex::EventList<RegularExpression*, QString, const std::vector<REMatch>&, unsigned, bool&> OnGreppingFiles;
-    tramex::EventList<RegularExpression*, QString, bool&> OnFindFiles;
-
 private:
-    class Sink;
+    class Converter;
     enum TextField { ExpressionText, SubjectText, FilesText, FormatText, ExtensionText, LocaleDllText, TextCount };
 
     static std::unique_ptr<MirroredText[]> makeTexts();
@@ -177,14 +174,6 @@ private:
 
     std::unique_ptr<tramex::RegularExpressionData> m_data;
     std::unique_ptr<MirroredText[]> m_texts;
-
-    MatchingCallback m_onMatching = nullptr;
-    SearchingCallback m_onSearching = nullptr;
-    GreppingCallback m_onGrepping = nullptr;
-    GreppingFilesCallback m_onGreppingFiles = nullptr;
-    FindingFilesCallback m_onFindingFiles = nullptr;
-    MergingCallback m_onMerging = nullptr;
-    ChangingFilesCallback m_onChangingFiles = nullptr;
 
     std::vector<FileSearchProblem> m_findErrors;
     std::vector<FileSearchProblem> m_grepErrors;

@@ -1,12 +1,15 @@
 #include "RegularExpressionData.h"
 
 #include "EngineFlags.h"
+#include "HandlerGuard.h"
 #include "LocaleDllMessages.h"
+#include "TraitsLock.h"
 
 #include <algorithm>
 #include <climits>
 #include <mutex>
 #include <new>
+#include <type_traits>
 
 namespace tramex {
 
@@ -20,13 +23,12 @@ const char* const kUnrepresentableText =
     "The expression holds characters that the single-byte code page cannot represent.";
 
 // The engine keeps one message-catalogue name for all expressions with the
-// standard traits, which both the standard-locale and the native model use;
-// it is read when an expression is imbued. One lock therefore guards the
-// catalogue work of both models.
+// standard traits, which both the standard-locale and the native model use
+// (and the file layer too); it is read when an expression is imbued. One
+// lock therefore guards the catalogue work of all of them.
 std::mutex& catalogueLock()
 {
-    static std::mutex lock;
-    return lock;
+    return pattorn::TraitsLock();
 }
 
 // Sets the engine's catalogue name for one imbue and puts the earlier name
@@ -399,7 +401,8 @@ bool RegularExpressionData::runSingle(Operation operation, ReportSink& sink)
 
     const ReportKind kind = operation == Operation::Search ? ReportKind::Searching : ReportKind::Matching;
     if (found && sink.WantsReport(kind)) {
-        const MatchVector parts = buildVector(*last);
+        const MatchVector parts = buildVector(last->subject, last->results);
+        last->formatter = currentFormatter();
         unsigned line = 1;
         unsigned lineStart = 0;
         if (operation != Operation::MatchAll) {
@@ -416,10 +419,9 @@ bool RegularExpressionData::runSingle(Operation operation, ReportSink& sink)
     return found;
 }
 
-MatchVector RegularExpressionData::buildVector(const LastMatch& match)
+MatchVector RegularExpressionData::buildVector(const std::string& subject, const Results& r)
 {
-    const Results& r = match.results;
-    const auto begin = match.subject.cbegin();
+    const auto begin = subject.cbegin();
     MatchVector parts;
     parts.reserve(r.size() + 2);
     // A partial match leaves the whole match unmarked; its text is still
@@ -438,6 +440,332 @@ MatchVector RegularExpressionData::buildVector(const LastMatch& match)
             parts.push_back({std::string(), -1});
     }
     return parts;
+}
+
+template <class Regex>
+class RegularExpressionData::FormatterOf : public RegularExpressionData::Formatter
+{
+public:
+    explicit FormatterOf(const Regex& regex) : m_regex(regex) {}
+
+    std::string Format(const Results& results, const std::string& format,
+                       rc::match_flag_type flags) const override
+    {
+        // The expression's own traits read the format string, so no traits
+        // of the global locale are built here.
+        return results.format(format, flags, m_regex);
+    }
+
+private:
+    Regex m_regex;
+};
+
+class RegularExpressionData::RunScope
+{
+public:
+    RunScope(RegularExpressionData& data, const CurrentMatch* current)
+        : m_data(data), m_busy(data.m_busy), m_current(data.m_currentMatch)
+    {
+        data.m_busy = true;
+        data.m_currentMatch = current;
+    }
+    ~RunScope()
+    {
+        m_data.m_busy = m_busy;
+        m_data.m_currentMatch = m_current;
+    }
+    RunScope(const RunScope&) = delete;
+    RunScope& operator=(const RunScope&) = delete;
+
+private:
+    RegularExpressionData& m_data;
+    bool m_busy;
+    const CurrentMatch* m_current;
+};
+
+namespace {
+
+// Line and line start of successive offsets in one text, counted once over
+// the text however many matches it holds.
+class LineCounter
+{
+public:
+    explicit LineCounter(const std::string& text) : m_text(text) {}
+
+    void AdvanceTo(size_t offset)
+    {
+        while (m_counted < offset) {
+            const size_t end = m_text.find('\n', m_counted);
+            if (end == std::string::npos || end >= offset) {
+                m_counted = offset;
+                break;
+            }
+            ++m_line;
+            m_lineStart = end + 1;
+            m_counted = end + 1;
+        }
+    }
+    unsigned Line() const { return m_line; }
+    unsigned LineStart() const { return unsigned(m_lineStart); }
+
+private:
+    const std::string& m_text;
+    size_t m_counted = 0;
+    unsigned m_line = 1;
+    size_t m_lineStart = 0;
+};
+
+} // namespace
+
+template <class Work>
+auto RegularExpressionData::withExpression(Work&& work) const
+{
+    switch (m_localeModel) {
+    case standard_locale: {
+        const StandardRegex copy = m_standardExpression;
+        return work(copy);
+    }
+    case win32_locale: {
+        const StandardRegex copy = m_nativeExpression;
+        return work(copy);
+    }
+    default: {
+        const RuntimeRegex copy = m_runtimeExpression;
+        return work(copy);
+    }
+    }
+}
+
+std::unique_ptr<RegularExpressionData::Formatter> RegularExpressionData::currentFormatter() const
+{
+    return withExpression([](const auto& regex) -> std::unique_ptr<Formatter> {
+        return std::make_unique<FormatterOf<std::decay_t<decltype(regex)>>>(regex);
+    });
+}
+
+bool RegularExpressionData::SetBusy(bool busy)
+{
+    const bool before = m_busy;
+    m_busy = busy;
+    return before;
+}
+
+std::string RegularExpressionData::Format() const
+{
+    const Results* results = nullptr;
+    const Formatter* formatter = nullptr;
+    if (m_currentMatch) {
+        results = m_currentMatch->results;
+        formatter = m_currentMatch->formatter;
+    } else if (m_lastMatch) {
+        results = &m_lastMatch->results;
+        formatter = m_lastMatch->formatter.get();
+    }
+    if (!results || !formatter)
+        return std::string();
+    try {
+        return formatter->Format(*results, m_formatString, EngineFlags::Format(m_formatType));
+    } catch (...) {
+        return std::string();
+    }
+}
+
+unsigned RegularExpressionData::Grep(ReportSink& sink)
+{
+    if (ParseExpression() != no_error)
+        return 0;
+    // The run keeps its own subject: a handler may change the setting.
+    const std::string subject = m_stringToMatch;
+    if (subject.size() > size_t(INT_MAX))
+        return 0;
+    const rc::match_flag_type flags = EngineFlags::Match(m_matchOptions, true);
+    const bool report = sink.WantsReport(ReportKind::Grepping);
+
+    return withExpression([&](const auto& regex) {
+        const FormatterOf<std::decay_t<decltype(regex)>> formatter(regex);
+        CurrentMatch current{nullptr, &formatter};
+        RunScope scope(*this, &current);
+        LineCounter lines(subject);
+        HandlerGuard guard;
+        unsigned count = 0;
+        auto predicate = [&](const Results& results) {
+            ++count;
+            if (!report)
+                return true;
+            return guard.Run([&] {
+                const size_t at = size_t(results[0].first - subject.cbegin());
+                lines.AdvanceTo(at);
+                bool proceed = true;
+                current.results = &results;
+                sink.ReportGrep(ReportKind::Grepping, buildVector(subject, results), lines.Line(), lines.LineStart(),
+                                proceed);
+                current.results = nullptr;
+                return proceed;
+            });
+        };
+        try {
+            boost::regex_grep(predicate, subject.cbegin(), subject.cend(), regex, flags);
+        } catch (...) {
+            // The engine gave up (too complex, out of memory): what was
+            // reported stands.
+        }
+        guard.RethrowIfAny();
+        return count;
+    });
+}
+
+void RegularExpressionData::Merge(ReportSink& sink, std::string& result, std::vector<CopiedRange>* copied)
+{
+    result.clear();
+    if (copied)
+        copied->clear();
+    if (ParseExpression() != no_error)
+        return;
+    const std::string subject = m_stringToMatch;
+    if (subject.size() > size_t(INT_MAX))
+        return;
+    const rc::match_flag_type flags = EngineFlags::Match(m_matchOptions, false);
+    const bool report = sink.WantsReport(ReportKind::Merging);
+
+    std::string output;
+    size_t position = 0;
+    auto copy = [&](size_t to) {
+        if (copied)
+            copied->push_back({output.size(), position, to - position});
+        output.append(subject, position, to - position);
+        position = to;
+    };
+
+    withExpression([&](const auto& regex) {
+        const FormatterOf<std::decay_t<decltype(regex)>> formatter(regex);
+        CurrentMatch current{nullptr, &formatter};
+        RunScope scope(*this, &current);
+        LineCounter lines(subject);
+        HandlerGuard guard;
+        auto predicate = [&](const Results& results) {
+            return guard.Run([&] {
+                const size_t at = size_t(results[0].first - subject.cbegin());
+                current.results = &results;
+                if (m_mergeCopy && position < at)
+                    copy(at);
+                bool replace = true;
+                if (report) {
+                    lines.AdvanceTo(at);
+                    sink.ReportGrep(ReportKind::Merging, buildVector(subject, results), lines.Line(),
+                                    lines.LineStart(), replace);
+                }
+                if (replace) {
+                    output += Format();
+                    if (m_mergeCopy)
+                        position = at + size_t(results.length(0));
+                }
+                current.results = nullptr;
+                return replace && !m_mergeOnlyFirst;
+            });
+        };
+        try {
+            boost::regex_grep(predicate, subject.cbegin(), subject.cend(), regex, flags);
+        } catch (...) {
+            // The engine gave up: the rest of the text stays as it is.
+        }
+        guard.RethrowIfAny();
+    });
+    if (m_mergeCopy && position < subject.size())
+        copy(subject.size());
+    result.swap(output);
+}
+
+std::string RegularExpressionData::defaultSplitExpression()
+{
+    char letter = 's';
+    if (m_localeModel != runtime_library_locale) {
+        // The letter of the catalogue that the parse will apply.
+        const AppliedCatalogue& applied = m_applied[m_localeModel];
+        if (!applied.done || applied.setting != m_localeDll)
+            loadLocaleDll();
+        if (m_catalogueTexts.spaceClassLetter)
+            letter = m_catalogueTexts.spaceClassLetter;
+    }
+    return std::string("\\") + letter + "+";
+}
+
+unsigned RegularExpressionData::Split(std::vector<MatchPart>& pieces, size_t* consumed)
+{
+    pieces.clear();
+    if (consumed)
+        *consumed = 0;
+    if (m_stringToMatch.empty())
+        return 0;
+
+    int code = ParseExpression();
+    const bool useDefault = code == empty_expression;
+    ExpressionOptionSet options;
+    if (useDefault) {
+        // The default expression is written in the default syntax; under the
+        // object's own options (basic, grep, literal...) it would not split
+        // at blanks at all.
+        const std::string expression = defaultSplitExpression();
+        options = m_expressionOptions;
+        m_expressionOptions = ExpressionOptionSet();
+        SetExpression(expression);
+        code = ParseExpression();
+    }
+
+    size_t used = 0;
+    if (code == no_error && m_stringToMatch.size() <= size_t(INT_MAX)) {
+        const std::string subject = m_stringToMatch;
+        const rc::match_flag_type flags = EngineFlags::Match(m_matchOptions, false);
+        size_t remaining = m_maximumSplits ? size_t(m_maximumSplits) : size_t(UINT_MAX);
+        const auto begin = subject.cbegin();
+        auto part = [&](const boost::sub_match<std::string::const_iterator>& sub) {
+            return sub.matched ? MatchPart{sub.str(), int(sub.first - begin)} : MatchPart{std::string(), -1};
+        };
+        const size_t marks = NumberOfSubexpressions();
+        // The engine's splitting rule: the text before each match, an empty
+        // first piece left out; with sub-expressions, their texts instead;
+        // the rest after the last match as the last piece, unless the limit
+        // is reached or sub-expressions are split out.
+        auto predicate = [&](const Results& what) {
+            used = size_t(what[0].second - begin);
+            if (what.size() > 1) {
+                for (size_t i = 1; i < what.size(); ++i) {
+                    pieces.push_back(part(what[i]));
+                    if (--remaining == 0)
+                        return false;
+                }
+                return true;
+            }
+            if (what.prefix().first != what.prefix().second || !pieces.empty()) {
+                pieces.push_back(part(what.prefix()));
+                return --remaining != 0;
+            }
+            return true;
+        };
+        withExpression([&](const auto& regex) {
+            try {
+                boost::regex_grep(predicate, subject.cbegin(), subject.cend(), regex, flags);
+            } catch (...) {
+                // The engine gave up: nothing is split.
+                pieces.clear();
+                used = 0;
+                remaining = 0;
+            }
+        });
+        if (remaining && used != subject.size() && marks == 0) {
+            pieces.push_back({subject.substr(used), int(used)});
+            used = subject.size();
+        }
+        if (m_splitInputDelete)
+            m_stringToMatch.erase(0, used);
+    }
+
+    if (useDefault) {
+        m_expressionOptions = options;
+        SetExpression(std::string());
+    }
+    if (consumed)
+        *consumed = used;
+    return unsigned(pieces.size());
 }
 
 const std::vector<RegularExpressionData::Field>& RegularExpressionData::StoredFields(int schema)

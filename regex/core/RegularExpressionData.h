@@ -135,6 +135,39 @@ public:
     bool Search(ReportSink& sink);
     bool MatchAll(ReportSink& sink);
     bool IsBusy() const { return m_busy; }
+    // For operations run from outside the record (the file operations);
+    // returns the earlier state.
+    bool SetBusy(bool busy);
+
+    // Reports every match in the string to match; the number of matches
+    // reported (the one a receiver stopped at included). 0 when the
+    // expression does not compile.
+    unsigned Grep(ReportSink& sink);
+
+    // A stretch of a merge result copied unchanged from the string to match.
+    struct CopiedRange
+    {
+        size_t resultOffset;
+        size_t subjectOffset;
+        size_t length;
+    };
+    // The string to match with its matches replaced by the formatted format
+    // string (with merge copy off, the replacements alone); empty when the
+    // expression does not compile. "copied", when given, receives where the
+    // result holds text of the string to match.
+    void Merge(ReportSink& sink, std::string& result, std::vector<CopiedRange>* copied = nullptr);
+
+    // Cuts the string to match at the matches (or, with sub-expressions,
+    // gives the sub-expressions' texts); each piece with its offset in the
+    // string to match (-1 for a sub-expression that took no part). Returns
+    // the number of pieces. "consumed", when given, receives how much of the
+    // string to match the pieces used up; with split input delete the
+    // string to match keeps only the rest.
+    unsigned Split(std::vector<MatchPart>& pieces, size_t* consumed = nullptr);
+
+    // The match of the running grep or merge, else of the match report being
+    // handled, filled into the format string; empty outside.
+    std::string Format() const;
 
     // What the locale DLL gave (defaults when it gave nothing).
     char GetSpaceClassLetter() const { return m_catalogueTexts.spaceClassLetter; }
@@ -175,10 +208,31 @@ private:
         std::string setting;
         std::string found;
     };
+    // Fills a format string from a match with the traits of the expression
+    // that found it.
+    class Formatter
+    {
+    public:
+        virtual ~Formatter() = default;
+        virtual std::string Format(const Results& results, const std::string& format,
+                                   boost::regex_constants::match_flag_type flags) const = 0;
+    };
+    template <class Regex>
+    class FormatterOf;
+    // The match a grep or merge is reporting.
+    struct CurrentMatch
+    {
+        const Results* results = nullptr;
+        const Formatter* formatter = nullptr;
+    };
+    // Marks the object busy and publishes the current match for a run, and
+    // restores both afterwards (runs may nest through handlers).
+    class RunScope;
     struct LastMatch
     {
         std::string subject;
         Results results;
+        std::unique_ptr<Formatter> formatter;
     };
     enum class Operation { Match, Search, MatchAll };
 
@@ -191,7 +245,13 @@ private:
     bool runSingle(Operation operation, ReportSink& sink);
     bool runEngine(const std::string& subject, Results& results, boost::regex_constants::match_flag_type flags,
                    bool whole) const;
-    static MatchVector buildVector(const LastMatch& match);
+    static MatchVector buildVector(const std::string& subject, const Results& results);
+    // Calls "work" with a copy of the current model's compiled expression, so
+    // a handler that recompiles the object cannot pull it from under a run.
+    template <class Work>
+    auto withExpression(Work&& work) const;
+    std::unique_ptr<Formatter> currentFormatter() const;
+    std::string defaultSplitExpression();
     // The member behind a field, const or not as the record is.
     template <class Self>
     static auto textOf(Self& self, Field field) -> decltype(&self.m_expression);
@@ -226,6 +286,7 @@ private:
     StandardRegex m_nativeExpression;
     RuntimeRegex m_runtimeExpression;
     std::unique_ptr<LastMatch> m_lastMatch;
+    const CurrentMatch* m_currentMatch = nullptr;
     bool m_busy = false;
 };
 

@@ -13,7 +13,8 @@ struct MatchPart
     int position = -1;
 };
 
-// Whole match, sub-expressions 1 to n, prefix, suffix.
+// Whole match, sub-expressions 1 to n, prefix, suffix (file operations:
+// whole match and sub-expressions only).
 using MatchVector = std::vector<MatchPart>;
 
 // The seven kinds of report, one per callback and event.
@@ -21,7 +22,9 @@ enum class ReportKind { Matching, Searching, Grepping, Merging, GreppingFiles, C
 
 // Where the shared core hands its results to the interface the caller
 // uses; the interface converts them and calls the callback or raises the
-// event.
+// event. A receiver that sets "proceed" to false stops the work: a grep at
+// once, a merge at this match (left unreplaced), a file operation on the
+// current file.
 class ReportSink
 {
 public:
@@ -29,7 +32,16 @@ public:
     // False when neither a callback nor an event handler would receive the
     // report, so the core need not build it.
     virtual bool WantsReport(ReportKind kind) const = 0;
+    // Matching and Searching.
     virtual void ReportMatch(ReportKind kind, const MatchVector& parts, unsigned line, unsigned lineStart) = 0;
+    // Grepping and Merging.
+    virtual void ReportGrep(ReportKind kind, const MatchVector& parts, unsigned line, unsigned lineStart,
+                            bool& proceed) = 0;
+    // GreppingFiles and ChangingFiles.
+    virtual void ReportFileMatch(ReportKind kind, const std::string& fileName, const MatchVector& parts,
+                                 unsigned line, bool& proceed) = 0;
+    // FindingFiles.
+    virtual void ReportFile(const std::string& fileName, bool& proceed) = 0;
 };
 
 } // namespace tramex

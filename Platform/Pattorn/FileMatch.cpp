@@ -1,0 +1,29 @@
+#include "FileMatch.h"
+
+namespace pattorn {
+
+unsigned FileMatch::Marks() const
+{
+    return unsigned(m_results.size());
+}
+
+std::string FileMatch::operator[](int i) const
+{
+    if (i < 0 || size_t(i) >= m_results.size() || !m_results[i].matched)
+        return std::string();
+    return m_results[i].str();
+}
+
+int FileMatch::Position(int i) const
+{
+    if (i < 0 || size_t(i) >= m_results.size() || !m_results[i].matched)
+        return -1;
+    return int(m_results[i].first - m_fileStart);
+}
+
+std::string FileMatch::Format(const std::string& format) const
+{
+    return m_formatter.Format(m_results, format);
+}
+
+} // namespace pattorn
