@@ -11,6 +11,8 @@ struct MatchPart
 {
     std::string text;
     int position = -1;
+
+    bool operator==(const MatchPart& other) const { return text == other.text && position == other.position; }
 };
 
 // Whole match, sub-expressions 1 to n, prefix, suffix (file operations:

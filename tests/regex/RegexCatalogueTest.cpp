@@ -61,7 +61,7 @@ protected:
         return I::Bytes(re.GetExpressionError());
     }
 };
-TYPED_TEST_SUITE(RegexCatalogue, RegexInterfaces);
+TYPED_TEST_SUITE(RegexCatalogue, RegexInterfaces, InterfaceNames);
 
 TYPED_TEST(RegexCatalogue, WithoutACatalogueTheBuiltInTextsStay)
 {

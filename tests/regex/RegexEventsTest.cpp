@@ -51,7 +51,7 @@ protected:
         re.OnFindFiles.Subscribe(&receiver, [](R*, typename I::String, bool&) {});
     }
 };
-TYPED_TEST_SUITE(RegexEvents, RegexInterfaces);
+TYPED_TEST_SUITE(RegexEvents, RegexInterfaces, InterfaceNames);
 
 TYPED_TEST(RegexEvents, EveryCallbackReadsBackAsStored)
 {
@@ -63,14 +63,14 @@ TYPED_TEST(RegexEvents, EveryCallbackReadsBackAsStored)
     re.SetOnMerging(&TestFixture::merging);
     re.SetOnGreppingFiles(&TestFixture::greppingFiles);
     re.SetOnChangingFiles(&TestFixture::changingFiles);
-    re.SetOnFindingFiles(&TestFixture::findingFiles);
+    TypeParam::SetOnFindFiles(re, &TestFixture::findingFiles);
     EXPECT_EQ(re.GetOnMatching(), &TestFixture::matchingCallback);
     EXPECT_EQ(re.GetOnSearching(), &TestFixture::searchingCallback);
     EXPECT_EQ(re.GetOnGrepping(), &TestFixture::grepping);
     EXPECT_EQ(re.GetOnMerging(), &TestFixture::merging);
     EXPECT_EQ(re.GetOnGreppingFiles(), &TestFixture::greppingFiles);
     EXPECT_EQ(re.GetOnChangingFiles(), &TestFixture::changingFiles);
-    EXPECT_EQ(re.GetOnFindingFiles(), &TestFixture::findingFiles);
+    EXPECT_EQ(TypeParam::GetOnFindFiles(re), &TestFixture::findingFiles);
     re.SetOnMatching(nullptr);
     EXPECT_EQ(re.GetOnMatching(), nullptr);
 }

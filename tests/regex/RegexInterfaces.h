@@ -6,7 +6,10 @@
 // expectation holds for every interface.
 
 #include "CodePage1252.h"
+#include "RegexClass/RegularExpression.h"
 #include "RegularExpression.h"
+
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -21,9 +24,78 @@ struct TramexInterface
 
     static QString Text(const std::string& bytes) { return CodePage1252::Decode(bytes); }
     static std::string Bytes(const QString& text) { return CodePage1252::Encode(text, '?'); }
+    static QString Path(const std::string& name) { return QFile::decodeName(QByteArray::fromStdString(name)); }
+    static std::string PathBytes(const QString& name) { return QFile::encodeName(name).toStdString(); }
+
+    static void SetOnFindFiles(Regex& re, Regex::FindingFilesCallback callback) { re.SetOnFindingFiles(callback); }
+    static Regex::FindingFilesCallback GetOnFindFiles(const Regex& re) { return re.GetOnFindingFiles(); }
+    static std::string Merge(Regex& re)
+    {
+        QString result = QStringLiteral("stale");
+        re.Merge(result);
+        return Bytes(result);
+    }
+    static std::vector<std::string> Split(Regex& re)
+    {
+        QStringList pieces{QStringLiteral("stale")};
+        re.Split(pieces);
+        std::vector<std::string> bytes;
+        for (const QString& piece : pieces)
+            bytes.push_back(Bytes(piece));
+        return bytes;
+    }
+    static std::string Format(const Regex& re)
+    {
+        QString result = QStringLiteral("stale");
+        re.Format(result);
+        return Bytes(result);
+    }
 };
 
-using RegexInterfaces = ::testing::Types<TramexInterface>;
+struct TramexstdInterface
+{
+    using Regex = RegexClass::RegularExpression;
+    using String = std::string;
+    using Match = RegexClass::REMatch;
+
+    static std::string Text(const std::string& bytes) { return bytes; }
+    static std::string Bytes(const std::string& text) { return text; }
+    static std::string Path(const std::string& name) { return name; }
+    static std::string PathBytes(const std::string& name) { return name; }
+
+    static void SetOnFindFiles(Regex& re, Regex::FindingFilesCallback callback) { re.SetOnFindFiles(callback); }
+    static Regex::FindingFilesCallback GetOnFindFiles(const Regex& re) { return re.GetOnFindFiles(); }
+    static std::string Merge(Regex& re)
+    {
+        std::string result = "stale";
+        re.Merge(result);
+        return result;
+    }
+    static std::vector<std::string> Split(Regex& re)
+    {
+        std::vector<std::string> pieces{"stale"};
+        re.Split(pieces);
+        return pieces;
+    }
+    static std::string Format(const Regex& re)
+    {
+        std::string result = "stale";
+        re.Format(result);
+        return result;
+    }
+};
+
+using RegexInterfaces = ::testing::Types<TramexInterface, TramexstdInterface>;
+
+// Readable names of the interfaces in test names.
+struct InterfaceNames
+{
+    template <class I>
+    static std::string GetName(int)
+    {
+        return std::is_same<I, TramexInterface>::value ? "Tramex" : "Tramexstd";
+    }
+};
 
 // A match vector as pairs of text and position, for comparisons.
 template <class I>

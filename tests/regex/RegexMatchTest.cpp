@@ -27,7 +27,7 @@ protected:
         return re.Search();
     }
 };
-TYPED_TEST_SUITE(RegexMatch, RegexInterfaces);
+TYPED_TEST_SUITE(RegexMatch, RegexInterfaces, InterfaceNames);
 
 using Parts = std::vector<std::pair<std::string, int>>;
 

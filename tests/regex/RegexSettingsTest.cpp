@@ -7,7 +7,7 @@ template <class I>
 class RegexSettings : public ::testing::Test
 {
 };
-TYPED_TEST_SUITE(RegexSettings, RegexInterfaces);
+TYPED_TEST_SUITE(RegexSettings, RegexInterfaces, InterfaceNames);
 
 namespace {
 

@@ -1,0 +1,11 @@
+# Fails when the library, or any library it loads, is a Qt library.
+execute_process(COMMAND ldd ${LIBRARY} OUTPUT_VARIABLE needed RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "ldd could not read ${LIBRARY}")
+endif()
+if(needed MATCHES "libQt")
+  message(FATAL_ERROR "${LIBRARY} loads Qt:\n${needed}")
+endif()
+if(NOT needed MATCHES "libboost_regex")
+  message(FATAL_ERROR "${LIBRARY} does not load the regular-expression engine:\n${needed}")
+endif()
