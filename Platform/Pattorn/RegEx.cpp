@@ -70,13 +70,17 @@ std::locale userLocale()
     }
 }
 
-// The engine's error code for what it threw while matching.
+// The code of what the engine threw while matching. It gives up on an
+// expression with a plain runtime error when the match grows too complex or
+// deep.
 int engineCode(const std::exception& e)
 {
     if (const auto* error = dynamic_cast<const boost::regex_error*>(&e))
         return int(error->code());
     if (dynamic_cast<const std::bad_alloc*>(&e))
         return ENOMEM;
+    if (dynamic_cast<const std::runtime_error*>(&e))
+        return int(rc::error_complexity);
     return int(rc::error_unknown);
 }
 
