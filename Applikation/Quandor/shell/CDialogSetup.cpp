@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
 #include <algorithm>
@@ -34,6 +35,11 @@ void report(const QString& text, QMessageBox::Icon icon = QMessageBox::NoIcon)
     CUiMessage::Show(text, icon, QMessageBox::Ok);
 }
 
+void reportOpenFailure()
+{
+    report(QString::fromUtf8("CDialogSetup::OpenFile: Fehler beim Öffnen des XML-Files_2"));
+}
+
 // Writes a complete new file or leaves the old one as it was.
 bool writeFileAtomically(const QString& path, const QByteArray& content)
 {
@@ -49,10 +55,30 @@ bool writeFileAtomically(const QString& path, const QByteArray& content)
     return file.commit();
 }
 
-// A missing attribute reads as empty text.
-QString attribute(const QDomElement& element, const QString& name)
+// The format is four levels deep. The DOM parser takes quadratic time over
+// deep nesting (minutes for 100,000 levels), so a file nested far deeper
+// is refused as damaged before it gets there. Gives the line of the first
+// element too deep, or 0.
+constexpr int kMaxNesting = 256;
+
+qint64 lineNestedTooDeep(const QByteArray& content)
 {
-    return element.attribute(name);
+    QXmlStreamReader reader(content);
+    int depth = 0;
+    while (!reader.atEnd()) {
+        switch (reader.readNext()) {
+        case QXmlStreamReader::StartElement:
+            if (++depth > kMaxNesting)
+                return reader.lineNumber();
+            break;
+        case QXmlStreamReader::EndElement:
+            --depth;
+            break;
+        default:
+            break;
+        }
+    }
+    return 0;
 }
 
 QDomElement findRoot(const QDomDocument& document)
@@ -237,12 +263,12 @@ bool CDialogSetup::OpenFile(const QString& fileName)
 
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        report(QString::fromUtf8("CDialogSetup::OpenFile: Fehler beim Öffnen des XML-Files_2"));
+        reportOpenFailure();
         return false;
     }
     const QByteArray content = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        report(QString::fromUtf8("CDialogSetup::OpenFile: Fehler beim Öffnen des XML-Files_2"));
+        reportOpenFailure();
         return false;
     }
 
@@ -250,17 +276,21 @@ bool CDialogSetup::OpenFile(const QString& fileName)
     QString reason;
     int line = 0;
     int column = 0;
-    if (!document.setContent(content, &reason, &line, &column)) {
+    const qint64 tooDeep = lineNestedTooDeep(content);
+    if (tooDeep > 0 || !document.setContent(content, &reason, &line, &column)) {
+        if (tooDeep > 0) {
+            line = static_cast<int>(std::min<qint64>(tooDeep, INT_MAX));
+            reason = QStringLiteral("elements nested more than %1 levels deep").arg(kMaxNesting);
+        }
+        // One arg() for all three, so a "%2" in a folder name stays text.
         report(QString::fromUtf8("Fehler beim Parsen von: %1 in Zeile: %2. Begründung: %3")
-                   .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()))
-                   .arg(line)
-                   .arg(reason),
+                   .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()), QString::number(line), reason),
                QMessageBox::Warning);
         return false;
     }
     const QDomElement root = findRoot(document);
     if (root.isNull()) {
-        report(QString::fromUtf8("CDialogSetup::OpenFile: Fehler beim Öffnen des XML-Files_2"));
+        reportOpenFailure();
         return false;
     }
 
@@ -288,27 +318,31 @@ void CDialogSetup::LoadAll()
         LoadNode(m_root, nullptr, nullptr);
 }
 
+// Reads only the three levels of the format (dialog under the root, grid
+// under a dialog, column under a grid), so however a file nests its
+// elements, the reading never goes deeper than that.
 void CDialogSetup::LoadNode(const QDomElement& node, CDialogSetupDialog* dialog, CDialogSetupGrid* grid)
 {
     for (QDomElement child = node.firstChildElement(); !child.isNull(); child = child.nextSiblingElement()) {
         const QString name = child.tagName();
-        if (name == kDialog) {
-            const QString id = attribute(child, kId);
+        if (name == kDialog && !dialog) {
+            // A missing attribute reads as empty text.
+            const QString id = child.attribute(kId);
             auto record = std::make_unique<CDialogSetupDialog>(id, child);
             CDialogSetupDialog* loaded = record.get();
             // A later dialog of the same id takes the entry; the earlier
             // record goes, its element stays in the file.
             m_dialogs[id] = std::move(record);
             LoadNode(child, loaded, nullptr);
-        } else if (name == kGrid && dialog) {
+        } else if (name == kGrid && dialog && !grid) {
             const int header = child.hasAttribute(kHeaderHeight) ? ReadNumber(child.attribute(kHeaderHeight)) : -1;
             const int row = child.hasAttribute(kRowHeight) ? ReadNumber(child.attribute(kRowHeight)) : -1;
             CDialogSetupGrid* loaded = dialog->AddGrid(
-                std::make_unique<CDialogSetupGrid>(dialog, attribute(child, kId), header, row, child));
+                std::make_unique<CDialogSetupGrid>(dialog, child.attribute(kId), header, row, child));
             LoadNode(child, dialog, loaded);
         } else if (name == kColumn && grid) {
             grid->PutColumn(std::make_unique<CDialogSetupColumn>(
-                attribute(child, kId), ReadNumber(attribute(child, kWidth)), child));
+                child.attribute(kId), ReadNumber(child.attribute(kWidth)), child));
         }
     }
 }

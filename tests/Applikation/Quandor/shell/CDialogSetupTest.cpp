@@ -208,7 +208,7 @@ TEST(CDialogSetup, DamagedFilesAreReportedAndLeftAsTheyAre)
     for (const Case& c : cases) {
         RecordingPresenter boxes;
         const QByteArray content(c.content, int(qstrlen(c.content)));
-        const QString folder = folderWith(content, "damaged");
+        const QString folder = folderWith(content, "dam%2aged");
         CDialogSetup store(folder);
         EXPECT_FALSE(store.OpenFile(kFile)) << c.content;
         EXPECT_TRUE(store.GetPath().isEmpty());
@@ -420,4 +420,39 @@ TEST(CDialogSetup, DeclaredEncodingsSurviveTheRoundTrip)
     CDialogSetup again(folder);
     ASSERT_TRUE(again.OpenFile(kFile));
     EXPECT_EQ(again.GetRowHeight(QStringLiteral("01"), QStringLiteral("0"), false), 19);
+}
+
+// Nesting that the format never has does not make reading or saving
+// recurse into it; nesting far beyond it is refused as damaged instead of
+// keeping the start busy for minutes.
+TEST(CDialogSetup, DeeplyNestedFilesAreHandledSafely)
+{
+    auto nested = [](int depth) {
+        QByteArray content("<dialogsetup><dialog id=\"01\"><grid id=\"0\" headerheight=\"9\"/>");
+        for (int i = 0; i < depth; ++i)
+            content += "<dialog id=\"01\"><grid id=\"0\">\n";
+        for (int i = 0; i < depth; ++i)
+            content += "</grid></dialog>";
+        return content + "</dialog></dialogsetup>";
+    };
+    RecordingPresenter boxes;
+    const QString folder = folderWith(nested(120));
+    {
+        CDialogSetup store(folder);
+        ASSERT_TRUE(store.OpenFile(kFile));
+        EXPECT_EQ(store.GetRowHeight(QStringLiteral("01"), QStringLiteral("0"), true), 9);
+        EXPECT_TRUE(store.SetRowHeight(QStringLiteral("01"), QStringLiteral("0"), false, 4));
+        store.Save();
+    }
+    EXPECT_EQ(parse(QDir(folder).filePath(kFile)).elementsByTagName(QStringLiteral("grid")).count(), 121);
+
+    const QByteArray hostile = nested(100000);
+    const QString hostileFolder = folderWith(hostile);
+    CDialogSetup store(hostileFolder);
+    EXPECT_FALSE(store.OpenFile(kFile));
+    const auto requests = boxes.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_TRUE(requests[0].text.contains(QStringLiteral(" in Zeile: 128. ")));
+    EXPECT_TRUE(requests[0].text.endsWith(QStringLiteral("elements nested more than 256 levels deep")));
+    EXPECT_EQ(readBytes(QDir(hostileFolder).filePath(kFile)), hostile);
 }
