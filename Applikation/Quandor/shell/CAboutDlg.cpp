@@ -99,6 +99,7 @@ CAboutDlg::CAboutDlg(int mode, CLanguageHandler* pLanguage, QWidget* parent)
         setWindowFlag(Qt::WindowCloseButtonHint, false);
         m_pTimer = new QTimer(this);
         m_pTimer->setSingleShot(true);
+        m_pTimer->setTimerType(Qt::PreciseTimer);
         m_pTimer->setInterval(kSplashMilliseconds);
         connect(m_pTimer, &QTimer::timeout, this, [this] { done(0); });
     }

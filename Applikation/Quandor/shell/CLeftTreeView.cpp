@@ -74,6 +74,7 @@ CLeftTreeView::CLeftTreeView(CLanguageHandler* pLanguage, CMainFrame* pFrame, QW
     setIconSize(QSize(16, 16));
     setRootIsDecorated(true);
     m_pLabelTimer->setSingleShot(true);
+    m_pLabelTimer->setTimerType(Qt::PreciseTimer);
     m_pLabelTimer->setInterval(kTagDisplayMilliseconds);
     connect(m_pLabelTimer, &QTimer::timeout, this, [this] {
         if (m_pFrame && m_pFrame->GetInfoLabel())
