@@ -1,9 +1,12 @@
 #include "CFerrold_Schema.h"
 
+#include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QStringList>
+
+#include <atomic>
 
 const char* const CFerrold_Schema::TableNames[6] = {"tblEvents",      "tblLeser",      "tblPerson",
                                                     "tblTransponder", "tblZeitschema", "tblOnline"};
@@ -175,6 +178,101 @@ bool CFerrold_Schema::Prepare(CDatabase& database, QString* error)
             *error = db.lastError().text();
         database.Rollback();
         return false;
+    }
+    return true;
+}
+
+namespace {
+
+// The column names of a table, in table order; empty when it has none.
+QStringList columnNames(QSqlDatabase& db, const QString& table, QString* error)
+{
+    QStringList names;
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(table))) {
+        *error = query.lastError().text();
+        return names;
+    }
+    while (query.next())
+        names << query.value(1).toString();
+    return names;
+}
+
+// A connection of its own, removed again with the object.
+class ScratchConnection
+{
+public:
+    ScratchConnection(const QString& file, bool readOnly)
+        : m_name(QStringLiteral("ferrold-check-%1").arg(++s_serial))
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+        db.setDatabaseName(file);
+        if (readOnly)
+            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        db.open();
+    }
+    ~ScratchConnection() { QSqlDatabase::removeDatabase(m_name); }
+
+    QSqlDatabase Get() const { return QSqlDatabase::database(m_name, false); }
+
+private:
+    static inline std::atomic<int> s_serial{0};
+    QString m_name;
+};
+
+} // namespace
+
+bool CFerrold_Schema::IsDatabaseFile(const QString& path, QString* error)
+{
+    const QFileInfo info(path);
+    if (!info.isFile() || !info.isReadable()) {
+        *error = QStringLiteral("\"%1\" is no readable file.").arg(path);
+        return false;
+    }
+    // What the tables must hold: those of a new database.
+    ScratchConnection reference(QStringLiteral(":memory:"), false);
+    ScratchConnection candidate(path, true);
+    QSqlDatabase ref = reference.Get();
+    QSqlDatabase db = candidate.Get();
+    if (!ref.isOpen() || !db.isOpen()) {
+        *error = (ref.isOpen() ? db : ref).lastError().text();
+        return false;
+    }
+    QSqlQuery create(ref);
+    for (const char* sql : kCreate) {
+        if (!create.exec(QLatin1String(sql))) {
+            *error = create.lastError().text();
+            return false;
+        }
+    }
+    // A file that is no database, or a damaged one, fails here.
+    QSqlQuery check(db);
+    if (!check.exec(QStringLiteral("PRAGMA quick_check")) || !check.next()) {
+        *error = check.lastError().text();
+        return false;
+    }
+    const QString verdict = check.value(0).toString();
+    if (verdict != QLatin1String("ok")) {
+        *error = verdict;
+        return false;
+    }
+    check.finish();
+    error->clear();
+    for (const char* table : TableNames) {
+        const QString name = QLatin1String(table);
+        const QStringList expected = columnNames(ref, name, error);
+        const QStringList present = columnNames(db, name, error);
+        if (present.isEmpty()) {
+            if (error->isEmpty())
+                *error = QStringLiteral("The table %1 is missing.").arg(name);
+            return false;
+        }
+        for (const QString& column : expected) {
+            if (!present.contains(column, Qt::CaseInsensitive)) {
+                *error = QStringLiteral("The table %1 lacks the column %2.").arg(name, column);
+                return false;
+            }
+        }
     }
     return true;
 }

@@ -20,5 +20,10 @@ public:
     // data source cannot be used.
     static bool Prepare(CDatabase& database, QString* error);
 
+    // Whether the file is an intact embedded database holding the six tables
+    // with every column a new one gets. Read only: the file is not changed.
+    // False with the reason otherwise.
+    static bool IsDatabaseFile(const QString& path, QString* error);
+
     static const char* const TableNames[6];
 };

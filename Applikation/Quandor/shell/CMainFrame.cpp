@@ -1,6 +1,10 @@
 #include "CMainFrame.h"
 
 #include "CColorStatic.h"
+#include "CCsvExportCommand.h"
+#include "CCsvImportCommand.h"
+#include "CDatabaseBackup.h"
+#include "CDeleteAllEntries.h"
 #include "CFerrold_Handler.h"
 #include "CLanguageHandler.h"
 #include "CLeftTreeView.h"
@@ -150,9 +154,6 @@ void CMainFrame::CreateMenus()
     AddCommand(m_pFileMenu, ID_DELETE_ALL_ENTRIES)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
     m_pFileMenu->addSeparator();
     AddCommand(m_pFileMenu, ID_APP_EXIT);
-    // Commands whose work is not in the program yet stay disabled.
-    for (int id : {ID_CSV_IMPORT, ID_CSV_EXPORT, ID_DATABASE_BACKUP, ID_DATABASE_RESTORE, ID_DELETE_ALL_ENTRIES})
-        m_actions.value(id)->setEnabled(false);
 
     m_pSettingsMenu = bar->addMenu(QString());
     m_pLanguageMenu = m_pSettingsMenu->addMenu(QString());
@@ -232,6 +233,21 @@ void CMainFrame::OnCommand(int id)
         break;
     case ID_HELP_FILE:
         OnHelp();
+        break;
+    case ID_CSV_IMPORT:
+        OnCsvImport();
+        break;
+    case ID_CSV_EXPORT:
+        OnCsvExport();
+        break;
+    case ID_DATABASE_BACKUP:
+        OnDatabaseBackup();
+        break;
+    case ID_DATABASE_RESTORE:
+        OnDatabaseRestore();
+        break;
+    case ID_DELETE_ALL_ENTRIES:
+        OnDeleteAllEntries();
         break;
     case ID_APP_ABOUT:
         if (CQuandorApp* app = CQuandorApp::Instance())
@@ -361,6 +377,57 @@ void CMainFrame::UpdatePanes()
         break;
     }
     m_pReaderPane->setText(reader);
+}
+
+void CMainFrame::OnCsvImport()
+{
+    CCsvImportCommand(this, m_pLanguage).OnCsvImport();
+}
+
+void CMainFrame::OnCsvExport()
+{
+    CCsvExportCommand(this, m_pLanguage).OnCsvExport();
+}
+
+int CMainFrame::ImportCsv(int choice)
+{
+    return CCsvImportCommand(this, m_pLanguage).ImportCsv(choice);
+}
+
+int CMainFrame::ExportCsv(int choice)
+{
+    return CCsvExportCommand(this, m_pLanguage).ExportCsv(choice);
+}
+
+void CMainFrame::OnDatabaseBackup()
+{
+    CDatabaseBackup(this, m_pLanguage).OnDatabaseBackup();
+}
+
+void CMainFrame::OnDatabaseRestore()
+{
+    CDatabaseBackup(this, m_pLanguage).OnDatabaseRestore();
+}
+
+void CMainFrame::OnDeleteAllEntries()
+{
+    CDeleteAllEntries(this, m_pLanguage).OnDeleteAllEntries();
+}
+
+void CMainFrame::RebuildTree()
+{
+    if (!m_pLeftTreeView)
+        return;
+    m_pLeftTreeView->RebuildChildren();
+    for (CLeftTreeView::NodeKind kind : {CLeftTreeView::RootNode, CLeftTreeView::EventsNode,
+                                         CLeftTreeView::TranspondersNode, CLeftTreeView::PersonsNode,
+                                         CLeftTreeView::TimeSchemasNode}) {
+        if (QTreeWidgetItem* node = m_pLeftTreeView->Node(kind))
+            node->setExpanded(true);
+    }
+    // Painted at the next turn of the event loop, when the right-hand view
+    // shows the new rows already.
+    update();
 }
 
 void CMainFrame::mouseMoveEvent(QMouseEvent* event)

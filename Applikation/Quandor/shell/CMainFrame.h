@@ -72,6 +72,18 @@ public:
 
     // The panes as the status bar shows them, brought up to date.
     void UpdatePanes();
+
+    // File commands on the database as a whole and on CSV files.
+    void OnCsvImport();
+    void OnCsvExport();
+    // 1 when the command ran or was cancelled, 0 when it failed.
+    int ImportCsv(int choice);
+    int ExportCsv(int choice);
+    void OnDatabaseBackup();
+    void OnDatabaseRestore();
+    void OnDeleteAllEntries();
+    // The tree's reader and time-schema children made anew from the caches.
+    void RebuildTree();
     QString PaneText(int pane) const;
 
     // 1 while a long file or database operation runs (wait cursor kept).

@@ -34,7 +34,7 @@ const std::vector<TextGroup>& UsedTexts()
         {"program title, built-in schema name, about box, done notice", {74, 81, 82, 173}},
         {"help file that cannot be opened", {248}},
         {"CSV export and import", {86, 87, 88, 89, 90, 91, 92, 93, 94, 95, 98, 99, 100, 104, 202,
-                                   203, 234}},
+                                   203, 234, 252}},
         {"reader search, status bar, port dialog, tag label", {101, 102, 103, 105, 106, 107, 108,
                                                                109, 110, 114, 115, 116, 201, 216,
                                                                235}},
@@ -52,14 +52,14 @@ const std::vector<TextGroup>& UsedTexts()
         {"plain reader transponder list", {174, 175, 176, 177, 178, 181, 182, 183, 184, 187}},
         {"transponder and time-schema views", {170, 171, 204, 206, 207, 217, 231, 232, 233}},
         {"manual and USB transponder entry", {241, 242, 243, 244, 245, 246}},
-        {"database backup, restore and clear-all", {218, 221, 222, 223}},
+        {"database backup, restore and clear-all; 249 also the CSV export", {218, 221, 222, 223, 249, 250, 251}},
     };
     return groups;
 }
 
 // Texts filled with one value: a number through GetLangItem(n, value), or
-// (248) the help file's path.
-const std::set<unsigned int> kFormats = {94, 103, 200, 240, 248};
+// a file's path (248, 249, 250).
+const std::set<unsigned int> kFormats = {94, 103, 200, 240, 248, 249, 250};
 // Texts the program puts something directly behind: a blank must separate them.
 const std::set<unsigned int> kEndInBlank = {109, 110, 201, 202, 203, 211, 212, 216};
 // Texts shown alone and also with the word "reader" (14) appended.

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QPointer>
+
+class CMainFrame;
+
+// The main frame's busy state for one long operation: the busy flag set and
+// the wait cursor shown from construction to destruction, so that every way
+// out of the operation (an early return, a failure, an exception) clears
+// them again.
+class CBusyScope
+{
+public:
+    explicit CBusyScope(CMainFrame* frame);
+    ~CBusyScope();
+
+    CBusyScope(const CBusyScope&) = delete;
+    CBusyScope& operator=(const CBusyScope&) = delete;
+
+    // A message box (caption text 74) with the normal cursor over it while
+    // the wait cursor is on; returns the button chosen.
+    static QMessageBox::StandardButton Show(const QString& text, QMessageBox::Icon icon,
+                                            QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+
+    // The normal cursor over a modal window while the wait cursor is on.
+    class NormalCursor
+    {
+    public:
+        NormalCursor();
+        ~NormalCursor();
+        NormalCursor(const NormalCursor&) = delete;
+        NormalCursor& operator=(const NormalCursor&) = delete;
+
+    private:
+        bool m_bSet;
+    };
+
+private:
+    QPointer<CMainFrame> m_frame;
+};

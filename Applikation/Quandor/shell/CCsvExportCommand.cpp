@@ -1,0 +1,140 @@
+#include "CCsvExportCommand.h"
+
+#include "CBusyScope.h"
+#include "CCsvExporter.h"
+#include "CCsvFormat.h"
+#include "CExportDataDlg.h"
+#include "CFerrold_Handler.h"
+#include "CFileChooser.h"
+#include "CFileNameRule.h"
+#include "CLanguageHandler.h"
+#include "CMainFrame.h"
+#include "CQuandorApp.h"
+#include "CRegistryKey.h"
+#include "CSafeFile.h"
+
+#include <QFileInfo>
+
+namespace {
+
+constexpr unsigned int kExportFailedText = 89;
+// Asks before a file is replaced whose name the extension rule made.
+constexpr unsigned int kReplaceText = 249;
+
+bool germanSession()
+{
+    quint32 language = 0;
+    CRegistryKey().ReadDWord(&language, CRegistryKey::CurrentUser, QLatin1String(kProgramKey),
+                             QStringLiteral("nLanguage"));
+    return language == 0;
+}
+
+} // namespace
+
+CCsvExportCommand::CCsvExportCommand(CMainFrame* frame, CLanguageHandler* language)
+    : m_pFrame(frame)
+    , m_pLanguage(language)
+{
+}
+
+QString CCsvExportCommand::Text(unsigned int number) const
+{
+    return m_pLanguage ? m_pLanguage->GetLangItem(number) : QString();
+}
+
+bool CCsvExportCommand::CanExportView() const
+{
+    return m_pFrame && CCsvExporter::ViewGrid(m_pFrame->GetRightPane()) != nullptr;
+}
+
+void CCsvExportCommand::OnCsvExport()
+{
+    CExportDataDlg dialog(m_pLanguage, CanExportView() ? 1 : 0, m_pFrame);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    if (ExportCsv(dialog.GetChoice()) == 0)
+        CBusyScope::Show(Text(kExportFailedText), QMessageBox::Critical);
+}
+
+QString CCsvExportCommand::ProposedName(int choice, bool german, const QString& stamp)
+{
+    switch (choice) {
+    case CCsvExporter::CurrentView:
+        return (german ? QStringLiteral("Aktuelle_Ansicht_") : QStringLiteral("Current_view_")) + stamp;
+    case CCsvExporter::Transponders:
+        return QStringLiteral("Transponder_") + stamp;
+    case CCsvExporter::Persons:
+        return (german ? QStringLiteral("Personen_") : QStringLiteral("Persons_")) + stamp;
+    default:
+        return (german ? QStringLiteral("Ereignisse_") : QStringLiteral("Events_")) + stamp;
+    }
+}
+
+int CCsvExportCommand::ExportCsv(int choice)
+{
+    const bool german = germanSession();
+    CRegistryKey registry;
+    CFileChooser::Request request;
+    request.save = true;
+    request.title = german ? QStringLiteral("Ereignisse speichern unter ...") : QStringLiteral("Save Events as ...");
+    request.folder = CFileNameRule::StartFolder(
+        registry.ReadString(CRegistryKey::CurrentUser, QLatin1String(kProgramKey), QStringLiteral("SavePath")));
+    request.proposedName = ProposedName(choice, german, CFileNameRule::StampNow());
+    request.filter = QStringLiteral("CSV Dateien (*.csv)");
+    request.defaultSuffix = QStringLiteral("csv");
+    const QString chosen = CFileChooser::Choose(m_pFrame, request);
+    if (chosen.isEmpty())
+        return 1;
+
+    const QString path = CFileNameRule::ApplyExtension(chosen, QStringLiteral(".csv"));
+    // The dialog asked about the name it showed, not about this one.
+    if (path != chosen && QFileInfo::exists(path)
+        && CBusyScope::Show(m_pLanguage ? m_pLanguage->GetLangItem(kReplaceText).arg(path) : path,
+                            QMessageBox::Question, QMessageBox::Yes | QMessageBox::No)
+               != QMessageBox::Yes)
+        return 1;
+    registry.WriteString(CRegistryKey::CurrentUser, QLatin1String(kProgramKey), QStringLiteral("SavePath"), path);
+    if (m_pFrame)
+        m_pFrame->m_strCsvPath = path;
+
+    // The source first: a file the export cannot fill is not touched.
+    QWidget* view = nullptr;
+    CFerrold_Handler* db = nullptr;
+    if (choice == CCsvExporter::CurrentView) {
+        view = m_pFrame ? m_pFrame->GetRightPane() : nullptr;
+        if (!CCsvExporter::ViewGrid(view))
+            return 0;
+    } else {
+        CQuandorApp* app = CQuandorApp::Instance();
+        db = app ? app->GetDBHandler() : nullptr;
+        if (!db || !db->IsUsable())
+            return 0;
+    }
+
+    CBusyScope busy(m_pFrame);
+    CSafeFile file(path);
+    if (!file.Open())
+        return 0;
+    const CCsvExporter exporter(m_pLanguage);
+    const CCsvExporter::LineSink sink = [&file](const QString& line) {
+        return file.Write(CCsvFormat::EncodeLine(line));
+    };
+    bool written = false;
+    switch (choice) {
+    case CCsvExporter::CurrentView:
+        written = CCsvExporter::ExportView(view, sink);
+        break;
+    case CCsvExporter::Transponders:
+        written = exporter.ExportTransponders(*db, sink);
+        break;
+    case CCsvExporter::Persons:
+        written = exporter.ExportPersons(*db, sink);
+        break;
+    case CCsvExporter::Events:
+        written = exporter.ExportEvents(*db, sink);
+        break;
+    default:
+        return 0;
+    }
+    return written && file.Commit() ? 1 : 0;
+}

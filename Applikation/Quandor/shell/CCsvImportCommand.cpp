@@ -1,0 +1,162 @@
+#include "CCsvImportCommand.h"
+
+#include "CBusyScope.h"
+#include "CCsvImporter.h"
+#include "CCsvLineReader.h"
+#include "CDataProgressDlg.h"
+#include "CFerrold_Handler.h"
+#include "CFileChooser.h"
+#include "CFileNameRule.h"
+#include "CImportDataDlg.h"
+#include "CImportErrorDlg.h"
+#include "CLanguageHandler.h"
+#include "CMainFrame.h"
+#include "CQuandorApp.h"
+#include "CRecordViewRefresh.h"
+#include "CRegistryKey.h"
+#include "CtblOnline.h"
+
+#include <QApplication>
+#include <QPointer>
+#include <QProgressBar>
+#include <QScreen>
+
+namespace {
+
+constexpr unsigned int kImportFailedText = 92;
+constexpr unsigned int kNoOnlineRowText = 93;
+
+bool germanSession()
+{
+    quint32 language = 0;
+    CRegistryKey().ReadDWord(&language, CRegistryKey::CurrentUser, QLatin1String(kProgramKey),
+                             QStringLiteral("nLanguage"));
+    return language == 0;
+}
+
+// The progress window of one import, gone however the import ends.
+class ProgressWindow
+{
+public:
+    ProgressWindow(CLanguageHandler* language, const QString& text)
+        : m_dialog(new CDataProgressDlg(language))
+    {
+        m_dialog->GetProgressCtrl()->hide();
+        m_dialog->SetText(text);
+        if (QScreen* screen = QApplication::primaryScreen())
+            m_dialog->move(screen->availableGeometry().center() - m_dialog->rect().center());
+        m_dialog->show();
+        // The window paints once; the import itself lets no event in, so
+        // nothing can change the views or the database half-way.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+    ~ProgressWindow()
+    {
+        if (m_dialog)
+            m_dialog->DestroyWindow();
+    }
+    ProgressWindow(const ProgressWindow&) = delete;
+    ProgressWindow& operator=(const ProgressWindow&) = delete;
+
+    void Hide()
+    {
+        if (m_dialog)
+            m_dialog->hide();
+    }
+
+private:
+    QPointer<CDataProgressDlg> m_dialog;
+};
+
+} // namespace
+
+CCsvImportCommand::CCsvImportCommand(CMainFrame* frame, CLanguageHandler* language)
+    : m_pFrame(frame)
+    , m_pLanguage(language)
+{
+}
+
+QString CCsvImportCommand::Text(unsigned int number) const
+{
+    return m_pLanguage ? m_pLanguage->GetLangItem(number) : QString();
+}
+
+void CCsvImportCommand::OnCsvImport()
+{
+    CImportDataDlg dialog(m_pLanguage, m_pFrame);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    if (ImportCsv(dialog.GetChoice()) == 0)
+        CBusyScope::Show(Text(kImportFailedText), QMessageBox::Critical);
+}
+
+int CCsvImportCommand::ImportCsv(int choice)
+{
+    const CCsvImporter::Kind kind = choice == 2 ? CCsvImporter::Persons : CCsvImporter::Transponders;
+    const bool german = germanSession();
+    CRegistryKey registry;
+    CFileChooser::Request request;
+    request.save = false;
+    request.title = german ? QStringLiteral("CSV Daten importieren ...") : QStringLiteral("Import csv - data ...");
+    request.folder = CFileNameRule::StartFolder(
+        registry.ReadString(CRegistryKey::CurrentUser, QLatin1String(kProgramKey), QStringLiteral("ImportPath")));
+    request.filter = QStringLiteral("CSV Dateien (*.csv)");
+    const QString path = CFileChooser::Choose(m_pFrame, request);
+    if (path.isEmpty())
+        return 1;
+    registry.WriteString(CRegistryKey::CurrentUser, QLatin1String(kProgramKey), QStringLiteral("ImportPath"), path);
+    if (m_pFrame)
+        m_pFrame->m_strCsvPath = path;
+
+    CQuandorApp* app = CQuandorApp::Instance();
+    CFerrold_Handler* db = app ? app->GetDBHandler() : nullptr;
+    if (!db)
+        return 0;
+    // Without a row in the online table the database is not ready for data.
+    if (db->Get_Ptr_To_tblOnline()->_Requery() == 0) {
+        CBusyScope::Show(Text(kNoOnlineRowText), QMessageBox::Critical);
+        return 1;
+    }
+    CCsvLineReader reader(path);
+    if (!reader.Open())
+        return 0;
+
+    ProgressWindow progress(m_pLanguage, QStringLiteral("\n") + Text(234) + QStringLiteral("\n") + Text(104));
+    CBusyScope busy(m_pFrame);
+
+    QStringList accepted;
+    int lineNumber = 0;
+    QString line;
+    bool tooLong = false;
+    while (reader.ReadLine(&line, &tooLong)) {
+        ++lineNumber;
+        QString rest;
+        if (!tooLong && CCsvImporter::AcceptLine(kind, line, &rest)) {
+            accepted << rest;
+            continue;
+        }
+        const QString question = (m_pLanguage ? m_pLanguage->GetLangItem(94, lineNumber) : QString())
+                                 + QLatin1Char('\n') + Text(95);
+        if (CBusyScope::Show(question, QMessageBox::Question, QMessageBox::Yes | QMessageBox::No)
+            != QMessageBox::Yes)
+            break;
+    }
+    // A file that breaks off while being read is not imported in part.
+    if (reader.Failed())
+        return 0;
+    if (!db->IsUsable()) {
+        progress.Hide();
+        return 0;
+    }
+
+    CCsvImporter importer(*db, m_pLanguage, kind);
+    const int result = importer.Write(accepted);
+    CRecordViewRefresh::ShowAllAfterImport(m_pFrame);
+    if (!importer.Failed() && !importer.Errors().isEmpty()) {
+        progress.Hide();
+        CBusyScope::NormalCursor cursor;
+        CImportErrorDlg errors(m_pLanguage, &importer.Errors(), m_pFrame);
+        errors.exec();
+    }
+    return result;
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+class CLanguageHandler;
+class CMainFrame;
+
+// The main frame's CSV import: transponders or persons are chosen in
+// CImportDataDlg, the file in an open dialog. The reading pass asks about
+// every line it cannot use; CCsvImporter writes the rest; rejected records
+// are listed in CImportErrorDlg. The caches and the right-hand view are
+// brought up to date however the import ends.
+class CCsvImportCommand
+{
+public:
+    CCsvImportCommand(CMainFrame* frame, CLanguageHandler* language);
+
+    // The menu command: the choice, then the import; text 92 when it fails.
+    void OnCsvImport();
+    // 1 transponders, 2 persons. 0 when the import failed, else 1.
+    int ImportCsv(int choice);
+
+private:
+    QString Text(unsigned int number) const;
+
+    CMainFrame* m_pFrame;
+    CLanguageHandler* m_pLanguage;
+};

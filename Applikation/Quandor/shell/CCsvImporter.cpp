@@ -1,0 +1,374 @@
+#include "CCsvImporter.h"
+
+#include "CBusyScope.h"
+#include "CCsvFormat.h"
+#include "CDBException.h"
+#include "CFerrold_Handler.h"
+#include "CLanguageHandler.h"
+#include "CtblLeser.h"
+#include "CtblPerson.h"
+#include "CtblTransponder.h"
+#include "CtblZeitschema.h"
+
+#include <QSqlError>
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+// Text columns hold at most this many characters.
+constexpr int kMaxText = 255;
+// The built-in schema: its identity when a line names none, and its names
+// in either language.
+constexpr qint32 kFullAccessSchema = 1;
+const QString kFullAccessGerman = QStringLiteral("Vollzugriff");
+const QString kFullAccessEnglish = QStringLiteral("Full access");
+// Said after a database failure: nothing of the file was kept.
+constexpr unsigned int kUndoneText = 252;
+
+void appendKey(QHash<QString, QList<qint32>>& index, const QString& key, qint32 value)
+{
+    index[key].append(value);
+}
+
+// The first row of that key, or 0.
+qint32 firstKey(const QHash<QString, QList<qint32>>& index, const QString& key)
+{
+    const auto it = index.constFind(key);
+    return it == index.constEnd() || it->isEmpty() ? 0 : it->first();
+}
+
+void removeKey(QHash<QString, QList<qint32>>& index, const QString& key, qint32 value)
+{
+    const auto it = index.find(key);
+    if (it != index.end())
+        it->removeOne(value);
+}
+
+} // namespace
+
+CCsvImporter::CCsvImporter(CFerrold_Handler& db, const CLanguageHandler* language, Kind kind)
+    : m_db(db)
+    , m_language(language)
+    , m_kind(kind)
+{
+    BuildIndex();
+}
+
+QString CCsvImporter::Text(unsigned int number) const
+{
+    return m_language ? m_language->GetLangItem(number) : QString();
+}
+
+bool CCsvImporter::AcceptLine(Kind kind, const QString& line, QString* rest)
+{
+    const QString& word = kind == Transponders ? CCsvFormat::kTransponder : CCsvFormat::kPerson;
+    const int minFields = kind == Transponders ? 3 : 2;
+    if (!line.startsWith(word) || CCsvFormat::SplitCsvLine(line).size() < minFields)
+        return false;
+    *rest = line.mid(word.size() + 1);
+    return true;
+}
+
+void CCsvImporter::BuildIndex()
+{
+    m_numbers.clear();
+    m_persons.clear();
+    m_readers.clear();
+    m_schemas.clear();
+
+    CtblTransponder* transponders = m_db.Get_Ptr_To_tblTransponder();
+    for (int i = 0; i < transponders->GetAnz_Transponder(); ++i) {
+        const auto* row = transponders->Get_Transponder(i);
+        appendKey(m_numbers, row->TransponderNummer.toUpper(), row->ID_Transponder);
+    }
+    CtblPerson* persons = m_db.Get_Ptr_To_tblPerson();
+    for (int i = 0; i < persons->GetAnz_Person(); ++i) {
+        const auto* row = persons->Get_Person(i);
+        appendKey(m_persons, row->Name, row->ID_Person);
+    }
+    CtblLeser* readers = m_db.Get_Ptr_To_tblLeser();
+    for (int i = 0; i < readers->GetAnz_Leser(); ++i) {
+        const auto* row = readers->Get_Leser(i);
+        if (!m_readers.contains(row->Bezeichnung))
+            m_readers.insert(row->Bezeichnung, row->ID_Leser);
+    }
+    // A schema is named by its first row (rows 0, 4, 8, ...).
+    CtblZeitschema* schemas = m_db.Get_Ptr_To_tblZeitschema();
+    qint32 fullAccess = 0;
+    for (int i = 0; i < schemas->GetAnz_Zeitschema(); i += 4) {
+        const auto* row = schemas->Get_Zeitschema(i);
+        if (!m_schemas.contains(row->Bezeichnung))
+            m_schemas.insert(row->Bezeichnung, row->ID_Zeitschema);
+        if (!fullAccess && (row->Bezeichnung == kFullAccessGerman || row->Bezeichnung == kFullAccessEnglish))
+            fullAccess = row->ID_Zeitschema;
+    }
+    // Files written in either language name the built-in schema their way.
+    if (fullAccess) {
+        for (const QString& name : {kFullAccessGerman, kFullAccessEnglish}) {
+            if (!m_schemas.contains(name))
+                m_schemas.insert(name, fullAccess);
+        }
+    }
+}
+
+bool CCsvImporter::Check(const QString& acceptedLine, Record* record) const
+{
+    const QStringList fields = CCsvFormat::SplitCsvLine(acceptedLine);
+    *record = Record();
+    QString number;
+    QString person;
+    int firstReader = 3;
+    if (m_kind == Transponders) {
+        number = fields.value(0);
+        if (!CCsvFormat::IsTransponderNumber(number))
+            return false;
+        person = fields.value(1);
+    } else {
+        if (fields.isEmpty())
+            return false;
+        person = fields[0];
+        number = fields.value(1);
+        if (number == CCsvFormat::kNoPerson)
+            number.clear();
+        if (!number.isEmpty() && !CCsvFormat::IsTransponderNumber(number))
+            return false;
+    }
+    number = number.toUpper();
+    if (person == CCsvFormat::kNoPerson)
+        person.clear();
+    if (person.size() > kMaxText)
+        return false;
+    if (m_kind == Transponders && firstKey(m_numbers, number) != 0)
+        return false;
+    if (m_kind == Persons) {
+        if (!person.isEmpty() && firstKey(m_persons, person) != 0)
+            return false;
+        if (person.isEmpty() && number.isEmpty())
+            return false;
+    }
+
+    record->number = number;
+    record->person = person;
+    if (number.isEmpty())
+        return true;
+    // A named schema must exist: a name that matches none never falls back
+    // to full access.
+    if (fields.size() > 2) {
+        const auto schema = m_schemas.constFind(fields[2]);
+        if (schema == m_schemas.constEnd())
+            return false;
+        record->schemaId = schema.value();
+    } else {
+        record->schemaId = kFullAccessSchema;
+    }
+    for (int i = firstReader; i < fields.size(); ++i) {
+        if (fields[i].isEmpty())
+            continue;
+        const auto reader = m_readers.constFind(fields[i]);
+        if (reader != m_readers.constEnd() && !record->readers.contains(reader.value()))
+            record->readers.append(reader.value());
+    }
+    return true;
+}
+
+int CCsvImporter::Write(const QStringList& acceptedLines)
+{
+    m_errors.clear();
+    m_touchedReaders.clear();
+    m_links.clear();
+    m_written = 0;
+    m_failed = false;
+    BuildIndex();
+
+    CDatabase* database = m_db.GetDatabase();
+    int result = 1;
+    try {
+        if (!database->BeginTrans())
+            throw Failure{Text(83) + QLatin1Char('\n') + Text(84), false, true};
+        for (int i = 0; i < acceptedLines.size(); ++i) {
+            Record record;
+            if (!Check(acceptedLines[i], &record)) {
+                m_errors << QStringLiteral("Nr.: %1 -> ").arg(i + 1) + acceptedLines[i];
+                continue;
+            }
+            try {
+                WriteRecord(record);
+            } catch (const CDBException& e) {
+                throw Failure{e.m_strError, false, false};
+            }
+            ++m_written;
+        }
+        try {
+            WriteLinks();
+        } catch (const CDBException& e) {
+            throw Failure{e.m_strError, false, false};
+        }
+        MarkReaders();
+        if (!database->CommitTrans())
+            throw Failure{database->Connection().lastError().text(), false, false};
+    } catch (const Failure& failure) {
+        database->Rollback();
+        m_failed = true;
+        m_written = 0;
+        CBusyScope::Show(failure.text + QStringLiteral("\n\n") + Text(kUndoneText),
+                         failure.openFailed ? QMessageBox::Critical : QMessageBox::Warning);
+        result = failure.readerSet ? 0 : 1;
+    }
+    for (CFerrold_Base* set : {static_cast<CFerrold_Base*>(m_db.Get_Ptr_To_tblTransponder()),
+                               static_cast<CFerrold_Base*>(m_db.Get_Ptr_To_tblLeser()),
+                               static_cast<CFerrold_Base*>(m_db.Get_Ptr_To_tblPerson())})
+        set->CloseRecordset();
+    Requery();
+    return result;
+}
+
+void CCsvImporter::WriteRecord(const Record& record)
+{
+    CtblTransponder* transponders = m_db.Get_Ptr_To_tblTransponder();
+    CtblPerson* persons = m_db.Get_Ptr_To_tblPerson();
+    qint32 transponder = 0;
+    if (m_kind == Transponders) {
+        transponder = InsertTransponder(record);
+        qint32 person = 0;
+        if (!record.person.isEmpty()) {
+            // The person moves to the new transponder: the old row goes.
+            if (const qint32 old = firstKey(m_persons, record.person)) {
+                if (DeleteRow(*persons, "tblPerson", "ID_Person", old))
+                    removeKey(m_persons, record.person, old);
+            }
+            person = InsertPerson(record.person, transponder);
+        }
+        LinkTransponder(transponder, person);
+    } else {
+        if (!record.number.isEmpty()) {
+            // A transponder of that number is replaced by the new one.
+            if (const qint32 old = firstKey(m_numbers, record.number)) {
+                if (DeleteRow(*transponders, "tblTransponder", "ID_Transponder", old))
+                    removeKey(m_numbers, record.number, old);
+            }
+            transponder = InsertTransponder(record);
+        }
+        const qint32 person = record.person.isEmpty() ? 0 : InsertPerson(record.person, transponder);
+        if (transponder)
+            LinkTransponder(transponder, person);
+    }
+    for (qint32 reader : record.readers) {
+        if (!m_touchedReaders.contains(reader))
+            m_touchedReaders.append(reader);
+    }
+}
+
+void CCsvImporter::OpenRow(CFerrold_Base& set, const char* table, const char* keyColumn, qint32 key,
+                           bool readerSet)
+{
+    const QString sql = QStringLiteral("SELECT * FROM %1 WHERE %2 = %3")
+                            .arg(QLatin1String(table), QLatin1String(keyColumn))
+                            .arg(key);
+    if (!set.Open(CRecordset::useDefault, sql))
+        throw Failure{Text(83) + QLatin1Char('\n') + Text(84) + QStringLiteral("\n\n") + set.GetLastError(),
+                      readerSet, true};
+}
+
+bool CCsvImporter::DeleteRow(CFerrold_Base& set, const char* table, const char* keyColumn, qint32 key)
+{
+    OpenRow(set, table, keyColumn, key, false);
+    if (set.IsEOF())
+        return true;
+    try {
+        set.Delete();
+        return true;
+    } catch (const CDBException& e) {
+        CBusyScope::Show(e.m_strError, QMessageBox::Warning);
+        set.CloseRecordset();
+        return false;
+    }
+}
+
+qint32 CCsvImporter::InsertTransponder(const Record& record)
+{
+    CtblTransponder* set = m_db.Get_Ptr_To_tblTransponder();
+    if (!set->IsOpen())
+        OpenRow(*set, "tblTransponder", "ID_Transponder", 0, false);
+    QString readers;
+    for (qint32 reader : record.readers)
+        readers += QString::number(reader) + u';';
+    set->AddNew();
+    set->strTransponderNummer = record.number;
+    set->strLeser_IDS = readers;
+    set->boolUpdateOK = 1;
+    set->Zeitfenster_ID = record.schemaId;
+    set->Update();
+    const qint32 key = set->GetLastInsertKey();
+    appendKey(m_numbers, record.number, key);
+    return key;
+}
+
+qint32 CCsvImporter::InsertPerson(const QString& name, qint32 transponder)
+{
+    CtblPerson* set = m_db.Get_Ptr_To_tblPerson();
+    if (!set->IsOpen())
+        OpenRow(*set, "tblPerson", "ID_Person", 0, false);
+    set->AddNew();
+    set->strName = name;
+    set->Transponder_ID = transponder;
+    set->Update();
+    const qint32 key = set->GetLastInsertKey();
+    appendKey(m_persons, name, key);
+    return key;
+}
+
+void CCsvImporter::LinkTransponder(qint32 transponder, qint32 person)
+{
+    if (person != 0) // a new row has no person already
+        m_links.push_back({transponder, person});
+}
+
+void CCsvImporter::WriteLinks()
+{
+    if (m_links.empty())
+        return;
+    // One read of the rows this import added, rather than one per link.
+    qint32 first = m_links.front().first;
+    for (const auto& link : m_links)
+        first = std::min(first, link.first);
+    CtblTransponder* set = m_db.Get_Ptr_To_tblTransponder();
+    const QString sql = QStringLiteral("SELECT * FROM tblTransponder WHERE ID_Transponder >= %1").arg(first);
+    if (!set->Open(CRecordset::useDefault, sql))
+        throw Failure{Text(83) + QLatin1Char('\n') + Text(84) + QStringLiteral("\n\n") + set->GetLastError(), false,
+                      true};
+    for (const auto& [transponder, person] : m_links) {
+        // A row a later line replaced again is gone: nothing to link.
+        if (!set->MoveToKey(transponder))
+            continue;
+        set->Edit();
+        set->Person_ID = person;
+        set->Update();
+    }
+    m_links.clear();
+}
+
+void CCsvImporter::MarkReaders()
+{
+    CtblLeser* set = m_db.Get_Ptr_To_tblLeser();
+    for (qint32 reader : std::as_const(m_touchedReaders)) {
+        OpenRow(*set, "tblLeser", "ID_Leser", reader, true);
+        if (set->IsEOF())
+            continue;
+        try {
+            set->Edit();
+            set->boolUpdateOK = 1;
+            set->Update();
+        } catch (const CDBException& e) {
+            throw Failure{e.m_strError, true, false};
+        }
+    }
+}
+
+void CCsvImporter::Requery()
+{
+    m_db.Get_Ptr_To_tblTransponder()->_Requery();
+    m_db.Get_Ptr_To_tblPerson()->_Requery();
+    m_db.Get_Ptr_To_tblLeser()->_Requery();
+}

@@ -1,0 +1,219 @@
+#include "CDatabaseBackup.h"
+
+#include "CBusyScope.h"
+#include "CDatabase.h"
+#include "CFerrold_Handler.h"
+#include "CFerrold_Schema.h"
+#include "CFileChooser.h"
+#include "CFileNameRule.h"
+#include "CLanguageHandler.h"
+#include "CMainFrame.h"
+#include "CQuandorApp.h"
+#include "CRecordViewRefresh.h"
+#include "CRegistryKey.h"
+#include "CSafeFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlQuery>
+
+namespace {
+
+constexpr unsigned int kCopyFailedText = 218;
+constexpr unsigned int kSafetyCopyQuestion = 221;
+constexpr unsigned int kRestoreFailedText = 222;
+constexpr unsigned int kReplaceText = 249;
+constexpr unsigned int kNotADatabaseText = 250;
+constexpr unsigned int kNoDatabaseFileText = 251;
+
+bool germanSession()
+{
+    quint32 language = 0;
+    CRegistryKey().ReadDWord(&language, CRegistryKey::CurrentUser, QLatin1String(kProgramKey),
+                             QStringLiteral("nLanguage"));
+    return language == 0;
+}
+
+void storeBackupPath(const QString& path)
+{
+    CRegistryKey().WriteString(CRegistryKey::CurrentUser, QLatin1String(kProgramKey), QStringLiteral("BackupPath"),
+                               path);
+}
+
+bool sameFile(const QString& a, const QString& b)
+{
+    const QString canonical = QFileInfo(a).canonicalFilePath();
+    return !canonical.isEmpty() && canonical == QFileInfo(b).canonicalFilePath();
+}
+
+CFerrold_Handler* database()
+{
+    CQuandorApp* app = CQuandorApp::Instance();
+    return app ? app->GetDBHandler() : nullptr;
+}
+
+// Keeps writers of other connections from committing while the file is
+// copied, so the copy is one consistent state of the database.
+class ReadLock
+{
+public:
+    explicit ReadLock(CFerrold_Handler* db)
+    {
+        CDatabase* source = db ? db->GetDatabase() : nullptr;
+        if (!source || source->GetSource().kind != CDatabase::Kind::Sqlite || !source->BeginTrans())
+            return;
+        m_pDatabase = source;
+        QSqlQuery query(source->Connection());
+        query.exec(QStringLiteral("SELECT COUNT(*) FROM sqlite_master"));
+    }
+    ~ReadLock()
+    {
+        if (m_pDatabase)
+            m_pDatabase->Rollback();
+    }
+    ReadLock(const ReadLock&) = delete;
+    ReadLock& operator=(const ReadLock&) = delete;
+
+private:
+    CDatabase* m_pDatabase = nullptr;
+};
+
+} // namespace
+
+CDatabaseBackup::CDatabaseBackup(CMainFrame* frame, CLanguageHandler* language)
+    : m_pFrame(frame)
+    , m_pLanguage(language)
+{
+}
+
+QString CDatabaseBackup::Text(unsigned int number) const
+{
+    return m_pLanguage ? m_pLanguage->GetLangItem(number) : QString();
+}
+
+QString CDatabaseBackup::BackupName(bool german, const QString& stamp)
+{
+    return (german ? QStringLiteral("Backup_Vondral Manager_") : QStringLiteral("Backup_Kestrav Manager_")) + stamp;
+}
+
+QString CDatabaseBackup::SafetyCopyPath(const QString& databasePath, const QString& stamp)
+{
+    return databasePath.left(databasePath.size() - 4) + QStringLiteral("_Backup_") + stamp + QStringLiteral(".mdb");
+}
+
+QString CDatabaseBackup::DatabaseFile(bool mustExist) const
+{
+    CFerrold_Handler* db = database();
+    const QString path = db ? db->GetAktDBPath() : QString();
+    const bool embedded = db && db->GetDatabase()->GetSource().kind == CDatabase::Kind::Sqlite;
+    // An embedded database whose file went missing can still be restored.
+    if (path.isEmpty() || ((mustExist || !embedded) && !QFileInfo(path).isFile())) {
+        CBusyScope::Show(Text(kNoDatabaseFileText), QMessageBox::Warning);
+        return QString();
+    }
+    return path;
+}
+
+QString CDatabaseBackup::ChooseFile(bool save, bool german, const QString& proposedName) const
+{
+    CFileChooser::Request request;
+    request.save = save;
+    if (save)
+        request.title = german ? QStringLiteral("Datenbank backup ...") : QStringLiteral("Database backup ...");
+    else
+        request.title = german ? QStringLiteral("Datenbank re-backup ...") : QStringLiteral("Database re-backup ...");
+    request.folder = CFileNameRule::StartFolder(CRegistryKey().ReadString(
+        CRegistryKey::CurrentUser, QLatin1String(kProgramKey), QStringLiteral("BackupPath")));
+    request.proposedName = proposedName;
+    request.filter = QStringLiteral("Access Dateien (*.mdb)");
+    request.defaultSuffix = save ? QStringLiteral("mdb") : QString();
+    const QString chosen = CFileChooser::Choose(m_pFrame, request);
+    if (chosen.isEmpty())
+        return QString();
+    const QString path = CFileNameRule::ApplyExtension(chosen, QStringLiteral(".mdb"));
+    // The dialog asked about the name it showed, not about this one.
+    if (save && path != chosen && QFileInfo::exists(path)
+        && CBusyScope::Show(m_pLanguage ? m_pLanguage->GetLangItem(kReplaceText).arg(path) : path,
+                            QMessageBox::Question, QMessageBox::Yes | QMessageBox::No)
+               != QMessageBox::Yes)
+        return QString();
+    return path;
+}
+
+void CDatabaseBackup::OnDatabaseBackup()
+{
+    const bool german = germanSession();
+    const QString stamp = CFileNameRule::StampNow();
+    const QString source = DatabaseFile(true);
+    if (source.isEmpty())
+        return;
+    const QString target = ChooseFile(true, german, BackupName(german, stamp));
+    if (target.isEmpty())
+        return;
+
+    CBusyScope busy(m_pFrame);
+    storeBackupPath(target);
+    // A backup onto the database itself would only put it at risk.
+    QString error;
+    bool copied = false;
+    if (sameFile(source, target)) {
+        error = source;
+    } else {
+        ReadLock lock(database());
+        copied = CSafeFile::Copy(source, target, &error);
+    }
+    if (!copied)
+        CBusyScope::Show(Text(kCopyFailedText) + QStringLiteral("\n\n") + error, QMessageBox::Warning);
+}
+
+void CDatabaseBackup::OnDatabaseRestore()
+{
+    const bool german = germanSession();
+    const QString stamp = CFileNameRule::StampNow();
+    const QString target = DatabaseFile(false);
+    if (target.isEmpty())
+        return;
+    const QString chosen = ChooseFile(false, german, QString());
+    if (chosen.isEmpty())
+        return;
+
+    CBusyScope busy(m_pFrame);
+    storeBackupPath(chosen);
+    // Nothing changes before the chosen file is known to be a database of
+    // this program, intact and complete.
+    QString error;
+    if (!CFerrold_Schema::IsDatabaseFile(chosen, &error)) {
+        CBusyScope::Show((m_pLanguage ? m_pLanguage->GetLangItem(kNotADatabaseText).arg(chosen) : chosen)
+                             + QStringLiteral("\n\n") + error,
+                         QMessageBox::Warning);
+        return;
+    }
+    bool safetyCopy = false;
+    if (QFileInfo::exists(target)) {
+        const QMessageBox::StandardButton answer =
+            CBusyScope::Show(Text(kSafetyCopyQuestion), QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+        if (answer != QMessageBox::Yes && answer != QMessageBox::No)
+            return; // the question was closed: nothing is restored
+        safetyCopy = answer == QMessageBox::Yes;
+    }
+
+    // No connection may stay open on a file that is replaced.
+    CQuandorApp* app = CQuandorApp::Instance();
+    app->DeleteDatabaseHandler();
+    unsigned int failure = 0;
+    if (safetyCopy && !CSafeFile::Copy(target, SafetyCopyPath(target, stamp), &error)) {
+        failure = kCopyFailedText;
+    } else if (!sameFile(chosen, target)) {
+        if (CSafeFile::Copy(chosen, target, &error))
+            // A journal left beside the old file would be played into the new one.
+            QFile::remove(target + QStringLiteral("-journal"));
+        else
+            failure = kRestoreFailedText;
+    }
+    app->GetDBHandler();
+    CRecordViewRefresh::ShowAll(m_pFrame);
+    if (m_pFrame)
+        m_pFrame->RebuildTree();
+    if (failure)
+        CBusyScope::Show(Text(failure) + QStringLiteral("\n\n") + error, QMessageBox::Warning);
+}

@@ -1,0 +1,404 @@
+#include "FileCommandFixture.h"
+
+#include "CCsvFormat.h"
+#include "CDataProgressDlg.h"
+#include "CImportDataDlg.h"
+#include "CImportErrorDlg.h"
+#include "ShellTestSupport.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QRadioButton>
+
+namespace {
+
+const QStringList kReadersAndSchema = {
+    // Two readers share the name "Tor": the first one counts.
+    "INSERT INTO tblLeser (ID_Leser, strBezeichnung, strLeserTyp) VALUES (1,'Tor','Kite'),(2,'Halle','Heron'),"
+    "(3,'Keller','Egret'),(4,'Tor','Kite')",
+    "INSERT INTO tblZeitschema (ID_Zeitschema, strBezeichnung, strVon, strBis) VALUES (5,'Nacht','2000','0600'),"
+    "(6,'Nacht','0000','0000'),(7,'Nacht','0000','0000'),(8,'Nacht','0000','0000')",
+};
+
+} // namespace
+
+class CCsvImportTest : public FileCommandFixture
+{
+protected:
+    // Imports the text (written as code page 1252 with CR LF unless given
+    // as bytes) and returns ImportCsv's result; the error dialog's lines, in
+    // the order it shows them, land in m_errorLines.
+    int Import(int choice, const QStringList& lines)
+    {
+        QByteArray bytes;
+        for (const QString& line : lines)
+            bytes += CCsvFormat::EncodeLine(line);
+        return ImportBytes(choice, bytes);
+    }
+    int ImportBytes(int choice, const QByteArray& bytes)
+    {
+        const QString path = m_files + QStringLiteral("/in%1.csv").arg(++m_fileCount);
+        WriteBytes(path, bytes);
+        Choose(path);
+        m_errorLines.clear();
+        ModalDriver driver([this](QWidget* dialog) {
+            if (auto* errors = qobject_cast<CImportErrorDlg*>(dialog)) {
+                for (int i = 0; i < errors->List()->count(); ++i)
+                    m_errorLines << errors->List()->item(i)->text();
+                m_errorDialogs++;
+                errors->accept();
+            }
+        });
+        const int result = m_app->GetMainFrame()->ImportCsv(choice);
+        ExpectIdle();
+        EXPECT_TRUE(ProgressWindows().isEmpty()) << "the progress window is gone";
+        return result;
+    }
+
+    static QList<CDataProgressDlg*> ProgressWindows()
+    {
+        QList<CDataProgressDlg*> found;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* p = qobject_cast<CDataProgressDlg*>(w); p && p->isVisible())
+                found << p;
+        }
+        return found;
+    }
+
+    // number|person|schema|reader list|update mark, in key order.
+    QStringList Transponders()
+    {
+        return Rows("SELECT t.strTransponderNummer, COALESCE(p.strName,'-'), t.Zeitfenster_ID, t.strLeser_IDS,"
+                    " t.boolUpdateOK FROM tblTransponder t LEFT JOIN tblPerson p ON p.ID_Person = t.Person_ID"
+                    " ORDER BY t.ID_Transponder");
+    }
+    // name|number of the linked transponder, in key order.
+    QStringList Persons()
+    {
+        return Rows("SELECT p.strName, COALESCE(t.strTransponderNummer,'-') FROM tblPerson p LEFT JOIN"
+                    " tblTransponder t ON t.ID_Transponder = p.Transponder_ID ORDER BY p.ID_Person");
+    }
+    // Every link is kept on both sides.
+    void ExpectLinksAgree()
+    {
+        EXPECT_EQ(Rows("SELECT COUNT(*) FROM tblTransponder t JOIN tblPerson p ON p.ID_Person = t.Person_ID"
+                       " WHERE p.Transponder_ID <> t.ID_Transponder"),
+                  QStringList({"0"}));
+    }
+
+    QStringList m_errorLines;
+    int m_errorDialogs = 0;
+    int m_fileCount = 0;
+};
+
+TEST_F(CCsvImportTest, BadLinesAreAskedAboutAndRecordsNumberedByAcceptedLines)
+{
+    Start();
+    // Yes skips a bad line; reading goes on.
+    m_defaultAnswer = QMessageBox::Yes;
+    EXPECT_EQ(Import(1, {"Event;0000000009;x;y", "", "Transponder;0000000001;---;Vollzugriff",
+                         "Transponders;0000000002;---", "Transponder;0000000003", "Person;Anna;0000000004",
+                         "Transponder;0000000005;Bert"}),
+              1);
+    // The questions name the file's lines 1, 2, 5 and 6.
+    ASSERT_EQ(m_messages.size(), 4);
+    EXPECT_EQ(m_messages[0], Language()->GetLangItem(94, 1) + "\n" + Text(95));
+    EXPECT_EQ(m_messages[1], Language()->GetLangItem(94, 2) + "\n" + Text(95));
+    EXPECT_EQ(m_messages[2], Language()->GetLangItem(94, 5) + "\n" + Text(95));
+    EXPECT_EQ(m_messages[3], Language()->GetLangItem(94, 6) + "\n" + Text(95));
+    // "Transponders;" passes the prefix test, loses twelve characters, and
+    // then fails on its number: the second accepted line.
+    EXPECT_EQ(m_errorLines, QStringList({"Nr.: 2 -> ;0000000002;---"}));
+    EXPECT_EQ(Transponders(), QStringList({"0000000001|-|1||1", "0000000005|Bert|1||1"}));
+    ExpectLinksAgree();
+    // The wait cursor gave way to the normal one over every box.
+    for (Qt::CursorShape shape : m_cursorsDuringBoxes)
+        EXPECT_EQ(shape, Qt::ArrowCursor);
+}
+
+TEST_F(CCsvImportTest, NoStopsReadingButWritesTheLinesBeforeIt)
+{
+    Start();
+    Answer(QMessageBox::No);
+    EXPECT_EQ(Import(1, {"Transponder;0000000001;---", "garbage", "Transponder;0000000002;---"}), 1);
+    EXPECT_EQ(Transponders(), QStringList({"0000000001|-|1||1"}));
+    EXPECT_EQ(m_errorDialogs, 0);
+}
+
+TEST_F(CCsvImportTest, NumbersAreCheckedAlwaysAndNeverStoredTwice)
+{
+    Start();
+    // An empty table checks as strictly as a full one.
+    EXPECT_EQ(Import(1, {"Transponder;;---", "Transponder;ABC;---", "Transponder;12345678901;---",
+                         "Transponder;XYZ4567890;---", "Transponder;0123456789;---"}),
+              1);
+    EXPECT_EQ(Transponders(), QStringList({"0123456789|-|1||1"}));
+    EXPECT_EQ(m_errorLines.size(), 4);
+
+    // In the database, twice in the file, and once in another case.
+    EXPECT_EQ(Import(1, {"Transponder;0123456789;---", "Transponder;00000000ab;---", "Transponder;00000000AB;---",
+                         "Transponder;00000000cd;---"}),
+              1);
+    EXPECT_EQ(Transponders(), QStringList({"0123456789|-|1||1", "00000000AB|-|1||1", "00000000CD|-|1||1"}));
+    EXPECT_EQ(m_errorLines, QStringList({"Nr.: 1 -> 0123456789;---", "Nr.: 3 -> 00000000AB;---"}));
+}
+
+TEST_F(CCsvImportTest, APersonMovesToTheNewTransponderAndLinksUseTheNewKeys)
+{
+    Sql({"INSERT INTO tblPerson (ID_Person, strName, Transponder_ID) VALUES (5,'Anna',3)",
+         "INSERT INTO tblTransponder (ID_Transponder, strTransponderNummer, Person_ID, Zeitfenster_ID) VALUES"
+         " (3,'00000000A1',5,1)"});
+    Start();
+    EXPECT_EQ(Import(1, {"Transponder;00000000A2;Anna;Vollzugriff", "Transponder;00000000A3;Zoe;Vollzugriff",
+                         "Transponder;00000000A4;Zoe;Vollzugriff"}),
+              1);
+    // Anna's old row went; one Zoe, on the later transponder.
+    EXPECT_EQ(Persons(), QStringList({"Anna|00000000A2", "Zoe|00000000A4"}));
+    EXPECT_EQ(Transponders(), QStringList({"00000000A1|-|1||0", "00000000A2|Anna|1||1", "00000000A3|-|1||1",
+                                           "00000000A4|Zoe|1||1"}));
+    ExpectLinksAgree();
+    // The deleted person's key is never given again.
+    EXPECT_TRUE(Rows("SELECT ID_Person FROM tblPerson WHERE ID_Person = 5").isEmpty());
+    EXPECT_EQ(Rows("SELECT Person_ID FROM tblTransponder WHERE ID_Transponder = 3"), QStringList({"5"}));
+    // The caches show what the database holds.
+    EXPECT_EQ(Db()->Get_Ptr_To_tblTransponder()->GetAnz_Transponder(), 4);
+    EXPECT_EQ(Db()->Get_Ptr_To_tblPerson()->GetAnz_Person(), 2);
+}
+
+TEST_F(CCsvImportTest, ReadersAndSchemasAreFoundByNameAndAnUnknownSchemaRejectsTheLine)
+{
+    Sql(kReadersAndSchema);
+    Start();
+    EXPECT_EQ(Import(1, {"Transponder;0000000001;---;Nacht;Keller;;Tor;Unbekannt;Tor",
+                         "Transponder;0000000002;---;Full access;Halle", "Transponder;0000000003;---;Vollzugriff",
+                         "Transponder;0000000004;---", "Transponder;0000000005;---;Tag;Halle",
+                         "Transponder;0000000006;---;;Halle"}),
+              1);
+    EXPECT_EQ(Transponders(), QStringList({"0000000001|-|5|3;1;|1", "0000000002|-|1|2;|1", "0000000003|-|1||1",
+                                           "0000000004|-|1||1"}));
+    EXPECT_EQ(m_errorLines, QStringList({"Nr.: 5 -> 0000000005;---;Tag;Halle", "Nr.: 6 -> 0000000006;---;;Halle"}));
+    // Readers named by written lines are marked for the next transfer.
+    EXPECT_EQ(Rows("SELECT ID_Leser, boolUpdateOK FROM tblLeser ORDER BY ID_Leser"),
+              QStringList({"1|1", "2|1", "3|1", "4|0"}));
+}
+
+TEST_F(CCsvImportTest, PersonLinesReplaceTransponderRowsAndRejectDuplicateNames)
+{
+    Sql(kReadersAndSchema);
+    Sql({"INSERT INTO tblPerson (ID_Person, strName, Transponder_ID) VALUES (1,'Alt',1)",
+         "INSERT INTO tblTransponder (ID_Transponder, strTransponderNummer, Person_ID, Zeitfenster_ID,"
+         " strLeser_IDS) VALUES (1,'0000000001',1,1,'1;')"});
+    Start();
+    EXPECT_EQ(Import(2, {"Person;Neu;0000000001;Nacht;Halle", "Person;---;0000000002;Vollzugriff;Keller",
+                         "Person;", "Person;Ohne;", "Person;---;", "Person;Neu;0000000003",
+                         "Person;Kaputt;12345", "PersonX;0000000004"}),
+              1);
+    // "PersonX;" loses seven characters: an empty name and a number remain.
+    EXPECT_EQ(Transponders(), QStringList({"0000000001|Neu|5|2;|1", "0000000002|-|1|3;|1", "0000000004|-|1||1"}));
+    EXPECT_EQ(Persons(), QStringList({"Alt|-", "Neu|0000000001", "Ohne|-"}));
+    ExpectLinksAgree();
+    EXPECT_EQ(m_errorLines, QStringList({"Nr.: 3 -> ", "Nr.: 5 -> ---;", "Nr.: 6 -> Neu;0000000003",
+                                         "Nr.: 7 -> Kaputt;12345"}));
+}
+
+TEST_F(CCsvImportTest, AFailingWriteUndoesTheWholeImportAndSaysSo)
+{
+    Sql({"CREATE TRIGGER boom BEFORE INSERT ON tblPerson WHEN NEW.strName = 'BOOM'"
+         " BEGIN SELECT RAISE(ABORT, 'injected failure'); END"});
+    Start();
+    EXPECT_EQ(Import(1, {"Transponder;0000000001;Anna", "Transponder;0000000002;BOOM",
+                         "Transponder;0000000003;Cem"}),
+              1);
+    EXPECT_TRUE(Transponders().isEmpty());
+    EXPECT_TRUE(Persons().isEmpty());
+    ASSERT_EQ(m_messages.size(), 1);
+    EXPECT_TRUE(m_messages[0].contains("injected failure"));
+    EXPECT_TRUE(m_messages[0].endsWith(Text(252)));
+    EXPECT_EQ(m_icons[0], QMessageBox::Warning);
+    EXPECT_EQ(Db()->Get_Ptr_To_tblTransponder()->GetAnz_Transponder(), 0);
+    // The database is usable afterwards.
+    EXPECT_EQ(Import(1, {"Transponder;0000000001;Anna"}), 1);
+    EXPECT_EQ(Transponders(), QStringList({"0000000001|Anna|1||1"}));
+}
+
+TEST_F(CCsvImportTest, AReaderThatCannotBeMarkedFailsTheImport)
+{
+    Sql(kReadersAndSchema);
+    Sql({"CREATE TRIGGER stuck BEFORE UPDATE ON tblLeser BEGIN SELECT RAISE(ABORT, 'reader locked'); END"});
+    Start();
+    Choose(m_files + "/r.csv");
+    WriteBytes(m_files + "/r.csv", "Transponder;0000000001;---;Vollzugriff;Halle\r\n");
+    ModalDriver driver([](QWidget* dialog) {
+        if (auto* choice = qobject_cast<CImportDataDlg*>(dialog))
+            choice->accept();
+    });
+    m_app->GetMainFrame()->OnCommand(CMainFrame::ID_CSV_IMPORT);
+    EXPECT_TRUE(Transponders().isEmpty());
+    ASSERT_EQ(m_messages.size(), 2);
+    EXPECT_TRUE(m_messages[0].contains("reader locked"));
+    EXPECT_EQ(m_messages[1], Text(92));
+    ExpectIdle();
+}
+
+TEST_F(CCsvImportTest, AnOldRowThatCannotBeDeletedIsReportedAndTheLineGoesOn)
+{
+    Sql({"INSERT INTO tblPerson (strName) VALUES ('Anna')",
+         "CREATE TRIGGER keep BEFORE DELETE ON tblPerson BEGIN SELECT RAISE(ABORT, 'kept'); END"});
+    Start();
+    EXPECT_EQ(Import(1, {"Transponder;0000000001;Anna"}), 1);
+    ASSERT_EQ(m_messages.size(), 1);
+    EXPECT_TRUE(m_messages[0].contains("kept"));
+    EXPECT_EQ(Persons(), QStringList({"Anna|-", "Anna|0000000001"}));
+}
+
+TEST_F(CCsvImportTest, WithoutAnOnlineRowOrAReadableFileNothingIsRead)
+{
+    Sql({"DELETE FROM tblOnline"});
+    Start();
+    EXPECT_EQ(Import(1, {"Transponder;0000000001;---"}), 1);
+    EXPECT_EQ(m_messages, QStringList({Text(93)}));
+    EXPECT_TRUE(Transponders().isEmpty());
+
+    Exec("INSERT INTO tblOnline (strOnline) VALUES ('1')");
+    Choose(m_files + "/does-not-exist.csv");
+    EXPECT_EQ(m_app->GetMainFrame()->ImportCsv(1), 0);
+    ExpectIdle();
+    // Cancelling the dialog is no failure.
+    Choose("");
+    EXPECT_EQ(m_app->GetMainFrame()->ImportCsv(2), 1);
+    EXPECT_EQ(m_requests.back().title, "CSV Daten importieren ...");
+    EXPECT_EQ(m_requests.back().filter, "CSV Dateien (*.csv)");
+    EXPECT_FALSE(m_requests.back().save);
+}
+
+TEST_F(CCsvImportTest, Windows1252NamesMatchAndLineEndsDoNotMatter)
+{
+    Sql({QString::fromUtf8("INSERT INTO tblPerson (strName) VALUES ('Jörg Weiß')")});
+    Start();
+    EXPECT_EQ(ImportBytes(1, "Transponder;0000000001;J\xF6rg Wei\xDF\n"
+                             "Transponder;0000000002;Zo\xEB\r\n"
+                             "Transponder;0000000003;\x80uro"),
+              1);
+    EXPECT_EQ(Persons(), QStringList({QString::fromUtf8("Jörg Weiß|0000000001"), QString::fromUtf8("Zoë|0000000002"),
+                                      QString::fromUtf8("€uro|0000000003")}));
+    EXPECT_EQ(Import(1, {QString(300, u'x').prepend("Transponder;0000000009;")}), 1);
+    EXPECT_EQ(m_errorLines.size(), 1) << "a name longer than a text column holds";
+}
+
+TEST_F(CCsvImportTest, ExportThenImportRestoresTheRecordsInBothLanguages)
+{
+    Sql(kReadersAndSchema);
+    const QStringList original = {
+        "INSERT INTO tblPerson (ID_Person, strName, Transponder_ID) VALUES (1,'Anna',1),(2,'Bert',0),(3,'Cem',2)",
+        "INSERT INTO tblTransponder (ID_Transponder, strTransponderNummer, Person_ID, Zeitfenster_ID, strLeser_IDS)"
+        " VALUES (1,'0000000001',1,5,'1;3;'),(2,'0000000002',3,1,'2'),(3,'0000000003',0,1,'')"};
+    Sql(original);
+    Start();
+    auto wipe = [this] {
+        Exec("DELETE FROM tblTransponder");
+        Exec("DELETE FROM tblPerson");
+    };
+    auto requery = [this] {
+        Db()->Get_Ptr_To_tblTransponder()->_Requery();
+        Db()->Get_Ptr_To_tblPerson()->_Requery();
+    };
+    // Transponders with their person, schema and readers; persons with
+    // their transponder's. Reader lists compare as sets, whatever their form.
+    const QString transponderQuery =
+        "SELECT t.strTransponderNummer, COALESCE(p.strName,'-'), t.Zeitfenster_ID, t.strLeser_IDS"
+        " FROM tblTransponder t LEFT JOIN tblPerson p ON p.ID_Person = t.Person_ID ORDER BY 1";
+    const QString personQuery =
+        "SELECT p.strName, COALESCE(t.strTransponderNummer,'-'), COALESCE(t.Zeitfenster_ID,'-'),"
+        " COALESCE(t.strLeser_IDS,'') FROM tblPerson p LEFT JOIN tblTransponder t"
+        " ON t.ID_Transponder = p.Transponder_ID ORDER BY 1";
+    auto records = [this](const QString& query) {
+        QStringList rows = Rows(query);
+        for (QString& row : rows) {
+            QStringList parts = row.split('|');
+            QStringList readers = parts[3].split(';', Qt::SkipEmptyParts);
+            readers.sort();
+            parts[3] = readers.join(',');
+            row = parts.join('|');
+        }
+        return rows;
+    };
+    const QStringList transpondersBefore = records(transponderQuery);
+    const QStringList personsBefore = records(personQuery);
+    ASSERT_EQ(transpondersBefore.size(), 3);
+    ASSERT_EQ(personsBefore.size(), 3);
+
+    for (int language : {0, 1}) {
+        if (language == 1)
+            m_app->GetMainFrame()->OnCommand(CMainFrame::ID_LANGUAGE_ENGLISH);
+        for (int kind : {1, 2}) {
+            wipe();
+            for (const QString& sql : original)
+                Exec(sql);
+            requery();
+            const QString file = m_files + QStringLiteral("/round%1%2.csv").arg(language).arg(kind);
+            Choose(file);
+            ASSERT_EQ(m_app->GetMainFrame()->ExportCsv(kind), 1);
+
+            // Into the same database: every record is there already.
+            ASSERT_EQ(ImportBytes(kind, ReadBytes(file)), 1);
+            EXPECT_EQ(m_errorLines.size(), 3) << "language " << language << " kind " << kind;
+
+            wipe();
+            requery();
+            ASSERT_EQ(ImportBytes(kind, ReadBytes(file)), 1);
+            EXPECT_TRUE(m_errorLines.isEmpty());
+            const QString query = kind == 1 ? transponderQuery : personQuery;
+            EXPECT_EQ(records(query), kind == 1 ? transpondersBefore : personsBefore)
+                << "language " << language << " kind " << kind;
+            ExpectLinksAgree();
+        }
+    }
+    EXPECT_TRUE(ReadBytes(m_files + "/round11.csv").contains("Full access"));
+    EXPECT_TRUE(ReadBytes(m_files + "/round01.csv").contains("Vollzugriff"));
+}
+
+TEST_F(CCsvImportTest, TheProgressWindowShowsWhileTheFileIsRead)
+{
+    Start();
+    QStringList seen;
+    CUiMessage::SetPresenter([&](const CUiMessage::Request&) {
+        for (CDataProgressDlg* p : ProgressWindows()) {
+            seen << p->GetTextControl()->text();
+            EXPECT_FALSE(p->GetProgressCtrl()->isVisible());
+            Screenshot(*p, "import-progress");
+        }
+        return QMessageBox::Yes;
+    });
+    EXPECT_EQ(Import(1, {"bad", "Transponder;0000000001;---"}), 1);
+    EXPECT_EQ(seen, QStringList({"\n" + Text(234) + "\n" + Text(104)}));
+}
+
+TEST_F(CCsvImportTest, TheErrorListSortsAsTextAndAllowsNoSelection)
+{
+    Start();
+    QStringList errors;
+    for (int i = 1; i <= 12; ++i)
+        errors << QStringLiteral("Nr.: %1 -> x").arg(i);
+    CImportErrorDlg dialog(Language(), &errors);
+    ASSERT_EQ(dialog.List()->count(), 12);
+    EXPECT_EQ(dialog.List()->item(0)->text(), "Nr.: 1 -> x");
+    EXPECT_EQ(dialog.List()->item(1)->text(), "Nr.: 10 -> x");
+    EXPECT_EQ(dialog.List()->item(4)->text(), "Nr.: 2 -> x");
+    EXPECT_EQ(dialog.List()->selectionMode(), QAbstractItemView::NoSelection);
+    EXPECT_EQ(dialog.windowTitle(), Text(98));
+    EXPECT_EQ(dialog.findChild<QLabel*>("1032")->text(), Text(99) + "\n" + Text(100));
+    dialog.show();
+    QTest::qWait(20);
+    Screenshot(dialog, "import-errors");
+
+    CImportDataDlg choice(Language());
+    EXPECT_EQ(choice.GetChoice(), 1);
+    EXPECT_TRUE(choice.Radio(1)->isChecked());
+    choice.Radio(2)->click();
+    EXPECT_EQ(choice.GetChoice(), 2);
+    EXPECT_EQ(choice.windowTitle(), Text(91));
+    choice.show();
+    QTest::qWait(20);
+    Screenshot(choice, "import-choice");
+}

@@ -1,0 +1,270 @@
+#include "FileCommandFixture.h"
+
+#include "CDatabaseBackup.h"
+#include "CTransponderDlg.h"
+#include "CEventsDlg.h"
+#include "CtblLeser.h"
+#include "CtblPerson.h"
+
+#include <QCryptographicHash>
+#include <QFileInfo>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+namespace {
+
+QByteArray digest(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+
+} // namespace
+
+class CDatabaseBackupTest : public FileCommandFixture
+{
+protected:
+    void Backup(const QString& path)
+    {
+        Choose(path);
+        m_app->GetMainFrame()->OnCommand(CMainFrame::ID_DATABASE_BACKUP);
+        ExpectIdle();
+    }
+    void Restore(const QString& path, QMessageBox::StandardButton safetyCopy = QMessageBox::No)
+    {
+        Choose(path);
+        Answer(safetyCopy);
+        m_app->GetMainFrame()->OnCommand(CMainFrame::ID_DATABASE_RESTORE);
+        ExpectIdle();
+    }
+    // The running program still reads and writes its database.
+    void ExpectUsable()
+    {
+        EXPECT_TRUE(Db()->IsUsable());
+        EXPECT_EQ(Rows("PRAGMA integrity_check"), QStringList({"ok"}));
+        Exec("INSERT INTO tblPerson (strName) VALUES ('probe')");
+        Exec("DELETE FROM tblPerson WHERE strName = 'probe'");
+    }
+    QStringList PersonNames() { return Rows("SELECT strName FROM tblPerson ORDER BY ID_Person"); }
+};
+
+TEST_F(CDatabaseBackupTest, BackupThenRestoreBringsBackTheSavedData)
+{
+    Sql({"INSERT INTO tblLeser (strBezeichnung, strLeserTyp) VALUES ('Tor','Kite')",
+         "INSERT INTO tblPerson (strName) VALUES ('Anna')"});
+    Start();
+    Backup(m_files + "/save");
+    ASSERT_TRUE(QFileInfo::exists(m_files + "/save.mdb"));
+    EXPECT_TRUE(m_messages.isEmpty()) << "a backup that worked says nothing";
+    EXPECT_EQ(Setting("BackupPath"), m_files + "/save.mdb");
+    ASSERT_EQ(m_requests.size(), 1u);
+    EXPECT_EQ(m_requests[0].proposedName, "Backup_Vondral Manager_24121999_235959");
+    EXPECT_EQ(m_requests[0].title, "Datenbank backup ...");
+    EXPECT_EQ(m_requests[0].filter, "Access Dateien (*.mdb)");
+
+    // Changed after the backup.
+    Exec("INSERT INTO tblPerson (strName) VALUES ('Bert')");
+    Exec("INSERT INTO tblLeser (strBezeichnung, strLeserTyp) VALUES ('Halle','Heron')");
+    Db()->Get_Ptr_To_tblLeser()->_Requery();
+    m_app->GetMainFrame()->RebuildTree();
+    EXPECT_EQ(Children(CLeftTreeView::PersonsNode), QStringList({"Tor", "Halle"}));
+
+    Restore(m_files + "/save.mdb", QMessageBox::Yes);
+    EXPECT_EQ(m_requests.back().folder, m_files) << "the dialog starts where the backup went";
+    EXPECT_EQ(m_requests.back().title, "Datenbank re-backup ...");
+    EXPECT_EQ(m_messages, QStringList({Text(221)}));
+    EXPECT_EQ(PersonNames(), QStringList({"Anna"}));
+    EXPECT_EQ(Db()->Get_Ptr_To_tblPerson()->GetAnz_Person(), 1);
+    EXPECT_EQ(Children(CLeftTreeView::PersonsNode), QStringList({"Tor"}));
+    EXPECT_EQ(Children(CLeftTreeView::EventsNode), QStringList({"Tor"}));
+    // The safety copy holds the data as it was before the restore.
+    const QString safety = CDatabaseBackup::SafetyCopyPath(DatabaseFile(), "24121999_235959");
+    ASSERT_TRUE(QFileInfo::exists(safety));
+    QString error;
+    EXPECT_TRUE(CFerrold_Schema::IsDatabaseFile(safety, &error)) << error.toStdString();
+    EXPECT_EQ(Setting("BackupPath"), m_files + "/save.mdb");
+    ExpectUsable();
+}
+
+TEST_F(CDatabaseBackupTest, RestoreAnsweredNoMakesNoSafetyCopy)
+{
+    Start();
+    Backup(m_files + "/a.mdb");
+    Exec("INSERT INTO tblPerson (strName) VALUES ('Bert')");
+    Restore(m_files + "/a.mdb", QMessageBox::No);
+    EXPECT_TRUE(PersonNames().isEmpty());
+    const QStringList copies = QDir(QFileInfo(DatabaseFile()).absolutePath()).entryList({"*_Backup_*"});
+    EXPECT_TRUE(copies.isEmpty()) << copies.join(", ").toStdString();
+    ExpectUsable();
+}
+
+TEST_F(CDatabaseBackupTest, AFileThatIsNoDatabaseOfThisProgramChangesNothing)
+{
+    Sql({"INSERT INTO tblPerson (strName) VALUES ('Anna')"});
+    Start();
+    Backup(m_files + "/good.mdb");
+    const QByteArray good = ReadBytes(m_files + "/good.mdb");
+    WriteBytes(m_files + "/text.mdb", "Transponder;0000000001;---\r\n");
+    WriteBytes(m_files + "/truncated.mdb", good.left(good.size() / 2));
+    WriteBytes(m_files + "/empty.mdb", QByteArray());
+    {
+        // A database, but of another program.
+        CDatabase other({CDatabase::Kind::Sqlite, m_files + "/other.mdb"});
+        QSqlQuery(other.Connection()).exec("CREATE TABLE tblPerson (ID_Person INTEGER PRIMARY KEY, strName TEXT)");
+    }
+    const QByteArray before = digest(DatabaseFile());
+    for (const char* name : {"text.mdb", "truncated.mdb", "empty.mdb", "other.mdb", "missing.mdb"}) {
+        m_messages.clear();
+        Restore(m_files + "/" + name);
+        ASSERT_EQ(m_messages.size(), 1) << name;
+        EXPECT_TRUE(m_messages[0].startsWith(Language()->GetLangItem(250).arg(m_files + "/" + name))) << name;
+        EXPECT_EQ(digest(DatabaseFile()), before) << name;
+        EXPECT_EQ(PersonNames(), QStringList({"Anna"})) << name;
+    }
+    ExpectUsable();
+}
+
+TEST_F(CDatabaseBackupTest, ARestoreIntoAFolderThatCannotBeWrittenLeavesTheDatabaseAlone)
+{
+    Sql({"INSERT INTO tblPerson (strName) VALUES ('Anna')"});
+    Start();
+    Backup(m_files + "/b.mdb");
+    Exec("UPDATE tblPerson SET strName = 'Anna2'");
+    const QString folder = QFileInfo(DatabaseFile()).absolutePath();
+    const QByteArray before = digest(DatabaseFile());
+    // The folder and the file stay readable and writable for their owner
+    // only; the command runs as a user that may read but not write them.
+    chmod(m_files.toLocal8Bit().constData(), 0755);
+    chmod((m_files + "/b.mdb").toLocal8Bit().constData(), 0644);
+    chmod(folder.toLocal8Bit().constData(), 0555);
+    chmod(DatabaseFile().toLocal8Bit().constData(), 0666);
+    const bool refused = TestEnvironment::RunWithoutRoot([&] {
+        Restore(m_files + "/b.mdb");
+        return m_messages.size() == 2 && m_messages[1].startsWith(Text(222)) && digest(DatabaseFile()) == before
+               && PersonNames() == QStringList({"Anna2"}) && m_app->GetMainFrame()->m_nBusy == 0;
+    });
+    chmod(folder.toLocal8Bit().constData(), 0755);
+    EXPECT_TRUE(refused);
+    EXPECT_EQ(digest(DatabaseFile()), before);
+    EXPECT_EQ(PersonNames(), QStringList({"Anna2"}));
+    ExpectUsable();
+}
+
+TEST_F(CDatabaseBackupTest, ARestoreCancelledOrBrokenOffHalfWayKeepsTheDatabase)
+{
+    Start();
+    Exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000)"
+         " INSERT INTO tblEvents (strTranspondernummer, strEvent1) SELECT printf('%010d', i), hex(zeroblob(50))"
+         " FROM n");
+    Backup(m_files + "/big.mdb");
+    Exec("DELETE FROM tblEvents");
+    Exec("INSERT INTO tblPerson (strName) VALUES ('kept')");
+    const QByteArray before = digest(DatabaseFile());
+
+    // The file dialog cancelled.
+    Choose("");
+    m_app->GetMainFrame()->OnCommand(CMainFrame::ID_DATABASE_RESTORE);
+    EXPECT_TRUE(m_messages.isEmpty());
+
+    // The safety-copy question closed without an answer.
+    Restore(m_files + "/big.mdb", QMessageBox::NoButton);
+    EXPECT_EQ(m_messages, QStringList({Text(221)}));
+    EXPECT_EQ(digest(DatabaseFile()), before);
+
+    // The disk fills up in the middle of the copy.
+    {
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        auto handler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lowered = old;
+        lowered.rlim_cur = QFileInfo(m_files + "/big.mdb").size() / 2;
+        setrlimit(RLIMIT_FSIZE, &lowered);
+        Restore(m_files + "/big.mdb", QMessageBox::No);
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, handler);
+    }
+    ASSERT_EQ(m_messages.size(), 3);
+    EXPECT_TRUE(m_messages[2].startsWith(Text(222)));
+    EXPECT_EQ(digest(DatabaseFile()), before);
+    EXPECT_EQ(PersonNames(), QStringList({"kept"}));
+    ExpectUsable();
+}
+
+TEST_F(CDatabaseBackupTest, BackupOntoTheDatabaseOrAFailingCopyIsReported)
+{
+    Start();
+    const QByteArray before = digest(DatabaseFile());
+    Backup(DatabaseFile());
+    EXPECT_EQ(m_messages.size(), 1);
+    EXPECT_TRUE(m_messages.value(0).startsWith(Text(218)));
+    EXPECT_EQ(digest(DatabaseFile()), before);
+
+    Backup(m_files + "/no/such/folder/x.mdb");
+    EXPECT_EQ(m_messages.size(), 2);
+    EXPECT_TRUE(m_messages.value(1).startsWith(Text(218)));
+
+    // A name the extension rule changed onto an existing file is asked about.
+    WriteBytes(m_files + "/keep.mdb", "precious");
+    Choose(m_files + "/keep.bak");
+    Answer(QMessageBox::No);
+    m_app->GetMainFrame()->OnCommand(CMainFrame::ID_DATABASE_BACKUP);
+    EXPECT_EQ(ReadBytes(m_files + "/keep.mdb"), "precious");
+    EXPECT_EQ(m_messages.size(), 3);
+    ExpectUsable();
+}
+
+TEST_F(CDatabaseBackupTest, RestoreShowsAllRecordsInTheViewAndEnglishNames)
+{
+    SetLanguage(1);
+    Sql({"INSERT INTO tblLeser (ID_Leser, strBezeichnung, strLeserTyp) VALUES (1,'Tor','Kite')"});
+    Start();
+    Backup(m_files + "/e.mdb");
+    EXPECT_EQ(m_requests[0].proposedName, "Backup_Kestrav Manager_24121999_235959");
+    EXPECT_EQ(m_requests[0].title, "Database backup ...");
+    auto* view = new CEventsDlg;
+    m_app->GetMainFrame()->ReplaceRightPane(view);
+    view->ShowEvents(1);
+    Restore(m_files + "/e.mdb");
+    EXPECT_EQ(view->Filter(), 0u);
+    EXPECT_EQ(m_requests.back().title, "Database re-backup ...");
+    EXPECT_EQ(Children(CLeftTreeView::TimeSchemasNode), QStringList({Text(81)}));
+}
+
+TEST_F(CDatabaseBackupTest, ADatabaseFileThatWentMissingIsRestoredAndLoaded)
+{
+    Sql({"INSERT INTO tblPerson (strName) VALUES ('Anna')"});
+    Start();
+    Backup(m_files + "/m.mdb");
+    ASSERT_TRUE(QFile::remove(DatabaseFile()));
+    Restore(m_files + "/m.mdb");
+    EXPECT_TRUE(m_messages.isEmpty()) << "nothing to ask: no file is replaced";
+    EXPECT_EQ(PersonNames(), QStringList({"Anna"}));
+    ExpectUsable();
+}
+
+TEST_F(CDatabaseBackupTest, ADataSourceWithoutAFileRefusesBackupAndRestore)
+{
+    // An ODBC data source whose driver names no file of its own.
+    const QString file = m_dataFolder + "/odbc.db";
+    {
+        CDatabase tables({CDatabase::Kind::Sqlite, file});
+        QString error;
+        ASSERT_TRUE(CFerrold_Schema::Prepare(tables, &error)) << error.toStdString();
+    }
+    TestEnvironment::WriteOdbcDsn("Quandor", file);
+    Start();
+    m_messages.clear();
+    ASSERT_EQ(Db()->GetDatabase()->GetSource().kind, CDatabase::Kind::Odbc);
+    const QString path = Db()->GetAktDBPath();
+    if (QFileInfo(path).isFile())
+        GTEST_SKIP() << "this driver reports its file: " << path.toStdString();
+    Backup(m_files + "/x.mdb");
+    Restore(m_files + "/x.mdb");
+    EXPECT_EQ(m_messages, QStringList({Text(251), Text(251)}));
+    EXPECT_TRUE(m_requests.empty()) << "no file dialog opens";
+    TestEnvironment::ClearOdbcDsns();
+}
