@@ -1,12 +1,14 @@
 #include "RegEx.h"
 
 #include "FileWalker.h"
+#include "ReadAhead.h"
 #include "TraitsLock.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <locale>
@@ -14,16 +16,16 @@
 namespace pattorn {
 
 namespace rc = boost::regex_constants;
+using Results = FileMatch::Results;
 
 class RegEx::Matcher : public MatchFormatter
 {
 public:
-    using Results = FileMatch::Results;
     using Visit = std::function<bool(const Results&)>;
 
     virtual bool Search(const char* first, const char* last, rc::match_flag_type flags) const = 0;
-    // The engine's count: every match found, the one "visit" stopped at too.
-    virtual unsigned Grep(const char* first, const char* last, rc::match_flag_type flags, const Visit& visit) const = 0;
+    // Calls "visit" for every match; false from it ends the grep.
+    virtual void Grep(const char* first, const char* last, rc::match_flag_type flags, const Visit& visit) const = 0;
 };
 
 template <class Regex>
@@ -38,10 +40,9 @@ public:
         return boost::regex_search(first, last, results, m_regex, flags);
     }
 
-    unsigned Grep(const char* first, const char* last, rc::match_flag_type flags, const Visit& visit) const override
+    void Grep(const char* first, const char* last, rc::match_flag_type flags, const Visit& visit) const override
     {
-        return boost::regex_grep([&visit](const Results& results) { return visit(results); }, first, last, m_regex,
-                                 flags);
+        boost::regex_grep([&visit](const Results& results) { return visit(results); }, first, last, m_regex, flags);
     }
 
     std::string Format(const Results& results, const std::string& format) const override
@@ -52,13 +53,18 @@ public:
     }
 
 private:
-    Regex m_regex;
+    // Only read once compiled: workers match with it side by side.
+    const Regex m_regex;
 };
 
 namespace {
 
 using StandardRegex = boost::basic_regex<char, boost::cpp_regex_traits<char>>;
 using RuntimeRegex = boost::basic_regex<char, boost::c_regex_traits<char>>;
+
+// More matches than this in one file are not kept for a later report: the
+// file is searched again while it is reported.
+constexpr std::size_t kMaxKeptMatches = 20000;
 
 std::locale userLocale()
 {
@@ -109,6 +115,108 @@ private:
     std::exception_ptr m_exception;
 };
 
+// Counts lines once over a file, up to each match's start.
+class Lines
+{
+public:
+    explicit Lines(const char* start) : m_counted(start) {}
+    unsigned At(const char* position)
+    {
+        while (m_counted < position) {
+            const void* end = std::memchr(m_counted, '\n', std::size_t(position - m_counted));
+            if (!end) {
+                m_counted = position;
+                break;
+            }
+            ++m_line;
+            m_counted = static_cast<const char*>(end) + 1;
+        }
+        return m_line;
+    }
+
+private:
+    const char* m_counted;
+    unsigned m_line = 1;
+};
+
+enum class Opened { Ready, Skipped, Failed };
+
+// Opens a file for searching and tells its size; a problem as kind and code.
+Opened openFile(const std::string& path, int& fd, std::size_t& size, int& kind, int& code)
+{
+    // Non-blocking, so a pipe put in a file's place since the listing
+    // cannot stop the run.
+    fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        kind = RegEx::open_failed;
+        code = errno;
+        return Opened::Failed;
+    }
+    struct stat info;
+    Opened result = Opened::Ready;
+    if (fstat(fd, &info) != 0) {
+        kind = RegEx::read_failed;
+        code = errno;
+        result = Opened::Failed;
+    } else if (!S_ISREG(info.st_mode)) {
+        result = Opened::Skipped;
+    } else if (std::size_t(info.st_size) > RegEx::kMaxFileSize) {
+        kind = RegEx::search_failed;
+        code = EFBIG;
+        result = Opened::Failed;
+    } else {
+        size = std::size_t(info.st_size);
+        return result;
+    }
+    close(fd);
+    fd = -1;
+    return result;
+}
+
+// Reads up to "size" bytes (a file that shrank gives fewer); -1 with errno.
+ssize_t readAll(int fd, char* buffer, std::size_t size)
+{
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t got = read(fd, buffer + done, size - done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return -1;
+        if (got == 0)
+            break;
+        done += std::size_t(got);
+    }
+    return ssize_t(done);
+}
+
+// Reads a whole file into an outcome of its own.
+void readInto(const std::string& path, FileOutcome& outcome, const std::function<bool(std::size_t)>& reserve)
+{
+    int fd = -1;
+    std::size_t size = 0;
+    switch (openFile(path, fd, size, outcome.kind, outcome.code)) {
+    case Opened::Failed: outcome.read = FileOutcome::Read::Problem; return;
+    case Opened::Skipped: outcome.read = FileOutcome::Read::Skipped; return;
+    case Opened::Ready: break;
+    }
+    if (!reserve(size)) {
+        close(fd);
+        return;
+    }
+    outcome.buffer.reset(new char[size ? size : 1]);
+    const ssize_t got = readAll(fd, outcome.buffer.get(), size);
+    if (got < 0) {
+        outcome.read = FileOutcome::Read::Problem;
+        outcome.kind = RegEx::read_failed;
+        outcome.code = errno;
+    } else {
+        outcome.read = FileOutcome::Read::Done;
+        outcome.size = std::size_t(got);
+    }
+    close(fd);
+}
+
 } // namespace
 
 RegEx::RegEx() = default;
@@ -121,14 +229,14 @@ int RegEx::SetExpression(const std::string& expression, bool icase)
     const rc::syntax_option_type flags = icase ? (boost::regbase::perl | boost::regbase::icase) : boost::regbase::perl;
     try {
         if (m_model == c_locale) {
-            m_matcher = std::make_unique<MatcherOf<RuntimeRegex>>(RuntimeRegex(expression, flags));
+            m_matcher = std::make_shared<MatcherOf<RuntimeRegex>>(RuntimeRegex(expression, flags));
         } else {
             std::lock_guard<std::mutex> lock(TraitsLock());
             StandardRegex regex;
             if (m_model == native_locale)
                 regex.imbue(userLocale());
             regex.assign(expression, flags);
-            m_matcher = std::make_unique<MatcherOf<StandardRegex>>(std::move(regex));
+            m_matcher = std::make_shared<MatcherOf<StandardRegex>>(std::move(regex));
         }
         return 0;
     } catch (const boost::regex_error& e) {
@@ -156,59 +264,95 @@ bool RegEx::record(std::vector<FilesContinueInfo>& problems, const std::string& 
     return m_continue;
 }
 
-RegEx::Read RegEx::readFile(const std::string& path, std::vector<FilesContinueInfo>& problems)
+bool RegEx::readFile(const std::string& path, std::vector<FilesContinueInfo>& problems, bool& done)
 {
-    // Non-blocking, so a pipe put in a file's place since the listing
-    // cannot stop the run.
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
-        return record(problems, path, open_failed, errno) ? Read::Skipped : Read::Failed;
-
-    struct stat info;
-    Read result = Read::Done;
-    if (fstat(fd, &info) != 0) {
-        result = record(problems, path, read_failed, errno) ? Read::Skipped : Read::Failed;
-    } else if (!S_ISREG(info.st_mode)) {
-        result = Read::Skipped;
-    } else if (std::size_t(info.st_size) > kMaxFileSize) {
-        result = record(problems, path, search_failed, EFBIG) ? Read::Skipped : Read::Failed;
-    } else {
-        const std::size_t size = std::size_t(info.st_size);
-        if (size > m_capacity) {
-            m_buffer.reset(new char[size]);
-            m_capacity = size;
-        }
-        m_size = 0;
-        while (m_size < size) {
-            const ssize_t got = read(fd, m_buffer.get() + m_size, size - m_size);
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got < 0) {
-                result = record(problems, path, read_failed, errno) ? Read::Skipped : Read::Failed;
-                break;
-            }
-            if (got == 0)
-                break; // the file shrank since fstat: search what is there
-            m_size += std::size_t(got);
-        }
+    done = false;
+    int fd = -1;
+    std::size_t size = 0;
+    int kind = 0;
+    int code = 0;
+    switch (openFile(path, fd, size, kind, code)) {
+    case Opened::Failed: return record(problems, path, kind, code);
+    case Opened::Skipped: return true;
+    case Opened::Ready: break;
     }
+    if (size > m_capacity) {
+        m_buffer.reset(new char[size]);
+        m_capacity = size;
+    }
+    const ssize_t got = readAll(fd, m_buffer.get(), size);
+    const int error = errno;
     close(fd);
-    return result;
+    if (got < 0)
+        return record(problems, path, read_failed, error);
+    m_size = std::size_t(got);
+    done = true;
+    return true;
 }
 
-void RegEx::walk(const std::string& files, bool recurse, std::vector<FilesContinueInfo>& problems,
-                 const std::function<bool(const std::string& path)>& work)
+std::vector<RegEx::Item> RegEx::list(const std::string& files, bool recurse)
 {
+    std::vector<Item> items;
     FileWalker::Walk(
         files, recurse,
         [&](const std::string& path) {
-            switch (readFile(path, problems)) {
-            case Read::Done: return work(path);
-            case Read::Skipped: return true;
-            default: return false;
+            items.push_back({path, false, 0});
+            return true;
+        },
+        [&](const std::string& folder, int error) {
+            items.push_back({folder, true, error});
+            // Without continue nothing after the problem is searched.
+            return m_continue;
+        });
+    return items;
+}
+
+void RegEx::run(const std::vector<Item>& items, std::vector<FilesContinueInfo>& problems, const Search& search,
+                const Collect& collect, const Report& report)
+{
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const unsigned threads = unsigned(std::min<std::size_t>({cores, items.size(), 8}));
+    if (!m_readAhead || threads < 2) {
+        for (const Item& item : items) {
+            const bool go = item.folderProblem ? record(problems, item.path, search_failed, item.error)
+                                               : search(item.path);
+            if (!go)
+                return;
+        }
+        return;
+    }
+
+    ReadAhead ahead(
+        items.size(),
+        [&](std::size_t index, FileOutcome& outcome, const ReadAhead::Reserve& reserve) {
+            if (items[index].folderProblem)
+                return;
+            try {
+                collect(items[index].path, outcome, reserve);
+            } catch (...) {
+                // Out of memory while keeping matches: the report searches again.
+                outcome.matches.clear();
+                outcome.lines.clear();
+                outcome.tooMany = true;
             }
         },
-        [&](const std::string& folder, int error) { return record(problems, folder, search_failed, error); });
+        threads);
+    for (std::size_t index = 0; index < items.size(); ++index) {
+        const Item& item = items[index];
+        FileOutcome& outcome = ahead.Take(index);
+        bool go = true;
+        if (item.folderProblem)
+            go = record(problems, item.path, search_failed, item.error);
+        else if (outcome.read == FileOutcome::Read::Problem)
+            go = record(problems, item.path, outcome.kind, outcome.code);
+        else if (outcome.tooMany)
+            go = search(item.path);
+        else if (outcome.read == FileOutcome::Read::Done)
+            go = report(item.path, outcome);
+        ahead.Release(index);
+        if (!go)
+            return;
+    }
 }
 
 unsigned RegEx::FindFiles(const FindCallback& callback, const std::string& files, bool recurse,
@@ -217,12 +361,20 @@ unsigned RegEx::FindFiles(const FindCallback& callback, const std::string& files
     m_findProblems.clear();
     if (!m_matcher)
         return 0;
+    const std::shared_ptr<const Matcher> matcher = m_matcher;
     unsigned count = 0;
-    walk(files, recurse, m_findProblems, [&](const std::string& path) {
-        const char* first = fileStart();
+    const std::vector<Item> items = list(files, recurse);
+
+    auto search = [&](const std::string& path) {
+        bool done = false;
+        if (!readFile(path, m_findProblems, done))
+            return false;
+        if (!done)
+            return true;
         bool found = false;
         try {
-            found = m_matcher->Search(first, first + m_size, flags);
+            const char* first = fileStart();
+            found = matcher->Search(first, first + m_size, flags);
         } catch (const std::exception& e) {
             return record(m_findProblems, path, search_failed, engineCode(e));
         }
@@ -233,7 +385,29 @@ unsigned RegEx::FindFiles(const FindCallback& callback, const std::string& files
             callback(path);
         }
         return true;
-    });
+    };
+    auto collect = [&](const std::string& path, FileOutcome& outcome, const std::function<bool(std::size_t)>& reserve) {
+        readInto(path, outcome, reserve);
+        if (outcome.read != FileOutcome::Read::Done)
+            return;
+        try {
+            outcome.found = matcher->Search(outcome.buffer.get(), outcome.buffer.get() + outcome.size, flags);
+        } catch (const std::exception& e) {
+            outcome.searchProblem = true;
+            outcome.kind = search_failed;
+            outcome.code = engineCode(e);
+        }
+    };
+    auto report = [&](const std::string& path, FileOutcome& outcome) {
+        if (outcome.searchProblem)
+            return record(m_findProblems, path, search_failed, outcome.code);
+        if (outcome.found) {
+            ++count;
+            callback(path);
+        }
+        return true;
+    };
+    run(items, m_findProblems, search, collect, report);
     return count;
 }
 
@@ -243,37 +417,73 @@ unsigned RegEx::GrepFiles(const GrepCallback& callback, const std::string& files
     m_grepProblems.clear();
     if (!m_matcher)
         return 0;
+    const std::shared_ptr<const Matcher> matcher = m_matcher;
     unsigned count = 0;
-    walk(files, recurse, m_grepProblems, [&](const std::string& path) {
+    const std::vector<Item> items = list(files, recurse);
+
+    // Searches a file on the calling thread, each match reported as found.
+    auto search = [&](const std::string& path) {
+        bool done = false;
+        if (!readFile(path, m_grepProblems, done))
+            return false;
+        if (!done)
+            return true;
         const char* const first = fileStart();
-        const char* const last = first + m_size;
-        // Lines are counted once over the file, up to each match's start.
-        const char* counted = first;
-        unsigned line = 1;
+        Lines lines(first);
         CallbackGuard guard;
-        auto visit = [&](const Matcher::Results& results) {
-            const char* start = results[0].first;
-            while (counted < start) {
-                const void* end = std::memchr(counted, '\n', std::size_t(start - counted));
-                if (!end) {
-                    counted = start;
-                    break;
-                }
-                ++line;
-                counted = static_cast<const char*>(end) + 1;
-            }
-            const FileMatch match(results, first, line, *m_matcher);
+        auto visit = [&](const Results& results) {
+            ++count;
+            const FileMatch match(results, first, lines.At(results[0].first), *matcher);
             return guard.Run([&] { return callback(path, match); });
         };
         try {
-            count += m_matcher->Grep(first, last, flags, visit);
+            matcher->Grep(first, first + m_size, flags, visit);
         } catch (const std::exception& e) {
             guard.RethrowIfAny();
             return record(m_grepProblems, path, search_failed, engineCode(e));
         }
         guard.RethrowIfAny();
         return true;
-    });
+    };
+    // Searches a file ahead, keeping its matches.
+    auto collect = [&](const std::string& path, FileOutcome& outcome, const std::function<bool(std::size_t)>& reserve) {
+        readInto(path, outcome, reserve);
+        if (outcome.read != FileOutcome::Read::Done)
+            return;
+        const char* const first = outcome.buffer.get();
+        Lines lines(first);
+        try {
+            matcher->Grep(first, first + outcome.size, flags, [&](const Results& results) {
+                if (outcome.matches.size() == kMaxKeptMatches) {
+                    outcome.tooMany = true;
+                    return false;
+                }
+                outcome.matches.push_back(results);
+                outcome.lines.push_back(lines.At(results[0].first));
+                return true;
+            });
+        } catch (const std::exception& e) {
+            outcome.searchProblem = true;
+            outcome.code = engineCode(e);
+        }
+        if (outcome.tooMany) {
+            outcome.matches.clear();
+            outcome.lines.clear();
+        }
+    };
+    // Reports what was found ahead, as the calling thread's search would.
+    auto report = [&](const std::string& path, FileOutcome& outcome) {
+        for (std::size_t i = 0; i < outcome.matches.size(); ++i) {
+            ++count;
+            const FileMatch match(outcome.matches[i], outcome.buffer.get(), outcome.lines[i], *matcher);
+            if (!callback(path, match))
+                return true; // the engine would not have gone on to its failure
+        }
+        if (outcome.searchProblem)
+            return record(m_grepProblems, path, search_failed, outcome.code);
+        return true;
+    };
+    run(items, m_grepProblems, search, collect, report);
     return count;
 }
 

@@ -15,6 +15,8 @@
 
 namespace pattorn {
 
+struct FileOutcome;
+
 // Runs one expression over the files that a files pattern names (see
 // FileWalker): FindFiles reports each file holding a match, GrepFiles each
 // match. Files are read whole, as bytes, so offsets are byte offsets and
@@ -59,6 +61,11 @@ public:
     RegEx& operator=(const RegEx&) = delete;
 
     void SetFilesContinue(bool on) { m_continue = on; }
+    // On, files are searched on several threads ahead of the reports (which
+    // still come in order, on the calling thread); off, a file is read only
+    // once the reports of the file before it are done, so what a callback
+    // writes into a later file is seen.
+    void SetReadAhead(bool on) { m_readAhead = on; }
     // Takes effect at the next SetExpression.
     void SetLocalizationModel(LocalizationModel model) { m_model = model; }
     // Compiles in perl syntax; 0 when accepted, else the engine's error code.
@@ -80,24 +87,40 @@ private:
     class Matcher;
     template <class Regex>
     class MatcherOf;
-    enum class Read { Done, Skipped, Failed };
+    // A file to search, or a folder that could not be listed.
+    struct Item
+    {
+        std::string path;
+        bool folderProblem = false;
+        int error = 0;
+    };
+    // One file searched on the calling thread, its reports given as the
+    // engine finds them; false when the run is to end.
+    using Search = std::function<bool(const std::string& path)>;
+    // One file searched ahead; the outcome reported later.
+    using Collect = std::function<void(const std::string& path, FileOutcome& outcome,
+                                       const std::function<bool(std::size_t)>& reserve)>;
+    using Report = std::function<bool(const std::string& path, FileOutcome& outcome)>;
 
-    // Walks the files; "work" processes the file in the buffer and returns
-    // false after a problem it recorded.
-    void walk(const std::string& files, bool recurse, std::vector<FilesContinueInfo>& problems,
-              const std::function<bool(const std::string& path)>& work);
-    Read readFile(const std::string& path, std::vector<FilesContinueInfo>& problems);
+    std::vector<Item> list(const std::string& files, bool recurse);
+    void run(const std::vector<Item>& items, std::vector<FilesContinueInfo>& problems, const Search& search,
+             const Collect& collect, const Report& report);
+    // Reads the file into the buffer; false after a problem it recorded
+    // that ends the run, "done" false when there is nothing to search.
+    bool readFile(const std::string& path, std::vector<FilesContinueInfo>& problems, bool& done);
     bool record(std::vector<FilesContinueInfo>& problems, const std::string& name, int kind, int code);
     // The file in the buffer (an empty text before the first read).
     const char* fileStart() const { return m_buffer ? m_buffer.get() : ""; }
 
-    std::unique_ptr<Matcher> m_matcher;
+    std::shared_ptr<const Matcher> m_matcher;
     std::string m_error;
     bool m_continue = true;
+    bool m_readAhead = true;
     LocalizationModel m_model = cpp_locale;
     std::vector<FilesContinueInfo> m_findProblems;
     std::vector<FilesContinueInfo> m_grepProblems;
-    // The file being searched, kept between files to spare allocations.
+    // The file searched on the calling thread, kept between files to spare
+    // allocations.
     std::unique_ptr<char[]> m_buffer;
     std::size_t m_capacity = 0;
     std::size_t m_size = 0;

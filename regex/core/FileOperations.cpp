@@ -108,6 +108,10 @@ unsigned FileOperations::Change(RegularExpressionData& data, ReportSink& sink, s
     pattorn::RegEx engine;
     if (!prepare(data, engine))
         return 0;
+    // A file is read only after the one before it is rewritten, so no
+    // change is made from content that an earlier rewrite replaced (a file
+    // reached twice, through a link).
+    engine.SetReadAhead(false);
     const bool continueFiles = data.GetContinueFiles();
     const std::string saveExtension = data.GetSaveExtension();
     const bool report = sink.WantsReport(ReportKind::ChangingFiles);

@@ -343,105 +343,6 @@ unsigned RegularExpressionData::NumberOfSubexpressions() const
     return markCount(m_localeModel);
 }
 
-bool RegularExpressionData::Match(ReportSink& sink)
-{
-    return runSingle(Operation::Match, sink);
-}
-
-bool RegularExpressionData::Search(ReportSink& sink)
-{
-    return runSingle(Operation::Search, sink);
-}
-
-bool RegularExpressionData::MatchAll(ReportSink& sink)
-{
-    return runSingle(Operation::MatchAll, sink);
-}
-
-bool RegularExpressionData::runEngine(const std::string& subject, Results& results, rc::match_flag_type flags,
-                                      bool whole) const
-{
-    try {
-        switch (m_localeModel) {
-        case standard_locale:
-            return whole ? boost::regex_match(subject, results, m_standardExpression, flags)
-                         : boost::regex_search(subject, results, m_standardExpression, flags);
-        case win32_locale:
-            return whole ? boost::regex_match(subject, results, m_nativeExpression, flags)
-                         : boost::regex_search(subject, results, m_nativeExpression, flags);
-        default:
-            return whole ? boost::regex_match(subject, results, m_runtimeExpression, flags)
-                         : boost::regex_search(subject, results, m_runtimeExpression, flags);
-        }
-    } catch (...) {
-        // Catastrophic backtracking, an exhausted stack or memory: the engine
-        // gave up, so there is no match to report.
-        return false;
-    }
-}
-
-bool RegularExpressionData::runSingle(Operation operation, ReportSink& sink)
-{
-    if (ParseExpression() != no_error)
-        return false;
-    if (m_stringToMatch.size() > size_t(INT_MAX))
-        return false;
-
-    // The results point into their own copy of the subject, so a handler
-    // that changes the string to match cannot leave them dangling.
-    auto last = std::make_unique<LastMatch>();
-    last->subject = m_stringToMatch;
-    const rc::match_flag_type flags = EngineFlags::Match(m_matchOptions, true);
-
-    m_busy = true;
-    bool found = runEngine(last->subject, last->results, flags, operation == Operation::MatchAll);
-    m_busy = false;
-    if (found && operation == Operation::Match && last->results[0].first != last->subject.cbegin())
-        found = false;
-
-    const ReportKind kind = operation == Operation::Search ? ReportKind::Searching : ReportKind::Matching;
-    if (found && sink.WantsReport(kind)) {
-        const MatchVector parts = buildVector(last->subject, last->results);
-        last->formatter = currentFormatter();
-        unsigned line = 1;
-        unsigned lineStart = 0;
-        if (operation != Operation::MatchAll) {
-            const auto begin = last->subject.cbegin();
-            const auto start = last->results[0].first;
-            line += unsigned(std::count(begin, start, '\n'));
-            const auto lastBreak = std::find(std::make_reverse_iterator(start), last->subject.crend(), '\n');
-            lineStart = unsigned(lastBreak.base() - begin);
-        }
-        m_lastMatch = std::move(last);
-        sink.ReportMatch(kind, parts, line, lineStart);
-    }
-    m_lastMatch.reset();
-    return found;
-}
-
-MatchVector RegularExpressionData::buildVector(const std::string& subject, const Results& r)
-{
-    const auto begin = subject.cbegin();
-    MatchVector parts;
-    parts.reserve(r.size() + 2);
-    // A partial match leaves the whole match unmarked; its text is still
-    // the part of the subject it covered.
-    parts.push_back({std::string(r[0].first, r[0].second), int(r[0].first - begin)});
-    for (size_t i = 1; i < r.size(); ++i) {
-        if (r[i].matched)
-            parts.push_back({r[i].str(), int(r[i].first - begin)});
-        else
-            parts.push_back({std::string(), -1});
-    }
-    for (const auto& side : {r.prefix(), r.suffix()}) {
-        if (side.matched)
-            parts.push_back({side.str(), int(side.first - begin)});
-        else
-            parts.push_back({std::string(), -1});
-    }
-    return parts;
-}
-
 template <class Regex>
 class RegularExpressionData::FormatterOf : public RegularExpressionData::Formatter
 {
@@ -463,10 +364,11 @@ private:
 class RegularExpressionData::RunScope
 {
 public:
-    RunScope(RegularExpressionData& data, const CurrentMatch* current)
+    RunScope(RegularExpressionData& data, const CurrentMatch* current, bool busy = true)
         : m_data(data), m_busy(data.m_busy), m_current(data.m_currentMatch)
     {
-        data.m_busy = true;
+        if (busy)
+            data.m_busy = true;
         data.m_currentMatch = current;
     }
     ~RunScope()
@@ -543,6 +445,107 @@ std::unique_ptr<RegularExpressionData::Formatter> RegularExpressionData::current
     });
 }
 
+bool RegularExpressionData::Match(ReportSink& sink)
+{
+    return runSingle(Operation::Match, sink);
+}
+
+bool RegularExpressionData::Search(ReportSink& sink)
+{
+    return runSingle(Operation::Search, sink);
+}
+
+bool RegularExpressionData::MatchAll(ReportSink& sink)
+{
+    return runSingle(Operation::MatchAll, sink);
+}
+
+bool RegularExpressionData::runEngine(const std::string& subject, Results& results, rc::match_flag_type flags,
+                                      bool whole) const
+{
+    try {
+        switch (m_localeModel) {
+        case standard_locale:
+            return whole ? boost::regex_match(subject, results, m_standardExpression, flags)
+                         : boost::regex_search(subject, results, m_standardExpression, flags);
+        case win32_locale:
+            return whole ? boost::regex_match(subject, results, m_nativeExpression, flags)
+                         : boost::regex_search(subject, results, m_nativeExpression, flags);
+        default:
+            return whole ? boost::regex_match(subject, results, m_runtimeExpression, flags)
+                         : boost::regex_search(subject, results, m_runtimeExpression, flags);
+        }
+    } catch (...) {
+        // Catastrophic backtracking, an exhausted stack or memory: the engine
+        // gave up, so there is no match to report.
+        return false;
+    }
+}
+
+bool RegularExpressionData::runSingle(Operation operation, ReportSink& sink)
+{
+    if (ParseExpression() != no_error)
+        return false;
+    if (m_stringToMatch.size() > size_t(INT_MAX))
+        return false;
+
+    // The results point into their own copy of the subject, so a handler
+    // that changes the string to match cannot leave them dangling.
+    auto last = std::make_unique<LastMatch>();
+    last->subject = m_stringToMatch;
+    const rc::match_flag_type flags = EngineFlags::Match(m_matchOptions, true);
+
+    m_busy = true;
+    bool found = runEngine(last->subject, last->results, flags, operation == Operation::MatchAll);
+    m_busy = false;
+    if (found && operation == Operation::Match && last->results[0].first != last->subject.cbegin())
+        found = false;
+
+    const ReportKind kind = operation == Operation::Search ? ReportKind::Searching : ReportKind::Matching;
+    if (found && sink.WantsReport(kind)) {
+        const MatchVector parts = buildVector(last->subject, last->results);
+        unsigned line = 1;
+        unsigned lineStart = 0;
+        if (operation != Operation::MatchAll) {
+            const auto begin = last->subject.cbegin();
+            const auto start = last->results[0].first;
+            line += unsigned(std::count(begin, start, '\n'));
+            const auto lastBreak = std::find(std::make_reverse_iterator(start), last->subject.crend(), '\n');
+            lineStart = unsigned(lastBreak.base() - begin);
+        }
+        // Format gives this match while the report is handled (also when
+        // the handler runs inside another operation's report).
+        const std::unique_ptr<Formatter> formatter = currentFormatter();
+        const CurrentMatch current{&last->results, formatter.get()};
+        RunScope scope(*this, &current, false);
+        sink.ReportMatch(kind, parts, line, lineStart);
+    }
+    return found;
+}
+
+MatchVector RegularExpressionData::buildVector(const std::string& subject, const Results& r)
+{
+    const auto begin = subject.cbegin();
+    MatchVector parts;
+    parts.reserve(r.size() + 2);
+    // A partial match leaves the whole match unmarked; its text is still
+    // the part of the subject it covered.
+    parts.push_back({std::string(r[0].first, r[0].second), int(r[0].first - begin)});
+    for (size_t i = 1; i < r.size(); ++i) {
+        if (r[i].matched)
+            parts.push_back({r[i].str(), int(r[i].first - begin)});
+        else
+            parts.push_back({std::string(), -1});
+    }
+    for (const auto& side : {r.prefix(), r.suffix()}) {
+        if (side.matched)
+            parts.push_back({side.str(), int(side.first - begin)});
+        else
+            parts.push_back({std::string(), -1});
+    }
+    return parts;
+}
+
 bool RegularExpressionData::SetBusy(bool busy)
 {
     const bool before = m_busy;
@@ -552,19 +555,11 @@ bool RegularExpressionData::SetBusy(bool busy)
 
 std::string RegularExpressionData::Format() const
 {
-    const Results* results = nullptr;
-    const Formatter* formatter = nullptr;
-    if (m_currentMatch) {
-        results = m_currentMatch->results;
-        formatter = m_currentMatch->formatter;
-    } else if (m_lastMatch) {
-        results = &m_lastMatch->results;
-        formatter = m_lastMatch->formatter.get();
-    }
-    if (!results || !formatter)
+    if (!m_currentMatch || !m_currentMatch->results || !m_currentMatch->formatter)
         return std::string();
     try {
-        return formatter->Format(*results, m_formatString, EngineFlags::Format(m_formatType));
+        return m_currentMatch->formatter->Format(*m_currentMatch->results, m_formatString,
+                                                 EngineFlags::Format(m_formatType));
     } catch (...) {
         return std::string();
     }

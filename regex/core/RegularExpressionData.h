@@ -165,8 +165,8 @@ public:
     // string to match keeps only the rest.
     unsigned Split(std::vector<MatchPart>& pieces, size_t* consumed = nullptr);
 
-    // The match of the running grep or merge, else of the match report being
-    // handled, filled into the format string; empty outside.
+    // The match being reported (by any operation), filled into the format
+    // string; empty outside a report.
     std::string Format() const;
 
     // What the locale DLL gave (defaults when it gave nothing).
@@ -228,11 +228,11 @@ private:
     // Marks the object busy and publishes the current match for a run, and
     // restores both afterwards (runs may nest through handlers).
     class RunScope;
+    // A single match: the results point into their own copy of the subject.
     struct LastMatch
     {
         std::string subject;
         Results results;
-        std::unique_ptr<Formatter> formatter;
     };
     enum class Operation { Match, Search, MatchAll };
 
@@ -285,7 +285,7 @@ private:
     StandardRegex m_standardExpression;
     StandardRegex m_nativeExpression;
     RuntimeRegex m_runtimeExpression;
-    std::unique_ptr<LastMatch> m_lastMatch;
+    // The match being reported, while its report is handled.
     const CurrentMatch* m_currentMatch = nullptr;
     bool m_busy = false;
 };

@@ -230,3 +230,63 @@ TEST(RegularExpressionText, CreatedByItsRuntimeClass)
     ASSERT_NE(re, nullptr);
     EXPECT_TRUE(*re == RegularExpression());
 }
+
+TEST(RegularExpressionText, MergeAndSplitGiveBackTheCallersCharacters)
+{
+    RegularExpression re;
+    re.SetStringToMatch(QStringLiteral("a\u0416 b\u20AC \u4E2Dc"));
+    re.SetExpression(QStringLiteral("b"));
+    re.SetFormatString(QStringLiteral("x"));
+    re.SetMergeCopy(true);
+    QString merged;
+    re.Merge(merged);
+    EXPECT_EQ(merged, QStringLiteral("a\u0416 x\u20AC \u4E2Dc"));
+
+    QStringList pieces;
+    re.SetExpression(QString());
+    EXPECT_EQ(re.Split(pieces), 3u);
+    EXPECT_EQ(pieces, (QStringList{QStringLiteral("a\u0416"), QStringLiteral("b\u20AC"), QStringLiteral("\u4E2Dc")}));
+
+    re.SetMaximumSplits(1);
+    re.SetSplitInputDelete(true);
+    EXPECT_EQ(re.Split(pieces), 1u);
+    EXPECT_EQ(re.GetStringToMatch(), QStringLiteral("b\u20AC \u4E2Dc")) << "the rest keeps its characters";
+    EXPECT_EQ(re.Split(pieces), 1u);
+    EXPECT_EQ(pieces, QStringList{QStringLiteral("b\u20AC")});
+    EXPECT_EQ(re.GetStringToMatch(), QStringLiteral("\u4E2Dc"));
+}
+
+TEST(RegularExpressionText, FileNamesAndFileTextsInTheirEncodings)
+{
+    const QString folder = TestEnvironment::NewFolder(QStringLiteral("Dateien \u00E4\u0416"));
+    const QString name = folder + QStringLiteral("/Gr\u00FC\u00DFe \u4E2D.txt");
+    QFile file(name);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("Stra\xDF" "e\n"); // code page 1252 in the file
+    file.close();
+
+    RegularExpression re;
+    re.SetExpression(QStringLiteral("Stra\u00DF(e)"));
+    re.SetFilesToMatch(folder + QStringLiteral("/*\u4E2D.txt"));
+    QStringList names;
+    std::vector<REMatch> parts;
+    int receiver = 0;
+    re.OnGreppingFiles.Subscribe(&receiver, [&](RegularExpression*, QString file, const std::vector<REMatch>& m,
+                                                unsigned, bool&) {
+        names.append(file);
+        parts = m;
+    });
+    EXPECT_EQ(re.GrepFiles(), 1u);
+    EXPECT_EQ(names, QStringList{name});
+    EXPECT_EQ(parts, (std::vector<REMatch>{{QStringLiteral("Stra\u00DFe"), 0}, {QStringLiteral("e"), 5}}));
+
+    re.SetSaveExtension(QStringLiteral("s\u00E4v"));
+    re.SetFormatString(QStringLiteral("Gasse"));
+    EXPECT_EQ(re.GetSaveExtension(), QStringLiteral("s\u00E4v"));
+    EXPECT_EQ(re.ChangeFiles(), 1u);
+    QFile backup(folder + QStringLiteral("/Gr\u00FC\u00DFe \u4E2D.s\u00E4v"));
+    ASSERT_TRUE(backup.open(QIODevice::ReadOnly));
+    EXPECT_EQ(backup.readAll(), QByteArray("Stra\xDF" "e\n"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("Gasse\n"));
+}

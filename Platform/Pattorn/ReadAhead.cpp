@@ -1,0 +1,94 @@
+#include "ReadAhead.h"
+
+namespace pattorn {
+
+ReadAhead::ReadAhead(std::size_t count, Work work, unsigned threads)
+    : m_count(count), m_work(std::move(work)), m_window(4u * threads), m_outcomes(count), m_ready(count, false),
+      m_reserved(count, 0), m_waitingFor(count)
+{
+    m_threads.reserve(threads);
+    for (unsigned i = 0; i < threads; ++i)
+        m_threads.emplace_back([this] { run(); });
+}
+
+ReadAhead::~ReadAhead()
+{
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_stop = true;
+    }
+    m_room.notify_all();
+    m_budget.notify_all();
+    for (std::thread& thread : m_threads)
+        thread.join();
+}
+
+bool ReadAhead::reserve(std::size_t index, std::size_t bytes, std::unique_lock<std::mutex>& lock)
+{
+    // The item the caller waits for may always go ahead, so the budget can
+    // never stop the run.
+    ++m_waitingForBudget;
+    m_budget.wait(lock, [&] { return m_stop || index == m_released || m_bytes + bytes <= kBudget; });
+    --m_waitingForBudget;
+    if (m_stop)
+        return false;
+    m_bytes += bytes;
+    m_reserved[index] += bytes;
+    return true;
+}
+
+void ReadAhead::run()
+{
+    std::unique_lock<std::mutex> lock(m_lock);
+    for (;;) {
+        ++m_waitingForRoom;
+        m_room.wait(lock, [&] { return m_stop || m_next >= m_count || m_next < m_released + m_window; });
+        --m_waitingForRoom;
+        if (m_stop || m_next >= m_count)
+            return;
+        const std::size_t index = m_next++;
+        auto outcome = std::make_unique<FileOutcome>();
+        lock.unlock();
+        const Reserve reserveFor = [this, index](std::size_t bytes) {
+            std::unique_lock<std::mutex> relock(m_lock);
+            return reserve(index, bytes, relock);
+        };
+        m_work(index, *outcome, reserveFor);
+        lock.lock();
+        m_outcomes[index] = std::move(outcome);
+        m_ready[index] = true;
+        if (index == m_waitingFor)
+            m_done.notify_one();
+    }
+}
+
+FileOutcome& ReadAhead::Take(std::size_t index)
+{
+    std::unique_lock<std::mutex> lock(m_lock);
+    m_waitingFor = index;
+    m_done.wait(lock, [&] { return m_ready[index]; });
+    m_waitingFor = m_count;
+    return *m_outcomes[index];
+}
+
+void ReadAhead::Release(std::size_t index)
+{
+    std::unique_ptr<FileOutcome> freed;
+    bool room = false;
+    bool budget = false;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        freed = std::move(m_outcomes[index]);
+        m_bytes -= m_reserved[index];
+        m_released = index + 1;
+        room = m_waitingForRoom > 0;
+        budget = m_waitingForBudget > 0;
+    }
+    // One item left the window: room for one more worker.
+    if (room)
+        m_room.notify_one();
+    if (budget)
+        m_budget.notify_all();
+}
+
+} // namespace pattorn

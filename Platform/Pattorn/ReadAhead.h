@@ -1,0 +1,88 @@
+#pragma once
+
+#include <boost/regex.hpp>
+
+#include <condition_variable>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace pattorn {
+
+// What searching one file gave, kept until it is reported.
+struct FileOutcome
+{
+    enum class Read { Done, Skipped, Problem };
+
+    Read read = Read::Skipped;
+    // The problem: of reading (read == Problem), or of the engine giving up
+    // after the matches below (searchProblem).
+    int kind = 0;
+    int code = 0;
+    bool searchProblem = false;
+    // The file's bytes, which the matches point into.
+    std::unique_ptr<char[]> buffer;
+    std::size_t size = 0;
+    bool found = false;
+    std::vector<boost::match_results<const char*>> matches;
+    std::vector<unsigned> lines;
+    // Too many matches to keep: the file is searched again while reported.
+    bool tooMany = false;
+};
+
+// Searches files on worker threads ahead of the caller, who takes the
+// outcomes one by one in their order. The work runs at most a few files
+// ahead of the caller and within a memory budget, so a large tree or large
+// files never pile up.
+class ReadAhead
+{
+public:
+    // Waits until "bytes" more may be kept; false when the work is to stop.
+    using Reserve = std::function<bool(std::size_t bytes)>;
+    // Fills the outcome of item "index"; must not throw.
+    using Work = std::function<void(std::size_t index, FileOutcome& outcome, const Reserve& reserve)>;
+
+    ReadAhead(std::size_t count, Work work, unsigned threads);
+    // Stops the workers and waits for them.
+    ~ReadAhead();
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    // The outcome of item "index", once it is ready; items are taken in
+    // order, each released before the next is taken.
+    FileOutcome& Take(std::size_t index);
+    void Release(std::size_t index);
+
+    static constexpr std::size_t kBudget = 64u * 1024 * 1024;
+
+private:
+    void run();
+    bool reserve(std::size_t index, std::size_t bytes, std::unique_lock<std::mutex>& lock);
+
+    const std::size_t m_count;
+    const Work m_work;
+    const std::size_t m_window;
+    std::vector<std::unique_ptr<FileOutcome>> m_outcomes;
+    std::vector<bool> m_ready;
+    std::vector<std::size_t> m_reserved;
+    std::mutex m_lock;
+    // Workers wait for room ahead of the caller, the caller for its item;
+    // each side is woken only when it can go on.
+    std::condition_variable m_room;
+    std::condition_variable m_budget;
+    std::condition_variable m_done;
+    std::size_t m_waitingFor;
+    unsigned m_waitingForRoom = 0;
+    unsigned m_waitingForBudget = 0;
+    std::size_t m_next = 0;     // the next item a worker takes
+    std::size_t m_released = 0; // items before it are reported and freed
+    std::size_t m_bytes = 0;     // kept by outcomes not yet released
+    bool m_stop = false;
+    std::vector<std::thread> m_threads;
+};
+
+} // namespace pattorn

@@ -1,0 +1,192 @@
+// The file search of the regular-expression component over a tree of 2,000
+// files and 50 MB, side by side with GNU grep ("grep -r -c -E") over the
+// same tree and expression as the peer. The tree is built once under the
+// temporary folder and kept for later runs.
+#include "RegexClass/RegularExpression.h"
+#include "RegularExpression.h"
+
+#include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kFiles = 2000;
+constexpr size_t kTotalBytes = 50u * 1024 * 1024;
+
+// What the benchmarks search for: a transponder number (a match on every
+// fifth line), and two rare words.
+const char* const kExpressions[] = {"[0-9A-F]{10}", "timeout|refused"};
+
+std::string treeFolder()
+{
+    const char* tmp = std::getenv("TMPDIR");
+    return std::string(tmp && *tmp ? tmp : "/tmp") + "/quandor-bench-tramexfiles";
+}
+
+// Log lines of a reader: dates, readers, tags, now and then a failure.
+std::string makeFile(std::mt19937& random, size_t size)
+{
+    static const char* const readers[] = {"Tern-01", "Wren-02", "Kite-07", "Heron-11", "Egret-03"};
+    static const char* const outcomes[] = {"accepted", "denied (schema)", "accepted", "unknown tag", "accepted"};
+    std::ostringstream text;
+    char hex[11];
+    while (size_t(text.tellp()) < size) {
+        const unsigned kind = random() % 100;
+        text << "2024-" << 1 + random() % 12 << '-' << 1 + random() % 28 << ' ' << random() % 24 << ':'
+             << random() % 60 << ' ' << readers[random() % 5] << ' ';
+        if (kind < 20) {
+            for (int i = 0; i < 10; ++i)
+                hex[i] = "0123456789ABCDEF"[random() % 16];
+            hex[10] = 0;
+            text << "tag " << hex << ' ' << outcomes[random() % 5];
+        } else if (kind == 20) {
+            text << "link timeout after 500 polls";
+        } else if (kind == 21) {
+            text << "port refused the settings";
+        } else {
+            text << "poll ok, nothing presented, queue empty, mode normal";
+        }
+        text << '\n';
+    }
+    std::string content = text.str();
+    content.resize(size);
+    return content;
+}
+
+const std::string& tree()
+{
+    static const std::string folder = [] {
+        const std::string root = treeFolder();
+        const std::string marker = root + "/.complete";
+        if (!fs::exists(marker)) {
+            fs::remove_all(root);
+            std::mt19937 random(4711);
+            for (int i = 0; i < kFiles; ++i) {
+                const std::string dir = root + "/d" + std::to_string(i / 100);
+                fs::create_directories(dir);
+                std::ofstream(dir + "/log" + std::to_string(i) + ".txt", std::ios::binary)
+                    << makeFile(random, kTotalBytes / kFiles);
+            }
+            std::ofstream(marker) << kFiles << ' ' << kTotalBytes << '\n';
+        }
+        return root;
+    }();
+    return folder;
+}
+
+void label(benchmark::State& state)
+{
+    state.SetLabel(kExpressions[state.range(0)]);
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(kTotalBytes));
+}
+
+// The standard-string library, each match handed to a callback.
+void GrepFilesTramexstd(benchmark::State& state)
+{
+    using RegexClass::RegularExpression;
+    RegularExpression re;
+    re.SetExpression(kExpressions[state.range(0)]);
+    re.SetFilesToMatch(tree() + "/*.txt");
+    re.SetDirectoryRecursion(true);
+    static unsigned reported;
+    re.SetOnGreppingFiles([](RegularExpression*, std::string, const std::vector<RegexClass::REMatch>&, unsigned,
+                             bool&) { ++reported; });
+    for (auto _ : state)
+        benchmark::DoNotOptimize(re.GrepFiles());
+    state.counters["matches"] = double(re.GrepFiles());
+    label(state);
+}
+BENCHMARK(GrepFilesTramexstd)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The QString library, each match converted and handed to an event handler.
+void GrepFilesTramex(benchmark::State& state)
+{
+    RegularExpression re;
+    re.SetExpression(QString::fromLatin1(kExpressions[state.range(0)]));
+    re.SetFilesToMatch(QString::fromStdString(tree() + "/*.txt"));
+    re.SetDirectoryRecursion(true);
+    unsigned reported = 0;
+    re.OnGreppingFiles.Subscribe(&reported, [&reported](RegularExpression*, QString, const std::vector<REMatch>&,
+                                                         unsigned, bool&) { ++reported; });
+    for (auto _ : state)
+        benchmark::DoNotOptimize(re.GrepFiles());
+    label(state);
+}
+BENCHMARK(GrepFilesTramex)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The peer: GNU grep over the same tree, its output thrown away.
+void PeerGrep(benchmark::State& state)
+{
+    const std::string expression = kExpressions[state.range(0)];
+    const std::string folder = tree();
+    std::vector<std::string> args = {"grep", "-r", "-c", "-E", expression, folder};
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(&arg[0]);
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    for (auto _ : state) {
+        pid_t pid = 0;
+        if (posix_spawnp(&pid, "grep", &actions, nullptr, argv.data(), environ) != 0) {
+            state.SkipWithError("grep cannot be started");
+            break;
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    label(state);
+}
+BENCHMARK(PeerGrep)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The string grep over one large text (the merge path runs the same loop).
+void GrepLargeText(benchmark::State& state)
+{
+    std::mt19937 random(42);
+    RegexClass::RegularExpression re;
+    re.SetExpression(kExpressions[state.range(0)]);
+    re.SetStringToMatch(makeFile(random, 8u * 1024 * 1024));
+    re.SetOnGrepping([](RegexClass::RegularExpression*, const std::vector<RegexClass::REMatch>&, unsigned, unsigned,
+                        bool&) {});
+    for (auto _ : state)
+        benchmark::DoNotOptimize(re.Grep());
+    state.SetLabel(kExpressions[state.range(0)]);
+    state.SetBytesProcessed(int64_t(state.iterations()) * 8 * 1024 * 1024);
+}
+BENCHMARK(GrepLargeText)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void MergeLargeText(benchmark::State& state)
+{
+    std::mt19937 random(42);
+    RegexClass::RegularExpression re;
+    re.SetExpression(kExpressions[0]);
+    re.SetFormatString("<$&>");
+    re.SetMergeCopy(true);
+    re.SetStringToMatch(makeFile(random, 8u * 1024 * 1024));
+    std::string merged;
+    for (auto _ : state) {
+        re.Merge(merged);
+        benchmark::DoNotOptimize(merged.data());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * 8 * 1024 * 1024);
+}
+BENCHMARK(MergeLargeText)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
+
+BENCHMARK_MAIN();
