@@ -29,6 +29,9 @@ int main(int argc, char** argv)
     // The driver manager unloads the SQLite3 ODBC driver after each
     // connection; kept loaded, the driver's own leaks can be told by name.
     dlopen("/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so", RTLD_NOW | RTLD_NODELETE);
+    // The driver opens the installer library for the data source's settings
+    // and closes it again; kept loaded too, for the same reason.
+    dlopen("libodbcinst.so.2", RTLD_NOW | RTLD_NODELETE);
     int result = 0;
     {
         std::unique_ptr<QApplication> app = CreateTestApplication(argc, argv);

@@ -117,6 +117,42 @@ TEST_F(CCsvImportTest, BadLinesAreAskedAboutAndRecordsNumberedByAcceptedLines)
         EXPECT_EQ(shape, Qt::ArrowCursor);
 }
 
+TEST_F(CCsvImportTest, AFileOfEveryKindOfBadLineWritesOnlyTheValidRecords)
+{
+    Sql({"INSERT INTO tblLeser (strBezeichnung, strLeserTyp) VALUES ('Tor','Kite')",
+         "INSERT INTO tblTransponder (strTransponderNummer, Zeitfenster_ID) VALUES ('00000000FF',1)"});
+    Start();
+    QByteArray file;
+    for (const QByteArray& line : {
+             // Not lines of this import: asked about, then skipped.
+             QByteArray(""), QByteArray("Nummer;Person;Zeitschema"), QByteArray("Event;0000000001;x;y;1;2;a;b;c;d"),
+             QByteArray("Transponder;0000000001"), QByteArray("\0\x01\xFF" "binary", 9),
+             QByteArray("Person;Anna;0000000002"), QByteArray("\xEF\xBB\xBFTransponder;0000000004;---"),
+             // Records that fail their checks: in the error list.
+             QByteArray("Transponders;0000000003;---"), QByteArray("Transponder;;---"),
+             QByteArray("Transponder;12345;---"), QByteArray("Transponder;0123456789AB;---"),
+             QByteArray("Transponder;XYZ4567890;---"), QByteArray("Transponder;0000000010;---;Unbekannt"),
+             QByteArray("Transponder;0000000011;---;"), "Transponder;0000000012;" + QByteArray(300, 'n'),
+             QByteArray("Transponder;00000000ff;---"), QByteArray("Transponder;0000000020;---"),
+             QByteArray("Transponder;0000000020;---"),
+             // Valid, with readers that name nothing and fields too many.
+             QByteArray("Transponder;0000000021;Anna;Vollzugriff;Nirgendwo;;"),
+             QByteArray("Transponder;0000000022;---;Vollzugriff;Tor;Tor;x;y;z"),
+             QByteArray("Transponder;0000000023;J\xF6rg;Full access")})
+        file += line + "\r\n";
+    m_defaultAnswer = QMessageBox::Yes;
+    EXPECT_EQ(ImportBytes(1, file), 1);
+    EXPECT_EQ(m_messages.size(), 7) << "one question per line that is not a transponder line";
+    EXPECT_EQ(m_errorLines, QStringList({"Nr.: 1 -> ;0000000003;---", "Nr.: 11 -> 0000000020;---",
+                                         "Nr.: 2 -> ;---", "Nr.: 3 -> 12345;---", "Nr.: 4 -> 0123456789AB;---",
+                                         "Nr.: 5 -> XYZ4567890;---", "Nr.: 6 -> 0000000010;---;Unbekannt",
+                                         "Nr.: 7 -> 0000000011;---;", "Nr.: 8 -> 0000000012;" + QString(300, u'n'),
+                                         "Nr.: 9 -> 00000000ff;---"}));
+    EXPECT_EQ(Transponders(), QStringList({"00000000FF|-|1||0", "0000000020|-|1||1", "0000000021|Anna|1||1",
+                                           "0000000022|-|1|1;|1", QString::fromUtf8("0000000023|Jörg|1||1")}));
+    ExpectLinksAgree();
+}
+
 TEST_F(CCsvImportTest, NoStopsReadingButWritesTheLinesBeforeIt)
 {
     Start();
