@@ -125,7 +125,7 @@ void CGridCell::Reset()
     m_nMargin = GRID_MARGIN_UNSET;
 }
 
-bool CGridCell::Edit(int, int, QRect, QPoint, quint32, quint32)
+bool CGridCell::Edit(int, int, QRect, QPoint, quint32, const CGridEditKey&)
 {
     // A text cell is edited through the grid's in-place editor; while none is
     // attached to the cell there is nothing to open.

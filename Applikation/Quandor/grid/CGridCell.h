@@ -46,7 +46,7 @@ public:
     void CopyFrom(const CGridCellBase& source) override;
     void Reset() override;
 
-    bool Edit(int row, int col, QRect rect, QPoint point, quint32 id, quint32 firstChar) override;
+    bool Edit(int row, int col, QRect rect, QPoint point, quint32 id, const CGridEditKey& key) override;
     void EndEdit() override;
     void OnEndEdit() override;
 

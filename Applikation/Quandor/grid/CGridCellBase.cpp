@@ -340,7 +340,7 @@ QSize CGridCellBase::GetCellExtent(QPainter* painter)
     return size;
 }
 
-bool CGridCellBase::Edit(int, int, QRect, QPoint, quint32, quint32)
+bool CGridCellBase::Edit(int, int, QRect, QPoint, quint32, const CGridEditKey&)
 {
     return false;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CGridCellClass.h"
+#include "CGridEditKey.h"
 #include "Colorref.h"
 #include "GridConstants.h"
 #include "GridLogFont.h"
@@ -114,7 +115,10 @@ public:
     int GetDataRow() const { return m_nDataRow; }
 
     // Editing
-    virtual bool Edit(int row, int col, QRect rect, QPoint point, quint32 id, quint32 firstChar);
+    // Opens the cell's editor over "rect"; "key" is what started the edit
+    // (a click or F2 as VK_LBUTTON, Delete as VK_DELETE, typed text, or the
+    // key that moved an edit on to this cell).
+    virtual bool Edit(int row, int col, QRect rect, QPoint point, quint32 id, const CGridEditKey& key);
     virtual bool ValidateEdit(const QString& text);
     virtual void EndEdit();
     virtual bool PrintCell(QPainter* painter, int row, int col, QRect rect);

@@ -17,7 +17,6 @@
 #include <climits>
 #include <exception>
 #include <new>
-#include <set>
 
 namespace
 {
@@ -52,6 +51,13 @@ CGridCtrl::CGridCtrl(CDialogSetup* layoutStore, const QString& viewCode, const Q
     setObjectName(QStringLiteral("QuandorGridCtrl"));
     setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     setFocusPolicy(Qt::StrongFocus);
+    // Input: hover shows the sizing cursors before a press, the first
+    // character of an input method starts an edit, and a right click is
+    // the grid's own (NM_RCLICK), not a context-menu event for the view.
+    setAttribute(Qt::WA_InputMethodEnabled);
+    setContextMenuPolicy(Qt::PreventContextMenu);
+    viewport()->setContextMenuPolicy(Qt::PreventContextMenu);
+    viewport()->setMouseTracking(true);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setAutoFillBackground(false);
     verticalScrollBar()->installEventFilter(this);
@@ -625,7 +631,7 @@ CGridCellBase* CGridCtrl::MakeDisplayCopy(quint64 key, CGridCellBase& source)
     return m_cache.Insert(key, std::move(copy));
 }
 
-void CGridCtrl::ExchangeWithOwner(CGridCellBase& copy, int row, int col, int dataRow)
+void CGridCtrl::ExchangeWithOwner(CGridCellBase& copy, int row, int col, int dataRow, bool withColours)
 {
     copy.SetCoords(row, col);
     copy.ResetDisplayColours();
@@ -643,7 +649,7 @@ void CGridCtrl::ExchangeWithOwner(CGridCellBase& copy, int row, int col, int dat
     SendDispInfo(info);
     copy.SetState(info.state);
 
-    if (GetColumnItemData(col) != 0) {
+    if (withColours && GetColumnItemData(col) != 0) {
         info.hdr.code = GRIDN_GETCELLCOLOR;
         SendDispInfo(info);
         copy.SetState(info.state);
@@ -748,12 +754,14 @@ quint32 CGridCtrl::GetItemState(int row, int col)
 
 bool CGridCtrl::SetItemState(int row, int col, quint32 state)
 {
-    const quint64 key = CCellID::MakeKey(row, col);
-    const bool selected = m_SelectedCellMap.contains(key);
-    if (selected && !(state & GVIS_SELECTED))
-        m_SelectedCellMap.remove(key);
-    else if (!selected && (state & GVIS_SELECTED))
-        m_SelectedCellMap.insert(key, CCellID(row, col));
+    // Positions outside the grid never enter the selection: they would be
+    // counted as selected rows that do not exist.
+    if (row < 0 || row >= m_nRows || col < 0 || col >= m_nCols)
+        return false;
+    if (state & GVIS_SELECTED)
+        m_SelectedCellMap.Insert(row, col);
+    else
+        m_SelectedCellMap.Remove(row, col);
     CGridCellBase* cell = GetCellAt(row, col);
     if (!cell)
         return false;
@@ -763,7 +771,10 @@ bool CGridCtrl::SetItemState(int row, int col, quint32 state)
 
 bool CGridCtrl::IsCellSelected(int row, int col) const
 {
-    return m_SelectedCellMap.contains(CCellID::MakeKey(row, col));
+    if (m_bVirtualMode)
+        return m_SelectedCellMap.Contains(row, col);
+    const CGridCellBase* cell = ExistingCell(row, col);
+    return cell && (cell->GetState() & GVIS_SELECTED) != 0;
 }
 
 QString CGridCtrl::GetItemText(int row, int col)
@@ -775,15 +786,15 @@ QString CGridCtrl::GetItemText(int row, int col)
 void CGridCtrl::ResetSelectedRange()
 {
     if (!m_bVirtualMode) {
-        for (const CCellID& cell : std::as_const(m_SelectedCellMap)) {
-            if (CGridCellBase* object = GetCellAt(cell.row, cell.col))
+        for (const CCellID& cell : m_SelectedCellMap.Cells()) {
+            if (CGridCellBase* object = ExistingCell(cell.row, cell.col))
                 object->SetState(object->GetState() & ~GVIS_SELECTED);
         }
-        if (CGridCellBase* focus = GetCellAt(m_idCurrentCell.row, m_idCurrentCell.col))
+        if (CGridCellBase* focus = ExistingCell(m_idCurrentCell.row, m_idCurrentCell.col))
             focus->SetState(focus->GetState() & ~GVIS_FOCUSED);
     }
-    m_SelectedCellMap.clear();
-    m_PrevSelectedCellMap.clear();
+    m_SelectedCellMap.Clear();
+    m_PrevSelectedCellMap.Clear();
     m_idCurrentCell = CCellID();
     m_SelectionStartCell = CCellID();
 }
@@ -828,12 +839,9 @@ void CGridCtrl::GetSelectedRows(QList<uint>* rows, bool dataRows)
     if (!rows)
         return;
     rows->clear();
-    std::set<int> distinct;
-    for (const CCellID& cell : std::as_const(m_SelectedCellMap)) {
-        if (cell.row >= 0 && cell.row < m_nRows)
-            distinct.insert(cell.row);
-    }
-    for (int row : distinct) {
+    for (int row : m_SelectedCellMap.Rows()) {
+        if (row >= m_nRows)
+            continue;
         const int dataRow = dataRows ? GetDataRow(row) : -1;
         rows->append(uint(dataRow >= 0 ? dataRow : row));
     }
@@ -1527,6 +1535,7 @@ void CGridCtrl::paintEvent(QPaintEvent* event)
 {
     QPainter painter(viewport());
     OnDraw(painter, event->rect());
+    DrawTracker(painter);
 }
 
 void CGridCtrl::OnDraw(QPainter& painter, const QRect& clip)

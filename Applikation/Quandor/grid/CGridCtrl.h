@@ -2,15 +2,17 @@
 
 #include "CCellID.h"
 #include "CCellRange.h"
+#include "CCellSet.h"
 #include "CGridAxis.h"
 #include "CGridCellCache.h"
 #include "CGridDefaultCell.h"
+#include "CGridEditKey.h"
 #include "Colorref.h"
 #include "GridConstants.h"
 #include "GridRecords.h"
 
 #include <QAbstractScrollArea>
-#include <QHash>
+#include <QBasicTimer>
 #include <QList>
 #include <QPixmap>
 #include <QPointer>
@@ -33,6 +35,12 @@ class CGridNotifyReceiver;
 // Rows and columns are addressed with full-width ints: keys, positions and
 // sums never wrap, so 100,000 rows behave like 10. Row and column positions
 // come from running sums in O(log n); a paint touches only the visible cells.
+//
+// The grid is driven by mouse and keys (selecting, sizing rows and columns,
+// moving the focus, starting edits) and tells its owner about selection,
+// clicks and edits through synchronous notifications. It sorts its rows by
+// a column without moving any data: a row order maps displayed rows to data
+// rows.
 //
 // UI thread only, except Refresh, which may be called from any thread.
 class CGridCtrl : public QAbstractScrollArea
@@ -102,6 +110,96 @@ public:
     // order does not translate (the header, or no order).
     int GetDataRow(int row) const;
     CCellID GetFocusCell() const { return m_idCurrentCell; }
+
+    // ---- selection and focus ------------------------------------------------
+    // Moves the focus to a cell (fixed indices are raised to the first body
+    // row and column, -1 stays -1) and gives back the previous focus cell.
+    CCellID MoveFocusCell(int row, int col);
+    // Deselects everything (except, with all bounds valid, what the
+    // previous-selection map keeps), then selects or deselects the range.
+    // Bounds inside the fixed rows or columns are raised to the body.
+    void SelectCellRange(int minRow, int minCol, int maxRow, int maxCol, bool redrawNow, bool select);
+    // Extends the selection from the anchor to "cell" as the mouse mode says.
+    void ExtendSelection(const CCellID& cell);
+    void SelectAllBody();
+    void SelectColumnsTo(const CCellID& cell, bool redrawNow, bool select);
+    void SelectRowsTo(const CCellID& cell, bool redrawNow, bool select);
+    void SelectCellsTo(const CCellID& cell, bool redrawNow, bool select);
+    // Deselects everything and removes the focus.
+    void ClearSelection();
+    // Deselects everything, then selects every body cell of the listed rows
+    // (rows outside the body are ignored); null only deselects. Focus,
+    // anchor and notifications are left alone.
+    void SelectRows(const QList<uint>* rows);
+    CCellID GetSelectionAnchor() const { return m_SelectionStartCell; }
+    // The number of selected cells.
+    qint64 GetSelectedCount() const { return m_SelectedCellMap.Count(); }
+
+    // A press in the body selects whole rows; also clears the selection and
+    // the focus, forgets the sorted column and turns header-column
+    // selection off.
+    void SetListMode(bool on);
+    bool GetListMode() const { return m_bListMode; }
+    void SetSingleRowSelection(bool on) { m_bSingleRowSelection = on; }
+    bool GetSingleRowSelection() const { return m_bSingleRowSelection; }
+    void SetFixedRowSelection(bool on) { m_bFixedRowSelection = on; }
+    bool GetFixedRowSelection() const { return m_bFixedRowSelection; }
+    void SetFixedColumnSelection(bool on) { m_bFixedColumnSelection = on; }
+    bool GetFixedColumnSelection() const { return m_bFixedColumnSelection; }
+
+    // ---- notifications and editing ------------------------------------------
+    // Sends a notification about a cell to the receiver and gives back its
+    // result; 0 without a receiver. With a row order in force the record
+    // carries the data row; a row the order cannot translate is not sent
+    // (result 1). "point" is the NM_RCLICK click point.
+    qint64 SendMessageToParent(int row, int col, int code, const QString& text1 = QString(),
+                               const QString& text2 = QString(), QPoint point = QPoint());
+    void SetEditable(bool on) { m_bEditable = on; }
+    bool IsEditable() const { return m_bEditable; }
+    // A cell exists, the grid is editable, the cell is not read-only and
+    // not of a class that is changed by clicks instead (check, check list,
+    // option list, button: those exact classes).
+    bool IsCellEditable(int row, int col);
+    // Starts the cell's editor when the cell may be edited and the owner
+    // does not refuse (GRIDN_BEGINEDIT below 0). "point" is (-1, -1) from
+    // the keyboard.
+    virtual void BeginCellEdit(int row, int col, QPoint point, const CGridEditKey& key);
+    // The end of an edit with its new text: unchanged text does nothing;
+    // else the owner hears GRIDN_ENDEDIT and may refuse, which puts the old
+    // text back. Afterwards the owner is asked for the cell again.
+    virtual void FinishCellEdit(int row, int col, const QString& text, const QString& text2);
+    virtual bool ValidateCellEdit(int row, int col, const QString& text);
+    // An in-place editor reports its end here. When it ended on Tab or a
+    // navigation key, the grid moves the focus by that key and opens the
+    // next cell's editor (at the next turn of the event loop).
+    void EndInPlaceEdit(int row, int col, const QString& text, const CGridEditKey& lastKey);
+    // A value change made by the grid itself (paste, clear), offered to the
+    // owner like an edit.
+    void SetCellValueByEdit(int row, int col, const QString& text);
+
+    // ---- keyboard commands (the clipboard fills these in) -------------------
+    virtual void CopySelectionToClipboard();
+    virtual void CutSelection();
+    virtual void PasteClipboard();
+    // GRIDN_SELCHANGING, every body cell, GRIDN_SELCHANGED.
+    virtual void SelectAllCells();
+    virtual void StartDrag();
+
+    // ---- sorting ------------------------------------------------------------
+    // Orders the rows by the column's values: mode 1 ascending, 2
+    // descending, 0 back to data order. False (and data order) for a column
+    // outside the grid. Moves no data; empties the selection.
+    bool SortByColumn(int col, int mode);
+    // A column whose values order rows that are equal in the sorted column;
+    // 0 for none.
+    void SetSecondarySortColumn(int col) { m_nSecondarySortColumn = col; }
+    int GetSecondarySortColumn() const { return m_nSecondarySortColumn; }
+    // The current row order (empty: data order).
+    const std::vector<uint>& GetRowOrder() const { return m_arRowOrder; }
+
+    // ---- input state, for tests ---------------------------------------------
+    int GetMouseMode() const { return m_MouseMode; }
+    bool IsAutoScrolling() const { return m_autoScrollTimer.isActive(); }
 
     // ---- columns ------------------------------------------------------------
     bool SetColumnTitle(int col, const QString& title);
@@ -186,9 +284,40 @@ public:
     // Ends a running in-place edit of the focus cell.
     virtual void EndActiveEdit();
 
+    // Mouse modes.
+    enum MouseMode : int
+    {
+        MOUSE_NOTHING = 0,
+        MOUSE_SELECT_ALL = 1,
+        MOUSE_SELECT_COL = 2,
+        MOUSE_SELECT_ROW = 3,
+        MOUSE_SELECT_CELLS = 4,
+        MOUSE_OVER_ROW_DIVIDE = 6,
+        MOUSE_SIZING_ROW = 7,
+        MOUSE_OVER_COL_DIVIDE = 8,
+        MOUSE_SIZING_COL = 9,
+        MOUSE_PREPARE_EDIT = 10,
+        MOUSE_PREPARE_DRAG = 11,
+        MOUSE_DRAGGING = 12,
+    };
+    // Commands the grid gives outside itself.
+    enum : int
+    {
+        ID_GRID_F5 = 32850,
+        ID_GRID_F4 = 32851,
+    };
+    static constexpr int kAutoScrollInterval = 25;
+    static constexpr int kResizeCaptureRange = 3;
+
     // ---- figures for tests and benchmarks ----------------------------------
     std::size_t DisplayCacheSize() const { return m_cache.Size(); }
     std::size_t ExplicitCellCount() const { return m_explicitCells.size(); }
+
+signals:
+    // F5 and F4 without Shift or Ctrl: commands for the main window.
+    void MainWindowCommand(int commandId);
+    // After every left release on a cell, posted: the grid's control id.
+    void ControlCommand(quint32 controlId);
 
 protected:
     virtual void OnDraw(QPainter& painter, const QRect& clip);
@@ -204,6 +333,27 @@ protected:
     void scrollContentsBy(int dx, int dy) override;
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+
+    // A press in the header rows or the header columns.
+    virtual void HeaderRowClick(const CCellID& cell);
+    virtual void HeaderColumnClick(const CCellID& cell);
+
+    // The keyboard and character handling behind keyPressEvent, in VK_
+    // codes. The auto-scroll and the edit hand-off press keys through it.
+    void OnGridKeyDown(int key, Qt::KeyboardModifiers modifiers, int repeat = 1);
+    void OnGridChar(const QString& text, Qt::KeyboardModifiers modifiers);
+    // One tick of the auto-scroll while a selection is dragged outside the
+    // scrollable area.
+    void OnAutoScrollTimer();
 
     // Sends a display request to the receiver; nothing without one.
     void SendDispInfo(GRID_DISPINFO& info);
@@ -223,8 +373,8 @@ protected:
         CGridCtrl& m_grid;
     };
 
-    // The selection of body cells, focus and anchor; selection proper is
-    // built on these.
+    // Forgets selection, focus and anchor without redrawing (the counts
+    // changed; everything is repainted anyway).
     void ResetSelectedRange();
     void SetFocusCell(const CCellID& cell) { m_idCurrentCell = cell; }
 
@@ -299,13 +449,34 @@ protected:
     int m_nSortColumn = -1;
     bool m_bAscending = true;
 
-    // Selection and focus.
-    QHash<quint64, CCellID> m_SelectedCellMap;
-    QHash<quint64, CCellID> m_PrevSelectedCellMap;
+    // Selection and focus. The selection map is the record of the
+    // selection; the previous one holds it as it stood when a Ctrl+press
+    // began, so a Ctrl+drag adds to it.
+    CCellSet m_SelectedCellMap;
+    CCellSet m_PrevSelectedCellMap;
     CCellID m_idCurrentCell;
     CCellID m_SelectionStartCell;
     bool m_bFixedRowSelection = true;
     bool m_bFixedColumnSelection = true;
+    bool m_bListMode = false;
+    bool m_bSingleRowSelection = false;
+    bool m_bEditable = true;
+
+    // Mouse input.
+    int m_MouseMode = MOUSE_NOTHING;
+    QPoint m_LeftClickDownPoint;
+    QPoint m_LastMousePoint;
+    // Where the pointer last was, also outside the viewport: what the
+    // auto-scroll looks at.
+    QPoint m_LastRawMousePoint;
+    bool m_bLMouseButtonDown = false;
+    bool m_bMouseCaptured = false;
+    CCellID m_LeftClickDownCell;
+    QBasicTimer m_autoScrollTimer;
+    // The sizing line while a row or column is sized: x or y, -1 for none.
+    int m_nTrackerPos = -1;
+
+    int m_nSecondarySortColumn = 0;
 
     // Colours: the system colours as last read, and the grid's own.
     COLORREF m_crWindowText = 0;
@@ -332,7 +503,7 @@ private:
     CGridCellBase* FindExplicitCell(int row, int col, bool* shared = nullptr) const;
     CGridCellBase* AddExplicitCell(int row, int col, std::unique_ptr<CGridCellBase> cell);
     CGridCellBase* MakeDisplayCopy(quint64 key, CGridCellBase& source);
-    void ExchangeWithOwner(CGridCellBase& copy, int row, int col, int dataRow);
+    void ExchangeWithOwner(CGridCellBase& copy, int row, int col, int dataRow, bool withColours = true);
     std::unique_ptr<CGridCellBase> NewCell(int row, int col, quint32 stateBits);
     void RebuildColumnTemplates();
     void ApplyFixedRowChange(int oldCount, int newCount);
@@ -353,6 +524,35 @@ private:
     void OnHorizontalAction(int action);
     void ScrollByWheel(int delta);
     void UpdateScrollableBand(bool vertical);
+
+    // Selection
+    CGridCellBase* ExistingCell(int row, int col) const;
+    // Sets or clears the selected bit of one position in the map and in a
+    // cell object that exists (never making one).
+    bool MarkSelected(int row, int col, bool select);
+    bool MarkColumnsSelected(int row, int firstCol, int lastCol, bool select);
+    bool IsFixedCell(const CCellID& cell) const;
+    void RedrawFocusHeaders(const CCellID& cell);
+
+    // Input
+    bool IsOnCellText(const CCellID& cell, QPoint point);
+    int ColumnDividerAt(QPoint point) const;
+    int RowDividerAt(QPoint point) const;
+    qint64 ColumnLeft(int col) const;
+    qint64 RowTop(int row) const;
+    void UpdateHoverState(QPoint point);
+    void StopAutoScroll();
+    void MoveTracker(int pos);
+    QPoint ClampSizingPoint(QPoint point) const;
+    int NextRow(int row, int step) const;
+    int NextColumn(int col, int step) const;
+    int FirstBodyColumn() const;
+    int LastColumn() const;
+    bool IsCellFullyVisible(int row, int col) const;
+    void DrawTracker(QPainter& painter) const;
+
+    // Sorting
+    std::vector<QString> CollectColumnValues(int col);
 
     // Painting
     void DrawCellRange(QPainter& painter, const QRect& clip, int firstRow, int lastRow, int firstCol,

@@ -48,3 +48,31 @@ enum : int
     GVL_VERT = 2,
     GVL_BOTH = 3,
 };
+
+// Key codes of the grid's keyboard handling, the cells' OnKeyDown and the
+// edit hand-off (CGridEditKey). VK_LBUTTON stands for "started by a click or
+// F2". Letters and digits use their upper-case character codes.
+enum : int
+{
+    VK_LBUTTON = 0x01,
+    VK_BACK = 0x08,
+    VK_TAB = 0x09,
+    VK_RETURN = 0x0D,
+    VK_ESCAPE = 0x1B,
+    VK_SPACE = 0x20,
+    VK_PRIOR = 0x21,
+    VK_NEXT = 0x22,
+    VK_END = 0x23,
+    VK_HOME = 0x24,
+    VK_LEFT = 0x25,
+    VK_UP = 0x26,
+    VK_RIGHT = 0x27,
+    VK_DOWN = 0x28,
+    VK_INSERT = 0x2D,
+    VK_DELETE = 0x2E,
+    VK_F1 = 0x70,
+    VK_F2 = 0x71,
+    VK_F4 = 0x73,
+    VK_F5 = 0x74,
+    VK_F12 = 0x7B,
+};
