@@ -73,6 +73,22 @@ int ToInt(qint64 value)
     return int(std::clamp<qint64>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
+// What a key typed, as the grid takes it: Tab is "\t" also when Shift
+// makes it Backtab; control characters other than Backspace, Enter, Tab and
+// Escape are no typing.
+QString TypedText(const QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab)
+        return QStringLiteral("\t");
+    const QString text = event->text();
+    if (text.size() == 1) {
+        const char16_t c = text.at(0).unicode();
+        if ((c < 0x20 && c != u'\b' && c != u'\r' && c != 0x1B) || c == 0x7F)
+            return QString();
+    }
+    return text;
+}
+
 Qt::KeyboardModifiers KeyModifiers(const QKeyEvent* event)
 {
     Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
@@ -682,16 +698,18 @@ bool CGridCtrl::event(QEvent* event)
 void CGridCtrl::keyPressEvent(QKeyEvent* event)
 {
     const Qt::KeyboardModifiers modifiers = KeyModifiers(event);
-    // Alt keys belong to menus and mnemonics.
-    if (modifiers & Qt::AltModifier) {
+    // Alt keys belong to menus and mnemonics, Ctrl+Tab to the window.
+    const bool tab = event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab;
+    if ((modifiers & Qt::AltModifier) || (tab && (modifiers & Qt::ControlModifier))) {
         event->ignore();
         return;
     }
     event->accept();
     if (const int key = VirtualKeyOf(event->key()))
         OnGridKeyDown(key, modifiers, std::max(event->count(), 1));
-    if (!event->text().isEmpty())
-        OnGridChar(event->text(), modifiers);
+    const QString text = TypedText(event);
+    if (!text.isEmpty())
+        OnGridChar(text, modifiers);
 }
 
 void CGridCtrl::inputMethodEvent(QInputMethodEvent* event)

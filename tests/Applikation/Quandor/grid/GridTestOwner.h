@@ -37,6 +37,31 @@ public:
 
     void OnGridCacheHint(const GRID_CACHEHINT& hint) override { hints.push_back(hint.range); }
 
+    qint64 OnGridNotify(GRID_NOTIFY& notify) override
+    {
+        notifications.push_back(notify);
+        return reply ? reply(notify) : 0;
+    }
+
+    // The codes heard so far, in order.
+    std::vector<int> Codes() const
+    {
+        std::vector<int> codes;
+        for (const GRID_NOTIFY& notify : notifications)
+            codes.push_back(notify.hdr.code);
+        return codes;
+    }
+    // The records of one code, in order.
+    std::vector<GRID_NOTIFY> Heard(int code) const
+    {
+        std::vector<GRID_NOTIFY> heard;
+        for (const GRID_NOTIFY& notify : notifications) {
+            if (notify.hdr.code == code)
+                heard.push_back(notify);
+        }
+        return heard;
+    }
+
     static QString DefaultText(int dataRow, int col) { return QStringLiteral("r%1c%2").arg(dataRow).arg(col); }
 
     void ResetCounts()
@@ -46,12 +71,16 @@ public:
         askedPositions.clear();
         textRecords.clear();
         hints.clear();
+        notifications.clear();
     }
 
     std::function<QString(int dataRow, int col)> text;
     std::function<void(GRID_DISPINFO&)> colour;
     // Runs inside every request, after it was answered.
     std::function<void(GRID_DISPINFO&)> during;
+    // Answers notifications (0 without it).
+    std::function<qint64(GRID_NOTIFY&)> reply;
+    std::vector<GRID_NOTIFY> notifications;
 
     int textRequests = 0;
     int colourRequests = 0;
