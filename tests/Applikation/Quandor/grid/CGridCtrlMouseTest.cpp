@@ -215,6 +215,8 @@ TEST_F(GridMouse, DraggingDividersSizesColumnsAndRowsAndStoresThem)
     QTest::mouseMove(View(), QPoint(170, 40));
     // The sizing line is drawn inverted over the whole height.
     const QImage during = View()->grab().toImage();
+    if (const QByteArray folder = qgetenv("QUANDOR_SCREENSHOTS"); !folder.isEmpty())
+        during.save(QString::fromLocal8Bit(folder) + QStringLiteral("/grid-column-sizing.png"));
     EXPECT_NE(during.pixelColor(170, 100), grid->grab().toImage().pixelColor(0, 0));
     QTest::mouseRelease(View(), Qt::LeftButton, Qt::NoModifier, QPoint(170, 15));
     EXPECT_EQ(grid->GetColumnWidth(2), 100);
