@@ -5,8 +5,8 @@
 #include <vector>
 
 // Orders the rows of a grid by their texts and gives back the new order as
-// the rows' original indices. It moves nothing itself and works on copies
-// of the texts, independent of any window.
+// the rows' original indices. It moves none of the caller's rows and
+// changes none of their texts, independent of any window.
 //
 // A natural merge sort: the runs the rows already form are found first and
 // then merged pairwise, so rows that are already in order take a single

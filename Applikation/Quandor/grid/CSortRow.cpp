@@ -1,13 +1,9 @@
 #include "CSortRow.h"
 
-CSortRow::CSortRow(const QStringList* texts, uint index) : m_nIndex(index)
+CSortRow::CSortRow(const QStringList* texts, uint index) : m_first(u""), m_nIndex(index)
 {
-    if (texts)
-        m_texts = *texts;
-}
-
-const QString& CSortRow::EmptyText()
-{
-    static const QString empty(QLatin1String(""));
-    return empty;
+    if (!texts || texts->isEmpty())
+        return;
+    m_first = texts->front();
+    m_texts = texts;
 }

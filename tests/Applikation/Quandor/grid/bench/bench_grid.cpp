@@ -4,13 +4,21 @@
 //   repaint     - the same viewport from the display cache
 //   line step, page step, thumb jump - one scroll and the repaint it causes
 //   ensure visible - from the top to the last row
+//   selection   - select all, select listed rows, extend by keys, paint
+//   sort        - SortByColumn ascending, descending and back, beside the
+//                 floor (std::stable_sort of the same texts by the same
+//                 comparison) and the peer (QSortFilterProxyModel)
 // Usage: bench_grid [rows] [repetitions]
 #include "CGridCtrl.h"
 #include "CGridNotifyReceiver.h"
+#include "CRowSorter.h"
 
+#include <QAbstractTableModel>
+#include <QSortFilterProxyModel>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QKeyEvent>
 #include <QRandomGenerator>
 #include <QScrollBar>
 #include <QWidget>
@@ -74,6 +82,136 @@ void Print(const char* name, const Figure& figure)
 {
     std::printf("%-34s median %8.3f ms   max %8.3f ms   owner requests %8.1f\n", name, figure.medianMs,
                 figure.maxMs, figure.requestsPerRun);
+}
+
+// A view whose rows are in memory: it answers with the texts it holds, as
+// the record views answer from their row caches.
+class KeyOwner : public QWidget, public CGridNotifyReceiver
+{
+public:
+    void OnGridDispInfo(GRID_DISPINFO& info) override
+    {
+        ++requests;
+        if (info.hdr.code != GRIDN_GETCELLTEXT || info.dataRow < 1)
+            return;
+        const QStringList& column = info.column == 2 ? keys : seconds;
+        info.valueText = column.value(info.dataRow - 1);
+    }
+    QStringList keys;
+    QStringList seconds;
+    long long requests = 0;
+};
+
+// The same texts as a model, for the proxy.
+class KeyModel : public QAbstractTableModel
+{
+public:
+    explicit KeyModel(const QStringList& keys) : m_keys(keys) {}
+    int rowCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : int(m_keys.size()); }
+    int columnCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : 1; }
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        return role == Qt::DisplayRole ? QVariant(m_keys.at(index.row())) : QVariant();
+    }
+
+private:
+    QStringList m_keys;
+};
+
+void BenchSort(int rows, int repetitions)
+{
+    // Names from 30,000 distinct ones, so many repeat, and one in twenty
+    // empty; a two-digit second key.
+    KeyOwner owner;
+    QRandomGenerator random(5);
+    for (int i = 0; i < rows - 1; ++i) {
+        owner.keys.append(random.bounded(20) == 0 ? QString()
+                                                  : QStringLiteral("Name %1").arg(random.bounded(30000), 5, 10,
+                                                                                  QLatin1Char('0')));
+        owner.seconds.append(QStringLiteral("%1").arg(random.bounded(100), 2, 10, QLatin1Char('0')));
+    }
+    auto* grid = new CGridCtrl(nullptr, QStringLiteral("01"), QStringLiteral("0"), 0, 0, 0, 0, &owner);
+    grid->SetVirtualMode(true);
+    grid->SetColumnCount(5);
+    grid->SetRowCount(rows);
+    grid->SetFixedRowCount(1);
+    grid->SetFixedColumnCount(1);
+    for (int col = 0; col < 5; ++col)
+        grid->GetCell(0, col);
+
+    // The floor: std::stable_sort of the texts themselves, already
+    // gathered, by the same case-sensitive comparison.
+    const std::vector<QString> floorTexts(owner.keys.begin(), owner.keys.end());
+    // The sorter alone on the same texts, without the owner's answers.
+    std::vector<QStringList> rowTexts;
+    rowTexts.reserve(owner.keys.size());
+    for (const QString& key : owner.keys)
+        rowTexts.push_back({key});
+    std::vector<const QStringList*> pointers;
+    for (const QStringList& row : rowTexts)
+        pointers.push_back(&row);
+    std::vector<uint> order;
+    // The peer: Qt's own sorting proxy over the same texts, compared the
+    // same way (case-sensitive, not locale-aware).
+    KeyModel model(owner.keys);
+    QSortFilterProxyModel proxy;
+    proxy.setSortCaseSensitivity(Qt::CaseSensitive);
+    proxy.setSortLocaleAware(false);
+    proxy.setSourceModel(&model);
+
+    struct Candidate
+    {
+        const char* name;
+        std::function<void()> run;
+        std::vector<double> times;
+    };
+    std::vector<Candidate> candidates{
+        {"SortByColumn ascending", [&]() { grid->SortByColumn(2, 1); }, {}},
+        {"SortByColumn descending", [&]() { grid->SortByColumn(2, 2); }, {}},
+        {"SortByColumn with second key",
+         [&]() {
+             grid->SetSecondarySortColumn(3);
+             grid->SortByColumn(2, 1);
+             grid->SetSecondarySortColumn(0);
+         },
+         {}},
+        {"SortByColumn back to data order", [&]() { grid->SortByColumn(2, 0); }, {}},
+        {"sorter alone (texts gathered)", [&]() { CRowSorter::SortRows(&pointers, &order, true); }, {}},
+        {"floor: std::stable_sort",
+         [&]() {
+             std::vector<QString> texts = floorTexts;
+             std::stable_sort(texts.begin(), texts.end(), [](const QString& a, const QString& b) {
+                 return a.compare(b, Qt::CaseSensitive) < 0;
+             });
+         },
+         {}},
+        {"peer: QSortFilterProxyModel",
+         [&]() {
+             proxy.sort(-1);
+             proxy.sort(0, Qt::AscendingOrder);
+         },
+         {}},
+    };
+    // Round by round, so a busy machine slows every candidate alike.
+    for (int i = 0; i < repetitions; ++i) {
+        for (Candidate& candidate : candidates) {
+            QElapsedTimer timer;
+            timer.start();
+            candidate.run();
+            candidate.times.push_back(double(timer.nsecsElapsed()) / 1e6);
+        }
+    }
+    std::printf("\nsort: %d rows, %d rounds\n", rows - 1, repetitions);
+    std::vector<double> medians;
+    for (Candidate& candidate : candidates) {
+        std::sort(candidate.times.begin(), candidate.times.end());
+        medians.push_back(candidate.times[candidate.times.size() / 2]);
+        std::printf("%-34s median %8.3f ms   min %8.3f ms\n", candidate.name, medians.back(),
+                    candidate.times.front());
+    }
+    std::printf("ratios of the medians: ascending/floor %.2f, descending/floor %.2f, ascending/peer %.2f\n",
+                medians[0] / medians[5], medians[1] / medians[5], medians[0] / medians[6]);
+    delete grid;
 }
 
 }  // namespace
@@ -153,5 +291,40 @@ int main(int argc, char** argv)
                   grid->GetCellFromPoint(QPoint(500, y));
           }));
     std::printf("display cache after the run: %zu copies\n", grid->DisplayCacheSize());
+
+    // Selection: the whole table, a list of rows, a keyboard extension.
+    const QList<uint> listed = [&]() {
+        QList<uint> result;
+        for (int row = 1; row < rows; row += std::max(rows / 1000, 1))
+            result.append(uint(row));
+        return result;
+    }();
+    grid->SetListMode(true);
+    Print("select all + paint", Measure(owner, repetitions, [&]() {
+              grid->SelectAllCells();
+              paint();
+          }));
+    Print("select 1,000 listed rows + paint", Measure(owner, repetitions, [&]() {
+              grid->SelectRows(&listed);
+              paint();
+          }));
+    Print("clear a full selection", Measure(owner, repetitions, [&]() {
+              grid->SelectAllCells();
+              grid->SelectRows(nullptr);
+          }));
+    grid->MoveFocusCell(1, 2);
+    grid->setFocus();
+    {
+        // A plain step sets the anchor the Shift steps extend from.
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+        QApplication::sendEvent(grid, &press);
+    }
+    Print("Shift+Down over a growing selection", Measure(owner, repetitions, [&]() {
+              QKeyEvent press(QEvent::KeyPress, Qt::Key_Down, Qt::ShiftModifier);
+              QApplication::sendEvent(grid, &press);
+          }));
+    std::printf("selected cells at the end: %lld\n", static_cast<long long>(grid->GetSelectedCount()));
+
+    BenchSort(rows, std::max(repetitions / 5, 5));
     return 0;
 }
