@@ -1,6 +1,9 @@
 #include "CLeftTreeView.h"
 
+#include "CChooseCOMDlg.h"
 #include "CColorStatic.h"
+#include "CDataProgressDlg.h"
+#include "CDialogRunner.h"
 #include "CEventsDlg.h"
 #include "CFerrold_Handler.h"
 #include "CGridBaseDlg.h"
@@ -11,15 +14,24 @@
 #include "CQuandorApp.h"
 #include "CRegistryKey.h"
 #include "CTransponderDlg.h"
+#include "CUiMessage.h"
 #include "CWindowMessage.h"
 #include "CZeitschemaDlg.h"
 #include "CtblLeser.h"
 #include "CtblZeitschema.h"
 
+#include <QScopeGuard>
 #include <QStyle>
 #include <QTimer>
 
 namespace {
+
+// Language texts of the link.
+constexpr unsigned int kReadersText = 14;
+constexpr unsigned int kSearchNotStartedText = 101;
+constexpr unsigned int kTryAgainText = 102;
+constexpr unsigned int kLinkLostText = 114;
+constexpr unsigned int kTagText = 201;
 
 const QString kFullAccessGerman = QStringLiteral("Vollzugriff");
 const QString kFullAccessEnglish = QStringLiteral("Full access");
@@ -67,7 +79,9 @@ CLeftTreeView::CLeftTreeView(CLanguageHandler* pLanguage, CMainFrame* pFrame, QW
     , m_pLanguage(pLanguage)
     , m_pFrame(pFrame)
     , m_pLabelTimer(new QTimer(this))
+    , m_link(pLanguage)
 {
+    m_link.SetObserver(this);
     setObjectName(QStringLiteral("CLeftTreeView"));
     setHeaderHidden(true);
     setColumnCount(1);
@@ -78,7 +92,7 @@ CLeftTreeView::CLeftTreeView(CLanguageHandler* pLanguage, CMainFrame* pFrame, QW
     m_pLabelTimer->setInterval(kTagDisplayMilliseconds);
     connect(m_pLabelTimer, &QTimer::timeout, this, [this] {
         if (m_pFrame && m_pFrame->GetInfoLabel())
-            m_pFrame->GetInfoLabel()->setText(m_pLanguage->GetLangItem(201));
+            m_pFrame->GetInfoLabel()->setText(m_pLanguage->GetLangItem(kTagText));
     });
     connect(this, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current, QTreeWidgetItem*) { OnSelectionChanged(current); });
@@ -95,7 +109,12 @@ CLeftTreeView::CLeftTreeView(CLanguageHandler* pLanguage, CMainFrame* pFrame, QW
     });
 }
 
-CLeftTreeView::~CLeftTreeView() = default;
+CLeftTreeView::~CLeftTreeView()
+{
+    // The link's thread reports to this object: it is joined first.
+    m_link.ClosePort();
+    DestroySearchProgress();
+}
 
 QIcon CLeftTreeView::Image(int index) const
 {
@@ -133,18 +152,9 @@ void CLeftTreeView::AddFixedNode(QTreeWidgetItem* parent, NodeKind kind, unsigne
 
 void CLeftTreeView::OnInitialUpdate()
 {
-    m_bMasterLearn = false;
-
+    m_link.SetMasterLearn(false);
     // One port number, whatever spelling wrote it; repaired when unusable.
-    quint32 port = 0;
-    CRegistryKey registry;
-    if (!registry.ReadDWord(&port, CRegistryKey::CurrentUser, QLatin1String(kProgramKey), QStringLiteral("nAktCOM"))
-        || port < 1 || port > kDefaultComPort) {
-        port = kDefaultComPort;
-        registry.WriteDWord(port, CRegistryKey::CurrentUser, QLatin1String(kProgramKey), QStringLiteral("nAktCOM"));
-    }
-    m_nComPort = port;
-    m_bPortOpen = false;
+    m_nComPort = CReaderLink::StoredComPort();
 
     clear();
     for (auto& node : m_nodes)
@@ -341,14 +351,20 @@ void CLeftTreeView::OnShowSelection()
 
 void CLeftTreeView::OnChoosePort()
 {
-    ++m_nChoosePortRequests;
+    CChooseCOMDlg dialog(m_pLanguage, window());
+    CDialogRunner::DoModal(dialog);
+    if (dialog.m_bConnectNow == 1) {
+        m_bIdentifyRequest = true;
+        Connect();
+    }
 }
 
 void CLeftTreeView::OnTagRead(const QString& number)
 {
     if (m_pFrame && m_pFrame->GetInfoLabel()) {
-        QString text = m_pLanguage->GetLangItem(201) + number;
-        if (!m_strMasterTransponder.isEmpty() && number == m_strMasterTransponder)
+        QString text = m_pLanguage->GetLangItem(kTagText) + number;
+        const QString master = m_link.MasterTransponder();
+        if (!master.isEmpty() && number == master)
             text += QStringLiteral(" ==> MASTER");
         m_pFrame->GetInfoLabel()->setText(text);
     }
@@ -359,12 +375,144 @@ void CLeftTreeView::OnTagRead(const QString& number)
 
 int CLeftTreeView::Connect()
 {
-    return m_bPortOpen ? 1 : 0;
+    if (m_link.IsPortOpen() || m_link.IsSearching())
+        return 1;
+    m_nComPort = CReaderLink::StoredComPort();
+
+    // A search that failed lately may not have closed its window yet.
+    DestroySearchProgress();
+    auto* progress = new CDataProgressDlg(m_pLanguage, window());
+    switch (m_link.Connect(m_nComPort)) {
+    case CReaderLink::ConnectStarted:
+        break;
+    case CReaderLink::ConnectRefused:
+        progress->DestroyWindow();
+        return 1;
+    case CReaderLink::ConnectThreadFailed:
+        progress->DestroyWindow();
+        CUiMessage::Show(m_pLanguage->GetLangItem(kSearchNotStartedText) + QLatin1Char('\n')
+                             + m_pLanguage->GetLangItem(kTryAgainText),
+                         QMessageBox::Critical);
+        return 1;
+    }
+    m_pSearchProgress = progress;
+    progress->show();
+    if (m_pFrame)
+        m_pFrame->UpdatePanes();
+    return 0;
 }
 
-void CLeftTreeView::ClosePort()
+int CLeftTreeView::ClosePort()
 {
-    m_bPortOpen = false;
-    m_nConnectedPort = -1;
-    m_nReaderType = -1;
+    m_link.ClosePort();
+    // The window of a search that was stopped; its end brings nothing more.
+    DestroySearchProgress();
+    if (m_pFrame)
+        m_pFrame->UpdatePanes();
+    return 1;
+}
+
+int CLeftTreeView::OpenPort(const QString& portName, quint8 baudSelector)
+{
+    return m_link.OpenPort(portName, baudSelector);
+}
+
+QString CLeftTreeView::SendCommand(char letter, const QString& data, quint8 mode)
+{
+    return m_link.SendCommand(letter, data, mode);
+}
+
+QString CLeftTreeView::SendAndWait(char letter, const QString& data, int mode)
+{
+    return m_link.SendAndWait(letter, data, mode);
+}
+
+CDataProgressDlg* CLeftTreeView::GetSearchProgress() const
+{
+    return m_pSearchProgress.data();
+}
+
+void CLeftTreeView::DestroySearchProgress()
+{
+    if (CDataProgressDlg* progress = m_pSearchProgress.data())
+        progress->DestroyWindow();
+    m_pSearchProgress.clear();
+}
+
+// --- Reports of the link's thread. They only post: the UI thread may be
+// waiting for that very thread (a command's reply, a close).
+
+void CLeftTreeView::SearchProgress(int maximum, int position, const QString& text)
+{
+    const quint64 connection = m_link.ConnectionId();
+    QMetaObject::invokeMethod(
+        this, [this, connection, maximum, position, text] { OnSearchProgress(connection, maximum, position, text); },
+        Qt::QueuedConnection);
+}
+
+void CLeftTreeView::SearchFinished(const CSearchOutcome& outcome)
+{
+    QMetaObject::invokeMethod(this, [this, outcome] { OnSearchDone(outcome); }, Qt::QueuedConnection);
+}
+
+void CLeftTreeView::TagRead(quint64 ticket, const QString& number, bool /*isMaster*/)
+{
+    const quint64 connection = m_link.ConnectionId();
+    QMetaObject::invokeMethod(
+        this, [this, ticket, connection, number] { OnLinkTag(ticket, connection, number); }, Qt::QueuedConnection);
+}
+
+void CLeftTreeView::LinkLost(quint64 connection)
+{
+    QMetaObject::invokeMethod(this, [this, connection] { OnLinkLost(connection); }, Qt::QueuedConnection);
+}
+
+// --- Their handling on the UI thread.
+
+void CLeftTreeView::OnSearchProgress(quint64 connection, int maximum, int position, const QString& text)
+{
+    if (connection != m_link.ConnectionId() || !m_pSearchProgress)
+        return;
+    m_pSearchProgress->SetRange(0, maximum);
+    m_pSearchProgress->SetPos(position);
+    m_pSearchProgress->SetText(text);
+}
+
+void CLeftTreeView::OnSearchDone(const CSearchOutcome& outcome)
+{
+    // A search whose connection was closed and replaced meanwhile.
+    if (outcome.connection != m_link.ConnectionId())
+        return;
+    // The boxes below let other events run; the window is this search's.
+    const QPointer<CDataProgressDlg> progress = m_pSearchProgress;
+    for (int text : outcome.messages)
+        CUiMessage::Show(m_pLanguage->GetLangItem(static_cast<unsigned int>(text)), QMessageBox::Warning);
+    if (outcome.success && outcome.connection == m_link.ConnectionId() && m_link.IsPortOpen()) {
+        if (QWidget* view = m_pFrame ? m_pFrame->GetRightPane() : nullptr)
+            CWindowMessage::Post(view, CWindowMessage::WM_IDENTIFY_READER);
+    }
+    if (progress) {
+        progress->DestroyWindow();
+        if (m_pSearchProgress == progress)
+            m_pSearchProgress.clear();
+    }
+    if (m_pFrame)
+        m_pFrame->UpdatePanes();
+}
+
+void CLeftTreeView::OnLinkTag(quint64 ticket, quint64 connection, const QString& number)
+{
+    // However the tag is handled, the link polls on afterwards.
+    const auto handled = qScopeGuard([this, ticket] { m_link.TagHandled(ticket); });
+    if (connection == m_link.ConnectionId() && m_link.IsPortOpen())
+        OnTagRead(number);
+}
+
+void CLeftTreeView::OnLinkLost(quint64 connection)
+{
+    if (connection != m_link.ConnectionId() || !m_link.IsPortOpen())
+        return;
+    ClosePort();
+    CUiMessage::Show(m_pLanguage->GetLangItem(kLinkLostText) + m_pLanguage->GetLangItem(kReadersText),
+                     QMessageBox::Warning);
 }

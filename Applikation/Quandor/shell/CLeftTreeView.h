@@ -1,8 +1,13 @@
 #pragma once
 
+#include "CReaderLink.h"
+#include "CReaderLinkObserver.h"
+
+#include <QPointer>
 #include <QString>
 #include <QTreeWidget>
 
+class CDataProgressDlg;
 class CLanguageHandler;
 class CMainFrame;
 class QTimer;
@@ -13,9 +18,11 @@ class QTimer;
 // Selecting a node puts the record view of its kind on the right, filtered
 // by the selected reader or time schema.
 //
-// The tree also owns the link to the reader on the serial port; the link's
-// state lives here so the status bar and the views read it in one place.
-class CLeftTreeView : public QTreeWidget
+// The tree also owns the link to the reader on the serial port: the views,
+// the status bar and the transfers reach the reader and its state through
+// it. The link's own thread reports to the tree only by posting to it, and
+// the tree joins that thread before it goes.
+class CLeftTreeView : public QTreeWidget, private CReaderLinkObserver
 {
     Q_OBJECT
 
@@ -49,33 +56,61 @@ public:
     static bool IsTernReader(const QString& storedModel);
 
     // A presented transponder: shown in the information label for 1500 ms
-    // and handed to the transponder view.
+    // (marked when it is the master transponder) and handed to the
+    // transponder view.
     void OnTagRead(const QString& number);
     QTimer* LabelTimer() const { return m_pLabelTimer; }
 
-    // Link state, read by the status bar and the views.
-    bool IsPortOpen() const { return m_bPortOpen; }
-    int ConnectedPort() const { return m_nConnectedPort; }
-    int ReaderType() const { return m_nReaderType; }
-    QString Identification() const { return m_strIdentification; }
-    QString ReaderName() const { return m_strReaderName; }
-    void SetReaderName(const QString& name) { m_strReaderName = name; }
-    QString MasterTransponder() const { return m_strMasterTransponder; }
-    unsigned int ChosenPort() const { return m_nComPort; }
-    // Whether the link to readers can be used (the port commands).
-    bool HasLink() const { return false; }
+    // --- The reader link.
+    // Starts the search for a reader on the chosen port ("nAktCOM") and
+    // shows its progress. Returns 1 when nothing was started: the port is
+    // open, a search runs already, or the search could not be started (the
+    // user is told); 0 while the search runs. Its end comes to
+    // OnSearchDone().
     int Connect();
-    void ClosePort();
+    // Ends the connection or the search under way; nothing goes on the line
+    // afterwards. Always 1.
+    int ClosePort();
+    // Opens "COM<n>" without a search (1: 57200 baud, 2: 9600); 1 = open.
+    int OpenPort(const QString& portName, quint8 baudSelector);
+    // A command straight to the port (modes 1 framed, 2 plain): the reply
+    // between STX and EOT, or "".
+    QString SendCommand(char letter, const QString& data, quint8 mode);
+    // A command handed to the polling thread (modes 1, 2, 3): its own reply,
+    // "CRC_ERROR" for a framed reply with a bad checksum, or "" after 3000 ms
+    // or when no reader is online.
+    QString SendAndWait(char letter, const QString& data, int mode);
+    static int VerifyChecksum(const QString& reply) { return CReaderLink::VerifyChecksum(reply); }
+    static QString BuildClockString() { return CReaderLink::BuildClockString(); }
+    QString GetSessionString() const { return m_link.GetSessionString(); }
+    // Everything else of the link: the lease of a transfer (TakeLink,
+    // ReleaseLink), the Wren's master teaching, the settings-dialog flag.
+    CReaderLink& Link() { return m_link; }
 
-    // The connect request that asks the reader view to identify the reader.
+    // The port choice (WM_CHOOSE_PORT, and the main window's command):
+    // stores the chosen port and, on "connect now", connects.
+    void OnChoosePort();
+
+    // Link state, read by the status bar and the views.
+    bool IsPortOpen() const { return m_link.IsPortOpen(); }
+    int ConnectedPort() const { return m_link.ConnectedPort(); }
+    int ReaderType() const { return m_link.ReaderType(); }
+    QString Identification() const { return m_link.Identification(); }
+    QString ReaderName() const { return m_link.ReaderName(); }
+    void SetReaderName(const QString& name) { m_link.SetReaderName(name); }
+    QString MasterTransponder() const { return m_link.MasterTransponder(); }
+    bool IsSearching() const { return m_link.IsSearching(); }
+    bool IsPollingRunning() const { return m_link.IsPollingRunning(); }
+    unsigned int ChosenPort() const { return m_nComPort; }
+    // The progress window of the search under way; null when none.
+    CDataProgressDlg* GetSearchProgress() const;
+
+    // Set by a connect that asks the reader view to identify the reader.
     bool m_bIdentifyRequest = false;
-    bool m_bMasterLearn = false;
 
     // Texts of the selected node and its parent at the last selection change.
     QString m_strSelectedText;
     QString m_strParentText;
-    // How often the port choice was asked for (once, at start).
-    int m_nChoosePortRequests = 0;
 
 protected:
     bool event(QEvent* event) override;
@@ -86,8 +121,20 @@ private:
     void AddReaderChildren();
     void OnSelectionChanged(QTreeWidgetItem* current);
     void OnShowSelection();
-    void OnChoosePort();
     QIcon Image(int index) const;
+
+    // What the link's thread reports; each is posted to the UI thread.
+    void SearchProgress(int maximum, int position, const QString& text) override;
+    void SearchFinished(const CSearchOutcome& outcome) override;
+    void TagRead(quint64 ticket, const QString& number, bool isMaster) override;
+    void LinkLost(quint64 connection) override;
+    // Their handling on the UI thread. A report of a connection that has
+    // been closed since is not acted on.
+    void OnSearchProgress(quint64 connection, int maximum, int position, const QString& text);
+    void OnSearchDone(const CSearchOutcome& outcome);
+    void OnLinkTag(quint64 ticket, quint64 connection, const QString& number);
+    void OnLinkLost(quint64 connection);
+    void DestroySearchProgress();
 
     CLanguageHandler* m_pLanguage;
     CMainFrame* m_pFrame;
@@ -95,10 +142,6 @@ private:
     QTimer* m_pLabelTimer;
 
     unsigned int m_nComPort = kDefaultComPort;
-    bool m_bPortOpen = false;
-    int m_nConnectedPort = -1;
-    int m_nReaderType = -1;
-    QString m_strIdentification;
-    QString m_strReaderName;
-    QString m_strMasterTransponder;
+    QPointer<CDataProgressDlg> m_pSearchProgress;
+    CReaderLink m_link;
 };

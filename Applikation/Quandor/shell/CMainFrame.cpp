@@ -168,8 +168,6 @@ void CMainFrame::CreateMenus()
     m_pSettingsMenu->addSeparator();
     AddCommand(m_pSettingsMenu, ID_ONLINE, QStringLiteral("Online"))->setCheckable(true);
     AddCommand(m_pSettingsMenu, ID_OFFLINE, QStringLiteral("Offline"))->setCheckable(true);
-    for (int id : {ID_COM_PORT, ID_ONLINE, ID_OFFLINE})
-        m_actions.value(id)->setEnabled(m_pLeftTreeView->HasLink());
 
     m_pViewMenu = bar->addMenu(QString());
     QAction* statusBarAction = AddCommand(m_pViewMenu, ID_VIEW_STATUS_BAR);
@@ -230,6 +228,9 @@ void CMainFrame::OnCommand(int id)
         break;
     case ID_OFFLINE:
         m_pLeftTreeView->ClosePort();
+        break;
+    case ID_COM_PORT:
+        m_pLeftTreeView->OnChoosePort();
         break;
     case ID_HELP_FILE:
         OnHelp();

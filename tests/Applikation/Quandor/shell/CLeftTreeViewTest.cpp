@@ -95,7 +95,7 @@ TEST_F(CLeftTreeViewTest, BuildsTheNodesFromTheCaches)
     EXPECT_EQ(tree->currentItem(), tree->Node(CLeftTreeView::ReadersNode));
     EXPECT_NE(qobject_cast<CLeserDlg*>(Pane()), nullptr);
     // The port choice is asked for once; no port is opened by the start.
-    EXPECT_EQ(tree->m_nChoosePortRequests, 1);
+    EXPECT_EQ(m_dialogs, QStringList({"169"}));
     EXPECT_FALSE(tree->IsPortOpen());
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CDatabase.h"
+#include "CDialogRunner.h"
 #include "CFerrold_Schema.h"
 #include "CLanguageHandler.h"
 #include "CMainFrame.h"
@@ -9,6 +10,7 @@
 #include "TestEnvironment.h"
 
 #include <QCoreApplication>
+#include <QDialog>
 #include <QSettings>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -17,7 +19,9 @@
 #include <gtest/gtest.h>
 
 // The program started in a test: its own data, settings and layout folders,
-// message boxes answered and recorded instead of shown.
+// message boxes answered and recorded instead of shown, and modal dialogs
+// (the port choice at start among them) run by the test: closed unanswered
+// unless the test sets m_answerDialog.
 class QuandorAppFixture : public ::testing::Test
 {
 protected:
@@ -34,12 +38,17 @@ protected:
             m_messages << request.text;
             return QMessageBox::Ok;
         });
+        m_previousRunner = CDialogRunner::SetRunner([this](QDialog& dialog) {
+            m_dialogs << dialog.objectName();
+            return m_answerDialog ? m_answerDialog(dialog) : int(QDialog::Rejected);
+        });
     }
 
     void TearDown() override
     {
         m_app->ExitInstance();
         CUiMessage::SetPresenter({});
+        CDialogRunner::SetRunner(m_previousRunner);
     }
 
     QString DatabaseFile() const { return CFerrold_Schema::DefaultFilePath(); }
@@ -74,4 +83,10 @@ protected:
     QString m_dataFolder;
     QString m_layoutFolder;
     QStringList m_messages;
+    // The modal dialogs run, by object name, and how the test answers them.
+    QStringList m_dialogs;
+    CDialogRunner::Runner m_answerDialog;
+
+private:
+    CDialogRunner::Runner m_previousRunner;
 };

@@ -1,9 +1,16 @@
+#include "CDialogRunner.h"
 #include "CQuandorApp.h"
+
+#include <QDialog>
 
 #include <memory>
 
-// The program's tests run under its own application object, as the program does.
+// The program's tests run under its own application object, as the program
+// does. No modal dialog waits for a person: unless a test answers it, it is
+// closed at once.
 std::unique_ptr<QApplication> CreateTestApplication(int& argc, char** argv)
 {
-    return std::make_unique<CQuandorApp>(argc, argv);
+    auto app = std::make_unique<CQuandorApp>(argc, argv);
+    CDialogRunner::SetRunner([](QDialog&) { return int(QDialog::Rejected); });
+    return app;
 }

@@ -1,0 +1,81 @@
+#include "CCheckMTransDlg.h"
+
+#include "CLanguageHandler.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr unsigned int kTitleText = 209;
+constexpr unsigned int kGroupText = 210;
+constexpr unsigned int kFromReaderText = 211;
+constexpr unsigned int kFromDatabaseText = 212;
+constexpr unsigned int kCancelText = 166;
+
+// Dialog 183 measured 209 by 81 dialog units.
+constexpr int kWidth = 314;
+constexpr int kHeight = 132;
+
+} // namespace
+
+CCheckMTransDlg::CCheckMTransDlg(const QString& fromReader, const QString& fromDatabase,
+                                 CLanguageHandler* language, QWidget* parent)
+    : QDialog(parent)
+    , m_strFromReader(fromReader)
+    , m_strFromDatabase(fromDatabase)
+    , m_pLanguage(language)
+    , m_pGroup(new QGroupBox(this))
+    , m_pFromReader(new QRadioButton(m_pGroup))
+    , m_pFromDatabase(new QRadioButton(m_pGroup))
+    , m_pOk(new QPushButton(QStringLiteral("&OK"), this))
+    , m_pCancel(new QPushButton(this))
+{
+    setObjectName(QStringLiteral("183"));
+    setWindowTitle(m_pLanguage->GetLangItem(kTitleText));
+    setWindowIcon(QApplication::style()->standardIcon(QStyle::SP_ComputerIcon));
+    resize(kWidth, kHeight);
+
+    m_pGroup->setObjectName(QString::number(IDC_GROUP));
+    m_pGroup->setTitle(m_pLanguage->GetLangItem(kGroupText));
+    m_pFromReader->setObjectName(QString::number(IDC_FROM_READER));
+    m_pFromReader->setText(m_pLanguage->GetLangItem(kFromReaderText) + m_strFromReader);
+    m_pFromDatabase->setObjectName(QString::number(IDC_FROM_DATABASE));
+    m_pFromDatabase->setText(m_pLanguage->GetLangItem(kFromDatabaseText) + m_strFromDatabase);
+    auto* choices = new QButtonGroup(this);
+    choices->addButton(m_pFromReader);
+    choices->addButton(m_pFromDatabase);
+    m_pFromReader->setChecked(true);
+
+    auto* groupLayout = new QVBoxLayout(m_pGroup);
+    groupLayout->addWidget(m_pFromReader);
+    groupLayout->addWidget(m_pFromDatabase);
+
+    m_pOk->setObjectName(QStringLiteral("1"));
+    m_pOk->setDefault(true);
+    m_pCancel->setObjectName(QStringLiteral("2"));
+    m_pCancel->setText(m_pLanguage->GetLangItem(kCancelText));
+
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(m_pOk);
+    buttons->addWidget(m_pCancel);
+    buttons->addStretch(1);
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(m_pGroup, 1);
+    layout->addLayout(buttons);
+
+    connect(m_pOk, &QPushButton::clicked, this, &CCheckMTransDlg::OnOK);
+    connect(m_pCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void CCheckMTransDlg::OnOK()
+{
+    m_strChosen = m_pFromReader->isChecked() ? m_strFromReader : m_strFromDatabase;
+    accept();
+}
