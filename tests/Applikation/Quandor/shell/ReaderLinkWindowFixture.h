@@ -1,0 +1,148 @@
+#pragma once
+
+#include "QuandorAppFixture.h"
+
+#include "CChooseCOMDlg.h"
+#include "CColorStatic.h"
+#include "CLeftTreeView.h"
+#include "CRegistryKey.h"
+#include "CSimulatedReader.h"
+#include "CWindowMessage.h"
+#include "ShellTestSupport.h"
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QPushButton>
+
+#include <functional>
+#include <memory>
+
+// Counts the WM_IDENTIFY_READER messages the program delivers, and to whom.
+class IdentifyCounter : public QObject
+{
+public:
+    int count = 0;
+    QString receiver;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (static_cast<int>(event->type()) == CWindowMessage::WM_IDENTIFY_READER) {
+            ++count;
+            receiver = watched->metaObject()->className();
+        }
+        return false;
+    }
+};
+
+// The whole program on a simulated reader: the port choice at start is
+// answered with "connect now" on the simulator's port.
+class ReaderLinkWindow : public QuandorAppFixture
+{
+protected:
+    static constexpr int kPort = 41;
+    static constexpr int kFramedSearchMs = 6000;
+    static constexpr int kPlainSearchMs = 16000; // five unanswered framed identities first
+
+    void SetUp() override
+    {
+        QuandorAppFixture::SetUp();
+        m_app->installEventFilter(&identify);
+    }
+    void TearDown() override
+    {
+        QuandorAppFixture::TearDown();
+        m_app->removeEventFilter(&identify);
+        reader.reset();
+    }
+
+    void StartReader(CSimulatedReader::Model model)
+    {
+        reader = std::make_unique<CSimulatedReader>(model);
+        reader->RegisterAs(kPort);
+    }
+
+    // Starts the program; the port dialog chooses the simulator's port and
+    // connects now.
+    CMainFrame* StartAndConnect(const QString& screenshot = QString())
+    {
+        AnswerPortDialogWithConnectNow(screenshot);
+        return Start();
+    }
+    void AnswerPortDialogWithConnectNow(const QString& screenshot = QString())
+    {
+        m_answerDialog = [screenshot](QDialog& dialog) {
+            auto* ports = qobject_cast<CChooseCOMDlg*>(&dialog);
+            if (!ports)
+                return int(QDialog::Rejected);
+            ports->show();
+            ports->PortList()->setCurrentIndex(ports->PortList()->findText(QStringLiteral("COM%1").arg(kPort)));
+            if (!screenshot.isEmpty())
+                Screenshot(*ports, screenshot);
+            QTest::mouseClick(ports->ConnectNowButton(), Qt::LeftButton);
+            return ports->result();
+        };
+    }
+    // The port the next connect uses, as the port dialog stores it.
+    static void ChoosePort(int port)
+    {
+        CRegistryKey().WriteDWord(quint32(port), CRegistryKey::CurrentUser, QLatin1String(kProgramKey),
+                                  QStringLiteral("nAktCom"));
+    }
+
+    // Runs the event loop until the condition holds; false after timeoutMs.
+    static bool WaitUntil(const std::function<bool()>& condition, int timeoutMs)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (!condition()) {
+            if (clock.elapsed() > timeoutMs)
+                return false;
+            QTest::qWait(10);
+        }
+        return true;
+    }
+
+    bool WaitOnline(int timeoutMs)
+    {
+        return WaitUntil([this] { return Tree()->IsPollingRunning() && !Tree()->GetSearchProgress(); }, timeoutMs);
+    }
+
+    CMainFrame* Frame() const { return m_app->GetMainFrame(); }
+    CLeftTreeView* Tree() const { return Frame()->GetLeftTreeView(); }
+    QString Label() const { return Frame()->GetInfoLabel()->text(); }
+    QString Text(unsigned int n) const { return Language()->GetLangItem(n); }
+    QString Pane(int pane) const
+    {
+        Frame()->UpdatePanes();
+        return Frame()->PaneText(pane);
+    }
+    void ExpectOffline()
+    {
+        EXPECT_FALSE(Tree()->IsPortOpen());
+        EXPECT_EQ(Tree()->ReaderType(), -1);
+        EXPECT_EQ(Tree()->ConnectedPort(), -1);
+        EXPECT_FALSE(Tree()->IsPollingRunning());
+        EXPECT_EQ(Tree()->GetSearchProgress(), nullptr);
+        EXPECT_EQ(Pane(CMainFrame::ID_INDICATOR_CONNECTION), Text(109) + "Offline");
+        EXPECT_TRUE(Frame()->Action(CMainFrame::ID_OFFLINE)->isChecked());
+        EXPECT_FALSE(Frame()->Action(CMainFrame::ID_ONLINE)->isChecked());
+    }
+    // Nothing reaches the reader any more.
+    void ExpectLineQuiet(int ms)
+    {
+        const qint64 received = reader->BytesReceived();
+        QTest::qWait(ms);
+        EXPECT_EQ(reader->BytesReceived(), received);
+    }
+    QStringList Texts(const QList<int>& numbers) const
+    {
+        QStringList texts;
+        for (int n : numbers)
+            texts << Text(static_cast<unsigned int>(n));
+        return texts;
+    }
+
+    IdentifyCounter identify;
+    std::unique_ptr<CSimulatedReader> reader;
+};
