@@ -13,6 +13,7 @@
 #include "CNameDlg.h"
 #include "CQuandorApp.h"
 #include "CRegistryKey.h"
+#include "CThreadMailbox.h"
 #include "CTransponderDlg.h"
 #include "CUiMessage.h"
 #include "CWindowMessage.h"
@@ -79,6 +80,7 @@ CLeftTreeView::CLeftTreeView(CLanguageHandler* pLanguage, CMainFrame* pFrame, QW
     , m_pLanguage(pLanguage)
     , m_pFrame(pFrame)
     , m_pLabelTimer(new QTimer(this))
+    , m_pLinkReports(new CThreadMailbox(this))
     , m_link(pLanguage)
 {
     m_link.SetObserver(this);
@@ -439,32 +441,30 @@ void CLeftTreeView::DestroySearchProgress()
     m_pSearchProgress.clear();
 }
 
-// --- Reports of the link's thread. They only post: the UI thread may be
-// waiting for that very thread (a command's reply, a close).
+// --- Reports of the link's thread. They are only handed over: the UI
+// thread may be waiting for that very thread (a command's reply, a close).
 
 void CLeftTreeView::SearchProgress(int maximum, int position, const QString& text)
 {
     const quint64 connection = m_link.ConnectionId();
-    QMetaObject::invokeMethod(
-        this, [this, connection, maximum, position, text] { OnSearchProgress(connection, maximum, position, text); },
-        Qt::QueuedConnection);
+    m_pLinkReports->Post(
+        [this, connection, maximum, position, text] { OnSearchProgress(connection, maximum, position, text); });
 }
 
 void CLeftTreeView::SearchFinished(const CSearchOutcome& outcome)
 {
-    QMetaObject::invokeMethod(this, [this, outcome] { OnSearchDone(outcome); }, Qt::QueuedConnection);
+    m_pLinkReports->Post([this, outcome] { OnSearchDone(outcome); });
 }
 
 void CLeftTreeView::TagRead(quint64 ticket, const QString& number, bool /*isMaster*/)
 {
     const quint64 connection = m_link.ConnectionId();
-    QMetaObject::invokeMethod(
-        this, [this, ticket, connection, number] { OnLinkTag(ticket, connection, number); }, Qt::QueuedConnection);
+    m_pLinkReports->Post([this, ticket, connection, number] { OnLinkTag(ticket, connection, number); });
 }
 
 void CLeftTreeView::LinkLost(quint64 connection)
 {
-    QMetaObject::invokeMethod(this, [this, connection] { OnLinkLost(connection); }, Qt::QueuedConnection);
+    m_pLinkReports->Post([this, connection] { OnLinkLost(connection); });
 }
 
 // --- Their handling on the UI thread.

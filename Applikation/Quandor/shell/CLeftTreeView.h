@@ -9,6 +9,7 @@
 
 class CDataProgressDlg;
 class CLanguageHandler;
+class CThreadMailbox;
 class CMainFrame;
 class QTimer;
 
@@ -123,7 +124,7 @@ private:
     void OnShowSelection();
     QIcon Image(int index) const;
 
-    // What the link's thread reports; each is posted to the UI thread.
+    // What the link's thread reports; each is handed to the UI thread.
     void SearchProgress(int maximum, int position, const QString& text) override;
     void SearchFinished(const CSearchOutcome& outcome) override;
     void TagRead(quint64 ticket, const QString& number, bool isMaster) override;
@@ -140,6 +141,8 @@ private:
     CMainFrame* m_pFrame;
     QTreeWidgetItem* m_nodes[EventsNode + 1] = {};
     QTimer* m_pLabelTimer;
+    // What the link's thread reports reaches the UI thread through it.
+    CThreadMailbox* m_pLinkReports;
 
     unsigned int m_nComPort = kDefaultComPort;
     QPointer<CDataProgressDlg> m_pSearchProgress;

@@ -221,6 +221,8 @@ TEST_F(ReaderSearch, LoginWithBadChecksumsFailsWith108)
 {
     reader = std::make_unique<CSimulatedReader>(CSimulatedReader::Egret);
     reader->RegisterAs(kPort);
+    // Time enough to spoil the logins after the identity however slow the run.
+    reader->DelayReplyTo("FFHD4", 300);
     link.SetObserver(&recorder);
     ASSERT_EQ(link.Connect(kPort), CReaderLink::ConnectStarted);
     // The identity is answered first; its checksum is never tested.
