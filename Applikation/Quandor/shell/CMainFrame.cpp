@@ -236,7 +236,8 @@ void CMainFrame::OnCommand(int id)
         OnHelp();
         break;
     case ID_CSV_IMPORT:
-        OnCsvImport();
+        if (!RefusedWhileTransferRuns())
+            OnCsvImport();
         break;
     case ID_CSV_EXPORT:
         OnCsvExport();
@@ -245,10 +246,12 @@ void CMainFrame::OnCommand(int id)
         OnDatabaseBackup();
         break;
     case ID_DATABASE_RESTORE:
-        OnDatabaseRestore();
+        if (!RefusedWhileTransferRuns())
+            OnDatabaseRestore();
         break;
     case ID_DELETE_ALL_ENTRIES:
-        OnDeleteAllEntries();
+        if (!RefusedWhileTransferRuns())
+            OnDeleteAllEntries();
         break;
     case ID_APP_ABOUT:
         if (CQuandorApp* app = CQuandorApp::Instance())
@@ -378,6 +381,16 @@ void CMainFrame::UpdatePanes()
         break;
     }
     m_pReaderPane->setText(reader);
+}
+
+bool CMainFrame::RefusedWhileTransferRuns()
+{
+    // A transfer writes the tables from its own thread; replacing or
+    // emptying them under it would lose data or pull rows from under it.
+    if (!m_pLeftTreeView || !m_pLeftTreeView->Link().IsLinkTaken())
+        return false;
+    CUiMessage::Show(m_pLanguage->GetLangItem(kTransferRunsText), QMessageBox::Information);
+    return true;
 }
 
 void CMainFrame::OnCsvImport()

@@ -51,6 +51,8 @@ public:
     static constexpr int kPaneUpdateMilliseconds = 250;
     // The help text used when the help file cannot be opened.
     static constexpr unsigned int kHelpFailedText = 248;
+    // Refuses commands that replace the database while a reader transfer runs.
+    static constexpr unsigned int kTransferRunsText = 253;
 
     explicit CMainFrame(CLanguageHandler* pLanguage, QWidget* parent = nullptr);
     ~CMainFrame() override;
@@ -104,6 +106,7 @@ private:
     void CreateMenus();
     QAction* AddCommand(QMenu* menu, int id, const QString& text = QString());
     void SwitchLanguage(unsigned int language);
+    bool RefusedWhileTransferRuns();
     void OnHelp();
     void FocusNextPane(bool forward);
 

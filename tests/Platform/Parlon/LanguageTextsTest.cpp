@@ -53,6 +53,7 @@ const std::vector<TextGroup>& UsedTexts()
         {"transponder and time-schema views", {170, 171, 204, 206, 207, 217, 231, 232, 233}},
         {"manual and USB transponder entry", {241, 242, 243, 244, 245, 246}},
         {"database backup, restore and clear-all; 249 also the CSV export", {218, 221, 222, 223, 249, 250, 251}},
+        {"database commands refused while a reader transfer runs", {253}},
     };
     return groups;
 }

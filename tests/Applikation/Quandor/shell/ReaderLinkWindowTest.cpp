@@ -132,6 +132,21 @@ TEST_F(ReaderLinkWindow, OfflineAndOnlineAgainAsksForOneIdentificationPerConnect
     EXPECT_TRUE(m_messages.isEmpty()) << qPrintable(m_messages.join('|'));
 }
 
+TEST_F(ReaderLinkWindow, CommandsThatReplaceTheDatabaseWaitForARunningTransfer)
+{
+    StartReader(CSimulatedReader::Kite);
+    StartAndConnect();
+    ASSERT_TRUE(WaitOnline(kFramedSearchMs));
+    m_messages.clear();
+    const quint64 lease = Frame()->GetLeftTreeView()->Link().TakeLink();
+    ASSERT_NE(lease, 0u);
+    for (int id : {CMainFrame::ID_CSV_IMPORT, CMainFrame::ID_DATABASE_RESTORE, CMainFrame::ID_DELETE_ALL_ENTRIES})
+        Frame()->OnCommand(id);
+    // Each refused with the one message; none asked its own first question.
+    EXPECT_EQ(m_messages, QStringList(3, Language()->GetLangItem(CMainFrame::kTransferRunsText)));
+    Frame()->GetLeftTreeView()->Link().ReleaseLink(lease);
+}
+
 TEST_F(ReaderLinkWindow, TheComPortCommandConnectsOnTheChosenPort)
 {
     StartReader(CSimulatedReader::Egret);
