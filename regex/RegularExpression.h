@@ -131,6 +131,9 @@ public:
 
     // Every match of the string to match, reported through OnGrepping; the
     // number of matches reported. 0 when the expression does not compile.
+    // Each report carries the text before and after its match, so handlers
+    // cost time in proportion to the text's length per match; without a
+    // handler nothing is built.
     unsigned Grep();
     // The string to match with each match replaced by the formatted format
     // string (merge copy on), or the replacements alone (merge copy off).

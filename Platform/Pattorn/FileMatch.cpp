@@ -11,7 +11,8 @@ std::string FileMatch::operator[](int i) const
 {
     if (i < 0 || size_t(i) >= m_results.size() || !m_results[i].matched)
         return std::string();
-    return m_results[i].str();
+    // The engine's own str() appends character by character.
+    return std::string(m_results[i].first, m_results[i].second);
 }
 
 int FileMatch::Position(int i) const

@@ -528,18 +528,19 @@ MatchVector RegularExpressionData::buildVector(const std::string& subject, const
     const auto begin = subject.cbegin();
     MatchVector parts;
     parts.reserve(r.size() + 2);
+    // Copied whole: the engine's own str() appends character by character.
     // A partial match leaves the whole match unmarked; its text is still
     // the part of the subject it covered.
     parts.push_back({std::string(r[0].first, r[0].second), int(r[0].first - begin)});
     for (size_t i = 1; i < r.size(); ++i) {
         if (r[i].matched)
-            parts.push_back({r[i].str(), int(r[i].first - begin)});
+            parts.push_back({std::string(r[i].first, r[i].second), int(r[i].first - begin)});
         else
             parts.push_back({std::string(), -1});
     }
     for (const auto& side : {r.prefix(), r.suffix()}) {
         if (side.matched)
-            parts.push_back({side.str(), int(side.first - begin)});
+            parts.push_back({std::string(side.first, side.second), int(side.first - begin)});
         else
             parts.push_back({std::string(), -1});
     }
@@ -713,7 +714,7 @@ unsigned RegularExpressionData::Split(std::vector<MatchPart>& pieces, size_t* co
         size_t remaining = m_maximumSplits ? size_t(m_maximumSplits) : size_t(UINT_MAX);
         const auto begin = subject.cbegin();
         auto part = [&](const boost::sub_match<std::string::const_iterator>& sub) {
-            return sub.matched ? MatchPart{sub.str(), int(sub.first - begin)} : MatchPart{std::string(), -1};
+            return sub.matched ? MatchPart{std::string(sub.first, sub.second), int(sub.first - begin)} : MatchPart{std::string(), -1};
         };
         const size_t marks = NumberOfSubexpressions();
         // The engine's splitting rule: the text before each match, an empty

@@ -109,6 +109,8 @@ public:
     bool Match();
     bool Search();
     bool MatchAll();
+    // Reports carry the text before and after their match: a handler costs
+    // time in proportion to the text's length per match.
     unsigned Grep();
     // The output is emptied first.
     void Merge(std::string& result);

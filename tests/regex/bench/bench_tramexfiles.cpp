@@ -154,21 +154,35 @@ void PeerGrep(benchmark::State& state)
 }
 BENCHMARK(PeerGrep)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// The string grep over one large text (the merge path runs the same loop).
+// The string grep over one large text, counting only.
 void GrepLargeText(benchmark::State& state)
 {
     std::mt19937 random(42);
     RegexClass::RegularExpression re;
     re.SetExpression(kExpressions[state.range(0)]);
     re.SetStringToMatch(makeFile(random, 8u * 1024 * 1024));
-    re.SetOnGrepping([](RegexClass::RegularExpression*, const std::vector<RegexClass::REMatch>&, unsigned, unsigned,
-                        bool&) {});
     for (auto _ : state)
         benchmark::DoNotOptimize(re.Grep());
     state.SetLabel(kExpressions[state.range(0)]);
     state.SetBytesProcessed(int64_t(state.iterations()) * 8 * 1024 * 1024);
 }
 BENCHMARK(GrepLargeText)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The string grep with a handler: every report carries the text after its
+// match, so the cost grows with the text's length per match.
+void GrepReported(benchmark::State& state)
+{
+    std::mt19937 random(42);
+    RegexClass::RegularExpression re;
+    re.SetExpression(kExpressions[0]);
+    re.SetStringToMatch(makeFile(random, size_t(state.range(0))));
+    re.SetOnGrepping([](RegexClass::RegularExpression*, const std::vector<RegexClass::REMatch>&, unsigned, unsigned,
+                        bool&) {});
+    for (auto _ : state)
+        benchmark::DoNotOptimize(re.Grep());
+    state.SetBytesProcessed(int64_t(state.iterations()) * state.range(0));
+}
+BENCHMARK(GrepReported)->Arg(16 * 1024)->Arg(256 * 1024)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void MergeLargeText(benchmark::State& state)
 {
