@@ -1,5 +1,7 @@
 #include "CDataProgressDlg.h"
 
+#include "CThreadMailbox.h"
+
 #include <CLanguageHandler.h>
 
 #include <QCloseEvent>
@@ -42,6 +44,7 @@ CDataProgressDlg::CDataProgressDlg(CLanguageHandler* language, QWidget* parent)
     , m_language(language)
     , m_text(new QLabel(this))
     , m_bar(new QProgressBar(this))
+    , m_mailbox(new CThreadMailbox(this))
 {
     setObjectName(QStringLiteral("CDataProgressDlg"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -105,7 +108,7 @@ void CDataProgressDlg::ScheduleUpdate()
     // One queued update at a time: values that arrive before it runs ride
     // along with it.
     if (!m_updateQueued.exchange(true))
-        QMetaObject::invokeMethod(this, &CDataProgressDlg::ApplyPending, Qt::QueuedConnection);
+        m_mailbox->Post([this] { ApplyPending(); });
 }
 
 void CDataProgressDlg::ApplyPending()

@@ -22,6 +22,8 @@ class QProgressBar;
 // (or close()); the object then deletes itself, so owners hold it in a
 // QPointer. The user cannot close it: only the owner knows when the work is
 // done. Hiding it keeps it alive.
+class CThreadMailbox;
+
 class CDataProgressDlg : public QDialog
 {
     Q_OBJECT
@@ -70,4 +72,6 @@ private:
     std::mutex m_pendingMutex;
     Pending m_pending;
     std::atomic<bool> m_updateQueued{false};
+    // Hands workers' updates to the UI thread under a lock of our own.
+    CThreadMailbox* m_mailbox;
 };
