@@ -177,13 +177,15 @@ public:
     // owner like an edit.
     void SetCellValueByEdit(int row, int col, const QString& text);
 
-    // ---- keyboard commands (the clipboard fills these in) -------------------
+    // ---- commands the keys reach --------------------------------------------
+    // Copying and pasting belong to the grid's clipboard support; cutting
+    // and dragging do nothing in this grid.
     virtual void CopySelectionToClipboard();
-    virtual void CutSelection();
     virtual void PasteClipboard();
+    virtual void CutSelection();
+    virtual void StartDrag();
     // GRIDN_SELCHANGING, every body cell, GRIDN_SELCHANGED.
     virtual void SelectAllCells();
-    virtual void StartDrag();
 
     // ---- sorting ------------------------------------------------------------
     // Orders the rows by the column's values: mode 1 ascending, 2
@@ -527,8 +529,8 @@ private:
 
     // Selection
     CGridCellBase* ExistingCell(int row, int col) const;
-    // Sets or clears the selected bit of one position in the map and in a
-    // cell object that exists (never making one).
+    // Selects or deselects positions in the map and, in normal mode, in
+    // their cells; true when anything changed.
     bool MarkSelected(int row, int col, bool select);
     bool MarkColumnsSelected(int row, int firstCol, int lastCol, bool select);
     bool IsFixedCell(const CCellID& cell) const;

@@ -198,11 +198,7 @@ void CGridCtrl::SelectAllCells()
     SendMessageToParent(m_idCurrentCell.row, m_idCurrentCell.col, GRIDN_SELCHANGED);
 }
 
-// The clipboard operations belong to the grid's clipboard support; the keys
-// reach them through these.
 void CGridCtrl::CopySelectionToClipboard() {}
 void CGridCtrl::PasteClipboard() {}
-
-// Cutting removes nothing in this grid, and it starts no drags.
 void CGridCtrl::CutSelection() {}
 void CGridCtrl::StartDrag() {}
