@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 CGridBaseDlg::CGridBaseDlg(QWidget* parent)
     : QWidget(parent)
     , m_pHeading(new QLabel(this))
@@ -72,4 +74,67 @@ QString CGridBaseDlg::ReaderName(quint32 readerId)
             return readers->Get_Leser(i)->Bezeichnung;
     }
     return QString();
+}
+
+void CGridBaseDlg::SplitString(const QString& text, QStringList* pieces, QChar separator)
+{
+    if (!pieces || text.isEmpty())
+        return;
+    pieces->append(text.split(separator, Qt::KeepEmptyParts));
+}
+
+bool CGridBaseDlg::HexToUInt(const QString& text, quint32* value)
+{
+    if (!value || text.isEmpty())
+        return false;
+    // Only ASCII digits count: Unicode upper-casing would turn a ligature
+    // such as U+FB00 into "FF".
+    quint32 number = 0;
+    for (const QChar c : text) {
+        const ushort u = c.unicode();
+        quint32 digit = 0;
+        if (u >= '0' && u <= '9')
+            digit = u - '0';
+        else if (u >= 'A' && u <= 'F')
+            digit = u - 'A' + 10;
+        else if (u >= 'a' && u <= 'f')
+            digit = u - 'a' + 10;
+        else
+            return false;
+        number = (number << 4) | digit; // wraps modulo 2^32 by design
+    }
+    *value = number;
+    return true;
+}
+
+void CGridBaseDlg::SortUIntArray(QList<uint>* values)
+{
+    if (values)
+        std::stable_sort(values->begin(), values->end());
+}
+
+void CGridBaseDlg::PadLeftToNibbles(QString& bits)
+{
+    const qsizetype rest = bits.size() % 4;
+    if (rest != 0)
+        bits.prepend(QString(4 - rest, QLatin1Char('0')));
+}
+
+QString CGridBaseDlg::BinToHex(const QString& bits)
+{
+    for (const QChar c : bits) {
+        if (c != QLatin1Char('0') && c != QLatin1Char('1'))
+            return QString();
+    }
+    QString padded = bits;
+    PadLeftToNibbles(padded);
+    QString hex;
+    hex.reserve(padded.size() / 4);
+    for (qsizetype i = 0; i < padded.size(); i += 4) {
+        int nibble = 0;
+        for (qsizetype j = i; j < i + 4; ++j)
+            nibble = nibble * 2 + (padded.at(j) == QLatin1Char('1') ? 1 : 0);
+        hex.append(QLatin1Char("0123456789ABCDEF"[nibble]));
+    }
+    return hex;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QStringList>
 #include <QWidget>
 
 class CFerrold_Handler;
@@ -28,6 +30,20 @@ public:
 
     // What the view shows now, as its heading says it.
     QString Heading() const;
+
+    // Appends every piece between separators, the last one even when empty;
+    // an empty text appends nothing. The array is not emptied first.
+    static void SplitString(const QString& text, QStringList* pieces, QChar separator);
+    // Hexadecimal digits, read modulo 2^32 (only the last eight count).
+    // False, with value unchanged, for an empty text or any other character.
+    static bool HexToUInt(const QString& text, quint32* value);
+    // Ascending, equal values in their order.
+    static void SortUIntArray(QList<uint>* values);
+    // Binary digits as upper-case hexadecimal, four to a digit, padded on the
+    // left; empty when any character is not 0 or 1.
+    static QString BinToHex(const QString& bits);
+    // Pads with "0" on the left to a multiple of four characters.
+    static void PadLeftToNibbles(QString& bits);
 
 protected:
     // Heading: the kind of record and, when filtered, the filter's name.

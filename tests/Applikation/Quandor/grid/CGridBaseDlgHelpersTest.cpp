@@ -1,0 +1,81 @@
+#include "CGridBaseDlg.h"
+
+#include <gtest/gtest.h>
+
+TEST(CGridBaseDlgHelpersTest, SplitStringAppendsEveryPieceAndKeepsTheLastEmptyOne)
+{
+    QStringList pieces{"kept"};
+    CGridBaseDlg::SplitString("a;b", &pieces, ';');
+    EXPECT_EQ(pieces, QStringList({"kept", "a", "b"}));
+
+    pieces.clear();
+    CGridBaseDlg::SplitString("a;b;", &pieces, ';');
+    EXPECT_EQ(pieces, QStringList({"a", "b", ""}));
+
+    pieces.clear();
+    CGridBaseDlg::SplitString(";", &pieces, ';');
+    EXPECT_EQ(pieces, QStringList({"", ""}));
+
+    pieces.clear();
+    CGridBaseDlg::SplitString("", &pieces, ';');
+    EXPECT_TRUE(pieces.isEmpty());
+    CGridBaseDlg::SplitString("1;2;3", &pieces, ';');
+    EXPECT_EQ(pieces.size(), 3);
+    CGridBaseDlg::SplitString("x", nullptr, ';'); // no crash
+}
+
+TEST(CGridBaseDlgHelpersTest, HexToUIntReadsAnyCaseAndLeavesTheValueOnFailure)
+{
+    quint32 value = 7;
+    EXPECT_TRUE(CGridBaseDlg::HexToUInt("0a1f", &value));
+    EXPECT_EQ(value, 0xA1Fu);
+    EXPECT_TRUE(CGridBaseDlg::HexToUInt("FFFFFFFF", &value));
+    EXPECT_EQ(value, 0xFFFFFFFFu);
+
+    value = 7;
+    for (const QString& bad : {QString("12G4"), QString(""), QString(" 12"), QString("-1"),
+                               QString("0x12"), QString::fromUtf8("\xEF\xAC\x80")}) {
+        EXPECT_FALSE(CGridBaseDlg::HexToUInt(bad, &value)) << bad.toStdString();
+        EXPECT_EQ(value, 7u);
+    }
+    EXPECT_FALSE(CGridBaseDlg::HexToUInt("12", nullptr));
+}
+
+TEST(CGridBaseDlgHelpersTest, HexToUIntOfATransponderNumberKeepsItsLastEightDigits)
+{
+    quint32 value = 0;
+    EXPECT_TRUE(CGridBaseDlg::HexToUInt("AB12345678", &value));
+    EXPECT_EQ(value, 0x12345678u);
+    EXPECT_TRUE(CGridBaseDlg::HexToUInt(QString(1000, 'f'), &value));
+    EXPECT_EQ(value, 0xFFFFFFFFu);
+}
+
+TEST(CGridBaseDlgHelpersTest, SortUIntArraySortsAscendingInPlace)
+{
+    QList<uint> values{5, 1, 4, 1, 0xFFFFFFFFu, 0};
+    CGridBaseDlg::SortUIntArray(&values);
+    EXPECT_EQ(values, QList<uint>({0, 1, 1, 4, 5, 0xFFFFFFFFu}));
+    QList<uint> empty;
+    CGridBaseDlg::SortUIntArray(&empty);
+    EXPECT_TRUE(empty.isEmpty());
+    CGridBaseDlg::SortUIntArray(nullptr);
+}
+
+TEST(CGridBaseDlgHelpersTest, BinToHexPadsOnTheLeftAndRefusesOtherCharacters)
+{
+    EXPECT_EQ(CGridBaseDlg::BinToHex("101"), "5");
+    EXPECT_EQ(CGridBaseDlg::BinToHex("11111"), "1F");
+    EXPECT_EQ(CGridBaseDlg::BinToHex("0000"), "0");
+    EXPECT_EQ(CGridBaseDlg::BinToHex("10101010"), "AA");
+    EXPECT_EQ(CGridBaseDlg::BinToHex("1111000011110000111100001111000011"), "3C3C3C3C3");
+    EXPECT_EQ(CGridBaseDlg::BinToHex(""), "");
+    EXPECT_EQ(CGridBaseDlg::BinToHex("10201"), "");
+    EXPECT_EQ(CGridBaseDlg::BinToHex(" 101"), "");
+
+    QString bits = "1";
+    CGridBaseDlg::PadLeftToNibbles(bits);
+    EXPECT_EQ(bits, "0001");
+    bits = "1010";
+    CGridBaseDlg::PadLeftToNibbles(bits);
+    EXPECT_EQ(bits, "1010");
+}
