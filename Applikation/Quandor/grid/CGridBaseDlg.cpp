@@ -5,6 +5,8 @@
 #include "CMainFrame.h"
 #include "CQuandorApp.h"
 #include "CtblLeser.h"
+#include "GridConstants.h"
+#include "GridRecords.h"
 
 #include <QLabel>
 #include <QVBoxLayout>
@@ -137,4 +139,24 @@ QString CGridBaseDlg::BinToHex(const QString& bits)
         hex.append(QLatin1Char("0123456789ABCDEF"[nibble]));
     }
     return hex;
+}
+
+COLORREF CGridBaseDlg::SetCellColors(bool grey, GRID_DISPINFO* info, COLORREF back, COLORREF text)
+{
+    if (!info)
+        return CLR_DEFAULT;
+    constexpr COLORREF kGrey = 0xB9B9B9;
+    COLORREF backColour = CLR_DEFAULT;
+    COLORREF textColour = CLR_DEFAULT;
+    if (grey)
+        backColour = textColour = kGrey;
+    if (qint32(back) >= 0) {
+        backColour = back;
+        textColour = text;
+    }
+    info->backColour = backColour;
+    info->textColour = textColour;
+    if (grey)
+        info->state |= GVIS_READONLY;
+    return backColour;
 }

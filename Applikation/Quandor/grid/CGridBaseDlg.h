@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Colorref.h"
+
 #include <QList>
 #include <QStringList>
 #include <QWidget>
@@ -8,6 +10,7 @@ class CFerrold_Handler;
 class CLanguageHandler;
 class CLeftTreeView;
 class QLabel;
+struct GRID_DISPINFO;
 
 // The base of the record views on the right of the main window. Each view
 // stands for one kind of record, shown for a filter (a reader or a time
@@ -30,6 +33,15 @@ public:
 
     // What the view shows now, as its heading says it.
     QString Heading() const;
+
+    // Answers a colour request: grey gives the read-only look (and marks
+    // the cell read-only), a real back colour gives back and text as given;
+    // anything else leaves the defaults. The back colour chosen;
+    // CLR_DEFAULT without a record.
+    static COLORREF SetCellColors(bool grey, GRID_DISPINFO* info, COLORREF back, COLORREF text);
+    // Where the header sort cycle falls back to: no column, original order.
+    static int GetDefaultSortColumn(int view) { Q_UNUSED(view); return -1; }
+    static int GetDefaultSortMode(int view) { Q_UNUSED(view); return 0; }
 
     // Appends every piece between separators, the last one even when empty;
     // an empty text appends nothing. The array is not emptied first.

@@ -1,4 +1,6 @@
 #include "CGridBaseDlg.h"
+#include "GridConstants.h"
+#include "GridRecords.h"
 
 #include <gtest/gtest.h>
 
@@ -78,4 +80,36 @@ TEST(CGridBaseDlgHelpersTest, BinToHexPadsOnTheLeftAndRefusesOtherCharacters)
     bits = "1010";
     CGridBaseDlg::PadLeftToNibbles(bits);
     EXPECT_EQ(bits, "1010");
+}
+
+TEST(CGridBaseDlgHelpersTest, SetCellColorsGivesTheGreyLookOrTheColoursGiven)
+{
+    EXPECT_EQ(CGridBaseDlg::SetCellColors(true, nullptr, 0x123456, 0), CLR_DEFAULT);
+
+    GRID_DISPINFO info;
+    info.state = GVIS_SELECTED;
+    // The views' call: grey back, black text, read-only.
+    EXPECT_EQ(CGridBaseDlg::SetCellColors(true, &info, 0xB9B9B9, 0), 0xB9B9B9u);
+    EXPECT_EQ(info.backColour, 0xB9B9B9u);
+    EXPECT_EQ(info.textColour, 0u);
+    EXPECT_EQ(info.state, quint32(GVIS_SELECTED | GVIS_READONLY));
+
+    GRID_DISPINFO black;
+    EXPECT_EQ(CGridBaseDlg::SetCellColors(true, &black, 0x000000, 0x0000FF), 0u);
+    EXPECT_EQ(black.textColour, 0x0000FFu);
+    EXPECT_EQ(black.state, quint32(GVIS_READONLY));
+
+    GRID_DISPINFO greyOnly;
+    EXPECT_EQ(CGridBaseDlg::SetCellColors(true, &greyOnly, CLR_DEFAULT, 0x0000FF), 0xB9B9B9u);
+    EXPECT_EQ(greyOnly.textColour, 0xB9B9B9u);
+
+    GRID_DISPINFO plain;
+    plain.backColour = 0x111111;
+    EXPECT_EQ(CGridBaseDlg::SetCellColors(false, &plain, CLR_DEFAULT, 0), CLR_DEFAULT);
+    EXPECT_EQ(plain.backColour, CLR_DEFAULT);
+    EXPECT_EQ(plain.textColour, CLR_DEFAULT);
+    EXPECT_EQ(plain.state, 0u);
+
+    EXPECT_EQ(CGridBaseDlg::GetDefaultSortColumn(3), -1);
+    EXPECT_EQ(CGridBaseDlg::GetDefaultSortMode(3), 0);
 }
