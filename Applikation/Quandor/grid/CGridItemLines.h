@@ -1,0 +1,50 @@
+#pragma once
+
+#include "CListEntry.h"
+
+#include <QPoint>
+#include <QRect>
+
+#include <functional>
+
+class CGridCell;
+class QPainter;
+
+// The entries of a check-list or option-list cell, one to a line, and the
+// current line the keys move: what the two list cells share.
+class CGridItemLines
+{
+public:
+    static constexpr int kLineHeight = 16;
+    static constexpr int kMarkSize = 15;
+
+    CGridItemArray& Own() { return m_items; }
+    const CGridItemArray& Items() const { return m_pItems ? *m_pItems : m_items; }
+    int Count() const { return int(Items().size()); }
+    // The entry at "index"; null outside the list.
+    const CListEntry* At(int index) const;
+    // Shows another cell's entries without owning them, until UseOwn.
+    void Share(const CGridItemLines& other) { m_pItems = &other.Items(); }
+    void UseOwn() { m_pItems = nullptr; }
+
+    int Current() const { return m_nCurrent; }
+    // Down wraps from the last line to the first; false when there is no
+    // line to move to.
+    bool MoveDown();
+    // Up stops at the first line: false there, so the grid moves instead.
+    bool MoveUp();
+
+    // The line under "point" (relative to the cell) when it lies on that
+    // line's mark; -1 otherwise.
+    int MarkAt(QPoint point, int margin) const;
+    QRect MarkRect(int index, int margin) const;
+
+    // Draws every line: a check box or an option mark, then the entry's text.
+    void Draw(QPainter* painter, const CGridCell& cell, QRect rect, bool radio,
+              const std::function<bool(int)>& isOn) const;
+
+private:
+    CGridItemArray m_items;
+    const CGridItemArray* m_pItems = nullptr;
+    int m_nCurrent = 0;
+};
