@@ -1,6 +1,8 @@
 #include "CGridBaseDlg.h"
 
+#include "CDialogSetup.h"
 #include "CFerrold_Handler.h"
+#include "CGridCtrl.h"
 #include "CLanguageHandler.h"
 #include "CMainFrame.h"
 #include "CQuandorApp.h"
@@ -26,7 +28,76 @@ CGridBaseDlg::CGridBaseDlg(QWidget* parent)
     layout->addStretch(1);
 }
 
-CGridBaseDlg::~CGridBaseDlg() = default;
+CGridBaseDlg::~CGridBaseDlg()
+{
+    // The grid writes nothing on the way out, but it asks its owner (this
+    // view) while it lives: it goes first.
+    delete m_pGrid;
+}
+
+CDialogSetup* CGridBaseDlg::LayoutStore() const
+{
+    CQuandorApp* app = CQuandorApp::Instance();
+    return app ? app->GetDialogSetup() : nullptr;
+}
+
+void CGridBaseDlg::InitGrid(const QString& viewCode, quint32 gridId, int columns, int rows)
+{
+    if (rows != 0)
+        m_nRowCount = rows;
+    if (m_pGrid) {
+        if (rows != 0)
+            m_pGrid->SetRowCount(rows);
+        m_pGrid->Refresh();
+        return;
+    }
+
+    m_pGrid = new CGridCtrl(LayoutStore(), viewCode, QStringLiteral("0"), 0, 0, 0, 0, this);
+    m_pGrid->SetDlgCtrlID(gridId);
+    // The grid takes the place the view keeps for it, below the heading.
+    auto* layout = static_cast<QVBoxLayout*>(this->layout());
+    if (QLayoutItem* stretch = layout->takeAt(layout->count() - 1))
+        delete stretch;
+    layout->addWidget(m_pGrid, 1);
+    if (columns < 2)
+        return;
+
+    m_pGrid->SetListMode(true);
+    m_pGrid->SetSingleRowSelection(false);
+    m_pGrid->SetVirtualMode(true);
+    m_pGrid->SetColumnCount(columns);
+    m_pGrid->SetRowCount(m_nRowCount);
+    m_pGrid->SetFixedRowCount(1);
+    m_pGrid->SetFixedColumnCount(1);
+    m_pGrid->SetEditable(true);
+    m_pGrid->SetEvenRowShading(true, 0xDCDCDC);
+    m_pGrid->SetRowHeight(0, 30, false);
+    m_pGrid->SetSharedRowHeight(true);
+    m_pGrid->SetTitleMode(1, QStringLiteral("Vexor Solution1"), QStringLiteral("Vexor Solution2"));
+    m_pGrid->SetColumnWidth(0, 10, true, false);
+    // The default height is not stored: storing it here would overwrite the
+    // height the user gave the rows before LoadGridLayout could read it.
+    m_pGrid->SetRowHeight(1, 18, false);
+}
+
+void CGridBaseDlg::LoadGridLayout(const QString& viewCode)
+{
+    CDialogSetup* store = LayoutStore();
+    if (!m_pGrid || !store)
+        return;
+    const QString gridKey = QStringLiteral("0");
+    const int header = store->GetRowHeight(viewCode, gridKey, true);
+    if (header > 0)
+        m_pGrid->SetRowHeight(0, header, false);
+    const int row = store->GetRowHeight(viewCode, gridKey, false);
+    if (row > 0)
+        m_pGrid->SetRowHeight(1, row, false);
+    for (int col = 0; col < m_pGrid->GetColumnCount(); ++col) {
+        const int width = store->GetColumnWidth(viewCode, gridKey, QString::number(col));
+        if (width > 0)
+            m_pGrid->SetColumnWidth(col, width, true, false);
+    }
+}
 
 void CGridBaseDlg::SetColumnTitles()
 {

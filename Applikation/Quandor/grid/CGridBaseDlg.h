@@ -6,7 +6,9 @@
 #include <QStringList>
 #include <QWidget>
 
+class CDialogSetup;
 class CFerrold_Handler;
+class CGridCtrl;
 class CLanguageHandler;
 class CLeftTreeView;
 class QLabel;
@@ -34,6 +36,17 @@ public:
     // What the view shows now, as its heading says it.
     QString Heading() const;
 
+    // The first call creates the view's grid in its standard look (one
+    // header row and number column, shaded even rows, 30-pixel header and
+    // 18-pixel rows, column 1 kept in view); "rows" counts the header, 0
+    // keeps the last count. Later calls only set the row count and refresh.
+    virtual void InitGrid(const QString& viewCode, quint32 gridId, int columns, int rows);
+    // Applies the header height, row height and column widths stored for
+    // the view; sizes of 0 or less, or none, keep what the grid has.
+    void LoadGridLayout(const QString& viewCode);
+    CGridCtrl* GetGrid() const { return m_pGrid; }
+    int GetRowCount() const { return m_nRowCount; }
+
     // Answers a colour request: grey gives the read-only look (and marks
     // the cell read-only), a real back colour gives back and text as given;
     // anything else leaves the defaults. The back colour chosen;
@@ -57,7 +70,21 @@ public:
     // Pads with "0" on the left to a multiple of four characters.
     static void PadLeftToNibbles(QString& bits);
 
+    // For the views: the filter (0 = all records), the header sort state,
+    // whether the user's column widths are kept, the wait-cursor flag, the
+    // row last clicked and the reader's last reply.
+    quint32 m_nFilterID = 0;
+    int m_nSortMode = 0;
+    int m_nSortColumn = 0;
+    int m_bKeepColumnWidths = 0;
+    int m_bBusy = 0;
+    int m_nClickedRow = -1;
+    QString m_strReaderReply;
+
 protected:
+    // Where the view's sizes are kept; the application's store.
+    virtual CDialogSetup* LayoutStore() const;
+
     // Heading: the kind of record and, when filtered, the filter's name.
     void SetHeading(unsigned int kindText, const QString& filter);
     // The name of the reader with this identity; empty for 0 or none.
@@ -65,6 +92,8 @@ protected:
 
 private:
     QLabel* m_pHeading;
+    CGridCtrl* m_pGrid = nullptr;
+    int m_nRowCount = 0;
     unsigned int m_nKindText = 0;
     QString m_strFilter;
 };
