@@ -240,7 +240,9 @@ TEST_F(FramedOnline, NoPollAndNoLostLinkWhileTheSettingsDialogIsOpen)
     EXPECT_EQ(recorder.LinkLostCount(), 0);
     EXPECT_EQ(Polls(), polls);
     link.SetParamDialogOpen(false);
-    EXPECT_TRUE(WaitForPoll(1500));
+    // A poll that was in flight when the dialog opened may hold the line a
+    // while longer; polling must come back, not at a fixed moment.
+    EXPECT_TRUE(WaitForPoll(6000));
 }
 
 TEST_F(FramedOnline, UnpluggedReaderIsLostWithoutSpinning)
