@@ -2,6 +2,8 @@
 
 #include "CGridCtrl.h"
 #include "CGridDefaultCell.h"
+#include "CGridEditorWnd.h"
+#include "CInPlaceEdit.h"
 
 IMPLEMENT_GRIDCELL(CGridCell, CGridCellBase)
 
@@ -68,7 +70,11 @@ QFont CGridCell::GetFontObject() const
 
 QWidget* CGridCell::GetEditWnd() const
 {
-    return m_bEditing ? m_pEditWnd.data() : nullptr;
+    if (m_bEditing && m_pEditWnd)
+        return m_pEditWnd.data();
+    if (m_pGrid && m_pGrid->IsEditingCell(GetRow(), GetColumn()))
+        return m_pGrid->GetActiveEditor();
+    return nullptr;
 }
 
 quint32 CGridCell::GetMargin() const
@@ -125,14 +131,59 @@ void CGridCell::Reset()
     m_nMargin = GRID_MARGIN_UNSET;
 }
 
-bool CGridCell::Edit(int, int, QRect, QPoint, quint32, const CGridEditKey&)
+bool CGridCell::IsEditing() const
 {
-    // A text cell is edited through the grid's in-place editor; while none is
-    // attached to the cell there is nothing to open.
-    return false;
+    // Display copies come and go while an editor stays open; the grid knows
+    // which cell its editor works on.
+    return m_bEditing || (m_pGrid && m_pGrid->IsEditingCell(GetRow(), GetColumn()));
 }
 
-void CGridCell::EndEdit() {}
+quint32 CGridCell::EditStyleFromFormat() const
+{
+    const quint32 format = GetFormat();
+    if (format & DT_RIGHT)
+        return CInPlaceEdit::ES_RIGHT;
+    if (format & DT_CENTER)
+        return CInPlaceEdit::ES_CENTER;
+    return CInPlaceEdit::ES_LEFT;
+}
+
+bool CGridCell::ForwardToOpenEditor(const CGridEditKey& key)
+{
+    if (!IsEditing())
+        return false;
+    if (auto* open = dynamic_cast<CGridEditorWnd*>(GetEditWnd()))
+        open->ForwardKey(key);
+    return true;
+}
+
+void CGridCell::AttachEditor(QWidget* editor, int row, int col)
+{
+    m_bEditing = true;
+    m_pEditWnd = editor;
+    if (m_pGrid)
+        m_pGrid->SetActiveEditor(editor, row, col);
+}
+
+bool CGridCell::Edit(int row, int col, QRect rect, QPoint, quint32 id, const CGridEditKey& key)
+{
+    if (ForwardToOpenEditor(key))
+        return true;
+    if (!m_pGrid)
+        return false;
+    auto* editor = new CInPlaceEdit(m_pGrid, rect, EditStyleFromFormat(), id, row, col, GetText(), key);
+    if (GetTextLimit() > 0)
+        editor->setMaxLength(GetTextLimit());
+    editor->SetValidation(GetValidation());
+    AttachEditor(editor, row, col);
+    return true;
+}
+
+void CGridCell::EndEdit()
+{
+    if (auto* open = dynamic_cast<CGridEditorWnd*>(GetEditWnd()))
+        open->EndEdit();
+}
 
 void CGridCell::OnEndEdit()
 {

@@ -40,7 +40,7 @@ public:
     QWidget* GetEditWnd() const override;
     quint32 GetMargin() const override;
     bool IsDefaultFont() const override { return !m_pFont; }
-    bool IsEditing() const override { return m_bEditing; }
+    bool IsEditing() const override;
 
     void Assign(const CGridCellBase& source) override;
     void CopyFrom(const CGridCellBase& source) override;
@@ -58,6 +58,14 @@ public:
     quint32 GetOwnMargin() const { return m_nMargin; }
 
 protected:
+    // The editor's style for the cell's format: its alignment.
+    quint32 EditStyleFromFormat() const;
+    // Hands the cell's open editor the key that would have started an edit;
+    // true when there was one.
+    bool ForwardToOpenEditor(const CGridEditKey& key);
+    // Marks the cell as edited by "editor" and tells the grid.
+    void AttachEditor(QWidget* editor, int row, int col);
+
     // An editor that works on this cell (set by the editing code); cleared
     // when the edit ends or the editor goes away.
     void SetEditWnd(QWidget* editor);

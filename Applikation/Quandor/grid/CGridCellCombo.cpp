@@ -1,5 +1,6 @@
 #include "CGridCellCombo.h"
 
+#include "CGridComboList.h"
 #include "CGridCtrl.h"
 
 #include <QApplication>
@@ -58,22 +59,72 @@ void CGridCellCombo::CopyFrom(const CGridCellBase& source)
     }
 }
 
+QRect CGridCellCombo::DropButtonRect(const QRect& rect) const
+{
+    CGridCtrl* grid = GetGrid();
+    if (!grid)
+        return QRect();
+    const int buttonWidth = grid->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    // The grid's own editability test would fetch cells while this one is
+    // being drawn; the cell knows everything it needs.
+    const bool editable = grid->IsEditable() && !IsReadOnly();
+    if (!editable || rect.width() <= buttonWidth || rect.height() <= buttonWidth / 2)
+        return QRect();
+    return QRect(rect.right() - buttonWidth, rect.top(), buttonWidth, rect.height() - 1);
+}
+
+bool CGridCellCombo::Edit(int row, int col, QRect rect, QPoint, quint32 id, const CGridEditKey& key)
+{
+    if (ForwardToOpenEditor(key))
+        return true;
+    CGridCtrl* grid = GetGrid();
+    if (!grid)
+        return false;
+    // The editor takes copies of the entries: the cell may be replaced
+    // while the list is open.
+    QStringList displays;
+    QStringList values;
+    for (const auto& entry : Items()) {
+        if (!entry)
+            continue;
+        displays.append(entry->m_strDisplay);
+        values.append(entry->m_strValue);
+    }
+    auto* list = new CGridComboList(grid, rect, m_nStyle, id, row, col, displays, values, GetText(),
+                                    GetValueText(), key, GetBackClr(), GetTextClr());
+    list->SetTextLimit(GetTextLimit());
+    list->SetValidation(GetValidation());
+    AttachEditor(list, row, col);
+    grid->viewport()->update(rect);
+    return true;
+}
+
+void CGridCellCombo::OnClick(QPoint point)
+{
+    CGridCtrl* grid = GetGrid();
+    const int row = GetRow();
+    const int col = GetColumn();
+    QRect rect;
+    if (!grid || IsEditing() || IsReadOnly() || !grid->GetCellRect(row, col, &rect))
+        return;
+    const QRect button = DropButtonRect(rect);
+    if (button.isNull() || !button.contains(rect.topLeft() + point))
+        return;
+    // The grid asks its owner first, as for any edit; this cell may be gone
+    // by the time it returns, so nothing of it is touched afterwards.
+    grid->BeginCellEdit(row, col, QPoint(-1, -1), CGridEditKey::Key(VK_LBUTTON));
+}
+
 bool CGridCellCombo::Draw(QPainter* painter, int row, int col, QRect rect, bool eraseBackground,
                           COLORREF shade)
 {
     CGridCtrl* grid = GetGrid();
     if (!grid)
         return false;
-    const int buttonWidth = grid->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
     if (!DrawBackground(painter, rect, shade))
         return false;
-    m_rectButton = QRect();
-    // The grid's own editability test would fetch cells while this one is
-    // being drawn; the cell knows everything it needs.
-    const bool editable = grid->IsEditable() && !IsReadOnly();
-    if (!IsEditing() && editable && rect.width() > buttonWidth
-        && rect.height() > buttonWidth / 2) {
-        m_rectButton = QRect(rect.right() - buttonWidth, rect.top(), buttonWidth, rect.height() - 1);
+    m_rectButton = IsEditing() ? QRect() : DropButtonRect(rect);
+    if (!m_rectButton.isNull()) {
         QStyleOptionComboBox option;
         option.initFrom(grid);
         option.rect = m_rectButton;

@@ -32,6 +32,10 @@ public:
     QString GetValue() const override;
     void CopyFrom(const CGridCellBase& source) override;
 
+    bool Edit(int row, int col, QRect rect, QPoint point, quint32 id, const CGridEditKey& key) override;
+    // A click on the drop button opens the list.
+    void OnClick(QPoint point) override;
+
     bool Draw(QPainter* painter, int row, int col, QRect rect, bool eraseBackground = true,
               COLORREF shade = 0) override;
     QSize GetCellExtent(QPainter* painter = nullptr) override;
@@ -40,6 +44,10 @@ public:
     int FindValue(const QString& value) const;
 
 private:
+    // The drop button of a cell drawn over "rect", or an empty rectangle
+    // when the cell shows none.
+    QRect DropButtonRect(const QRect& rect) const;
+
     CGridItemArray m_items;
     const CGridItemArray* m_pItems = nullptr;
     int m_nStyle = DropDown;

@@ -3,6 +3,7 @@
 #include "CDialogSetup.h"
 #include "CGridCell.h"
 #include "CGridCellBase.h"
+#include "CGridEditorWnd.h"
 #include "CGridNotifyReceiver.h"
 
 #include <QApplication>
@@ -87,7 +88,14 @@ CGridCtrl::CGridCtrl(CDialogSetup* layoutStore, const QString& viewCode, const Q
     SetFixedColumnCount(fixedCols);
 }
 
-CGridCtrl::~CGridCtrl() = default;
+CGridCtrl::~CGridCtrl()
+{
+    // An editor still open has nobody left to report to: it closes without
+    // a word instead of reaching a grid half taken apart.
+    if (auto* open = dynamic_cast<CGridEditorWnd*>(m_activeEditor.data()))
+        open->DiscardEdit();
+    delete m_activeEditor.data();
+}
 
 bool CGridCtrl::CreateGrid(const QRect& rect, QWidget* parent, quint32 id, quint32 style)
 {
@@ -227,6 +235,9 @@ bool CGridCtrl::SetRowCount(int rows)
         return false;
     if (rows == m_nRows)
         return true;
+    // Rows and columns are about to mean other records: an open edit
+    // reports to the record it began on, now.
+    EndActiveEdit();
 
     try {
         // Everything that can fail is prepared aside, so a failure leaves the
@@ -277,6 +288,9 @@ bool CGridCtrl::SetColumnCount(int cols)
         return false;
     if (cols == m_nCols)
         return true;
+    // Rows and columns are about to mean other records: an open edit
+    // reports to the record it began on, now.
+    EndActiveEdit();
 
     try {
         CGridAxis widths = m_colWidths;
@@ -900,6 +914,7 @@ void CGridCtrl::SetVirtualMode(bool on)
 
 bool CGridCtrl::ClearAll()
 {
+    EndActiveEdit();
     ResetSelectedRange();
     for (CellRow& cells : m_rowData) {
         for (auto& cell : cells)
@@ -1752,11 +1767,4 @@ void CGridCtrl::changeEvent(QEvent* event)
     }
 }
 
-void CGridCtrl::EndActiveEdit()
-{
-    if (!m_idCurrentCell.IsValid())
-        return;
-    CGridCellBase* cell = GetCellAt(m_idCurrentCell.row, m_idCurrentCell.col);
-    if (cell && cell->IsEditing())
-        cell->EndEdit();
-}
+

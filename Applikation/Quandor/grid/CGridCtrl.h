@@ -173,6 +173,20 @@ public:
     // navigation key, the grid moves the focus by that key and opens the
     // next cell's editor (at the next turn of the event loop).
     void EndInPlaceEdit(int row, int col, const QString& text, const CGridEditKey& lastKey);
+    // The same for an editor whose text stands for another value (a combo
+    // cell's chosen entry): "value" is the notification's second text.
+    void EndInPlaceEdit(int row, int col, const QString& text, const CGridEditKey& lastKey, const QString& value);
+    // The one open in-place editor and the cell it edits. A cell's editor
+    // registers here; it leaves (ReleaseActiveEditor) before it reports its
+    // end. The grid holds it weakly, so an editor gone is simply no editor.
+    void SetActiveEditor(QWidget* editor, int row, int col);
+    void ReleaseActiveEditor(const QWidget* editor);
+    QWidget* GetActiveEditor() const { return m_activeEditor.data(); }
+    CCellID GetActiveEditCell() const { return m_activeEditor ? m_idEditCell : CCellID(); }
+    bool IsEditingCell(int row, int col) const
+    {
+        return m_activeEditor && m_idEditCell.row == row && m_idEditCell.col == col;
+    }
     // A value change made by the grid itself (paste, clear), offered to the
     // owner like an edit.
     void SetCellValueByEdit(int row, int col, const QString& text);
@@ -283,7 +297,8 @@ public:
     void SetImageList(const QList<QPixmap>* images) { m_pImageList = images; }
     const QList<QPixmap>* GetImageList() const { return m_pImageList; }
 
-    // Ends a running in-place edit of the focus cell.
+    // Ends the running in-place edit, if any: its text goes to the owner as
+    // any ended edit does.
     virtual void EndActiveEdit();
 
     // Mouse modes.
@@ -559,6 +574,9 @@ private:
     // Painting
     void DrawCellRange(QPainter& painter, const QRect& clip, int firstRow, int lastRow, int firstCol,
                        int lastCol, QPoint origin, bool shadeTitleCols, bool shadeBody);
+
+    QPointer<QWidget> m_activeEditor;
+    CCellID m_idEditCell;
 
     QPointer<QObject> m_ownerObject;
     CGridNotifyReceiver* m_pOwner = nullptr;

@@ -3,6 +3,7 @@
 #include "CGridCtrl.h"
 
 #include "CGridCellBase.h"
+#include "CGridEditorWnd.h"
 #include "CGridNotifyReceiver.h"
 
 #include <QMetaObject>
@@ -153,7 +154,13 @@ void CGridCtrl::FinishCellEdit(int row, int col, const QString& text, const QStr
 
 void CGridCtrl::EndInPlaceEdit(int row, int col, const QString& text, const CGridEditKey& lastKey)
 {
-    FinishCellEdit(row, col, text, text);
+    EndInPlaceEdit(row, col, text, lastKey, text);
+}
+
+void CGridCtrl::EndInPlaceEdit(int row, int col, const QString& text, const CGridEditKey& lastKey,
+                               const QString& value)
+{
+    FinishCellEdit(row, col, text, value);
     if (!lastKey.IsKey() || !MovesEditOn(lastKey.KeyCode()))
         return;
     // Not now: the editor is still going away and the focus with it. At the
@@ -166,6 +173,39 @@ void CGridCtrl::EndInPlaceEdit(int row, int col, const QString& text, const CGri
                 BeginCellEdit(m_idCurrentCell.row, m_idCurrentCell.col, QPoint(-1, -1), lastKey);
         },
         Qt::QueuedConnection);
+}
+
+void CGridCtrl::SetActiveEditor(QWidget* editor, int row, int col)
+{
+    // One editor at a time: one still open gives up its cell first.
+    if (m_activeEditor && m_activeEditor != editor)
+        EndActiveEdit();
+    m_activeEditor = editor;
+    m_idEditCell = CCellID(row, col);
+}
+
+void CGridCtrl::ReleaseActiveEditor(const QWidget* editor)
+{
+    if (m_activeEditor == editor) {
+        m_activeEditor.clear();
+        m_idEditCell = CCellID();
+    }
+}
+
+void CGridCtrl::EndActiveEdit()
+{
+    QWidget* editor = m_activeEditor.data();
+    if (!editor)
+        return;
+    // The editor reports to the grid, and the owner may do anything while
+    // it answers; the grid keeps nothing of the editor across the call.
+    if (auto* open = dynamic_cast<CGridEditorWnd*>(editor)) {
+        open->EndEdit();
+    } else {
+        ReleaseActiveEditor(editor);
+        if (CGridCellBase* cell = GetCellAt(m_idCurrentCell.row, m_idCurrentCell.col); cell && cell->IsEditing())
+            cell->EndEdit();
+    }
 }
 
 void CGridCtrl::SetCellValueByEdit(int row, int col, const QString& text)

@@ -54,6 +54,9 @@ std::vector<QString> CGridCtrl::CollectColumnValues(int col)
 
 bool CGridCtrl::SortByColumn(int col, int mode)
 {
+    // The displayed rows are about to show other records; an open edit
+    // belongs to the record it began on.
+    EndActiveEdit();
     // The selection belongs to displayed rows, which are about to show
     // other records.
     ClearSelection();

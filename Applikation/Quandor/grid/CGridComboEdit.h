@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QLineEdit>
+
+class CGridComboList;
+
+// The text part of a drop-down combo cell's editor: it holds typed
+// characters to the cell's expression, puts the initial text back on Esc
+// and leaves the ending keys to its list.
+class CGridComboEdit : public QLineEdit
+{
+    Q_OBJECT
+
+public:
+    CGridComboEdit(CGridComboList* list, const QString& initialText);
+
+    QString GetInitialText() const { return m_strInitText; }
+    void RestoreInitialText() { setText(m_strInitText); }
+    void SetValidation(const QString& expression) { m_strValidation = expression; }
+
+protected:
+    bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    QString AcceptedText(const QString& text) const;
+
+    CGridComboList* m_pList;
+    QString m_strInitText;
+    QString m_strValidation;
+};
