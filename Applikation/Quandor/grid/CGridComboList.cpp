@@ -43,7 +43,6 @@ CGridComboList::CGridComboList(CGridCtrl* grid, const QRect& rect, int style, qu
     }
     // Typing picks nothing on its own: what the user typed stays typed.
     setInsertPolicy(QComboBox::NoInsert);
-    setMaxVisibleItems(std::max(maxVisibleItems(), 1));
     for (int i = 0; i < displays.size(); ++i)
         addItem(displays.at(i), i < values.size() ? values.at(i) : displays.at(i));
     m_nInitIndex = findText(initialText, Qt::MatchExactly | Qt::MatchCaseSensitive);

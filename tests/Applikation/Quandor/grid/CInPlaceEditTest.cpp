@@ -3,7 +3,9 @@
 #include "CGridCellNumeric.h"
 #include "CInPlaceEdit.h"
 
+#include <QDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
 
@@ -39,6 +41,9 @@ TEST_F(InPlaceEdit, TypedCharactersAreHeldToTheCellsExpression)
     QTest::keyClick(editor, Qt::Key_Backspace);
     EXPECT_EQ(editor->text(), QStringLiteral("f1"));
     EXPECT_EQ(OpenModalBoxes(), 0);
+    // Alt keys are the menus', never text.
+    QTest::keyClick(editor, Qt::Key_A, Qt::AltModifier);
+    EXPECT_EQ(editor->text(), QStringLiteral("f1"));
     // A first typed character takes the same road.
     QTest::keyClick(editor, Qt::Key_Escape);
     Settle();
@@ -204,6 +209,25 @@ TEST_F(InPlaceEdit, TheEditorWidensToItsTextUpToTheViewportEdge)
     QTest::keyClick(editor, Qt::Key_Escape);
 }
 
+TEST_F(InPlaceEdit, TheEditorTakesTheCellsAlignment)
+{
+    grid->SetColumnCellType(2, &CGridCell::GetThisClass())->SetFormat(DT_RIGHT | DT_NOPREFIX);
+    grid->SetColumnCellType(3, &CGridCell::GetThisClass())->SetFormat(DT_CENTER | DT_NOPREFIX);
+    grid->Refresh();
+    CInPlaceEdit* editor = Open<CInPlaceEdit>(3, 2, Click());
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
+    QTest::keyClick(editor, Qt::Key_Escape);
+    editor = Open<CInPlaceEdit>(3, 3, Click());
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+    QTest::keyClick(editor, Qt::Key_Escape);
+    editor = Open<CInPlaceEdit>(3, 5, Click());
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
+    QTest::keyClick(editor, Qt::Key_Escape);
+}
+
 TEST_F(InPlaceEdit, NumericCellsTakeDigitsOnly)
 {
     grid->SetColumnCellType(4, &CGridCellNumeric::GetThisClass());
@@ -354,4 +378,43 @@ TEST_F(InPlaceEdit, TheEditorStandsOverItsCell)
     const QPoint inside = grid->viewport()->mapTo(&owner, editor->geometry().topLeft() + QPoint(editor->width() - 4, editor->height() / 2));
     EXPECT_EQ(picture.pixelColor(inside), editor->palette().color(QPalette::Base));
     QTest::keyClick(editor, Qt::Key_Escape);
+}
+
+// In a dialog, Enter and Esc end the edit and go no further: neither the
+// default button nor the dialog's own Esc may act on them.
+TEST(InPlaceEditInDialog, EnterAndEscStayWithTheEditor)
+{
+    QDialog dialog;
+    dialog.resize(420, 360);
+    auto* owner = new EditorTestOwner;
+    owner->setParent(&dialog);
+    CGridCtrl* grid = MakeViewGrid(*owner, 10, 4, QSize(400, 300));
+    grid->SetEditable(true);
+    auto* ok = new QPushButton(QStringLiteral("OK"), &dialog);
+    ok->setGeometry(10, 320, 80, 26);
+    ok->setDefault(true);
+    int pressed = 0;
+    QObject::connect(ok, &QPushButton::clicked, [&]() { ++pressed; });
+    dialog.show();
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+
+    grid->MoveFocusCell(2, 2);
+    grid->BeginCellEdit(2, 2, QPoint(-1, -1), CGridEditKey::Char(QStringLiteral("e")));
+    QCoreApplication::processEvents();
+    auto* editor = qobject_cast<CInPlaceEdit*>(grid->GetActiveEditor());
+    ASSERT_NE(editor, nullptr);
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_EQ(owner->Heard(GRIDN_ENDEDIT).size(), 1u);
+
+    grid->BeginCellEdit(2, 3, QPoint(-1, -1), CGridEditKey::Char(QStringLiteral("x")));
+    QCoreApplication::processEvents();
+    editor = qobject_cast<CInPlaceEdit*>(grid->GetActiveEditor());
+    ASSERT_NE(editor, nullptr);
+    QTest::keyClick(editor, Qt::Key_Escape);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(pressed, 0);
+    EXPECT_TRUE(dialog.isVisible()) << "Esc was the editor's";
+    EXPECT_EQ(dialog.result(), 0);
+    EXPECT_EQ(owner->Heard(GRIDN_ENDEDIT).size(), 1u);
 }
