@@ -22,6 +22,21 @@ int CGridCellCombo::FindValue(const QString& value) const
     return -1;
 }
 
+void CGridCellCombo::SetText(const QString& text)
+{
+    CGridCell::SetText(text);
+    // An edit ends with the chosen entry's text; the choice and its value
+    // must follow, or the cell would show one entry and stand for another.
+    const CGridItemArray& items = Items();
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (items[i] && items[i]->m_strDisplay == text) {
+            m_nSelected = int(i);
+            SetValueText(items[i]->m_strValue);
+            return;
+        }
+    }
+}
+
 void CGridCellCombo::SetValue(const QString& value)
 {
     const int found = FindValue(value);

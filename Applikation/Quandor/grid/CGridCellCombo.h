@@ -28,6 +28,8 @@ public:
     bool GetAllowFreeText() const { return m_bFreeText; }
     int GetSelectedIndex() const { return m_nSelected; }
 
+    // A text that is an entry's display text chooses that entry.
+    void SetText(const QString& text) override;
     void SetValue(const QString& value) override;
     QString GetValue() const override;
     void CopyFrom(const CGridCellBase& source) override;

@@ -1766,5 +1766,3 @@ void CGridCtrl::changeEvent(QEvent* event)
         break;
     }
 }
-
-

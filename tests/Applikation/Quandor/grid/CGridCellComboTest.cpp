@@ -42,6 +42,24 @@ TEST(CGridCellComboTest, AValueSelectsTheFirstEntryWithItAndShowsItsText)
     EXPECT_EQ(combo.GetValue(), "");
 }
 
+TEST(CGridCellComboTest, AnEntrysTextChoosesItAndItsValue)
+{
+    // What an ended edit puts into the cell: the chosen entry's text.
+    CGridCellCombo combo;
+    Fill(combo);
+    combo.SetValue("1");
+    combo.SetText("Garage");
+    EXPECT_EQ(combo.GetSelectedIndex(), 2);
+    EXPECT_EQ(combo.GetValue(), "2");
+    // Put back after a refusal.
+    combo.SetText("Front door");
+    EXPECT_EQ(combo.GetValue(), "1");
+    // A text that is no entry changes no choice.
+    combo.SetText("Cellar");
+    EXPECT_EQ(combo.GetText(), "Cellar");
+    EXPECT_EQ(combo.GetValue(), "1");
+}
+
 TEST(CGridCellComboTest, FreeTextKeepsAValueThatNamesNoEntry)
 {
     CGridCellCombo combo;

@@ -148,8 +148,11 @@ TEST_F(InPlaceEdit, EndingKeysAndFocusLossReportTheText)
     EXPECT_TRUE(next->hasFocus());
     EXPECT_EQ(next->selectedText(), GridTestOwner::DefaultText(3, 3));
 
-    // The focus leaving ends it too.
+    // The focus leaving ends it too, though not for the editor's own menu.
     QTest::keyClicks(next, QStringLiteral("q"));
+    QFocusEvent toMenu(QEvent::FocusOut, Qt::PopupFocusReason);
+    QCoreApplication::sendEvent(next, &toMenu);
+    EXPECT_FALSE(next->IsEnded());
     elsewhere->setFocus(Qt::MouseFocusReason);
     ASSERT_EQ(Ends().size(), 2u);
     EXPECT_EQ(std::make_tuple(Ends()[1].column, Ends()[1].text1), std::make_tuple(3, QStringLiteral("q")));
