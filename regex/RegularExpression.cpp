@@ -27,7 +27,7 @@ class RegularExpression::Converter
 {
 public:
     explicit Converter(const RegularExpression& owner)
-        : m_subject(owner.m_data->GetStringToMatch()),
+        : m_subject(owner.m_data->ShareStringToMatch()),
           m_mirror(owner.m_texts[SubjectText])
     {
     }
@@ -43,7 +43,7 @@ public:
 
     QString SubjectPart(const std::string& bytes, int position) const
     {
-        return m_mirror.Part(m_subject, bytes, position);
+        return m_mirror.Part(*m_subject, bytes, position);
     }
 
     static std::vector<REMatch> FileParts(const tramex::MatchVector& parts)
@@ -58,7 +58,7 @@ public:
     static QString FileName(const std::string& name) { return QFile::decodeName(QByteArray::fromStdString(name)); }
 
 private:
-    std::string m_subject;
+    std::shared_ptr<const std::string> m_subject;
     MirroredText m_mirror;
 };
 
@@ -138,10 +138,10 @@ Field coreField(int textField)
 void RegularExpression::setText(TextField field, const QString& value)
 {
     bool representable = true;
-    const std::string bytes = m_texts[field].Set(value, &representable);
+    std::string bytes = m_texts[field].Set(value, &representable);
     switch (field) {
     case ExpressionText: m_data->SetExpression(bytes, representable); break;
-    case SubjectText: m_data->SetStringToMatch(bytes); break;
+    case SubjectText: m_data->SetStringToMatch(std::move(bytes)); break;
     case FilesText: m_data->SetFilesToMatch(bytes); break;
     case FormatText: m_data->SetFormatString(bytes); break;
     case ExtensionText: m_data->SetSaveExtension(bytes); break;

@@ -126,7 +126,7 @@ void RegularExpressionData::copySettings(const RegularExpressionData& other)
 bool RegularExpressionData::SameSettings(const RegularExpressionData& other) const
 {
     return m_expressionOptions == other.m_expressionOptions && m_matchOptions == other.m_matchOptions
-           && m_expression == other.m_expression && m_stringToMatch == other.m_stringToMatch
+           && m_expression == other.m_expression && *m_stringToMatch == *other.m_stringToMatch
            && m_filesToMatch == other.m_filesToMatch && m_formatString == other.m_formatString
            && m_saveExtension == other.m_saveExtension && m_directoryRecursion == other.m_directoryRecursion
            && m_mergeCopy == other.m_mergeCopy && m_continueFiles == other.m_continueFiles
@@ -486,31 +486,32 @@ bool RegularExpressionData::runSingle(Operation operation, ReportSink& sink)
 {
     if (ParseExpression() != no_error)
         return false;
-    if (m_stringToMatch.size() > size_t(INT_MAX))
+    if (m_stringToMatch->size() > size_t(INT_MAX))
         return false;
 
-    // The results point into their own copy of the subject, so a handler
-    // that changes the string to match cannot leave them dangling.
+    // The results point into the subject the run holds, so a handler that
+    // changes the string to match cannot leave them dangling.
     auto last = std::make_unique<LastMatch>();
     last->subject = m_stringToMatch;
+    const std::string& subject = *last->subject;
     const rc::match_flag_type flags = EngineFlags::Match(m_matchOptions, true);
 
     m_busy = true;
-    bool found = runEngine(last->subject, last->results, flags, operation == Operation::MatchAll);
+    bool found = runEngine(subject, last->results, flags, operation == Operation::MatchAll);
     m_busy = false;
-    if (found && operation == Operation::Match && last->results[0].first != last->subject.cbegin())
+    if (found && operation == Operation::Match && last->results[0].first != subject.cbegin())
         found = false;
 
     const ReportKind kind = operation == Operation::Search ? ReportKind::Searching : ReportKind::Matching;
     if (found && sink.WantsReport(kind)) {
-        const MatchVector parts = buildVector(last->subject, last->results);
+        const MatchVector parts = buildVector(subject, last->results);
         unsigned line = 1;
         unsigned lineStart = 0;
         if (operation != Operation::MatchAll) {
-            const auto begin = last->subject.cbegin();
+            const auto begin = subject.cbegin();
             const auto start = last->results[0].first;
             line += unsigned(std::count(begin, start, '\n'));
-            const auto lastBreak = std::find(std::make_reverse_iterator(start), last->subject.crend(), '\n');
+            const auto lastBreak = std::find(std::make_reverse_iterator(start), subject.crend(), '\n');
             lineStart = unsigned(lastBreak.base() - begin);
         }
         // Format gives this match while the report is handled (also when
@@ -570,8 +571,9 @@ unsigned RegularExpressionData::Grep(ReportSink& sink)
 {
     if (ParseExpression() != no_error)
         return 0;
-    // The run keeps its own subject: a handler may change the setting.
-    const std::string subject = m_stringToMatch;
+    // The run holds its subject: a handler may change the setting.
+    const std::shared_ptr<const std::string> held = m_stringToMatch;
+    const std::string& subject = *held;
     if (subject.size() > size_t(INT_MAX))
         return 0;
     const rc::match_flag_type flags = EngineFlags::Match(m_matchOptions, true);
@@ -617,7 +619,8 @@ void RegularExpressionData::Merge(ReportSink& sink, std::string& result, std::ve
         copied->clear();
     if (ParseExpression() != no_error)
         return;
-    const std::string subject = m_stringToMatch;
+    const std::shared_ptr<const std::string> held = m_stringToMatch;
+    const std::string& subject = *held;
     if (subject.size() > size_t(INT_MAX))
         return;
     const rc::match_flag_type flags = EngineFlags::Match(m_matchOptions, false);
@@ -690,7 +693,7 @@ unsigned RegularExpressionData::Split(std::vector<MatchPart>& pieces, size_t* co
     pieces.clear();
     if (consumed)
         *consumed = 0;
-    if (m_stringToMatch.empty())
+    if (m_stringToMatch->empty())
         return 0;
 
     int code = ParseExpression();
@@ -708,8 +711,9 @@ unsigned RegularExpressionData::Split(std::vector<MatchPart>& pieces, size_t* co
     }
 
     size_t used = 0;
-    if (code == no_error && m_stringToMatch.size() <= size_t(INT_MAX)) {
-        const std::string subject = m_stringToMatch;
+    if (code == no_error && m_stringToMatch->size() <= size_t(INT_MAX)) {
+        const std::shared_ptr<const std::string> held = m_stringToMatch;
+        const std::string& subject = *held;
         const rc::match_flag_type flags = EngineFlags::Match(m_matchOptions, false);
         size_t remaining = m_maximumSplits ? size_t(m_maximumSplits) : size_t(UINT_MAX);
         const auto begin = subject.cbegin();
@@ -751,8 +755,8 @@ unsigned RegularExpressionData::Split(std::vector<MatchPart>& pieces, size_t* co
             pieces.push_back({subject.substr(used), int(used)});
             used = subject.size();
         }
-        if (m_splitInputDelete)
-            m_stringToMatch.erase(0, used);
+        if (m_splitInputDelete && used > 0)
+            SetStringToMatch(subject.substr(used));
     }
 
     if (useDefault) {
@@ -800,7 +804,6 @@ auto RegularExpressionData::textOf(Self& self, Field field) -> decltype(&self.m_
 {
     switch (field) {
     case Field::Expression: return &self.m_expression;
-    case Field::StringToMatch: return &self.m_stringToMatch;
     case Field::FilesToMatch: return &self.m_filesToMatch;
     case Field::FormatString: return &self.m_formatString;
     case Field::SaveExtension: return &self.m_saveExtension;
@@ -818,6 +821,8 @@ bool RegularExpressionData::GetFlag(Field field) const
 const std::string& RegularExpressionData::GetText(Field field) const
 {
     static const std::string none;
+    if (field == Field::StringToMatch)
+        return *m_stringToMatch;
     const std::string* text = textOf(*this, field);
     return text ? *text : none;
 }
@@ -838,7 +843,9 @@ bool RegularExpressionData::LoadLocaleModel(int model)
 
 void RegularExpressionData::LoadText(Field field, const std::string& text, bool representable)
 {
-    if (std::string* target = textOf(*this, field))
+    if (field == Field::StringToMatch)
+        SetStringToMatch(text);
+    else if (std::string* target = textOf(*this, field))
         *target = text;
     if (field == Field::Expression)
         m_expressionRepresentable = representable;

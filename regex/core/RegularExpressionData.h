@@ -68,8 +68,11 @@ public:
     void SetExpression(const std::string& text, bool representable = true);
     const std::string& GetExpression() const { return m_expression; }
     bool IsExpressionRepresentable() const { return m_expressionRepresentable; }
-    void SetStringToMatch(const std::string& text) { m_stringToMatch = text; }
-    const std::string& GetStringToMatch() const { return m_stringToMatch; }
+    void SetStringToMatch(std::string text) { m_stringToMatch = std::make_shared<const std::string>(std::move(text)); }
+    const std::string& GetStringToMatch() const { return *m_stringToMatch; }
+    // The string to match itself, not a copy: a run holds it while a
+    // handler may set another one.
+    std::shared_ptr<const std::string> ShareStringToMatch() const { return m_stringToMatch; }
     void SetFilesToMatch(const std::string& text) { m_filesToMatch = text; }
     const std::string& GetFilesToMatch() const { return m_filesToMatch; }
     void SetFormatString(const std::string& text) { m_formatString = text; }
@@ -228,10 +231,10 @@ private:
     // Marks the object busy and publishes the current match for a run, and
     // restores both afterwards (runs may nest through handlers).
     class RunScope;
-    // A single match: the results point into their own copy of the subject.
+    // A single match: the results point into the subject the run holds.
     struct LastMatch
     {
-        std::string subject;
+        std::shared_ptr<const std::string> subject;
         Results results;
     };
     enum class Operation { Match, Search, MatchAll };
@@ -267,7 +270,9 @@ private:
     std::locale m_locale;
     std::string m_expression;
     bool m_expressionRepresentable = true;
-    std::string m_stringToMatch;
+    // Never changed in place, only replaced: runs share it instead of
+    // copying a subject that may be megabytes long.
+    std::shared_ptr<const std::string> m_stringToMatch = std::make_shared<const std::string>();
     std::string m_filesToMatch;
     std::string m_formatString;
     std::string m_saveExtension;

@@ -2,7 +2,14 @@
 // with: every typed character builds a fresh object, compiles and matches.
 #include "RegularExpression.h"
 
+#include "EngineFlags.h"
+#include "ExpressionOptionSet.h"
+
 #include <benchmark/benchmark.h>
+#include <boost/regex.hpp>
+
+#include <random>
+#include <string>
 
 namespace {
 
@@ -114,6 +121,132 @@ void SearchLongSubject(benchmark::State& state)
     state.SetBytesProcessed(int64_t(state.iterations()) * subject.size());
 }
 BENCHMARK(SearchLongSubject)->Arg(1000)->Arg(100000);
+
+// One megabyte of reader log: lower-case words, short numbers, blanks and
+// line breaks, with none of the sought texts in it; each sought text is put
+// once at its very end, so every search walks the whole megabyte.
+const std::string& megabyte()
+{
+    static const std::string text = [] {
+        static const char* const words[] = {"reader", "tag", "door", "opened", "closed", "refused",
+                                            "schema", "window", "person", "entry", "exit", "alarm"};
+        std::mt19937 random(1);
+        std::string t;
+        t.reserve(1 << 20);
+        while (t.size() < (1 << 20) - 64) {
+            t += words[random() % std::size(words)];
+            t += ' ';
+            t += std::to_string(random() % 10000);
+            t += random() % 8 == 0 ? '\n' : ' ';
+        }
+        t += "merlin 00FF12AB9C;";
+        t.resize(1 << 20, ' ');
+        return t;
+    }();
+    return text;
+}
+
+struct SearchCase
+{
+    const char* label;
+    const char* pattern;
+};
+
+// A literal, a character class with repetition and an alternation: each
+// found once, at the end of the megabyte.
+const SearchCase kSearches[] = {
+    {"literal", "00FF12AB9C;"},
+    {"class repeated", "[0-9A-F]{10};"},
+    {"alternation", "kestrel|osprey|merlin"},
+};
+
+// Whole-text matches: a literal that fails at the first character (what
+// the call itself costs), a class repeated over all of the text, and an
+// alternation found at the end after a repeat over all of it. (A repeated
+// alternation over a megabyte exhausts the engine's stack.)
+const SearchCase kWholeMatches[] = {
+    {"literal (fails at once)", "00FF12AB9C;"},
+    {"class repeated", "[a-z0-9 \\n;A-F]*"},
+    {"alternation", "[\\s\\S]*(?:kestrel|osprey|merlin) [0-9A-F]+; *"},
+};
+
+// The engine with the flags of a new object, as the component compiles it.
+using Engine = boost::basic_regex<char, boost::cpp_regex_traits<char>>;
+Engine engineFor(const char* pattern)
+{
+    return Engine(pattern, tramex::EngineFlags::Compile(tramex::ExpressionOptionSet()));
+}
+
+RegularExpression componentFor(const char* pattern)
+{
+    RegularExpression re;
+    re.SetExpression(QString::fromLatin1(pattern));
+    re.SetStringToMatch(QString::fromLatin1(megabyte().data(), qsizetype(megabyte().size())));
+    if (re.ParseExpression() != RegularExpression::no_error)
+        qFatal("%s does not compile", pattern);
+    return re;
+}
+
+void megabyteProcessed(benchmark::State& state, const char* label)
+{
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(megabyte().size()));
+    state.SetLabel(label);
+}
+
+// The floor: the engine alone, on the same text with the same flags.
+void MegabyteSearchBoost(benchmark::State& state)
+{
+    const SearchCase& c = kSearches[state.range(0)];
+    const Engine engine = engineFor(c.pattern);
+    const std::string& text = megabyte();
+    for (auto _ : state) {
+        boost::smatch results;
+        if (!boost::regex_search(text, results, engine, boost::match_default))
+            state.SkipWithError("no match");
+    }
+    megabyteProcessed(state, c.label);
+}
+BENCHMARK(MegabyteSearchBoost)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
+
+void MegabyteSearch(benchmark::State& state)
+{
+    const SearchCase& c = kSearches[state.range(0)];
+    RegularExpression re = componentFor(c.pattern);
+    for (auto _ : state) {
+        if (!re.Search())
+            state.SkipWithError("no match");
+    }
+    megabyteProcessed(state, c.label);
+}
+BENCHMARK(MegabyteSearch)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
+
+void MegabyteMatchAllBoost(benchmark::State& state)
+{
+    const SearchCase& c = kWholeMatches[state.range(0)];
+    const Engine engine = engineFor(c.pattern);
+    const std::string& text = megabyte();
+    for (auto _ : state) {
+        boost::smatch results;
+        try {
+            benchmark::DoNotOptimize(boost::regex_match(text, results, engine, boost::match_default));
+        } catch (const std::exception& e) {
+            state.SkipWithError(e.what());
+            break;
+        }
+    }
+    megabyteProcessed(state, c.label);
+}
+BENCHMARK(MegabyteMatchAllBoost)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
+
+void MegabyteMatchAll(benchmark::State& state)
+{
+    const SearchCase& c = kWholeMatches[state.range(0)];
+    RegularExpression re = componentFor(c.pattern);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(re.MatchAll());
+    megabyteProcessed(state, c.label);
+}
+BENCHMARK(MegabyteMatchAll)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
