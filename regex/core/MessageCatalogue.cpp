@@ -60,7 +60,11 @@ std::shared_ptr<const MessageCatalogue> MessageCatalogue::Load(const std::string
     std::string content;
     if (!readWholeFile(path, content))
         return nullptr;
+    return Parse(content, strict);
+}
 
+std::shared_ptr<const MessageCatalogue> MessageCatalogue::Parse(const std::string& content, bool strict)
+{
     auto catalogue = std::make_shared<MessageCatalogue>();
     size_t start = 0;
     while (start < content.size()) {

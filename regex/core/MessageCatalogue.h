@@ -34,6 +34,9 @@ public:
     // decimal number from 0 to 2147483647, an id given twice) refuses the
     // whole file; otherwise such lines are skipped.
     static std::shared_ptr<const MessageCatalogue> Load(const std::string& path, bool strict);
+    // The same for a file's content already read; null when strict mode
+    // refuses it.
+    static std::shared_ptr<const MessageCatalogue> Parse(const std::string& content, bool strict);
 
     // The text of an id; null when the catalogue has none.
     const std::string* Find(int id) const;

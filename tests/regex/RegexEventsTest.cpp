@@ -174,15 +174,23 @@ TYPED_TEST(RegexEvents, HandlersOfMatchingRunAfterTheEngineIsDone)
     using R = typename TypeParam::Regex;
     R re;
     int receiver = 0;
-    re.OnMatching.Subscribe(&receiver, [](R* sender, const typename TestFixture::Matches&, unsigned, unsigned) {
+    std::string formatted;
+    re.OnMatching.Subscribe(&receiver, [&formatted](R* sender, const typename TestFixture::Matches&, unsigned,
+                                                    unsigned) {
         sender->SetLocaleModel(R::runtime_library_locale);
-        // The results belong to the report, not to the string to match.
-        sender->SetStringToMatch(TypeParam::Text(""));
+        // The results belong to the report, not to the string to match:
+        // a new subject (long enough to live on the heap) frees nothing
+        // the report still reads.
+        sender->SetStringToMatch(TypeParam::Text(std::string(200, 'b')));
+        formatted = TypeParam::Format(*sender);
     });
     re.SetExpression(TypeParam::Text("a+"));
-    re.SetStringToMatch(TypeParam::Text("aaa"));
+    re.SetFormatString(TypeParam::Text("<$&>"));
+    re.SetStringToMatch(TypeParam::Text(std::string(100, 'a')));
     EXPECT_TRUE(re.MatchAll());
     EXPECT_EQ(re.GetLocaleModel(), R::runtime_library_locale);
+    EXPECT_EQ(formatted, "<" + std::string(100, 'a') + ">");
+    EXPECT_EQ(TypeParam::Bytes(re.GetStringToMatch()), std::string(200, 'b'));
 }
 
 TYPED_TEST(RegexEvents, CopiesTakeCallbacksButNotHandlers)
