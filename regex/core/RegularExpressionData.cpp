@@ -491,25 +491,25 @@ bool RegularExpressionData::runSingle(Operation operation, ReportSink& sink)
 
     // The results point into the subject the run holds, so a handler that
     // changes the string to match cannot leave them dangling.
-    auto last = std::make_unique<LastMatch>();
-    last->subject = m_stringToMatch;
-    const std::string& subject = *last->subject;
+    LastMatch last;
+    last.subject = m_stringToMatch;
+    const std::string& subject = *last.subject;
     const rc::match_flag_type flags = EngineFlags::Match(m_matchOptions, true);
 
     m_busy = true;
-    bool found = runEngine(subject, last->results, flags, operation == Operation::MatchAll);
+    bool found = runEngine(subject, last.results, flags, operation == Operation::MatchAll);
     m_busy = false;
-    if (found && operation == Operation::Match && last->results[0].first != subject.cbegin())
+    if (found && operation == Operation::Match && last.results[0].first != subject.cbegin())
         found = false;
 
     const ReportKind kind = operation == Operation::Search ? ReportKind::Searching : ReportKind::Matching;
     if (found && sink.WantsReport(kind)) {
-        const MatchVector parts = buildVector(subject, last->results);
+        const MatchVector parts = buildVector(subject, last.results);
         unsigned line = 1;
         unsigned lineStart = 0;
         if (operation != Operation::MatchAll) {
             const auto begin = subject.cbegin();
-            const auto start = last->results[0].first;
+            const auto start = last.results[0].first;
             line += unsigned(std::count(begin, start, '\n'));
             const auto lastBreak = std::find(std::make_reverse_iterator(start), subject.crend(), '\n');
             lineStart = unsigned(lastBreak.base() - begin);
@@ -517,7 +517,7 @@ bool RegularExpressionData::runSingle(Operation operation, ReportSink& sink)
         // Format gives this match while the report is handled (also when
         // the handler runs inside another operation's report).
         const std::unique_ptr<Formatter> formatter = currentFormatter();
-        const CurrentMatch current{&last->results, formatter.get()};
+        const CurrentMatch current{&last.results, formatter.get()};
         RunScope scope(*this, &current, false);
         sink.ReportMatch(kind, parts, line, lineStart);
     }
