@@ -5,6 +5,7 @@
 #include "CGridCellBase.h"
 #include "CGridEditorWnd.h"
 #include "CGridNotifyReceiver.h"
+#include "CTitleTipWnd.h"
 
 #include <QApplication>
 #include <QPaintEvent>
@@ -95,6 +96,7 @@ CGridCtrl::~CGridCtrl()
     if (auto* open = dynamic_cast<CGridEditorWnd*>(m_activeEditor.data()))
         open->DiscardEdit();
     delete m_activeEditor.data();
+    m_dropTarget.Revoke();
 }
 
 bool CGridCtrl::CreateGrid(const QRect& rect, QWidget* parent, quint32 id, quint32 style)
@@ -1359,6 +1361,9 @@ void CGridCtrl::OnHorizontalAction(int action)
 
 void CGridCtrl::scrollContentsBy(int, int)
 {
+    // The tip would stand over another cell now.
+    HideTitleTip();
+    m_titleTipCell = CCellID();
     // The content is laid out from the top-left cell, row by row: only a new
     // top-left cell changes what is shown.
     const CCellID topLeft = GetTopLeftNonFixedCell();
@@ -1385,6 +1390,7 @@ void CGridCtrl::UpdateScrollableBand(bool vertical)
 
 void CGridCtrl::wheelEvent(QWheelEvent* event)
 {
+    HideTitleTip();
     // The scroll area's own handling would scroll a second time.
     ScrollByWheel(event->angleDelta().y());
     event->accept();
@@ -1424,12 +1430,16 @@ void CGridCtrl::resizeEvent(QResizeEvent*)
 {
     EndActiveEdit();
     ResetScrollBars();
+    if (!m_dropTarget.IsRegistered())
+        m_dropTarget.Register(this);
 }
 
 void CGridCtrl::showEvent(QShowEvent* event)
 {
     QAbstractScrollArea::showEvent(event);
     ResetScrollBars();
+    if (!m_dropTarget.IsRegistered())
+        m_dropTarget.Register(this);
 }
 
 void CGridCtrl::SetRedraw(bool allow, bool resetScrollBars)

@@ -6,6 +6,7 @@
 #include "CGridAxis.h"
 #include "CGridCellCache.h"
 #include "CGridDefaultCell.h"
+#include "CGridDropTarget.h"
 #include "CGridEditKey.h"
 #include "Colorref.h"
 #include "GridConstants.h"
@@ -26,6 +27,8 @@ class CGridCellBase;
 class CGridCellClass;
 class CDialogSetup;
 class CGridNotifyReceiver;
+class CTitleTipWnd;
+class QMimeData;
 
 // The grid of every record view: a scroll area that lays out and paints its
 // cells itself. In virtual mode (the record views' mode) it keeps no record
@@ -201,6 +204,40 @@ public:
     // GRIDN_SELCHANGING, every body cell, GRIDN_SELCHANGED.
     virtual void SelectAllCells();
 
+    // ---- clipboard ----------------------------------------------------------
+    // One cell's value as clipboard text; (-1, -1) is the top-left cell of
+    // the selection. Null when there is no such cell (nothing selected).
+    virtual std::unique_ptr<QMimeData> CopyCellToDataSource(int row, int col);
+    // Pastes the text of "data" into a cell that exists and is not read-only:
+    // its first line, trimmed, through SetCellValueByEdit; blank text
+    // changes nothing. True when there was text to read.
+    virtual bool PasteFromClipboard(int row, int col, const QMimeData* data);
+    // The cells of the last copy of several cells of one row, with their
+    // values as they were at the copy, by column.
+    struct CopiedCell
+    {
+        int row;
+        int col;
+        QString value;
+    };
+    const std::vector<CopiedCell>& GetCopiedCells() const { return m_copiedCells; }
+
+    // ---- drag and drop ------------------------------------------------------
+    // The grid takes no drops: enter and over refuse (DROPEFFECT_NONE), a
+    // drop ends with FALSE. The drop target passes the viewport's drag
+    // events here.
+    virtual int OnDragEnter(QWidget* window, const QMimeData* data, Qt::KeyboardModifiers keys, QPoint point);
+    virtual int OnDragOver(QWidget* window, const QMimeData* data, Qt::KeyboardModifiers keys, QPoint point);
+    virtual void OnDragLeave();
+    virtual bool OnDrop(QWidget* window, const QMimeData* data, int dropEffect, QPoint point);
+    CGridDropTarget& GetDropTarget() { return m_dropTarget; }
+
+    // ---- title tip ----------------------------------------------------------
+    // The pop-up that shows the whole text of a cell too narrow for it; made
+    // on first use.
+    CTitleTipWnd* GetTitleTip();
+    void HideTitleTip();
+
     // ---- sorting ------------------------------------------------------------
     // Orders the rows by the column's values: mode 1 ascending, 2
     // descending, 0 back to data order. False (and data order) for a column
@@ -360,6 +397,18 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
 
+    // ---- clipboard, drag and drop, title tip: event handling ---------------
+    bool viewportEvent(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    // Offers the title tip for the body cell under the pointer.
+    void OfferTitleTip(const CCellID& cell);
+    // The value a paste puts into a cell; false when the cell refuses it.
+    bool PasteValue(int row, int col, const QString& text);
+
     // A press in the header rows or the header columns.
     virtual void HeaderRowClick(const CCellID& cell);
     virtual void HeaderColumnClick(const CCellID& cell);
@@ -514,6 +563,17 @@ protected:
     const QList<QPixmap>* m_pImageList = nullptr;
 
     int m_nRowsPerWheelNotch = 3;
+
+    // ---- clipboard, drag and drop, title tip: state -------------------------
+    std::vector<CopiedCell> m_copiedCells;
+    CGridDropTarget m_dropTarget;
+    // The cell that shows the drop highlight (never set while the grid
+    // takes no drops).
+    CCellID m_LastDragOverCell;
+    std::unique_ptr<CTitleTipWnd> m_pTitleTip;
+    // The cell the pointer rests over, once offered the tip: the tip is not
+    // measured again until the pointer moves to another cell.
+    CCellID m_titleTipCell;
 
 private:
     // The explicit cell of a position; "shared" tells a block's prototype.

@@ -88,6 +88,7 @@ bool CGridCtrl::IsCellEditable(int row, int col)
 
 void CGridCtrl::BeginCellEdit(int row, int col, QPoint point, const CGridEditKey& key)
 {
+    HideTitleTip();
     if (row < 0 || row >= m_nRows || col < 0 || col >= m_nCols)
         return;
     CellUseScope scope(*this);
@@ -237,8 +238,3 @@ void CGridCtrl::SelectAllCells()
     SelectAllBody();
     SendMessageToParent(m_idCurrentCell.row, m_idCurrentCell.col, GRIDN_SELCHANGED);
 }
-
-void CGridCtrl::CopySelectionToClipboard() {}
-void CGridCtrl::PasteClipboard() {}
-void CGridCtrl::CutSelection() {}
-void CGridCtrl::StartDrag() {}

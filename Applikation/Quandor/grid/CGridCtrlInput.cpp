@@ -4,6 +4,7 @@
 #include "CGridCtrl.h"
 
 #include "CGridCellBase.h"
+#include "CTitleTipWnd.h"
 
 #include <QApplication>
 #include <QFocusEvent>
@@ -248,11 +249,13 @@ bool CGridCtrl::IsCellFullyVisible(int row, int col) const
 void CGridCtrl::UpdateHoverState(QPoint point)
 {
     if (ColumnDividerAt(point) >= 0) {
+        m_titleTipCell = CCellID();
         m_MouseMode = MOUSE_OVER_COL_DIVIDE;
         viewport()->setCursor(Qt::SizeHorCursor);
         return;
     }
     if (RowDividerAt(point) >= 0) {
+        m_titleTipCell = CCellID();
         m_MouseMode = MOUSE_OVER_ROW_DIVIDE;
         viewport()->setCursor(Qt::SizeVerCursor);
         return;
@@ -263,8 +266,11 @@ void CGridCtrl::UpdateHoverState(QPoint point)
     CGridCellBase* object = cell.IsValid() ? GetCellAt(cell.row, cell.col) : nullptr;
     if (object) {
         object->OnMouseOver();
+        OfferTitleTip(cell);
         if (object->OnSetCursor())
             return;
+    } else {
+        m_titleTipCell = CCellID();
     }
     viewport()->setCursor(Qt::ArrowCursor);
 }
@@ -326,6 +332,10 @@ void CGridCtrl::DrawTracker(QPainter& painter) const
 void CGridCtrl::mousePressEvent(QMouseEvent* event)
 {
     event->accept();
+    // Pressed cells show no tip, not even when the press lands on the tip:
+    // the tip lets it through to the cell below.
+    HideTitleTip();
+    m_titleTipCell = GetCellFromPoint(event->position().toPoint());
     if (event->button() != Qt::LeftButton)
         return;
     const QPoint point = event->position().toPoint();
@@ -432,6 +442,8 @@ void CGridCtrl::mouseMoveEvent(QMouseEvent* event)
     event->accept();
     const QPoint point = event->position().toPoint();
     m_LastRawMousePoint = point;
+    if (m_pTitleTip && m_pTitleTip->isVisible() && !m_pTitleTip->IsInHoverRect(viewport()->mapToGlobal(point)))
+        HideTitleTip();
     if (m_MouseMode != MOUSE_DRAGGING && !viewport()->rect().contains(point))
         return;
 
@@ -657,6 +669,7 @@ void CGridCtrl::OnAutoScrollTimer()
 void CGridCtrl::focusOutEvent(QFocusEvent* event)
 {
     QAbstractScrollArea::focusOutEvent(event);
+    HideTitleTip();
     // The pointer went to another window while a button was held: the
     // drag is over, whether or not a release ever arrives.
     if (m_bMouseCaptured) {
@@ -697,6 +710,7 @@ bool CGridCtrl::event(QEvent* event)
 
 void CGridCtrl::keyPressEvent(QKeyEvent* event)
 {
+    HideTitleTip();
     const Qt::KeyboardModifiers modifiers = KeyModifiers(event);
     // Alt keys belong to menus and mnemonics, Ctrl+Tab to the window.
     const bool tab = event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab;

@@ -1,3 +1,4 @@
+#include "CUiMessage.h"
 #include "GridInputFixture.h"
 
 #include <QAction>
@@ -194,11 +195,19 @@ TEST_F(GridKeys, AFocusedGridKeepsSelectAllAndTheClipboardKeys)
     EXPECT_EQ(grid->GetSelectedCount(), 19 * 3) << "every body cell";
     EXPECT_EQ(Calls(owner.notifications), (std::vector<Call>{{GRIDN_SELCHANGING, 3, 2}, {GRIDN_SELCHANGED, 3, 2}}));
 
+    // Copying cells of many rows is refused with a box.
+    std::vector<QString> boxes;
+    const CUiMessage::Presenter previous = CUiMessage::SetPresenter([&boxes](const CUiMessage::Request& request) {
+        boxes.push_back(request.text);
+        return QMessageBox::Ok;
+    });
     for (int key : {Qt::Key_C, Qt::Key_V, Qt::Key_X})
         Key(key, Qt::ControlModifier);
     Key(Qt::Key_Delete, Qt::ShiftModifier);
     Key(Qt::Key_Insert, Qt::ShiftModifier);
+    CUiMessage::SetPresenter(previous);
     EXPECT_EQ(windowShortcuts, 0);
+    EXPECT_EQ(boxes, std::vector<QString>{QStringLiteral("Error")}) << "Ctrl+C reached the grid";
     EXPECT_TRUE(CEditRecordingCell::Starts().empty()) << "Shift+Delete is cut, never the Delete that empties a cell";
 
     Key(Qt::Key_I, Qt::ControlModifier);
