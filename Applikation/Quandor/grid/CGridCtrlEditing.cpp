@@ -72,7 +72,14 @@ qint64 CGridCtrl::SendMessageToParent(int row, int col, int code, const QString&
     // The owner may refill or refresh the grid while it answers; cells the
     // caller holds stay alive until the notification is over.
     CellUseScope scope(*this);
-    return receiver->OnGridNotify(notify);
+    const qint64 result = receiver->OnGridNotify(notify);
+    if (code == GRIDN_ENDEDIT && m_bVirtualMode) {
+        // Whatever reported the change (an editor, a check or list cell, a
+        // paste), the owner decides what the cell holds: a refused value
+        // must not stay on screen.
+        m_cache.Remove(CCellID::MakeKey(row, col));
+    }
+    return result;
 }
 
 bool CGridCtrl::IsCellEditable(int row, int col)

@@ -85,6 +85,17 @@ TEST_F(SpecialCellTest, ACheckCellTogglesByClickEnterAndSpaceAndReportsAnEndedEd
     EXPECT_EQ(grid->GetCellAt(3, 2)->GetValue(), "1");
 }
 
+TEST_F(SpecialCellTest, ARefusedToggleShowsWhatTheOwnerKeeps)
+{
+    // The owner hears the toggle but stores nothing.
+    owner.reply = [](GRID_NOTIFY&) -> qint64 { return 0; };
+    ClickAt(1, 2);
+    ASSERT_EQ(owner.Heard(GRIDN_ENDEDIT).size(), 1u);
+    CGridCellBase* cell = grid->GetCellAt(1, 2);
+    ASSERT_NE(cell, nullptr);
+    EXPECT_EQ(cell->GetValue(), "0");
+}
+
 TEST_F(SpecialCellTest, ACheckCellIgnoresClicksOutsideItsBoxAndRefusesWhenReadOnly)
 {
     ClickAt(1, 2, 2);
