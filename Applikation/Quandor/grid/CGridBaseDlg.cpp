@@ -2,6 +2,8 @@
 
 #include "CDialogSetup.h"
 #include "CFerrold_Handler.h"
+#include "CGridCellBase.h"
+#include "CGridCellCheck.h"
 #include "CGridCtrl.h"
 #include "CLanguageHandler.h"
 #include "CMainFrame.h"
@@ -102,6 +104,166 @@ void CGridBaseDlg::LoadGridLayout(const QString& viewCode)
 void CGridBaseDlg::SetColumnTitles()
 {
     SetHeading(m_nKindText, m_strFilter);
+}
+
+void CGridBaseDlg::FillGrid(quint32, int)
+{
+}
+
+bool CGridBaseDlg::StoreEditedCell(GRID_NOTIFY*)
+{
+    return false;
+}
+
+void CGridBaseDlg::OnGridDispInfo(GRID_DISPINFO& info)
+{
+    if (info.hdr.code == GRIDN_GETCELLTEXT)
+        OnGetCellText(&info);
+    else if (info.hdr.code == GRIDN_GETCELLCOLOR)
+        OnGetCellColor(&info);
+}
+
+qint64 CGridBaseDlg::OnGridNotify(GRID_NOTIFY& notify)
+{
+    switch (notify.hdr.code) {
+    case GRIDN_ENDEDIT:
+        // Whether the edit was taken does not go back to the grid: it asks
+        // for the cell again, which shows what was stored.
+        StoreEditedCell(&notify);
+        break;
+    case NM_DBLCLK:
+        OnGridDblClick(&notify);
+        break;
+    case NM_RCLICK:
+        OnGridRClick(&notify);
+        break;
+    case NM_CLICK:
+        OnGridClick(&notify);
+        break;
+    case GRIDN_BUTTONCLICK:
+        OnGridButtonClick(&notify);
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+void CGridBaseDlg::OnGetCellText(GRID_DISPINFO*)
+{
+}
+
+void CGridBaseDlg::OnGetCellColor(GRID_DISPINFO*)
+{
+}
+
+void CGridBaseDlg::OnGridRClick(GRID_NOTIFY*)
+{
+}
+
+void CGridBaseDlg::OnGridClick(GRID_NOTIFY*)
+{
+}
+
+void CGridBaseDlg::OnGridButtonClick(GRID_NOTIFY*)
+{
+}
+
+void CGridBaseDlg::SetHeaderColour(int column, COLORREF colour)
+{
+    if (!m_pGrid || column < 0 || column >= m_pGrid->GetColumnCount())
+        return;
+    if (CGridCellBase* header = m_pGrid->GetCell(0, column)) {
+        header->SetBackClr(colour);
+        // The header on screen is a copy taken at the last paint.
+        m_pGrid->Refresh();
+    }
+}
+
+void CGridBaseDlg::OnGridDblClick(GRID_NOTIFY* notify)
+{
+    if (!notify || notify->row != 0 || !m_pGrid)
+        return;
+    const int column = notify->column;
+    if (column != m_nSortColumn) {
+        m_nSortMode = 0;
+        SetHeaderColour(m_nSortColumn, CLR_DEFAULT);
+        m_nSortColumn = column;
+    }
+    if (++m_nSortMode > 2)
+        m_nSortMode = 0;
+    if (!m_pGrid->SortByColumn(column, m_nSortMode))
+        return;
+    constexpr COLORREF kAscending = 0xBEFFFF;
+    constexpr COLORREF kDescending = 0xFFFFBE;
+    SetHeaderColour(column, m_nSortMode == 1 ? kAscending : m_nSortMode == 2 ? kDescending : CLR_DEFAULT);
+    const int defaultColumn = GetDefaultSortColumn(0);
+    const int defaultMode = GetDefaultSortMode(0);
+    if (m_nSortMode == 0 && defaultColumn >= 0 && defaultMode >= 1)
+        m_pGrid->SortByColumn(defaultColumn, defaultMode);
+    m_pGrid->Refresh();
+}
+
+QString CGridBaseDlg::Text(unsigned int number) const
+{
+    CLanguageHandler* language = GetLanguage();
+    return language && number != 0 ? language->GetLangItem(number) : QString();
+}
+
+void CGridBaseDlg::SetupColumn(int column, const QString& title, int width, bool exact, bool coloured)
+{
+    if (!m_pGrid)
+        return;
+    m_pGrid->SetColumnTitle(column, title);
+    if (width >= 0)
+        m_pGrid->SetColumnWidth(column, width, exact, false);
+    m_pGrid->SetColumnItemData(column, coloured ? 1 : 0);
+}
+
+void CGridBaseDlg::SetupReaderColumns(int firstColumn, bool withWidths)
+{
+    CFerrold_Handler* db = GetDBHandler();
+    if (!m_pGrid || !db)
+        return;
+    CtblLeser* readers = db->Get_Ptr_To_tblLeser();
+    // A refill after readers were added or removed (an import, a restore)
+    // needs another column count than the grid was made with.
+    const int columns = firstColumn + readers->GetAnz_Leser();
+    if (m_pGrid->GetColumnCount() != columns)
+        m_pGrid->SetColumnCount(columns);
+    for (int i = 0; i < readers->GetAnz_Leser(); ++i) {
+        const int col = firstColumn + i;
+        m_pGrid->SetColumnCellType(col, &CGridCellCheck::GetThisClass());
+        SetupColumn(col, readers->Get_Leser(i)->Bezeichnung, withWidths ? 50 : -1, true, true);
+    }
+}
+
+bool CGridBaseDlg::ReaderColumnChecked(const QString& readerList, int column) const
+{
+    CFerrold_Handler* db = GetDBHandler();
+    if (!m_pGrid || !db)
+        return false;
+    const QString title = m_pGrid->GetColumnTitle(column);
+    CtblLeser* readers = db->Get_Ptr_To_tblLeser();
+    for (int i = 0; i < readers->GetAnz_Leser(); ++i) {
+        const auto* reader = readers->Get_Leser(i);
+        if (reader->Bezeichnung == title)
+            return ReaderListHolds(readerList, quint32(reader->ID_Leser));
+    }
+    return false;
+}
+
+void CGridBaseDlg::ResetSortState()
+{
+    if (!m_pGrid || m_nSortColumn < 0 || m_nSortColumn > 15)
+        return;
+    SetHeaderColour(m_nSortColumn, CLR_DEFAULT);
+    m_pGrid->SelectRows(nullptr);
+    m_nSortMode = 0;
+    // A refill with as many rows as before would otherwise keep the old
+    // order under a header that no longer says so.
+    if (!m_pGrid->GetRowOrder().empty())
+        m_pGrid->SortByColumn(m_nSortColumn, 0);
 }
 
 CFerrold_Handler* CGridBaseDlg::GetDBHandler()
@@ -210,6 +372,25 @@ QString CGridBaseDlg::BinToHex(const QString& bits)
         hex.append(QLatin1Char("0123456789ABCDEF"[nibble]));
     }
     return hex;
+}
+
+bool CGridBaseDlg::ReaderListHolds(const QString& list, quint32 readerId)
+{
+    if (readerId == 0)
+        return false;
+    QStringList pieces;
+    SplitString(list, &pieces, u';');
+    for (const QString& piece : pieces) {
+        const QString trimmed = piece.trimmed();
+        qsizetype digits = 0;
+        while (digits < trimmed.size() && trimmed.at(digits).isDigit() && trimmed.at(digits).unicode() < 128)
+            ++digits;
+        bool ok = false;
+        const qulonglong number = trimmed.left(digits).toULongLong(&ok);
+        if (ok && number == readerId)
+            return true;
+    }
+    return false;
 }
 
 COLORREF CGridBaseDlg::SetCellColors(bool grey, GRID_DISPINFO* info, COLORREF back, COLORREF text)

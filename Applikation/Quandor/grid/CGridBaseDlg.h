@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CGridNotifyReceiver.h"
 #include "Colorref.h"
 
 #include <QList>
@@ -12,12 +13,16 @@ class CGridCtrl;
 class CLanguageHandler;
 class CLeftTreeView;
 class QLabel;
-struct GRID_DISPINFO;
 
 // The base of the record views on the right of the main window. Each view
 // stands for one kind of record, shown for a filter (a reader or a time
 // schema, or all of them).
-class CGridBaseDlg : public QWidget
+//
+// The view owns its grid and answers it: the grid asks for texts and
+// colours and reports edits and clicks, and the base hands each request to
+// a virtual handler that the views override. The header double-click sort
+// cycle is the base's own.
+class CGridBaseDlg : public QWidget, public CGridNotifyReceiver
 {
     Q_OBJECT
 
@@ -27,6 +32,13 @@ public:
 
     // Sets every column title (and the heading) from the language texts.
     virtual void SetColumnTitles();
+    // Builds the grid: its rows, columns, titles, cell types and widths, then
+    // the stored layout. The views give it their grid id and column count.
+    virtual void FillGrid(quint32 gridId, int columns);
+    // An edit the user finished: writes it and tells whether it was taken.
+    // A refused edit needs nothing more: the grid asks for the cell again.
+    // The base stores nothing.
+    virtual bool StoreEditedCell(GRID_NOTIFY* notify);
 
     // Taken afresh at every use: a restore replaces the handler.
     static CFerrold_Handler* GetDBHandler();
@@ -69,6 +81,10 @@ public:
     static QString BinToHex(const QString& bits);
     // Pads with "0" on the left to a multiple of four characters.
     static void PadLeftToNibbles(QString& bits);
+    // Whether a transponder's reader list ("1;5;12") names the reader. Each
+    // piece counts by its leading number, so "05" names reader 5; an empty
+    // piece, "0" or text names none.
+    static bool ReaderListHolds(const QString& list, quint32 readerId);
 
     // For the views: the filter (0 = all records), the header sort state,
     // whether the user's column widths are kept, the wait-cursor flag, the
@@ -81,9 +97,44 @@ public:
     int m_nClickedRow = -1;
     QString m_strReaderReply;
 
+    // What the grid asks and reports, handed to the handlers below.
+    void OnGridDispInfo(GRID_DISPINFO& info) override;
+    qint64 OnGridNotify(GRID_NOTIFY& notify) override;
+
 protected:
     // Where the view's sizes are kept; the application's store.
     virtual CDialogSetup* LayoutStore() const;
+
+    // The grid's requests: write the text into the record's value text, or
+    // colour the cell (through SetCellColors). Header row included: the
+    // handlers leave row 0 alone. The base answers nothing.
+    virtual void OnGetCellText(GRID_DISPINFO* info);
+    virtual void OnGetCellColor(GRID_DISPINFO* info);
+    // A double click: on the header it steps the column's sort cycle
+    // (ascending, descending, original order) and tints the header.
+    virtual void OnGridDblClick(GRID_NOTIFY* notify);
+    // The views' context menus and their own clicks; nothing here.
+    virtual void OnGridRClick(GRID_NOTIFY* notify);
+    virtual void OnGridClick(GRID_NOTIFY* notify);
+    virtual void OnGridButtonClick(GRID_NOTIFY* notify);
+
+    // Every fill shows the rows in their original order, nothing selected
+    // and no header tinted.
+    void ResetSortState();
+    // Tints a header cell; CLR_DEFAULT takes the tint away.
+    void SetHeaderColour(int column, COLORREF colour);
+    // The language text of a title number (0: no title).
+    QString Text(unsigned int number) const;
+    // One column as a fill sets it up: its title, a width (none below 0;
+    // "exact" takes it as given, else the title may widen it; never stored)
+    // and whether the grid asks for its cells' colours.
+    void SetupColumn(int column, const QString& title, int width, bool exact, bool coloured);
+    // One check column per cached reader from "firstColumn" on, titled with
+    // the reader's name; the grid gets as many columns as that needs.
+    void SetupReaderColumns(int firstColumn, bool withWidths);
+    // A reader column's check: whether the list names the reader whose name
+    // is the column's title.
+    bool ReaderColumnChecked(const QString& readerList, int column) const;
 
     // Heading: the kind of record and, when filtered, the filter's name.
     void SetHeading(unsigned int kindText, const QString& filter);

@@ -8,6 +8,9 @@ class CLeserDlg : public CGridBaseDlg
     Q_OBJECT
 
 public:
+    static constexpr quint32 kGridId = 1003;
+    static constexpr int kColumns = 8;
+
     explicit CLeserDlg(QWidget* parent = nullptr);
 
     // Re-reads the readers and names the connected reader for the status
@@ -16,6 +19,9 @@ public:
     // The link found a reader: identify it when a connect asked for it.
     int OnReaderDetected();
 
+    void SetColumnTitles() override;
+    void FillGrid(quint32 gridId, int columns) override;
+
     // Set when this view asked for the reader to be identified.
     bool m_bIdentifyRequest = false;
     // How often an identification was asked for (tests).
@@ -23,4 +29,6 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    void OnGetCellText(GRID_DISPINFO* info) override;
+    void OnGetCellColor(GRID_DISPINFO* info) override;
 };

@@ -1,5 +1,23 @@
 #include "CEventsDlg.h"
 
+#include "CFerrold_Handler.h"
+#include "CGridCtrl.h"
+#include "CtblEvents.h"
+#include "GridRecords.h"
+
+namespace {
+
+struct Column
+{
+    unsigned int title;
+    int width;
+};
+// Columns 1 to 10.
+constexpr Column kLayout[] = {{20, 60}, {21, 110}, {73, 110}, {14, 110}, {22, 70},
+                               {23, 50}, {24, 110}, {25, 140}, {26, 110}, {27, 160}};
+
+} // namespace
+
 CEventsDlg::CEventsDlg(QWidget* parent)
     : CGridBaseDlg(parent)
 {
@@ -9,6 +27,77 @@ CEventsDlg::CEventsDlg(QWidget* parent)
 
 void CEventsDlg::ShowEvents(quint32 readerId)
 {
-    m_nReaderId = readerId;
+    m_nFilterID = readerId;
     SetHeading(17, ReaderName(readerId));
+    FillGrid(kGridId, kColumns);
+    m_bKeepColumnWidths = 1;
+}
+
+void CEventsDlg::SetColumnTitles()
+{
+    CGridBaseDlg::SetColumnTitles();
+    if (CGridCtrl* grid = GetGrid()) {
+        for (int col = 1; col <= 10; ++col)
+            grid->SetColumnTitle(col, Text(kLayout[col - 1].title));
+        grid->Refresh();
+    }
+}
+
+void CEventsDlg::FillGrid(quint32 gridId, int columns)
+{
+    CFerrold_Handler* db = GetDBHandler();
+    CtblEvents* events = db ? db->Get_Ptr_To_tblEvents() : nullptr;
+    const int cached = events ? events->GetAnz_Events() : 0;
+    int rows = cached + 1;
+    m_arFiltered.clear();
+    if (m_nFilterID != 0) {
+        for (int i = 0; i < cached; ++i) {
+            if (quint32(events->Get_Event(i)->Leser_ID) == m_nFilterID)
+                m_arFiltered.push_back(i);
+        }
+        rows = int(m_arFiltered.size()) + 1;
+    }
+    InitGrid(QStringLiteral("01"), gridId, columns, rows);
+    CGridCtrl* grid = GetGrid();
+    if (!grid)
+        return;
+    // Equal values in the sorted column keep the time's order.
+    grid->SetSecondarySortColumn(6);
+    for (int col = 1; col <= 10; ++col)
+        SetupColumn(col, Text(kLayout[col - 1].title), kLayout[col - 1].width, true, true);
+    ResetSortState();
+    LoadGridLayout(QStringLiteral("01"));
+    grid->Refresh();
+}
+
+void CEventsDlg::OnGetCellText(GRID_DISPINFO* info)
+{
+    CFerrold_Handler* db = GetDBHandler();
+    if (!info || info->row < 1 || info->column < 1 || !db)
+        return;
+    CtblEvents* events = db->Get_Ptr_To_tblEvents();
+    int index = info->dataRow - 1;
+    if (m_nFilterID != 0)
+        index = index >= 0 && index < int(m_arFiltered.size()) ? m_arFiltered[std::size_t(index)] : -1;
+    if (index < 0 || index >= events->GetAnz_Events())
+        return;
+    const CtblEvents::structEvents* event = events->Get_Event(index);
+    switch (info->column) {
+    case 1: info->valueText = QString::number(event->nNr); break;
+    case 2: info->valueText = event->Transpondernummer; break;
+    case 4: info->valueText = event->LeserName; break;
+    case 5: info->valueText = event->Datum.left(2) + u'.' + event->Datum.mid(2, 2) + u'.' + event->Datum.mid(4); break;
+    case 6: info->valueText = event->Uhrzeit.left(2) + u':' + event->Uhrzeit.mid(2); break;
+    case 7: info->valueText = event->Binaerwert1; break;
+    case 8: info->valueText = event->Event1; break;
+    case 9: info->valueText = event->Binaerwert2; break;
+    case 10: info->valueText = event->Event2; break;
+    default: break;
+    }
+}
+
+void CEventsDlg::OnGetCellColor(GRID_DISPINFO* info)
+{
+    if (info && info->row >= 1 && info->column >= 1 && info->column <= 10)
+        SetCellColors(true, info, 0xB9B9B9, 0);
 }

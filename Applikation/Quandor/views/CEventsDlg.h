@@ -2,18 +2,31 @@
 
 #include "CGridBaseDlg.h"
 
-// The events view.
+#include <vector>
+
+// The events view: read-only, every event or those of one reader.
 class CEventsDlg : public CGridBaseDlg
 {
     Q_OBJECT
 
 public:
+    static constexpr quint32 kGridId = 1001;
+    static constexpr int kColumns = 11;
+
     explicit CEventsDlg(QWidget* parent = nullptr);
 
     // Shows the events of one reader (its identity), or of all for 0.
     void ShowEvents(quint32 readerId);
-    quint32 Filter() const { return m_nReaderId; }
+    quint32 Filter() const { return m_nFilterID; }
+
+    void SetColumnTitles() override;
+    void FillGrid(quint32 gridId, int columns) override;
+
+protected:
+    void OnGetCellText(GRID_DISPINFO* info) override;
+    void OnGetCellColor(GRID_DISPINFO* info) override;
 
 private:
-    quint32 m_nReaderId = 0;
+    // The cache rows a filtered view shows, in cache order.
+    std::vector<int> m_arFiltered;
 };

@@ -1,5 +1,6 @@
 #include "CDialogSetup.h"
 #include "CGridBaseDlg.h"
+#include "CGridCellBase.h"
 #include "CGridCtrl.h"
 #include "CGridNotifyReceiver.h"
 #include "TestEnvironment.h"
@@ -13,8 +14,9 @@
 
 namespace {
 
-// A record view in miniature on a layout store of its own.
-class LayoutView : public CGridBaseDlg, public CGridNotifyReceiver
+// A record view in miniature on a layout store of its own: data row r
+// shows "r<r>c<column>" and a column's values sort as texts.
+class LayoutView : public CGridBaseDlg
 {
 public:
     explicit LayoutView(CDialogSetup* store) : m_store(store) {}
@@ -22,12 +24,33 @@ public:
     void FillGrid(int rows)
     {
         InitGrid(QStringLiteral("04"), 1004, 6, rows);
+        ResetSortState();
         LoadGridLayout(QStringLiteral("04"));
     }
-    void OnGridDispInfo(GRID_DISPINFO& info) override
+    bool StoreEditedCell(GRID_NOTIFY* notify) override
     {
-        info.valueText = QStringLiteral("r%1c%2").arg(info.dataRow).arg(info.column);
+        edits << notify->text2;
+        return false;
     }
+    QStringList edits;
+    int rightClicks = 0;
+
+protected:
+    void OnGetCellText(GRID_DISPINFO* info) override
+    {
+        if (info->row > 0)
+            info->valueText = QStringLiteral("r%1c%2").arg(values.value(info->dataRow - 1, info->dataRow)).arg(info->column);
+    }
+    void OnGetCellColor(GRID_DISPINFO* info) override
+    {
+        if (info->row > 0 && info->column == 2)
+            SetCellColors(true, info, 0xB9B9B9, 0);
+    }
+    void OnGridRClick(GRID_NOTIFY*) override { ++rightClicks; }
+
+public:
+    // What data row r + 1 shows, when set; else its number.
+    QList<int> values;
 
 protected:
     CDialogSetup* LayoutStore() const override { return m_store; }
@@ -131,4 +154,94 @@ TEST_F(CGridBaseDlgTest, StoredSizesOfZeroOrLessKeepTheDefaults)
     ASSERT_NE(bare.GetGrid(), nullptr);
     EXPECT_EQ(bare.GetGrid()->GetColumnCount(), 0);
     bare.LoadGridLayout("04");
+}
+
+namespace {
+
+GRID_NOTIFY headerDoubleClick(int column)
+{
+    GRID_NOTIFY notify;
+    notify.hdr.code = NM_DBLCLK;
+    notify.row = 0;
+    notify.column = column;
+    return notify;
+}
+
+COLORREF headerTint(CGridCtrl* grid, int column)
+{
+    return grid->GetCell(0, column)->GetBackClr(true);
+}
+
+} // namespace
+
+TEST_F(CGridBaseDlgTest, TheViewAnswersTheGridThroughItsHandlers)
+{
+    auto store = Start();
+    LayoutView view(store.get());
+    view.FillGrid(4);
+    CGridCtrl* grid = view.GetGrid();
+    ASSERT_EQ(grid->GetReceiver(), static_cast<CGridNotifyReceiver*>(&view));
+    grid->SetColumnItemData(2, 1);
+    EXPECT_EQ(grid->GetItemText(2, 3), "r2c3");
+    // Column 2 asks for its colours and gets the read-only look.
+    EXPECT_EQ(grid->GetCellAt(1, 2)->GetBackClr(), 0xB9B9B9u);
+    EXPECT_NE(grid->GetCellAt(1, 2)->GetState() & GVIS_READONLY, 0u);
+    EXPECT_FALSE(grid->IsCellEditable(1, 2));
+    EXPECT_TRUE(grid->IsCellEditable(1, 3));
+
+    // A finished edit reaches StoreEditedCell; refused, the cell shows what
+    // the view has.
+    grid->FinishCellEdit(1, 3, QStringLiteral("typed"), QStringLiteral("typed"));
+    EXPECT_EQ(view.edits, QStringList{QStringLiteral("typed")});
+    EXPECT_EQ(grid->GetItemText(1, 3), "r1c3");
+
+    grid->SendMessageToParent(2, 3, NM_RCLICK, QString(), QString(), QPoint(5, 5));
+    EXPECT_EQ(view.rightClicks, 1);
+}
+
+TEST_F(CGridBaseDlgTest, HeaderDoubleClicksCycleAscendingDescendingAndOriginalOrder)
+{
+    auto store = Start();
+    LayoutView view(store.get());
+    view.values = {2, 3, 1};
+    view.FillGrid(4);
+    CGridCtrl* grid = view.GetGrid();
+    auto shown = [&] { return QStringList{grid->GetItemText(1, 2), grid->GetItemText(2, 2), grid->GetItemText(3, 2)}; };
+    const QStringList original = shown();
+
+    // A double click on a data row does not sort.
+    GRID_NOTIFY body = headerDoubleClick(2);
+    body.row = 1;
+    view.OnGridNotify(body);
+    EXPECT_EQ(shown(), original);
+    EXPECT_EQ(view.m_nSortMode, 0);
+
+    GRID_NOTIFY click = headerDoubleClick(2);
+    view.OnGridNotify(click);
+    EXPECT_EQ(view.m_nSortColumn, 2);
+    EXPECT_EQ(view.m_nSortMode, 1);
+    EXPECT_EQ(shown(), (QStringList{"r1c2", "r2c2", "r3c2"}));
+    EXPECT_EQ(headerTint(grid, 2), 0xBEFFFFu);
+    view.OnGridNotify(click);
+    EXPECT_EQ(shown(), (QStringList{"r3c2", "r2c2", "r1c2"}));
+    EXPECT_EQ(headerTint(grid, 2), 0xFFFFBEu);
+    view.OnGridNotify(click);
+    EXPECT_EQ(view.m_nSortMode, 0);
+    EXPECT_EQ(shown(), original);
+    EXPECT_EQ(headerTint(grid, 2), CLR_DEFAULT);
+
+    // Another column: the previous header loses its tint and the new one
+    // starts at ascending.
+    view.OnGridNotify(click);
+    GRID_NOTIFY other = headerDoubleClick(4);
+    view.OnGridNotify(other);
+    EXPECT_EQ(headerTint(grid, 2), CLR_DEFAULT);
+    EXPECT_EQ(headerTint(grid, 4), 0xBEFFFFu);
+    EXPECT_EQ(view.m_nSortMode, 1);
+
+    // A refill with as many rows shows the original order again, untinted.
+    view.FillGrid(4);
+    EXPECT_EQ(view.m_nSortMode, 0);
+    EXPECT_EQ(headerTint(grid, 4), CLR_DEFAULT);
+    EXPECT_EQ(shown(), original);
 }
