@@ -1,0 +1,194 @@
+#include "../shell/QuandorAppFixture.h"
+
+#include "CDialogSetup.h"
+#include "CEventsDlg.h"
+#include "CGridCellBase.h"
+#include "CGridCellCheck.h"
+#include "CGridCtrl.h"
+#include "CLeftTreeView.h"
+#include "CLeserDlg.h"
+#include "CNameDlg.h"
+#include "CTransponderDlg.h"
+#include "CZeitschemaDlg.h"
+
+#include <QDir>
+#include <QTreeWidgetItem>
+
+namespace {
+
+// Readers A (Kite) and T (Tern), a person holding transponder 1, which is
+// enabled for A, and one event at A.
+const QStringList kRecords = {
+    "INSERT INTO tblLeser (ID_Leser, strBezeichnung, strLeserTyp, strSeriennummer) VALUES (1,'A','Kite','K1'),"
+    "(2,'T','Tern','---')",
+    "INSERT INTO tblPerson (ID_Person, strName, Transponder_ID) VALUES (1,'Anna',1),(2,'Bert',0)",
+    "INSERT INTO tblTransponder (ID_Transponder, strTransponderNummer, Person_ID, Zeitfenster_ID, strLeser_IDS)"
+    " VALUES (1,'00000000AA',1,1,'1'),(2,'00000000BB',0,1,'2;')",
+    "INSERT INTO tblEvents (strTranspondernummer, strDatum, strUhrzeit, strBinaerwert1, strEvent1, strBinaerwert2,"
+    " strEvent2, Leser_ID, strLeserName) VALUES ('00000000AA','24121999','2359','01','Zutritt','10','Tür',1,'A')",
+};
+
+class RecordViewsTest : public QuandorAppFixture
+{
+protected:
+    CLeftTreeView* Tree() const { return m_app->GetMainFrame()->GetLeftTreeView(); }
+    QWidget* Pane() const { return m_app->GetMainFrame()->GetRightPane(); }
+    CGridBaseDlg* View() const { return qobject_cast<CGridBaseDlg*>(Pane()); }
+    CGridCtrl* Grid() const { return View() ? View()->GetGrid() : nullptr; }
+
+    void Show(CLeftTreeView::NodeKind kind, int child = -1)
+    {
+        QTreeWidgetItem* node = Tree()->Node(kind);
+        ASSERT_NE(node, nullptr);
+        Tree()->setCurrentItem(child >= 0 ? node->child(child) : node);
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+    }
+
+    QStringList Titles() const
+    {
+        QStringList titles;
+        for (int col = 1; col < Grid()->GetColumnCount(); ++col)
+            titles << Grid()->GetItemText(0, col);
+        return titles;
+    }
+    // The values: a check cell shows a tick, not its "1".
+    QStringList Row(int row) const
+    {
+        QStringList texts;
+        for (int col = 1; col < Grid()->GetColumnCount(); ++col)
+            texts << Grid()->GetCellAt(row, col)->GetValue();
+        return texts;
+    }
+    QStringList Texts(std::initializer_list<unsigned int> numbers) const
+    {
+        QStringList texts;
+        for (unsigned int n : numbers)
+            texts << Language()->GetLangItem(n);
+        return texts;
+    }
+};
+
+} // namespace
+
+TEST_F(RecordViewsTest, EveryViewShowsItsRecordsUnderItsTitles)
+{
+    Sql(kRecords);
+    Start();
+    m_app->GetMainFrame()->resize(1212, 874);
+    m_app->GetMainFrame()->show();
+
+    struct Expected
+    {
+        CLeftTreeView::NodeKind node;
+        quint32 gridId;
+        int columns;
+        int rows;
+        QStringList titles;
+        QStringList firstRow;
+        const char* shot;
+    };
+    const QString readerA = Language()->GetLangItem(14) + ": Kite";
+    const std::vector<Expected> views = {
+        {CLeftTreeView::ReadersNode, 1003, 8, 3, Texts({20, 31, 58, 28, 30, 29}) << QString(),
+         {"1", "0", readerA, "A", "K1", "", Language()->GetLangItem(59)}, "view_readers.png"},
+        {CLeftTreeView::TranspondersNode, 1005, 8, 3, Texts({20, 31, 15, 32, 18}) << "A" << "T",
+         {"1", "0", "00000000AA", "Anna", "Vollzugriff", "1", "0"}, "view_transponders.png"},
+        {CLeftTreeView::PersonsNode, 1004, 7, 3, Texts({20, 32, 15, 18}) << "A" << "T",
+         {"1", "Anna", "00000000AA", "Vollzugriff", "1", "0"}, "view_persons.png"},
+        {CLeftTreeView::EventsNode, 1001, 11, 2, Texts({20, 21, 73, 14, 22, 23, 24, 25, 26, 27}),
+         {"1", "00000000AA", "", "A", "24.12.1999", "23:59", "01", "Zutritt", "10", "Tür"}, "view_events.png"},
+        {CLeftTreeView::TimeSchemasNode, 1006, 15, 2, Texts({20, 31, 28, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44}),
+         {"1", "0", "Vollzugriff", "00", "00", "23", "59", "1", "1", "1", "1", "1", "1", "1"}, "view_schemas.png"},
+    };
+    const QString shots = QStringLiteral("/work/shots/views/");
+    QDir().mkpath(shots);
+    for (const Expected& expected : views) {
+        SCOPED_TRACE(expected.shot);
+        Show(expected.node);
+        ASSERT_NE(Grid(), nullptr);
+        EXPECT_EQ(Grid()->GetDlgCtrlID(), expected.gridId);
+        EXPECT_EQ(Grid()->GetColumnCount(), expected.columns);
+        EXPECT_EQ(Grid()->GetRowCount(), expected.rows);
+        EXPECT_EQ(Titles(), expected.titles);
+        EXPECT_EQ(Row(1), expected.firstRow);
+        QTest::qWait(30);
+        EXPECT_TRUE(m_app->GetMainFrame()->grab().save(shots + expected.shot));
+    }
+}
+
+TEST_F(RecordViewsTest, AReaderFilterShowsOnlyThatReadersRecords)
+{
+    Sql(kRecords);
+    Sql({"INSERT INTO tblLeser (ID_Leser, strBezeichnung, strLeserTyp) VALUES (3,'B','Heron')",
+         "INSERT INTO tblTransponder (strTransponderNummer, strLeser_IDS) VALUES ('00000000CC','2;03')"});
+    Start();
+    // The tree lists the readers but the Tern: A, then B.
+    Show(CLeftTreeView::TranspondersNode, 1);
+    ASSERT_NE(Grid(), nullptr);
+    EXPECT_EQ(Grid()->GetRowCount(), 2);
+    EXPECT_EQ(Row(1).mid(2), (QStringList{"00000000CC", "", "", "0", "1", "1"}));
+    // The Tern's column is read-only, the others are not.
+    EXPECT_NE(Grid()->GetCellAt(1, 7)->GetState() & GVIS_READONLY, 0u);
+    EXPECT_EQ(Grid()->GetCellAt(1, 8)->GetState() & GVIS_READONLY, 0u);
+    Show(CLeftTreeView::TranspondersNode, 0);
+    EXPECT_EQ(Grid()->GetRowCount(), 2);
+    EXPECT_EQ(Grid()->GetItemText(1, 3), "00000000AA");
+
+    Show(CLeftTreeView::PersonsNode, 0);
+    EXPECT_EQ(Grid()->GetRowCount(), 2);
+    EXPECT_EQ(Grid()->GetItemText(1, 2), "Anna");
+    Show(CLeftTreeView::PersonsNode, 1);
+    EXPECT_EQ(Grid()->GetRowCount(), 1);
+    Show(CLeftTreeView::EventsNode, 0);
+    EXPECT_EQ(Grid()->GetRowCount(), 2);
+    Show(CLeftTreeView::EventsNode, 1);
+    EXPECT_EQ(Grid()->GetRowCount(), 1);
+}
+
+TEST_F(RecordViewsTest, ALanguageSwitchRetitlesTheShownViewAndKeepsTheReaderColumns)
+{
+    Sql(kRecords);
+    Start();
+    Show(CLeftTreeView::PersonsNode);
+    m_app->GetMainFrame()->OnCommand(CMainFrame::ID_LANGUAGE_ENGLISH);
+    EXPECT_EQ(Titles(), (QStringList{"No.", "Name", "Transponders", "Time schemas", "A", "T"}));
+    // The reader columns still find their readers by their titles.
+    EXPECT_EQ(Row(1).mid(3), (QStringList{"Full access", "1", "0"}));
+    m_app->GetMainFrame()->OnCommand(CMainFrame::ID_LANGUAGE_GERMAN);
+    EXPECT_EQ(Titles().first(), "Nr.");
+}
+
+TEST_F(RecordViewsTest, AViewsWidthsAndHeightsComeBackAfterARestart)
+{
+    Sql(kRecords);
+    Start();
+    Show(CLeftTreeView::TranspondersNode);
+    ASSERT_NE(Grid(), nullptr);
+    Grid()->SetColumnWidth(3, 171, true, true);
+    Grid()->SetColumnWidth(6, 66, true, true);
+    Grid()->SetRowHeight(0, 41, true);
+    Grid()->SetRowHeight(1, 27, true);
+    m_app->ExitInstance();
+
+    Start();
+    // The view shown first stores nothing of the transponder view.
+    EXPECT_EQ(m_app->GetDialogSetup()->GetRowHeight("05", "0", false), 27);
+    Show(CLeftTreeView::TranspondersNode);
+    ASSERT_NE(Grid(), nullptr);
+    EXPECT_EQ(Grid()->GetColumnWidth(3), 171);
+    EXPECT_EQ(Grid()->GetColumnWidth(6), 66);
+    EXPECT_EQ(Grid()->GetColumnWidth(4), 130);
+    EXPECT_EQ(Grid()->GetRowHeight(0), 41);
+    EXPECT_EQ(Grid()->GetRowHeight(1), 27);
+    EXPECT_EQ(Grid()->GetRowHeight(2), 27);
+    // Opening the view again did not overwrite what is stored.
+    EXPECT_EQ(m_app->GetDialogSetup()->GetRowHeight("05", "0", false), 27);
+    EXPECT_EQ(m_app->GetDialogSetup()->GetRowHeight("05", "0", true), 41);
+    m_app->ExitInstance();
+
+    Start();
+    Show(CLeftTreeView::TranspondersNode);
+    EXPECT_EQ(Grid()->GetRowHeight(1), 27);
+    EXPECT_EQ(Grid()->GetColumnWidth(3), 171);
+}
