@@ -313,3 +313,48 @@ TEST_F(CCsvExportTest, TheMenuCommandExportsTheChosenKindAndReportsAFailure)
     EXPECT_EQ(m_messages, QStringList({Text(89)}));
     EXPECT_EQ(m_icons.back(), QMessageBox::Critical);
 }
+
+TEST_F(CCsvExportTest, TheCurrentViewOfTheRealViewsFollowsTheirColumnsAndOrder)
+{
+    Sql(kFiveReaders);
+    Sql({"INSERT INTO tblPerson (ID_Person, strName, Transponder_ID) VALUES (1,'Anna',1),(2,'Bert',2),(3,'Cem',0)",
+         "INSERT INTO tblTransponder (ID_Transponder, strTransponderNummer, Person_ID, Zeitfenster_ID, strLeser_IDS)"
+         " VALUES (1,'0000000001',1,1,'2;5'),(2,'0000000002',2,5,''),(3,'0000000003',0,1,';1;')",
+         "INSERT INTO tblEvents (strTranspondernummer, strDatum, strUhrzeit, strBinaerwert1, strEvent1,"
+         " strBinaerwert2, strEvent2, Leser_ID, strLeserName) VALUES"
+         " ('0000000001','24121999','2359','01','Zutritt','10','Tuer',2,'B')"});
+    Start();
+    CMainFrame* frame = m_app->GetMainFrame();
+
+    auto* transponders = new CTransponderDlg;
+    frame->ReplaceRightPane(transponders);
+    transponders->ShowForReader(0);
+    EXPECT_EQ(Export(0, "t.csv"), QByteArray("Transponder;0000000001;Anna;Vollzugriff;;B;;;E\r\n"
+                                             "Transponder;0000000002;Bert;Nacht;;;;;\r\n"
+                                             "Transponder;0000000003;;Vollzugriff;A;;;;\r\n"));
+    // Sorted by number, descending: the file follows the grid.
+    GRID_NOTIFY header;
+    header.hdr.code = NM_DBLCLK;
+    header.row = 0;
+    header.column = 3;
+    transponders->OnGridNotify(header);
+    transponders->OnGridNotify(header);
+    EXPECT_EQ(Export(0, "sorted.csv"), QByteArray("Transponder;0000000003;;Vollzugriff;A;;;;\r\n"
+                                                  "Transponder;0000000002;Bert;Nacht;;;;;\r\n"
+                                                  "Transponder;0000000001;Anna;Vollzugriff;;B;;;E\r\n"));
+    // A reader's transponders only.
+    transponders->ShowForReader(5);
+    EXPECT_EQ(Export(0, "filtered.csv"), QByteArray("Transponder;0000000001;Anna;Vollzugriff;;B;;;E\r\n"));
+
+    auto* persons = new CNameDlg;
+    frame->ReplaceRightPane(persons);
+    persons->Reload(0);
+    EXPECT_EQ(Export(0, "p.csv"), QByteArray("Person;Anna;0000000001;Vollzugriff;;B;;;E\r\n"
+                                             "Person;Bert;0000000002;Nacht;;;;;\r\n"
+                                             "Person;Cem;;---;;;;;\r\n"));
+
+    auto* events = new CEventsDlg;
+    frame->ReplaceRightPane(events);
+    events->ShowEvents(0);
+    EXPECT_EQ(Export(0, "e.csv"), QByteArray("Event;0000000001;;B;24.12.1999;23:59;01;Zutritt;10;Tuer\r\n"));
+}
