@@ -253,6 +253,14 @@ bool CGridBaseDlg::ReaderColumnChecked(const QString& readerList, int column) co
     return false;
 }
 
+int CGridBaseDlg::CacheRow(int dataRow, int cachedRows) const
+{
+    int index = dataRow - 1;
+    if (m_nFilterID != 0)
+        index = index >= 0 && index < int(m_arFilteredRows.size()) ? m_arFilteredRows[std::size_t(index)] : -1;
+    return index >= 0 && index < cachedRows ? index : -1;
+}
+
 void CGridBaseDlg::ResetSortState()
 {
     if (!m_pGrid || m_nSortColumn < 0 || m_nSortColumn > 15)

@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <vector>
+
 class CDialogSetup;
 class CFerrold_Handler;
 class CGridCtrl;
@@ -135,6 +137,14 @@ protected:
     // A reader column's check: whether the list names the reader whose name
     // is the column's title.
     bool ReaderColumnChecked(const QString& readerList, int column) const;
+    // The cache row a data row shows: itself less one without a filter, the
+    // filtered list's entry with one; -1 outside the list or the cache.
+    int CacheRow(int dataRow, int cachedRows) const;
+
+    // The cache rows a filtered view shows, in cache order. Rows, not
+    // pointers: every fill rebuilds the list, and a re-read in between finds
+    // rows out of range instead of freed ones.
+    std::vector<int> m_arFilteredRows;
 
     // Heading: the kind of record and, when filtered, the filter's name.
     void SetHeading(unsigned int kindText, const QString& filter);

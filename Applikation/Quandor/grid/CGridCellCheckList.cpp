@@ -1,11 +1,5 @@
 #include "CGridCellCheckList.h"
 
-#include "CGridCtrl.h"
-#include "GridRecords.h"
-
-#include <QApplication>
-#include <QStyle>
-
 IMPLEMENT_GRIDCELL(CGridCellCheckList, CGridCell)
 
 CGridCellCheckList::CGridCellCheckList()
@@ -64,30 +58,21 @@ void CGridCellCheckList::CopyFrom(const CGridCellBase& source)
     }
 }
 
-bool CGridCellCheckList::Draw(QPainter* painter, int row, int col, QRect rect, bool eraseBackground,
-                              COLORREF shade)
+bool CGridCellCheckList::Draw(QPainter* painter, int row, int col, QRect rect, bool eraseBackground, COLORREF shade)
 {
-    // With entries the lines stand in for the text.
-    const bool drawn = m_lines.Count() > 0 ? DrawBackground(painter, rect, shade)
-                                           : CGridCell::Draw(painter, row, col, rect, eraseBackground, shade);
-    if (!drawn)
-        return false;
-    m_lines.Draw(painter, *this, rect, false, [this](int i) { return IsChecked(i); });
-    return true;
+    return m_lines.DrawCell(painter, *this, row, col, rect, eraseBackground, shade, false,
+                            [this](int i) { return IsChecked(i); });
 }
 
 bool CGridCellCheckList::GetTextRect(QRect& rect)
 {
-    const int scroll = QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-    rect.setRight(std::max(rect.left(), rect.right() - (scroll + 2 * int(GetMargin()) + 4)));
+    CGridItemLines::NarrowTextRect(rect, *this);
     return CGridCell::GetTextRect(rect);
 }
 
 QSize CGridCellCheckList::GetCellExtent(QPainter* painter)
 {
-    const QSize text = CGridCell::GetCellExtent(painter);
-    return QSize(text.width() + CGridItemLines::kMarkSize,
-                 std::max(text.height(), m_lines.Count() * CGridItemLines::kLineHeight));
+    return m_lines.Extent(CGridCell::GetCellExtent(painter));
 }
 
 bool CGridCellCheckList::Edit(int, int, QRect, QPoint, quint32, const CGridEditKey&)
@@ -98,30 +83,12 @@ bool CGridCellCheckList::Edit(int, int, QRect, QPoint, quint32, const CGridEditK
 
 void CGridCellCheckList::OnClick(QPoint point)
 {
-    const int index = m_lines.MarkAt(point, int(GetMargin()));
-    if (index >= 0)
-        Toggle(index);
+    m_lines.Click(point, *this, [this](int index) { Toggle(index); });
 }
 
 bool CGridCellCheckList::OnKeyDown(int key, int, quint32)
 {
-    if (IsReadOnly())
-        return true;
-    switch (key) {
-    case VK_RETURN:
-    case VK_SPACE:
-        Toggle(m_lines.Current());
-        return true;
-    case VK_DOWN:
-    case VK_UP:
-        if (!(key == VK_DOWN ? m_lines.MoveDown() : m_lines.MoveUp()))
-            return true;
-        if (CGridCtrl* grid = GetGrid())
-            grid->RedrawCell(GetRow(), GetColumn());
-        return false;
-    default:
-        return true;
-    }
+    return m_lines.KeyDown(key, *this, [this](int index) { Toggle(index); });
 }
 
 void CGridCellCheckList::Toggle(int index)
@@ -131,13 +98,5 @@ void CGridCellCheckList::Toggle(int index)
     if (!m_checked.removeOne(uint(index)))
         m_checked.append(uint(index));
     const QString value = GetValue();
-    // Nothing of this cell is used once the owner has heard the change: it
-    // may rebuild the grid's cells meanwhile.
-    CGridCtrl* grid = GetGrid();
-    if (!grid)
-        return;
-    const int row = GetRow();
-    const int col = GetColumn();
-    grid->SendMessageToParent(row, col, GRIDN_ENDEDIT, value, value);
-    grid->RedrawCell(row, col);
+    CGridItemLines::ReportValue(*this, value);
 }

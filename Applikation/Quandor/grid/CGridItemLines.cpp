@@ -2,6 +2,10 @@
 
 #include "CGridCell.h"
 #include "CGridCtrl.h"
+#include "CGridEditKey.h"
+#include "GridRecords.h"
+
+#include <QApplication>
 
 #include <QPainter>
 #include <QStyle>
@@ -67,4 +71,68 @@ void CGridItemLines::Draw(QPainter* painter, const CGridCell& cell, QRect rect, 
             painter->drawRect(line.adjusted(0, 0, -1, -1));
     }
     painter->restore();
+}
+
+bool CGridItemLines::DrawCell(QPainter* painter, CGridCell& cell, int row, int col, QRect rect,
+                              bool eraseBackground, COLORREF shade, bool radio,
+                              const std::function<bool(int)>& isOn) const
+{
+    const bool drawn = Count() > 0 ? cell.DrawBackground(painter, rect, shade)
+                                   : cell.CGridCell::Draw(painter, row, col, rect, eraseBackground, shade);
+    if (!drawn)
+        return false;
+    Draw(painter, cell, rect, radio, isOn);
+    return true;
+}
+
+void CGridItemLines::NarrowTextRect(QRect& rect, const CGridCell& cell)
+{
+    const int scroll = QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    rect.setRight(std::max(rect.left(), rect.right() - (scroll + 2 * int(cell.GetMargin()) + 4)));
+}
+
+QSize CGridItemLines::Extent(QSize text) const
+{
+    return QSize(text.width() + kMarkSize, std::max(text.height(), Count() * kLineHeight));
+}
+
+void CGridItemLines::Click(QPoint point, const CGridCell& cell, const Choose& choose) const
+{
+    const int index = MarkAt(point, int(cell.GetMargin()));
+    if (index >= 0)
+        choose(index);
+}
+
+bool CGridItemLines::KeyDown(int key, const CGridCell& cell, const Choose& choose)
+{
+    if (cell.IsReadOnly())
+        return true;
+    switch (key) {
+    case VK_RETURN:
+    case VK_SPACE:
+        choose(m_nCurrent);
+        return true;
+    case VK_DOWN:
+    case VK_UP:
+        if (!(key == VK_DOWN ? MoveDown() : MoveUp()))
+            return true;
+        if (CGridCtrl* grid = cell.GetGrid())
+            grid->RedrawCell(cell.GetRow(), cell.GetColumn());
+        return false;
+    default:
+        return true;
+    }
+}
+
+void CGridItemLines::ReportValue(const CGridCell& cell, const QString& value)
+{
+    // Nothing of the cell is used once the owner has heard the change: it
+    // may rebuild the grid's cells meanwhile.
+    CGridCtrl* grid = cell.GetGrid();
+    if (!grid)
+        return;
+    const int row = cell.GetRow();
+    const int col = cell.GetColumn();
+    grid->SendMessageToParent(row, col, GRIDN_ENDEDIT, value, value);
+    grid->RedrawCell(row, col);
 }

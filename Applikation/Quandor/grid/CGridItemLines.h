@@ -1,9 +1,12 @@
 #pragma once
 
 #include "CListEntry.h"
+#include "Colorref.h"
 
 #include <QPoint>
 #include <QRect>
+
+#include <QSize>
 
 #include <functional>
 
@@ -42,6 +45,23 @@ public:
     // Draws every line: a check box or an option mark, then the entry's text.
     void Draw(QPainter* painter, const CGridCell& cell, QRect rect, bool radio,
               const std::function<bool(int)>& isOn) const;
+
+    // What the two list cells do alike. "choose" ticks or picks a line.
+    using Choose = std::function<void(int)>;
+    // The cell drawn: with entries the lines stand in for its text.
+    bool DrawCell(QPainter* painter, CGridCell& cell, int row, int col, QRect rect, bool eraseBackground,
+                  COLORREF shade, bool radio, const std::function<bool(int)>& isOn) const;
+    // The text keeps clear of the room a scroll bar would take.
+    static void NarrowTextRect(QRect& rect, const CGridCell& cell);
+    // The text's extent widened by a mark and heightened to every line.
+    QSize Extent(QSize text) const;
+    // A click on a line's mark chooses that line.
+    void Click(QPoint point, const CGridCell& cell, const Choose& choose) const;
+    // Enter and Space choose the current line; Up and Down move it and let
+    // the grid move on where the list ends. The cell's OnKeyDown result.
+    bool KeyDown(int key, const CGridCell& cell, const Choose& choose);
+    // Tells the grid's owner the cell's new value, as an ended edit.
+    static void ReportValue(const CGridCell& cell, const QString& value);
 
 private:
     CGridItemArray m_items;

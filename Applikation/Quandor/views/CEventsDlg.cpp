@@ -49,13 +49,13 @@ void CEventsDlg::FillGrid(quint32 gridId, int columns)
     CtblEvents* events = db ? db->Get_Ptr_To_tblEvents() : nullptr;
     const int cached = events ? events->GetAnz_Events() : 0;
     int rows = cached + 1;
-    m_arFiltered.clear();
+    m_arFilteredRows.clear();
     if (m_nFilterID != 0) {
         for (int i = 0; i < cached; ++i) {
             if (quint32(events->Get_Event(i)->Leser_ID) == m_nFilterID)
-                m_arFiltered.push_back(i);
+                m_arFilteredRows.push_back(i);
         }
-        rows = int(m_arFiltered.size()) + 1;
+        rows = int(m_arFilteredRows.size()) + 1;
     }
     InitGrid(QStringLiteral("01"), gridId, columns, rows);
     CGridCtrl* grid = GetGrid();
@@ -76,10 +76,8 @@ void CEventsDlg::OnGetCellText(GRID_DISPINFO* info)
     if (!info || info->row < 1 || info->column < 1 || !db)
         return;
     CtblEvents* events = db->Get_Ptr_To_tblEvents();
-    int index = info->dataRow - 1;
-    if (m_nFilterID != 0)
-        index = index >= 0 && index < int(m_arFiltered.size()) ? m_arFiltered[std::size_t(index)] : -1;
-    if (index < 0 || index >= events->GetAnz_Events())
+    const int index = CacheRow(info->dataRow, events->GetAnz_Events());
+    if (index < 0)
         return;
     const CtblEvents::structEvents* event = events->Get_Event(index);
     switch (info->column) {

@@ -2,8 +2,6 @@
 
 #include "CGridBaseDlg.h"
 
-#include <vector>
-
 // The events view: read-only, every event or those of one reader.
 class CEventsDlg : public CGridBaseDlg
 {
@@ -25,8 +23,4 @@ public:
 protected:
     void OnGetCellText(GRID_DISPINFO* info) override;
     void OnGetCellColor(GRID_DISPINFO* info) override;
-
-private:
-    // The cache rows a filtered view shows, in cache order.
-    std::vector<int> m_arFiltered;
 };

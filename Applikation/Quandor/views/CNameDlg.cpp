@@ -66,14 +66,14 @@ void CNameDlg::FillGrid(quint32 gridId, int columns)
         return;
     CtblPerson* persons = db->Get_Ptr_To_tblPerson();
     int rows = persons->GetAnz_Person() + 1;
-    m_arFiltered.clear();
+    m_arFilteredRows.clear();
     if (m_nFilterID != 0) {
         for (int i = 0; i < persons->GetAnz_Person(); ++i) {
             const auto* transponder = transponderOf(*db, persons->Get_Person(i)->Transponder_ID);
             if (transponder && ReaderListHolds(transponder->Leser_IDS, m_nFilterID))
-                m_arFiltered.push_back(i);
+                m_arFilteredRows.push_back(i);
         }
-        rows = int(m_arFiltered.size()) + 1;
+        rows = int(m_arFilteredRows.size()) + 1;
     }
     InitGrid(QStringLiteral("02"), gridId, columns + db->Get_Ptr_To_tblLeser()->GetAnz_Leser() - 1, rows);
     CGridCtrl* grid = GetGrid();
@@ -98,10 +98,8 @@ void CNameDlg::OnGetCellText(GRID_DISPINFO* info)
     if (!info || info->row < 1 || info->column < 1 || !db)
         return;
     CtblPerson* persons = db->Get_Ptr_To_tblPerson();
-    int index = info->dataRow - 1;
-    if (m_nFilterID != 0)
-        index = index >= 0 && index < int(m_arFiltered.size()) ? m_arFiltered[std::size_t(index)] : -1;
-    if (index < 0 || index >= persons->GetAnz_Person())
+    const int index = CacheRow(info->dataRow, persons->GetAnz_Person());
+    if (index < 0)
         return;
     const CtblPerson::structPerson* person = persons->Get_Person(index);
     const CtblTransponder::structTransponder* transponder = transponderOf(*db, person->Transponder_ID);

@@ -2,8 +2,6 @@
 
 #include "CGridBaseDlg.h"
 
-#include <vector>
-
 // The persons view: every person or those whose transponder is enabled for
 // one reader, with a check column per reader.
 class CNameDlg : public CGridBaseDlg
@@ -26,8 +24,4 @@ public:
 protected:
     void OnGetCellText(GRID_DISPINFO* info) override;
     void OnGetCellColor(GRID_DISPINFO* info) override;
-
-private:
-    // The cache rows a filtered view shows, in cache order.
-    std::vector<int> m_arFiltered;
 };

@@ -57,13 +57,13 @@ void CTransponderDlg::FillGrid(quint32 gridId, int columns)
         return;
     CtblTransponder* transponders = db->Get_Ptr_To_tblTransponder();
     int rows = transponders->GetAnz_Transponder() + 1;
-    m_arFiltered.clear();
+    m_arFilteredRows.clear();
     if (m_nFilterID != 0) {
         for (int i = 0; i < transponders->GetAnz_Transponder(); ++i) {
             if (ReaderListHolds(transponders->Get_Transponder(i)->Leser_IDS, m_nFilterID))
-                m_arFiltered.push_back(i);
+                m_arFilteredRows.push_back(i);
         }
-        rows = int(m_arFiltered.size()) + 1;
+        rows = int(m_arFilteredRows.size()) + 1;
     }
     InitGrid(QStringLiteral("05"), gridId, columns + db->Get_Ptr_To_tblLeser()->GetAnz_Leser() - 1, rows);
     CGridCtrl* grid = GetGrid();
@@ -87,10 +87,8 @@ void CTransponderDlg::OnGetCellText(GRID_DISPINFO* info)
     if (!info || info->row < 1 || info->column < 1 || !db)
         return;
     CtblTransponder* transponders = db->Get_Ptr_To_tblTransponder();
-    int index = info->dataRow - 1;
-    if (m_nFilterID != 0)
-        index = index >= 0 && index < int(m_arFiltered.size()) ? m_arFiltered[std::size_t(index)] : -1;
-    if (index < 0 || index >= transponders->GetAnz_Transponder())
+    const int index = CacheRow(info->dataRow, transponders->GetAnz_Transponder());
+    if (index < 0)
         return;
     const CtblTransponder::structTransponder* row = transponders->Get_Transponder(index);
     switch (info->column) {

@@ -2,8 +2,6 @@
 
 #include "CGridBaseDlg.h"
 
-#include <vector>
-
 // The transponders view: every transponder or those of one reader, with a
 // check column per reader.
 class CTransponderDlg : public CGridBaseDlg
@@ -34,8 +32,4 @@ public:
 protected:
     void OnGetCellText(GRID_DISPINFO* info) override;
     void OnGetCellColor(GRID_DISPINFO* info) override;
-
-private:
-    // The cache rows a filtered view shows, in cache order.
-    std::vector<int> m_arFiltered;
 };
