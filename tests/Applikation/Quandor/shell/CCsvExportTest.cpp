@@ -356,5 +356,5 @@ TEST_F(CCsvExportTest, TheCurrentViewOfTheRealViewsFollowsTheirColumnsAndOrder)
     auto* events = new CEventsDlg;
     frame->ReplaceRightPane(events);
     events->ShowEvents(0);
-    EXPECT_EQ(Export(0, "e.csv"), QByteArray("Event;0000000001;;B;24.12.1999;23:59;01;Zutritt;10;Tuer\r\n"));
+    EXPECT_EQ(Export(0, "e.csv"), QByteArray("Event;0000000001;Anna;B;24.12.1999;23:59;01;Zutritt;10;Tuer\r\n"));
 }

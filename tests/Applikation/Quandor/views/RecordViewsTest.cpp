@@ -97,7 +97,7 @@ TEST_F(RecordViewsTest, EveryViewShowsItsRecordsUnderItsTitles)
         {CLeftTreeView::PersonsNode, 1004, 7, 3, Texts({20, 32, 15, 18}) << "A" << "T",
          {"1", "Anna", "00000000AA", "Vollzugriff", "1", "0"}, "view_persons.png"},
         {CLeftTreeView::EventsNode, 1001, 11, 2, Texts({20, 21, 73, 14, 22, 23, 24, 25, 26, 27}),
-         {"1", "00000000AA", "", "A", "24.12.1999", "23:59", "01", "Zutritt", "10", "Tür"}, "view_events.png"},
+         {"1", "00000000AA", "Anna", "A", "24.12.1999", "23:59", "01", "Zutritt", "10", "Tür"}, "view_events.png"},
         {CLeftTreeView::TimeSchemasNode, 1006, 15, 2, Texts({20, 31, 28, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44}),
          {"1", "0", "Vollzugriff", "00", "00", "23", "59", "1", "1", "1", "1", "1", "1", "1"}, "view_schemas.png"},
     };
@@ -144,6 +144,23 @@ TEST_F(RecordViewsTest, AReaderFilterShowsOnlyThatReadersRecords)
     EXPECT_EQ(Grid()->GetRowCount(), 2);
     Show(CLeftTreeView::EventsNode, 1);
     EXPECT_EQ(Grid()->GetRowCount(), 1);
+}
+
+TEST_F(RecordViewsTest, AnEventNamesThePersonWhoseRecordHoldsTheTransponderAndTheReadersPresentName)
+{
+    Sql(kRecords);
+    // Transponder BB names no person, but Cem's record names it; the event
+    // keeps the reader's old name; the third event's transponder is unknown.
+    Sql({"INSERT INTO tblPerson (strName, Transponder_ID) VALUES ('Cem',2)",
+         "INSERT INTO tblEvents (strTranspondernummer, strDatum, strUhrzeit, Leser_ID, strLeserName) VALUES"
+         " ('00000000BB','010203','1','1','Altname'),('00000000bb','','','1','Altname')"});
+    Start();
+    Show(CLeftTreeView::EventsNode);
+    EXPECT_EQ(Row(2).mid(1, 5), (QStringList{"00000000BB", "Cem", "Altname", "01.02.03", "1:"}));
+    EXPECT_EQ(Row(3).mid(2, 3), (QStringList{"---", "Altname", ".."}));
+    // Filtered by the reader, the reader's present name.
+    Show(CLeftTreeView::EventsNode, 0);
+    EXPECT_EQ(Grid()->GetItemText(2, 4), "A");
 }
 
 TEST_F(RecordViewsTest, ALanguageSwitchRetitlesTheShownViewAndKeepsTheReaderColumns)
