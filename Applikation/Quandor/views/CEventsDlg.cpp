@@ -4,8 +4,6 @@
 #include "CGridCtrl.h"
 #include "CtblEvents.h"
 #include "CtblLeser.h"
-#include "CtblPerson.h"
-#include "CtblTransponder.h"
 #include "GridRecords.h"
 
 namespace {
@@ -18,25 +16,6 @@ struct Column
 // Columns 1 to 10.
 constexpr Column kLayout[] = {{20, 60}, {21, 110}, {73, 110}, {14, 110}, {22, 70},
                                {23, 50}, {24, 110}, {25, 140}, {26, 110}, {27, 160}};
-
-// The person who holds the transponder, read from the person's side; "---"
-// for none.
-QString PersonOf(CFerrold_Handler& db, const QString& number)
-{
-    CtblTransponder* transponders = db.Get_Ptr_To_tblTransponder();
-    for (int i = 0; i < transponders->GetAnz_Transponder(); ++i) {
-        const auto* transponder = transponders->Get_Transponder(i);
-        if (transponder->TransponderNummer != number)
-            continue;
-        CtblPerson* persons = db.Get_Ptr_To_tblPerson();
-        for (int p = 0; transponder->ID_Transponder != 0 && p < persons->GetAnz_Person(); ++p) {
-            if (persons->Get_Person(p)->Transponder_ID == transponder->ID_Transponder)
-                return persons->Get_Person(p)->Name;
-        }
-        break;
-    }
-    return QStringLiteral("---");
-}
 
 // The reader's present name; "---" for a reader no longer there.
 QString ReaderNameOf(CFerrold_Handler& db, qint32 readerId)
@@ -116,7 +95,13 @@ void CEventsDlg::OnGetCellText(GRID_DISPINFO* info)
     switch (info->column) {
     case 1: info->valueText = QString::number(event->nNr); break;
     case 2: info->valueText = event->Transpondernummer; break;
-    case 3: info->valueText = PersonOf(*db, event->Transpondernummer); break;
+    case 3: {
+        // Read from the person's side; "---" for none.
+        const auto* transponder = m_lookups.TransponderByNumber(event->Transpondernummer);
+        const auto* person = transponder ? m_lookups.PersonHolding(transponder->ID_Transponder) : nullptr;
+        info->valueText = person ? person->Name : QStringLiteral("---");
+        break;
+    }
     case 4: info->valueText = m_nFilterID == 0 ? event->LeserName : ReaderNameOf(*db, event->Leser_ID); break;
     case 5: info->valueText = event->Datum.left(2) + u'.' + event->Datum.mid(2, 2) + u'.' + event->Datum.mid(4); break;
     case 6: info->valueText = event->Uhrzeit.left(2) + u':' + event->Uhrzeit.mid(2); break;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CGridBaseDlg.h"
+#include "CRecordLookups.h"
 
 // The events view: read-only, every event or those of one reader.
 class CEventsDlg : public CGridBaseDlg
@@ -23,4 +24,7 @@ public:
 protected:
     void OnGetCellText(GRID_DISPINFO* info) override;
     void OnGetCellColor(GRID_DISPINFO* info) override;
+
+private:
+    CRecordLookups m_lookups;
 };

@@ -22,16 +22,6 @@ struct Column
 constexpr Column kLayout[] = {{20, 30, true}, {32, 130, false}, {15, 90, false}, {18, 80, false}};
 constexpr int kFirstReaderColumn = 5;
 
-const CtblTransponder::structTransponder* transponderOf(CFerrold_Handler& db, qint32 transponderId)
-{
-    CtblTransponder* transponders = db.Get_Ptr_To_tblTransponder();
-    for (int i = 0; transponderId != 0 && i < transponders->GetAnz_Transponder(); ++i) {
-        if (transponders->Get_Transponder(i)->ID_Transponder == transponderId)
-            return transponders->Get_Transponder(i);
-    }
-    return nullptr;
-}
-
 } // namespace
 
 CNameDlg::CNameDlg(QWidget* parent)
@@ -69,7 +59,7 @@ void CNameDlg::FillGrid(quint32 gridId, int columns)
     m_arFilteredRows.clear();
     if (m_nFilterID != 0) {
         for (int i = 0; i < persons->GetAnz_Person(); ++i) {
-            const auto* transponder = transponderOf(*db, persons->Get_Person(i)->Transponder_ID);
+            const auto* transponder = m_lookups.TransponderById(persons->Get_Person(i)->Transponder_ID);
             if (transponder && ReaderListHolds(transponder->Leser_IDS, m_nFilterID))
                 m_arFilteredRows.push_back(i);
         }
@@ -102,7 +92,7 @@ void CNameDlg::OnGetCellText(GRID_DISPINFO* info)
     if (index < 0)
         return;
     const CtblPerson::structPerson* person = persons->Get_Person(index);
-    const CtblTransponder::structTransponder* transponder = transponderOf(*db, person->Transponder_ID);
+    const CtblTransponder::structTransponder* transponder = m_lookups.TransponderById(person->Transponder_ID);
     switch (info->column) {
     case 1: info->valueText = QString::number(person->nNr); break;
     case 2: info->valueText = person->Name; break;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CGridBaseDlg.h"
+#include "CRecordLookups.h"
 
 // The persons view: every person or those whose transponder is enabled for
 // one reader, with a check column per reader.
@@ -24,4 +25,7 @@ public:
 protected:
     void OnGetCellText(GRID_DISPINFO* info) override;
     void OnGetCellColor(GRID_DISPINFO* info) override;
+
+private:
+    CRecordLookups m_lookups;
 };

@@ -5,7 +5,6 @@
 #include "CGridCtrl.h"
 #include "CLeftTreeView.h"
 #include "CtblLeser.h"
-#include "CtblPerson.h"
 #include "CtblTransponder.h"
 #include "CtblZeitschema.h"
 #include "GridRecords.h"
@@ -95,16 +94,10 @@ void CTransponderDlg::OnGetCellText(GRID_DISPINFO* info)
     case 1: info->valueText = QString::number(row->nNr); break;
     case 2: info->valueText = QString::number(row->UpdateOK); break;
     case 3: info->valueText = row->TransponderNummer; break;
-    case 4: {
-        CtblPerson* persons = db->Get_Ptr_To_tblPerson();
-        for (int i = 0; i < persons->GetAnz_Person(); ++i) {
-            if (persons->Get_Person(i)->Transponder_ID == row->ID_Transponder) {
-                info->valueText = persons->Get_Person(i)->Name;
-                break;
-            }
-        }
+    case 4:
+        if (const auto* person = m_lookups.PersonHolding(row->ID_Transponder))
+            info->valueText = person->Name;
         break;
-    }
     case 5: {
         CtblZeitschema* schemas = db->Get_Ptr_To_tblZeitschema();
         for (int i = 0; i < schemas->GetAnz_Zeitschema(); i += 4) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CGridBaseDlg.h"
+#include "CRecordLookups.h"
 
 // The transponders view: every transponder or those of one reader, with a
 // check column per reader.
@@ -32,4 +33,7 @@ public:
 protected:
     void OnGetCellText(GRID_DISPINFO* info) override;
     void OnGetCellColor(GRID_DISPINFO* info) override;
+
+private:
+    CRecordLookups m_lookups;
 };

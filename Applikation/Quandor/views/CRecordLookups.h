@@ -1,0 +1,32 @@
+#pragma once
+
+#include "CRowLookup.h"
+#include "CtblPerson.h"
+#include "CtblTransponder.h"
+
+#include <QString>
+
+// The look-ups the record views make for the cells they show, each the
+// first cached row with the key, in the present database handler's caches.
+class CRecordLookups
+{
+public:
+    CRecordLookups();
+
+    using Transponder = CtblTransponder::structTransponder;
+    using Person = CtblPerson::structPerson;
+
+    // The transponder with this identity (none for 0).
+    const Transponder* TransponderById(qint32 id);
+    const Transponder* TransponderByNumber(const QString& number);
+    // The person whose record names the transponder (none for 0).
+    const Person* PersonHolding(qint32 transponderId);
+
+private:
+    static CtblTransponder* Transponders();
+    static CtblPerson* Persons();
+
+    CRowLookup<Transponder, qint32> m_transponderById;
+    CRowLookup<Transponder, QString> m_transponderByNumber;
+    CRowLookup<Person, qint32> m_personByTransponder;
+};
