@@ -209,3 +209,27 @@ TEST_F(RecordViewsTest, AViewsWidthsAndHeightsComeBackAfterARestart)
     EXPECT_EQ(Grid()->GetRowHeight(1), 27);
     EXPECT_EQ(Grid()->GetColumnWidth(3), 171);
 }
+
+TEST_F(RecordViewsTest, ADoubleClickOnAHeaderSortsTheView)
+{
+    Sql(kRecords);
+    Start();
+    m_app->GetMainFrame()->show();
+    Show(CLeftTreeView::TranspondersNode);
+    ASSERT_NE(Grid(), nullptr);
+    QRect header;
+    ASSERT_TRUE(Grid()->GetCellRect(0, 3, &header));
+    QWidget* viewport = Grid()->viewport();
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, header.center());
+    QTest::mouseDClick(viewport, Qt::LeftButton, {}, header.center());
+    EXPECT_EQ(View()->m_nSortColumn, 3);
+    EXPECT_EQ(View()->m_nSortMode, 1);
+    EXPECT_EQ(Grid()->GetCell(0, 3)->GetBackClr(true), 0xBEFFFFu);
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, header.center());
+    QTest::mouseDClick(viewport, Qt::LeftButton, {}, header.center());
+    EXPECT_EQ(View()->m_nSortMode, 2);
+    EXPECT_EQ(Grid()->GetItemText(1, 3), "00000000BB");
+    QTest::qWait(30);
+    QDir().mkpath("/work/shots/views");
+    EXPECT_TRUE(m_app->GetMainFrame()->grab().save("/work/shots/views/view_sorted_descending.png"));
+}
