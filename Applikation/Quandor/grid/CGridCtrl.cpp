@@ -331,8 +331,12 @@ bool CGridCtrl::SetColumnCount(int cols)
         return false;
     }
 
-    if (m_bVirtualMode)
+    if (m_bVirtualMode) {
         RebuildColumnTemplates();
+        // New columns need their header cells as the fixed rows' count gave
+        // them to the first ones, or their titles never show.
+        ApplyFixedRowChange(0, std::min(m_nFixedRows, m_nRows));
+    }
     AfterCountChange();
     return true;
 }

@@ -10,6 +10,9 @@
 #include "CNameDlg.h"
 #include "CTransponderDlg.h"
 #include "CZeitschemaDlg.h"
+#include "CFerrold_Handler.h"
+#include "CtblLeser.h"
+#include "CtblTransponder.h"
 
 #include <QDir>
 #include <QTreeWidgetItem>
@@ -232,4 +235,27 @@ TEST_F(RecordViewsTest, ADoubleClickOnAHeaderSortsTheView)
     QTest::qWait(30);
     QDir().mkpath("/work/shots/views");
     EXPECT_TRUE(m_app->GetMainFrame()->grab().save("/work/shots/views/view_sorted_descending.png"));
+}
+
+TEST_F(RecordViewsTest, ARefillAfterReadersCameOrWentHasAColumnPerReader)
+{
+    Sql(kRecords);
+    Start();
+    Show(CLeftTreeView::TranspondersNode);
+    auto* view = qobject_cast<CTransponderDlg*>(Pane());
+    ASSERT_NE(view, nullptr);
+    // As an import would add one.
+    Sql({"INSERT INTO tblLeser (ID_Leser, strBezeichnung, strLeserTyp) VALUES (3,'Neu','Heron')",
+         "UPDATE tblTransponder SET strLeser_IDS = '3' WHERE ID_Transponder = 1"});
+    m_app->GetDBHandler()->Get_Ptr_To_tblLeser()->_Requery();
+    m_app->GetDBHandler()->Get_Ptr_To_tblTransponder()->_Requery();
+    view->ShowForReader(0);
+    EXPECT_EQ(Titles().mid(5), (QStringList{"A", "T", "Neu"}));
+    EXPECT_EQ(Row(1).mid(5), (QStringList{"0", "0", "1"}));
+
+    Sql({"DELETE FROM tblLeser WHERE ID_Leser <> 3"});
+    m_app->GetDBHandler()->Get_Ptr_To_tblLeser()->_Requery();
+    view->ShowForReader(0);
+    EXPECT_EQ(Titles().mid(5), QStringList{"Neu"});
+    EXPECT_EQ(Row(1).mid(5), QStringList{"1"});
 }
