@@ -113,21 +113,8 @@ void CGridComboList::showPopup()
 
 bool CGridComboList::event(QEvent* event)
 {
-    if (event->type() == QEvent::ShortcutOverride) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Tab
-            || key == Qt::Key_Backtab) {
-            event->accept();
-            return true;
-        }
-    } else if (event->type() == QEvent::KeyPress) {
-        auto* press = static_cast<QKeyEvent*>(event);
-        if ((press->key() == Qt::Key_Tab || press->key() == Qt::Key_Backtab)
-            && !(press->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
-            keyPressEvent(press);
-            return true;
-        }
-    }
+    if (GridKeyMap::ClaimEndingKeys(event, [this](QKeyEvent* press) { keyPressEvent(press); }))
+        return true;
     return QComboBox::event(event);
 }
 

@@ -5,6 +5,7 @@
 
 #include "CGridCellBase.h"
 #include "CTitleTipWnd.h"
+#include "GridKeyMap.h"
 
 #include <QApplication>
 #include <QFocusEvent>
@@ -22,42 +23,17 @@
 namespace
 {
 
-// The key code of a Qt key; 0 for keys the grid does not know by code.
+// The key code of a Qt key; 0 for keys the grid does not know by code. The
+// grid knows the editors' keys and a few more.
 int VirtualKeyOf(int key)
 {
+    if (const int editingKey = GridKeyMap::VirtualKeyOf(key))
+        return editingKey;
     switch (key) {
-    case Qt::Key_Backspace:
-        return VK_BACK;
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-        return VK_TAB;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        return VK_RETURN;
-    case Qt::Key_Escape:
-        return VK_ESCAPE;
     case Qt::Key_Space:
         return VK_SPACE;
-    case Qt::Key_PageUp:
-        return VK_PRIOR;
-    case Qt::Key_PageDown:
-        return VK_NEXT;
-    case Qt::Key_End:
-        return VK_END;
-    case Qt::Key_Home:
-        return VK_HOME;
-    case Qt::Key_Left:
-        return VK_LEFT;
-    case Qt::Key_Up:
-        return VK_UP;
-    case Qt::Key_Right:
-        return VK_RIGHT;
-    case Qt::Key_Down:
-        return VK_DOWN;
     case Qt::Key_Insert:
         return VK_INSERT;
-    case Qt::Key_Delete:
-        return VK_DELETE;
     default:
         break;
     }

@@ -88,25 +88,8 @@ void CInPlaceEdit::ForwardKey(const CGridEditKey& key)
 
 bool CInPlaceEdit::event(QEvent* event)
 {
-    if (event->type() == QEvent::ShortcutOverride) {
-        // The keys that end the edit are the editor's, whatever shortcut
-        // the window has for them.
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Tab
-            || key == Qt::Key_Backtab) {
-            event->accept();
-            return true;
-        }
-    } else if (event->type() == QEvent::KeyPress) {
-        // Tab ends the edit and moves to the next cell; it must not reach
-        // the focus chain first.
-        auto* press = static_cast<QKeyEvent*>(event);
-        if ((press->key() == Qt::Key_Tab || press->key() == Qt::Key_Backtab)
-            && !(press->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
-            keyPressEvent(press);
-            return true;
-        }
-    }
+    if (GridKeyMap::ClaimEndingKeys(event, [this](QKeyEvent* press) { keyPressEvent(press); }))
+        return true;
     return QLineEdit::event(event);
 }
 

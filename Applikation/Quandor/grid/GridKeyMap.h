@@ -5,6 +5,8 @@
 
 #include <QKeyEvent>
 
+#include <functional>
+
 // Between Qt's keys and the VK_ codes in which the grid and its editors
 // remember keys.
 namespace GridKeyMap
@@ -125,6 +127,29 @@ inline bool IsTypedText(const QString& text)
             return false;
     }
     return true;
+}
+
+// The keys that end an edit belong to the open editor: before any shortcut
+// of the window, and Tab before the focus chain moves on. True when the
+// event was taken; a Tab press then goes to "pressTab".
+inline bool ClaimEndingKeys(QEvent* event, const std::function<void(QKeyEvent*)>& pressTab)
+{
+    if (event->type() == QEvent::ShortcutOverride) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Tab
+            || key == Qt::Key_Backtab) {
+            event->accept();
+            return true;
+        }
+    } else if (event->type() == QEvent::KeyPress) {
+        auto* press = static_cast<QKeyEvent*>(event);
+        if ((press->key() == Qt::Key_Tab || press->key() == Qt::Key_Backtab)
+            && !(press->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+            pressTab(press);
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace GridKeyMap
