@@ -1,8 +1,11 @@
 #include "CUiMessage.h"
 
+#include "CThreadMailbox.h"
+
 #include <CLanguageHandler.h>
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QThread>
 #include <QTimer>
 
@@ -54,6 +57,43 @@ struct Exchange
     }
 };
 
+// Workers hand their boxes to the UI thread through a mailbox of our own,
+// which lives on the application's thread for as long as the application:
+// the hand-over then rests on our own lock, not on Qt's event queue.
+std::mutex g_mailboxMutex;
+CThreadMailbox* g_mailbox = nullptr;
+
+void DropMailbox()
+{
+    CThreadMailbox* mailbox = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(g_mailboxMutex);
+        std::swap(mailbox, g_mailbox);
+    }
+    // Boxes still queued are dropped, which releases their workers.
+    delete mailbox;
+}
+
+void MakeMailbox()
+{
+    auto* mailbox = new CThreadMailbox;
+    CThreadMailbox* previous = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(g_mailboxMutex);
+        previous = g_mailbox;
+        g_mailbox = mailbox;
+    }
+    delete previous;
+}
+
+void StartApplication()
+{
+    MakeMailbox();
+    qAddPostRoutine(DropMailbox);
+}
+
+Q_COREAPP_STARTUP_FUNCTION(StartApplication)
+
 // Travels with the queued call. If the call is dropped unrun (the event
 // loop is gone at shut-down), its destruction still releases the worker.
 struct Delivery
@@ -93,14 +133,16 @@ QMessageBox::StandardButton CUiMessage::Show(const QString& text, QMessageBox::I
     auto exchange = std::make_shared<Exchange>();
     request.abandoned = [exchange] { return exchange->abandoned.load(); };
     auto delivery = std::make_shared<Delivery>(exchange);
-    QMetaObject::invokeMethod(
-        app,
-        [delivery, request] {
+    {
+        std::lock_guard<std::mutex> lock(g_mailboxMutex);
+        if (!g_mailbox)
+            return QMessageBox::NoButton;
+        g_mailbox->Post([delivery, request] {
             if (delivery->exchange->abandoned)
                 return;
             delivery->exchange->Finish(present(request));
-        },
-        Qt::QueuedConnection);
+        });
+    }
     delivery.reset();
 
     std::unique_lock<std::mutex> lock(exchange->mutex);
@@ -115,6 +157,12 @@ QMessageBox::StandardButton CUiMessage::Show(const QString& text, QMessageBox::I
             exchange->answered.wait(lock);
     }
     return exchange->answer;
+}
+
+void CUiMessage::DropQueuedBoxes()
+{
+    DropMailbox();
+    MakeMailbox();
 }
 
 void CUiMessage::SetLanguage(const CLanguageHandler* language)

@@ -28,7 +28,7 @@ TEST(CUiMessage, ADroppedRequestReleasesItsWorker)
     QElapsedTimer clock;
     clock.start();
     while (!done && clock.elapsed() < 10000) {
-        QCoreApplication::removePostedEvents(QCoreApplication::instance(), QEvent::MetaCall);
+        CUiMessage::DropQueuedBoxes();
         QThread::msleep(5);
     }
     worker.join();
