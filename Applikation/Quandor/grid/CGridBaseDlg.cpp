@@ -1,6 +1,6 @@
 #include "CGridBaseDlg.h"
 
-#include "CDialogSetup.h"
+#include "settings/CDialogSetup.h"
 #include "CFerrold_Handler.h"
 #include "CGridCellBase.h"
 #include "CGridCellCheck.h"

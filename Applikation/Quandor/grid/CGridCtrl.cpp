@@ -1,6 +1,6 @@
 #include "CGridCtrl.h"
 
-#include "CDialogSetup.h"
+#include "settings/CDialogSetup.h"
 #include "CGridCell.h"
 #include "CGridCellBase.h"
 #include "CGridEditorWnd.h"

@@ -5,7 +5,7 @@
 #include "CGridCellCheck.h"
 #include "CGridCtrl.h"
 #include "CLeftTreeView.h"
-#include "CWindowMessage.h"
+#include "link/CWindowMessage.h"
 #include "CtblLeser.h"
 #include "GridRecords.h"
 

@@ -1,6 +1,6 @@
-#include "CCsvExporter.h"
+#include "data/CCsvExporter.h"
 
-#include "CCsvFormat.h"
+#include "data/CCsvFormat.h"
 #include "CEventsDlg.h"
 #include "CFerrold_Handler.h"
 #include "CGridCellBase.h"

@@ -1,4 +1,4 @@
-#include "CCsvFormat.h"
+#include "data/CCsvFormat.h"
 
 #include "CodePage1252.h"
 

@@ -1,7 +1,7 @@
-#include "CCsvImporter.h"
+#include "data/CCsvImporter.h"
 
 #include "CBusyScope.h"
-#include "CCsvFormat.h"
+#include "data/CCsvFormat.h"
 #include "CDBException.h"
 #include "CFerrold_Handler.h"
 #include "CLanguageHandler.h"

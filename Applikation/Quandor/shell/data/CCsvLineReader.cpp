@@ -1,6 +1,6 @@
-#include "CCsvLineReader.h"
+#include "data/CCsvLineReader.h"
 
-#include "CCsvFormat.h"
+#include "data/CCsvFormat.h"
 
 CCsvLineReader::CCsvLineReader(const QString& path)
     : m_file(path)

@@ -1,17 +1,17 @@
-#include "CDatabaseBackup.h"
+#include "data/CDatabaseBackup.h"
 
 #include "CBusyScope.h"
 #include "CDatabase.h"
 #include "CFerrold_Handler.h"
 #include "CFerrold_Schema.h"
-#include "CFileChooser.h"
-#include "CFileNameRule.h"
+#include "data/CFileChooser.h"
+#include "data/CFileNameRule.h"
 #include "CLanguageHandler.h"
 #include "CMainFrame.h"
 #include "CQuandorApp.h"
 #include "CRecordViewRefresh.h"
-#include "CRegistryKey.h"
-#include "CSafeFile.h"
+#include "settings/CRegistryKey.h"
+#include "data/CSafeFile.h"
 
 #include <QFile>
 #include <QFileInfo>

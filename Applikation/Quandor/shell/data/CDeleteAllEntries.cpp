@@ -1,4 +1,4 @@
-#include "CDeleteAllEntries.h"
+#include "data/CDeleteAllEntries.h"
 
 #include "CBusyScope.h"
 #include "CDBException.h"

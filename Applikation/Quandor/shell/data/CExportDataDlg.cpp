@@ -1,4 +1,4 @@
-#include "CExportDataDlg.h"
+#include "data/CExportDataDlg.h"
 
 #include "CLanguageHandler.h"
 

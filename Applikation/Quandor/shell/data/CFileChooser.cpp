@@ -1,4 +1,4 @@
-#include "CFileChooser.h"
+#include "data/CFileChooser.h"
 
 #include <QDir>
 #include <QFileDialog>

@@ -1,6 +1,6 @@
-#include "CFileNameRule.h"
+#include "data/CFileNameRule.h"
 
-#include "CRegistryKey.h"
+#include "settings/CRegistryKey.h"
 
 #include <QDir>
 #include <QFileInfo>

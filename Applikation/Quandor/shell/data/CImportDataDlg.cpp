@@ -1,4 +1,4 @@
-#include "CImportDataDlg.h"
+#include "data/CImportDataDlg.h"
 
 #include "CLanguageHandler.h"
 

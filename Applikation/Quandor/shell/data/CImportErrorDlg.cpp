@@ -1,4 +1,4 @@
-#include "CImportErrorDlg.h"
+#include "data/CImportErrorDlg.h"
 
 #include "CLanguageHandler.h"
 

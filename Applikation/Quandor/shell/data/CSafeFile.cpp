@@ -1,4 +1,4 @@
-#include "CSafeFile.h"
+#include "data/CSafeFile.h"
 
 #include <QFile>
 #include <QFileInfo>

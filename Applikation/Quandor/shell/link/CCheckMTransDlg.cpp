@@ -1,4 +1,4 @@
-#include "CCheckMTransDlg.h"
+#include "link/CCheckMTransDlg.h"
 
 #include "CLanguageHandler.h"
 

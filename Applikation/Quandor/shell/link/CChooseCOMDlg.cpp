@@ -1,8 +1,8 @@
-#include "CChooseCOMDlg.h"
+#include "link/CChooseCOMDlg.h"
 
 #include "CComPorts.h"
 #include "CLanguageHandler.h"
-#include "CRegistryKey.h"
+#include "settings/CRegistryKey.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "CChooseReaderDlg.h"
+#include "link/CChooseReaderDlg.h"
 
 #include "CLanguageHandler.h"
 

@@ -1,6 +1,6 @@
-#include "CFrameReceiver.h"
+#include "link/CFrameReceiver.h"
 
-#include "CReaderFrame.h"
+#include "link/CReaderFrame.h"
 
 CFrameReceiver::Step CFrameReceiver::Feed(unsigned char byte)
 {

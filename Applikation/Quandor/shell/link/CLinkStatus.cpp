@@ -1,4 +1,4 @@
-#include "CLinkStatus.h"
+#include "link/CLinkStatus.h"
 
 namespace {
 using Lock = std::lock_guard<std::mutex>;

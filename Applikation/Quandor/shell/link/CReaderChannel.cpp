@@ -1,6 +1,6 @@
-#include "CReaderChannel.h"
+#include "link/CReaderChannel.h"
 
-#include "CFrameReceiver.h"
+#include "link/CFrameReceiver.h"
 
 bool CReaderChannel::Open(const QString& devicePath, quint8 baudSelector)
 {

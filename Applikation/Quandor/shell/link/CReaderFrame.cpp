@@ -1,4 +1,4 @@
-#include "CReaderFrame.h"
+#include "link/CReaderFrame.h"
 
 QByteArray CReaderFrame::Checksum(const QByteArray& text)
 {

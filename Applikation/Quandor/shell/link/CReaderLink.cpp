@@ -1,9 +1,9 @@
-#include "CReaderLink.h"
+#include "link/CReaderLink.h"
 
 #include "CComPorts.h"
-#include "CReaderFrame.h"
-#include "CReaderSearch.h"
-#include "CRegistryKey.h"
+#include "link/CReaderFrame.h"
+#include "link/CReaderSearch.h"
+#include "settings/CRegistryKey.h"
 
 #include <system_error>
 

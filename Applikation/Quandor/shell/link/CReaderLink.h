@@ -1,9 +1,9 @@
 #pragma once
 
-#include "CLinkStatus.h"
-#include "CReaderChannel.h"
-#include "CReaderLinkObserver.h"
-#include "CReaderPoller.h"
+#include "link/CLinkStatus.h"
+#include "link/CReaderChannel.h"
+#include "link/CReaderLinkObserver.h"
+#include "link/CReaderPoller.h"
 
 #include <QDateTime>
 #include <QString>

@@ -1,9 +1,9 @@
-#include "CReaderPoller.h"
+#include "link/CReaderPoller.h"
 
-#include "CLinkStatus.h"
-#include "CReaderChannel.h"
-#include "CReaderFrame.h"
-#include "CReaderLinkObserver.h"
+#include "link/CLinkStatus.h"
+#include "link/CReaderChannel.h"
+#include "link/CReaderFrame.h"
+#include "link/CReaderLinkObserver.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CReaderLinkObserver.h"
+#include "link/CReaderLinkObserver.h"
 
 #include <QByteArray>
 #include <QDateTime>

@@ -1,4 +1,4 @@
-#include "CWindowMessage.h"
+#include "link/CWindowMessage.h"
 
 #include <QCoreApplication>
 

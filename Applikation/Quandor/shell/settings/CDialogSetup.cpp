@@ -1,4 +1,4 @@
-#include "CDialogSetup.h"
+#include "settings/CDialogSetup.h"
 
 #include "CUiMessage.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CDialogSetupDialog.h"
+#include "settings/CDialogSetupDialog.h"
 
 #include <QDomDocument>
 #include <QDomElement>

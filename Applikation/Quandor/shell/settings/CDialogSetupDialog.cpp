@@ -1,4 +1,4 @@
-#include "CDialogSetupDialog.h"
+#include "settings/CDialogSetupDialog.h"
 
 CDialogSetupDialog::CDialogSetupDialog(const QString& id, const QDomElement& element)
     : m_id(id)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CDialogSetupGrid.h"
+#include "settings/CDialogSetupGrid.h"
 
 #include <QDomElement>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "CDialogSetupGrid.h"
+#include "settings/CDialogSetupGrid.h"
 
 CDialogSetupGrid::CDialogSetupGrid(CDialogSetupDialog* dialog, const QString& id, int headerHeight,
                                    int rowHeight, const QDomElement& element)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CDialogSetupColumn.h"
+#include "settings/CDialogSetupColumn.h"
 
 #include <QDomElement>
 #include <QHash>

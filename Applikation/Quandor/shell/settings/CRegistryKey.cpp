@@ -1,4 +1,4 @@
-#include "CRegistryKey.h"
+#include "settings/CRegistryKey.h"
 
 #include <QDir>
 #include <QSettings>

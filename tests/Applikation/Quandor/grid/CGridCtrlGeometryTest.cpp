@@ -1,5 +1,5 @@
 #include "CGridCtrl.h"
-#include "CDialogSetup.h"
+#include "settings/CDialogSetup.h"
 #include "GridTestOwner.h"
 #include "TestEnvironment.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CDialogSetup.h"
+#include "settings/CDialogSetup.h"
 #include "CGridCtrl.h"
 #include "GridTestCells.h"
 #include "GridTestOwner.h"

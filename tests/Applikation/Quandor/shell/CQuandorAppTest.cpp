@@ -2,7 +2,7 @@
 
 #include "CAboutDlg.h"
 #include "CDBException.h"
-#include "CDialogSetup.h"
+#include "settings/CDialogSetup.h"
 #include "CFerrold_Handler.h"
 
 #include <QDir>

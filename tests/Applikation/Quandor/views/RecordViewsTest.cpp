@@ -1,6 +1,6 @@
 #include "../shell/QuandorAppFixture.h"
 
-#include "CDialogSetup.h"
+#include "settings/CDialogSetup.h"
 #include "CEventsDlg.h"
 #include "CGridCellBase.h"
 #include "CGridCellCheck.h"

@@ -1,9 +1,9 @@
-#include "FileCommandFixture.h"
+#include "data/FileCommandFixture.h"
 
-#include "CCsvExporter.h"
-#include "CCsvFormat.h"
+#include "data/CCsvExporter.h"
+#include "data/CCsvFormat.h"
 #include "CEventsDlg.h"
-#include "CExportDataDlg.h"
+#include "data/CExportDataDlg.h"
 #include "CGridCtrl.h"
 #include "CGridNotifyReceiver.h"
 #include "CNameDlg.h"

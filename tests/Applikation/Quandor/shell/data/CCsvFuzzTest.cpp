@@ -1,8 +1,8 @@
-#include "FileCommandFixture.h"
+#include "data/FileCommandFixture.h"
 
-#include "CCsvFormat.h"
-#include "CCsvImporter.h"
-#include "CCsvLineReader.h"
+#include "data/CCsvFormat.h"
+#include "data/CCsvImporter.h"
+#include "data/CCsvLineReader.h"
 
 #include <QSet>
 

@@ -1,9 +1,9 @@
-#include "FileCommandFixture.h"
+#include "data/FileCommandFixture.h"
 
-#include "CCsvFormat.h"
+#include "data/CCsvFormat.h"
 #include "CDataProgressDlg.h"
-#include "CImportDataDlg.h"
-#include "CImportErrorDlg.h"
+#include "data/CImportDataDlg.h"
+#include "data/CImportErrorDlg.h"
 #include "ShellTestSupport.h"
 
 #include <QLabel>

@@ -1,6 +1,6 @@
-#include "FileCommandFixture.h"
+#include "data/FileCommandFixture.h"
 
-#include "CDatabaseBackup.h"
+#include "data/CDatabaseBackup.h"
 #include "CTransponderDlg.h"
 #include "CEventsDlg.h"
 #include "CtblLeser.h"

@@ -1,4 +1,4 @@
-#include "FileCommandFixture.h"
+#include "data/FileCommandFixture.h"
 
 #include "CZeitschemaDlg.h"
 #include "CtblEvents.h"

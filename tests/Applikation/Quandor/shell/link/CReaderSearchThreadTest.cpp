@@ -2,10 +2,10 @@
 // and stopping it.
 
 #include "CLanguageHandler.h"
-#include "CReaderFrame.h"
-#include "CReaderLink.h"
+#include "link/CReaderFrame.h"
+#include "link/CReaderLink.h"
 #include "CSimulatedReader.h"
-#include "ReaderLinkRecorder.h"
+#include "link/ReaderLinkRecorder.h"
 
 #include <QRegularExpression>
 #include <gtest/gtest.h>

@@ -1,11 +1,11 @@
 // The port, reader and master-transponder choice dialogs.
 
-#include "CCheckMTransDlg.h"
-#include "CChooseCOMDlg.h"
-#include "CChooseReaderDlg.h"
+#include "link/CCheckMTransDlg.h"
+#include "link/CChooseCOMDlg.h"
+#include "link/CChooseReaderDlg.h"
 #include "CComPorts.h"
 #include "CLanguageHandler.h"
-#include "CReaderLink.h"
+#include "link/CReaderLink.h"
 #include "ShellTestSupport.h"
 
 #include <QComboBox>

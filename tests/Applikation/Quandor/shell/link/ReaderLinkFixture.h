@@ -1,8 +1,8 @@
 #pragma once
 
-#include "CReaderLink.h"
+#include "link/CReaderLink.h"
 #include "CSimulatedReader.h"
-#include "ReaderLinkRecorder.h"
+#include "link/ReaderLinkRecorder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "CReaderLink.h"
-#include "CReaderLinkObserver.h"
+#include "link/CReaderLink.h"
+#include "link/CReaderLinkObserver.h"
 
 #include <QList>
 #include <QString>

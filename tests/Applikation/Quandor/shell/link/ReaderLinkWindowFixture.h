@@ -2,12 +2,12 @@
 
 #include "QuandorAppFixture.h"
 
-#include "CChooseCOMDlg.h"
+#include "link/CChooseCOMDlg.h"
 #include "CColorStatic.h"
 #include "CLeftTreeView.h"
-#include "CRegistryKey.h"
+#include "settings/CRegistryKey.h"
 #include "CSimulatedReader.h"
-#include "CWindowMessage.h"
+#include "link/CWindowMessage.h"
 #include "ShellTestSupport.h"
 
 #include <QComboBox>

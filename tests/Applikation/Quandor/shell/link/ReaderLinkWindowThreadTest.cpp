@@ -2,8 +2,8 @@
 // polls the reader and shows its tags: every caller gets the reply to its
 // own frame or its own failure, never another's.
 
-#include "CReaderFrame.h"
-#include "ReaderLinkWindowFixture.h"
+#include "link/CReaderFrame.h"
+#include "link/ReaderLinkWindowFixture.h"
 
 #include <atomic>
 #include <thread>

@@ -1,4 +1,4 @@
-#include "CRegistryKey.h"
+#include "settings/CRegistryKey.h"
 #include "TestEnvironment.h"
 
 #include <QDir>

@@ -6,9 +6,9 @@
 //   idle        - CPU used while a framed and a plain reader are online and
 //                 nothing happens (the whole process, simulator included)
 // Usage: bench_reader_link [idle seconds]
-#include "CFrameReceiver.h"
-#include "CReaderFrame.h"
-#include "CReaderLink.h"
+#include "link/CFrameReceiver.h"
+#include "link/CReaderFrame.h"
+#include "link/CReaderLink.h"
 #include "CSimulatedReader.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 // Settings reads sit on paint paths (the time-schema view asks for the
 // language for every name cell it draws), so a read must stay cheap.
-#include "CRegistryKey.h"
+#include "settings/CRegistryKey.h"
 
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
