@@ -482,6 +482,26 @@ bool CRecordset::ReadKeys(std::vector<qint32>* keys)
     return true;
 }
 
+bool CRecordset::ReadKeyRange(int* count, qint32* largest)
+{
+    const auto& bindings = Fields().Bindings();
+    QSqlDatabase db = Connection();
+    if (!count || !largest || bindings.empty() || !db.isOpen())
+        return false;
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT COUNT(*), MAX(%1) FROM %2")
+                        .arg(escaped(db, bindings.front().column, QSqlDriver::FieldName),
+                             escaped(db, TableName(), QSqlDriver::TableName)))
+        || !query.next()) {
+        m_lastError = query.lastError().text();
+        return false;
+    }
+    *count = query.value(0).toInt();
+    *largest = CFieldExchange::ToLong(query.value(1));
+    return true;
+}
+
 std::vector<qint32> CRecordset::DeleteKeys(const std::vector<qint32>& keys, const KeyFailure& onFailure)
 {
     std::vector<qint32> deleted;

@@ -78,6 +78,9 @@ public:
     bool OpenKey(qint32 key);
     // The keys of every row of the table, in key order; false on failure.
     bool ReadKeys(std::vector<qint32>* keys);
+    // How many rows the table holds and its largest key (0 when empty);
+    // false on failure. Tells cheaply whether a cache missed rows.
+    bool ReadKeyRange(int* count, qint32* largest);
     // Called for a key that could not be deleted: the database's reason, or
     // an empty text when the table has no row with that key.
     using KeyFailure = std::function<void(qint32 key, const QString& error)>;

@@ -99,6 +99,10 @@ public:
     int m_nClickedRow = -1;
     QString m_strReaderReply;
 
+    // The displayed data rows whose first data column is selected, in
+    // display order.
+    std::vector<int> SelectedRows() const;
+
     // What the grid asks and reports, handed to the handlers below.
     void OnGridDispInfo(GRID_DISPINFO& info) override;
     qint64 OnGridNotify(GRID_NOTIFY& notify) override;
@@ -122,10 +126,6 @@ protected:
     // An edit is about to start in a cell; a negative result refuses it. The
     // views build a cell's drop-down list here, when it opens.
     virtual qint64 OnGridBeginEdit(GRID_NOTIFY* notify);
-
-    // The displayed data rows whose first data column is selected, in
-    // display order.
-    std::vector<int> SelectedRows() const;
     // Where a right click's menu goes, in screen coordinates.
     QPoint MenuPoint(const GRID_NOTIFY* notify) const;
 
