@@ -6,7 +6,6 @@
 #include "CtblPerson.h"
 #include "CtblTransponder.h"
 
-#include <QPainter>
 
 namespace {
 
@@ -104,16 +103,8 @@ protected:
             offered << list->itemText(i);
         list->showPopup();
         Settle();
-        if (!shot.isEmpty()) {
-            QWidget* frame = m_app->GetMainFrame();
-            QImage picture = frame->grab().toImage();
-            QPainter painter(&picture);
-            QWidget* popup = list->view()->window();
-            painter.drawPixmap(frame->mapFromGlobal(popup->mapToGlobal(QPoint(0, 0))), popup->grab());
-            painter.end();
-            QDir().mkpath("/work/shots/i20");
-            EXPECT_TRUE(picture.save("/work/shots/i20/" + shot));
-        }
+        if (!shot.isEmpty())
+            SaveShotWithPopup(list->view()->window(), shot);
         list->setCurrentIndex(list->findText(entry));
         list->hidePopup();
         QTest::keyClick(list, Qt::Key_Return);
@@ -294,6 +285,15 @@ TEST_P(CNameDlgTest, TheMenuFollowsTheSelection)
     const QList<uint> two{1, 3};
     Grid()->SelectRows(&two);
     EXPECT_EQ(Persons()->ContextMenu().Entries(), entries(true, 67, true, true));
+    if (!Odbc()) {
+        SaveShot(m_app->GetMainFrame(), "persons_german.png");
+        SaveMenuShot(Persons()->ContextMenu(), 3, 2, "persons_menu_two_selected.png");
+        m_app->GetMainFrame()->OnCommand(CMainFrame::ID_LANGUAGE_ENGLISH);
+        Grid()->SelectRows(&one);
+        SaveShot(m_app->GetMainFrame(), "persons_english.png");
+        SaveMenuShot(Persons()->ContextMenu(), 2, 2, "persons_menu_english_one_selected.png");
+        m_app->GetMainFrame()->OnCommand(CMainFrame::ID_LANGUAGE_GERMAN);
+    }
     Show(CLeftTreeView::PersonsNode, 1);
     Grid()->SelectRows(nullptr);
     EXPECT_EQ(Persons()->ContextMenu().Entries(), entries(false, 62, false, true));

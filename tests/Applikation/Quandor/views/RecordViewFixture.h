@@ -11,6 +11,8 @@
 #include "CtblLeser.h"
 
 #include <QDir>
+#include <QMenu>
+#include <QPainter>
 #include <QTreeWidgetItem>
 
 // The program on its embedded file or, with the parameter true, on the
@@ -149,6 +151,30 @@ protected:
         QDir().mkpath(QStringLiteral("/work/shots/i20"));
         QTest::qWait(30);
         EXPECT_TRUE(widget->grab().save(QStringLiteral("/work/shots/i20/") + name));
+    }
+
+    // The main window with a popup (a menu, a dropped list) drawn where it stands.
+    void SaveShotWithPopup(QWidget* popup, const QString& name)
+    {
+        QWidget* frame = m_app->GetMainFrame();
+        QImage picture = frame->grab().toImage();
+        {
+            QPainter painter(&picture);
+            painter.drawPixmap(frame->mapFromGlobal(popup->mapToGlobal(QPoint(0, 0))), popup->grab());
+        }
+        QDir().mkpath(QStringLiteral("/work/shots/i20"));
+        EXPECT_TRUE(picture.save(QStringLiteral("/work/shots/i20/") + name));
+    }
+    // The view's context menu as the operator sees it over a cell.
+    void SaveMenuShot(const CRecordViewMenu& model, int row, int column, const QString& name)
+    {
+        QRect rect;
+        ASSERT_TRUE(Grid()->GetCellRect(row, column, &rect));
+        std::unique_ptr<QMenu> menu = model.CreateMenu(nullptr);
+        menu->popup(Grid()->viewport()->mapToGlobal(rect.center()));
+        QTest::qWait(30);
+        SaveShotWithPopup(menu.get(), name);
+        menu->hide();
     }
 
     std::vector<Box> m_boxes;
