@@ -378,4 +378,43 @@ TEST_P(CNameDlgTest, DeleteAllWithoutAReaderClearsEveryLink)
     EXPECT_FALSE(Persons()->ContextMenu().Find(32787)->enabled);
 }
 
+TEST_P(CNameDlgTest, ARefillResetsASortedReaderColumnFarRight)
+{
+    QStringList readers;
+    for (int i = 3; i <= 14; ++i)
+        readers << QStringLiteral("(%1,'R%1','Kite')").arg(i);
+    Sql({"INSERT INTO tblLeser (ID_Leser, strBezeichnung, strLeserTyp) VALUES " + readers.join(',')});
+    StartShown();
+    ASSERT_EQ(Grid()->GetColumnCount(), 19);
+    GRID_NOTIFY header;
+    header.hdr.code = NM_DBLCLK;
+    header.row = 0;
+    header.column = 6; // reader B: Cleo first, descending
+    View()->OnGridNotify(header);
+    View()->OnGridNotify(header);
+    header.column = 17;
+    View()->OnGridNotify(header);
+    View()->OnGridNotify(header);
+    ASSERT_EQ(View()->m_nSortMode, 2);
+    ASSERT_EQ(Grid()->GetCell(0, 17)->GetBackClr(true), 0xFFFFBEu);
+    Persons()->Reload(0); // as many rows as before
+    EXPECT_EQ(View()->m_nSortMode, 0);
+    EXPECT_EQ(Grid()->GetCell(0, 17)->GetBackClr(true), CLR_DEFAULT);
+    EXPECT_TRUE(Grid()->GetRowOrder().empty());
+}
+
+TEST_P(CNameDlgTest, RowsTheCacheNoLongerHoldsShowNothingAndNeverEndTheProgram)
+{
+    StartShown();
+    // As a re-read by someone else leaves it before the view is refilled.
+    PersonCache()->RemoveIf([](const CtblPerson::structPerson& row) { return row.ID_Person != 1; });
+    Grid()->Refresh();
+    EXPECT_EQ(Column(2), (QStringList{"Anna", "", ""}));
+    Show(CLeftTreeView::PersonsNode, 0);
+    PersonCache()->RemoveAllData();
+    Grid()->Refresh();
+    EXPECT_EQ(Column(2), (QStringList{""}));
+    EXPECT_EQ(OpenEditor(1, 2), nullptr);
+}
+
 RECORD_VIEW_BACKENDS(CNameDlgTest);
