@@ -23,6 +23,8 @@ public:
         ID_DELETE = 32786,
         ID_DELETE_ALL = 32787,
     };
+    // A command id that stands for a separator line.
+    static constexpr int kSeparator = 0;
 
     struct Entry
     {
