@@ -513,13 +513,22 @@ TEST(CGridCtrlStorage, TypingEveryRowOnceIsLinear)
 {
     GridTestOwner owner;
     CGridCtrl* grid = MakeViewGrid(owner, 100001, 4);
+    // The first and the last ten thousand rows take alike: a search for the
+    // entry just appended makes the last ones nineteen times slower. Load on
+    // the machine shifts both; the slack covers short stalls.
+    qint64 firstMs = 0;
+    qint64 lastMs = 0;
     QElapsedTimer timer;
     timer.start();
-    for (int row = 1; row <= 100000; ++row)
+    for (int row = 1; row <= 100000; ++row) {
         ASSERT_TRUE(grid->SetCellType(row, 2, &CGridCellCheck::GetThisClass()));
-    // Quadratic typing (a search for the entry just appended) takes seconds;
-    // linear takes milliseconds. The budget leaves room for sanitizer builds.
-    EXPECT_LT(timer.elapsed(), 1500);
+        if (row == 10000)
+            firstMs = timer.restart();
+        else if (row == 90000)
+            timer.restart();
+    }
+    lastMs = timer.elapsed();
+    EXPECT_LT(lastMs, 5 * firstMs + 100) << firstMs << " ms for the first rows, " << lastMs << " for the last";
     QCoreApplication::processEvents();
     for (int row : {1, 65536, 100000}) {
         EXPECT_TRUE(grid->GetCellAt(row, 2)->IsKindOf(CGridCellCheck::GetThisClass())) << row;
