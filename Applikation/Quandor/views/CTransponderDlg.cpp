@@ -186,12 +186,8 @@ void CTransponderDlg::FillGrid(quint32 gridId, int columns)
     for (int col = 1; col < kFirstReaderColumn; ++col)
         SetupColumn(col, Text(kTitles[col - 1]), widths ? kWidths[col - 1] : -1, true, col != kPersonColumn);
     grid->SetColumnCellType(2, &CGridCellCheck::GetThisClass());
-    // The lists are built when an editor opens: filling stays as fast as
-    // the rows are many.
-    for (int col : {kPersonColumn, kSchemaColumn}) {
-        if (auto* combo = dynamic_cast<CGridCellCombo*>(grid->SetColumnCellType(col, &CGridCellCombo::GetThisClass())))
-            combo->SetStyle(CGridCellCombo::DropDownList);
-    }
+    // Columns 4 and 5 show plain text; a cell becomes a list when its
+    // editor opens, with the list built then.
     SetupReaderColumns(kFirstReaderColumn, widths);
     // Each reader column belongs to the reader it was made for, also when
     // two readers carry one name.
@@ -307,15 +303,12 @@ void CTransponderDlg::OnGetCellText(GRID_DISPINFO* info)
     case 1: info->valueText = QString::number(row->nNr); break;
     case 2: info->valueText = QString::number(row->UpdateOK); break;
     case 3: info->valueText = row->TransponderNummer; break;
-    // A list cell shows its text itself: its list is built only when it opens.
     case kPersonColumn:
         if (const auto* person = m_lookups.PersonHolding(row->ID_Transponder))
             info->valueText = person->Name;
-        info->displayText = info->valueText;
         break;
     case kSchemaColumn:
         info->valueText = SchemaName(row->Zeitfenster_ID);
-        info->displayText = info->valueText;
         break;
     default:
         info->valueText = Enabled(row->Leser_IDS, ReaderOfColumn(info->column)) ? QStringLiteral("1")

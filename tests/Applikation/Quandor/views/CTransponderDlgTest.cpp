@@ -132,7 +132,7 @@ TEST_P(CTransponderDlgTest, EditsStoreAndMarkExactlyWhatChanged)
     ASSERT_TRUE(Edit(4, 4, "Anna"));
     EXPECT_EQ(Stored("tblPerson", "Transponder_ID"), (QStringList{"4", "0"}));
     EXPECT_EQ(Stored("tblTransponder", "Person_ID"), (QStringList{"1", "0", "0", "1"}));
-    EXPECT_EQ(Column(4), (QStringList{"", "", "", "Anna"}));
+    EXPECT_EQ(Values(4), (QStringList{"", "", "", "Anna"}));
     ASSERT_TRUE(Edit(4, 4, "")); // "---"
     EXPECT_EQ(Stored("tblPerson", "Transponder_ID"), (QStringList{"0", "0"}));
     EXPECT_EQ(Stored("tblLeser", "boolUpdateOK"), (QStringList{"0", "0"}));
