@@ -353,6 +353,14 @@ QByteArray CSimulatedReader::AnswerFramed(const QByteArray& body)
         return text + Checksum(text);
     }
 
+    auto forced = m_answerNext.find(letter);
+    if (forced != m_answerNext.end() && forced.value().second > 0) {
+        const QByteArray text = forced.value().first;
+        if (--forced.value().second == 0)
+            m_answerNext.erase(forced);
+        return text + Checksum(text);
+    }
+
     QByteArray payload;
     switch (letter) {
     case 'H': {
@@ -610,6 +618,24 @@ void CSimulatedReader::AddEvent(const Event& event)
         own.number = Own(event.number);
         m_events.append(own);
     }
+}
+
+void CSimulatedReader::FillEvents(int count, const Event& pattern)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (int i = 0; i < count && m_events.size() < EventCapacity(m_model); ++i) {
+        Event e = pattern;
+        e.number = Own(pattern.number);
+        e.minute = (pattern.minute + i) % 60;
+        e.hour = (pattern.hour + (pattern.minute + i) / 60) % 24;
+        m_events.append(e);
+    }
+}
+
+void CSimulatedReader::AnswerNext(char letter, const QByteArray& payload, int count)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_answerNext[letter] = qMakePair(Own(payload), count);
 }
 
 int CSimulatedReader::EventCount() const

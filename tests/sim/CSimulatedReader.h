@@ -128,6 +128,13 @@ public:
     void DelayReplyTo(const QByteArray& prefix, int ms);
     // Answers the next count commands with this letter with NAK.
     void NakNext(char letter, int count);
+    // Answers the next count framed commands with this letter with payload
+    // and its checksum, whatever they ask (replies of a wrong length or
+    // form; the 'E' head is "FFLE").
+    void AnswerNext(char letter, const QByteArray& payload, int count);
+    // Fills the event memory with count events at once (oldest first),
+    // made from a template whose minute runs on with the number.
+    void FillEvents(int count, const Event& pattern);
     // Gives the next count framed replies a wrong checksum.
     void CorruptNextChecksums(int count);
     // Ignores the next count commands with this letter (0: any letter).
@@ -219,6 +226,7 @@ private:
     int m_delayPrefixMs = 0;
     QMap<char, int> m_nak;
     QMap<char, int> m_ignore;
+    QMap<char, QPair<QByteArray, int>> m_answerNext;
     int m_corrupt = 0;
     QByteArray m_injectReport;
     QByteArray m_replacement;
