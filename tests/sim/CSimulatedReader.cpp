@@ -353,12 +353,16 @@ QByteArray CSimulatedReader::AnswerFramed(const QByteArray& body)
         return text + Checksum(text);
     }
 
-    auto forced = m_answerNext.find(letter);
-    if (forced != m_answerNext.end() && forced.value().second > 0) {
-        const QByteArray text = forced.value().first;
-        if (--forced.value().second == 0)
-            m_answerNext.erase(forced);
-        return text + Checksum(text);
+    for (int i = 0; i < m_answerNext.size(); ++i) {
+        Forced& forced = m_answerNext[i];
+        if (!body.mid(2).startsWith(forced.request))
+            continue;
+        const QByteArray text = forced.payload;
+        const bool bad = forced.badChecksum;
+        if (--forced.count <= 0)
+            m_answerNext.removeAt(i);
+        const QByteArray sum = Checksum(text);
+        return text + (bad ? (sum == "00" ? QByteArray("01") : QByteArray("00")) : sum);
     }
 
     QByteArray payload;
@@ -632,10 +636,11 @@ void CSimulatedReader::FillEvents(int count, const Event& pattern)
     }
 }
 
-void CSimulatedReader::AnswerNext(char letter, const QByteArray& payload, int count)
+void CSimulatedReader::AnswerNext(const QByteArray& request, const QByteArray& payload, int count, bool badChecksum)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_answerNext[letter] = qMakePair(Own(payload), count);
+    if (count > 0)
+        m_answerNext.append(Forced{Own(request), Own(payload), count, badChecksum});
 }
 
 int CSimulatedReader::EventCount() const
