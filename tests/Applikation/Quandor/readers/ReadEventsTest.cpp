@@ -4,6 +4,8 @@
 #include "CtblLeser.h"
 
 #include <QCheckBox>
+#include <QLabel>
+#include <QProgressBar>
 #include <QRegularExpression>
 
 namespace {
@@ -207,4 +209,27 @@ TEST_F(ReadEvents, WithoutThePointerTheModelsWholeMemoryIsRead)
     EXPECT_EQ(StoredRows().size(), 2900);
     EXPECT_EQ(StoredRows().back().section('|', 0, 1), "0000000000|00002000");
     EXPECT_EQ(m_notices, QStringList({Notice(2900)}));
+}
+
+TEST_F(ReadEvents, TheProgressWindowFollowsTheRun)
+{
+    Online(CSimulatedReader::Kite);
+    reader->FillEvents(120, Event(1, 2, 2024));
+    reader->SetLatency(20);
+    Ask();
+    ASSERT_TRUE(WaitUntil([this] { return reader->Count("FFLE") >= 40; }, 10000));
+    QCoreApplication::processEvents();
+    CDataProgressDlg* progress = View()->Transfer()->Progress();
+    ASSERT_NE(progress, nullptr);
+    EXPECT_TRUE(progress->isVisible());
+    EXPECT_EQ(ProgressWindows(), 1);
+    EXPECT_EQ(progress->GetTextControl()->text(), "\n" + Text(188) + "\n" + Text(189));
+    EXPECT_EQ(progress->GetProgressCtrl()->maximum(), 119);
+    EXPECT_GE(progress->GetProgressCtrl()->value(), 35);
+    // Centred on the main window.
+    EXPECT_LT((progress->frameGeometry().center() - Frame()->frameGeometry().center()).manhattanLength(), 40);
+    Screenshot(*progress, QStringLiteral("read-events-progress"));
+    ASSERT_TRUE(WaitEnd());
+    EXPECT_EQ(ProgressWindows(), 0);
+    EXPECT_EQ(m_notices, QStringList({Notice(120)}));
 }
