@@ -2,6 +2,7 @@
 
 #include "CDBException.h"
 #include "CDatabase.h"
+#include "CTransaction.h"
 
 #include <QSqlDriver>
 #include <QSqlError>
@@ -55,14 +56,15 @@ bool CEventStore::Open(QString* error)
 
 bool CEventStore::Begin(QString* error)
 {
-    if (m_inBatch)
+    if (m_batch)
         return true;
-    if (!m_pDatabase->BeginTrans()) {
+    auto batch = std::make_unique<CTransaction>(m_pDatabase);
+    if (!batch->IsActive()) {
         if (error)
             *error = m_db.lastError().text();
         return false;
     }
-    m_inBatch = true;
+    m_batch = std::move(batch);
     m_batchAge.start();
     return true;
 }
@@ -91,19 +93,17 @@ void CEventStore::Add(const Row& row)
 
 bool CEventStore::Commit(QString* error)
 {
-    if (!m_inBatch)
+    if (!m_batch)
         return true;
-    m_inBatch = false;
     if (m_insert)
         m_insert->finish();
-    if (m_pDatabase->CommitTrans()) {
-        m_stored += m_pending;
-        m_pending = 0;
-        return true;
-    }
-    if (error)
+    const bool committed = m_batch->Commit();
+    if (!committed && error)
         *error = m_db.lastError().text();
-    m_pDatabase->Rollback();
+    // A refused commit has rolled the batch back: those rows are not stored.
+    m_batch.reset();
+    if (committed)
+        m_stored += m_pending;
     m_pending = 0;
-    return false;
+    return committed;
 }

@@ -8,6 +8,7 @@
 #include <memory>
 
 class CDatabase;
+class CTransaction;
 
 // Where a transfer's read events go: the table "tblEvents", written from
 // the transfer's worker on that thread's own connection.
@@ -62,7 +63,8 @@ private:
     CDatabase* m_pDatabase;
     QSqlDatabase m_db;
     std::unique_ptr<QSqlQuery> m_insert;
-    bool m_inBatch = false;
+    // The batch now open; its rows are committed together.
+    std::unique_ptr<CTransaction> m_batch;
     int m_pending = 0;
     int m_stored = 0;
     QElapsedTimer m_batchAge;

@@ -6,6 +6,7 @@
 #include "CGridCtrl.h"
 #include "CLeftTreeView.h"
 #include "CReadEventsJob.h"
+#include "CReaderModel.h"
 #include "CTransferRun.h"
 #include "link/CWindowMessage.h"
 #include "CtblLeser.h"
@@ -142,7 +143,7 @@ void CLeserDlg::OnGetCellColor(GRID_DISPINFO* info)
         return;
     if (info->column == 7) {
         const CtblLeser::structLeser* reader = readerAt(GetDBHandler(), info->dataRow);
-        if (!reader || !CLeftTreeView::IsTernReader(reader->LeserTyp))
+        if (!reader || !CReaderModel::IsTern(reader->LeserTyp))
             return;
     }
     SetCellColors(true, info, 0xB9B9B9, 0);

@@ -8,6 +8,7 @@
 #include "CLeftTreeView.h"
 #include "CReadEventsDlg.h"
 #include "CReadEventsJob.h"
+#include "CReaderModel.h"
 #include "CShowMessage.h"
 #include "CTransferRun.h"
 #include "CUiMessage.h"
@@ -24,16 +25,12 @@ constexpr unsigned int kReadingText2 = 189;
 constexpr unsigned int kEventsReadText = 200;
 constexpr unsigned int kNoWorkerText = 227;
 
-// The highest event number a model's memory holds, read without asking
-// the reader; -1 for models without events.
+// The highest event number read without asking the reader; -1 for models
+// without events.
 int fixedLastEvent(int modelCode)
 {
-    switch (modelCode) {
-    case 0: return 4999; // Kite
-    case 1: return 2899; // Heron
-    case 4: return 3999; // Egret
-    default: return -1;
-    }
+    const CReaderModel::Facts* facts = CReaderModel::ByModelCode(static_cast<CReaderModel::ModelCode>(modelCode));
+    return facts ? facts->lastEventNumber : -1;
 }
 
 } // namespace
