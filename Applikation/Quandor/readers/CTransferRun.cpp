@@ -119,9 +119,9 @@ void CTransferRun::RunWorker()
     int flags = EndNormal;
     qint64 result = 0;
     try {
-        const quint64 lease = m_link.TakeLink();
-        m_lease = lease;
-        if (lease == 0) {
+        m_lease = m_link.TakeLink();
+        m_leaseHeld = m_lease.IsGranted();
+        if (!m_lease.IsGranted()) {
             if (m_body.leaseRefused)
                 result = m_body.leaseRefused(*this, &flags);
             else
@@ -161,8 +161,10 @@ void CTransferRun::EndDuties()
     m_workerProgress = nullptr;
     if (m_progress)
         m_progress->DestroyWindow();
-    if (const quint64 lease = m_lease.exchange(0))
-        m_link.ReleaseLink(lease);
+    if (m_lease.IsGranted())
+        m_link.ReleaseLink(m_lease);
+    m_lease = CLinkLease(CLinkLease::NoReader);
+    m_leaseHeld = false;
     if (m_cursor) {
         m_cursor = false;
         if (CQuandorApp* app = CQuandorApp::Instance())
@@ -201,9 +203,9 @@ void CTransferRun::Stop()
 
 QString CTransferRun::SendFramed(char letter, const QString& data)
 {
-    if (IsStopping() || m_lease.load() == 0)
+    if (IsStopping())
         return QString();
-    return m_link.SendCommand(letter, data, CReaderFrame::FramedMode);
+    return m_link.SendCommand(m_lease, letter, data, CReaderFrame::FramedMode);
 }
 
 QMessageBox::StandardButton CTransferRun::Box(const QString& text, QMessageBox::Icon icon)

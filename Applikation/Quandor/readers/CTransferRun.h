@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/CLinkLease.h"
+
 #include <QMessageBox>
 #include <QObject>
 #include <QPointer>
@@ -105,10 +107,13 @@ public:
     // Started and not yet ended.
     bool IsActive() const { return m_state == State::Running; }
     // The lease is held (tests).
-    bool HoldsLease() const { return m_lease.load() != 0; }
+    bool HoldsLease() const { return m_leaseHeld.load(); }
 
     // --- the worker's side
     bool IsStopping() const { return m_stop.load(); }
+    // Why the lease was given or refused (the refusal's reason for a
+    // body's leaseRefused).
+    CLinkLease::Answer LeaseAnswer() const { return m_lease.Why(); }
     const std::atomic<bool>* StopFlag() const { return &m_stop; }
     // A framed command straight to the port under the run's lease: the
     // reply between STX and EOT, checksum included, or "".
@@ -138,7 +143,10 @@ private:
     State m_state = State::Idle;
     std::thread m_thread;
     std::atomic<bool> m_stop{false};
-    std::atomic<quint64> m_lease{0};
+    // Written by the worker before its body runs, read by the UI thread
+    // only after the join.
+    CLinkLease m_lease{CLinkLease::NoReader};
+    std::atomic<bool> m_leaseHeld{false};
     QPointer<CDataProgressDlg> m_progress;
     // The same window for the worker, fixed before it starts; the window
     // is destroyed only after the join.

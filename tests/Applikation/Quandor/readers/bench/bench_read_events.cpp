@@ -80,7 +80,7 @@ struct Figures
 Figures measure(CReaderLink& link, CFerrold_Handler& db, CLanguageHandler& language, int events)
 {
     Figures f;
-    const quint64 lease = link.TakeLink();
+    const CLinkLease lease = link.TakeLink();
     if (!lease) {
         std::fprintf(stderr, "no lease\n");
         std::exit(1);
@@ -88,7 +88,7 @@ Figures measure(CReaderLink& link, CFerrold_Handler& db, CLanguageHandler& langu
     QElapsedTimer clock;
     clock.start();
     for (int i = 0; i < events; ++i)
-        link.SendCommand('L', QStringLiteral("E%1").arg(i, 4, 16, QChar('0')).toUpper(), 1);
+        link.SendCommand(lease, 'L', QStringLiteral("E%1").arg(i, 4, 16, QChar('0')).toUpper(), 1);
     f.floorMs = double(clock.nsecsElapsed()) / 1e6;
     link.ReleaseLink(lease);
 
