@@ -7,12 +7,14 @@
 //   run     - the whole read-events run: frame, worker, decoding, date
 //             filter, progress and storing
 //   program - (run - floor) per event: the program's own cost
+//   storing alone - the rows written through the store without the link
 //   line    - one request (12 bytes) and its reply (28 bytes) at 57,200
 //             baud, 10 bits a byte
 // Goal: program at most a tenth of line, on SQLite and on the ODBC source.
 // Usage: bench_read_events [events] [stored rows]
 #include "CDatabase.h"
 #include "CEventDateFilter.h"
+#include "CEventStore.h"
 #include "CFerrold_Handler.h"
 #include "CFerrold_Schema.h"
 #include "CReadEventsJob.h"
@@ -77,7 +79,7 @@ struct Figures
     int stored = 0;
 };
 
-Figures measure(CReaderLink& link, CFerrold_Handler& db, CLanguageHandler& language, int events)
+Figures measureOnce(CReaderLink& link, CFerrold_Handler& db, CLanguageHandler& language, int events)
 {
     Figures f;
     const CLinkLease lease = link.TakeLink();
@@ -112,6 +114,45 @@ Figures measure(CReaderLink& link, CFerrold_Handler& db, CLanguageHandler& langu
     f.runMs = double(clock.nsecsElapsed()) / 1e6;
     f.stored = job->Stored();
     return f;
+}
+
+// The storing path alone, on this thread's connection: rows per event.
+double storeOnlyMs(CFerrold_Handler& db, int events)
+{
+    QElapsedTimer clock;
+    clock.start();
+    CEventStore store(db.GetDatabase());
+    QString error;
+    store.Open(&error);
+    CEventStore::Row row;
+    row.transponder = "0123456789";
+    row.date = "25032024";
+    row.time = "0730";
+    row.code1 = "10";
+    row.event1 = "Zutritt";
+    row.code2 = "011";
+    row.event2 = "Unbekannt";
+    row.readerId = 1;
+    row.readerName = "Tor";
+    for (int i = 0; i < events; ++i)
+        store.Add(row);
+    store.Commit();
+    return double(clock.nsecsElapsed()) / 1e6;
+}
+
+// The best of three: on a busy machine the other processes only ever add.
+Figures measure(CReaderLink& link, CFerrold_Handler& db, CLanguageHandler& language, int events)
+{
+    Figures best;
+    for (int i = 0; i < 3; ++i) {
+        const Figures f = measureOnce(link, db, language, events);
+        if (i == 0 || f.floorMs < best.floorMs)
+            best.floorMs = f.floorMs;
+        if (i == 0 || f.runMs < best.runMs)
+            best.runMs = f.runMs;
+        best.stored = f.stored;
+    }
+    return best;
 }
 
 void report(const char* source, const Figures& f, int events)
@@ -172,10 +213,12 @@ int main(int argc, char** argv)
     {
         CFerrold_Handler db(&language, {CDatabase::Kind::Sqlite, sqliteFile});
         report("SQLite", measure(link, db, language, events), events);
+        std::printf("SQLite  storing alone %.4f ms/event\n", storeOnlyMs(db, events) / events);
     }
     {
         CFerrold_Handler db(&language, {CDatabase::Kind::Odbc, QStringLiteral("QuandorBench")});
         report("ODBC", measure(link, db, language, events), events);
+        std::printf("ODBC    storing alone %.4f ms/event\n", storeOnlyMs(db, events) / events);
     }
     link.ClosePort();
     return 0;
