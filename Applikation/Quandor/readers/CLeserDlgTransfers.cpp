@@ -48,14 +48,15 @@ void CLeserDlg::StopTransfer()
 
 bool CLeserDlg::TransferEvent(QEvent* event)
 {
-    auto* message = static_cast<CWindowMessage*>(event);
     switch (static_cast<int>(event->type())) {
     case CWindowMessage::WM_READ_EVENTS:
         OnReadEventsRun();
         return true;
-    case CWindowMessage::WM_EVENTS_READ:
+    case CWindowMessage::WM_EVENTS_READ: {
+        const auto* message = static_cast<const CWindowMessage*>(event);
         OnReadEventsDone(message->wParam, static_cast<int>(message->lParam));
         return true;
+    }
     default:
         return false;
     }
