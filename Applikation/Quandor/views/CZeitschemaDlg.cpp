@@ -127,7 +127,10 @@ void CZeitschemaDlg::FillGrid(quint32 gridId, int columns)
                 }
             }
         }
-        SetupColumn(col, Text(column.title), overview ? column.overview : column.oneSchema, true, true);
+        // A shown column is at least as wide as its title, in either
+        // language and font; a hidden one stays at 0.
+        const int width = overview ? column.overview : column.oneSchema;
+        SetupColumn(col, Text(column.title), width, width == 0, true);
     }
     ResetSortState();
     LoadGridLayout(QStringLiteral("04"));
