@@ -33,7 +33,7 @@ namespace {
 constexpr int kSchemas = 100;
 constexpr int kTransponders = 10000;
 constexpr int kReaders = 200;
-// Schema 51's transponders: every second one, and a few more.
+// Schema 51's transponders: every second one.
 constexpr int kUsedSchema = 51;
 
 qint32 identityOf(int schema)
@@ -71,7 +71,7 @@ void fillDatabase(const QString& file)
     for (int i = 1; i <= kTransponders; ++i) {
         t.addBindValue(i);
         t.addBindValue(QStringLiteral("%1").arg(i, 10, 16, QChar('0')).toUpper());
-        t.addBindValue(i % 2 == 0 ? identityOf(kUsedSchema) : identityOf(2 + i % (kSchemas - 1)));
+        t.addBindValue(i % 2 == 0 ? identityOf(kUsedSchema) : identityOf(2 + i % (kUsedSchema - 2)));
         t.addBindValue(QStringLiteral("%1;%2").arg(1 + i % kReaders).arg(1 + (i * 7) % kReaders));
         t.exec();
     }
