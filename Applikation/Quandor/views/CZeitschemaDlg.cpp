@@ -76,18 +76,26 @@ int CZeitschemaDlg::ShowSchemas(quint32 schemaNumber)
     m_nFilterID = schemaNumber;
     // A restore replaces the handler: the store follows it.
     m_pStore = std::make_unique<CZeitschemaStore>(GetDBHandler());
-    const int schema = int(schemaNumber) - 1;
-    QString name = schemaNumber > 0 ? m_pStore->Name(schema) : QString();
-    if (CZeitschemaRules::IsFullAccessName(name))
-        name = Text(kFullAccessText);
-    SetHeading(18, name);
+    SetHeading(18, ShownName(int(schemaNumber) - 1));
     FillGrid(kGridId, kColumns);
     return 1;
 }
 
+QString CZeitschemaDlg::ShownName(int schema) const
+{
+    return ShownName(m_pStore ? m_pStore->Name(schema) : QString());
+}
+
+QString CZeitschemaDlg::ShownName(const QString& name) const
+{
+    CLanguageHandler* language = GetLanguage();
+    const bool english = language && language->GetAktivLanguage() == 1;
+    return english && CZeitschemaRules::IsFullAccessName(name) ? Text(kFullAccessText) : name;
+}
+
 void CZeitschemaDlg::SetColumnTitles()
 {
-    CGridBaseDlg::SetColumnTitles();
+    SetHeading(18, m_nFilterID == 0 ? QString() : ShownName(int(m_nFilterID) - 1));
     if (CGridCtrl* grid = GetGrid()) {
         for (int col = 1; col <= 14; ++col)
             grid->SetColumnTitle(col, Text(kLayout[col - 1].title));
@@ -181,13 +189,7 @@ void CZeitschemaDlg::OnGetCellText(GRID_DISPINFO* info)
     switch (info->column) {
     case 1: info->valueText = QString::number(row->nNr); break;
     case 2: info->valueText = QString::number(row->UpdateOK); break;
-    case 3: {
-        CLanguageHandler* language = GetLanguage();
-        const bool english = language && language->GetAktivLanguage() == 1;
-        info->valueText = english && CZeitschemaRules::IsFullAccessName(row->Bezeichnung) ? Text(kFullAccessText)
-                                                                                          : row->Bezeichnung;
-        break;
-    }
+    case 3: info->valueText = ShownName(row->Bezeichnung); break;
     case 4: info->valueText = row->Von.left(2); break;
     case 5: info->valueText = row->Von.mid(2); break;
     case 6: info->valueText = row->Bis.left(2); break;

@@ -69,6 +69,10 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    // A schema's name as the view shows it: the built-in schema under its
+    // name in the active language.
+    QString ShownName(int schema) const;
+    QString ShownName(const QString& name) const;
     // The cache row a displayed cell shows; -1 outside the cache.
     int CacheRowOf(int dataRow) const;
     // The schema (its place in the cache) of a displayed overview row.

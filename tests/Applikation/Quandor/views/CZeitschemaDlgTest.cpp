@@ -272,5 +272,26 @@ TEST_P(ZeitschemaViewTest, TwoSchemasOfOneNameStayTwoInTheTreeTheViewAndTheirMar
     EXPECT_EQ(ChildTexts(), (QStringList{kGerman, "Früh", "Spät", "Nacht", "Spät2"}));
 }
 
+TEST_P(ZeitschemaViewTest, ALanguageSwitchRetitlesTheShownViewAndNamesTheBuiltInSchemaAnew)
+{
+    Open();
+    ShowNode(0);
+    EXPECT_TRUE(View()->Heading().endsWith(kGerman));
+    m_app->GetMainFrame()->OnCommand(CMainFrame::ID_LANGUAGE_ENGLISH);
+    EXPECT_EQ(Grid()->GetItemText(0, 4), Language()->GetLangItem(34));
+    EXPECT_EQ(Grid()->GetItemText(1, 3), "Full access");
+    EXPECT_TRUE(View()->Heading().endsWith("Full access"));
+    EXPECT_TRUE(ReadOnly(1, 4));
+    ShowNode(-1);
+    EXPECT_EQ(Grid()->GetItemText(1, 3), "Full access");
+    EXPECT_TRUE(ReadOnly(1, 3));
+    EXPECT_EQ(ChildTexts().first(), "Full access");
+    m_app->GetMainFrame()->OnCommand(CMainFrame::ID_LANGUAGE_GERMAN);
+    EXPECT_EQ(Grid()->GetItemText(1, 3), kGerman);
+    EXPECT_EQ(Grid()->GetItemText(0, 3), Language()->GetLangItem(28));
+    // The stored name never changed.
+    EXPECT_EQ(Value("SELECT COUNT(*) FROM tblZeitschema WHERE strBezeichnung = 'Vollzugriff'"), "4");
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, ZeitschemaViewTest, ::testing::Values("sqlite", "odbc"),
                          [](const ::testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
