@@ -9,17 +9,16 @@
 #include "CLanguageHandler.h"
 #include "CLeftTreeView.h"
 #include "CMainFrame.h"
+#include "CRecordViewMenu.h"
+#include "CRecordWriter.h"
 #include "CQuandorApp.h"
 #include "CShowMessage.h"
-#include "CUiMessage.h"
 #include "CZeitschemaRules.h"
 #include "CZeitschemaStore.h"
 #include "CtblZeitschema.h"
 #include "GridConstants.h"
 #include "GridRecords.h"
 
-#include <QMenu>
-#include <QPointer>
 #include <QRandomGenerator>
 #include <QScopeGuard>
 #include <QScrollBar>
@@ -57,7 +56,7 @@ constexpr unsigned int kDoneText = 173;
 constexpr unsigned int kDatabaseFailedText = 83;
 constexpr unsigned int kCheckDatabaseText = 84;
 constexpr unsigned int kBuiltInText = 283;
-constexpr unsigned int kNotDeletedText = 284;
+constexpr unsigned int kNotDeletedText = 300;
 
 } // namespace
 
@@ -71,11 +70,19 @@ CZeitschemaDlg::CZeitschemaDlg(QWidget* parent)
 
 CZeitschemaDlg::~CZeitschemaDlg() = default;
 
+void CZeitschemaDlg::FollowHandler()
+{
+    // A restore replaces the handler; the last command's outcome stays
+    // readable as long as the handler does.
+    CFerrold_Handler* db = GetDBHandler();
+    if (!m_pStore || m_pStore->Handler() != db)
+        m_pStore = std::make_unique<CZeitschemaStore>(db);
+}
+
 int CZeitschemaDlg::ShowSchemas(quint32 schemaNumber)
 {
     m_nFilterID = schemaNumber;
-    // A restore replaces the handler: the store follows it.
-    m_pStore = std::make_unique<CZeitschemaStore>(GetDBHandler());
+    FollowHandler();
     SetHeading(18, ShownName(int(schemaNumber) - 1));
     FillGrid(kGridId, kColumns);
     return 1;
@@ -108,7 +115,7 @@ void CZeitschemaDlg::FillGrid(quint32 gridId, int columns)
     CFerrold_Handler* db = GetDBHandler();
     if (!db)
         return;
-    m_pStore = std::make_unique<CZeitschemaStore>(db);
+    FollowHandler();
     const bool overview = m_nFilterID == 0;
     const int rows = overview ? m_pStore->SchemaCount() + 1 : kRowsPerSchema + 1;
     InitGrid(QStringLiteral("04"), gridId, columns, rows);
@@ -214,27 +221,13 @@ void CZeitschemaDlg::OnGetCellColor(GRID_DISPINFO* info)
         SetCellColors(true, info, kGrey, 0);
 }
 
-QList<uint> CZeitschemaDlg::SelectedRows(int limit) const
-{
-    QList<uint> rows;
-    CGridCtrl* grid = GetGrid();
-    for (int row = 1; grid && row < grid->GetRowCount(); ++row) {
-        if (grid->GetItemState(row, 1) & GVIS_SELECTED) {
-            rows << uint(row);
-            if (limit > 0 && rows.size() >= limit)
-                break;
-        }
-    }
-    return rows;
-}
-
 QList<qint32> CZeitschemaDlg::SelectedDeletable() const
 {
     QList<qint32> identities;
     if (m_nFilterID != 0 || !m_pStore)
         return identities;
-    for (uint row : SelectedRows()) {
-        const int schema = SchemaOfRow(int(row));
+    for (int row : SelectedRows()) {
+        const int schema = SchemaOfRow(row);
         // Selected by keys or Ctrl+A, the built-in schema is still not
         // deleted.
         if (schema >= 0 && !m_pStore->IsProtected(schema))
@@ -250,40 +243,32 @@ void CZeitschemaDlg::OnGridClick(GRID_NOTIFY* notify)
         return;
     QList<uint> keep;
     bool builtInSelected = false;
-    for (uint row : SelectedRows()) {
-        const int schema = SchemaOfRow(int(row));
+    for (int row : SelectedRows()) {
+        const int schema = SchemaOfRow(row);
         if (schema >= 0 && m_pStore->IsProtected(schema))
             builtInSelected = true;
         else
-            keep << row;
+            keep << uint(row);
     }
     if (builtInSelected)
         grid->SelectRows(&keep);
 }
 
-std::unique_ptr<QMenu> CZeitschemaDlg::BuildContextMenu(int selectedRows)
+CRecordViewMenu CZeitschemaDlg::ContextMenu(int selectedRows) const
 {
-    auto menu = std::make_unique<QMenu>(this);
-    menu->setObjectName(QStringLiteral("182"));
+    CRecordViewMenu menu({ID_INSERT_ENTRY, ID_DELETE_ENTRY, CRecordViewMenu::kSeparator, ID_RESET_ENTRY,
+                          ID_COPY_AND_INSERT_ENTRY, CRecordViewMenu::kSeparator, ID_DELETE_ALL_ENTRIES});
     CGridCtrl* grid = GetGrid();
     const bool clicked = m_nClickedSchemaId != 0;
     const int clickedSchema = clicked ? m_pStore->SchemaOfIdentity(m_nClickedSchemaId) : -1;
     const bool clickedProtected = clickedSchema >= 0 && m_pStore->IsProtected(clickedSchema);
-    auto add = [&](int id, unsigned int text, bool enabled) {
-        QAction* action = menu->addAction(Text(text));
-        action->setData(id);
-        action->setObjectName(QString::number(id));
-        action->setEnabled(enabled);
-    };
-    add(ID_INSERT_ENTRY, kInsertText, true);
-    add(ID_DELETE_ENTRY, selectedRows >= 2 ? kDeleteManyText : kDeleteText, selectedRows > 0);
-    menu->addSeparator();
+    menu.Modify(ID_INSERT_ENTRY, Text(kInsertText), true);
+    menu.Modify(ID_DELETE_ENTRY, Text(selectedRows >= 2 ? kDeleteManyText : kDeleteText), selectedRows > 0);
     // Reset and copy act on the right-clicked schema: none below the rows,
     // and the built-in schema is never reset (a copy of it is a new schema).
-    add(ID_RESET_ENTRY, kResetText, selectedRows > 0 && clicked && !clickedProtected);
-    add(ID_COPY_AND_INSERT_ENTRY, kCopyText, selectedRows > 0 && clicked);
-    menu->addSeparator();
-    add(ID_DELETE_ALL_ENTRIES, kDeleteAllText, grid && grid->GetRowCount() > 2);
+    menu.Modify(ID_RESET_ENTRY, Text(kResetText), selectedRows > 0 && clicked && !clickedProtected);
+    menu.Modify(ID_COPY_AND_INSERT_ENTRY, Text(kCopyText), selectedRows > 0 && clicked);
+    menu.Modify(ID_DELETE_ALL_ENTRIES, Text(kDeleteAllText), grid && grid->GetRowCount() > 2);
     return menu;
 }
 
@@ -302,10 +287,8 @@ void CZeitschemaDlg::OnGridRClick(GRID_NOTIFY* notify)
         m_strClickedSchema.clear();
         m_nClickedSchemaId = 0;
     }
-    std::unique_ptr<QMenu> menu = BuildContextMenu(int(SelectedRows(2).size()));
-    QPointer<QAction> chosen = menu->exec(grid->viewport()->mapToGlobal(notify->point));
-    const int command = chosen ? chosen->data().toInt() : 0;
-    menu.reset();
+    const int selected = int(std::min<std::size_t>(SelectedRows().size(), 2));
+    const int command = ContextMenu(selected).Track(this, MenuPoint(notify));
     // The commands refill the grid; the grid is still inside its notification.
     if (command != 0)
         QMetaObject::invokeMethod(this, [this, command] { OnCommand(command); }, Qt::QueuedConnection);
@@ -331,21 +314,9 @@ CLeftTreeView* CZeitschemaDlg::Tree() const
 void CZeitschemaDlg::ReportFailure(const CZeitschemaStore& store)
 {
     if (store.LastFailure() == CZeitschemaStore::Failure::Open)
-        CBusyScope::Show(Text(kDatabaseFailedText) + QLatin1Char('\n') + Text(kCheckDatabaseText),
-                         QMessageBox::Critical);
+        CRecordWriter::ShowOpenFailure();
     else if (!store.LastError().isEmpty())
-        Inform(store.LastError());
-}
-
-bool CZeitschemaDlg::Ask(unsigned int text)
-{
-    return CBusyScope::Show(Text(text), QMessageBox::Question, QMessageBox::Yes | QMessageBox::No)
-           == QMessageBox::Yes;
-}
-
-void CZeitschemaDlg::Inform(const QString& text)
-{
-    CBusyScope::Show(text, QMessageBox::Warning);
+        CRecordWriter::ShowDatabaseError(store.LastError());
 }
 
 bool CZeitschemaDlg::StoreEditedCell(GRID_NOTIFY* notify)
@@ -353,7 +324,7 @@ bool CZeitschemaDlg::StoreEditedCell(GRID_NOTIFY* notify)
     CGridCtrl* grid = GetGrid();
     if (!notify || notify->row < 1 || !grid)
         return false;
-    m_pStore = std::make_unique<CZeitschemaStore>(GetDBHandler());
+    FollowHandler();
     const int column = notify->column;
     QString value = notify->text2;
     if (column >= 4 && column <= 7) {
@@ -374,7 +345,7 @@ bool CZeitschemaDlg::StoreEditedCell(GRID_NOTIFY* notify)
         if (value == m_pStore->Name(schema))
             return true;
         if (const unsigned int problem = CZeitschemaRules::NameProblem(value, m_pStore->NamesExcept(schema))) {
-            Inform(Text(problem));
+            CRecordWriter::ShowNotice(problem);
             return false;
         }
         const qint32 identity = m_pStore->Identity(schema);
@@ -410,7 +381,7 @@ void CZeitschemaDlg::AfterRowsChanged()
 
 void CZeitschemaDlg::OnInsertEntry()
 {
-    m_pStore = std::make_unique<CZeitschemaStore>(GetDBHandler());
+    FollowHandler();
     CLanguageHandler* language = GetLanguage();
     const QString prefix = CZeitschemaRules::NewNamePrefix(language ? language->GetAktivLanguage() : 0);
     const QString name = CZeitschemaRules::UniqueName(prefix, m_pStore->NamesExcept(-1),
@@ -429,7 +400,7 @@ void CZeitschemaDlg::OnInsertEntry()
 
 void CZeitschemaDlg::OnCopyAndInsertEntry()
 {
-    m_pStore = std::make_unique<CZeitschemaStore>(GetDBHandler());
+    FollowHandler();
     const int schema = m_pStore->SchemaOfIdentity(m_nClickedSchemaId);
     if (schema < 0)
         return;
@@ -450,15 +421,15 @@ void CZeitschemaDlg::OnCopyAndInsertEntry()
 
 void CZeitschemaDlg::OnResetEntry()
 {
-    m_pStore = std::make_unique<CZeitschemaStore>(GetDBHandler());
+    FollowHandler();
     const int schema = m_pStore->SchemaOfIdentity(m_nClickedSchemaId);
     if (schema < 0)
         return;
     if (m_pStore->IsProtected(schema)) {
-        Inform(Text(kBuiltInText));
+        CRecordWriter::ShowNotice(kBuiltInText);
         return;
     }
-    if (!Ask(kAskResetText))
+    if (!CRecordWriter::Confirm(kAskResetText))
         return;
     if (!m_pStore->Reset(schema)) {
         ReportFailure(*m_pStore);
@@ -472,32 +443,33 @@ void CZeitschemaDlg::OnResetEntry()
 
 void CZeitschemaDlg::OnDeleteEntry()
 {
-    m_pStore = std::make_unique<CZeitschemaStore>(GetDBHandler());
+    FollowHandler();
     const int selected = int(SelectedRows().size());
     const QList<qint32> identities = SelectedDeletable();
     if (selected > 0 && identities.isEmpty()) {
-        Inform(Text(kBuiltInText));
+        CRecordWriter::ShowNotice(kBuiltInText);
         return;
     }
-    if (!Ask(identities.size() > 1 ? kAskDeleteManyText : kAskDeleteOneText))
+    if (!CRecordWriter::Confirm(identities.size() > 1 ? kAskDeleteManyText : kAskDeleteOneText))
         return;
-    CBusyScope busy(qobject_cast<CMainFrame*>(window()));
+    CBusyScope busy(CQuandorApp::Instance() ? CQuandorApp::Instance()->GetMainFrame() : nullptr);
     m_bBusy = 1;
     const auto notBusy = qScopeGuard([this] { m_bBusy = 0; });
     const CZeitschemaStore::DeleteOutcome outcome = m_pStore->Delete(identities);
+    RemoveTreeChildren(outcome);
+    AfterRowsChanged();
+    // After the refill: nothing is painted from rows the command removed.
     if (outcome.openFailed)
         ReportFailure(*m_pStore);
     if (!outcome.notFound.isEmpty())
-        Inform(Text(kNotFoundText));
+        CRecordWriter::ShowNotice(kNotFoundText);
     // Each reason once, then how many schemas stayed.
     QStringList reasons = outcome.errors;
     reasons.removeDuplicates();
     for (const QString& reason : std::as_const(reasons))
-        Inform(reason);
-    if (!outcome.failed.isEmpty() && GetLanguage())
-        Inform(GetLanguage()->GetLangItem(kNotDeletedText, int(outcome.failed.size())));
-    RemoveTreeChildren(outcome);
-    AfterRowsChanged();
+        CRecordWriter::ShowDatabaseError(reason);
+    if (!outcome.failed.isEmpty())
+        CRecordWriter::ShowCount(kNotDeletedText, outcome.failed.size());
 }
 
 void CZeitschemaDlg::RemoveTreeChildren(const CZeitschemaStore::DeleteOutcome& outcome)
@@ -510,17 +482,17 @@ void CZeitschemaDlg::RemoveTreeChildren(const CZeitschemaStore::DeleteOutcome& o
 
 void CZeitschemaDlg::OnDeleteAllEntries()
 {
-    m_pStore = std::make_unique<CZeitschemaStore>(GetDBHandler());
-    if (!Ask(kAskDeleteAllText))
+    FollowHandler();
+    if (!CRecordWriter::Confirm(kAskDeleteAllText))
         return;
-    CBusyScope busy(qobject_cast<CMainFrame*>(window()));
+    CBusyScope busy(CQuandorApp::Instance() ? CQuandorApp::Instance()->GetMainFrame() : nullptr);
     m_bBusy = 1;
     const auto notBusy = qScopeGuard([this] { m_bBusy = 0; });
     const CZeitschemaStore::DeleteOutcome outcome = m_pStore->DeleteAllButProtected();
-    if (outcome.openFailed || !outcome.errors.isEmpty())
-        ReportFailure(*m_pStore);
     RemoveTreeChildren(outcome);
     AfterRowsChanged();
+    if (outcome.openFailed || !outcome.errors.isEmpty())
+        ReportFailure(*m_pStore);
 }
 
 void CZeitschemaDlg::hideEvent(QHideEvent* event)

@@ -5,7 +5,7 @@
 
 #include <memory>
 
-class QMenu;
+class CRecordViewMenu;
 
 // The time-schema view: the overview of all schemas (one row each, where
 // only the names of the user's schemas can be edited) or the four switching
@@ -69,6 +69,7 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    void FollowHandler();
     // A schema's name as the view shows it: the built-in schema under its
     // name in the active language.
     QString ShownName(int schema) const;
@@ -77,16 +78,12 @@ private:
     int CacheRowOf(int dataRow) const;
     // The schema (its place in the cache) of a displayed overview row.
     int SchemaOfRow(int row) const;
-    // Displayed rows whose number cell is selected, up to "limit" (0: all).
-    QList<uint> SelectedRows(int limit = 0) const;
     // The identities of the selected schemas that may be deleted.
     QList<qint32> SelectedDeletable() const;
-    std::unique_ptr<QMenu> BuildContextMenu(int selectedRows);
+    CRecordViewMenu ContextMenu(int selectedRows) const;
     // Shows a failed write: the database-failure box when a table could not
     // be opened, else the driver's text.
     void ReportFailure(const CZeitschemaStore& store);
-    bool Ask(unsigned int text);
-    void Inform(const QString& text);
     void AfterRowsChanged();
     void RemoveTreeChildren(const CZeitschemaStore::DeleteOutcome& outcome);
     CLeftTreeView* Tree() const;

@@ -3,6 +3,7 @@
 #include "CFerrold_Handler.h"
 #include "CGridBaseDlg.h"
 #include "CLanguageHandler.h"
+#include "CTransaction.h"
 #include "CZeitschemaRules.h"
 #include "CtblLeser.h"
 #include "CtblTransponder.h"
@@ -159,32 +160,30 @@ bool CZeitschemaStore::Transact(Pending& pending, const std::function<bool(Pendi
     QString error;
     if (!database->Connection(&error).isOpen())
         return OpenFailed(error);
-    if (!database->BeginTrans()) {
-        m_failure = Failure::Write;
-        m_strError = database->Connection().lastError().text();
-        return false;
-    }
     bool ok = false;
-    try {
-        CloseOnExit close({m_pDb->Get_Ptr_To_tblZeitschema(), m_pDb->Get_Ptr_To_tblTransponder(),
-                           m_pDb->Get_Ptr_To_tblLeser()});
-        ok = write(pending);
-    } catch (const CDBException& e) {
-        m_failure = Failure::Write;
-        m_strError = e.m_strError;
-    } catch (const std::exception& e) {
-        m_failure = Failure::Write;
-        m_strError = QString::fromLocal8Bit(e.what());
-    }
-    if (ok && !database->CommitTrans()) {
-        ok = false;
-        m_failure = Failure::Write;
-        m_strError = database->Connection().lastError().text();
+    {
+        CTransaction transaction(database);
+        try {
+            CloseOnExit close({m_pDb->Get_Ptr_To_tblZeitschema(), m_pDb->Get_Ptr_To_tblTransponder(),
+                               m_pDb->Get_Ptr_To_tblLeser()});
+            if (!transaction.IsActive())
+                throw CDBException(database->Connection().lastError().text());
+            ok = write(pending);
+            if (ok && !transaction.Commit())
+                throw CDBException(database->Connection().lastError().text());
+        } catch (const CDBException& e) {
+            ok = false;
+            m_failure = Failure::Write;
+            m_strError = e.m_strError;
+        } catch (const std::exception& e) {
+            ok = false;
+            m_failure = Failure::Write;
+            m_strError = QString::fromLocal8Bit(e.what());
+        }
     }
     if (!ok) {
         if (m_failure == Failure::None)
             m_failure = Failure::Write;
-        database->Rollback();
         return false;
     }
     Apply(pending);
@@ -228,56 +227,66 @@ void CZeitschemaStore::RequerySchemas()
 bool CZeitschemaStore::WriteSchemaRows(const QList<qint32>& ids, const std::function<void(CtblZeitschema&)>& set)
 {
     CtblZeitschema* schemas = m_pDb->Get_Ptr_To_tblZeitschema();
-    if (!schemas->Open())
-        return OpenFailed(schemas->GetLastError());
     for (qint32 id : ids) {
-        if (!schemas->MoveToKey(id)) {
-            m_failure = Failure::Write;
-            m_strError = text(kSchemaNotFoundText);
-            return false;
-        }
+        if (!schemas->OpenKey(id))
+            return OpenFailed(schemas->GetLastError());
+        if (schemas->IsEOF())
+            throw CDBException(text(kSchemaNotFoundText));
         schemas->Edit();
         set(*schemas);
         schemas->Update();
+        schemas->Close();
     }
-    schemas->Close();
+    return true;
+}
+
+bool CZeitschemaStore::ReadUsers(const QString& where, Pending& pending, QList<QVariant>* schemasUsed)
+{
+    CtblTransponder* transponders = m_pDb->Get_Ptr_To_tblTransponder();
+    QSet<qint32> used;
+    const bool ok = transponders->ReadRows(
+        QStringLiteral("SELECT * FROM [tblTransponder] WHERE %1").arg(where), [&](const QVariant* values) {
+            // Bound in this order: ID, number, person, schema, readers, index, mark.
+            pending.markedTransponders.insert(CFieldExchange::ToLong(values[0]));
+            used.insert(CFieldExchange::ToLong(values[3]));
+            ReaderIdsIn(CFieldExchange::ToText(values[4]), &pending.readersToMark);
+        });
+    if (!ok)
+        return OpenFailed(transponders->GetLastError());
+    if (schemasUsed) {
+        for (qint32 id : std::as_const(used))
+            schemasUsed->append(id);
+    }
     return true;
 }
 
 bool CZeitschemaStore::MarkUsersOf(qint32 identity, Pending& pending)
 {
-    CtblTransponder* transponders = m_pDb->Get_Ptr_To_tblTransponder();
-    if (!transponders->Open(CRecordset::useDefault,
-                            QStringLiteral("SELECT * FROM [tblTransponder] WHERE [Zeitfenster_ID] = %1").arg(identity)))
-        return OpenFailed(transponders->GetLastError());
-    for (; !transponders->IsEOF(); transponders->MoveNext()) {
-        ReaderIdsIn(transponders->strLeser_IDS, &pending.readersToMark);
-        pending.markedTransponders.insert(transponders->ID_Transponder);
-        if (transponders->boolUpdateOK == 1)
-            continue;
-        transponders->Edit();
-        transponders->boolUpdateOK = 1;
-        transponders->Update();
-    }
-    transponders->Close();
+    if (!ReadUsers(QStringLiteral("[Zeitfenster_ID] = %1").arg(identity), pending, nullptr))
+        return false;
+    const std::vector<QVariant> schema = {identity};
+    m_pDb->Get_Ptr_To_tblTransponder()->UpdateWhere(QStringLiteral("boolUpdateOK"), 1, QStringLiteral("Zeitfenster_ID"),
+                                                    &schema);
     return true;
 }
 
 bool CZeitschemaStore::MoveToFullAccess(const QString& where, Pending& pending)
 {
     const qint32 fullAccess = FullAccessIdentity();
+    QList<QVariant> used;
+    Pending found;
+    if (!ReadUsers(where, found, &used))
+        return false;
+    pending.readersToMark.unite(found.readersToMark);
+    for (qint32 id : std::as_const(found.markedTransponders))
+        pending.moved.insert(id, fullAccess);
+    if (used.isEmpty())
+        return true;
+    // Marked first: the move takes them off the schemas they are found by.
+    const std::vector<QVariant> schemas(used.begin(), used.end());
     CtblTransponder* transponders = m_pDb->Get_Ptr_To_tblTransponder();
-    if (!transponders->Open(CRecordset::useDefault, QStringLiteral("SELECT * FROM [tblTransponder] WHERE %1").arg(where)))
-        return OpenFailed(transponders->GetLastError());
-    for (; !transponders->IsEOF(); transponders->MoveNext()) {
-        ReaderIdsIn(transponders->strLeser_IDS, &pending.readersToMark);
-        pending.moved.insert(transponders->ID_Transponder, fullAccess);
-        transponders->Edit();
-        transponders->Zeitfenster_ID = fullAccess;
-        transponders->boolUpdateOK = 1;
-        transponders->Update();
-    }
-    transponders->Close();
+    transponders->UpdateWhere(QStringLiteral("boolUpdateOK"), 1, QStringLiteral("Zeitfenster_ID"), &schemas);
+    transponders->UpdateWhere(QStringLiteral("Zeitfenster_ID"), fullAccess, QStringLiteral("Zeitfenster_ID"), &schemas);
     return true;
 }
 
@@ -285,21 +294,18 @@ bool CZeitschemaStore::MarkReaders(Pending& pending)
 {
     if (pending.readersToMark.isEmpty())
         return true;
+    // A list may name a reader that is gone: only those the cache holds count.
     CtblLeser* readers = m_pDb->Get_Ptr_To_tblLeser();
-    if (!readers->Open())
-        return OpenFailed(readers->GetLastError());
-    for (qint32 id : std::as_const(pending.readersToMark)) {
-        // A list may name a reader that is gone: nothing to mark.
-        if (!readers->MoveToKey(id))
-            continue;
-        pending.markedReaders.insert(id);
-        if (readers->boolUpdateOK == 1)
-            continue;
-        readers->Edit();
-        readers->boolUpdateOK = 1;
-        readers->Update();
+    for (int i = 0; i < readers->GetAnz_Leser(); ++i) {
+        if (pending.readersToMark.contains(readers->Get_Leser(i)->ID_Leser))
+            pending.markedReaders.insert(readers->Get_Leser(i)->ID_Leser);
     }
-    readers->Close();
+    std::vector<QVariant> ids;
+    ids.reserve(std::size_t(pending.readersToMark.size()));
+    for (qint32 id : std::as_const(pending.readersToMark))
+        ids.push_back(id);
+    std::sort(ids.begin(), ids.end(), [](const QVariant& a, const QVariant& b) { return a.toInt() < b.toInt(); });
+    readers->UpdateWhere(QStringLiteral("boolUpdateOK"), 1, QStringLiteral("ID_Leser"), &ids);
     return true;
 }
 
@@ -325,17 +331,17 @@ qint32 CZeitschemaStore::AddRows(const QString& name, const std::function<void(C
 
 bool CZeitschemaStore::DeleteRows(const QList<qint32>& ids, int* deleted)
 {
-    CtblZeitschema* schemas = m_pDb->Get_Ptr_To_tblZeitschema();
-    if (!schemas->Open())
-        return OpenFailed(schemas->GetLastError());
-    *deleted = 0;
-    for (qint32 id : ids) {
-        if (!schemas->MoveToKey(id))
-            continue;
-        schemas->Delete();
-        ++*deleted;
-    }
-    schemas->Close();
+    QString refused;
+    const std::vector<qint32> keys(ids.begin(), ids.end());
+    const std::vector<qint32> gone =
+        m_pDb->Get_Ptr_To_tblZeitschema()->DeleteKeys(keys, [&refused](qint32, const QString& reason) {
+            if (!reason.isEmpty() && refused.isEmpty())
+                refused = reason;
+        });
+    // A schema goes whole or not at all: one refused row keeps all four.
+    if (!refused.isEmpty())
+        throw CDBException(refused);
+    *deleted = int(gone.size());
     return true;
 }
 
@@ -587,16 +593,20 @@ CZeitschemaStore::DeleteOutcome CZeitschemaStore::DeleteAllButProtected()
     Pending pending;
     pending.schemaCache = [this] { RequerySchemas(); };
     const bool ok = Transact(pending, [&](Pending& p) {
-        CtblZeitschema* schemas = m_pDb->Get_Ptr_To_tblZeitschema();
-        if (!schemas->Open())
-            return OpenFailed(schemas->GetLastError());
         // Rows of the table that no kept schema owns go, also those the
         // cache does not know.
-        for (; !schemas->IsEOF(); schemas->MoveNext()) {
-            if (!keptRows.contains(schemas->ID_Zeitschema))
-                schemas->Delete();
+        CtblZeitschema* schemas = m_pDb->Get_Ptr_To_tblZeitschema();
+        std::vector<qint32> keys;
+        if (!schemas->ReadKeys(&keys))
+            return OpenFailed(schemas->GetLastError());
+        QList<qint32> doomedRows;
+        for (qint32 key : keys) {
+            if (!keptRows.contains(key))
+                doomedRows << key;
         }
-        schemas->Close();
+        int deleted = 0;
+        if (!DeleteRows(doomedRows, &deleted))
+            return false;
         return MoveToFullAccess(QStringLiteral("[Zeitfenster_ID] NOT IN (%1)").arg(kept.join(u',')), p)
                && MarkReaders(p);
     });

@@ -3,6 +3,7 @@
 #include "CtblZeitschema.h"
 
 #include <QList>
+#include <QVariant>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -33,6 +34,7 @@ public:
     static constexpr int kRowsPerSchema = 4;
 
     explicit CZeitschemaStore(CFerrold_Handler* db);
+    CFerrold_Handler* Handler() const { return m_pDb; }
 
     enum class Failure { None, Open, Write };
     // Open: a table could not be read (the database-failure box); Write: a
@@ -108,6 +110,9 @@ private:
 
     // Parts of a write.
     bool WriteSchemaRows(const QList<qint32>& ids, const std::function<void(CtblZeitschema&)>& set);
+    // The transponders a condition picks: their IDs, their readers and
+    // (when asked) the schemas they use.
+    bool ReadUsers(const QString& where, Pending& pending, QList<QVariant>* schemasUsed);
     bool MarkUsersOf(qint32 identity, Pending& pending);
     bool MoveToFullAccess(const QString& where, Pending& pending);
     bool MarkReaders(Pending& pending);

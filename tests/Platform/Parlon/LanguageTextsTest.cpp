@@ -52,7 +52,7 @@ const std::vector<TextGroup>& UsedTexts()
                                                 193, 194, 195, 196, 197, 198, 199, 200, 229}},
         {"plain reader transponder list", {174, 175, 176, 177, 178, 181, 182, 183, 184, 187}},
         {"transponder and time-schema views", {170, 171, 204, 206, 207, 217, 231, 232, 233}},
-        {"time-schema names refused, the built-in schema, schemas not deleted", {280, 281, 282, 283, 284}},
+        {"time-schema names refused, the built-in schema unchanged", {280, 281, 282, 283}},
         {"manual and USB transponder entry", {241, 242, 243, 244, 245, 246}},
         {"database backup, restore and clear-all; 249 also the CSV export", {218, 221, 222, 223, 249, 250, 251}},
         {"database commands refused while a reader transfer runs", {253}},
@@ -62,7 +62,7 @@ const std::vector<TextGroup>& UsedTexts()
 
 // Texts filled with one value: a number through GetLangItem(n, value), or
 // a file's path (248, 249, 250).
-const std::set<unsigned int> kFormats = {94, 103, 200, 240, 248, 249, 250, 284, 300};
+const std::set<unsigned int> kFormats = {94, 103, 200, 240, 248, 249, 250, 300};
 // Texts the program puts something directly behind: a blank must separate them.
 const std::set<unsigned int> kEndInBlank = {109, 110, 201, 202, 203, 211, 212, 216};
 // Texts shown alone and also with the word "reader" (14) appended.

@@ -252,7 +252,7 @@ TEST_P(ZeitschemaCommandsTest, AFailureInsideAGroupLeavesEveryGroupWholeAndSaysW
     EXPECT_EQ(ReaderMarks(), "0010");
     ASSERT_EQ(m_messages.size(), 3) << m_messages.join('|').toStdString();
     EXPECT_TRUE(m_messages[1].contains("injected delete"));
-    EXPECT_EQ(m_messages[2], Language()->GetLangItem(284, 1));
+    EXPECT_EQ(m_messages[2], Language()->GetLangItem(300, 1));
     EXPECT_EQ(ChildIds(), (QList<int>{1, 5, 13}));
     ExpectWholeGroups();
 
@@ -278,7 +278,7 @@ TEST_P(ZeitschemaCommandsTest, ATableThatCannotBeReadStopsTheDeleteWithTheDataba
     Select({2});
     RightClick(2, 3, CZeitschemaDlg::ID_DELETE_ENTRY);
     Exec("ALTER TABLE tblTransponderAway RENAME TO tblTransponder");
-    ASSERT_EQ(m_messages.size(), 2);
+    ASSERT_EQ(m_messages.size(), 2) << m_messages.join('|').toStdString() << SchemaTable().join('|').toStdString();
     EXPECT_EQ(m_messages[1], Language()->GetLangItem(83) + "\n" + Language()->GetLangItem(84));
     EXPECT_EQ(m_icons[1], QMessageBox::Critical);
     EXPECT_EQ(SchemaTable(), table);
