@@ -328,7 +328,8 @@ protected:
             texts << Grid()->GetCellAt(row, col)->GetValue();
         return texts;
     }
-    bool ReadOnly(int row, int col) const { return Grid()->GetItemState(row, col) & GVIS_READONLY; }
+    // As the grid sees the cell when it draws or edits it (the owner asked).
+    bool ReadOnly(int row, int col) const { return Grid()->GetCellAt(row, col)->GetState() & GVIS_READONLY; }
 
     QMessageBox::StandardButton m_answer = QMessageBox::Yes;
     QList<QMessageBox::Icon> m_icons;
