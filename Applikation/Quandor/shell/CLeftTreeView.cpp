@@ -9,6 +9,7 @@
 #include "CGridBaseDlg.h"
 #include "CLanguageHandler.h"
 #include "CLeserDlg.h"
+#include "CReaderModel.h"
 #include "CMainFrame.h"
 #include "CNameDlg.h"
 #include "CQuandorApp.h"
@@ -140,7 +141,7 @@ CLeftTreeView::NodeKind CLeftTreeView::Kind(const QTreeWidgetItem* item)
 
 bool CLeftTreeView::IsTernReader(const QString& storedModel)
 {
-    return storedModel.contains(QLatin1String("Tern"));
+    return CReaderModel::IsTern(storedModel);
 }
 
 void CLeftTreeView::AddFixedNode(QTreeWidgetItem* parent, NodeKind kind, unsigned int text, int image)
