@@ -3,7 +3,6 @@
 
 #include "CAboutDlg.h"
 #include "CDataProgressDlg.h"
-#include "CFontScale.h"
 #include "CGridBaseDlg.h"
 #include "CGridCellBase.h"
 #include "CGridCtrl.h"
@@ -14,14 +13,12 @@
 #include "link/CCheckMTransDlg.h"
 #include "link/CChooseCOMDlg.h"
 #include "link/CChooseReaderDlg.h"
-#include "settings/CDialogSetup.h"
 
 #include <QAbstractButton>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyleOptionButton>
-#include <QStyleOptionGroupBox>
 #include <QTreeWidgetItem>
 
 #include <functional>
@@ -29,9 +26,7 @@
 
 namespace {
 
-// Two readers with long names of their own (a reader column is titled with
-// the name, which no default width can promise to fit), one person, one
-// transponder, one event.
+// Two readers, a person, a transponder and an event: every view has a row.
 const QStringList kRecords = {
     "INSERT INTO tblLeser (ID_Leser, strBezeichnung, strLeserTyp, strSeriennummer) VALUES (1,'A','Kite','K1'),"
     "(2,'T','Tern','---')",
@@ -195,41 +190,25 @@ TEST_P(DefaultSizesTest, NoDialogCutsALabelOrAButton)
     }
 }
 
+// The measure itself finds a cut label, button and group title.
+TEST(DefaultSizesMeasure, FindsCutTexts)
+{
+    QWidget window;
+    auto* label = new QLabel(QStringLiteral("Seriennummer des Lesers"), &window);
+    auto* button = new QPushButton(QStringLiteral("Jetzt verbinden"), &window);
+    auto* group = new QGroupBox(QStringLiteral("Welcher Mastertransponder ist gültig?"), &window);
+    label->setGeometry(0, 0, 40, 20);
+    button->setGeometry(0, 30, 40, 20);
+    group->setGeometry(0, 60, 40, 40);
+    window.show();
+    EXPECT_EQ(CutTexts(&window).size(), 3);
+    for (QWidget* w : {static_cast<QWidget*>(label), static_cast<QWidget*>(button), static_cast<QWidget*>(group)})
+        w->resize(400, w->height());
+    EXPECT_EQ(CutTexts(&window), QStringList());
+}
+
 INSTANTIATE_TEST_SUITE_P(Languages, DefaultSizesTest,
                          ::testing::Values(int(CMainFrame::ID_LANGUAGE_GERMAN), int(CMainFrame::ID_LANGUAGE_ENGLISH)),
                          [](const ::testing::TestParamInfo<int>& info) {
                              return info.param == CMainFrame::ID_LANGUAGE_GERMAN ? "German" : "English";
                          });
-
-// A width the user stored is his, in the font on screen: it is shown as
-// stored, while the view's other columns get their scaled defaults.
-class StoredWidthTest : public QuandorAppFixture
-{
-};
-
-TEST_F(StoredWidthTest, IsShownUnscaledWhileDefaultsAreScaled)
-{
-    Sql(kRecords);
-    Start();
-    auto* tree = m_app->GetMainFrame()->GetLeftTreeView();
-    tree->setCurrentItem(tree->Node(CLeftTreeView::TranspondersNode));
-    QCoreApplication::processEvents();
-    auto* view = qobject_cast<CGridBaseDlg*>(m_app->GetMainFrame()->GetRightPane());
-    ASSERT_TRUE(view && view->GetGrid());
-    view->GetGrid()->SetColumnWidth(3, 97, true, true);
-    m_app->ExitInstance();
-
-    Start();
-    tree = m_app->GetMainFrame()->GetLeftTreeView();
-    tree->setCurrentItem(tree->Node(CLeftTreeView::TranspondersNode));
-    QCoreApplication::processEvents();
-    view = qobject_cast<CGridBaseDlg*>(m_app->GetMainFrame()->GetRightPane());
-    ASSERT_TRUE(view && view->GetGrid());
-    const CFontScale scale(view->GetGrid());
-    EXPECT_EQ(view->GetGrid()->GetColumnWidth(3), 97);
-    EXPECT_EQ(m_app->GetDialogSetup()->GetColumnWidth("05", "0", "3"), 97);
-    EXPECT_EQ(view->GetGrid()->GetColumnWidth(4), scale.Width(130));
-    EXPECT_EQ(view->GetGrid()->GetColumnWidth(2), 0); // hidden stays hidden
-    EXPECT_EQ(view->GetGrid()->GetRowHeight(0), scale.Height(30));
-    EXPECT_EQ(view->GetGrid()->GetRowHeight(1), scale.Height(18));
-}
