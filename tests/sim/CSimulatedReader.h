@@ -130,6 +130,10 @@ public:
     void NakNext(char letter, int count);
     // Gives the next count framed replies a wrong checksum.
     void CorruptNextChecksums(int count);
+    // The same for the next count commands whose body starts with prefix
+    // ("FFLP0000"), whatever polls come between.
+    void NakNextTo(const QByteArray& prefix, int count);
+    void CorruptNextTo(const QByteArray& prefix, int count);
     // Ignores the next count commands with this letter (0: any letter).
     void IgnoreNext(char letter, int count);
     // Sends an unasked 'R' report right before the next reply.
@@ -171,6 +175,8 @@ private:
     QByteArray FramedWrite(char echo, const QByteArray& data);
     QByteArray EventRecord(int number) const;
     void Queue(const QByteArray& bytes, int delayMs);
+    // Whether a fault by prefix applies to this body; uses it up if so.
+    static bool TakeByPrefix(QMap<QByteArray, int>& faults, const QByteArray& body);
     void WakeLocked();
     bool IsFramed() const;
     unsigned OwnBaud() const;
@@ -220,6 +226,8 @@ private:
     QMap<char, int> m_nak;
     QMap<char, int> m_ignore;
     int m_corrupt = 0;
+    QMap<QByteArray, int> m_nakPrefix;
+    QMap<QByteArray, int> m_corruptPrefix;
     QByteArray m_injectReport;
     QByteArray m_replacement;
     bool m_hasReplacement = false;

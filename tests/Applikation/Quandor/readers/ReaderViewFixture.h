@@ -207,7 +207,7 @@ protected:
                 choice->grab().save(kShots + m_choiceShot + QStringLiteral(".png"));
                 m_choiceShot.clear();
             }
-            const int index = int(m_choices.indexOf(m_choose));
+            const int index = m_chooseNew ? int(m_choices.size()) - 1 : int(m_choices.indexOf(m_choose));
             if (index < 0) {
                 QTest::mouseClick(choice->CancelButton(), Qt::LeftButton);
                 return int(QDialog::Rejected);
@@ -256,6 +256,8 @@ protected:
     QString m_menuShot;
     QStringList m_choices;
     QString m_choose;
+    // Chooses the dialog's last entry, the new reader.
+    bool m_chooseNew = false;
     QString m_choiceShot;
 
 private:
