@@ -3,6 +3,8 @@
 #include "CFerrold_Base.h"
 #include "CRowCache.h"
 
+#include <functional>
+
 // Table "tblEvents": the access events read from readers.
 class CtblEvents : public CFerrold_Base
 {
@@ -35,6 +37,9 @@ public:
                  QString LeserName);
     int RemoveAt(int index);
     void RemoveAllData();
+    // Removes every cached row the predicate picks in one pass and numbers
+    // the rest again; the rows removed. Cache only.
+    int RemoveIf(const std::function<bool(const structEvents&)>& pick) { return m_cache.RemoveIf(pick); }
     int _Requery() override;
     qint32 GetMajorID_Events() const;
 

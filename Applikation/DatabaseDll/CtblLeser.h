@@ -3,6 +3,8 @@
 #include "CFerrold_Base.h"
 #include "CRowCache.h"
 
+#include <functional>
+
 // Table "tblLeser": the readers.
 class CtblLeser : public CFerrold_Base
 {
@@ -29,6 +31,9 @@ public:
     int InsertAt(int index, qint32 ID, QString Bezeichnung, QString Adresse, QString Seriennummer, int UpdateOK, QString LeserTyp, QString Modus, QString Parameter);
     int RemoveAt(int index);
     void RemoveAllData();
+    // Removes every cached row the predicate picks in one pass and numbers
+    // the rest again; the rows removed. Cache only.
+    int RemoveIf(const std::function<bool(const structLeser&)>& pick) { return m_cache.RemoveIf(pick); }
     int _Requery() override;
     qint32 GetMajorID_Leser() const;
 

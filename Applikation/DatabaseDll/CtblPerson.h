@@ -3,6 +3,8 @@
 #include "CFerrold_Base.h"
 #include "CRowCache.h"
 
+#include <functional>
+
 // Table "tblPerson": the persons.
 class CtblPerson : public CFerrold_Base
 {
@@ -24,6 +26,9 @@ public:
     int InsertAt(int index, qint32 ID, QString Name, qint32 Transponder_ID);
     int RemoveAt(int index);
     void RemoveAllData();
+    // Removes every cached row the predicate picks in one pass and numbers
+    // the rest again; the rows removed. Cache only.
+    int RemoveIf(const std::function<bool(const structPerson&)>& pick) { return m_cache.RemoveIf(pick); }
     int _Requery() override;
     qint32 GetMajorID_Person() const;
 
