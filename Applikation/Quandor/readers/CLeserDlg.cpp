@@ -1,12 +1,12 @@
 #include "CLeserDlg.h"
 
-#include "CDBException.h"
 #include "CFerrold_Handler.h"
 #include "CGridCellButton.h"
 #include "CGridCellCheck.h"
 #include "CGridCtrl.h"
 #include "CLanguageHandler.h"
 #include "CLeftTreeView.h"
+#include "CRecordWriter.h"
 #include "CUiMessage.h"
 #include "GridRecords.h"
 #include "link/CWindowMessage.h"
@@ -27,8 +27,6 @@ constexpr COLORREF kGrey = 0xB9B9B9;
 // Language texts.
 constexpr unsigned int kReaderText = 14;
 constexpr unsigned int kButtonText = 59;
-constexpr unsigned int kCannotOpenText = 83;
-constexpr unsigned int kTableText = 84;
 
 std::map<CReaderModel::SettingsDialog, CLeserDlg::SettingsOpener>& settingsOpeners()
 {
@@ -186,36 +184,14 @@ bool CLeserDlg::StoreEditedCell(GRID_NOTIFY* notify)
     CtblLeser::structLeser* reader = ReaderAt(notify->dataRow);
     if (!set || !reader)
         return false;
-    const qint32 id = reader->ID_Leser;
     const QString oldName = reader->Bezeichnung;
     const QString newName = notify->text1;
     const bool tern = CReaderModel::IsTern(reader->LeserTyp);
 
-    // A set left open by earlier work may hold an old snapshot: read it
-    // afresh, then find the record by its key, not by where the set stands.
-    const bool opened = set->IsOpen() ? set->Requery() : set->Open();
-    if (!opened) {
-        CUiMessage::Show(Text(kCannotOpenText) + QLatin1Char('\n') + Text(kTableText), QMessageBox::Critical);
-        return false;
-    }
-    bool found = false;
-    try {
-        found = set->MoveToKey(id);
-        if (found) {
-            set->Edit();
-            set->strBezeichnung = newName;
-            set->Update();
-        }
-    } catch (const CDBException& e) {
-        CUiMessage::Show(e.m_strError, QMessageBox::Warning);
-        if (set->IsOpen())
-            set->Close();
-        return false;
-    }
-    if (set->IsOpen())
-        set->Close();
-    // A reader that is gone from the table keeps its name everywhere.
-    if (!found)
+    // Found by its key, wherever a set left open by earlier work stands; a
+    // reader that is gone from the table keeps its name everywhere.
+    if (CRecordWriter::WriteByKey(*set, reader->ID_Leser, [&] { set->strBezeichnung = newName; })
+        != CRecordWriter::Result::Written)
         return false;
 
     reader->Bezeichnung = newName;

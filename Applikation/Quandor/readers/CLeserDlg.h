@@ -11,7 +11,7 @@
 #include <functional>
 
 class CLeftTreeView;
-class QMenu;
+class CRecordViewMenu;
 
 // The reader list view: one row per stored reader. From it the operator
 // renames readers, opens a reader's settings, reconnects to the reader on
@@ -109,7 +109,7 @@ private:
     // Whether the link can answer a query now: a framed reader is polled
     // and no transfer holds the link. Otherwise a query would only wait.
     static bool CanQueryFramedReader(CLeftTreeView* tree);
-    void BuildMenu(QMenu& menu, int selected, bool connected, bool wrenOnline) const;
+    CRecordViewMenu BuildMenu(int selected, bool connected, bool wrenOnline) const;
     void OnReconnect();
     void OnClearEventMemory();
 

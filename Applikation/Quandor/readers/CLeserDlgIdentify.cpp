@@ -4,13 +4,13 @@
 #include "CLeserDlg.h"
 
 #include "link/CChooseReaderDlg.h"
-#include "CDBException.h"
 #include "CDialogRunner.h"
 #include "CFerrold_Handler.h"
 #include "CGridCtrl.h"
 #include "CLanguageHandler.h"
 #include "CLeftTreeView.h"
 #include "CRandomName.h"
+#include "CRecordWriter.h"
 #include "CUiMessage.h"
 #include "link/CReaderFrame.h"
 
@@ -31,8 +31,6 @@ constexpr unsigned int kNotAcknowledgedText = 106;
 constexpr unsigned int kNoReplyText = 114;
 constexpr unsigned int kUnexpectedIdentityText = 119;
 constexpr unsigned int kNotUnderstoodText = 120;
-constexpr unsigned int kCannotOpenText = 83;
-constexpr unsigned int kTableText = 84;
 
 const QString kNoSerial = QStringLiteral("---");
 
@@ -208,12 +206,7 @@ void CLeserDlg::AddNewReader(const NewReader& reader, bool tern)
     if (!set)
         return;
     const QString name = CRandomName::Make(QStringLiteral("Leser_"));
-    if (!set->IsOpen() && !set->Open()) {
-        CUiMessage::Show(Text(kCannotOpenText) + QLatin1Char('\n') + Text(kTableText), QMessageBox::Critical);
-        return;
-    }
-    try {
-        set->AddNew();
+    const auto written = CRecordWriter::AddNew(*set, [&] {
         set->strBezeichnung = name;
         set->strAdresse = reader.address;
         set->strSeriennummer = reader.serial;
@@ -221,15 +214,9 @@ void CLeserDlg::AddNewReader(const NewReader& reader, bool tern)
         set->strLeserTyp = reader.modelText;
         set->strModus = reader.modus;
         set->strParameter = reader.parameter;
-        set->Update();
-    } catch (const CDBException& e) {
-        CUiMessage::Show(e.m_strError, QMessageBox::Warning);
-        if (set->IsOpen())
-            set->Close();
+    });
+    if (written != CRecordWriter::Result::Written)
         return;
-    }
-    if (set->IsOpen())
-        set->Close();
     set->_Requery();
     // The grid follows the cache, whatever the re-read found.
     InitGrid(QStringLiteral("03"), kGridId, kColumns, set->GetAnz_Leser() + 1);

@@ -5,12 +5,10 @@
 
 #include "CGridCtrl.h"
 #include "CLeftTreeView.h"
-#include "CMenuRunner.h"
-#include "CUiMessage.h"
+#include "CRecordViewMenu.h"
+#include "CRecordWriter.h"
 #include "link/CReaderFrame.h"
 
-#include <QAction>
-#include <QMenu>
 #include <QMetaObject>
 
 namespace {
@@ -90,18 +88,19 @@ void CLeserDlg::OnGridRClick(GRID_NOTIFY* notify)
     const bool wrenOnline = reader && m_nModelCode == CReaderModel::ModelCode::Wren && tree
         && CReaderModel::ReaderTypeOf(tree->ReaderType()) == CReaderModel::ReaderType::Wren;
 
-    QMenu menu(this);
-    BuildMenu(menu, selected, connected, wrenOnline);
-    QAction* chosen = CMenuRunner::Exec(menu, grid->viewport()->mapToGlobal(notify->point));
-    if (!chosen)
+    const int id = BuildMenu(selected, connected, wrenOnline).Track(this, MenuPoint(notify));
+    if (id == 0)
         return;
     // The command runs once the grid has finished with its click.
-    const int id = chosen->data().toInt();
     QMetaObject::invokeMethod(this, [this, id] { OnCommand(id); }, Qt::QueuedConnection);
 }
 
-void CLeserDlg::BuildMenu(QMenu& menu, int selected, bool connected, bool wrenOnline) const
+CRecordViewMenu CLeserDlg::BuildMenu(int selected, bool connected, bool wrenOnline) const
 {
+    std::vector<int> ids;
+    for (const MenuEntry& entry : kMenu)
+        ids.push_back(entry.id);
+    CRecordViewMenu menu(ids);
     CGridCtrl* grid = GetGrid();
     const bool idle = !IsTransferRunning();
     const bool anyRow = grid && grid->GetRowCount() > 1;
@@ -128,10 +127,9 @@ void CLeserDlg::BuildMenu(QMenu& menu, int selected, bool connected, bool wrenOn
         default:
             break;
         }
-        QAction* action = menu.addAction(Text(text));
-        action->setData(entry.id);
-        action->setEnabled(enabled);
+        menu.Modify(entry.id, Text(text), enabled);
     }
+    return menu;
 }
 
 void CLeserDlg::OnCommand(int id)
@@ -172,8 +170,7 @@ void CLeserDlg::OnClearEventMemory()
     // the reader is connected.
     if (tree->Connect() != 1 || !tree->IsPollingRunning())
         return;
-    if (CUiMessage::Show(Text(kClearQuestionText), QMessageBox::Question, QMessageBox::Yes | QMessageBox::No)
-        != QMessageBox::Yes)
+    if (!CRecordWriter::Confirm(kClearQuestionText))
         return;
 
     bool cleared = false;

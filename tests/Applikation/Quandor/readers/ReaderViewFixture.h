@@ -5,7 +5,7 @@
 #include "CFerrold_Handler.h"
 #include "CGridCtrl.h"
 #include "CLeserDlg.h"
-#include "CMenuRunner.h"
+#include "CRecordViewMenu.h"
 #include "CtblLeser.h"
 #include "link/CChooseReaderDlg.h"
 
@@ -48,12 +48,13 @@ protected:
                 return m_answer;
             return QMessageBox::Ok;
         });
-        m_previousMenu = CMenuRunner::SetRunner([this](QMenu& menu, const QPoint& at) { return RunMenu(menu, at); });
+        m_previousMenu = CRecordViewMenu::SetTracker(
+            [this](const CRecordViewMenu& menu, QWidget*, QPoint at) { return RunMenu(menu, at); });
         m_answerDialog = [this](QDialog& dialog) { return AnswerDialog(dialog); };
     }
     void TearDown() override
     {
-        CMenuRunner::SetRunner(m_previousMenu);
+        CRecordViewMenu::SetTracker(m_previousMenu);
         ReaderLinkWindow::TearDown();
     }
 
@@ -169,27 +170,28 @@ protected:
         return bodies;
     }
 
-    QAction* RunMenu(QMenu& menu, const QPoint& at)
+    int RunMenu(const CRecordViewMenu& menu, const QPoint& at)
     {
         ++m_menuCount;
         m_menuAt = at;
-        QAction* chosen = nullptr;
-        for (QAction* action : menu.actions()) {
-            m_menu.push_back({action->data().toInt(), action->text(), action->isEnabled()});
-            if (action->data().toInt() == m_menuChoice && action->isEnabled())
-                chosen = action;
+        int chosen = 0;
+        for (const CRecordViewMenu::Entry& entry : menu.Entries()) {
+            m_menu.push_back({entry.command, entry.text, entry.enabled});
+            if (entry.command == m_menuChoice && entry.enabled)
+                chosen = entry.command;
         }
         if (!m_menuShot.isEmpty()) {
             // The menu as the user sees it, over the main window.
-            menu.popup(at);
+            std::unique_ptr<QMenu> shown = menu.CreateMenu(nullptr);
+            shown->popup(at);
             QTest::qWait(50);
             QImage image = Frame()->grab().toImage();
             QPainter painter(&image);
-            painter.drawImage(Frame()->mapFromGlobal(at), menu.grab().toImage());
+            painter.drawImage(Frame()->mapFromGlobal(at), shown->grab().toImage());
             painter.end();
             QDir().mkpath(kShots);
             image.save(kShots + m_menuShot + QStringLiteral(".png"));
-            menu.hide();
+            shown->hide();
             m_menuShot.clear();
         }
         return chosen;
@@ -261,5 +263,5 @@ protected:
     QString m_choiceShot;
 
 private:
-    CMenuRunner::Runner m_previousMenu;
+    CRecordViewMenu::Tracker m_previousMenu;
 };
