@@ -168,16 +168,17 @@ void CLeserDlg::OnClearEventMemory()
         return;
     // With the port closed a search starts; the operator asks again once
     // the reader is connected.
-    if (tree->Connect() != 1 || !tree->IsPollingRunning())
+    if (tree->Connect() != 1)
         return;
     if (!CRecordWriter::Confirm(kClearQuestionText))
         return;
 
     bool cleared = false;
-    if (const quint64 lease = tree->Link().TakeLink()) {
+    const CLinkLease lease = tree->Link().TakeLink();
+    if (lease) {
         for (int i = 0; i < kClearTries && !cleared; ++i) {
-            const QByteArray reply = tree->SendCommand('S', QStringLiteral("P0003FFFF"), CReaderFrame::FramedMode)
-                                         .toLatin1();
+            const QByteArray reply
+                = tree->SendCommand(lease, 'S', QStringLiteral("P0003FFFF"), CReaderFrame::FramedMode).toLatin1();
             // A reply with a wrong checksum is no answer.
             cleared = reply.size() == 7 && CReaderFrame::IsFramedAck(reply) && CReaderFrame::HasValidChecksum(reply);
         }

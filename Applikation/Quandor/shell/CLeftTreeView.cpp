@@ -381,28 +381,32 @@ void CLeftTreeView::OnTagRead(const QString& number)
         view->AddReceivedTransponders(number);
 }
 
-int CLeftTreeView::Connect()
+int CLeftTreeView::Connect(CReaderLink::ConnectResult* result)
 {
-    if (m_link.IsPortOpen() || m_link.IsSearching())
-        return 1;
-    m_nComPort = CReaderLink::StoredComPort();
-
-    // A search that failed lately may not have closed its window yet.
-    DestroySearchProgress();
-    auto* progress = new CDataProgressDlg(m_pLanguage, window());
-    switch (m_link.Connect(m_nComPort)) {
+    const CReaderLink::ConnectResult started = m_link.Connect(CReaderLink::StoredComPort());
+    if (result)
+        *result = started;
+    switch (started) {
     case CReaderLink::ConnectStarted:
         break;
-    case CReaderLink::ConnectRefused:
-        progress->DestroyWindow();
+    case CReaderLink::ConnectOnline:
+    case CReaderLink::ConnectTransferRunning:
         return 1;
+    case CReaderLink::ConnectSearching:
+    case CReaderLink::ConnectPortInUse:
+        return 0;
     case CReaderLink::ConnectThreadFailed:
-        progress->DestroyWindow();
         CUiMessage::Show(m_pLanguage->GetLangItem(kSearchNotStartedText) + QLatin1Char('\n')
                              + m_pLanguage->GetLangItem(kTryAgainText),
                          QMessageBox::Critical);
-        return 1;
+        return 0;
     }
+    m_nComPort = m_link.ComPort();
+    // A search that failed lately may not have closed its window yet. The
+    // search's reports reach this thread only after this returns, so the
+    // new window is there for its first one.
+    DestroySearchProgress();
+    auto* progress = new CDataProgressDlg(m_pLanguage, window());
     m_pSearchProgress = progress;
     progress->show();
     if (m_pFrame)
@@ -425,9 +429,9 @@ int CLeftTreeView::OpenPort(const QString& portName, quint8 baudSelector)
     return m_link.OpenPort(portName, baudSelector);
 }
 
-QString CLeftTreeView::SendCommand(char letter, const QString& data, quint8 mode)
+QString CLeftTreeView::SendCommand(const CLinkLease& lease, char letter, const QString& data, quint8 mode)
 {
-    return m_link.SendCommand(letter, data, mode);
+    return m_link.SendCommand(lease, letter, data, mode);
 }
 
 QString CLeftTreeView::SendAndWait(char letter, const QString& data, int mode)

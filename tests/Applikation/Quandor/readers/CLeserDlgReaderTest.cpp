@@ -230,8 +230,8 @@ TEST_F(FramedReader, TheMenuAsksOnlyAFramedReaderOnlineWhetherItIsTheClickedOne)
     }
 
     // While a transfer holds the link nothing is asked and nothing waits.
-    const quint64 lease = Tree()->Link().TakeLink();
-    ASSERT_NE(lease, 0u);
+    const CLinkLease lease = Tree()->Link().TakeLink();
+    ASSERT_TRUE(lease.IsGranted());
     QElapsedTimer clock;
     clock.start();
     Click(1, 1);
