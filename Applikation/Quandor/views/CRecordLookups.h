@@ -21,6 +21,9 @@ public:
     const Transponder* TransponderByNumber(const QString& number);
     // The person whose record names the transponder (none for 0).
     const Person* PersonHolding(qint32 transponderId);
+    // After a key changed in a cached row (a link set or cleared): every
+    // index is built again at its next use.
+    void Reset();
 
 private:
     static CtblTransponder* Transponders();
