@@ -87,6 +87,8 @@ int CLeserDlg::Reload(int)
     CtblLeser* readers = Readers();
     if (!readers)
         return 1;
+    // An open edit belongs to the rows before the re-read.
+    EndGridEdit();
     readers->_Requery();
     SetHeading(kReaderText, QString());
     FillGrid(kGridId, kColumns);
@@ -128,6 +130,9 @@ void CLeserDlg::SetColumnTitles()
 
 void CLeserDlg::FillGrid(quint32 gridId, int columns)
 {
+    // The rows are about to show other records: an open edit is stored
+    // for the record it was typed on first.
+    EndGridEdit();
     CtblLeser* readers = Readers();
     if (!readers)
         return;

@@ -217,6 +217,8 @@ void CLeserDlg::AddNewReader(const NewReader& reader, bool tern)
     });
     if (written != CRecordWriter::Result::Written)
         return;
+    // An open edit belongs to the rows before the re-read.
+    EndGridEdit();
     set->_Requery();
     // The grid follows the cache, whatever the re-read found.
     InitGrid(QStringLiteral("03"), kGridId, kColumns, set->GetAnz_Leser() + 1);
