@@ -6,7 +6,9 @@
 #include "CGridCtrl.h"
 #include "CLanguageHandler.h"
 #include "CLeftTreeView.h"
+#include "CReadEventsJob.h"
 #include "CRecordWriter.h"
+#include "CTransferRun.h"
 #include "CUiMessage.h"
 #include "GridRecords.h"
 #include "link/CWindowMessage.h"
@@ -57,7 +59,7 @@ CLeserDlg::CLeserDlg(QWidget* parent)
 
 CLeserDlg::~CLeserDlg()
 {
-    m_bWorkerStop.store(true);
+    StopTransfer();
 }
 
 CtblLeser* CLeserDlg::Readers()
@@ -109,12 +111,12 @@ int CLeserDlg::Reload(int)
 
 bool CLeserDlg::event(QEvent* event)
 {
-    // The transfers' messages (read events, write all) are handled by the
-    // transfers themselves.
     if (static_cast<int>(event->type()) == CWindowMessage::WM_IDENTIFY_READER) {
         OnReaderDetected();
         return true;
     }
+    if (TransferEvent(event))
+        return true;
     return CGridBaseDlg::event(event);
 }
 

@@ -7,11 +7,13 @@
 #include <QString>
 #include <QStringList>
 
-#include <atomic>
 #include <functional>
+#include <memory>
 
 class CLeftTreeView;
+class CReadEventsJob;
 class CRecordViewMenu;
+class CTransferRun;
 
 // The reader list view: one row per stored reader. From it the operator
 // renames readers, opens a reader's settings, reconnects to the reader on
@@ -48,6 +50,7 @@ public:
     static SettingsOpener SetSettingsOpener(CReaderModel::SettingsDialog dialog, SettingsOpener opener);
 
     explicit CLeserDlg(QWidget* parent = nullptr);
+    // A transfer still running is stopped and joined first.
     ~CLeserDlg() override;
 
     // Re-reads the readers, refills the list and names the connected
@@ -70,26 +73,36 @@ public:
     // nodes, at its sorted place.
     void AddReaderTreeItems(const QString& name);
 
-    // Whether a reader transfer holds the link or this view's worker runs:
-    // then no command that starts another or changes the readers is offered.
-    bool IsTransferRunning() const;
-
     // Asks the next WM_IDENTIFY_READER to identify the reader (reconnect).
     bool m_bIdentifyRequest = false;
     // Identifications run since the view was made.
     int m_nIdentifyCount = 0;
 
-    // Set by the context menu: the clicked row's model, reader and name.
-    CReaderModel::ModelCode m_nModelCode = CReaderModel::ModelCode::None;
-    qint32 m_nReaderID = 0;
-    QString m_strReaderName;
+    // --- Transfers with the connected reader (one at a time; see
+    // CTransferRun). Reading events: command 32799 shows the options and
+    // posts WM_READ_EVENTS; its handler starts the run; WM_EVENTS_READ ends
+    // it with the number of events stored.
+    void OnReadEvents();
+    int OnReadEventsRun();
+    int OnReadEventsDone(qint64 stored, int endFlags);
+    // The run now active or last run by this view; null before the first.
+    CTransferRun* Transfer() const { return m_pTransfer.get(); }
+    bool IsTransferRunning() const;
+
+    // The reader whose row was clicked, captured by the context menu: the
+    // transfers act on it through its ID, never by looking up its name.
+    // Its model code is a CReaderModel::ModelCode value (-1: no model).
+    qint32 m_nClickedReaderID = 0;
+    QString m_strClickedReaderName;
+    int m_nClickedModelCode = -1;
     // Whether the clicked row is the reader online on the link.
     bool m_bClickedIsConnected = false;
 
-    // The transfer worker of this view: idle while none runs; stop asks a
-    // running one to end.
-    std::atomic<bool> m_bWorkerIdle{true};
-    std::atomic<bool> m_bWorkerStop{false};
+    // The options of the last read-events dialog.
+    int m_bDateFilter = 0;
+    int m_bReadToPointer = 1;
+    QString m_strDateFrom;
+    QString m_strDateTo;
 
 protected:
     bool event(QEvent* event) override;
@@ -132,4 +145,14 @@ private:
     void AddNewReader(const NewReader& reader, bool tern);
 
     void ShowError(unsigned int text) const;
+
+    // The transfers' own messages; false for any other event.
+    bool TransferEvent(QEvent* event);
+    // Ends a running transfer as a teardown.
+    void StopTransfer();
+    // After a run stored rows: the events cache read again, on this thread.
+    void AfterEventsStored(int stored);
+
+    std::unique_ptr<CTransferRun> m_pTransfer;
+    std::shared_ptr<CReadEventsJob> m_pReadEvents;
 };

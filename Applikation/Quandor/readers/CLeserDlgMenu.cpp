@@ -7,6 +7,7 @@
 #include "CLeftTreeView.h"
 #include "CRecordViewMenu.h"
 #include "CRecordWriter.h"
+#include "CTransferRun.h"
 #include "link/CReaderFrame.h"
 
 #include <QMetaObject>
@@ -32,15 +33,15 @@ constexpr MenuEntry kMenu[] = {
 };
 constexpr unsigned int kDeleteEntriesText = 67;
 
-} // namespace
-
-bool CLeserDlg::IsTransferRunning() const
+// Whether any reader transfer runs, of this view or another, or holds the
+// link: then nothing is offered that would start another or change what it
+// works on.
+bool LinkBusy(CLeftTreeView* tree)
 {
-    if (!m_bWorkerIdle.load())
-        return true;
-    CLeftTreeView* tree = GetTreeView();
-    return tree && tree->Link().IsLinkTaken();
+    return CTransferRun::Active() || (tree && tree->Link().IsLinkTaken());
 }
+
+} // namespace
 
 int CLeserDlg::CountSelectedRows(int limit) const
 {
@@ -70,14 +71,16 @@ void CLeserDlg::OnGridRClick(GRID_NOTIFY* notify)
 
     // What the commands will act on, taken now: the clicked row's reader.
     const CtblLeser::structLeser* reader = ReaderAt(clicked + 1);
-    m_nModelCode = reader ? CReaderModel::CodeFromText(reader->LeserTyp) : CReaderModel::ModelCode::Kite;
-    m_nReaderID = reader ? reader->ID_Leser : 0;
-    m_strReaderName = reader ? reader->Bezeichnung : QString();
+    const CReaderModel::ModelCode code
+        = reader ? CReaderModel::CodeFromText(reader->LeserTyp) : CReaderModel::ModelCode::Kite;
+    m_nClickedModelCode = static_cast<int>(code);
+    m_nClickedReaderID = reader ? reader->ID_Leser : 0;
+    m_strClickedReaderName = reader ? reader->Bezeichnung : QString();
 
     // Only a framed reader online can tell whether it is this row's reader;
     // asking anyone else would only wait for a reply that cannot come.
     CLeftTreeView* tree = GetTreeView();
-    const CReaderModel::Facts* model = CReaderModel::ByModelCode(m_nModelCode);
+    const CReaderModel::Facts* model = CReaderModel::ByModelCode(code);
     bool connected = false;
     m_strReaderReply.clear();
     if (reader && model && model->framed && CanQueryFramedReader(tree)) {
@@ -85,7 +88,7 @@ void CLeserDlg::OnGridRClick(GRID_NOTIFY* notify)
         connected = m_strReaderReply.size() == 26 && m_strReaderReply.mid(4, 20) == reader->Seriennummer;
     }
     m_bClickedIsConnected = connected;
-    const bool wrenOnline = reader && m_nModelCode == CReaderModel::ModelCode::Wren && tree
+    const bool wrenOnline = reader && code == CReaderModel::ModelCode::Wren && tree
         && CReaderModel::ReaderTypeOf(tree->ReaderType()) == CReaderModel::ReaderType::Wren;
 
     const int id = BuildMenu(selected, connected, wrenOnline).Track(this, MenuPoint(notify));
@@ -102,7 +105,7 @@ CRecordViewMenu CLeserDlg::BuildMenu(int selected, bool connected, bool wrenOnli
         ids.push_back(entry.id);
     CRecordViewMenu menu(ids);
     CGridCtrl* grid = GetGrid();
-    const bool idle = !IsTransferRunning();
+    const bool idle = !IsTransferRunning() && !LinkBusy(GetTreeView());
     const bool anyRow = grid && grid->GetRowCount() > 1;
     for (const MenuEntry& entry : kMenu) {
         bool enabled = idle;
@@ -140,6 +143,9 @@ void CLeserDlg::OnCommand(int id)
     case ID_RECONNECT:
         OnReconnect();
         break;
+    case ID_READ_EVENTS:
+        OnReadEvents();
+        break;
     case ID_CLEAR_EVENT_MEMORY:
         OnClearEventMemory();
         break;
@@ -152,7 +158,7 @@ void CLeserDlg::OnReconnect()
 {
     CLeftTreeView* tree = GetTreeView();
     // Closing the port under a transfer would cut it off mid-way.
-    if (!tree || IsTransferRunning())
+    if (!tree || LinkBusy(tree))
         return;
     m_bIdentifyRequest = true;
     tree->m_bIdentifyRequest = true;
@@ -164,7 +170,7 @@ void CLeserDlg::OnReconnect()
 void CLeserDlg::OnClearEventMemory()
 {
     CLeftTreeView* tree = GetTreeView();
-    if (!tree || IsTransferRunning())
+    if (!tree || LinkBusy(tree))
         return;
     // With the port closed a search starts; the operator asks again once
     // the reader is connected.

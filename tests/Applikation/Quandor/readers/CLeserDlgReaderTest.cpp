@@ -214,7 +214,7 @@ TEST_F(FramedReader, TheMenuAsksOnlyAFramedReaderOnlineWhetherItIsTheClickedOne)
     RightClick(1);
     EXPECT_EQ(reader->Count("FFLS0000"), ++asked);
     EXPECT_EQ(Enabled(), QList<bool>(7, true));
-    EXPECT_EQ(View()->m_nReaderID, 1);
+    EXPECT_EQ(View()->m_nClickedReaderID, 1);
 
     // Another Kite: asked, and not the one online.
     Click(2, 1);
@@ -241,6 +241,12 @@ TEST_F(FramedReader, TheMenuAsksOnlyAFramedReaderOnlineWhetherItIsTheClickedOne)
     EXPECT_EQ(Enabled(), QList<bool>(7, false));
     Tree()->Link().ReleaseLink(lease);
     EXPECT_TRUE(m_messages.isEmpty()) << qPrintable(m_messages.join('|'));
+
+    // Read events, on the reader online: its options are asked first.
+    m_menuChoice = CLeserDlg::ID_READ_EVENTS;
+    RightClick(1);
+    EXPECT_EQ(m_dialogs.last(), "171"); // the read-events options
+    EXPECT_EQ(View()->m_nClickedReaderID, 1);
 }
 
 TEST_F(FramedReader, ClearingTheEventMemory)
