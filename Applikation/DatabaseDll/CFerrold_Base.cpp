@@ -65,8 +65,11 @@ template <class Write, class Follow>
 long CFerrold_Base::Bulk(Write write, Follow follow)
 {
     CTransaction transaction(m_pDatabase);
+    if (!transaction.IsActive())
+        throw CDBException(transaction.GetError());
     const long changed = write();
-    transaction.Commit();
+    if (!transaction.Commit())
+        throw CDBException(transaction.GetError());
     follow();
     // Inside the caller's transaction the cache now shows writes that may
     // still be undone.
@@ -86,7 +89,7 @@ long CFerrold_Base::DeleteWhere(const QString& column, const QList<QVariant>& va
     return Bulk([&] { return DeleteRows(column, values); }, [&] { CacheRemoveWhere(index, values); });
 }
 
-long CFerrold_Base::DeleteKeys(const QList<qint32>& keys)
+long CFerrold_Base::DeleteWhereKeys(const QList<qint32>& keys)
 {
     QList<QVariant> values;
     values.reserve(keys.size());
@@ -95,12 +98,12 @@ long CFerrold_Base::DeleteKeys(const QList<qint32>& keys)
     return DeleteWhere(Fields().Bindings().front().column, values);
 }
 
-long CFerrold_Base::UpdateWhere(const QString& column, const QVariant& value, const Assignments& assignments)
+long CFerrold_Base::UpdateColumnsWhere(const QString& column, const QVariant& value, const Assignments& assignments)
 {
-    return UpdateWhere(column, QList<QVariant>{value}, assignments);
+    return UpdateColumnsWhere(column, QList<QVariant>{value}, assignments);
 }
 
-long CFerrold_Base::UpdateWhere(const QString& column, const QList<QVariant>& values, const Assignments& assignments)
+long CFerrold_Base::UpdateColumnsWhere(const QString& column, const QList<QVariant>& values, const Assignments& assignments)
 {
     const int index = ColumnIndex(column);
     CColumnValues byIndex;
@@ -110,13 +113,13 @@ long CFerrold_Base::UpdateWhere(const QString& column, const QList<QVariant>& va
                 [&] { CacheAssignWhere(index, values, byIndex); });
 }
 
-long CFerrold_Base::UpdateKeys(const QList<qint32>& keys, const Assignments& assignments)
+long CFerrold_Base::UpdateColumnsWhereKeys(const QList<qint32>& keys, const Assignments& assignments)
 {
     QList<QVariant> values;
     values.reserve(keys.size());
     for (qint32 key : keys)
         values << QVariant(key);
-    return UpdateWhere(Fields().Bindings().front().column, values, assignments);
+    return UpdateColumnsWhere(Fields().Bindings().front().column, values, assignments);
 }
 
 void CFerrold_Base::UpdateKey(qint32 key, const Assignments& assignments)

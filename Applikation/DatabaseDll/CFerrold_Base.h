@@ -8,8 +8,8 @@ class CLanguageHandler;
 // The record-set base of the six tables: it keeps the lent language handler
 // and reads a whole table for the row caches.
 //
-// Writes of many rows go through the bulk operations below: one statement
-// for the database, one pass over the cache. Each runs in a transaction of
+// Writes of many rows go through the bulk operations below: database and
+// cache together, one statement for the database, one pass over the cache. Each runs in a transaction of
 // its own, or inside the caller's CTransaction when the thread has one
 // running; a rollback of that transaction re-reads the caches that followed
 // its writes, so screen and database agree again. They throw CDBException
@@ -18,8 +18,11 @@ class CLanguageHandler;
 //     // delete a reader with its events, in one transaction
 //     CTransaction transaction(handler->GetDatabase());
 //     events->DeleteWhere(QStringLiteral("Leser_ID"), readerId);
-//     readers->DeleteKeys({readerId});
+//     readers->DeleteWhereKeys({readerId});
 //     transaction.Commit();
+//
+// (CRecordset's DeleteKeys, DeleteAllRows and UpdateWhere write the database
+// alone; the caller re-reads or trims the cache itself.)
 class CFerrold_Base : public CRecordset
 {
 public:
@@ -45,16 +48,16 @@ public:
     long DeleteWhere(const QString& column, const QVariant& value);
     long DeleteWhere(const QString& column, const QList<QVariant>& values);
     // Deletes the rows with these keys, in database and cache.
-    long DeleteKeys(const QList<qint32>& keys);
+    long DeleteWhereKeys(const QList<qint32>& keys);
 
     // Stores the assignments in every row whose column holds the value (or
     // one of the values), in database and cache: "every transponder of
     // person 7 gets Person_ID 0", "every transponder of schema 9 moves to
     // schema 1 and is marked for sending". Number of rows changed.
-    long UpdateWhere(const QString& column, const QVariant& value, const Assignments& assignments);
-    long UpdateWhere(const QString& column, const QList<QVariant>& values, const Assignments& assignments);
+    long UpdateColumnsWhere(const QString& column, const QVariant& value, const Assignments& assignments);
+    long UpdateColumnsWhere(const QString& column, const QList<QVariant>& values, const Assignments& assignments);
     // The same for the rows with these keys.
-    long UpdateKeys(const QList<qint32>& keys, const Assignments& assignments);
+    long UpdateColumnsWhereKeys(const QList<qint32>& keys, const Assignments& assignments);
     // One row by its key, with values of its own (a transponder's reader
     // list): the statement is prepared once and reused, the cached row found
     // by its key, so a walk over 10,000 rows stays one pass. Throws when the

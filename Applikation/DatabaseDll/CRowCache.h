@@ -147,6 +147,7 @@ public:
         return index < 0 ? nullptr : m_rows[static_cast<size_t>(index)].get();
     }
 
+
     template <class IdOf>
     qint32 MajorID(IdOf idOf) const
     {

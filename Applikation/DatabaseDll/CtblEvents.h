@@ -3,6 +3,8 @@
 #include "CFerrold_Base.h"
 #include "CRowCache.h"
 
+#include <functional>
+
 // Table "tblEvents": the access events read from readers.
 class CtblEvents : public CFerrold_Base
 {
@@ -38,16 +40,12 @@ public:
                  QString LeserName);
     int RemoveAt(int index);
     void RemoveAllData();
+    // Removes every cached row the predicate picks in one pass and numbers
+    // the rest again; the rows removed. Cache only.
+    int RemoveIf(const std::function<bool(const structEvents&)>& pick) { return m_cache.RemoveIf(pick); }
     int _Requery() override;
     qint32 GetMajorID_Events() const;
 
-    // Cache only, one pass: removes every row for which remove(row) holds,
-    // numbering the rest as RemoveAt would; the rows kept stay where they are.
-    template <class Predicate>
-    int RemoveIf(Predicate remove)
-    {
-        return m_cache.RemoveIf(remove);
-    }
     // The cached row with this key (null: none) and its index (-1: none),
     // found through an index rather than a walk.
     structEvents* FindByKey(qint32 ID) const { return m_cache.FindByKey(ID); }

@@ -3,6 +3,8 @@
 #include "CFerrold_Base.h"
 #include "CRowCache.h"
 
+#include <functional>
+
 // Table "tblLeser": the readers.
 class CtblLeser : public CFerrold_Base
 {
@@ -32,16 +34,12 @@ public:
     int InsertAt(int index, qint32 ID, QString Bezeichnung, QString Adresse, QString Seriennummer, int UpdateOK, QString LeserTyp, QString Modus, QString Parameter);
     int RemoveAt(int index);
     void RemoveAllData();
+    // Removes every cached row the predicate picks in one pass and numbers
+    // the rest again; the rows removed. Cache only.
+    int RemoveIf(const std::function<bool(const structLeser&)>& pick) { return m_cache.RemoveIf(pick); }
     int _Requery() override;
     qint32 GetMajorID_Leser() const;
 
-    // Cache only, one pass: removes every row for which remove(row) holds,
-    // numbering the rest as RemoveAt would; the rows kept stay where they are.
-    template <class Predicate>
-    int RemoveIf(Predicate remove)
-    {
-        return m_cache.RemoveIf(remove);
-    }
     // The cached row with this key (null: none) and its index (-1: none),
     // found through an index rather than a walk.
     structLeser* FindByKey(qint32 ID) const { return m_cache.FindByKey(ID); }

@@ -3,6 +3,8 @@
 #include "CFerrold_Base.h"
 #include "CRowCache.h"
 
+#include <functional>
+
 // Table "tblPerson": the persons.
 class CtblPerson : public CFerrold_Base
 {
@@ -27,16 +29,12 @@ public:
     int InsertAt(int index, qint32 ID, QString Name, qint32 Transponder_ID);
     int RemoveAt(int index);
     void RemoveAllData();
+    // Removes every cached row the predicate picks in one pass and numbers
+    // the rest again; the rows removed. Cache only.
+    int RemoveIf(const std::function<bool(const structPerson&)>& pick) { return m_cache.RemoveIf(pick); }
     int _Requery() override;
     qint32 GetMajorID_Person() const;
 
-    // Cache only, one pass: removes every row for which remove(row) holds,
-    // numbering the rest as RemoveAt would; the rows kept stay where they are.
-    template <class Predicate>
-    int RemoveIf(Predicate remove)
-    {
-        return m_cache.RemoveIf(remove);
-    }
     // The cached row with this key (null: none) and its index (-1: none),
     // found through an index rather than a walk.
     structPerson* FindByKey(qint32 ID) const { return m_cache.FindByKey(ID); }

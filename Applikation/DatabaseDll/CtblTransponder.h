@@ -3,6 +3,8 @@
 #include "CFerrold_Base.h"
 #include "CRowCache.h"
 
+#include <functional>
+
 // Table "tblTransponder": the transponders and whom and where they admit.
 class CtblTransponder : public CFerrold_Base
 {
@@ -31,16 +33,12 @@ public:
     int InsertAt(int index, qint32 ID, QString TransponderNummer, qint32 Person_ID, qint32 Zeitfenster_ID, QString Leser_IDS, qint32 nTransponderIndex, int UpdateOK);
     int RemoveAt(int index);
     void RemoveAllData();
+    // Removes every cached row the predicate picks in one pass and numbers
+    // the rest again; the rows removed. Cache only.
+    int RemoveIf(const std::function<bool(const structTransponder&)>& pick) { return m_cache.RemoveIf(pick); }
     int _Requery() override;
     qint32 GetMajorID_Transponder() const;
 
-    // Cache only, one pass: removes every row for which remove(row) holds,
-    // numbering the rest as RemoveAt would; the rows kept stay where they are.
-    template <class Predicate>
-    int RemoveIf(Predicate remove)
-    {
-        return m_cache.RemoveIf(remove);
-    }
     // The cached row with this key (null: none) and its index (-1: none),
     // found through an index rather than a walk.
     structTransponder* FindByKey(qint32 ID) const { return m_cache.FindByKey(ID); }

@@ -6,6 +6,9 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QSet>
+
+#include <algorithm>
 
 #include <algorithm>
 #include <limits>
@@ -817,4 +820,199 @@ long CRecordset::UpdateRows(const QString& column, const QList<QVariant>& values
     if (m_open && m_current >= 0 && m_current < m_rowCount && m_mode == Mode::None)
         LoadRow(m_current);
     return affected;
+}
+
+namespace {
+
+// Keys go to the database in chunks: one statement per chunk instead of one
+// per row, well below every driver's limit on bound values.
+constexpr std::size_t kKeyChunk = kChunk;
+
+} // namespace
+
+bool CRecordset::OpenKey(qint32 key)
+{
+    return OpenKeys({key});
+}
+
+bool CRecordset::ReadKeys(std::vector<qint32>* keys)
+{
+    const auto& bindings = Fields().Bindings();
+    QSqlDatabase db = Connection();
+    if (!keys || bindings.empty() || !db.isOpen())
+        return false;
+    const QString key = escaped(db, bindings.front().column, QSqlDriver::FieldName);
+    std::unique_ptr<CDatabase::Turn> turn;
+    try {
+        turn = std::make_unique<CDatabase::Turn>(m_pDatabase);
+    } catch (const CDBException& e) {
+        m_lastError = e.m_strError;
+        return false;
+    }
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY %1").arg(key, escaped(db, TableName(), QSqlDriver::TableName)))) {
+        m_lastError = query.lastError().text();
+        return false;
+    }
+    keys->clear();
+    while (query.next())
+        keys->push_back(CFieldExchange::ToLong(query.value(0)));
+    if (query.lastError().isValid()) {
+        m_lastError = query.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+bool CRecordset::ReadKeyRange(int* count, qint32* largest)
+{
+    const auto& bindings = Fields().Bindings();
+    QSqlDatabase db = Connection();
+    if (!count || !largest || bindings.empty() || !db.isOpen())
+        return false;
+    std::unique_ptr<CDatabase::Turn> turn;
+    try {
+        turn = std::make_unique<CDatabase::Turn>(m_pDatabase);
+    } catch (const CDBException& e) {
+        m_lastError = e.m_strError;
+        return false;
+    }
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT COUNT(*), MAX(%1) FROM %2")
+                        .arg(escaped(db, bindings.front().column, QSqlDriver::FieldName),
+                             escaped(db, TableName(), QSqlDriver::TableName)))
+        || !query.next()) {
+        m_lastError = query.lastError().text();
+        return false;
+    }
+    *count = query.value(0).toInt();
+    *largest = CFieldExchange::ToLong(query.value(1));
+    return true;
+}
+
+std::vector<qint32> CRecordset::DeleteKeys(const std::vector<qint32>& keys, const KeyFailure& onFailure)
+{
+    std::vector<qint32> deleted;
+    if (keys.empty())
+        return deleted;
+    const auto& bindings = Fields().Bindings();
+    QSqlDatabase db = Connection();
+    ThrowIfNotUsable(db);
+    if (bindings.empty())
+        throw CDBException(QStringLiteral("The record set binds no columns."));
+    const QString table = escaped(db, TableName(), QSqlDriver::TableName);
+    const QString key = escaped(db, bindings.front().column, QSqlDriver::FieldName);
+    auto fail = [&](qint32 k, const QString& error) {
+        m_lastError = error;
+        if (onFailure)
+            onFailure(k, error);
+    };
+
+    CDatabase::Turn turn(m_pDatabase);
+    deleted.reserve(keys.size());
+    QSqlQuery find(db);
+    QSqlQuery remove(db);
+    QSqlQuery single(db);
+    bool singlePrepared = false;
+    std::size_t prepared = 0;
+    for (std::size_t first = 0; first < keys.size(); first += kKeyChunk) {
+        const std::size_t count = std::min(kKeyChunk, keys.size() - first);
+        if (count != prepared) {
+            find.setForwardOnly(true);
+            if (!find.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %1 IN (%3)").arg(key, table, marks(static_cast<int>(count))))
+                || !remove.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 IN (%3)").arg(table, key, marks(static_cast<int>(count)))))
+                throw CDBException(find.lastError().isValid() ? find.lastError().text() : remove.lastError().text());
+            prepared = count;
+        }
+        // Which rows are there: a key without a row is a failure of its own
+        // and must not pass for deleted.
+        for (std::size_t i = 0; i < count; ++i)
+            find.bindValue(int(i), keys[first + i]);
+        if (!find.exec())
+            throw CDBException(find.lastError().text());
+        QSet<qint32> present;
+        while (find.next())
+            present.insert(CFieldExchange::ToLong(find.value(0)));
+        find.finish();
+
+        for (std::size_t i = 0; i < count; ++i)
+            remove.bindValue(int(i), keys[first + i]);
+        if (remove.exec()) {
+            for (std::size_t i = first; i < first + count; ++i) {
+                if (present.contains(keys[i]))
+                    deleted.push_back(keys[i]);
+                else
+                    fail(keys[i], QString());
+            }
+            continue;
+        }
+        // The chunk was refused as a whole (a trigger on one row undoes the
+        // statement): row by row, so only the refused rows stay.
+        if (!singlePrepared) {
+            if (!single.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(table, key)))
+                throw CDBException(single.lastError().text());
+            singlePrepared = true;
+        }
+        for (std::size_t i = first; i < first + count; ++i) {
+            if (!present.contains(keys[i])) {
+                fail(keys[i], QString());
+                continue;
+            }
+            single.bindValue(0, keys[i]);
+            if (single.exec())
+                deleted.push_back(keys[i]);
+            else
+                fail(keys[i], single.lastError().text());
+        }
+    }
+    return deleted;
+}
+
+int CRecordset::DeleteAllRows()
+{
+    QSqlDatabase db = Connection();
+    ThrowIfNotUsable(db);
+    CDatabase::Turn turn(m_pDatabase);
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("DELETE FROM %1").arg(escaped(db, TableName(), QSqlDriver::TableName))))
+        throw CDBException(query.lastError().text());
+    return query.numRowsAffected();
+}
+
+int CRecordset::UpdateWhere(const QString& column, const QVariant& value, const QString& whereColumn,
+                            const std::vector<QVariant>* whereValues)
+{
+    QSqlDatabase db = Connection();
+    ThrowIfNotUsable(db);
+    CDatabase::Turn turn(m_pDatabase);
+    const QString table = escaped(db, TableName(), QSqlDriver::TableName);
+    const QString set = escaped(db, stripBrackets(column), QSqlDriver::FieldName);
+    QSqlQuery query(db);
+    if (!whereValues) {
+        query.prepare(QStringLiteral("UPDATE %1 SET %2 = ?").arg(table, set));
+        query.addBindValue(value);
+        if (!query.exec())
+            throw CDBException(query.lastError().text());
+        return query.numRowsAffected();
+    }
+    const QString where = escaped(db, stripBrackets(whereColumn), QSqlDriver::FieldName);
+    int changed = 0;
+    std::size_t prepared = 0;
+    for (std::size_t first = 0; first < whereValues->size(); first += kKeyChunk) {
+        const std::size_t count = std::min(kKeyChunk, whereValues->size() - first);
+        if (count != prepared) {
+            if (!query.prepare(QStringLiteral("UPDATE %1 SET %2 = ? WHERE %3 IN (%4)").arg(table, set, where, marks(static_cast<int>(count)))))
+                throw CDBException(query.lastError().text());
+            prepared = count;
+        }
+        query.bindValue(0, value);
+        for (std::size_t i = 0; i < count; ++i)
+            query.bindValue(int(i + 1), (*whereValues)[first + i]);
+        if (!query.exec())
+            throw CDBException(query.lastError().text());
+        changed += std::max(0, query.numRowsAffected());
+    }
+    return changed;
 }

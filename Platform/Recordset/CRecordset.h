@@ -115,6 +115,36 @@ public:
     // shows rows that were undone.
     virtual void OnTransactionRolledBack(quint64 transaction);
 
+    // Keyed work on the table that does not read the whole table first: a
+    // write of one row, or of many, costs what those rows cost. Each runs
+    // inside the caller's transaction when there is one; none of them
+    // touches the set's own rows or position except OpenKey.
+
+    // Opens the set on the row with this key alone (none: an empty set).
+    bool OpenKey(qint32 key);
+    // The keys of every row of the table, in key order; false on failure.
+    bool ReadKeys(std::vector<qint32>* keys);
+    // How many rows the table holds and its largest key (0 when empty);
+    // false on failure. Tells cheaply whether a cache missed rows.
+    bool ReadKeyRange(int* count, qint32* largest);
+    // Called for a key that could not be deleted: the database's reason, or
+    // an empty text when the table has no row with that key.
+    using KeyFailure = std::function<void(qint32 key, const QString& error)>;
+    // Deletes the rows with these keys. A key that fails goes to onFailure
+    // and the next one follows, so one refused row costs only itself.
+    // Returns the keys deleted, in the order given. Throws CDBException when
+    // the data source cannot be reached at all.
+    std::vector<qint32> DeleteKeys(const std::vector<qint32>& keys, const KeyFailure& onFailure);
+    // Every row of the table in one statement; the rows deleted. Throws
+    // CDBException when the database refuses (nothing is deleted then).
+    int DeleteAllRows();
+    // Sets "column" to "value" in every row whose "whereColumn" holds one of
+    // "whereValues" (all rows when whereValues is null). Column names as
+    // bound ("[Person_ID]" or "Person_ID"). The rows changed; throws
+    // CDBException when the database refuses.
+    int UpdateWhere(const QString& column, const QVariant& value, const QString& whereColumn,
+                    const std::vector<QVariant>* whereValues);
+
     CDatabase* m_pDatabase;
     int m_nFields = 0;
     int m_nDefaultType = snapshot;

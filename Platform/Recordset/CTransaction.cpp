@@ -1,6 +1,5 @@
 #include "CTransaction.h"
 
-#include "CDBException.h"
 #include "CDatabase.h"
 
 #include <QSqlError>
@@ -10,68 +9,65 @@ namespace {
 // Savepoint depth per thread, so nested scopes get names of their own.
 thread_local int t_depth = 0;
 
-QString lastError(CDatabase* db, const QString& fallback)
-{
-    const QString text = db->Connection().lastError().text();
-    return text.trimmed().isEmpty() ? fallback : text;
-}
-
 } // namespace
 
-CTransaction::CTransaction(CDatabase* pDatabase)
-    : m_pDatabase(pDatabase)
+CTransaction::CTransaction(CDatabase* database)
+    : m_pDatabase(database)
 {
-    if (!m_pDatabase)
-        throw CDBException(QStringLiteral("No data source."));
-    Begin();
+    if (m_pDatabase)
+        Begin();
+    else
+        m_error = QStringLiteral("No data source.");
 }
 
-void CTransaction::Begin()
+bool CTransaction::Begin()
 {
     if (m_pDatabase->InTransaction()) {
         const int level = t_depth + 1;
-        if (!m_pDatabase->Savepoint(level))
-            throw CDBException(lastError(m_pDatabase, QStringLiteral("The transaction cannot be nested.")));
+        if (!m_pDatabase->Savepoint(level)) {
+            m_error = m_pDatabase->Connection().lastError().text();
+            return false;
+        }
         m_level = level;
         t_depth = level;
     } else {
-        QString error;
-        if (!m_pDatabase->BeginTrans(&error))
-            throw CDBException(error.isEmpty() ? QStringLiteral("The transaction cannot begin.") : error);
+        if (!m_pDatabase->BeginTrans(&m_error))
+            return false;
         m_level = 0;
         t_depth = 0;
     }
-    m_active = true;
+    m_bActive = true;
     m_rowsInBatch = 0;
     m_batchTime.start();
+    return true;
 }
 
 CTransaction::~CTransaction()
 {
-    if (m_active)
-        Rollback();
+    Rollback();
 }
 
-void CTransaction::Commit()
+bool CTransaction::Commit()
 {
-    if (!m_active)
-        return;
+    if (!m_bActive)
+        return false;
     const bool ok = m_level > 0 ? m_pDatabase->ReleaseSavepoint(m_level) : m_pDatabase->CommitTrans();
     if (!ok) {
-        const QString error = lastError(m_pDatabase, QStringLiteral("The transaction cannot be committed."));
+        m_error = m_pDatabase->Connection().lastError().text();
         Rollback();
-        throw CDBException(error);
+        return false;
     }
-    m_active = false;
+    m_bActive = false;
     if (m_level > 0)
         t_depth = m_level - 1;
+    return true;
 }
 
 void CTransaction::Rollback()
 {
-    if (!m_active)
+    if (!m_bActive)
         return;
-    m_active = false;
+    m_bActive = false;
     if (m_level > 0) {
         m_pDatabase->RollbackToSavepoint(m_level);
         t_depth = m_level - 1;
@@ -86,13 +82,14 @@ void CTransaction::SetBatch(int rows, int milliseconds)
     m_batchMs = milliseconds > 0 ? milliseconds : 1;
 }
 
-void CTransaction::CommitBatchIfDue()
+bool CTransaction::CommitBatchIfDue()
 {
-    if (!m_active || m_level > 0)
-        return;
+    if (!m_bActive)
+        return false;
+    if (m_level > 0)
+        return true;
     ++m_rowsInBatch;
     if (m_rowsInBatch < m_batchRows && !m_batchTime.hasExpired(m_batchMs))
-        return;
-    Commit();
-    Begin();
+        return true;
+    return Commit() && Begin();
 }

@@ -4,62 +4,65 @@
 
 class CDatabase;
 
-// A transaction as a scope: begun by the constructor, rolled back by the
-// destructor unless Commit ran, so a return, a database error or any other
-// exception leaves nothing half-written. Work that writes many rows runs
-// inside one (thousands of single commits take seconds; one takes
-// milliseconds).
+// One transaction of the calling thread's connection as a scope: whatever
+// ends the scope without Commit (an early return, a database error, an
+// exception of any kind) rolls it back, so nothing stays half-written. Work
+// that writes many rows runs inside one (thousands of single commits take
+// seconds; one takes milliseconds).
 //
-// Scopes nest: one begun while the thread's connection is in a transaction
-// becomes a part of it (a savepoint). Its Commit keeps its writes for the
-// outer transaction to commit; its rollback undoes only its own writes.
+// Scopes nest: one begun while the thread is in a transaction becomes a part
+// of it (a savepoint). Its Commit hands its writes to the outer transaction,
+// which commits or undoes them with its own; its rollback undoes only its own
+// writes.
 //
 // After a rollback every record set of the thread that is open, or whose
 // cache followed a write of the transaction, is read again (CDatabase).
 //
-// Usage:
 //     CTransaction transaction(handler->GetDatabase());
-//     events->DeleteWhere(QStringLiteral("Leser_ID"), id);
-//     readers->DeleteKeys({id});
-//     transaction.Commit();
+//     events->DeleteWhere(QStringLiteral("Leser_ID"), readerId);
+//     readers->DeleteWhereKeys({readerId});
+//     if (!transaction.Commit()) ... // undone; the caches show it
 class CTransaction
 {
 public:
-    // Throws CDBException (with the driver's text) when the transaction
-    // cannot begin.
-    explicit CTransaction(CDatabase* pDatabase);
+    explicit CTransaction(CDatabase* database);
     ~CTransaction();
 
     CTransaction(const CTransaction&) = delete;
     CTransaction& operator=(const CTransaction&) = delete;
 
-    // Makes the writes lasting (or, nested, hands them to the outer
-    // transaction). Throws CDBException when the database refuses; the
-    // writes are then rolled back. A second call does nothing.
-    void Commit();
+    // Whether the scope holds a transaction (its own or a part of the
+    // thread's); false when none could be begun (GetError says why).
+    bool IsActive() const { return m_bActive; }
+    bool IsNested() const { return m_level > 0; }
+    QString GetError() const { return m_error; }
+
+    // Makes the writes lasting (nested: hands them to the outer transaction).
+    // False when the database refused; the writes are rolled back then. A
+    // scope that is no longer active returns false.
+    bool Commit();
     // Undoes the writes now; the destructor does the same for a scope left
     // without Commit.
     void Rollback();
-    // Whether the scope still holds uncommitted work.
-    bool IsActive() const { return m_active; }
-    bool IsNested() const { return m_level > 0; }
 
     // For a writer that runs long beside other writers (a worker storing
     // events while the UI thread writes too): commits what was written so far
     // and begins anew once the batch is due, so other connections never wait
-    // for the lock longer than one batch. A nested scope never commits early.
-    // Call it after each row. Throws CDBException like Commit.
-    void CommitBatchIfDue();
-    // Batch size: rows and milliseconds, whichever comes first (defaults 500
+    // long for their turn. Call it after each row. A nested scope never
+    // commits early. False when the commit or the new begin failed (the open
+    // batch is rolled back then, the batches before it stay).
+    bool CommitBatchIfDue();
+    // Batch size: rows or milliseconds, whichever comes first (defaults 500
     // rows or 250 ms).
     void SetBatch(int rows, int milliseconds);
 
 private:
-    void Begin();
+    bool Begin();
 
     CDatabase* m_pDatabase;
     int m_level = 0; // 0: the transaction itself; n: the n-th savepoint in it
-    bool m_active = false;
+    bool m_bActive = false;
+    QString m_error;
     int m_batchRows = 500;
     int m_batchMs = 250;
     int m_rowsInBatch = 0;

@@ -2,6 +2,7 @@
 
 #include <QSettings>
 
+#include <algorithm>
 #include <asm/termbits.h>
 #include <cerrno>
 #include <cstdlib>
@@ -135,6 +136,8 @@ CSimulatedReader::CSimulatedReader(Model model)
 {
     if (model == Wren)
         m_list = {QByteArray("0A1B2C3D4E")};
+    else if (model == Tern)
+        m_list = {QByteArray()}; // no master
 
     m_master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (m_master < 0 || grantpt(m_master) != 0 || unlockpt(m_master) != 0)
@@ -235,22 +238,10 @@ void CSimulatedReader::Run()
                 m_outgoing.clear();
             }
             const Clock::time_point now = Clock::now();
-            while (m_master >= 0 && !m_outgoing.empty() && m_outgoing.front().due <= now) {
-                QByteArray& bytes = m_outgoing.front().bytes;
-                const ssize_t n = ::write(m_master, bytes.constData(), size_t(bytes.size()));
-                if (n > 0)
-                    bytes.remove(0, qsizetype(n));
-                if (bytes.isEmpty()) {
-                    m_outgoing.pop_front();
-                    continue;
-                }
-                if (n < 0 && errno != EAGAIN && errno != EINTR)
-                    m_outgoing.clear(); // the line is gone
-                break;
-            }
-            if (!m_outgoing.empty()) {
-                const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(m_outgoing.front().due - now).count();
-                timeoutMs = wait > 0 ? int(wait) + 1 : 1;
+            Clock::time_point next;
+            if (m_master >= 0 && WriteDueLocked(now, next)) {
+                const auto waitUs = std::chrono::duration_cast<std::chrono::microseconds>(next - now).count();
+                timeoutMs = waitUs > 0 ? int((waitUs + 999) / 1000) : 0;
             }
         }
         pollfd fds[2] = {{m_wake, POLLIN, 0}, {m_master, POLLIN, 0}};
@@ -269,6 +260,47 @@ void CSimulatedReader::Run()
                 OnByte(static_cast<unsigned char>(buffer[i]));
         }
     }
+}
+
+bool CSimulatedReader::WriteDueLocked(Clock::time_point now, Clock::time_point& next)
+{
+    const double byteUs = 10e6 / double(OwnBaud()); // start, eight data and stop bit
+    while (!m_outgoing.empty()) {
+        Outgoing& out = m_outgoing.front();
+        if (!out.started) {
+            if (out.due > now) {
+                next = out.due;
+                return true;
+            }
+            out.started = true;
+            out.startedAt = now;
+        }
+        qsizetype allowed = out.bytes.size();
+        if (m_pacing) {
+            const auto elapsedUs = std::chrono::duration_cast<std::chrono::microseconds>(now - out.startedAt).count();
+            allowed = std::min(allowed, qsizetype(double(elapsedUs) / byteUs) + 1);
+        }
+        if (allowed > out.sent) {
+            const ssize_t n = ::write(m_master, out.bytes.constData() + out.sent, size_t(allowed - out.sent));
+            if (n < 0 && errno != EAGAIN && errno != EINTR) {
+                m_outgoing.clear(); // the line is gone
+                return false;
+            }
+            if (n > 0)
+                out.sent += n;
+            if (out.sent < allowed) {
+                next = now + std::chrono::milliseconds(1); // the terminal is full: shortly again
+                return true;
+            }
+        }
+        if (out.sent >= out.bytes.size()) {
+            m_outgoing.pop_front();
+            continue;
+        }
+        next = out.startedAt + std::chrono::microseconds(qint64(double(out.sent) * byteUs));
+        return true;
+    }
+    return false;
 }
 
 void CSimulatedReader::OnByte(unsigned char byte)
@@ -364,11 +396,12 @@ QByteArray CSimulatedReader::AnswerFramed(const QByteArray& body)
     case 'C':
         if (data != "T")
             break;
-        if (m_pendingTags.isEmpty()) {
-            payload = "FFCTNOTAG";
-        } else {
+        if (!m_pendingTags.isEmpty())
             payload = "FFCT" + m_pendingTags.takeFirst();
-        }
+        else if (!m_heldTag.isEmpty())
+            payload = "FFCT" + m_heldTag;
+        else
+            payload = "FFCTNOTAG";
         return payload + Checksum(payload);
     case 'L':
         payload = FramedRead(echo, data);
@@ -483,8 +516,10 @@ QByteArray CSimulatedReader::AnswerPlain(const QByteArray& body)
         return QByteArray();
     const char letter = body.at(0);
     const QByteArray data = body.mid(1);
-    const bool wrenCommands = m_model == Wren || m_ternExtended;
-    if (letter != 'H' && (!wrenCommands || !QByteArray("GCMSJKDYZ").contains(letter)))
+    // Both plain models keep a list; the Wren's settings commands are the
+    // Tern's only when asked for.
+    const QByteArray commands = m_model == Wren || m_ternExtended ? "HGCMSJKDYZ" : "HGSJKDYZ";
+    if (!commands.contains(letter))
         return QByteArray(); // not a command of this reader
 
     auto nak = m_nak.find(letter);
@@ -538,7 +573,7 @@ QByteArray CSimulatedReader::AnswerPlain(const QByteArray& body)
         m_switchTime = ParseHex(data.mid(1), value) ? int(value) : 0;
         return ack;
     case 'Y':
-        return Hex(unsigned(qMax(1, int(m_list.size()))), 2);
+        return Hex(unsigned(m_list.size()), 2);
     case 'Z':
         if (data.size() != 2 || !ParseHex(data, value) || value == 0 || value > 50)
             return refused;
@@ -554,7 +589,17 @@ QByteArray CSimulatedReader::AnswerPlain(const QByteArray& body)
 
 void CSimulatedReader::Queue(const QByteArray& bytes, int delayMs)
 {
-    m_outgoing.push_back(Outgoing{Clock::now() + std::chrono::milliseconds(delayMs), bytes});
+    Outgoing out;
+    out.due = Clock::now() + std::chrono::milliseconds(delayMs);
+    out.bytes = bytes;
+    // In the order they are due, after the frame on the line; frames due
+    // at the same time keep the order they were made in.
+    auto at = m_outgoing.begin();
+    if (at != m_outgoing.end() && at->started)
+        ++at;
+    while (at != m_outgoing.end() && at->due <= out.due)
+        ++at;
+    m_outgoing.insert(at, out);
     WakeLocked();
 }
 
@@ -675,6 +720,16 @@ void CSimulatedReader::SetListLength(int length)
         m_list.removeLast();
 }
 
+void CSimulatedReader::SetListEntry(int index, const QByteArray& number10)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (index < 0)
+        return;
+    while (m_list.size() <= index)
+        m_list.append(QByteArray());
+    m_list[index] = Own(number10);
+}
+
 int CSimulatedReader::ListLength() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -736,7 +791,38 @@ void CSimulatedReader::PresentTag(const QByteArray& number10)
         Queue(Framed(letter + Own(number10)), 0);
 }
 
+void CSimulatedReader::HoldTag(const QByteArray& number10)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (IsFramed()) {
+            m_heldTag = Own(number10);
+            return;
+        }
+    }
+    PresentTag(number10);
+}
+
+void CSimulatedReader::ReleaseTag()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_heldTag.clear();
+}
+
 // --- faults
+
+void CSimulatedReader::SetPacing(bool on)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_pacing = on;
+}
+
+void CSimulatedReader::ReplyNextWith(const QByteArray& body)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_replacement = Framed(Own(body));
+    m_hasReplacement = true;
+}
 
 void CSimulatedReader::SetSilent(bool on)
 {

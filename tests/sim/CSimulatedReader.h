@@ -25,7 +25,11 @@
 // frame received, with its time and the line speed at that moment.
 //
 // Behaviour the protocol leaves open is decided here, once:
-// - a request is answered only after its EOT, after the latency (2 ms);
+// - a request is answered only after its EOT, after the latency (2 ms) and
+//   any delay a test sets; frames go out in the order they are due (an
+//   unasked report overtakes a reply that is held back), never mixed;
+// - the bytes of a frame go out at once, or paced at the model's line rate
+//   (57200 or 9600 baud, ten bits a byte) with SetPacing(true);
 // - a frame received at a speed other than the model's is ignored, as is a
 //   frame of the other form (framed readers need "FF", plain readers ignore
 //   letters they do not know);
@@ -33,7 +37,8 @@
 //   command or bad data gets NAK "FF" + letter + echo + 0x15 + checksum; a
 //   plain NAK is the single byte 0x15, an ACK the single byte 0x06;
 // - "no tag" is "FFCTNOTAG" + checksum; a presented tag is reported once,
-//   at the next poll (framed) or at once as 'R' + number (plain);
+//   at the next poll (framed) or at once as 'R' + number (plain); a held
+//   tag (HoldTag) is in every poll answer until it is taken away;
 // - the identity reply carries the usual checksum over "QMZTnn";
 // - writes need no prior login;
 // - an identification write takes 1 to 20 hex digits, stored padded with
@@ -44,7 +49,11 @@
 // - a Wren without a master answers 'G' "00" with NAK; 'M' opens a learn
 //   window of 10 s in which the next presented tag is reported as 'M' +
 //   number and becomes the master;
-// - a Tern answers only 'H' unless SetTernExtended(true).
+// - a Wren and a Tern keep a transponder list of numbered entries, entry 0
+//   the master: 'Y' answers the stored length ("%02X", 0 for an empty
+//   list), 'G' reads, 'S' writes an entry, 'Z' sets the length (1 to 50),
+//   'J', 'K' and 'D' set the list's settings; a Tern has no master at
+//   first and answers 'C' and 'M' only with SetTernExtended(true).
 //
 // All operations may be called from any thread.
 class CSimulatedReader
@@ -108,6 +117,9 @@ public:
     void SetMaster(const QByteArray& number);
     QByteArray Master() const;
     void SetListLength(int length);
+    // Sets entry index of the list (1 and up for the list proper),
+    // lengthening the list as needed.
+    void SetListEntry(int index, const QByteArray& number10);
     int ListLength() const;
     QByteArray ListEntry(int index) const;
     bool MasterActive() const;
@@ -119,10 +131,16 @@ public:
 
     // Presents a transponder to the reader.
     void PresentTag(const QByteArray& number10);
+    // Holds a transponder in front of a framed reader: every poll answer
+    // carries it until ReleaseTag(). A plain reader reports it once.
+    void HoldTag(const QByteArray& number10);
+    void ReleaseTag();
 
     // --- faults
     void SetSilent(bool on);
     void SetLatency(int ms);
+    // Sends every frame at the model's line rate instead of all at once.
+    void SetPacing(bool on);
     void DelayNextReply(int ms);
     // Delays the reply to the next frame whose body starts with prefix.
     void DelayReplyTo(const QByteArray& prefix, int ms);
@@ -136,6 +154,9 @@ public:
     void InjectReportBeforeNextReply(const QByteArray& number10);
     // Sends these raw bytes in place of the next reply.
     void ReplaceNextReply(const QByteArray& raw);
+    // Answers the next command with this text between STX and EOT, as it
+    // stands (no checksum added): a reply out of its usual form.
+    void ReplyNextWith(const QByteArray& body);
     // Answers the identity request with this text (checksum added for
     // framed models).
     void SetIdentityOverride(const QByteArray& identity);
@@ -160,6 +181,9 @@ private:
     struct Outgoing {
         std::chrono::steady_clock::time_point due;
         QByteArray bytes;
+        bool started = false; // its first byte is out: nothing goes before it
+        std::chrono::steady_clock::time_point startedAt;
+        qsizetype sent = 0;
     };
 
     void Run();
@@ -171,6 +195,8 @@ private:
     QByteArray FramedWrite(char echo, const QByteArray& data);
     QByteArray EventRecord(int number) const;
     void Queue(const QByteArray& bytes, int delayMs);
+    // Writes what is due; the time of the next write, if any.
+    bool WriteDueLocked(std::chrono::steady_clock::time_point now, std::chrono::steady_clock::time_point& next);
     void WakeLocked();
     bool IsFramed() const;
     unsigned OwnBaud() const;
@@ -210,10 +236,12 @@ private:
     bool m_learnAsR = false;
     std::chrono::steady_clock::time_point m_learnUntil;
     QList<QByteArray> m_pendingTags;
+    QByteArray m_heldTag;
 
     bool m_silent = false;
     bool m_checkSpeed = true;
     int m_latencyMs = 2;
+    bool m_pacing = false;
     int m_nextDelayMs = 0;
     QByteArray m_delayPrefix;
     int m_delayPrefixMs = 0;

@@ -12,6 +12,7 @@
 #include "GridConstants.h"
 #include "GridRecords.h"
 
+#include <QCursor>
 #include <QLabel>
 #include <QVBoxLayout>
 
@@ -143,6 +144,8 @@ qint64 CGridBaseDlg::OnGridNotify(GRID_NOTIFY& notify)
     case GRIDN_BUTTONCLICK:
         OnGridButtonClick(&notify);
         break;
+    case GRIDN_BEGINEDIT:
+        return OnGridBeginEdit(&notify);
     default:
         break;
     }
@@ -167,6 +170,33 @@ void CGridBaseDlg::OnGridClick(GRID_NOTIFY*)
 
 void CGridBaseDlg::OnGridButtonClick(GRID_NOTIFY*)
 {
+}
+
+qint64 CGridBaseDlg::OnGridBeginEdit(GRID_NOTIFY*)
+{
+    return 0;
+}
+
+std::vector<int> CGridBaseDlg::SelectedRows() const
+{
+    std::vector<int> rows;
+    if (!m_pGrid)
+        return rows;
+    QList<uint> selected;
+    m_pGrid->GetSelectedRows(&selected, false);
+    for (uint row : selected) {
+        if (row >= 1 && int(row) < m_pGrid->GetRowCount() && m_pGrid->IsCellSelected(int(row), 1))
+            rows.push_back(int(row));
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+QPoint CGridBaseDlg::MenuPoint(const GRID_NOTIFY* notify) const
+{
+    if (!m_pGrid || !notify)
+        return QCursor::pos();
+    return m_pGrid->viewport()->mapToGlobal(notify->point);
 }
 
 void CGridBaseDlg::SetHeaderColour(int column, COLORREF colour)
@@ -263,15 +293,20 @@ int CGridBaseDlg::CacheRow(int dataRow, int cachedRows) const
 
 void CGridBaseDlg::ResetSortState()
 {
-    if (!m_pGrid || m_nSortColumn < 0 || m_nSortColumn > 15)
+    if (!m_pGrid)
         return;
-    SetHeaderColour(m_nSortColumn, CLR_DEFAULT);
+    // Any column of the grid: views with a column per reader sort columns
+    // far beyond the first sixteen, and a refill with fewer readers may have
+    // dropped the sorted column altogether.
+    const int columns = m_pGrid->GetColumnCount();
+    if (m_nSortColumn >= 0 && m_nSortColumn < columns)
+        SetHeaderColour(m_nSortColumn, CLR_DEFAULT);
     m_pGrid->SelectRows(nullptr);
     m_nSortMode = 0;
     // A refill with as many rows as before would otherwise keep the old
     // order under a header that no longer says so.
-    if (!m_pGrid->GetRowOrder().empty())
-        m_pGrid->SortByColumn(m_nSortColumn, 0);
+    if (!m_pGrid->GetRowOrder().empty() && columns > 0)
+        m_pGrid->SortByColumn(std::clamp(m_nSortColumn, 0, columns - 1), 0);
 }
 
 CFerrold_Handler* CGridBaseDlg::GetDBHandler()

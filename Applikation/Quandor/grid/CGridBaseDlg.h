@@ -99,6 +99,10 @@ public:
     int m_nClickedRow = -1;
     QString m_strReaderReply;
 
+    // The displayed data rows whose first data column is selected, in
+    // display order.
+    std::vector<int> SelectedRows() const;
+
     // What the grid asks and reports, handed to the handlers below.
     void OnGridDispInfo(GRID_DISPINFO& info) override;
     qint64 OnGridNotify(GRID_NOTIFY& notify) override;
@@ -119,6 +123,11 @@ protected:
     virtual void OnGridRClick(GRID_NOTIFY* notify);
     virtual void OnGridClick(GRID_NOTIFY* notify);
     virtual void OnGridButtonClick(GRID_NOTIFY* notify);
+    // An edit is about to start in a cell; a negative result refuses it. The
+    // views build a cell's drop-down list here, when it opens.
+    virtual qint64 OnGridBeginEdit(GRID_NOTIFY* notify);
+    // Where a right click's menu goes, in screen coordinates.
+    QPoint MenuPoint(const GRID_NOTIFY* notify) const;
 
     // Every fill shows the rows in their original order, nothing selected
     // and no header tinted.

@@ -5,6 +5,7 @@
 #include "CGridCellCheck.h"
 #include "CGridCtrl.h"
 #include "CLeftTreeView.h"
+#include "CReaderModel.h"
 #include "link/CWindowMessage.h"
 #include "CtblLeser.h"
 #include "GridRecords.h"
@@ -133,7 +134,7 @@ void CLeserDlg::OnGetCellColor(GRID_DISPINFO* info)
         return;
     if (info->column == 7) {
         const CtblLeser::structLeser* reader = readerAt(GetDBHandler(), info->dataRow);
-        if (!reader || !CLeftTreeView::IsTernReader(reader->LeserTyp))
+        if (!reader || !CReaderModel::IsTern(reader->LeserTyp))
             return;
     }
     SetCellColors(true, info, 0xB9B9B9, 0);

@@ -9,6 +9,7 @@
 #include "CGridBaseDlg.h"
 #include "CLanguageHandler.h"
 #include "CLeserDlg.h"
+#include "CReaderModel.h"
 #include "CMainFrame.h"
 #include "CNameDlg.h"
 #include "CQuandorApp.h"
@@ -140,7 +141,7 @@ CLeftTreeView::NodeKind CLeftTreeView::Kind(const QTreeWidgetItem* item)
 
 bool CLeftTreeView::IsTernReader(const QString& storedModel)
 {
-    return storedModel.contains(QLatin1String("Tern"));
+    return CReaderModel::IsTern(storedModel);
 }
 
 void CLeftTreeView::AddFixedNode(QTreeWidgetItem* parent, NodeKind kind, unsigned int text, int image)
@@ -375,28 +376,32 @@ void CLeftTreeView::OnTagRead(const QString& number)
         view->AddReceivedTransponders(number);
 }
 
-int CLeftTreeView::Connect()
+int CLeftTreeView::Connect(CReaderLink::ConnectResult* result)
 {
-    if (m_link.IsPortOpen() || m_link.IsSearching())
-        return 1;
-    m_nComPort = CReaderLink::StoredComPort();
-
-    // A search that failed lately may not have closed its window yet.
-    DestroySearchProgress();
-    auto* progress = new CDataProgressDlg(m_pLanguage, window());
-    switch (m_link.Connect(m_nComPort)) {
+    const CReaderLink::ConnectResult started = m_link.Connect(CReaderLink::StoredComPort());
+    if (result)
+        *result = started;
+    switch (started) {
     case CReaderLink::ConnectStarted:
         break;
-    case CReaderLink::ConnectRefused:
-        progress->DestroyWindow();
+    case CReaderLink::ConnectOnline:
+    case CReaderLink::ConnectTransferRunning:
         return 1;
+    case CReaderLink::ConnectSearching:
+    case CReaderLink::ConnectPortInUse:
+        return 0;
     case CReaderLink::ConnectThreadFailed:
-        progress->DestroyWindow();
         CUiMessage::Show(m_pLanguage->GetLangItem(kSearchNotStartedText) + QLatin1Char('\n')
                              + m_pLanguage->GetLangItem(kTryAgainText),
                          QMessageBox::Critical);
-        return 1;
+        return 0;
     }
+    m_nComPort = m_link.ComPort();
+    // A search that failed lately may not have closed its window yet. The
+    // search's reports reach this thread only after this returns, so the
+    // new window is there for its first one.
+    DestroySearchProgress();
+    auto* progress = new CDataProgressDlg(m_pLanguage, window());
     m_pSearchProgress = progress;
     progress->show();
     if (m_pFrame)
@@ -419,9 +424,9 @@ int CLeftTreeView::OpenPort(const QString& portName, quint8 baudSelector)
     return m_link.OpenPort(portName, baudSelector);
 }
 
-QString CLeftTreeView::SendCommand(char letter, const QString& data, quint8 mode)
+QString CLeftTreeView::SendCommand(const CLinkLease& lease, char letter, const QString& data, quint8 mode)
 {
-    return m_link.SendCommand(letter, data, mode);
+    return m_link.SendCommand(lease, letter, data, mode);
 }
 
 QString CLeftTreeView::SendAndWait(char letter, const QString& data, int mode)

@@ -64,19 +64,21 @@ public:
 
     // --- The reader link.
     // Starts the search for a reader on the chosen port ("nAktCOM") and
-    // shows its progress. Returns 1 when nothing was started: the port is
-    // open, a search runs already, or the search could not be started (the
-    // user is told); 0 while the search runs. Its end comes to
-    // OnSearchDone().
-    int Connect();
+    // shows its progress; its end comes to OnSearchDone(). Returns 1 only
+    // when a reader is online already (nothing was started), else 0: the
+    // search has started, a search runs already, or it could not be started
+    // (the user is told). result, when given, tells these cases apart, and
+    // whether a transfer holds the link of the reader online.
+    int Connect(CReaderLink::ConnectResult* result = nullptr);
     // Ends the connection or the search under way; nothing goes on the line
     // afterwards. Always 1.
     int ClosePort();
     // Opens "COM<n>" without a search (1: 57200 baud, 2: 9600); 1 = open.
     int OpenPort(const QString& portName, quint8 baudSelector);
-    // A command straight to the port (modes 1 framed, 2 plain): the reply
-    // between STX and EOT, or "".
-    QString SendCommand(char letter, const QString& data, quint8 mode);
+    // A command straight to the port (modes 1 framed, 2 plain) by the
+    // transfer that holds lease (Link().TakeLink()): the reply between STX
+    // and EOT, or "" (at once when the lease is gone).
+    QString SendCommand(const CLinkLease& lease, char letter, const QString& data, quint8 mode);
     // A command handed to the polling thread (modes 1, 2, 3): its own reply,
     // "CRC_ERROR" for a framed reply with a bad checksum, or "" after 3000 ms
     // or when no reader is online.

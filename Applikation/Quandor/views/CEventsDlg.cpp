@@ -4,6 +4,8 @@
 #include "CGridCtrl.h"
 #include "CtblEvents.h"
 #include "CtblLeser.h"
+#include "CRecordDeleter.h"
+#include "CRecordWriter.h"
 #include "GridRecords.h"
 
 namespace {
@@ -40,6 +42,17 @@ CEventsDlg::CEventsDlg(QWidget* parent)
 void CEventsDlg::ShowEvents(quint32 readerId)
 {
     m_nFilterID = readerId;
+    // Events a reading stored without re-reading the cache (a run that
+    // ended early) must not stay hidden: a cheap look at the table tells.
+    if (CFerrold_Handler* db = GetDBHandler()) {
+        CtblEvents* events = db->Get_Ptr_To_tblEvents();
+        int count = 0;
+        qint32 largest = 0;
+        const int cached = events->GetAnz_Events();
+        if (events->ReadKeyRange(&count, &largest)
+            && (count != cached || (cached > 0 && largest != events->GetMajorID_Events())))
+            events->_Requery();
+    }
     SetHeading(17, ReaderName(readerId));
     FillGrid(kGridId, kColumns);
     m_bKeepColumnWidths = 1;
@@ -117,4 +130,52 @@ void CEventsDlg::OnGetCellColor(GRID_DISPINFO* info)
 {
     if (info && info->row >= 1 && info->column >= 1 && info->column <= 10)
         SetCellColors(true, info, 0xB9B9B9, 0);
+}
+
+CRecordViewMenu CEventsDlg::ContextMenu() const
+{
+    CRecordViewMenu menu({CRecordViewMenu::ID_INSERT, CRecordViewMenu::ID_DELETE, CRecordViewMenu::ID_DELETE_ALL});
+    // Events are never added or deleted one by one here.
+    menu.Modify(CRecordViewMenu::ID_INSERT, Text(61), false);
+    menu.Modify(CRecordViewMenu::ID_DELETE, Text(62), false);
+    menu.Modify(CRecordViewMenu::ID_DELETE_ALL, Text(63), GetGrid() && GetGrid()->GetRowCount() > 1);
+    return menu;
+}
+
+void CEventsDlg::OnGridRClick(GRID_NOTIFY* notify)
+{
+    if (!notify)
+        return;
+    if (ContextMenu().Track(this, MenuPoint(notify)) == CRecordViewMenu::ID_DELETE_ALL)
+        OnDeleteAll();
+}
+
+void CEventsDlg::OnDeleteAll()
+{
+    CFerrold_Handler* db = GetDBHandler();
+    if (!db || !CRecordWriter::Confirm(64))
+        return;
+    CtblEvents* events = db->Get_Ptr_To_tblEvents();
+    CRecordDeleter deleter(*events, 75);
+    deleter.busyFlag = &m_bBusy;
+    deleter.updateCaches = [events](const QSet<qint32>* deleted) {
+        if (!deleted)
+            events->RemoveAllData();
+        else
+            events->RemoveIf([deleted](const CtblEvents::structEvents& row) { return deleted->contains(row.ID_Events); });
+    };
+    deleter.reread = [events] { events->_Requery(); };
+    deleter.refill = [this] { FillGrid(kGridId, kColumns); };
+    if (m_nFilterID == 0) {
+        deleter.DeleteAll();
+        return;
+    }
+    // Every row shown, selected or not: the filtered list holds exactly them.
+    std::vector<qint32> keys;
+    keys.reserve(m_arFilteredRows.size());
+    for (int index : m_arFilteredRows) {
+        if (index >= 0 && index < events->GetAnz_Events())
+            keys.push_back(events->Get_Event(index)->ID_Events);
+    }
+    deleter.DeleteKeys(keys);
 }

@@ -2,6 +2,7 @@
 
 #include "CGridBaseDlg.h"
 #include "CRecordLookups.h"
+#include "CRecordViewMenu.h"
 
 // The events view: read-only, every event or those of one reader.
 class CEventsDlg : public CGridBaseDlg
@@ -21,9 +22,16 @@ public:
     void SetColumnTitles() override;
     void FillGrid(quint32 gridId, int columns) override;
 
+    // Command 32787: deletes every event shown (all events without a
+    // filter), after asking.
+    void OnDeleteAll();
+    // The context menu as it would be shown now.
+    CRecordViewMenu ContextMenu() const;
+
 protected:
     void OnGetCellText(GRID_DISPINFO* info) override;
     void OnGetCellColor(GRID_DISPINFO* info) override;
+    void OnGridRClick(GRID_NOTIFY* notify) override;
 
 private:
     CRecordLookups m_lookups;

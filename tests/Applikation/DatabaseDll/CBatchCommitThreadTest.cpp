@@ -29,6 +29,8 @@ TEST_F(CBatchCommitThreadTest, AWorkerStoringEventsInBatchesNeverLocksTheUiOut)
             if (!events.OpenAppendOnly())
                 throw CDBException(events.GetLastError());
             CTransaction transaction(h.GetDatabase());
+            if (!transaction.IsActive())
+                throw CDBException(transaction.GetError());
             transaction.SetBatch(200, 50);
             for (int i = 0; i < kEvents; ++i) {
                 events.AddNew();
@@ -36,9 +38,11 @@ TEST_F(CBatchCommitThreadTest, AWorkerStoringEventsInBatchesNeverLocksTheUiOut)
                 events.Leser_ID = 1;
                 events.Update();
                 ++stored;
-                transaction.CommitBatchIfDue();
+                if (!transaction.CommitBatchIfDue())
+                    throw CDBException(transaction.GetError());
             }
-            transaction.Commit();
+            if (!transaction.Commit())
+                throw CDBException(transaction.GetError());
         } catch (const CDBException& e) {
             workerError = e.m_strError + QStringLiteral(" after %1 rows").arg(stored.load());
         }
@@ -50,9 +54,10 @@ TEST_F(CBatchCommitThreadTest, AWorkerStoringEventsInBatchesNeverLocksTheUiOut)
     try {
         while (!workerDone || edits < 20) {
             CTransaction transaction(h.GetDatabase());
-            persons->UpdateWhere(QStringLiteral("strName"), QStringLiteral("P"),
+            ASSERT_TRUE(transaction.IsActive()) << transaction.GetError().toStdString();
+            persons->UpdateColumnsWhere(QStringLiteral("strName"), QStringLiteral("P"),
                                  {{QStringLiteral("Transponder_ID"), edits}});
-            transaction.Commit();
+            ASSERT_TRUE(transaction.Commit()) << transaction.GetError().toStdString();
             ++edits;
         }
     } catch (const CDBException& e) {

@@ -86,7 +86,7 @@ TEST_F(CBulkWriteTest, ATransactionScopeRollsBackOnAnyException)
     {
         CTransaction t(h.GetDatabase());
         addPerson("kept");
-        t.Commit();
+        EXPECT_TRUE(t.Commit());
         EXPECT_FALSE(t.IsActive());
     }
     // Left without Commit (an early return): nothing stays.
@@ -120,10 +120,10 @@ TEST_F(CBulkWriteTest, NestedScopesUndoOnlyTheirOwnPart)
         p->AddNew();
         p->strName = QStringLiteral("inner, kept");
         p->Update();
-        inner.Commit();
+        EXPECT_TRUE(inner.Commit());
     }
     EXPECT_TRUE(h.GetDatabase()->InTransaction());
-    outer.Commit();
+    EXPECT_TRUE(outer.Commit());
     p->Close();
     p->_Requery();
     ASSERT_EQ(p->GetAnz_Person(), 2);
@@ -149,7 +149,7 @@ TEST_F(CBulkWriteTest, BulkWritesChangeDatabaseAndCacheInOnePass)
     EXPECT_EQ(e->FindByKey(kept->ID_Events), kept);
 
     // Detached from a reader, keeping the reader's name.
-    EXPECT_EQ(e->UpdateWhere(QStringLiteral("Leser_ID"), 2, {{QStringLiteral("Leser_ID"), 0}}), 10);
+    EXPECT_EQ(e->UpdateColumnsWhere(QStringLiteral("Leser_ID"), 2, {{QStringLiteral("Leser_ID"), 0}}), 10);
     EXPECT_EQ(kept->Leser_ID, 0);
     EXPECT_EQ(Stored("tblEvents WHERE Leser_ID = 0"), 10);
 
@@ -157,13 +157,13 @@ TEST_F(CBulkWriteTest, BulkWritesChangeDatabaseAndCacheInOnePass)
     QList<qint32> keys;
     for (int i = 0; i < e->GetAnz_Events(); i += 2)
         keys << e->Get_Event(i)->ID_Events;
-    EXPECT_EQ(e->DeleteKeys(keys), 10);
+    EXPECT_EQ(e->DeleteWhereKeys(keys), 10);
     EXPECT_EQ(e->GetAnz_Events(), 10);
     EXPECT_EQ(Numbers(e), Count(10));
 
     // Person links cleared; schema moved to full access and marked.
-    EXPECT_EQ(t->UpdateWhere(QStringLiteral("Person_ID"), 7, {{QStringLiteral("Person_ID"), 0}}), 5);
-    EXPECT_EQ(t->UpdateWhere(QStringLiteral("Zeitfenster_ID"), 5,
+    EXPECT_EQ(t->UpdateColumnsWhere(QStringLiteral("Person_ID"), 7, {{QStringLiteral("Person_ID"), 0}}), 5);
+    EXPECT_EQ(t->UpdateColumnsWhere(QStringLiteral("Zeitfenster_ID"), 5,
                              {{QStringLiteral("Zeitfenster_ID"), 1}, {QStringLiteral("boolUpdateOK"), 1}}),
               5);
     for (int i = 0; i < t->GetAnz_Transponder(); ++i) {
@@ -185,7 +185,7 @@ TEST_F(CBulkWriteTest, BulkWritesChangeDatabaseAndCacheInOnePass)
 
     // Names that are no column are refused before anything is written.
     EXPECT_THROW(t->DeleteWhere(QStringLiteral("Leser"), 1), CDBException);
-    EXPECT_THROW(t->UpdateKeys({1}, {{QStringLiteral("ID_Transponder"), 5}}), CDBException);
+    EXPECT_THROW(t->UpdateColumnsWhereKeys({1}, {{QStringLiteral("ID_Transponder"), 5}}), CDBException);
     EXPECT_EQ(Stored("tblTransponder"), 9);
 }
 
@@ -198,7 +198,7 @@ TEST_F(CBulkWriteTest, ARolledBackTransactionTakesTheCacheBackToTheDatabase)
     {
         CTransaction transaction(h.GetDatabase());
         e->DeleteWhere(QStringLiteral("Leser_ID"), 3);
-        t->UpdateWhere(QStringLiteral("Person_ID"), 7, {{QStringLiteral("Person_ID"), 0}});
+        t->UpdateColumnsWhere(QStringLiteral("Person_ID"), 7, {{QStringLiteral("Person_ID"), 0}});
         EXPECT_EQ(e->GetAnz_Events(), 6);
         // No Commit: the scope ends as a failure would end it.
     }

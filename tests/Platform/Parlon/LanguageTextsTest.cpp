@@ -31,6 +31,7 @@ const std::vector<TextGroup>& UsedTexts()
         {"database layer messages", {47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 72, 83, 84}},
         {"grid creation, context menus, deleting", {60, 61, 62, 63, 64, 65, 66, 67, 68, 69, 70, 71,
                                                     75, 76, 77, 78, 79, 80, 85}},
+        {"deleting many records: how many stay", {300}},
         {"program title, built-in schema name, about box, done notice", {74, 81, 82, 173}},
         {"help file that cannot be opened", {248}},
         {"CSV export and import", {86, 87, 88, 89, 90, 91, 92, 93, 94, 95, 98, 99, 100, 104, 202,
@@ -60,7 +61,7 @@ const std::vector<TextGroup>& UsedTexts()
 
 // Texts filled with one value: a number through GetLangItem(n, value), or
 // a file's path (248, 249, 250).
-const std::set<unsigned int> kFormats = {94, 103, 200, 240, 248, 249, 250};
+const std::set<unsigned int> kFormats = {94, 103, 200, 240, 248, 249, 250, 300};
 // Texts the program puts something directly behind: a blank must separate them.
 const std::set<unsigned int> kEndInBlank = {109, 110, 201, 202, 203, 211, 212, 216};
 // Texts shown alone and also with the word "reader" (14) appended.

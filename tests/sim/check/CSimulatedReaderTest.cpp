@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 namespace {
 
 QByteArray Framed(const QByteArray& letterAndData)
@@ -130,6 +132,15 @@ TEST_F(SimulatedFramedReader, FaultsApplyToTheNextReplyOnly)
     EXPECT_TRUE(Exchange(port, Framed("H")).isEmpty());
 }
 
+TEST_F(SimulatedFramedReader, HeldTagIsInEveryPollAnswerUntilTakenAway)
+{
+    reader.HoldTag("0123456789");
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(Exchange(port, Framed("CT")), "\x02" "FFCT012345678930" "\x04");
+    reader.ReleaseTag();
+    EXPECT_TRUE(Exchange(port, Framed("CT")).contains("NOTAG"));
+}
+
 TEST(SimulatedPlainReader, WrenAnswersItsCommandsAndLearnsAMaster)
 {
     CSimulatedReader reader(CSimulatedReader::Wren);
@@ -159,15 +170,64 @@ TEST(SimulatedPlainReader, WrenAnswersItsCommandsAndLearnsAMaster)
     EXPECT_EQ(Exchange(port, Plain("G00")), Plain("\x15"));
 }
 
-TEST(SimulatedPlainReader, TernAnswersOnlyItsIdentity)
+TEST(SimulatedPlainReader, TernKeepsAListWithoutAMaster)
 {
     CSimulatedReader reader(CSimulatedReader::Tern);
     CSerialPort port;
     ASSERT_TRUE(port.OpenDevice(reader.SlavePath(), CSerialPort::kBaud9600));
     EXPECT_EQ(Exchange(port, Plain("H")), Plain("QMZT31"));
-    EXPECT_TRUE(Exchange(port, Plain("G00")).isEmpty());
-    reader.SetTernExtended(true);
     EXPECT_EQ(Exchange(port, Plain("Y")), Plain("01"));
+    EXPECT_EQ(Exchange(port, Plain("G00")), Plain("\x15")); // no master
+    EXPECT_EQ(Exchange(port, Plain("Z03")), Plain("\x06"));
+    EXPECT_EQ(Exchange(port, Plain("S011111111111")), Plain("\x06"));
+    EXPECT_EQ(Exchange(port, Plain("S022222222222")), Plain("\x06"));
+    EXPECT_EQ(Exchange(port, Plain("Y")), Plain("03"));
+    EXPECT_EQ(Exchange(port, Plain("G02")), Plain("2222222222"));
+    EXPECT_EQ(Exchange(port, Plain("J1")), Plain("\x06"));
+    EXPECT_EQ(Exchange(port, Plain("K0")), Plain("\x06"));
+    EXPECT_EQ(Exchange(port, Plain("D105")), Plain("\x06"));
+    // The Wren's settings dialog commands only when asked for.
+    EXPECT_TRUE(Exchange(port, Plain("C0")).isEmpty());
+    reader.SetTernExtended(true);
+    EXPECT_EQ(Exchange(port, Plain("C0")), Plain("2"));
+
+    reader.SetListLength(0);
+    EXPECT_EQ(Exchange(port, Plain("Y")), Plain("00"));
+    EXPECT_EQ(Exchange(port, Plain("G01")), Plain("\x15"));
+}
+
+TEST(SimulatedPlainReader, RepliesOutOfFormReportsFirstAndPacing)
+{
+    CSimulatedReader reader(CSimulatedReader::Wren);
+    CSerialPort port;
+    ASSERT_TRUE(port.OpenDevice(reader.SlavePath(), CSerialPort::kBaud9600));
+    reader.ReplyNextWith("X123456789A");
+    EXPECT_EQ(Exchange(port, Plain("C1")), Plain("X123456789A"));
+    EXPECT_EQ(Exchange(port, Plain("C1")), Plain("5"));
+
+    // A report overtakes a reply that is held back.
+    reader.DelayNextReply(400);
+    port.Purge(true, true);
+    ASSERT_TRUE(port.Write(Plain("G00")));
+    reader.PresentTag("AAAAAAAAAA");
+    EXPECT_EQ(Receive(port, 300), Plain("RAAAAAAAAAA"));
+    EXPECT_EQ(Receive(port, 1000), Plain("0A1B2C3D4E"));
+
+    // Paced at 9600 baud: the 12 bytes of a master's number take 12.5 ms.
+    reader.SetLatency(0);
+    reader.SetPacing(true);
+    port.Purge(true, true);
+    ASSERT_TRUE(port.Write(Plain("G00")));
+    unsigned char byte = 0;
+    ASSERT_EQ(port.ReadByte(byte, 500), CSerialPort::ReadResult::Byte);
+    const auto first = std::chrono::steady_clock::now();
+    QByteArray rest;
+    while (port.ReadByte(byte, 100) == CSerialPort::ReadResult::Byte && byte != 0x04)
+        rest.append(char(byte));
+    const auto us = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - first);
+    EXPECT_EQ(rest, "0A1B2C3D4E");
+    EXPECT_GE(us.count(), 10000);
+    EXPECT_LT(us.count(), 60000);
 }
 
 TEST(SimulatedPlainReader, DroppedLineHangsUpThePort)

@@ -31,14 +31,24 @@ void Usage()
                 "            (the entry is removed again on exit)\n"
                 "commands on standard input:\n"
                 "  tag <10 hex digits>    present a transponder\n"
+                "  hold <10 hex digits>   hold a transponder: in every poll answer\n"
+                "  release                take the held transponder away\n"
                 "  silent on|off          stop or resume answering\n"
-                "  latency <ms>           delay every reply\n"
+                "  latency <ms>           delay every reply (0 to 3500 and more)\n"
                 "  delay <ms>             delay the next reply once\n"
+                "  delayto <text> <ms>    delay the reply to the next command that\n"
+                "                         starts with this text (e.g. FFLT)\n"
+                "  pace on|off            send at the model's line rate\n"
                 "  nak <letter> <n>       refuse the next n commands with this letter\n"
+                "  ignore <letter> <n>    leave the next n commands unanswered\n"
                 "  badsum <n>             wrong checksum on the next n framed replies\n"
+                "  reply <text>           answer the next command with this text,\n"
+                "                         as it stands (<ACK>, <NAK> allowed)\n"
                 "  report <10 hex>        unasked 'R' report before the next reply\n"
                 "  id <20 hex digits>     set the identification (framed models)\n"
-                "  master <10 hex>        set the master transponder (Wren)\n"
+                "  master <10 hex>        set the master transponder (Wren, Tern)\n"
+                "  length <n>             set the list length (Wren, Tern; 0 to 50)\n"
+                "  entry <i> <10 hex>     set list entry i (Wren, Tern)\n"
                 "  drop                   unplug the reader\n"
                 "  log                    print the frames received so far\n"
                 "  quit\n");
@@ -60,6 +70,15 @@ QString Printable(const QByteArray& body)
     return text;
 }
 
+// The text of a reply as typed: <ACK> and <NAK> stand for their bytes.
+QByteArray Unescape(const QString& text)
+{
+    QByteArray bytes = text.toLatin1();
+    bytes.replace("<ACK>", "\x06");
+    bytes.replace("<NAK>", "\x15");
+    return bytes;
+}
+
 bool Execute(CSimulatedReader& reader, const QStringList& words)
 {
     const QString command = words.value(0).toLower();
@@ -68,14 +87,30 @@ bool Execute(CSimulatedReader& reader, const QStringList& words)
         return false;
     if (command == "tag")
         reader.PresentTag(arg);
+    else if (command == "hold")
+        reader.HoldTag(arg);
+    else if (command == "release")
+        reader.ReleaseTag();
     else if (command == "silent")
         reader.SetSilent(words.value(1) == "on");
     else if (command == "latency")
         reader.SetLatency(words.value(1).toInt());
     else if (command == "delay")
         reader.DelayNextReply(words.value(1).toInt());
+    else if (command == "delayto" && words.size() == 3)
+        reader.DelayReplyTo(words.value(1).toLatin1(), words.value(2).toInt());
+    else if (command == "pace")
+        reader.SetPacing(words.value(1) == "on");
     else if (command == "nak" && words.size() == 3)
         reader.NakNext(arg.at(0), words.value(2).toInt());
+    else if (command == "ignore" && words.size() == 3)
+        reader.IgnoreNext(arg.at(0), words.value(2).toInt());
+    else if (command == "reply" && words.size() >= 2)
+        reader.ReplyNextWith(Unescape(QStringList(words.mid(1)).join(' ')));
+    else if (command == "length")
+        reader.SetListLength(qBound(0, words.value(1).toInt(), 50));
+    else if (command == "entry" && words.size() == 3)
+        reader.SetListEntry(words.value(1).toInt(), words.value(2).toLatin1().toUpper());
     else if (command == "badsum")
         reader.CorruptNextChecksums(words.value(1).toInt());
     else if (command == "report")

@@ -5,16 +5,27 @@
 #include <QByteArray>
 #include <QString>
 
+#include <chrono>
 #include <mutex>
 
 // The port of the reader link and the exchanges on it. One exchange (a
-// command and its reply, or one turn of the polling thread) holds the line
+// command and its reply, or one step of the polling thread) holds the line
 // at a time, so two threads can never interleave their bytes.
 //
 // Shutdown() closes the port at once, even under a thread that waits for a
 // reply, and refuses every later Open() until Arm(): a search thread that
 // was about to reopen the port when the user went offline cannot bring it
 // back.
+//
+// Every opening of the port has a number of its own (Epoch()). An exchange
+// that names the opening it was meant for fails at once on any other, so a
+// command of one connection never goes out on the next.
+//
+// A reply that has not come when its command gives up may still come. The
+// next command of another kind waits until that reply is in (and throws it
+// away) or the time for it has passed, so a late reply never reaches the
+// wrong caller. A repeat of the same command does not wait: a late reply to
+// the first try answers the second as well.
 class CReaderChannel
 {
 public:
@@ -26,27 +37,37 @@ public:
         QByteArray body;
     };
 
+    // Any opening: for the link's own thread, which opens the port itself.
+    static constexpr quint64 kAnyEpoch = 0;
     // Longest an exchange may read before it gives up on a babbling line.
     static constexpr int kMaxBytesPerExchange = 1024;
-    // Unasked 'R' reports skipped while a direct command waits for its answer.
+    // Unasked reports (and replies of another form) skipped while a direct
+    // command waits for its answer.
     static constexpr int kMaxSkippedReports = 5;
     // Time a direct command waits for each byte of its reply.
     static constexpr int kReplyByteTimeoutMs = 2000;
+    // Time a direct command waits in all, however the bytes trickle in.
+    static constexpr int kExchangeLimitMs = 2 * kReplyByteTimeoutMs;
+    // Time after a command gave up in which its reply may still arrive.
+    static constexpr int kLateReplyWindowMs = 2000;
 
     bool Open(const QString& devicePath, quint8 baudSelector);
     void Close();
     void Shutdown();
     void Arm();
     bool IsOpen() const { return m_port.IsOpen(); }
+    // The number of the current opening; a new one at each Open().
+    quint64 Epoch() const;
     unsigned BaudRate() const { return m_port.BaudRate(); }
     QString LastError() const { return m_port.LastError(); }
 
     // A direct command: purges both directions, writes the frame and reads
-    // the answer, each byte within 2000 ms. Complete frames that start with
-    // 'R' are unasked transponder reports of a plain reader and are skipped.
+    // the answer, each byte within 2000 ms and all of it within 4000 ms.
+    // Frames that cannot be the answer are skipped: unasked 'R' reports,
+    // and for a framed command every frame that does not carry its letter.
     // Returns the text between STX and EOT, or empty when no complete
-    // answer came.
-    QByteArray Exchange(const QByteArray& frame);
+    // answer came or the port is not the opening epoch names.
+    QByteArray Exchange(const QByteArray& frame, quint64 epoch = kAnyEpoch);
 
     // The polling thread's steps: purge what was received, then write.
     bool Send(const QByteArray& frame);
@@ -57,8 +78,17 @@ public:
     void Purge();
 
 private:
+    using Clock = std::chrono::steady_clock;
+
+    // Waits out the reply of a command that gave up, unless frame repeats it.
+    void SettleLocked(const QByteArray& frame);
+    QByteArray ReadReplyLocked(const QByteArray& frame);
+
     std::mutex m_lifeMutex;   // orders Open against Shutdown
     bool m_shut = false;
-    std::mutex m_lineMutex;   // one exchange on the line at a time
+    mutable std::mutex m_lineMutex; // one exchange on the line at a time
+    quint64 m_epoch = 0;            // guarded by the line lock
+    QByteArray m_overdueFrame;      // the last command that got no answer
+    Clock::time_point m_overdueUntil;
     CSerialPort m_port;
 };

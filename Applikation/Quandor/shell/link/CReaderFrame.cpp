@@ -40,3 +40,29 @@ bool CReaderFrame::HasValidChecksum(const QByteArray& reply)
     const qsizetype split = reply.size() - 2;
     return Checksum(QByteArray::fromRawData(reply.constData(), split)) == reply.mid(split);
 }
+
+char CReaderFrame::FramedLetter(const QByteArray& frame)
+{
+    if (frame.size() < 5 || frame.at(0) != STX || frame.at(1) != 'F' || frame.at(2) != 'F')
+        return 0;
+    return frame.at(3);
+}
+
+bool CReaderFrame::IsFramedReplyTo(char letter, const QByteArray& reply)
+{
+    if (letter == 'H' && reply.startsWith("QMZT"))
+        return true;
+    return reply.size() >= 3 && reply.startsWith("FF") && reply.at(2) == letter;
+}
+
+bool CReaderFrame::IsPlainReport(const QByteArray& reply)
+{
+    if (reply.size() != 11 || (reply.at(0) != 'R' && reply.at(0) != 'M'))
+        return false;
+    for (qsizetype i = 1; i < reply.size(); ++i) {
+        const char c = reply.at(i);
+        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F')))
+            return false;
+    }
+    return true;
+}

@@ -35,4 +35,20 @@ public:
     // reply, at position 0 of a plain one.
     static bool IsFramedAck(const QByteArray& reply) { return reply.size() >= 5 && reply.at(4) == ACK; }
     static bool IsPlainAck(const QByteArray& reply) { return !reply.isEmpty() && reply.at(0) == ACK; }
+
+    // The command letter of a framed request (the whole frame, STX "FF"
+    // letter ...); 0 for a plain request or no frame at all.
+    static char FramedLetter(const QByteArray& frame);
+    // True when a framed reply has the form of the answer to a request with
+    // this letter: a framed reader echoes the letter after "FF"; only the
+    // identity request 'H' is answered with "QMZT" and the model number.
+    // A reply of any other form belongs to someone else (a poll answer, or
+    // the late reply to an earlier command).
+    static bool IsFramedReplyTo(char letter, const QByteArray& reply);
+    // True for a poll answer: "FFC" and the rest ("NOTAG", or a tag).
+    static bool IsPollAnswer(const QByteArray& reply) { return IsFramedReplyTo('C', reply); }
+    // True for the unasked report of a plain reader: 11 characters, the
+    // report letter ('R', or 'M' for the master a Wren has just learnt) and
+    // a transponder number of ten hexadecimal digits.
+    static bool IsPlainReport(const QByteArray& reply);
 };

@@ -52,10 +52,15 @@ quint32 CReaderLink::StoredComPort()
 CReaderLink::ConnectResult CReaderLink::Connect(quint32 comPort)
 {
     std::lock_guard<std::mutex> control(m_controlMutex);
-    // Refused while the port is open, and also while a search runs with
-    // the port still closed: two searches would share one port.
-    if (m_channel.IsOpen() || m_threadActive.load())
-        return ConnectRefused;
+    // Two searches would share one port, and a search would pull the port
+    // from under the reader online.
+    if (m_threadActive.load()) {
+        if (!m_poller.IsRunning())
+            return ConnectSearching;
+        return m_poller.IsLeased() ? ConnectTransferRunning : ConnectOnline;
+    }
+    if (m_channel.IsOpen())
+        return ConnectPortInUse;
     if (m_thread.joinable())
         m_thread.join(); // a search that failed and ended by itself
 
@@ -142,6 +147,11 @@ int CReaderLink::ClosePort()
 
 int CReaderLink::OpenPort(const QString& portName, quint8 baudSelector)
 {
+    std::lock_guard<std::mutex> control(m_controlMutex);
+    // Reopening the port under the search or the polling would change its
+    // speed, or drop what is on the line, under them.
+    if (m_threadActive.load())
+        return 0;
     const QString path = CComPorts::DevicePath(portName);
     if (path.isEmpty())
         return 0;
@@ -149,17 +159,31 @@ int CReaderLink::OpenPort(const QString& portName, quint8 baudSelector)
     return m_channel.Open(path, baudSelector) ? 1 : 0;
 }
 
+QString CReaderLink::SendCommand(const CLinkLease& lease, char letter, const QString& data, quint8 mode)
+{
+    if (mode != CReaderFrame::FramedMode && mode != CReaderFrame::PlainMode)
+        return QString();
+    if (!lease.IsGranted() || !m_poller.BeginLeasedExchange(lease.Ticket()))
+        return QString();
+    // The opening the lease was granted on: after a close the port is
+    // either shut or another reader's, and the exchange fails at once.
+    const QByteArray reply = m_channel.Exchange(CReaderFrame::Build(letter, data.toLatin1(), mode), lease.Epoch());
+    m_poller.EndLeasedExchange();
+    return QString::fromLatin1(reply);
+}
+
 QString CReaderLink::SendCommand(char letter, const QString& data, quint8 mode)
 {
     if (mode != CReaderFrame::FramedMode && mode != CReaderFrame::PlainMode)
         return QString();
-    const QByteArray frame = CReaderFrame::Build(letter, data.toLatin1(), mode);
-    if (OnLinkThread())
-        return QString::fromLatin1(m_channel.Exchange(frame));
-    const quint64 ticket = m_poller.BeginDirect(false);
-    const QByteArray reply = m_channel.Exchange(frame);
-    m_poller.EndDirect(ticket);
-    return QString::fromLatin1(reply);
+    quint64 epoch = 0;
+    {
+        std::lock_guard<std::mutex> control(m_controlMutex);
+        if (m_threadActive.load() || !m_channel.IsOpen())
+            return QString();
+        epoch = m_channel.Epoch();
+    }
+    return QString::fromLatin1(m_channel.Exchange(CReaderFrame::Build(letter, data.toLatin1(), mode), epoch));
 }
 
 QString CReaderLink::SendAndWait(char letter, const QString& data, int mode)
@@ -175,14 +199,26 @@ int CReaderLink::VerifyChecksum(const QString& reply)
     return CReaderFrame::VerifyChecksum(reply);
 }
 
-quint64 CReaderLink::TakeLink()
+CLinkLease CReaderLink::TakeLink()
 {
-    return m_poller.BeginDirect(true);
+    quint64 ticket = 0;
+    switch (m_poller.BeginLease(ticket)) {
+    case CReaderPoller::LeaseAnswer::Granted:
+        // The poller is parked and the port stays at this opening until the
+        // connection ends.
+        return CLinkLease(ticket, m_channel.Epoch());
+    case CReaderPoller::LeaseAnswer::TransferRunning:
+        return CLinkLease(CLinkLease::TransferRunning);
+    case CReaderPoller::LeaseAnswer::NoReader:
+        break;
+    }
+    return CLinkLease(m_searching.load() ? CLinkLease::Searching : CLinkLease::NoReader);
 }
 
-void CReaderLink::ReleaseLink(quint64 lease)
+void CReaderLink::ReleaseLink(const CLinkLease& lease)
 {
-    m_poller.EndDirect(lease);
+    if (lease.IsGranted())
+        m_poller.EndLease(lease.Ticket());
 }
 
 bool CReaderLink::IsLinkTaken() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/CLinkLease.h"
 #include "link/CLinkStatus.h"
 #include "link/CReaderChannel.h"
 #include "link/CReaderLinkObserver.h"
@@ -26,10 +27,14 @@ class CLanguageHandler;
 class CReaderLink
 {
 public:
+    // What Connect() did, or why it did nothing.
     enum ConnectResult {
-        ConnectStarted,      // the search runs; SearchFinished() follows
-        ConnectRefused,      // the port is open or a search runs already
-        ConnectThreadFailed  // the thread could not be started (texts 101, 102)
+        ConnectStarted,         // the search runs; SearchFinished() follows
+        ConnectOnline,          // a reader is online already: nothing started
+        ConnectSearching,       // a search runs already; its SearchFinished() follows
+        ConnectTransferRunning, // a reader is online and a transfer holds the link
+        ConnectPortInUse,       // the port was opened directly (OpenPort)
+        ConnectThreadFailed     // the thread could not be started (texts 101, 102)
     };
 
     static constexpr int kQueuedReplyTimeoutMs = 3000;
@@ -54,6 +59,8 @@ public:
 
     // Starts the search on port comPort (see ValidComPort): a fresh session
     // string, identification emptied, reader name "---", then the thread.
+    // Only from a closed port with no connection; otherwise nothing is
+    // started and the result says why.
     ConnectResult Connect(quint32 comPort);
     // The same on the stored port.
     ConnectResult Connect() { return Connect(StoredComPort()); }
@@ -62,13 +69,20 @@ public:
     // it returns. Always 1.
     int ClosePort();
     // Opens "COM<n>" directly (1: 57200 baud, 2: 9600, other: the driver's
-    // rate); 1 = open. For a direct conversation without a search.
+    // rate); 1 = open. For a direct conversation without a search; refused
+    // (0) while a connection (search or polling) runs.
     int OpenPort(const QString& portName, quint8 baudSelector);
 
-    // A direct command (modes 1 and 2): sent at once, each byte of the
-    // reply awaited 2000 ms; skips unasked 'R' reports. Takes the port from
-    // the polling thread for the one exchange when no lease holds it.
-    // Returns the reply between STX and EOT, or "".
+    // A direct command (modes 1 and 2) of the transfer that holds lease:
+    // sent at once, each byte of the reply awaited 2000 ms and the whole
+    // reply at most 4000 ms; frames that cannot be its answer (unasked 'R'
+    // reports, for a framed command frames without its letter) are
+    // skipped. Returns the reply between STX and EOT, or "". Fails at once,
+    // without touching the port, when the lease was not granted, has been
+    // released or was cancelled by ClosePort, also after a reconnect.
+    QString SendCommand(const CLinkLease& lease, char letter, const QString& data, quint8 mode);
+    // The same on a port opened directly with OpenPort(); "" while a
+    // connection runs: then only the holder of a lease talks to the reader.
     QString SendCommand(char letter, const QString& data, quint8 mode);
     // A queued command (modes 1, 2, 3) handed to the polling thread:
     // the reply, "CRC_ERROR" for a framed reply with a bad checksum, or ""
@@ -76,12 +90,14 @@ public:
     QString SendAndWait(char letter, const QString& data, int mode);
     static int VerifyChecksum(const QString& reply);
 
-    // The lease of a transfer: takes the port from the polling thread,
-    // after the reply in flight, for direct commands until ReleaseLink().
-    // 0 when no reader is online or another transfer holds the link. May be
+    // The lease of a transfer (see CLinkLease): takes the port from the
+    // polling thread, after the reply in flight, for direct commands until
+    // ReleaseLink(). Refused with the reason while a search runs, when no
+    // reader is online, or while another transfer holds the link. May be
     // released on another thread; closing the port cancels it.
-    quint64 TakeLink();
-    void ReleaseLink(quint64 lease);
+    CLinkLease TakeLink();
+    // Gives the lease back; a lease that is no longer held changes nothing.
+    void ReleaseLink(const CLinkLease& lease);
     bool IsLinkTaken() const;
 
     // The owner has shown the tag of TagRead(ticket); the link may poll on.

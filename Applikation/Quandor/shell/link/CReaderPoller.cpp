@@ -31,7 +31,6 @@ void CReaderPoller::Prepare()
     m_parked = false;
     m_queue.clear();
     ClearFlight();
-    m_pauses.clear();
     m_lease = 0;
     m_learnReports.clear();
     m_tags.clear();
@@ -45,7 +44,6 @@ void CReaderPoller::Stop()
     ++m_generation;
     m_queue.clear();
     ClearFlight();
-    m_pauses.clear();
     m_lease = 0;
     m_learnReports.clear();
     m_tags.clear();
@@ -78,7 +76,7 @@ void CReaderPoller::Loop(int readerType, CReaderLinkObserver* observer, quint64 
         // The reader settles before the first poll; a caller that takes the
         // link meanwhile need not wait for it.
         m_changed.wait_for(lock, std::chrono::milliseconds(kPollSpacingMs),
-                           [this] { return m_stop || !m_pauses.empty(); });
+                           [this] { return m_stop || Paused(); });
         m_readyAt = Clock::now();
     }
 
@@ -161,24 +159,25 @@ CReaderPoller::Step CReaderPoller::NextStep(std::unique_lock<std::mutex>& lock, 
             return step;
         }
 
-        // A frame in flight whose reply will not come any more. A poll is
-        // given up only for a pause: unanswered polls are what the count
-        // towards a lost link is made of.
-        const bool givenUp = now - m_lastActivity >= std::chrono::milliseconds(kQuietWindowMs)
-            || now - m_flightSince >= std::chrono::milliseconds(kFlightLimitMs);
-        if (m_flight == Flight::Request && givenUp)
+        // A reply that will not come any more. A command's reply is awaited
+        // as long as its caller waits, and a while after; a poll is given up
+        // only when something else needs the line, since unanswered polls
+        // are what the count towards a lost link is made of.
+        if (m_flight == Flight::Request && m_flightRequest->state == Request::Abandoned
+            && now - m_flightRequest->abandonedAt >= std::chrono::milliseconds(kLateReplyWindowMs))
             ClearFlight();
-        if (m_flight == Flight::Poll && ((framed && m_paramDialogOpen) || (!m_pauses.empty() && givenUp)))
+        const bool quiet = now - m_lastActivity >= std::chrono::milliseconds(kQuietWindowMs);
+        if (m_flight == Flight::Poll && quiet && (Paused() || (framed && m_paramDialogOpen)))
             ClearFlight();
 
-        if (!m_pauses.empty()) {
+        if (Paused()) {
             if (m_flight != Flight::None) {
                 step.read = true; // resolve the reply in flight first
                 return step;
             }
             m_parked = true;
             m_changed.notify_all();
-            m_changed.wait(lock, [this] { return m_stop || m_pauses.empty(); });
+            m_changed.wait(lock, [this] { return m_stop || !Paused(); });
             m_parked = false;
             m_readyAt = Clock::now();
             continue;
@@ -193,7 +192,7 @@ CReaderPoller::Step CReaderPoller::NextStep(std::unique_lock<std::mutex>& lock, 
             m_queue.pop_front();
             m_flightRequest->state = Request::Sent;
             m_flight = Flight::Request;
-            m_lastActivity = m_flightSince = now;
+            m_lastActivity = now;
             step.write = m_flightRequest->frame;
             step.read = true;
             return step;
@@ -212,7 +211,7 @@ CReaderPoller::Step CReaderPoller::NextStep(std::unique_lock<std::mutex>& lock, 
             continue;
         }
         m_flight = Flight::Poll;
-        m_lastActivity = m_flightSince = now;
+        m_lastActivity = now;
         step.write = PollFrame();
         step.read = true;
         return step;
@@ -221,34 +220,37 @@ CReaderPoller::Step CReaderPoller::NextStep(std::unique_lock<std::mutex>& lock, 
 
 void CReaderPoller::OnFramedReply(const QByteArray& body)
 {
-    m_readyAt = Clock::now();
-    if (body.contains("NOTAG")) {
-        // Never handed over: a command answered this way waits out its time.
+    const bool valid = CReaderFrame::HasValidChecksum(body);
+    const bool pollAnswer = CReaderFrame::IsPollAnswer(body);
+    const bool noTag = body.contains("NOTAG");
+
+    if (m_flight == Flight::Request
+        && CReaderFrame::IsFramedReplyTo(m_flightRequest->letter, body)) {
+        // "No tag" is never handed over: a command answered this way waits
+        // out its time.
+        if (!noTag)
+            Deliver(valid ? body : QByteArray("CRC_ERROR"));
         ClearFlight();
+        m_readyAt = Clock::now();
         return;
     }
-    if (!CReaderFrame::HasValidChecksum(body)) {
-        if (m_flight == Flight::Request)
-            Deliver("CRC_ERROR");
-        ClearFlight();
-        return;
-    }
+    if (!pollAnswer)
+        return; // the late reply of a command that gave up: nobody's
+
+    // A tag is shown whenever it comes: a framed reader reports it once.
+    if (valid && !noTag && body.size() == 16)
+        QueueTag(body.mid(4, 10));
     if (m_flight == Flight::Poll) {
-        // A tag in a poll answer is not shown while a command waits; the
-        // reader reports it again at the next poll.
-        if (body.size() == 16 && m_queue.empty())
-            QueueTag(body.mid(4, 10));
-    } else if (m_flight == Flight::Request) {
-        Deliver(body);
+        ClearFlight();
+        m_readyAt = Clock::now();
     }
-    ClearFlight();
 }
 
 void CReaderPoller::OnPlainFrame(const QByteArray& body)
 {
-    // Eleven characters are always an unasked report (a presented tag, or
-    // the new master while the Wren learns one), never a command's reply.
-    if (body.size() == 11) {
+    if (CReaderFrame::IsPlainReport(body)) {
+        // An unasked report: the new master while the Wren learns one, else
+        // a presented tag; never a command's reply.
         if (m_masterLearn) {
             if (m_learnReports.size() < size_t(kMaxPendingTags))
                 m_learnReports.push_back(body);
@@ -277,6 +279,7 @@ void CReaderPoller::ClearFlight()
 {
     m_flight = Flight::None;
     m_flightRequest.reset();
+    m_changed.notify_all();
 }
 
 void CReaderPoller::QueueTag(const QByteArray& number)
@@ -293,6 +296,7 @@ QByteArray CReaderPoller::Submit(const QByteArray& frame, int timeoutMs)
     const quint64 generation = m_generation;
     auto request = std::make_shared<Request>();
     request->frame = frame;
+    request->letter = CReaderFrame::FramedLetter(frame);
     m_queue.push_back(request);
     m_changed.notify_all();
 
@@ -307,40 +311,61 @@ QByteArray CReaderPoller::Submit(const QByteArray& frame, int timeoutMs)
         m_queue.erase(std::remove(m_queue.begin(), m_queue.end(), request), m_queue.end());
     } else if (request->state == Request::Sent) {
         request->state = Request::Abandoned;
+        request->abandonedAt = Clock::now();
+        m_changed.notify_all();
     }
     return QByteArray();
 }
 
-quint64 CReaderPoller::BeginDirect(bool exclusive)
+CReaderPoller::LeaseAnswer CReaderPoller::BeginLease(quint64& ticket)
 {
+    ticket = 0;
     std::unique_lock<std::mutex> lock(m_mutex);
-    if (exclusive && (!m_running || m_stop || m_lease != 0))
-        return 0;
+    if (!m_running || m_stop)
+        return LeaseAnswer::NoReader;
+    if (m_lease != 0)
+        return LeaseAnswer::TransferRunning;
     const quint64 generation = m_generation;
-    const quint64 ticket = ++m_nextTicket;
-    m_pauses.insert(ticket);
-    if (exclusive)
-        m_lease = ticket;
+    const quint64 own = ++m_nextTicket;
+    m_lease = own;
     m_changed.notify_all();
     m_changed.wait(lock, [&] { return m_parked || !m_running || m_generation != generation; });
-    if (exclusive && m_generation != generation)
-        return 0;
-    return ticket;
+    if (m_generation != generation || !m_running || m_lease != own)
+        return LeaseAnswer::NoReader;
+    ticket = own;
+    return LeaseAnswer::Granted;
 }
 
-void CReaderPoller::EndDirect(quint64 ticket)
+void CReaderPoller::EndLease(quint64 ticket)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_pauses.erase(ticket);
-    if (ticket != 0 && m_lease == ticket)
+    if (ticket != 0 && m_lease == ticket) {
         m_lease = 0;
-    m_changed.notify_all();
+        m_changed.notify_all();
+    }
 }
 
 bool CReaderPoller::IsLeased() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_lease != 0;
+}
+
+bool CReaderPoller::BeginLeasedExchange(quint64 ticket)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (ticket == 0 || ticket != m_lease || m_stop || !m_running)
+        return false;
+    ++m_leasedExchanges;
+    return true;
+}
+
+void CReaderPoller::EndLeasedExchange()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_leasedExchanges > 0)
+        --m_leasedExchanges;
+    m_changed.notify_all();
 }
 
 void CReaderPoller::TagHandled(quint64 ticket)

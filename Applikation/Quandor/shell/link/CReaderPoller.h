@@ -8,7 +8,6 @@
 #include <deque>
 #include <memory>
 #include <mutex>
-#include <set>
 
 class CReaderChannel;
 class CLinkStatus;
@@ -27,27 +26,35 @@ class CReaderLinkObserver;
 // - a command and its reply travel together in one request object: a
 //   caller gets the reply to its own frame, "CRC_ERROR" for it, or nothing;
 //   never a poll answer, an unasked report or another caller's reply;
+// - a reply is known by its form: a framed reader echoes the command's
+//   letter (a poll answer starts "FFC"); a plain reader's unasked report is
+//   'R' or 'M' and a transponder number, and any other frame that comes
+//   while a plain command waits is its reply;
 // - a frame is written only when no reply is in flight; a caller that gave
-//   up before its frame went out takes the frame back, and one that gave up
+//   up before its frame went out takes the frame back; one that gave up
 //   after it went out leaves the line blocked until that reply is in (and
-//   thrown away), the line has been quiet for 2000 ms, or 5000 ms have
-//   passed;
+//   thrown away) or 2000 ms have passed since it gave up; a reply that
+//   comes while its caller still waits reaches that caller, however late;
 // - unasked frames take their own path: tags go to the observer one at a
-//   time (TagHandled() releases the next), and the reports of a Wren that
-//   learns its master go to WaitMasterReport();
-// - taking the link for direct use (BeginDirect) waits until the frame in
-//   flight is resolved and the loop has stopped touching the port; the
-//   exclusive form (the lease of a transfer) exists once at a time, may be
-//   released on any thread, and is cancelled by Stop();
+//   time (TagHandled() releases the next), also the tags that came while a
+//   command waited; the reports of a Wren that learns its master go to
+//   WaitMasterReport();
+// - a transfer's lease (BeginLease) waits until the frame in flight is
+//   resolved and the loop has stopped touching the port; it exists once at
+//   a time, may be released on any thread, and is cancelled by Stop();
+//   the direct exchanges made under it are counted (BeginLeasedExchange),
+//   so the loop stays off the port until the last one has ended;
 // - every wait ends at Stop().
 class CReaderPoller
 {
 public:
+    enum class LeaseAnswer { Granted, NoReader, TransferRunning };
+
     static constexpr int kFirstByteTimeoutMs = 10;
     static constexpr int kPollSpacingMs = 500;
     static constexpr int kQuietWindowMs = 2000;
-    // However busy the line, a reply that has not come by then never will.
-    static constexpr int kFlightLimitMs = 5000;
+    // How long the line stays blocked for the reply of a caller that gave up.
+    static constexpr int kLateReplyWindowMs = 2000;
     static constexpr int kLinkLostReads = 500;
     static constexpr int kMaxPendingTags = 32;
 
@@ -69,12 +76,16 @@ public:
     // Queues a frame and waits up to timeoutMs for its reply; empty when
     // none came or no reader is online.
     QByteArray Submit(const QByteArray& frame, int timeoutMs);
-    // Takes the port away from the loop. Exclusive: the lease of a
-    // transfer, refused (0) while another lease exists or no reader is
-    // online. Not exclusive: one direct command; never refused.
-    quint64 BeginDirect(bool exclusive);
-    void EndDirect(quint64 ticket);
+    // Takes the port away from the loop for a transfer; on Granted, ticket
+    // names the lease.
+    LeaseAnswer BeginLease(quint64& ticket);
+    // Gives the lease back; a ticket that is not the lease does nothing.
+    void EndLease(quint64 ticket);
     bool IsLeased() const;
+    // A direct exchange under the lease ticket: false (and nothing to end)
+    // when that lease is not held any more.
+    bool BeginLeasedExchange(quint64 ticket);
+    void EndLeasedExchange();
     void TagHandled(quint64 ticket);
     void SetMasterLearn(bool on);
     QByteArray WaitMasterReport(int timeoutMs);
@@ -87,8 +98,10 @@ private:
     struct Request {
         enum State { Queued, Sent, Done, Abandoned };
         QByteArray frame;
+        char letter = 0; // of a framed command; 0 for a plain one
         State state = Queued;
         QByteArray reply;
+        Clock::time_point abandonedAt;
     };
     enum class Flight { None, Poll, Request };
 
@@ -102,6 +115,7 @@ private:
     };
 
     Step NextStep(std::unique_lock<std::mutex>& lock, bool framed);
+    bool Paused() const { return m_lease != 0 || m_leasedExchanges > 0; }
     void OnFramedReply(const QByteArray& body);
     void OnPlainFrame(const QByteArray& body);
     void Deliver(const QByteArray& reply);
@@ -121,10 +135,9 @@ private:
     Flight m_flight = Flight::None;
     std::shared_ptr<Request> m_flightRequest;
     Clock::time_point m_lastActivity;
-    Clock::time_point m_flightSince;
     Clock::time_point m_readyAt;
-    std::set<quint64> m_pauses;
     quint64 m_lease = 0;
+    int m_leasedExchanges = 0;
     quint64 m_nextTicket = 0;
     bool m_paramDialogOpen = false;
     bool m_masterLearn = false;

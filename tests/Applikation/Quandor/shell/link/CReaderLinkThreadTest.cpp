@@ -48,9 +48,17 @@ TEST_F(ConcurrentLink, EveryCallerGetsItsOwnReplyWhilePollingRuns)
         callers.emplace_back([&, i] {
             const Command& own = commands[i];
             for (int round = 0; round < rounds; ++round) {
-                // Half of them queue, half go straight to the port.
-                const QString reply = (i % 2 == 0) ? link.SendAndWait(own.letter, own.data, 1)
-                                                   : link.SendCommand(own.letter, own.data, 1);
+                // Half of them queue, half take the link for one command.
+                QString reply;
+                if (i % 2 == 0) {
+                    reply = link.SendAndWait(own.letter, own.data, 1);
+                } else {
+                    CLinkLease lease;
+                    while (!(lease = link.TakeLink()))
+                        std::this_thread::yield();
+                    reply = link.SendCommand(lease, own.letter, own.data, 1);
+                    link.ReleaseLink(lease);
+                }
                 if (reply == own.reply)
                     ++answered;
                 else if (!reply.isEmpty() && reply != "CRC_ERROR")
@@ -119,9 +127,9 @@ TEST_F(ConcurrentLink, ClosingWhileCallersWaitEndsEveryWait)
         });
     }
     std::thread leaseHolder([&] {
-        const quint64 lease = link.TakeLink();
+        const CLinkLease lease = link.TakeLink();
         if (lease) {
-            EXPECT_TRUE(link.SendCommand('L', "P0000", 1).isEmpty());
+            EXPECT_TRUE(link.SendCommand(lease, 'L', "P0000", 1).isEmpty());
         }
         link.ReleaseLink(lease);
     });

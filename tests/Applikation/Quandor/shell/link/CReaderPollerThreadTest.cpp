@@ -77,7 +77,9 @@ TEST_F(FramedOnline, QueuedCommandsGetTheirOwnReplies)
     EXPECT_EQ(link.SendAndWait('L', "P0000", 1), FramedReply("FFLP00A5"));
 }
 
-TEST_F(FramedOnline, TagInAPollAnswerWhileACommandWaitsIsNeitherShownNorDelivered)
+// A framed reader reports a tag once: one that comes while a command waits
+// is shown after the command, never handed to it.
+TEST_F(FramedOnline, TagInAPollAnswerWhileACommandWaitsIsShownAfterTheCommand)
 {
     Connect(CSimulatedReader::Kite);
     reader->PresentTag("0123456789");
@@ -85,8 +87,11 @@ TEST_F(FramedOnline, TagInAPollAnswerWhileACommandWaitsIsNeitherShownNorDelivere
     ASSERT_TRUE(WaitForPoll());
     // The poll's answer, with the tag, is still on its way.
     EXPECT_EQ(link.SendAndWait('L', "P0000", 1), FramedReply("FFLP00A5"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_TRUE(recorder.Tags().isEmpty());
+    ASSERT_TRUE(recorder.WaitFor([&] { return recorder.tags.size() == 1; }, 2000));
+    EXPECT_EQ(recorder.Tags().first().number, "0123456789");
+    ASSERT_TRUE(WaitForPoll());
+    ASSERT_TRUE(WaitForPoll());
+    EXPECT_EQ(recorder.Tags().size(), 1);
 }
 
 TEST_F(FramedOnline, ListEntryReplyLooksLikeATagButIsHandedOver)
@@ -125,8 +130,8 @@ TEST_F(FramedOnline, LateReplyReachesNobodyAndTheNextCallerGetsItsOwn)
 TEST_F(FramedOnline, CommandThatCouldNotBeSentIsWithdrawn)
 {
     Connect(CSimulatedReader::Egret);
-    const quint64 lease = link.TakeLink();
-    ASSERT_NE(lease, 0u);
+    const CLinkLease lease = link.TakeLink();
+    ASSERT_TRUE(lease);
     const Clock::time_point start = Clock::now();
     EXPECT_EQ(link.SendAndWait('L', "P0002", 1), "");
     EXPECT_GE(MsSince(start), 2900);
@@ -142,15 +147,15 @@ TEST_F(FramedOnline, LeaseWaitsForThePollInFlightAndKeepsPollingOff)
     reader->DelayReplyTo("FFCT", 800);
     ASSERT_TRUE(WaitForPoll());
     const Clock::time_point start = Clock::now();
-    const quint64 lease = link.TakeLink();
-    ASSERT_NE(lease, 0u);
+    const CLinkLease lease = link.TakeLink();
+    ASSERT_TRUE(lease);
     EXPECT_GE(MsSince(start), 300); // the poll's answer came first
     EXPECT_TRUE(link.IsLinkTaken());
-    EXPECT_EQ(link.TakeLink(), 0u); // one transfer at a time
+    EXPECT_EQ(link.TakeLink().Why(), CLinkLease::TransferRunning); // one transfer at a time
 
     const int polls = Polls();
     for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(link.SendCommand('L', "P0000", 1), FramedReply("FFLP00A5"));
+        EXPECT_EQ(link.SendCommand(lease, 'L', "P0000", 1), FramedReply("FFLP00A5"));
     std::this_thread::sleep_for(std::chrono::milliseconds(1200));
     EXPECT_EQ(Polls(), polls);
 
@@ -174,41 +179,59 @@ TEST_F(FramedOnline, BusyLineDoesNotHoldAnUnansweredCommandForever)
     std::thread caller([&] { EXPECT_EQ(link.SendAndWait('L', "P0000", 1), ""); });
     ASSERT_TRUE(WaitForFrames("FFLP0000", 1, 3000));
     const Clock::time_point start = Clock::now();
-    const quint64 lease = link.TakeLink();
+    const CLinkLease lease = link.TakeLink();
     const qint64 waited = MsSince(start);
     noisy = false;
     noise.join();
     caller.join();
-    EXPECT_NE(lease, 0u);
+    EXPECT_TRUE(lease);
     EXPECT_GE(waited, 4000);
     EXPECT_LT(waited, 6500);
     link.ReleaseLink(lease);
 }
 
-TEST_F(FramedOnline, DirectCommandWithoutALeaseTakesTheLinkForItsExchange)
+TEST_F(FramedOnline, DirectCommandWithoutALeaseIsRefusedWhileOnline)
 {
     Connect(CSimulatedReader::Kite);
-    reader->DelayReplyTo("FFCT", 300);
     ASSERT_TRUE(WaitForPoll());
-    EXPECT_EQ(link.SendCommand('L', "P0001", 1), FramedReply("FFLP0006"));
-    EXPECT_TRUE(WaitForPoll(2000));
+    reader->ClearLog();
+    EXPECT_EQ(link.SendCommand('L', "P0001", 1), "");
+    EXPECT_EQ(link.SendCommand(CLinkLease(), 'L', "P0001", 1), "");
+    EXPECT_EQ(link.OpenPort(QStringLiteral("COM%1").arg(kPort), 1), 0); // not under the poller
+    ASSERT_TRUE(WaitForPoll());
+    EXPECT_EQ(reader->Count("FFLP0001"), 0);
+    EXPECT_TRUE(link.IsPollingRunning());
 }
 
-TEST_F(FramedOnline, ClosingThePortCancelsTheLease)
+TEST_F(FramedOnline, ReleasedOrCancelledLeaseNeverTalksToTheReaderAgain)
 {
     Connect(CSimulatedReader::Kite);
-    const quint64 lease = link.TakeLink();
-    ASSERT_NE(lease, 0u);
+    const CLinkLease released = link.TakeLink();
+    ASSERT_TRUE(released);
+    link.ReleaseLink(released);
+    EXPECT_EQ(link.SendCommand(released, 'L', "P0002", 1), "");
+
+    const CLinkLease lease = link.TakeLink();
+    ASSERT_TRUE(lease);
+    EXPECT_NE(lease.Ticket(), released.Ticket());
     link.ClosePort();
     EXPECT_FALSE(link.IsLinkTaken());
-    EXPECT_EQ(link.SendCommand('L', "P0000", 1), "");
-    EXPECT_EQ(link.TakeLink(), 0u); // nothing online
+    EXPECT_EQ(link.SendCommand(lease, 'L', "P0000", 1), "");
+    EXPECT_EQ(link.TakeLink().Why(), CLinkLease::NoReader);
+
+    // A new connection, here to the same port: the old lease stays dead.
     Reconnect();
-    link.ReleaseLink(lease); // the old lease is gone: releasing it does nothing
-    const quint64 next = link.TakeLink();
-    EXPECT_NE(next, 0u);
-    EXPECT_NE(next, lease);
+    reader->ClearLog();
+    const Clock::time_point start = Clock::now();
+    EXPECT_EQ(link.SendCommand(lease, 'L', "P0003", 1), "");
+    EXPECT_LT(MsSince(start), 100);
+    link.ReleaseLink(lease); // does nothing to the new connection
+    const CLinkLease next = link.TakeLink();
+    ASSERT_TRUE(next);
+    EXPECT_EQ(link.SendCommand(next, 'L', "P0001", 1), FramedReply("FFLP0006"));
+    EXPECT_EQ(link.SendCommand(lease, 'L', "P0003", 1), "");
     link.ReleaseLink(next);
+    EXPECT_EQ(reader->Count("FFLP0002") + reader->Count("FFLP0003"), 0);
 }
 
 TEST_F(FramedOnline, SilentReaderIsReportedLostOnceAfterFiveSeconds)

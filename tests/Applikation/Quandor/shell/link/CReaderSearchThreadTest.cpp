@@ -277,12 +277,12 @@ TEST_F(ReaderSearch, UnknownFramedIdentityFails)
 TEST_F(ReaderSearch, SecondConnectIsRefusedWhileTheFirstSearchRuns)
 {
     Start(CSimulatedReader::Tern);
-    EXPECT_EQ(link.Connect(kPort), CReaderLink::ConnectRefused);
+    EXPECT_EQ(link.Connect(kPort), CReaderLink::ConnectSearching);
     EXPECT_TRUE(link.IsSearching());
-    std::thread other([this] { EXPECT_EQ(link.Connect(kPort), CReaderLink::ConnectRefused); });
+    std::thread other([this] { EXPECT_EQ(link.Connect(kPort), CReaderLink::ConnectSearching); });
     other.join();
     EXPECT_TRUE(Finish(kPlainSearchMs).success);
-    EXPECT_EQ(link.Connect(kPort), CReaderLink::ConnectRefused); // online: the port is open
+    EXPECT_EQ(link.Connect(kPort), CReaderLink::ConnectOnline);
     EXPECT_EQ(reader->Count("FFHD4"), 5);
     EXPECT_EQ(recorder.OutcomeCount(), 1);
 }

@@ -138,8 +138,8 @@ TEST_F(ReaderLinkWindow, CommandsThatReplaceTheDatabaseWaitForARunningTransfer)
     StartAndConnect();
     ASSERT_TRUE(WaitOnline(kFramedSearchMs));
     m_messages.clear();
-    const quint64 lease = Frame()->GetLeftTreeView()->Link().TakeLink();
-    ASSERT_NE(lease, 0u);
+    const CLinkLease lease = Frame()->GetLeftTreeView()->Link().TakeLink();
+    ASSERT_TRUE(lease.IsGranted());
     for (int id : {CMainFrame::ID_CSV_IMPORT, CMainFrame::ID_DATABASE_RESTORE, CMainFrame::ID_DELETE_ALL_ENTRIES})
         Frame()->OnCommand(id);
     // Each refused with the one message; none asked its own first question.

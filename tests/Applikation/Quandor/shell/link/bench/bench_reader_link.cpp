@@ -89,8 +89,10 @@ void RoundTrips()
                 double(timer.nsecsElapsed()) / 1e6 / rounds, good, rounds);
     timer.restart();
     good = 0;
+    const CLinkLease lease = link.TakeLink();
     for (int i = 0; i < rounds; ++i)
-        good += link.SendCommand('L', "P0000", 1).size() == 10 ? 1 : 0;
+        good += link.SendCommand(lease, 'L', "P0000", 1).size() == 10 ? 1 : 0;
+    link.ReleaseLink(lease);
     std::printf("direct   %.2f ms per command and reply (%d of %d answered)\n",
                 double(timer.nsecsElapsed()) / 1e6 / rounds, good, rounds);
 }

@@ -1,0 +1,166 @@
+#pragma once
+
+#include "../shell/QuandorAppFixture.h"
+
+#include "CFerrold_Handler.h"
+#include "CGridBaseDlg.h"
+#include "CGridCellBase.h"
+#include "CGridCtrl.h"
+#include "CLeftTreeView.h"
+#include "CRecordViewMenu.h"
+#include "CtblLeser.h"
+
+#include <QDir>
+#include <QTreeWidgetItem>
+
+// The program on its embedded file or, with the parameter true, on the
+// same file reached through the ODBC data source "Quandor". Boxes are
+// recorded with their icons; every box first lets the program paint (a
+// nested event loop, as a real box runs one). Menus choose the command
+// the test sets in m_menuChoice.
+class RecordViewFixture : public QuandorAppFixture, public ::testing::WithParamInterface<bool>
+{
+protected:
+    struct Box
+    {
+        QString text;
+        QMessageBox::Icon icon;
+    };
+
+    void SetUp() override
+    {
+        QuandorAppFixture::SetUp();
+        CUiMessage::SetPresenter([this](const CUiMessage::Request& request) {
+            m_boxes.push_back({request.text, request.icon});
+            m_messages << request.text;
+            // As a real box does: the program paints while it is open.
+            if (QWidget* frame = m_app->GetMainFrame()) {
+                frame->repaint();
+                QCoreApplication::processEvents();
+            }
+            return m_answer;
+        });
+        m_previousTracker = CRecordViewMenu::SetTracker([this](const CRecordViewMenu& menu, QWidget*, QPoint) {
+            m_menus.push_back(menu.Entries());
+            return m_menuChoice;
+        });
+    }
+
+    void TearDown() override
+    {
+        CRecordViewMenu::SetTracker(m_previousTracker);
+        QuandorAppFixture::TearDown();
+        TestEnvironment::ClearOdbcDsns();
+    }
+
+    static bool Odbc() { return GetParam(); }
+
+    // Starts the program on the chosen data source.
+    CMainFrame* StartOnBackend()
+    {
+        if (Odbc())
+            TestEnvironment::WriteOdbcDsn(QStringLiteral("Quandor"), DatabaseFile());
+        CMainFrame* frame = Start();
+        if (Odbc()) {
+            EXPECT_EQ(m_app->GetDBHandler()->GetDatabase()->GetSource().kind, CDatabase::Kind::Odbc);
+        }
+        return frame;
+    }
+
+    // Changes the file while the program runs, as another program would.
+    void SqlNow(const QStringList& statements)
+    {
+        const QString name = QStringLiteral("test-behind");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            db.setDatabaseName(DatabaseFile());
+            ASSERT_TRUE(db.open());
+            QSqlQuery q(db);
+            for (const QString& s : statements)
+                ASSERT_TRUE(q.exec(s)) << s.toStdString();
+        }
+        QSqlDatabase::removeDatabase(name);
+    }
+    // One column of a table, in key order.
+    QStringList Stored(const QString& table, const QString& column)
+    {
+        QStringList values;
+        const QString name = QStringLiteral("test-read");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            db.setDatabaseName(DatabaseFile());
+            EXPECT_TRUE(db.open());
+            QSqlQuery q(db);
+            EXPECT_TRUE(q.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY 1").arg(column, table)));
+            while (q.next())
+                values << q.value(0).toString();
+        }
+        QSqlDatabase::removeDatabase(name);
+        return values;
+    }
+
+    CLeftTreeView* Tree() const { return m_app->GetMainFrame()->GetLeftTreeView(); }
+    QWidget* Pane() const { return m_app->GetMainFrame()->GetRightPane(); }
+    CGridBaseDlg* View() const { return qobject_cast<CGridBaseDlg*>(Pane()); }
+    CGridCtrl* Grid() const { return View() ? View()->GetGrid() : nullptr; }
+
+    void Show(CLeftTreeView::NodeKind kind, int child = -1)
+    {
+        QTreeWidgetItem* node = Tree()->Node(kind);
+        ASSERT_NE(node, nullptr);
+        Tree()->setCurrentItem(child >= 0 ? node->child(child) : node);
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+    }
+    // The texts of one column of the grid, rows 1 on, as shown.
+    QStringList Column(int column) const
+    {
+        QStringList texts;
+        for (int row = 1; row < Grid()->GetRowCount(); ++row)
+            texts << Grid()->GetItemText(row, column);
+        return texts;
+    }
+    QString Lang(unsigned int number) const { return Language()->GetLangItem(number); }
+    // Right-clicks a cell through the mouse and returns the menu offered.
+    std::vector<CRecordViewMenu::Entry> RightClick(int row, int column)
+    {
+        QRect rect;
+        EXPECT_TRUE(Grid()->GetCellRect(row, column, &rect));
+        const std::size_t before = m_menus.size();
+        QTest::mouseClick(Grid()->viewport(), Qt::RightButton, {}, rect.center());
+        QCoreApplication::processEvents();
+        EXPECT_EQ(m_menus.size(), before + 1);
+        return m_menus.size() > before ? m_menus.back() : std::vector<CRecordViewMenu::Entry>{};
+    }
+    static std::vector<CRecordViewMenu::Entry> Menu(std::initializer_list<CRecordViewMenu::Entry> entries)
+    {
+        return entries;
+    }
+    static void SaveShot(QWidget* widget, const QString& name)
+    {
+        QDir().mkpath(QStringLiteral("/work/shots/views"));
+        QTest::qWait(30);
+        EXPECT_TRUE(widget->grab().save(QStringLiteral("/work/shots/views/") + name));
+    }
+
+    std::vector<Box> m_boxes;
+    QMessageBox::StandardButton m_answer = QMessageBox::Yes;
+    std::vector<std::vector<CRecordViewMenu::Entry>> m_menus;
+    int m_menuChoice = 0;
+
+private:
+    CRecordViewMenu::Tracker m_previousTracker;
+};
+
+inline bool operator==(const CRecordViewMenu::Entry& a, const CRecordViewMenu::Entry& b)
+{
+    return a.command == b.command && a.text == b.text && a.enabled == b.enabled;
+}
+inline void PrintTo(const CRecordViewMenu::Entry& e, std::ostream* os)
+{
+    *os << "{" << e.command << ", \"" << e.text.toStdString() << "\", " << (e.enabled ? "on" : "grey") << "}";
+}
+
+#define RECORD_VIEW_BACKENDS(Fixture)                                                                       \
+    INSTANTIATE_TEST_SUITE_P(Backends, Fixture, ::testing::Values(false, true),                             \
+                             [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Odbc" : "Sqlite"; })
