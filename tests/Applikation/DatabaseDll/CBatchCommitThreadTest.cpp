@@ -5,6 +5,7 @@
 #include "CtblPerson.h"
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 using CBatchCommitThreadTest = FerroldTest;
@@ -18,7 +19,7 @@ TEST_F(CBatchCommitThreadTest, AWorkerStoringEventsInBatchesNeverLocksTheUiOut)
     Sql("INSERT INTO tblPerson (strName) VALUES ('P')");
     auto& h = Handler();
     auto* persons = h.Get_Ptr_To_tblPerson();
-    constexpr int kEvents = 3000;
+    constexpr int kEvents = 2000;
 
     std::atomic<bool> workerDone{false};
     std::atomic<int> stored{0};
@@ -31,7 +32,7 @@ TEST_F(CBatchCommitThreadTest, AWorkerStoringEventsInBatchesNeverLocksTheUiOut)
             CTransaction transaction(h.GetDatabase());
             if (!transaction.IsActive())
                 throw CDBException(transaction.GetError());
-            transaction.SetBatch(200, 50);
+            transaction.SetBatch(250, 60000);
             for (int i = 0; i < kEvents; ++i) {
                 events.AddNew();
                 events.strTranspondernummer = QStringLiteral("%1").arg(i, 10, 10, QLatin1Char('0'));
@@ -59,6 +60,8 @@ TEST_F(CBatchCommitThreadTest, AWorkerStoringEventsInBatchesNeverLocksTheUiOut)
                                  {{QStringLiteral("Transponder_ID"), edits}});
             ASSERT_TRUE(transaction.Commit()) << transaction.GetError().toStdString();
             ++edits;
+            // A user's commands come apart, not back to back.
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
     } catch (const CDBException& e) {
         ADD_FAILURE() << "UI thread: " << e.m_strError.toStdString();
@@ -68,7 +71,11 @@ TEST_F(CBatchCommitThreadTest, AWorkerStoringEventsInBatchesNeverLocksTheUiOut)
     EXPECT_TRUE(workerError.isEmpty()) << workerError.toStdString();
     EXPECT_EQ(stored.load(), kEvents);
     EXPECT_EQ(h.Get_Ptr_To_tblEvents()->GetAnz_Events(), 0); // the UI's cache, not re-read yet
-    EXPECT_EQ(h.Get_Ptr_To_tblEvents()->_Requery(), 1);
-    EXPECT_EQ(h.Get_Ptr_To_tblEvents()->GetAnz_Events(), kEvents);
+    // Counted, not read back: a full read costs minutes through the ODBC
+    // driver under the thread checker.
+    int count = 0;
+    qint32 largest = 0;
+    ASSERT_TRUE(h.Get_Ptr_To_tblEvents()->ReadKeyRange(&count, &largest));
+    EXPECT_EQ(count, kEvents);
     EXPECT_EQ(persons->Get_Person(0)->Transponder_ID, edits - 1);
 }
