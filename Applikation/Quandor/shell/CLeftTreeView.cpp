@@ -1,4 +1,5 @@
 #include "CLeftTreeView.h"
+#include "CTransferRun.h"
 
 #include "link/CChooseCOMDlg.h"
 #include "CColorStatic.h"
@@ -115,6 +116,8 @@ CLeftTreeView::CLeftTreeView(CLanguageHandler* pLanguage, CMainFrame* pFrame, QW
 
 CLeftTreeView::~CLeftTreeView()
 {
+    // A transfer uses the link from its own thread: it ends before the link.
+    CTransferRun::StopActive();
     // The link's thread reports to this object: it is joined first.
     m_link.ClosePort();
     DestroySearchProgress();
@@ -334,6 +337,9 @@ bool CLeftTreeView::event(QEvent* event)
 
 void CLeftTreeView::OnShowSelection()
 {
+    // Leaving the reader view ends its transfer, before the next view reads
+    // the caches the transfer changed.
+    CTransferRun::StopActive();
     QTreeWidgetItem* item = currentItem();
     const NodeKind kind = Kind(item);
     const NodeKind group = kind == ReaderChild || kind == SchemaChild ? Kind(item->parent()) : kind;
