@@ -7,6 +7,7 @@
 #include "CGridCellBase.h"
 #include "CGridCtrl.h"
 #include "CLeftTreeView.h"
+#include "CReadEventsDlg.h"
 #include "data/CExportDataDlg.h"
 #include "data/CImportDataDlg.h"
 #include "data/CImportErrorDlg.h"
@@ -178,6 +179,7 @@ TEST_P(DefaultSizesTest, NoDialogCutsALabelOrAButton)
         [&] { return new CChooseCOMDlg(language); },
         [&] { return new CChooseReaderDlg(language, {QStringLiteral("Kite 1234")}, 1); },
         [&] { return new CChooseReaderDlg(language, {}, 2); },
+        [&] { return new CReadEventsDlg(language); },
     };
     for (const auto& make : dialogs) {
         std::unique_ptr<QDialog> dialog(make());
