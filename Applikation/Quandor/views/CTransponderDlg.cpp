@@ -655,9 +655,10 @@ void CTransponderDlg::OnGridRClick(GRID_NOTIFY* notify)
         return;
     m_nClickedRow = (notify->dataRow >= 0 ? notify->dataRow : notify->row) - 1;
     const QPoint point = MenuPoint(notify);
+    // The reader that was clicked, by its identity, taken before the menu
+    // runs: names may repeat, and the columns may be rebuilt meanwhile.
+    const qint32 readerId = ReaderOfColumn(notify->column);
     const int command = ContextMenu(notify->column).Track(this, point);
-    // The reader that was clicked, by its identity: names may repeat.
-    const int column = notify->column;
     switch (command) {
     case ID_LEARN: OnInsertEntry(); break;
     case ID_ADD_USB_OR_MANUAL: OnAddUsbOrManual(); break;
@@ -665,12 +666,11 @@ void CTransponderDlg::OnGridRClick(GRID_NOTIFY* notify)
     case CRecordViewMenu::ID_DELETE_ALL: OnDeleteAllEntries(); break;
     case ID_ASSIGN_ALL:
     case ID_REMOVE_ALL_ASSIGNMENTS:
-        if (ReaderOfColumn(column) != 0)
-            ChangeAllAssignments(command == ID_ASSIGN_ALL);
+        if (readerId != 0)
+            ChangeAllAssignments(command == ID_ASSIGN_ALL, readerId);
         break;
     default: break;
     }
-    Q_UNUSED(column);
 }
 
 void CTransponderDlg::OnInsertEntry()
@@ -803,21 +803,19 @@ void CTransponderDlg::DeleteTransponders(const std::vector<qint32>* keys)
         deleter.DeleteAll();
 }
 
-void CTransponderDlg::ChangeAllAssignments(bool assign)
+void CTransponderDlg::ChangeAllAssignments(bool assign, qint32 readerId)
 {
     CFerrold_Handler* db = GetDBHandler();
-    if (!db || m_strClickedReader.isEmpty() || RefusedWhileTransferRuns())
+    if (!db || readerId == 0 || RefusedWhileTransferRuns())
         return;
     Scope scope(this);
     CtblTransponder* transponders = db->Get_Ptr_To_tblTransponder();
     CtblLeser* readers = db->Get_Ptr_To_tblLeser();
-    // The reader of the clicked column, by identity: names may repeat.
-    qint32 readerId = 0;
-    for (std::size_t c = 0; c < m_readerOfColumn.size() && readerId == 0; ++c) {
-        if (GetGrid() && GetGrid()->GetItemText(0, kFirstReaderColumn + int(c)) == m_strClickedReader)
-            readerId = m_readerOfColumn[c];
-    }
-    if (readerId == 0)
+    // A reader deleted while the menu was open has no lists to change.
+    bool known = false;
+    for (int i = 0; i < readers->GetAnz_Leser() && !known; ++i)
+        known = readers->Get_Leser(i)->ID_Leser == readerId;
+    if (!known)
         return;
     const int busy = m_bBusy;
     m_bBusy = 1;
@@ -846,10 +844,11 @@ void CTransponderDlg::ChangeAllAssignments(bool assign)
     if (changed.empty())
         return;
     CTransaction transaction(db->GetDatabase());
+    int written = 0;
     try {
         for (const auto& [list, ids] : byNewList)
             transponders->UpdateWhere(QStringLiteral("strLeser_IDS"), list, QStringLiteral("ID_Transponder"), &ids);
-        transponders->UpdateWhere(QStringLiteral("boolUpdateOK"), 1, QStringLiteral("ID_Transponder"), &changed);
+        written = transponders->UpdateWhere(QStringLiteral("boolUpdateOK"), 1, QStringLiteral("ID_Transponder"), &changed);
         MarkReadersStored({readerId});
     } catch (const CDBException& e) {
         CRecordWriter::ShowDatabaseError(e.m_strError);
@@ -857,6 +856,13 @@ void CTransponderDlg::ChangeAllAssignments(bool assign)
     }
     if (!Commit(transaction))
         return;
+    MarkReadersCached({readerId});
+    if (written != int(changed.size())) {
+        // Records went behind the view's back: the screen shows the table.
+        transponders->_Requery();
+        Refill();
+        return;
+    }
     for (int i = 0; i < transponders->GetAnz_Transponder(); ++i) {
         auto* row = transponders->Get_Transponder(i);
         const auto found = newLists.constFind(row->ID_Transponder);
@@ -865,8 +871,6 @@ void CTransponderDlg::ChangeAllAssignments(bool assign)
             row->UpdateOK = 1;
         }
     }
-    MarkReadersCached({readerId});
-    Q_UNUSED(readers);
     Refill();
 }
 
@@ -952,7 +956,9 @@ void CTransponderDlg::Learn(const QString& received)
     const QString identification = m_strReaderReply.mid(4, 20);
     qint32 readerId = 0;
     CtblLeser* readers = db->Get_Ptr_To_tblLeser();
-    for (int i = 0; (cacheRow >= 0 || !m_strReaderReply.isEmpty()) && i < readers->GetAnz_Leser(); ++i) {
+    // An empty identification names no reader, not one whose serial number
+    // happens to be empty.
+    for (int i = 0; !identification.isEmpty() && i < readers->GetAnz_Leser(); ++i) {
         if (readers->Get_Leser(i)->Seriennummer == identification) {
             readerId = readers->Get_Leser(i)->ID_Leser;
             break;

@@ -122,8 +122,8 @@ private:
     void Refill();
     // Deletes these transponders (null: all) and marks their readers.
     void DeleteTransponders(const std::vector<qint32>* keys);
-    // Assign all (true) or withdraw all (false) for the clicked reader.
-    void ChangeAllAssignments(bool assign);
+    // Assign all (true) or withdraw all (false) for this reader.
+    void ChangeAllAssignments(bool assign, qint32 readerId);
     // The displayed row that shows a cache row; 0 when none does.
     int DisplayedRowOf(int cacheRow) const;
     void Learn(const QString& number);
