@@ -277,9 +277,14 @@ TEST_F(ReaderLinkWindow, TwoOnlineCommandsAtOnceStartOneSearch)
     Frame()->Action(CMainFrame::ID_ONLINE)->trigger();
     Frame()->Action(CMainFrame::ID_ONLINE)->trigger();
     EXPECT_EQ(Frame()->findChildren<CDataProgressDlg*>().size(), 1);
+    // A caller that connects during the search is not told "connected".
+    CReaderLink::ConnectResult why = CReaderLink::ConnectStarted;
+    EXPECT_EQ(Tree()->Connect(&why), 0);
+    EXPECT_EQ(why, CReaderLink::ConnectSearching);
     ASSERT_TRUE(WaitOnline(kFramedSearchMs));
     // Online while online changes nothing either.
-    EXPECT_EQ(Tree()->Connect(), 1);
+    EXPECT_EQ(Tree()->Connect(&why), 1);
+    EXPECT_EQ(why, CReaderLink::ConnectOnline);
     QTest::qWait(300);
     EXPECT_EQ(reader->Count("FFHD4"), 1);
     EXPECT_EQ(reader->Count("FFLS0000"), 1);
