@@ -46,9 +46,15 @@ CDialogSetup* CGridBaseDlg::LayoutStore() const
 
 void CGridBaseDlg::InitGrid(const QString& viewCode, quint32 gridId, int columns, int rows)
 {
+    EndGridEdit();
     if (rows != 0)
         m_nRowCount = rows;
     if (m_pGrid) {
+        // The column count first: a refill after readers were added or
+        // removed sets its own columns up right after this, and a later
+        // change of the count must not find them to change.
+        if (columns >= 2 && m_pGrid->GetVirtualMode())
+            m_pGrid->SetColumnCount(columns);
         if (rows != 0)
             m_pGrid->SetRowCount(rows);
         m_pGrid->Refresh();
@@ -81,6 +87,12 @@ void CGridBaseDlg::InitGrid(const QString& viewCode, quint32 gridId, int columns
     // The default height is not stored: storing it here would overwrite the
     // height the user gave the rows before LoadGridLayout could read it.
     m_pGrid->SetRowHeight(1, 18, false);
+}
+
+void CGridBaseDlg::EndGridEdit()
+{
+    if (m_pGrid)
+        m_pGrid->EndActiveEdit();
 }
 
 void CGridBaseDlg::LoadGridLayout(const QString& viewCode)

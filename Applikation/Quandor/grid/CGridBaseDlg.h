@@ -53,8 +53,16 @@ public:
     // The first call creates the view's grid in its standard look (one
     // header row and number column, shaded even rows, 30-pixel header and
     // 18-pixel rows, column 1 kept in view); "rows" counts the header, 0
-    // keeps the last count. Later calls only set the row count and refresh.
+    // keeps the last count. Later calls end an open edit, set the column
+    // count (the kept columns keep their titles, cell types and colour
+    // requests), the row count (unless 0) and refresh.
     virtual void InitGrid(const QString& viewCode, quint32 gridId, int columns, int rows);
+    // Ends the grid's open in-place edit, if any: its text is reported (and
+    // stored through StoreEditedCell) for the record it was typed on. Every
+    // refill calls this first, before it rebuilds the filtered rows or
+    // re-reads a cache, and so does anything else that changes which record
+    // a row shows (an in-place change of the rows, a re-read).
+    void EndGridEdit();
     // Applies the header height, row height and column widths stored for
     // the view; sizes of 0 or less, or none, keep what the grid has.
     void LoadGridLayout(const QString& viewCode);

@@ -204,6 +204,10 @@ void CGridCtrl::RetireCell(std::unique_ptr<CGridCellBase> cell)
 {
     if (!cell)
         return;
+    // Display copies of a list cell read the entries of the cell they were
+    // copied from; none of them may outlive it in the cache.
+    m_cache.MarkStale();
+    m_cache.DropIfStale();
     m_cache.Retire(std::move(cell));
     if (m_nCellUseDepth == 0)
         ScheduleRelease();
@@ -279,7 +283,7 @@ bool CGridCtrl::SetRowCount(int rows)
 
     // An order sorted for another row count means nothing any more; it would
     // come back into force by chance when the count returns.
-    m_arRowOrder.clear();
+    ClearRowOrder();
     AfterCountChange();
     return true;
 }
@@ -293,6 +297,7 @@ bool CGridCtrl::SetColumnCount(int cols)
     // Rows and columns are about to mean other records: an open edit
     // reports to the record it began on, now.
     EndActiveEdit();
+    const int oldCols = m_nCols;
 
     try {
         CGridAxis widths = m_colWidths;
@@ -332,13 +337,64 @@ bool CGridCtrl::SetColumnCount(int cols)
     }
 
     if (m_bVirtualMode) {
-        RebuildColumnTemplates();
+        ResizeColumnTemplates(oldCols);
         // New columns need their header cells as the fixed rows' count gave
         // them to the first ones, or their titles never show.
         ApplyFixedRowChange(0, std::min(m_nFixedRows, m_nRows));
     }
     AfterCountChange();
     return true;
+}
+
+void CGridCtrl::ResizeColumnTemplates(int oldCols)
+{
+    if (!m_bHasTemplateRow) {
+        RebuildColumnTemplates();
+        return;
+    }
+    // The kept columns keep their cell types, titles and item data: a view
+    // that refills with one reader fewer sets up its own columns before the
+    // reader columns change the count. Cells of columns that go are dropped,
+    // so a column that comes back starts afresh.
+    const int kept = std::min(oldCols, m_nCols);
+    for (std::size_t col = std::size_t(kept); col < m_templateRow.size(); ++col)
+        RetireCell(std::move(m_templateRow[col]));
+    m_templateRow.resize(std::size_t(kept));
+    while (m_arColumnTitles.size() > kept)
+        m_arColumnTitles.removeLast();
+    m_arColumnItemData.resize(std::size_t(kept));
+    if (m_nCols < oldCols)
+        DropExplicitCellsFrom(m_nCols);
+    for (int col = kept; col < m_nCols; ++col) {
+        m_arColumnTitles.append(QString());
+        m_arColumnItemData.push_back(0);
+        m_templateRow.push_back(NewCell(0, col, col < m_nFixedCols ? GVIS_FIXEDCOL_BITS : 0));
+    }
+}
+
+void CGridCtrl::DropExplicitCellsFrom(int firstCol)
+{
+    std::vector<CellEntry> keptCells;
+    keptCells.reserve(m_explicitCells.size());
+    for (CellEntry& entry : m_explicitCells) {
+        if (entry.col >= firstCol)
+            RetireCell(std::move(entry.cell));
+        else
+            keptCells.push_back(std::move(entry));
+    }
+    m_explicitCells = std::move(keptCells);
+    m_explicitIndex.clear();
+    for (std::size_t i = 0; i < m_explicitCells.size(); ++i)
+        m_explicitIndex.emplace(CCellID::MakeKey(m_explicitCells[i].row, m_explicitCells[i].col), i);
+    std::vector<CellBlock> keptBlocks;
+    for (CellBlock& block : m_explicitBlocks) {
+        block.endCol = std::min(block.endCol, firstCol);
+        if (block.firstCol < block.endCol)
+            keptBlocks.push_back(std::move(block));
+        else
+            RetireCell(std::move(block.prototype));
+    }
+    m_explicitBlocks = std::move(keptBlocks);
 }
 
 void CGridCtrl::RebuildColumnTemplates()
@@ -570,6 +626,16 @@ int CGridCtrl::GetDataRow(int row) const
     return -1;
 }
 
+int CGridCtrl::GetDisplayedRow(int dataRow) const
+{
+    if (dataRow < 0 || dataRow >= m_nRows)
+        return -1;
+    if (dataRow > 0 && m_arRowOrder.size() == std::size_t(m_nRows - 1)
+        && m_arDisplayOfData.size() == m_arRowOrder.size())
+        return int(m_arDisplayOfData[std::size_t(dataRow - 1)]) + 1;
+    return dataRow;
+}
+
 quint32 CGridCtrl::PositionState(int row, int col) const
 {
     quint32 state = 0;
@@ -698,18 +764,18 @@ bool CGridCtrl::SetCellType(int row, int col, const CGridCellClass* cellClass)
     if (!cell)
         return false;
     cell->CopyFrom(*old);
+    cell->UseOwnItemList();
     cell->SetGrid(this);
     cell->SetCoords(old->GetRow(), old->GetColumn());
     cell->SetState(old->GetState());
-    CGridCellBase* replacement = cell.get();
-    for (CellEntry& entry : m_explicitCells) {
-        if (entry.cell.get() == old) {
-            RetireCell(std::move(entry.cell));
-            entry.cell = std::move(cell);
-            break;
-        }
-    }
-    return replacement != nullptr;
+    // GetCell gave the position's first entry, which the index names.
+    const auto it = m_explicitIndex.find(CCellID::MakeKey(row, col));
+    if (it == m_explicitIndex.end() || m_explicitCells[it->second].cell.get() != old)
+        return false;
+    CellEntry& entry = m_explicitCells[it->second];
+    RetireCell(std::move(entry.cell));
+    entry.cell = std::move(cell);
+    return true;
 }
 
 CGridCellBase* CGridCtrl::SetColumnCellType(int col, const CGridCellClass* cellClass)
@@ -724,6 +790,7 @@ CGridCellBase* CGridCtrl::SetColumnCellType(int col, const CGridCellClass* cellC
         return nullptr;
     CGridCellBase* old = m_templateRow[std::size_t(col)].get();
     cell->CopyFrom(*old);
+    cell->UseOwnItemList();
     cell->SetGrid(this);
     cell->SetCoords(old->GetRow(), old->GetColumn());
     cell->SetState(old->GetState());
@@ -768,8 +835,43 @@ void CGridCtrl::SetAllDefaultCellProperty(int height, bool alsoFixed)
 
 quint32 CGridCtrl::GetItemState(int row, int col)
 {
-    CGridCellBase* cell = GetCellAt(row, col);
-    return cell ? cell->GetState() : 0;
+    if (!m_bVirtualMode) {
+        const CGridCellBase* cell = ExistingCell(row, col);
+        return cell ? cell->GetState() : 0;
+    }
+    if (row < 0 || row >= m_nRows || col < 0 || col >= m_nCols)
+        return 0;
+    constexpr quint32 kPositionBits = GVIS_SELECTED | GVIS_FIXEDROW_BITS | GVIS_FIXEDCOL_BITS | GVIS_FOCUSED;
+    // A position shown since the last refresh answers with its copy, which
+    // carries what the owner added; any other with the bits a copy would
+    // start from, so no copy is made and the owner is not asked.
+    if (!m_cache.IsStale()) {
+        if (const CGridCellBase* cached = m_cache.Find(CCellID::MakeKey(row, col)))
+            return (cached->GetState() & ~kPositionBits) | PositionState(row, col);
+    }
+    const int dataRow = GetDataRow(row);
+    const CGridCellBase* source = FindExplicitCell(dataRow >= 0 ? dataRow : row, col);
+    if (source && row == 0)
+        return (source->GetState() & ~kPositionBits) | PositionState(row, col);
+    if (!source && m_bHasTemplateRow && std::size_t(col) < m_templateRow.size())
+        source = m_templateRow[std::size_t(col)].get();
+    if (!source)
+        return 0;
+    return PositionState(row, col) | (OwnBitsOfCopies(*source) & GVIS_READONLY_OWN);
+}
+
+quint32 CGridCtrl::OwnBitsOfCopies(const CGridCellBase& source)
+{
+    // A copy takes no state from its source: what it has is what its class
+    // gives it when made (a button is read-only).
+    const CGridCellClass* cellClass = &source.GetRuntimeClass();
+    const auto it = m_copyStateByClass.find(cellClass);
+    if (it != m_copyStateByClass.end())
+        return it->second;
+    const std::unique_ptr<CGridCellBase> sample = cellClass->CreateObject();
+    const quint32 state = sample ? sample->GetState() : 0;
+    m_copyStateByClass.emplace(cellClass, state);
+    return state;
 }
 
 bool CGridCtrl::SetItemState(int row, int col, quint32 state)
@@ -933,7 +1035,7 @@ bool CGridCtrl::ClearAll()
     m_nCols = 0;
     m_nFixedRows = 0;
     m_nFixedCols = 0;
-    m_arRowOrder.clear();
+    ClearRowOrder();
     AfterCountChange();
     return true;
 }

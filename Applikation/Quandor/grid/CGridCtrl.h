@@ -28,6 +28,7 @@ class CGridCellClass;
 class CDialogSetup;
 class CGridNotifyReceiver;
 class CTitleTipWnd;
+class QAction;
 class QMimeData;
 
 // The grid of every record view: a scroll area that lays out and paints its
@@ -99,6 +100,12 @@ public:
     CGridDefaultCell* GetDefaultCell(bool fixedRow, bool fixedCol);
     const CGridDefaultCell* GetDefaultCell(bool fixedRow, bool fixedCol) const;
     void SetAllDefaultCellProperty(int height, bool alsoFixed);
+    // The state bits of a displayed position: selected, focus, fixed and the
+    // cell's own read-only bit (0x100), answered without asking the owner
+    // for texts (walking every row to find the selection stays cheap). Bits
+    // the owner adds in the colour exchange (0x08) and the modified mark
+    // (0x80) show for positions shown since the last refresh. 0 when there
+    // is no cell.
     quint32 GetItemState(int row, int col);
     bool SetItemState(int row, int col, quint32 state);
     bool IsCellSelected(int row, int col) const;
@@ -112,6 +119,11 @@ public:
     // has one entry per body row, else the row itself; -1 for a row that the
     // order does not translate (the header, or no order).
     int GetDataRow(int row) const;
+    // The displayed row that shows a data row: through the row order while
+    // it has one entry per body row, else the row itself; 0 for the header,
+    // -1 outside the grid. What a view selects or scrolls to when it knows
+    // its record and the grid may be sorted.
+    int GetDisplayedRow(int dataRow) const;
     CCellID GetFocusCell() const { return m_idCurrentCell; }
 
     // ---- selection and focus ------------------------------------------------
@@ -197,6 +209,29 @@ public:
     // ---- commands the keys reach --------------------------------------------
     // Copying and pasting belong to the grid's clipboard support; cutting
     // and dragging do nothing in this grid.
+    //
+    // The four edit commands also stand as the grid's own commands, for any
+    // menu (a view's context menu): OnEditCommand runs one when its rule
+    // allows it (false for an unknown or disabled one), and
+    // IsEditCommandEnabled tells the rule: copy with at least one cell
+    // selected; cut when the grid is editable and a cell is selected; paste
+    // when the focus cell is editable and the clipboard holds text; select
+    // all always. GetEditAction gives the command as an action (made on
+    // first use, owned by the grid, without a text: the menu names it),
+    // enabled as the rule says at the time of the call; UpdateEditActions
+    // brings every made action up to date (call it before showing a menu
+    // that was built earlier).
+    enum EditCommand : int
+    {
+        ID_EDIT_COPY = 57634,
+        ID_EDIT_CUT = 57635,
+        ID_EDIT_PASTE = 57637,
+        ID_EDIT_SELECT_ALL = 57642,
+    };
+    bool OnEditCommand(int id);
+    bool IsEditCommandEnabled(int id);
+    QAction* GetEditAction(int id);
+    void UpdateEditActions();
     virtual void CopySelectionToClipboard();
     virtual void PasteClipboard();
     virtual void CutSelection();
@@ -509,6 +544,9 @@ protected:
     // Displayed body row i + 1 shows data row m_arRowOrder[i] + 1 while the
     // order has exactly one entry per body row.
     std::vector<uint> m_arRowOrder;
+    // The inverse of the row order: entry d is the displayed row less one
+    // that shows data row d + 1. Kept with the order.
+    std::vector<uint> m_arDisplayOfData;
 
     bool m_bVirtualMode = false;
     bool m_bModified = false;
@@ -580,9 +618,17 @@ private:
     CGridCellBase* FindExplicitCell(int row, int col, bool* shared = nullptr) const;
     CGridCellBase* AddExplicitCell(int row, int col, std::unique_ptr<CGridCellBase> cell);
     CGridCellBase* MakeDisplayCopy(quint64 key, CGridCellBase& source);
+    // The state a display copy of "source" starts with.
+    quint32 OwnBitsOfCopies(const CGridCellBase& source);
+    std::unordered_map<const CGridCellClass*, quint32> m_copyStateByClass;
     void ExchangeWithOwner(CGridCellBase& copy, int row, int col, int dataRow, bool withColours = true);
     std::unique_ptr<CGridCellBase> NewCell(int row, int col, quint32 stateBits);
     void RebuildColumnTemplates();
+    // Templates, titles and item data for a new column count, keeping the
+    // columns below both counts.
+    void ResizeColumnTemplates(int oldCols);
+    // Retires the explicit cells of every column from "firstCol" on.
+    void DropExplicitCellsFrom(int firstCol);
     void ApplyFixedRowChange(int oldCount, int newCount);
     void ApplyFixedColumnChange(int oldCount, int newCount);
     void AfterCountChange();
@@ -630,6 +676,8 @@ private:
 
     // Sorting
     std::vector<QString> CollectColumnValues(int col);
+    // Data order again: the row order and its inverse are emptied.
+    void ClearRowOrder();
 
     // Painting
     void DrawCellRange(QPainter& painter, const QRect& clip, int firstRow, int lastRow, int firstCol,
@@ -637,6 +685,9 @@ private:
 
     QPointer<QWidget> m_activeEditor;
     CCellID m_idEditCell;
+
+    // The edit commands as actions, made on first use.
+    QAction* m_editActions[4] = {};
 
     QPointer<QObject> m_ownerObject;
     CGridNotifyReceiver* m_pOwner = nullptr;

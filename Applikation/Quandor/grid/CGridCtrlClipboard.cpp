@@ -8,6 +8,7 @@
 #include "CGridCellCheck.h"
 #include "CUiMessage.h"
 
+#include <QAction>
 #include <QClipboard>
 #include <QDragEnterEvent>
 #include <QDragLeaveEvent>
@@ -18,6 +19,7 @@
 #include <QMimeData>
 
 #include <algorithm>
+#include <iterator>
 
 namespace
 {
@@ -193,6 +195,94 @@ void CGridCtrl::PasteClipboard()
             PasteValue(row, cell.col, cell.value);
     }
     Clipboard()->setText(copied.back().value, QClipboard::Clipboard);
+}
+
+// ---------------------------------------------------------------------------
+// The edit commands
+
+namespace
+{
+
+constexpr int kEditCommands[] = {CGridCtrl::ID_EDIT_COPY, CGridCtrl::ID_EDIT_CUT, CGridCtrl::ID_EDIT_PASTE,
+                                 CGridCtrl::ID_EDIT_SELECT_ALL};
+
+int EditCommandSlot(int id)
+{
+    for (std::size_t i = 0; i < std::size(kEditCommands); ++i) {
+        if (kEditCommands[i] == id)
+            return int(i);
+    }
+    return -1;
+}
+
+}  // namespace
+
+bool CGridCtrl::IsEditCommandEnabled(int id)
+{
+    switch (id) {
+    case ID_EDIT_COPY:
+        return GetSelectedCount() > 0;
+    case ID_EDIT_CUT:
+        return m_bEditable && GetSelectedCount() > 0;
+    case ID_EDIT_PASTE: {
+        if (!m_idCurrentCell.IsValid() || !IsCellEditable(m_idCurrentCell.row, m_idCurrentCell.col))
+            return false;
+        const QMimeData* data = Clipboard()->mimeData(QClipboard::Clipboard);
+        return data && data->hasText();
+    }
+    case ID_EDIT_SELECT_ALL:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CGridCtrl::OnEditCommand(int id)
+{
+    // The rule is asked again: a menu built a while ago may offer a command
+    // that no longer applies.
+    if (!IsEditCommandEnabled(id))
+        return false;
+    switch (id) {
+    case ID_EDIT_COPY:
+        CopySelectionToClipboard();
+        break;
+    case ID_EDIT_CUT:
+        CutSelection();
+        break;
+    case ID_EDIT_PASTE:
+        PasteClipboard();
+        break;
+    case ID_EDIT_SELECT_ALL:
+        SelectAllCells();
+        break;
+    default:
+        return false;
+    }
+    return true;
+}
+
+QAction* CGridCtrl::GetEditAction(int id)
+{
+    const int slot = EditCommandSlot(id);
+    if (slot < 0)
+        return nullptr;
+    QAction*& action = m_editActions[slot];
+    if (!action) {
+        action = new QAction(this);
+        action->setData(id);
+        connect(action, &QAction::triggered, this, [this, id]() { OnEditCommand(id); });
+    }
+    action->setEnabled(IsEditCommandEnabled(id));
+    return action;
+}
+
+void CGridCtrl::UpdateEditActions()
+{
+    for (std::size_t i = 0; i < std::size(kEditCommands); ++i) {
+        if (m_editActions[i])
+            m_editActions[i]->setEnabled(IsEditCommandEnabled(kEditCommands[i]));
+    }
 }
 
 // ---------------------------------------------------------------------------

@@ -69,6 +69,8 @@ qint64 CGridCtrl::SendMessageToParent(int row, int col, int code, const QString&
     notify.text1 = text1;
     notify.text2 = text2;
     notify.point = point;
+    if (code == NM_RCLICK)
+        notify.screenPoint = viewport()->mapToGlobal(point);
     // The owner may refill or refresh the grid while it answers; cells the
     // caller holds stay alive until the notification is over.
     CellUseScope scope(*this);

@@ -42,14 +42,23 @@ std::vector<QString> CGridCtrl::CollectColumnValues(int col)
                 scratchSource = nullptr;
                 continue;
             }
-            scratch->Assign(*source);
-            scratch->SetGrid(this);
             scratchSource = source;
         }
+        // Every row starts from the source as a display copy would: a cell
+        // that keeps its choice when a value names no entry (a combo) must
+        // not keep the previous row's.
+        scratch->Assign(*source);
+        scratch->SetGrid(this);
         ExchangeWithOwner(*scratch, row, col, row, false);
         values.push_back(scratch->GetValue());
     }
     return values;
+}
+
+void CGridCtrl::ClearRowOrder()
+{
+    m_arRowOrder.clear();
+    m_arDisplayOfData.clear();
 }
 
 bool CGridCtrl::SortByColumn(int col, int mode)
@@ -93,6 +102,11 @@ bool CGridCtrl::SortByColumn(int col, int mode)
     std::vector<uint> order;
     const int result = CRowSorter::SortRows(&rowTexts, &order, mode != 2);
     m_arRowOrder = std::move(order);
+    m_arDisplayOfData.assign(m_arRowOrder.size(), 0);
+    for (std::size_t i = 0; i < m_arRowOrder.size(); ++i) {
+        if (m_arRowOrder[i] < m_arDisplayOfData.size())
+            m_arDisplayOfData[m_arRowOrder[i]] = uint(i);
+    }
     // What was read while the rows were collected was read in data order.
     MarkCacheStale();
     if (m_bAllowDraw)

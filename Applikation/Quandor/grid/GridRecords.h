@@ -70,5 +70,6 @@ struct GRID_NOTIFY
     QString text1;
     QString text2;
     int reserved = 0;
-    QPoint point;  // NM_RCLICK: the click point in the grid's viewport
+    QPoint point;        // NM_RCLICK: the click point in the grid's viewport
+    QPoint screenPoint;  // NM_RCLICK: the same point on the screen, where a context menu opens
 };

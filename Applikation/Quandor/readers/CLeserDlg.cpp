@@ -95,6 +95,9 @@ void CLeserDlg::SetColumnTitles()
 
 void CLeserDlg::FillGrid(quint32 gridId, int columns)
 {
+    // The rows are about to show other records: an open edit is stored
+    // for the record it was typed on first.
+    EndGridEdit();
     CFerrold_Handler* db = GetDBHandler();
     if (!db)
         return;

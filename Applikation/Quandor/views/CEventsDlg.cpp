@@ -70,6 +70,11 @@ void CEventsDlg::SetColumnTitles()
 
 void CEventsDlg::FillGrid(quint32 gridId, int columns)
 {
+    // The rows are about to show other records: an open edit is stored
+    // for the record it was typed on first.
+    EndGridEdit();
+    // Keys may have changed in place since the last fill.
+    m_lookups.Reset();
     CFerrold_Handler* db = GetDBHandler();
     CtblEvents* events = db ? db->Get_Ptr_To_tblEvents() : nullptr;
     const int cached = events ? events->GetAnz_Events() : 0;

@@ -1,13 +1,23 @@
 #include "CNameDlg.h"
 
 #include "CFerrold_Handler.h"
+#include "CGridCellCombo.h"
 #include "CGridCtrl.h"
 #include "CLanguageHandler.h"
+#include "CRecordDeleter.h"
+#include "CRecordWriter.h"
+#include "CTransaction.h"
 #include "CtblLeser.h"
 #include "CtblPerson.h"
 #include "CtblTransponder.h"
 #include "CtblZeitschema.h"
 #include "GridRecords.h"
+
+#include <QScrollBar>
+#include <QSqlError>
+
+#include <cstdlib>
+#include <ctime>
 
 namespace {
 
@@ -20,7 +30,39 @@ struct Column
     bool exact;
 };
 constexpr Column kLayout[] = {{20, 30, true}, {32, 130, false}, {15, 90, false}, {18, 80, false}};
+constexpr int kNameColumn = 2;
+constexpr int kTransponderColumn = 3;
 constexpr int kFirstReaderColumn = 5;
+const QString kNone = QStringLiteral("---");
+
+std::function<qint64()>& Clock()
+{
+    static std::function<qint64()> clock;
+    return clock;
+}
+
+CtblPerson* PersonTable()
+{
+    CFerrold_Handler* db = CGridBaseDlg::GetDBHandler();
+    return db ? db->Get_Ptr_To_tblPerson() : nullptr;
+}
+
+CtblTransponder* TransponderTable()
+{
+    CFerrold_Handler* db = CGridBaseDlg::GetDBHandler();
+    return db ? db->Get_Ptr_To_tblTransponder() : nullptr;
+}
+
+// A person looked up again by its key: no pointer is kept across a write.
+CtblPerson::structPerson* CachedPerson(qint32 personId)
+{
+    CtblPerson* persons = PersonTable();
+    for (int i = 0; persons && i < persons->GetAnz_Person(); ++i) {
+        if (persons->Get_Person(i)->ID_Person == personId)
+            return persons->Get_Person(i);
+    }
+    return nullptr;
+}
 
 } // namespace
 
@@ -31,12 +73,18 @@ CNameDlg::CNameDlg(QWidget* parent)
     SetHeading(16, QString());
 }
 
-void CNameDlg::Reload(quint32 readerId)
+void CNameDlg::SetClock(std::function<qint64()> clock)
+{
+    Clock() = std::move(clock);
+}
+
+int CNameDlg::Reload(quint32 readerId)
 {
     m_nFilterID = readerId;
     m_bKeepColumnWidths = 0;
     SetHeading(16, ReaderName(readerId));
     FillGrid(kGridId, kColumns);
+    return 1;
 }
 
 void CNameDlg::SetColumnTitles()
@@ -51,10 +99,19 @@ void CNameDlg::SetColumnTitles()
 
 void CNameDlg::FillGrid(quint32 gridId, int columns)
 {
+    // The rows are about to show other records: an open edit is stored
+    // for the record it was typed on first.
+    EndGridEdit();
     CFerrold_Handler* db = GetDBHandler();
     if (!db)
         return;
+    // The caches may have been read again since the last fill.
+    m_lookups.Reset();
+    m_strParsedList.clear();
+    m_parsedReaders.clear();
     CtblPerson* persons = db->Get_Ptr_To_tblPerson();
+    CtblTransponder* transponders = db->Get_Ptr_To_tblTransponder();
+    CtblLeser* readers = db->Get_Ptr_To_tblLeser();
     int rows = persons->GetAnz_Person() + 1;
     m_arFilteredRows.clear();
     if (m_nFilterID != 0) {
@@ -65,7 +122,7 @@ void CNameDlg::FillGrid(quint32 gridId, int columns)
         }
         rows = int(m_arFilteredRows.size()) + 1;
     }
-    InitGrid(QStringLiteral("02"), gridId, columns + db->Get_Ptr_To_tblLeser()->GetAnz_Leser() - 1, rows);
+    InitGrid(QStringLiteral("02"), gridId, columns + readers->GetAnz_Leser() - 1, rows);
     CGridCtrl* grid = GetGrid();
     if (!grid)
         return;
@@ -74,7 +131,26 @@ void CNameDlg::FillGrid(quint32 gridId, int columns)
         const Column& column = kLayout[col - 1];
         SetupColumn(col, Text(column.title), widths ? column.width : -1, column.exact, col == 1 || col == 4);
     }
+    // The column's own list names every transponder; a row's list (the free
+    // ones and the row's own) is built when its editor opens.
+    if (auto* combo = dynamic_cast<CGridCellCombo*>(grid->SetColumnCellType(kTransponderColumn,
+                                                                            &CGridCellCombo::GetThisClass()))) {
+        combo->SetStyle(CGridCellCombo::DropDownList);
+        CGridItemArray& items = combo->GetItemList();
+        items.clear();
+        items.reserve(std::size_t(transponders->GetAnz_Transponder()) + 1);
+        items.push_back(std::make_unique<CListEntry>(kNone, QString(), 0, 0));
+        for (int i = 0; i < transponders->GetAnz_Transponder(); ++i) {
+            const QString& number = transponders->Get_Transponder(i)->TransponderNummer;
+            items.push_back(std::make_unique<CListEntry>(number, number, 0, 0));
+        }
+    }
     SetupReaderColumns(kFirstReaderColumn, widths);
+    // Each reader column belongs to the reader it was made for, also when
+    // two readers carry one name.
+    m_readerOfColumn.clear();
+    for (int i = 0; i < readers->GetAnz_Leser(); ++i)
+        m_readerOfColumn.push_back(readers->Get_Leser(i)->ID_Leser);
     ResetSortState();
     if (widths)
         LoadGridLayout(QStringLiteral("02"));
@@ -82,23 +158,59 @@ void CNameDlg::FillGrid(quint32 gridId, int columns)
     grid->Refresh();
 }
 
+const CtblPerson::structPerson* CNameDlg::PersonOfRow(int dataRow) const
+{
+    CtblPerson* persons = PersonTable();
+    if (!persons)
+        return nullptr;
+    const int index = CacheRow(dataRow, persons->GetAnz_Person());
+    return index >= 0 ? persons->Get_Person(index) : nullptr;
+}
+
+bool CNameDlg::Enabled(const QString& readerList, qint32 readerId)
+{
+    if (readerList.isEmpty() || readerId == 0)
+        return false;
+    if (readerList != m_strParsedList) {
+        m_strParsedList = readerList;
+        m_parsedReaders.clear();
+        QStringList pieces;
+        SplitString(readerList, &pieces, u';');
+        // Each piece counts by its leading number ("05" is reader 5), as
+        // the reader filter reads it.
+        for (const QString& piece : pieces) {
+            const QString trimmed = piece.trimmed();
+            qsizetype digits = 0;
+            while (digits < trimmed.size() && trimmed.at(digits).unicode() >= '0' && trimmed.at(digits).unicode() <= '9')
+                ++digits;
+            bool ok = false;
+            const qint32 id = trimmed.left(digits).toInt(&ok);
+            if (ok && id != 0)
+                m_parsedReaders.insert(id);
+        }
+    }
+    return m_parsedReaders.contains(readerId);
+}
+
 void CNameDlg::OnGetCellText(GRID_DISPINFO* info)
 {
     CFerrold_Handler* db = GetDBHandler();
     if (!info || info->row < 1 || info->column < 1 || !db)
         return;
-    CtblPerson* persons = db->Get_Ptr_To_tblPerson();
-    const int index = CacheRow(info->dataRow, persons->GetAnz_Person());
-    if (index < 0)
+    const CtblPerson::structPerson* person = PersonOfRow(info->dataRow);
+    if (!person)
         return;
-    const CtblPerson::structPerson* person = persons->Get_Person(index);
     const CtblTransponder::structTransponder* transponder = m_lookups.TransponderById(person->Transponder_ID);
     switch (info->column) {
     case 1: info->valueText = QString::number(person->nNr); break;
-    case 2: info->valueText = person->Name; break;
-    case 3: info->valueText = transponder ? transponder->TransponderNummer : QString(); break;
+    case kNameColumn: info->valueText = person->Name; break;
+    case kTransponderColumn:
+        // A person without a transponder shows the list's "---".
+        info->valueText = transponder ? transponder->TransponderNummer : QString();
+        info->displayText = transponder ? transponder->TransponderNummer : kNone;
+        break;
     case 4: {
-        info->valueText = QStringLiteral("---");
+        info->valueText = kNone;
         CtblZeitschema* schemas = db->Get_Ptr_To_tblZeitschema();
         for (int i = 0; transponder && i < schemas->GetAnz_Zeitschema(); i += 4) {
             if (schemas->Get_Zeitschema(i)->ID_Zeitschema == transponder->Zeitfenster_ID) {
@@ -111,11 +223,13 @@ void CNameDlg::OnGetCellText(GRID_DISPINFO* info)
             info->valueText = QStringLiteral("Full access");
         break;
     }
-    default:
-        info->valueText = transponder && ReaderColumnChecked(transponder->Leser_IDS, info->column)
-                              ? QStringLiteral("1")
-                              : QStringLiteral("0");
+    default: {
+        const std::size_t reader = std::size_t(info->column - kFirstReaderColumn);
+        const bool on = transponder && reader < m_readerOfColumn.size()
+                        && Enabled(transponder->Leser_IDS, m_readerOfColumn[reader]);
+        info->valueText = on ? QStringLiteral("1") : QStringLiteral("0");
         break;
+    }
     }
 }
 
@@ -123,4 +237,272 @@ void CNameDlg::OnGetCellColor(GRID_DISPINFO* info)
 {
     if (info && info->row >= 1 && (info->column == 1 || info->column == 4 || info->column >= kFirstReaderColumn))
         SetCellColors(true, info, 0xB9B9B9, 0);
+}
+
+QStringList CNameDlg::OfferedTransponders(qint32 personId) const
+{
+    QStringList numbers{kNone};
+    CtblTransponder* transponders = TransponderTable();
+    for (int i = 0; transponders && i < transponders->GetAnz_Transponder(); ++i) {
+        const auto* transponder = transponders->Get_Transponder(i);
+        if (transponder->Person_ID == 0 || transponder->Person_ID == personId)
+            numbers << transponder->TransponderNummer;
+    }
+    return numbers;
+}
+
+qint64 CNameDlg::OnGridBeginEdit(GRID_NOTIFY* notify)
+{
+    if (!notify || notify->row < 1)
+        return -1;
+    const CtblPerson::structPerson* person = PersonOfRow(notify->dataRow);
+    if (!person)
+        return -1;
+    if (notify->column != kTransponderColumn)
+        return 0;
+    // The row's list, built now that it opens: the free transponders and
+    // the person's own.
+    CGridCtrl* grid = GetGrid();
+    if (!grid || !grid->SetCellType(notify->dataRow, kTransponderColumn, &CGridCellCombo::GetThisClass()))
+        return -1;
+    auto* combo = dynamic_cast<CGridCellCombo*>(grid->GetCell(notify->dataRow, kTransponderColumn));
+    if (!combo)
+        return -1;
+    combo->SetStyle(CGridCellCombo::DropDownList);
+    CGridItemArray& items = combo->GetItemList();
+    items.clear();
+    const QStringList offered = OfferedTransponders(person->ID_Person);
+    items.reserve(std::size_t(offered.size()));
+    items.push_back(std::make_unique<CListEntry>(kNone, QString(), 0, 0));
+    for (qsizetype i = 1; i < offered.size(); ++i)
+        items.push_back(std::make_unique<CListEntry>(offered[i], offered[i], 0, 0));
+    // The editor opens on the copy the grid makes next, which must see the
+    // row's list and not the column's.
+    grid->Refresh();
+    return 0;
+}
+
+bool CNameDlg::StoreEditedCell(GRID_NOTIFY* notify)
+{
+    if (!notify || notify->row < 1)
+        return false;
+    const CtblPerson::structPerson* person = PersonOfRow(notify->dataRow);
+    if (!person)
+        return false;
+    switch (notify->column) {
+    case kNameColumn: return StoreName(person->ID_Person, notify->text2);
+    case kTransponderColumn: return StoreTransponder(person->ID_Person, notify->text2);
+    default: return true;
+    }
+}
+
+bool CNameDlg::StoreName(qint32 personId, const QString& name)
+{
+    CtblPerson* persons = PersonTable();
+    if (!persons)
+        return false;
+    for (int i = 0; i < persons->GetAnz_Person(); ++i) {
+        if (persons->Get_Person(i)->Name == name) {
+            CRecordWriter::ShowNotice(85);
+            return false;
+        }
+    }
+    const CRecordWriter::Result result =
+        CRecordWriter::WriteByKey(*persons, personId, [&] { persons->strName = name; });
+    if (result == CRecordWriter::Result::NotFound)
+        CRecordWriter::ShowNotice(77);
+    if (result != CRecordWriter::Result::Written)
+        return false;
+    if (CtblPerson::structPerson* cached = CachedPerson(personId))
+        cached->Name = name;
+    if (CGridCtrl* grid = GetGrid())
+        grid->Refresh();
+    return true;
+}
+
+bool CNameDlg::StoreTransponder(qint32 personId, const QString& number)
+{
+    CFerrold_Handler* db = GetDBHandler();
+    if (!db)
+        return false;
+    CtblPerson* persons = db->Get_Ptr_To_tblPerson();
+    CtblTransponder* transponders = db->Get_Ptr_To_tblTransponder();
+    // Among the transponders the row was offered: with a number stored
+    // twice, another person's transponder is never taken.
+    qint32 link = 0;
+    if (!number.isEmpty()) {
+        for (int i = 0; i < transponders->GetAnz_Transponder() && link == 0; ++i) {
+            const auto* transponder = transponders->Get_Transponder(i);
+            if (transponder->TransponderNummer == number
+                && (transponder->Person_ID == 0 || transponder->Person_ID == personId))
+                link = transponder->ID_Transponder;
+        }
+        if (link == 0)
+            return false;
+    }
+
+    // Both sides of the link, or neither.
+    CTransaction transaction(db->GetDatabase());
+    CRecordWriter::Result result =
+        CRecordWriter::WriteByKey(*persons, personId, [&] { persons->Transponder_ID = link; });
+    if (result == CRecordWriter::Result::NotFound)
+        CRecordWriter::ShowNotice(77);
+    if (result == CRecordWriter::Result::Written && link != 0) {
+        result = CRecordWriter::WriteByKey(*transponders, link, [&] { transponders->Person_ID = personId; });
+        if (result == CRecordWriter::Result::NotFound)
+            CRecordWriter::ShowNotice(75);
+    }
+    if (result != CRecordWriter::Result::Written)
+        return false;
+    if (!transaction.Commit()) {
+        CRecordWriter::ShowDatabaseError(db->GetDatabase()->Connection().lastError().text());
+        return false;
+    }
+
+    if (CtblPerson::structPerson* cached = CachedPerson(personId))
+        cached->Transponder_ID = link;
+    for (int i = 0; link != 0 && i < transponders->GetAnz_Transponder(); ++i) {
+        if (transponders->Get_Transponder(i)->ID_Transponder == link) {
+            transponders->Get_Transponder(i)->Person_ID = personId;
+            break;
+        }
+    }
+    m_lookups.Reset();
+    m_bKeepColumnWidths = 1;
+    FillGrid(kGridId, kColumns);
+    return true;
+}
+
+void CNameDlg::ClearTransponderAssignments(qint32 personId)
+{
+    CtblTransponder* transponders = TransponderTable();
+    for (int i = 0; transponders && i < transponders->GetAnz_Transponder(); ++i) {
+        auto* transponder = transponders->Get_Transponder(i);
+        if (personId == 0 || transponder->Person_ID == personId)
+            transponder->Person_ID = 0;
+    }
+}
+
+CRecordViewMenu CNameDlg::ContextMenu() const
+{
+    CRecordViewMenu menu({CRecordViewMenu::ID_INSERT, CRecordViewMenu::ID_DELETE, CRecordViewMenu::ID_DELETE_ALL});
+    const std::size_t selected = SelectedRows().size();
+    menu.Modify(CRecordViewMenu::ID_INSERT, Text(61), m_nFilterID == 0);
+    menu.Modify(CRecordViewMenu::ID_DELETE, Text(selected >= 2 ? 67 : 62), selected >= 1);
+    menu.Modify(CRecordViewMenu::ID_DELETE_ALL, Text(63), GetGrid() && GetGrid()->GetRowCount() > 1);
+    return menu;
+}
+
+void CNameDlg::OnGridRClick(GRID_NOTIFY* notify)
+{
+    if (!notify)
+        return;
+    switch (ContextMenu().Track(this, MenuPoint(notify))) {
+    case CRecordViewMenu::ID_INSERT: OnNewPerson(); break;
+    case CRecordViewMenu::ID_DELETE: OnDelete(); break;
+    case CRecordViewMenu::ID_DELETE_ALL: OnDeleteAll(); break;
+    default: break;
+    }
+}
+
+void CNameDlg::OnNewPerson()
+{
+    CtblPerson* persons = PersonTable();
+    if (!persons || m_nFilterID != 0)
+        return;
+    // Seeded right before the draw: two persons made within one second get
+    // one name, as they always did.
+    const qint64 now = Clock() ? Clock()() : qint64(std::time(nullptr));
+    std::srand(unsigned(now));
+    const QString name = QStringLiteral("Person_") + QString::number(std::rand() % 0xFFFF, 16).toUpper();
+    if (CRecordWriter::AddNew(*persons, [&] {
+            persons->strName = name;
+            persons->Transponder_ID = 0;
+        }) != CRecordWriter::Result::Written)
+        return;
+    persons->_Requery();
+    m_bKeepColumnWidths = 1;
+    FillGrid(kGridId, kColumns);
+    if (CGridCtrl* grid = GetGrid()) {
+        grid->ResetScrollBars();
+        grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum());
+    }
+}
+
+void CNameDlg::OnDelete()
+{
+    CtblPerson* persons = PersonTable();
+    CGridCtrl* grid = GetGrid();
+    const std::vector<int> rows = SelectedRows();
+    if (!persons || !grid || rows.empty() || !CRecordWriter::Confirm(rows.size() < 2 ? 69 : 68))
+        return;
+    std::vector<qint32> keys;
+    keys.reserve(rows.size());
+    for (int row : rows) {
+        const int dataRow = grid->GetDataRow(row);
+        if (const auto* person = PersonOfRow(dataRow >= 0 ? dataRow : row))
+            keys.push_back(person->ID_Person);
+    }
+    DeletePersons(&keys);
+}
+
+void CNameDlg::OnDeleteAll()
+{
+    CtblPerson* persons = PersonTable();
+    if (!persons || !CRecordWriter::Confirm(64))
+        return;
+    if (m_nFilterID == 0) {
+        DeletePersons(nullptr);
+        return;
+    }
+    // Every person shown, selected or not.
+    std::vector<qint32> keys;
+    keys.reserve(m_arFilteredRows.size());
+    for (int index : m_arFilteredRows) {
+        if (index >= 0 && index < persons->GetAnz_Person())
+            keys.push_back(persons->Get_Person(index)->ID_Person);
+    }
+    DeletePersons(&keys);
+}
+
+void CNameDlg::DeletePersons(const std::vector<qint32>* keys)
+{
+    CtblPerson* persons = PersonTable();
+    CtblTransponder* transponders = TransponderTable();
+    if (!persons || !transponders)
+        return;
+    CRecordDeleter deleter(*persons, 77);
+    deleter.busyFlag = &m_bBusy;
+    // A transponder must never name a person that is gone: if its link
+    // cannot be cleared, the person stays too.
+    deleter.cleanUp = [transponders](const std::vector<qint32>* deleted) {
+        if (!deleted) {
+            transponders->UpdateWhere(QStringLiteral("Person_ID"), 0, QString(), nullptr);
+            return;
+        }
+        std::vector<QVariant> ids(deleted->begin(), deleted->end());
+        transponders->UpdateWhere(QStringLiteral("Person_ID"), 0, QStringLiteral("Person_ID"), &ids);
+    };
+    deleter.updateCaches = [this, persons, transponders](const QSet<qint32>* deleted) {
+        if (!deleted) {
+            persons->RemoveAllData();
+            ClearTransponderAssignments(0);
+            return;
+        }
+        persons->RemoveIf([deleted](const CtblPerson::structPerson& row) { return deleted->contains(row.ID_Person); });
+        for (int i = 0; i < transponders->GetAnz_Transponder(); ++i) {
+            auto* transponder = transponders->Get_Transponder(i);
+            if (deleted->contains(transponder->Person_ID))
+                transponder->Person_ID = 0;
+        }
+    };
+    deleter.reread = [persons, transponders] {
+        persons->_Requery();
+        transponders->_Requery();
+    };
+    deleter.refill = [this] { FillGrid(kGridId, kColumns); };
+    if (keys)
+        deleter.DeleteKeys(*keys);
+    else
+        deleter.DeleteAll();
 }

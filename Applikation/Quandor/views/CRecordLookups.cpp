@@ -42,3 +42,10 @@ const CRecordLookups::Person* CRecordLookups::PersonHolding(qint32 transponderId
     CtblPerson* table = Persons();
     return table && transponderId != 0 ? m_personByTransponder.Find(transponderId, table->GetAnz_Person()) : nullptr;
 }
+
+void CRecordLookups::Reset()
+{
+    m_transponderById.Reset();
+    m_transponderByNumber.Reset();
+    m_personByTransponder.Reset();
+}

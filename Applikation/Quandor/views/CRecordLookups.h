@@ -21,6 +21,11 @@ public:
     const Transponder* TransponderByNumber(const QString& number);
     // The person whose record names the transponder (none for 0).
     const Person* PersonHolding(qint32 transponderId);
+    // Forgets every index, so the next look-up builds it from the caches as
+    // they are. A re-read is noticed by itself; a key changed in a cached
+    // row (a transponder's number, a person's transponder) is not: whoever
+    // changes one in place calls this right after.
+    void Reset();
 
 private:
     static CtblTransponder* Transponders();

@@ -47,6 +47,8 @@ public:
         Reset();
         return Find(key, count);
     }
+    // The next Find builds the index again. Needed after a key changed in a
+    // cached row: a key that moved to a row is not in the index until then.
     void Reset() { m_nCount = -1; }
 
 private:

@@ -51,6 +51,11 @@ void CTransponderDlg::SetColumnTitles()
 
 void CTransponderDlg::FillGrid(quint32 gridId, int columns)
 {
+    // The rows are about to show other records: an open edit is stored
+    // for the record it was typed on first.
+    EndGridEdit();
+    // Keys may have changed in place since the last fill.
+    m_lookups.Reset();
     CFerrold_Handler* db = GetDBHandler();
     if (!db)
         return;

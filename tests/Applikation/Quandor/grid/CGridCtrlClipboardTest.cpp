@@ -2,6 +2,7 @@
 #include "CUiMessage.h"
 #include "GridInputFixture.h"
 
+#include <QAction>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -344,4 +345,61 @@ TEST_F(GridClipboard, APasteIntoACellBeingEditedGoesToItsEditor)
     grid->PasteClipboard();
     EXPECT_EQ(editor->text(), QStringLiteral("aXYb"));
     EXPECT_TRUE(Edits().empty()) << "the cell changes when the edit ends, not before";
+}
+
+TEST_F(GridClipboard, TheEditCommandsRunOnlyWhenTheirRulesAllow)
+{
+    Build(true);
+    grid->SetColumnItemData(3, 1);
+    owner.colour = [](GRID_DISPINFO& info) {
+        if (info.column == 3)
+            info.state |= GVIS_READONLY;
+    };
+    grid->Refresh();
+    using Grid = CGridCtrl;
+    const int commands[] = {Grid::ID_EDIT_COPY, Grid::ID_EDIT_CUT, Grid::ID_EDIT_PASTE, Grid::ID_EDIT_SELECT_ALL};
+    auto enabled = [&]() {
+        std::vector<bool> states;
+        for (int id : commands) {
+            states.push_back(grid->IsEditCommandEnabled(id));
+            EXPECT_EQ(grid->GetEditAction(id)->isEnabled(), states.back()) << id;
+        }
+        return states;
+    };
+    EXPECT_EQ(grid->GetEditAction(4711), nullptr);
+    EXPECT_FALSE(grid->OnEditCommand(4711));
+
+    // (what happened before, copy, cut, paste, select all)
+    EXPECT_EQ(enabled(), (std::vector<bool>{false, false, false, true})) << "nothing selected, no focus";
+    Click(4, 2);
+    EXPECT_EQ(enabled(), (std::vector<bool>{true, true, true, true})) << "a row, an editable focus cell";
+    grid->SetEditable(false);
+    EXPECT_EQ(enabled(), (std::vector<bool>{true, false, false, true})) << "a grid that takes no edits";
+    grid->SetEditable(true);
+    grid->MoveFocusCell(4, 3);
+    EXPECT_EQ(enabled(), (std::vector<bool>{true, true, false, true})) << "a read-only focus cell";
+    grid->MoveFocusCell(4, 2);
+    QGuiApplication::clipboard()->clear(QClipboard::Clipboard);
+    EXPECT_EQ(enabled(), (std::vector<bool>{true, true, false, true})) << "no text to paste";
+
+    // A command that its rule refuses does nothing, even from an action
+    // enabled a while ago.
+    QAction* paste = grid->GetEditAction(Grid::ID_EDIT_PASTE);
+    SetClipboardText(QStringLiteral("pasted"));
+    grid->UpdateEditActions();
+    EXPECT_TRUE(paste->isEnabled());
+    grid->MoveFocusCell(4, 3);
+    owner.ResetCounts();
+    paste->trigger();
+    EXPECT_TRUE(Edits().empty());
+    grid->MoveFocusCell(4, 2);
+    EXPECT_TRUE(grid->OnEditCommand(Grid::ID_EDIT_PASTE));
+    EXPECT_EQ(stored[std::make_pair(4, 2)], QStringLiteral("pasted"));
+
+    grid->GetEditAction(Grid::ID_EDIT_SELECT_ALL)->trigger();
+    EXPECT_EQ(SelectedRows().size(), 19);
+    EXPECT_TRUE(grid->OnEditCommand(Grid::ID_EDIT_COPY));
+    ASSERT_EQ(boxes.size(), 1u) << "cells of several rows are not copied";
+    EXPECT_TRUE(grid->OnEditCommand(Grid::ID_EDIT_CUT));
+    EXPECT_EQ(grid->GetItemText(4, 2), QStringLiteral("pasted")) << "cutting changes nothing";
 }

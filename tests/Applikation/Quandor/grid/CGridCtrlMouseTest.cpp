@@ -325,6 +325,7 @@ TEST_F(GridMouse, RightClickMovesTheFocusAndReportsThePoint)
     ASSERT_EQ(clicks.size(), 1u);
     EXPECT_EQ(std::make_tuple(clicks[0].row, clicks[0].column, clicks[0].dataRow), std::make_tuple(5, 3, 5));
     EXPECT_EQ(clicks[0].point, point);
+    EXPECT_EQ(clicks[0].screenPoint, View()->mapToGlobal(point)) << "where the view's context menu opens";
     EXPECT_EQ(menus.count, 0) << "the view gets NM_RCLICK, never a context-menu event";
 
     // A header cell gives the focus to the first body row.
@@ -342,6 +343,7 @@ TEST_F(GridMouse, RightClickMovesTheFocusAndReportsThePoint)
     const GRID_NOTIFY outside = owner.Heard(NM_RCLICK)[0];
     EXPECT_EQ(std::make_tuple(outside.row, outside.column), std::make_tuple(-1, -1));
     EXPECT_EQ(outside.point, QPoint(350, 100));
+    EXPECT_EQ(outside.screenPoint, View()->mapToGlobal(QPoint(350, 100)));
     EXPECT_EQ(grid->GetFocusCell(), CCellID(1, 4));
 }
 

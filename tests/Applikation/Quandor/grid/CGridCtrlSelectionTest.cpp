@@ -1,4 +1,5 @@
 #include "CCellSet.h"
+#include "CGridCellButton.h"
 #include "GridTestOwner.h"
 
 #include <QCoreApplication>
@@ -112,6 +113,50 @@ TEST(CGridCtrlSelection, SelectingEverythingAsksTheOwnerForNothingOffScreen)
     // Shrinking the grid drops the rows that go.
     grid->SetRowCount(50);
     EXPECT_TRUE(SelectedRows(grid).isEmpty());
+}
+
+TEST(CGridCtrlSelection, ItemStatesOfEveryRowComeWithoutAskingTheOwner)
+{
+    GridTestOwner owner;
+    CGridCtrl* grid = MakeViewGrid(owner, 100001, 6, QSize(600, 400));
+    // A cell of a class of its own.
+    ASSERT_TRUE(grid->SetCellType(4, 3, &CGridCellButton::GetThisClass()));
+    owner.show();
+    QCoreApplication::processEvents();
+    const QList<uint> chosen{2, 7, 65537, 100000};
+    grid->SelectRows(&chosen);
+    owner.ResetCounts();
+    const std::size_t cached = grid->DisplayCacheSize();
+
+    // The walk the reader list and the time-schema view make.
+    QList<uint> found;
+    for (int row = 1; row < grid->GetRowCount(); ++row) {
+        if (grid->GetItemState(row, 2) & GVIS_SELECTED)
+            found.append(uint(row));
+    }
+    EXPECT_EQ(found, chosen);
+    EXPECT_EQ(owner.textRequests, 0);
+    EXPECT_EQ(grid->DisplayCacheSize(), cached) << "no copy per row";
+
+    // The bits are those the cell carries once shown: fixed, focus and
+    // selected, and what its class gives it.
+    grid->MoveFocusCell(7, 2);
+    const std::pair<int, int> positions[] = {{0, 2}, {9, 0}, {0, 0}, {7, 2}, {4, 3}, {70000, 4}, {65538, 1}};
+    for (const auto& [row, col] : positions) {
+        const quint32 unshown = grid->GetItemState(row, col);
+        EXPECT_EQ(unshown, grid->GetCellAt(row, col)->GetState()) << row << "/" << col;
+        EXPECT_EQ(grid->GetItemState(row, col), unshown) << row << "/" << col;
+    }
+    EXPECT_EQ(grid->GetItemState(7, 2), quint32(GVIS_SELECTED | GVIS_FOCUSED));
+    EXPECT_EQ(grid->GetItemState(100001, 2), 0u);
+    EXPECT_EQ(grid->GetItemState(5, 6), 0u);
+    // A shown cell answers with what the owner added.
+    owner.colour = [](GRID_DISPINFO& info) { info.state |= GVIS_READONLY; };
+    grid->SetColumnItemData(2, 1);
+    grid->Refresh();
+    EXPECT_EQ(grid->GetItemState(2, 2), quint32(GVIS_SELECTED)) << "not shown since the refresh";
+    grid->GetCellAt(2, 2);
+    EXPECT_EQ(grid->GetItemState(2, 2), quint32(GVIS_SELECTED | GVIS_READONLY));
 }
 
 TEST(CGridCtrlSelection, RangesAreRaisedIntoTheBodyAndMinusOneClears)

@@ -1,3 +1,4 @@
+#include "CGridCellCombo.h"
 #include "GridTestOwner.h"
 
 #include <QCoreApplication>
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 
 namespace
 {
@@ -202,4 +204,64 @@ TEST_F(GridSort, ANormalGridSortsByItsCellsValues)
         normal.GetCellAt(row, 1)->SetText(texts.at(row - 1));
     ASSERT_TRUE(normal.SortByColumn(1, 1));
     EXPECT_EQ(normal.GetRowOrder(), (std::vector<uint>{1, 3, 2, 0}));
+}
+
+TEST_F(GridSort, EveryDataRowHasTheDisplayedRowThatShowsIt)
+{
+    owner.text = [](int dataRow, int col) {
+        return col == 2 ? QString::number((dataRow * 37) % 101) : QStringLiteral("r%1c%2").arg(dataRow).arg(col);
+    };
+    Build(201, 4);
+    for (int dataRow = 0; dataRow <= 200; ++dataRow)
+        ASSERT_EQ(grid->GetDisplayedRow(dataRow), dataRow) << "data order";
+    EXPECT_EQ(grid->GetDisplayedRow(201), -1);
+    EXPECT_EQ(grid->GetDisplayedRow(-1), -1);
+
+    for (int mode : {1, 2}) {
+        ASSERT_TRUE(grid->SortByColumn(2, mode));
+        EXPECT_EQ(grid->GetDisplayedRow(0), 0);
+        std::set<int> shown;
+        for (int dataRow = 1; dataRow <= 200; ++dataRow) {
+            const int row = grid->GetDisplayedRow(dataRow);
+            ASSERT_EQ(grid->GetDataRow(row), dataRow) << "mode " << mode;
+            shown.insert(row);
+        }
+        EXPECT_EQ(shown.size(), 200u);
+    }
+    // An order for another row count stops applying, and so does its inverse.
+    grid->SetRowCount(150);
+    EXPECT_EQ(grid->GetDisplayedRow(120), 120);
+    EXPECT_EQ(grid->GetDisplayedRow(150), -1);
+}
+
+TEST_F(GridSort, AComboValueThatNamesNoEntrySortsAsItsOwnCellShowsIt)
+{
+    // Rows 2 and 5 name no entry: each sorts as its own cell stands, never
+    // as the row read before it.
+    const QStringList values{"b", "zz", "a", "c", "zz", "b"};
+    owner.text = [&](int dataRow, int col) {
+        return col == 2 ? values.value(dataRow - 1) : QStringLiteral("r%1c%2").arg(dataRow).arg(col);
+    };
+    Build(7, 4);
+    auto* combo = static_cast<CGridCellCombo*>(grid->SetColumnCellType(2, &CGridCellCombo::GetThisClass()));
+    ASSERT_NE(combo, nullptr);
+    combo->SetStyle(CGridCellCombo::DropDownList);
+    for (const char* value : {"c", "a", "b"})
+        combo->GetItemList().push_back(std::make_unique<CListEntry>(QStringLiteral("Entry %1").arg(value), value));
+    grid->Refresh();
+    QStringList shown;
+    for (int row = 1; row < 7; ++row)
+        shown << grid->GetCellAt(row, 2)->GetValue();
+
+    // The same values as plain text sort the way the combo column must.
+    GridTestOwner plainOwner;
+    plainOwner.text = [&](int dataRow, int col) {
+        return col == 2 ? shown.value(dataRow - 1) : QStringLiteral("r%1c%2").arg(dataRow).arg(col);
+    };
+    CGridCtrl* plain = MakeViewGrid(plainOwner, 7, 4);
+    for (int mode : {1, 2}) {
+        ASSERT_TRUE(plain->SortByColumn(2, mode));
+        ASSERT_TRUE(grid->SortByColumn(2, mode));
+        EXPECT_EQ(grid->GetRowOrder(), plain->GetRowOrder()) << "mode " << mode;
+    }
 }

@@ -1,4 +1,8 @@
 #include "CGridCell.h"
+#include "CGridCellCheck.h"
+#include "CGridCellCheckList.h"
+#include "CGridCellCombo.h"
+#include "CGridCellOptionList.h"
 #include "CGridCtrl.h"
 #include "GridTestOwner.h"
 
@@ -283,19 +287,34 @@ TEST(CGridCtrlStorage, CountsRefuseNonsenseAndKeepInvariants)
     EXPECT_EQ(grid->GetRowHeight(0), -1);
 }
 
-TEST(CGridCtrlStorage, ColumnCountDiscardsTemplatesTitlesAndItemData)
+TEST(CGridCtrlStorage, ColumnCountKeepsWhatTheKeptColumnsHad)
 {
     GridTestOwner owner;
     CGridCtrl* grid = MakeViewGrid(owner, 5, 4);
     grid->SetColumnItemData(2, 7);
     ASSERT_NE(grid->SetColumnCellType(2, &CMarkedCell::GetThisClass()), nullptr);
+    ASSERT_TRUE(grid->SetCellType(3, 3, &CMarkedCell::GetThisClass()));
     ASSERT_TRUE(grid->SetColumnCount(6));
-    EXPECT_EQ(grid->GetColumnTitle(2), QString());
-    EXPECT_EQ(grid->GetColumnItemData(2), 0u);
-    EXPECT_FALSE(grid->GetCellAt(3, 2)->IsKindOf(CMarkedCell::GetThisClass()));
+    EXPECT_EQ(grid->GetColumnTitle(2), QStringLiteral("Col 2"));
+    EXPECT_EQ(grid->GetColumnItemData(2), 7u);
+    EXPECT_TRUE(grid->GetCellAt(3, 2)->IsKindOf(CMarkedCell::GetThisClass()));
+    EXPECT_EQ(grid->GetItemText(0, 2), QStringLiteral("Col 2"));
+    // New columns start plain, with header cells that show their titles.
+    EXPECT_EQ(grid->GetColumnTitle(5), QString());
+    EXPECT_EQ(grid->GetColumnItemData(5), 0u);
     EXPECT_TRUE(grid->SetColumnTitle(5, QStringLiteral("last")));
+    EXPECT_EQ(grid->GetItemText(0, 5), QStringLiteral("last"));
     EXPECT_FALSE(grid->SetColumnTitle(6, QStringLiteral("beyond")));
     EXPECT_EQ(grid->GetColumnTitle(6), QString());
+
+    // A column that goes and comes back starts afresh: it may stand for
+    // another reader now.
+    ASSERT_TRUE(grid->SetColumnCount(3));
+    EXPECT_EQ(grid->GetColumnTitle(2), QStringLiteral("Col 2"));
+    ASSERT_TRUE(grid->SetColumnCount(5));
+    EXPECT_FALSE(grid->GetCellAt(3, 3)->IsKindOf(CMarkedCell::GetThisClass()));
+    EXPECT_EQ(grid->GetColumnTitle(3), QString());
+    EXPECT_TRUE(grid->GetCellAt(3, 2)->IsKindOf(CMarkedCell::GetThisClass()));
 }
 
 TEST(CGridCtrlStorage, CellTypesByDescriptor)
@@ -426,4 +445,96 @@ TEST(CGridCtrlStorage, ScrollingAcrossTheTableKeepsTheCacheSmall)
     }
     QCoreApplication::processEvents();
     EXPECT_LT(grid->DisplayCacheSize(), 10000u);
+}
+
+namespace
+{
+
+// Entries for any list cell; enough of them that a copy reading freed ones
+// reads a freed block, not a reused one.
+void FillEntries(CGridCellBase* cell)
+{
+    CGridItemArray* items = nullptr;
+    if (auto* combo = dynamic_cast<CGridCellCombo*>(cell))
+        items = &combo->GetItemList();
+    else if (auto* checks = dynamic_cast<CGridCellCheckList*>(cell))
+        items = &checks->GetItemList();
+    else if (auto* options = dynamic_cast<CGridCellOptionList*>(cell))
+        items = &options->GetItemList();
+    ASSERT_NE(items, nullptr);
+    for (int i = 0; i < 40; ++i)
+        items->push_back(std::make_unique<CListEntry>(QStringLiteral("Entry %1").arg(i), QString::number(i)));
+}
+
+}  // namespace
+
+TEST(CGridCtrlStorage, ListCellCopiesNeverOutliveTheCellTheyShow)
+{
+    const CGridCellClass* lists[] = {&CGridCellCombo::GetThisClass(), &CGridCellCheckList::GetThisClass(),
+                                     &CGridCellOptionList::GetThisClass()};
+    for (const CGridCellClass* listClass : lists) {
+        for (bool wholeColumn : {true, false}) {
+            SCOPED_TRACE(std::string(listClass->GetName()) + (wholeColumn ? " column" : " cell"));
+            GridTestOwner owner;
+            owner.text = [](int, int col) { return col == 2 ? QStringLiteral("7") : QStringLiteral("x"); };
+            CGridCtrl* grid = MakeViewGrid(owner, 10, 4);
+            CGridCellBase* source = nullptr;
+            if (wholeColumn) {
+                source = grid->SetColumnCellType(2, listClass);
+            } else {
+                ASSERT_TRUE(grid->SetCellType(3, 2, listClass));
+                source = grid->GetCell(3, 2);
+            }
+            ASSERT_NE(source, nullptr);
+            FillEntries(source);
+            grid->Refresh();
+            EXPECT_STREQ(grid->GetCellAt(3, 2)->GetRuntimeClass().GetName(), listClass->GetName());
+
+            // The view sets its columns up again (a refill): the old cell
+            // goes, and with the next turn of the event loop it is freed.
+            if (wholeColumn)
+                ASSERT_NE(grid->SetColumnCellType(2, listClass), nullptr);
+            else
+                ASSERT_TRUE(grid->SetCellType(3, 2, &CGridCellCheck::GetThisClass()));
+            QCoreApplication::processEvents();
+            CGridCellBase* shown = grid->GetCellAt(3, 2);
+            ASSERT_NE(shown, nullptr);
+            // The copy is made afresh from the new cell (reading the old
+            // copy's entries would read freed memory).
+            EXPECT_STREQ(shown->GetRuntimeClass().GetName(),
+                      (wholeColumn ? listClass : &CGridCellCheck::GetThisClass())->GetName());
+            EXPECT_FALSE(shown->GetValue().startsWith(QStringLiteral("Entry")));
+            shown->GetText();
+        }
+    }
+}
+
+TEST(CGridCtrlStorage, TypingEveryRowOnceIsLinear)
+{
+    GridTestOwner owner;
+    CGridCtrl* grid = MakeViewGrid(owner, 100001, 4);
+    // The first and the last ten thousand rows take alike: a search for the
+    // entry just appended makes the last ones nineteen times slower. Load on
+    // the machine shifts both; the slack covers short stalls.
+    qint64 firstMs = 0;
+    qint64 lastMs = 0;
+    QElapsedTimer timer;
+    timer.start();
+    for (int row = 1; row <= 100000; ++row) {
+        ASSERT_TRUE(grid->SetCellType(row, 2, &CGridCellCheck::GetThisClass()));
+        if (row == 10000)
+            firstMs = timer.restart();
+        else if (row == 90000)
+            timer.restart();
+    }
+    lastMs = timer.elapsed();
+    EXPECT_LT(lastMs, 5 * firstMs + 100) << firstMs << " ms for the first rows, " << lastMs << " for the last";
+    QCoreApplication::processEvents();
+    for (int row : {1, 65536, 100000}) {
+        EXPECT_TRUE(grid->GetCellAt(row, 2)->IsKindOf(CGridCellCheck::GetThisClass())) << row;
+        EXPECT_FALSE(grid->GetCellAt(row, 3)->IsKindOf(CGridCellCheck::GetThisClass())) << row;
+    }
+    ASSERT_TRUE(grid->SetCellType(65536, 2, &CGridCell::GetThisClass()));
+    EXPECT_FALSE(grid->GetCellAt(65536, 2)->IsKindOf(CGridCellCheck::GetThisClass()));
+    EXPECT_TRUE(grid->GetCellAt(65537, 2)->IsKindOf(CGridCellCheck::GetThisClass()));
 }

@@ -12,6 +12,9 @@ const QStringList kEvents = {
     " (1,'E1','01012024','0800',1,'A'),(2,'E2','01012024','0900',1,'A'),(3,'E3','02012024','0800',1,'A'),"
     " (4,'E4','03012024','0800',1,'A'),(5,'E5','01012024','1000',2,'B'),(6,'E6','04012024','0800',2,'B'),"
     " (7,'E7','05012024','0800',2,'B')",
+    "UPDATE tblEvents SET strBinaerwert1 = '10', strEvent1 = 'Zutritt', strBinaerwert2 = '011', strEvent2 = 'Tür offen'",
+    "INSERT INTO tblTransponder (ID_Transponder, strTransponderNummer) VALUES (1,'E1'),(2,'E5')",
+    "INSERT INTO tblPerson (strName, Transponder_ID) VALUES ('Anna',1),('Bert',2)",
 };
 
 class CEventsDlgTest : public RecordViewFixture
@@ -45,6 +48,14 @@ TEST_P(CEventsDlgTest, TheMenuOffersOnlyDeleteAllAndOnlyWithRows)
     Show(CLeftTreeView::EventsNode);
     const auto grey = [this](int command, unsigned int text) { return CRecordViewMenu::Entry{command, Lang(text), false}; };
     EXPECT_EQ(RightClick(1, 2), Menu({grey(32785, 61), grey(32786, 62), {32787, Lang(63), true}}));
+    if (!Odbc()) {
+        SaveShot(m_app->GetMainFrame(), "events_german.png");
+        SaveMenuShot(Events()->ContextMenu(), 2, 3, "events_menu_german.png");
+        m_app->GetMainFrame()->OnCommand(CMainFrame::ID_LANGUAGE_ENGLISH);
+        SaveShot(m_app->GetMainFrame(), "events_english.png");
+        SaveMenuShot(Events()->ContextMenu(), 2, 3, "events_menu_english.png");
+        m_app->GetMainFrame()->OnCommand(CMainFrame::ID_LANGUAGE_GERMAN);
+    }
     // A reader without events: nothing to delete.
     SqlNow({"INSERT INTO tblLeser (ID_Leser, strBezeichnung, strLeserTyp) VALUES (3,'C','Kite')"});
     m_app->GetDBHandler()->Get_Ptr_To_tblLeser()->_Requery();
@@ -112,7 +123,8 @@ TEST_P(CEventsDlgTest, ARefusedEventStaysAndIsReportedOnceWithTheCount)
         EXPECT_EQ(Column(2), filter == 0 ? QStringList{"E3"} : QStringList{"E3"});
         EXPECT_EQ(View()->m_bBusy, 0);
         m_app->ExitInstance();
-        SqlNow({"DROP TRIGGER refuse", "DELETE FROM tblEvents", "DELETE FROM tblLeser"});
+        SqlNow({"DROP TRIGGER refuse", "DELETE FROM tblEvents", "DELETE FROM tblLeser", "DELETE FROM tblTransponder",
+                "DELETE FROM tblPerson"});
     }
 }
 

@@ -11,6 +11,8 @@
 #include "CtblLeser.h"
 
 #include <QDir>
+#include <QMenu>
+#include <QPainter>
 #include <QTreeWidgetItem>
 
 // The program on its embedded file or, with the parameter true, on the
@@ -81,7 +83,7 @@ protected:
         }
         QSqlDatabase::removeDatabase(name);
     }
-    // One column of a table, in key order.
+    // One column of a table, in key order (the key is the row id).
     QStringList Stored(const QString& table, const QString& column)
     {
         QStringList values;
@@ -91,7 +93,7 @@ protected:
             db.setDatabaseName(DatabaseFile());
             EXPECT_TRUE(db.open());
             QSqlQuery q(db);
-            EXPECT_TRUE(q.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY 1").arg(column, table)));
+            EXPECT_TRUE(q.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(column, table)));
             while (q.next())
                 values << q.value(0).toString();
         }
@@ -120,6 +122,14 @@ protected:
             texts << Grid()->GetItemText(row, column);
         return texts;
     }
+    // The values of one column ("1" or "0" for a check cell, which shows no text).
+    QStringList Values(int column) const
+    {
+        QStringList values;
+        for (int row = 1; row < Grid()->GetRowCount(); ++row)
+            values << Grid()->GetCellAt(row, column)->GetValue();
+        return values;
+    }
     QString Lang(unsigned int number) const { return Language()->GetLangItem(number); }
     // Right-clicks a cell through the mouse and returns the menu offered.
     std::vector<CRecordViewMenu::Entry> RightClick(int row, int column)
@@ -138,9 +148,33 @@ protected:
     }
     static void SaveShot(QWidget* widget, const QString& name)
     {
-        QDir().mkpath(QStringLiteral("/work/shots/views"));
+        QDir().mkpath(QStringLiteral("/work/shots/i20"));
         QTest::qWait(30);
-        EXPECT_TRUE(widget->grab().save(QStringLiteral("/work/shots/views/") + name));
+        EXPECT_TRUE(widget->grab().save(QStringLiteral("/work/shots/i20/") + name));
+    }
+
+    // The main window with a popup (a menu, a dropped list) drawn where it stands.
+    void SaveShotWithPopup(QWidget* popup, const QString& name)
+    {
+        QWidget* frame = m_app->GetMainFrame();
+        QImage picture = frame->grab().toImage();
+        {
+            QPainter painter(&picture);
+            painter.drawPixmap(frame->mapFromGlobal(popup->mapToGlobal(QPoint(0, 0))), popup->grab());
+        }
+        QDir().mkpath(QStringLiteral("/work/shots/i20"));
+        EXPECT_TRUE(picture.save(QStringLiteral("/work/shots/i20/") + name));
+    }
+    // The view's context menu as the operator sees it over a cell.
+    void SaveMenuShot(const CRecordViewMenu& model, int row, int column, const QString& name)
+    {
+        QRect rect;
+        ASSERT_TRUE(Grid()->GetCellRect(row, column, &rect));
+        std::unique_ptr<QMenu> menu = model.CreateMenu(nullptr);
+        menu->popup(Grid()->viewport()->mapToGlobal(rect.center()));
+        QTest::qWait(30);
+        SaveShotWithPopup(menu.get(), name);
+        menu->hide();
     }
 
     std::vector<Box> m_boxes;

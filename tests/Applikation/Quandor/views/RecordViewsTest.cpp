@@ -12,9 +12,12 @@
 #include "CZeitschemaDlg.h"
 #include "CFerrold_Handler.h"
 #include "CtblLeser.h"
+#include "CtblPerson.h"
+#include "CRecordLookups.h"
 #include "CtblTransponder.h"
 
 #include <QDir>
+#include <QLineEdit>
 #include <QTreeWidgetItem>
 
 namespace {
@@ -258,4 +261,164 @@ TEST_F(RecordViewsTest, ARefillAfterReadersCameOrWentHasAColumnPerReader)
     view->ShowForReader(0);
     EXPECT_EQ(Titles().mid(5), QStringList{"Neu"});
     EXPECT_EQ(Row(1).mid(5), QStringList{"1"});
+}
+
+namespace {
+
+// The views' own columns after a refill: titles, which are grey (read-only),
+// which hold checks, which take typing.
+struct FirstColumns
+{
+    CLeftTreeView::NodeKind kind;
+    std::vector<unsigned int> titles;
+    std::vector<int> grey;
+    std::vector<int> checks;
+    std::vector<int> editable;
+    const char* shot;
+};
+
+} // namespace
+
+TEST_F(RecordViewsTest, ARefillWithOneReaderFewerKeepsTheViewsOwnColumnsAsTheyWere)
+{
+    Sql(kRecords);
+    Start();
+    CMainFrame* frame = m_app->GetMainFrame();
+    frame->resize(900, 420);
+    frame->show();
+    CUiMessage::SetPresenter([this](const CUiMessage::Request& request) {
+        m_messages << request.text;
+        return (request.buttons & QMessageBox::Yes) ? QMessageBox::Yes : QMessageBox::Ok;
+    });
+    const FirstColumns cases[] = {
+        {CLeftTreeView::TranspondersNode, {20, 31, 15, 32, 18}, {1, 2, 3}, {2, 6}, {4, 5}, "transponders"},
+        {CLeftTreeView::PersonsNode, {20, 32, 15, 18}, {1, 4, 5}, {5}, {2, 3}, "persons"},
+    };
+    for (const FirstColumns& expected : cases) {
+        SCOPED_TRACE(expected.shot);
+        Show(expected.kind);
+        QStringList titles;
+        for (unsigned int number : expected.titles)
+            titles << Language()->GetLangItem(number);
+        const int readerColumn = int(expected.titles.size()) + 1;
+
+        // Every reader goes, then one comes back with its records (as an
+        // import after a clear-all brings them): the column count changes
+        // twice under the same grid.
+        frame->OnCommand(CMainFrame::ID_DELETE_ALL_ENTRIES);
+        ASSERT_EQ(Grid()->GetColumnCount(), readerColumn);
+        EXPECT_EQ(Titles(), titles);
+        Sql({"INSERT INTO tblLeser (ID_Leser, strBezeichnung, strLeserTyp, strSeriennummer) VALUES (7,'B','Kite','K7')",
+             "INSERT INTO tblPerson (ID_Person, strName, Transponder_ID) VALUES (11,'Cleo',21)",
+             "INSERT INTO tblTransponder (ID_Transponder, strTransponderNummer, Person_ID, Zeitfenster_ID,"
+             " strLeser_IDS) VALUES (21,'00000000CC',11,1,'7')"});
+        CFerrold_Handler* db = m_app->GetDBHandler();
+        db->Get_Ptr_To_tblLeser()->_Requery();
+        db->Get_Ptr_To_tblPerson()->_Requery();
+        db->Get_Ptr_To_tblTransponder()->_Requery();
+        if (auto* transponders = qobject_cast<CTransponderDlg*>(View()))
+            transponders->ShowForReader(0);
+        else if (auto* persons = qobject_cast<CNameDlg*>(View()))
+            persons->Reload(0);
+
+        ASSERT_EQ(Grid()->GetColumnCount(), readerColumn + 1);
+        EXPECT_EQ(Titles(), titles + QStringList{"B"});
+        for (int col = 1; col <= readerColumn; ++col) {
+            CGridCellBase* cell = Grid()->GetCellAt(1, col);
+            ASSERT_NE(cell, nullptr);
+            const auto has = [col](const std::vector<int>& columns) {
+                return std::find(columns.begin(), columns.end(), col) != columns.end();
+            };
+            EXPECT_EQ((Grid()->GetItemState(1, col) & GVIS_READONLY) != 0, has(expected.grey)) << col;
+            EXPECT_EQ(cell->IsKindOf(CGridCellCheck::GetThisClass()), has(expected.checks)) << col;
+            EXPECT_EQ(Grid()->IsCellEditable(1, col), has(expected.editable)) << col;
+        }
+        QTest::qWait(30);
+        QDir().mkpath("/work/shots/views");
+        EXPECT_TRUE(frame->grab().save(QStringLiteral("/work/shots/views/refill_one_reader_fewer_%1.png")
+                                           .arg(QLatin1String(expected.shot))));
+    }
+}
+
+namespace {
+
+// The persons view as it stores edits: which person an edit reached.
+class StoringNameDlg : public CNameDlg
+{
+public:
+    bool StoreEditedCell(GRID_NOTIFY* notify) override
+    {
+        CtblPerson* persons = GetDBHandler()->Get_Ptr_To_tblPerson();
+        const int index = CacheRow(notify->dataRow, persons->GetAnz_Person());
+        stored << (index >= 0 ? persons->Get_Person(index)->Name : QStringLiteral("?")) + "=" + notify->text1;
+        return true;
+    }
+    QStringList stored;
+};
+
+} // namespace
+
+TEST_F(RecordViewsTest, AnOpenEditIsStoredOnItsOwnRecordBeforeTheViewShowsOthers)
+{
+    Sql(kRecords);
+    Sql({"INSERT INTO tblPerson (ID_Person, strName, Transponder_ID) VALUES (3,'Dora',2)",
+         "UPDATE tblTransponder SET Person_ID = 3 WHERE ID_Transponder = 2"});
+    Start();
+    m_app->GetMainFrame()->resize(900, 420);
+    m_app->GetMainFrame()->show();
+    auto* view = new StoringNameDlg;
+    m_app->GetMainFrame()->ReplaceRightPane(view);
+    view->Reload(1);
+    QCoreApplication::processEvents();
+    CGridCtrl* grid = view->GetGrid();
+    ASSERT_EQ(grid->GetItemText(1, 2), "Anna");
+    grid->setFocus();
+    grid->MoveFocusCell(1, 2);
+    QTest::keyClick(grid, Qt::Key_F2);
+    auto* editor = qobject_cast<QLineEdit*>(grid->GetActiveEditor());
+    ASSERT_NE(editor, nullptr);
+    editor->setText("Cleo");
+
+    // The other reader's persons: as many rows, other records.
+    view->Reload(2);
+    grid->EndActiveEdit();
+    EXPECT_EQ(view->stored, QStringList{"Anna=Cleo"});
+    EXPECT_EQ(grid->GetItemText(1, 2), "Dora");
+
+    // So does a sort, which shows other records in the rows.
+    view->Reload(0);
+    grid->MoveFocusCell(2, 2);
+    QTest::keyClick(grid, Qt::Key_F2);
+    editor = qobject_cast<QLineEdit*>(grid->GetActiveEditor());
+    ASSERT_NE(editor, nullptr);
+    editor->setText("Emil");
+    grid->SortByColumn(2, 2);
+    grid->EndActiveEdit();
+    EXPECT_EQ(view->stored, (QStringList{"Anna=Cleo", "Bert=Emil"}));
+}
+
+TEST_F(RecordViewsTest, AKeyChangedInPlaceIsFoundByTheNextFill)
+{
+    Sql(kRecords);
+    Start();
+    Show(CLeftTreeView::TranspondersNode);
+    auto* view = qobject_cast<CTransponderDlg*>(Pane());
+    ASSERT_NE(view, nullptr);
+    ASSERT_EQ(Grid()->GetItemText(2, 4), "");
+    // Bert takes transponder 2, changed in the cached row as an edit does.
+    CFerrold_Handler* db = m_app->GetDBHandler();
+    db->Get_Ptr_To_tblPerson()->Get_Person(1)->Transponder_ID = 2;
+    view->ShowForReader(0);
+    EXPECT_EQ(Grid()->GetItemText(2, 4), "Bert");
+    EXPECT_EQ(Grid()->GetItemText(1, 4), "Anna");
+
+    // The look-ups themselves: a number changed in place is found after a
+    // reset, and its old number no more.
+    CRecordLookups lookups;
+    CtblTransponder::structTransponder* row = db->Get_Ptr_To_tblTransponder()->Get_Transponder(0);
+    ASSERT_EQ(lookups.TransponderByNumber("00000000AA"), row);
+    row->TransponderNummer = "00000000CC";
+    lookups.Reset();
+    EXPECT_EQ(lookups.TransponderByNumber("00000000CC"), row);
+    EXPECT_EQ(lookups.TransponderByNumber("00000000AA"), nullptr);
 }

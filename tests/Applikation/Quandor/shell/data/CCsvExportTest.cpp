@@ -238,6 +238,8 @@ TEST_F(CCsvExportTest, TheCurrentViewIsWrittenAsTheGridShowsIt)
     frame->ReplaceRightPane(bare);
     EXPECT_EQ(Export(0, "bare.csv"), QByteArray("Transponder;0000000001;Anna;Vollzugriff;\r\n"));
 
+    // The transponder column is a list whose "---" stands for none: the file
+    // says what the grid shows, and the import reads "---" as none.
     auto* persons = new CNameDlg;
     addGrid(persons, &owner, {"", "Nr", "Name", "Nummer", "Zeitschema", "A", "B"},
             {{"", "1", "Anna", "0000000001", "Vollzugriff", "1", "0"}});
@@ -346,12 +348,14 @@ TEST_F(CCsvExportTest, TheCurrentViewOfTheRealViewsFollowsTheirColumnsAndOrder)
     transponders->ShowForReader(5);
     EXPECT_EQ(Export(0, "filtered.csv"), QByteArray("Transponder;0000000001;Anna;Vollzugriff;;B;;;E\r\n"));
 
+    // The transponder column is a list whose "---" stands for none: the file
+    // says what the grid shows, and the import reads "---" as none.
     auto* persons = new CNameDlg;
     frame->ReplaceRightPane(persons);
     persons->Reload(0);
     EXPECT_EQ(Export(0, "p.csv"), QByteArray("Person;Anna;0000000001;Vollzugriff;;B;;;E\r\n"
                                              "Person;Bert;0000000002;Nacht;;;;;\r\n"
-                                             "Person;Cem;;---;;;;;\r\n"));
+                                             "Person;Cem;---;---;;;;;\r\n"));
 
     auto* events = new CEventsDlg;
     frame->ReplaceRightPane(events);
