@@ -385,6 +385,18 @@ QByteArray CSimulatedReader::AnswerFramed(const QByteArray& body)
         return text + Checksum(text);
     }
 
+    for (int i = 0; i < m_answerNext.size(); ++i) {
+        Forced& forced = m_answerNext[i];
+        if (!body.mid(2).startsWith(forced.request))
+            continue;
+        const QByteArray text = forced.payload;
+        const bool bad = forced.badChecksum;
+        if (--forced.count <= 0)
+            m_answerNext.removeAt(i);
+        const QByteArray sum = Checksum(text);
+        return text + (bad ? (sum == "00" ? QByteArray("01") : QByteArray("00")) : sum);
+    }
+
     QByteArray payload;
     switch (letter) {
     case 'H': {
@@ -655,6 +667,25 @@ void CSimulatedReader::AddEvent(const Event& event)
         own.number = Own(event.number);
         m_events.append(own);
     }
+}
+
+void CSimulatedReader::FillEvents(int count, const Event& pattern)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (int i = 0; i < count && m_events.size() < EventCapacity(m_model); ++i) {
+        Event e = pattern;
+        e.number = Own(pattern.number);
+        e.minute = (pattern.minute + i) % 60;
+        e.hour = (pattern.hour + (pattern.minute + i) / 60) % 24;
+        m_events.append(e);
+    }
+}
+
+void CSimulatedReader::AnswerNext(const QByteArray& request, const QByteArray& payload, int count, bool badChecksum)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (count > 0)
+        m_answerNext.append(Forced{Own(request), Own(payload), count, badChecksum});
 }
 
 int CSimulatedReader::EventCount() const

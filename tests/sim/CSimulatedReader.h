@@ -146,6 +146,15 @@ public:
     void DelayReplyTo(const QByteArray& prefix, int ms);
     // Answers the next count commands with this letter with NAK.
     void NakNext(char letter, int count);
+    // Answers the next count framed commands whose letter and data start
+    // with request ("LE" any event, "LE0001" event 1, "LP0003") with payload
+    // and its checksum, whatever they ask: replies of a wrong length or
+    // form (the event head is "FFLE"), NAKs ("FFLE\x15"), or with a wrong
+    // checksum when badChecksum is set. Counts add up for one request.
+    void AnswerNext(const QByteArray& request, const QByteArray& payload, int count, bool badChecksum = false);
+    // Fills the event memory with count events at once (oldest first),
+    // made from a template whose minute runs on with the number.
+    void FillEvents(int count, const Event& pattern);
     // Gives the next count framed replies a wrong checksum.
     void CorruptNextChecksums(int count);
     // Ignores the next count commands with this letter (0: any letter).
@@ -247,6 +256,12 @@ private:
     int m_delayPrefixMs = 0;
     QMap<char, int> m_nak;
     QMap<char, int> m_ignore;
+    struct Forced {
+        QByteArray request, payload;
+        int count = 0;
+        bool badChecksum = false;
+    };
+    QList<Forced> m_answerNext;
     int m_corrupt = 0;
     QByteArray m_injectReport;
     QByteArray m_replacement;

@@ -5,7 +5,9 @@
 #include "CGridCellCheck.h"
 #include "CGridCtrl.h"
 #include "CLeftTreeView.h"
+#include "CReadEventsJob.h"
 #include "CReaderModel.h"
+#include "CTransferRun.h"
 #include "link/CWindowMessage.h"
 #include "CtblLeser.h"
 #include "GridRecords.h"
@@ -33,6 +35,11 @@ CLeserDlg::CLeserDlg(QWidget* parent)
     SetHeading(14, QString());
     // The view is first shown with every reader, before anyone reloads it.
     CLeserDlg::FillGrid(kGridId, kColumns);
+}
+
+CLeserDlg::~CLeserDlg()
+{
+    StopTransfer();
 }
 
 int CLeserDlg::Reload(int)
@@ -80,6 +87,8 @@ bool CLeserDlg::event(QEvent* event)
         OnReaderDetected();
         return true;
     }
+    if (TransferEvent(event))
+        return true;
     return CGridBaseDlg::event(event);
 }
 

@@ -1,4 +1,5 @@
 #include "CLeftTreeView.h"
+#include "CTransferRun.h"
 
 #include "link/CChooseCOMDlg.h"
 #include "CColorStatic.h"
@@ -19,6 +20,7 @@
 #include "CUiMessage.h"
 #include "link/CWindowMessage.h"
 #include "CZeitschemaDlg.h"
+#include "CZeitschemaRules.h"
 #include "CtblLeser.h"
 #include "CtblZeitschema.h"
 
@@ -35,12 +37,12 @@ constexpr unsigned int kTryAgainText = 102;
 constexpr unsigned int kLinkLostText = 114;
 constexpr unsigned int kTagText = 201;
 
-const QString kFullAccessGerman = QStringLiteral("Vollzugriff");
-const QString kFullAccessEnglish = QStringLiteral("Full access");
+const QString& kFullAccessGerman = CZeitschemaRules::kFullAccessGerman;
+const QString& kFullAccessEnglish = CZeitschemaRules::kFullAccessEnglish;
 
 bool isFullAccessName(const QString& name)
 {
-    return name == kFullAccessGerman || name == kFullAccessEnglish;
+    return CZeitschemaRules::IsFullAccessName(name);
 }
 
 unsigned int registryLanguage()
@@ -114,6 +116,8 @@ CLeftTreeView::CLeftTreeView(CLanguageHandler* pLanguage, CMainFrame* pFrame, QW
 
 CLeftTreeView::~CLeftTreeView()
 {
+    // A transfer uses the link from its own thread: it ends before the link.
+    CTransferRun::StopActive();
     // The link's thread reports to this object: it is joined first.
     m_link.ClosePort();
     DestroySearchProgress();
@@ -183,21 +187,65 @@ void CLeftTreeView::AddSchemaChildren()
     CFerrold_Handler* db = database();
     if (!db)
         return;
-    const bool english = registryLanguage() == 1;
+    // One child per schema (four rows each), equal names or not.
     CtblZeitschema* schemas = db->Get_Ptr_To_tblZeitschema();
-    QString previous;
-    for (int i = 0; i < schemas->GetAnz_Zeitschema(); ++i) {
-        const QString name = schemas->Get_Zeitschema(i)->Bezeichnung;
-        if (name == previous)
-            continue;
-        previous = name;
-        auto* child = new QTreeWidgetItem(m_nodes[TimeSchemasNode]);
-        const bool fullAccess = isFullAccessName(name);
-        child->setText(0, english && fullAccess ? m_pLanguage->GetLangItem(81) : name);
-        child->setIcon(0, Image(2));
-        child->setData(0, kKindRole, SchemaChild);
-        child->setData(0, kFullAccessRole, fullAccess);
+    for (int i = 0; i + 3 < schemas->GetAnz_Zeitschema(); i += 4) {
+        const auto* row = schemas->Get_Zeitschema(i);
+        NewSchemaChild(row->ID_Zeitschema, row->Bezeichnung);
     }
+}
+
+QTreeWidgetItem* CLeftTreeView::NewSchemaChild(qint32 identity, const QString& name)
+{
+    QTreeWidgetItem* node = m_nodes[TimeSchemasNode];
+    if (!node)
+        return nullptr;
+    auto* child = new QTreeWidgetItem(node);
+    const bool fullAccess = isFullAccessName(name);
+    child->setText(0, registryLanguage() == 1 && fullAccess ? m_pLanguage->GetLangItem(81) : name);
+    QIcon icon;
+    for (QIcon::Mode mode : {QIcon::Normal, QIcon::Selected})
+        icon.addPixmap(Image(mode == QIcon::Normal ? 2 : 3).pixmap(16, 16), mode);
+    child->setIcon(0, icon);
+    child->setData(0, kKindRole, SchemaChild);
+    child->setData(0, kFullAccessRole, fullAccess);
+    child->setData(0, kSchemaIdRole, identity);
+    return child;
+}
+
+QTreeWidgetItem* CLeftTreeView::FindSchemaChild(qint32 identity) const
+{
+    QTreeWidgetItem* node = m_nodes[TimeSchemasNode];
+    for (int i = 0; node && i < node->childCount(); ++i) {
+        if (node->child(i)->data(0, kSchemaIdRole).toInt() == identity)
+            return node->child(i);
+    }
+    return nullptr;
+}
+
+void CLeftTreeView::AddSchemaChild(qint32 identity, const QString& name)
+{
+    NewSchemaChild(identity, name);
+}
+
+void CLeftTreeView::RenameSchemaChild(qint32 identity, const QString& name)
+{
+    if (QTreeWidgetItem* child = FindSchemaChild(identity))
+        child->setText(0, name);
+}
+
+void CLeftTreeView::RemoveChild(QTreeWidgetItem* child)
+{
+    // The tree would show another node's view at once if the removed child
+    // were the current one; the view that removes it is still working.
+    const QSignalBlocker quiet(this);
+    delete child;
+}
+
+void CLeftTreeView::RemoveSchemaChild(qint32 identity)
+{
+    if (QTreeWidgetItem* child = FindSchemaChild(identity))
+        RemoveChild(child);
 }
 
 void CLeftTreeView::AddReaderChildren()
@@ -289,6 +337,9 @@ bool CLeftTreeView::event(QEvent* event)
 
 void CLeftTreeView::OnShowSelection()
 {
+    // Leaving the reader view ends its transfer, before the next view reads
+    // the caches the transfer changed.
+    CTransferRun::StopActive();
     QTreeWidgetItem* item = currentItem();
     const NodeKind kind = Kind(item);
     const NodeKind group = kind == ReaderChild || kind == SchemaChild ? Kind(item->parent()) : kind;
@@ -335,11 +386,11 @@ void CLeftTreeView::OnShowSelection()
         CFerrold_Handler* db = database();
         if (!db)
             break;
-        const bool fullAccess = item->data(0, kFullAccessRole).toBool();
+        const qint32 identity = item->data(0, kSchemaIdRole).toInt();
         CtblZeitschema* schemas = db->Get_Ptr_To_tblZeitschema();
-        for (int i = 0; i < schemas->GetAnz_Zeitschema(); ++i) {
+        for (int i = 0; i + 3 < schemas->GetAnz_Zeitschema(); i += 4) {
             const auto* row = schemas->Get_Zeitschema(i);
-            if (fullAccess ? isFullAccessName(row->Bezeichnung) : row->Bezeichnung == name) {
+            if (row->ID_Zeitschema == identity) {
                 view->ShowSchemas(static_cast<quint32>(row->nNr));
                 break;
             }

@@ -35,6 +35,8 @@ public:
     static constexpr int kKindRole = Qt::UserRole;
     // Set on the child of the built-in full-access schema.
     static constexpr int kFullAccessRole = Qt::UserRole + 1;
+    // A schema child's schema identity: names may repeat, identities not.
+    static constexpr int kSchemaIdRole = Qt::UserRole + 2;
 
     static constexpr int kTagDisplayMilliseconds = 1500;
     static constexpr unsigned int kDefaultComPort = 256;
@@ -52,6 +54,14 @@ public:
     void RenameFullAccessSchema();
 
     QTreeWidgetItem* Node(NodeKind kind) const;
+
+    // The time-schema children, found by the schema's identity; the
+    // time-schema view keeps them in step with its changes.
+    QTreeWidgetItem* FindSchemaChild(qint32 identity) const;
+    // Appended last, titled with the name.
+    void AddSchemaChild(qint32 identity, const QString& name);
+    void RenameSchemaChild(qint32 identity, const QString& name);
+    void RemoveSchemaChild(qint32 identity);
     static NodeKind Kind(const QTreeWidgetItem* item);
     // Readers of this model get no children in the tree.
     static bool IsTernReader(const QString& storedModel);
@@ -121,6 +131,9 @@ protected:
 private:
     void AddFixedNode(QTreeWidgetItem* parent, NodeKind kind, unsigned int text, int image);
     void AddSchemaChildren();
+    QTreeWidgetItem* NewSchemaChild(qint32 identity, const QString& name);
+    // Removes a child without letting the tree replace the view that asked.
+    void RemoveChild(QTreeWidgetItem* child);
     void AddReaderChildren();
     void OnSelectionChanged(QTreeWidgetItem* current);
     void OnShowSelection();

@@ -1,4 +1,5 @@
 #include "CMainFrame.h"
+#include "CTransferRun.h"
 
 #include "CColorStatic.h"
 #include "data/CCsvExportCommand.h"
@@ -227,7 +228,8 @@ void CMainFrame::OnCommand(int id)
         m_pLeftTreeView->Connect();
         break;
     case ID_OFFLINE:
-        m_pLeftTreeView->ClosePort();
+        if (!RefusedWhileTransferRuns())
+            m_pLeftTreeView->ClosePort();
         break;
     case ID_COM_PORT:
         m_pLeftTreeView->OnChoosePort();
@@ -387,7 +389,7 @@ bool CMainFrame::RefusedWhileTransferRuns()
 {
     // A transfer writes the tables from its own thread; replacing or
     // emptying them under it would lose data or pull rows from under it.
-    if (!m_pLeftTreeView || !m_pLeftTreeView->Link().IsLinkTaken())
+    if (!CTransferRun::Active() && (!m_pLeftTreeView || !m_pLeftTreeView->Link().IsLinkTaken()))
         return false;
     CUiMessage::Show(m_pLanguage->GetLangItem(kTransferRunsText), QMessageBox::Information);
     return true;

@@ -1,5 +1,6 @@
 #include "CUiMessage.h"
 
+#include "CBusyScope.h"
 #include "CThreadMailbox.h"
 
 #include <CLanguageHandler.h>
@@ -193,6 +194,8 @@ QMessageBox::StandardButton CUiMessage::ShowMessageBox(const Request& request)
     if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
         return QMessageBox::NoButton;
 
+    // A box under the wait cursor of a running operation shows the arrow.
+    CBusyScope::NormalCursor cursor;
     QMessageBox box(request.icon, request.caption, request.text, request.buttons,
                     QApplication::activeWindow());
     QTimer watch;

@@ -43,6 +43,10 @@ std::unique_ptr<QMenu> CRecordViewMenu::CreateMenu(QWidget* parent) const
 {
     auto menu = std::make_unique<QMenu>(parent);
     for (const Entry& entry : m_entries) {
+        if (entry.command == kSeparator) {
+            menu->addSeparator();
+            continue;
+        }
         QAction* action = menu->addAction(entry.text);
         action->setData(entry.command);
         action->setEnabled(entry.enabled);

@@ -23,6 +23,8 @@ public:
         ID_DELETE = 32786,
         ID_DELETE_ALL = 32787,
     };
+    // A line between groups of entries, where the menu has one.
+    static constexpr int kSeparator = 0;
 
     struct Entry
     {

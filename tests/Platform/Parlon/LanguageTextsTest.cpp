@@ -52,6 +52,7 @@ const std::vector<TextGroup>& UsedTexts()
                                                 193, 194, 195, 196, 197, 198, 199, 200, 229}},
         {"plain reader transponder list", {174, 175, 176, 177, 178, 181, 182, 183, 184, 187}},
         {"transponder and time-schema views", {170, 171, 204, 206, 207, 217, 231, 232, 233}},
+        {"time-schema names refused, the built-in schema unchanged", {280, 281, 282, 283}},
         {"manual and USB transponder entry", {241, 242, 243, 244, 245, 246}},
         {"database backup, restore and clear-all; 249 also the CSV export", {218, 221, 222, 223, 249, 250, 251}},
         {"database commands refused while a reader transfer runs", {253}},

@@ -17,7 +17,11 @@ public:
         WM_CHOOSE_PORT = WM_USER + 4,
         WM_LINK_LOST = WM_USER + 5,
         WM_TAG_READ = WM_USER + 8,
+        WM_READ_EVENTS = WM_USER + 14,
         WM_IDENTIFY_READER = WM_USER + 16,
+        WM_EVENTS_READ = WM_USER + 20,
+        WM_WRITE_ALL_DATA = WM_USER + 21,
+        WM_WRITE_ALL_DONE = WM_USER + 22,
     };
 
     explicit CWindowMessage(int message, qintptr wParam = 0, qintptr lParam = 0, QString text = QString());

@@ -67,6 +67,16 @@ void Paint(QWidget& widget)
     widget.render(&image);
 }
 
+// A view as the main window shows it: sized, laid out, its grid visible.
+std::unique_ptr<BenchView> ShownView()
+{
+    auto view = std::make_unique<BenchView>();
+    view->resize(900, 500);
+    view->show();
+    QApplication::processEvents();
+    return view;
+}
+
 struct Figure
 {
     double medianMs = 0;
@@ -85,6 +95,11 @@ Figure Measure(int repetitions, const std::function<void()>& prepare, const std:
         run();
         times.push_back(double(timer.nsecsElapsed()) / 1e6);
     }
+    if (qEnvironmentVariableIsSet("BENCH_RUNS")) {
+        for (double t : times)
+            std::printf(" %.1f", t);
+        std::printf("\n");
+    }
     std::sort(times.begin(), times.end());
     return {times[times.size() / 2], times.back()};
 }
@@ -101,16 +116,20 @@ void BenchTyping(int rows, int repetitions)
 {
     std::printf("first typing of every row (%d rows)\n", rows - 1);
     std::unique_ptr<BenchView> view;
+    int typed = 0;
     const Figure typing = Measure(
         repetitions,
         [&]() {
             view = std::make_unique<BenchView>();
             view->Fill(rows, 2);
+            // Cells retired by the previous run are freed now, not timed.
+            QApplication::processEvents();
         },
         [&]() {
             CGridCtrl* grid = view->GetGrid();
+            typed = 0;
             for (int row = 1; row < rows; ++row)
-                grid->SetCellType(row, 2, &CGridCellCheck::GetThisClass());
+                typed += grid->SetCellType(row, 2, &CGridCellCheck::GetThisClass()) ? 1 : 0;
         });
     std::vector<std::unique_ptr<CGridCellBase>> cells;
     const Figure cellFloor = Measure(
@@ -129,16 +148,16 @@ void BenchTyping(int rows, int repetitions)
     Print("SetCellType, every row once", typing, &cellFloor);
     Print("floor: vector appends of new cells", cellFloor);
     Print("floor: vector appends of ints", intFloor);
-    std::printf("  (ratio to the int appends: %.1f)\n", typing.medianMs / std::max(intFloor.medianMs, 1e-6));
+    std::printf("  rows typed %d; ratio to the int appends %.1f\n", typed,
+                typing.medianMs / std::max(intFloor.medianMs, 1e-6));
 }
 
 void BenchSelectionWalk(int rows, int repetitions)
 {
     std::printf("selection walk (%d rows)\n", rows - 1);
-    BenchView view;
-    view.resize(900, 500);
+    std::unique_ptr<BenchView> shown = ShownView();
+    BenchView& view = *shown;
     view.Fill(rows, 3);
-    view.show();
     QApplication::processEvents();
     CGridCtrl* grid = view.GetGrid();
     QList<uint> chosen;
@@ -176,35 +195,32 @@ void BenchRefill(int rows, int repetitions)
     const Figure first = Measure(
         repetitions,
         [&]() {
-            view = std::make_unique<BenchView>();
-            view->resize(900, 500);
-            view->show();
+            view.reset();
+            view = ShownView();
         },
         [&]() {
             view->Fill(rows, 3);
+            QApplication::processEvents();
             Paint(*view);
         });
     bool fewer = true;
+    view->requests = 0;
     const Figure refill = Measure(
         repetitions,
-        [&]() {
-            if (!view) {
-                view = std::make_unique<BenchView>();
-                view->resize(900, 500);
-                view->show();
-                view->Fill(rows, 3);
-            }
-        },
+        nullptr,
         [&]() {
             // One reader fewer, then one more again: every run changes the
             // count.
             view->Fill(rows, fewer ? 2 : 3);
             fewer = !fewer;
+            QApplication::processEvents();
             Paint(*view);
         });
     Print("refill, one reader more or fewer", refill, &first);
     Print("floor: first fill of a new grid", first);
-    std::printf("  titles kept: \"%s\"\n", qPrintable(view->GetGrid()->GetItemText(0, 2)));
+    std::printf("  owner requests per refill %.1f, title of column 2 \"%s\", grey: %s\n",
+                double(view->requests) / repetitions, qPrintable(view->GetGrid()->GetItemText(0, 2)),
+                (view->GetGrid()->GetItemState(1, 2) & GVIS_READONLY) ? "yes" : "no");
 }
 
 }  // namespace

@@ -1,0 +1,166 @@
+#pragma once
+
+#include "link/CLinkLease.h"
+
+#include <QMessageBox>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+class CDataProgressDlg;
+class CLanguageHandler;
+class CReaderLink;
+class CThreadMailbox;
+
+// The frame every transfer with a reader runs in: reading events, fetching
+// and writing all data, the plain reader's list. A transfer supplies its
+// body (what the worker does, from the values it captured at its start)
+// and its end handler; the frame does everything else, the same way for
+// all of them:
+//
+// - one transfer at a time in the whole program: Start() refuses while
+//   another run is active, and Active() tells the main frame and the views
+//   to grey or refuse their commands meanwhile;
+// - the link's lease: taken by the worker before the body runs, so the UI
+//   thread never waits for the poll in flight; every direct command of the
+//   body goes through it (SendFramed); it is released on every end;
+// - the worker is a std::thread that is always joined, on every end;
+// - message boxes of the worker (Box) go through the stop-aware hand-over
+//   to the UI thread, so a join never waits for a box nobody answers;
+// - progress goes into a CDataProgressDlg made for this run, queued from
+//   the worker, and the window is destroyed at every end;
+// - the wait cursor shows while the run is active, as a scope.
+//
+// Two ways out:
+// - the normal end: the body returns; on the UI thread the frame joins,
+//   destroys the progress window, releases the lease, drops the cursor and
+//   then sends the owner the end message (the body's result as wParam, its
+//   end flags as lParam); the owner shows its notice there;
+// - the teardown (Stop(): the owner goes, the view changes, the program
+//   ends, or StopActive()): the stop flag is set, every wait of the worker
+//   ends, the worker is joined, the same duties are done, and the owner's
+//   teardown callback re-reads what the run changed, silently. No end
+//   message, no notice.
+//
+// Every operation but the worker's own (IsStopping, SendFramed, Box,
+// Progress..., Pause) belongs to the UI thread.
+class CTransferRun : public QObject
+{
+    Q_OBJECT
+
+public:
+    // What the worker reports besides its result (lParam of the end message).
+    enum EndFlag : int {
+        EndNormal = 0,
+        // The run stopped before its transfer began (no answer, nothing to
+        // do); the owner shows no closing notice.
+        EndBeforeStart = 1,
+    };
+
+    struct Body
+    {
+        // Runs on the worker once the lease is held; returns the end
+        // message's wParam. *endFlags starts as EndNormal.
+        std::function<qint64(CTransferRun& run, int* endFlags)> work;
+        // Runs on the worker instead of work when the lease was refused.
+        std::function<qint64(CTransferRun& run, int* endFlags)> leaseRefused;
+        // The end message posted to the owner (a CWindowMessage type).
+        int endMessage = 0;
+        // UI thread, after a teardown: re-read what the run changed. No
+        // boxes, no notices.
+        std::function<void()> teardown;
+        // Show the wait cursor while the run is active.
+        bool waitCursor = true;
+    };
+
+    CTransferRun(CReaderLink& link, QObject* owner);
+    ~CTransferRun() override;
+
+    CTransferRun(const CTransferRun&) = delete;
+    CTransferRun& operator=(const CTransferRun&) = delete;
+
+    // --- UI thread
+    // The run that is active in the program, or null.
+    static CTransferRun* Active();
+    // Ends the active run as a teardown (the tree before it replaces the
+    // view or closes the link for good).
+    static void StopActive();
+
+    // A new progress window for this run, centred on the main window and
+    // shown: its bar 0..upper (at least 0..1, a 0..0 bar is a busy
+    // animation) and its text. Call before Start().
+    void OpenProgress(CLanguageHandler* language, int upper, const QString& text);
+    CDataProgressDlg* Progress() const;
+
+    // Starts the worker. False when another run is active, this run has
+    // been used, or the thread cannot be started; nothing is left behind
+    // then (the progress window is destroyed).
+    bool Start(Body body);
+    // The teardown described above; nothing when the run is not active.
+    void Stop();
+    // Started and not yet ended.
+    bool IsActive() const { return m_state == State::Running; }
+    // The lease is held (tests).
+    bool HoldsLease() const { return m_leaseHeld.load(); }
+
+    // --- the worker's side
+    bool IsStopping() const { return m_stop.load(); }
+    // Why the lease was given or refused (the refusal's reason for a
+    // body's leaseRefused).
+    CLinkLease::Answer LeaseAnswer() const { return m_lease.Why(); }
+    const std::atomic<bool>* StopFlag() const { return &m_stop; }
+    // A framed command straight to the port under the run's lease: the
+    // reply between STX and EOT, checksum included, or "".
+    QString SendFramed(char letter, const QString& data);
+    // A message box on the UI thread (caption text 74); NoButton when the
+    // run is stopped meanwhile (the box then closes).
+    QMessageBox::StandardButton Box(const QString& text, QMessageBox::Icon icon);
+    void ProgressRange(int upper);
+    void ProgressPos(int position);
+    void ProgressText(const QString& text);
+    // Waits ms milliseconds; false as soon as the run is stopped.
+    bool Pause(int ms);
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    enum class State { Idle, Running, Ended };
+
+    void RunWorker();
+    void OnWorkerDone();
+    void EndDuties();
+
+    CReaderLink& m_link;
+    QPointer<QObject> m_owner;
+    Body m_body;
+    State m_state = State::Idle;
+    std::thread m_thread;
+    std::atomic<bool> m_stop{false};
+    // Written by the worker before its body runs, read by the UI thread
+    // only after the join.
+    CLinkLease m_lease{CLinkLease::NoReader};
+    std::atomic<bool> m_leaseHeld{false};
+    QPointer<CDataProgressDlg> m_progress;
+    // The same window for the worker, fixed before it starts; the window
+    // is destroyed only after the join.
+    CDataProgressDlg* m_workerProgress = nullptr;
+    // The worker's end travels to the UI thread through it.
+    CThreadMailbox* m_mailbox;
+    bool m_cursor = false;
+
+    // Results of the worker, read after the join.
+    qint64 m_result = 0;
+    int m_endFlags = EndNormal;
+
+    std::mutex m_pauseMutex;
+    std::condition_variable m_pauseWake;
+
+    static CTransferRun* s_active;
+};
