@@ -2,6 +2,7 @@
 
 #include "settings/CDialogSetup.h"
 #include "CFerrold_Handler.h"
+#include "CFontScale.h"
 #include "CGridCellBase.h"
 #include "CGridCellCheck.h"
 #include "CGridCtrl.h"
@@ -80,13 +81,14 @@ void CGridBaseDlg::InitGrid(const QString& viewCode, quint32 gridId, int columns
     m_pGrid->SetFixedColumnCount(1);
     m_pGrid->SetEditable(true);
     m_pGrid->SetEvenRowShading(true, 0xDCDCDC);
-    m_pGrid->SetRowHeight(0, 30, false);
+    const CFontScale scale(m_pGrid);
+    m_pGrid->SetRowHeight(0, scale.Height(30), false);
     m_pGrid->SetSharedRowHeight(true);
     m_pGrid->SetTitleMode(1, QStringLiteral("Vexor Solution1"), QStringLiteral("Vexor Solution2"));
-    m_pGrid->SetColumnWidth(0, 10, true, false);
+    m_pGrid->SetColumnWidth(0, scale.Width(10), true, false);
     // The default height is not stored: storing it here would overwrite the
     // height the user gave the rows before LoadGridLayout could read it.
-    m_pGrid->SetRowHeight(1, 18, false);
+    m_pGrid->SetRowHeight(1, scale.Height(18), false);
 }
 
 void CGridBaseDlg::EndGridEdit()
@@ -258,7 +260,7 @@ void CGridBaseDlg::SetupColumn(int column, const QString& title, int width, bool
         return;
     m_pGrid->SetColumnTitle(column, title);
     if (width >= 0)
-        m_pGrid->SetColumnWidth(column, width, exact, false);
+        m_pGrid->SetColumnWidth(column, DefaultColumnWidth(column, width), exact, false);
     m_pGrid->SetColumnItemData(column, coloured ? 1 : 0);
 }
 
@@ -276,8 +278,24 @@ void CGridBaseDlg::SetupReaderColumns(int firstColumn, bool withWidths)
     for (int i = 0; i < readers->GetAnz_Leser(); ++i) {
         const int col = firstColumn + i;
         m_pGrid->SetColumnCellType(col, &CGridCellCheck::GetThisClass());
-        SetupColumn(col, readers->Get_Leser(i)->Bezeichnung, withWidths ? 50 : -1, true, true);
+        SetupColumn(col, readers->Get_Leser(i)->Bezeichnung, -1, true, true);
+        // A check column keeps its narrow width whatever the reader's name:
+        // the name is the user's, and a long one would push the others away.
+        if (withWidths)
+            m_pGrid->SetColumnWidth(col, CFontScale(m_pGrid).Width(50), true, false);
     }
+}
+
+int CGridBaseDlg::DefaultColumnWidth(int column, int width) const
+{
+    if (width <= 0)
+        return width;
+    // The ratio of the fonts' average letters does not promise that every
+    // title fits: a wide face widens some words more than others.
+    int title = 0;
+    if (CGridCellBase* header = m_pGrid->GetCellAt(0, column))
+        title = header->GetCellExtent().width();
+    return std::max(CFontScale(m_pGrid).Width(width), title);
 }
 
 bool CGridBaseDlg::ReaderColumnChecked(const QString& readerList, int column) const

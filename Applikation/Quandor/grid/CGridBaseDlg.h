@@ -52,7 +52,8 @@ public:
 
     // The first call creates the view's grid in its standard look (one
     // header row and number column, shaded even rows, 30-pixel header and
-    // 18-pixel rows, column 1 kept in view); "rows" counts the header, 0
+    // 18-pixel rows for the 8-point dialog font, scaled to the grid's font
+    // (CFontScale), column 1 kept in view); "rows" counts the header, 0
     // keeps the last count. Later calls end an open edit, set the column
     // count (the kept columns keep their titles, cell types and colour
     // requests), the row count (unless 0) and refresh.
@@ -144,10 +145,16 @@ protected:
     void SetHeaderColour(int column, COLORREF colour);
     // The language text of a title number (0: no title).
     QString Text(unsigned int number) const;
-    // One column as a fill sets it up: its title, a width (none below 0;
-    // "exact" takes it as given, else the title may widen it; never stored)
+    // One column as a fill sets it up: its title, a default width for the
+    // 8-point dialog font (none below 0, 0 hides; see DefaultColumnWidth;
+    // "exact" takes it so, else the grid's auto width may widen it; never
+    // stored)
     // and whether the grid asks for its cells' colours.
     void SetupColumn(int column, const QString& title, int width, bool exact, bool coloured);
+    // A default width for the 8-point dialog font as the grid's font needs
+    // it: scaled (CFontScale), and never narrower than the column's title.
+    // 0 and below come back as they are.
+    int DefaultColumnWidth(int column, int width) const;
     // One check column per cached reader from "firstColumn" on, titled with
     // the reader's name; the grid gets as many columns as that needs.
     void SetupReaderColumns(int firstColumn, bool withWidths);

@@ -1,6 +1,7 @@
 #include "CAboutDlg.h"
 
 #include "CColorStatic.h"
+#include "CFontScale.h"
 #include "CHyperLink.h"
 #include "CLanguageHandler.h"
 
@@ -91,7 +92,7 @@ CAboutDlg::CAboutDlg(int mode, CLanguageHandler* pLanguage, QWidget* parent)
     layout->addWidget(m_pWeb, 5, 1);
     layout->addWidget(m_pOk, 6, 1, Qt::AlignRight);
     layout->setColumnStretch(1, 1);
-    setMinimumWidth(420);
+    setMinimumWidth(CFontScale(this).Width(420));
 
     if (m_nMode == 1) {
         // The splash ends itself; nothing on it waits for the user.

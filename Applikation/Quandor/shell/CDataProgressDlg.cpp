@@ -1,5 +1,6 @@
 #include "CDataProgressDlg.h"
 
+#include "CFontScale.h"
 #include "CThreadMailbox.h"
 
 #include <CLanguageHandler.h>
@@ -49,18 +50,19 @@ CDataProgressDlg::CDataProgressDlg(CLanguageHandler* language, QWidget* parent)
     setObjectName(QStringLiteral("CDataProgressDlg"));
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
-    setFixedSize(kWidth, kHeight);
+    const CFontScale scale(this);
+    setFixedSize(scale.Width(kWidth), scale.Height(kHeight));
     setWindowTitle(m_language ? m_language->GetLangItem(kCaptionText) : QString());
     setWindowIcon(progressIcon());
 
     m_text->setObjectName(QStringLiteral("1032"));
-    m_text->setGeometry(kTextArea);
+    m_text->setGeometry(scale.Rect(kTextArea));
     m_text->setAlignment(Qt::AlignCenter);
     m_text->setWordWrap(true);
     m_text->setFrameStyle(QFrame::Panel | QFrame::Sunken);
 
     m_bar->setObjectName(QStringLiteral("1034"));
-    m_bar->setGeometry(kBarArea);
+    m_bar->setGeometry(scale.Rect(kBarArea));
     m_bar->setTextVisible(false);
     m_bar->setRange(0, 100);
     m_bar->setValue(0);

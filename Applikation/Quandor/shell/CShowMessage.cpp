@@ -1,6 +1,7 @@
 #include "CShowMessage.h"
 
 #include "CBlinkStatic.h"
+#include "CFontScale.h"
 
 #include <QPainter>
 #include <QVBoxLayout>
@@ -20,7 +21,10 @@ CShowMessage::CShowMessage(const QString& text, QWidget* parent)
     , m_label(new CBlinkStatic(this))
 {
     setObjectName(QStringLiteral("CShowMessage"));
-    setFixedSize(kWidth, kHeight);
+    // The text has a font of its own, fixed in pixels; the notice still
+    // grows with the dialog font, as every window drawn on the dialog grid.
+    const CFontScale scale(this);
+    setFixedSize(scale.Width(kWidth), scale.Height(kHeight));
 
     // A face that is missing here is replaced by the system's sans face, in
     // bold at the same pixel height.

@@ -1,5 +1,6 @@
 #include "data/CExportDataDlg.h"
 
+#include "CFontScale.h"
 #include "CLanguageHandler.h"
 
 #include <QDialogButtonBox>
@@ -52,7 +53,7 @@ CExportDataDlg::CExportDataDlg(CLanguageHandler* pLanguage, int canExportView, Q
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(group, 1);
     layout->addWidget(buttons, 0, Qt::AlignTop);
-    setMinimumWidth(330);
+    setMinimumWidth(CFontScale(this).Width(330));
 
     if (m_bCanExportView) {
         m_radios[0]->setChecked(true);

@@ -1,5 +1,6 @@
 #include "data/CImportDataDlg.h"
 
+#include "CFontScale.h"
 #include "CLanguageHandler.h"
 
 #include <QDialogButtonBox>
@@ -46,7 +47,7 @@ CImportDataDlg::CImportDataDlg(CLanguageHandler* pLanguage, QWidget* parent)
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(group, 1);
     layout->addWidget(buttons, 0, Qt::AlignTop);
-    setMinimumWidth(360);
+    setMinimumWidth(CFontScale(this).Width(360));
 
     m_pTransponders->setChecked(true);
     m_nChoice = 1;

@@ -1,5 +1,6 @@
 #include "data/CImportErrorDlg.h"
 
+#include "CFontScale.h"
 #include "CLanguageHandler.h"
 
 #include <QDialogButtonBox>
@@ -10,9 +11,9 @@
 
 namespace {
 
-// 394 by 215 dialog units of an 8-point dialog font.
-constexpr int kWidth = 591;
-constexpr int kHeight = 350;
+// In dialog units.
+constexpr int kWidth = 394;
+constexpr int kHeight = 215;
 
 } // namespace
 
@@ -24,7 +25,7 @@ CImportErrorDlg::CImportErrorDlg(CLanguageHandler* pLanguage, const QStringList*
     setObjectName(QStringLiteral("CImportErrorDlg"));
     auto text = [this](unsigned int n) { return m_pLanguage ? m_pLanguage->GetLangItem(n) : QString(); };
     setWindowTitle(text(98));
-    resize(kWidth, kHeight);
+    resize(CFontScale(this).DialogSize(kWidth, kHeight));
 
     m_pText = new QLabel(text(99) + QLatin1Char('\n') + text(100), this);
     m_pText->setObjectName(QStringLiteral("1032"));

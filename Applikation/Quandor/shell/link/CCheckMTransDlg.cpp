@@ -1,5 +1,6 @@
 #include "link/CCheckMTransDlg.h"
 
+#include "CFontScale.h"
 #include "CLanguageHandler.h"
 
 #include <QApplication>
@@ -19,9 +20,9 @@ constexpr unsigned int kFromReaderText = 211;
 constexpr unsigned int kFromDatabaseText = 212;
 constexpr unsigned int kCancelText = 166;
 
-// Dialog 183 measured 209 by 81 dialog units.
-constexpr int kWidth = 314;
-constexpr int kHeight = 132;
+// Dialog 183 measures 209 by 81 dialog units.
+constexpr int kWidth = 209;
+constexpr int kHeight = 81;
 
 } // namespace
 
@@ -40,7 +41,7 @@ CCheckMTransDlg::CCheckMTransDlg(const QString& fromReader, const QString& fromD
     setObjectName(QStringLiteral("183"));
     setWindowTitle(m_pLanguage->GetLangItem(kTitleText));
     setWindowIcon(QApplication::style()->standardIcon(QStyle::SP_ComputerIcon));
-    resize(kWidth, kHeight);
+    resize(CFontScale(this).DialogSize(kWidth, kHeight));
 
     m_pGroup->setObjectName(QString::number(IDC_GROUP));
     m_pGroup->setTitle(m_pLanguage->GetLangItem(kGroupText));

@@ -1,6 +1,7 @@
 #include "link/CChooseCOMDlg.h"
 
 #include "CComPorts.h"
+#include "CFontScale.h"
 #include "CLanguageHandler.h"
 #include "settings/CRegistryKey.h"
 
@@ -20,9 +21,9 @@ constexpr unsigned int kTitleText = 116;
 constexpr unsigned int kConnectNowText = 235;
 constexpr int kMaxNumberCharacters = 127;
 
-// Dialog 169 measured 194 by 105 dialog units.
-constexpr int kWidth = 291;
-constexpr int kHeight = 171;
+// Dialog 169 measures 194 by 105 dialog units.
+constexpr int kWidth = 194;
+constexpr int kHeight = 105;
 
 // The letters of "COM" that end a port text on either side go.
 QString stripComLetters(const QString& text)
@@ -71,7 +72,8 @@ CChooseCOMDlg::CChooseCOMDlg(CLanguageHandler* language, QWidget* parent)
     layout->addLayout(buttons);
 
     // As wide as the original; no higher than its few controls need.
-    resize(kWidth, std::min(kHeight, sizeHint().height()));
+    const CFontScale scale(this);
+    resize(scale.DialogX(kWidth), std::min(scale.DialogY(kHeight), sizeHint().height()));
 
     connect(m_pOk, &QPushButton::clicked, this, &CChooseCOMDlg::OnOK);
     connect(m_pConnectNow, &QPushButton::clicked, this, &CChooseCOMDlg::OnConnectNow);

@@ -1,5 +1,6 @@
 #include "link/CChooseReaderDlg.h"
 
+#include "CFontScale.h"
 #include "CLanguageHandler.h"
 
 #include <QApplication>
@@ -18,9 +19,9 @@ constexpr unsigned int kCancelText = 122;
 constexpr unsigned int kNewWrenText = 123;
 constexpr unsigned int kNewTernText = 224;
 
-// Dialog 170 measured 186 by 126 dialog units.
-constexpr int kWidth = 279;
-constexpr int kHeight = 205;
+// Dialog 170 measures 186 by 126 dialog units.
+constexpr int kWidth = 186;
+constexpr int kHeight = 126;
 
 } // namespace
 
@@ -59,7 +60,8 @@ CChooseReaderDlg::CChooseReaderDlg(CLanguageHandler* language, const QStringList
     layout->addWidget(m_pEntries, 1);
     layout->addLayout(buttons);
 
-    resize(std::max(kWidth, sizeHint().width()), kHeight);
+    const CFontScale scale(this);
+    resize(std::max(scale.DialogX(kWidth), sizeHint().width()), scale.DialogY(kHeight));
 
     connect(m_pEntries, &QListWidget::itemSelectionChanged, this, &CChooseReaderDlg::OnSelectionChanged);
     connect(m_pOk, &QPushButton::clicked, this, &CChooseReaderDlg::OnOK);

@@ -1,4 +1,5 @@
 #include "settings/CDialogSetup.h"
+#include "CFontScale.h"
 #include "CGridBaseDlg.h"
 #include "CGridCellBase.h"
 #include "CGridCtrl.h"
@@ -88,10 +89,12 @@ TEST_F(CGridBaseDlgTest, TheFirstFillGivesTheStandardLookAndLaterOnesOnlyTheRowC
     EXPECT_EQ(grid->GetFixedRowCount(), 1);
     EXPECT_EQ(grid->GetFixedColumnCount(), 1);
     EXPECT_TRUE(grid->GetListMode());
-    EXPECT_EQ(grid->GetRowHeight(0), 30);
-    EXPECT_EQ(grid->GetRowHeight(1), 18);
-    EXPECT_EQ(grid->GetRowHeight(3), 18);
-    EXPECT_EQ(grid->GetColumnWidth(0), 10);
+    // The standard sizes, for the grid's font.
+    const CFontScale scale(grid);
+    EXPECT_EQ(grid->GetRowHeight(0), scale.Height(30));
+    EXPECT_EQ(grid->GetRowHeight(1), scale.Height(18));
+    EXPECT_EQ(grid->GetRowHeight(3), scale.Height(18));
+    EXPECT_EQ(grid->GetColumnWidth(0), scale.Width(10));
     // Opening a view stores nothing.
     EXPECT_EQ(store->GetRowHeight("04", "0", false), -1);
 
@@ -144,8 +147,9 @@ TEST_F(CGridBaseDlgTest, StoredSizesOfZeroOrLessKeepTheDefaults)
     store->SetColumnWidth("04", "0", "2", 0);
     LayoutView view(store.get());
     view.FillGrid(3);
-    EXPECT_EQ(view.GetGrid()->GetRowHeight(0), 30);
-    EXPECT_EQ(view.GetGrid()->GetRowHeight(1), 18);
+    const CFontScale scale(view.GetGrid());
+    EXPECT_EQ(view.GetGrid()->GetRowHeight(0), scale.Height(30));
+    EXPECT_EQ(view.GetGrid()->GetRowHeight(1), scale.Height(18));
     EXPECT_GT(view.GetGrid()->GetColumnWidth(2), 0);
 
     // Fewer than two columns: the grid exists but stays empty.
