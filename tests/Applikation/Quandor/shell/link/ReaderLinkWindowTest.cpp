@@ -232,6 +232,8 @@ TEST_F(ReaderLinkWindow, AReaderThatFallsSilentIsReportedLost)
     StartReader(CSimulatedReader::Kite);
     StartAndConnect();
     ASSERT_TRUE(WaitOnline(kFramedSearchMs));
+    // The reader view has registered the reader before it falls silent.
+    ASSERT_TRUE(WaitUntil([this] { return identify.count > 0; }, 1000));
     QElapsedTimer silent;
     silent.start();
     reader->SetSilent(true);
@@ -286,7 +288,8 @@ TEST_F(ReaderLinkWindow, TwoOnlineCommandsAtOnceStartOneSearch)
     EXPECT_EQ(why, CReaderLink::ConnectOnline);
     QTest::qWait(300);
     EXPECT_EQ(reader->Count("FFHD4"), 1);
-    EXPECT_EQ(reader->Count("FFLS0000"), 1);
+    // The search's login and the reader view's identification.
+    EXPECT_EQ(reader->Count("FFLS0000"), 2);
     EXPECT_EQ(identify.count, 1);
     EXPECT_TRUE(Frame()->findChildren<CDataProgressDlg*>().isEmpty());
 }
