@@ -26,6 +26,12 @@ public:
     // The link found a reader: identify it when a connect asked for it.
     int OnReaderDetected();
 
+    // Deleting readers (commands 32786 and 32787): the selected readers, or
+    // all, with their assignments and, when the operator says so, their
+    // events; see CReaderDeleter.
+    void OnDeleteEntry();
+    void OnDeleteAllEntries();
+
     void SetColumnTitles() override;
     void FillGrid(quint32 gridId, int columns) override;
 

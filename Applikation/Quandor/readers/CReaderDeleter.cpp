@@ -1,0 +1,191 @@
+#include "CReaderDeleter.h"
+
+#include "CDBException.h"
+#include "CFerrold_Handler.h"
+#include "CFieldExchange.h"
+#include "CLeftTreeView.h"
+#include "CReaderModel.h"
+#include "CRecordWriter.h"
+#include "CtblEvents.h"
+#include "CtblLeser.h"
+#include "CtblTransponder.h"
+
+#include <QHash>
+#include <QMap>
+#include <QSet>
+
+namespace {
+
+constexpr unsigned int kConfirmAllText = 64;
+constexpr unsigned int kNotFoundText = 66;
+constexpr unsigned int kConfirmManyText = 68;
+constexpr unsigned int kConfirmOneText = 69;
+constexpr unsigned int kEventsTooText = 70;
+constexpr unsigned int kAllEventsTooText = 71;
+
+// The reader an entry of a reader list names: its leading digits; 0 (no
+// reader) when it has none.
+qint64 EntryReader(const QString& entry)
+{
+    const QString trimmed = entry.trimmed();
+    qsizetype digits = 0;
+    while (digits < trimmed.size() && trimmed.at(digits).unicode() < 128 && trimmed.at(digits).isDigit())
+        ++digits;
+    bool ok = false;
+    const qint64 number = trimmed.left(digits).toLongLong(&ok);
+    return ok ? number : 0;
+}
+
+} // namespace
+
+CReaderDeleter::CReaderDeleter(CFerrold_Handler& db, CLeftTreeView* tree)
+    : m_db(db)
+    , m_pTree(tree)
+{
+}
+
+QString CReaderDeleter::RemoveFromList(const QString& list, qint32 readerId)
+{
+    if (readerId <= 0 || list.isEmpty())
+        return list;
+    QStringList entries = list.split(u';');
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        if (EntryReader(entries.at(i)) == readerId) {
+            entries.removeAt(i);
+            return entries.join(u';');
+        }
+    }
+    return list;
+}
+
+bool CReaderDeleter::DeleteChosen(const std::vector<qint32>& readerIds)
+{
+    if (readerIds.empty() || !CRecordWriter::Confirm(readerIds.size() > 1 ? kConfirmManyText : kConfirmOneText))
+        return false;
+    // Only framed readers keep events; without one there is nothing to ask.
+    bool framed = false;
+    const QSet<qint32> chosen(readerIds.begin(), readerIds.end());
+    CtblLeser* readers = m_db.Get_Ptr_To_tblLeser();
+    for (int i = 0; i < readers->GetAnz_Leser() && !framed; ++i) {
+        const auto* reader = readers->Get_Leser(i);
+        framed = chosen.contains(reader->ID_Leser) && CReaderModel::IsFramed(reader->LeserTyp);
+    }
+    const bool removeEvents = framed && CRecordWriter::Confirm(kEventsTooText);
+    Delete(&readerIds, removeEvents);
+    return true;
+}
+
+bool CReaderDeleter::DeleteEverything()
+{
+    if (!CRecordWriter::Confirm(kConfirmAllText))
+        return false;
+    const bool removeEvents = CRecordWriter::Confirm(kAllEventsTooText);
+    Delete(nullptr, removeEvents);
+    return true;
+}
+
+void CReaderDeleter::StripStoredLists(const std::vector<qint32>& deleted)
+{
+    CtblTransponder* transponders = m_db.Get_Ptr_To_tblTransponder();
+    // Only the lists that change are written, grouped by their new text, so
+    // a reader on thousands of transponders costs a few statements.
+    QMap<QString, std::vector<QVariant>> byNewList;
+    const bool ok = transponders->ReadRows(
+        QStringLiteral("SELECT [ID_Transponder], [strLeser_IDS] FROM [tblTransponder] WHERE [strLeser_IDS] <> ''"),
+        [&](const QVariant* values) {
+            const QString before = CFieldExchange::ToText(values[1]);
+            QString after = before;
+            for (qint32 id : deleted)
+                after = RemoveFromList(after, id);
+            if (after != before)
+                byNewList[after].push_back(values[0]);
+        });
+    if (!ok)
+        throw CDBException(transponders->GetLastError());
+    for (auto it = byNewList.cbegin(); it != byNewList.cend(); ++it)
+        transponders->UpdateWhere(QStringLiteral("strLeser_IDS"), it.key(), QStringLiteral("ID_Transponder"), &it.value());
+}
+
+CRecordDeleter::Result CReaderDeleter::Delete(const std::vector<qint32>* ids, bool removeEvents)
+{
+    CtblLeser* readers = m_db.Get_Ptr_To_tblLeser();
+    CtblEvents* events = m_db.Get_Ptr_To_tblEvents();
+    CtblTransponder* transponders = m_db.Get_Ptr_To_tblTransponder();
+
+    // The tree knows readers by their names: taken before the rows go.
+    QHash<qint32, QString> treeNames;
+    for (int i = 0; i < readers->GetAnz_Leser(); ++i) {
+        const auto* reader = readers->Get_Leser(i);
+        // A Tern has no children; its name may be another reader's.
+        if (!CLeftTreeView::IsTernReader(reader->LeserTyp))
+            treeNames.insert(reader->ID_Leser, reader->Bezeichnung);
+    }
+
+    CRecordDeleter deleter(*readers, kNotFoundText);
+    deleter.busyFlag = busyFlag;
+    // Runs only for the readers the database gave up, in their transaction:
+    // a reader that stays keeps its events and assignments.
+    deleter.cleanUp = [&](const std::vector<qint32>* deleted) {
+        if (!deleted) {
+            if (removeEvents)
+                events->DeleteAllRows();
+            else
+                events->UpdateWhere(QStringLiteral("Leser_ID"), 0, QString(), nullptr);
+            transponders->UpdateWhere(QStringLiteral("strLeser_IDS"), QString(), QString(), nullptr);
+            return;
+        }
+        const std::vector<QVariant> keys(deleted->begin(), deleted->end());
+        if (removeEvents)
+            events->DeleteWhere(QStringLiteral("Leser_ID"), keys);
+        else
+            events->UpdateWhere(QStringLiteral("Leser_ID"), 0, QStringLiteral("Leser_ID"), &keys);
+        StripStoredLists(*deleted);
+    };
+    deleter.updateCaches = [&](const QSet<qint32>* deleted) {
+        if (!deleted) {
+            readers->RemoveAllData();
+            if (removeEvents) {
+                events->RemoveAllData();
+            } else {
+                for (int i = 0; i < events->GetAnz_Events(); ++i)
+                    events->Get_Event(i)->Leser_ID = 0;
+            }
+            for (int i = 0; i < transponders->GetAnz_Transponder(); ++i)
+                transponders->Get_Transponder(i)->Leser_IDS.clear();
+            if (m_pTree)
+                m_pTree->RemoveAllReaderChildren();
+            return;
+        }
+        readers->RemoveIf([deleted](const CtblLeser::structLeser& row) { return deleted->contains(row.ID_Leser); });
+        if (removeEvents) {
+            events->RemoveIf([deleted](const CtblEvents::structEvents& row) { return deleted->contains(row.Leser_ID); });
+        } else {
+            for (int i = 0; i < events->GetAnz_Events(); ++i) {
+                auto* event = events->Get_Event(i);
+                if (deleted->contains(event->Leser_ID))
+                    event->Leser_ID = 0;
+            }
+        }
+        for (int i = 0; i < transponders->GetAnz_Transponder(); ++i) {
+            auto* transponder = transponders->Get_Transponder(i);
+            for (qint32 id : *deleted)
+                transponder->Leser_IDS = RemoveFromList(transponder->Leser_IDS, id);
+        }
+        if (m_pTree) {
+            for (qint32 id : *deleted) {
+                const auto name = treeNames.constFind(id);
+                if (name != treeNames.cend())
+                    m_pTree->RemoveReaderChildren(*name);
+            }
+        }
+    };
+    deleter.reread = [&] {
+        readers->_Requery();
+        events->_Requery();
+        transponders->_Requery();
+        if (m_pTree)
+            m_pTree->RebuildChildren();
+    };
+    deleter.refill = refill;
+    return ids ? deleter.DeleteKeys(*ids) : deleter.DeleteAll();
+}
