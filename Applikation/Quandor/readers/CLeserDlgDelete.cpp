@@ -22,6 +22,7 @@ void CLeserDlg::OnDeleteEntry()
             ids.push_back(readers->Get_Leser(index)->ID_Leser);
     }
     CReaderDeleter deleter(*db, GetTreeView());
+    deleter.busyFlag = &m_bBusy;
     deleter.refill = [this] { FillGrid(kGridId, kColumns); };
     deleter.DeleteChosen(ids);
 }
@@ -32,6 +33,7 @@ void CLeserDlg::OnDeleteAllEntries()
     if (!db || IsTransferRunning())
         return;
     CReaderDeleter deleter(*db, GetTreeView());
+    deleter.busyFlag = &m_bBusy;
     deleter.refill = [this] { FillGrid(kGridId, kColumns); };
     deleter.DeleteEverything();
 }

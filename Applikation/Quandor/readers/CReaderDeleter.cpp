@@ -14,6 +14,8 @@
 #include <QMap>
 #include <QSet>
 
+#include <limits>
+
 namespace {
 
 constexpr unsigned int kConfirmAllText = 64;
@@ -44,18 +46,28 @@ CReaderDeleter::CReaderDeleter(CFerrold_Handler& db, CLeftTreeView* tree)
 {
 }
 
-QString CReaderDeleter::RemoveFromList(const QString& list, qint32 readerId)
+QString CReaderDeleter::RemoveFromList(const QString& list, const QSet<qint32>& readerIds)
 {
-    if (readerId <= 0 || list.isEmpty())
+    if (list.isEmpty() || readerIds.isEmpty())
         return list;
     QStringList entries = list.split(u';');
-    for (qsizetype i = 0; i < entries.size(); ++i) {
-        if (EntryReader(entries.at(i)) == readerId) {
+    QSet<qint32> pending = readerIds;
+    bool removed = false;
+    for (qsizetype i = 0; i < entries.size() && !pending.isEmpty();) {
+        const qint64 reader = EntryReader(entries.at(i));
+        // A repeated entry loses only its first occurrence.
+        if (reader > 0 && reader <= std::numeric_limits<qint32>::max() && pending.remove(qint32(reader))) {
             entries.removeAt(i);
-            return entries.join(u';');
+            removed = true;
+        } else {
+            ++i;
         }
     }
-    return list;
+    if (!removed)
+        return list;
+    // Never a null text: the column takes no NULL.
+    const QString rest = entries.join(u';');
+    return rest.isNull() ? QStringLiteral("") : rest;
 }
 
 bool CReaderDeleter::DeleteChosen(const std::vector<qint32>& readerIds)
@@ -84,19 +96,17 @@ bool CReaderDeleter::DeleteEverything()
     return true;
 }
 
-void CReaderDeleter::StripStoredLists(const std::vector<qint32>& deleted)
+void CReaderDeleter::StripStoredLists(const QSet<qint32>& deleted)
 {
     CtblTransponder* transponders = m_db.Get_Ptr_To_tblTransponder();
     // Only the lists that change are written, grouped by their new text, so
     // a reader on thousands of transponders costs a few statements.
     QMap<QString, std::vector<QVariant>> byNewList;
     const bool ok = transponders->ReadRows(
-        QStringLiteral("SELECT [ID_Transponder], [strLeser_IDS] FROM [tblTransponder] WHERE [strLeser_IDS] <> ''"),
-        [&](const QVariant* values) {
-            const QString before = CFieldExchange::ToText(values[1]);
-            QString after = before;
-            for (qint32 id : deleted)
-                after = RemoveFromList(after, id);
+        QStringLiteral("SELECT * FROM [tblTransponder] WHERE [strLeser_IDS] <> ''"), [&](const QVariant* values) {
+            // Bound in this order: ID, number, person, schema, readers, index, mark.
+            const QString before = CFieldExchange::ToText(values[4]);
+            const QString after = RemoveFromList(before, deleted);
             if (after != before)
                 byNewList[after].push_back(values[0]);
         });
@@ -131,7 +141,7 @@ CRecordDeleter::Result CReaderDeleter::Delete(const std::vector<qint32>* ids, bo
                 events->DeleteAllRows();
             else
                 events->UpdateWhere(QStringLiteral("Leser_ID"), 0, QString(), nullptr);
-            transponders->UpdateWhere(QStringLiteral("strLeser_IDS"), QString(), QString(), nullptr);
+            transponders->UpdateWhere(QStringLiteral("strLeser_IDS"), QStringLiteral(""), QString(), nullptr);
             return;
         }
         const std::vector<QVariant> keys(deleted->begin(), deleted->end());
@@ -139,7 +149,7 @@ CRecordDeleter::Result CReaderDeleter::Delete(const std::vector<qint32>* ids, bo
             events->DeleteWhere(QStringLiteral("Leser_ID"), keys);
         else
             events->UpdateWhere(QStringLiteral("Leser_ID"), 0, QStringLiteral("Leser_ID"), &keys);
-        StripStoredLists(*deleted);
+        StripStoredLists(QSet<qint32>(deleted->begin(), deleted->end()));
     };
     deleter.updateCaches = [&](const QSet<qint32>* deleted) {
         if (!deleted) {
@@ -168,8 +178,7 @@ CRecordDeleter::Result CReaderDeleter::Delete(const std::vector<qint32>* ids, bo
         }
         for (int i = 0; i < transponders->GetAnz_Transponder(); ++i) {
             auto* transponder = transponders->Get_Transponder(i);
-            for (qint32 id : *deleted)
-                transponder->Leser_IDS = RemoveFromList(transponder->Leser_IDS, id);
+            transponder->Leser_IDS = RemoveFromList(transponder->Leser_IDS, *deleted);
         }
         if (m_pTree) {
             for (qint32 id : *deleted) {

@@ -2,6 +2,7 @@
 
 #include "CRecordDeleter.h"
 
+#include <QSet>
 #include <QString>
 #include <QtGlobal>
 
@@ -38,13 +39,14 @@ public:
     CRecordDeleter::Result Delete(const std::vector<qint32>* ids, bool removeEvents);
 
     // A reader list ("3;12;30", also with a trailing ";") without the first
-    // entry that names this reader; entries are read by their leading
-    // digits. The list is returned unchanged when no entry names it.
-    static QString RemoveFromList(const QString& list, qint32 readerId);
+    // entry that names each of these readers; entries are read by their
+    // leading digits, so "012" names reader 12. The list is returned
+    // unchanged when no entry names one of them.
+    static QString RemoveFromList(const QString& list, const QSet<qint32>& readerIds);
 
 private:
     // Strips the deleted readers from every stored reader list.
-    void StripStoredLists(const std::vector<qint32>& deleted);
+    void StripStoredLists(const QSet<qint32>& deleted);
 
     CFerrold_Handler& m_db;
     CLeftTreeView* m_pTree;
