@@ -1016,28 +1016,3 @@ int CRecordset::UpdateWhere(const QString& column, const QVariant& value, const 
     }
     return changed;
 }
-
-int CRecordset::DeleteWhere(const QString& whereColumn, const std::vector<QVariant>& whereValues)
-{
-    QSqlDatabase db = Connection();
-    ThrowIfNotUsable(db);
-    const QString table = escaped(db, TableName(), QSqlDriver::TableName);
-    const QString where = escaped(db, stripBrackets(whereColumn), QSqlDriver::FieldName);
-    QSqlQuery query(db);
-    int deleted = 0;
-    std::size_t prepared = 0;
-    for (std::size_t first = 0; first < whereValues.size(); first += kKeyChunk) {
-        const std::size_t count = std::min(kKeyChunk, whereValues.size() - first);
-        if (count != prepared) {
-            if (!query.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 IN (%3)").arg(table, where, marks(count))))
-                throw CDBException(query.lastError().text());
-            prepared = count;
-        }
-        for (std::size_t i = 0; i < count; ++i)
-            query.bindValue(int(i), whereValues[first + i]);
-        if (!query.exec())
-            throw CDBException(query.lastError().text());
-        deleted += std::max(0, query.numRowsAffected());
-    }
-    return deleted;
-}

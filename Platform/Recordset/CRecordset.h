@@ -144,9 +144,6 @@ public:
     // CDBException when the database refuses.
     int UpdateWhere(const QString& column, const QVariant& value, const QString& whereColumn,
                     const std::vector<QVariant>* whereValues);
-    // Deletes every row whose "whereColumn" holds one of "whereValues"; the
-    // rows deleted. Throws CDBException when the database refuses.
-    int DeleteWhere(const QString& whereColumn, const std::vector<QVariant>& whereValues);
 
     CDatabase* m_pDatabase;
     int m_nFields = 0;

@@ -101,19 +101,19 @@ void CReaderDeleter::StripStoredLists(const QSet<qint32>& deleted)
     CtblTransponder* transponders = m_db.Get_Ptr_To_tblTransponder();
     // Only the lists that change are written, grouped by their new text, so
     // a reader on thousands of transponders costs a few statements.
-    QMap<QString, std::vector<QVariant>> byNewList;
+    QMap<QString, QList<qint32>> byNewList;
     const bool ok = transponders->ReadRows(
         QStringLiteral("SELECT * FROM [tblTransponder] WHERE [strLeser_IDS] <> ''"), [&](const QVariant* values) {
             // Bound in this order: ID, number, person, schema, readers, index, mark.
             const QString before = CFieldExchange::ToText(values[4]);
             const QString after = RemoveFromList(before, deleted);
             if (after != before)
-                byNewList[after].push_back(values[0]);
+                byNewList[after].push_back(CFieldExchange::ToLong(values[0]));
         });
     if (!ok)
         throw CDBException(transponders->GetLastError());
     for (auto it = byNewList.cbegin(); it != byNewList.cend(); ++it)
-        transponders->UpdateWhere(QStringLiteral("strLeser_IDS"), it.key(), QStringLiteral("ID_Transponder"), &it.value());
+        transponders->UpdateColumnsWhereKeys(it.value(), {{QStringLiteral("strLeser_IDS"), it.key()}});
 }
 
 CRecordDeleter::Result CReaderDeleter::Delete(const std::vector<qint32>* ids, bool removeEvents)
@@ -144,11 +144,12 @@ CRecordDeleter::Result CReaderDeleter::Delete(const std::vector<qint32>* ids, bo
             transponders->UpdateWhere(QStringLiteral("strLeser_IDS"), QStringLiteral(""), QString(), nullptr);
             return;
         }
-        const std::vector<QVariant> keys(deleted->begin(), deleted->end());
+        // Database and cache together: a rollback re-reads both caches.
+        const QList<QVariant> keys(deleted->begin(), deleted->end());
         if (removeEvents)
             events->DeleteWhere(QStringLiteral("Leser_ID"), keys);
         else
-            events->UpdateWhere(QStringLiteral("Leser_ID"), 0, QStringLiteral("Leser_ID"), &keys);
+            events->UpdateColumnsWhere(QStringLiteral("Leser_ID"), keys, {{QStringLiteral("Leser_ID"), 0}});
         StripStoredLists(QSet<qint32>(deleted->begin(), deleted->end()));
     };
     deleter.updateCaches = [&](const QSet<qint32>* deleted) {
@@ -166,20 +167,8 @@ CRecordDeleter::Result CReaderDeleter::Delete(const std::vector<qint32>* ids, bo
                 m_pTree->RemoveAllReaderChildren();
             return;
         }
+        // Events and reader lists followed their writes already.
         readers->RemoveIf([deleted](const CtblLeser::structLeser& row) { return deleted->contains(row.ID_Leser); });
-        if (removeEvents) {
-            events->RemoveIf([deleted](const CtblEvents::structEvents& row) { return deleted->contains(row.Leser_ID); });
-        } else {
-            for (int i = 0; i < events->GetAnz_Events(); ++i) {
-                auto* event = events->Get_Event(i);
-                if (deleted->contains(event->Leser_ID))
-                    event->Leser_ID = 0;
-            }
-        }
-        for (int i = 0; i < transponders->GetAnz_Transponder(); ++i) {
-            auto* transponder = transponders->Get_Transponder(i);
-            transponder->Leser_IDS = RemoveFromList(transponder->Leser_IDS, *deleted);
-        }
         if (m_pTree) {
             for (qint32 id : *deleted) {
                 const auto name = treeNames.constFind(id);
