@@ -577,7 +577,7 @@ bool CTransponderDlg::IsLearning()
     // Learned tags belong to the reader that answered the menu's query:
     // once that connection has gone, nothing may be stored for it.
     CLeftTreeView* tree = GetTreeView();
-    if (!tree || !tree->IsPortOpen() || tree->Link().ConnectionId() != m_nReplyConnection) {
+    if (tree && (!tree->IsPortOpen() || tree->Link().ConnectionId() != m_nReplyConnection)) {
         m_bLearningOff = 1;
         m_strReaderReply.clear();
         return false;
@@ -621,6 +621,7 @@ CRecordViewMenu CTransponderDlg::ContextMenu(int column)
 
     int count = 0;
     const bool inReaderColumn = grid && ReaderOfColumn(column) != 0;
+    m_nClickedReaderId = ReaderOfColumn(column);
     if (inReaderColumn) {
         m_strClickedReader = grid->GetItemText(0, column);
         const qint32 readerId = ReaderOfColumn(column);
@@ -673,6 +674,16 @@ void CTransponderDlg::OnGridRClick(GRID_NOTIFY* notify)
     }
 }
 
+void CTransponderDlg::OnAssignAllTransponders()
+{
+    ChangeAllAssignments(true, m_nClickedReaderId);
+}
+
+void CTransponderDlg::OnRemoveAllAssignments()
+{
+    ChangeAllAssignments(false, m_nClickedReaderId);
+}
+
 void CTransponderDlg::OnInsertEntry()
 {
     m_bLearningOff = m_bLearningOff == 0 ? 1 : 0;
@@ -700,6 +711,8 @@ void CTransponderDlg::OnDeleteEntry()
     const std::vector<int> rows = SelectedRows();
     if (!transponders || !grid || rows.empty())
         return;
+    // A tag that comes while the question is open waits for the answer.
+    Scope scope(this);
     if (RefusedWhileTransferRuns() || !CRecordWriter::Confirm(rows.size() < 2 ? 69 : 68))
         return;
     std::vector<qint32> keys;
@@ -715,6 +728,7 @@ void CTransponderDlg::OnDeleteEntry()
 void CTransponderDlg::OnDeleteAllEntries()
 {
     CtblTransponder* transponders = TransponderTable();
+    Scope scope(this);
     if (!transponders || RefusedWhileTransferRuns() || !CRecordWriter::Confirm(64))
         return;
     if (m_nFilterID == 0) {

@@ -66,6 +66,9 @@ public:
     // The header text of the reader column last right-clicked; empty when
     // the click was elsewhere.
     QString m_strClickedReader;
+    // That reader's identity; 0 when the click was elsewhere. The two
+    // commands below act on it.
+    qint32 m_nClickedReaderId = 0;
 
     // The commands of the context menu.
     void OnInsertEntry();

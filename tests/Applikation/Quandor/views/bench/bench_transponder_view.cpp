@@ -1,0 +1,233 @@
+// bench_transponder_view: the transponder view at scale, each figure beside
+// its floor measured in the same run. 10,000 transponders, 5,000 persons,
+// 200 readers.
+//   fill all / one reader - ShowForReader and the first page painted
+//   person / schema list  - opening the drop-down of a row
+//   assign / withdraw all - every transponder given to, then taken from, a
+//                           reader that holds none, against a plain UPDATE
+//                           of the same rows in one transaction
+//   learning              - 1,000 presented tags (new ones, learning on),
+//                           against the link's time per tag (one poll)
+// Usage: bench_transponder_view [repetitions]
+#include "CDatabase.h"
+#include "CFerrold_Handler.h"
+#include "CFerrold_Schema.h"
+#include "CGridCtrl.h"
+#include "CGridEditKey.h"
+#include "CQuandorApp.h"
+#include "CTransponderDlg.h"
+#include "CUiMessage.h"
+#include "CtblTransponder.h"
+#include "GridConstants.h"
+#include "link/CReaderPoller.h"
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace {
+
+constexpr int kTransponders = 10000;
+constexpr int kPersons = 5000;
+constexpr int kReaders = 200;
+constexpr int kTags = 1000;
+
+void exec(QSqlQuery& q, const QString& sql)
+{
+    if (!q.exec(sql))
+        std::fprintf(stderr, "%s: %s\n", qPrintable(sql), qPrintable(q.lastError().text()));
+}
+
+void fillDatabase(const QString& file)
+{
+    CDatabase db({CDatabase::Kind::Sqlite, file});
+    QString error;
+    CFerrold_Schema::Prepare(db, &error);
+    QSqlQuery q(db.Connection());
+    exec(q, "BEGIN");
+    QSqlQuery r(db.Connection());
+    r.prepare("INSERT INTO tblLeser (ID_Leser, strBezeichnung, strLeserTyp, strSeriennummer) VALUES (?,?,'Kite',?)");
+    for (int i = 1; i <= kReaders; ++i) {
+        r.addBindValue(i);
+        r.addBindValue(QStringLiteral("Leser %1").arg(i));
+        r.addBindValue(QStringLiteral("%1").arg(i, 20, 10, QChar('0')));
+        r.exec();
+    }
+    // Every transponder at two readers of the first 199; reader 200 holds none.
+    QSqlQuery t(db.Connection());
+    t.prepare("INSERT INTO tblTransponder (ID_Transponder, strTransponderNummer, Person_ID, Zeitfenster_ID,"
+              " strLeser_IDS) VALUES (?,?,?,1,?)");
+    for (int i = 1; i <= kTransponders; ++i) {
+        t.addBindValue(i);
+        t.addBindValue(QStringLiteral("%1").arg(i, 10, 16, QChar('0')).toUpper());
+        t.addBindValue(i <= kPersons / 2 ? i : 0);
+        t.addBindValue(QStringLiteral("%1;%2").arg(i % (kReaders - 1) + 1).arg((i * 7) % (kReaders - 1) + 1));
+        t.exec();
+    }
+    QSqlQuery p(db.Connection());
+    p.prepare("INSERT INTO tblPerson (ID_Person, strName, Transponder_ID) VALUES (?,?,?)");
+    for (int i = 1; i <= kPersons; ++i) {
+        p.addBindValue(i);
+        p.addBindValue(QStringLiteral("Person %1").arg(i));
+        p.addBindValue(i <= kPersons / 2 ? i : 0);
+        p.exec();
+    }
+    exec(q, "COMMIT");
+}
+
+double millis(const std::function<void()>& work)
+{
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+double median(int repetitions, const std::function<void()>& prepare, const std::function<void()>& work)
+{
+    std::vector<double> times;
+    for (int i = 0; i < repetitions; ++i) {
+        if (prepare)
+            prepare();
+        times.push_back(millis(work));
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+void paint(QWidget& view)
+{
+    QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
+    view.render(&image);
+}
+
+void report(const char* name, double ms, double floor, const char* floorName)
+{
+    std::printf("%-22s %9.2f ms   floor %9.2f ms (%s)   ratio %5.2f\n", name, ms, floor, floorName, ms / floor);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QTemporaryDir folder;
+    qputenv("XDG_DATA_HOME", folder.path().toLocal8Bit());
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    CQuandorApp app(argc, argv);
+    fillDatabase(CFerrold_Schema::DefaultFilePath());
+    app.SetLayoutFolder(folder.path());
+    if (!app.InitServices())
+        return 1;
+    CUiMessage::SetPresenter([](const CUiMessage::Request&) { return QMessageBox::Yes; });
+    CFerrold_Handler* db = app.GetDBHandler();
+    QSqlDatabase connection = db->GetDatabase()->Connection();
+    std::printf("%d transponders, %d persons, %d readers; median of %d\n", kTransponders, kPersons, kReaders,
+                repetitions);
+
+    CTransponderDlg view;
+    view.resize(1000, 700);
+    view.ShowForReader(0);
+    CGridCtrl* grid = view.GetGrid();
+    const double pageFloor = median(repetitions, nullptr, [&] {
+        grid->Refresh();
+        paint(view);
+    });
+    report("fill all", median(repetitions, nullptr, [&] {
+               view.ShowForReader(0);
+               paint(view);
+           }),
+           pageFloor, "first page of a filled grid");
+    report("fill one reader", median(repetitions, nullptr, [&] {
+               view.ShowForReader(5);
+               paint(view);
+           }),
+           pageFloor, "first page of a filled grid");
+    view.ShowForReader(0);
+
+    // Row 2,501 holds no person: offered every free person.
+    for (int column : {CTransponderDlg::kPersonColumn, CTransponderDlg::kSchemaColumn}) {
+        int entries = 0;
+        QStringList texts;
+        const double ms = median(repetitions, [&] { grid->EndActiveEdit(); }, [&] {
+            grid->BeginCellEdit(2501, column, QPoint(-1, -1), CGridEditKey::Key(VK_LBUTTON));
+            if (auto* list = qobject_cast<QComboBox*>(grid->GetActiveEditor())) {
+                entries = list->count();
+                texts.clear();
+                for (int i = 0; i < list->count(); ++i)
+                    texts << list->itemText(i);
+            }
+        });
+        grid->EndActiveEdit();
+        const double floor = median(repetitions, nullptr, [&] {
+            QComboBox box;
+            for (const QString& text : texts)
+                box.addItem(text, text);
+        });
+        report(column == CTransponderDlg::kPersonColumn ? "person list opens" : "schema list opens", ms, floor,
+               "a combo box given the same entries");
+        std::printf("  (%d entries)\n", entries);
+    }
+
+    // Reader 200 is the last reader column.
+    const int column = CTransponderDlg::kFirstReaderColumn + kReaders - 1;
+    const auto plainUpdate = [&](bool assign) {
+        std::vector<std::pair<qint32, QString>> rows;
+        CtblTransponder* table = db->Get_Ptr_To_tblTransponder();
+        for (int i = 0; i < table->GetAnz_Transponder(); ++i) {
+            const auto* row = table->Get_Transponder(i);
+            rows.emplace_back(row->ID_Transponder, assign ? row->Leser_IDS + ";200"
+                                                          : CTransponderDlg::ListWithoutReader(row->Leser_IDS, 200));
+        }
+        return millis([&] {
+            db->GetDatabase()->BeginTrans();
+            QSqlQuery u(connection);
+            u.prepare("UPDATE tblTransponder SET strLeser_IDS = ?, boolUpdateOK = 1 WHERE ID_Transponder = ?");
+            for (const auto& [key, list] : rows) {
+                u.bindValue(0, list);
+                u.bindValue(1, key);
+                u.exec();
+            }
+            db->GetDatabase()->CommitTrans();
+        });
+    };
+    std::vector<double> assignTimes, withdrawTimes, assignFloors, withdrawFloors;
+    for (int i = 0; i < repetitions; ++i) {
+        view.ContextMenu(column);
+        assignTimes.push_back(millis([&] { view.OnAssignAllTransponders(); }));
+        withdrawFloors.push_back(plainUpdate(false));
+        db->Get_Ptr_To_tblTransponder()->_Requery();
+        view.ShowForReader(0);
+        assignFloors.push_back(plainUpdate(true));
+        db->Get_Ptr_To_tblTransponder()->_Requery();
+        view.ShowForReader(0);
+        view.ContextMenu(column);
+        withdrawTimes.push_back(millis([&] { view.OnRemoveAllAssignments(); }));
+    }
+    for (auto* times : {&assignTimes, &withdrawTimes, &assignFloors, &withdrawFloors})
+        std::sort(times->begin(), times->end());
+    const std::size_t mid = std::size_t(repetitions) / 2;
+    report("assign all", assignTimes[mid], assignFloors[mid], "10,000 keyed UPDATEs, one transaction");
+    report("withdraw all", withdrawTimes[mid], withdrawFloors[mid], "10,000 keyed UPDATEs, one transaction");
+
+    // Learning on with reader 3's reply; 1,000 new numbers.
+    view.m_strReaderReply = QStringLiteral("FFLS%1").arg(3, 20, 10, QChar('0'));
+    view.m_bLearningOff = 0;
+    const double learn = millis([&] {
+        for (int i = 0; i < kTags; ++i)
+            view.AddReceivedTransponders(QStringLiteral("F%1").arg(i, 9, 10, QChar('0')));
+    });
+    const int stored = db->Get_Ptr_To_tblTransponder()->GetAnz_Transponder() - kTransponders;
+    report("learning, per tag", learn / kTags, CReaderPoller::kPollSpacingMs, "one poll of the link");
+    std::printf("  (%d of %d stored)\n", stored, kTags);
+    app.ExitInstance();
+    return 0;
+}
