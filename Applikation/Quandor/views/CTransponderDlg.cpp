@@ -860,9 +860,12 @@ void CTransponderDlg::ChangeAllAssignments(bool assign, qint32 readerId)
     CTransaction transaction(db->GetDatabase());
     int written = 0;
     try {
-        for (const auto& [list, ids] : byNewList)
-            transponders->UpdateWhere(QStringLiteral("strLeser_IDS"), list, QStringLiteral("ID_Transponder"), &ids);
-        written = transponders->UpdateWhere(QStringLiteral("boolUpdateOK"), 1, QStringLiteral("ID_Transponder"), &changed);
+        // The list and the mark in one statement per group.
+        for (const auto& [list, ids] : byNewList) {
+            written += int(transponders->UpdateRows(
+                QStringLiteral("ID_Transponder"), QList<QVariant>(ids.begin(), ids.end()),
+                {{QStringLiteral("strLeser_IDS"), list}, {QStringLiteral("boolUpdateOK"), 1}}));
+        }
         MarkReadersStored({readerId});
     } catch (const CDBException& e) {
         CRecordWriter::ShowDatabaseError(e.m_strError);

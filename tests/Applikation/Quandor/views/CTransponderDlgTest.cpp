@@ -5,10 +5,14 @@
 #include "CTransponderDlg.h"
 #include "CUsbManuell.h"
 #include "CGridCellCombo.h"
+#include "CGridEditKey.h"
+#include "GridConstants.h"
 #include "CListEntry.h"
 #include "CtblPerson.h"
 #include "CtblTransponder.h"
 
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -332,6 +336,36 @@ TEST_P(CUsbManuellTest, ADuplicateSelectsTheRowThatShowsIt)
     Transponders()->OnAddUsbOrManual();
     EXPECT_EQ(m_noticeTexts, (QStringList{Lang(246)}));
     EXPECT_EQ(View()->SelectedRows(), (std::vector<int>{3}));
+}
+
+// The view in English with its lists open, its menu, and the entry dialog.
+TEST_P(CUsbManuellTest, Screenshots)
+{
+    if (Odbc())
+        GTEST_SKIP() << "one set of pictures";
+    SetLanguage(1);
+    StartShown();
+    SaveShot(m_app->GetMainFrame(), "transponders.png");
+    for (int column : {CTransponderDlg::kPersonColumn, CTransponderDlg::kSchemaColumn}) {
+        Grid()->BeginCellEdit(2, column, QPoint(-1, -1), CGridEditKey::Key(VK_LBUTTON));
+        auto* list = qobject_cast<QComboBox*>(Grid()->GetActiveEditor());
+        ASSERT_NE(list, nullptr);
+        list->showPopup();
+        QTest::qWait(50);
+        SaveShotWithPopup(list->view()->window(),
+                          column == CTransponderDlg::kPersonColumn ? "transponders-person-list.png"
+                                                                   : "transponders-schema-list.png");
+        list->hidePopup();
+        Grid()->EndActiveEdit();
+    }
+    SaveMenuShot(Transponders()->ContextMenu(CTransponderDlg::kFirstReaderColumn), 1,
+                 CTransponderDlg::kFirstReaderColumn, "transponders-menu.png");
+    m_drive = [&](CUsbManuell& entry) {
+        entry.NumberEdit()->setText("00000000EE");
+        SaveShot(&entry, "usb-entry-en.png");
+        entry.reject();
+    };
+    Transponders()->OnAddUsbOrManual();
 }
 
 RECORD_VIEW_BACKENDS(CTransponderDlgTest);
