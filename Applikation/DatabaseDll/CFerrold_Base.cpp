@@ -3,6 +3,8 @@
 #include "CDatabase.h"
 #include "CFerrold_Reporter.h"
 
+#include <QSqlDatabase>
+
 CFerrold_Base::CFerrold_Base(CLanguageHandler* pLanguage, CDatabase* pDatabase)
     : CRecordset(pDatabase)
     , m_pLanguage(pLanguage)
@@ -33,18 +35,24 @@ void CFerrold_Base::DoFieldExchange(CFieldExchange*)
 
 int CFerrold_Base::ReadTable(const std::function<void(const QVariant*)>& onRow)
 {
-    const QString key = Fields().Bindings().front().column;
-    const QString sql = QStringLiteral("SELECT DISTINCT * FROM %1 ORDER BY %2").arg(TableName(), key);
     int rows = 0;
-    const bool ok = ReadRows(sql, [&](const QVariant* values) {
-        onRow(values);
-        ++rows;
-    });
+    QString error;
+    QSqlDatabase db = m_pDatabase ? m_pDatabase->Connection(&error) : QSqlDatabase();
+    bool ok = false;
+    if (db.isOpen()) {
+        const QString sql = QStringLiteral("SELECT DISTINCT * FROM %1 ORDER BY %2")
+                                .arg(QuotedTable(db), QuotedColumn(db, Fields().Bindings().front().column));
+        ok = ReadRows(sql, [&](const QVariant* values) {
+            onRow(values);
+            ++rows;
+        });
+    }
     m_lastReadFailed = !ok;
     if (!ok) {
         // A data source found unusable at start was reported once already.
         if (!m_pDatabase || m_pDatabase->IsUsable())
-            CFerrold_Reporter::Report(GetLastError(), CFerrold_Reporter::Icon::None);
+            CFerrold_Reporter::Report(db.isOpen() || !m_pDatabase ? GetLastError() : error,
+                                      CFerrold_Reporter::Icon::None);
         return 0;
     }
     return rows > 0 ? 1 : 0;

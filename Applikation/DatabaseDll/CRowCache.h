@@ -71,6 +71,9 @@ public:
 
     void RemoveAll() { m_rows.clear(); }
 
+    // Exchanges the rows of two caches; handed-out row pointers stay valid.
+    void Swap(CRowCache& other) { m_rows.swap(other.m_rows); }
+
     // Cache only. Removes every row the predicate picks in one pass and
     // numbers the rows that stay from 1 again (by group in grouped tables),
     // so many removals cost one walk instead of one walk each. Returns the

@@ -40,6 +40,12 @@ void CtblOnline::RemoveAllData()
 
 int CtblOnline::_Requery()
 {
-    RemoveAllData();
-    return ReadTable([&](const QVariant* v) { Set_Online(Long(v[0]), Text(v[1])); });
+    // The rows shown so far stay when the read fails: a server out of
+    // reach for a moment must not empty the screen.
+    CRowCache<structOnline> shown;
+    m_cache.Swap(shown);
+    const int result = ReadTable([&](const QVariant* v) { Set_Online(Long(v[0]), Text(v[1])); });
+    if (LastReadFailed())
+        m_cache.Swap(shown);
+    return result;
 }

@@ -9,9 +9,14 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <QSqlQuery>
+
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <map>
 #include <mutex>
+#include <set>
 #include <vector>
 
 struct CDatabase::State
@@ -21,6 +26,16 @@ struct CDatabase::State
     QString unusable;
     std::vector<QString> connections; // every connection made, on any thread
     std::vector<quint64> transactionThreads;
+    // Threads whose transaction died with its server connection.
+    std::vector<quint64> lostTransactionThreads;
+    // Connections found lost and not yet opened again.
+    std::set<QString> lostConnections;
+    std::map<QString, std::chrono::steady_clock::time_point> lastUse;
+    int idleCheckMs = CDatabase::kDefaultIdleCheckMs;
+    int server = -1; // -1: not known yet
+    bool returning = false;
+    std::atomic<quint64> generation{0};
+    std::function<void()> reconnectHandler;
 };
 
 namespace {
@@ -56,6 +71,8 @@ struct ThreadConnections
             auto it = std::find(list.begin(), list.end(), e.name);
             if (it != list.end()) {
                 list.erase(it);
+                state->lastUse.erase(e.name);
+                state->lostConnections.erase(e.name);
                 QSqlDatabase::removeDatabase(e.name);
             }
         }
@@ -63,6 +80,54 @@ struct ThreadConnections
 };
 
 thread_local ThreadConnections t_connections;
+
+const char* const kTransactionLost =
+    "The connection to the database server was lost; the server has undone the changes of the running "
+    "transaction.";
+
+SQLHDBC odbcHandle(const QSqlDatabase& db)
+{
+    if (db.driverName() != QLatin1String("QODBC"))
+        return nullptr;
+    // The ODBC driver hands out its connection handle as a pointer-sized value.
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || handle.metaType().sizeOf() != sizeof(SQLHANDLE))
+        return nullptr;
+    return *static_cast<const SQLHANDLE*>(handle.constData());
+}
+
+QString odbcInfo(const QSqlDatabase& db, SQLUSMALLINT what)
+{
+    SQLHDBC hdbc = odbcHandle(db);
+    if (!hdbc)
+        return {};
+    std::vector<SQLCHAR> buffer(4096, 0);
+    SQLSMALLINT length = 0;
+    const SQLRETURN rc = SQLGetInfo(hdbc, what, buffer.data(), static_cast<SQLSMALLINT>(buffer.size() - 1), &length);
+    if (!SQL_SUCCEEDED(rc))
+        return {};
+    return QString::fromLocal8Bit(reinterpret_cast<const char*>(buffer.data()));
+}
+
+// What the driver already knows: a connection whose last use failed for
+// want of the server is marked dead without another round trip.
+bool knownDead(const QSqlDatabase& db)
+{
+    SQLHDBC hdbc = odbcHandle(db);
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    return hdbc && SQL_SUCCEEDED(SQLGetConnectAttr(hdbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr))
+           && dead == SQL_CD_TRUE;
+}
+
+bool containsThread(const std::vector<quint64>& list, quint64 thread)
+{
+    return std::find(list.begin(), list.end(), thread) != list.end();
+}
+
+void removeThread(std::vector<quint64>& list, quint64 thread)
+{
+    list.erase(std::remove(list.begin(), list.end(), thread), list.end());
+}
 
 } // namespace
 
@@ -90,11 +155,37 @@ QSqlDatabase CDatabase::Connection(QString* error)
                 *error = m_state->unusable;
             return {};
         }
+        if (containsThread(m_state->lostTransactionThreads, threadSerial())) {
+            if (error)
+                *error = QLatin1String(kTransactionLost);
+            return {};
+        }
     }
     const QString name = QStringLiteral("ferrold-%1-%2").arg(m_state->serial).arg(threadSerial());
     if (QSqlDatabase::contains(name)) {
         QSqlDatabase db = QSqlDatabase::database(name, false);
-        if (db.isOpen() || db.open())
+        if (db.isOpen() && !StillConnected(db, name)) {
+            {
+                std::lock_guard<std::mutex> lock(m_state->mutex);
+                m_state->lostConnections.insert(name);
+                if (containsThread(m_state->transactionThreads, threadSerial())) {
+                    // Opening anew here would let the rest of the transaction
+                    // run without it, each statement stored on its own.
+                    m_state->lostTransactionThreads.push_back(threadSerial());
+                    if (error)
+                        *error = QLatin1String(kTransactionLost);
+                    return {};
+                }
+            }
+            db.close();
+        }
+        if (db.isOpen())
+            Opened(name);
+        else if (db.open()) {
+            ++m_state->generation;
+            Opened(name);
+        }
+        if (db.isOpen())
             return db;
         if (error)
             *error = db.lastError().text();
@@ -123,10 +214,93 @@ QSqlDatabase CDatabase::Connection(QString* error)
         return {};
     }
 
+    const QString dbms = m_source.kind == Kind::Odbc ? odbcInfo(db, SQL_DBMS_NAME) : QString();
+    const bool server = m_source.kind == Kind::Odbc && !dbms.contains(QLatin1String("SQLite"), Qt::CaseInsensitive);
     std::lock_guard<std::mutex> lock(m_state->mutex);
+    m_state->server = server ? 1 : 0;
+    ++m_state->generation;
+    m_state->returning = dbms.contains(QLatin1String("PostgreSQL"), Qt::CaseInsensitive);
     m_state->connections.push_back(name);
+    m_state->lastUse[name] = std::chrono::steady_clock::now();
     t_connections.entries.push_back({m_state, name});
     return db;
+}
+
+bool CDatabase::StillConnected(QSqlDatabase& db, const QString& name)
+{
+    if (!IsServer())
+        return true;
+    if (knownDead(db))
+        return false;
+    std::chrono::steady_clock::time_point lastUse;
+    int idleCheckMs = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_state->mutex);
+        lastUse = m_state->lastUse[name];
+        idleCheckMs = m_state->idleCheckMs;
+        // Inside a transaction the statements themselves tell.
+        if (containsThread(m_state->transactionThreads, threadSerial()))
+            return true;
+    }
+    if (std::chrono::steady_clock::now() - lastUse < std::chrono::milliseconds(idleCheckMs))
+        return true;
+    QSqlQuery ping(db);
+    ping.setForwardOnly(true);
+    return ping.exec(QStringLiteral("SELECT 1"));
+}
+
+void CDatabase::Opened(const QString& name)
+{
+    std::function<void()> handler;
+    {
+        std::lock_guard<std::mutex> lock(m_state->mutex);
+        m_state->lastUse[name] = std::chrono::steady_clock::now();
+        if (m_state->lostConnections.erase(name) == 0)
+            return;
+        handler = m_state->reconnectHandler;
+    }
+    if (handler)
+        handler();
+}
+
+quint64 CDatabase::Generation() const
+{
+    return m_state->generation.load();
+}
+
+bool CDatabase::ReturnsInsertKeys()
+{
+    if (!IsServer())
+        return false;
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    return m_state->returning;
+}
+
+void CDatabase::SetReconnectHandler(std::function<void()> handler)
+{
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    m_state->reconnectHandler = std::move(handler);
+}
+
+void CDatabase::SetIdleCheckMs(int milliseconds)
+{
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    m_state->idleCheckMs = std::max(0, milliseconds);
+}
+
+bool CDatabase::IsServer()
+{
+    if (m_source.kind != Kind::Odbc)
+        return false;
+    {
+        std::lock_guard<std::mutex> lock(m_state->mutex);
+        if (m_state->server >= 0)
+            return m_state->server == 1;
+    }
+    // Known once a connection was made.
+    Connection();
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    return m_state->server == 1;
 }
 
 void CDatabase::MarkUnusable(const QString& reason)
@@ -164,6 +338,8 @@ bool CDatabase::CommitTrans()
 {
     if (!InTransaction())
         return false;
+    if (EndLostTransaction())
+        return false;
     const bool ok = endTransaction(Connection(), true);
     if (ok) {
         std::lock_guard<std::mutex> lock(m_state->mutex);
@@ -177,6 +353,9 @@ bool CDatabase::Rollback()
 {
     if (!InTransaction())
         return false;
+    // The server undid it when the connection went.
+    if (EndLostTransaction())
+        return true;
     // The transaction is over whatever the driver says: a failed rollback
     // leaves nothing that a second one could undo.
     const bool ok = endTransaction(Connection(), false);
@@ -184,6 +363,16 @@ bool CDatabase::Rollback()
     auto& list = m_state->transactionThreads;
     list.erase(std::remove(list.begin(), list.end(), threadSerial()), list.end());
     return ok;
+}
+
+bool CDatabase::EndLostTransaction()
+{
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    if (!containsThread(m_state->lostTransactionThreads, threadSerial()))
+        return false;
+    removeThread(m_state->lostTransactionThreads, threadSerial());
+    removeThread(m_state->transactionThreads, threadSerial());
+    return true;
 }
 
 bool CDatabase::InTransaction() const
@@ -200,21 +389,12 @@ QString CDatabase::GetDatabaseName()
         return m_source.kind == Kind::Sqlite ? QFileInfo(m_source.location).absoluteFilePath() : QString();
     if (m_source.kind == Kind::Sqlite)
         return QFileInfo(db.databaseName()).absoluteFilePath();
-
-    // The ODBC driver hands out its connection handle as a pointer-sized value.
-    const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() || handle.metaType().sizeOf() != sizeof(SQLHANDLE))
+    // A server names its database, not a file: a name taken for a path
+    // would point backup and restore at a file of that name in the
+    // working folder.
+    if (IsServer())
         return {};
-    SQLHDBC hdbc = *static_cast<const SQLHANDLE*>(handle.constData());
-    if (!hdbc)
-        return {};
-    std::vector<SQLCHAR> buffer(4096, 0);
-    SQLSMALLINT length = 0;
-    const SQLRETURN rc = SQLGetInfo(hdbc, SQL_DATABASE_NAME, buffer.data(),
-                                    static_cast<SQLSMALLINT>(buffer.size() - 1), &length);
-    if (!SQL_SUCCEEDED(rc))
-        return {};
-    return QString::fromLocal8Bit(reinterpret_cast<const char*>(buffer.data()));
+    return odbcInfo(db, SQL_DATABASE_NAME);
 }
 
 QStringList CDatabase::OdbcDataSources()

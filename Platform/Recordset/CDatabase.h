@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 // One data source: the embedded SQLite file or an ODBC data source name.
@@ -34,7 +35,33 @@ public:
 
     // The calling thread's open connection. When it cannot be opened the
     // result is not open and *error holds the driver's text.
+    //
+    // A database server may drop a connection (a restart, a network fault).
+    // Before a connection of a server source is handed out after a pause it
+    // is checked, and a lost one is opened again: the next use works and the
+    // reconnect handler is told once. Inside a transaction nothing is
+    // reopened: the server has undone the transaction with the connection,
+    // so every use fails until the owner ends it, and CommitTrans reports
+    // failure.
     QSqlDatabase Connection(QString* error = nullptr);
+
+    // Called (on the thread that reconnected) each time a lost server
+    // connection was opened again.
+    void SetReconnectHandler(std::function<void()> handler);
+    // How long a server connection may be idle before it is checked; 0
+    // checks it at every use outside a transaction.
+    void SetIdleCheckMs(int milliseconds);
+    static constexpr int kDefaultIdleCheckMs = 250;
+
+    // Changes whenever a connection is opened (or opened again), so a
+    // statement prepared on a connection can tell it is still valid.
+    quint64 Generation() const;
+
+    // Whether the source is a database server (not a file the driver opens).
+    bool IsServer();
+    // Whether an insert can hand back the key it made (INSERT ... RETURNING),
+    // which stays right while other programs insert at the same time.
+    bool ReturnsInsertKeys();
 
     // A data source found broken once (not a database, no tables) stays
     // refused with that reason, so one fault is not reported again and again.
@@ -57,6 +84,13 @@ public:
     struct State;
 
 private:
+    bool StillConnected(QSqlDatabase& db, const QString& name);
+    // Bookkeeping of a connection handed out; tells the reconnect handler
+    // when it had been lost.
+    void Opened(const QString& name);
+    // Ends this thread's transaction when it was lost with its connection.
+    bool EndLostTransaction();
+
     Source m_source;
     std::shared_ptr<State> m_state;
 };

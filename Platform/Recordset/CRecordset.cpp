@@ -67,6 +67,16 @@ QSqlDatabase CRecordset::Connection()
     return db;
 }
 
+QString CRecordset::QuotedTable(const QSqlDatabase& db)
+{
+    return escaped(db, TableName(), QSqlDriver::TableName);
+}
+
+QString CRecordset::QuotedColumn(const QSqlDatabase& db, const QString& column)
+{
+    return escaped(db, stripBrackets(column), QSqlDriver::FieldName);
+}
+
 QString CRecordset::SelectText(const QSqlDatabase& db)
 {
     QStringList columns;
@@ -161,6 +171,7 @@ bool CRecordset::Open(int nOpenType, const QString& sql, unsigned int /*options*
 
 void CRecordset::Close()
 {
+    m_insert.reset();
     m_open = false;
     m_values.clear();
     m_deleted.clear();
@@ -319,24 +330,57 @@ std::vector<size_t> CRecordset::ChangedColumns() const
 qint32 CRecordset::InsertRow(QSqlDatabase& db, const std::vector<size_t>& columns)
 {
     const auto& bindings = m_fields->Bindings();
-    const QString table = escaped(db, TableName(), QSqlDriver::TableName);
-    QSqlQuery query(db);
+    const QString table = QuotedTable(db);
+    const QString key = QuotedColumn(db, bindings[0].column);
+    const bool returning = m_pDatabase->ReturnsInsertKeys();
+    QString sql;
     if (columns.empty()) {
-        query.prepare(QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table));
+        sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table);
     } else {
         QStringList names;
         QStringList marks;
         for (size_t c : columns) {
-            names << escaped(db, bindings[c].column, QSqlDriver::FieldName);
+            names << QuotedColumn(db, bindings[c].column);
             marks << QStringLiteral("?");
         }
-        query.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                          .arg(table, names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))));
-        for (size_t c : columns)
-            query.addBindValue(CFieldExchange::Get(bindings[c]));
+        sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                  .arg(table, names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
     }
-    if (!query.exec())
-        throw CDBException(query.lastError().text());
+    if (returning)
+        sql += QStringLiteral(" RETURNING ") + key;
+
+    // Rows added one after another write the same columns: the statement is
+    // prepared once and reused while the connection lasts.
+    const QString connection = db.connectionName() + QLatin1Char('#') + QString::number(m_pDatabase->Generation());
+    if (!m_insert || m_insertSql != sql || m_insertConnection != connection) {
+        m_insert = std::make_unique<QSqlQuery>(db);
+        m_insert->setForwardOnly(true);
+        if (!m_insert->prepare(sql)) {
+            const QString error = m_insert->lastError().text();
+            m_insert.reset();
+            throw CDBException(error);
+        }
+        m_insertSql = sql;
+        m_insertConnection = connection;
+    }
+    QSqlQuery& query = *m_insert;
+    int i = 0;
+    for (size_t c : columns)
+        query.bindValue(i++, CFieldExchange::Get(bindings[c]));
+    if (!query.exec()) {
+        const QString error = query.lastError().text();
+        m_insert.reset();
+        throw CDBException(error);
+    }
+    if (returning) {
+        const bool got = query.next();
+        const QVariant id = got ? query.value(0) : QVariant();
+        query.finish();
+        if (!got)
+            throw CDBException(query.lastError().text());
+        return CFieldExchange::ToLong(id);
+    }
+    query.finish();
 
     if (db.driver()->hasFeature(QSqlDriver::LastInsertId)) {
         const QVariant id = query.lastInsertId();
@@ -346,8 +390,7 @@ qint32 CRecordset::InsertRow(QSqlDatabase& db, const std::vector<size_t>& column
     // Drivers that cannot tell the new key: the largest key, read inside the
     // same transaction, is the row just written.
     QSqlQuery max(db);
-    if (!max.exec(QStringLiteral("SELECT MAX(%1) FROM %2").arg(escaped(db, bindings[0].column, QSqlDriver::FieldName), table))
-        || !max.next())
+    if (!max.exec(QStringLiteral("SELECT MAX(%1) FROM %2").arg(key, table)) || !max.next())
         throw CDBException(max.lastError().text());
     return CFieldExchange::ToLong(max.value(0));
 }
@@ -366,7 +409,8 @@ bool CRecordset::Update()
     ThrowIfNotUsable(db);
 
     if (m_mode == Mode::Add) {
-        const bool ownTransaction = !db.driver()->hasFeature(QSqlDriver::LastInsertId) && !m_pDatabase->InTransaction()
+        const bool ownTransaction = !db.driver()->hasFeature(QSqlDriver::LastInsertId)
+                                    && !m_pDatabase->ReturnsInsertKeys() && !m_pDatabase->InTransaction()
                                     && m_pDatabase->BeginTrans();
         try {
             m_lastInsertKey = InsertRow(db, changed);
@@ -457,6 +501,19 @@ bool CRecordset::OpenKey(qint32 key)
                                                      .arg(escaped(db, Fields().Bindings().front().column,
                                                                   QSqlDriver::FieldName))
                                                      .arg(key));
+}
+
+bool CRecordset::OpenKeysFrom(qint32 firstKey)
+{
+    if (Fields().Bindings().empty()) {
+        m_lastError = QStringLiteral("The record set binds no columns.");
+        return false;
+    }
+    QSqlDatabase db = Connection();
+    if (!db.isOpen())
+        return false;
+    const QString key = QuotedColumn(db, Fields().Bindings().front().column);
+    return Open(m_nDefaultType, SelectText(db) + QStringLiteral(" WHERE %1 >= %2 ORDER BY %1").arg(key).arg(firstKey));
 }
 
 bool CRecordset::ReadKeys(std::vector<qint32>* keys)

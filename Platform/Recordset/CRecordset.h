@@ -13,6 +13,7 @@
 
 class CDatabase;
 class QSqlDatabase;
+class QSqlQuery;
 
 // A snapshot record set over one table. Open reads every row at once, so no
 // read keeps the database locked; the current row is copied into the bound
@@ -76,6 +77,8 @@ public:
 
     // Opens the set on the row with this key alone (none: an empty set).
     bool OpenKey(qint32 key);
+    // Opens the set on the rows whose key is firstKey or larger, in key order.
+    bool OpenKeysFrom(qint32 firstKey);
     // The keys of every row of the table, in key order; false on failure.
     bool ReadKeys(std::vector<qint32>* keys);
     // How many rows the table holds and its largest key (0 when empty);
@@ -111,6 +114,11 @@ protected:
 
     QString TableName();
     const CFieldExchange& Fields();
+    // Names as every statement writes them: quoted, in their own case. A
+    // server that folds bare names would otherwise look for other tables
+    // than the ones created with these names.
+    QString QuotedTable(const QSqlDatabase& db);
+    QString QuotedColumn(const QSqlDatabase& db, const QString& column);
 
 private:
     enum class Mode { None, Add, Edit };
@@ -142,4 +150,8 @@ private:
     bool m_keyIndexValid = false;
     qint32 m_lastInsertKey = 0;
     QString m_lastError;
+    // The insert of the last AddNew, kept for the next rows.
+    std::unique_ptr<QSqlQuery> m_insert;
+    QString m_insertSql;
+    QString m_insertConnection;
 };
