@@ -1,11 +1,16 @@
 #include "CtblEvents.h"
 
 CtblEvents::CtblEvents(CLanguageHandler* pLanguage, CDatabase* pDatabase)
+    : CtblEvents(pLanguage, pDatabase, EmptyCache{})
+{
+    _Requery();
+}
+
+CtblEvents::CtblEvents(CLanguageHandler* pLanguage, CDatabase* pDatabase, EmptyCache)
     : CFerrold_Base(pLanguage, pDatabase)
 {
     m_nFields = 10;
     m_nDefaultType = snapshot;
-    _Requery();
 }
 
 CtblEvents::~CtblEvents()
@@ -100,19 +105,28 @@ int CtblEvents::_Requery()
 {
     // The rows shown so far stay when the read fails: a server out of
     // reach for a moment must not empty the screen.
-    CRowCache<structEvents> shown;
-    m_cache.Swap(shown);
+    auto shown = m_cache.TakeAll();
     qint32 nr = 1;
     const int result = ReadTable([&](const QVariant* v) {
         Set_Events(nr++, Long(v[0]), Text(v[1]), Text(v[2]), Text(v[3]), Text(v[4]), Text(v[5]), Text(v[6]),
                    Text(v[7]), Long(v[8]), Text(v[9]));
     });
     if (LastReadFailed())
-        m_cache.Swap(shown);
+        m_cache.PutBack(std::move(shown));
     return result;
 }
 
 qint32 CtblEvents::GetMajorID_Events() const
 {
     return m_cache.MajorID([](const structEvents& r) { return r.ID_Events; });
+}
+
+int CtblEvents::CacheRemoveWhere(int column, const QList<QVariant>& values)
+{
+    return m_cache.RemoveWhere(column, values);
+}
+
+int CtblEvents::CacheAssignWhere(int column, const QList<QVariant>& values, const CColumnValues& assignments)
+{
+    return m_cache.AssignWhere(column, values, assignments);
 }

@@ -1,11 +1,16 @@
 #include "CtblLeser.h"
 
 CtblLeser::CtblLeser(CLanguageHandler* pLanguage, CDatabase* pDatabase)
+    : CtblLeser(pLanguage, pDatabase, EmptyCache{})
+{
+    _Requery();
+}
+
+CtblLeser::CtblLeser(CLanguageHandler* pLanguage, CDatabase* pDatabase, EmptyCache)
     : CFerrold_Base(pLanguage, pDatabase)
 {
     m_nFields = 8;
     m_nDefaultType = snapshot;
-    _Requery();
 }
 
 CtblLeser::~CtblLeser()
@@ -85,16 +90,25 @@ int CtblLeser::_Requery()
 {
     // The rows shown so far stay when the read fails: a server out of
     // reach for a moment must not empty the screen.
-    CRowCache<structLeser> shown;
-    m_cache.Swap(shown);
+    auto shown = m_cache.TakeAll();
     qint32 nr = 1;
     const int result = ReadTable([&](const QVariant* v) { Set_Leser(nr++, Long(v[0]), Text(v[1]), Text(v[2]), Text(v[3]), Bool(v[4]), Text(v[5]), Text(v[6]), Text(v[7])); });
     if (LastReadFailed())
-        m_cache.Swap(shown);
+        m_cache.PutBack(std::move(shown));
     return result;
 }
 
 qint32 CtblLeser::GetMajorID_Leser() const
 {
     return m_cache.MajorID([](const structLeser& r) { return r.ID_Leser; });
+}
+
+int CtblLeser::CacheRemoveWhere(int column, const QList<QVariant>& values)
+{
+    return m_cache.RemoveWhere(column, values);
+}
+
+int CtblLeser::CacheAssignWhere(int column, const QList<QVariant>& values, const CColumnValues& assignments)
+{
+    return m_cache.AssignWhere(column, values, assignments);
 }

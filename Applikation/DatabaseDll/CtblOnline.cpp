@@ -1,11 +1,16 @@
 #include "CtblOnline.h"
 
 CtblOnline::CtblOnline(CLanguageHandler* pLanguage, CDatabase* pDatabase)
+    : CtblOnline(pLanguage, pDatabase, EmptyCache{})
+{
+    _Requery();
+}
+
+CtblOnline::CtblOnline(CLanguageHandler* pLanguage, CDatabase* pDatabase, EmptyCache)
     : CFerrold_Base(pLanguage, pDatabase)
 {
     m_nFields = 2;
     m_nDefaultType = snapshot;
-    _Requery();
 }
 
 CtblOnline::~CtblOnline()
@@ -42,10 +47,19 @@ int CtblOnline::_Requery()
 {
     // The rows shown so far stay when the read fails: a server out of
     // reach for a moment must not empty the screen.
-    CRowCache<structOnline> shown;
-    m_cache.Swap(shown);
+    auto shown = m_cache.TakeAll();
     const int result = ReadTable([&](const QVariant* v) { Set_Online(Long(v[0]), Text(v[1])); });
     if (LastReadFailed())
-        m_cache.Swap(shown);
+        m_cache.PutBack(std::move(shown));
     return result;
+}
+
+int CtblOnline::CacheRemoveWhere(int, const QList<QVariant>&)
+{
+    return _Requery();
+}
+
+int CtblOnline::CacheAssignWhere(int, const QList<QVariant>&, const CColumnValues&)
+{
+    return _Requery();
 }

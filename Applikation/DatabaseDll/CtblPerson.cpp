@@ -1,11 +1,16 @@
 #include "CtblPerson.h"
 
 CtblPerson::CtblPerson(CLanguageHandler* pLanguage, CDatabase* pDatabase)
+    : CtblPerson(pLanguage, pDatabase, EmptyCache{})
+{
+    _Requery();
+}
+
+CtblPerson::CtblPerson(CLanguageHandler* pLanguage, CDatabase* pDatabase, EmptyCache)
     : CFerrold_Base(pLanguage, pDatabase)
 {
     m_nFields = 3;
     m_nDefaultType = snapshot;
-    _Requery();
 }
 
 CtblPerson::~CtblPerson()
@@ -75,16 +80,25 @@ int CtblPerson::_Requery()
 {
     // The rows shown so far stay when the read fails: a server out of
     // reach for a moment must not empty the screen.
-    CRowCache<structPerson> shown;
-    m_cache.Swap(shown);
+    auto shown = m_cache.TakeAll();
     qint32 nr = 1;
     const int result = ReadTable([&](const QVariant* v) { Set_Person(nr++, Long(v[0]), Text(v[1]), Long(v[2])); });
     if (LastReadFailed())
-        m_cache.Swap(shown);
+        m_cache.PutBack(std::move(shown));
     return result;
 }
 
 qint32 CtblPerson::GetMajorID_Person() const
 {
     return m_cache.MajorID([](const structPerson& r) { return r.ID_Person; });
+}
+
+int CtblPerson::CacheRemoveWhere(int column, const QList<QVariant>& values)
+{
+    return m_cache.RemoveWhere(column, values);
+}
+
+int CtblPerson::CacheAssignWhere(int column, const QList<QVariant>& values, const CColumnValues& assignments)
+{
+    return m_cache.AssignWhere(column, values, assignments);
 }

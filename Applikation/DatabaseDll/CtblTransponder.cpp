@@ -1,11 +1,16 @@
 #include "CtblTransponder.h"
 
 CtblTransponder::CtblTransponder(CLanguageHandler* pLanguage, CDatabase* pDatabase)
+    : CtblTransponder(pLanguage, pDatabase, EmptyCache{})
+{
+    _Requery();
+}
+
+CtblTransponder::CtblTransponder(CLanguageHandler* pLanguage, CDatabase* pDatabase, EmptyCache)
     : CFerrold_Base(pLanguage, pDatabase)
 {
     m_nFields = 7;
     m_nDefaultType = snapshot;
-    _Requery();
 }
 
 CtblTransponder::~CtblTransponder()
@@ -83,16 +88,25 @@ int CtblTransponder::_Requery()
 {
     // The rows shown so far stay when the read fails: a server out of
     // reach for a moment must not empty the screen.
-    CRowCache<structTransponder> shown;
-    m_cache.Swap(shown);
+    auto shown = m_cache.TakeAll();
     qint32 nr = 1;
     const int result = ReadTable([&](const QVariant* v) { Set_Transponder(nr++, Long(v[0]), Text(v[1]), Long(v[2]), Long(v[3]), Text(v[4]), Long(v[5]), Bool(v[6])); });
     if (LastReadFailed())
-        m_cache.Swap(shown);
+        m_cache.PutBack(std::move(shown));
     return result;
 }
 
 qint32 CtblTransponder::GetMajorID_Transponder() const
 {
     return m_cache.MajorID([](const structTransponder& r) { return r.ID_Transponder; });
+}
+
+int CtblTransponder::CacheRemoveWhere(int column, const QList<QVariant>& values)
+{
+    return m_cache.RemoveWhere(column, values);
+}
+
+int CtblTransponder::CacheAssignWhere(int column, const QList<QVariant>& values, const CColumnValues& assignments)
+{
+    return m_cache.AssignWhere(column, values, assignments);
 }

@@ -3,11 +3,16 @@
 #include "CLanguageHandler.h"
 
 CtblZeitschema::CtblZeitschema(CLanguageHandler* pLanguage, CDatabase* pDatabase)
+    : CtblZeitschema(pLanguage, pDatabase, EmptyCache{})
+{
+    _Requery();
+}
+
+CtblZeitschema::CtblZeitschema(CLanguageHandler* pLanguage, CDatabase* pDatabase, EmptyCache)
     : CFerrold_Base(pLanguage, pDatabase)
 {
     m_nFields = 12;
     m_nDefaultType = snapshot;
-    _Requery();
 }
 
 CtblZeitschema::~CtblZeitschema()
@@ -95,12 +100,11 @@ int CtblZeitschema::_Requery()
 {
     // The rows shown so far stay when the read fails: a server out of
     // reach for a moment must not empty the screen.
-    CRowCache<structZeitschema> shown;
-    m_cache.Swap(shown);
+    auto shown = m_cache.TakeAll();
     int row = 0;
     const int result = ReadTable([&](const QVariant* v) { Set_Zeitschema(1 + row++ / 4, Long(v[0]), ShownName(Text(v[1])), Text(v[2]), Text(v[3]), Bool(v[4]), Bool(v[5]), Bool(v[6]), Bool(v[7]), Bool(v[8]), Bool(v[9]), Bool(v[10]), Bool(v[11])); });
     if (LastReadFailed())
-        m_cache.Swap(shown);
+        m_cache.PutBack(std::move(shown));
     return result;
 }
 
@@ -114,4 +118,34 @@ QString CtblZeitschema::ShownName(QString stored) const
     if (stored == QLatin1String("Vollzugriff") && m_pLanguage && m_pLanguage->GetAktivLanguage() == 1)
         return QStringLiteral("Full access");
     return stored;
+}
+
+namespace {
+
+// The cache holds the built-in schema's name as shown; a name in a bulk
+// write is the stored one.
+QList<QVariant> shownNames(const CtblZeitschema& table, int column, QList<QVariant> values)
+{
+    if (column == 1) {
+        for (QVariant& v : values)
+            v = table.ShownName(v.toString());
+    }
+    return values;
+}
+
+} // namespace
+
+int CtblZeitschema::CacheRemoveWhere(int column, const QList<QVariant>& values)
+{
+    return m_cache.RemoveWhere(column, shownNames(*this, column, values));
+}
+
+int CtblZeitschema::CacheAssignWhere(int column, const QList<QVariant>& values, const CColumnValues& assignments)
+{
+    CColumnValues shown = assignments;
+    for (auto& [c, v] : shown) {
+        if (c == 1)
+            v = ShownName(v.toString());
+    }
+    return m_cache.AssignWhere(column, shownNames(*this, column, values), shown);
 }

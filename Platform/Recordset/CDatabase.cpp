@@ -1,22 +1,26 @@
 #include "CDatabase.h"
 
+#include "CDBException.h"
+#include "CRecordset.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QVariant>
 
 #include <sql.h>
 #include <sqlext.h>
 
-#include <QSqlQuery>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <map>
-#include <mutex>
 #include <set>
+#include <mutex>
+#include <unordered_map>
 #include <vector>
 
 struct CDatabase::State
@@ -25,17 +29,45 @@ struct CDatabase::State
     quint64 serial = 0;
     QString unusable;
     std::vector<QString> connections; // every connection made, on any thread
-    std::vector<quint64> transactionThreads;
-    // Threads whose transaction died with its server connection.
+    // Threads in a transaction, with the number of that transaction.
+    std::vector<std::pair<quint64, quint64>> transactionThreads;
+    quint64 transactionSerial = 0;
+    // An ODBC source with SQLite behind it: a table whose write lock a
+    // transaction takes at its start (the driver begins deferred).
+    QString odbcLockTable;
+    // Prepared statements per connection; used by the connection's thread
+    // only, removed before their connection is.
+    std::map<QString, std::unordered_map<QString, std::unique_ptr<QSqlQuery>>> prepared;
+    // Live record sets and the thread that last used each.
+    std::vector<std::pair<CRecordset*, quint64>> recordsets;
+
+    // A server source: threads whose transaction died with its connection,
+    // connections found lost and not yet opened again, and when each
+    // connection was last handed out.
     std::vector<quint64> lostTransactionThreads;
-    // Connections found lost and not yet opened again.
     std::set<QString> lostConnections;
     std::map<QString, std::chrono::steady_clock::time_point> lastUse;
     int idleCheckMs = CDatabase::kDefaultIdleCheckMs;
     int server = -1; // -1: not known yet
     bool returning = false;
-    std::atomic<quint64> generation{0};
     std::function<void()> reconnectHandler;
+
+    // The threads' turn at the data source (CDatabase::Turn).
+    std::mutex turnMutex;
+    std::condition_variable turnChanged;
+    quint64 nextTicket = 0;
+    quint64 serving = 0;
+    std::set<quint64> abandoned;
+    quint64 turnOwner = 0; // thread serial, 0: nobody
+    int turnDepth = 0;
+
+    void DropConnection(const QString& name)
+    {
+        prepared.erase(name);
+        lastUse.erase(name);
+        lostConnections.erase(name);
+        QSqlDatabase::removeDatabase(name);
+    }
 };
 
 namespace {
@@ -71,9 +103,7 @@ struct ThreadConnections
             auto it = std::find(list.begin(), list.end(), e.name);
             if (it != list.end()) {
                 list.erase(it);
-                state->lastUse.erase(e.name);
-                state->lostConnections.erase(e.name);
-                QSqlDatabase::removeDatabase(e.name);
+                state->DropConnection(e.name);
             }
         }
     }
@@ -81,24 +111,16 @@ struct ThreadConnections
 
 thread_local ThreadConnections t_connections;
 
-const char* const kTransactionLost =
-    "The connection to the database server was lost; the server has undone the changes of the running "
-    "transaction.";
-
-SQLHDBC odbcHandle(const QSqlDatabase& db)
+// A text the ODBC driver tells about its connection (SQLGetInfo), or empty.
+QString odbcInfo(const QSqlDatabase& db, SQLUSMALLINT what)
 {
     if (db.driverName() != QLatin1String("QODBC"))
-        return nullptr;
+        return {};
     // The ODBC driver hands out its connection handle as a pointer-sized value.
     const QVariant handle = db.driver()->handle();
     if (!handle.isValid() || handle.metaType().sizeOf() != sizeof(SQLHANDLE))
-        return nullptr;
-    return *static_cast<const SQLHANDLE*>(handle.constData());
-}
-
-QString odbcInfo(const QSqlDatabase& db, SQLUSMALLINT what)
-{
-    SQLHDBC hdbc = odbcHandle(db);
+        return {};
+    SQLHDBC hdbc = *static_cast<const SQLHANDLE*>(handle.constData());
     if (!hdbc)
         return {};
     std::vector<SQLCHAR> buffer(4096, 0);
@@ -109,11 +131,25 @@ QString odbcInfo(const QSqlDatabase& db, SQLUSMALLINT what)
     return QString::fromLocal8Bit(reinterpret_cast<const char*>(buffer.data()));
 }
 
+QString odbcDbmsName(const QSqlDatabase& db)
+{
+    return odbcInfo(db, SQL_DBMS_NAME);
+}
+
+const char* const kTransactionLost =
+    "The connection to the database server was lost; the server has undone the changes of the running "
+    "transaction.";
+
 // What the driver already knows: a connection whose last use failed for
 // want of the server is marked dead without another round trip.
 bool knownDead(const QSqlDatabase& db)
 {
-    SQLHDBC hdbc = odbcHandle(db);
+    if (db.driverName() != QLatin1String("QODBC"))
+        return false;
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || handle.metaType().sizeOf() != sizeof(SQLHANDLE))
+        return false;
+    SQLHDBC hdbc = *static_cast<const SQLHANDLE*>(handle.constData());
     SQLUINTEGER dead = SQL_CD_FALSE;
     return hdbc && SQL_SUCCEEDED(SQLGetConnectAttr(hdbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr))
            && dead == SQL_CD_TRUE;
@@ -122,11 +158,6 @@ bool knownDead(const QSqlDatabase& db)
 bool containsThread(const std::vector<quint64>& list, quint64 thread)
 {
     return std::find(list.begin(), list.end(), thread) != list.end();
-}
-
-void removeThread(std::vector<quint64>& list, quint64 thread)
-{
-    list.erase(std::remove(list.begin(), list.end(), thread), list.end());
 }
 
 } // namespace
@@ -142,7 +173,7 @@ CDatabase::~CDatabase()
 {
     std::lock_guard<std::mutex> lock(m_state->mutex);
     for (const QString& name : m_state->connections)
-        QSqlDatabase::removeDatabase(name);
+        m_state->DropConnection(name);
     m_state->connections.clear();
 }
 
@@ -168,7 +199,7 @@ QSqlDatabase CDatabase::Connection(QString* error)
             {
                 std::lock_guard<std::mutex> lock(m_state->mutex);
                 m_state->lostConnections.insert(name);
-                if (containsThread(m_state->transactionThreads, threadSerial())) {
+                if (TransactionSerialLocked() != 0) {
                     // Opening anew here would let the rest of the transaction
                     // run without it, each statement stored on its own.
                     m_state->lostTransactionThreads.push_back(threadSerial());
@@ -176,17 +207,19 @@ QSqlDatabase CDatabase::Connection(QString* error)
                         *error = QLatin1String(kTransactionLost);
                     return {};
                 }
+                // Statements prepared on the lost connection die with it.
+                m_state->prepared.erase(name);
             }
             db.close();
         }
-        if (db.isOpen())
+        if (db.isOpen()) {
             Opened(name);
-        else if (db.open()) {
-            ++m_state->generation;
-            Opened(name);
-        }
-        if (db.isOpen())
             return db;
+        }
+        if (db.open()) {
+            Opened(name);
+            return db;
+        }
         if (error)
             *error = db.lastError().text();
         return {};
@@ -214,14 +247,36 @@ QSqlDatabase CDatabase::Connection(QString* error)
         return {};
     }
 
-    const QString dbms = m_source.kind == Kind::Odbc ? odbcInfo(db, SQL_DBMS_NAME) : QString();
-    const bool server = m_source.kind == Kind::Odbc && !dbms.contains(QLatin1String("SQLite"), Qt::CaseInsensitive);
+    // The rollback journal keeps the whole database in its one file, which is
+    // what backup and restore rely on; a file restored in WAL mode would
+    // otherwise keep committed rows in a second file beside it. A file that
+    // cannot be switched now (read-only, or open elsewhere in WAL) is still
+    // read; backups copy through SQLite and so stay complete.
+    const QString dbms = m_source.kind == Kind::Odbc ? odbcDbmsName(db) : QString();
+    const bool odbcSqlite = m_source.kind == Kind::Odbc && dbms.contains(QLatin1String("SQLite"), Qt::CaseInsensitive);
+    if (m_source.kind == Kind::Sqlite || odbcSqlite) {
+        QSqlQuery pragma(db);
+        if (TakeTurn()) {
+            pragma.exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
+            GiveTurn();
+        }
+    }
+    QString lockTable;
+    if (odbcSqlite) {
+        QSqlQuery tables(db);
+        if (tables.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"
+                                       " AND name NOT LIKE 'sqlite%' ORDER BY name LIMIT 1"))
+            && tables.next())
+            lockTable = tables.value(0).toString();
+    }
+
     std::lock_guard<std::mutex> lock(m_state->mutex);
-    m_state->server = server ? 1 : 0;
-    ++m_state->generation;
+    if (!lockTable.isEmpty())
+        m_state->odbcLockTable = lockTable;
+    m_state->server = m_source.kind == Kind::Odbc && !odbcSqlite ? 1 : 0;
     m_state->returning = dbms.contains(QLatin1String("PostgreSQL"), Qt::CaseInsensitive);
-    m_state->connections.push_back(name);
     m_state->lastUse[name] = std::chrono::steady_clock::now();
+    m_state->connections.push_back(name);
     t_connections.entries.push_back({m_state, name});
     return db;
 }
@@ -236,11 +291,11 @@ bool CDatabase::StillConnected(QSqlDatabase& db, const QString& name)
     int idleCheckMs = 0;
     {
         std::lock_guard<std::mutex> lock(m_state->mutex);
+        // Inside a transaction the statements themselves tell.
+        if (TransactionSerialLocked() != 0)
+            return true;
         lastUse = m_state->lastUse[name];
         idleCheckMs = m_state->idleCheckMs;
-        // Inside a transaction the statements themselves tell.
-        if (containsThread(m_state->transactionThreads, threadSerial()))
-            return true;
     }
     if (std::chrono::steady_clock::now() - lastUse < std::chrono::milliseconds(idleCheckMs))
         return true;
@@ -261,19 +316,6 @@ void CDatabase::Opened(const QString& name)
     }
     if (handler)
         handler();
-}
-
-quint64 CDatabase::Generation() const
-{
-    return m_state->generation.load();
-}
-
-bool CDatabase::ReturnsInsertKeys()
-{
-    if (!IsServer())
-        return false;
-    std::lock_guard<std::mutex> lock(m_state->mutex);
-    return m_state->returning;
 }
 
 void CDatabase::SetReconnectHandler(std::function<void()> handler)
@@ -303,6 +345,38 @@ bool CDatabase::IsServer()
     return m_state->server == 1;
 }
 
+bool CDatabase::ReturnsInsertKeys()
+{
+    if (!IsServer())
+        return false;
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    return m_state->returning;
+}
+
+QSqlQuery* CDatabase::Prepared(const QString& sql, QString* error)
+{
+    QSqlDatabase db = Connection(error);
+    if (!db.isOpen())
+        return nullptr;
+    {
+        std::lock_guard<std::mutex> lock(m_state->mutex);
+        auto& statements = m_state->prepared[db.connectionName()];
+        const auto it = statements.find(sql);
+        if (it != statements.end())
+            return it->second.get();
+    }
+    auto query = std::make_unique<QSqlQuery>(db);
+    if (!query->prepare(sql)) {
+        if (error)
+            *error = query->lastError().text();
+        return nullptr;
+    }
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    auto& slot = m_state->prepared[db.connectionName()][sql];
+    slot = std::move(query);
+    return slot.get();
+}
+
 void CDatabase::MarkUnusable(const QString& reason)
 {
     std::lock_guard<std::mutex> lock(m_state->mutex);
@@ -315,16 +389,126 @@ bool CDatabase::IsUsable() const
     return m_state->unusable.isEmpty();
 }
 
-bool CDatabase::BeginTrans()
+bool CDatabase::Exec(const QString& sql, QString* error)
 {
-    QSqlDatabase db = Connection();
-    if (!db.isOpen() || InTransaction() || !db.transaction())
+    QSqlDatabase db = Connection(error);
+    if (!db.isOpen())
         return false;
-    std::lock_guard<std::mutex> lock(m_state->mutex);
-    m_state->transactionThreads.push_back(threadSerial());
+    QSqlQuery query(db);
+    if (query.exec(sql))
+        return true;
+    if (error)
+        *error = query.lastError().text();
+    return false;
+}
+
+bool CDatabase::TakeTurn()
+{
+    State& st = *m_state;
+    std::unique_lock<std::mutex> lock(st.turnMutex);
+    if (st.turnOwner == threadSerial()) {
+        ++st.turnDepth;
+        return true;
+    }
+    const quint64 ticket = st.nextTicket++;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kTurnWaitMs);
+    const bool mine = st.turnChanged.wait_until(lock, deadline, [&] { return st.serving == ticket && st.turnOwner == 0; });
+    if (!mine) {
+        // Given up: the ticket is skipped when its turn comes.
+        if (st.serving == ticket) {
+            ++st.serving;
+            while (st.abandoned.erase(st.serving))
+                ++st.serving;
+            st.turnChanged.notify_all();
+        } else {
+            st.abandoned.insert(ticket);
+        }
+        return false;
+    }
+    st.turnOwner = threadSerial();
+    st.turnDepth = 1;
     return true;
 }
 
+void CDatabase::GiveTurn()
+{
+    State& st = *m_state;
+    std::lock_guard<std::mutex> lock(st.turnMutex);
+    if (st.turnOwner != threadSerial() || --st.turnDepth > 0)
+        return;
+    st.turnOwner = 0;
+    ++st.serving;
+    while (st.abandoned.erase(st.serving))
+        ++st.serving;
+    st.turnChanged.notify_all();
+}
+
+CDatabase::Turn::Turn(CDatabase* pDatabase)
+    : m_pDatabase(pDatabase && pDatabase->TakeTurn() ? pDatabase : nullptr)
+{
+    if (!m_pDatabase)
+        throw CDBException(QStringLiteral("database is locked: another part of this program did not finish its work on the database."));
+}
+
+CDatabase::Turn::~Turn()
+{
+    m_pDatabase->GiveTurn();
+}
+
+bool CDatabase::BeginTrans(QString* error)
+{
+    QSqlDatabase db = Connection(error);
+    if (!db.isOpen())
+        return false;
+    if (InTransaction()) {
+        if (error)
+            *error = QStringLiteral("A transaction is running already.");
+        return false;
+    }
+    if (!TakeTurn()) {
+        if (error)
+            *error = QStringLiteral("database is locked: another part of this program did not finish its work on the database.");
+        return false;
+    }
+    const bool begun = BeginOnConnection(db, error);
+    if (!begun)
+        GiveTurn();
+    return begun;
+}
+
+bool CDatabase::BeginOnConnection(QSqlDatabase& db, QString* error)
+{
+    // SQLite: the write lock is taken now, waiting out the busy timeout if
+    // another connection writes, instead of failing at the first write of a
+    // transaction that has read already (SQLite cannot wait there).
+    bool begun = m_source.kind == Kind::Sqlite ? Exec(QStringLiteral("BEGIN IMMEDIATE"), error) : db.transaction();
+    if (!begun) {
+        if (error && m_source.kind != Kind::Sqlite)
+            *error = db.lastError().text();
+        return false;
+    }
+    QString lockTable;
+    {
+        std::lock_guard<std::mutex> lock(m_state->mutex);
+        lockTable = m_state->odbcLockTable;
+    }
+    if (m_source.kind == Kind::Odbc && !lockTable.isEmpty()) {
+        // The SQLite ODBC driver begins deferred; a write that changes nothing
+        // takes the lock now, the same as BEGIN IMMEDIATE.
+        QSqlQuery take(db);
+        if (!take.exec(QStringLiteral("DELETE FROM \"%1\" WHERE 1 = 0").arg(lockTable))) {
+            if (error)
+                *error = take.lastError().text();
+            db.rollback();
+            return false;
+        }
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_state->mutex);
+        m_state->transactionThreads.emplace_back(threadSerial(), ++m_state->transactionSerial);
+    }
+    return true;
+}
 namespace {
 
 bool endTransaction(QSqlDatabase db, bool commit)
@@ -334,18 +518,21 @@ bool endTransaction(QSqlDatabase db, bool commit)
 
 } // namespace
 
-bool CDatabase::CommitTrans()
+bool CDatabase::CommitTrans(QString* error)
 {
     if (!InTransaction())
         return false;
-    if (EndLostTransaction())
+    if (EndLostTransaction()) {
+        if (error)
+            *error = QLatin1String(kTransactionLost);
         return false;
-    const bool ok = endTransaction(Connection(), true);
-    if (ok) {
-        std::lock_guard<std::mutex> lock(m_state->mutex);
-        auto& list = m_state->transactionThreads;
-        list.erase(std::remove(list.begin(), list.end(), threadSerial()), list.end());
     }
+    QSqlDatabase db = Connection(error);
+    const bool ok = endTransaction(db, true);
+    if (ok)
+        EndTransaction();
+    else if (error && db.isOpen())
+        *error = db.lastError().text();
     return ok;
 }
 
@@ -353,33 +540,120 @@ bool CDatabase::Rollback()
 {
     if (!InTransaction())
         return false;
-    // The server undid it when the connection went.
-    if (EndLostTransaction())
-        return true;
     // The transaction is over whatever the driver says: a failed rollback
     // leaves nothing that a second one could undo.
+    const quint64 serial = TransactionSerial();
+    // The server undid it when the connection went.
+    if (EndLostTransaction()) {
+        AfterRollback(serial);
+        return true;
+    }
     const bool ok = endTransaction(Connection(), false);
-    std::lock_guard<std::mutex> lock(m_state->mutex);
-    auto& list = m_state->transactionThreads;
-    list.erase(std::remove(list.begin(), list.end(), threadSerial()), list.end());
+    EndTransaction();
+    AfterRollback(serial);
     return ok;
-}
-
-bool CDatabase::EndLostTransaction()
-{
-    std::lock_guard<std::mutex> lock(m_state->mutex);
-    if (!containsThread(m_state->lostTransactionThreads, threadSerial()))
-        return false;
-    removeThread(m_state->lostTransactionThreads, threadSerial());
-    removeThread(m_state->transactionThreads, threadSerial());
-    return true;
 }
 
 bool CDatabase::InTransaction() const
 {
+    return TransactionSerial() != 0;
+}
+
+bool CDatabase::EndLostTransaction()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_state->mutex);
+        auto& lost = m_state->lostTransactionThreads;
+        if (!containsThread(lost, threadSerial()))
+            return false;
+        lost.erase(std::remove(lost.begin(), lost.end(), threadSerial()), lost.end());
+    }
+    EndTransaction();
+    return true;
+}
+
+quint64 CDatabase::TransactionSerial() const
+{
     std::lock_guard<std::mutex> lock(m_state->mutex);
-    const auto& list = m_state->transactionThreads;
-    return std::find(list.begin(), list.end(), threadSerial()) != list.end();
+    return TransactionSerialLocked();
+}
+
+quint64 CDatabase::TransactionSerialLocked() const
+{
+    for (const auto& e : m_state->transactionThreads) {
+        if (e.first == threadSerial())
+            return e.second;
+    }
+    return 0;
+}
+
+void CDatabase::EndTransaction()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_state->mutex);
+        auto& list = m_state->transactionThreads;
+        list.erase(std::remove_if(list.begin(), list.end(), [](const auto& e) { return e.first == threadSerial(); }),
+                   list.end());
+    }
+    GiveTurn();
+}
+
+bool CDatabase::Savepoint(int level)
+{
+    return InTransaction() && Exec(QStringLiteral("SAVEPOINT ferrold_%1").arg(level));
+}
+
+bool CDatabase::ReleaseSavepoint(int level)
+{
+    return InTransaction() && Exec(QStringLiteral("RELEASE SAVEPOINT ferrold_%1").arg(level));
+}
+
+bool CDatabase::RollbackToSavepoint(int level)
+{
+    if (!InTransaction())
+        return false;
+    const bool ok = Exec(QStringLiteral("ROLLBACK TO SAVEPOINT ferrold_%1").arg(level))
+                    && Exec(QStringLiteral("RELEASE SAVEPOINT ferrold_%1").arg(level));
+    AfterRollback(TransactionSerial());
+    return ok;
+}
+
+void CDatabase::RegisterRecordset(CRecordset* set)
+{
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    m_state->recordsets.emplace_back(set, threadSerial());
+}
+
+void CDatabase::UnregisterRecordset(CRecordset* set)
+{
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    auto& list = m_state->recordsets;
+    list.erase(std::remove_if(list.begin(), list.end(), [set](const auto& e) { return e.first == set; }), list.end());
+}
+
+void CDatabase::NoteRecordsetUse(CRecordset* set)
+{
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    for (auto& e : m_state->recordsets) {
+        if (e.first == set)
+            e.second = threadSerial();
+    }
+}
+
+void CDatabase::AfterRollback(quint64 transaction)
+{
+    // Only this thread's sets: they are not in use elsewhere, and they are
+    // the ones whose connection just undid its writes.
+    std::vector<CRecordset*> mine;
+    {
+        std::lock_guard<std::mutex> lock(m_state->mutex);
+        for (const auto& e : m_state->recordsets) {
+            if (e.second == threadSerial())
+                mine.push_back(e.first);
+        }
+    }
+    for (CRecordset* set : mine)
+        set->OnTransactionRolledBack(transaction);
 }
 
 QString CDatabase::GetDatabaseName()

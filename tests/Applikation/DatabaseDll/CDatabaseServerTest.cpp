@@ -111,13 +111,13 @@ TEST_F(CDatabaseServerTest, AConnectionLostInATransactionFailsItsCommitAndStores
         // Nothing runs outside the transaction while its owner thinks it is in one.
         EXPECT_THROW(AddReader(readers, "outside"), CDBException);
         EXPECT_FALSE(transaction.Commit());
+        EXPECT_TRUE(transaction.GetError().contains("connection")) << transaction.GetError().toStdString();
         EXPECT_FALSE(db->InTransaction());
     }
     readers->Close();
-    ClearMessages();
     EXPECT_EQ(readers->_Requery(), 0);
     EXPECT_FALSE(readers->LastReadFailed());
-    EXPECT_EQ(Messages(), QStringList({Reconnected()}));
+    EXPECT_EQ(Messages(), QStringList({Reconnected()})) << "said once";
     EXPECT_EQ(Rows("SELECT COUNT(*) FROM tblLeser"), QStringList({"0"}));
 }
 

@@ -135,6 +135,31 @@ protected:
         Sql(Postgres() ? QStringLiteral("DROP TRIGGER %1 ON %2").arg(name, table) : QStringLiteral("DROP TRIGGER ") + name);
     }
 
+    // Several statements in one transaction of their own connection.
+    void SqlAll(const QStringList& statements)
+    {
+        if (Postgres()) {
+            QStringList server;
+            for (const QString& statement : statements)
+                server << ServerSql(statement);
+            QString error;
+            ASSERT_TRUE(TestEnvironment::PostgresExec(m_server, server, &error)) << error.toStdString();
+            return;
+        }
+        const QString name = QStringLiteral("test-raw");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            db.setDatabaseName(m_file);
+            ASSERT_TRUE(db.open());
+            ASSERT_TRUE(db.transaction());
+            QSqlQuery q(db);
+            for (const QString& statement : statements)
+                ASSERT_TRUE(q.exec(statement)) << statement.toStdString();
+            ASSERT_TRUE(db.commit());
+        }
+        QSqlDatabase::removeDatabase(name);
+    }
+
     QStringList Messages()
     {
         std::lock_guard<std::mutex> lock(m_mutex);
