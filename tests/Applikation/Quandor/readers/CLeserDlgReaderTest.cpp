@@ -78,8 +78,6 @@ TEST_P(IdentifyEveryModel, AnUnknownReaderIsRegisteredOnceAndSelectedWhenItComes
     if (c.model == CSimulatedReader::Kite)
         reader->SetSwitchCode(0x83);
     m_chooseNew = true;
-    if (wren)
-        m_choiceShot = QStringLiteral("choose-reader-wren");
     ConnectAndIdentify(c.plain);
     EXPECT_TRUE(m_messages.isEmpty()) << qPrintable(m_messages.join('|'));
 
@@ -356,6 +354,7 @@ TEST_F(ReaderView, AWrenIsChosenFromTheListAndItsAnswersAreChecked)
     // means the Wren of that name, not the Kite before it.
     reader->IgnoreNext('H', 1);
     m_choose = QStringLiteral("Lager");
+    m_choiceShot = QStringLiteral("choose-reader-wren");
     identify();
     EXPECT_EQ(m_choices, (QStringList{"Lager", "Zentrale", Text(123)}));
     EXPECT_EQ(SelectedRows(), QList<int>{2});
@@ -437,10 +436,20 @@ TEST_F(FramedReader, CommandsActOnTheClickedRowsReaderUnderASortAndWithEqualName
     EXPECT_EQ(View()->m_nClickedReaderID, 1);
     EXPECT_FALSE(m_menu[3].enabled);
     Click(mine, 1);
+    reader->SetLatency(150);
     RightClick(mine);
     EXPECT_EQ(View()->m_nClickedReaderID, 3);
     ASSERT_TRUE(m_menu[3].enabled);
+    // While it reads, no reader command is offered and the reader is not asked.
+    ASSERT_TRUE(WaitUntil([] { return CTransferRun::Active() != nullptr; }, 2000));
+    const int asked = reader->Count("FFLS0000");
+    m_menuChoice = 0;
+    RightClick(mine);
+    EXPECT_TRUE(CTransferRun::Active() != nullptr);
+    EXPECT_EQ(Enabled(), QList<bool>(7, false));
+    EXPECT_EQ(reader->Count("FFLS0000"), asked);
     ASSERT_TRUE(WaitUntil([] { return CTransferRun::Active() == nullptr; }, 20000));
+    reader->SetLatency(2);
     QCoreApplication::processEvents();
     QStringList events;
     {
