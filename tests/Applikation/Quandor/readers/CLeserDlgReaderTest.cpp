@@ -185,6 +185,20 @@ TEST_F(FramedReader, AReaderThatAnswersBadlyIsNotRegistered)
         EXPECT_EQ(m_icons.last(), QMessageBox::Critical);
         EXPECT_TRUE(Stored().empty());
     }
+    // The table cannot be opened: the Part's text, nothing changes.
+    Sql({"ALTER TABLE tblLeser RENAME TO tblLeserWeg"});
+    Identify();
+    EXPECT_EQ(m_messages, QStringList{Text(83) + "\n" + Text(84)});
+    {
+        // Not through Sql(): that would make the missing table anew.
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("rename-back"));
+        db.setDatabaseName(DatabaseFile());
+        ASSERT_TRUE(db.open());
+        ASSERT_TRUE(QSqlQuery(db).exec("ALTER TABLE tblLeserWeg RENAME TO tblLeser"));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("rename-back"));
+    EXPECT_TRUE(Stored().empty());
+    EXPECT_EQ(Grid()->GetRowCount(), 1);
     // The table refuses the new row: its text is shown, nothing changes.
     Sql({"CREATE TRIGGER refuse BEFORE INSERT ON tblLeser BEGIN SELECT RAISE(ABORT, 'Tabelle voll'); END"});
     Identify();
@@ -358,6 +372,12 @@ TEST_F(ReaderView, AWrenIsChosenFromTheListAndItsAnswersAreChecked)
     identify();
     EXPECT_EQ(m_choices, (QStringList{"Lager", "Zentrale", Text(123)}));
     EXPECT_EQ(SelectedRows(), QList<int>{2});
+    // A tag reported just before the answer is no answer.
+    reader->InjectReportBeforeNextReply("0123456789");
+    m_choose = QStringLiteral("Zentrale");
+    identify();
+    EXPECT_TRUE(m_messages.isEmpty()) << qPrintable(m_messages.join('|'));
+    EXPECT_EQ(SelectedRows(), QList<int>{3});
     // A late answer of another model is no Wren.
     reader->IgnoreNext('H', 1);
     reader->SetIdentityOverride("QMZT31");
