@@ -126,7 +126,7 @@ private:
     // Rows with a selected cell in column 1, counted up to "limit".
     int CountSelectedRows(int limit) const;
     // Whether the link can answer a query now: a framed reader is polled
-    // and no transfer holds the link. Otherwise a query would only wait.
+    // and no transfer runs or holds the link. Otherwise a query would only wait.
     static bool CanQueryFramedReader(CLeftTreeView* tree);
     CRecordViewMenu BuildMenu(int selected, bool connected, bool wrenOnline) const;
     void OnReconnect();

@@ -56,8 +56,10 @@ int CLeserDlg::CountSelectedRows(int limit) const
 
 bool CLeserDlg::CanQueryFramedReader(CLeftTreeView* tree)
 {
+    // A transfer that has started but not yet taken the link would meet
+    // the question on the line.
     return tree && tree->IsPortOpen() && tree->IsPollingRunning() && CReaderModel::IsFramedType(tree->ReaderType())
-        && !tree->Link().IsLinkTaken();
+        && !LinkBusy(tree);
 }
 
 void CLeserDlg::OnGridRClick(GRID_NOTIFY* notify)

@@ -78,8 +78,6 @@ TEST_P(IdentifyEveryModel, AnUnknownReaderIsRegisteredOnceAndSelectedWhenItComes
     if (c.model == CSimulatedReader::Kite)
         reader->SetSwitchCode(0x83);
     m_chooseNew = true;
-    if (wren)
-        m_choiceShot = QStringLiteral("choose-reader-wren");
     ConnectAndIdentify(c.plain);
     EXPECT_TRUE(m_messages.isEmpty()) << qPrintable(m_messages.join('|'));
 
@@ -187,6 +185,20 @@ TEST_F(FramedReader, AReaderThatAnswersBadlyIsNotRegistered)
         EXPECT_EQ(m_icons.last(), QMessageBox::Critical);
         EXPECT_TRUE(Stored().empty());
     }
+    // The table cannot be opened: the Part's text, nothing changes.
+    Sql({"ALTER TABLE tblLeser RENAME TO tblLeserWeg"});
+    Identify();
+    EXPECT_EQ(m_messages, QStringList{Text(83) + "\n" + Text(84)});
+    {
+        // Not through Sql(): that would make the missing table anew.
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("rename-back"));
+        db.setDatabaseName(DatabaseFile());
+        ASSERT_TRUE(db.open());
+        ASSERT_TRUE(QSqlQuery(db).exec("ALTER TABLE tblLeserWeg RENAME TO tblLeser"));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("rename-back"));
+    EXPECT_TRUE(Stored().empty());
+    EXPECT_EQ(Grid()->GetRowCount(), 1);
     // The table refuses the new row: its text is shown, nothing changes.
     Sql({"CREATE TRIGGER refuse BEFORE INSERT ON tblLeser BEGIN SELECT RAISE(ABORT, 'Tabelle voll'); END"});
     Identify();
@@ -356,9 +368,16 @@ TEST_F(ReaderView, AWrenIsChosenFromTheListAndItsAnswersAreChecked)
     // means the Wren of that name, not the Kite before it.
     reader->IgnoreNext('H', 1);
     m_choose = QStringLiteral("Lager");
+    m_choiceShot = QStringLiteral("choose-reader-wren");
     identify();
     EXPECT_EQ(m_choices, (QStringList{"Lager", "Zentrale", Text(123)}));
     EXPECT_EQ(SelectedRows(), QList<int>{2});
+    // A tag reported just before the answer is no answer.
+    reader->InjectReportBeforeNextReply("0123456789");
+    m_choose = QStringLiteral("Zentrale");
+    identify();
+    EXPECT_TRUE(m_messages.isEmpty()) << qPrintable(m_messages.join('|'));
+    EXPECT_EQ(SelectedRows(), QList<int>{3});
     // A late answer of another model is no Wren.
     reader->IgnoreNext('H', 1);
     reader->SetIdentityOverride("QMZT31");
@@ -437,10 +456,20 @@ TEST_F(FramedReader, CommandsActOnTheClickedRowsReaderUnderASortAndWithEqualName
     EXPECT_EQ(View()->m_nClickedReaderID, 1);
     EXPECT_FALSE(m_menu[3].enabled);
     Click(mine, 1);
+    reader->SetLatency(150);
     RightClick(mine);
     EXPECT_EQ(View()->m_nClickedReaderID, 3);
     ASSERT_TRUE(m_menu[3].enabled);
+    // While it reads, no reader command is offered and the reader is not asked.
+    ASSERT_TRUE(WaitUntil([] { return CTransferRun::Active() != nullptr; }, 2000));
+    const int asked = reader->Count("FFLS0000");
+    m_menuChoice = 0;
+    RightClick(mine);
+    EXPECT_TRUE(CTransferRun::Active() != nullptr);
+    EXPECT_EQ(Enabled(), QList<bool>(7, false));
+    EXPECT_EQ(reader->Count("FFLS0000"), asked);
     ASSERT_TRUE(WaitUntil([] { return CTransferRun::Active() == nullptr; }, 20000));
+    reader->SetLatency(2);
     QCoreApplication::processEvents();
     QStringList events;
     {
