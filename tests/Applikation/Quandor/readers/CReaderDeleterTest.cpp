@@ -36,6 +36,15 @@ protected:
         // Each question takes the next answer; anything unplanned is No.
         CUiMessage::SetPresenter([this](const CUiMessage::Request& request) {
             m_boxes.push_back({request.text, request.icon});
+            if (!m_shot.isEmpty()) {
+                // The box as the operator sees it.
+                QMessageBox box(request.icon, request.caption.isEmpty() ? CUiMessage::DefaultCaption() : request.caption,
+                                request.text, request.buttons);
+                box.show();
+                QTest::qWait(20);
+                QDir().mkpath(QStringLiteral("/work/shots/readers"));
+                box.grab().save(QStringLiteral("/work/shots/readers/%1-%2.png").arg(m_shot).arg(m_boxes.size()));
+            }
             if (!(request.buttons & QMessageBox::Yes))
                 return QMessageBox::Ok;
             if (m_answers.empty())
@@ -129,6 +138,7 @@ protected:
     }
 
     std::deque<QMessageBox::StandardButton> m_answers;
+    QString m_shot;
 };
 
 const QStringList kAllChildren = {"Anton", "Berta", "Cäsar", "Dora", ""};
@@ -185,7 +195,10 @@ TEST_P(ReaderDeleteTest, KeptEventsLoseOnlyTheirReaderAndPlainReadersAskNothing)
 {
     Select({2, 4}); // Berta (Heron) and Dora (Egret)
     Answer({QMessageBox::Yes, QMessageBox::No});
+    if (!Odbc())
+        m_shot = QStringLiteral("delete-events");
     Readers()->OnDeleteEntry();
+    m_shot.clear();
     EXPECT_EQ(Texts(), (QStringList{Lang(68), Lang(70)}));
     ExpectInStep({"Anton", "Cäsar", "Anton", ""}, {"Anton", "Cäsar", ""});
     EXPECT_EQ(StoredEvents(), (QStringList{"1:1:Anton", "2:0:Berta", "3:3:Cäsar", "4:0:Dora", "5:5:Anton", "6:6:", "7:0:alt"}));
@@ -213,6 +226,8 @@ TEST_P(ReaderDeleteTest, KeptEventsLoseOnlyTheirReaderAndPlainReadersAskNothing)
 
 TEST_P(ReaderDeleteTest, AnyAnswerButYesChangesNothing)
 {
+    if (!Odbc())
+        m_shot = QStringLiteral("delete-question");
     Select({1, 2});
     Answer({QMessageBox::No});
     Readers()->OnDeleteEntry();
