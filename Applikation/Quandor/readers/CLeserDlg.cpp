@@ -6,6 +6,7 @@
 #include "CGridCtrl.h"
 #include "CLanguageHandler.h"
 #include "CLeftTreeView.h"
+#include "CParamWrenDlg.h"
 #include "CReadEventsJob.h"
 #include "CRecordWriter.h"
 #include "CTransferRun.h"
@@ -32,7 +33,10 @@ constexpr unsigned int kButtonText = 59;
 
 std::map<CReaderModel::SettingsDialog, CLeserDlg::SettingsOpener>& settingsOpeners()
 {
-    static std::map<CReaderModel::SettingsDialog, CLeserDlg::SettingsOpener> openers;
+    static std::map<CReaderModel::SettingsDialog, CLeserDlg::SettingsOpener> openers{
+        {CReaderModel::SettingsDialog::Wren,
+         [](CLeserDlg& view, const CtblLeser::structLeser& reader) { CParamWrenDlg::Open(view, reader); }},
+    };
     return openers;
 }
 
