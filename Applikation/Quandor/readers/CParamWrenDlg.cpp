@@ -12,6 +12,7 @@
 #include "CRecordWriter.h"
 #include "CShowMessage.h"
 #include "CTransaction.h"
+#include "CTransferRun.h"
 #include "CUiMessage.h"
 #include "CWrenSettings.h"
 #include "CtblOnline.h"
@@ -98,6 +99,15 @@ CParamWrenDlg::~CParamWrenDlg()
 
 void CParamWrenDlg::Open(CLeserDlg& owner, const CtblLeser::structLeser& reader)
 {
+    // While a transfer holds the link no command of the dialog would be
+    // answered: teaching and sending would only fail after their waits.
+    CLeftTreeView* tree = CLeserDlg::GetTreeView();
+    if (CTransferRun::Active() || (tree && tree->Link().IsLinkTaken())) {
+        CUiMessage::Show(CLeserDlg::GetLanguage() ? CLeserDlg::GetLanguage()->GetLangItem(CMainFrame::kTransferRunsText)
+                                                  : QString(),
+                         QMessageBox::Information);
+        return;
+    }
     CMainFrame* frame = CQuandorApp::Instance() ? CQuandorApp::Instance()->GetMainFrame() : nullptr;
     CParamWrenDlg dialog(&owner, reader, CLeserDlg::GetLanguage(), frame);
     CDialogRunner::DoModal(dialog);

@@ -102,10 +102,16 @@ CSendWrenDlg::~CSendWrenDlg() = default;
 void CSendWrenDlg::Run(CLeserDlg& owner, int mode, qint32 readerId)
 {
     CLeftTreeView* tree = CLeserDlg::GetTreeView();
+    if (!tree)
+        return;
     // One reader conversation at a time: a transfer that holds the link
     // would leave every command of the dialog unanswered.
-    if (!tree || CTransferRun::Active() || tree->Link().IsLinkTaken())
+    if (CTransferRun::Active() || tree->Link().IsLinkTaken()) {
+        CUiMessage::Show(CLeserDlg::GetLanguage() ? CLeserDlg::GetLanguage()->GetLangItem(CMainFrame::kTransferRunsText)
+                                                  : QString(),
+                         QMessageBox::Information);
         return;
+    }
     CMainFrame* frame = CQuandorApp::Instance() ? CQuandorApp::Instance()->GetMainFrame() : nullptr;
     CSendWrenDlg dialog(CLeserDlg::GetLanguage(), CLeserDlg::GetDBHandler(), &owner, mode, readerId, frame);
     CDialogRunner::DoModal(dialog);

@@ -92,13 +92,25 @@ TEST_F(ParamWren, TheButtonOpensItAndTheStoredMasterIsChosen)
         EXPECT_EQ(ReaderRow(3).parameter, "F1;0123456789");
         EXPECT_EQ(dialog->Master()->text(), "0123456789");
     }
-    // Equal masters ask nothing; Cancel of a later question clears the edit.
+    // Equal masters ask nothing.
     {
         auto dialog = Open();
         dialog->show();
         QTest::qWait(700);
         EXPECT_EQ(m_choiceCount, 3);
     }
+    // While a transfer holds the link both plain dialogs are refused.
+    const CLinkLease lease = Tree()->Link().TakeLink();
+    ASSERT_TRUE(lease.IsGranted());
+    m_messages.clear();
+    driven = false;
+    reader->ClearLog();
+    Click(RowOf("Wren3"), 7);
+    CSendWrenDlg::Run(*View(), CSendWrenDlg::WriteMode, 3);
+    EXPECT_EQ(m_messages, (QStringList{Text(253), Text(253)}));
+    EXPECT_FALSE(driven);
+    EXPECT_TRUE(Heard().isEmpty());
+    Tree()->Link().ReleaseLink(lease);
 }
 
 TEST_F(ParamWren, StoringTwiceAndSendingKeepTheRowAndTheReaderInStep)
