@@ -6,6 +6,7 @@
 #include "CGridCtrl.h"
 #include "CLanguageHandler.h"
 #include "CLeftTreeView.h"
+#include "CParamHeron_KiteDlg.h"
 #include "CParamWrenDlg.h"
 #include "CReadEventsJob.h"
 #include "CRecordWriter.h"
@@ -36,6 +37,8 @@ std::map<CReaderModel::SettingsDialog, CLeserDlg::SettingsOpener>& settingsOpene
     static std::map<CReaderModel::SettingsDialog, CLeserDlg::SettingsOpener> openers{
         {CReaderModel::SettingsDialog::Wren,
          [](CLeserDlg& view, const CtblLeser::structLeser& reader) { CParamWrenDlg::Open(view, reader); }},
+        {CReaderModel::SettingsDialog::HeronKite,
+         [](CLeserDlg& view, const CtblLeser::structLeser& reader) { CParamHeron_KiteDlg::Open(view, reader); }},
     };
     return openers;
 }
