@@ -7,6 +7,7 @@
 #include "CLanguageHandler.h"
 #include "CLeftTreeView.h"
 #include "CParamHeron_KiteDlg.h"
+#include "CParamWrenDlg.h"
 #include "CReadEventsJob.h"
 #include "CRecordWriter.h"
 #include "CTransferRun.h"
@@ -34,6 +35,8 @@ constexpr unsigned int kButtonText = 59;
 std::map<CReaderModel::SettingsDialog, CLeserDlg::SettingsOpener>& settingsOpeners()
 {
     static std::map<CReaderModel::SettingsDialog, CLeserDlg::SettingsOpener> openers{
+        {CReaderModel::SettingsDialog::Wren,
+         [](CLeserDlg& view, const CtblLeser::structLeser& reader) { CParamWrenDlg::Open(view, reader); }},
         {CReaderModel::SettingsDialog::HeronKite,
          [](CLeserDlg& view, const CtblLeser::structLeser& reader) { CParamHeron_KiteDlg::Open(view, reader); }},
     };

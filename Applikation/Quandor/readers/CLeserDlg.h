@@ -95,6 +95,11 @@ public:
     CTransferRun* Transfer() const { return m_pTransfer.get(); }
     bool IsTransferRunning() const;
 
+    // Fetch all (mode 0) and write all (mode 1) of a plain reader: its list
+    // is composed in CSendWrenDlg, for the clicked reader. False, and
+    // nothing done, when the clicked reader is not a plain one.
+    bool OnPlainReaderList(int mode);
+
     // The reader whose row was clicked, captured by the context menu: the
     // transfers act on it through its ID, never by looking up its name.
     // Its model code is a CReaderModel::ModelCode value (-1: no model).

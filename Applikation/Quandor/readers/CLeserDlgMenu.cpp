@@ -7,6 +7,7 @@
 #include "CLeftTreeView.h"
 #include "CRecordViewMenu.h"
 #include "CRecordWriter.h"
+#include "CSendWrenDlg.h"
 #include "CTransferRun.h"
 #include "link/CReaderFrame.h"
 
@@ -157,6 +158,12 @@ void CLeserDlg::OnCommand(int id)
     case ID_CLEAR_EVENT_MEMORY:
         OnClearEventMemory();
         break;
+    case ID_FETCH_ALL_DATA:
+        OnPlainReaderList(0);
+        break;
+    case ID_WRITE_ALL_DATA:
+        OnPlainReaderList(1);
+        break;
     default:
         break;
     }
@@ -200,4 +207,13 @@ void CLeserDlg::OnClearEventMemory()
     }
     if (!cleared)
         ShowError(kClearFailedText);
+}
+
+bool CLeserDlg::OnPlainReaderList(int mode)
+{
+    const auto code = static_cast<CReaderModel::ModelCode>(m_nClickedModelCode);
+    if (code != CReaderModel::ModelCode::Wren && code != CReaderModel::ModelCode::Tern)
+        return false;
+    CSendWrenDlg::Run(*this, mode, m_nClickedReaderID);
+    return true;
 }

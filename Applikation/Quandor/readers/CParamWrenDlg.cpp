@@ -1,0 +1,514 @@
+#include "CParamWrenDlg.h"
+
+#include "CDialogRunner.h"
+#include "CFerrold_Handler.h"
+#include "CFontScale.h"
+#include "CGridCtrl.h"
+#include "CLeftTreeView.h"
+#include "CLeserDlg.h"
+#include "CMainFrame.h"
+#include "CPlainListStore.h"
+#include "CQuandorApp.h"
+#include "CRecordWriter.h"
+#include "CShowMessage.h"
+#include "CTransaction.h"
+#include "CTransferRun.h"
+#include "CUiMessage.h"
+#include "CWrenSettings.h"
+#include "CtblOnline.h"
+#include "CtblTransponder.h"
+#include "link/CCheckMTransDlg.h"
+#include "link/CReaderFrame.h"
+#include "link/CWindowMessage.h"
+
+#include <CLanguageHandler.h>
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace {
+
+// Language texts.
+constexpr unsigned int kUnitText = 127;
+constexpr unsigned int kUpdateReaderText = 138;
+constexpr unsigned int kCaptionText = 140;
+constexpr unsigned int kNoAnswerText = 141;
+constexpr unsigned int kBelowOneText = 142;
+constexpr unsigned int kUpdateDatabaseText = 143;
+constexpr unsigned int kCloseText = 144;
+constexpr unsigned int kNewText = 145;
+constexpr unsigned int kActiveText = 146;
+constexpr unsigned int kStandaloneText = 147;
+constexpr unsigned int kReadingHeadText = 148;
+constexpr unsigned int kSwitchTimeText = 149;
+constexpr unsigned int kMasterGroupText = 150;
+constexpr unsigned int kSettingsGroupText = 151;
+constexpr unsigned int kAboveFifteenText = 152;
+constexpr unsigned int kNoMasterText = 153;
+constexpr unsigned int kPresentText = 154;
+constexpr unsigned int kReadyText = 172;
+constexpr unsigned int kDoneText = 173;
+constexpr unsigned int kReaderNotFoundText = 66;
+
+constexpr int kWidth = 273;
+constexpr int kHeight = 138;
+
+CFerrold_Handler* Database()
+{
+    return CLeserDlg::GetDBHandler();
+}
+
+} // namespace
+
+CParamWrenDlg::CParamWrenDlg(CLeserDlg* owner, const CtblLeser::structLeser& reader, CLanguageHandler* language,
+                             QWidget* parent)
+    : QDialog(parent)
+    , m_pOwner(owner)
+    , m_pLanguage(language)
+    , m_nReaderId(reader.ID_Leser)
+    , m_strModus(reader.Modus)
+    , m_strParameter(reader.Parameter)
+{
+    setObjectName(QStringLiteral("CParamWrenDlg"));
+    BuildLayout();
+    m_chooseTimer.setSingleShot(true);
+    m_chooseTimer.setInterval(kChooseDelayMs);
+    connect(&m_chooseTimer, &QTimer::timeout, this,
+            [this] { CWindowMessage::Post(this, CWindowMessage::WM_CHOOSE_MASTER_TRANSPONDER); });
+    InitDialog();
+}
+
+CParamWrenDlg::~CParamWrenDlg()
+{
+    // Every way out (close, Escape, Enter, an exception) gives the link
+    // back its polling.
+    if (CLeftTreeView* tree = CLeserDlg::GetTreeView()) {
+        tree->Link().SetMasterLearn(false);
+        tree->Link().SetParamDialogOpen(false);
+    }
+}
+
+void CParamWrenDlg::Open(CLeserDlg& owner, const CtblLeser::structLeser& reader)
+{
+    // While a transfer holds the link no command of the dialog would be
+    // answered: teaching and sending would only fail after their waits.
+    CLeftTreeView* tree = CLeserDlg::GetTreeView();
+    if (CTransferRun::Active() || (tree && tree->Link().IsLinkTaken())) {
+        CUiMessage::Show(CLeserDlg::GetLanguage() ? CLeserDlg::GetLanguage()->GetLangItem(CMainFrame::kTransferRunsText)
+                                                  : QString(),
+                         QMessageBox::Information);
+        return;
+    }
+    CMainFrame* frame = CQuandorApp::Instance() ? CQuandorApp::Instance()->GetMainFrame() : nullptr;
+    CParamWrenDlg dialog(&owner, reader, CLeserDlg::GetLanguage(), frame);
+    CDialogRunner::DoModal(dialog);
+}
+
+QString CParamWrenDlg::Text(unsigned int number) const
+{
+    return m_pLanguage ? m_pLanguage->GetLangItem(number) : QString();
+}
+
+void CParamWrenDlg::BuildLayout()
+{
+    setWindowTitle(Text(kCaptionText));
+    auto named = [](QWidget* widget, int id) {
+        widget->setObjectName(QString::number(id));
+        return widget;
+    };
+    auto button = [this, &named](unsigned int text, int id) {
+        auto* b = new QPushButton(Text(text), this);
+        named(b, id);
+        // Enter closes the dialog; it never teaches or sends.
+        b->setAutoDefault(false);
+        return b;
+    };
+
+    auto* masterGroup = new QGroupBox(Text(kMasterGroupText), this);
+    named(masterGroup, IDC_MASTER_GROUP);
+    m_pMasterActive = new QCheckBox(Text(kActiveText), masterGroup);
+    named(m_pMasterActive, IDC_MASTER_ACTIVE);
+    m_pMaster = new QLineEdit(masterGroup);
+    named(m_pMaster, IDC_MASTER);
+    m_pMaster->setReadOnly(true);
+    m_pNewMaster = button(kNewText, IDC_NEW_MASTER);
+    m_pStatus = new QLabel(Text(kReadyText), masterGroup);
+    named(m_pStatus, IDC_STATUS);
+    m_pStatus->setAlignment(Qt::AlignCenter);
+    m_pStatus->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_pProgress = new QProgressBar(masterGroup);
+    named(m_pProgress, IDC_PROGRESS);
+    m_pProgress->setTextVisible(false);
+    m_pProgress->setRange(0, kTeachWaits);
+    m_pProgress->setValue(0);
+    auto* masterLine = new QHBoxLayout;
+    masterLine->addWidget(m_pMasterActive);
+    masterLine->addWidget(m_pMaster, 1);
+    masterLine->addWidget(m_pNewMaster);
+    auto* masterLayout = new QVBoxLayout(masterGroup);
+    masterLayout->addLayout(masterLine);
+    masterLayout->addWidget(m_pStatus);
+    masterLayout->addWidget(m_pProgress);
+
+    auto* settingsGroup = new QGroupBox(Text(kSettingsGroupText), this);
+    named(settingsGroup, IDC_SETTINGS_GROUP);
+    m_pStandalone = new QRadioButton(Text(kStandaloneText), settingsGroup);
+    named(m_pStandalone, IDC_STANDALONE);
+    m_pReadingHead = new QRadioButton(Text(kReadingHeadText), settingsGroup);
+    named(m_pReadingHead, IDC_READING_HEAD);
+    m_pSwitchLabel = new QLabel(Text(kSwitchTimeText), settingsGroup);
+    named(m_pSwitchLabel, IDC_SWITCH_LABEL);
+    m_pSwitchTime = new QLineEdit(settingsGroup);
+    named(m_pSwitchTime, IDC_SWITCH_TIME);
+    m_pUnit = new QLabel(Text(kUnitText), settingsGroup);
+    named(m_pUnit, IDC_UNIT);
+    auto* settingsLayout = new QGridLayout(settingsGroup);
+    settingsLayout->addWidget(m_pStandalone, 0, 0, 1, 3);
+    settingsLayout->addWidget(m_pReadingHead, 1, 0, 1, 3);
+    settingsLayout->addWidget(m_pSwitchLabel, 2, 0);
+    settingsLayout->addWidget(m_pSwitchTime, 2, 1);
+    settingsLayout->addWidget(m_pUnit, 2, 2);
+
+    m_pUpdateDatabase = button(kUpdateDatabaseText, IDC_UPDATE_DATABASE);
+    m_pUpdateReader = button(kUpdateReaderText, IDC_UPDATE_READER);
+    m_pClose = button(kCloseText, IDC_CLOSE);
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(m_pUpdateDatabase);
+    buttons->addWidget(m_pUpdateReader);
+    buttons->addStretch(1);
+    buttons->addWidget(m_pClose);
+
+    auto* groups = new QVBoxLayout;
+    groups->addWidget(masterGroup);
+    groups->addWidget(settingsGroup);
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(groups, 1);
+    layout->addLayout(buttons);
+    resize(CFontScale(this).DialogSize(kWidth, kHeight).expandedTo(sizeHint()));
+
+    connect(m_pNewMaster, &QPushButton::clicked, this, &CParamWrenDlg::OnNewMaster);
+    connect(m_pUpdateDatabase, &QPushButton::clicked, this, &CParamWrenDlg::OnUpdateDatabase);
+    connect(m_pUpdateReader, &QPushButton::clicked, this, &CParamWrenDlg::OnUpdateReader);
+    connect(m_pClose, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void CParamWrenDlg::InitDialog()
+{
+    if (CLeftTreeView* tree = CLeserDlg::GetTreeView())
+        tree->Link().SetParamDialogOpen(true);
+
+    const QString reply = Send('G', QStringLiteral("00"));
+    const bool answered = reply.size() == 10;
+    if (answered) {
+        m_strReaderMaster = reply;
+    } else {
+        m_pUpdateReader->setEnabled(false);
+        m_pNewMaster->setEnabled(false);
+    }
+    CFerrold_Handler* db = Database();
+    if (!db || !db->Get_Ptr_To_tblOnline()->_Requery())
+        m_pUpdateDatabase->setEnabled(false);
+
+    m_pSwitchTime->setText(CWrenSettings::SwitchTimeShown(m_strModus));
+    const CWrenSettings stored = CWrenSettings::FromParameter(m_strParameter);
+    m_strStoredMaster = stored.master;
+    m_pMasterActive->setChecked(stored.MasterActive());
+    (stored.Standalone() ? m_pStandalone : m_pReadingHead)->setChecked(true);
+
+    if (m_strStoredMaster.isEmpty() || m_strStoredMaster == m_strReaderMaster)
+        m_pMaster->setText(m_strReaderMaster);
+    else if (!answered)
+        m_pMaster->setText(m_strStoredMaster);
+    // else: asked once the dialog is on screen.
+}
+
+void CParamWrenDlg::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (m_bChooseScheduled)
+        return;
+    m_bChooseScheduled = true;
+    if (!m_strReaderMaster.isEmpty() && !m_strStoredMaster.isEmpty() && m_strStoredMaster != m_strReaderMaster)
+        m_chooseTimer.start();
+}
+
+bool CParamWrenDlg::event(QEvent* event)
+{
+    if (static_cast<int>(event->type()) == CWindowMessage::WM_CHOOSE_MASTER_TRANSPONDER) {
+        OnChooseMaster();
+        return true;
+    }
+    return QDialog::event(event);
+}
+
+void CParamWrenDlg::keyPressEvent(QKeyEvent* event)
+{
+    // No button answers Enter: it closes the dialog and stores nothing.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+QString CParamWrenDlg::Send(char letter, const QString& data)
+{
+    CLeftTreeView* tree = CLeserDlg::GetTreeView();
+    return tree ? tree->SendAndWait(letter, data, CReaderFrame::PlainMode) : QString();
+}
+
+void CParamWrenDlg::ShowBox(unsigned int text, QMessageBox::Icon icon)
+{
+    CUiMessage::Show(Text(text), icon);
+}
+
+const CtblLeser::structLeser* CParamWrenDlg::CurrentRow() const
+{
+    CFerrold_Handler* db = Database();
+    CtblLeser* readers = db ? db->Get_Ptr_To_tblLeser() : nullptr;
+    for (int i = 0; readers && i < readers->GetAnz_Leser(); ++i) {
+        if (readers->Get_Leser(i)->ID_Leser == m_nReaderId)
+            return readers->Get_Leser(i);
+    }
+    return nullptr;
+}
+
+void CParamWrenDlg::AfterReaderWrite()
+{
+    if (CFerrold_Handler* db = Database())
+        db->Get_Ptr_To_tblLeser()->_Requery();
+    if (m_pOwner) {
+        if (CGridCtrl* grid = m_pOwner->GetGrid())
+            grid->Refresh();
+    }
+}
+
+void CParamWrenDlg::OnChooseMaster()
+{
+    CCheckMTransDlg choice(m_strReaderMaster, m_strStoredMaster, m_pLanguage, this);
+    if (CDialogRunner::DoModal(choice) != QDialog::Accepted || choice.m_strChosen.isEmpty()) {
+        m_pMaster->clear();
+        return;
+    }
+    const QString chosen = choice.m_strChosen;
+    m_pMaster->setText(chosen);
+    if (chosen == m_strStoredMaster) {
+        // The reader takes the database's master; only its ACK says it did.
+        const QByteArray reply = Send('S', QStringLiteral("00") + chosen).toLatin1();
+        if (!CReaderFrame::IsPlainAck(reply)) {
+            ShowBox(kNoAnswerText, QMessageBox::Critical);
+            return;
+        }
+        // Presented, the new master must show as the master at once.
+        if (CLeftTreeView* tree = CLeserDlg::GetTreeView())
+            tree->Link().SetMasterTransponder(chosen);
+        m_strReaderMaster = chosen;
+        return;
+    }
+    // The database takes the reader's master.
+    CFerrold_Handler* db = Database();
+    const CtblLeser::structLeser* row = CurrentRow();
+    if (!db || !row) {
+        CRecordWriter::ShowNotice(kReaderNotFoundText);
+        return;
+    }
+    const QString parameter = CWrenSettings::ModeBitsText(row->Parameter) + u';' + chosen;
+    CtblLeser* readers = db->Get_Ptr_To_tblLeser();
+    const auto written = CRecordWriter::WriteByKey(*readers, m_nReaderId, [&] { readers->strParameter = parameter; });
+    if (written == CRecordWriter::Result::NotFound)
+        CRecordWriter::ShowNotice(kReaderNotFoundText);
+    if (written == CRecordWriter::Result::Written)
+        m_strStoredMaster = chosen;
+    AfterReaderWrite();
+}
+
+void CParamWrenDlg::OnNewMaster()
+{
+    CLeftTreeView* tree = CLeserDlg::GetTreeView();
+    if (!tree)
+        return;
+    // Teaching leaves the other buttons waiting.
+    setEnabled(false);
+    tree->Link().SetMasterLearn(true);
+    m_pStatus->setText(Text(kReadyText));
+    const QByteArray ack = Send('M', QString()).toLatin1();
+    if (!CReaderFrame::IsPlainAck(ack)) {
+        tree->Link().SetMasterLearn(false);
+        setEnabled(true);
+        ShowBox(kNoAnswerText, QMessageBox::Critical);
+        return;
+    }
+    m_pProgress->setRange(0, kTeachWaits);
+    m_pStatus->setText(Text(kPresentText));
+    m_pStatus->repaint();
+    QString number;
+    for (int wait = 1; wait <= kTeachWaits && number.isEmpty(); ++wait) {
+        const QString report = tree->Link().WaitMasterReport(kTeachWaitMs);
+        m_pProgress->setValue(wait);
+        m_pProgress->repaint();
+        if (report.size() == 11 && (report.at(0) == u'M' || report.at(0) == u'R')
+            && CWrenSettings::IsTransponderNumber(report.mid(1)))
+            number = report.mid(1).toUpper();
+    }
+    m_pStatus->setText(Text(kReadyText));
+    m_pProgress->setValue(0);
+    tree->Link().SetMasterLearn(false);
+    setEnabled(true);
+    if (number.isEmpty()) {
+        ShowBox(kNoMasterText, QMessageBox::Warning);
+        return;
+    }
+    m_pMaster->setText(number);
+    tree->Link().SetMasterTransponder(number);
+    m_strReaderMaster = number;
+
+    // The reader's master is no longer one of its ordinary transponders;
+    // both records change together or not at all.
+    CFerrold_Handler* db = Database();
+    if (!db)
+        return;
+    CtblTransponder* transponders = db->Get_Ptr_To_tblTransponder();
+    CtblLeser* readers = db->Get_Ptr_To_tblLeser();
+    qint32 transponderKey = 0;
+    QString reducedList;
+    for (int i = 0; i < transponders->GetAnz_Transponder(); ++i) {
+        const CtblTransponder::structTransponder* row = transponders->Get_Transponder(i);
+        if (row->TransponderNummer == number) {
+            reducedList = CPlainListStore::WithoutReader(row->Leser_IDS, m_nReaderId);
+            if (reducedList != row->Leser_IDS)
+                transponderKey = row->ID_Transponder;
+            break;
+        }
+    }
+    const CtblLeser::structLeser* row = CurrentRow();
+    if (!row) {
+        CRecordWriter::ShowNotice(kReaderNotFoundText);
+        return;
+    }
+    const QString parameter = CWrenSettings::ModeBitsText(row->Parameter) + u';' + number;
+    bool stored = false;
+    {
+        CTransaction transaction(db->GetDatabase());
+        auto result = CRecordWriter::Result::Written;
+        if (transponderKey != 0)
+            result = CRecordWriter::WriteByKey(*transponders, transponderKey,
+                                               [&] { transponders->strLeser_IDS = reducedList; });
+        if (result == CRecordWriter::Result::Written) {
+            result = CRecordWriter::WriteByKey(*readers, m_nReaderId, [&] {
+                readers->strParameter = parameter;
+                if (transponderKey != 0)
+                    readers->boolUpdateOK = 1;
+            });
+            if (result == CRecordWriter::Result::NotFound)
+                CRecordWriter::ShowNotice(kReaderNotFoundText);
+        }
+        stored = result == CRecordWriter::Result::Written && transaction.Commit();
+    }
+    if (stored)
+        m_strStoredMaster = number;
+    AfterReaderWrite();
+    transponders->_Requery();
+}
+
+bool CParamWrenDlg::ReadControls(QString* modus, QString* parameter)
+{
+    CWrenSettings settings;
+    settings.modeBits = CWrenSettings::ModeBits(m_strParameter) & ~(CWrenSettings::kStandalone | CWrenSettings::kMasterActive);
+    if (m_pMasterActive->isChecked())
+        settings.modeBits |= CWrenSettings::kMasterActive;
+    if (m_pStandalone->isChecked())
+        settings.modeBits |= CWrenSettings::kStandalone;
+    settings.master = m_pMaster->text();
+    *parameter = settings.ToParameter();
+
+    switch (CWrenSettings::CheckSwitchTime(m_pSwitchTime->text(), modus)) {
+    case CWrenSettings::SwitchTimeCheck::Valid:
+        return true;
+    case CWrenSettings::SwitchTimeCheck::BelowOne:
+        ShowBox(kBelowOneText, QMessageBox::Critical);
+        return false;
+    case CWrenSettings::SwitchTimeCheck::AboveFifteen: {
+        // Back to what is stored now, not to what was stored at opening.
+        const CtblLeser::structLeser* row = CurrentRow();
+        m_pSwitchTime->setText(CWrenSettings::SwitchTimeShown(row ? row->Modus : m_strModus));
+        ShowBox(kAboveFifteenText, QMessageBox::Critical);
+        return false;
+    }
+    }
+    return false;
+}
+
+void CParamWrenDlg::OnUpdateDatabase()
+{
+    QString modus, parameter;
+    if (!ReadControls(&modus, &parameter))
+        return;
+    CFerrold_Handler* db = Database();
+    if (!db)
+        return;
+    CtblLeser* readers = db->Get_Ptr_To_tblLeser();
+    const auto written = CRecordWriter::WriteByKey(*readers, m_nReaderId, [&] {
+        readers->boolUpdateOK = 1;
+        readers->strModus = modus;
+        readers->strParameter = parameter;
+    });
+    AfterReaderWrite();
+    if (written == CRecordWriter::Result::NotFound)
+        CRecordWriter::ShowNotice(kReaderNotFoundText);
+    if (written != CRecordWriter::Result::Written)
+        return;
+    m_strModus = modus;
+    m_strParameter = parameter;
+    CShowMessage notice(Text(kDoneText), this);
+    CDialogRunner::DoModal(notice);
+}
+
+void CParamWrenDlg::OnUpdateReader()
+{
+    QString modus, parameter;
+    if (!ReadControls(&modus, &parameter))
+        return;
+    CFerrold_Handler* db = Database();
+    if (!db)
+        return;
+    CtblLeser* readers = db->Get_Ptr_To_tblLeser();
+    const auto written = CRecordWriter::WriteByKey(*readers, m_nReaderId, [&] {
+        readers->strModus = modus;
+        readers->strParameter = parameter;
+    });
+    AfterReaderWrite();
+    if (written == CRecordWriter::Result::NotFound)
+        CRecordWriter::ShowNotice(kReaderNotFoundText);
+    if (written != CRecordWriter::Result::Written)
+        return;
+    m_strModus = modus;
+    m_strParameter = parameter;
+
+    const CWrenSettings settings = CWrenSettings::FromParameter(parameter);
+    setEnabled(false);
+    const bool accepted
+        = CReaderFrame::IsPlainAck(Send('J', settings.MasterActive() ? QStringLiteral("1") : QStringLiteral("0")).toLatin1())
+          && CReaderFrame::IsPlainAck(Send('K', settings.Standalone() ? QStringLiteral("1") : QStringLiteral("0")).toLatin1());
+    if (accepted)
+        Send('D', CWrenSettings::SwitchTimeData(modus));
+    setEnabled(true);
+    if (!accepted) {
+        // The database holds settings the reader lacks: marked, the next
+        // write of the reader's data sends them again.
+        CRecordWriter::WriteByKey(*readers, m_nReaderId, [&] { readers->boolUpdateOK = 1; });
+        AfterReaderWrite();
+        ShowBox(kNoAnswerText, QMessageBox::Critical);
+        return;
+    }
+    CShowMessage notice(Text(kDoneText), this);
+    CDialogRunner::DoModal(notice);
+}

@@ -1,0 +1,135 @@
+#include "CPlainListStore.h"
+
+#include "CFerrold_Handler.h"
+#include "CGridBaseDlg.h"
+#include "CRecordWriter.h"
+#include "CDatabase.h"
+#include "CTransaction.h"
+#include "CtblLeser.h"
+#include "CtblTransponder.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSet>
+
+#include <vector>
+
+namespace {
+
+// Whether a piece of a reader list names the reader (by its leading
+// number, as the views read it).
+bool PieceNames(const QString& piece, qint32 readerId)
+{
+    return readerId != 0 && CGridBaseDlg::ReaderListHolds(piece, quint32(readerId));
+}
+
+// The built-in schema every new transponder starts with.
+constexpr qint32 kFullAccessSchema = 1;
+
+} // namespace
+
+QString CPlainListStore::WithoutReader(const QString& list, qint32 readerId)
+{
+    QStringList pieces;
+    CGridBaseDlg::SplitString(list, &pieces, u';');
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
+        if (PieceNames(pieces.at(i), readerId)) {
+            pieces.removeAt(i);
+            // Empty, never null: the column holds text, not NULL.
+            const QString rest = pieces.join(u';');
+            return rest.isNull() ? QStringLiteral("") : rest;
+        }
+    }
+    return list;
+}
+
+QString CPlainListStore::WithReader(const QString& list, qint32 readerId)
+{
+    if (readerId == 0 || CGridBaseDlg::ReaderListHolds(list, quint32(readerId)))
+        return list;
+    const QString id = QString::number(readerId);
+    return list.isEmpty() ? id : list + u';' + id;
+}
+
+CPlainListStore::Result CPlainListStore::Store(CFerrold_Handler& db, qint32 readerId, const QStringList& numbers,
+                                               Counts* counts)
+{
+    CtblTransponder* transponders = db.Get_Ptr_To_tblTransponder();
+    CtblLeser* readers = db.Get_Ptr_To_tblLeser();
+
+    // What to write, from the cache: by row key, never by number or name.
+    QSet<QString> listed;
+    QStringList fresh; // listed numbers, first appearance order
+    for (const QString& number : numbers) {
+        if (!listed.contains(number)) {
+            listed.insert(number);
+            fresh << number;
+        }
+    }
+    struct Change {
+        qint32 key;
+        QString list;
+    };
+    std::vector<Change> changes;
+    Counts done;
+    QSet<QString> known;
+    for (int i = 0; i < transponders->GetAnz_Transponder(); ++i) {
+        const CtblTransponder::structTransponder* row = transponders->Get_Transponder(i);
+        // The first row with a listed number stands for it; any further row
+        // with that number is not in the list.
+        const bool inList = listed.contains(row->TransponderNummer) && !known.contains(row->TransponderNummer);
+        if (inList) {
+            known.insert(row->TransponderNummer);
+            const QString list = WithReader(row->Leser_IDS, readerId);
+            if (list != row->Leser_IDS) {
+                changes.push_back({row->ID_Transponder, list});
+                ++done.assigned;
+            }
+        } else if (CGridBaseDlg::ReaderListHolds(row->Leser_IDS, quint32(readerId))) {
+            changes.push_back({row->ID_Transponder, WithoutReader(row->Leser_IDS, readerId)});
+            ++done.withdrawn;
+        }
+    }
+
+    Result result = Result::Stored;
+    {
+        CTransaction transaction(db.GetDatabase());
+        auto failed = [&result](CRecordWriter::Result written) {
+            if (written == CRecordWriter::Result::OpenFailed)
+                result = Result::OpenFailed;
+            else if (written == CRecordWriter::Result::Refused)
+                result = Result::Refused;
+            return result != Result::Stored;
+        };
+        for (const Change& change : changes) {
+            if (failed(CRecordWriter::WriteByKey(*transponders, change.key,
+                                                 [&] { transponders->strLeser_IDS = change.list; })))
+                break;
+        }
+        for (qsizetype i = 0; result == Result::Stored && i < fresh.size(); ++i) {
+            if (known.contains(fresh.at(i)))
+                continue;
+            const QString& number = fresh.at(i);
+            if (failed(CRecordWriter::AddNew(*transponders, [&] {
+                    transponders->strTransponderNummer = number;
+                    transponders->Person_ID = 0;
+                    transponders->Zeitfenster_ID = kFullAccessSchema;
+                    transponders->boolUpdateOK = 0;
+                    transponders->strLeser_IDS = QString::number(readerId);
+                })))
+                break;
+            ++done.added;
+        }
+        if (result == Result::Stored)
+            failed(CRecordWriter::WriteByKey(*readers, readerId, [&] { readers->boolUpdateOK = 0; }));
+        if (result == Result::Stored && !transaction.Commit()) {
+            CRecordWriter::ShowDatabaseError(db.GetDatabase()->Connection().lastError().text());
+            result = Result::Refused;
+        }
+    }
+    transponders->_Requery();
+    readers->_Requery();
+    if (counts)
+        *counts = result == Result::Stored ? done : Counts{};
+    return result;
+}

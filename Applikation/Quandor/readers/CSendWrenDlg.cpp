@@ -1,0 +1,522 @@
+#include "CSendWrenDlg.h"
+
+#include "CDialogRunner.h"
+#include "CFerrold_Handler.h"
+#include "CFontScale.h"
+#include "CGridCtrl.h"
+#include "CLeftTreeView.h"
+#include "CLeserDlg.h"
+#include "CMainFrame.h"
+#include "CPlainListStore.h"
+#include "CQuandorApp.h"
+#include "CShowMessage.h"
+#include "CTransferRun.h"
+#include "CUiMessage.h"
+#include "CWrenSettings.h"
+#include "CtblLeser.h"
+#include "CtblPerson.h"
+#include "CtblTransponder.h"
+#include "link/CReaderFrame.h"
+#include "link/CWindowMessage.h"
+
+#include <CLanguageHandler.h>
+
+#include <QGroupBox>
+#include <QSet>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QThread>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+// Language texts.
+constexpr unsigned int kNoAnswerText = 141;
+constexpr unsigned int kCancelText = 144;
+constexpr unsigned int kDoneText = 173;
+constexpr unsigned int kDatabaseTitle = 174;
+constexpr unsigned int kSendTitle = 175;
+constexpr unsigned int kReaderTitle = 176;
+constexpr unsigned int kWriteText = 177;
+constexpr unsigned int kFetchText = 178;
+constexpr unsigned int kReadingText = 181;
+constexpr unsigned int kListReadText = 182;
+constexpr unsigned int kRemoveText = 183;
+constexpr unsigned int kWritingText = 184;
+constexpr unsigned int kTooManyText = 213;
+constexpr unsigned int kReaderUpdatedText = 226;
+
+constexpr int kWidth = 393;
+constexpr int kHeight = 289;
+constexpr int kColumnWidth = 160;
+
+// The lists' order, which is also the order of the reader's entries: by
+// the text regardless of case, then by case, then by number, the same in
+// every locale (a locale-aware order would write another list to the
+// reader on another desktop).
+class ListItem : public QTreeWidgetItem
+{
+public:
+    using QTreeWidgetItem::QTreeWidgetItem;
+    bool operator<(const QTreeWidgetItem& other) const override
+    {
+        const QString a = text(0), b = other.text(0);
+        if (const int c = a.compare(b, Qt::CaseInsensitive))
+            return c < 0;
+        if (const int c = a.compare(b, Qt::CaseSensitive))
+            return c < 0;
+        return data(0, CSendWrenDlg::kNumberRole).toString()
+             < other.data(0, CSendWrenDlg::kNumberRole).toString();
+    }
+};
+
+} // namespace
+
+CSendWrenDlg::CSendWrenDlg(CLanguageHandler* language, CFerrold_Handler* db, CLeserDlg* owner, int mode,
+                           qint32 readerId, QWidget* parent)
+    : QDialog(parent)
+    , m_pLanguage(language)
+    , m_pDb(db)
+    , m_pOwner(owner)
+    , m_nMode(mode == WriteMode ? WriteMode : FetchMode)
+    , m_nReaderId(readerId)
+{
+    setObjectName(QStringLiteral("CSendWrenDlg"));
+    BuildLayout();
+    FillFromDatabase();
+    // The reader is read once the dialog is on screen, so the operator sees
+    // what it is waiting for.
+    m_readTimer.setSingleShot(true);
+    m_readTimer.setInterval(kReadDelayMs);
+    connect(&m_readTimer, &QTimer::timeout, this,
+            [this] { CWindowMessage::Post(this, CWindowMessage::WM_READ_READER_LIST); });
+}
+
+CSendWrenDlg::~CSendWrenDlg() = default;
+
+void CSendWrenDlg::Run(CLeserDlg& owner, int mode, qint32 readerId)
+{
+    CLeftTreeView* tree = CLeserDlg::GetTreeView();
+    if (!tree)
+        return;
+    // One reader conversation at a time: a transfer that holds the link
+    // would leave every command of the dialog unanswered.
+    if (CTransferRun::Active() || tree->Link().IsLinkTaken()) {
+        CUiMessage::Show(CLeserDlg::GetLanguage() ? CLeserDlg::GetLanguage()->GetLangItem(CMainFrame::kTransferRunsText)
+                                                  : QString(),
+                         QMessageBox::Information);
+        return;
+    }
+    CMainFrame* frame = CQuandorApp::Instance() ? CQuandorApp::Instance()->GetMainFrame() : nullptr;
+    CSendWrenDlg dialog(CLeserDlg::GetLanguage(), CLeserDlg::GetDBHandler(), &owner, mode, readerId, frame);
+    CDialogRunner::DoModal(dialog);
+}
+
+QString CSendWrenDlg::Text(unsigned int number) const
+{
+    return m_pLanguage ? m_pLanguage->GetLangItem(number) : QString();
+}
+
+QTreeWidget* CSendWrenDlg::NewList(unsigned int title, quint32 colorref, int id)
+{
+    auto* list = new QTreeWidget(this);
+    list->setObjectName(QString::number(id));
+    list->setColumnCount(1);
+    list->setHeaderLabels({Text(title)});
+    list->header()->setDefaultAlignment(Qt::AlignCenter);
+    list->setRootIsDecorated(false);
+    list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    // The one column fills the list, so its title stays readable.
+    list->header()->setStretchLastSection(true);
+    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    const int titleWidth = list->header()->fontMetrics().horizontalAdvance(Text(title)) + 40;
+    list->setMinimumWidth(std::max(CFontScale(this).Width(kColumnWidth), titleWidth));
+    list->setSortingEnabled(true);
+    list->sortByColumn(0, Qt::AscendingOrder);
+    // Colours are stored as 0x00BBGGRR.
+    const QColor back(int(colorref & 0xFF), int((colorref >> 8) & 0xFF), int((colorref >> 16) & 0xFF));
+    QPalette palette = list->palette();
+    palette.setColor(QPalette::Base, back);
+    palette.setColor(QPalette::Text, Qt::black);
+    list->setPalette(palette);
+    return list;
+}
+
+void CSendWrenDlg::BuildLayout()
+{
+    const QString action = Text(m_nMode == WriteMode ? kWriteText : kFetchText);
+    setWindowTitle(action);
+
+    m_pDatabase = NewList(kDatabaseTitle, 0xD2E0FF, IDC_LIST_DATABASE);
+    m_pSend = NewList(kSendTitle, 0xE0FFE0, IDC_LIST_SEND);
+    m_pReader = NewList(kReaderTitle, 0xD2E0FF, IDC_LIST_READER);
+
+    auto button = [this](const QString& text, int id) {
+        auto* b = new QPushButton(text, this);
+        b->setObjectName(QString::number(id));
+        // Enter closes the dialog; it never presses Send or a copy.
+        b->setAutoDefault(false);
+        b->setDefault(false);
+        return b;
+    };
+    m_pMoveRight = button(QStringLiteral("->"), IDC_MOVE_RIGHT);
+    m_pMoveLeft = button(QStringLiteral("<-"), IDC_MOVE_LEFT);
+    m_pRemove = button(Text(kRemoveText), IDC_REMOVE);
+    m_pSendButton = button(action, IDC_SEND);
+    m_pCancel = button(Text(kCancelText), IDC_CANCEL);
+    m_pSendButton->setEnabled(false);
+    m_pRemove->setEnabled(false);
+
+    m_pStatus = new QLabel(this);
+    m_pStatus->setObjectName(QString::number(IDC_STATUS));
+    m_pStatus->setAlignment(Qt::AlignCenter);
+    m_pStatus->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_pProgress = new QProgressBar(this);
+    m_pProgress->setObjectName(QString::number(IDC_PROGRESS));
+    m_pProgress->setTextVisible(false);
+    m_pProgress->setRange(0, 100);
+    m_pProgress->setValue(0);
+
+    auto* lists = new QHBoxLayout;
+    lists->addWidget(m_pDatabase, 1);
+    lists->addWidget(m_pMoveRight);
+    auto* middle = new QVBoxLayout;
+    middle->addWidget(m_pSend, 1);
+    middle->addWidget(m_pRemove);
+    lists->addLayout(middle, 1);
+    lists->addWidget(m_pMoveLeft);
+    lists->addWidget(m_pReader, 1);
+
+    auto* group = new QGroupBox(this);
+    auto* groupLayout = new QVBoxLayout(group);
+    groupLayout->addWidget(m_pStatus);
+    groupLayout->addWidget(m_pProgress);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(m_pSendButton);
+    buttons->addWidget(m_pCancel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(lists, 1);
+    layout->addWidget(group);
+    layout->addLayout(buttons);
+    resize(CFontScale(this).DialogSize(kWidth, kHeight));
+
+    connect(m_pMoveRight, &QPushButton::clicked, this, &CSendWrenDlg::OnMoveRight);
+    connect(m_pMoveLeft, &QPushButton::clicked, this, &CSendWrenDlg::OnMoveLeft);
+    connect(m_pRemove, &QPushButton::clicked, this, &CSendWrenDlg::OnRemoveSelected);
+    connect(m_pSendButton, &QPushButton::clicked, this, &CSendWrenDlg::OnSend);
+    connect(m_pCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void CSendWrenDlg::FillFromDatabase()
+{
+    if (!m_pDb)
+        return;
+    CtblPerson* persons = m_pDb->Get_Ptr_To_tblPerson();
+    QHash<qint32, QString> personNames;
+    for (int i = persons->GetAnz_Person() - 1; i >= 0; --i) {
+        const CtblPerson::structPerson* person = persons->Get_Person(i);
+        personNames.insert(person->ID_Person, person->Name);
+    }
+    CtblTransponder* transponders = m_pDb->Get_Ptr_To_tblTransponder();
+    m_pDatabase->setSortingEnabled(false);
+    for (int i = 0; i < transponders->GetAnz_Transponder(); ++i) {
+        const CtblTransponder::structTransponder* row = transponders->Get_Transponder(i);
+        if (!CGridBaseDlg::ReaderListHolds(row->Leser_IDS, quint32(m_nReaderId)))
+            continue;
+        const auto person = row->Person_ID > 0 ? personNames.constFind(row->Person_ID) : personNames.constEnd();
+        // A transponder whose person is gone is shown by its number: hidden,
+        // every Send would withdraw it from the reader unseen.
+        if (person != personNames.constEnd()) {
+            m_names.insert(row->TransponderNummer, person.value());
+            Insert(m_pDatabase, person.value(), row->TransponderNummer);
+        } else {
+            Insert(m_pDatabase, row->TransponderNummer, row->TransponderNummer);
+        }
+    }
+    m_pDatabase->setSortingEnabled(true);
+    m_pDatabase->sortByColumn(0, Qt::AscendingOrder);
+}
+
+void CSendWrenDlg::Insert(QTreeWidget* list, const QString& text, const QString& number)
+{
+    auto* item = new ListItem;
+    item->setText(0, text);
+    item->setData(0, kNumberRole, number);
+    item->setToolTip(0, text == number ? text : text + QStringLiteral(" (") + number + u')');
+    list->addTopLevelItem(item);
+    if (list == m_pSend)
+        UpdateButtons();
+}
+
+void CSendWrenDlg::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!m_bReadScheduled) {
+        m_bReadScheduled = true;
+        MoveBeside();
+        m_readTimer.start();
+    }
+}
+
+void CSendWrenDlg::MoveBeside()
+{
+    // Bottom left on the record view, so the reader list stays in sight.
+    CMainFrame* frame = CQuandorApp::Instance() ? CQuandorApp::Instance()->GetMainFrame() : nullptr;
+    QWidget* pane = frame ? frame->GetRightPane() : nullptr;
+    if (!pane || !pane->isVisible())
+        return;
+    const QPoint bottomLeft = pane->mapToGlobal(QPoint(0, pane->height()));
+    move(bottomLeft.x(), bottomLeft.y() - frameGeometry().height());
+}
+
+bool CSendWrenDlg::event(QEvent* event)
+{
+    if (static_cast<int>(event->type()) == CWindowMessage::WM_READ_READER_LIST) {
+        OnReadReaderList();
+        return true;
+    }
+    return QDialog::event(event);
+}
+
+void CSendWrenDlg::keyPressEvent(QKeyEvent* event)
+{
+    // No button answers Enter: it closes the dialog and sends nothing.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+QString CSendWrenDlg::Send(char letter, const QString& data)
+{
+    CLeftTreeView* tree = CLeserDlg::GetTreeView();
+    return tree ? tree->SendAndWait(letter, data, CReaderFrame::PlainMode) : QString();
+}
+
+bool CSendWrenDlg::Acknowledged(char letter, const QString& data)
+{
+    return CReaderFrame::IsPlainAck(Send(letter, data).toLatin1());
+}
+
+void CSendWrenDlg::ShowBox(unsigned int text, QMessageBox::Icon icon)
+{
+    CUiMessage::Show(Text(text), icon);
+}
+
+void CSendWrenDlg::SetStatus(const QString& text)
+{
+    m_pStatus->setText(text);
+    // The UI thread is blocked between commands: paint now.
+    if (m_pStatus->isVisible())
+        m_pStatus->repaint();
+}
+
+void CSendWrenDlg::SetProgressRange(int upper)
+{
+    m_pProgress->setRange(0, std::max(upper, 1));
+}
+
+void CSendWrenDlg::SetProgress(int position)
+{
+    m_pProgress->setValue(std::clamp(position, m_pProgress->minimum(), m_pProgress->maximum()));
+    if (m_pProgress->isVisible())
+        m_pProgress->repaint();
+}
+
+void CSendWrenDlg::OnReadReaderList()
+{
+    // The stored length counts the master: the list proper is 1 to L - 1.
+    const QString lengthReply = Send('Y', QString());
+    quint32 length = 0;
+    if (lengthReply.size() < 2 || !CGridBaseDlg::HexToUInt(lengthReply.left(2), &length)) {
+        // A refusal is no answer, not an empty reader.
+        ShowBox(kNoAnswerText, QMessageBox::Critical);
+        return;
+    }
+    SetProgressRange(int(length));
+    SetStatus(Text(kReadingText));
+    m_pReader->setSortingEnabled(false);
+    bool complete = true;
+    for (quint32 i = 1; i < length; ++i) {
+        SetProgress(int(i));
+        const QString entry = Send('G', QStringLiteral("%1").arg(i, 2, 16, QLatin1Char('0')).toUpper());
+        if (!CWrenSettings::IsTransponderNumber(entry)) {
+            complete = false;
+            break;
+        }
+        const QString number = entry.toUpper();
+        Insert(m_pReader, m_names.value(number, number), number);
+    }
+    m_pReader->setSortingEnabled(true);
+    m_pReader->sortByColumn(0, Qt::AscendingOrder);
+    if (!complete) {
+        ShowBox(kNoAnswerText, QMessageBox::Critical);
+        return;
+    }
+    SetStatus(Text(kListReadText));
+    SetProgress(0);
+}
+
+void CSendWrenDlg::CopyInto(QTreeWidget* from)
+{
+    QSet<QString> present;
+    for (int i = 0; i < m_pSend->topLevelItemCount(); ++i)
+        present.insert(m_pSend->topLevelItem(i)->data(0, kNumberRole).toString());
+    for (int i = 0; i < from->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = from->topLevelItem(i);
+        const QString number = item->data(0, kNumberRole).toString();
+        // The same transponder once, whether it shows as a name or a number.
+        if (!item->isSelected() || present.contains(number))
+            continue;
+        present.insert(number);
+        Insert(m_pSend, item->text(0), number);
+    }
+}
+
+void CSendWrenDlg::OnMoveRight()
+{
+    CopyInto(m_pDatabase);
+}
+
+void CSendWrenDlg::OnMoveLeft()
+{
+    CopyInto(m_pReader);
+}
+
+void CSendWrenDlg::OnRemoveSelected()
+{
+    for (int i = 0; i < m_pSend->topLevelItemCount();) {
+        if (m_pSend->topLevelItem(i)->isSelected())
+            delete m_pSend->takeTopLevelItem(i);
+        else
+            ++i;
+    }
+    // One row left cannot be sent until another is added, as ever.
+    if (m_pSend->topLevelItemCount() < 2) {
+        m_pSendButton->setEnabled(false);
+        m_pRemove->setEnabled(false);
+    }
+}
+
+void CSendWrenDlg::UpdateButtons()
+{
+    const bool any = m_pSend->topLevelItemCount() > 0;
+    m_pSendButton->setEnabled(any);
+    m_pRemove->setEnabled(any);
+}
+
+QStringList CSendWrenDlg::Numbers(const QTreeWidget* list)
+{
+    QStringList numbers;
+    for (int i = 0; list && i < list->topLevelItemCount(); ++i)
+        numbers << list->topLevelItem(i)->data(0, kNumberRole).toString();
+    return numbers;
+}
+
+QStringList CSendWrenDlg::Texts(const QTreeWidget* list)
+{
+    QStringList texts;
+    for (int i = 0; list && i < list->topLevelItemCount(); ++i)
+        texts << list->topLevelItem(i)->text(0);
+    return texts;
+}
+
+bool CSendWrenDlg::SendToReader(const QStringList& numbers)
+{
+    const int n = int(numbers.size());
+    // The settings as stored for the reader; a reader gone from the table
+    // gets the reader's own defaults.
+    CWrenSettings settings;
+    settings.modeBits = CWrenSettings::kStandalone | CWrenSettings::kMasterActive;
+    QString switchTime;
+    CtblLeser* readers = m_pDb->Get_Ptr_To_tblLeser();
+    for (int i = 0; i < readers->GetAnz_Leser(); ++i) {
+        const CtblLeser::structLeser* row = readers->Get_Leser(i);
+        if (row->ID_Leser == m_nReaderId) {
+            settings = CWrenSettings::FromParameter(row->Parameter);
+            switchTime = row->Modus;
+            break;
+        }
+    }
+
+    auto failed = [this] {
+        ShowBox(kNoAnswerText, QMessageBox::Critical);
+        SetProgress(0);
+        SetStatus(Text(kNoAnswerText));
+        return false;
+    };
+    auto hex2 = [](int value) { return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper(); };
+
+    SetProgressRange(n + 1);
+    SetProgress(1);
+    if (!Acknowledged('Z', hex2(n + 1)))
+        return failed();
+    SetStatus(Text(kWritingText));
+    for (int i = 1; i <= n; ++i) {
+        SetProgress(i + 1);
+        const QString data = hex2(i) + numbers.at(i - 1);
+        if (Acknowledged('S', data))
+            continue;
+        QThread::msleep(kResendPauseMs);
+        if (!Acknowledged('S', data))
+            return failed();
+    }
+    SetProgress(n + 1);
+
+    if (!Acknowledged('J', settings.MasterActive() ? QStringLiteral("1") : QStringLiteral("0"))
+        || !Acknowledged('K', settings.Standalone() ? QStringLiteral("1") : QStringLiteral("0"))) {
+        ShowBox(kNoAnswerText, QMessageBox::Critical);
+        return false;
+    }
+    Send('D', CWrenSettings::SwitchTimeData(switchTime));
+    SetStatus(Text(kDoneText));
+    SetProgress(0);
+    return true;
+}
+
+void CSendWrenDlg::OnSend()
+{
+    if (!m_pDb)
+        return;
+    // The numbers in the list's order, each once.
+    QStringList numbers;
+    for (const QString& number : Numbers(m_pSend)) {
+        if (!numbers.contains(number))
+            numbers << number;
+    }
+    if (m_nMode == WriteMode) {
+        if (numbers.size() + 1 > kMaxLength) {
+            ShowBox(kTooManyText, QMessageBox::Critical);
+            return;
+        }
+        // Nothing is sent twice at once: the dialog's buttons wait meanwhile.
+        setEnabled(false);
+        const bool sent = SendToReader(numbers);
+        setEnabled(true);
+        if (!sent)
+            return;
+        SetStatus(Text(kReaderUpdatedText));
+    }
+
+    const CPlainListStore::Result stored = CPlainListStore::Store(*m_pDb, m_nReaderId, numbers);
+    SetStatus(Text(kDoneText));
+    SetProgress(0);
+    if (m_pOwner) {
+        if (CGridCtrl* grid = m_pOwner->GetGrid())
+            grid->Refresh();
+    }
+    if (stored != CPlainListStore::Result::Stored)
+        return;
+    CShowMessage notice(Text(kDoneText), this);
+    CDialogRunner::DoModal(notice);
+}
