@@ -30,6 +30,14 @@ public:
     // Removes every user DSN again.
     static void ClearOdbcDsns();
 
+    // The driver manager remembers each data source's driver for the rest of
+    // the process, so a test that needs another driver under the same data
+    // source name runs alone in a new process of the test program. Returns
+    // true inside that process (the caller goes on with the test); outside
+    // it, runs the current test there, fails the test when it fails there,
+    // and returns false (the caller returns).
+    static bool InFreshProcess();
+
     // Runs body as a user without root's right to write read-only files:
     // directly when the process is no root, else in a child process that
     // gave up root (the process's folders are opened to it first). Returns
