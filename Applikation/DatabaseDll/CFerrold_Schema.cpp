@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QHash>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -89,26 +90,37 @@ bool existingTables(QSqlDatabase& db, QStringList* names, QString* error)
     // A query, not QSqlDatabase::tables(): that one hides a file that is not
     // a database behind an empty list.
     QSqlQuery query(db);
-    if (db.driverName() == QLatin1String("QSQLITE")) {
-        if (!query.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"))) {
-            *error = query.lastError().text();
-            return false;
-        }
-        while (query.next())
-            names->append(query.value(0).toString());
-        return true;
-    }
-    *names = db.tables(QSql::Tables);
-    if (db.lastError().isValid()) {
-        *error = db.lastError().text();
+    if (!query.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"))) {
+        *error = query.lastError().text();
         return false;
     }
+    while (query.next())
+        names->append(query.value(0).toString());
     return true;
 }
 
 bool containsTable(const QStringList& names, const QString& table)
 {
     return names.contains(table, Qt::CaseInsensitive);
+}
+
+// The tables of a data source that the queries cannot reach. Asked in the
+// form every query names them (quoted, in their case), so a server that
+// keeps names in the case they were created with is judged as the queries
+// will find it; a catalogue that lists names in another case would pass a
+// source whose every read then fails.
+QStringList unreachableTables(QSqlDatabase& db)
+{
+    QStringList missing;
+    QSqlQuery query(db);
+    for (const char* table : CFerrold_Schema::TableNames) {
+        const QString name = QLatin1String(table);
+        if (!query.exec(QStringLiteral("SELECT * FROM %1 WHERE 1 = 0")
+                            .arg(db.driver()->escapeIdentifier(name, QSqlDriver::TableName))))
+            missing << name;
+        query.finish();
+    }
+    return missing;
 }
 
 } // namespace
@@ -200,12 +212,17 @@ QStringList presentColumns(QSqlDatabase& db, const QString& table, QString* erro
 {
     if (db.driverName() == QLatin1String("QSQLITE"))
         return columnNames(db, table, error);
+    // Asked in the form every query names the table.
     QStringList names;
-    const QSqlRecord record = db.record(table);
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("SELECT * FROM %1 WHERE 1 = 0")
+                        .arg(db.driver()->escapeIdentifier(table, QSqlDriver::TableName)))) {
+        *error = query.lastError().text();
+        return names;
+    }
+    const QSqlRecord record = query.record();
     for (int i = 0; i < record.count(); ++i)
         names << record.fieldName(i);
-    if (names.isEmpty() && db.lastError().isValid())
-        *error = db.lastError().text();
     return names;
 }
 
@@ -263,9 +280,24 @@ bool CFerrold_Schema::Prepare(CDatabase& database, QString* error)
     if (!db.isOpen())
         return false;
 
+    const bool embedded = database.GetSource().kind == CDatabase::Kind::Sqlite;
+    if (!embedded) {
+        const QStringList unreachable = unreachableTables(db);
+        if (!unreachable.isEmpty()) {
+            *error = QStringLiteral("The data source \"%1\" lacks the tables %2.")
+                         .arg(database.GetSource().location, unreachable.join(QStringLiteral(", ")));
+            return false;
+        }
+    }
+
     QStringList present;
-    if (!existingTables(db, &present, error))
-        return false;
+    if (embedded) {
+        if (!existingTables(db, &present, error))
+            return false;
+    } else {
+        for (const char* table : TableNames)
+            present << QLatin1String(table);
+    }
 
     QStringList missing;
     for (const char* table : TableNames) {
@@ -279,7 +311,6 @@ bool CFerrold_Schema::Prepare(CDatabase& database, QString* error)
         return false;
     if (missing.isEmpty() && lacking.empty())
         return true;
-    const bool embedded = database.GetSource().kind == CDatabase::Kind::Sqlite;
     for (const auto& [table, column] : lacking) {
         // The key cannot be added to a table that has rows under no key.
         if (!embedded || column.name.startsWith(QLatin1String("ID_"))) {
