@@ -1,13 +1,17 @@
 #include "CFerrold_Schema.h"
 
 #include <QFileInfo>
+#include <QHash>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QStandardPaths>
 #include <QStringList>
 
 #include <atomic>
+#include <utility>
+#include <vector>
 
 const char* const CFerrold_Schema::TableNames[6] = {"tblEvents",      "tblLeser",      "tblPerson",
                                                     "tblTransponder", "tblZeitschema", "tblOnline"};
@@ -121,83 +125,6 @@ QStringList unreachableTables(QSqlDatabase& db)
 
 } // namespace
 
-CDatabase::Source CFerrold_Schema::DefaultSource()
-{
-    const QStringList dsns = CDatabase::OdbcDataSources();
-    if (dsns.contains(QLatin1String(kDataSourceName), Qt::CaseInsensitive))
-        return {CDatabase::Kind::Odbc, QLatin1String(kDataSourceName)};
-    return {CDatabase::Kind::Sqlite, DefaultFilePath()};
-}
-
-QString CFerrold_Schema::DefaultFilePath()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-           + QStringLiteral("/Velmora/Quandor/Quandor.mdb");
-}
-
-bool CFerrold_Schema::Prepare(CDatabase& database, QString* error)
-{
-    QSqlDatabase db = database.Connection(error);
-    if (!db.isOpen())
-        return false;
-
-    if (database.GetSource().kind != CDatabase::Kind::Sqlite) {
-        const QStringList missing = unreachableTables(db);
-        if (missing.isEmpty())
-            return true;
-        *error = QStringLiteral("The data source \"%1\" lacks the tables %2.")
-                     .arg(database.GetSource().location, missing.join(QStringLiteral(", ")));
-        return false;
-    }
-
-    QStringList present;
-    if (!existingTables(db, &present, error))
-        return false;
-
-    QStringList missing;
-    for (const char* table : TableNames) {
-        if (!containsTable(present, QLatin1String(table)))
-            missing << QLatin1String(table);
-    }
-    if (missing.isEmpty())
-        return true;
-
-    // The tables are made, and seeded, together or not at all.
-    if (!database.BeginTrans()) {
-        *error = db.lastError().text();
-        return false;
-    }
-    QSqlQuery query(db);
-    auto run = [&](const char* sql) {
-        if (query.exec(QLatin1String(sql)))
-            return true;
-        *error = query.lastError().text();
-        return false;
-    };
-    bool ok = true;
-    for (int i = 0; i < 6 && ok; ++i) {
-        if (!missing.contains(QLatin1String(TableNames[i])))
-            continue;
-        ok = run(kCreate[i]);
-        // Seeds go only into a table made just now: an existing schema
-        // table may hold other rows under these identities.
-        if (ok && i == 4)
-            ok = run(kSeedZeitschema);
-        if (ok && i == 5)
-            ok = run(kSeedOnline);
-    }
-    if (ok && missing.size() == 6)
-        ok = run("PRAGMA user_version = 1");
-    query.finish();
-    if (!ok || !database.CommitTrans()) {
-        if (ok)
-            *error = db.lastError().text();
-        database.Rollback();
-        return false;
-    }
-    return true;
-}
-
 namespace {
 
 // The column names of a table, in table order; empty when it has none.
@@ -238,6 +165,281 @@ private:
 
 } // namespace
 
+namespace {
+
+// A column as a new database declares it.
+struct ColumnDefinition
+{
+    QString name;
+    QString type;
+    QString defaultValue; // as SQL, e.g. '' or 0
+};
+
+// The tables of a new database, table by table in TableNames order: made
+// once in memory and read back, so the create statements stay the one
+// description of them.
+std::vector<std::vector<ColumnDefinition>> referenceColumns(QString* error)
+{
+    std::vector<std::vector<ColumnDefinition>> tables;
+    ScratchConnection reference(QStringLiteral(":memory:"), false);
+    QSqlDatabase ref = reference.Get();
+    if (!ref.isOpen()) {
+        *error = ref.lastError().text();
+        return tables;
+    }
+    QSqlQuery query(ref);
+    for (const char* sql : kCreate) {
+        if (!query.exec(QLatin1String(sql))) {
+            *error = query.lastError().text();
+            return {};
+        }
+    }
+    for (const char* table : CFerrold_Schema::TableNames) {
+        std::vector<ColumnDefinition> columns;
+        if (!query.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(QLatin1String(table)))) {
+            *error = query.lastError().text();
+            return {};
+        }
+        while (query.next())
+            columns.push_back({query.value(1).toString(), query.value(2).toString(), query.value(4).toString()});
+        tables.push_back(std::move(columns));
+    }
+    return tables;
+}
+
+// The columns of an existing table as the data source names them.
+QStringList presentColumns(QSqlDatabase& db, const QString& table, QString* error)
+{
+    if (db.driverName() == QLatin1String("QSQLITE"))
+        return columnNames(db, table, error);
+    // Asked in the form every query names the table.
+    QStringList names;
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("SELECT * FROM %1 WHERE 1 = 0")
+                        .arg(db.driver()->escapeIdentifier(table, QSqlDriver::TableName)))) {
+        *error = query.lastError().text();
+        return names;
+    }
+    const QSqlRecord record = query.record();
+    for (int i = 0; i < record.count(); ++i)
+        names << record.fieldName(i);
+    return names;
+}
+
+QString actualName(const QStringList& names, const QString& wanted)
+{
+    for (const QString& name : names) {
+        if (name.compare(wanted, Qt::CaseInsensitive) == 0)
+            return name;
+    }
+    return wanted;
+}
+
+// The columns the existing tables lack, as "table.column" pairs; a table
+// that is missing altogether is not looked at here.
+bool missingColumns(QSqlDatabase& db, const QStringList& present,
+                    std::vector<std::pair<int, ColumnDefinition>>* missing, QString* error)
+{
+    const auto reference = referenceColumns(error);
+    if (reference.empty())
+        return false;
+    for (int t = 0; t < 6; ++t) {
+        const QString table = QLatin1String(CFerrold_Schema::TableNames[t]);
+        if (!containsTable(present, table))
+            continue;
+        const QStringList columns = presentColumns(db, actualName(present, table), error);
+        if (columns.isEmpty())
+            return false;
+        for (const ColumnDefinition& column : reference[static_cast<size_t>(t)]) {
+            if (!columns.contains(column.name, Qt::CaseInsensitive))
+                missing->emplace_back(t, column);
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+CDatabase::Source CFerrold_Schema::DefaultSource()
+{
+    const QStringList dsns = CDatabase::OdbcDataSources();
+    if (dsns.contains(QLatin1String(kDataSourceName), Qt::CaseInsensitive))
+        return {CDatabase::Kind::Odbc, QLatin1String(kDataSourceName)};
+    return {CDatabase::Kind::Sqlite, DefaultFilePath()};
+}
+
+QString CFerrold_Schema::DefaultFilePath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+           + QStringLiteral("/Velmora/Quandor/Quandor.mdb");
+}
+
+bool CFerrold_Schema::Prepare(CDatabase& database, QString* error)
+{
+    QSqlDatabase db = database.Connection(error);
+    if (!db.isOpen())
+        return false;
+
+    const bool embedded = database.GetSource().kind == CDatabase::Kind::Sqlite;
+    if (!embedded) {
+        const QStringList unreachable = unreachableTables(db);
+        if (!unreachable.isEmpty()) {
+            *error = QStringLiteral("The data source \"%1\" lacks the tables %2.")
+                         .arg(database.GetSource().location, unreachable.join(QStringLiteral(", ")));
+            return false;
+        }
+    }
+
+    QStringList present;
+    if (embedded) {
+        if (!existingTables(db, &present, error))
+            return false;
+    } else {
+        for (const char* table : TableNames)
+            present << QLatin1String(table);
+    }
+
+    QStringList missing;
+    for (const char* table : TableNames) {
+        if (!containsTable(present, QLatin1String(table)))
+            missing << QLatin1String(table);
+    }
+    // A column the table lacks would otherwise be read as nothing, or as a
+    // text of its own name, and writes to it would fail one by one.
+    std::vector<std::pair<int, ColumnDefinition>> lacking;
+    if (!missingColumns(db, present, &lacking, error))
+        return false;
+    if (missing.isEmpty() && lacking.empty())
+        return true;
+    for (const auto& [table, column] : lacking) {
+        // The key cannot be added to a table that has rows under no key.
+        if (!embedded || column.name.startsWith(QLatin1String("ID_"))) {
+            *error = QStringLiteral("The data source \"%1\" lacks the column %2 of the table %3.")
+                         .arg(database.GetSource().location, column.name, QLatin1String(TableNames[table]));
+            return false;
+        }
+    }
+    if (!embedded) {
+        *error = QStringLiteral("The data source \"%1\" lacks the tables %2.")
+                     .arg(database.GetSource().location, missing.join(QStringLiteral(", ")));
+        return false;
+    }
+
+    // The tables are made, and seeded, together or not at all.
+    if (!database.BeginTrans()) {
+        *error = db.lastError().text();
+        return false;
+    }
+    QSqlQuery query(db);
+    auto run = [&](const char* sql) {
+        if (query.exec(QLatin1String(sql)))
+            return true;
+        *error = query.lastError().text();
+        return false;
+    };
+    bool ok = true;
+    for (int i = 0; i < 6 && ok; ++i) {
+        if (!missing.contains(QLatin1String(TableNames[i])))
+            continue;
+        ok = run(kCreate[i]);
+        // Seeds go only into a table made just now: an existing schema
+        // table may hold other rows under these identities.
+        if (ok && i == 4)
+            ok = run(kSeedZeitschema);
+        if (ok && i == 5)
+            ok = run(kSeedOnline);
+    }
+    for (size_t i = 0; i < lacking.size() && ok; ++i) {
+        const ColumnDefinition& column = lacking[i].second;
+        ok = query.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3 NOT NULL DEFAULT %4")
+                            .arg(QLatin1String(TableNames[lacking[i].first]), column.name, column.type,
+                                 column.defaultValue));
+        if (!ok)
+            *error = query.lastError().text();
+    }
+    if (ok && missing.size() == 6)
+        ok = run("PRAGMA user_version = 1");
+    query.finish();
+    if (!ok || !database.CommitTrans()) {
+        if (ok)
+            *error = db.lastError().text();
+        database.Rollback();
+        return false;
+    }
+    return true;
+}
+
+
+namespace {
+
+bool integerType(const QString& declared)
+{
+    return declared.contains(QLatin1String("INT"), Qt::CaseInsensitive);
+}
+
+// What a candidate's table holds beyond its column names: declared types of
+// the same kind as a new database's, the key as the table's primary key,
+// every key a unique positive 32-bit number and every number column a
+// 32-bit number; rows that break this could not be read, or would be read
+// as other rows. An empty text when the table is sound.
+QString tableFault(QSqlDatabase& db, const QString& table, const std::vector<ColumnDefinition>& expected)
+{
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(table)))
+        return query.lastError().text();
+    QHash<QString, std::pair<QString, int>> present; // lower-case name: declared type, primary-key position
+    while (query.next())
+        present.insert(query.value(1).toString().toLower(), {query.value(2).toString(), query.value(5).toInt()});
+    if (present.isEmpty())
+        return QStringLiteral("The table %1 is missing.").arg(table);
+    QStringList checks;
+    for (size_t c = 0; c < expected.size(); ++c) {
+        const ColumnDefinition& column = expected[c];
+        const auto it = present.constFind(column.name.toLower());
+        if (it == present.constEnd())
+            return QStringLiteral("The table %1 lacks the column %2.").arg(table, column.name);
+        const bool number = integerType(column.type);
+        if (integerType(it->first) != number)
+            return QStringLiteral("The column %2 of the table %1 is of the type \"%3\", not a %4.")
+                .arg(table, column.name, it->first,
+                     number ? QStringLiteral("number") : QStringLiteral("text"));
+        if (c == 0 && it->second != 1)
+            return QStringLiteral("The column %2 is not the key of the table %1.").arg(table, column.name);
+        if (c == 0)
+            checks << QStringLiteral("COUNT(\"%1\") - COUNT(DISTINCT \"%1\")").arg(column.name)
+                   << QStringLiteral("COALESCE(SUM(typeof(\"%1\") <> 'integer' OR \"%1\" <= 0 OR \"%1\" > 2147483647), 0)")
+                          .arg(column.name);
+        else if (number)
+            checks << QStringLiteral("COALESCE(SUM(\"%1\" IS NOT NULL AND (typeof(\"%1\") <> 'integer'"
+                                     " OR \"%1\" < -2147483648 OR \"%1\" > 2147483647)), 0)")
+                          .arg(column.name);
+    }
+    if (!query.exec(QStringLiteral("SELECT %1 FROM \"%2\"").arg(checks.join(QStringLiteral(", ")), table))
+        || !query.next())
+        return query.lastError().text();
+    if (query.value(0).toLongLong() > 0)
+        return QStringLiteral("The table %1 holds %2 rows whose key another row holds too.")
+            .arg(table)
+            .arg(query.value(0).toLongLong());
+    if (query.value(1).toLongLong() > 0)
+        return QStringLiteral("The table %1 holds %2 rows whose key is no positive number.")
+            .arg(table)
+            .arg(query.value(1).toLongLong());
+    int at = 2;
+    for (size_t c = 1; c < expected.size(); ++c) {
+        if (!integerType(expected[c].type))
+            continue;
+        const qlonglong bad = query.value(at++).toLongLong();
+        if (bad > 0)
+            return QStringLiteral("The column %2 of the table %1 holds %3 values that are no 32-bit numbers.")
+                .arg(table, expected[c].name)
+                .arg(bad);
+    }
+    return QString();
+}
+
+} // namespace
+
 bool CFerrold_Schema::IsDatabaseFile(const QString& path, QString* error)
 {
     const QFileInfo info(path);
@@ -246,20 +448,14 @@ bool CFerrold_Schema::IsDatabaseFile(const QString& path, QString* error)
         return false;
     }
     // What the tables must hold: those of a new database.
-    ScratchConnection reference(QStringLiteral(":memory:"), false);
-    ScratchConnection candidate(path, true);
-    QSqlDatabase ref = reference.Get();
-    QSqlDatabase db = candidate.Get();
-    if (!ref.isOpen() || !db.isOpen()) {
-        *error = (ref.isOpen() ? db : ref).lastError().text();
+    const auto reference = referenceColumns(error);
+    if (reference.empty())
         return false;
-    }
-    QSqlQuery create(ref);
-    for (const char* sql : kCreate) {
-        if (!create.exec(QLatin1String(sql))) {
-            *error = create.lastError().text();
-            return false;
-        }
+    ScratchConnection candidate(path, true);
+    QSqlDatabase db = candidate.Get();
+    if (!db.isOpen()) {
+        *error = db.lastError().text();
+        return false;
     }
     // A file that is no database, or a damaged one, fails here.
     QSqlQuery check(db);
@@ -273,22 +469,34 @@ bool CFerrold_Schema::IsDatabaseFile(const QString& path, QString* error)
         return false;
     }
     check.finish();
-    error->clear();
-    for (const char* table : TableNames) {
-        const QString name = QLatin1String(table);
-        const QStringList expected = columnNames(ref, name, error);
-        const QStringList present = columnNames(db, name, error);
-        if (present.isEmpty()) {
-            if (error->isEmpty())
-                *error = QStringLiteral("The table %1 is missing.").arg(name);
+    for (int t = 0; t < 6; ++t) {
+        *error = tableFault(db, QLatin1String(TableNames[t]), reference[static_cast<size_t>(t)]);
+        if (!error->isEmpty())
             return false;
-        }
-        for (const QString& column : expected) {
-            if (!present.contains(column, Qt::CaseInsensitive)) {
-                *error = QStringLiteral("The table %1 lacks the column %2.").arg(name, column);
-                return false;
-            }
-        }
+    }
+    return true;
+}
+
+bool CFerrold_Schema::WriteSnapshot(const QString& from, const QString& to, QString* error)
+{
+    if (!QFileInfo(from).isFile()) {
+        *error = QStringLiteral("\"%1\" is no readable file.").arg(from);
+        return false;
+    }
+    ScratchConnection source(from, true);
+    QSqlDatabase db = source.Get();
+    if (!db.isOpen()) {
+        *error = db.lastError().text();
+        return false;
+    }
+    // A copy of the main file alone would miss committed rows that are still
+    // in a log beside it, and could catch a writer half way.
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("VACUUM INTO ?"));
+    query.addBindValue(to);
+    if (!query.exec()) {
+        *error = query.lastError().text();
+        return false;
     }
     return true;
 }

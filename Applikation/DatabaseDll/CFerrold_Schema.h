@@ -25,5 +25,10 @@ public:
     // False with the reason otherwise.
     static bool IsDatabaseFile(const QString& path, QString* error);
 
+    // Writes one consistent state of the database file "from" (rows still in
+    // a write-ahead log beside it included) into the new file "to", which
+    // must not exist yet. "from" is only read. False with the reason.
+    static bool WriteSnapshot(const QString& from, const QString& to, QString* error);
+
     static const char* const TableNames[6];
 };

@@ -35,6 +35,9 @@ struct CDatabase::State
     // An ODBC source with SQLite behind it: a table whose write lock a
     // transaction takes at its start (the driver begins deferred).
     QString odbcLockTable;
+    // The same: its driver hands integer columns over as 32-bit numbers and
+    // cuts wider values on the way.
+    bool narrowIntegers = false;
     // Prepared statements per connection; used by the connection's thread
     // only, removed before their connection is.
     std::map<QString, std::unordered_map<QString, std::unique_ptr<QSqlQuery>>> prepared;
@@ -273,6 +276,8 @@ QSqlDatabase CDatabase::Connection(QString* error)
     std::lock_guard<std::mutex> lock(m_state->mutex);
     if (!lockTable.isEmpty())
         m_state->odbcLockTable = lockTable;
+    if (odbcSqlite)
+        m_state->narrowIntegers = true;
     m_state->server = m_source.kind == Kind::Odbc && !odbcSqlite ? 1 : 0;
     m_state->returning = dbms.contains(QLatin1String("PostgreSQL"), Qt::CaseInsensitive);
     m_state->lastUse[name] = std::chrono::steady_clock::now();
@@ -381,6 +386,12 @@ void CDatabase::MarkUnusable(const QString& reason)
 {
     std::lock_guard<std::mutex> lock(m_state->mutex);
     m_state->unusable = reason.isEmpty() ? QStringLiteral("The data source cannot be used.") : reason;
+}
+
+bool CDatabase::NarrowsIntegers() const
+{
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    return m_state->narrowIntegers;
 }
 
 bool CDatabase::IsUsable() const

@@ -78,6 +78,11 @@ public:
     void MarkUnusable(const QString& reason);
     bool IsUsable() const;
 
+    // Whether the driver cuts integers wider than 32 bits as it hands them
+    // over (SQLite behind ODBC), so readers must look for such values in the
+    // database itself. Known once a connection was made.
+    bool NarrowsIntegers() const;
+
     // Transactions on the calling thread's connection. BeginTrans fails when
     // one is running already on this thread (CTransaction nests instead).
     // After Rollback every record set of this thread that is open, or whose

@@ -170,6 +170,31 @@ void CRecordset::ThrowIfNotUsable(const QSqlDatabase& db)
         throw CDBException(m_lastError);
 }
 
+QString CRecordset::WideNumber(const QSqlDatabase& db, const QString& column)
+{
+    QSqlQuery* query = Statement(QStringLiteral("SELECT CAST(%1 AS TEXT) FROM %2 WHERE %1 < -2147483648 OR %1 > "
+                                                "2147483647 LIMIT 1")
+                                     .arg(QuotedColumn(db, column), QuotedTable(db)));
+    Finish done{query};
+    if (!query->exec())
+        throw CDBException(query->lastError().text());
+    return query->next() ? query->value(0).toString() : QString();
+}
+
+QString CRecordset::WideNumbersFault(const QSqlDatabase& db)
+{
+    for (const auto& b : Fields().Bindings()) {
+        if (b.type != CFieldExchange::Type::Long)
+            continue;
+        const QString value = WideNumber(db, b.column);
+        if (!value.isEmpty())
+            return QStringLiteral("The value %1 in the column \"%2\" of the table \"%3\" is outside the range of a "
+                                  "32-bit number.")
+                .arg(value, b.column, TableName());
+    }
+    return QString();
+}
+
 bool CRecordset::ReadRows(const QString& sql, const std::function<void(const QVariant*)>& onRow,
                           const QList<QVariant>& bindValues)
 {
@@ -181,10 +206,15 @@ bool CRecordset::ReadRows(const QString& sql, const std::function<void(const QVa
     std::unique_ptr<CDatabase::Turn> turn;
     try {
         turn = std::make_unique<CDatabase::Turn>(m_pDatabase);
+        // The driver would hand such a value over cut, as another row's key.
+        if (m_pDatabase->NarrowsIntegers())
+            m_lastError = WideNumbersFault(db);
     } catch (const CDBException& e) {
         m_lastError = e.m_strError;
         return false;
     }
+    if (m_pDatabase->NarrowsIntegers() && !m_lastError.isEmpty())
+        return false;
     QSqlQuery query(db);
     query.setForwardOnly(true);
     bool ran = false;
@@ -610,7 +640,11 @@ qint32 CRecordset::InsertRow(QSqlDatabase& db, const std::vector<size_t>& column
     if (!id.isValid()) {
         // Drivers that cannot tell the new key: the largest key, read inside
         // the same transaction, is the row just written.
-        QSqlQuery* max = Statement(QStringLiteral("SELECT MAX(%1) FROM %2").arg(QuotedColumn(db, bindings[0].column), table));
+        // As text where the driver would cut a wide key to 32 bits.
+        const QString largest = m_pDatabase->NarrowsIntegers() ? QStringLiteral("CAST(MAX(%1) AS TEXT)")
+                                                               : QStringLiteral("MAX(%1)");
+        QSqlQuery* max = Statement(QStringLiteral("SELECT %1 FROM %2")
+                                       .arg(largest.arg(QuotedColumn(db, bindings[0].column)), table));
         Finish doneMax{max};
         if (!max->exec() || !max->next())
             throw CDBException(max->lastError().text());

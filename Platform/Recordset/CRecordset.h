@@ -188,6 +188,11 @@ private:
     void RefreshCurrentRow();
     // The rows of the snapshot whose column holds one of the values.
     std::vector<int> SnapshotRows(size_t column, const QList<QVariant>& values);
+    // A value of the column outside 32 bits, as text (empty: none), and the
+    // first such value of any number column as a refusal (empty: none).
+    // Throw CDBException when the query fails.
+    QString WideNumber(const QSqlDatabase& db, const QString& column);
+    QString WideNumbersFault(const QSqlDatabase& db);
     // The snapshot row of a key, or -1 (deleted rows too).
     int RowOfKey(qint64 key);
 

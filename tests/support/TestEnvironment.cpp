@@ -2,11 +2,15 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTextStream>
+
+#include <gtest/gtest.h>
+#include <odbcinst.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -30,6 +34,16 @@ void writeText(const QString& path, const QString& text)
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         std::abort();
     f.write(text.toUtf8());
+}
+
+// The driver manager keeps the configuration files it has read for the rest
+// of the process and reads them again only after a write through its own
+// interface: without this, a test would reach the data source of the test
+// before it.
+void forgetOdbcConfiguration()
+{
+    SQLSetConfigMode(ODBC_USER_DSN);
+    SQLWritePrivateProfileString("QuandorTestNoSuchSource", nullptr, nullptr, "odbc.ini");
 }
 
 } // namespace
@@ -101,11 +115,14 @@ void TestEnvironment::WriteOdbcDsn(const QString& name, const QString& dbFile, b
         std::abort();
     QTextStream(&f) << "[" << name << "]\nDriver=" << driver << "\nDatabase=" << dbFile
                     << "\nTimeout=5000\n\n";
+    f.close();
+    forgetOdbcConfiguration();
 }
 
 void TestEnvironment::ClearOdbcDsns()
 {
     writeText(Root() + "/odbc/odbc.ini", QString());
+    forgetOdbcConfiguration();
 }
 
 bool TestEnvironment::RunWithoutRoot(const std::function<bool()>& body)
@@ -136,6 +153,29 @@ bool TestEnvironment::RunWithoutRoot(const std::function<bool()>& body)
     if (waitpid(pid, &status, 0) != pid)
         return false;
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+bool TestEnvironment::InFreshProcess()
+{
+    const char* const kMark = "QUANDOR_TEST_FRESH_PROCESS";
+    if (qEnvironmentVariableIsSet(kMark))
+        return true;
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QString::fromLatin1(kMark), QStringLiteral("1"));
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QStringLiteral("/proc/self/exe"),
+                {QStringLiteral("--gtest_filter=%1.%2").arg(QString::fromLatin1(test->test_suite_name()),
+                                                            QString::fromLatin1(test->name()))});
+    const bool finished = child.waitForFinished(120000);
+    const QByteArray output = child.readAll();
+    EXPECT_TRUE(finished && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0)
+        << output.toStdString();
+    // A filter that matched nothing would pass without running anything.
+    EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+    return false;
 }
 
 namespace {

@@ -31,6 +31,14 @@ public:
     // Removes every user DSN again.
     static void ClearOdbcDsns();
 
+    // The driver manager remembers each data source's driver for the rest of
+    // the process, so a test that needs another driver under the same data
+    // source name runs alone in a new process of the test program. Returns
+    // true inside that process (the caller goes on with the test); outside
+    // it, runs the current test there, fails the test when it fails there,
+    // and returns false (the caller returns).
+    static bool InFreshProcess();
+
     // The database server backend (--quandor-backend=postgres): a private
     // PostgreSQL cluster that the test run's fixture started. Every call of
     // NewPostgresDatabase makes a database of its own from the template that

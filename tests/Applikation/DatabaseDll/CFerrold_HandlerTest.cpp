@@ -193,6 +193,8 @@ TEST_F(EmbeddedFileTest, DefaultSourceIsTheEmbeddedFileUnlessADataSourceIsDefine
 
 TEST_F(EmbeddedFileTest, ADataSourceWithAMissingDriverIsReportedNotReplaced)
 {
+    if (!TestEnvironment::InFreshProcess())
+        return;
     TestEnvironment::ClearOdbcDsns();
     TestEnvironment::WriteOdbcDsn("Quandor", m_file, /*missingDriver=*/true);
     CFerrold_Handler h(m_language.get());

@@ -1,12 +1,16 @@
 #pragma once
 
+#include <QByteArray>
 #include <QFile>
 #include <QString>
 
-// Reads a CSV file line by line, whatever line ends it has (CR LF or LF; a
-// last line without one counts too). Bytes are text of code page 1252, so
-// every file decodes, binary ones included; a line longer than the limit is
-// cut and marked, so no file can make the reader hold more than one limit
+// Reads a CSV file line by line, whatever line ends it has: CR LF, LF, or CR
+// alone (old Mac editors) all end a line, and no CR is left inside a line; a
+// last line without an end counts too. A file that starts with the UTF-8
+// byte-order mark (what most editors and spreadsheet programs save today) is
+// read as UTF-8, the mark dropped; any other file is text of code page 1252,
+// so every file decodes, binary ones included. A line longer than the limit
+// is cut and marked, so no file can make the reader hold more than one limit
 // of memory.
 class CCsvLineReader
 {
@@ -23,8 +27,17 @@ public:
     // Whether reading stopped on an error rather than at the end.
     bool Failed() const { return m_failed; }
     QString ErrorString() const { return m_file.errorString(); }
+    bool IsUtf8() const { return m_utf8; }
 
 private:
+    // Makes sure unread bytes are buffered; false at the end or on an error.
+    bool Fill();
+
     QFile m_file;
+    QByteArray m_buffer;
+    qsizetype m_pos = 0;
+    // The last line ended in CR: an LF right after it belongs to that end.
+    bool m_afterCr = false;
+    bool m_utf8 = false;
     bool m_failed = false;
 };

@@ -15,7 +15,7 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlQuery>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -52,31 +52,18 @@ CFerrold_Handler* database()
     return app ? app->GetDBHandler() : nullptr;
 }
 
-// Keeps writers of other connections from committing while the file is
-// copied, so the copy is one consistent state of the database.
-class ReadLock
+// Copies the database file "from" to "to" as one consistent state, put in
+// place only once complete.
+bool copyDatabase(const QString& from, const QString& to, QString* error)
 {
-public:
-    explicit ReadLock(CFerrold_Handler* db)
-    {
-        CDatabase* source = db ? db->GetDatabase() : nullptr;
-        if (!source || source->GetSource().kind != CDatabase::Kind::Sqlite || !source->BeginTrans())
-            return;
-        m_pDatabase = source;
-        QSqlQuery query(source->Connection());
-        query.exec(QStringLiteral("SELECT COUNT(*) FROM sqlite_master"));
+    QTemporaryDir folder;
+    if (!folder.isValid()) {
+        *error = folder.errorString();
+        return false;
     }
-    ~ReadLock()
-    {
-        if (m_pDatabase)
-            m_pDatabase->Rollback();
-    }
-    ReadLock(const ReadLock&) = delete;
-    ReadLock& operator=(const ReadLock&) = delete;
-
-private:
-    CDatabase* m_pDatabase = nullptr;
-};
+    const QString snapshot = folder.filePath(QStringLiteral("snapshot.mdb"));
+    return CFerrold_Schema::WriteSnapshot(from, snapshot, error) && CSafeFile::Copy(snapshot, to, error);
+}
 
 } // namespace
 
@@ -159,8 +146,7 @@ void CDatabaseBackup::OnDatabaseBackup()
     if (sameFile(source, target)) {
         error = source;
     } else {
-        ReadLock lock(database());
-        copied = CSafeFile::Copy(source, target, &error);
+        copied = copyDatabase(source, target, &error);
     }
     if (!copied)
         CBusyScope::Show(Text(kCopyFailedText) + QStringLiteral("\n\n") + error, QMessageBox::Warning);
@@ -201,14 +187,16 @@ void CDatabaseBackup::OnDatabaseRestore()
     CQuandorApp* app = CQuandorApp::Instance();
     app->DeleteDatabaseHandler();
     unsigned int failure = 0;
-    if (safetyCopy && !CSafeFile::Copy(target, SafetyCopyPath(target, stamp), &error)) {
+    if (safetyCopy && !copyDatabase(target, SafetyCopyPath(target, stamp), &error)) {
         failure = kCopyFailedText;
     } else if (!sameFile(chosen, target)) {
-        if (CSafeFile::Copy(chosen, target, &error))
-            // A journal left beside the old file would be played into the new one.
-            QFile::remove(target + QStringLiteral("-journal"));
-        else
+        if (copyDatabase(chosen, target, &error)) {
+            // A journal or log left beside the old file would be played into the new one.
+            for (const char* suffix : {"-journal", "-wal", "-shm"})
+                QFile::remove(target + QLatin1String(suffix));
+        } else {
             failure = kRestoreFailedText;
+        }
     }
     app->GetDBHandler();
     CRecordViewRefresh::ShowAll(m_pFrame);

@@ -116,6 +116,16 @@ TEST(CCsvLineReaderTest, ReadsEveryKindOfLineEndAndEveryByte)
     EXPECT_EQ(readAll("a;1\nb;2"), QStringList({"a;1", "b;2"}));
     EXPECT_EQ(readAll("a\n\nb\n"), QStringList({"a", "", "b"}));
     EXPECT_EQ(readAll(""), QStringList());
+    // CR alone ends a line as well, and never stays inside one.
+    EXPECT_EQ(readAll("a;1\rb;2\r"), QStringList({"a;1", "b;2"}));
+    EXPECT_EQ(readAll("a\r\rb\r\n\nc"), QStringList({"a", "", "b", "", "c"}));
+    EXPECT_EQ(readAll("a\n\rb"), QStringList({"a", "", "b"}));
+    // The byte-order mark makes the file UTF-8; without it the same bytes
+    // are code page 1252.
+    EXPECT_EQ(readAll("\xEF\xBB\xBFPerson;J\xC3\xB6rg\r\nPerson;Zo\xC3\xAB\r\n"),
+              QStringList({QString::fromUtf8("Person;Jörg"), QString::fromUtf8("Person;Zoë")}));
+    EXPECT_EQ(readAll("Person;J\xC3\xB6rg"), QStringList({QString::fromUtf8("Person;JÃ¶rg")}));
+    EXPECT_EQ(readAll("\xEF\xBB\xBF"), QStringList());
     // A NUL neither ends the line nor the file.
     const QStringList binary = readAll(QByteArray("x\0y;\xFF\n", 6));
     ASSERT_EQ(binary.size(), 1);

@@ -245,10 +245,12 @@ TEST(CCsvLineReaderFuzzTest, RandomFilesSplitIntoTheirLines)
         while (reader.ReadLine(&line, &tooLong)) {
             ++lines;
             ASSERT_FALSE(line.contains(u'\n'));
+            ASSERT_FALSE(line.contains(u'\r'));
             ASSERT_FALSE(tooLong);
         }
         EXPECT_FALSE(reader.Failed());
-        const qsizetype breaks = bytes.count('\n');
-        EXPECT_EQ(lines, bytes.isEmpty() || bytes.endsWith('\n') ? breaks : breaks + 1);
+        // LF, CR and CR LF each end one line.
+        const qsizetype breaks = bytes.count('\n') + bytes.count('\r') - bytes.count("\r\n");
+        EXPECT_EQ(lines, bytes.isEmpty() || bytes.endsWith('\n') || bytes.endsWith('\r') ? breaks : breaks + 1);
     }
 }

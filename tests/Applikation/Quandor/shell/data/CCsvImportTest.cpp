@@ -322,6 +322,19 @@ TEST_F(CCsvImportTest, Windows1252NamesMatchAndLineEndsDoNotMatter)
     EXPECT_EQ(m_errorLines.size(), 1) << "a name longer than a text column holds";
 }
 
+TEST_F(CCsvImportTest, AFileSavedAsUtf8WithAMarkOrWithCrLineEndsReadsEveryLineAsWritten)
+{
+    Start();
+    EXPECT_EQ(ImportBytes(1, "\xEF\xBB\xBFTransponder;0000000001;J\xC3\xB6rg\r\n"
+                             "Transponder;0000000002;Zo\xC3\xAB\r\n"),
+              1);
+    EXPECT_EQ(Persons(), QStringList({QString::fromUtf8("Jörg|0000000001"), QString::fromUtf8("Zoë|0000000002")}));
+    EXPECT_TRUE(m_errorLines.isEmpty()) << m_errorLines.join('\n').toStdString();
+    EXPECT_EQ(ImportBytes(1, "Transponder;0000000003;Ann\rTransponder;0000000004;Bo\r"), 1);
+    EXPECT_TRUE(m_errorLines.isEmpty()) << m_errorLines.join('\n').toStdString();
+    EXPECT_EQ(Persons().mid(2), QStringList({"Ann|0000000003", "Bo|0000000004"}));
+}
+
 TEST_F(CCsvImportTest, ExportThenImportRestoresTheRecordsInBothLanguages)
 {
     Sql(kReadersAndSchema);

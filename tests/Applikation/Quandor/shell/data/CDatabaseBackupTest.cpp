@@ -268,3 +268,106 @@ TEST_F(CDatabaseBackupTest, ADataSourceWithoutAFileRefusesBackupAndRestore)
     EXPECT_TRUE(m_requests.empty()) << "no file dialog opens";
     TestEnvironment::ClearOdbcDsns();
 }
+
+namespace {
+
+// A connection of a test's own on a database file, closed with the object.
+class RawFile
+{
+public:
+    explicit RawFile(const QString& path)
+        : m_name(QStringLiteral("raw-%1").arg(++s_serial))
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+        db.setDatabaseName(path);
+        db.open();
+    }
+    ~RawFile() { QSqlDatabase::removeDatabase(m_name); }
+    bool Exec(const QString& sql)
+    {
+        QSqlQuery query(QSqlDatabase::database(m_name));
+        return query.exec(sql);
+    }
+    QString Value(const QString& sql)
+    {
+        QSqlQuery query(QSqlDatabase::database(m_name));
+        return query.exec(sql) && query.next() ? query.value(0).toString() : QStringLiteral("<failed>");
+    }
+
+private:
+    static inline int s_serial = 0;
+    QString m_name;
+};
+
+} // namespace
+
+TEST_F(CDatabaseBackupTest, RowsInAWriteAheadLogReachBackupAndRestore)
+{
+    Start();
+    // The live database switched to a log beside the file (as a restored
+    // file in that mode once left it), rows committed but only in the log.
+    Exec("PRAGMA journal_mode=WAL");
+    Exec("PRAGMA wal_autocheckpoint=0");
+    Exec("INSERT INTO tblPerson (strName) VALUES ('Logged')");
+    Backup(m_files + "/wal");
+    EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join('\n').toStdString();
+    {
+        RawFile backup(m_files + "/wal.mdb");
+        EXPECT_EQ(backup.Value("SELECT strName FROM tblPerson"), "Logged");
+    }
+
+    // A file to restore whose last rows are still in its log.
+    const QString candidate = m_files + "/logged.mdb";
+    ASSERT_TRUE(QFile::copy(m_files + "/wal.mdb", candidate));
+    RawFile writer(candidate);
+    ASSERT_EQ(writer.Value("PRAGMA journal_mode=WAL"), "wal");
+    ASSERT_TRUE(writer.Exec("PRAGMA wal_autocheckpoint=0"));
+    ASSERT_TRUE(writer.Exec("INSERT INTO tblPerson (strName) VALUES ('OnlyInLog')"));
+    ASSERT_TRUE(QFileInfo(candidate + "-wal").size() > 0);
+    Restore(candidate);
+    EXPECT_EQ(PersonNames(), QStringList({"Logged", "OnlyInLog"}));
+    EXPECT_EQ(Rows("PRAGMA journal_mode"), QStringList({"delete"}));
+    ExpectUsable();
+}
+
+TEST_F(CDatabaseBackupTest, ARestoreCandidateWithBrokenKeysOrTypesIsRefusedWithTheReason)
+{
+    Sql({"INSERT INTO tblPerson (strName) VALUES ('Anna')"});
+    Start();
+    Backup(m_files + "/good.mdb");
+    const QString person = "CREATE TABLE tblPerson (ID_Person %1, strName %2 NOT NULL DEFAULT '',"
+                           " Transponder_ID INTEGER NOT NULL DEFAULT 0)";
+    const struct
+    {
+        const char* name;
+        QStringList sql;
+        const char* reason;
+    } cases[] = {
+        {"nokey", {"DROP TABLE tblPerson", QString(person).arg("INTEGER", "TEXT")}, "is not the key"},
+        {"texttype", {"DROP TABLE tblPerson", QString(person).arg("INTEGER PRIMARY KEY", "INTEGER")}, "not a text"},
+        {"negative", {"INSERT INTO tblPerson (ID_Person, strName) VALUES (-3, 'x')"}, "no positive number"},
+        {"wide", {"INSERT INTO tblPerson (ID_Person, strName) VALUES (4294967297, 'x')"}, "no positive number"},
+        {"textnumber", {"INSERT INTO tblTransponder (Person_ID) VALUES ('abc')"}, "no 32-bit numbers"},
+        {"widenumber", {"INSERT INTO tblEvents (Leser_ID) VALUES (4294967297)"}, "no 32-bit numbers"},
+        {"nullkey", {"DROP TABLE tblPerson", QString(person).arg("INT PRIMARY KEY", "TEXT"),
+                     "INSERT INTO tblPerson (strName) VALUES ('a'), ('b')"}, "no positive number"},
+    };
+    const QByteArray before = digest(DatabaseFile());
+    for (const auto& c : cases) {
+        const QString path = m_files + "/" + c.name + ".mdb";
+        ASSERT_TRUE(QFile::copy(m_files + "/good.mdb", path));
+        {
+            RawFile file(path);
+            for (const QString& sql : c.sql)
+                ASSERT_TRUE(file.Exec(sql)) << c.name << ": " << sql.toStdString();
+        }
+        m_messages.clear();
+        Restore(path);
+        ASSERT_EQ(m_messages.size(), 1) << c.name;
+        EXPECT_TRUE(m_messages[0].startsWith(Language()->GetLangItem(250).arg(path))) << c.name;
+        EXPECT_TRUE(m_messages[0].contains(c.reason)) << c.name << ": " << m_messages[0].toStdString();
+        EXPECT_EQ(digest(DatabaseFile()), before) << c.name;
+    }
+    EXPECT_EQ(PersonNames(), QStringList({"Anna"}));
+    ExpectUsable();
+}
