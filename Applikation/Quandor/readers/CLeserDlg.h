@@ -5,6 +5,7 @@
 #include <memory>
 
 class CReadEventsJob;
+class CWriteAllJob;
 class CTransferRun;
 
 // The reader list view.
@@ -46,6 +47,14 @@ public:
     CTransferRun* Transfer() const { return m_pTransfer.get(); }
     bool IsTransferRunning() const;
 
+    // Writing all data: command 32802 posts WM_WRITE_ALL_DATA for a framed
+    // reader; its handler builds the lists, checks the model's limit and
+    // starts the run; WM_WRITE_ALL_DONE ends it with the number of
+    // transponders written (0 after a failure).
+    void OnWriteAllData();
+    int OnWriteAllDataRun();
+    int OnWriteAllDone(qint64 written);
+
     // The reader whose row was clicked, captured by the context menu: the
     // transfers act on it through its ID, never by looking up its name.
     qint32 m_nClickedReaderID = 0;
@@ -73,4 +82,8 @@ private:
 
     std::unique_ptr<CTransferRun> m_pTransfer;
     std::shared_ptr<CReadEventsJob> m_pReadEvents;
+    // After a write-all run cleared the reader's mark: the readers re-read
+    // and the list redrawn, on this thread.
+    void AfterWriteAll(bool markCleared);
+    std::shared_ptr<CWriteAllJob> m_pWriteAll;
 };
