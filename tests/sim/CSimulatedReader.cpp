@@ -344,8 +344,10 @@ void CSimulatedReader::OnFrame(const QByteArray& body)
     QByteArray reply = IsFramed() ? AnswerFramed(body) : AnswerPlain(body);
     if (reply.isNull())
         return;
-    if (IsFramed() && m_corrupt > 0 && reply.size() >= 2) {
-        --m_corrupt;
+    const bool corruptThis = TakeByPrefix(m_corruptPrefix, body);
+    if (IsFramed() && (corruptThis || m_corrupt > 0) && reply.size() >= 2) {
+        if (!corruptThis)
+            --m_corrupt;
         const QByteArray good = reply.right(2);
         reply.chop(2);
         reply += good == "00" ? QByteArray("01") : QByteArray("00");
@@ -379,8 +381,10 @@ QByteArray CSimulatedReader::AnswerFramed(const QByteArray& body)
     const char echo = data.isEmpty() ? '0' : data.at(0);
 
     auto nak = m_nak.find(letter);
-    if (nak != m_nak.end() && nak.value() > 0) {
-        --nak.value();
+    const bool nakThis = TakeByPrefix(m_nakPrefix, body);
+    if (nakThis || (nak != m_nak.end() && nak.value() > 0)) {
+        if (!nakThis)
+            --nak.value();
         const QByteArray text = QByteArray("FF") + letter + echo + kNak;
         return text + Checksum(text);
     }
@@ -535,8 +539,10 @@ QByteArray CSimulatedReader::AnswerPlain(const QByteArray& body)
         return QByteArray(); // not a command of this reader
 
     auto nak = m_nak.find(letter);
-    if (nak != m_nak.end() && nak.value() > 0) {
-        --nak.value();
+    const bool nakThis = TakeByPrefix(m_nakPrefix, body);
+    if (nakThis || (nak != m_nak.end() && nak.value() > 0)) {
+        if (!nakThis)
+            --nak.value();
         return QByteArray(1, kNak);
     }
 
@@ -597,6 +603,18 @@ QByteArray CSimulatedReader::AnswerPlain(const QByteArray& body)
     default:
         return QByteArray();
     }
+}
+
+bool CSimulatedReader::TakeByPrefix(QMap<QByteArray, int>& faults, const QByteArray& body)
+{
+    for (auto it = faults.begin(); it != faults.end(); ++it) {
+        if (it.value() > 0 && body.startsWith(it.key())) {
+            if (--it.value() == 0)
+                faults.erase(it);
+            return true;
+        }
+    }
+    return false;
 }
 
 void CSimulatedReader::Queue(const QByteArray& bytes, int delayMs)
@@ -890,6 +908,18 @@ void CSimulatedReader::CorruptNextChecksums(int count)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_corrupt = count;
+}
+
+void CSimulatedReader::NakNextTo(const QByteArray& prefix, int count)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_nakPrefix[Own(prefix)] = count;
+}
+
+void CSimulatedReader::CorruptNextTo(const QByteArray& prefix, int count)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_corruptPrefix[Own(prefix)] = count;
 }
 
 void CSimulatedReader::IgnoreNext(char letter, int count)

@@ -157,6 +157,10 @@ public:
     void FillEvents(int count, const Event& pattern);
     // Gives the next count framed replies a wrong checksum.
     void CorruptNextChecksums(int count);
+    // The same for the next count commands whose body starts with prefix
+    // ("FFLP0000"), whatever polls come between.
+    void NakNextTo(const QByteArray& prefix, int count);
+    void CorruptNextTo(const QByteArray& prefix, int count);
     // Ignores the next count commands with this letter (0: any letter).
     void IgnoreNext(char letter, int count);
     // Sends an unasked 'R' report right before the next reply.
@@ -204,6 +208,8 @@ private:
     QByteArray FramedWrite(char echo, const QByteArray& data);
     QByteArray EventRecord(int number) const;
     void Queue(const QByteArray& bytes, int delayMs);
+    // Whether a fault by prefix applies to this body; uses it up if so.
+    static bool TakeByPrefix(QMap<QByteArray, int>& faults, const QByteArray& body);
     // Writes what is due; the time of the next write, if any.
     bool WriteDueLocked(std::chrono::steady_clock::time_point now, std::chrono::steady_clock::time_point& next);
     void WakeLocked();
@@ -263,6 +269,8 @@ private:
     };
     QList<Forced> m_answerNext;
     int m_corrupt = 0;
+    QMap<QByteArray, int> m_nakPrefix;
+    QMap<QByteArray, int> m_corruptPrefix;
     QByteArray m_injectReport;
     QByteArray m_replacement;
     bool m_hasReplacement = false;

@@ -4,35 +4,55 @@
 #include "CGridCellButton.h"
 #include "CGridCellCheck.h"
 #include "CGridCtrl.h"
+#include "CLanguageHandler.h"
 #include "CLeftTreeView.h"
 #include "CReadEventsJob.h"
-#include "CReaderModel.h"
+#include "CRecordWriter.h"
 #include "CTransferRun.h"
-#include "link/CWindowMessage.h"
-#include "CtblLeser.h"
+#include "CUiMessage.h"
 #include "GridRecords.h"
+#include "link/CWindowMessage.h"
+
+#include <QTreeWidgetItem>
+
+#include <map>
 
 namespace {
 
 // Columns 1 to 7: title text (0: none) and width.
 constexpr unsigned int kTitles[] = {20, 31, 58, 28, 30, 29, 0};
 constexpr int kWidths[] = {30, 45, 80, 155, 130, 50, 80};
+constexpr int kNameColumn = 4;
+constexpr int kButtonColumn = 7;
+constexpr COLORREF kGrey = 0xB9B9B9;
 
-const CtblLeser::structLeser* readerAt(CFerrold_Handler* db, int dataRow)
+// Language texts.
+constexpr unsigned int kReaderText = 14;
+constexpr unsigned int kButtonText = 59;
+
+std::map<CReaderModel::SettingsDialog, CLeserDlg::SettingsOpener>& settingsOpeners()
 {
-    CtblLeser* readers = db ? db->Get_Ptr_To_tblLeser() : nullptr;
-    if (!readers || dataRow < 1 || dataRow > readers->GetAnz_Leser())
-        return nullptr;
-    return readers->Get_Leser(dataRow - 1);
+    static std::map<CReaderModel::SettingsDialog, CLeserDlg::SettingsOpener> openers;
+    return openers;
 }
 
+// The nodes that carry one child per reader.
+constexpr CLeftTreeView::NodeKind kReaderNodes[] = {CLeftTreeView::TranspondersNode, CLeftTreeView::PersonsNode,
+                                                    CLeftTreeView::EventsNode};
+
 } // namespace
+
+CLeserDlg::SettingsOpener CLeserDlg::SetSettingsOpener(CReaderModel::SettingsDialog dialog, SettingsOpener opener)
+{
+    std::swap(settingsOpeners()[dialog], opener);
+    return opener;
+}
 
 CLeserDlg::CLeserDlg(QWidget* parent)
     : CGridBaseDlg(parent)
 {
     setObjectName(QStringLiteral("CLeserDlg"));
-    SetHeading(14, QString());
+    SetHeading(kReaderText, QString());
     // The view is first shown with every reader, before anyone reloads it.
     CLeserDlg::FillGrid(kGridId, kColumns);
 }
@@ -42,24 +62,44 @@ CLeserDlg::~CLeserDlg()
     StopTransfer();
 }
 
+CtblLeser* CLeserDlg::Readers()
+{
+    CFerrold_Handler* db = GetDBHandler();
+    return db ? db->Get_Ptr_To_tblLeser() : nullptr;
+}
+
+CtblLeser::structLeser* CLeserDlg::ReaderAt(int dataRow)
+{
+    CtblLeser* readers = Readers();
+    if (!readers || dataRow < 1 || dataRow > readers->GetAnz_Leser())
+        return nullptr;
+    return readers->Get_Leser(dataRow - 1);
+}
+
 int CLeserDlg::Reload(int)
 {
     CLeftTreeView* tree = GetTreeView();
-    if (tree)
-        tree->m_bIdentifyRequest = false;
-    CFerrold_Handler* db = GetDBHandler();
-    if (!db)
+    // A search under way will ask for its reader to be identified: a
+    // reload meanwhile (another node shown, an import) keeps that request.
+    if (!tree || !tree->IsSearching()) {
+        m_bIdentifyRequest = false;
+        if (tree)
+            tree->m_bIdentifyRequest = false;
+    }
+    CtblLeser* readers = Readers();
+    if (!readers)
         return 1;
-    CtblLeser* readers = db->Get_Ptr_To_tblLeser();
+    // An open edit belongs to the rows before the re-read.
+    EndGridEdit();
     readers->_Requery();
-    SetHeading(14, QString());
+    SetHeading(kReaderText, QString());
     FillGrid(kGridId, kColumns);
     if (tree) {
-        tree->SetReaderName(QStringLiteral("---"));
-        const int type = tree->ReaderType();
-        if (type != 0 && type != 3) {
+        tree->SetReaderName(QString());
+        const QString identification = tree->Identification();
+        if (!CReaderModel::IsPlainType(tree->ReaderType()) && !identification.isEmpty()) {
             for (int i = 0; i < readers->GetAnz_Leser(); ++i) {
-                if (readers->Get_Leser(i)->Seriennummer == tree->Identification()) {
+                if (readers->Get_Leser(i)->Seriennummer == identification) {
                     tree->SetReaderName(readers->Get_Leser(i)->Bezeichnung);
                     break;
                 }
@@ -67,18 +107,6 @@ int CLeserDlg::Reload(int)
         }
     }
     return 1;
-}
-
-int CLeserDlg::OnReaderDetected()
-{
-    CLeftTreeView* tree = GetTreeView();
-    const bool asked = m_bIdentifyRequest || (tree && tree->m_bIdentifyRequest);
-    m_bIdentifyRequest = false;
-    if (tree)
-        tree->m_bIdentifyRequest = false;
-    if (asked)
-        ++m_nIdentifyCount;
-    return 0;
 }
 
 bool CLeserDlg::event(QEvent* event)
@@ -107,17 +135,17 @@ void CLeserDlg::FillGrid(quint32 gridId, int columns)
     // The rows are about to show other records: an open edit is stored
     // for the record it was typed on first.
     EndGridEdit();
-    CFerrold_Handler* db = GetDBHandler();
-    if (!db)
+    CtblLeser* readers = Readers();
+    if (!readers)
         return;
-    InitGrid(QStringLiteral("03"), gridId, columns, db->Get_Ptr_To_tblLeser()->GetAnz_Leser() + 1);
+    InitGrid(QStringLiteral("03"), gridId, columns, readers->GetAnz_Leser() + 1);
     CGridCtrl* grid = GetGrid();
     if (!grid)
         return;
     for (int col = 1; col <= 7; ++col)
-        SetupColumn(col, Text(kTitles[col - 1]), kWidths[col - 1], true, col != 4);
+        SetupColumn(col, Text(kTitles[col - 1]), kWidths[col - 1], true, col != kNameColumn);
     grid->SetColumnCellType(2, &CGridCellCheck::GetThisClass());
-    grid->SetColumnCellType(7, &CGridCellButton::GetThisClass());
+    grid->SetColumnCellType(kButtonColumn, &CGridCellButton::GetThisClass());
     ResetSortState();
     LoadGridLayout(QStringLiteral("03"));
     grid->Refresh();
@@ -125,29 +153,115 @@ void CLeserDlg::FillGrid(quint32 gridId, int columns)
 
 void CLeserDlg::OnGetCellText(GRID_DISPINFO* info)
 {
-    const CtblLeser::structLeser* reader = info && info->row >= 1 ? readerAt(GetDBHandler(), info->dataRow) : nullptr;
+    const CtblLeser::structLeser* reader = info && info->row >= 1 ? ReaderAt(info->dataRow) : nullptr;
     if (!reader)
         return;
     switch (info->column) {
     case 1: info->valueText = QString::number(reader->nNr); break;
     case 2: info->valueText = QString::number(reader->UpdateOK); break;
-    case 3: info->valueText = Text(14) + QStringLiteral(": ") + reader->LeserTyp; break;
+    case 3: info->valueText = Text(kReaderText) + QStringLiteral(": ") + reader->LeserTyp; break;
     case 4: info->valueText = reader->Bezeichnung; break;
     case 5: info->valueText = reader->Seriennummer; break;
     case 6: info->valueText = reader->Adresse; break;
-    case 7: info->valueText = Text(59); break;
+    case 7: info->valueText = Text(kButtonText); break;
     default: break;
     }
 }
 
 void CLeserDlg::OnGetCellColor(GRID_DISPINFO* info)
 {
-    if (!info || info->row < 1 || info->column < 1 || info->column == 4 || info->column > 7)
+    if (!info || info->row < 1 || info->column < 1 || info->column == kNameColumn || info->column > kButtonColumn)
         return;
-    if (info->column == 7) {
-        const CtblLeser::structLeser* reader = readerAt(GetDBHandler(), info->dataRow);
-        if (!reader || !CReaderModel::IsTern(reader->LeserTyp))
+    if (info->column == kButtonColumn) {
+        const CtblLeser::structLeser* reader = ReaderAt(info->dataRow);
+        const CReaderModel::Facts* model = reader ? CReaderModel::ByStoredText(reader->LeserTyp) : nullptr;
+        if (!model || !model->buttonGrey)
             return;
     }
-    SetCellColors(true, info, 0xB9B9B9, 0);
+    SetCellColors(true, info, kGrey, 0);
+}
+
+bool CLeserDlg::StoreEditedCell(GRID_NOTIFY* notify)
+{
+    if (!notify || notify->row < 1)
+        return false;
+    if (notify->column != kNameColumn)
+        return true;
+    CtblLeser* set = Readers();
+    CtblLeser::structLeser* reader = ReaderAt(notify->dataRow);
+    if (!set || !reader)
+        return false;
+    const QString oldName = reader->Bezeichnung;
+    const QString newName = notify->text1;
+    const bool tern = CReaderModel::IsTern(reader->LeserTyp);
+
+    // Found by its key, wherever a set left open by earlier work stands; a
+    // reader that is gone from the table keeps its name everywhere.
+    if (CRecordWriter::WriteByKey(*set, reader->ID_Leser, [&] { set->strBezeichnung = newName; })
+        != CRecordWriter::Result::Written)
+        return false;
+
+    reader->Bezeichnung = newName;
+    // A Tern has no children: a child of its old name is another reader's.
+    if (tern)
+        return true;
+    if (CLeftTreeView* tree = GetTreeView()) {
+        for (CLeftTreeView::NodeKind kind : kReaderNodes) {
+            QTreeWidgetItem* node = tree->Node(kind);
+            for (int i = 0; node && i < node->childCount(); ++i) {
+                if (node->child(i)->text(0) == oldName) {
+                    node->child(i)->setText(0, newName);
+                    break;
+                }
+            }
+        }
+    }
+    return true;
+}
+
+void CLeserDlg::AddReaderTreeItems(const QString& name)
+{
+    CLeftTreeView* tree = GetTreeView();
+    if (!tree)
+        return;
+    for (CLeftTreeView::NodeKind kind : kReaderNodes) {
+        QTreeWidgetItem* node = tree->Node(kind);
+        if (!node)
+            continue;
+        // Sorted as the user reads the names; the tree's own sorting would
+        // reorder its fixed nodes too.
+        int place = 0;
+        while (place < node->childCount()
+               && QString::compare(node->child(place)->text(0), name, Qt::CaseInsensitive) <= 0)
+            ++place;
+        node->insertChild(place, tree->NewReaderChild(name));
+        node->setExpanded(true);
+    }
+    tree->update();
+}
+
+void CLeserDlg::OnGridButtonClick(GRID_NOTIFY* notify)
+{
+    CGridCtrl* grid = GetGrid();
+    if (!notify || !grid || notify->column != kButtonColumn || notify->row < 1 || notify->row >= grid->GetRowCount())
+        return;
+    const CtblLeser::structLeser* reader = ReaderAt(notify->dataRow);
+    if (!reader)
+        return;
+    // A model nobody knows is taken for a framed one, as the framed dialog
+    // asks the reader itself before it writes anything.
+    const CReaderModel::Facts* model = CReaderModel::ByStoredText(reader->LeserTyp);
+    if (model && model->buttonGrey)
+        return;
+    const CReaderModel::SettingsDialog kind = model ? model->settingsDialog : CReaderModel::SettingsDialog::HeronKite;
+    const SettingsOpener opener = settingsOpeners()[kind];
+    if (opener) {
+        const CtblLeser::structLeser copy = *reader;
+        opener(*this, copy);
+    }
+}
+
+void CLeserDlg::ShowError(unsigned int text) const
+{
+    CUiMessage::Show(Text(text), QMessageBox::Critical);
 }

@@ -1,14 +1,29 @@
 #pragma once
 
 #include "CGridBaseDlg.h"
+#include "CReaderModel.h"
+#include "CtblLeser.h"
 
+#include <QString>
+#include <QStringList>
+
+#include <functional>
 #include <memory>
 
+class CLeftTreeView;
 class CReadEventsJob;
+class CRecordViewMenu;
 class CWriteAllJob;
 class CTransferRun;
 
-// The reader list view.
+// The reader list view: one row per stored reader. From it the operator
+// renames readers, opens a reader's settings, reconnects to the reader on
+// the port (which then registers or selects it), clears the connected
+// reader's event memory and starts the reader commands of its context menu.
+//
+// Commands act on the reader of the clicked row, found by its ID_Leser and
+// captured when the menu opens: names may repeat or be empty, and a sorted
+// grid shows rows in another order than the cache.
 class CLeserDlg : public CGridBaseDlg
 {
     Q_OBJECT
@@ -17,29 +32,57 @@ public:
     static constexpr quint32 kGridId = 1003;
     static constexpr int kColumns = 8;
 
+    // The context menu's commands, in the menu's order.
+    enum CommandId {
+        ID_RECONNECT = 32785,
+        ID_DELETE_ENTRY = 32786,
+        ID_DELETE_ALL_ENTRIES = 32787,
+        ID_READ_EVENTS = 32799,
+        ID_CLEAR_EVENT_MEMORY = 32800,
+        ID_FETCH_ALL_DATA = 32801,
+        ID_WRITE_ALL_DATA = 32802,
+    };
+
+    // How a row's settings button opens its model's dialog. The dialog gets
+    // a copy of the row (it finds the record by ID_Leser): the cache may be
+    // re-read while it is open. The dialogs register themselves; a kind
+    // with no opener opens nothing.
+    using SettingsOpener = std::function<void(CLeserDlg& view, const CtblLeser::structLeser& reader)>;
+    static SettingsOpener SetSettingsOpener(CReaderModel::SettingsDialog dialog, SettingsOpener opener);
+
     explicit CLeserDlg(QWidget* parent = nullptr);
     // A transfer still running is stopped and joined first.
     ~CLeserDlg() override;
 
-    // Re-reads the readers and names the connected reader for the status
-    // bar. The argument is not used. Returns 1.
+    // Re-reads the readers, refills the list and names the connected
+    // reader for the status bar. The argument is not used. Returns 1.
     int Reload(int unused);
-    // The link found a reader: identify it when a connect asked for it.
+    // The link found a reader: when a connect asked for it, select its row
+    // or register it as a new reader (WM_IDENTIFY_READER).
     int OnReaderDetected();
 
     void SetColumnTitles() override;
     void FillGrid(quint32 gridId, int columns) override;
+    // Stores a new name (column 4) in the database, the cache and the
+    // tree; other columns store nothing. False when the name was refused.
+    bool StoreEditedCell(GRID_NOTIFY* notify) override;
 
-    // Set when this view asked for the reader to be identified.
+    // Runs a command of the context menu.
+    void OnCommand(int id);
+
+    // The reader's child under the transponders, persons and events
+    // nodes, at its sorted place.
+    void AddReaderTreeItems(const QString& name);
+
+    // Asks the next WM_IDENTIFY_READER to identify the reader (reconnect).
     bool m_bIdentifyRequest = false;
-    // How often an identification was asked for (tests).
+    // Identifications run since the view was made.
     int m_nIdentifyCount = 0;
 
     // --- Transfers with the connected reader (one at a time; see
     // CTransferRun). Reading events: command 32799 shows the options and
     // posts WM_READ_EVENTS; its handler starts the run; WM_EVENTS_READ ends
     // it with the number of events stored.
-    static constexpr int ID_READ_EVENTS = 32799;
     void OnReadEvents();
     int OnReadEventsRun();
     int OnReadEventsDone(qint64 stored, int endFlags);
@@ -57,9 +100,12 @@ public:
 
     // The reader whose row was clicked, captured by the context menu: the
     // transfers act on it through its ID, never by looking up its name.
+    // Its model code is a CReaderModel::ModelCode value (-1: no model).
     qint32 m_nClickedReaderID = 0;
     QString m_strClickedReaderName;
-    int m_nClickedModelCode = 0;
+    int m_nClickedModelCode = -1;
+    // Whether the clicked row is the reader online on the link.
+    bool m_bClickedIsConnected = false;
 
     // The options of the last read-events dialog.
     int m_bDateFilter = 0;
@@ -71,8 +117,44 @@ protected:
     bool event(QEvent* event) override;
     void OnGetCellText(GRID_DISPINFO* info) override;
     void OnGetCellColor(GRID_DISPINFO* info) override;
+    void OnGridRClick(GRID_NOTIFY* notify) override;
+    void OnGridButtonClick(GRID_NOTIFY* notify) override;
 
 private:
+    // The cache row shown in a data row (from 1); null outside the cache.
+    static CtblLeser::structLeser* ReaderAt(int dataRow);
+    static CtblLeser* Readers();
+
+    // --- context menu and its commands
+    // Rows with a selected cell in column 1, counted up to "limit".
+    int CountSelectedRows(int limit) const;
+    // Whether the link can answer a query now: a framed reader is polled
+    // and no transfer holds the link. Otherwise a query would only wait.
+    static bool CanQueryFramedReader(CLeftTreeView* tree);
+    CRecordViewMenu BuildMenu(int selected, bool connected, bool wrenOnline) const;
+    void OnReconnect();
+    void OnClearEventMemory();
+
+    // --- identification of the connected reader
+    void IdentifyFramed(CLeftTreeView& tree, const CReaderModel::Facts& model);
+    void IdentifyPlain(CLeftTreeView& tree, const CReaderModel::Facts& model);
+    // Sends the reader's identity query (again while it stays silent) and
+    // tells whether it answered as the connected model should.
+    bool CheckPlainIdentity(CLeftTreeView& tree, const CReaderModel::Facts& model);
+    // The names of the displayed rows, of the model alone or of all.
+    QStringList DisplayedNames(const CReaderModel::Facts* model) const;
+    // The first displayed row whose serial (column 5) or name (column 4)
+    // is the text, among the rows of the model when one is given; -1 when
+    // none.
+    int FindDisplayedRow(int column, const QString& text, const CReaderModel::Facts* model) const;
+    void SelectDisplayedRow(int row);
+    struct NewReader {
+        QString address, serial, modelText, modus, parameter;
+    };
+    void AddNewReader(const NewReader& reader, bool tern);
+
+    void ShowError(unsigned int text) const;
+
     // The transfers' own messages; false for any other event.
     bool TransferEvent(QEvent* event);
     // Ends a running transfer as a teardown.

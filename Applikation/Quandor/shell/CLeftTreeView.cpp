@@ -258,13 +258,18 @@ void CLeftTreeView::AddReaderChildren()
         const auto* row = readers->Get_Leser(i);
         if (IsTernReader(row->LeserTyp))
             continue;
-        for (NodeKind kind : {TranspondersNode, PersonsNode, EventsNode}) {
-            auto* child = new QTreeWidgetItem(m_nodes[kind]);
-            child->setText(0, row->Bezeichnung);
-            child->setIcon(0, Image(4));
-            child->setData(0, kKindRole, ReaderChild);
-        }
+        for (NodeKind kind : {TranspondersNode, PersonsNode, EventsNode})
+            m_nodes[kind]->addChild(NewReaderChild(row->Bezeichnung));
     }
+}
+
+QTreeWidgetItem* CLeftTreeView::NewReaderChild(const QString& name) const
+{
+    auto* child = new QTreeWidgetItem;
+    child->setText(0, name);
+    child->setIcon(0, Image(4));
+    child->setData(0, kKindRole, ReaderChild);
+    return child;
 }
 
 void CLeftTreeView::RebuildChildren()

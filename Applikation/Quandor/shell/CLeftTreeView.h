@@ -65,6 +65,9 @@ public:
     static NodeKind Kind(const QTreeWidgetItem* item);
     // Readers of this model get no children in the tree.
     static bool IsTernReader(const QString& storedModel);
+    // A reader's child as the tree shows it (its name, the reader image and
+    // its kind), not yet placed under a node.
+    QTreeWidgetItem* NewReaderChild(const QString& name) const;
 
     // A presented transponder: shown in the information label for 1500 ms
     // (marked when it is the master transponder) and handed to the

@@ -233,6 +233,8 @@ TEST_F(ReaderLinkWindow, AReaderThatFallsSilentIsReportedLost)
     StartReader(CSimulatedReader::Kite);
     StartAndConnect();
     ASSERT_TRUE(WaitOnline(kFramedSearchMs));
+    // The reader view has registered the reader before it falls silent.
+    ASSERT_TRUE(WaitUntil([this] { return identify.count > 0; }, 1000));
     QElapsedTimer silent;
     silent.start();
     reader->SetSilent(true);
@@ -282,7 +284,8 @@ TEST_F(ReaderLinkWindow, TwoOnlineCommandsAtOnceStartOneSearch)
     EXPECT_EQ(Tree()->Connect(), 1);
     QTest::qWait(300);
     EXPECT_EQ(reader->Count("FFHD4"), 1);
-    EXPECT_EQ(reader->Count("FFLS0000"), 1);
+    // The search's login and the reader view's identification.
+    EXPECT_EQ(reader->Count("FFLS0000"), 2);
     EXPECT_EQ(identify.count, 1);
     EXPECT_TRUE(Frame()->findChildren<CDataProgressDlg*>().isEmpty());
 }

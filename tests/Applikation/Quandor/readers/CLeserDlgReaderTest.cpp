@@ -1,0 +1,374 @@
+// The reader list against a simulated reader of each model on a
+// pseudo-terminal: identifying the connected reader, the context menu's
+// link test, clearing the event memory, and every way a reader can fail
+// these.
+
+#include "ReaderViewFixture.h"
+
+#include "link/CWindowMessage.h"
+
+#include <QElapsedTimer>
+#include <QRegularExpression>
+
+namespace {
+
+using Model = CSimulatedReader::Model;
+
+struct ModelCase {
+    Model model;
+    bool plain;
+};
+
+class IdentifyEveryModel : public ReaderView, public ::testing::WithParamInterface<ModelCase>
+{
+};
+
+std::ostream& operator<<(std::ostream& out, const ModelCase& c)
+{
+    return out << CSimulatedReader::ModelName(c.model).toStdString();
+}
+
+// The frames a plain reader heard at its own speed.
+QList<QByteArray> PlainCommands(const CSimulatedReader& reader)
+{
+    QList<QByteArray> bodies;
+    for (const auto& frame : reader.Log()) {
+        if (frame.baud == 9600)
+            bodies << frame.body;
+    }
+    return bodies;
+}
+
+QList<QByteArray> Prefixes(const QList<QByteArray>& bodies, int length)
+{
+    QList<QByteArray> heads;
+    for (const QByteArray& body : bodies)
+        heads << body.left(length);
+    return heads;
+}
+
+// A framed reader that the table does not know yet, reconnected on demand.
+class FramedReader : public ReaderView
+{
+protected:
+    // The identification of a connection that the operator asked for.
+    void Identify()
+    {
+        m_messages.clear();
+        const int before = View()->m_nIdentifyCount;
+        View()->m_bIdentifyRequest = true;
+        CWindowMessage::Post(View(), CWindowMessage::WM_IDENTIFY_READER);
+        ASSERT_TRUE(WaitUntil([&] { return View()->m_nIdentifyCount > before; }, 1000));
+    }
+};
+
+} // namespace
+
+TEST_P(IdentifyEveryModel, AnUnknownReaderIsRegisteredOnceAndSelectedWhenItComesBack)
+{
+    const ModelCase& c = GetParam();
+    const bool tern = c.model == CSimulatedReader::Tern;
+    const bool wren = c.model == CSimulatedReader::Wren;
+    Sql({"INSERT INTO tblLeser (ID_Leser, strBezeichnung, strLeserTyp, strSeriennummer) VALUES"
+         " (1,'Alpha','Kite','X1'),(2,'zulu','Heron','X2')"});
+    StartReader(c.model);
+    if (c.model == CSimulatedReader::Kite)
+        reader->SetSwitchCode(0x83);
+    m_chooseNew = true;
+    if (wren)
+        m_choiceShot = QStringLiteral("choose-reader-wren");
+    ConnectAndIdentify(c.plain);
+    EXPECT_TRUE(m_messages.isEmpty()) << qPrintable(m_messages.join('|'));
+
+    const std::vector<StoredReader> stored = Stored();
+    ASSERT_EQ(stored.size(), 3u);
+    const StoredReader& added = stored[2];
+    const QString model = CSimulatedReader::ModelName(c.model);
+    EXPECT_TRUE(QRegularExpression("^Leser_[0-9A-F]{1,4}$").match(added.name).hasMatch()) << qPrintable(added.name);
+    EXPECT_LE(added.name.mid(6).toUInt(nullptr, 16), 0xFFFEu);
+    EXPECT_EQ(added.updateOK, 0);
+    EXPECT_EQ(added.model, model);
+    if (c.plain) {
+        EXPECT_EQ(m_choices, QStringList{Text(tern ? 224 : 123)}); // no stored reader of the model
+        EXPECT_EQ(added.address, "---");
+        EXPECT_EQ(added.serial, "---");
+        EXPECT_EQ(added.parameter, wren ? "3" : "");
+        EXPECT_EQ(added.modus, wren ? "5" : "");
+        EXPECT_EQ(PlainCommands(*reader), wren ? (QList<QByteArray>{"H", "G00", "H", "C0", "C1"})
+                                               : (QList<QByteArray>{"H", "H"}));
+    } else {
+        EXPECT_EQ(added.serial, reader->Identification());
+        EXPECT_EQ(added.address, "01");
+        EXPECT_EQ(added.parameter, "A5");
+        // The switch code as the settings read it back: 0x83 is 131.
+        EXPECT_EQ(added.modus, c.model == CSimulatedReader::Kite ? "131" : "6");
+        // Login, clock, then the identification's three queries.
+        const QList<QByteArray> commands = Commands();
+        ASSERT_GE(commands.size(), 4);
+        EXPECT_EQ(Prefixes(commands.mid(commands.size() - 4), 8),
+                  (QList<QByteArray>{"FFSU0000", "FFLS0000", "FFLP0000", "FFLP0001"}));
+    }
+    // The new row is the last one, in view; its children stand sorted.
+    ASSERT_EQ(Grid()->GetRowCount(), Cache()->GetAnz_Leser() + 1);
+    EXPECT_EQ(Grid()->GetItemText(3, 4), added.name);
+    EXPECT_EQ(Grid()->GetItemText(3, 3), Text(14) + ": " + model);
+    if (tern) {
+        ExpectReaderChildren({"Alpha", "zulu"});
+    } else {
+        ExpectReaderChildren({"Alpha", added.name, "zulu"});
+        QRect rect;
+        ASSERT_TRUE(Grid()->GetCellRect(3, 4, &rect));
+        EXPECT_TRUE(Grid()->viewport()->rect().contains(rect));
+    }
+    if (c.model == CSimulatedReader::Kite) {
+        QDir().mkpath(kShots);
+        Frame()->grab().save(kShots + "reader-registered-kite.png");
+    }
+
+    // Sorted by name descending, the same reader comes back: it is selected.
+    QRect header;
+    ASSERT_TRUE(Grid()->GetCellRect(0, 4, &header));
+    for (int i = 0; i < 2; ++i) {
+        QTest::mouseClick(Grid()->viewport(), Qt::LeftButton, {}, header.center());
+        QTest::mouseDClick(Grid()->viewport(), Qt::LeftButton, {}, header.center());
+    }
+    ASSERT_EQ(View()->m_nSortMode, 2);
+    m_chooseNew = false;
+    m_choose = added.name;
+    Reconnect(c.plain);
+    EXPECT_TRUE(m_messages.isEmpty()) << qPrintable(m_messages.join('|'));
+    EXPECT_EQ(Stored().size(), 3u);
+    EXPECT_EQ(SelectedRows(), QList<int>{RowOf(added.name)});
+    if (c.plain) {
+        EXPECT_EQ(m_choices, (QStringList{added.name, Text(tern ? 224 : 123)}));
+        EXPECT_EQ(PlainCommands(*reader).mid(wren ? 2 : 1), QList<QByteArray>{"H"});
+    } else {
+        EXPECT_EQ(reader->Count("FFLS0000"), 2); // login and identification
+        EXPECT_EQ(reader->Count("FFLP"), 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, IdentifyEveryModel,
+                         ::testing::Values(ModelCase{CSimulatedReader::Kite, false},
+                                           ModelCase{CSimulatedReader::Heron, false},
+                                           ModelCase{CSimulatedReader::Egret, false},
+                                           ModelCase{CSimulatedReader::Wren, true},
+                                           ModelCase{CSimulatedReader::Tern, true}),
+                         [](const auto& info) { return CSimulatedReader::ModelName(info.param.model).toStdString(); });
+
+TEST_F(FramedReader, AReaderThatAnswersBadlyIsNotRegistered)
+{
+    StartReader(CSimulatedReader::Egret);
+    ConnectAndIdentify(false);
+    ASSERT_EQ(Stored().size(), 1u);
+    Sql({"DELETE FROM tblLeser"});
+    View()->Reload(0);
+    const QStringList children = Children(CLeftTreeView::EventsNode);
+
+    struct Fault {
+        const char* what;
+        std::function<void()> inject;
+        unsigned int text;
+    };
+    const std::vector<Fault> faults = {
+        {"bad checksum", [this] { reader->CorruptNextTo("FFLS0000", 1); }, 106},
+        {"short identification", [this] { reader->ReplaceNextReply("\x02" "FFLS0123456789ABCDEF012" "00\x04"); }, 106},
+        {"parameter refused", [this] { reader->NakNextTo("FFLP0000", 1); }, 114},
+        {"switch code refused", [this] { reader->NakNextTo("FFLP0001", 1); }, 114},
+    };
+    for (const Fault& fault : faults) {
+        SCOPED_TRACE(fault.what);
+        fault.inject();
+        Identify();
+        EXPECT_EQ(m_messages, QStringList{Text(fault.text)});
+        EXPECT_EQ(m_icons.last(), QMessageBox::Critical);
+        EXPECT_TRUE(Stored().empty());
+    }
+    // The table refuses the new row: its text is shown, nothing changes.
+    Sql({"CREATE TRIGGER refuse BEFORE INSERT ON tblLeser BEGIN SELECT RAISE(ABORT, 'Tabelle voll'); END"});
+    Identify();
+    ASSERT_EQ(m_messages.size(), 1);
+    EXPECT_TRUE(m_messages[0].contains("Tabelle voll"));
+    EXPECT_EQ(m_icons.last(), QMessageBox::Warning);
+    EXPECT_TRUE(Stored().empty());
+    EXPECT_EQ(Grid()->GetRowCount(), 1);
+    EXPECT_EQ(Children(CLeftTreeView::EventsNode), children);
+    // Repaired, the next try registers it.
+    Sql({"DROP TRIGGER refuse"});
+    Identify();
+    EXPECT_TRUE(m_messages.isEmpty()) << qPrintable(m_messages.join('|'));
+    EXPECT_EQ(Stored().size(), 1u);
+}
+
+TEST_F(FramedReader, TheMenuAsksOnlyAFramedReaderOnlineWhetherItIsTheClickedOne)
+{
+    Sql({"INSERT INTO tblLeser (ID_Leser, strBezeichnung, strLeserTyp, strSeriennummer) VALUES"
+         " (1,'Kasse','Kite','0123456789ABCDEF0123'),(2,'Lager','Kite','9923456789ABCDEF0199'),"
+         " (3,'Büro','Wren','---'),(4,'Alt','Sparrow','0123456789ABCDEF0123')"});
+    StartReader(CSimulatedReader::Kite);
+    ConnectAndIdentify(false);
+    ASSERT_EQ(SelectedRows(), QList<int>{1}); // the known reader
+    int asked = reader->Count("FFLS0000");
+
+    m_menuShot = QStringLiteral("menu-kite-online");
+    RightClick(1);
+    EXPECT_EQ(reader->Count("FFLS0000"), ++asked);
+    EXPECT_EQ(Enabled(), QList<bool>(7, true));
+    EXPECT_EQ(View()->m_nClickedReaderID, 1);
+
+    // Another Kite: asked, and not the one online.
+    Click(2, 1);
+    RightClick(2);
+    EXPECT_EQ(reader->Count("FFLS0000"), ++asked);
+    EXPECT_EQ(Enabled(), (QList<bool>{true, true, true, false, false, false, false}));
+    // A Wren and an unknown model are not asked; a Kite online is no Wren.
+    for (int row : {3, 4}) {
+        Click(row, 1);
+        RightClick(row);
+        EXPECT_EQ(reader->Count("FFLS0000"), asked) << row;
+        EXPECT_EQ(Enabled(), (QList<bool>{true, true, true, false, false, false, false})) << row;
+    }
+
+    // While a transfer holds the link nothing is asked and nothing waits.
+    const CLinkLease lease = Tree()->Link().TakeLink();
+    ASSERT_TRUE(lease.IsGranted());
+    QElapsedTimer clock;
+    clock.start();
+    Click(1, 1);
+    RightClick(1);
+    EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_EQ(reader->Count("FFLS0000"), asked);
+    EXPECT_EQ(Enabled(), QList<bool>(7, false));
+    Tree()->Link().ReleaseLink(lease);
+    EXPECT_TRUE(m_messages.isEmpty()) << qPrintable(m_messages.join('|'));
+
+    // Read events, on the reader online: its options are asked first.
+    m_menuChoice = CLeserDlg::ID_READ_EVENTS;
+    RightClick(1);
+    EXPECT_EQ(m_dialogs.last(), "171"); // the read-events options
+    EXPECT_EQ(View()->m_nClickedReaderID, 1);
+}
+
+TEST_F(FramedReader, ClearingTheEventMemory)
+{
+    Sql({"INSERT INTO tblLeser (ID_Leser, strBezeichnung, strLeserTyp, strSeriennummer) VALUES"
+         " (1,'Kasse','Heron','0123456789ABCDEF0123')"});
+    StartReader(CSimulatedReader::Heron);
+    for (int i = 0; i < 3; ++i)
+        reader->AddEvent({});
+    ConnectAndIdentify(false);
+    auto polls = [this] { return reader->Count("FFCT"); };
+
+    // No: nothing goes to the reader.
+    m_answer = QMessageBox::No;
+    m_menuChoice = CLeserDlg::ID_CLEAR_EVENT_MEMORY;
+    RightClick(1);
+    ASSERT_TRUE(WaitUntil([this] { return m_messages.size() == 1; }, 1000));
+    EXPECT_EQ(m_messages, QStringList{Text(160)});
+    EXPECT_EQ(reader->Count("FFSP0003FFFF"), 0);
+
+    // Yes: one command, the memory is empty, polling goes on.
+    m_messages.clear();
+    m_answer = QMessageBox::Yes;
+    RightClick(1);
+    ASSERT_TRUE(WaitUntil([this] { return reader->EventCount() == 0; }, 3000));
+    QTest::qWait(50);
+    EXPECT_EQ(reader->Count("FFSP0003FFFF"), 1);
+    EXPECT_EQ(m_messages, QStringList{Text(160)});
+    int before = polls();
+    EXPECT_TRUE(WaitUntil([&] { return polls() > before; }, 2000));
+
+    // Five refusals: the failure is told and polling goes on.
+    reader->AddEvent({});
+    reader->NakNextTo("FFSP0003", 5);
+    m_messages.clear();
+    RightClick(1);
+    ASSERT_TRUE(WaitUntil([this] { return m_messages.size() == 2; }, 5000));
+    EXPECT_EQ(m_messages, (QStringList{Text(160), Text(161)}));
+    EXPECT_EQ(m_icons.last(), QMessageBox::Critical);
+    EXPECT_EQ(reader->Count("FFSP0003FFFF"), 6);
+    EXPECT_EQ(reader->EventCount(), 1);
+    before = polls();
+    EXPECT_TRUE(WaitUntil([&] { return polls() > before; }, 2000));
+
+    // Offline: the command only starts a search.
+    Frame()->Action(CMainFrame::ID_OFFLINE)->trigger();
+    m_messages.clear();
+    View()->OnCommand(CLeserDlg::ID_CLEAR_EVENT_MEMORY);
+    EXPECT_TRUE(Tree()->IsSearching() || Tree()->IsPollingRunning());
+    EXPECT_TRUE(m_messages.isEmpty()) << qPrintable(m_messages.join('|'));
+    ASSERT_TRUE(WaitOnline(kFramedSearchMs));
+    EXPECT_EQ(reader->Count("FFSP0003FFFF"), 6);
+}
+
+TEST_F(ReaderView, AWrenIsChosenFromTheListAndItsAnswersAreChecked)
+{
+    Sql({"INSERT INTO tblLeser (ID_Leser, strBezeichnung, strLeserTyp, strSeriennummer) VALUES"
+         " (1,'Lager','Kite','K1'),(2,'Lager','Wren','---'),(3,'Zentrale','Wren','---'),"
+         " (4,'Alt','Sparrow','---')"});
+    StartReader(CSimulatedReader::Wren);
+    Start();
+    Show();
+    // Showing the readers again during the search keeps its request.
+    ASSERT_TRUE(WaitUntil([this] { return Tree()->IsSearching(); }, 1000));
+    Tree()->setCurrentItem(Tree()->Node(CLeftTreeView::TranspondersNode));
+    Tree()->setCurrentItem(Tree()->Node(CLeftTreeView::ReadersNode));
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    ASSERT_NE(View(), nullptr);
+    EXPECT_TRUE(Tree()->IsSearching());
+    // Cancel changes nothing.
+    m_choose.clear();
+    ASSERT_TRUE(WaitOnline(kPlainSearchMs));
+    ASSERT_TRUE(WaitUntil([this] { return identify.count > 0; }, 2000));
+    EXPECT_EQ(m_choices, (QStringList{"Lager", "Zentrale", Text(123)}));
+    EXPECT_TRUE(SelectedRows().isEmpty());
+    EXPECT_EQ(Stored().size(), 4u);
+
+    auto identify = [this] {
+        m_messages.clear();
+        m_choices.clear();
+        const int before = View()->m_nIdentifyCount;
+        View()->m_bIdentifyRequest = true;
+        CWindowMessage::Post(View(), CWindowMessage::WM_IDENTIFY_READER);
+        ASSERT_TRUE(WaitUntil([&] { return View()->m_nIdentifyCount > before; }, 1000));
+    };
+    // Silent at first, then itself: the list is offered; the chosen name
+    // means the Wren of that name, not the Kite before it.
+    reader->IgnoreNext('H', 1);
+    m_choose = QStringLiteral("Lager");
+    identify();
+    EXPECT_EQ(m_choices, (QStringList{"Lager", "Zentrale", Text(123)}));
+    EXPECT_EQ(SelectedRows(), QList<int>{2});
+    // A late answer of another model is no Wren.
+    reader->IgnoreNext('H', 1);
+    reader->SetIdentityOverride("QMZT31");
+    identify();
+    EXPECT_EQ(m_messages, QStringList{Text(119)});
+    EXPECT_TRUE(m_choices.isEmpty());
+    reader->SetIdentityOverride(QByteArray());
+    // A refused settings read is no setting.
+    reader->NakNextTo("C1", 1);
+    m_choose = Text(123);
+    identify();
+    EXPECT_EQ(m_messages, QStringList{Text(114)});
+    EXPECT_EQ(Stored().size(), 4u);
+
+    // The menu: a Wren online serves a Wren's row with the list transfer,
+    // a Kite's row is not asked (a framed query to a Wren cannot succeed).
+    Click(2, 1);
+    RightClick(2);
+    EXPECT_EQ(Enabled(), (QList<bool>{true, true, true, false, false, true, true}));
+    QElapsedTimer clock;
+    clock.start();
+    Click(1, 1);
+    RightClick(1);
+    EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_EQ(Enabled(), (QList<bool>{true, true, true, false, false, false, false}));
+    // A row of no known model after a Wren's row offers nothing of a Wren.
+    Click(4, 1);
+    RightClick(4);
+    EXPECT_EQ(Enabled(), (QList<bool>{true, true, true, false, false, false, false}));
+    for (const auto& frame : reader->Log())
+        EXPECT_FALSE(frame.body.startsWith("FFLS")) << frame.body.constData();
+}
