@@ -149,6 +149,12 @@ void CLeserDlg::OnCommand(int id)
     case ID_CLEAR_EVENT_MEMORY:
         OnClearEventMemory();
         break;
+    case ID_FETCH_ALL_DATA:
+        OnFetchAllData();
+        break;
+    case ID_WRITE_ALL_DATA:
+        OnWriteAllData();
+        break;
     default:
         break;
     }

@@ -63,6 +63,9 @@ bool CLeserDlg::TransferEvent(QEvent* event)
     case CWindowMessage::WM_WRITE_ALL_DONE:
         OnWriteAllDone(static_cast<const CWindowMessage*>(event)->wParam);
         return true;
+    case CWindowMessage::WM_FETCH_ALL_DONE:
+        OnFetchAllDone(static_cast<int>(static_cast<const CWindowMessage*>(event)->lParam));
+        return true;
     default:
         return false;
     }

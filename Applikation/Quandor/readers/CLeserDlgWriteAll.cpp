@@ -33,7 +33,20 @@ unsigned int limitText(CReaderModel::ModelCode code)
     }
 }
 
+// The plain readers' list dialog, registered by that dialog.
+CLeserDlg::PlainListOpener& plainListOpener()
+{
+    static CLeserDlg::PlainListOpener opener;
+    return opener;
+}
+
 } // namespace
+
+CLeserDlg::PlainListOpener CLeserDlg::SetPlainListOpener(PlainListOpener opener)
+{
+    std::swap(plainListOpener(), opener);
+    return opener;
+}
 
 void CLeserDlg::OnWriteAllData()
 {
@@ -41,8 +54,20 @@ void CLeserDlg::OnWriteAllData()
         return;
     const CReaderModel::Facts* model =
         CReaderModel::ByModelCode(static_cast<CReaderModel::ModelCode>(m_nClickedModelCode));
-    if (model && model->framed)
+    if (!model)
+        return;
+    if (model->framed)
         CWindowMessage::Post(this, CWindowMessage::WM_WRITE_ALL_DATA);
+    else
+        OpenPlainList(PlainWrite);
+}
+
+bool CLeserDlg::OpenPlainList(PlainListMode mode)
+{
+    if (!plainListOpener())
+        return false;
+    plainListOpener()(*this, mode, m_nClickedReaderID);
+    return true;
 }
 
 int CLeserDlg::OnWriteAllDataRun()

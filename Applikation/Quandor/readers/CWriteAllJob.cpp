@@ -4,6 +4,7 @@
 #include "CDatabase.h"
 #include "CGridBaseDlg.h"
 #include "CTransferRun.h"
+#include "link/CReaderFrame.h"
 
 #include <CLanguageHandler.h>
 
@@ -109,12 +110,14 @@ QString CWriteAllJob::ModeData(const QString& strModus)
 
 bool CWriteAllJob::Accepted(const QString& reply)
 {
-    return reply.size() >= 5 && reply.at(4) == kAck;
+    // A reply whose checksum is wrong may not be the ACK it looks like;
+    // sending the entry again does no harm.
+    return reply.size() >= 5 && reply.at(4) == kAck && CReaderFrame::VerifyChecksum(reply);
 }
 
 bool CWriteAllJob::SettingAccepted(const QString& reply)
 {
-    return reply.size() == 7 && reply.at(4) == kAck;
+    return reply.size() == 7 && Accepted(reply);
 }
 
 CWriteAllJob::CWriteAllJob(const Params& params, const CLanguageHandler* language)

@@ -63,9 +63,10 @@ public:
     // decimal number of its leading digits.
     static QString ParameterData(const QString& strParameter);
     static QString ModeData(const QString& strModus);
-    // A count, transponder or window reply: at least 5 characters, ACK at [4].
+    // A count, transponder or window reply: at least 5 characters, ACK at
+    // [4], a valid checksum.
     static bool Accepted(const QString& reply);
-    // A setting reply: exactly 7 characters, ACK at [4].
+    // A setting reply: as above and exactly 7 characters.
     static bool SettingAccepted(const QString& reply);
 
     // Captures the texts the worker shows in the active language.
