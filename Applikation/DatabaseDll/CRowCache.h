@@ -1,22 +1,44 @@
 #pragma once
 
+#include <QHash>
+#include <QString>
+#include <QVariant>
 #include <QtGlobal>
 
+#include <QSet>
+
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <stdexcept>
+#include <utility>
+#include <variant>
 #include <vector>
+
+// One column of a cached row: a member of the row record, in binding order.
+// Numbers and flags are qint32 members, texts QString members.
+template <class Row>
+using CRowField = std::variant<qint32 Row::*, QString Row::*>;
+
+// Changes of cached rows named by column index (binding order); the bulk
+// operations of the tables use them so database and cache follow one rule.
+using CColumnValues = std::vector<std::pair<int, QVariant>>;
 
 // The in-memory rows of one table. Rows are owned one by one, so a pointer
 // handed out stays valid while other rows are removed. Every row carries its
 // running number nNr: the position counted from 1, or in tables whose rows
 // come in groups (time schemas: four rows a schema) the group's number.
+//
+// The first field is the row's key. Finding a row by its key uses an index
+// that is built on first use and kept until rows are removed or inserted, so
+// a walk that looks up many keys costs one pass, not one pass per key.
 template <class Row>
 class CRowCache
 {
 public:
-    explicit CRowCache(int groupSize = 1)
-        : m_group(groupSize)
+    explicit CRowCache(std::vector<CRowField<Row>> fields, int groupSize = 1)
+        : m_fields(std::move(fields))
+        , m_group(groupSize)
     {
     }
 
@@ -29,7 +51,12 @@ public:
         return m_rows[static_cast<size_t>(index)].get();
     }
 
-    void Append(std::unique_ptr<Row> row) { m_rows.push_back(std::move(row)); }
+    void Append(std::unique_ptr<Row> row)
+    {
+        if (m_indexValid)
+            m_index.insert(Key(*row), Count());
+        m_rows.push_back(std::move(row));
+    }
 
     // The running number a row appended now gets.
     qint32 NextNumber() const { return static_cast<qint32>(Count() / m_group + 1); }
@@ -44,8 +71,30 @@ public:
             return 0;
         const qint32 number = m_rows[static_cast<size_t>(index)]->nNr;
         m_rows.erase(m_rows.begin() + index);
+        m_indexValid = false;
         Renumber(index, number);
         return 1;
+    }
+
+    // Cache only, one pass: removes every row for which remove(row) holds and
+    // numbers the rest as RemoveAt would have, row by row. Pointers to the
+    // rows kept stay valid. Returns the number of rows removed.
+    template <class Predicate>
+    int RemoveIf(Predicate remove)
+    {
+        const size_t before = m_rows.size();
+        // The numbering removing the rows one at a time would leave: the rows
+        // count on from the number the first row had.
+        const qint32 first = m_rows.empty() ? 1 : m_rows.front()->nNr;
+        m_rows.erase(std::remove_if(m_rows.begin(), m_rows.end(),
+                                    [&](const std::unique_ptr<Row>& row) { return remove(static_cast<const Row&>(*row)); }),
+                     m_rows.end());
+        const int removed = static_cast<int>(before - m_rows.size());
+        if (removed > 0) {
+            m_indexValid = false;
+            Renumber(0, first);
+        }
+        return removed;
     }
 
     // Cache only. A row inserted before another takes that row's number and
@@ -57,6 +106,7 @@ public:
             throw std::out_of_range("negative row index");
         if (index > Count())
             return 0;
+        m_indexValid = false;
         if (index == Count()) {
             row->nNr = NextNumber();
             m_rows.push_back(std::move(row));
@@ -69,23 +119,34 @@ public:
         return 1;
     }
 
-    void RemoveAll() { m_rows.clear(); }
-
-    // Cache only. Removes every row the predicate picks in one pass and
-    // numbers the rows that stay from 1 again (by group in grouped tables),
-    // so many removals cost one walk instead of one walk each. Returns the
-    // rows removed; pointers to the rows that stay remain valid.
-    template <class Pred>
-    int RemoveIf(Pred pick)
+    void RemoveAll()
     {
-        const auto firstRemoved = std::stable_partition(m_rows.begin(), m_rows.end(),
-                                                        [&](const std::unique_ptr<Row>& row) { return !pick(*row); });
-        const int removed = static_cast<int>(m_rows.end() - firstRemoved);
-        m_rows.erase(firstRemoved, m_rows.end());
-        if (removed > 0)
-            Renumber(0, 1);
-        return removed;
+        m_rows.clear();
+        m_index.clear();
+        m_indexValid = false;
     }
+
+    // The index of the row with this key, or -1. Where keys repeat (a table
+    // read without its key constraint), the first such row.
+    int IndexOfKey(qint32 key) const
+    {
+        if (!m_indexValid) {
+            m_index.clear();
+            m_index.reserve(Count());
+            for (int i = Count() - 1; i >= 0; --i)
+                m_index.insert(Key(*m_rows[static_cast<size_t>(i)]), i);
+            m_indexValid = true;
+        }
+        const auto it = m_index.constFind(key);
+        return it == m_index.constEnd() ? -1 : it.value();
+    }
+
+    Row* FindByKey(qint32 key) const
+    {
+        const int index = IndexOfKey(key);
+        return index < 0 ? nullptr : m_rows[static_cast<size_t>(index)].get();
+    }
+
 
     template <class IdOf>
     qint32 MajorID(IdOf idOf) const
@@ -98,7 +159,110 @@ public:
         return major;
     }
 
+    // The value of a column (binding order) as the database would hold it.
+    QVariant Value(const Row& row, int column) const
+    {
+        return std::visit(
+            [&](auto member) -> QVariant {
+                using Member = decltype(member);
+                if constexpr (std::is_same_v<Member, qint32 Row::*>)
+                    return QVariant(row.*member);
+                else
+                    return QVariant(row.*member);
+            },
+            m_fields.at(static_cast<size_t>(column)));
+    }
+
+    void SetValue(Row& row, int column, const QVariant& value) const
+    {
+        std::visit(
+            [&](auto member) {
+                using Member = decltype(member);
+                if constexpr (std::is_same_v<Member, qint32 Row::*>)
+                    row.*member = value.isNull() ? 0 : static_cast<qint32>(value.toLongLong());
+                else
+                    row.*member = value.isNull() ? QString() : value.toString();
+            },
+            m_fields.at(static_cast<size_t>(column)));
+    }
+
+    // Whether a column of the row equals the value, compared as the column's
+    // type (a number column compares numbers, a text column exact text).
+    bool Matches(const Row& row, int column, const QVariant& value) const
+    {
+        return std::visit(
+            [&](auto member) {
+                using Member = decltype(member);
+                if constexpr (std::is_same_v<Member, qint32 Row::*>)
+                    return !value.isNull() && static_cast<qint64>(row.*member) == value.toLongLong();
+                else
+                    return row.*member == value.toString();
+            },
+            m_fields.at(static_cast<size_t>(column)));
+    }
+
+    // Cache side of the bulk writes: the rows whose column holds one of the
+    // values are removed, or get the assignments. One pass each.
+    int RemoveWhere(int column, const QList<QVariant>& values)
+    {
+        const auto matches = Matcher(column, values);
+        return RemoveIf(matches);
+    }
+
+    int AssignWhere(int column, const QList<QVariant>& values, const CColumnValues& assignments)
+    {
+        auto assign = [&](Row& row) {
+            for (const auto& [c, v] : assignments) {
+                if (c == 0)
+                    m_indexValid = false;
+                SetValue(row, c, v);
+            }
+        };
+        int changed = 0;
+        if (column == 0 && values.size() <= 8) {
+            // A few keys (one row at a time in a walk): found by the index.
+            for (const QVariant& v : values) {
+                if (Row* row = FindByKey(static_cast<qint32>(v.toLongLong()))) {
+                    assign(*row);
+                    ++changed;
+                }
+            }
+            return changed;
+        }
+        const auto matches = Matcher(column, values);
+        for (auto& row : m_rows) {
+            if (matches(*row)) {
+                assign(*row);
+                ++changed;
+            }
+        }
+        return changed;
+    }
+
+    int FieldCount() const { return static_cast<int>(m_fields.size()); }
+
 private:
+    qint32 Key(const Row& row) const { return row.*std::get<qint32 Row::*>(m_fields.front()); }
+
+    // A test for "column holds one of the values"; many keys are looked up
+    // in a set rather than walked as a list.
+    std::function<bool(const Row&)> Matcher(int column, const QList<QVariant>& values) const
+    {
+        if (column == 0 && values.size() > 8) {
+            auto keys = std::make_shared<QSet<qint64>>();
+            for (const QVariant& v : values)
+                keys->insert(v.toLongLong());
+            return [this, keys](const Row& row) { return keys->contains(static_cast<qint64>(Key(row))); };
+        }
+        return [this, column, &values](const Row& row) {
+            for (const QVariant& v : values) {
+                if (Matches(row, column, v))
+                    return true;
+            }
+            return false;
+        };
+    }
+
     void Renumber(int from, qint32 firstNumber)
     {
         for (int i = from; i < Count(); ++i)
@@ -106,5 +270,8 @@ private:
     }
 
     std::vector<std::unique_ptr<Row>> m_rows;
+    std::vector<CRowField<Row>> m_fields;
     int m_group;
+    mutable QHash<qint32, int> m_index;
+    mutable bool m_indexValid = false;
 };

@@ -1,11 +1,16 @@
 #include "CtblEvents.h"
 
 CtblEvents::CtblEvents(CLanguageHandler* pLanguage, CDatabase* pDatabase)
+    : CtblEvents(pLanguage, pDatabase, EmptyCache{})
+{
+    _Requery();
+}
+
+CtblEvents::CtblEvents(CLanguageHandler* pLanguage, CDatabase* pDatabase, EmptyCache)
     : CFerrold_Base(pLanguage, pDatabase)
 {
     m_nFields = 10;
     m_nDefaultType = snapshot;
-    _Requery();
 }
 
 CtblEvents::~CtblEvents()
@@ -109,4 +114,14 @@ int CtblEvents::_Requery()
 qint32 CtblEvents::GetMajorID_Events() const
 {
     return m_cache.MajorID([](const structEvents& r) { return r.ID_Events; });
+}
+
+int CtblEvents::CacheRemoveWhere(int column, const QList<QVariant>& values)
+{
+    return m_cache.RemoveWhere(column, values);
+}
+
+int CtblEvents::CacheAssignWhere(int column, const QList<QVariant>& values, const CColumnValues& assignments)
+{
+    return m_cache.AssignWhere(column, values, assignments);
 }

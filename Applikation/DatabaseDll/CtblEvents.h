@@ -25,6 +25,9 @@ public:
     };
 
     CtblEvents(CLanguageHandler* pLanguage, CDatabase* pDatabase);
+    // A set of its own that reads nothing at construction (its cache stays
+    // empty): for a worker that writes through it on its own thread.
+    CtblEvents(CLanguageHandler* pLanguage, CDatabase* pDatabase, EmptyCache);
     ~CtblEvents() override;
 
     int GetAnz_Events() const;
@@ -43,6 +46,11 @@ public:
     int _Requery() override;
     qint32 GetMajorID_Events() const;
 
+    // The cached row with this key (null: none) and its index (-1: none),
+    // found through an index rather than a walk.
+    structEvents* FindByKey(qint32 ID) const { return m_cache.FindByKey(ID); }
+    int IndexOfKey(qint32 ID) const { return m_cache.IndexOfKey(ID); }
+
     // Column members, in binding order.
     qint32 ID_Events = 0;
     QString strTranspondernummer;
@@ -57,8 +65,10 @@ public:
 
 protected:
     QString GetDefaultSQL() override;
+    int CacheRemoveWhere(int column, const QList<QVariant>& values) override;
+    int CacheAssignWhere(int column, const QList<QVariant>& values, const CColumnValues& assignments) override;
     void DoFieldExchange(CFieldExchange* pFX) override;
 
 private:
-    CRowCache<structEvents> m_cache;
+    CRowCache<structEvents> m_cache{{&structEvents::ID_Events, &structEvents::Transpondernummer, &structEvents::Datum, &structEvents::Uhrzeit, &structEvents::Binaerwert1, &structEvents::Event1, &structEvents::Binaerwert2, &structEvents::Event2, &structEvents::Leser_ID, &structEvents::LeserName}};
 };

@@ -1,11 +1,16 @@
 #include "CtblLeser.h"
 
 CtblLeser::CtblLeser(CLanguageHandler* pLanguage, CDatabase* pDatabase)
+    : CtblLeser(pLanguage, pDatabase, EmptyCache{})
+{
+    _Requery();
+}
+
+CtblLeser::CtblLeser(CLanguageHandler* pLanguage, CDatabase* pDatabase, EmptyCache)
     : CFerrold_Base(pLanguage, pDatabase)
 {
     m_nFields = 8;
     m_nDefaultType = snapshot;
-    _Requery();
 }
 
 CtblLeser::~CtblLeser()
@@ -91,4 +96,14 @@ int CtblLeser::_Requery()
 qint32 CtblLeser::GetMajorID_Leser() const
 {
     return m_cache.MajorID([](const structLeser& r) { return r.ID_Leser; });
+}
+
+int CtblLeser::CacheRemoveWhere(int column, const QList<QVariant>& values)
+{
+    return m_cache.RemoveWhere(column, values);
+}
+
+int CtblLeser::CacheAssignWhere(int column, const QList<QVariant>& values, const CColumnValues& assignments)
+{
+    return m_cache.AssignWhere(column, values, assignments);
 }

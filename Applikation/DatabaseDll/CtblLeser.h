@@ -23,6 +23,9 @@ public:
     };
 
     CtblLeser(CLanguageHandler* pLanguage, CDatabase* pDatabase);
+    // A set of its own that reads nothing at construction (its cache stays
+    // empty): for a worker that writes through it on its own thread.
+    CtblLeser(CLanguageHandler* pLanguage, CDatabase* pDatabase, EmptyCache);
     ~CtblLeser() override;
 
     int GetAnz_Leser() const;
@@ -37,6 +40,11 @@ public:
     int _Requery() override;
     qint32 GetMajorID_Leser() const;
 
+    // The cached row with this key (null: none) and its index (-1: none),
+    // found through an index rather than a walk.
+    structLeser* FindByKey(qint32 ID) const { return m_cache.FindByKey(ID); }
+    int IndexOfKey(qint32 ID) const { return m_cache.IndexOfKey(ID); }
+
     // Column members, in binding order.
     qint32 ID_Leser = 0;
     QString strBezeichnung;
@@ -49,8 +57,10 @@ public:
 
 protected:
     QString GetDefaultSQL() override;
+    int CacheRemoveWhere(int column, const QList<QVariant>& values) override;
+    int CacheAssignWhere(int column, const QList<QVariant>& values, const CColumnValues& assignments) override;
     void DoFieldExchange(CFieldExchange* pFX) override;
 
 private:
-    CRowCache<structLeser> m_cache;
+    CRowCache<structLeser> m_cache{{&structLeser::ID_Leser, &structLeser::Bezeichnung, &structLeser::Adresse, &structLeser::Seriennummer, &structLeser::UpdateOK, &structLeser::LeserTyp, &structLeser::Modus, &structLeser::Parameter}};
 };

@@ -1,11 +1,16 @@
 #include "CtblOnline.h"
 
 CtblOnline::CtblOnline(CLanguageHandler* pLanguage, CDatabase* pDatabase)
+    : CtblOnline(pLanguage, pDatabase, EmptyCache{})
+{
+    _Requery();
+}
+
+CtblOnline::CtblOnline(CLanguageHandler* pLanguage, CDatabase* pDatabase, EmptyCache)
     : CFerrold_Base(pLanguage, pDatabase)
 {
     m_nFields = 2;
     m_nDefaultType = snapshot;
-    _Requery();
 }
 
 CtblOnline::~CtblOnline()
@@ -42,4 +47,14 @@ int CtblOnline::_Requery()
 {
     RemoveAllData();
     return ReadTable([&](const QVariant* v) { Set_Online(Long(v[0]), Text(v[1])); });
+}
+
+int CtblOnline::CacheRemoveWhere(int, const QList<QVariant>&)
+{
+    return _Requery();
+}
+
+int CtblOnline::CacheAssignWhere(int, const QList<QVariant>&, const CColumnValues&)
+{
+    return _Requery();
 }

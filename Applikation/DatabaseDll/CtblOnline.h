@@ -15,6 +15,9 @@ public:
     };
 
     CtblOnline(CLanguageHandler* pLanguage, CDatabase* pDatabase);
+    // A set of its own that reads nothing at construction (its cache stays
+    // empty): for a worker that writes through it on its own thread.
+    CtblOnline(CLanguageHandler* pLanguage, CDatabase* pDatabase, EmptyCache);
     ~CtblOnline() override;
 
     void Set_Online(qint32 ID, QString Online);
@@ -27,8 +30,11 @@ public:
 
 protected:
     QString GetDefaultSQL() override;
+    // Its rows carry no running number: a bulk write reads the table again.
+    int CacheRemoveWhere(int column, const QList<QVariant>& values) override;
+    int CacheAssignWhere(int column, const QList<QVariant>& values, const CColumnValues& assignments) override;
     void DoFieldExchange(CFieldExchange* pFX) override;
 
 private:
-    CRowCache<structOnline> m_cache;
+    CRowCache<structOnline> m_cache{{&structOnline::ID_Online, &structOnline::Online}};
 };

@@ -1,11 +1,16 @@
 #include "CtblPerson.h"
 
 CtblPerson::CtblPerson(CLanguageHandler* pLanguage, CDatabase* pDatabase)
+    : CtblPerson(pLanguage, pDatabase, EmptyCache{})
+{
+    _Requery();
+}
+
+CtblPerson::CtblPerson(CLanguageHandler* pLanguage, CDatabase* pDatabase, EmptyCache)
     : CFerrold_Base(pLanguage, pDatabase)
 {
     m_nFields = 3;
     m_nDefaultType = snapshot;
-    _Requery();
 }
 
 CtblPerson::~CtblPerson()
@@ -81,4 +86,14 @@ int CtblPerson::_Requery()
 qint32 CtblPerson::GetMajorID_Person() const
 {
     return m_cache.MajorID([](const structPerson& r) { return r.ID_Person; });
+}
+
+int CtblPerson::CacheRemoveWhere(int column, const QList<QVariant>& values)
+{
+    return m_cache.RemoveWhere(column, values);
+}
+
+int CtblPerson::CacheAssignWhere(int column, const QList<QVariant>& values, const CColumnValues& assignments)
+{
+    return m_cache.AssignWhere(column, values, assignments);
 }

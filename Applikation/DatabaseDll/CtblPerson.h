@@ -18,6 +18,9 @@ public:
     };
 
     CtblPerson(CLanguageHandler* pLanguage, CDatabase* pDatabase);
+    // A set of its own that reads nothing at construction (its cache stays
+    // empty): for a worker that writes through it on its own thread.
+    CtblPerson(CLanguageHandler* pLanguage, CDatabase* pDatabase, EmptyCache);
     ~CtblPerson() override;
 
     int GetAnz_Person() const;
@@ -32,6 +35,11 @@ public:
     int _Requery() override;
     qint32 GetMajorID_Person() const;
 
+    // The cached row with this key (null: none) and its index (-1: none),
+    // found through an index rather than a walk.
+    structPerson* FindByKey(qint32 ID) const { return m_cache.FindByKey(ID); }
+    int IndexOfKey(qint32 ID) const { return m_cache.IndexOfKey(ID); }
+
     // Column members, in binding order.
     qint32 ID_Person = 0;
     QString strName;
@@ -39,8 +47,10 @@ public:
 
 protected:
     QString GetDefaultSQL() override;
+    int CacheRemoveWhere(int column, const QList<QVariant>& values) override;
+    int CacheAssignWhere(int column, const QList<QVariant>& values, const CColumnValues& assignments) override;
     void DoFieldExchange(CFieldExchange* pFX) override;
 
 private:
-    CRowCache<structPerson> m_cache;
+    CRowCache<structPerson> m_cache{{&structPerson::ID_Person, &structPerson::Name, &structPerson::Transponder_ID}};
 };

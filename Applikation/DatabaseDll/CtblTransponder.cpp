@@ -1,11 +1,16 @@
 #include "CtblTransponder.h"
 
 CtblTransponder::CtblTransponder(CLanguageHandler* pLanguage, CDatabase* pDatabase)
+    : CtblTransponder(pLanguage, pDatabase, EmptyCache{})
+{
+    _Requery();
+}
+
+CtblTransponder::CtblTransponder(CLanguageHandler* pLanguage, CDatabase* pDatabase, EmptyCache)
     : CFerrold_Base(pLanguage, pDatabase)
 {
     m_nFields = 7;
     m_nDefaultType = snapshot;
-    _Requery();
 }
 
 CtblTransponder::~CtblTransponder()
@@ -89,4 +94,14 @@ int CtblTransponder::_Requery()
 qint32 CtblTransponder::GetMajorID_Transponder() const
 {
     return m_cache.MajorID([](const structTransponder& r) { return r.ID_Transponder; });
+}
+
+int CtblTransponder::CacheRemoveWhere(int column, const QList<QVariant>& values)
+{
+    return m_cache.RemoveWhere(column, values);
+}
+
+int CtblTransponder::CacheAssignWhere(int column, const QList<QVariant>& values, const CColumnValues& assignments)
+{
+    return m_cache.AssignWhere(column, values, assignments);
 }

@@ -22,6 +22,9 @@ public:
     };
 
     CtblTransponder(CLanguageHandler* pLanguage, CDatabase* pDatabase);
+    // A set of its own that reads nothing at construction (its cache stays
+    // empty): for a worker that writes through it on its own thread.
+    CtblTransponder(CLanguageHandler* pLanguage, CDatabase* pDatabase, EmptyCache);
     ~CtblTransponder() override;
 
     int GetAnz_Transponder() const;
@@ -36,6 +39,11 @@ public:
     int _Requery() override;
     qint32 GetMajorID_Transponder() const;
 
+    // The cached row with this key (null: none) and its index (-1: none),
+    // found through an index rather than a walk.
+    structTransponder* FindByKey(qint32 ID) const { return m_cache.FindByKey(ID); }
+    int IndexOfKey(qint32 ID) const { return m_cache.IndexOfKey(ID); }
+
     // Column members, in binding order.
     qint32 ID_Transponder = 0;
     QString strTransponderNummer;
@@ -47,8 +55,10 @@ public:
 
 protected:
     QString GetDefaultSQL() override;
+    int CacheRemoveWhere(int column, const QList<QVariant>& values) override;
+    int CacheAssignWhere(int column, const QList<QVariant>& values, const CColumnValues& assignments) override;
     void DoFieldExchange(CFieldExchange* pFX) override;
 
 private:
-    CRowCache<structTransponder> m_cache;
+    CRowCache<structTransponder> m_cache{{&structTransponder::ID_Transponder, &structTransponder::TransponderNummer, &structTransponder::Person_ID, &structTransponder::Zeitfenster_ID, &structTransponder::Leser_IDS, &structTransponder::nTransponderIndex, &structTransponder::UpdateOK}};
 };

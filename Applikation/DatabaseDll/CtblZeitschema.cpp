@@ -3,11 +3,16 @@
 #include "CLanguageHandler.h"
 
 CtblZeitschema::CtblZeitschema(CLanguageHandler* pLanguage, CDatabase* pDatabase)
+    : CtblZeitschema(pLanguage, pDatabase, EmptyCache{})
+{
+    _Requery();
+}
+
+CtblZeitschema::CtblZeitschema(CLanguageHandler* pLanguage, CDatabase* pDatabase, EmptyCache)
     : CFerrold_Base(pLanguage, pDatabase)
 {
     m_nFields = 12;
     m_nDefaultType = snapshot;
-    _Requery();
 }
 
 CtblZeitschema::~CtblZeitschema()
@@ -108,4 +113,34 @@ QString CtblZeitschema::ShownName(QString stored) const
     if (stored == QLatin1String("Vollzugriff") && m_pLanguage && m_pLanguage->GetAktivLanguage() == 1)
         return QStringLiteral("Full access");
     return stored;
+}
+
+namespace {
+
+// The cache holds the built-in schema's name as shown; a name in a bulk
+// write is the stored one.
+QList<QVariant> shownNames(const CtblZeitschema& table, int column, QList<QVariant> values)
+{
+    if (column == 1) {
+        for (QVariant& v : values)
+            v = table.ShownName(v.toString());
+    }
+    return values;
+}
+
+} // namespace
+
+int CtblZeitschema::CacheRemoveWhere(int column, const QList<QVariant>& values)
+{
+    return m_cache.RemoveWhere(column, shownNames(*this, column, values));
+}
+
+int CtblZeitschema::CacheAssignWhere(int column, const QList<QVariant>& values, const CColumnValues& assignments)
+{
+    CColumnValues shown = assignments;
+    for (auto& [c, v] : shown) {
+        if (c == 1)
+            v = ShownName(v.toString());
+    }
+    return m_cache.AssignWhere(column, shownNames(*this, column, values), shown);
 }

@@ -27,6 +27,9 @@ public:
     };
 
     CtblZeitschema(CLanguageHandler* pLanguage, CDatabase* pDatabase);
+    // A set of its own that reads nothing at construction (its cache stays
+    // empty): for a worker that writes through it on its own thread.
+    CtblZeitschema(CLanguageHandler* pLanguage, CDatabase* pDatabase, EmptyCache);
     ~CtblZeitschema() override;
 
     int GetAnz_Zeitschema() const;
@@ -40,6 +43,15 @@ public:
     int RemoveIf(const std::function<bool(const structZeitschema&)>& pick) { return m_cache.RemoveIf(pick); }
     int _Requery() override;
     qint32 GetMajorID_Zeitschema() const;
+
+    // The cached row with this key (null: none) and its index (-1: none),
+    // found through an index rather than a walk.
+    structZeitschema* FindByKey(qint32 ID) const { return m_cache.FindByKey(ID); }
+    int IndexOfKey(qint32 ID) const { return m_cache.IndexOfKey(ID); }
+
+    // The built-in schema is stored in German; in English it is shown by its
+    // English name. Only the cached copy is renamed, never the stored row.
+    QString ShownName(QString stored) const;
 
     // Column members, in binding order.
     qint32 ID_Zeitschema = 0;
@@ -57,12 +69,10 @@ public:
 
 protected:
     QString GetDefaultSQL() override;
+    int CacheRemoveWhere(int column, const QList<QVariant>& values) override;
+    int CacheAssignWhere(int column, const QList<QVariant>& values, const CColumnValues& assignments) override;
     void DoFieldExchange(CFieldExchange* pFX) override;
 
 private:
-    // The built-in schema is stored in German; in English it is shown by its
-    // English name. Only the cached copy is renamed, never the stored row.
-    QString ShownName(QString stored) const;
-
-    CRowCache<structZeitschema> m_cache{4};
+    CRowCache<structZeitschema> m_cache{{&structZeitschema::ID_Zeitschema, &structZeitschema::Bezeichnung, &structZeitschema::Von, &structZeitschema::Bis, &structZeitschema::Sonntag, &structZeitschema::Montag, &structZeitschema::Dienstag, &structZeitschema::Mittwoch, &structZeitschema::Donnerstag, &structZeitschema::Freitag, &structZeitschema::Samstag, &structZeitschema::UpdateOK}, 4};
 };

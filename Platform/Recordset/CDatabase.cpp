@@ -1,9 +1,13 @@
 #include "CDatabase.h"
 
+#include "CDBException.h"
+#include "CRecordset.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QVariant>
 
 #include <sql.h>
@@ -11,7 +15,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <set>
 #include <mutex>
+#include <unordered_map>
 #include <vector>
 
 struct CDatabase::State
@@ -20,7 +29,32 @@ struct CDatabase::State
     quint64 serial = 0;
     QString unusable;
     std::vector<QString> connections; // every connection made, on any thread
-    std::vector<quint64> transactionThreads;
+    // Threads in a transaction, with the number of that transaction.
+    std::vector<std::pair<quint64, quint64>> transactionThreads;
+    quint64 transactionSerial = 0;
+    // An ODBC source with SQLite behind it: a table whose write lock a
+    // transaction takes at its start (the driver begins deferred).
+    QString odbcLockTable;
+    // Prepared statements per connection; used by the connection's thread
+    // only, removed before their connection is.
+    std::map<QString, std::unordered_map<QString, std::unique_ptr<QSqlQuery>>> prepared;
+    // Live record sets and the thread that last used each.
+    std::vector<std::pair<CRecordset*, quint64>> recordsets;
+
+    // The threads' turn at the data source (CDatabase::Turn).
+    std::mutex turnMutex;
+    std::condition_variable turnChanged;
+    quint64 nextTicket = 0;
+    quint64 serving = 0;
+    std::set<quint64> abandoned;
+    quint64 turnOwner = 0; // thread serial, 0: nobody
+    int turnDepth = 0;
+
+    void DropConnection(const QString& name)
+    {
+        prepared.erase(name);
+        QSqlDatabase::removeDatabase(name);
+    }
 };
 
 namespace {
@@ -56,13 +90,38 @@ struct ThreadConnections
             auto it = std::find(list.begin(), list.end(), e.name);
             if (it != list.end()) {
                 list.erase(it);
-                QSqlDatabase::removeDatabase(e.name);
+                state->DropConnection(e.name);
             }
         }
     }
 };
 
 thread_local ThreadConnections t_connections;
+
+// A text the ODBC driver tells about its connection (SQLGetInfo), or empty.
+QString odbcInfo(const QSqlDatabase& db, SQLUSMALLINT what)
+{
+    if (db.driverName() != QLatin1String("QODBC"))
+        return {};
+    // The ODBC driver hands out its connection handle as a pointer-sized value.
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || handle.metaType().sizeOf() != sizeof(SQLHANDLE))
+        return {};
+    SQLHDBC hdbc = *static_cast<const SQLHANDLE*>(handle.constData());
+    if (!hdbc)
+        return {};
+    std::vector<SQLCHAR> buffer(4096, 0);
+    SQLSMALLINT length = 0;
+    const SQLRETURN rc = SQLGetInfo(hdbc, what, buffer.data(), static_cast<SQLSMALLINT>(buffer.size() - 1), &length);
+    if (!SQL_SUCCEEDED(rc))
+        return {};
+    return QString::fromLocal8Bit(reinterpret_cast<const char*>(buffer.data()));
+}
+
+QString odbcDbmsName(const QSqlDatabase& db)
+{
+    return odbcInfo(db, SQL_DBMS_NAME);
+}
 
 } // namespace
 
@@ -77,7 +136,7 @@ CDatabase::~CDatabase()
 {
     std::lock_guard<std::mutex> lock(m_state->mutex);
     for (const QString& name : m_state->connections)
-        QSqlDatabase::removeDatabase(name);
+        m_state->DropConnection(name);
     m_state->connections.clear();
 }
 
@@ -123,10 +182,59 @@ QSqlDatabase CDatabase::Connection(QString* error)
         return {};
     }
 
+    // The rollback journal keeps the whole database in its one file, which is
+    // what backup and restore rely on; a file restored in WAL mode would
+    // otherwise keep committed rows in a second file beside it. A file that
+    // cannot be switched now (read-only, or open elsewhere in WAL) is still
+    // read; backups copy through SQLite and so stay complete.
+    const bool odbcSqlite = m_source.kind == Kind::Odbc
+                            && odbcDbmsName(db).contains(QLatin1String("SQLite"), Qt::CaseInsensitive);
+    if (m_source.kind == Kind::Sqlite || odbcSqlite) {
+        QSqlQuery pragma(db);
+        if (TakeTurn()) {
+            pragma.exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
+            GiveTurn();
+        }
+    }
+    QString lockTable;
+    if (odbcSqlite) {
+        QSqlQuery tables(db);
+        if (tables.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"
+                                       " AND name NOT LIKE 'sqlite%' ORDER BY name LIMIT 1"))
+            && tables.next())
+            lockTable = tables.value(0).toString();
+    }
+
     std::lock_guard<std::mutex> lock(m_state->mutex);
+    if (!lockTable.isEmpty())
+        m_state->odbcLockTable = lockTable;
     m_state->connections.push_back(name);
     t_connections.entries.push_back({m_state, name});
     return db;
+}
+
+QSqlQuery* CDatabase::Prepared(const QString& sql, QString* error)
+{
+    QSqlDatabase db = Connection(error);
+    if (!db.isOpen())
+        return nullptr;
+    {
+        std::lock_guard<std::mutex> lock(m_state->mutex);
+        auto& statements = m_state->prepared[db.connectionName()];
+        const auto it = statements.find(sql);
+        if (it != statements.end())
+            return it->second.get();
+    }
+    auto query = std::make_unique<QSqlQuery>(db);
+    if (!query->prepare(sql)) {
+        if (error)
+            *error = query->lastError().text();
+        return nullptr;
+    }
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    auto& slot = m_state->prepared[db.connectionName()][sql];
+    slot = std::move(query);
+    return slot.get();
 }
 
 void CDatabase::MarkUnusable(const QString& reason)
@@ -141,16 +249,126 @@ bool CDatabase::IsUsable() const
     return m_state->unusable.isEmpty();
 }
 
-bool CDatabase::BeginTrans()
+bool CDatabase::Exec(const QString& sql, QString* error)
 {
-    QSqlDatabase db = Connection();
-    if (!db.isOpen() || InTransaction() || !db.transaction())
+    QSqlDatabase db = Connection(error);
+    if (!db.isOpen())
         return false;
-    std::lock_guard<std::mutex> lock(m_state->mutex);
-    m_state->transactionThreads.push_back(threadSerial());
+    QSqlQuery query(db);
+    if (query.exec(sql))
+        return true;
+    if (error)
+        *error = query.lastError().text();
+    return false;
+}
+
+bool CDatabase::TakeTurn()
+{
+    State& st = *m_state;
+    std::unique_lock<std::mutex> lock(st.turnMutex);
+    if (st.turnOwner == threadSerial()) {
+        ++st.turnDepth;
+        return true;
+    }
+    const quint64 ticket = st.nextTicket++;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kTurnWaitMs);
+    const bool mine = st.turnChanged.wait_until(lock, deadline, [&] { return st.serving == ticket && st.turnOwner == 0; });
+    if (!mine) {
+        // Given up: the ticket is skipped when its turn comes.
+        if (st.serving == ticket) {
+            ++st.serving;
+            while (st.abandoned.erase(st.serving))
+                ++st.serving;
+            st.turnChanged.notify_all();
+        } else {
+            st.abandoned.insert(ticket);
+        }
+        return false;
+    }
+    st.turnOwner = threadSerial();
+    st.turnDepth = 1;
     return true;
 }
 
+void CDatabase::GiveTurn()
+{
+    State& st = *m_state;
+    std::lock_guard<std::mutex> lock(st.turnMutex);
+    if (st.turnOwner != threadSerial() || --st.turnDepth > 0)
+        return;
+    st.turnOwner = 0;
+    ++st.serving;
+    while (st.abandoned.erase(st.serving))
+        ++st.serving;
+    st.turnChanged.notify_all();
+}
+
+CDatabase::Turn::Turn(CDatabase* pDatabase)
+    : m_pDatabase(pDatabase && pDatabase->TakeTurn() ? pDatabase : nullptr)
+{
+    if (!m_pDatabase)
+        throw CDBException(QStringLiteral("database is locked: another part of this program did not finish its work on the database."));
+}
+
+CDatabase::Turn::~Turn()
+{
+    m_pDatabase->GiveTurn();
+}
+
+bool CDatabase::BeginTrans(QString* error)
+{
+    QSqlDatabase db = Connection(error);
+    if (!db.isOpen())
+        return false;
+    if (InTransaction()) {
+        if (error)
+            *error = QStringLiteral("A transaction is running already.");
+        return false;
+    }
+    if (!TakeTurn()) {
+        if (error)
+            *error = QStringLiteral("database is locked: another part of this program did not finish its work on the database.");
+        return false;
+    }
+    const bool begun = BeginOnConnection(db, error);
+    if (!begun)
+        GiveTurn();
+    return begun;
+}
+
+bool CDatabase::BeginOnConnection(QSqlDatabase& db, QString* error)
+{
+    // SQLite: the write lock is taken now, waiting out the busy timeout if
+    // another connection writes, instead of failing at the first write of a
+    // transaction that has read already (SQLite cannot wait there).
+    bool begun = m_source.kind == Kind::Sqlite ? Exec(QStringLiteral("BEGIN IMMEDIATE"), error) : db.transaction();
+    if (!begun) {
+        if (error && m_source.kind != Kind::Sqlite)
+            *error = db.lastError().text();
+        return false;
+    }
+    QString lockTable;
+    {
+        std::lock_guard<std::mutex> lock(m_state->mutex);
+        lockTable = m_state->odbcLockTable;
+    }
+    if (m_source.kind == Kind::Odbc && !lockTable.isEmpty()) {
+        // The SQLite ODBC driver begins deferred; a write that changes nothing
+        // takes the lock now, the same as BEGIN IMMEDIATE.
+        QSqlQuery take(db);
+        if (!take.exec(QStringLiteral("DELETE FROM \"%1\" WHERE 1 = 0").arg(lockTable))) {
+            if (error)
+                *error = take.lastError().text();
+            db.rollback();
+            return false;
+        }
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_state->mutex);
+        m_state->transactionThreads.emplace_back(threadSerial(), ++m_state->transactionSerial);
+    }
+    return true;
+}
 namespace {
 
 bool endTransaction(QSqlDatabase db, bool commit)
@@ -165,11 +383,8 @@ bool CDatabase::CommitTrans()
     if (!InTransaction())
         return false;
     const bool ok = endTransaction(Connection(), true);
-    if (ok) {
-        std::lock_guard<std::mutex> lock(m_state->mutex);
-        auto& list = m_state->transactionThreads;
-        list.erase(std::remove(list.begin(), list.end(), threadSerial()), list.end());
-    }
+    if (ok)
+        EndTransaction();
     return ok;
 }
 
@@ -179,18 +394,95 @@ bool CDatabase::Rollback()
         return false;
     // The transaction is over whatever the driver says: a failed rollback
     // leaves nothing that a second one could undo.
+    const quint64 serial = TransactionSerial();
     const bool ok = endTransaction(Connection(), false);
-    std::lock_guard<std::mutex> lock(m_state->mutex);
-    auto& list = m_state->transactionThreads;
-    list.erase(std::remove(list.begin(), list.end(), threadSerial()), list.end());
+    EndTransaction();
+    AfterRollback(serial);
     return ok;
 }
 
 bool CDatabase::InTransaction() const
 {
+    return TransactionSerial() != 0;
+}
+
+quint64 CDatabase::TransactionSerial() const
+{
     std::lock_guard<std::mutex> lock(m_state->mutex);
-    const auto& list = m_state->transactionThreads;
-    return std::find(list.begin(), list.end(), threadSerial()) != list.end();
+    for (const auto& e : m_state->transactionThreads) {
+        if (e.first == threadSerial())
+            return e.second;
+    }
+    return 0;
+}
+
+void CDatabase::EndTransaction()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_state->mutex);
+        auto& list = m_state->transactionThreads;
+        list.erase(std::remove_if(list.begin(), list.end(), [](const auto& e) { return e.first == threadSerial(); }),
+                   list.end());
+    }
+    GiveTurn();
+}
+
+bool CDatabase::Savepoint(int level)
+{
+    return InTransaction() && Exec(QStringLiteral("SAVEPOINT ferrold_%1").arg(level));
+}
+
+bool CDatabase::ReleaseSavepoint(int level)
+{
+    return InTransaction() && Exec(QStringLiteral("RELEASE SAVEPOINT ferrold_%1").arg(level));
+}
+
+bool CDatabase::RollbackToSavepoint(int level)
+{
+    if (!InTransaction())
+        return false;
+    const bool ok = Exec(QStringLiteral("ROLLBACK TO SAVEPOINT ferrold_%1").arg(level))
+                    && Exec(QStringLiteral("RELEASE SAVEPOINT ferrold_%1").arg(level));
+    AfterRollback(TransactionSerial());
+    return ok;
+}
+
+void CDatabase::RegisterRecordset(CRecordset* set)
+{
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    m_state->recordsets.emplace_back(set, threadSerial());
+}
+
+void CDatabase::UnregisterRecordset(CRecordset* set)
+{
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    auto& list = m_state->recordsets;
+    list.erase(std::remove_if(list.begin(), list.end(), [set](const auto& e) { return e.first == set; }), list.end());
+}
+
+void CDatabase::NoteRecordsetUse(CRecordset* set)
+{
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    for (auto& e : m_state->recordsets) {
+        if (e.first == set)
+            e.second = threadSerial();
+    }
+}
+
+void CDatabase::AfterRollback(quint64 transaction)
+{
+    // Only this thread's sets: they are not in use elsewhere, and they are
+    // the ones whose connection just undid its writes.
+    std::vector<CRecordset*> mine;
+    {
+        std::lock_guard<std::mutex> lock(m_state->mutex);
+        for (const auto& e : m_state->recordsets) {
+            if (e.second == threadSerial())
+                mine.push_back(e.first);
+        }
+    }
+    for (CRecordset* set : mine)
+        set->OnTransactionRolledBack(transaction);
 }
 
 QString CDatabase::GetDatabaseName()
@@ -200,21 +492,7 @@ QString CDatabase::GetDatabaseName()
         return m_source.kind == Kind::Sqlite ? QFileInfo(m_source.location).absoluteFilePath() : QString();
     if (m_source.kind == Kind::Sqlite)
         return QFileInfo(db.databaseName()).absoluteFilePath();
-
-    // The ODBC driver hands out its connection handle as a pointer-sized value.
-    const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() || handle.metaType().sizeOf() != sizeof(SQLHANDLE))
-        return {};
-    SQLHDBC hdbc = *static_cast<const SQLHANDLE*>(handle.constData());
-    if (!hdbc)
-        return {};
-    std::vector<SQLCHAR> buffer(4096, 0);
-    SQLSMALLINT length = 0;
-    const SQLRETURN rc = SQLGetInfo(hdbc, SQL_DATABASE_NAME, buffer.data(),
-                                    static_cast<SQLSMALLINT>(buffer.size() - 1), &length);
-    if (!SQL_SUCCEEDED(rc))
-        return {};
-    return QString::fromLocal8Bit(reinterpret_cast<const char*>(buffer.data()));
+    return odbcInfo(db, SQL_DATABASE_NAME);
 }
 
 QStringList CDatabase::OdbcDataSources()

@@ -6,6 +6,9 @@
 
 #include <memory>
 
+class CRecordset;
+class QSqlQuery;
+
 // One data source: the embedded SQLite file or an ODBC data source name.
 //
 // Qt SQL connections belong to the thread that made them, so every thread
@@ -13,6 +16,12 @@
 // use and shared by all record sets of this data source on that thread (a
 // transaction therefore spans every table of the thread). A thread's
 // connections are removed when it ends; the rest when the object dies.
+//
+// Locking between threads (SQLite): a transaction takes the write lock when
+// it begins, not at its first write, so two writers queue behind each other
+// within the busy timeout instead of one of them failing at once. Writers
+// that run long (a worker storing thousands of rows) commit in batches
+// (CTransaction::CommitBatchIfDue), so the other never waits long.
 class CDatabase
 {
 public:
@@ -36,16 +45,57 @@ public:
     // result is not open and *error holds the driver's text.
     QSqlDatabase Connection(QString* error = nullptr);
 
+    // A statement prepared once on the calling thread's connection and kept
+    // for reuse; null (with *error) when the connection or the statement
+    // fails. The caller binds, runs and finishes it before the next use.
+    QSqlQuery* Prepared(const QString& sql, QString* error = nullptr);
+
     // A data source found broken once (not a database, no tables) stays
     // refused with that reason, so one fault is not reported again and again.
     void MarkUnusable(const QString& reason);
     bool IsUsable() const;
 
-    // Transactions on the calling thread's connection.
-    bool BeginTrans();
+    // Transactions on the calling thread's connection. BeginTrans fails when
+    // one is running already on this thread (CTransaction nests instead).
+    // After Rollback every record set of this thread that is open, or whose
+    // cache followed a write of the transaction, is read again, so none
+    // keeps showing rows that were undone.
+    bool BeginTrans(QString* error = nullptr);
     bool CommitTrans();
     bool Rollback();
     bool InTransaction() const;
+    // The running transaction's number on this thread (0: none); every
+    // transaction gets a new one.
+    quint64 TransactionSerial() const;
+
+    // How long a thread waits for its turn behind the program's other
+    // threads before it gives up as SQLite would ("database is locked").
+    static constexpr int kTurnWaitMs = 30000;
+
+    // A thread's turn at the data source, first come first served among this
+    // program's threads: a transaction holds it from begin to end, a single
+    // statement outside one (a read, a write) for its duration, and a thread
+    // may take it again while it holds it. SQLite only polls for its locks,
+    // so a worker that commits batch after batch would otherwise starve the
+    // UI thread's reads and writes (or the other way round) until they fail
+    // with "database is locked". Throws CDBException when the turn does not
+    // come.
+    class Turn
+    {
+    public:
+        explicit Turn(CDatabase* pDatabase);
+        ~Turn();
+        Turn(const Turn&) = delete;
+        Turn& operator=(const Turn&) = delete;
+
+    private:
+        CDatabase* m_pDatabase;
+    };
+
+    // Nested parts of the running transaction (CTransaction uses them).
+    bool Savepoint(int level);
+    bool ReleaseSavepoint(int level);
+    bool RollbackToSavepoint(int level);
 
     // The path of the database file, or empty when the source has none.
     QString GetDatabaseName();
@@ -53,10 +103,23 @@ public:
     // Names of the ODBC data sources (user and system) the driver manager knows.
     static QStringList OdbcDataSources();
 
+    // Record sets tell their data source which thread uses them, so a
+    // rollback reaches the sets of its own thread only.
+    void RegisterRecordset(CRecordset* set);
+    void UnregisterRecordset(CRecordset* set);
+    void NoteRecordsetUse(CRecordset* set);
+
     // Shared with the per-thread bookkeeping that removes connections.
     struct State;
 
 private:
+    void AfterRollback(quint64 transaction);
+    bool BeginOnConnection(QSqlDatabase& db, QString* error);
+    bool TakeTurn();
+    void GiveTurn();
+    void EndTransaction();
+    bool Exec(const QString& sql, QString* error = nullptr);
+
     Source m_source;
     std::shared_ptr<State> m_state;
 };

@@ -10,7 +10,13 @@
 
 #include <algorithm>
 
+#include <algorithm>
+#include <limits>
+
 namespace {
+
+// Values bound into one statement at most; longer lists take several.
+constexpr int kChunk = 500;
 
 QString stripBrackets(QString name)
 {
@@ -25,14 +31,64 @@ QString escaped(const QSqlDatabase& db, const QString& name, QSqlDriver::Identif
     return db.driver()->escapeIdentifier(name, type);
 }
 
+bool fitsLong(const QVariant& v)
+{
+    if (v.isNull())
+        return true;
+    bool ok = false;
+    const qlonglong n = v.toLongLong(&ok);
+    if (!ok) // a text or a fraction in a number column reads as its number, as before
+        return true;
+    return n >= std::numeric_limits<qint32>::min() && n <= std::numeric_limits<qint32>::max();
+}
+
+// Whether two values of a column are equal as that column's type.
+bool sameValue(CFieldExchange::Type type, const QVariant& a, const QVariant& b)
+{
+    switch (type) {
+    case CFieldExchange::Type::Long:
+        return CFieldExchange::ToLong(a) == CFieldExchange::ToLong(b) && a.isNull() == b.isNull();
+    case CFieldExchange::Type::Bool:
+        return CFieldExchange::ToBool(a) == CFieldExchange::ToBool(b);
+    case CFieldExchange::Type::Text:
+        return CFieldExchange::ToText(a) == CFieldExchange::ToText(b);
+    }
+    return false;
+}
+
+// Ends a prepared statement's use, so it holds no lock and no result.
+struct Finish
+{
+    QSqlQuery* query;
+    ~Finish()
+    {
+        if (query)
+            query->finish();
+    }
+};
+
+QString marks(int count)
+{
+    QStringList list;
+    for (int i = 0; i < count; ++i)
+        list << QStringLiteral("?");
+    return list.join(QStringLiteral(", "));
+}
+
 } // namespace
 
 CRecordset::CRecordset(CDatabase* pDatabase)
     : m_pDatabase(pDatabase)
 {
+    if (m_pDatabase)
+        m_pDatabase->RegisterRecordset(this);
 }
 
-CRecordset::~CRecordset() = default;
+CRecordset::~CRecordset()
+{
+    if (m_pDatabase)
+        m_pDatabase->UnregisterRecordset(this);
+}
 
 QString CRecordset::GetDefaultConnect()
 {
@@ -53,6 +109,36 @@ const CFieldExchange& CRecordset::Fields()
     return *m_fields;
 }
 
+int CRecordset::ColumnIndex(const QString& column)
+{
+    const QString name = stripBrackets(column);
+    const auto& bindings = Fields().Bindings();
+    for (size_t c = 0; c < bindings.size(); ++c) {
+        if (bindings[c].column.compare(name, Qt::CaseInsensitive) == 0)
+            return static_cast<int>(c);
+    }
+    throw CDBException(QStringLiteral("The table \"%1\" has no column \"%2\".").arg(TableName(), name));
+}
+
+QString CRecordset::QuotedTable(const QSqlDatabase& db)
+{
+    return escaped(db, TableName(), QSqlDriver::TableName);
+}
+
+QString CRecordset::QuotedColumn(const QSqlDatabase& db, const QString& column)
+{
+    return escaped(db, column, QSqlDriver::FieldName);
+}
+
+QString CRecordset::SelectList(const QSqlDatabase& db)
+{
+    const QString table = QuotedTable(db);
+    QStringList columns;
+    for (const auto& b : Fields().Bindings())
+        columns << table + u'.' + QuotedColumn(db, b.column);
+    return columns.join(QStringLiteral(", "));
+}
+
 size_t CRecordset::Width() const
 {
     return m_fields ? m_fields->Bindings().size() : 0;
@@ -64,16 +150,18 @@ QSqlDatabase CRecordset::Connection()
     QSqlDatabase db = m_pDatabase ? m_pDatabase->Connection(&error) : QSqlDatabase();
     if (!db.isOpen())
         m_lastError = m_pDatabase ? error : QStringLiteral("No data source.");
+    else
+        m_pDatabase->NoteRecordsetUse(this);
     return db;
 }
 
-QString CRecordset::SelectText(const QSqlDatabase& db)
+QSqlQuery* CRecordset::Statement(const QString& sql)
 {
-    QStringList columns;
-    for (const auto& b : Fields().Bindings())
-        columns << escaped(db, b.column, QSqlDriver::FieldName);
-    return QStringLiteral("SELECT %1 FROM %2")
-        .arg(columns.join(QStringLiteral(", ")), escaped(db, TableName(), QSqlDriver::TableName));
+    QString error;
+    QSqlQuery* query = m_pDatabase ? m_pDatabase->Prepared(sql, &error) : nullptr;
+    if (!query)
+        throw CDBException(m_pDatabase ? error : QStringLiteral("No data source."));
+    return query;
 }
 
 void CRecordset::ThrowIfNotUsable(const QSqlDatabase& db)
@@ -82,16 +170,32 @@ void CRecordset::ThrowIfNotUsable(const QSqlDatabase& db)
         throw CDBException(m_lastError);
 }
 
-bool CRecordset::ReadRows(const QString& sql, const std::function<void(const QVariant*)>& onRow)
+bool CRecordset::ReadRows(const QString& sql, const std::function<void(const QVariant*)>& onRow,
+                          const QList<QVariant>& bindValues)
 {
     const auto& bindings = Fields().Bindings();
     QSqlDatabase db = Connection();
     if (!db.isOpen())
         return false;
 
+    std::unique_ptr<CDatabase::Turn> turn;
+    try {
+        turn = std::make_unique<CDatabase::Turn>(m_pDatabase);
+    } catch (const CDBException& e) {
+        m_lastError = e.m_strError;
+        return false;
+    }
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    if (!query.exec(sql)) {
+    bool ran = false;
+    if (bindValues.isEmpty()) {
+        ran = query.exec(sql);
+    } else if (query.prepare(sql)) {
+        for (const QVariant& v : bindValues)
+            query.addBindValue(v);
+        ran = query.exec();
+    }
+    if (!ran) {
         m_lastError = query.lastError().text();
         return false;
     }
@@ -108,8 +212,16 @@ bool CRecordset::ReadRows(const QString& sql, const std::function<void(const QVa
     }
     std::vector<QVariant> values(bindings.size());
     while (query.next()) {
-        for (size_t c = 0; c < index.size(); ++c)
+        for (size_t c = 0; c < index.size(); ++c) {
             values[c] = query.value(index[c]);
+            // A cut number would be another row's key, or another reader.
+            if (bindings[c].type == CFieldExchange::Type::Long && !fitsLong(values[c])) {
+                m_lastError = QStringLiteral("The value %1 in the column \"%2\" of the table \"%3\" is outside the "
+                                             "range of a 32-bit number.")
+                                  .arg(values[c].toString(), bindings[c].column, TableName());
+                return false;
+            }
+        }
         onRow(values.data());
     }
     if (query.lastError().isValid()) {
@@ -119,36 +231,25 @@ bool CRecordset::ReadRows(const QString& sql, const std::function<void(const QVa
     return true;
 }
 
-bool CRecordset::Open(int nOpenType, const QString& sql, unsigned int /*options*/)
+bool CRecordset::OpenRows(const QString& sql, const QList<QVariant>& bindValues)
 {
-    (void)nOpenType; // every set is a snapshot
     if (m_open)
         Close();
-    const auto& bindings = Fields().Bindings();
-    if (bindings.empty()) {
-        m_lastError = QStringLiteral("The record set binds no columns.");
-        return false;
-    }
-
-    QString text = sql;
-    if (text.isEmpty()) {
-        QSqlDatabase db = Connection();
-        if (!db.isOpen())
-            return false;
-        text = SelectText(db) + QStringLiteral(" ORDER BY ") + escaped(db, bindings.front().column, QSqlDriver::FieldName);
-    }
-
     std::vector<QVariant> values;
     int rows = 0;
-    const size_t width = bindings.size();
-    const bool ok = ReadRows(text, [&](const QVariant* row) {
-        values.insert(values.end(), row, row + width);
-        ++rows;
-    });
+    const size_t width = Fields().Bindings().size();
+    const bool ok = ReadRows(
+        sql,
+        [&](const QVariant* row) {
+            values.insert(values.end(), row, row + width);
+            ++rows;
+        },
+        bindValues);
     if (!ok)
         return false;
 
-    m_sql = text;
+    m_sql = sql;
+    m_bindValues = bindValues;
     m_values = std::move(values);
     m_rowCount = rows;
     m_deleted.assign(static_cast<size_t>(rows), 0);
@@ -157,6 +258,98 @@ bool CRecordset::Open(int nOpenType, const QString& sql, unsigned int /*options*
     m_open = true;
     MoveFirst();
     return true;
+}
+
+bool CRecordset::Open(int nOpenType, const QString& sql, unsigned int /*options*/)
+{
+    (void)nOpenType; // every set is a snapshot
+    if (m_open)
+        Close();
+    if (Fields().Bindings().empty()) {
+        m_lastError = QStringLiteral("The record set binds no columns.");
+        return false;
+    }
+    if (!sql.isEmpty())
+        return OpenRows(sql, {});
+    QSqlDatabase db = Connection();
+    if (!db.isOpen())
+        return false;
+    const QString text = QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
+                             .arg(SelectList(db), QuotedTable(db), QuotedColumn(db, Fields().Bindings().front().column));
+    return OpenRows(text, {});
+}
+
+bool CRecordset::OpenWhere(const QString& column, const QList<QVariant>& values)
+{
+    if (m_open)
+        Close();
+    int index = 0;
+    try {
+        index = ColumnIndex(column);
+    } catch (const CDBException& e) {
+        m_lastError = e.m_strError;
+        return false;
+    }
+    QSqlDatabase db = Connection();
+    if (!db.isOpen())
+        return false;
+    const QString name = QuotedColumn(db, Fields().Bindings()[static_cast<size_t>(index)].column);
+    // An empty list still checks the table and its columns.
+    if (values.isEmpty())
+        return OpenRows(QStringLiteral("SELECT %1 FROM %2 WHERE 1 = 0").arg(SelectList(db), QuotedTable(db)), {});
+    if (values.size() <= kChunk) {
+        return OpenRows(QStringLiteral("SELECT %1 FROM %2 WHERE %3 IN (%4) ORDER BY %5")
+                            .arg(SelectList(db), QuotedTable(db), name, marks(static_cast<int>(values.size())),
+                                 QuotedColumn(db, Fields().Bindings().front().column)),
+                        values);
+    }
+    // Long lists: the rows of each chunk, then one snapshot in key order.
+    std::vector<std::pair<qint64, std::vector<QVariant>>> rows;
+    const size_t width = Fields().Bindings().size();
+    for (qsizetype from = 0; from < values.size(); from += kChunk) {
+        const QList<QVariant> chunk = values.mid(from, kChunk);
+        const bool ok = ReadRows(QStringLiteral("SELECT %1 FROM %2 WHERE %3 IN (%4)")
+                                     .arg(SelectList(db), QuotedTable(db), name, marks(static_cast<int>(chunk.size()))),
+                                 [&](const QVariant* row) {
+                                     rows.emplace_back(row[0].toLongLong(), std::vector<QVariant>(row, row + width));
+                                 },
+                                 chunk);
+        if (!ok)
+            return false;
+    }
+    std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    // Values repeated in the list must not repeat rows.
+    rows.erase(std::unique(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.first == b.first; }),
+               rows.end());
+    m_sql.clear();
+    m_bindValues = values;
+    m_values.clear();
+    m_values.reserve(rows.size() * width);
+    for (auto& row : rows)
+        m_values.insert(m_values.end(), row.second.begin(), row.second.end());
+    m_rowCount = static_cast<int>(rows.size());
+    m_deleted.assign(rows.size(), 0);
+    m_keyIndexValid = false;
+    m_mode = Mode::None;
+    m_open = true;
+    // Requery reads the same rows again.
+    m_sql = QStringLiteral("where:") + column;
+    MoveFirst();
+    return true;
+}
+
+bool CRecordset::OpenKeys(const QList<qint32>& keys)
+{
+    QList<QVariant> values;
+    values.reserve(keys.size());
+    for (qint32 key : keys)
+        values << QVariant(key);
+    return OpenWhere(Fields().Bindings().empty() ? QString() : Fields().Bindings().front().column, values);
+}
+
+bool CRecordset::OpenAppendOnly()
+{
+    return OpenWhere(Fields().Bindings().empty() ? QString() : Fields().Bindings().front().column, QList<QVariant>{});
 }
 
 void CRecordset::Close()
@@ -177,7 +370,16 @@ bool CRecordset::Requery()
     if (!m_open)
         return false;
     const QString sql = m_sql;
-    return Open(m_nDefaultType, sql);
+    const QList<QVariant> bindValues = m_bindValues;
+    if (sql.startsWith(QLatin1String("where:")))
+        return OpenWhere(sql.mid(6), bindValues);
+    return OpenRows(sql, bindValues);
+}
+
+void CRecordset::OnTransactionRolledBack(quint64 /*transaction*/)
+{
+    if (m_open && !Requery())
+        Close();
 }
 
 bool CRecordset::IsDeleted() const
@@ -255,21 +457,29 @@ void CRecordset::MoveLast()
     SetPosition(row);
 }
 
-bool CRecordset::MoveToKey(qint32 key)
+int CRecordset::RowOfKey(qint64 key)
 {
-    if (!m_open)
-        return false;
+    if (!m_open || key < std::numeric_limits<qint32>::min() || key > std::numeric_limits<qint32>::max())
+        return -1;
     if (!m_keyIndexValid) {
         m_keyIndex.clear();
         m_keyIndex.reserve(m_rowCount);
-        for (int row = 0; row < m_rowCount; ++row)
+        for (int row = m_rowCount - 1; row >= 0; --row)
             m_keyIndex.insert(CFieldExchange::ToLong(RowValues(row)[0]), row);
         m_keyIndexValid = true;
     }
-    const auto it = m_keyIndex.constFind(key);
+    const auto it = m_keyIndex.constFind(static_cast<qint32>(key));
     if (it == m_keyIndex.constEnd() || m_deleted[static_cast<size_t>(it.value())])
+        return -1;
+    return it.value();
+}
+
+bool CRecordset::MoveToKey(qint32 key)
+{
+    const int row = RowOfKey(key);
+    if (row < 0)
         return false;
-    SetPosition(it.value());
+    SetPosition(row);
     return true;
 }
 
@@ -286,10 +496,43 @@ void CRecordset::AddNew()
     m_mode = Mode::Add;
 }
 
+void CRecordset::RefreshCurrentRow()
+{
+    QSqlDatabase db = Connection();
+    ThrowIfNotUsable(db);
+    CDatabase::Turn turn(m_pDatabase);
+    const auto& bindings = m_fields->Bindings();
+    QSqlQuery* query = Statement(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
+                                     .arg(SelectList(db), QuotedTable(db), QuotedColumn(db, bindings[0].column)));
+    Finish done{query};
+    query->addBindValue(RowValues(m_current)[0]);
+    if (!query->exec())
+        throw CDBException(query->lastError().text());
+    if (!query->next()) {
+        if (query->lastError().isValid())
+            throw CDBException(query->lastError().text());
+        // Gone behind the set's back: the snapshot says so from now on.
+        m_deleted[static_cast<size_t>(m_current)] = 1;
+        throw CDBException(QStringLiteral("The row with the key %1 of the table \"%2\" no longer exists.")
+                               .arg(RowValues(m_current)[0].toString(), TableName()));
+    }
+    QVariant* row = RowValues(m_current);
+    for (size_t c = 0; c < bindings.size(); ++c) {
+        const QVariant v = query->value(static_cast<int>(c));
+        if (bindings[c].type == CFieldExchange::Type::Long && !fitsLong(v))
+            throw CDBException(QStringLiteral("The value %1 in the column \"%2\" of the table \"%3\" is outside the "
+                                              "range of a 32-bit number.")
+                                   .arg(v.toString(), bindings[c].column, TableName()));
+        row[c] = v;
+    }
+    LoadRow(m_current);
+}
+
 void CRecordset::Edit()
 {
     if (!m_open || m_bof || m_eof || IsDeleted())
         throw CDBException(QStringLiteral("There is no current row to edit."));
+    RefreshCurrentRow();
     m_saved.clear();
     for (const auto& b : m_fields->Bindings())
         m_saved.push_back(CFieldExchange::Get(b));
@@ -319,37 +562,46 @@ std::vector<size_t> CRecordset::ChangedColumns() const
 qint32 CRecordset::InsertRow(QSqlDatabase& db, const std::vector<size_t>& columns)
 {
     const auto& bindings = m_fields->Bindings();
-    const QString table = escaped(db, TableName(), QSqlDriver::TableName);
-    QSqlQuery query(db);
+    const QString table = QuotedTable(db);
+    QSqlQuery* query = nullptr;
     if (columns.empty()) {
-        query.prepare(QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table));
+        query = Statement(QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table));
     } else {
         QStringList names;
-        QStringList marks;
-        for (size_t c : columns) {
-            names << escaped(db, bindings[c].column, QSqlDriver::FieldName);
-            marks << QStringLiteral("?");
-        }
-        query.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                          .arg(table, names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))));
         for (size_t c : columns)
-            query.addBindValue(CFieldExchange::Get(bindings[c]));
+            names << QuotedColumn(db, bindings[c].column);
+        query = Statement(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                              .arg(table, names.join(QStringLiteral(", ")), marks(static_cast<int>(columns.size()))));
+        for (size_t c : columns)
+            query->addBindValue(CFieldExchange::Get(bindings[c]));
     }
-    if (!query.exec())
-        throw CDBException(query.lastError().text());
+    Finish done{query};
+    if (!query->exec())
+        throw CDBException(query->lastError().text());
 
-    if (db.driver()->hasFeature(QSqlDriver::LastInsertId)) {
-        const QVariant id = query.lastInsertId();
-        if (id.isValid())
-            return CFieldExchange::ToLong(id);
+    QVariant id;
+    if (db.driver()->hasFeature(QSqlDriver::LastInsertId))
+        id = query->lastInsertId();
+    if (!id.isValid()) {
+        // Drivers that cannot tell the new key: the largest key, read inside
+        // the same transaction, is the row just written.
+        QSqlQuery* max = Statement(QStringLiteral("SELECT MAX(%1) FROM %2").arg(QuotedColumn(db, bindings[0].column), table));
+        Finish doneMax{max};
+        if (!max->exec() || !max->next())
+            throw CDBException(max->lastError().text());
+        id = max->value(0);
     }
-    // Drivers that cannot tell the new key: the largest key, read inside the
-    // same transaction, is the row just written.
-    QSqlQuery max(db);
-    if (!max.exec(QStringLiteral("SELECT MAX(%1) FROM %2").arg(escaped(db, bindings[0].column, QSqlDriver::FieldName), table))
-        || !max.next())
-        throw CDBException(max.lastError().text());
-    return CFieldExchange::ToLong(max.value(0));
+    if (!fitsLong(id)) {
+        // The row could never be addressed by its key: it is taken back.
+        QSqlQuery undo(db);
+        undo.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(table, QuotedColumn(db, bindings[0].column)));
+        undo.addBindValue(id);
+        undo.exec();
+        throw CDBException(QStringLiteral("The table \"%1\" gave the new row the key %2, outside the range of a "
+                                          "32-bit number; the row was not stored.")
+                               .arg(TableName(), id.toString()));
+    }
+    return CFieldExchange::ToLong(id);
 }
 
 bool CRecordset::Update()
@@ -364,6 +616,7 @@ bool CRecordset::Update()
     }
     QSqlDatabase db = Connection();
     ThrowIfNotUsable(db);
+    CDatabase::Turn turn(m_pDatabase);
 
     if (m_mode == Mode::Add) {
         const bool ownTransaction = !db.driver()->hasFeature(QSqlDriver::LastInsertId) && !m_pDatabase->InTransaction()
@@ -389,16 +642,23 @@ bool CRecordset::Update()
 
     QStringList assignments;
     for (size_t c : changed)
-        assignments << escaped(db, bindings[c].column, QSqlDriver::FieldName) + QStringLiteral(" = ?");
-    QSqlQuery query(db);
-    query.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
-                      .arg(escaped(db, TableName(), QSqlDriver::TableName), assignments.join(QStringLiteral(", ")),
-                           escaped(db, bindings[0].column, QSqlDriver::FieldName)));
+        assignments << QuotedColumn(db, bindings[c].column) + QStringLiteral(" = ?");
+    QSqlQuery* query = Statement(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+                                     .arg(QuotedTable(db), assignments.join(QStringLiteral(", ")),
+                                          QuotedColumn(db, bindings[0].column)));
+    Finish done{query};
     for (size_t c : changed)
-        query.addBindValue(CFieldExchange::Get(bindings[c]));
-    query.addBindValue(m_saved[0]);
-    if (!query.exec())
-        throw CDBException(query.lastError().text());
+        query->addBindValue(CFieldExchange::Get(bindings[c]));
+    query->addBindValue(m_saved[0]);
+    if (!query->exec())
+        throw CDBException(query->lastError().text());
+    if (query->numRowsAffected() == 0) {
+        m_deleted[static_cast<size_t>(m_current)] = 1;
+        m_mode = Mode::None;
+        throw CDBException(QStringLiteral("The row with the key %1 of the table \"%2\" no longer exists; nothing was "
+                                          "stored.")
+                               .arg(m_saved[0].toString(), TableName()));
+    }
 
     QVariant* row = RowValues(m_current);
     for (size_t c : changed)
@@ -415,48 +675,164 @@ void CRecordset::Delete()
         throw CDBException(QStringLiteral("There is no current row to delete."));
     QSqlDatabase db = Connection();
     ThrowIfNotUsable(db);
+    CDatabase::Turn turn(m_pDatabase);
     const auto& bindings = m_fields->Bindings();
-    QSqlQuery query(db);
-    query.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = ?")
-                      .arg(escaped(db, TableName(), QSqlDriver::TableName),
-                           escaped(db, bindings[0].column, QSqlDriver::FieldName)));
-    query.addBindValue(RowValues(m_current)[0]);
-    if (!query.exec())
-        throw CDBException(query.lastError().text());
+    QSqlQuery* query = Statement(
+        QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(QuotedTable(db), QuotedColumn(db, bindings[0].column)));
+    Finish done{query};
+    const QVariant key = RowValues(m_current)[0];
+    query->addBindValue(key);
+    if (!query->exec())
+        throw CDBException(query->lastError().text());
     m_deleted[static_cast<size_t>(m_current)] = 1;
     m_mode = Mode::None;
+    if (query->numRowsAffected() == 0)
+        throw CDBException(QStringLiteral("The row with the key %1 of the table \"%2\" no longer exists.")
+                               .arg(key.toString(), TableName()));
+}
+
+std::vector<int> CRecordset::SnapshotRows(size_t column, const QList<QVariant>& values)
+{
+    std::vector<int> rows;
+    if (!m_open)
+        return rows;
+    if (column == 0) {
+        for (const QVariant& v : values) {
+            const int row = RowOfKey(v.toLongLong());
+            if (row >= 0)
+                rows.push_back(row);
+        }
+        return rows;
+    }
+    const CFieldExchange::Type type = m_fields->Bindings()[column].type;
+    QSet<qlonglong> keys;
+    const bool byKey = type != CFieldExchange::Type::Text;
+    if (byKey) {
+        for (const QVariant& v : values)
+            keys.insert(type == CFieldExchange::Type::Bool ? CFieldExchange::ToBool(v) : v.toLongLong());
+    }
+    for (int row = 0; row < m_rowCount; ++row) {
+        if (m_deleted[static_cast<size_t>(row)])
+            continue;
+        const QVariant& stored = RowValues(row)[column];
+        bool match = false;
+        if (byKey) {
+            match = !stored.isNull()
+                    && keys.contains(type == CFieldExchange::Type::Bool ? CFieldExchange::ToBool(stored)
+                                                                        : stored.toLongLong());
+        } else {
+            for (const QVariant& v : values) {
+                if (sameValue(type, stored, v)) {
+                    match = true;
+                    break;
+                }
+            }
+        }
+        if (match)
+            rows.push_back(row);
+    }
+    return rows;
+}
+
+long CRecordset::DeleteRows(const QString& column, const QList<QVariant>& values)
+{
+    const size_t index = static_cast<size_t>(ColumnIndex(column));
+    if (values.isEmpty())
+        return 0;
+    QSqlDatabase db = Connection();
+    ThrowIfNotUsable(db);
+    CDatabase::Turn turn(m_pDatabase);
+    const QString name = QuotedColumn(db, m_fields->Bindings()[index].column);
+    long affected = 0;
+    for (qsizetype from = 0; from < values.size(); from += kChunk) {
+        const QList<QVariant> chunk = values.mid(from, kChunk);
+        QSqlQuery* query = Statement(QStringLiteral("DELETE FROM %1 WHERE %2 IN (%3)")
+                                         .arg(QuotedTable(db), name, marks(static_cast<int>(chunk.size()))));
+        Finish done{query};
+        for (const QVariant& v : chunk)
+            query->addBindValue(v);
+        if (!query->exec())
+            throw CDBException(query->lastError().text());
+        affected += std::max(0, query->numRowsAffected());
+    }
+    for (int row : SnapshotRows(index, values))
+        m_deleted[static_cast<size_t>(row)] = 1;
+    if (m_open && m_current >= 0 && m_current < m_rowCount && m_deleted[static_cast<size_t>(m_current)])
+        m_mode = Mode::None;
+    return affected;
+}
+
+long CRecordset::UpdateRows(const QString& column, const QList<QVariant>& values, const Assignments& assignments)
+{
+    const size_t index = static_cast<size_t>(ColumnIndex(column));
+    std::vector<size_t> targets;
+    for (const auto& a : assignments) {
+        const int c = ColumnIndex(a.first);
+        if (c == 0)
+            throw CDBException(QStringLiteral("The key of the table \"%1\" is given by the table and not written.")
+                                   .arg(TableName()));
+        targets.push_back(static_cast<size_t>(c));
+    }
+    if (values.isEmpty() || assignments.empty())
+        return 0;
+    QSqlDatabase db = Connection();
+    ThrowIfNotUsable(db);
+    CDatabase::Turn turn(m_pDatabase);
+    const auto& bindings = m_fields->Bindings();
+    QStringList sets;
+    for (size_t c : targets)
+        sets << QuotedColumn(db, bindings[c].column) + QStringLiteral(" = ?");
+    const QString name = QuotedColumn(db, bindings[index].column);
+    long affected = 0;
+    for (qsizetype from = 0; from < values.size(); from += kChunk) {
+        const QList<QVariant> chunk = values.mid(from, kChunk);
+        QSqlQuery* query = Statement(QStringLiteral("UPDATE %1 SET %2 WHERE %3 IN (%4)")
+                                         .arg(QuotedTable(db), sets.join(QStringLiteral(", ")), name,
+                                              marks(static_cast<int>(chunk.size()))));
+        Finish done{query};
+        for (size_t i = 0; i < targets.size(); ++i) {
+            // Stored as the column's type, whatever the caller passed.
+            const auto& b = bindings[targets[i]];
+            const QVariant& v = assignments[i].second;
+            switch (b.type) {
+            case CFieldExchange::Type::Long:
+                query->addBindValue(QVariant(CFieldExchange::ToLong(v)));
+                break;
+            case CFieldExchange::Type::Bool:
+                query->addBindValue(QVariant(CFieldExchange::ToBool(v)));
+                break;
+            case CFieldExchange::Type::Text:
+                query->addBindValue(QVariant(CFieldExchange::ToText(v)));
+                break;
+            }
+        }
+        for (const QVariant& v : chunk)
+            query->addBindValue(v);
+        if (!query->exec())
+            throw CDBException(query->lastError().text());
+        affected += std::max(0, query->numRowsAffected());
+    }
+    for (int row : SnapshotRows(index, values)) {
+        QVariant* stored = RowValues(row);
+        for (size_t i = 0; i < targets.size(); ++i)
+            stored[targets[i]] = assignments[i].second;
+    }
+    if (m_open && m_current >= 0 && m_current < m_rowCount && m_mode == Mode::None)
+        LoadRow(m_current);
+    return affected;
 }
 
 namespace {
 
 // Keys go to the database in chunks: one statement per chunk instead of one
 // per row, well below every driver's limit on bound values.
-constexpr std::size_t kKeyChunk = 400;
-
-QString marks(std::size_t count)
-{
-    QString text;
-    text.reserve(int(count) * 2);
-    for (std::size_t i = 0; i < count; ++i)
-        text += i == 0 ? QStringLiteral("?") : QStringLiteral(",?");
-    return text;
-}
+constexpr std::size_t kKeyChunk = kChunk;
 
 } // namespace
 
 bool CRecordset::OpenKey(qint32 key)
 {
-    if (Fields().Bindings().empty()) {
-        m_lastError = QStringLiteral("The record set binds no columns.");
-        return false;
-    }
-    QSqlDatabase db = Connection();
-    if (!db.isOpen())
-        return false;
-    return Open(m_nDefaultType, SelectText(db) + QStringLiteral(" WHERE %1 = %2")
-                                                     .arg(escaped(db, Fields().Bindings().front().column,
-                                                                  QSqlDriver::FieldName))
-                                                     .arg(key));
+    return OpenKeys({key});
 }
 
 bool CRecordset::ReadKeys(std::vector<qint32>* keys)
@@ -466,6 +842,13 @@ bool CRecordset::ReadKeys(std::vector<qint32>* keys)
     if (!keys || bindings.empty() || !db.isOpen())
         return false;
     const QString key = escaped(db, bindings.front().column, QSqlDriver::FieldName);
+    std::unique_ptr<CDatabase::Turn> turn;
+    try {
+        turn = std::make_unique<CDatabase::Turn>(m_pDatabase);
+    } catch (const CDBException& e) {
+        m_lastError = e.m_strError;
+        return false;
+    }
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!query.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY %1").arg(key, escaped(db, TableName(), QSqlDriver::TableName)))) {
@@ -488,6 +871,13 @@ bool CRecordset::ReadKeyRange(int* count, qint32* largest)
     QSqlDatabase db = Connection();
     if (!count || !largest || bindings.empty() || !db.isOpen())
         return false;
+    std::unique_ptr<CDatabase::Turn> turn;
+    try {
+        turn = std::make_unique<CDatabase::Turn>(m_pDatabase);
+    } catch (const CDBException& e) {
+        m_lastError = e.m_strError;
+        return false;
+    }
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!query.exec(QStringLiteral("SELECT COUNT(*), MAX(%1) FROM %2")
@@ -520,6 +910,7 @@ std::vector<qint32> CRecordset::DeleteKeys(const std::vector<qint32>& keys, cons
             onFailure(k, error);
     };
 
+    CDatabase::Turn turn(m_pDatabase);
     deleted.reserve(keys.size());
     QSqlQuery find(db);
     QSqlQuery remove(db);
@@ -530,8 +921,8 @@ std::vector<qint32> CRecordset::DeleteKeys(const std::vector<qint32>& keys, cons
         const std::size_t count = std::min(kKeyChunk, keys.size() - first);
         if (count != prepared) {
             find.setForwardOnly(true);
-            if (!find.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %1 IN (%3)").arg(key, table, marks(count)))
-                || !remove.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 IN (%3)").arg(table, key, marks(count))))
+            if (!find.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %1 IN (%3)").arg(key, table, marks(static_cast<int>(count))))
+                || !remove.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 IN (%3)").arg(table, key, marks(static_cast<int>(count)))))
                 throw CDBException(find.lastError().isValid() ? find.lastError().text() : remove.lastError().text());
             prepared = count;
         }
@@ -583,6 +974,7 @@ int CRecordset::DeleteAllRows()
 {
     QSqlDatabase db = Connection();
     ThrowIfNotUsable(db);
+    CDatabase::Turn turn(m_pDatabase);
     QSqlQuery query(db);
     if (!query.exec(QStringLiteral("DELETE FROM %1").arg(escaped(db, TableName(), QSqlDriver::TableName))))
         throw CDBException(query.lastError().text());
@@ -594,6 +986,7 @@ int CRecordset::UpdateWhere(const QString& column, const QVariant& value, const 
 {
     QSqlDatabase db = Connection();
     ThrowIfNotUsable(db);
+    CDatabase::Turn turn(m_pDatabase);
     const QString table = escaped(db, TableName(), QSqlDriver::TableName);
     const QString set = escaped(db, stripBrackets(column), QSqlDriver::FieldName);
     QSqlQuery query(db);
@@ -610,7 +1003,7 @@ int CRecordset::UpdateWhere(const QString& column, const QVariant& value, const 
     for (std::size_t first = 0; first < whereValues->size(); first += kKeyChunk) {
         const std::size_t count = std::min(kKeyChunk, whereValues->size() - first);
         if (count != prepared) {
-            if (!query.prepare(QStringLiteral("UPDATE %1 SET %2 = ? WHERE %3 IN (%4)").arg(table, set, where, marks(count))))
+            if (!query.prepare(QStringLiteral("UPDATE %1 SET %2 = ? WHERE %3 IN (%4)").arg(table, set, where, marks(static_cast<int>(count)))))
                 throw CDBException(query.lastError().text());
             prepared = count;
         }

@@ -4,30 +4,43 @@
 #include "CFieldExchange.h"
 
 #include <QHash>
+#include <QSet>
+#include <QList>
 #include <QString>
 #include <QVariant>
 
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class CDatabase;
 class QSqlDatabase;
+class QSqlQuery;
 
 // A snapshot record set over one table. Open reads every row at once, so no
 // read keeps the database locked; the current row is copied into the bound
 // column members, which the caller changes between AddNew or Edit and Update.
 //
 // Conventions of the tables this serves: the first bound column is the
-// row's integer key, given by the database on insert. Only the columns whose
-// members changed since AddNew or Edit are written.
+// row's integer key, given by the database on insert. Keys and other number
+// columns are 32 bits wide; a table holding a value outside that range is
+// refused when it is read, never cut.
 //
 // Open and Requery report failure by their result (the driver's text is in
-// GetLastError()); AddNew, Edit, Update and Delete throw CDBException.
+// GetLastError()); AddNew, Edit, Update, Delete and the bulk writes throw
+// CDBException.
+//
+// Many rows: open only the rows needed (OpenWhere, OpenKeys), or none at all
+// for adding rows (OpenAppendOnly); change many rows with one statement
+// (DeleteRows, UpdateRows) inside a CTransaction.
 class CRecordset
 {
 public:
     enum OpenType { dynaset = 0, snapshot = 1, forwardOnly = 3, useDefault = -1 };
+
+    // A column and the value to store in it.
+    using Assignments = std::vector<std::pair<QString, QVariant>>;
 
     explicit CRecordset(CDatabase* pDatabase);
     virtual ~CRecordset();
@@ -37,6 +50,16 @@ public:
 
     // An empty text reads the bound columns of the whole table in key order.
     virtual bool Open(int nOpenType = useDefault, const QString& sql = QString(), unsigned int options = 0);
+    // Opens only the rows whose column holds one of the values (in key
+    // order): the rows of one reader, one transponder, a list of keys. The
+    // column is one of the bound ones; an empty list opens no row.
+    bool OpenWhere(const QString& column, const QList<QVariant>& values);
+    bool OpenWhere(const QString& column, const QVariant& value) { return OpenWhere(column, QList<QVariant>{value}); }
+    bool OpenKeys(const QList<qint32>& keys);
+    // Opens the set for adding rows only: no row is fetched, however large
+    // the table (storing events beside 100,000 stored ones). The columns are
+    // checked as by Open.
+    bool OpenAppendOnly();
     virtual void Close();
     bool IsOpen() const { return m_open; }
     bool Requery();
@@ -55,19 +78,42 @@ public:
     long GetRecordCount() const { return static_cast<long>(m_rowCount); }
 
     void AddNew();
+    // Starts an edit of the current row with the row as the database holds
+    // it now (the members are read again), so Update writes exactly the
+    // columns the caller makes differ from the stored row, even when another
+    // writer changed the row since the set was opened. A row another writer
+    // deleted throws.
     void Edit();
-    // Writes the changed columns; false when nothing changed.
+    // AddNew: inserts the row with the columns the caller set. Edit: writes
+    // the changed columns; false when nothing changed. A row that no longer
+    // exists (another writer deleted it) throws: no write is reported as done
+    // that did not happen.
     bool Update();
     void CancelUpdate();
+    // Deletes the current row; throws when it no longer exists.
     void Delete();
     // The key the database gave the row of the last AddNew and Update.
     qint32 GetLastInsertKey() const { return m_lastInsertKey; }
 
+    // Database side of the bulk writes: one statement for every row whose
+    // column holds one of the values. The open snapshot follows. Return the
+    // number of rows changed. Throw CDBException; run them inside a
+    // CTransaction so a failure leaves nothing half done.
+    long DeleteRows(const QString& column, const QList<QVariant>& values);
+    long UpdateRows(const QString& column, const QList<QVariant>& values, const Assignments& assignments);
+
     QString GetLastError() const { return m_lastError; }
 
     // Runs a query and hands every row to onRow, its values in binding order,
-    // without touching the set's own rows or members.
-    bool ReadRows(const QString& sql, const std::function<void(const QVariant* values)>& onRow);
+    // without touching the set's own rows or members. The query must return
+    // every bound column; a number outside 32 bits fails the read.
+    bool ReadRows(const QString& sql, const std::function<void(const QVariant* values)>& onRow,
+                  const QList<QVariant>& bindValues = {});
+
+    // Called by the data source after a rollback on the thread that used the
+    // set last: an open set is read again (closed if that fails), so it never
+    // shows rows that were undone.
+    virtual void OnTransactionRolledBack(quint64 transaction);
 
     // Keyed work on the table that does not read the whole table first: a
     // write of one row, or of many, costs what those rows cost. Each runs
@@ -111,14 +157,22 @@ protected:
 
     QString TableName();
     const CFieldExchange& Fields();
+    // The binding index of a column (without brackets, any case); throws
+    // CDBException naming the column when the set binds no such column.
+    int ColumnIndex(const QString& column);
+    // The bound columns as a select list, each qualified by the table, so a
+    // column the table lacks is an error and never a text of its name.
+    QString SelectList(const QSqlDatabase& db);
+    QString QuotedTable(const QSqlDatabase& db);
+    QString QuotedColumn(const QSqlDatabase& db, const QString& column);
 
 private:
     enum class Mode { None, Add, Edit };
 
     QSqlDatabase Connection();
-    // "SELECT <bound columns> FROM <table>".
-    QString SelectText(const QSqlDatabase& db);
+    QSqlQuery* Statement(const QString& sql);
     void ThrowIfNotUsable(const QSqlDatabase& db);
+    bool OpenRows(const QString& sql, const QList<QVariant>& bindValues);
     void LoadRow(int row);
     void SetPosition(int row); // -1: before the first, m_rowCount: after the last
     const QVariant* RowValues(int row) const { return m_values.data() + static_cast<size_t>(row) * Width(); }
@@ -126,10 +180,16 @@ private:
     size_t Width() const;
     std::vector<size_t> ChangedColumns() const;
     qint32 InsertRow(QSqlDatabase& db, const std::vector<size_t>& columns);
+    void RefreshCurrentRow();
+    // The rows of the snapshot whose column holds one of the values.
+    std::vector<int> SnapshotRows(size_t column, const QList<QVariant>& values);
+    // The snapshot row of a key, or -1 (deleted rows too).
+    int RowOfKey(qint64 key);
 
     std::unique_ptr<CFieldExchange> m_fields;
     bool m_open = false;
     QString m_sql;
+    QList<QVariant> m_bindValues;
     std::vector<QVariant> m_values;
     std::vector<char> m_deleted;
     int m_rowCount = 0;

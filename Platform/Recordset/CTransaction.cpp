@@ -2,15 +2,44 @@
 
 #include "CDatabase.h"
 
+#include <QSqlError>
+
+namespace {
+
+// Savepoint depth per thread, so nested scopes get names of their own.
+thread_local int t_depth = 0;
+
+} // namespace
+
 CTransaction::CTransaction(CDatabase* database)
     : m_pDatabase(database)
 {
-    if (!m_pDatabase)
-        return;
-    if (m_pDatabase->InTransaction())
-        m_bJoined = true;
+    if (m_pDatabase)
+        Begin();
     else
-        m_bOwn = m_pDatabase->BeginTrans();
+        m_error = QStringLiteral("No data source.");
+}
+
+bool CTransaction::Begin()
+{
+    if (m_pDatabase->InTransaction()) {
+        const int level = t_depth + 1;
+        if (!m_pDatabase->Savepoint(level)) {
+            m_error = m_pDatabase->Connection().lastError().text();
+            return false;
+        }
+        m_level = level;
+        t_depth = level;
+    } else {
+        if (!m_pDatabase->BeginTrans(&m_error))
+            return false;
+        m_level = 0;
+        t_depth = 0;
+    }
+    m_bActive = true;
+    m_rowsInBatch = 0;
+    m_batchTime.start();
+    return true;
 }
 
 CTransaction::~CTransaction()
@@ -20,21 +49,47 @@ CTransaction::~CTransaction()
 
 bool CTransaction::Commit()
 {
-    if (m_bJoined)
-        return true;
-    if (!m_bOwn)
+    if (!m_bActive)
         return false;
-    m_bOwn = false;
-    if (m_pDatabase->CommitTrans())
-        return true;
-    m_pDatabase->Rollback();
-    return false;
+    const bool ok = m_level > 0 ? m_pDatabase->ReleaseSavepoint(m_level) : m_pDatabase->CommitTrans();
+    if (!ok) {
+        m_error = m_pDatabase->Connection().lastError().text();
+        Rollback();
+        return false;
+    }
+    m_bActive = false;
+    if (m_level > 0)
+        t_depth = m_level - 1;
+    return true;
 }
 
 void CTransaction::Rollback()
 {
-    if (!m_bOwn)
+    if (!m_bActive)
         return;
-    m_bOwn = false;
-    m_pDatabase->Rollback();
+    m_bActive = false;
+    if (m_level > 0) {
+        m_pDatabase->RollbackToSavepoint(m_level);
+        t_depth = m_level - 1;
+    } else {
+        m_pDatabase->Rollback();
+    }
+}
+
+void CTransaction::SetBatch(int rows, int milliseconds)
+{
+    m_batchRows = rows > 0 ? rows : 1;
+    m_batchMs = milliseconds > 0 ? milliseconds : 1;
+}
+
+bool CTransaction::CommitBatchIfDue()
+{
+    if (!m_bActive)
+        return false;
+    if (m_level > 0)
+        return true;
+    ++m_rowsInBatch;
+    if (m_rowsInBatch < m_batchRows && !m_batchTime.hasExpired(m_batchMs))
+        return true;
+    return Commit() && Begin();
 }

@@ -81,6 +81,23 @@ protected:
         QSqlDatabase::removeDatabase(name);
     }
 
+    // Several statements in one transaction of their own connection.
+    void SqlAll(const QStringList& statements)
+    {
+        const QString name = QStringLiteral("test-raw");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            db.setDatabaseName(m_file);
+            ASSERT_TRUE(db.open());
+            ASSERT_TRUE(db.transaction());
+            QSqlQuery q(db);
+            for (const QString& statement : statements)
+                ASSERT_TRUE(q.exec(statement)) << statement.toStdString();
+            ASSERT_TRUE(db.commit());
+        }
+        QSqlDatabase::removeDatabase(name);
+    }
+
     QStringList Messages()
     {
         std::lock_guard<std::mutex> lock(m_mutex);
