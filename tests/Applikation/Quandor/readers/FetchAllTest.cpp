@@ -3,6 +3,8 @@
 #include "CFetchedListStore.h"
 #include "CtblPerson.h"
 
+#include <QDir>
+#include <QFile>
 #include <QSqlRecord>
 
 namespace {
@@ -262,4 +264,47 @@ TEST(FetchedListMatch, EachRowTakesOneEntry)
 
     // Reader 0 (its row is gone) extends nobody.
     EXPECT_TRUE(CFetchedListStore::Match(t, fetched, "0").extended.empty());
+}
+
+// The windows of the two transfers as the operator sees them: the progress
+// window of a write-all on a slow line, and the question before a marked
+// reader is fetched (in English).
+TEST_F(FetchAll, Screenshots)
+{
+    const QString shots = QStringLiteral("/work/shots/readers/");
+    QDir().mkpath(shots);
+    SetLanguage(1);
+    QStringList sql;
+    for (int i = 0; i < 30; ++i)
+        sql << Transponder(QStringLiteral("%1").arg(i, 10, 10, QLatin1Char('0')), "7");
+    Sql(sql);
+    Online(CSimulatedReader::Kite);
+    Frame()->resize(1000, 700);
+    Frame()->show();
+    Reader({Settings(7, "9C", "12", 1)});
+    reader->SetLatency(30);
+    StartWrite();
+    ASSERT_TRUE(WaitUntil([this] { return reader->Count("FFST") >= 12; }, 10000));
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (qobject_cast<CDataProgressDlg*>(w)) {
+            EXPECT_TRUE(w->grab().save(shots + "write-all-progress.png"));
+        }
+    }
+    ASSERT_TRUE(WaitEnd());
+    QCoreApplication::processEvents();
+    reader->SetLatency(0);
+
+    Reader({Settings(7, "9C", "12", 1)});
+    CUiMessage::SetPresenter([this, shots](const CUiMessage::Request& request) {
+        m_messages << request.text;
+        QMessageBox box(request.icon, request.caption, request.text, request.buttons, Frame());
+        box.show();
+        QTest::qWait(20);
+        box.grab().save(shots + "fetch-marked-question.png");
+        return QMessageBox::No;
+    });
+    Click(kReaderId);
+    View()->OnFetchAllData();
+    EXPECT_EQ(m_messages, QStringList{Text(185) + "\n" + Text(186)});
+    EXPECT_TRUE(QFile::exists(shots + "write-all-progress.png"));
 }
