@@ -62,6 +62,12 @@ public:
     // or register it as a new reader (WM_IDENTIFY_READER).
     int OnReaderDetected();
 
+    // Deleting readers (commands 32786 and 32787): the selected readers, or
+    // all, with their assignments and, when the operator says so, their
+    // events; see CReaderDeleter.
+    void OnDeleteEntry();
+    void OnDeleteAllEntries();
+
     void SetColumnTitles() override;
     void FillGrid(quint32 gridId, int columns) override;
     // Stores a new name (column 4) in the database, the cache and the

@@ -137,11 +137,17 @@ CRecordViewMenu CLeserDlg::BuildMenu(int selected, bool connected, bool wrenOnli
 
 void CLeserDlg::OnCommand(int id)
 {
-    // The commands of the transfers and of deleting readers are added to
-    // this dispatch by their builders.
+    // The commands of the transfers are added to this dispatch by their
+    // builders.
     switch (id) {
     case ID_RECONNECT:
         OnReconnect();
+        break;
+    case ID_DELETE_ENTRY:
+        OnDeleteEntry();
+        break;
+    case ID_DELETE_ALL_ENTRIES:
+        OnDeleteAllEntries();
         break;
     case ID_READ_EVENTS:
         OnReadEvents();

@@ -248,6 +248,28 @@ void CLeftTreeView::RemoveSchemaChild(qint32 identity)
         RemoveChild(child);
 }
 
+void CLeftTreeView::RemoveReaderChildren(const QString& name)
+{
+    for (NodeKind kind : {TranspondersNode, PersonsNode, EventsNode}) {
+        QTreeWidgetItem* node = m_nodes[kind];
+        for (int i = 0; node && i < node->childCount(); ++i) {
+            if (node->child(i)->text(0) == name) {
+                RemoveChild(node->child(i));
+                break;
+            }
+        }
+    }
+}
+
+void CLeftTreeView::RemoveAllReaderChildren()
+{
+    const QSignalBlocker quiet(this);
+    for (NodeKind kind : {TranspondersNode, PersonsNode, EventsNode}) {
+        if (QTreeWidgetItem* node = m_nodes[kind])
+            qDeleteAll(node->takeChildren());
+    }
+}
+
 void CLeftTreeView::AddReaderChildren()
 {
     CFerrold_Handler* db = database();

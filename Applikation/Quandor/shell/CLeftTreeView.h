@@ -62,6 +62,11 @@ public:
     void AddSchemaChild(qint32 identity, const QString& name);
     void RenameSchemaChild(qint32 identity, const QString& name);
     void RemoveSchemaChild(qint32 identity);
+    // A deleted reader's children: the first child titled exactly this name
+    // under the transponders, persons and events nodes (an empty name too).
+    void RemoveReaderChildren(const QString& name);
+    // Every reader child of those three nodes.
+    void RemoveAllReaderChildren();
     static NodeKind Kind(const QTreeWidgetItem* item);
     // Readers of this model get no children in the tree.
     static bool IsTernReader(const QString& storedModel);

@@ -5,9 +5,12 @@
 
 #include "ReaderViewFixture.h"
 
+#include "CReadEventsDlg.h"
+#include "CTransferRun.h"
 #include "link/CWindowMessage.h"
 
 #include <QElapsedTimer>
+#include <QPushButton>
 #include <QRegularExpression>
 
 namespace {
@@ -193,11 +196,14 @@ TEST_F(FramedReader, AReaderThatAnswersBadlyIsNotRegistered)
     EXPECT_TRUE(Stored().empty());
     EXPECT_EQ(Grid()->GetRowCount(), 1);
     EXPECT_EQ(Children(CLeftTreeView::EventsNode), children);
-    // Repaired, the next try registers it.
-    Sql({"DROP TRIGGER refuse"});
+    // Repaired, the next try registers it; a reader another program added
+    // meanwhile comes with it, and the list shows both.
+    Sql({"DROP TRIGGER refuse", "INSERT INTO tblLeser (strBezeichnung, strLeserTyp) VALUES ('Nachbar','Wren')"});
     Identify();
     EXPECT_TRUE(m_messages.isEmpty()) << qPrintable(m_messages.join('|'));
-    EXPECT_EQ(Stored().size(), 1u);
+    EXPECT_EQ(Stored().size(), 2u);
+    EXPECT_EQ(Grid()->GetRowCount(), 3);
+    EXPECT_EQ(Grid()->GetItemText(1, 4), "Nachbar");
 }
 
 TEST_F(FramedReader, TheMenuAsksOnlyAFramedReaderOnlineWhetherItIsTheClickedOne)
@@ -288,6 +294,11 @@ TEST_F(FramedReader, ClearingTheEventMemory)
     EXPECT_EQ(m_icons.last(), QMessageBox::Critical);
     EXPECT_EQ(reader->Count("FFSP0003FFFF"), 6);
     EXPECT_EQ(reader->EventCount(), 1);
+    // The five tries hold the link: no poll comes between them.
+    const QList<QByteArray> frames = Prefixes(Commands(true), 12);
+    const int last = frames.lastIndexOf("FFSP0003FFFF");
+    ASSERT_GE(last, 4);
+    EXPECT_EQ(frames.mid(last - 4, 5), QList<QByteArray>(5, "FFSP0003FFFF"));
     before = polls();
     EXPECT_TRUE(WaitUntil([&] { return polls() > before; }, 2000));
 
@@ -316,6 +327,14 @@ TEST_F(ReaderView, AWrenIsChosenFromTheListAndItsAnswersAreChecked)
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
     ASSERT_NE(View(), nullptr);
+    EXPECT_TRUE(Tree()->IsSearching());
+    // Nobody polls yet: a Kite's row is not asked for, and nothing waits.
+    QElapsedTimer searching;
+    searching.start();
+    RightClick(1);
+    EXPECT_LT(searching.elapsed(), 1000);
+    ASSERT_EQ(m_menu.size(), 7u);
+    EXPECT_EQ(Enabled().mid(3), QList<bool>(4, false));
     EXPECT_TRUE(Tree()->IsSearching());
     // Cancel changes nothing.
     m_choose.clear();
@@ -371,4 +390,82 @@ TEST_F(ReaderView, AWrenIsChosenFromTheListAndItsAnswersAreChecked)
     EXPECT_EQ(Enabled(), (QList<bool>{true, true, true, false, false, false, false}));
     for (const auto& frame : reader->Log())
         EXPECT_FALSE(frame.body.startsWith("FFLS")) << frame.body.constData();
+}
+
+TEST_F(FramedReader, CommandsActOnTheClickedRowsReaderUnderASortAndWithEqualNames)
+{
+    const QByteArray online = "0123456789ABCDEF0123";
+    Sql({"INSERT INTO tblLeser (ID_Leser, strBezeichnung, strLeserTyp, strSeriennummer) VALUES"
+         " (1,'Kasse','Kite','9923456789ABCDEF0199'),(2,'Zentrale','Heron','H2'),"
+         " (3,'Kasse','Kite','0123456789ABCDEF0123'),(4,'Alt','Kite','X4')"});
+    StartReader(CSimulatedReader::Kite);
+    reader->SetIdentification(online);
+    for (int day = 1; day <= 3; ++day) {
+        CSimulatedReader::Event event;
+        event.day = day;
+        reader->AddEvent(event);
+    }
+    ConnectAndIdentify(false);
+    ASSERT_EQ(SelectedRows(), QList<int>{3});
+    m_answerDialog = [this](QDialog& dialog) {
+        if (auto* options = qobject_cast<CReadEventsDlg*>(&dialog)) {
+            options->show();
+            QTest::mouseClick(options->OkButton(), Qt::LeftButton);
+            return options->result();
+        }
+        return AnswerDialog(dialog);
+    };
+    // Names descending: Zentrale, the two Kassen, Alt.
+    QRect header;
+    ASSERT_TRUE(Grid()->GetCellRect(0, 4, &header));
+    for (int i = 0; i < 2; ++i) {
+        QTest::mouseClick(Grid()->viewport(), Qt::LeftButton, {}, header.center());
+        QTest::mouseDClick(Grid()->viewport(), Qt::LeftButton, {}, header.center());
+    }
+    ASSERT_EQ(View()->m_nSortMode, 2);
+    int mine = -1, other = -1;
+    for (int row = 1; row < Grid()->GetRowCount(); ++row) {
+        if (Grid()->GetItemText(row, 4) == "Kasse")
+            (Grid()->GetItemText(row, 5) == online ? mine : other) = row;
+    }
+    ASSERT_TRUE(mine > 0 && other > 0);
+
+    // The other reader of that name is not the one online: nothing to read.
+    Click(other, 1);
+    m_menuChoice = CLeserDlg::ID_READ_EVENTS;
+    RightClick(other);
+    EXPECT_EQ(View()->m_nClickedReaderID, 1);
+    EXPECT_FALSE(m_menu[3].enabled);
+    Click(mine, 1);
+    RightClick(mine);
+    EXPECT_EQ(View()->m_nClickedReaderID, 3);
+    ASSERT_TRUE(m_menu[3].enabled);
+    ASSERT_TRUE(WaitUntil([] { return CTransferRun::Active() == nullptr; }, 20000));
+    QCoreApplication::processEvents();
+    QStringList events;
+    {
+        QSqlQuery q(m_app->GetDBHandler()->GetDatabase()->Connection());
+        ASSERT_TRUE(q.exec("SELECT Leser_ID, strLeserName FROM tblEvents ORDER BY ID_Events"));
+        while (q.next())
+            events << q.value(0).toString() + "|" + q.value(1).toString();
+    }
+    EXPECT_EQ(events, QStringList(3, "3|Kasse"));
+    EXPECT_TRUE(m_messages.isEmpty()) << qPrintable(m_messages.join('|'));
+
+    // Reconnect from the menu: the port is opened again, the reader found
+    // and its own row selected, nothing registered.
+    const int before = identify.count;
+    reader->ClearLog();
+    m_menuChoice = CLeserDlg::ID_RECONNECT;
+    RightClick(other);
+    ASSERT_TRUE(WaitUntil([this, before] { return identify.count > before; }, kFramedSearchMs));
+    ASSERT_TRUE(WaitOnline(kFramedSearchMs));
+    EXPECT_EQ(Stored().size(), 4u);
+    EXPECT_EQ(SelectedRows(), QList<int>{mine});
+    const QList<QByteArray> commands = Commands();
+    ASSERT_FALSE(commands.isEmpty());
+    EXPECT_EQ(Prefixes(commands, 8).last(), "FFLS0000");
+    EXPECT_EQ(reader->Count("FFLS0000"), 3); // the menu's question, login and identification
+    EXPECT_EQ(reader->Count("FFLP"), 0);
+    EXPECT_TRUE(m_messages.isEmpty()) << qPrintable(m_messages.join('|'));
 }

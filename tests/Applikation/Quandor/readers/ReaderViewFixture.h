@@ -159,12 +159,12 @@ protected:
         return -1;
     }
 
-    // Frames the reader received, polls left out.
-    QList<QByteArray> Commands() const
+    // Frames the reader received, polls left out unless asked for.
+    QList<QByteArray> Commands(bool withPolls = false) const
     {
         QList<QByteArray> bodies;
         for (const auto& frame : reader->Log()) {
-            if (!frame.body.startsWith("FFCT"))
+            if (withPolls || !frame.body.startsWith("FFCT"))
                 bodies << frame.body;
         }
         return bodies;

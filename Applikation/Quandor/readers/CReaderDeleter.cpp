@@ -1,0 +1,189 @@
+#include "CReaderDeleter.h"
+
+#include "CDBException.h"
+#include "CFerrold_Handler.h"
+#include "CFieldExchange.h"
+#include "CLeftTreeView.h"
+#include "CReaderModel.h"
+#include "CRecordWriter.h"
+#include "CtblEvents.h"
+#include "CtblLeser.h"
+#include "CtblTransponder.h"
+
+#include <QHash>
+#include <QMap>
+#include <QSet>
+
+#include <limits>
+
+namespace {
+
+constexpr unsigned int kConfirmAllText = 64;
+constexpr unsigned int kNotFoundText = 66;
+constexpr unsigned int kConfirmManyText = 68;
+constexpr unsigned int kConfirmOneText = 69;
+constexpr unsigned int kEventsTooText = 70;
+constexpr unsigned int kAllEventsTooText = 71;
+
+// The reader an entry of a reader list names: its leading digits; 0 (no
+// reader) when it has none.
+qint64 EntryReader(const QString& entry)
+{
+    const QString trimmed = entry.trimmed();
+    qsizetype digits = 0;
+    while (digits < trimmed.size() && trimmed.at(digits).unicode() < 128 && trimmed.at(digits).isDigit())
+        ++digits;
+    bool ok = false;
+    const qint64 number = trimmed.left(digits).toLongLong(&ok);
+    return ok ? number : 0;
+}
+
+} // namespace
+
+CReaderDeleter::CReaderDeleter(CFerrold_Handler& db, CLeftTreeView* tree)
+    : m_db(db)
+    , m_pTree(tree)
+{
+}
+
+QString CReaderDeleter::RemoveFromList(const QString& list, const QSet<qint32>& readerIds)
+{
+    if (list.isEmpty() || readerIds.isEmpty())
+        return list;
+    QStringList entries = list.split(u';');
+    QSet<qint32> pending = readerIds;
+    bool removed = false;
+    for (qsizetype i = 0; i < entries.size() && !pending.isEmpty();) {
+        const qint64 reader = EntryReader(entries.at(i));
+        // A repeated entry loses only its first occurrence.
+        if (reader > 0 && reader <= std::numeric_limits<qint32>::max() && pending.remove(qint32(reader))) {
+            entries.removeAt(i);
+            removed = true;
+        } else {
+            ++i;
+        }
+    }
+    if (!removed)
+        return list;
+    // Never a null text: the column takes no NULL.
+    const QString rest = entries.join(u';');
+    return rest.isNull() ? QStringLiteral("") : rest;
+}
+
+bool CReaderDeleter::DeleteChosen(const std::vector<qint32>& readerIds)
+{
+    if (readerIds.empty() || !CRecordWriter::Confirm(readerIds.size() > 1 ? kConfirmManyText : kConfirmOneText))
+        return false;
+    // Only framed readers keep events; without one there is nothing to ask.
+    bool framed = false;
+    const QSet<qint32> chosen(readerIds.begin(), readerIds.end());
+    CtblLeser* readers = m_db.Get_Ptr_To_tblLeser();
+    for (int i = 0; i < readers->GetAnz_Leser() && !framed; ++i) {
+        const auto* reader = readers->Get_Leser(i);
+        framed = chosen.contains(reader->ID_Leser) && CReaderModel::IsFramed(reader->LeserTyp);
+    }
+    const bool removeEvents = framed && CRecordWriter::Confirm(kEventsTooText);
+    Delete(&readerIds, removeEvents);
+    return true;
+}
+
+bool CReaderDeleter::DeleteEverything()
+{
+    if (!CRecordWriter::Confirm(kConfirmAllText))
+        return false;
+    const bool removeEvents = CRecordWriter::Confirm(kAllEventsTooText);
+    Delete(nullptr, removeEvents);
+    return true;
+}
+
+void CReaderDeleter::StripStoredLists(const QSet<qint32>& deleted)
+{
+    CtblTransponder* transponders = m_db.Get_Ptr_To_tblTransponder();
+    // Only the lists that change are written, grouped by their new text, so
+    // a reader on thousands of transponders costs a few statements.
+    QMap<QString, QList<qint32>> byNewList;
+    const bool ok = transponders->ReadRows(
+        QStringLiteral("SELECT * FROM [tblTransponder] WHERE [strLeser_IDS] <> ''"), [&](const QVariant* values) {
+            // Bound in this order: ID, number, person, schema, readers, index, mark.
+            const QString before = CFieldExchange::ToText(values[4]);
+            const QString after = RemoveFromList(before, deleted);
+            if (after != before)
+                byNewList[after].push_back(CFieldExchange::ToLong(values[0]));
+        });
+    if (!ok)
+        throw CDBException(transponders->GetLastError());
+    for (auto it = byNewList.cbegin(); it != byNewList.cend(); ++it)
+        transponders->UpdateColumnsWhereKeys(it.value(), {{QStringLiteral("strLeser_IDS"), it.key()}});
+}
+
+CRecordDeleter::Result CReaderDeleter::Delete(const std::vector<qint32>* ids, bool removeEvents)
+{
+    CtblLeser* readers = m_db.Get_Ptr_To_tblLeser();
+    CtblEvents* events = m_db.Get_Ptr_To_tblEvents();
+    CtblTransponder* transponders = m_db.Get_Ptr_To_tblTransponder();
+
+    // The tree knows readers by their names: taken before the rows go.
+    QHash<qint32, QString> treeNames;
+    for (int i = 0; i < readers->GetAnz_Leser(); ++i) {
+        const auto* reader = readers->Get_Leser(i);
+        // A Tern has no children; its name may be another reader's.
+        if (!CLeftTreeView::IsTernReader(reader->LeserTyp))
+            treeNames.insert(reader->ID_Leser, reader->Bezeichnung);
+    }
+
+    CRecordDeleter deleter(*readers, kNotFoundText);
+    deleter.busyFlag = busyFlag;
+    // Runs only for the readers the database gave up, in their transaction:
+    // a reader that stays keeps its events and assignments.
+    deleter.cleanUp = [&](const std::vector<qint32>* deleted) {
+        if (!deleted) {
+            if (removeEvents)
+                events->DeleteAllRows();
+            else
+                events->UpdateWhere(QStringLiteral("Leser_ID"), 0, QString(), nullptr);
+            transponders->UpdateWhere(QStringLiteral("strLeser_IDS"), QStringLiteral(""), QString(), nullptr);
+            return;
+        }
+        // Database and cache together: a rollback re-reads both caches.
+        const QList<QVariant> keys(deleted->begin(), deleted->end());
+        if (removeEvents)
+            events->DeleteWhere(QStringLiteral("Leser_ID"), keys);
+        else
+            events->UpdateColumnsWhere(QStringLiteral("Leser_ID"), keys, {{QStringLiteral("Leser_ID"), 0}});
+        StripStoredLists(QSet<qint32>(deleted->begin(), deleted->end()));
+    };
+    deleter.updateCaches = [&](const QSet<qint32>* deleted) {
+        if (!deleted) {
+            readers->RemoveAllData();
+            if (removeEvents) {
+                events->RemoveAllData();
+            } else {
+                for (int i = 0; i < events->GetAnz_Events(); ++i)
+                    events->Get_Event(i)->Leser_ID = 0;
+            }
+            for (int i = 0; i < transponders->GetAnz_Transponder(); ++i)
+                transponders->Get_Transponder(i)->Leser_IDS.clear();
+            if (m_pTree)
+                m_pTree->RemoveAllReaderChildren();
+            return;
+        }
+        // Events and reader lists followed their writes already.
+        readers->RemoveIf([deleted](const CtblLeser::structLeser& row) { return deleted->contains(row.ID_Leser); });
+        if (m_pTree) {
+            for (qint32 id : *deleted) {
+                const auto name = treeNames.constFind(id);
+                if (name != treeNames.cend())
+                    m_pTree->RemoveReaderChildren(*name);
+            }
+        }
+    };
+    deleter.reread = [&] {
+        readers->_Requery();
+        events->_Requery();
+        transponders->_Requery();
+        if (m_pTree)
+            m_pTree->RebuildChildren();
+    };
+    deleter.refill = refill;
+    return ids ? deleter.DeleteKeys(*ids) : deleter.DeleteAll();
+}
