@@ -1,6 +1,7 @@
 #include "WriteAllFixture.h"
 
 #include "CGridCtrl.h"
+#include "CZeitschemaStore.h"
 
 namespace {
 
@@ -205,4 +206,37 @@ TEST_F(WriteAll, ASettingNeedsOneRightReplyAmongTenSends)
         EXPECT_EQ(m_notices, QStringList{WriteNotice(0)});
         EXPECT_EQ(MarkInDatabase(7), c.written ? 0 : 1);
     }
+}
+
+// A window edited as the time-schema view stores it reaches the reader:
+// the edit marks the reader, write all sends the edited windows and clears
+// the mark.
+TEST_F(WriteAll, AnEditedScheduleReachesTheKite)
+{
+    Sql(Schema(101, "0730", "1600", kMonToFri)
+        + QStringList{Transponder("0123456789", "7"), Transponder("00000000AB", "7")});
+    Online(CSimulatedReader::Kite);
+    ASSERT_EQ(MarkInDatabase(7), 0);
+
+    CZeitschemaStore store(Db());
+    const int schema = store.SchemaOfIdentity(101);
+    ASSERT_GE(schema, 0);
+    ASSERT_TRUE(store.StoreCell(schema, 0, 4, "06"));  // from 06:30
+    ASSERT_TRUE(store.StoreCell(schema, 0, 7, "45"));  // to 16:45
+    ASSERT_TRUE(store.StoreCell(schema, 0, 13, "1")); // Saturday too
+    EXPECT_EQ(MarkInDatabase(7), 1);
+    EXPECT_EQ(MarkInCache(7), 1);
+
+    reader->ClearLog();
+    Write();
+    EXPECT_TRUE(m_messages.isEmpty()) << qPrintable(m_messages.join('|'));
+    const QMap<int, CSimulatedReader::TimeWindow> windows = reader->TimeWindows();
+    ASSERT_EQ(windows.size(), 8);
+    for (int slot : {0, 4}) {
+        EXPECT_EQ(windows[slot].weekdays, 0x7E) << slot;
+        EXPECT_EQ(windows[slot].from, "3006") << slot;
+        EXPECT_EQ(windows[slot].to, "4516") << slot;
+    }
+    EXPECT_EQ(MarkInDatabase(7), 0);
+    EXPECT_EQ(MarkInCache(7), 0);
 }
