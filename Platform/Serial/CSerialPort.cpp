@@ -43,13 +43,16 @@ QString ErrnoText(int error)
 CSerialPort::CSerialPort()
 {
     m_wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    m_interruptFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
 }
 
 CSerialPort::~CSerialPort()
 {
     Close();
-    if (m_wakeFd >= 0)
-        ::close(m_wakeFd);
+    for (int fd : {m_wakeFd, m_interruptFd}) {
+        if (fd >= 0)
+            ::close(fd);
+    }
 }
 
 bool CSerialPort::Open(const QString& portName, quint8 baudSelector)
@@ -160,21 +163,34 @@ bool CSerialPort::SleepUnlessClosed(int timeoutMs)
     }
 }
 
-CSerialPort::ReadResult CSerialPort::ReadByte(unsigned char& byte, int timeoutMs)
+void CSerialPort::Interrupt()
+{
+    if (m_interruptFd >= 0) {
+        const uint64_t one = 1;
+        (void)!::write(m_interruptFd, &one, sizeof one);
+    }
+}
+
+CSerialPort::ReadResult CSerialPort::ReadByte(unsigned char& byte, int timeoutMs, bool interruptible)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_fd < 0)
         return ReadResult::Closed;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    const nfds_t count = interruptible && m_interruptFd >= 0 ? 3 : 2;
     for (;;) {
-        pollfd fds[2] = {{m_fd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
-        const int n = ::poll(fds, 2, RemainingMs(deadline));
+        pollfd fds[3] = {{m_fd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}, {m_interruptFd, POLLIN, 0}};
+        const int n = ::poll(fds, count, RemainingMs(deadline));
         if (n < 0 && errno == EINTR)
             continue;
         if (n == 0)
             return ReadResult::Timeout;
         if (n > 0 && fds[1].revents)
             return ReadResult::Closed;
+        if (n > 0 && count == 3 && fds[2].revents) {
+            DrainEventFd(m_interruptFd);
+            return ReadResult::Timeout;
+        }
         if (n > 0 && (fds[0].revents & POLLIN)) {
             const ssize_t got = ::read(m_fd, &byte, 1);
             if (got == 1)

@@ -44,8 +44,12 @@ public:
 
     // Waits up to timeoutMs for one byte. A line that has hung up (an
     // unplugged adapter) gives Timeout only after the whole time-out, so a
-    // caller's read loop keeps its pace instead of spinning.
-    ReadResult ReadByte(unsigned char& byte, int timeoutMs);
+    // caller's read loop keeps its pace instead of spinning. An
+    // interruptible wait also ends, as a time-out, at Interrupt().
+    ReadResult ReadByte(unsigned char& byte, int timeoutMs, bool interruptible = false);
+    // Ends the interruptible wait under way, or else the next one, at once:
+    // a thread that listens at leisure is called back to other work.
+    void Interrupt();
     // Writes all of data within 10 ms plus 10 ms per byte; false when the
     // port is closed, the time ran out or the device failed.
     bool Write(const QByteArray& data);
@@ -67,6 +71,7 @@ private:
     mutable std::mutex m_mutex; // held while the file number is in use
     int m_fd = -1;
     int m_wakeFd = -1;          // eventfd, signalled by Close()
+    int m_interruptFd = -1;     // eventfd, signalled by Interrupt()
     std::atomic<bool> m_open{false};
     QString m_path;
     QString m_lastError;

@@ -156,6 +156,40 @@ TEST(CSerialPortTest, CloseWakesAReaderAtOnce)
     EXPECT_EQ(reader.BytesReceived(), received);
 }
 
+TEST(CSerialPortTest, InterruptEndsOnlyAnInterruptibleWait)
+{
+    CSimulatedReader reader(CSimulatedReader::Wren);
+    CSerialPort port;
+    ASSERT_TRUE(port.OpenDevice(reader.SlavePath(), CSerialPort::kBaud9600));
+    unsigned char byte = 0;
+
+    // Called back during the wait, and before it: both end at once.
+    std::thread caller([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        port.Interrupt();
+    });
+    Clock::time_point start = Clock::now();
+    EXPECT_EQ(port.ReadByte(byte, 3000, true), CSerialPort::ReadResult::Timeout);
+    EXPECT_LT(MsSince(start), 1000);
+    caller.join();
+    port.Interrupt();
+    start = Clock::now();
+    EXPECT_EQ(port.ReadByte(byte, 3000, true), CSerialPort::ReadResult::Timeout);
+    EXPECT_LT(MsSince(start), 100);
+
+    // A reply's wait is never cut short; the call-back waits for the next
+    // interruptible one.
+    port.Interrupt();
+    start = Clock::now();
+    EXPECT_EQ(port.ReadByte(byte, 300), CSerialPort::ReadResult::Timeout);
+    EXPECT_GE(MsSince(start), 290);
+    EXPECT_EQ(port.ReadByte(byte, 3000, true), CSerialPort::ReadResult::Timeout);
+    // A byte that comes is read, interruptible or not.
+    reader.PresentTag("0123456789");
+    EXPECT_EQ(port.ReadByte(byte, 1000, true), CSerialPort::ReadResult::Byte);
+    EXPECT_EQ(byte, 0x02);
+}
+
 TEST(CSerialPortTest, HungUpLineTimesOutAtItsPaceInsteadOfSpinning)
 {
     CSimulatedReader reader(CSimulatedReader::Kite);

@@ -112,15 +112,16 @@ bool CReaderChannel::Send(const QByteArray& frame)
     return m_port.Write(frame);
 }
 
-CReaderChannel::Reading CReaderChannel::ReadFrame(int firstByteTimeoutMs)
+CReaderChannel::Reading CReaderChannel::ReadFrame(int firstByteTimeoutMs, bool listening)
 {
     std::lock_guard<std::mutex> line(m_lineMutex);
     Reading reading;
     CFrameReceiver receiver;
     while (reading.readCalls < kMaxBytesPerExchange) {
         unsigned char byte = 0;
-        const int timeout = receiver.Started() ? kReplyByteTimeoutMs : firstByteTimeoutMs;
-        const CSerialPort::ReadResult result = m_port.ReadByte(byte, timeout);
+        const bool started = receiver.Started();
+        const CSerialPort::ReadResult result =
+            m_port.ReadByte(byte, started ? kReplyByteTimeoutMs : firstByteTimeoutMs, listening && !started);
         ++reading.readCalls;
         if (result == CSerialPort::ReadResult::Closed) {
             reading.closed = true;

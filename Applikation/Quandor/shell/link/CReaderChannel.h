@@ -73,7 +73,10 @@ public:
     bool Send(const QByteArray& frame);
     // Reads one frame: the first byte within firstByteTimeoutMs, every
     // byte after STX within 2000 ms; a wait without a byte ends the reading.
-    Reading ReadFrame(int firstByteTimeoutMs);
+    // A listening read ends also at Interrupt() while no frame has begun.
+    Reading ReadFrame(int firstByteTimeoutMs, bool listening = false);
+    // Calls a listening read back at once (any thread, no lock).
+    void Interrupt() { m_port.Interrupt(); }
 
     void Purge();
 

@@ -74,9 +74,10 @@ void CReaderPoller::Loop(int readerType, CReaderLinkObserver* observer, quint64 
     {
         std::unique_lock<std::mutex> lock(m_mutex);
         // The reader settles before the first poll; a caller that takes the
-        // link meanwhile need not wait for it.
+        // link or queues a command meanwhile need not wait for it (its own
+        // time runs from its call).
         m_changed.wait_for(lock, std::chrono::milliseconds(kPollSpacingMs),
-                           [this] { return m_stop || Paused(); });
+                           [this] { return m_stop || Paused() || !m_queue.empty(); });
         m_readyAt = Clock::now();
     }
 
@@ -103,7 +104,8 @@ void CReaderPoller::Loop(int readerType, CReaderLinkObserver* observer, quint64 
         if (!step.read)
             continue;
 
-        const CReaderChannel::Reading reading = m_channel.ReadFrame(kFirstByteTimeoutMs);
+        const CReaderChannel::Reading reading =
+            m_channel.ReadFrame(step.listen ? kListenTimeoutMs : kFirstByteTimeoutMs, step.listen);
         bool reportLost = false;
         {
             std::unique_lock<std::mutex> lock(m_mutex);
@@ -198,7 +200,7 @@ CReaderPoller::Step CReaderPoller::NextStep(std::unique_lock<std::mutex>& lock, 
             return step;
         }
         if (!framed) {
-            step.read = true; // a plain reader reports by itself: listen
+            step.read = step.listen = true; // a plain reader reports by itself
             return step;
         }
         if (m_paramDialogOpen || m_tagAwaiting != 0) {
@@ -299,6 +301,7 @@ QByteArray CReaderPoller::Submit(const QByteArray& frame, int timeoutMs)
     request->letter = CReaderFrame::FramedLetter(frame);
     m_queue.push_back(request);
     m_changed.notify_all();
+    m_channel.Interrupt();
 
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     m_changed.wait_until(lock, deadline, [&] {
@@ -329,6 +332,7 @@ CReaderPoller::LeaseAnswer CReaderPoller::BeginLease(quint64& ticket)
     const quint64 own = ++m_nextTicket;
     m_lease = own;
     m_changed.notify_all();
+    m_channel.Interrupt();
     m_changed.wait(lock, [&] { return m_parked || !m_running || m_generation != generation; });
     if (m_generation != generation || !m_running || m_lease != own)
         return LeaseAnswer::NoReader;

@@ -51,6 +51,9 @@ public:
     enum class LeaseAnswer { Granted, NoReader, TransferRunning };
 
     static constexpr int kFirstByteTimeoutMs = 10;
+    // A plain reader is listened to in long waits, called back when a
+    // command or a lease needs the line.
+    static constexpr int kListenTimeoutMs = 250;
     static constexpr int kPollSpacingMs = 500;
     static constexpr int kQuietWindowMs = 2000;
     // How long the line stays blocked for the reply of a caller that gave up.
@@ -109,6 +112,7 @@ private:
     struct Step {
         bool stop = false;
         bool read = false;
+        bool listen = false; // a read while nothing is in flight
         QByteArray write;
         QString tag;
         quint64 tagTicket = 0;

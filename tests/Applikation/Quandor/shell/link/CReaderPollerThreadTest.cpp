@@ -219,7 +219,9 @@ TEST_F(FramedOnline, ReleasedOrCancelledLeaseNeverTalksToTheReaderAgain)
     EXPECT_EQ(link.SendCommand(lease, 'L', "P0000", 1), "");
     EXPECT_EQ(link.TakeLink().Why(), CLinkLease::NoReader);
 
-    // A new connection, here to the same port: the old lease stays dead.
+    // Another reader on the port: the old lease never reaches it.
+    reader = std::make_unique<CSimulatedReader>(CSimulatedReader::Heron);
+    reader->RegisterAs(kPort);
     Reconnect();
     reader->ClearLog();
     const Clock::time_point start = Clock::now();
@@ -232,6 +234,60 @@ TEST_F(FramedOnline, ReleasedOrCancelledLeaseNeverTalksToTheReaderAgain)
     EXPECT_EQ(link.SendCommand(lease, 'L', "P0003", 1), "");
     link.ReleaseLink(next);
     EXPECT_EQ(reader->Count("FFLP0002") + reader->Count("FFLP0003"), 0);
+}
+
+// The reply to a list entry looks like a poll answer with a tag; it comes
+// late, but while its caller still waits.
+TEST_F(FramedOnline, QueuedReplyStartingAfterTwoSecondsReachesItsCaller)
+{
+    Connect(CSimulatedReader::Heron);
+    reader->SetTransponder(1, "0A0B0C0D0E");
+    reader->DelayReplyTo("FFLT0001", 2500);
+    const Clock::time_point start = Clock::now();
+    EXPECT_EQ(link.SendAndWait('L', "T0001", 1), FramedReply("FFLT0A0B0C0D0E"));
+    EXPECT_GE(MsSince(start), 2400);
+    ASSERT_TRUE(WaitForPoll());
+    ASSERT_TRUE(WaitForPoll());
+    EXPECT_TRUE(recorder.Tags().isEmpty());
+}
+
+TEST_F(FramedOnline, PollAnswerWhileTheSettingsDialogOpensIsATagNotTheDialogsReply)
+{
+    Connect(CSimulatedReader::Kite);
+    reader->PresentTag("0123456789");
+    reader->DelayReplyTo("FFCT", 800);
+    ASSERT_TRUE(WaitForPoll());
+    link.SetParamDialogOpen(true);
+    EXPECT_EQ(link.SendAndWait('L', "P0000", 1), FramedReply("FFLP00A5"));
+    ASSERT_TRUE(recorder.WaitFor([&] { return recorder.tags.size() == 1; }, 2000));
+    EXPECT_EQ(recorder.Tags().first().number, "0123456789");
+    link.SetParamDialogOpen(false);
+}
+
+// A reply of the form the caller awaits is its reply, also when it is as
+// long as an unasked report; a report before it is still a tag.
+TEST_F(PlainOnline, ElevenCharacterReplyIsTheReplyNotATag)
+{
+    Connect(CSimulatedReader::Wren);
+    reader->ReplyNextWith("12345678901");
+    Clock::time_point start = Clock::now();
+    EXPECT_EQ(link.SendAndWait('C', "1", 2), "12345678901");
+    EXPECT_LT(MsSince(start), 1000);
+
+    reader->InjectReportBeforeNextReply("CCCCCCCCCC");
+    reader->ReplyNextWith("X0A1B2C3D4E");
+    EXPECT_EQ(link.SendAndWait('C', "0", 2), "X0A1B2C3D4E");
+    ASSERT_TRUE(recorder.WaitFor([&] { return recorder.tags.size() == 1; }, 2000));
+    EXPECT_EQ(recorder.Tags().first().number, "CCCCCCCCCC");
+
+    // A reply that comes after its caller gave up reaches nobody.
+    reader->DelayReplyTo("Y", 3300);
+    start = Clock::now();
+    EXPECT_EQ(link.SendAndWait('Y', "", 2), "");
+    EXPECT_EQ(link.SendAndWait('G', "00", 2), "0A1B2C3D4E");
+    EXPECT_LT(MsSince(start), 6000);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(recorder.Tags().size(), 1);
 }
 
 TEST_F(FramedOnline, SilentReaderIsReportedLostOnceAfterFiveSeconds)

@@ -195,11 +195,10 @@ TEST_F(ReaderLinkWindow, NoReaderAnswers)
 TEST_F(ReaderLinkWindow, LoginWithBadChecksums)
 {
     StartReader(CSimulatedReader::Egret);
-    reader->DelayReplyTo("FFHD4", 300);
-    StartAndConnect();
-    // The identity's checksum is never tested; the logins' are.
-    ASSERT_TRUE(reader->WaitFor([](const auto& log) { return !log.isEmpty(); }, 2000));
+    // The identity's checksum is never tested; the four logins' are. Set
+    // before the search starts: a busy machine may start it late.
     reader->CorruptNextChecksums(5);
+    StartAndConnect();
     ASSERT_TRUE(WaitUntil([this] { return m_messages.size() == 2; }, kFramedSearchMs + 5000));
     EXPECT_EQ(m_messages, Texts({108, 107}));
     ExpectOffline();
@@ -279,9 +278,14 @@ TEST_F(ReaderLinkWindow, TwoOnlineCommandsAtOnceStartOneSearch)
     Frame()->Action(CMainFrame::ID_ONLINE)->trigger();
     Frame()->Action(CMainFrame::ID_ONLINE)->trigger();
     EXPECT_EQ(Frame()->findChildren<CDataProgressDlg*>().size(), 1);
+    // A caller that connects during the search is not told "connected".
+    CReaderLink::ConnectResult why = CReaderLink::ConnectStarted;
+    EXPECT_EQ(Tree()->Connect(&why), 0);
+    EXPECT_EQ(why, CReaderLink::ConnectSearching);
     ASSERT_TRUE(WaitOnline(kFramedSearchMs));
     // Online while online changes nothing either.
-    EXPECT_EQ(Tree()->Connect(), 1);
+    EXPECT_EQ(Tree()->Connect(&why), 1);
+    EXPECT_EQ(why, CReaderLink::ConnectOnline);
     QTest::qWait(300);
     EXPECT_EQ(reader->Count("FFHD4"), 1);
     // The search's login and the reader view's identification.

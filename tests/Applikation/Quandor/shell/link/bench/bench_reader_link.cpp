@@ -1,14 +1,17 @@
 // bench_reader_link: the reader link's hot paths.
 //   frames      - building a framed command, testing a reply's checksum and
 //                 assembling a reply from its bytes
+//   floor       - one command and its reply on the bare port, no link at all:
+//                 the pseudo-terminal and the simulator's own share
 //   queued      - one command handed to the polling thread and its reply back
-//   direct      - one command straight to the port, taking it from the poller
+//   direct      - one command straight to the port under a transfer's lease
 //   idle        - CPU used while a framed and a plain reader are online and
 //                 nothing happens (the whole process, simulator included)
 // Usage: bench_reader_link [idle seconds]
 #include "link/CFrameReceiver.h"
 #include "link/CReaderFrame.h"
 #include "link/CReaderLink.h"
+#include "CSerialPort.h"
 #include "CSimulatedReader.h"
 
 #include <QCoreApplication>
@@ -70,31 +73,54 @@ bool ConnectTo(CReaderLink& link, CSimulatedReader& reader, int port)
     return link.IsPollingRunning();
 }
 
+// A command and its reply on the bare port, read in one go after STX.
+double FloorMs(CSimulatedReader& reader, int rounds)
+{
+    CSerialPort port;
+    if (!port.OpenDevice(reader.SlavePath(), CSerialPort::kBaud57200))
+        return 0;
+    const QByteArray frame = CReaderFrame::Build('L', "P0000", CReaderFrame::FramedMode);
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < rounds; ++i) {
+        port.Purge(true, true);
+        (void)port.Write(frame);
+        unsigned char byte = 0;
+        while (port.ReadByte(byte, 2000) == CSerialPort::ReadResult::Byte && byte != 0x04) {
+        }
+    }
+    return double(timer.nsecsElapsed()) / 1e6 / rounds;
+}
+
 void RoundTrips()
 {
     CSimulatedReader reader(CSimulatedReader::Kite);
     reader.SetLatency(0);
+    const int rounds = 300;
+    const double floor = FloorMs(reader, rounds);
+    std::printf("floor    %.2f ms per command and reply on the bare port\n", floor);
     CReaderLink link;
     if (!ConnectTo(link, reader, 90)) {
         std::printf("queued   no connection\n");
         return;
     }
-    const int rounds = 300;
     QElapsedTimer timer;
     timer.start();
     int good = 0;
     for (int i = 0; i < rounds; ++i)
         good += link.SendAndWait('L', "P0000", 1).size() == 10 ? 1 : 0;
-    std::printf("queued   %.2f ms per command and reply (%d of %d answered)\n",
-                double(timer.nsecsElapsed()) / 1e6 / rounds, good, rounds);
+    double ms = double(timer.nsecsElapsed()) / 1e6 / rounds;
+    std::printf("queued   %.2f ms per command and reply (%d of %d answered), %.1f x the floor\n", ms, good, rounds,
+                ms / floor);
     timer.restart();
     good = 0;
     const CLinkLease lease = link.TakeLink();
     for (int i = 0; i < rounds; ++i)
         good += link.SendCommand(lease, 'L', "P0000", 1).size() == 10 ? 1 : 0;
     link.ReleaseLink(lease);
-    std::printf("direct   %.2f ms per command and reply (%d of %d answered)\n",
-                double(timer.nsecsElapsed()) / 1e6 / rounds, good, rounds);
+    ms = double(timer.nsecsElapsed()) / 1e6 / rounds;
+    std::printf("direct   %.2f ms per command and reply (%d of %d answered), %.1f x the floor\n", ms, good, rounds,
+                ms / floor);
 }
 
 void Idle(CSimulatedReader::Model model, int seconds)

@@ -1,0 +1,112 @@
+// Who may talk to the reader when: the answers of Connect and TakeLink
+// through a connection's life, and the bounds of a direct command.
+
+#include "link/CReaderFrame.h"
+#include "link/ReaderLinkFixture.h"
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+QString FramedReply(const QByteArray& text)
+{
+    return QString::fromLatin1(text + CReaderFrame::Checksum(text));
+}
+
+using LinkAccess = OnlineLink;
+
+TEST_F(LinkAccess, ConnectAndTakeLinkSayWhyThroughAConnection)
+{
+    EXPECT_EQ(link.TakeLink().Why(), CLinkLease::NoReader);
+
+    reader = std::make_unique<CSimulatedReader>(CSimulatedReader::Kite);
+    reader->RegisterAs(kPort);
+    reader->DelayReplyTo("FFHD4", 1000);
+    recorder.link = &link;
+    link.SetObserver(&recorder);
+    ASSERT_EQ(link.Connect(kPort), CReaderLink::ConnectStarted);
+    ASSERT_TRUE(reader->WaitFor([](const auto& log) { return !log.isEmpty(); }, 2000));
+
+    // While the search runs nothing else reaches the reader.
+    EXPECT_EQ(link.Connect(kPort), CReaderLink::ConnectSearching);
+    const CLinkLease during = link.TakeLink();
+    EXPECT_FALSE(during);
+    EXPECT_EQ(during.Why(), CLinkLease::Searching);
+    EXPECT_EQ(link.SendCommand(during, 'S', "P0003FFFF", 1), "");
+    EXPECT_EQ(link.SendCommand('S', "P0003FFFF", 1), "");
+    EXPECT_EQ(link.OpenPort(QStringLiteral("COM%1").arg(kPort), 1), 0);
+    const Clock::time_point start = Clock::now();
+    EXPECT_EQ(link.SendAndWait('S', "P0003FFFF", 1), "");
+    EXPECT_LT(MsSince(start), 100);
+
+    ASSERT_TRUE(recorder.WaitForOutcome(8000));
+    ASSERT_TRUE(recorder.LastOutcome().success);
+    EXPECT_EQ(reader->Count("FFSP0003"), 0);
+    EXPECT_EQ(link.Connect(kPort), CReaderLink::ConnectOnline);
+
+    const CLinkLease lease = link.TakeLink();
+    ASSERT_TRUE(lease);
+    EXPECT_EQ(lease.Why(), CLinkLease::Granted);
+    EXPECT_EQ(link.TakeLink().Why(), CLinkLease::TransferRunning);
+    EXPECT_EQ(link.Connect(kPort), CReaderLink::ConnectTransferRunning);
+    link.ReleaseLink(lease);
+    EXPECT_EQ(link.Connect(kPort), CReaderLink::ConnectOnline);
+
+    link.ClosePort();
+    EXPECT_EQ(link.TakeLink().Why(), CLinkLease::NoReader);
+}
+
+TEST_F(LinkAccess, PortOpenedDirectlyIsNotReopenedByASearch)
+{
+    reader = std::make_unique<CSimulatedReader>(CSimulatedReader::Egret);
+    reader->RegisterAs(kPort);
+    ASSERT_EQ(link.OpenPort(QStringLiteral("COM%1").arg(kPort), 1), 1);
+    EXPECT_EQ(link.Connect(kPort), CReaderLink::ConnectPortInUse);
+    EXPECT_EQ(link.SendCommand('L', "P0001", 1), FramedReply("FFLP0006"));
+    EXPECT_EQ(link.TakeLink().Why(), CLinkLease::NoReader);
+    link.ClosePort();
+    Reconnect();
+}
+
+// A line that never stays quiet for the 2000 ms of one byte: the command
+// still ends, within its overall bound.
+TEST_F(LinkAccess, StrayBytesDoNotKeepADirectCommandWaiting)
+{
+    Connect(CSimulatedReader::Heron);
+    const CLinkLease lease = link.TakeLink();
+    ASSERT_TRUE(lease);
+    reader->IgnoreNext('L', 1);
+    std::atomic<bool> noisy{true};
+    std::thread noise([&] {
+        for (int i = 0; i < 8 && noisy; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+            reader->SendRaw("x");
+        }
+    });
+    const Clock::time_point start = Clock::now();
+    EXPECT_EQ(link.SendCommand(lease, 'L', "P0000", 1), "");
+    const qint64 waited = MsSince(start);
+    noisy = false;
+    noise.join();
+    EXPECT_GE(waited, 3900);
+    EXPECT_LT(waited, 4600);
+    EXPECT_EQ(link.SendCommand(lease, 'L', "P0001", 1), FramedReply("FFLP0006"));
+    link.ReleaseLink(lease);
+}
+
+// A frame that cannot be the answer to a framed command (a poll answer
+// given up before the lease, the late reply of another command) is skipped.
+TEST_F(LinkAccess, DirectCommandTakesOnlyAReplyWithItsLetter)
+{
+    Connect(CSimulatedReader::Kite);
+    const CLinkLease lease = link.TakeLink();
+    ASSERT_TRUE(lease);
+    reader->ReplaceNextReply("\x02" "FFCTNOTAG9C\x04" "\x02" "FFSP\x06" "35\x04" "\x02" "FFLP0006EE\x04");
+    EXPECT_EQ(link.SendCommand(lease, 'L', "P0001", 1), "FFLP0006EE");
+    reader->ReplaceNextReply("\x02" "FFCTNOTAG9C\x04");
+    EXPECT_EQ(link.SendCommand(lease, 'S', "P0001000F", 1), "");
+    link.ReleaseLink(lease);
+}
+
+} // namespace
