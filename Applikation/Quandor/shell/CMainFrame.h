@@ -99,6 +99,10 @@ public:
     using HelpOpener = std::function<bool(const QString& path)>;
     static void SetHelpOpener(HelpOpener opener);
 
+    // While a reader transfer holds the link, tells the user so (true):
+    // the command that asks must not change the data the transfer uses.
+    bool RefusedWhileTransferRuns();
+
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;
 
@@ -106,7 +110,6 @@ private:
     void CreateMenus();
     QAction* AddCommand(QMenu* menu, int id, const QString& text = QString());
     void SwitchLanguage(unsigned int language);
-    bool RefusedWhileTransferRuns();
     void OnHelp();
     void FocusNextPane(bool forward);
 

@@ -2,9 +2,18 @@
 
 #include "CGridBaseDlg.h"
 #include "CRecordLookups.h"
+#include "CRecordViewMenu.h"
+
+#include <QHash>
+#include <QSet>
+#include <QStringList>
+
+#include <vector>
 
 // The transponders view: every transponder or those of one reader, with a
-// check column per reader.
+// check column per reader. Each transponder is given a person, a time
+// schema and readers here; a change of what a reader must hold marks the
+// transponder and the reader for sending.
 class CTransponderDlg : public CGridBaseDlg
 {
     Q_OBJECT
@@ -12,28 +21,125 @@ class CTransponderDlg : public CGridBaseDlg
 public:
     static constexpr quint32 kGridId = 1005;
     static constexpr int kColumns = 7;
+    static constexpr int kPersonColumn = 4;
+    static constexpr int kSchemaColumn = 5;
+    static constexpr int kFirstReaderColumn = 6;
+
+    // The commands of the context menu beyond the common ones.
+    enum Command
+    {
+        ID_LEARN = CRecordViewMenu::ID_INSERT,
+        ID_ASSIGNED_COUNT = 32834,
+        ID_REMOVE_ALL_ASSIGNMENTS = 32832,
+        ID_ASSIGN_ALL = 32836,
+        ID_ADD_USB_OR_MANUAL = 32840,
+    };
 
     explicit CTransponderDlg(QWidget* parent = nullptr);
+    ~CTransponderDlg() override;
 
-    // Shows the transponders of one reader (its identity), or of all for 0.
-    void ShowForReader(quint32 readerId);
+    // Shows the transponders of one reader (its identity), or of all for 0;
+    // learning is off afterwards.
+    bool ShowForReader(quint32 readerId);
     quint32 Filter() const { return m_nFilterID; }
-    // A transponder presented at the connected reader; stored while
-    // learning is on.
-    void AddReceivedTransponders(QString number);
 
     void SetColumnTitles() override;
     void FillGrid(quint32 gridId, int columns) override;
+    // Column 4 gives the transponder a person, column 5 a time schema, a
+    // reader column adds or takes away that reader.
+    bool StoreEditedCell(GRID_NOTIFY* notify) override;
 
-    // Learning presented transponders; showing a reader's transponders
-    // switches it off.
-    bool m_bLearning = false;
+    // Cache only: persons holding the transponder hold none afterwards
+    // (with 0, every person).
+    void ClearPersonLink(qint32 transponderId);
+
+    // A transponder presented at the connected reader: its row is selected,
+    // and while learning is on it is stored for that reader. One that comes
+    // while a command or an edit runs waits until it has ended.
+    void AddReceivedTransponders(QString number);
     QString m_strLastReceived;
+
+    // Learning: 1 off, 0 on. Off whenever the view is shown, and whenever
+    // the link is lost or another reader connects.
+    int m_bLearningOff = 1;
+    bool IsLearning();
+    // The header text of the reader column last right-clicked; empty when
+    // the click was elsewhere.
+    QString m_strClickedReader;
+
+    // The commands of the context menu.
+    void OnInsertEntry();
+    void OnAddUsbOrManual();
+    void OnDeleteEntry();
+    void OnDeleteAllEntries();
+    void OnRemoveAllAssignments();
+    void OnAssignAllTransponders();
+    // The menu for a right click in this column (asks the reader first).
+    CRecordViewMenu ContextMenu(int column);
+
+    // The reader lists ("1;5;12"). A piece names the reader of its leading
+    // number; an empty piece, "0" or text names none.
+    static qint32 ReaderOfPiece(const QString& piece);
+    // Ticking a reader: ";<id>" appended unless a piece names it already.
+    static QString ListWithReader(const QString& list, qint32 readerId);
+    // Unticking or withdrawing: every piece that names the reader removed.
+    static QString ListWithoutReader(const QString& list, qint32 readerId);
+    // Learning: the reader text ("0": none) added as the learning rule says.
+    static QString LearnedList(const QString& list, const QString& readerText);
+    // The readers a list names, each once, in list order.
+    static std::vector<qint32> ReadersOfList(const QString& list);
 
 protected:
     void OnGetCellText(GRID_DISPINFO* info) override;
     void OnGetCellColor(GRID_DISPINFO* info) override;
+    void OnGridRClick(GRID_NOTIFY* notify) override;
+    qint64 OnGridBeginEdit(GRID_NOTIFY* notify) override;
+    bool event(QEvent* event) override;
+
+public:
+    qint64 OnGridNotify(GRID_NOTIFY& notify) override;
+
+    // Counts the commands, edits and dialogs under way; a tag waits while
+    // one runs (Scope raises it).
+    class Scope
+    {
+    public:
+        explicit Scope(CTransponderDlg* view);
+        ~Scope();
+        Scope(const Scope&) = delete;
+        Scope& operator=(const Scope&) = delete;
+
+    private:
+        CTransponderDlg* m_view;
+    };
 
 private:
-    CRecordLookups m_lookups;
+    const CtblTransponder::structTransponder* TransponderOfRow(int dataRow) const;
+    bool StorePerson(qint32 transponderId, const QString& name);
+    bool StoreSchema(qint32 transponderId, const QString& name);
+    bool StoreReader(qint32 transponderId, int column, bool on);
+    // The grid anew after a stored change, the user's widths kept.
+    void Refill();
+    // Deletes these transponders (null: all) and marks their readers.
+    void DeleteTransponders(const std::vector<qint32>* keys);
+    // Assign all (true) or withdraw all (false) for this reader.
+    void ChangeAllAssignments(bool assign, qint32 readerId);
+    // The displayed row that shows a cache row; 0 when none does.
+    int DisplayedRowOf(int cacheRow) const;
+    void Learn(const QString& number);
+    void DrainTags();
+    bool Enabled(const QString& readerList, qint32 readerId);
+    qint32 ReaderOfColumn(int column) const;
+    QString SchemaName(qint32 schemaId) const;
+
+    mutable CRecordLookups m_lookups;
+    std::vector<qint32> m_readerOfColumn;
+    QHash<qint32, QString> m_schemaNames;
+    QString m_strParsedList;
+    QSet<qint32> m_parsedReaders;
+    // The link's connection that gave the reader reply.
+    quint64 m_nReplyConnection = 0;
+    int m_nOperations = 0;
+    QStringList m_queuedTags;
+    bool m_bDrainPosted = false;
 };

@@ -1,0 +1,340 @@
+#include "RecordViewFixture.h"
+
+#include "CDialogRunner.h"
+#include "CShowMessage.h"
+#include "CTransponderDlg.h"
+#include "CUsbManuell.h"
+#include "CGridCellCombo.h"
+#include "CListEntry.h"
+#include "CtblPerson.h"
+#include "CtblTransponder.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+// The reader-list rules, for every form a stored list has.
+struct ListCase
+{
+    const char* list;
+    qint32 reader;
+    const char* ticked;
+    const char* unticked;
+};
+
+class ReaderListRules : public ::testing::TestWithParam<ListCase>
+{
+};
+
+TEST_P(ReaderListRules, TickAndUntick)
+{
+    const ListCase& c = GetParam();
+    EXPECT_EQ(CTransponderDlg::ListWithReader(c.list, c.reader), QString(c.ticked));
+    EXPECT_EQ(CTransponderDlg::ListWithoutReader(c.list, c.reader), QString(c.unticked));
+}
+
+INSTANTIATE_TEST_SUITE_P(StoredForms, ReaderListRules,
+                         ::testing::Values(ListCase{"0", 5, "0;5", "0"}, ListCase{"", 5, ";5", ""},
+                                           ListCase{"0;5", 5, "0;5", "0"}, ListCase{";5", 5, ";5", ""},
+                                           ListCase{"3;7", 5, "3;7;5", "3;7"}, ListCase{"5;3;5", 5, "5;3;5", "3"},
+                                           ListCase{"05", 5, "05", ""}, ListCase{"x;5", 5, "x;5", "x"}),
+                         [](const ::testing::TestParamInfo<ListCase>& info) { return "Form" + std::to_string(info.index); });
+
+TEST(ReaderListRules, Learning)
+{
+    EXPECT_EQ(CTransponderDlg::LearnedList("", "7"), "7");
+    EXPECT_EQ(CTransponderDlg::LearnedList("3;7", "9"), "3;7;9");
+    EXPECT_EQ(CTransponderDlg::LearnedList("3;7", "7"), "3;7");
+    EXPECT_EQ(CTransponderDlg::LearnedList("3;7", "0"), "3;7");
+    EXPECT_EQ(CTransponderDlg::LearnedList("", "0"), "");
+    EXPECT_EQ(CTransponderDlg::ReadersOfList("3;0;;7;3"), (std::vector<qint32>{3, 7}));
+}
+
+TEST(NormalizeTransponderNumber, OnlyTenHexCharacters)
+{
+    EXPECT_EQ(CUsbManuell::NormalizeTransponderNumber("0123456789"), "0123456789");
+    EXPECT_EQ(CUsbManuell::NormalizeTransponderNumber("00aBcDeF12"), "00ABCDEF12");
+    for (const char* bad : {"012345678", "01234567890", "01234 6789", "01234G6789", "", "0x23456789"})
+        EXPECT_EQ(CUsbManuell::NormalizeTransponderNumber(bad), QString()) << bad;
+}
+
+// Readers A (1, serial S1) and B (2); schemas 1 "Voll" and 5 "Nacht";
+// Anna holds T1; T1 is for A, T2 for B, T3 for A and B, T4 for none.
+const QStringList kData = {
+    "INSERT INTO tblLeser (ID_Leser, strBezeichnung, strLeserTyp, strSeriennummer, boolUpdateOK) VALUES"
+    " (1,'A','Kite','S1',0),(2,'B','Heron','S2',0)",
+    "INSERT INTO tblZeitschema (ID_Zeitschema, strBezeichnung, strVon, strBis) VALUES"
+    " (5,'Nacht','2200','2359'),(6,'Nacht','',''),(7,'Nacht','',''),(8,'Nacht','','')",
+    "INSERT INTO tblPerson (ID_Person, strName, Transponder_ID) VALUES (1,'Anna',1),(2,'Bert',0)",
+    "INSERT INTO tblTransponder (ID_Transponder, strTransponderNummer, Person_ID, Zeitfenster_ID, strLeser_IDS, boolUpdateOK)"
+    " VALUES (1,'00000000AA',1,1,'1',0),(2,'00000000BB',0,1,'2',0),(3,'00000000CC',0,5,'1;2',0),(4,'00000000DD',0,1,'',0)",
+};
+
+class CTransponderDlgTest : public RecordViewFixture
+{
+protected:
+    CTransponderDlg* Transponders() const { return qobject_cast<CTransponderDlg*>(Pane()); }
+    CtblTransponder* Cache() const { return m_app->GetDBHandler()->Get_Ptr_To_tblTransponder(); }
+
+    void StartShown(int child = -1)
+    {
+        Sql(kData);
+        StartOnBackend();
+        m_app->GetMainFrame()->resize(1212, 874);
+        m_app->GetMainFrame()->show();
+        QTest::qWait(20);
+        Show(CLeftTreeView::TranspondersNode, child);
+        ASSERT_NE(Transponders(), nullptr);
+    }
+    bool Edit(int row, int column, const QString& value)
+    {
+        GRID_NOTIFY notify;
+        notify.row = row;
+        notify.dataRow = Grid()->GetDataRow(row) >= 0 ? Grid()->GetDataRow(row) : row;
+        notify.column = column;
+        notify.text2 = value;
+        return Transponders()->StoreEditedCell(&notify);
+    }
+    // Cache and table agree, column by column.
+    void ExpectCacheIsTable()
+    {
+        QStringList numbers, lists, marks;
+        for (int i = 0; i < Cache()->GetAnz_Transponder(); ++i) {
+            numbers << Cache()->Get_Transponder(i)->TransponderNummer;
+            lists << Cache()->Get_Transponder(i)->Leser_IDS;
+            marks << QString::number(Cache()->Get_Transponder(i)->UpdateOK);
+        }
+        EXPECT_EQ(numbers, Stored("tblTransponder", "strTransponderNummer"));
+        EXPECT_EQ(lists, Stored("tblTransponder", "strLeser_IDS"));
+        EXPECT_EQ(marks, Stored("tblTransponder", "boolUpdateOK"));
+    }
+    void SelectRows(const QList<uint>& rows) { Grid()->SelectRows(&rows); }
+};
+
+TEST_P(CTransponderDlgTest, ShowsPersonsSchemasAndReaderTicks)
+{
+    StartShown();
+    EXPECT_EQ(Column(3), (QStringList{"00000000AA", "00000000BB", "00000000CC", "00000000DD"}));
+    EXPECT_EQ(Column(4), (QStringList{"Anna", "", "", ""}));
+    EXPECT_EQ(Column(5), (QStringList{"Vollzugriff", "Vollzugriff", "Nacht", "Vollzugriff"}));
+    EXPECT_EQ(Values(6), (QStringList{"1", "0", "1", "0"}));
+    EXPECT_EQ(Values(7), (QStringList{"0", "1", "1", "0"}));
+    Show(CLeftTreeView::TranspondersNode, 1); // reader B
+    EXPECT_EQ(Column(3), (QStringList{"00000000BB", "00000000CC"}));
+}
+
+TEST_P(CTransponderDlgTest, EditsStoreAndMarkExactlyWhatChanged)
+{
+    StartShown();
+    // A person: both sides of the link, no mark.
+    ASSERT_TRUE(Edit(4, 4, "Anna"));
+    EXPECT_EQ(Stored("tblPerson", "Transponder_ID"), (QStringList{"4", "0"}));
+    EXPECT_EQ(Stored("tblTransponder", "Person_ID"), (QStringList{"1", "0", "0", "1"}));
+    EXPECT_EQ(Values(4), (QStringList{"", "", "", "Anna"}));
+    ASSERT_TRUE(Edit(4, 4, "")); // "---"
+    EXPECT_EQ(Stored("tblPerson", "Transponder_ID"), (QStringList{"0", "0"}));
+    EXPECT_EQ(Stored("tblLeser", "boolUpdateOK"), (QStringList{"0", "0"}));
+
+    // A schema: the transponder and the readers that hold it.
+    ASSERT_TRUE(Edit(2, 5, "Nacht"));
+    EXPECT_EQ(Stored("tblTransponder", "Zeitfenster_ID"), (QStringList{"1", "5", "5", "1"}));
+    EXPECT_EQ(Stored("tblTransponder", "boolUpdateOK"), (QStringList{"0", "1", "0", "0"}));
+    EXPECT_EQ(Stored("tblLeser", "boolUpdateOK"), (QStringList{"0", "1"}));
+
+    // A tick: the transponder and that reader.
+    ASSERT_TRUE(Edit(4, 6, "1"));
+    EXPECT_EQ(Stored("tblTransponder", "strLeser_IDS"), (QStringList{"1", "2", "1;2", ";1"}));
+    EXPECT_EQ(Stored("tblLeser", "boolUpdateOK"), (QStringList{"1", "1"}));
+    ASSERT_TRUE(Edit(3, 7, "0"));
+    EXPECT_EQ(Stored("tblTransponder", "strLeser_IDS"), (QStringList{"1", "2", "1", ";1"}));
+    EXPECT_EQ(Values(7), (QStringList{"0", "1", "0", "0"}));
+    ExpectCacheIsTable();
+    EXPECT_TRUE(m_boxes.empty());
+}
+
+TEST_P(CTransponderDlgTest, UntickingTheShownReaderDropsTheRow)
+{
+    StartShown(1); // reader B
+    ASSERT_EQ(Column(3), (QStringList{"00000000BB", "00000000CC"}));
+    const bool stored = Edit(1, 7, "0");
+    for (const auto& box : m_boxes)
+        ADD_FAILURE() << box.text.toStdString();
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(Column(3), (QStringList{"00000000CC"}));
+}
+
+TEST_P(CTransponderDlgTest, DropDownsAreBuiltWhenTheyOpen)
+{
+    StartShown();
+    GRID_NOTIFY begin;
+    begin.hdr.code = GRIDN_BEGINEDIT;
+    begin.row = begin.dataRow = 2;
+    begin.column = 4;
+    View()->OnGridNotify(begin);
+    auto* combo = dynamic_cast<CGridCellCombo*>(Grid()->GetCell(2, 4));
+    ASSERT_NE(combo, nullptr);
+    QStringList offered;
+    for (const auto& item : combo->GetItemList())
+        offered << item->m_strDisplay;
+    EXPECT_EQ(offered, (QStringList{"---", "Bert"})); // Anna holds another
+}
+
+TEST_P(CTransponderDlgTest, AssignAndWithdrawAllMarkOnlyTheChanged)
+{
+    StartShown();
+    m_menuChoice = CTransponderDlg::ID_ASSIGN_ALL;
+    auto menu = RightClick(1, 7); // reader B
+    EXPECT_EQ(menu.front().text, "2 " + Lang(231));
+    EXPECT_EQ(Stored("tblTransponder", "strLeser_IDS"), (QStringList{"1;2", "2", "1;2", "2"}));
+    EXPECT_EQ(Stored("tblTransponder", "boolUpdateOK"), (QStringList{"1", "0", "0", "1"}));
+    EXPECT_EQ(Stored("tblLeser", "boolUpdateOK"), (QStringList{"0", "1"}));
+    ExpectCacheIsTable();
+
+    m_menuChoice = CTransponderDlg::ID_REMOVE_ALL_ASSIGNMENTS;
+    menu = RightClick(1, 6); // reader A
+    EXPECT_EQ(Stored("tblTransponder", "strLeser_IDS"), (QStringList{"2", "2", "2", "2"}));
+    EXPECT_EQ(Stored("tblLeser", "boolUpdateOK"), (QStringList{"1", "1"}));
+    EXPECT_EQ(Values(6), (QStringList{"0", "0", "0", "0"}));
+    ExpectCacheIsTable();
+
+    // Outside the reader columns nothing is offered for a reader.
+    m_menuChoice = 0;
+    menu = RightClick(1, 3);
+    EXPECT_EQ(menu.front().text, "--- " + Lang(231));
+    EXPECT_FALSE(menu.front().enabled);
+    EXPECT_EQ(Transponders()->m_strClickedReader, "");
+}
+
+TEST_P(CTransponderDlgTest, DeleteSelectedAndAllShownMarkTheirReaders)
+{
+    StartShown();
+    SelectRows({1, 3});
+    Transponders()->OnDeleteEntry();
+    EXPECT_EQ(Stored("tblTransponder", "strTransponderNummer"), (QStringList{"00000000BB", "00000000DD"}));
+    EXPECT_EQ(Stored("tblPerson", "Transponder_ID"), (QStringList{"0", "0"}));
+    EXPECT_EQ(Stored("tblLeser", "boolUpdateOK"), (QStringList{"1", "1"}));
+    EXPECT_EQ(Column(3), (QStringList{"00000000BB", "00000000DD"}));
+    ExpectCacheIsTable();
+
+    Sql({"UPDATE tblLeser SET boolUpdateOK = 0"});
+    m_app->GetDBHandler()->Get_Ptr_To_tblLeser()->_Requery();
+    Show(CLeftTreeView::TranspondersNode, 1); // reader B: BB only
+    Transponders()->OnDeleteAllEntries();
+    EXPECT_EQ(Stored("tblTransponder", "strTransponderNummer"), (QStringList{"00000000DD"}));
+    EXPECT_EQ(Stored("tblLeser", "boolUpdateOK"), (QStringList{"0", "1"}));
+}
+
+TEST_P(CTransponderDlgTest, ARefusedDeleteKeepsItsRowAndTheCountIsShown)
+{
+    StartShown();
+    // Another program removes BB behind the view's back.
+    SqlNow({"DELETE FROM tblTransponder WHERE ID_Transponder = 2"});
+    SelectRows({1, 2, 3});
+    Transponders()->OnDeleteEntry();
+    EXPECT_EQ(Stored("tblTransponder", "strTransponderNummer"), (QStringList{"00000000DD"}));
+    ExpectCacheIsTable();
+    EXPECT_FALSE(m_boxes.empty());
+}
+
+// --- Manual and USB entry.
+
+class CUsbManuellTest : public CTransponderDlgTest
+{
+protected:
+    void SetUp() override
+    {
+        CTransponderDlgTest::SetUp();
+        m_previousRunner = CDialogRunner::SetRunner([this](QDialog& dialog) {
+            if (auto* notice = qobject_cast<CShowMessage*>(&dialog)) {
+                m_noticeTexts << NoticeText(*notice);
+                return int(QDialog::Accepted);
+            }
+            if (auto* entry = qobject_cast<CUsbManuell*>(&dialog)) {
+                entry->show();
+                if (m_drive)
+                    m_drive(*entry);
+                return entry->result();
+            }
+            return int(QDialog::Rejected);
+        });
+    }
+    void TearDown() override
+    {
+        CDialogRunner::SetRunner(m_previousRunner);
+        CTransponderDlgTest::TearDown();
+    }
+    static QString NoticeText(CShowMessage& notice);
+    void Type(CUsbManuell& entry, const QString& text, bool enter = true)
+    {
+        entry.NumberEdit()->clear();
+        QTest::keyClicks(entry.NumberEdit(), text);
+        if (enter)
+            QTest::keyClick(entry.NumberEdit(), Qt::Key_Return);
+    }
+
+    std::function<void(CUsbManuell&)> m_drive;
+    QStringList m_noticeTexts;
+    CDialogRunner::Runner m_previousRunner;
+};
+
+QString CUsbManuellTest::NoticeText(CShowMessage& notice)
+{
+    for (auto* label : notice.findChildren<QLabel*>())
+        if (!label->text().isEmpty())
+            return label->text();
+    return QString();
+}
+
+TEST_P(CUsbManuellTest, TypedAndUsbNumbers)
+{
+    StartShown();
+    bool stillOpen = false;
+    m_drive = [&](CUsbManuell& entry) {
+        Type(entry, "12345678ab");                 // a USB reader: ten characters and Return
+        Type(entry, "123456789");                  // nine
+        Type(entry, "12345678901");                // eleven
+        Type(entry, "1234 67890");                 // a blank
+        Type(entry, "123456789G");
+        Type(entry, "12345678AB");                 // stored already
+        Type(entry, "0000000001", false);
+        QTest::mouseClick(entry.OkButton(), Qt::LeftButton);
+        entry.NumberEdit()->setText("0000000002");
+        entry.CancelButton()->setFocus();
+        QTest::keyClick(entry.CancelButton(), Qt::Key_Return); // an entry, not a close
+        stillOpen = entry.isVisible();
+        SaveShot(&entry, "usb-entry.png");
+        entry.reject();
+    };
+    Transponders()->OnAddUsbOrManual();
+    EXPECT_TRUE(stillOpen);
+    EXPECT_EQ(m_noticeTexts, (QStringList{Lang(245), Lang(244), Lang(244), Lang(244), Lang(244), Lang(246), Lang(245),
+                                          Lang(245)}));
+    EXPECT_EQ(Stored("tblTransponder", "strTransponderNummer"),
+              (QStringList{"00000000AA", "00000000BB", "00000000CC", "00000000DD", "12345678AB", "0000000001",
+                           "0000000002"}));
+    EXPECT_EQ(Stored("tblTransponder", "strLeser_IDS").mid(4), (QStringList{"0", "0", "0"}));
+    EXPECT_EQ(Stored("tblTransponder", "Zeitfenster_ID").mid(4), (QStringList{"1", "1", "1"}));
+    EXPECT_EQ(Stored("tblTransponder", "boolUpdateOK").mid(4), (QStringList{"1", "1", "1"}));
+    EXPECT_EQ(Column(3).mid(4), (QStringList{"12345678AB", "0000000001", "0000000002"}));
+    ExpectCacheIsTable();
+}
+
+TEST_P(CUsbManuellTest, ADuplicateSelectsTheRowThatShowsIt)
+{
+    StartShown();
+    m_drive = [&](CUsbManuell& entry) {
+        Type(entry, "00000000cc");
+        EXPECT_TRUE(entry.NumberEdit()->text().isEmpty());
+        entry.reject();
+    };
+    Transponders()->OnAddUsbOrManual();
+    EXPECT_EQ(m_noticeTexts, (QStringList{Lang(246)}));
+    EXPECT_EQ(View()->SelectedRows(), (std::vector<int>{3}));
+}
+
+RECORD_VIEW_BACKENDS(CTransponderDlgTest);
+RECORD_VIEW_BACKENDS(CUsbManuellTest);
+
+} // namespace
