@@ -11,25 +11,36 @@ function(quandor_add_test name)
   quandor_discover_tests(${name} LABEL "${T_LABELS}")
 endfunction()
 
-# quandor_discover_tests(<target> [PREFIX p] [ARG a] [LABEL label])
+# quandor_discover_tests(<target> [PREFIX p] [ARG a] [LABEL label] [FILTER f]
+#                        [FIXTURE name])
 # Registers a test program's cases with CTest. ARG goes to the program (the
-# shared main understands --quandor-backend=odbc).
+# shared main understands --quandor-backend=odbc|postgres); FILTER picks the
+# cases (gtest filter); FIXTURE names a CTest fixture the cases need.
 # Discovery hands every property value on word by word, so a list value (two
 # labels, two variables) would fall apart into stray words: each property
 # gets exactly one value.
 function(quandor_discover_tests target)
-  cmake_parse_arguments(T "" "PREFIX;ARG;LABEL" "" ${ARGN})
+  cmake_parse_arguments(T "" "PREFIX;ARG;LABEL;FILTER;FIXTURE" "" ${ARGN})
   if(NOT T_LABEL)
     set(T_LABEL unit)
+  endif()
+  set(fixture "")
+  if(T_FIXTURE)
+    set(fixture FIXTURES_REQUIRED ${T_FIXTURE})
+  endif()
+  set(filter "")
+  if(T_FILTER)
+    set(filter TEST_FILTER ${T_FILTER})
   endif()
   gtest_discover_tests(${target}
     TEST_PREFIX "${T_PREFIX}"
     EXTRA_ARGS ${T_ARG}
+    ${filter}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
     PROPERTIES LABELS ${T_LABEL} TIMEOUT 300
-               ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+               ENVIRONMENT QT_QPA_PLATFORM=offscreen ${fixture})
 endfunction()
 
 # quandor_add_folder_tests(<name> <folder> LIBS ...)

@@ -20,6 +20,7 @@ QString text(CLanguageHandler* language, unsigned int number)
 // Failure texts per table, in table-number order.
 const unsigned int kRequeryAllText[6] = {47, 48, 49, 50, 51, 72};
 const unsigned int kSelectiveText[6] = {52, 53, 54, 55, 56, 72};
+const unsigned int kReconnectedText = 290;
 
 } // namespace
 
@@ -40,6 +41,11 @@ CFerrold_Handler::CFerrold_Handler(CLanguageHandler* pLanguage, const CDatabase:
                                       + QStringLiteral("\n\n") + error,
                                   CFerrold_Reporter::Icon::Stop);
     }
+    // Said once per reconnect; what failed while the server was away has
+    // reported its own failure.
+    m_pDatabase->SetReconnectHandler([language = m_pLanguage] {
+        CFerrold_Reporter::Report(text(language, kReconnectedText), CFerrold_Reporter::Icon::Exclamation);
+    });
     m_pEvents = new CtblEvents(m_pLanguage, m_pDatabase.get());
     m_pLeser = new CtblLeser(m_pLanguage, m_pDatabase.get());
     m_pPerson = new CtblPerson(m_pLanguage, m_pDatabase.get());

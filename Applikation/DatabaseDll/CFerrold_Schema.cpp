@@ -1,6 +1,7 @@
 #include "CFerrold_Schema.h"
 
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
@@ -85,26 +86,37 @@ bool existingTables(QSqlDatabase& db, QStringList* names, QString* error)
     // A query, not QSqlDatabase::tables(): that one hides a file that is not
     // a database behind an empty list.
     QSqlQuery query(db);
-    if (db.driverName() == QLatin1String("QSQLITE")) {
-        if (!query.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"))) {
-            *error = query.lastError().text();
-            return false;
-        }
-        while (query.next())
-            names->append(query.value(0).toString());
-        return true;
-    }
-    *names = db.tables(QSql::Tables);
-    if (db.lastError().isValid()) {
-        *error = db.lastError().text();
+    if (!query.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"))) {
+        *error = query.lastError().text();
         return false;
     }
+    while (query.next())
+        names->append(query.value(0).toString());
     return true;
 }
 
 bool containsTable(const QStringList& names, const QString& table)
 {
     return names.contains(table, Qt::CaseInsensitive);
+}
+
+// The tables of a data source that the queries cannot reach. Asked in the
+// form every query names them (quoted, in their case), so a server that
+// keeps names in the case they were created with is judged as the queries
+// will find it; a catalogue that lists names in another case would pass a
+// source whose every read then fails.
+QStringList unreachableTables(QSqlDatabase& db)
+{
+    QStringList missing;
+    QSqlQuery query(db);
+    for (const char* table : CFerrold_Schema::TableNames) {
+        const QString name = QLatin1String(table);
+        if (!query.exec(QStringLiteral("SELECT * FROM %1 WHERE 1 = 0")
+                            .arg(db.driver()->escapeIdentifier(name, QSqlDriver::TableName))))
+            missing << name;
+        query.finish();
+    }
+    return missing;
 }
 
 } // namespace
@@ -129,6 +141,15 @@ bool CFerrold_Schema::Prepare(CDatabase& database, QString* error)
     if (!db.isOpen())
         return false;
 
+    if (database.GetSource().kind != CDatabase::Kind::Sqlite) {
+        const QStringList missing = unreachableTables(db);
+        if (missing.isEmpty())
+            return true;
+        *error = QStringLiteral("The data source \"%1\" lacks the tables %2.")
+                     .arg(database.GetSource().location, missing.join(QStringLiteral(", ")));
+        return false;
+    }
+
     QStringList present;
     if (!existingTables(db, &present, error))
         return false;
@@ -140,11 +161,6 @@ bool CFerrold_Schema::Prepare(CDatabase& database, QString* error)
     }
     if (missing.isEmpty())
         return true;
-    if (database.GetSource().kind != CDatabase::Kind::Sqlite) {
-        *error = QStringLiteral("The data source \"%1\" lacks the tables %2.")
-                     .arg(database.GetSource().location, missing.join(QStringLiteral(", ")));
-        return false;
-    }
 
     // The tables are made, and seeded, together or not at all.
     if (!database.BeginTrans()) {

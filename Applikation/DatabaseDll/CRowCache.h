@@ -126,6 +126,22 @@ public:
         m_indexValid = false;
     }
 
+    // Takes every row out, and puts rows taken out back in place of the
+    // current ones: a re-read that fails keeps the rows shown before, and
+    // pointers handed out to them stay valid.
+    std::vector<std::unique_ptr<Row>> TakeAll()
+    {
+        std::vector<std::unique_ptr<Row>> rows;
+        rows.swap(m_rows);
+        RemoveAll();
+        return rows;
+    }
+    void PutBack(std::vector<std::unique_ptr<Row>> rows)
+    {
+        RemoveAll();
+        m_rows = std::move(rows);
+    }
+
     // The index of the row with this key, or -1. Where keys repeat (a table
     // read without its key constraint), the first such row.
     int IndexOfKey(qint32 key) const

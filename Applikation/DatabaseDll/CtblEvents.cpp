@@ -103,12 +103,17 @@ void CtblEvents::RemoveAllData()
 
 int CtblEvents::_Requery()
 {
-    RemoveAllData();
+    // The rows shown so far stay when the read fails: a server out of
+    // reach for a moment must not empty the screen.
+    auto shown = m_cache.TakeAll();
     qint32 nr = 1;
-    return ReadTable([&](const QVariant* v) {
+    const int result = ReadTable([&](const QVariant* v) {
         Set_Events(nr++, Long(v[0]), Text(v[1]), Text(v[2]), Text(v[3]), Text(v[4]), Text(v[5]), Text(v[6]),
                    Text(v[7]), Long(v[8]), Text(v[9]));
     });
+    if (LastReadFailed())
+        m_cache.PutBack(std::move(shown));
+    return result;
 }
 
 qint32 CtblEvents::GetMajorID_Events() const

@@ -45,8 +45,13 @@ void CtblOnline::RemoveAllData()
 
 int CtblOnline::_Requery()
 {
-    RemoveAllData();
-    return ReadTable([&](const QVariant* v) { Set_Online(Long(v[0]), Text(v[1])); });
+    // The rows shown so far stay when the read fails: a server out of
+    // reach for a moment must not empty the screen.
+    auto shown = m_cache.TakeAll();
+    const int result = ReadTable([&](const QVariant* v) { Set_Online(Long(v[0]), Text(v[1])); });
+    if (LastReadFailed())
+        m_cache.PutBack(std::move(shown));
+    return result;
 }
 
 int CtblOnline::CacheRemoveWhere(int, const QList<QVariant>&)

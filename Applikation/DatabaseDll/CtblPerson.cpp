@@ -78,9 +78,14 @@ void CtblPerson::RemoveAllData()
 
 int CtblPerson::_Requery()
 {
-    RemoveAllData();
+    // The rows shown so far stay when the read fails: a server out of
+    // reach for a moment must not empty the screen.
+    auto shown = m_cache.TakeAll();
     qint32 nr = 1;
-    return ReadTable([&](const QVariant* v) { Set_Person(nr++, Long(v[0]), Text(v[1]), Long(v[2])); });
+    const int result = ReadTable([&](const QVariant* v) { Set_Person(nr++, Long(v[0]), Text(v[1]), Long(v[2])); });
+    if (LastReadFailed())
+        m_cache.PutBack(std::move(shown));
+    return result;
 }
 
 qint32 CtblPerson::GetMajorID_Person() const

@@ -86,9 +86,14 @@ void CtblTransponder::RemoveAllData()
 
 int CtblTransponder::_Requery()
 {
-    RemoveAllData();
+    // The rows shown so far stay when the read fails: a server out of
+    // reach for a moment must not empty the screen.
+    auto shown = m_cache.TakeAll();
     qint32 nr = 1;
-    return ReadTable([&](const QVariant* v) { Set_Transponder(nr++, Long(v[0]), Text(v[1]), Long(v[2]), Long(v[3]), Text(v[4]), Long(v[5]), Bool(v[6])); });
+    const int result = ReadTable([&](const QVariant* v) { Set_Transponder(nr++, Long(v[0]), Text(v[1]), Long(v[2]), Long(v[3]), Text(v[4]), Long(v[5]), Bool(v[6])); });
+    if (LastReadFailed())
+        m_cache.PutBack(std::move(shown));
+    return result;
 }
 
 qint32 CtblTransponder::GetMajorID_Transponder() const

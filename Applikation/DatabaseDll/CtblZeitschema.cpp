@@ -98,9 +98,14 @@ void CtblZeitschema::RemoveAllData()
 
 int CtblZeitschema::_Requery()
 {
-    RemoveAllData();
+    // The rows shown so far stay when the read fails: a server out of
+    // reach for a moment must not empty the screen.
+    auto shown = m_cache.TakeAll();
     int row = 0;
-    return ReadTable([&](const QVariant* v) { Set_Zeitschema(1 + row++ / 4, Long(v[0]), ShownName(Text(v[1])), Text(v[2]), Text(v[3]), Bool(v[4]), Bool(v[5]), Bool(v[6]), Bool(v[7]), Bool(v[8]), Bool(v[9]), Bool(v[10]), Bool(v[11])); });
+    const int result = ReadTable([&](const QVariant* v) { Set_Zeitschema(1 + row++ / 4, Long(v[0]), ShownName(Text(v[1])), Text(v[2]), Text(v[3]), Bool(v[4]), Bool(v[5]), Bool(v[6]), Bool(v[7]), Bool(v[8]), Bool(v[9]), Bool(v[10]), Bool(v[11])); });
+    if (LastReadFailed())
+        m_cache.PutBack(std::move(shown));
+    return result;
 }
 
 qint32 CtblZeitschema::GetMajorID_Zeitschema() const

@@ -41,6 +41,17 @@ struct CDatabase::State
     // Live record sets and the thread that last used each.
     std::vector<std::pair<CRecordset*, quint64>> recordsets;
 
+    // A server source: threads whose transaction died with its connection,
+    // connections found lost and not yet opened again, and when each
+    // connection was last handed out.
+    std::vector<quint64> lostTransactionThreads;
+    std::set<QString> lostConnections;
+    std::map<QString, std::chrono::steady_clock::time_point> lastUse;
+    int idleCheckMs = CDatabase::kDefaultIdleCheckMs;
+    int server = -1; // -1: not known yet
+    bool returning = false;
+    std::function<void()> reconnectHandler;
+
     // The threads' turn at the data source (CDatabase::Turn).
     std::mutex turnMutex;
     std::condition_variable turnChanged;
@@ -53,6 +64,8 @@ struct CDatabase::State
     void DropConnection(const QString& name)
     {
         prepared.erase(name);
+        lastUse.erase(name);
+        lostConnections.erase(name);
         QSqlDatabase::removeDatabase(name);
     }
 };
@@ -123,6 +136,30 @@ QString odbcDbmsName(const QSqlDatabase& db)
     return odbcInfo(db, SQL_DBMS_NAME);
 }
 
+const char* const kTransactionLost =
+    "The connection to the database server was lost; the server has undone the changes of the running "
+    "transaction.";
+
+// What the driver already knows: a connection whose last use failed for
+// want of the server is marked dead without another round trip.
+bool knownDead(const QSqlDatabase& db)
+{
+    if (db.driverName() != QLatin1String("QODBC"))
+        return false;
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || handle.metaType().sizeOf() != sizeof(SQLHANDLE))
+        return false;
+    SQLHDBC hdbc = *static_cast<const SQLHANDLE*>(handle.constData());
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    return hdbc && SQL_SUCCEEDED(SQLGetConnectAttr(hdbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr))
+           && dead == SQL_CD_TRUE;
+}
+
+bool containsThread(const std::vector<quint64>& list, quint64 thread)
+{
+    return std::find(list.begin(), list.end(), thread) != list.end();
+}
+
 } // namespace
 
 CDatabase::CDatabase(Source source)
@@ -149,12 +186,40 @@ QSqlDatabase CDatabase::Connection(QString* error)
                 *error = m_state->unusable;
             return {};
         }
+        if (containsThread(m_state->lostTransactionThreads, threadSerial())) {
+            if (error)
+                *error = QLatin1String(kTransactionLost);
+            return {};
+        }
     }
     const QString name = QStringLiteral("ferrold-%1-%2").arg(m_state->serial).arg(threadSerial());
     if (QSqlDatabase::contains(name)) {
         QSqlDatabase db = QSqlDatabase::database(name, false);
-        if (db.isOpen() || db.open())
+        if (db.isOpen() && !StillConnected(db, name)) {
+            {
+                std::lock_guard<std::mutex> lock(m_state->mutex);
+                m_state->lostConnections.insert(name);
+                if (TransactionSerialLocked() != 0) {
+                    // Opening anew here would let the rest of the transaction
+                    // run without it, each statement stored on its own.
+                    m_state->lostTransactionThreads.push_back(threadSerial());
+                    if (error)
+                        *error = QLatin1String(kTransactionLost);
+                    return {};
+                }
+                // Statements prepared on the lost connection die with it.
+                m_state->prepared.erase(name);
+            }
+            db.close();
+        }
+        if (db.isOpen()) {
+            Opened(name);
             return db;
+        }
+        if (db.open()) {
+            Opened(name);
+            return db;
+        }
         if (error)
             *error = db.lastError().text();
         return {};
@@ -187,8 +252,8 @@ QSqlDatabase CDatabase::Connection(QString* error)
     // otherwise keep committed rows in a second file beside it. A file that
     // cannot be switched now (read-only, or open elsewhere in WAL) is still
     // read; backups copy through SQLite and so stay complete.
-    const bool odbcSqlite = m_source.kind == Kind::Odbc
-                            && odbcDbmsName(db).contains(QLatin1String("SQLite"), Qt::CaseInsensitive);
+    const QString dbms = m_source.kind == Kind::Odbc ? odbcDbmsName(db) : QString();
+    const bool odbcSqlite = m_source.kind == Kind::Odbc && dbms.contains(QLatin1String("SQLite"), Qt::CaseInsensitive);
     if (m_source.kind == Kind::Sqlite || odbcSqlite) {
         QSqlQuery pragma(db);
         if (TakeTurn()) {
@@ -208,9 +273,84 @@ QSqlDatabase CDatabase::Connection(QString* error)
     std::lock_guard<std::mutex> lock(m_state->mutex);
     if (!lockTable.isEmpty())
         m_state->odbcLockTable = lockTable;
+    m_state->server = m_source.kind == Kind::Odbc && !odbcSqlite ? 1 : 0;
+    m_state->returning = dbms.contains(QLatin1String("PostgreSQL"), Qt::CaseInsensitive);
+    m_state->lastUse[name] = std::chrono::steady_clock::now();
     m_state->connections.push_back(name);
     t_connections.entries.push_back({m_state, name});
     return db;
+}
+
+bool CDatabase::StillConnected(QSqlDatabase& db, const QString& name)
+{
+    if (!IsServer())
+        return true;
+    if (knownDead(db))
+        return false;
+    std::chrono::steady_clock::time_point lastUse;
+    int idleCheckMs = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_state->mutex);
+        // Inside a transaction the statements themselves tell.
+        if (TransactionSerialLocked() != 0)
+            return true;
+        lastUse = m_state->lastUse[name];
+        idleCheckMs = m_state->idleCheckMs;
+    }
+    if (std::chrono::steady_clock::now() - lastUse < std::chrono::milliseconds(idleCheckMs))
+        return true;
+    QSqlQuery ping(db);
+    ping.setForwardOnly(true);
+    return ping.exec(QStringLiteral("SELECT 1"));
+}
+
+void CDatabase::Opened(const QString& name)
+{
+    std::function<void()> handler;
+    {
+        std::lock_guard<std::mutex> lock(m_state->mutex);
+        m_state->lastUse[name] = std::chrono::steady_clock::now();
+        if (m_state->lostConnections.erase(name) == 0)
+            return;
+        handler = m_state->reconnectHandler;
+    }
+    if (handler)
+        handler();
+}
+
+void CDatabase::SetReconnectHandler(std::function<void()> handler)
+{
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    m_state->reconnectHandler = std::move(handler);
+}
+
+void CDatabase::SetIdleCheckMs(int milliseconds)
+{
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    m_state->idleCheckMs = std::max(0, milliseconds);
+}
+
+bool CDatabase::IsServer()
+{
+    if (m_source.kind != Kind::Odbc)
+        return false;
+    {
+        std::lock_guard<std::mutex> lock(m_state->mutex);
+        if (m_state->server >= 0)
+            return m_state->server == 1;
+    }
+    // Known once a connection was made.
+    Connection();
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    return m_state->server == 1;
+}
+
+bool CDatabase::ReturnsInsertKeys()
+{
+    if (!IsServer())
+        return false;
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    return m_state->returning;
 }
 
 QSqlQuery* CDatabase::Prepared(const QString& sql, QString* error)
@@ -378,13 +518,21 @@ bool endTransaction(QSqlDatabase db, bool commit)
 
 } // namespace
 
-bool CDatabase::CommitTrans()
+bool CDatabase::CommitTrans(QString* error)
 {
     if (!InTransaction())
         return false;
-    const bool ok = endTransaction(Connection(), true);
+    if (EndLostTransaction()) {
+        if (error)
+            *error = QLatin1String(kTransactionLost);
+        return false;
+    }
+    QSqlDatabase db = Connection(error);
+    const bool ok = endTransaction(db, true);
     if (ok)
         EndTransaction();
+    else if (error && db.isOpen())
+        *error = db.lastError().text();
     return ok;
 }
 
@@ -395,6 +543,11 @@ bool CDatabase::Rollback()
     // The transaction is over whatever the driver says: a failed rollback
     // leaves nothing that a second one could undo.
     const quint64 serial = TransactionSerial();
+    // The server undid it when the connection went.
+    if (EndLostTransaction()) {
+        AfterRollback(serial);
+        return true;
+    }
     const bool ok = endTransaction(Connection(), false);
     EndTransaction();
     AfterRollback(serial);
@@ -406,9 +559,27 @@ bool CDatabase::InTransaction() const
     return TransactionSerial() != 0;
 }
 
+bool CDatabase::EndLostTransaction()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_state->mutex);
+        auto& lost = m_state->lostTransactionThreads;
+        if (!containsThread(lost, threadSerial()))
+            return false;
+        lost.erase(std::remove(lost.begin(), lost.end(), threadSerial()), lost.end());
+    }
+    EndTransaction();
+    return true;
+}
+
 quint64 CDatabase::TransactionSerial() const
 {
     std::lock_guard<std::mutex> lock(m_state->mutex);
+    return TransactionSerialLocked();
+}
+
+quint64 CDatabase::TransactionSerialLocked() const
+{
     for (const auto& e : m_state->transactionThreads) {
         if (e.first == threadSerial())
             return e.second;
@@ -492,6 +663,11 @@ QString CDatabase::GetDatabaseName()
         return m_source.kind == Kind::Sqlite ? QFileInfo(m_source.location).absoluteFilePath() : QString();
     if (m_source.kind == Kind::Sqlite)
         return QFileInfo(db.databaseName()).absoluteFilePath();
+    // A server names its database, not a file: a name taken for a path
+    // would point backup and restore at a file of that name in the
+    // working folder.
+    if (IsServer())
+        return {};
     return odbcInfo(db, SQL_DATABASE_NAME);
 }
 

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 class CRecordset;
@@ -43,7 +44,29 @@ public:
 
     // The calling thread's open connection. When it cannot be opened the
     // result is not open and *error holds the driver's text.
+    //
+    // A database server may drop a connection (a restart, a network fault).
+    // Before a connection of a server source is handed out after a pause it
+    // is checked, and a lost one is opened again: the next use works and the
+    // reconnect handler is told once. Inside a transaction nothing is
+    // reopened: the server has undone the transaction with the connection,
+    // so every use fails until the owner ends it, and CommitTrans reports
+    // failure.
     QSqlDatabase Connection(QString* error = nullptr);
+
+    // Called (on the thread that reconnected) each time a lost server
+    // connection was opened again.
+    void SetReconnectHandler(std::function<void()> handler);
+    // How long a server connection may be idle before it is checked; 0
+    // checks it at every use outside a transaction.
+    void SetIdleCheckMs(int milliseconds);
+    static constexpr int kDefaultIdleCheckMs = 250;
+
+    // Whether the source is a database server (not a file the driver opens).
+    bool IsServer();
+    // Whether an insert can hand back the key it made (INSERT ... RETURNING),
+    // which stays right while other programs insert at the same time.
+    bool ReturnsInsertKeys();
 
     // A statement prepared once on the calling thread's connection and kept
     // for reuse; null (with *error) when the connection or the statement
@@ -61,7 +84,8 @@ public:
     // cache followed a write of the transaction, is read again, so none
     // keeps showing rows that were undone.
     bool BeginTrans(QString* error = nullptr);
-    bool CommitTrans();
+    // False with the reason in *error when the transaction was not stored.
+    bool CommitTrans(QString* error = nullptr);
     bool Rollback();
     bool InTransaction() const;
     // The running transaction's number on this thread (0: none); every
@@ -113,6 +137,15 @@ public:
     struct State;
 
 private:
+    bool StillConnected(QSqlDatabase& db, const QString& name);
+    // Bookkeeping of a connection handed out; tells the reconnect handler
+    // when it had been lost.
+    void Opened(const QString& name);
+    // Ends this thread's transaction when it was lost with its connection.
+    bool EndLostTransaction();
+    // TransactionSerial with the state's mutex held.
+    quint64 TransactionSerialLocked() const;
+
     void AfterRollback(quint64 transaction);
     bool BeginOnConnection(QSqlDatabase& db, QString* error);
     bool TakeTurn();

@@ -347,6 +347,21 @@ bool CRecordset::OpenKeys(const QList<qint32>& keys)
     return OpenWhere(Fields().Bindings().empty() ? QString() : Fields().Bindings().front().column, values);
 }
 
+bool CRecordset::OpenKeysFrom(qint32 firstKey)
+{
+    if (Fields().Bindings().empty()) {
+        m_lastError = QStringLiteral("The record set binds no columns.");
+        return false;
+    }
+    QSqlDatabase db = Connection();
+    if (!db.isOpen())
+        return false;
+    const QString key = QuotedColumn(db, Fields().Bindings().front().column);
+    return Open(m_nDefaultType, QStringLiteral("SELECT %1 FROM %2 WHERE %3 >= %4 ORDER BY %3")
+                                    .arg(SelectList(db), QuotedTable(db), key)
+                                    .arg(firstKey));
+}
+
 bool CRecordset::OpenAppendOnly()
 {
     return OpenWhere(Fields().Bindings().empty() ? QString() : Fields().Bindings().front().column, QList<QVariant>{});
@@ -563,15 +578,20 @@ qint32 CRecordset::InsertRow(QSqlDatabase& db, const std::vector<size_t>& column
 {
     const auto& bindings = m_fields->Bindings();
     const QString table = QuotedTable(db);
+    // A server that hands the key back with the insert: the largest key
+    // would be another program's row as soon as two insert at once.
+    const bool returning = m_pDatabase->ReturnsInsertKeys();
+    const QString tail = returning ? QStringLiteral(" RETURNING ") + QuotedColumn(db, bindings[0].column) : QString();
     QSqlQuery* query = nullptr;
     if (columns.empty()) {
-        query = Statement(QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table));
+        query = Statement(QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table) + tail);
     } else {
         QStringList names;
         for (size_t c : columns)
             names << QuotedColumn(db, bindings[c].column);
         query = Statement(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                              .arg(table, names.join(QStringLiteral(", ")), marks(static_cast<int>(columns.size()))));
+                              .arg(table, names.join(QStringLiteral(", ")), marks(static_cast<int>(columns.size())))
+                          + tail);
         for (size_t c : columns)
             query->addBindValue(CFieldExchange::Get(bindings[c]));
     }
@@ -580,8 +600,13 @@ qint32 CRecordset::InsertRow(QSqlDatabase& db, const std::vector<size_t>& column
         throw CDBException(query->lastError().text());
 
     QVariant id;
-    if (db.driver()->hasFeature(QSqlDriver::LastInsertId))
+    if (returning) {
+        if (!query->next())
+            throw CDBException(query->lastError().text());
+        id = query->value(0);
+    } else if (db.driver()->hasFeature(QSqlDriver::LastInsertId)) {
         id = query->lastInsertId();
+    }
     if (!id.isValid()) {
         // Drivers that cannot tell the new key: the largest key, read inside
         // the same transaction, is the row just written.
@@ -619,7 +644,8 @@ bool CRecordset::Update()
     CDatabase::Turn turn(m_pDatabase);
 
     if (m_mode == Mode::Add) {
-        const bool ownTransaction = !db.driver()->hasFeature(QSqlDriver::LastInsertId) && !m_pDatabase->InTransaction()
+        const bool ownTransaction = !db.driver()->hasFeature(QSqlDriver::LastInsertId)
+                                    && !m_pDatabase->ReturnsInsertKeys() && !m_pDatabase->InTransaction()
                                     && m_pDatabase->BeginTrans();
         try {
             m_lastInsertKey = InsertRow(db, changed);

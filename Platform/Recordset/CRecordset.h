@@ -122,6 +122,8 @@ public:
 
     // Opens the set on the row with this key alone (none: an empty set).
     bool OpenKey(qint32 key);
+    // Opens the set on the rows whose key is firstKey or larger, in key order.
+    bool OpenKeysFrom(qint32 firstKey);
     // The keys of every row of the table, in key order; false on failure.
     bool ReadKeys(std::vector<qint32>* keys);
     // How many rows the table holds and its largest key (0 when empty);
@@ -163,6 +165,9 @@ protected:
     // The bound columns as a select list, each qualified by the table, so a
     // column the table lacks is an error and never a text of its name.
     QString SelectList(const QSqlDatabase& db);
+    // Names as every statement writes them: quoted, in their own case. A
+    // server that folds bare names would otherwise look for other tables
+    // than the ones created with these names.
     QString QuotedTable(const QSqlDatabase& db);
     QString QuotedColumn(const QSqlDatabase& db, const QString& column);
 

@@ -51,9 +51,10 @@ bool CTransaction::Commit()
 {
     if (!m_bActive)
         return false;
-    const bool ok = m_level > 0 ? m_pDatabase->ReleaseSavepoint(m_level) : m_pDatabase->CommitTrans();
+    QString error;
+    const bool ok = m_level > 0 ? m_pDatabase->ReleaseSavepoint(m_level) : m_pDatabase->CommitTrans(&error);
     if (!ok) {
-        m_error = m_pDatabase->Connection().lastError().text();
+        m_error = error.isEmpty() ? m_pDatabase->Connection().lastError().text() : error;
         Rollback();
         return false;
     }

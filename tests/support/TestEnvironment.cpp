@@ -2,11 +2,16 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTextStream>
 
 #include <atomic>
 #include <cstdlib>
 #include <string>
+#include <vector>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <grp.h>
@@ -59,8 +64,13 @@ void TestEnvironment::Prepare()
     writeText(QString::fromStdString(g_root + "/odbc/odbc.ini"), QString());
 }
 
+namespace {
+void dropPostgresDatabases();
+}
+
 void TestEnvironment::CleanUp()
 {
+    dropPostgresDatabases();
     if (!g_root.empty())
         QDir(QString::fromStdString(g_root)).removeRecursively();
 }
@@ -126,4 +136,148 @@ bool TestEnvironment::RunWithoutRoot(const std::function<bool()>& body)
     if (waitpid(pid, &status, 0) != pid)
         return false;
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+namespace {
+
+const char* const kPostgresOdbcDriver = "/usr/lib/x86_64-linux-gnu/odbc/psqlodbcw.so";
+
+std::vector<QString> g_postgresDatabases;
+std::atomic<int> g_postgresCount{0};
+
+QString postgresConnectString(const QString& socket, const QString& database)
+{
+    return QStringLiteral("DRIVER={%1};Servername=%2;Port=5432;Database=%3;Username=quandor")
+        .arg(QString::fromLatin1(kPostgresOdbcDriver), socket, database);
+}
+
+// Runs body on a connection of its own to the database; false with *error
+// when the connection cannot be made.
+bool withPostgres(const QString& database, QString* error, const std::function<bool(QSqlDatabase&)>& body)
+{
+    const QString socket = TestEnvironment::PostgresSocket(error);
+    if (socket.isEmpty())
+        return false;
+    static std::atomic<int> serial{0};
+    const QString name = QStringLiteral("test-postgres-%1").arg(++serial);
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name);
+        db.setDatabaseName(postgresConnectString(socket, database));
+        if (!db.open()) {
+            if (error)
+                *error = db.lastError().text();
+        } else {
+            ok = body(db);
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+
+void dropPostgresDatabases()
+{
+    for (const QString& database : g_postgresDatabases)
+        TestEnvironment::PostgresExec(QStringLiteral("postgres"),
+                                      {QStringLiteral("DROP DATABASE IF EXISTS \"%1\" WITH (FORCE)").arg(database)});
+    g_postgresDatabases.clear();
+}
+
+} // namespace
+
+bool TestEnvironment::PostgresBackend()
+{
+    return qgetenv("QUANDOR_TEST_BACKEND") == "postgres";
+}
+
+QString TestEnvironment::PostgresSocket(QString* error)
+{
+    // Written by the test run's cluster fixture (tests/support/postgres-cluster.sh).
+    QFile f(QStringLiteral(QUANDOR_BINARY_DIR "/pgtest/socket"));
+    if (!f.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("The PostgreSQL test cluster is not running (%1 is missing): run the tests "
+                                    "through ctest, which starts it.")
+                         .arg(f.fileName());
+        return {};
+    }
+    return QString::fromLocal8Bit(f.readAll()).trimmed();
+}
+
+QString TestEnvironment::NewPostgresDatabase(QString* error)
+{
+    const QString name = QStringLiteral("q%1_%2").arg(getpid()).arg(++g_postgresCount);
+    if (!PostgresExec(QStringLiteral("postgres"),
+                      {QStringLiteral("CREATE DATABASE \"%1\" TEMPLATE quandor_template").arg(name)}, error))
+        return {};
+    g_postgresDatabases.push_back(name);
+    return name;
+}
+
+void TestEnvironment::WritePostgresDsn(const QString& name, const QString& database)
+{
+    QFile f(Root() + "/odbc/odbc.ini");
+    if (!f.open(QIODevice::Append))
+        std::abort();
+    QTextStream(&f) << "[" << name << "]\nDriver=" << kPostgresOdbcDriver << "\nServername=" << PostgresSocket()
+                    << "\nPort=5432\nDatabase=" << database << "\nUsername=quandor\n\n";
+}
+
+bool TestEnvironment::PostgresExec(const QString& database, const QStringList& statements, QString* error)
+{
+    return withPostgres(database, error, [&](QSqlDatabase& db) {
+        // CREATE and DROP DATABASE refuse to run inside a transaction.
+        const bool single = statements.size() == 1;
+        if (!single && !db.transaction()) {
+            if (error)
+                *error = db.lastError().text();
+            return false;
+        }
+        QSqlQuery query(db);
+        for (const QString& statement : statements) {
+            if (!query.exec(statement)) {
+                if (error)
+                    *error = statement + QStringLiteral(": ") + query.lastError().text();
+                if (!single)
+                    db.rollback();
+                return false;
+            }
+        }
+        if (!single && !db.commit()) {
+            if (error)
+                *error = db.lastError().text();
+            return false;
+        }
+        return true;
+    });
+}
+
+QStringList TestEnvironment::PostgresRows(const QString& database, const QString& statement, QString* error)
+{
+    QStringList rows;
+    withPostgres(database, error, [&](QSqlDatabase& db) {
+        QSqlQuery query(db);
+        if (!query.exec(statement)) {
+            if (error)
+                *error = query.lastError().text();
+            return false;
+        }
+        while (query.next()) {
+            QStringList columns;
+            for (int c = 0; c < query.record().count(); ++c)
+                columns << query.value(c).toString();
+            rows << columns.join(QLatin1Char('|'));
+        }
+        return true;
+    });
+    return rows;
+}
+
+bool TestEnvironment::DropPostgresConnections(const QString& database, QString* error)
+{
+    return PostgresExec(QStringLiteral("postgres"),
+                        {QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '%1' "
+                                        "AND pid <> pg_backend_pid()")
+                             .arg(database)},
+                        error);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <ostream>
@@ -29,6 +30,29 @@ public:
     static void WriteOdbcDsn(const QString& name, const QString& dbFile, bool missingDriver = false);
     // Removes every user DSN again.
     static void ClearOdbcDsns();
+
+    // The database server backend (--quandor-backend=postgres): a private
+    // PostgreSQL cluster that the test run's fixture started. Every call of
+    // NewPostgresDatabase makes a database of its own from the template that
+    // holds the six tables; the process drops its databases when it ends.
+    static bool PostgresBackend();
+    // The folder of the cluster's socket; empty (with *error) when the
+    // cluster is not running.
+    static QString PostgresSocket(QString* error = nullptr);
+    // A new database with the six tables and the seed rows; empty with
+    // *error when the server cannot be reached.
+    static QString NewPostgresDatabase(QString* error = nullptr);
+    // Writes an ODBC user DSN "name" over psqlODBC for that database.
+    static void WritePostgresDsn(const QString& name, const QString& database);
+    // Runs statements in one transaction on that database through a
+    // connection of its own; false with *error at the first that fails.
+    static bool PostgresExec(const QString& database, const QStringList& statements, QString* error = nullptr);
+    // The rows a query gives, columns joined by '|'.
+    static QStringList PostgresRows(const QString& database, const QString& query, QString* error = nullptr);
+    // Ends every other connection to that database from the server's side,
+    // as a server restart does to its clients (the server stays up for the
+    // tests running beside). False with *error.
+    static bool DropPostgresConnections(const QString& database, QString* error = nullptr);
 
     // Runs body as a user without root's right to write read-only files:
     // directly when the process is no root, else in a child process that

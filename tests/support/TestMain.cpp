@@ -20,7 +20,8 @@ __attribute__((weak)) std::unique_ptr<QApplication> CreateTestApplication(int& a
 // tests and plain tests run alike.
 int main(int argc, char** argv)
 {
-    // "--quandor-backend=odbc" runs the database suite through ODBC.
+    // "--quandor-backend=odbc" runs the database suite through ODBC over the
+    // SQLite3 driver, "--quandor-backend=postgres" on the test cluster.
     for (int i = 1; i < argc; ++i) {
         if (std::strncmp(argv[i], "--quandor-backend=", 18) == 0)
             setenv("QUANDOR_TEST_BACKEND", argv[i] + 18, 1);
@@ -32,6 +33,8 @@ int main(int argc, char** argv)
     // The driver opens the installer library for the data source's settings
     // and closes it again; kept loaded too, for the same reason.
     dlopen("libodbcinst.so.2", RTLD_NOW | RTLD_NODELETE);
+    if (TestEnvironment::PostgresBackend())
+        dlopen("/usr/lib/x86_64-linux-gnu/odbc/psqlodbcw.so", RTLD_NOW | RTLD_NODELETE);
     int result = 0;
     {
         std::unique_ptr<QApplication> app = CreateTestApplication(argc, argv);

@@ -6,6 +6,7 @@
 #include "CGridCtrl.h"
 #include "CLanguageHandler.h"
 #include "CLeftTreeView.h"
+#include "CParamHeron_KiteDlg.h"
 #include "CReadEventsJob.h"
 #include "CRecordWriter.h"
 #include "CTransferRun.h"
@@ -32,7 +33,10 @@ constexpr unsigned int kButtonText = 59;
 
 std::map<CReaderModel::SettingsDialog, CLeserDlg::SettingsOpener>& settingsOpeners()
 {
-    static std::map<CReaderModel::SettingsDialog, CLeserDlg::SettingsOpener> openers;
+    static std::map<CReaderModel::SettingsDialog, CLeserDlg::SettingsOpener> openers{
+        {CReaderModel::SettingsDialog::HeronKite,
+         [](CLeserDlg& view, const CtblLeser::structLeser& reader) { CParamHeron_KiteDlg::Open(view, reader); }},
+    };
     return openers;
 }
 

@@ -245,7 +245,7 @@ bool CZeitschemaStore::ReadUsers(const QString& where, Pending& pending, QList<Q
     CtblTransponder* transponders = m_pDb->Get_Ptr_To_tblTransponder();
     QSet<qint32> used;
     const bool ok = transponders->ReadRows(
-        QStringLiteral("SELECT * FROM [tblTransponder] WHERE %1").arg(where), [&](const QVariant* values) {
+        QStringLiteral("SELECT * FROM \"tblTransponder\" WHERE %1").arg(where), [&](const QVariant* values) {
             // Bound in this order: ID, number, person, schema, readers, index, mark.
             pending.markedTransponders.insert(CFieldExchange::ToLong(values[0]));
             used.insert(CFieldExchange::ToLong(values[3]));
@@ -262,7 +262,7 @@ bool CZeitschemaStore::ReadUsers(const QString& where, Pending& pending, QList<Q
 
 bool CZeitschemaStore::MarkUsersOf(qint32 identity, Pending& pending)
 {
-    if (!ReadUsers(QStringLiteral("[Zeitfenster_ID] = %1").arg(identity), pending, nullptr))
+    if (!ReadUsers(QStringLiteral("\"Zeitfenster_ID\" = %1").arg(identity), pending, nullptr))
         return false;
     const std::vector<QVariant> schema = {identity};
     m_pDb->Get_Ptr_To_tblTransponder()->UpdateWhere(QStringLiteral("boolUpdateOK"), 1, QStringLiteral("Zeitfenster_ID"),
@@ -548,7 +548,7 @@ CZeitschemaStore::DeleteOutcome CZeitschemaStore::Delete(const QList<qint32>& id
         };
         const bool ok = Transact(pending, [&](Pending& p) {
             return DeleteRows(ids, &deleted)
-                   && MoveToFullAccess(QStringLiteral("[Zeitfenster_ID] = %1 AND [Zeitfenster_ID] <> %2")
+                   && MoveToFullAccess(QStringLiteral("\"Zeitfenster_ID\" = %1 AND \"Zeitfenster_ID\" <> %2")
                                            .arg(identity)
                                            .arg(fullAccess),
                                        p)
@@ -607,7 +607,7 @@ CZeitschemaStore::DeleteOutcome CZeitschemaStore::DeleteAllButProtected()
         int deleted = 0;
         if (!DeleteRows(doomedRows, &deleted))
             return false;
-        return MoveToFullAccess(QStringLiteral("[Zeitfenster_ID] NOT IN (%1)").arg(kept.join(u',')), p)
+        return MoveToFullAccess(QStringLiteral("\"Zeitfenster_ID\" NOT IN (%1)").arg(kept.join(u',')), p)
                && MarkReaders(p);
     });
     if (!ok) {

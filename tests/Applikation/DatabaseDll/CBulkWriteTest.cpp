@@ -49,6 +49,11 @@ protected:
     // The stored rows, read past the handler.
     int Stored(const QString& where)
     {
+        if (Postgres()) {
+            const QStringList rows =
+                TestEnvironment::PostgresRows(m_server, ServerSql(QStringLiteral("SELECT COUNT(*) FROM ") + where));
+            return rows.size() == 1 ? rows[0].toInt() : -1;
+        }
         const QString name = QStringLiteral("test-count");
         int n = -1;
         {

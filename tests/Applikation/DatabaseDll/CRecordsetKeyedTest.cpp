@@ -24,9 +24,8 @@ protected:
     // A trigger that refuses to delete the person with this key.
     void RefuseDeleting(int key)
     {
-        Sql(QStringLiteral("CREATE TRIGGER refuse BEFORE DELETE ON tblPerson WHEN OLD.ID_Person = %1 "
-                           "BEGIN SELECT RAISE(ABORT, 'person %1 is protected'); END")
-                .arg(key));
+        Refuse("refuse", "DELETE", "tblPerson", QStringLiteral("OLD.ID_Person = %1").arg(key),
+               QStringLiteral("person %1 is protected").arg(key));
     }
     std::vector<qint32> StoredPersons()
     {
@@ -90,7 +89,7 @@ TEST_F(CRecordsetKeyedTest, UpdateWhereChangesTheRowsWithTheValuesOrEveryRow)
     for (int i = 0; i < t->GetAnz_Transponder(); ++i)
         EXPECT_EQ(t->Get_Transponder(i)->Person_ID, 0);
 
-    Sql("CREATE TRIGGER frozen BEFORE UPDATE ON tblTransponder BEGIN SELECT RAISE(ABORT, 'frozen'); END");
+    Refuse("frozen", "UPDATE", "tblTransponder", QString(), "frozen");
     EXPECT_THROW(t->UpdateWhere("Person_ID", 1, QString(), nullptr), CDBException);
 }
 
@@ -129,7 +128,7 @@ TEST_F(CRecordsetKeyedTest, DeleteAllRowsIsOneStatementThatARefusedRowUndoes)
     ASSERT_EQ(keys.size(), 50u);
     EXPECT_EQ(keys.front(), 1);
     EXPECT_EQ(keys.back(), 50);
-    Sql("DROP TRIGGER refuse");
+    DropRefusal("refuse", "tblPerson");
     EXPECT_EQ(p->DeleteAllRows(), 50);
     EXPECT_TRUE(StoredPersons().empty());
 }

@@ -173,3 +173,25 @@ TEST_F(CtblCacheTest, EveryTableReadsItsColumnsInOrder)
               QStringList({"B", "A", "S", "Typ", "M", "P"}));
     EXPECT_EQ(l->UpdateOK, 1);
 }
+
+TEST_F(CtblCacheTest, AFailedReReadKeepsTheRowsShownAndSaysSo)
+{
+    for (int i = 0; i < 3; ++i) {
+        Sql(QStringLiteral("INSERT INTO tblPerson (strName) VALUES ('P%1')").arg(i));
+        Sql(QStringLiteral("INSERT INTO tblEvents (strDatum) VALUES ('0%1.01.26')").arg(i));
+    }
+    auto& h = Handler();
+    CtblPerson::structPerson* first = h.Get_Ptr_To_tblPerson()->Get_Person(0);
+    Sql("DROP TABLE tblPerson");
+    Sql("DROP TABLE tblEvents");
+    ClearMessages();
+
+    EXPECT_EQ(h.Get_Ptr_To_tblPerson()->_Requery(), 0);
+    EXPECT_TRUE(h.Get_Ptr_To_tblPerson()->LastReadFailed());
+    ASSERT_EQ(h.Get_Ptr_To_tblPerson()->GetAnz_Person(), 3);
+    EXPECT_EQ(first->Name, QStringLiteral("P0")) << "handed-out rows stay valid";
+    EXPECT_EQ(Messages().size(), 1);
+    EXPECT_EQ(h.Selective_Requery(0), 0);
+    EXPECT_EQ(h.Get_Ptr_To_tblEvents()->GetAnz_Events(), 3);
+    EXPECT_EQ(Messages().size(), 3) << "the driver's text and the table's own failure text";
+}

@@ -7,6 +7,7 @@
 #include "CLanguageHandler.h"
 #include "TestEnvironment.h"
 
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStringList>
@@ -17,7 +18,9 @@
 
 // A fresh database per test, on the backend the test run was started for
 // (QUANDOR_TEST_BACKEND=odbc: the same SQLite file reached through the ODBC
-// data source "Quandor"), and the library's messages captured.
+// data source "Quandor"; postgres: a database of its own on the test
+// cluster, reached through "Quandor" over psqlODBC), and the library's
+// messages captured.
 class FerroldTest : public ::testing::Test
 {
 protected:
@@ -31,6 +34,11 @@ protected:
         m_file = m_folder + "/Quandor.mdb";
         m_language = std::make_unique<CLanguageHandler>(0, QString());
         PrepareFile(m_file);
+        if (Postgres()) {
+            QString error;
+            m_server = TestEnvironment::NewPostgresDatabase(&error);
+            ASSERT_FALSE(m_server.isEmpty()) << error.toStdString();
+        }
     }
 
     void TearDown() override
@@ -41,6 +49,18 @@ protected:
     }
 
     static bool Odbc() { return qgetenv("QUANDOR_TEST_BACKEND") == "odbc"; }
+    static bool Postgres() { return TestEnvironment::PostgresBackend(); }
+
+    // The tests write their statements as the embedded file takes them; the
+    // server keeps names in the case they were created with, so there every
+    // table and column name is quoted.
+    static QString ServerSql(QString statement)
+    {
+        static const QRegularExpression names(QStringLiteral(
+            "(?<![\"'\\w])\\b(tbl(?:Events|Leser|Person|Transponder|Zeitschema|Online)|ID_\\w+|str\\w+|bool\\w+|"
+            "Leser_ID|Person_ID|Transponder_ID|Zeitfenster_ID|nTransponderIndex)\\b(?![\"'])"));
+        return statement.replace(names, QStringLiteral("\"\\1\""));
+    }
 
     // Creates the tables in a SQLite file, as the embedded database would.
     static void PrepareFile(const QString& file)
@@ -52,6 +72,11 @@ protected:
 
     CDatabase::Source Source() const
     {
+        if (Postgres()) {
+            TestEnvironment::ClearOdbcDsns();
+            TestEnvironment::WritePostgresDsn("Quandor", m_server);
+            return {CDatabase::Kind::Odbc, QStringLiteral("Quandor")};
+        }
         if (!Odbc())
             return {CDatabase::Kind::Sqlite, m_file};
         TestEnvironment::ClearOdbcDsns();
@@ -70,6 +95,11 @@ protected:
     // Changes the file behind the handler's back, as another program would.
     void Sql(const QString& statement)
     {
+        if (Postgres()) {
+            QString error;
+            ASSERT_TRUE(TestEnvironment::PostgresExec(m_server, {ServerSql(statement)}, &error)) << error.toStdString();
+            return;
+        }
         const QString name = QStringLiteral("test-raw");
         {
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
@@ -81,9 +111,41 @@ protected:
         QSqlDatabase::removeDatabase(name);
     }
 
+    // A trigger named "name" that refuses the operation ("DELETE" or
+    // "UPDATE") on rows of the table where the condition on OLD holds (every
+    // row for an empty one), with the message as the database's error.
+    void Refuse(const QString& name, const QString& operation, const QString& table, const QString& condition,
+                const QString& message)
+    {
+        if (Postgres()) {
+            Sql(QStringLiteral("CREATE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN IF %2 THEN "
+                               "RAISE EXCEPTION '%3'; END IF; IF TG_OP = 'DELETE' THEN RETURN OLD; END IF; "
+                               "RETURN NEW; END $$")
+                    .arg(name, condition.isEmpty() ? QStringLiteral("TRUE") : condition, message));
+            Sql(QStringLiteral("CREATE TRIGGER %1 BEFORE %2 ON %3 FOR EACH ROW EXECUTE FUNCTION %1()")
+                    .arg(name, operation, table));
+            return;
+        }
+        Sql(QStringLiteral("CREATE TRIGGER %1 BEFORE %2 ON %3 %4 BEGIN SELECT RAISE(ABORT, '%5'); END")
+                .arg(name, operation, table,
+                     condition.isEmpty() ? QString() : QStringLiteral("WHEN ") + condition, message));
+    }
+    void DropRefusal(const QString& name, const QString& table)
+    {
+        Sql(Postgres() ? QStringLiteral("DROP TRIGGER %1 ON %2").arg(name, table) : QStringLiteral("DROP TRIGGER ") + name);
+    }
+
     // Several statements in one transaction of their own connection.
     void SqlAll(const QStringList& statements)
     {
+        if (Postgres()) {
+            QStringList server;
+            for (const QString& statement : statements)
+                server << ServerSql(statement);
+            QString error;
+            ASSERT_TRUE(TestEnvironment::PostgresExec(m_server, server, &error)) << error.toStdString();
+            return;
+        }
         const QString name = QStringLiteral("test-raw");
         {
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
@@ -112,6 +174,7 @@ protected:
 
     QString m_folder;
     QString m_file;
+    QString m_server; // the test's database on the server backend
     std::unique_ptr<CLanguageHandler> m_language;
     std::unique_ptr<CFerrold_Handler> m_handler;
 

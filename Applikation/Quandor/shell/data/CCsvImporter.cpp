@@ -235,7 +235,7 @@ void CCsvImporter::WriteRecord(const Record& record)
         if (!record.person.isEmpty()) {
             // The person moves to the new transponder: the old row goes.
             if (const qint32 old = firstKey(m_persons, record.person)) {
-                if (DeleteRow(*persons, "tblPerson", "ID_Person", old))
+                if (DeleteRow(*persons, old))
                     removeKey(m_persons, record.person, old);
             }
             person = InsertPerson(record.person, transponder);
@@ -245,7 +245,7 @@ void CCsvImporter::WriteRecord(const Record& record)
         if (!record.number.isEmpty()) {
             // A transponder of that number is replaced by the new one.
             if (const qint32 old = firstKey(m_numbers, record.number)) {
-                if (DeleteRow(*transponders, "tblTransponder", "ID_Transponder", old))
+                if (DeleteRow(*transponders, old))
                     removeKey(m_numbers, record.number, old);
             }
             transponder = InsertTransponder(record);
@@ -260,20 +260,16 @@ void CCsvImporter::WriteRecord(const Record& record)
     }
 }
 
-void CCsvImporter::OpenRow(CFerrold_Base& set, const char* table, const char* keyColumn, qint32 key,
-                           bool readerSet)
+void CCsvImporter::OpenRow(CFerrold_Base& set, qint32 key, bool readerSet)
 {
-    const QString sql = QStringLiteral("SELECT * FROM %1 WHERE %2 = %3")
-                            .arg(QLatin1String(table), QLatin1String(keyColumn))
-                            .arg(key);
-    if (!set.Open(CRecordset::useDefault, sql))
+    if (!set.OpenKey(key))
         throw Failure{Text(83) + QLatin1Char('\n') + Text(84) + QStringLiteral("\n\n") + set.GetLastError(),
                       readerSet, true};
 }
 
-bool CCsvImporter::DeleteRow(CFerrold_Base& set, const char* table, const char* keyColumn, qint32 key)
+bool CCsvImporter::DeleteRow(CFerrold_Base& set, qint32 key)
 {
-    OpenRow(set, table, keyColumn, key, false);
+    OpenRow(set, key, false);
     if (set.IsEOF())
         return true;
     try {
@@ -290,7 +286,7 @@ qint32 CCsvImporter::InsertTransponder(const Record& record)
 {
     CtblTransponder* set = m_db.Get_Ptr_To_tblTransponder();
     if (!set->IsOpen())
-        OpenRow(*set, "tblTransponder", "ID_Transponder", 0, false);
+        OpenRow(*set, 0, false);
     QString readers;
     for (qint32 reader : record.readers)
         readers += QString::number(reader) + u';';
@@ -309,7 +305,7 @@ qint32 CCsvImporter::InsertPerson(const QString& name, qint32 transponder)
 {
     CtblPerson* set = m_db.Get_Ptr_To_tblPerson();
     if (!set->IsOpen())
-        OpenRow(*set, "tblPerson", "ID_Person", 0, false);
+        OpenRow(*set, 0, false);
     set->AddNew();
     set->strName = name;
     set->Transponder_ID = transponder;
@@ -334,8 +330,7 @@ void CCsvImporter::WriteLinks()
     for (const auto& link : m_links)
         first = std::min(first, link.first);
     CtblTransponder* set = m_db.Get_Ptr_To_tblTransponder();
-    const QString sql = QStringLiteral("SELECT * FROM tblTransponder WHERE ID_Transponder >= %1").arg(first);
-    if (!set->Open(CRecordset::useDefault, sql))
+    if (!set->OpenKeysFrom(first))
         throw Failure{Text(83) + QLatin1Char('\n') + Text(84) + QStringLiteral("\n\n") + set->GetLastError(), false,
                       true};
     for (const auto& [transponder, person] : m_links) {
@@ -353,7 +348,7 @@ void CCsvImporter::MarkReaders()
 {
     CtblLeser* set = m_db.Get_Ptr_To_tblLeser();
     for (qint32 reader : std::as_const(m_touchedReaders)) {
-        OpenRow(*set, "tblLeser", "ID_Leser", reader, true);
+        OpenRow(*set, reader, true);
         if (set->IsEOF())
             continue;
         try {

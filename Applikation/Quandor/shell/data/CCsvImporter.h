@@ -72,10 +72,10 @@ private:
     void BuildIndex();
     void WriteRecord(const Record& record);
     // Opens the set on the one row with this key (none for 0); throws on failure.
-    void OpenRow(CFerrold_Base& set, const char* table, const char* keyColumn, qint32 key, bool readerSet);
+    void OpenRow(CFerrold_Base& set, qint32 key, bool readerSet);
     // Deletes the row; false (reported) when the database refused, and the
     // import goes on.
-    bool DeleteRow(CFerrold_Base& set, const char* table, const char* keyColumn, qint32 key);
+    bool DeleteRow(CFerrold_Base& set, qint32 key);
     qint32 InsertTransponder(const Record& record);
     qint32 InsertPerson(const QString& name, qint32 transponder);
     // The new transponder's person; written for all lines at the end.
