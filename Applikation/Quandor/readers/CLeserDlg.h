@@ -13,6 +13,8 @@
 class CLeftTreeView;
 class CReadEventsJob;
 class CRecordViewMenu;
+class CWriteAllJob;
+class CFetchAllJob;
 class CTransferRun;
 
 // The reader list view: one row per stored reader. From it the operator
@@ -95,10 +97,25 @@ public:
     CTransferRun* Transfer() const { return m_pTransfer.get(); }
     bool IsTransferRunning() const;
 
-    // Fetch all (mode 0) and write all (mode 1) of a plain reader: its list
-    // is composed in CSendWrenDlg, for the clicked reader. False, and
-    // nothing done, when the clicked reader is not a plain one.
-    bool OnPlainReaderList(int mode);
+    // Writing all data: command 32802 posts WM_WRITE_ALL_DATA for a framed
+    // reader; its handler builds the lists, checks the model's limit and
+    // starts the run; WM_WRITE_ALL_DONE ends it with the number of
+    // transponders written (0 after a failure).
+    void OnWriteAllData();
+    int OnWriteAllDataRun();
+    int OnWriteAllDone(qint64 written);
+    // Fetching all data (command 32801): a framed reader's transponder list
+    // read slot by slot and merged into the transponders, all in one go
+    // while the window stays painted.
+    void OnFetchAllData();
+    int OnFetchAllDone(int endFlags);
+
+    // How fetching and writing all data reach a plain reader: its list
+    // dialog, modal, for the clicked reader's ID. The dialog registers
+    // itself; without one the commands do nothing for a plain reader.
+    enum PlainListMode { PlainFetch = 0, PlainWrite = 1 };
+    using PlainListOpener = std::function<void(CLeserDlg& view, PlainListMode mode, qint32 readerId)>;
+    static PlainListOpener SetPlainListOpener(PlainListOpener opener);
 
     // The reader whose row was clicked, captured by the context menu: the
     // transfers act on it through its ID, never by looking up its name.
@@ -166,4 +183,13 @@ private:
 
     std::unique_ptr<CTransferRun> m_pTransfer;
     std::shared_ptr<CReadEventsJob> m_pReadEvents;
+    // After a write-all run cleared the reader's mark: the readers re-read
+    // and the list redrawn, on this thread.
+    void AfterWriteAll(bool markCleared);
+    std::shared_ptr<CWriteAllJob> m_pWriteAll;
+    std::shared_ptr<CFetchAllJob> m_pFetchAll;
+    qint32 m_nFetchReaderID = 0;
+    // The plain readers' list dialog for the clicked reader; false when
+    // none is registered.
+    bool OpenPlainList(PlainListMode mode);
 };

@@ -7,7 +7,6 @@
 #include "CLeftTreeView.h"
 #include "CRecordViewMenu.h"
 #include "CRecordWriter.h"
-#include "CSendWrenDlg.h"
 #include "CTransferRun.h"
 #include "link/CReaderFrame.h"
 
@@ -159,10 +158,10 @@ void CLeserDlg::OnCommand(int id)
         OnClearEventMemory();
         break;
     case ID_FETCH_ALL_DATA:
-        OnPlainReaderList(0);
+        OnFetchAllData();
         break;
     case ID_WRITE_ALL_DATA:
-        OnPlainReaderList(1);
+        OnWriteAllData();
         break;
     default:
         break;
@@ -207,13 +206,4 @@ void CLeserDlg::OnClearEventMemory()
     }
     if (!cleared)
         ShowError(kClearFailedText);
-}
-
-bool CLeserDlg::OnPlainReaderList(int mode)
-{
-    const auto code = static_cast<CReaderModel::ModelCode>(m_nClickedModelCode);
-    if (code != CReaderModel::ModelCode::Wren && code != CReaderModel::ModelCode::Tern)
-        return false;
-    CSendWrenDlg::Run(*this, mode, m_nClickedReaderID);
-    return true;
 }

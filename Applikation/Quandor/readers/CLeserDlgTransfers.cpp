@@ -57,6 +57,15 @@ bool CLeserDlg::TransferEvent(QEvent* event)
         OnReadEventsDone(message->wParam, static_cast<int>(message->lParam));
         return true;
     }
+    case CWindowMessage::WM_WRITE_ALL_DATA:
+        OnWriteAllDataRun();
+        return true;
+    case CWindowMessage::WM_WRITE_ALL_DONE:
+        OnWriteAllDone(static_cast<const CWindowMessage*>(event)->wParam);
+        return true;
+    case CWindowMessage::WM_FETCH_ALL_DONE:
+        OnFetchAllDone(static_cast<int>(static_cast<const CWindowMessage*>(event)->lParam));
+        return true;
     default:
         return false;
     }

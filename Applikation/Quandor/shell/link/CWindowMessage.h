@@ -24,6 +24,8 @@ public:
         WM_EVENTS_READ = WM_USER + 20,
         WM_WRITE_ALL_DATA = WM_USER + 21,
         WM_WRITE_ALL_DONE = WM_USER + 22,
+        // The end of a fetch of all data (the slots read).
+        WM_FETCH_ALL_DONE = WM_USER + 40,
     };
 
     explicit CWindowMessage(int message, qintptr wParam = 0, qintptr lParam = 0, QString text = QString());

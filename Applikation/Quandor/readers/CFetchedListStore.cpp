@@ -1,0 +1,170 @@
+#include "CFetchedListStore.h"
+
+#include "CDatabase.h"
+#include "CFerrold_Handler.h"
+#include "CGridBaseDlg.h"
+#include "CTransaction.h"
+#include "CtblLeser.h"
+#include "CtblPerson.h"
+#include "CtblTransponder.h"
+
+#include <QHash>
+#include <QSet>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace {
+
+// A statement with the driver's own quoting of table and column names:
+// "%T" is the table, "%1".. the columns.
+QString statement(const QSqlDatabase& db, const QString& pattern, const QString& table, const QStringList& columns)
+{
+    const QSqlDriver* driver = db.driver();
+    QString sql = pattern;
+    sql.replace(QStringLiteral("%T"), driver->escapeIdentifier(table, QSqlDriver::TableName));
+    for (int i = columns.size(); i-- > 0;)
+        sql.replace(QStringLiteral("%%1").arg(i + 1), driver->escapeIdentifier(columns[i], QSqlDriver::FieldName));
+    return sql;
+}
+
+struct Failure {
+    QString text;
+};
+
+void run(QSqlQuery& query, const QVariantList& values)
+{
+    for (int i = 0; i < values.size(); ++i)
+        query.bindValue(i, values[i]);
+    if (!query.exec())
+        throw Failure{query.lastError().text()};
+}
+
+void prepare(QSqlQuery& query, const QString& sql)
+{
+    if (!query.prepare(sql))
+        throw Failure{query.lastError().text()};
+}
+
+} // namespace
+
+CFetchedListStore::Plan CFetchedListStore::Match(const CtblTransponder& cache, const QStringList& fetched,
+                                                 const QString& readerText)
+{
+    Plan plan;
+    // Entries left per number: each row consumes one, the rest are new.
+    QHash<QString, int> total;
+    for (const QString& number : fetched)
+        ++total[number];
+    QHash<QString, int> left = total;
+    bool numeric = false;
+    const quint32 readerId = readerText.toUInt(&numeric);
+    const int rows = cache.GetAnz_Transponder();
+    for (int i = 0; i < rows; ++i) {
+        const CtblTransponder::structTransponder* row = cache.Get_Transponder(i);
+        auto entry = left.find(row->TransponderNummer);
+        if (entry != left.end() && entry.value() > 0) {
+            --entry.value();
+            ++plan.known;
+            if (readerText == QLatin1String("0") || !numeric)
+                continue;
+            if (row->Leser_IDS.isEmpty())
+                plan.extended.push_back({row->ID_Transponder, readerText});
+            else if (!CGridBaseDlg::ReaderListHolds(row->Leser_IDS, readerId))
+                plan.extended.push_back({row->ID_Transponder, row->Leser_IDS + QLatin1Char(';') + readerText});
+        } else if (row->Leser_IDS.isEmpty()) {
+            // Missing from the reader and held by no reader at all.
+            plan.removed.push_back(row->ID_Transponder);
+        }
+    }
+    // The entries no row consumed are the later copies of each number.
+    QHash<QString, int> seen;
+    for (const QString& number : fetched) {
+        if (seen[number]++ >= total.value(number) - left.value(number))
+            plan.added << number;
+    }
+    return plan;
+}
+
+CFetchedListStore::CFetchedListStore(CFerrold_Handler& db)
+    : m_db(db)
+{
+}
+
+CFetchedListStore::Result CFetchedListStore::Store(const Plan& plan, qint32 readerId, QString* error)
+{
+    CDatabase* database = m_db.GetDatabase();
+    QString openError;
+    QSqlDatabase db = database ? database->Connection(&openError) : QSqlDatabase();
+    if (!db.isOpen()) {
+        if (error)
+            *error = openError;
+        return Result::OpenFailed;
+    }
+    try {
+        CTransaction transaction(database);
+        if (!transaction.IsActive())
+            throw Failure{db.lastError().text()};
+        const QString transponders = QStringLiteral("tblTransponder");
+        if (!plan.removed.empty()) {
+            QSqlQuery remove(db), freePerson(db);
+            prepare(remove, statement(db, "DELETE FROM %T WHERE %1 = ?", transponders, {"ID_Transponder"}));
+            prepare(freePerson, statement(db, "UPDATE %T SET %1 = 0 WHERE %1 = ?", QStringLiteral("tblPerson"),
+                                          {"Transponder_ID"}));
+            for (qint32 id : plan.removed) {
+                run(remove, {id});
+                run(freePerson, {id});
+            }
+        }
+        if (!plan.added.isEmpty()) {
+            QSqlQuery add(db);
+            prepare(add, statement(db, "INSERT INTO %T (%1, %2, %3, %4, %5) VALUES (?, 0, 1, 0, ?)", transponders,
+                                   {"strTransponderNummer", "Person_ID", "Zeitfenster_ID", "boolUpdateOK",
+                                    "strLeser_IDS"}));
+            const QString readerText = QString::number(readerId);
+            for (const QString& number : plan.added)
+                run(add, {number, readerText});
+        }
+        if (!plan.extended.empty()) {
+            QSqlQuery extend(db);
+            prepare(extend, statement(db, "UPDATE %T SET %1 = ? WHERE %2 = ?", transponders,
+                                      {"strLeser_IDS", "ID_Transponder"}));
+            for (const Plan::Extend& row : plan.extended)
+                run(extend, {row.readers, row.id});
+        }
+        QSqlQuery mark(db);
+        prepare(mark, statement(db, "UPDATE %T SET %1 = 0 WHERE %2 = ?", QStringLiteral("tblLeser"),
+                                {"boolUpdateOK", "ID_Leser"}));
+        run(mark, {readerId});
+        if (!transaction.Commit())
+            throw Failure{db.lastError().text()};
+    } catch (const Failure& failure) {
+        if (error)
+            *error = failure.text;
+        return Result::Failed;
+    }
+    UpdateCaches(plan, readerId);
+    return Result::Stored;
+}
+
+void CFetchedListStore::UpdateCaches(const Plan& plan, qint32 readerId)
+{
+    // Rows were added: the new keys come from the table.
+    m_db.Get_Ptr_To_tblTransponder()->_Requery();
+
+    const QSet<qint32> removed(plan.removed.begin(), plan.removed.end());
+    if (!removed.isEmpty()) {
+        CtblPerson* persons = m_db.Get_Ptr_To_tblPerson();
+        for (int i = 0; i < persons->GetAnz_Person(); ++i) {
+            CtblPerson::structPerson* person = persons->Get_Person(i);
+            if (removed.contains(person->Transponder_ID))
+                person->Transponder_ID = 0;
+        }
+    }
+    // In place: rows borrowed from the reader cache stay valid.
+    CtblLeser* readers = m_db.Get_Ptr_To_tblLeser();
+    for (int i = 0; i < readers->GetAnz_Leser(); ++i) {
+        if (readers->Get_Leser(i)->ID_Leser == readerId)
+            readers->Get_Leser(i)->UpdateOK = 0;
+    }
+}

@@ -1,0 +1,109 @@
+// Fetching all data from the clicked reader into the transponders.
+#include "CLeserDlg.h"
+
+#include "CBusyScope.h"
+#include "CDialogRunner.h"
+#include "CFerrold_Handler.h"
+#include "CFetchAllJob.h"
+#include "CFetchedListStore.h"
+#include "CGridCtrl.h"
+#include "CLeftTreeView.h"
+#include "CReaderModel.h"
+#include "CRecordWriter.h"
+#include "CShowMessage.h"
+#include "CTransferRun.h"
+#include "CUiMessage.h"
+#include "CtblLeser.h"
+#include "link/CWindowMessage.h"
+
+#include <CLanguageHandler.h>
+
+namespace {
+
+constexpr unsigned int kReadingListText = 181;
+constexpr unsigned int kMarkedText1 = 185;
+constexpr unsigned int kMarkedText2 = 186;
+constexpr unsigned int kFetchedText = 173;
+constexpr unsigned int kNoWorkerText = 227;
+
+} // namespace
+
+void CLeserDlg::OnFetchAllData()
+{
+    // One transfer at a time; the menu greys the command meanwhile.
+    if (CTransferRun::Active())
+        return;
+    const CReaderModel::Facts* model =
+        CReaderModel::ByModelCode(static_cast<CReaderModel::ModelCode>(m_nClickedModelCode));
+    if (!model)
+        return;
+    if (!model->framed) {
+        OpenPlainList(PlainFetch);
+        return;
+    }
+    CLeftTreeView* tree = GetTreeView();
+    CFerrold_Handler* db = GetDBHandler();
+    if (!tree || !db)
+        return;
+
+    // The clicked reader by its ID (a row deleted meanwhile is reader 0).
+    m_nFetchReaderID = 0;
+    bool marked = false;
+    CtblLeser* readers = db->Get_Ptr_To_tblLeser();
+    for (int i = 0; i < readers->GetAnz_Leser(); ++i) {
+        if (readers->Get_Leser(i)->ID_Leser == m_nClickedReaderID) {
+            m_nFetchReaderID = m_nClickedReaderID;
+            marked = readers->Get_Leser(i)->UpdateOK != 0;
+            break;
+        }
+    }
+    // The reader holds data the database has not sent yet: fetching
+    // replaces what the database knows of it.
+    if (marked
+        && CBusyScope::Show(Text(kMarkedText1) + QStringLiteral("\n") + Text(kMarkedText2), QMessageBox::Question,
+                            QMessageBox::Yes | QMessageBox::No)
+               != QMessageBox::Yes)
+        return;
+
+    auto job = std::make_shared<CFetchAllJob>(GetLanguage());
+    m_pFetchAll = job;
+    m_pTransfer = std::make_unique<CTransferRun>(tree->Link(), this);
+    m_pTransfer->OpenProgress(GetLanguage(), 1, QStringLiteral("\n") + Text(kReadingListText));
+
+    CTransferRun::Body body;
+    body.work = [job](CTransferRun& run, int* flags) { return job->Run(run, flags); };
+    body.leaseRefused = [job](CTransferRun& run, int* flags) { return job->LeaseRefused(run, flags); };
+    body.endMessage = CWindowMessage::WM_FETCH_ALL_DONE;
+    // Stopped before the end: the database stays as it was.
+    body.teardown = [] {};
+    if (!m_pTransfer->Start(std::move(body)))
+        CUiMessage::Show(Text(kNoWorkerText), QMessageBox::Critical);
+}
+
+int CLeserDlg::OnFetchAllDone(int endFlags)
+{
+    CFerrold_Handler* db = GetDBHandler();
+    const std::shared_ptr<CFetchAllJob> job = std::exchange(m_pFetchAll, nullptr);
+    if ((endFlags & CTransferRun::EndBeforeStart) || !job || !job->Complete() || !db)
+        return 0;
+
+    CFetchedListStore store(*db);
+    const CFetchedListStore::Plan plan = CFetchedListStore::Match(*db->Get_Ptr_To_tblTransponder(), job->Fetched(),
+                                                                  QString::number(m_nFetchReaderID));
+    QString error;
+    switch (store.Store(plan, m_nFetchReaderID, &error)) {
+    case CFetchedListStore::Result::OpenFailed:
+        CRecordWriter::ShowOpenFailure();
+        return 0;
+    case CFetchedListStore::Result::Failed:
+        CRecordWriter::ShowDatabaseError(error);
+        return 0;
+    case CFetchedListStore::Result::Stored:
+        break;
+    }
+    if (CGridCtrl* grid = GetGrid())
+        grid->Refresh();
+    CShowMessage notice(Text(kFetchedText));
+    CDialogRunner::DoModal(notice);
+    return 0;
+}

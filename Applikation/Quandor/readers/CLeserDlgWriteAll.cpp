@@ -1,0 +1,153 @@
+// Writing all data the database holds for the clicked reader into it.
+#include "CLeserDlg.h"
+
+#include "CDialogRunner.h"
+#include "CFerrold_Handler.h"
+#include "CGridCtrl.h"
+#include "CLeftTreeView.h"
+#include "CReaderModel.h"
+#include "CSendWrenDlg.h"
+#include "CShowMessage.h"
+#include "CTransferRun.h"
+#include "CUiMessage.h"
+#include "CWriteAllJob.h"
+#include "CtblLeser.h"
+#include "link/CWindowMessage.h"
+
+#include <CLanguageHandler.h>
+
+namespace {
+
+constexpr unsigned int kWritingText = 184;
+constexpr unsigned int kNoWorkerText = 238;
+constexpr unsigned int kWrittenText = 240;
+
+// The text that refuses too many transponders for the model; 0 for a
+// model "write all" does not send to.
+unsigned int limitText(CReaderModel::ModelCode code)
+{
+    switch (code) {
+    case CReaderModel::ModelCode::Kite: return 214;
+    case CReaderModel::ModelCode::Heron: return 215;
+    case CReaderModel::ModelCode::Egret: return 236;
+    default: return 0;
+    }
+}
+
+// The plain readers' list dialog; tests put another opener in its place.
+CLeserDlg::PlainListOpener& plainListOpener()
+{
+    static CLeserDlg::PlainListOpener opener =
+        [](CLeserDlg& view, CLeserDlg::PlainListMode mode, qint32 readerId) {
+            CSendWrenDlg::Run(view, int(mode), readerId);
+        };
+    return opener;
+}
+
+} // namespace
+
+CLeserDlg::PlainListOpener CLeserDlg::SetPlainListOpener(PlainListOpener opener)
+{
+    std::swap(plainListOpener(), opener);
+    return opener;
+}
+
+void CLeserDlg::OnWriteAllData()
+{
+    if (CTransferRun::Active())
+        return;
+    const CReaderModel::Facts* model =
+        CReaderModel::ByModelCode(static_cast<CReaderModel::ModelCode>(m_nClickedModelCode));
+    if (!model)
+        return;
+    if (model->framed)
+        CWindowMessage::Post(this, CWindowMessage::WM_WRITE_ALL_DATA);
+    else
+        OpenPlainList(PlainWrite);
+}
+
+bool CLeserDlg::OpenPlainList(PlainListMode mode)
+{
+    if (!plainListOpener())
+        return false;
+    plainListOpener()(*this, mode, m_nClickedReaderID);
+    return true;
+}
+
+int CLeserDlg::OnWriteAllDataRun()
+{
+    CLeftTreeView* tree = GetTreeView();
+    CFerrold_Handler* db = GetDBHandler();
+    // One transfer at a time: a second request is ignored.
+    if (CTransferRun::Active() || !tree || !db)
+        return 0;
+
+    // The clicked reader by its ID, with that row's own settings: names may
+    // repeat, and another reader's data must never reach this one.
+    CWriteAllJob::Params params;
+    QString parameter, mode;
+    CtblLeser* readers = db->Get_Ptr_To_tblLeser();
+    for (int i = 0; i < readers->GetAnz_Leser(); ++i) {
+        const CtblLeser::structLeser* row = readers->Get_Leser(i);
+        if (row->ID_Leser == m_nClickedReaderID) {
+            params.readerId = row->ID_Leser;
+            parameter = row->Parameter;
+            mode = row->Modus;
+            break;
+        }
+    }
+    QList<qint32> schedules;
+    params.transponders =
+        CWriteAllJob::TransponderNumbers(*db->Get_Ptr_To_tblTransponder(), params.readerId, &schedules);
+    params.windows = CWriteAllJob::WindowEntries(*db->Get_Ptr_To_tblZeitschema(), schedules);
+    params.parameterData = CWriteAllJob::ParameterData(parameter);
+    params.modeData = CWriteAllJob::ModeData(mode);
+    params.database = db->GetDatabase();
+
+    const auto code = static_cast<CReaderModel::ModelCode>(m_nClickedModelCode);
+    const CReaderModel::Facts* model = CReaderModel::ByModelCode(code);
+    if (!model || !model->framed || limitText(code) == 0)
+        return 0;
+    if (params.transponders.size() > model->maxWriteTransponders) {
+        CUiMessage::Show(Text(limitText(code)), QMessageBox::Critical);
+        return 0;
+    }
+
+    auto job = std::make_shared<CWriteAllJob>(params, GetLanguage());
+    m_pWriteAll = job;
+    m_pTransfer = std::make_unique<CTransferRun>(tree->Link(), this);
+    m_pTransfer->OpenProgress(GetLanguage(), job->EntryCount(), QStringLiteral("\n") + Text(kWritingText));
+
+    CTransferRun::Body body;
+    body.work = [job](CTransferRun& run, int* flags) { return job->Run(run, flags); };
+    body.leaseRefused = [job](CTransferRun& run, int* flags) { return job->LeaseRefused(run, flags); };
+    body.endMessage = CWindowMessage::WM_WRITE_ALL_DONE;
+    body.teardown = [this, job] { AfterWriteAll(job->MarkCleared()); };
+    if (!m_pTransfer->Start(std::move(body)))
+        CUiMessage::Show(Text(kNoWorkerText), QMessageBox::Critical);
+    return 0;
+}
+
+int CLeserDlg::OnWriteAllDone(qint64 written)
+{
+    AfterWriteAll(m_pWriteAll && m_pWriteAll->MarkCleared());
+    CLanguageHandler* language = GetLanguage();
+    CShowMessage notice(language ? language->GetLangItem(kWrittenText, written) : QString());
+    CDialogRunner::DoModal(notice);
+    return 0;
+}
+
+void CLeserDlg::AfterWriteAll(bool markCleared)
+{
+    CFerrold_Handler* db = GetDBHandler();
+    if (!markCleared || !db)
+        return;
+    CtblLeser* readers = db->Get_Ptr_To_tblLeser();
+    const int before = readers->GetAnz_Leser();
+    EndGridEdit();
+    readers->_Requery();
+    if (readers->GetAnz_Leser() != before)
+        FillGrid(kGridId, kColumns);
+    else if (CGridCtrl* grid = GetGrid())
+        grid->Refresh();
+}
