@@ -270,6 +270,28 @@ private:
                 keys->insert(v.toLongLong());
             return [this, keys](const Row& row) { return keys->contains(static_cast<qint64>(Key(row))); };
         }
+        if (values.size() > 8) {
+            // Many values of another column (5,000 person ids): a set of them
+            // in the column's type, so the pass stays one pass.
+            return std::visit(
+                [&](auto member) -> std::function<bool(const Row&)> {
+                    using Member = decltype(member);
+                    if constexpr (std::is_same_v<Member, qint32 Row::*>) {
+                        auto numbers = std::make_shared<QSet<qint64>>();
+                        for (const QVariant& v : values) {
+                            if (!v.isNull())
+                                numbers->insert(v.toLongLong());
+                        }
+                        return [member, numbers](const Row& row) { return numbers->contains(row.*member); };
+                    } else {
+                        auto texts = std::make_shared<QSet<QString>>();
+                        for (const QVariant& v : values)
+                            texts->insert(v.toString());
+                        return [member, texts](const Row& row) { return texts->contains(row.*member); };
+                    }
+                },
+                m_fields.at(static_cast<size_t>(column)));
+        }
         return [this, column, &values](const Row& row) {
             for (const QVariant& v : values) {
                 if (Matches(row, column, v))
