@@ -164,6 +164,19 @@ protected:
     // The cache row a data row shows: itself less one without a filter, the
     // filtered list's entry with one; -1 outside the list or the cache.
     int CacheRow(int dataRow, int cachedRows) const;
+    // The keys of the records a filtered view shows, in cache order; a row
+    // the cache no longer holds is skipped.
+    template <class KeyOf>
+    std::vector<qint32> ShownKeys(int cachedRows, KeyOf keyOf) const
+    {
+        std::vector<qint32> keys;
+        keys.reserve(m_arFilteredRows.size());
+        for (int index : m_arFilteredRows) {
+            if (index >= 0 && index < cachedRows)
+                keys.push_back(keyOf(index));
+        }
+        return keys;
+    }
 
     // The cache rows a filtered view shows, in cache order. Rows, not
     // pointers: every fill rebuilds the list, and a re-read in between finds

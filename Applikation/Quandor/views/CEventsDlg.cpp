@@ -176,11 +176,5 @@ void CEventsDlg::OnDeleteAll()
         return;
     }
     // Every row shown, selected or not: the filtered list holds exactly them.
-    std::vector<qint32> keys;
-    keys.reserve(m_arFilteredRows.size());
-    for (int index : m_arFilteredRows) {
-        if (index >= 0 && index < events->GetAnz_Events())
-            keys.push_back(events->Get_Event(index)->ID_Events);
-    }
-    deleter.DeleteKeys(keys);
+    deleter.DeleteKeys(ShownKeys(events->GetAnz_Events(), [events](int i) { return events->Get_Event(i)->ID_Events; }));
 }

@@ -456,12 +456,7 @@ void CNameDlg::OnDeleteAll()
         return;
     }
     // Every person shown, selected or not.
-    std::vector<qint32> keys;
-    keys.reserve(m_arFilteredRows.size());
-    for (int index : m_arFilteredRows) {
-        if (index >= 0 && index < persons->GetAnz_Person())
-            keys.push_back(persons->Get_Person(index)->ID_Person);
-    }
+    const auto keys = ShownKeys(persons->GetAnz_Person(), [persons](int i) { return persons->Get_Person(i)->ID_Person; });
     DeletePersons(&keys);
 }
 

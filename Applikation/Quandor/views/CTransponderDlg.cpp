@@ -736,12 +736,8 @@ void CTransponderDlg::OnDeleteAllEntries()
         return;
     }
     // Every transponder shown goes, not only its place in that reader's list.
-    std::vector<qint32> keys;
-    keys.reserve(m_arFilteredRows.size());
-    for (int index : m_arFilteredRows) {
-        if (index >= 0 && index < transponders->GetAnz_Transponder())
-            keys.push_back(transponders->Get_Transponder(index)->ID_Transponder);
-    }
+    const auto keys = ShownKeys(transponders->GetAnz_Transponder(),
+                                [transponders](int i) { return transponders->Get_Transponder(i)->ID_Transponder; });
     DeleteTransponders(&keys);
 }
 
