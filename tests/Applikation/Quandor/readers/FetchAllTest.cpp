@@ -88,14 +88,6 @@ protected:
         }
         return -1;
     }
-    void ExpectEndedCleanly()
-    {
-        EXPECT_FALSE(Tree()->Link().IsLinkTaken());
-        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-        EXPECT_EQ(ProgressWindows(), 0);
-        EXPECT_TRUE(PollsResume());
-    }
-
     QMessageBox::StandardButton m_answer = QMessageBox::Yes;
 };
 

@@ -87,8 +87,7 @@ TEST_P(FramedSettings, StoredTwiceSentAndWrittenAgainByWriteAll)
     EXPECT_EQ(reader->Parameter(), 0xA4);
     EXPECT_EQ(reader->SwitchCode(), 0x83);
     EXPECT_EQ(MarkInDatabase(kReaderId), 0);
-    EXPECT_FALSE(Tree()->Link().IsLinkTaken());
-    EXPECT_TRUE(PollsResume());
+    ExpectEndedCleanly();
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, FramedSettings,

@@ -152,6 +152,14 @@ protected:
             return n > polls;
         }, 2000);
     }
+    // A transfer that ended, however it ended, leaves nothing behind.
+    void ExpectEndedCleanly() const
+    {
+        EXPECT_FALSE(Tree()->Link().IsLinkTaken());
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+        EXPECT_EQ(ProgressWindows(), 0);
+        EXPECT_TRUE(PollsResume());
+    }
     static int ProgressWindows()
     {
         int n = 0;
