@@ -34,9 +34,8 @@ protected:
     }
     QString StoredText(const char* column) const
     {
-        QSqlQuery q(Db()->GetDatabase()->Connection());
-        q.exec(QStringLiteral("SELECT %1 FROM tblLeser WHERE ID_Leser = %2").arg(QLatin1String(column)).arg(kReaderId));
-        return q.next() ? q.value(0).toString() : QStringLiteral("<none>");
+        return Rows(QStringLiteral("SELECT %1 FROM tblLeser WHERE ID_Leser = %2").arg(QLatin1String(column)).arg(kReaderId))
+            .value(0, QStringLiteral("<none>"));
     }
 };
 
