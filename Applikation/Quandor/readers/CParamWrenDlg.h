@@ -1,12 +1,11 @@
 #pragma once
 
+#include "CWrenDialogLink.h"
 #include "CtblLeser.h"
 
 #include <QDialog>
-#include <QMessageBox>
 #include <QPointer>
 #include <QString>
-#include <QTimer>
 
 class CLanguageHandler;
 class CLeserDlg;
@@ -89,9 +88,6 @@ protected:
 private:
     void BuildLayout();
     void InitDialog();
-    QString Text(unsigned int number) const;
-    QString Send(char letter, const QString& data);
-    void ShowBox(unsigned int text, QMessageBox::Icon icon);
     // The reader's row in the cache now; null when it is gone.
     const CtblLeser::structLeser* CurrentRow() const;
     // The mode bits and parameter text from the controls; false (the box
@@ -102,14 +98,13 @@ private:
 
     QPointer<CLeserDlg> m_pOwner;
     CLanguageHandler* m_pLanguage;
+    CWrenDialogLink m_link;
     // Copied from the row at opening: the cache may be re-read meanwhile.
     qint32 m_nReaderId;
     QString m_strModus;
     QString m_strParameter;
     QString m_strReaderMaster;
     QString m_strStoredMaster;
-    QTimer m_chooseTimer;
-    bool m_bChooseScheduled = false;
 
     QCheckBox* m_pMasterActive = nullptr;
     QLineEdit* m_pMaster = nullptr;
