@@ -408,27 +408,35 @@ bool CParamWrenDlg::ReadControls(QString* modus, QString* parameter)
     return false;
 }
 
-void CParamWrenDlg::OnUpdateDatabase()
+bool CParamWrenDlg::StoreControls(bool markForUpdate, QString* modus, QString* parameter)
 {
-    QString modus, parameter;
-    if (!ReadControls(&modus, &parameter))
-        return;
+    if (!ReadControls(modus, parameter))
+        return false;
     CFerrold_Handler* db = Database();
     if (!db)
-        return;
+        return false;
     CtblLeser* readers = db->Get_Ptr_To_tblLeser();
     const auto written = CRecordWriter::WriteByKey(*readers, m_nReaderId, [&] {
-        readers->boolUpdateOK = 1;
-        readers->strModus = modus;
-        readers->strParameter = parameter;
+        if (markForUpdate)
+            readers->boolUpdateOK = 1;
+        readers->strModus = *modus;
+        readers->strParameter = *parameter;
     });
     AfterReaderWrite();
     if (written == CRecordWriter::Result::NotFound)
         CRecordWriter::ShowNotice(kReaderNotFoundText);
     if (written != CRecordWriter::Result::Written)
+        return false;
+    m_strModus = *modus;
+    m_strParameter = *parameter;
+    return true;
+}
+
+void CParamWrenDlg::OnUpdateDatabase()
+{
+    QString modus, parameter;
+    if (!StoreControls(true, &modus, &parameter))
         return;
-    m_strModus = modus;
-    m_strParameter = parameter;
     CShowMessage notice(m_link.Text(kDoneText), this);
     CDialogRunner::DoModal(notice);
 }
@@ -436,30 +444,15 @@ void CParamWrenDlg::OnUpdateDatabase()
 void CParamWrenDlg::OnUpdateReader()
 {
     QString modus, parameter;
-    if (!ReadControls(&modus, &parameter))
+    if (!StoreControls(false, &modus, &parameter))
         return;
-    CFerrold_Handler* db = Database();
-    if (!db)
-        return;
-    CtblLeser* readers = db->Get_Ptr_To_tblLeser();
-    const auto written = CRecordWriter::WriteByKey(*readers, m_nReaderId, [&] {
-        readers->strModus = modus;
-        readers->strParameter = parameter;
-    });
-    AfterReaderWrite();
-    if (written == CRecordWriter::Result::NotFound)
-        CRecordWriter::ShowNotice(kReaderNotFoundText);
-    if (written != CRecordWriter::Result::Written)
-        return;
-    m_strModus = modus;
-    m_strParameter = parameter;
-
     setEnabled(false);
     const bool accepted = m_link.SendSettings(CWrenSettings::FromParameter(parameter), modus);
     setEnabled(true);
     if (!accepted) {
         // The database holds settings the reader lacks: marked, the next
         // write of the reader's data sends them again.
+        CtblLeser* readers = Database()->Get_Ptr_To_tblLeser();
         CRecordWriter::WriteByKey(*readers, m_nReaderId, [&] { readers->boolUpdateOK = 1; });
         AfterReaderWrite();
         m_link.ShowBox(kNoAnswerText, QMessageBox::Critical);

@@ -93,6 +93,10 @@ private:
     // The mode bits and parameter text from the controls; false (the box
     // shown) when the switch time is refused.
     bool ReadControls(QString* modus, QString* parameter);
+    // The controls stored in the reader's row, marked to be sent again at
+    // the next write of its data when markForUpdate; false when refused,
+    // when the row is gone (said) or the write failed.
+    bool StoreControls(bool markForUpdate, QString* modus, QString* parameter);
     // The reader table re-read and the reader list redrawn.
     void AfterReaderWrite();
 
