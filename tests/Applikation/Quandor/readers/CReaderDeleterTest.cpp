@@ -8,6 +8,7 @@
 #include "CReaderDeleter.h"
 #include "CtblEvents.h"
 #include "CtblTransponder.h"
+#include "TestShots.h"
 
 #include <deque>
 
@@ -42,8 +43,7 @@ protected:
                                 request.text, request.buttons);
                 box.show();
                 QTest::qWait(20);
-                QDir().mkpath(QStringLiteral("/work/shots/readers"));
-                box.grab().save(QStringLiteral("/work/shots/readers/%1-%2.png").arg(m_shot).arg(m_boxes.size()));
+                box.grab().save((TestShots(QStringLiteral("readers")) + QStringLiteral("%1-%2.png")).arg(m_shot).arg(m_boxes.size()));
             }
             if (!(request.buttons & QMessageBox::Yes))
                 return QMessageBox::Ok;

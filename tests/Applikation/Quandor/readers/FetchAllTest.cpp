@@ -2,6 +2,7 @@
 
 #include "CFetchedListStore.h"
 #include "CtblPerson.h"
+#include "TestShots.h"
 
 #include <QDir>
 #include <QFile>
@@ -271,7 +272,7 @@ TEST(FetchedListMatch, EachRowTakesOneEntry)
 // reader is fetched (in English).
 TEST_F(FetchAll, Screenshots)
 {
-    const QString shots = QStringLiteral("/work/shots/readers/");
+    const QString shots = TestShots(QStringLiteral("readers"));
     QDir().mkpath(shots);
     SetLanguage(1);
     QStringList sql;

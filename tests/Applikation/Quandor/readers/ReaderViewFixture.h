@@ -8,6 +8,7 @@
 #include "CRecordViewMenu.h"
 #include "CtblLeser.h"
 #include "link/CChooseReaderDlg.h"
+#include "TestShots.h"
 
 #include <QAction>
 #include <QListWidget>
@@ -247,7 +248,7 @@ protected:
         ASSERT_TRUE(WaitUntil([this, before] { return identify.count > before; }, 2000));
     }
 
-    static inline const QString kShots = QStringLiteral("/work/shots/readers/");
+    static inline const QString kShots = TestShots(QStringLiteral("readers"));
 
     QList<QMessageBox::Icon> m_icons;
     QMessageBox::StandardButton m_answer = QMessageBox::Yes;

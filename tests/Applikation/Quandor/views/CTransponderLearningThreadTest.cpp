@@ -5,6 +5,7 @@
 #include "CRecordViewMenu.h"
 #include "CTransponderDlg.h"
 #include "CtblTransponder.h"
+#include "TestShots.h"
 
 #include <QDir>
 #include <QSqlQuery>
@@ -207,8 +208,7 @@ TEST_P(TransponderOnline, LearnsABurstForTheConnectedReaderAndStopsAtAReconnect)
     // A stored transponder presented: its row is selected, the view at it.
     ASSERT_TRUE(Present({"0000000102"}, 5000));
     EXPECT_EQ(SelectedNumbers(), QStringList{"0000000102"});
-    QDir().mkpath(QStringLiteral("/work/shots/i21"));
-    Frame()->grab().save(QStringLiteral("/work/shots/i21/learned-tag-selected-%1.png").arg(CSimulatedReader::ModelName(model)));
+    Frame()->grab().save((TestShots(QStringLiteral("transponders")) + QStringLiteral("learned-tag-selected-%1.png")).arg(CSimulatedReader::ModelName(model)));
 
     if (model == CSimulatedReader::Wren) {
         // The master changes nothing, not even the selection.

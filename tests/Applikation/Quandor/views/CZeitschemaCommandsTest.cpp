@@ -1,6 +1,7 @@
 #include "ZeitschemaViewFixture.h"
 
 #include "CTransponderDlg.h"
+#include "TestShots.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -292,7 +293,7 @@ TEST_P(ZeitschemaCommandsTest, Screenshots)
 {
     if (Odbc())
         GTEST_SKIP() << "the pictures are the same on both backends";
-    const QString shots = QStringLiteral("/work/shots/schemas/");
+    const QString shots = TestShots(QStringLiteral("schemas"));
     QDir().mkpath(shots);
     Open();
     Select({2});

@@ -9,6 +9,7 @@
 #include "CLeftTreeView.h"
 #include "CRecordViewMenu.h"
 #include "CtblLeser.h"
+#include "TestShots.h"
 
 #include <QDir>
 #include <QMenu>
@@ -148,9 +149,8 @@ protected:
     }
     static void SaveShot(QWidget* widget, const QString& name)
     {
-        QDir().mkpath(QStringLiteral("/work/shots/i20"));
         QTest::qWait(30);
-        EXPECT_TRUE(widget->grab().save(QStringLiteral("/work/shots/i20/") + name));
+        EXPECT_TRUE(widget->grab().save(TestShots(QStringLiteral("views")) + name));
     }
 
     // The main window with a popup (a menu, a dropped list) drawn where it stands.
@@ -162,8 +162,7 @@ protected:
             QPainter painter(&picture);
             painter.drawPixmap(frame->mapFromGlobal(popup->mapToGlobal(QPoint(0, 0))), popup->grab());
         }
-        QDir().mkpath(QStringLiteral("/work/shots/i20"));
-        EXPECT_TRUE(picture.save(QStringLiteral("/work/shots/i20/") + name));
+        EXPECT_TRUE(picture.save(TestShots(QStringLiteral("views")) + name));
     }
     // The view's context menu as the operator sees it over a cell.
     void SaveMenuShot(const CRecordViewMenu& model, int row, int column, const QString& name)

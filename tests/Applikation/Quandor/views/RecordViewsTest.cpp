@@ -16,6 +16,7 @@
 #include "CtblPerson.h"
 #include "CRecordLookups.h"
 #include "CtblTransponder.h"
+#include "TestShots.h"
 
 #include <QDir>
 #include <QLineEdit>
@@ -108,7 +109,7 @@ TEST_F(RecordViewsTest, EveryViewShowsItsRecordsUnderItsTitles)
         {CLeftTreeView::TimeSchemasNode, 1006, 15, 2, Texts({20, 31, 28, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44}),
          {"1", "0", "Vollzugriff", "00", "00", "23", "59", "1", "1", "1", "1", "1", "1", "1"}, "view_schemas.png"},
     };
-    const QString shots = QStringLiteral("/work/shots/views/");
+    const QString shots = TestShots(QStringLiteral("views"));
     QDir().mkpath(shots);
     for (const Expected& expected : views) {
         SCOPED_TRACE(expected.shot);
@@ -238,8 +239,7 @@ TEST_F(RecordViewsTest, ADoubleClickOnAHeaderSortsTheView)
     EXPECT_EQ(View()->m_nSortMode, 2);
     EXPECT_EQ(Grid()->GetItemText(1, 3), "00000000BB");
     QTest::qWait(30);
-    QDir().mkpath("/work/shots/views");
-    EXPECT_TRUE(m_app->GetMainFrame()->grab().save("/work/shots/views/view_sorted_descending.png"));
+    EXPECT_TRUE(m_app->GetMainFrame()->grab().save(TestShots(QStringLiteral("views")) + QStringLiteral("view_sorted_descending.png")));
 }
 
 TEST_F(RecordViewsTest, ARefillAfterReadersCameOrWentHasAColumnPerReader)
@@ -336,8 +336,7 @@ TEST_F(RecordViewsTest, ARefillWithOneReaderFewerKeepsTheViewsOwnColumnsAsTheyWe
             EXPECT_EQ(Grid()->IsCellEditable(1, col), has(expected.editable)) << col;
         }
         QTest::qWait(30);
-        QDir().mkpath("/work/shots/views");
-        EXPECT_TRUE(frame->grab().save(QStringLiteral("/work/shots/views/refill_one_reader_fewer_%1.png")
+        EXPECT_TRUE(frame->grab().save((TestShots(QStringLiteral("views")) + QStringLiteral("refill_one_reader_fewer_%1.png"))
                                            .arg(QLatin1String(expected.shot))));
     }
 }

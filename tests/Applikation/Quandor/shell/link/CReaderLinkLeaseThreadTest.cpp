@@ -1,18 +1,13 @@
 // Who may talk to the reader when: the answers of Connect and TakeLink
 // through a connection's life, and the bounds of a direct command.
 
-#include "link/CReaderFrame.h"
+#include "link/ReaderReplies.h"
 #include "link/ReaderLinkFixture.h"
 
 #include <atomic>
 #include <thread>
 
 namespace {
-
-QString FramedReply(const QByteArray& text)
-{
-    return QString::fromLatin1(text + CReaderFrame::Checksum(text));
-}
 
 using LinkAccess = OnlineLink;
 

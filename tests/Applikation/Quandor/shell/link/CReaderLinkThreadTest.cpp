@@ -1,7 +1,7 @@
 // Many threads on one online link at once: every caller gets the reply to
 // its own frame or its own failure, never another's.
 
-#include "link/CReaderFrame.h"
+#include "link/ReaderReplies.h"
 #include "link/ReaderLinkFixture.h"
 
 #include <atomic>
@@ -10,35 +10,14 @@
 
 namespace {
 
-QString FramedReply(const QByteArray& text)
-{
-    return QString::fromLatin1(text + CReaderFrame::Checksum(text));
-}
-
-struct Command {
-    char letter;
-    const char* data;
-    QString reply;
-};
-
 using ConcurrentLink = OnlineLink;
 
 TEST_F(ConcurrentLink, EveryCallerGetsItsOwnReplyWhilePollingRuns)
 {
     Connect(CSimulatedReader::Kite);
-    reader->SetParameter(0x0011);
-    reader->SetSwitchCode(0x0022);
-    reader->SetTransponder(0, "ABCDEF0123");
-    reader->SetTransponder(1, "3210FEDCBA");
+    PrepareDistinctReplies(*reader);
 
-    const std::vector<Command> commands = {
-        {'L', "P0000", FramedReply("FFLP0011")},
-        {'L', "P0001", FramedReply("FFLP0022")},
-        {'L', "P0002", FramedReply("FFLP0002")},
-        {'L', "T0000", FramedReply("FFLTABCDEF0123")},
-        {'L', "T0001", FramedReply("FFLT3210FEDCBA")},
-        {'L', "S0000", FramedReply("FFLS0123456789ABCDEF0123")},
-    };
+    const std::vector<DistinctCommand> commands = DistinctCommands();
     const int rounds = 12;
     std::atomic<int> wrong{0};
     std::atomic<int> answered{0};
@@ -46,7 +25,7 @@ TEST_F(ConcurrentLink, EveryCallerGetsItsOwnReplyWhilePollingRuns)
     std::vector<std::thread> callers;
     for (size_t i = 0; i < commands.size(); ++i) {
         callers.emplace_back([&, i] {
-            const Command& own = commands[i];
+            const DistinctCommand& own = commands[i];
             for (int round = 0; round < rounds; ++round) {
                 // Half of them queue, half take the link for one command.
                 QString reply;

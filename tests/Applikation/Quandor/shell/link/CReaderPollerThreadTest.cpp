@@ -1,7 +1,7 @@
 // The online link: polling, tags, queued commands and their replies, the
 // lease of a transfer, a lost link, and closing under a running thread.
 
-#include "link/CReaderFrame.h"
+#include "link/ReaderReplies.h"
 #include "link/ReaderLinkFixture.h"
 #include "TestEnvironment.h"
 
@@ -12,11 +12,6 @@
 #include <time.h>
 
 namespace {
-
-QString FramedReply(const QByteArray& text)
-{
-    return QString::fromLatin1(text + CReaderFrame::Checksum(text));
-}
 
 double ProcessCpuSeconds()
 {
@@ -77,22 +72,43 @@ TEST_F(FramedOnline, QueuedCommandsGetTheirOwnReplies)
     EXPECT_EQ(link.SendAndWait('L', "P0000", 1), FramedReply("FFLP00A5"));
 }
 
-// A framed reader reports a tag once: one that comes while a command waits
-// is shown after the command, never handed to it.
-TEST_F(FramedOnline, TagInAPollAnswerWhileACommandWaitsIsShownAfterTheCommand)
+// A framed reader reports a tag once: one in a poll answer that comes while
+// a command waits, or while the settings dialog opens, is shown after the
+// command, never handed to it.
+struct TagBeforeReplyCase {
+    const char* name;
+    int pollDelayMs;
+    bool settingsDialogOpen;
+};
+
+void PrintTo(const TagBeforeReplyCase& c, std::ostream* os) { *os << c.name; }
+
+class TagBeforeReply : public OnlineLink, public ::testing::WithParamInterface<TagBeforeReplyCase>
+{
+};
+
+TEST_P(TagBeforeReply, IsATagShownOnceNotTheCommandsReply)
 {
     Connect(CSimulatedReader::Kite);
     reader->PresentTag("0123456789");
-    reader->DelayReplyTo("FFCT", 600);
+    reader->DelayReplyTo("FFCT", GetParam().pollDelayMs);
     ASSERT_TRUE(WaitForPoll());
+    link.SetParamDialogOpen(GetParam().settingsDialogOpen);
     // The poll's answer, with the tag, is still on its way.
     EXPECT_EQ(link.SendAndWait('L', "P0000", 1), FramedReply("FFLP00A5"));
     ASSERT_TRUE(recorder.WaitFor([&] { return recorder.tags.size() == 1; }, 2000));
     EXPECT_EQ(recorder.Tags().first().number, "0123456789");
-    ASSERT_TRUE(WaitForPoll());
+    link.SetParamDialogOpen(false);
+    // A poll in flight when the dialog opened may hold the line a while.
+    ASSERT_TRUE(WaitForPoll(6000));
     ASSERT_TRUE(WaitForPoll());
     EXPECT_EQ(recorder.Tags().size(), 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(Moments, TagBeforeReply,
+                         ::testing::Values(TagBeforeReplyCase{"TagInAPollAnswerWhileACommandWaits", 600, false},
+                                           TagBeforeReplyCase{"PollAnswerWhileTheSettingsDialogOpens", 800, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(FramedOnline, ListEntryReplyLooksLikeATagButIsHandedOver)
 {
@@ -249,19 +265,6 @@ TEST_F(FramedOnline, QueuedReplyStartingAfterTwoSecondsReachesItsCaller)
     ASSERT_TRUE(WaitForPoll());
     ASSERT_TRUE(WaitForPoll());
     EXPECT_TRUE(recorder.Tags().isEmpty());
-}
-
-TEST_F(FramedOnline, PollAnswerWhileTheSettingsDialogOpensIsATagNotTheDialogsReply)
-{
-    Connect(CSimulatedReader::Kite);
-    reader->PresentTag("0123456789");
-    reader->DelayReplyTo("FFCT", 800);
-    ASSERT_TRUE(WaitForPoll());
-    link.SetParamDialogOpen(true);
-    EXPECT_EQ(link.SendAndWait('L', "P0000", 1), FramedReply("FFLP00A5"));
-    ASSERT_TRUE(recorder.WaitFor([&] { return recorder.tags.size() == 1; }, 2000));
-    EXPECT_EQ(recorder.Tags().first().number, "0123456789");
-    link.SetParamDialogOpen(false);
 }
 
 // A reply of the form the caller awaits is its reply, also when it is as

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <thread>
 
 namespace {
@@ -38,9 +39,13 @@ QList<QByteArray> Bodies(const CSimulatedReader& reader)
 class ReaderSearch : public ::testing::Test
 {
 protected:
-    void Start(Model model)
+    // A reader of the model, prepared before it answers, and the search
+    // started on its port.
+    void Start(Model model, const std::function<void(CSimulatedReader&)>& prepare = {})
     {
         reader = std::make_unique<CSimulatedReader>(model);
+        if (prepare)
+            prepare(*reader);
         reader->RegisterAs(kPort);
         recorder.link = &link;
         link.SetObserver(&recorder);
@@ -147,22 +152,14 @@ TEST_F(ReaderSearch, TernGetsNoMasterRequestAndNoClock)
 
 TEST_F(ReaderSearch, WrenWithoutAMasterIsOnlineWithAnEmptyNumber)
 {
-    reader = std::make_unique<CSimulatedReader>(CSimulatedReader::Wren);
-    reader->SetMaster(QByteArray());
-    reader->RegisterAs(kPort);
-    link.SetObserver(&recorder);
-    ASSERT_EQ(link.Connect(kPort), CReaderLink::ConnectStarted);
+    Start(CSimulatedReader::Wren, [](CSimulatedReader& r) { r.SetMaster(QByteArray()); });
     EXPECT_TRUE(Finish(kPlainSearchMs).success);
     EXPECT_TRUE(link.MasterTransponder().isEmpty());
 }
 
 TEST_F(ReaderSearch, ReaderWithoutIdentificationGetsTheSessionString)
 {
-    reader = std::make_unique<CSimulatedReader>(CSimulatedReader::Heron);
-    reader->SetIdentification("FFFFFFFFFFFFFFFFFFFF");
-    reader->RegisterAs(kPort);
-    link.SetObserver(&recorder);
-    ASSERT_EQ(link.Connect(kPort), CReaderLink::ConnectStarted);
+    Start(CSimulatedReader::Heron, [](CSimulatedReader& r) { r.SetIdentification("FFFFFFFFFFFFFFFFFFFF"); });
     EXPECT_TRUE(Finish(kFramedSearchMs).success);
 
     const QString session = link.GetSessionString();
@@ -183,26 +180,11 @@ TEST_F(ReaderSearch, TrailingFsOfTheChecksumDoNotMakeAnIdentificationUnset)
     // is "FF": ten 'F' in a row, but not inside the identification.
     const QByteArray id = "0000000ADEEEFFFFFFFF";
     ASSERT_EQ(CReaderFrame::Checksum("FFLS" + id), "FF");
-    reader = std::make_unique<CSimulatedReader>(CSimulatedReader::Kite);
-    reader->SetIdentification(id);
-    reader->RegisterAs(kPort);
-    link.SetObserver(&recorder);
-    ASSERT_EQ(link.Connect(kPort), CReaderLink::ConnectStarted);
+    Start(CSimulatedReader::Kite, [&id](CSimulatedReader& r) { r.SetIdentification(id); });
     EXPECT_TRUE(Finish(kFramedSearchMs).success);
     EXPECT_EQ(reader->Identification(), id);
     EXPECT_EQ(link.Identification(), QString::fromLatin1(id));
     EXPECT_EQ(reader->Count("FFSS"), 0);
-}
-
-TEST_F(ReaderSearch, NoReaderAtAll)
-{
-    Start(CSimulatedReader::Kite);
-    reader->SetSilent(true);
-    const CSearchOutcome outcome = Finish(kPlainSearchMs);
-    EXPECT_FALSE(outcome.success);
-    EXPECT_FALSE(outcome.cancelled);
-    EXPECT_EQ(outcome.messages, QList<int>{107});
-    ExpectClosed();
 }
 
 TEST_F(ReaderSearch, PortWithoutADeviceFailsAtOnceWithTheWidestProgress)
@@ -217,62 +199,66 @@ TEST_F(ReaderSearch, PortWithoutADeviceFailsAtOnceWithTheWidestProgress)
     ExpectClosed();
 }
 
-TEST_F(ReaderSearch, LoginWithBadChecksumsFailsWith108)
+// A search that fails: its messages, the frames it tried, the port closed
+// and the reader's identification untouched.
+struct FailureCase {
+    const char* name;
+    Model model;
+    std::function<void(CSimulatedReader&)> prepare;
+    QList<int> messages;
+    QByteArray retried; // frames that start so: sent `tries` times ("": all frames)
+    int tries;          // -1: not counted
+    int timeoutMs;
+    int spoiledLogins = 0; // checksums broken once the identity is answered
+};
+
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
+
+class FailedSearch : public ReaderSearch, public ::testing::WithParamInterface<FailureCase>
 {
-    reader = std::make_unique<CSimulatedReader>(CSimulatedReader::Egret);
-    reader->RegisterAs(kPort);
-    // Time enough to spoil the logins after the identity however slow the run.
-    reader->DelayReplyTo("FFHD4", 300);
-    link.SetObserver(&recorder);
-    ASSERT_EQ(link.Connect(kPort), CReaderLink::ConnectStarted);
-    // The identity is answered first; its checksum is never tested.
-    ASSERT_TRUE(reader->WaitFor([](const auto& log) { return !log.isEmpty(); }, 2000));
-    reader->CorruptNextChecksums(5);
-    const CSearchOutcome outcome = Finish(kFramedSearchMs + 5000);
-    EXPECT_EQ(outcome.messages, (QList<int>{108, 107}));
-    EXPECT_EQ(reader->Count("FFLS0000"), 4);
+};
+
+TEST_P(FailedSearch, SaysWhyAndClosesThePort)
+{
+    const FailureCase& c = GetParam();
+    Start(c.model, c.prepare);
+    const QByteArray identification = reader->Identification();
+    if (c.spoiledLogins > 0) {
+        // The identity is answered first; its checksum is never tested.
+        ASSERT_TRUE(reader->WaitFor([](const auto& log) { return !log.isEmpty(); }, 2000));
+        reader->CorruptNextChecksums(c.spoiledLogins);
+    }
+    const CSearchOutcome outcome = Finish(c.timeoutMs);
+    EXPECT_FALSE(outcome.success);
+    EXPECT_FALSE(outcome.cancelled);
+    EXPECT_EQ(outcome.messages, c.messages);
+    if (c.tries >= 0) {
+        EXPECT_EQ(reader->Count(c.retried), c.tries);
+    }
+    EXPECT_EQ(reader->Identification(), identification);
     ExpectClosed();
 }
 
-TEST_F(ReaderSearch, RefusedIdentificationWriteFailsWith106)
-{
-    reader = std::make_unique<CSimulatedReader>(CSimulatedReader::Kite);
-    reader->SetIdentification("FFFFFFFFFFFFFFFFFFFF");
-    reader->NakNext('S', 4);
-    reader->RegisterAs(kPort);
-    link.SetObserver(&recorder);
-    ASSERT_EQ(link.Connect(kPort), CReaderLink::ConnectStarted);
-    const CSearchOutcome outcome = Finish(kFramedSearchMs);
-    EXPECT_EQ(outcome.messages, (QList<int>{106, 107}));
-    EXPECT_EQ(reader->Count("FFSS0000"), 4);
-    EXPECT_EQ(reader->Identification(), "FFFFFFFFFFFFFFFFFFFF");
-    ExpectClosed();
-}
-
-TEST_F(ReaderSearch, RefusedClockFailsWith106)
-{
-    reader = std::make_unique<CSimulatedReader>(CSimulatedReader::Heron);
-    reader->NakNext('S', 4);
-    reader->RegisterAs(kPort);
-    link.SetObserver(&recorder);
-    ASSERT_EQ(link.Connect(kPort), CReaderLink::ConnectStarted);
-    const CSearchOutcome outcome = Finish(kFramedSearchMs);
-    EXPECT_EQ(outcome.messages, (QList<int>{106, 107}));
-    EXPECT_EQ(reader->Count("FFSU0000"), 4);
-    ExpectClosed();
-}
-
-TEST_F(ReaderSearch, UnknownFramedIdentityFails)
-{
-    reader = std::make_unique<CSimulatedReader>(CSimulatedReader::Kite);
-    reader->SetIdentityOverride("QMZT99");
-    reader->RegisterAs(kPort);
-    link.SetObserver(&recorder);
-    ASSERT_EQ(link.Connect(kPort), CReaderLink::ConnectStarted);
-    EXPECT_EQ(Finish(kFramedSearchMs).messages, QList<int>{107});
-    EXPECT_EQ(reader->Log().size(), 1);
-    ExpectClosed();
-}
+INSTANTIATE_TEST_SUITE_P(
+    Reasons, FailedSearch,
+    ::testing::Values(
+        FailureCase{"NoReaderAtAll", CSimulatedReader::Kite, [](CSimulatedReader& r) { r.SetSilent(true); }, {107}, {},
+                    -1, kPlainSearchMs},
+        // Time enough to spoil the logins after the identity however slow the run.
+        FailureCase{"LoginWithBadChecksumsFailsWith108", CSimulatedReader::Egret,
+                    [](CSimulatedReader& r) { r.DelayReplyTo("FFHD4", 300); }, {108, 107}, "FFLS0000", 4,
+                    kFramedSearchMs + 5000, 5},
+        FailureCase{"RefusedIdentificationWriteFailsWith106", CSimulatedReader::Kite,
+                    [](CSimulatedReader& r) {
+                        r.SetIdentification("FFFFFFFFFFFFFFFFFFFF");
+                        r.NakNext('S', 4);
+                    },
+                    {106, 107}, "FFSS0000", 4, kFramedSearchMs},
+        FailureCase{"RefusedClockFailsWith106", CSimulatedReader::Heron, [](CSimulatedReader& r) { r.NakNext('S', 4); },
+                    {106, 107}, "FFSU0000", 4, kFramedSearchMs},
+        FailureCase{"UnknownFramedIdentityFails", CSimulatedReader::Kite,
+                    [](CSimulatedReader& r) { r.SetIdentityOverride("QMZT99"); }, {107}, "", 1, kFramedSearchMs}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ReaderSearch, SecondConnectIsRefusedWhileTheFirstSearchRuns)
 {

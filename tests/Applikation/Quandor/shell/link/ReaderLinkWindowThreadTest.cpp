@@ -2,7 +2,7 @@
 // polls the reader and shows its tags: every caller gets the reply to its
 // own frame or its own failure, never another's.
 
-#include "link/CReaderFrame.h"
+#include "link/ReaderReplies.h"
 #include "link/ReaderLinkWindowFixture.h"
 
 #include <atomic>
@@ -10,17 +10,6 @@
 #include <vector>
 
 namespace {
-
-QString FramedReply(const QByteArray& text)
-{
-    return QString::fromLatin1(text + CReaderFrame::Checksum(text));
-}
-
-struct Command {
-    char letter;
-    const char* data;
-    QString reply;
-};
 
 class ReaderLinkWindowThreads : public ReaderLinkWindow
 {
@@ -46,23 +35,13 @@ TEST_F(ReaderLinkWindowThreads, ConcurrentCallersGetTheirOwnRepliesWhilePollingR
 {
     StartReader(CSimulatedReader::Kite);
     reader->SetIdentification("0123456789ABCDEF0123");
-    reader->SetParameter(0x0011);
-    reader->SetSwitchCode(0x0022);
+    PrepareDistinctReplies(*reader);
     reader->SetTransponderCount(2);
-    reader->SetTransponder(0, "ABCDEF0123");
-    reader->SetTransponder(1, "3210FEDCBA");
     StartUnpaintedAndConnect();
     ASSERT_TRUE(WaitOnline(kFramedSearchMs));
     CLeftTreeView* tree = Tree();
 
-    const std::vector<Command> commands = {
-        {'L', "P0000", FramedReply("FFLP0011")},
-        {'L', "P0001", FramedReply("FFLP0022")},
-        {'L', "P0002", FramedReply("FFLP0002")},
-        {'L', "T0000", FramedReply("FFLTABCDEF0123")},
-        {'L', "T0001", FramedReply("FFLT3210FEDCBA")},
-        {'L', "S0000", FramedReply("FFLS0123456789ABCDEF0123")},
-    };
+    const std::vector<DistinctCommand> commands = DistinctCommands();
     const int rounds = 6;
     std::atomic<int> wrong{0};
     std::atomic<int> answered{0};
@@ -71,7 +50,7 @@ TEST_F(ReaderLinkWindowThreads, ConcurrentCallersGetTheirOwnRepliesWhilePollingR
     std::vector<std::thread> callers;
     for (size_t i = 0; i < commands.size(); ++i) {
         callers.emplace_back([&, i] {
-            const Command& own = commands[i];
+            const DistinctCommand& own = commands[i];
             for (int round = 0; round < rounds; ++round) {
                 const QString reply = tree->SendAndWait(own.letter, own.data, 1);
                 if (reply == own.reply)

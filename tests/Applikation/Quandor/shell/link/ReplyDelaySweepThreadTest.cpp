@@ -4,17 +4,12 @@
 // transponder-list entry, which looks like a poll answer with a tag. Each
 // delay is a test of its own, so they run side by side.
 
-#include "link/CReaderFrame.h"
+#include "link/ReaderReplies.h"
 #include "link/ReaderLinkFixture.h"
 
 #include <tuple>
 
 namespace {
-
-QString FramedReply(const QByteArray& text)
-{
-    return QString::fromLatin1(text + CReaderFrame::Checksum(text));
-}
 
 enum class Path { Queued, Direct };
 
