@@ -92,12 +92,33 @@ protected:
         return *m_handler;
     }
 
+    // Rows seeded with keys of their own leave the server's key sequences
+    // behind, where the embedded file would hand out the next key after
+    // them: move every sequence past the largest key, never back.
+    static QStringList FollowKeys(const QStringList& seeding)
+    {
+        QStringList statements;
+        if (seeding.filter(QRegularExpression(QStringLiteral("^\\s*INSERT\\b"),
+                                              QRegularExpression::CaseInsensitiveOption)).isEmpty())
+            return statements;
+        for (const char* name : CFerrold_Schema::TableNames) {
+            const QString table = QString::fromLatin1(name);
+            const QString key = QStringLiteral("ID_") + table.mid(3);
+            statements << QStringLiteral("SELECT setval(s, m) FROM (SELECT pg_get_serial_sequence('\"%1\"', '%2') AS s, "
+                                         "MAX(\"%2\") AS m FROM \"%1\") k "
+                                         "WHERE m > COALESCE(pg_sequence_last_value(s::regclass), 0)")
+                              .arg(table, key);
+        }
+        return statements;
+    }
+
     // Changes the file behind the handler's back, as another program would.
     void Sql(const QString& statement)
     {
         if (Postgres()) {
             QString error;
-            ASSERT_TRUE(TestEnvironment::PostgresExec(m_server, {ServerSql(statement)}, &error)) << error.toStdString();
+            ASSERT_TRUE(TestEnvironment::PostgresExec(m_server, QStringList{ServerSql(statement)} + FollowKeys({statement}), &error))
+                << error.toStdString();
             return;
         }
         const QString name = QStringLiteral("test-raw");
@@ -142,6 +163,7 @@ protected:
             QStringList server;
             for (const QString& statement : statements)
                 server << ServerSql(statement);
+            server << FollowKeys(statements);
             QString error;
             ASSERT_TRUE(TestEnvironment::PostgresExec(m_server, server, &error)) << error.toStdString();
             return;

@@ -219,6 +219,48 @@ TEST_F(ParamWren, StoringTwiceAndSendingKeepTheRowAndTheReaderInStep)
     EXPECT_EQ(ReaderRow(3).parameter, "F2;CCCCCCCCCC");
 }
 
+// A fresh Wren (master active, standalone, 5 s) takes the stored settings
+// from the next write of its list.
+TEST_F(ParamWren, AWriteAllSendsWhatTheDialogStored)
+{
+    SeedReaders("F3;0123456789", "5");
+    Sql({"INSERT INTO tblTransponder (ID_Transponder, strTransponderNummer, Person_ID, Zeitfenster_ID, strLeser_IDS)"
+         " VALUES (21,'BBBBBBBBBB',0,1,'3')"});
+    ConnectPlain(CSimulatedReader::Wren);
+    reader->SetMaster("0123456789");
+    {
+        auto dialog = Open();
+        dialog->show();
+        dialog->ReadingHead()->setChecked(true);
+        dialog->MasterActive()->setChecked(false);
+        dialog->SwitchTime()->setText("9");
+        dialog->OnUpdateDatabase();
+    }
+    EXPECT_EQ(ReaderRow(3).parameter, "F0;0123456789");
+
+    bool sent = false;
+    drive = [&](QDialog& shown) {
+        auto& list = static_cast<CSendWrenDlg&>(shown);
+        ASSERT_TRUE(WaitUntil([&] { return list.Status()->text() == Text(182) || !m_messages.isEmpty(); }, 8000));
+        SelectAll(list.DatabaseList());
+        list.OnMoveRight();
+        reader->ClearLog();
+        QTest::mouseClick(list.SendButton(), Qt::LeftButton);
+        sent = true;
+    };
+    m_messages.clear();
+    m_menuChoice = CLeserDlg::ID_WRITE_ALL_DATA;
+    Click(RowOf("Wren3"));
+    RightClick(RowOf("Wren3"));
+    ASSERT_TRUE(WaitUntil([&] { return sent; }, 10000));
+    EXPECT_TRUE(m_messages.isEmpty()) << qPrintable(m_messages.join('|'));
+    EXPECT_EQ(Heard(), (QList<QByteArray>{"Z02", "S01BBBBBBBBBB", "J0", "K0", "D109"}));
+    EXPECT_FALSE(reader->MasterActive());
+    EXPECT_FALSE(reader->Standalone());
+    EXPECT_EQ(reader->SwitchTime(), 9);
+    EXPECT_EQ(ReaderRow(3).updateOK, 0);
+}
+
 TEST_F(ParamWren, NoTagAndNoAnswer)
 {
     SeedReaders("3;0123456789", "0");
