@@ -4,8 +4,6 @@
 #include "CTransferRun.h"
 #include "link/CReaderFrame.h"
 
-#include <CLanguageHandler.h>
-
 namespace {
 
 constexpr unsigned int kNoReplyText = 141;
@@ -21,9 +19,8 @@ bool framedReplyTo(const QString& reply, int size, QChar kind)
 } // namespace
 
 CFetchAllJob::CFetchAllJob(const CLanguageHandler* language)
+    : CTransferJob(language, {kNoReplyText, kReaderText, kEmptyText})
 {
-    for (unsigned int number : {kNoReplyText, kReaderText, kEmptyText})
-        m_texts.insert(number, language ? language->GetLangItem(number) : QString());
 }
 
 int CFetchAllJob::CountIn(const QString& reply)

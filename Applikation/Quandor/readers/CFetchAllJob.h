@@ -1,18 +1,18 @@
 #pragma once
 
-#include <QHash>
+#include "CTransferJob.h"
+
 #include <QString>
 #include <QStringList>
 
 class CLanguageHandler;
-class CTransferRun;
 
 // The worker's part of fetching all data from a framed reader: the number
 // of stored entries ('L' "P0002", up to 10 tries) and then every slot
 // ('L' "T%04X", up to 10 tries each). It only reads the reader; the
 // database is changed afterwards on the UI thread, and only when every
 // slot was read, so a failed fetch leaves the table as it was.
-class CFetchAllJob
+class CFetchAllJob : public CTransferJob
 {
 public:
     static constexpr int kTries = 10;
@@ -23,8 +23,8 @@ public:
     // The worker's body (see CTransferRun::Body::work): the number of
     // slots read. Every failure shows its box and ends with EndBeforeStart
     // (no notice).
-    qint64 Run(CTransferRun& run, int* endFlags);
-    qint64 LeaseRefused(CTransferRun& run, int* endFlags);
+    qint64 Run(CTransferRun& run, int* endFlags) override;
+    qint64 LeaseRefused(CTransferRun& run, int* endFlags) override;
 
     // Read after the join: whether every slot was read, and the numbers in
     // slot order.
@@ -40,9 +40,6 @@ public:
     static QString NumberIn(const QString& reply);
 
 private:
-    QString Text(unsigned int number) const { return m_texts.value(number); }
-
-    QHash<unsigned int, QString> m_texts;
     QStringList m_fetched;
     bool m_complete = false;
 };

@@ -11,6 +11,7 @@
 #include "CReaderModel.h"
 #include "CRecordWriter.h"
 #include "CShowMessage.h"
+#include "CTransferJob.h"
 #include "CTransferRun.h"
 #include "CUiMessage.h"
 #include "CtblLeser.h"
@@ -69,14 +70,8 @@ void CLeserDlg::OnFetchAllData()
     m_pFetchAll = job;
     m_pTransfer = std::make_unique<CTransferRun>(tree->Link(), this);
     m_pTransfer->OpenProgress(GetLanguage(), 1, QStringLiteral("\n") + Text(kReadingListText));
-
-    CTransferRun::Body body;
-    body.work = [job](CTransferRun& run, int* flags) { return job->Run(run, flags); };
-    body.leaseRefused = [job](CTransferRun& run, int* flags) { return job->LeaseRefused(run, flags); };
-    body.endMessage = CWindowMessage::WM_FETCH_ALL_DONE;
     // Stopped before the end: the database stays as it was.
-    body.teardown = [] {};
-    if (!m_pTransfer->Start(std::move(body)))
+    if (!m_pTransfer->Start(CTransferJob::BodyFor(job, CWindowMessage::WM_FETCH_ALL_DONE, [] {})))
         CUiMessage::Show(Text(kNoWorkerText), QMessageBox::Critical);
 }
 

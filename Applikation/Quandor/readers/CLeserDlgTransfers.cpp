@@ -10,6 +10,7 @@
 #include "CReadEventsJob.h"
 #include "CReaderModel.h"
 #include "CShowMessage.h"
+#include "CTransferJob.h"
 #include "CTransferRun.h"
 #include "CUiMessage.h"
 #include "CtblEvents.h"
@@ -114,13 +115,8 @@ int CLeserDlg::OnReadEventsRun()
     m_pTransfer = std::make_unique<CTransferRun>(tree->Link(), this);
     m_pTransfer->OpenProgress(GetLanguage(), params.readToPointer ? 1 : params.fixedLastEvent,
                               QStringLiteral("\n") + Text(kReadingText1) + QStringLiteral("\n") + Text(kReadingText2));
-
-    CTransferRun::Body body;
-    body.work = [job](CTransferRun& run, int* flags) { return job->Run(run, flags); };
-    body.leaseRefused = [job](CTransferRun& run, int* flags) { return job->LeaseRefused(run, flags); };
-    body.endMessage = CWindowMessage::WM_EVENTS_READ;
-    body.teardown = [this, job] { AfterEventsStored(job->Stored()); };
-    if (!m_pTransfer->Start(std::move(body)))
+    if (!m_pTransfer->Start(CTransferJob::BodyFor(job, CWindowMessage::WM_EVENTS_READ,
+                                                  [this, job] { AfterEventsStored(job->Stored()); })))
         CUiMessage::Show(Text(kNoWorkerText), QMessageBox::Critical);
     return 0;
 }

@@ -8,6 +8,7 @@
 #include "CReaderModel.h"
 #include "CSendWrenDlg.h"
 #include "CShowMessage.h"
+#include "CTransferJob.h"
 #include "CTransferRun.h"
 #include "CUiMessage.h"
 #include "CWriteAllJob.h"
@@ -117,13 +118,8 @@ int CLeserDlg::OnWriteAllDataRun()
     m_pWriteAll = job;
     m_pTransfer = std::make_unique<CTransferRun>(tree->Link(), this);
     m_pTransfer->OpenProgress(GetLanguage(), job->EntryCount(), QStringLiteral("\n") + Text(kWritingText));
-
-    CTransferRun::Body body;
-    body.work = [job](CTransferRun& run, int* flags) { return job->Run(run, flags); };
-    body.leaseRefused = [job](CTransferRun& run, int* flags) { return job->LeaseRefused(run, flags); };
-    body.endMessage = CWindowMessage::WM_WRITE_ALL_DONE;
-    body.teardown = [this, job] { AfterWriteAll(job->MarkCleared()); };
-    if (!m_pTransfer->Start(std::move(body)))
+    if (!m_pTransfer->Start(CTransferJob::BodyFor(job, CWindowMessage::WM_WRITE_ALL_DONE,
+                                                  [this, job] { AfterWriteAll(job->MarkCleared()); })))
         CUiMessage::Show(Text(kNoWorkerText), QMessageBox::Critical);
     return 0;
 }

@@ -12,22 +12,16 @@
 #include "CRecordWriter.h"
 #include "CShowMessage.h"
 #include "CTransaction.h"
-#include "CTransferRun.h"
-#include "CUiMessage.h"
 #include "CWrenSettings.h"
 #include "CtblOnline.h"
 #include "CtblTransponder.h"
 #include "link/CCheckMTransDlg.h"
-#include "link/CReaderFrame.h"
 #include "link/CWindowMessage.h"
-
-#include <CLanguageHandler.h>
 
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -74,16 +68,13 @@ CParamWrenDlg::CParamWrenDlg(CLeserDlg* owner, const CtblLeser::structLeser& rea
     : QDialog(parent)
     , m_pOwner(owner)
     , m_pLanguage(language)
+    , m_link(this, language, CWindowMessage::WM_CHOOSE_MASTER_TRANSPONDER, kChooseDelayMs)
     , m_nReaderId(reader.ID_Leser)
     , m_strModus(reader.Modus)
     , m_strParameter(reader.Parameter)
 {
     setObjectName(QStringLiteral("CParamWrenDlg"));
     BuildLayout();
-    m_chooseTimer.setSingleShot(true);
-    m_chooseTimer.setInterval(kChooseDelayMs);
-    connect(&m_chooseTimer, &QTimer::timeout, this,
-            [this] { CWindowMessage::Post(this, CWindowMessage::WM_CHOOSE_MASTER_TRANSPONDER); });
     InitDialog();
 }
 
@@ -99,49 +90,38 @@ CParamWrenDlg::~CParamWrenDlg()
 
 void CParamWrenDlg::Open(CLeserDlg& owner, const CtblLeser::structLeser& reader)
 {
-    // While a transfer holds the link no command of the dialog would be
-    // answered: teaching and sending would only fail after their waits.
-    CLeftTreeView* tree = CLeserDlg::GetTreeView();
-    if (CTransferRun::Active() || (tree && tree->Link().IsLinkTaken())) {
-        CUiMessage::Show(CLeserDlg::GetLanguage() ? CLeserDlg::GetLanguage()->GetLangItem(CMainFrame::kTransferRunsText)
-                                                  : QString(),
-                         QMessageBox::Information);
+    // Teaching and sending would only fail after their waits.
+    if (CWrenDialogLink::Taken())
         return;
-    }
     CMainFrame* frame = CQuandorApp::Instance() ? CQuandorApp::Instance()->GetMainFrame() : nullptr;
     CParamWrenDlg dialog(&owner, reader, CLeserDlg::GetLanguage(), frame);
     CDialogRunner::DoModal(dialog);
 }
 
-QString CParamWrenDlg::Text(unsigned int number) const
-{
-    return m_pLanguage ? m_pLanguage->GetLangItem(number) : QString();
-}
-
 void CParamWrenDlg::BuildLayout()
 {
-    setWindowTitle(Text(kCaptionText));
+    setWindowTitle(m_link.Text(kCaptionText));
     auto named = [](QWidget* widget, int id) {
         widget->setObjectName(QString::number(id));
         return widget;
     };
     auto button = [this, &named](unsigned int text, int id) {
-        auto* b = new QPushButton(Text(text), this);
+        auto* b = new QPushButton(m_link.Text(text), this);
         named(b, id);
         // Enter closes the dialog; it never teaches or sends.
         b->setAutoDefault(false);
         return b;
     };
 
-    auto* masterGroup = new QGroupBox(Text(kMasterGroupText), this);
+    auto* masterGroup = new QGroupBox(m_link.Text(kMasterGroupText), this);
     named(masterGroup, IDC_MASTER_GROUP);
-    m_pMasterActive = new QCheckBox(Text(kActiveText), masterGroup);
+    m_pMasterActive = new QCheckBox(m_link.Text(kActiveText), masterGroup);
     named(m_pMasterActive, IDC_MASTER_ACTIVE);
     m_pMaster = new QLineEdit(masterGroup);
     named(m_pMaster, IDC_MASTER);
     m_pMaster->setReadOnly(true);
     m_pNewMaster = button(kNewText, IDC_NEW_MASTER);
-    m_pStatus = new QLabel(Text(kReadyText), masterGroup);
+    m_pStatus = new QLabel(m_link.Text(kReadyText), masterGroup);
     named(m_pStatus, IDC_STATUS);
     m_pStatus->setAlignment(Qt::AlignCenter);
     m_pStatus->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -159,17 +139,17 @@ void CParamWrenDlg::BuildLayout()
     masterLayout->addWidget(m_pStatus);
     masterLayout->addWidget(m_pProgress);
 
-    auto* settingsGroup = new QGroupBox(Text(kSettingsGroupText), this);
+    auto* settingsGroup = new QGroupBox(m_link.Text(kSettingsGroupText), this);
     named(settingsGroup, IDC_SETTINGS_GROUP);
-    m_pStandalone = new QRadioButton(Text(kStandaloneText), settingsGroup);
+    m_pStandalone = new QRadioButton(m_link.Text(kStandaloneText), settingsGroup);
     named(m_pStandalone, IDC_STANDALONE);
-    m_pReadingHead = new QRadioButton(Text(kReadingHeadText), settingsGroup);
+    m_pReadingHead = new QRadioButton(m_link.Text(kReadingHeadText), settingsGroup);
     named(m_pReadingHead, IDC_READING_HEAD);
-    m_pSwitchLabel = new QLabel(Text(kSwitchTimeText), settingsGroup);
+    m_pSwitchLabel = new QLabel(m_link.Text(kSwitchTimeText), settingsGroup);
     named(m_pSwitchLabel, IDC_SWITCH_LABEL);
     m_pSwitchTime = new QLineEdit(settingsGroup);
     named(m_pSwitchTime, IDC_SWITCH_TIME);
-    m_pUnit = new QLabel(Text(kUnitText), settingsGroup);
+    m_pUnit = new QLabel(m_link.Text(kUnitText), settingsGroup);
     named(m_pUnit, IDC_UNIT);
     auto* settingsLayout = new QGridLayout(settingsGroup);
     settingsLayout->addWidget(m_pStandalone, 0, 0, 1, 3);
@@ -206,7 +186,7 @@ void CParamWrenDlg::InitDialog()
     if (CLeftTreeView* tree = CLeserDlg::GetTreeView())
         tree->Link().SetParamDialogOpen(true);
 
-    const QString reply = Send('G', QStringLiteral("00"));
+    const QString reply = m_link.Send('G', QStringLiteral("00"));
     const bool answered = reply.size() == 10;
     if (answered) {
         m_strReaderMaster = reply;
@@ -234,16 +214,14 @@ void CParamWrenDlg::InitDialog()
 void CParamWrenDlg::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    if (m_bChooseScheduled)
-        return;
-    m_bChooseScheduled = true;
-    if (!m_strReaderMaster.isEmpty() && !m_strStoredMaster.isEmpty() && m_strStoredMaster != m_strReaderMaster)
-        m_chooseTimer.start();
+    if (m_link.FirstShow() && !m_strReaderMaster.isEmpty() && !m_strStoredMaster.isEmpty()
+        && m_strStoredMaster != m_strReaderMaster)
+        m_link.PostLater();
 }
 
 bool CParamWrenDlg::event(QEvent* event)
 {
-    if (static_cast<int>(event->type()) == CWindowMessage::WM_CHOOSE_MASTER_TRANSPONDER) {
+    if (m_link.IsMessage(event)) {
         OnChooseMaster();
         return true;
     }
@@ -252,23 +230,8 @@ bool CParamWrenDlg::event(QEvent* event)
 
 void CParamWrenDlg::keyPressEvent(QKeyEvent* event)
 {
-    // No button answers Enter: it closes the dialog and stores nothing.
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
-}
-
-QString CParamWrenDlg::Send(char letter, const QString& data)
-{
-    CLeftTreeView* tree = CLeserDlg::GetTreeView();
-    return tree ? tree->SendAndWait(letter, data, CReaderFrame::PlainMode) : QString();
-}
-
-void CParamWrenDlg::ShowBox(unsigned int text, QMessageBox::Icon icon)
-{
-    CUiMessage::Show(Text(text), icon);
+    if (!CWrenDialogLink::CloseOnEnter(*this, event))
+        QDialog::keyPressEvent(event);
 }
 
 const CtblLeser::structLeser* CParamWrenDlg::CurrentRow() const
@@ -303,9 +266,8 @@ void CParamWrenDlg::OnChooseMaster()
     m_pMaster->setText(chosen);
     if (chosen == m_strStoredMaster) {
         // The reader takes the database's master; only its ACK says it did.
-        const QByteArray reply = Send('S', QStringLiteral("00") + chosen).toLatin1();
-        if (!CReaderFrame::IsPlainAck(reply)) {
-            ShowBox(kNoAnswerText, QMessageBox::Critical);
+        if (!m_link.Acknowledged('S', QStringLiteral("00") + chosen)) {
+            m_link.ShowBox(kNoAnswerText, QMessageBox::Critical);
             return;
         }
         // Presented, the new master must show as the master at once.
@@ -339,16 +301,15 @@ void CParamWrenDlg::OnNewMaster()
     // Teaching leaves the other buttons waiting.
     setEnabled(false);
     tree->Link().SetMasterLearn(true);
-    m_pStatus->setText(Text(kReadyText));
-    const QByteArray ack = Send('M', QString()).toLatin1();
-    if (!CReaderFrame::IsPlainAck(ack)) {
+    m_pStatus->setText(m_link.Text(kReadyText));
+    if (!m_link.Acknowledged('M', QString())) {
         tree->Link().SetMasterLearn(false);
         setEnabled(true);
-        ShowBox(kNoAnswerText, QMessageBox::Critical);
+        m_link.ShowBox(kNoAnswerText, QMessageBox::Critical);
         return;
     }
     m_pProgress->setRange(0, kTeachWaits);
-    m_pStatus->setText(Text(kPresentText));
+    m_pStatus->setText(m_link.Text(kPresentText));
     m_pStatus->repaint();
     QString number;
     for (int wait = 1; wait <= kTeachWaits && number.isEmpty(); ++wait) {
@@ -359,12 +320,12 @@ void CParamWrenDlg::OnNewMaster()
             && CWrenSettings::IsTransponderNumber(report.mid(1)))
             number = report.mid(1).toUpper();
     }
-    m_pStatus->setText(Text(kReadyText));
+    m_pStatus->setText(m_link.Text(kReadyText));
     m_pProgress->setValue(0);
     tree->Link().SetMasterLearn(false);
     setEnabled(true);
     if (number.isEmpty()) {
-        ShowBox(kNoMasterText, QMessageBox::Warning);
+        m_link.ShowBox(kNoMasterText, QMessageBox::Warning);
         return;
     }
     m_pMaster->setText(number);
@@ -434,81 +395,69 @@ bool CParamWrenDlg::ReadControls(QString* modus, QString* parameter)
     case CWrenSettings::SwitchTimeCheck::Valid:
         return true;
     case CWrenSettings::SwitchTimeCheck::BelowOne:
-        ShowBox(kBelowOneText, QMessageBox::Critical);
+        m_link.ShowBox(kBelowOneText, QMessageBox::Critical);
         return false;
     case CWrenSettings::SwitchTimeCheck::AboveFifteen: {
         // Back to what is stored now, not to what was stored at opening.
         const CtblLeser::structLeser* row = CurrentRow();
         m_pSwitchTime->setText(CWrenSettings::SwitchTimeShown(row ? row->Modus : m_strModus));
-        ShowBox(kAboveFifteenText, QMessageBox::Critical);
+        m_link.ShowBox(kAboveFifteenText, QMessageBox::Critical);
         return false;
     }
     }
     return false;
 }
 
-void CParamWrenDlg::OnUpdateDatabase()
+bool CParamWrenDlg::StoreControls(bool markForUpdate, QString* modus, QString* parameter)
 {
-    QString modus, parameter;
-    if (!ReadControls(&modus, &parameter))
-        return;
+    if (!ReadControls(modus, parameter))
+        return false;
     CFerrold_Handler* db = Database();
     if (!db)
-        return;
+        return false;
     CtblLeser* readers = db->Get_Ptr_To_tblLeser();
     const auto written = CRecordWriter::WriteByKey(*readers, m_nReaderId, [&] {
-        readers->boolUpdateOK = 1;
-        readers->strModus = modus;
-        readers->strParameter = parameter;
+        if (markForUpdate)
+            readers->boolUpdateOK = 1;
+        readers->strModus = *modus;
+        readers->strParameter = *parameter;
     });
     AfterReaderWrite();
     if (written == CRecordWriter::Result::NotFound)
         CRecordWriter::ShowNotice(kReaderNotFoundText);
     if (written != CRecordWriter::Result::Written)
+        return false;
+    m_strModus = *modus;
+    m_strParameter = *parameter;
+    return true;
+}
+
+void CParamWrenDlg::OnUpdateDatabase()
+{
+    QString modus, parameter;
+    if (!StoreControls(true, &modus, &parameter))
         return;
-    m_strModus = modus;
-    m_strParameter = parameter;
-    CShowMessage notice(Text(kDoneText), this);
+    CShowMessage notice(m_link.Text(kDoneText), this);
     CDialogRunner::DoModal(notice);
 }
 
 void CParamWrenDlg::OnUpdateReader()
 {
     QString modus, parameter;
-    if (!ReadControls(&modus, &parameter))
+    if (!StoreControls(false, &modus, &parameter))
         return;
-    CFerrold_Handler* db = Database();
-    if (!db)
-        return;
-    CtblLeser* readers = db->Get_Ptr_To_tblLeser();
-    const auto written = CRecordWriter::WriteByKey(*readers, m_nReaderId, [&] {
-        readers->strModus = modus;
-        readers->strParameter = parameter;
-    });
-    AfterReaderWrite();
-    if (written == CRecordWriter::Result::NotFound)
-        CRecordWriter::ShowNotice(kReaderNotFoundText);
-    if (written != CRecordWriter::Result::Written)
-        return;
-    m_strModus = modus;
-    m_strParameter = parameter;
-
-    const CWrenSettings settings = CWrenSettings::FromParameter(parameter);
     setEnabled(false);
-    const bool accepted
-        = CReaderFrame::IsPlainAck(Send('J', settings.MasterActive() ? QStringLiteral("1") : QStringLiteral("0")).toLatin1())
-          && CReaderFrame::IsPlainAck(Send('K', settings.Standalone() ? QStringLiteral("1") : QStringLiteral("0")).toLatin1());
-    if (accepted)
-        Send('D', CWrenSettings::SwitchTimeData(modus));
+    const bool accepted = m_link.SendSettings(CWrenSettings::FromParameter(parameter), modus);
     setEnabled(true);
     if (!accepted) {
         // The database holds settings the reader lacks: marked, the next
         // write of the reader's data sends them again.
+        CtblLeser* readers = Database()->Get_Ptr_To_tblLeser();
         CRecordWriter::WriteByKey(*readers, m_nReaderId, [&] { readers->boolUpdateOK = 1; });
         AfterReaderWrite();
-        ShowBox(kNoAnswerText, QMessageBox::Critical);
+        m_link.ShowBox(kNoAnswerText, QMessageBox::Critical);
         return;
     }
-    CShowMessage notice(Text(kDoneText), this);
+    CShowMessage notice(m_link.Text(kDoneText), this);
     CDialogRunner::DoModal(notice);
 }

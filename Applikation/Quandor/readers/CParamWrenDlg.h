@@ -1,12 +1,11 @@
 #pragma once
 
+#include "CWrenDialogLink.h"
 #include "CtblLeser.h"
 
 #include <QDialog>
-#include <QMessageBox>
 #include <QPointer>
 #include <QString>
-#include <QTimer>
 
 class CLanguageHandler;
 class CLeserDlg;
@@ -89,27 +88,27 @@ protected:
 private:
     void BuildLayout();
     void InitDialog();
-    QString Text(unsigned int number) const;
-    QString Send(char letter, const QString& data);
-    void ShowBox(unsigned int text, QMessageBox::Icon icon);
     // The reader's row in the cache now; null when it is gone.
     const CtblLeser::structLeser* CurrentRow() const;
     // The mode bits and parameter text from the controls; false (the box
     // shown) when the switch time is refused.
     bool ReadControls(QString* modus, QString* parameter);
+    // The controls stored in the reader's row, marked to be sent again at
+    // the next write of its data when markForUpdate; false when refused,
+    // when the row is gone (said) or the write failed.
+    bool StoreControls(bool markForUpdate, QString* modus, QString* parameter);
     // The reader table re-read and the reader list redrawn.
     void AfterReaderWrite();
 
     QPointer<CLeserDlg> m_pOwner;
     CLanguageHandler* m_pLanguage;
+    CWrenDialogLink m_link;
     // Copied from the row at opening: the cache may be re-read meanwhile.
     qint32 m_nReaderId;
     QString m_strModus;
     QString m_strParameter;
     QString m_strReaderMaster;
     QString m_strStoredMaster;
-    QTimer m_chooseTimer;
-    bool m_bChooseScheduled = false;
 
     QCheckBox* m_pMasterActive = nullptr;
     QLineEdit* m_pMaster = nullptr;

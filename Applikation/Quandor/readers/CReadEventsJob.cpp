@@ -7,8 +7,6 @@
 #include "CTransferRun.h"
 #include "link/CReaderFrame.h"
 
-#include <CLanguageHandler.h>
-
 namespace {
 
 constexpr unsigned int kNoReplyText = 141;
@@ -28,10 +26,9 @@ const unsigned int CReadEventsJob::kTexts[] = {kNoReplyText, kTooManyFaultsText,
                                                kTableText2, 191, 192, 193, 194, 195, 196, 197, 198, 199, 229};
 
 CReadEventsJob::CReadEventsJob(const Params& params, const CLanguageHandler* language)
-    : m_params(params)
+    : CTransferJob(language, QList<unsigned int>(std::begin(kTexts), std::end(kTexts)))
+    , m_params(params)
 {
-    for (unsigned int number : kTexts)
-        m_texts.insert(number, language ? language->GetLangItem(number) : QString());
 }
 
 qint64 CReadEventsJob::AskLastEvent(CTransferRun& run)

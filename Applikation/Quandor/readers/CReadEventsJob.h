@@ -1,15 +1,14 @@
 #pragma once
 
 #include "CEventDateFilter.h"
+#include "CTransferJob.h"
 
-#include <QHash>
 #include <QString>
 
 #include <atomic>
 
 class CDatabase;
 class CLanguageHandler;
-class CTransferRun;
 
 // Reading a framed reader's event memory into "tblEvents": the worker's
 // part of the read-events transfer.
@@ -30,7 +29,7 @@ class CTransferRun;
 //    169);
 // 3. each event is decoded, filtered by date and stored; the result is the
 //    number of rows stored, on every end.
-class CReadEventsJob
+class CReadEventsJob : public CTransferJob
 {
 public:
     static constexpr int kPointerTries = 5;
@@ -52,9 +51,9 @@ public:
     CReadEventsJob(const Params& params, const CLanguageHandler* language);
 
     // The worker's body (see CTransferRun::Body::work).
-    qint64 Run(CTransferRun& run, int* endFlags);
+    qint64 Run(CTransferRun& run, int* endFlags) override;
     // The body when the lease was refused: text 141, nothing read.
-    qint64 LeaseRefused(CTransferRun& run, int* endFlags);
+    qint64 LeaseRefused(CTransferRun& run, int* endFlags) override;
 
     // Rows stored so far; any thread.
     int Stored() const { return m_stored.load(); }
@@ -67,10 +66,8 @@ public:
 private:
     // The last event number from the reader; -1 after kPointerTries.
     qint64 AskLastEvent(CTransferRun& run);
-    QString Text(unsigned int number) const { return m_texts.value(number); }
 
     Params m_params;
-    QHash<unsigned int, QString> m_texts;
     std::atomic<int> m_stored{0};
     std::atomic<int> m_lastEvent{-1};
 };

@@ -10,22 +10,16 @@
 #include "CPlainListStore.h"
 #include "CQuandorApp.h"
 #include "CShowMessage.h"
-#include "CTransferRun.h"
-#include "CUiMessage.h"
 #include "CWrenSettings.h"
 #include "CtblLeser.h"
 #include "CtblPerson.h"
 #include "CtblTransponder.h"
-#include "link/CReaderFrame.h"
 #include "link/CWindowMessage.h"
-
-#include <CLanguageHandler.h>
 
 #include <QGroupBox>
 #include <QSet>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -80,7 +74,7 @@ public:
 CSendWrenDlg::CSendWrenDlg(CLanguageHandler* language, CFerrold_Handler* db, CLeserDlg* owner, int mode,
                            qint32 readerId, QWidget* parent)
     : QDialog(parent)
-    , m_pLanguage(language)
+    , m_link(this, language, CWindowMessage::WM_READ_READER_LIST, kReadDelayMs)
     , m_pDb(db)
     , m_pOwner(owner)
     , m_nMode(mode == WriteMode ? WriteMode : FetchMode)
@@ -89,12 +83,6 @@ CSendWrenDlg::CSendWrenDlg(CLanguageHandler* language, CFerrold_Handler* db, CLe
     setObjectName(QStringLiteral("CSendWrenDlg"));
     BuildLayout();
     FillFromDatabase();
-    // The reader is read once the dialog is on screen, so the operator sees
-    // what it is waiting for.
-    m_readTimer.setSingleShot(true);
-    m_readTimer.setInterval(kReadDelayMs);
-    connect(&m_readTimer, &QTimer::timeout, this,
-            [this] { CWindowMessage::Post(this, CWindowMessage::WM_READ_READER_LIST); });
 }
 
 CSendWrenDlg::~CSendWrenDlg() = default;
@@ -104,22 +92,12 @@ void CSendWrenDlg::Run(CLeserDlg& owner, int mode, qint32 readerId)
     CLeftTreeView* tree = CLeserDlg::GetTreeView();
     if (!tree)
         return;
-    // One reader conversation at a time: a transfer that holds the link
-    // would leave every command of the dialog unanswered.
-    if (CTransferRun::Active() || tree->Link().IsLinkTaken()) {
-        CUiMessage::Show(CLeserDlg::GetLanguage() ? CLeserDlg::GetLanguage()->GetLangItem(CMainFrame::kTransferRunsText)
-                                                  : QString(),
-                         QMessageBox::Information);
+    // One reader conversation at a time.
+    if (CWrenDialogLink::Taken())
         return;
-    }
     CMainFrame* frame = CQuandorApp::Instance() ? CQuandorApp::Instance()->GetMainFrame() : nullptr;
     CSendWrenDlg dialog(CLeserDlg::GetLanguage(), CLeserDlg::GetDBHandler(), &owner, mode, readerId, frame);
     CDialogRunner::DoModal(dialog);
-}
-
-QString CSendWrenDlg::Text(unsigned int number) const
-{
-    return m_pLanguage ? m_pLanguage->GetLangItem(number) : QString();
 }
 
 QTreeWidget* CSendWrenDlg::NewList(unsigned int title, quint32 colorref, int id)
@@ -127,7 +105,7 @@ QTreeWidget* CSendWrenDlg::NewList(unsigned int title, quint32 colorref, int id)
     auto* list = new QTreeWidget(this);
     list->setObjectName(QString::number(id));
     list->setColumnCount(1);
-    list->setHeaderLabels({Text(title)});
+    list->setHeaderLabels({m_link.Text(title)});
     list->header()->setDefaultAlignment(Qt::AlignCenter);
     list->setRootIsDecorated(false);
     list->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -135,7 +113,7 @@ QTreeWidget* CSendWrenDlg::NewList(unsigned int title, quint32 colorref, int id)
     // The one column fills the list, so its title stays readable.
     list->header()->setStretchLastSection(true);
     list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    const int titleWidth = list->header()->fontMetrics().horizontalAdvance(Text(title)) + 40;
+    const int titleWidth = list->header()->fontMetrics().horizontalAdvance(m_link.Text(title)) + 40;
     list->setMinimumWidth(std::max(CFontScale(this).Width(kColumnWidth), titleWidth));
     list->setSortingEnabled(true);
     list->sortByColumn(0, Qt::AscendingOrder);
@@ -150,7 +128,7 @@ QTreeWidget* CSendWrenDlg::NewList(unsigned int title, quint32 colorref, int id)
 
 void CSendWrenDlg::BuildLayout()
 {
-    const QString action = Text(m_nMode == WriteMode ? kWriteText : kFetchText);
+    const QString action = m_link.Text(m_nMode == WriteMode ? kWriteText : kFetchText);
     setWindowTitle(action);
 
     m_pDatabase = NewList(kDatabaseTitle, 0xD2E0FF, IDC_LIST_DATABASE);
@@ -167,9 +145,9 @@ void CSendWrenDlg::BuildLayout()
     };
     m_pMoveRight = button(QStringLiteral("->"), IDC_MOVE_RIGHT);
     m_pMoveLeft = button(QStringLiteral("<-"), IDC_MOVE_LEFT);
-    m_pRemove = button(Text(kRemoveText), IDC_REMOVE);
+    m_pRemove = button(m_link.Text(kRemoveText), IDC_REMOVE);
     m_pSendButton = button(action, IDC_SEND);
-    m_pCancel = button(Text(kCancelText), IDC_CANCEL);
+    m_pCancel = button(m_link.Text(kCancelText), IDC_CANCEL);
     m_pSendButton->setEnabled(false);
     m_pRemove->setEnabled(false);
 
@@ -260,10 +238,9 @@ void CSendWrenDlg::Insert(QTreeWidget* list, const QString& text, const QString&
 void CSendWrenDlg::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    if (!m_bReadScheduled) {
-        m_bReadScheduled = true;
+    if (m_link.FirstShow()) {
         MoveBeside();
-        m_readTimer.start();
+        m_link.PostLater();
     }
 }
 
@@ -280,7 +257,7 @@ void CSendWrenDlg::MoveBeside()
 
 bool CSendWrenDlg::event(QEvent* event)
 {
-    if (static_cast<int>(event->type()) == CWindowMessage::WM_READ_READER_LIST) {
+    if (m_link.IsMessage(event)) {
         OnReadReaderList();
         return true;
     }
@@ -289,28 +266,8 @@ bool CSendWrenDlg::event(QEvent* event)
 
 void CSendWrenDlg::keyPressEvent(QKeyEvent* event)
 {
-    // No button answers Enter: it closes the dialog and sends nothing.
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
-}
-
-QString CSendWrenDlg::Send(char letter, const QString& data)
-{
-    CLeftTreeView* tree = CLeserDlg::GetTreeView();
-    return tree ? tree->SendAndWait(letter, data, CReaderFrame::PlainMode) : QString();
-}
-
-bool CSendWrenDlg::Acknowledged(char letter, const QString& data)
-{
-    return CReaderFrame::IsPlainAck(Send(letter, data).toLatin1());
-}
-
-void CSendWrenDlg::ShowBox(unsigned int text, QMessageBox::Icon icon)
-{
-    CUiMessage::Show(Text(text), icon);
+    if (!CWrenDialogLink::CloseOnEnter(*this, event))
+        QDialog::keyPressEvent(event);
 }
 
 void CSendWrenDlg::SetStatus(const QString& text)
@@ -336,20 +293,20 @@ void CSendWrenDlg::SetProgress(int position)
 void CSendWrenDlg::OnReadReaderList()
 {
     // The stored length counts the master: the list proper is 1 to L - 1.
-    const QString lengthReply = Send('Y', QString());
+    const QString lengthReply = m_link.Send('Y', QString());
     quint32 length = 0;
     if (lengthReply.size() < 2 || !CGridBaseDlg::HexToUInt(lengthReply.left(2), &length)) {
         // A refusal is no answer, not an empty reader.
-        ShowBox(kNoAnswerText, QMessageBox::Critical);
+        m_link.ShowBox(kNoAnswerText, QMessageBox::Critical);
         return;
     }
     SetProgressRange(int(length));
-    SetStatus(Text(kReadingText));
+    SetStatus(m_link.Text(kReadingText));
     m_pReader->setSortingEnabled(false);
     bool complete = true;
     for (quint32 i = 1; i < length; ++i) {
         SetProgress(int(i));
-        const QString entry = Send('G', QStringLiteral("%1").arg(i, 2, 16, QLatin1Char('0')).toUpper());
+        const QString entry = m_link.Send('G', QStringLiteral("%1").arg(i, 2, 16, QLatin1Char('0')).toUpper());
         if (!CWrenSettings::IsTransponderNumber(entry)) {
             complete = false;
             break;
@@ -360,10 +317,10 @@ void CSendWrenDlg::OnReadReaderList()
     m_pReader->setSortingEnabled(true);
     m_pReader->sortByColumn(0, Qt::AscendingOrder);
     if (!complete) {
-        ShowBox(kNoAnswerText, QMessageBox::Critical);
+        m_link.ShowBox(kNoAnswerText, QMessageBox::Critical);
         return;
     }
-    SetStatus(Text(kListReadText));
+    SetStatus(m_link.Text(kListReadText));
     SetProgress(0);
 }
 
@@ -450,36 +407,34 @@ bool CSendWrenDlg::SendToReader(const QStringList& numbers)
     }
 
     auto failed = [this] {
-        ShowBox(kNoAnswerText, QMessageBox::Critical);
+        m_link.ShowBox(kNoAnswerText, QMessageBox::Critical);
         SetProgress(0);
-        SetStatus(Text(kNoAnswerText));
+        SetStatus(m_link.Text(kNoAnswerText));
         return false;
     };
     auto hex2 = [](int value) { return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper(); };
 
     SetProgressRange(n + 1);
     SetProgress(1);
-    if (!Acknowledged('Z', hex2(n + 1)))
+    if (!m_link.Acknowledged('Z', hex2(n + 1)))
         return failed();
-    SetStatus(Text(kWritingText));
+    SetStatus(m_link.Text(kWritingText));
     for (int i = 1; i <= n; ++i) {
         SetProgress(i + 1);
         const QString data = hex2(i) + numbers.at(i - 1);
-        if (Acknowledged('S', data))
+        if (m_link.Acknowledged('S', data))
             continue;
         QThread::msleep(kResendPauseMs);
-        if (!Acknowledged('S', data))
+        if (!m_link.Acknowledged('S', data))
             return failed();
     }
     SetProgress(n + 1);
 
-    if (!Acknowledged('J', settings.MasterActive() ? QStringLiteral("1") : QStringLiteral("0"))
-        || !Acknowledged('K', settings.Standalone() ? QStringLiteral("1") : QStringLiteral("0"))) {
-        ShowBox(kNoAnswerText, QMessageBox::Critical);
+    if (!m_link.SendSettings(settings, switchTime)) {
+        m_link.ShowBox(kNoAnswerText, QMessageBox::Critical);
         return false;
     }
-    Send('D', CWrenSettings::SwitchTimeData(switchTime));
-    SetStatus(Text(kDoneText));
+    SetStatus(m_link.Text(kDoneText));
     SetProgress(0);
     return true;
 }
@@ -496,7 +451,7 @@ void CSendWrenDlg::OnSend()
     }
     if (m_nMode == WriteMode) {
         if (numbers.size() + 1 > kMaxLength) {
-            ShowBox(kTooManyText, QMessageBox::Critical);
+            m_link.ShowBox(kTooManyText, QMessageBox::Critical);
             return;
         }
         // Nothing is sent twice at once: the dialog's buttons wait meanwhile.
@@ -505,11 +460,11 @@ void CSendWrenDlg::OnSend()
         setEnabled(true);
         if (!sent)
             return;
-        SetStatus(Text(kReaderUpdatedText));
+        SetStatus(m_link.Text(kReaderUpdatedText));
     }
 
     const CPlainListStore::Result stored = CPlainListStore::Store(*m_pDb, m_nReaderId, numbers);
-    SetStatus(Text(kDoneText));
+    SetStatus(m_link.Text(kDoneText));
     SetProgress(0);
     if (m_pOwner) {
         if (CGridCtrl* grid = m_pOwner->GetGrid())
@@ -517,6 +472,6 @@ void CSendWrenDlg::OnSend()
     }
     if (stored != CPlainListStore::Result::Stored)
         return;
-    CShowMessage notice(Text(kDoneText), this);
+    CShowMessage notice(m_link.Text(kDoneText), this);
     CDialogRunner::DoModal(notice);
 }

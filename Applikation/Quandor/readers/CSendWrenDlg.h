@@ -1,12 +1,12 @@
 #pragma once
 
+#include "CWrenDialogLink.h"
+
 #include <QDialog>
 #include <QHash>
-#include <QMessageBox>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
-#include <QTimer>
 
 class CFerrold_Handler;
 class CLanguageHandler;
@@ -97,10 +97,6 @@ private:
     QTreeWidget* NewList(unsigned int title, quint32 colorref, int id);
     void FillFromDatabase();
     void MoveBeside();
-    QString Text(unsigned int number) const;
-    QString Send(char letter, const QString& data);
-    bool Acknowledged(char letter, const QString& data);
-    void ShowBox(unsigned int text, QMessageBox::Icon icon);
     void SetStatus(const QString& text);
     void SetProgress(int position);
     void SetProgressRange(int upper);
@@ -112,7 +108,7 @@ private:
     // shown) when it did not acknowledge them.
     bool SendToReader(const QStringList& numbers);
 
-    CLanguageHandler* m_pLanguage;
+    CWrenDialogLink m_link;
     CFerrold_Handler* m_pDb;
     QPointer<CLeserDlg> m_pOwner;
     int m_nMode;
@@ -120,8 +116,6 @@ private:
     // The names of the persons whose transponders the reader holds, by
     // transponder number.
     QHash<QString, QString> m_names;
-    QTimer m_readTimer;
-    bool m_bReadScheduled = false;
 
     QTreeWidget* m_pDatabase = nullptr;
     QTreeWidget* m_pSend = nullptr;

@@ -6,8 +6,6 @@
 #include "CTransferRun.h"
 #include "link/CReaderFrame.h"
 
-#include <CLanguageHandler.h>
-
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -121,10 +119,9 @@ bool CWriteAllJob::SettingAccepted(const QString& reply)
 }
 
 CWriteAllJob::CWriteAllJob(const Params& params, const CLanguageHandler* language)
-    : m_params(params)
+    : CTransferJob(language, {kNoReplyText, kWindowsText, kTableText1, kTableText2})
+    , m_params(params)
 {
-    for (unsigned int number : {kNoReplyText, kWindowsText, kTableText1, kTableText2})
-        m_texts.insert(number, language ? language->GetLangItem(number) : QString());
 }
 
 bool CWriteAllJob::SendEntry(CTransferRun& run, const QString& data, bool secondSeries)

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "CTransferJob.h"
 #include "CtblTransponder.h"
 #include "CtblZeitschema.h"
 
-#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -12,7 +12,6 @@
 
 class CDatabase;
 class CLanguageHandler;
-class CTransferRun;
 
 // Writing everything the database holds for one framed reader into it: the
 // transponders assigned to it, the time windows of their schemas and its
@@ -29,7 +28,7 @@ class CTransferRun;
 //    own connection.
 // Any refusal ends the run with text 141 and the result 0; a stop ends it
 // before the next try, with nothing more sent and the row left marked.
-class CWriteAllJob
+class CWriteAllJob : public CTransferJob
 {
 public:
     static constexpr int kTries = 10;
@@ -78,8 +77,8 @@ public:
 
     // The worker's body (see CTransferRun::Body::work): the number of
     // transponders written, 0 after a failure.
-    qint64 Run(CTransferRun& run, int* endFlags);
-    qint64 LeaseRefused(CTransferRun& run, int* endFlags);
+    qint64 Run(CTransferRun& run, int* endFlags) override;
+    qint64 LeaseRefused(CTransferRun& run, int* endFlags) override;
 
     // The reader's row was marked as up to date in the database; any thread.
     bool MarkCleared() const { return m_markCleared.load(); }
@@ -91,9 +90,7 @@ private:
     bool SendSetting(CTransferRun& run, const QString& data);
     // Sets boolUpdateOK 0 on the reader's row; false after a box.
     bool ClearMark(CTransferRun& run);
-    QString Text(unsigned int number) const { return m_texts.value(number); }
 
     Params m_params;
-    QHash<unsigned int, QString> m_texts;
     std::atomic<bool> m_markCleared{false};
 };

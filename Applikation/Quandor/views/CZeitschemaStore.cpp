@@ -11,11 +11,60 @@
 #include <QHash>
 #include <QSqlError>
 
+#include <array>
 #include <functional>
 
 namespace {
 
+using Row = CtblZeitschema::structZeitschema;
+
 constexpr unsigned int kSchemaNotFoundText = 79;
+
+// A window's weekdays, Sunday first: to set them, and to compare them.
+std::array<int*, 7> dayFields(Row& row)
+{
+    return {&row.Sonntag, &row.Montag, &row.Dienstag, &row.Mittwoch, &row.Donnerstag, &row.Freitag, &row.Samstag};
+}
+
+std::array<int, 7> dayFlags(const Row& row)
+{
+    return {row.Sonntag, row.Montag, row.Dienstag, row.Mittwoch, row.Donnerstag, row.Freitag, row.Samstag};
+}
+
+Row window(const QString& from, const QString& to, int day)
+{
+    Row row;
+    row.Von = from;
+    row.Bis = to;
+    for (int* field : dayFields(row))
+        *field = day;
+    return row;
+}
+
+// A window's times and weekdays into a cached row, or into the record
+// set's row being written.
+void copyWindow(Row& target, const Row& from)
+{
+    target.Von = from.Von;
+    target.Bis = from.Bis;
+    const std::array<int, 7> days = dayFlags(from);
+    const std::array<int*, 7> fields = dayFields(target);
+    for (std::size_t d = 0; d < days.size(); ++d)
+        *fields[d] = days[d];
+}
+
+void writeWindow(CtblZeitschema& set, const Row& from)
+{
+    set.strVon = from.Von;
+    set.strBis = from.Bis;
+    set.boolSonntag = from.Sonntag;
+    set.boolMontag = from.Montag;
+    set.boolDienstag = from.Dienstag;
+    set.boolMittwoch = from.Mittwoch;
+    set.boolDonnerstag = from.Donnerstag;
+    set.boolFreitag = from.Freitag;
+    set.boolSamstag = from.Samstag;
+}
 
 QString text(unsigned int number)
 {
@@ -147,6 +196,13 @@ bool CZeitschemaStore::OpenFailed(const QString& error)
 {
     m_failure = Failure::Open;
     m_strError = error;
+    return false;
+}
+
+bool CZeitschemaStore::Refused()
+{
+    m_failure = Failure::Write;
+    m_strError.clear();
     return false;
 }
 
@@ -347,11 +403,8 @@ bool CZeitschemaStore::DeleteRows(const QList<qint32>& ids, int* deleted)
 
 bool CZeitschemaStore::Rename(int schema, const QString& name)
 {
-    if (!FirstRow(schema) || IsProtected(schema)) {
-        m_failure = Failure::Write;
-        m_strError.clear();
-        return false;
-    }
+    if (!FirstRow(schema) || IsProtected(schema))
+        return Refused();
     const QList<qint32> ids = RowIds(schema);
     Pending pending;
     pending.schemaCache = [this, schema, name] {
@@ -366,11 +419,8 @@ bool CZeitschemaStore::Rename(int schema, const QString& name)
 
 bool CZeitschemaStore::StoreCell(int schema, int row, int column, const QString& value)
 {
-    if (!FirstRow(schema) || IsProtected(schema) || row < 0 || row >= kRowsPerSchema || column < 4 || column > 14) {
-        m_failure = Failure::Write;
-        m_strError.clear();
-        return false;
-    }
+    if (!FirstRow(schema) || IsProtected(schema) || row < 0 || row >= kRowsPerSchema || column < 4 || column > 14)
+        return Refused();
     CtblZeitschema* schemas = m_pDb->Get_Ptr_To_tblZeitschema();
     const Row current = *schemas->Get_Zeitschema(schema * kRowsPerSchema + row);
     // A window that was stored malformed by other means is made whole by
@@ -382,25 +432,16 @@ bool CZeitschemaStore::StoreCell(int schema, int row, int column, const QString&
     const int weekday = CZeitschemaRules::WeekdayOfColumn(column);
     if (column >= 4 && column <= 7) {
         const std::optional<QString> two = CZeitschemaRules::TwoDigitField(value, column % 2 == 0 ? 23 : 59);
-        if (!two) {
-            m_failure = Failure::Write;
-            m_strError.clear();
-            return false;
-        }
+        if (!two)
+            return Refused();
         QString& time = column <= 5 ? changed.Von : changed.Bis;
         const QString hour = column % 2 == 0 ? *two : part(time, 0, 23);
         const QString minute = column % 2 == 1 ? *two : part(time, 2, 59);
         time = hour + minute;
     } else {
-        int* days[] = {&changed.Sonntag, &changed.Montag, &changed.Dienstag, &changed.Mittwoch,
-                       &changed.Donnerstag, &changed.Freitag, &changed.Samstag};
-        *days[weekday] = value == QLatin1String("1") ? 1 : 0;
+        *dayFields(changed)[std::size_t(weekday)] = value == QLatin1String("1") ? 1 : 0;
     }
-    const int days[] = {changed.Sonntag, changed.Montag, changed.Dienstag, changed.Mittwoch,
-                        changed.Donnerstag, changed.Freitag, changed.Samstag};
-    const int before[] = {current.Sonntag, current.Montag, current.Dienstag, current.Mittwoch,
-                          current.Donnerstag, current.Freitag, current.Samstag};
-    if (changed.Von == current.Von && changed.Bis == current.Bis && std::equal(days, days + 7, before)) {
+    if (changed.Von == current.Von && changed.Bis == current.Bis && dayFlags(changed) == dayFlags(current)) {
         m_failure = Failure::None;
         m_nMarkedTransponders = m_nMarkedReaders = 0;
         return true;
@@ -413,15 +454,7 @@ bool CZeitschemaStore::StoreCell(int schema, int row, int column, const QString&
         CtblZeitschema* table = m_pDb->Get_Ptr_To_tblZeitschema();
         table->Get_Zeitschema(schema * kRowsPerSchema)->UpdateOK = 1;
         Row* target = table->Get_Zeitschema(schema * kRowsPerSchema + row);
-        target->Von = changed.Von;
-        target->Bis = changed.Bis;
-        target->Sonntag = changed.Sonntag;
-        target->Montag = changed.Montag;
-        target->Dienstag = changed.Dienstag;
-        target->Mittwoch = changed.Mittwoch;
-        target->Donnerstag = changed.Donnerstag;
-        target->Freitag = changed.Freitag;
-        target->Samstag = changed.Samstag;
+        copyWindow(*target, changed);
         target->UpdateOK = 1;
     };
     return Transact(pending, [&](Pending& p) {
@@ -429,17 +462,7 @@ bool CZeitschemaStore::StoreCell(int schema, int row, int column, const QString&
         // edited row too, until the next re-read.
         return WriteSchemaRows({identity}, [](CtblZeitschema& set) { set.boolUpdateOK = 1; })
                && MarkUsersOf(identity, p) && MarkReaders(p)
-               && WriteSchemaRows({rowId}, [&](CtblZeitschema& set) {
-                      set.strVon = changed.Von;
-                      set.strBis = changed.Bis;
-                      set.boolSonntag = changed.Sonntag;
-                      set.boolMontag = changed.Montag;
-                      set.boolDienstag = changed.Dienstag;
-                      set.boolMittwoch = changed.Mittwoch;
-                      set.boolDonnerstag = changed.Donnerstag;
-                      set.boolFreitag = changed.Freitag;
-                      set.boolSamstag = changed.Samstag;
-                  });
+               && WriteSchemaRows({rowId}, [&](CtblZeitschema& set) { writeWindow(set, changed); });
     });
 }
 
@@ -450,10 +473,7 @@ qint32 CZeitschemaStore::Add(const QString& name)
     pending.schemaCache = [this] { RequerySchemas(); };
     const bool ok = Transact(pending, [&](Pending&) {
         identity = AddRows(name, [](CtblZeitschema& set, int) {
-            set.strVon = QStringLiteral("0000");
-            set.strBis = QStringLiteral("2359");
-            set.boolSonntag = set.boolMontag = set.boolDienstag = set.boolMittwoch = set.boolDonnerstag =
-                set.boolFreitag = set.boolSamstag = 1;
+            writeWindow(set, window(QStringLiteral("0000"), QStringLiteral("2359"), 1));
             set.boolUpdateOK = 0;
         });
         return identity != 0;
@@ -464,8 +484,7 @@ qint32 CZeitschemaStore::Add(const QString& name)
 qint32 CZeitschemaStore::Copy(int schema, const QString& name)
 {
     if (!FirstRow(schema)) {
-        m_failure = Failure::Write;
-        m_strError.clear();
+        Refused();
         return 0;
     }
     // The windows as they are now: the rows are copied, not looked up again.
@@ -478,16 +497,7 @@ qint32 CZeitschemaStore::Copy(int schema, const QString& name)
     pending.schemaCache = [this] { RequerySchemas(); };
     const bool ok = Transact(pending, [&](Pending&) {
         identity = AddRows(name, [&rows](CtblZeitschema& set, int r) {
-            const Row& from = rows[std::size_t(r)];
-            set.strVon = from.Von;
-            set.strBis = from.Bis;
-            set.boolSonntag = from.Sonntag;
-            set.boolMontag = from.Montag;
-            set.boolDienstag = from.Dienstag;
-            set.boolMittwoch = from.Mittwoch;
-            set.boolDonnerstag = from.Donnerstag;
-            set.boolFreitag = from.Freitag;
-            set.boolSamstag = from.Samstag;
+            writeWindow(set, rows[std::size_t(r)]);
             set.boolUpdateOK = 0;
         });
         return identity != 0;
@@ -497,30 +507,24 @@ qint32 CZeitschemaStore::Copy(int schema, const QString& name)
 
 bool CZeitschemaStore::Reset(int schema)
 {
-    if (!FirstRow(schema) || IsProtected(schema)) {
-        m_failure = Failure::Write;
-        m_strError.clear();
-        return false;
-    }
+    if (!FirstRow(schema) || IsProtected(schema))
+        return Refused();
     const QList<qint32> ids = RowIds(schema);
     const qint32 identity = Identity(schema);
+    const Row closed = window(QStringLiteral("0000"), QStringLiteral("0000"), 0);
     Pending pending;
-    pending.schemaCache = [this, schema] {
+    pending.schemaCache = [this, schema, closed] {
         CtblZeitschema* table = m_pDb->Get_Ptr_To_tblZeitschema();
         for (int r = 0; r < kRowsPerSchema; ++r) {
             Row* row = table->Get_Zeitschema(schema * kRowsPerSchema + r);
-            row->Von = row->Bis = QStringLiteral("0000");
-            row->Sonntag = row->Montag = row->Dienstag = row->Mittwoch = row->Donnerstag = row->Freitag =
-                row->Samstag = 0;
+            copyWindow(*row, closed);
             row->UpdateOK = 1;
         }
     };
     return Transact(pending, [&](Pending& p) {
         return WriteSchemaRows(ids,
-                               [](CtblZeitschema& set) {
-                                   set.strVon = set.strBis = QStringLiteral("0000");
-                                   set.boolSonntag = set.boolMontag = set.boolDienstag = set.boolMittwoch =
-                                       set.boolDonnerstag = set.boolFreitag = set.boolSamstag = 0;
+                               [&closed](CtblZeitschema& set) {
+                                   writeWindow(set, closed);
                                    set.boolUpdateOK = 1;
                                })
                && MarkUsersOf(identity, p) && MarkReaders(p);

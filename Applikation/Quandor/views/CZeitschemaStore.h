@@ -107,6 +107,9 @@ private:
     bool Transact(Pending& pending, const std::function<bool(Pending&)>& write);
     void Apply(const Pending& pending);
     bool OpenFailed(const QString& error);
+    // A write refused before it began (no such schema, a protected one, a
+    // value out of range): nothing to say beyond the refusal.
+    bool Refused();
 
     // Parts of a write.
     bool WriteSchemaRows(const QList<qint32>& ids, const std::function<void(CtblZeitschema&)>& set);

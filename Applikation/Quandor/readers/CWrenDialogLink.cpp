@@ -1,0 +1,85 @@
+#include "CWrenDialogLink.h"
+
+#include "CLeftTreeView.h"
+#include "CLeserDlg.h"
+#include "CMainFrame.h"
+#include "CTransferRun.h"
+#include "CUiMessage.h"
+#include "CWrenSettings.h"
+#include "link/CReaderFrame.h"
+#include "link/CWindowMessage.h"
+
+#include <CLanguageHandler.h>
+
+#include <QDialog>
+#include <QKeyEvent>
+
+CWrenDialogLink::CWrenDialogLink(QDialog* dialog, CLanguageHandler* language, int message, int delayMs)
+    : m_pLanguage(language)
+    , m_nMessage(message)
+{
+    m_timer.setSingleShot(true);
+    m_timer.setInterval(delayMs);
+    QObject::connect(&m_timer, &QTimer::timeout, dialog, [dialog, message] { CWindowMessage::Post(dialog, message); });
+}
+
+bool CWrenDialogLink::Taken()
+{
+    CLeftTreeView* tree = CLeserDlg::GetTreeView();
+    if (!CTransferRun::Active() && !(tree && tree->Link().IsLinkTaken()))
+        return false;
+    CUiMessage::Show(CLeserDlg::GetLanguage() ? CLeserDlg::GetLanguage()->GetLangItem(CMainFrame::kTransferRunsText)
+                                              : QString(),
+                     QMessageBox::Information);
+    return true;
+}
+
+QString CWrenDialogLink::Text(unsigned int number) const
+{
+    return m_pLanguage ? m_pLanguage->GetLangItem(number) : QString();
+}
+
+void CWrenDialogLink::ShowBox(unsigned int text, QMessageBox::Icon icon) const
+{
+    CUiMessage::Show(Text(text), icon);
+}
+
+QString CWrenDialogLink::Send(char letter, const QString& data) const
+{
+    CLeftTreeView* tree = CLeserDlg::GetTreeView();
+    return tree ? tree->SendAndWait(letter, data, CReaderFrame::PlainMode) : QString();
+}
+
+bool CWrenDialogLink::Acknowledged(char letter, const QString& data) const
+{
+    return CReaderFrame::IsPlainAck(Send(letter, data).toLatin1());
+}
+
+bool CWrenDialogLink::SendSettings(const CWrenSettings& settings, const QString& switchTime) const
+{
+    if (!Acknowledged('J', settings.MasterActive() ? QStringLiteral("1") : QStringLiteral("0"))
+        || !Acknowledged('K', settings.Standalone() ? QStringLiteral("1") : QStringLiteral("0")))
+        return false;
+    Send('D', CWrenSettings::SwitchTimeData(switchTime));
+    return true;
+}
+
+bool CWrenDialogLink::FirstShow()
+{
+    const bool first = !m_bShown;
+    m_bShown = true;
+    return first;
+}
+
+bool CWrenDialogLink::IsMessage(const QEvent* event) const
+{
+    return static_cast<int>(event->type()) == m_nMessage;
+}
+
+bool CWrenDialogLink::CloseOnEnter(QDialog& dialog, const QKeyEvent* event)
+{
+    if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter)
+        return false;
+    dialog.accept();
+    return true;
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+#include <QTimer>
+
+class CLanguageHandler;
+class QDialog;
+class QEvent;
+class QKeyEvent;
+struct CWrenSettings;
+
+// How the two Wren dialogs hold their conversation with the reader. The
+// link is theirs only while no transfer and no other conversation holds
+// it; every command goes through the tree view's queued call in plain
+// frames and blocks the dialog for at most its reply time; the first
+// conversation waits until the dialog is on screen, so the operator sees
+// what it is waiting for.
+class CWrenDialogLink
+{
+public:
+    // message: the window message posted to the dialog delayMs after its
+    // first showing, when it asks for one.
+    CWrenDialogLink(QDialog* dialog, CLanguageHandler* language, int message, int delayMs);
+
+    // True, with the notice shown, while a transfer holds the link: no
+    // command of a dialog would be answered then.
+    static bool Taken();
+
+    QString Text(unsigned int number) const;
+    void ShowBox(unsigned int text, QMessageBox::Icon icon) const;
+    // The reader's reply; empty when there is no tree view or no answer.
+    QString Send(char letter, const QString& data) const;
+    bool Acknowledged(char letter, const QString& data) const;
+    // Master active, standalone, then the switch time; false when the
+    // reader did not acknowledge the first two (the time is not sent then).
+    bool SendSettings(const CWrenSettings& settings, const QString& switchTime) const;
+
+    // True at the dialog's first showing only.
+    bool FirstShow();
+    // The dialog's message, delayed.
+    void PostLater() { m_timer.start(); }
+    bool IsMessage(const QEvent* event) const;
+    // Enter closes the dialog and neither sends nor stores: no button of
+    // the Wren dialogs is a default one. False for any other key.
+    static bool CloseOnEnter(QDialog& dialog, const QKeyEvent* event);
+
+private:
+    CLanguageHandler* m_pLanguage;
+    int m_nMessage;
+    QTimer m_timer;
+    bool m_bShown = false;
+};
