@@ -50,19 +50,9 @@ QList<QByteArray> Prefixes(const QList<QByteArray>& bodies, int length)
     return heads;
 }
 
-// A framed reader that the table does not know yet, reconnected on demand.
+// The reader list on a reader that the table may not know yet.
 class FramedReader : public ReaderView
 {
-protected:
-    // The identification of a connection that the operator asked for.
-    void Identify()
-    {
-        m_messages.clear();
-        const int before = View()->m_nIdentifyCount;
-        View()->m_bIdentifyRequest = true;
-        CWindowMessage::Post(View(), CWindowMessage::WM_IDENTIFY_READER);
-        ASSERT_TRUE(WaitUntil([&] { return View()->m_nIdentifyCount > before; }, 1000));
-    }
 };
 
 } // namespace
@@ -180,14 +170,14 @@ TEST_F(FramedReader, AReaderThatAnswersBadlyIsNotRegistered)
     for (const Fault& fault : faults) {
         SCOPED_TRACE(fault.what);
         fault.inject();
-        Identify();
+        AskIdentify();
         EXPECT_EQ(m_messages, QStringList{Text(fault.text)});
         EXPECT_EQ(m_icons.last(), QMessageBox::Critical);
         EXPECT_TRUE(Stored().empty());
     }
     // The table cannot be opened: the Part's text, nothing changes.
     Sql({"ALTER TABLE tblLeser RENAME TO tblLeserWeg"});
-    Identify();
+    AskIdentify();
     EXPECT_EQ(m_messages, QStringList{Text(83) + "\n" + Text(84)});
     {
         // Not through Sql(): that would make the missing table anew.
@@ -201,7 +191,7 @@ TEST_F(FramedReader, AReaderThatAnswersBadlyIsNotRegistered)
     EXPECT_EQ(Grid()->GetRowCount(), 1);
     // The table refuses the new row: its text is shown, nothing changes.
     Sql({"CREATE TRIGGER refuse BEFORE INSERT ON tblLeser BEGIN SELECT RAISE(ABORT, 'Tabelle voll'); END"});
-    Identify();
+    AskIdentify();
     ASSERT_EQ(m_messages.size(), 1);
     EXPECT_TRUE(m_messages[0].contains("Tabelle voll"));
     EXPECT_EQ(m_icons.last(), QMessageBox::Warning);
@@ -211,7 +201,7 @@ TEST_F(FramedReader, AReaderThatAnswersBadlyIsNotRegistered)
     // Repaired, the next try registers it; a reader another program added
     // meanwhile comes with it, and the list shows both.
     Sql({"DROP TRIGGER refuse", "INSERT INTO tblLeser (strBezeichnung, strLeserTyp) VALUES ('Nachbar','Wren')"});
-    Identify();
+    AskIdentify();
     EXPECT_TRUE(m_messages.isEmpty()) << qPrintable(m_messages.join('|'));
     EXPECT_EQ(Stored().size(), 2u);
     EXPECT_EQ(Grid()->GetRowCount(), 3);
@@ -356,39 +346,31 @@ TEST_F(ReaderView, AWrenIsChosenFromTheListAndItsAnswersAreChecked)
     EXPECT_TRUE(SelectedRows().isEmpty());
     EXPECT_EQ(Stored().size(), 4u);
 
-    auto identify = [this] {
-        m_messages.clear();
-        m_choices.clear();
-        const int before = View()->m_nIdentifyCount;
-        View()->m_bIdentifyRequest = true;
-        CWindowMessage::Post(View(), CWindowMessage::WM_IDENTIFY_READER);
-        ASSERT_TRUE(WaitUntil([&] { return View()->m_nIdentifyCount > before; }, 1000));
-    };
     // Silent at first, then itself: the list is offered; the chosen name
     // means the Wren of that name, not the Kite before it.
     reader->IgnoreNext('H', 1);
     m_choose = QStringLiteral("Lager");
     m_choiceShot = QStringLiteral("choose-reader-wren");
-    identify();
+    AskIdentify();
     EXPECT_EQ(m_choices, (QStringList{"Lager", "Zentrale", Text(123)}));
     EXPECT_EQ(SelectedRows(), QList<int>{2});
     // A tag reported just before the answer is no answer.
     reader->InjectReportBeforeNextReply("0123456789");
     m_choose = QStringLiteral("Zentrale");
-    identify();
+    AskIdentify();
     EXPECT_TRUE(m_messages.isEmpty()) << qPrintable(m_messages.join('|'));
     EXPECT_EQ(SelectedRows(), QList<int>{3});
     // A late answer of another model is no Wren.
     reader->IgnoreNext('H', 1);
     reader->SetIdentityOverride("QMZT31");
-    identify();
+    AskIdentify();
     EXPECT_EQ(m_messages, QStringList{Text(119)});
     EXPECT_TRUE(m_choices.isEmpty());
     reader->SetIdentityOverride(QByteArray());
     // A refused settings read is no setting.
     reader->NakNextTo("C1", 1);
     m_choose = Text(123);
-    identify();
+    AskIdentify();
     EXPECT_EQ(m_messages, QStringList{Text(114)});
     EXPECT_EQ(Stored().size(), 4u);
 
@@ -435,12 +417,7 @@ TEST_F(FramedReader, CommandsActOnTheClickedRowsReaderUnderASortAndWithEqualName
         return AnswerDialog(dialog);
     };
     // Names descending: Zentrale, the two Kassen, Alt.
-    QRect header;
-    ASSERT_TRUE(Grid()->GetCellRect(0, 4, &header));
-    for (int i = 0; i < 2; ++i) {
-        QTest::mouseClick(Grid()->viewport(), Qt::LeftButton, {}, header.center());
-        QTest::mouseDClick(Grid()->viewport(), Qt::LeftButton, {}, header.center());
-    }
+    SortBy(4, 2);
     ASSERT_EQ(View()->m_nSortMode, 2);
     int mine = -1, other = -1;
     for (int row = 1; row < Grid()->GetRowCount(); ++row) {

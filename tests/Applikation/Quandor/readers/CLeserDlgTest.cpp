@@ -183,12 +183,7 @@ TEST_F(ReaderListTest, TheButtonOpensTheModelsDialogWithACopyOfTheRow)
     const auto previousWren = CLeserDlg::SetSettingsOpener(Dialog::Wren, opener(Dialog::Wren));
     const auto previousFramed = CLeserDlg::SetSettingsOpener(Dialog::HeronKite, opener(Dialog::HeronKite));
     // Sorted by name, descending: the rows of the grid are not the cache's.
-    QRect header;
-    ASSERT_TRUE(Grid()->GetCellRect(0, 4, &header));
-    for (int i = 0; i < 2; ++i) {
-        QTest::mouseClick(Grid()->viewport(), Qt::LeftButton, {}, header.center());
-        QTest::mouseDClick(Grid()->viewport(), Qt::LeftButton, {}, header.center());
-    }
+    SortBy(4, 2);
     ASSERT_EQ(View()->m_nSortMode, 2);
     for (const char* name : {"Tor", "Lager", "Keller", "Eingang", "Büro", "Alt"})
         Click(RowOf(QString::fromUtf8(name)), 7);
@@ -211,10 +206,7 @@ TEST_F(ReaderListTest, TheMenuTargetsTheClickedRowsReaderUnderASortAndWithEqualN
     Sql({"INSERT INTO tblLeser (ID_Leser, strBezeichnung, strLeserTyp, strSeriennummer) VALUES"
          " (1,'Kasse','Kite','K1'),(2,'Lager','Kite','K2'),(3,'Kasse','Heron','H3'),(4,'Alt','Sparrow','---')"});
     StartShown();
-    QRect header;
-    ASSERT_TRUE(Grid()->GetCellRect(0, 5, &header));
-    QTest::mouseClick(Grid()->viewport(), Qt::LeftButton, {}, header.center());
-    QTest::mouseDClick(Grid()->viewport(), Qt::LeftButton, {}, header.center());
+    SortBy(5, 1);
     ASSERT_EQ(View()->m_nSortMode, 1); // serials ascending: ---, H3, K1, K2
     RightClick(2);
     EXPECT_EQ(View()->m_nClickedReaderID, 3);

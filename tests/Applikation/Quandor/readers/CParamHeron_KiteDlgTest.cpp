@@ -104,14 +104,6 @@ protected:
         d.SwitchTimeEdit()->setText(number);
         d.UnitBox()->setEditText(unit);
     }
-    StoredReader Row(int id) const
-    {
-        for (const StoredReader& r : Stored()) {
-            if (r.id == id)
-                return r;
-        }
-        return {};
-    }
     // The settings frames the reader heard, without polls.
     QList<QByteArray> Settings() const
     {
@@ -169,9 +161,9 @@ TEST_P(ParamDialogTest, SwitchesAndSwitchTimeAreStoredAndSentAndFailuresSaySo)
         // Nothing else between the first and the last settings frame.
         const QList<QByteArray> all = Commands();
         EXPECT_EQ(all.mid(all.indexOf(sent[0]), 3), sent);
-        EXPECT_EQ(Row(1).parameter, "A4");
-        EXPECT_EQ(Row(1).modus, "131");
-        EXPECT_EQ(Row(1).updateOK, 0);
+        EXPECT_EQ(ReaderRow(1).parameter, "A4");
+        EXPECT_EQ(ReaderRow(1).modus, "131");
+        EXPECT_EQ(ReaderRow(1).updateOK, 0);
 
         // The switch time refused, above and below: nothing stored or sent.
         m_messages.clear();
@@ -182,7 +174,7 @@ TEST_P(ParamDialogTest, SwitchesAndSwitchTimeAreStoredAndSentAndFailuresSaySo)
         }
         EXPECT_EQ(m_messages, (QStringList{Text(142), Text(142)}));
         EXPECT_TRUE(Settings().isEmpty());
-        EXPECT_EQ(Row(1).modus, "131");
+        EXPECT_EQ(ReaderRow(1).modus, "131");
 
         // A unit typed in keeps the stored time and sends no switch time;
         // two NAKs cost two more tries of the parameter.
@@ -193,7 +185,7 @@ TEST_P(ParamDialogTest, SwitchesAndSwitchTimeAreStoredAndSentAndFailuresSaySo)
         for (const QByteArray& f : Settings())
             heads << f.left(8);
         EXPECT_EQ(heads, (QList<QByteArray>{"FFSP0000", "FFSP0000", "FFSP0000", "FFSU0000"}));
-        EXPECT_EQ(Row(1).modus, "131");
+        EXPECT_EQ(ReaderRow(1).modus, "131");
 
         // The switch time refused five times: text 141, no clock sent, the
         // row marked for the next write-all, and polling resumes.
@@ -205,8 +197,8 @@ TEST_P(ParamDialogTest, SwitchesAndSwitchTimeAreStoredAndSentAndFailuresSaySo)
         EXPECT_EQ(m_messages, QStringList{Text(141)});
         EXPECT_EQ(reader->Count("FFSP0001"), 5);
         EXPECT_EQ(reader->Count("FFSU"), 0);
-        EXPECT_EQ(Row(1).modus, "1");
-        EXPECT_EQ(Row(1).updateOK, 1);
+        EXPECT_EQ(ReaderRow(1).modus, "1");
+        EXPECT_EQ(ReaderRow(1).updateOK, 1);
         EXPECT_TRUE(reader->WaitFor([](const QList<CSimulatedReader::Frame>& log) {
             return !log.isEmpty() && log.last().body.startsWith("FFCT");
         }, 2000));
@@ -225,7 +217,7 @@ TEST_P(ParamDialogTest, SwitchesAndSwitchTimeAreStoredAndSentAndFailuresSaySo)
         // Storing alone marks the row and shows the notice.
         Press(d, Dlg::IDC_UPDATE_DATABASE);
     });
-    EXPECT_EQ(Row(1).updateOK, 1);
+    EXPECT_EQ(ReaderRow(1).updateOK, 1);
 }
 
 // Another reader's row: nothing can be sent, storing works, and a stored
@@ -244,9 +236,9 @@ TEST_P(ParamDialogTest, RowsOfOtherReadersOnlyStore)
         Press(d, Dlg::IDC_UPDATE_DATABASE);
     });
     EXPECT_TRUE(Settings().isEmpty());
-    EXPECT_EQ(Row(2).modus, "130");
-    EXPECT_EQ(Row(2).parameter, "60");
-    EXPECT_EQ(Row(2).updateOK, 1);
+    EXPECT_EQ(ReaderRow(2).modus, "130");
+    EXPECT_EQ(ReaderRow(2).parameter, "60");
+    EXPECT_EQ(ReaderRow(2).updateOK, 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, ParamDialogTest,

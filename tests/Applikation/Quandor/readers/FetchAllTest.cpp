@@ -6,7 +6,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSqlRecord>
 
 namespace {
 
@@ -41,19 +40,6 @@ protected:
         QCoreApplication::processEvents();
     }
 
-    QStringList Rows(const QString& sql) const
-    {
-        QStringList rows;
-        QSqlQuery q(Db()->GetDatabase()->Connection());
-        q.exec(sql);
-        while (q.next()) {
-            QStringList fields;
-            for (int i = 0; i < q.record().count(); ++i)
-                fields << q.value(i).toString();
-            rows << fields.join('|');
-        }
-        return rows;
-    }
     // Number | readers | schema | person | mark, in key order.
     QStringList Transponders() const
     {
@@ -88,14 +74,6 @@ protected:
         }
         return -1;
     }
-    void ExpectEndedCleanly()
-    {
-        EXPECT_FALSE(Tree()->Link().IsLinkTaken());
-        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-        EXPECT_EQ(ProgressWindows(), 0);
-        EXPECT_TRUE(PollsResume());
-    }
-
     QMessageBox::StandardButton m_answer = QMessageBox::Yes;
 };
 

@@ -34,9 +34,8 @@ protected:
     }
     QString StoredText(const char* column) const
     {
-        QSqlQuery q(Db()->GetDatabase()->Connection());
-        q.exec(QStringLiteral("SELECT %1 FROM tblLeser WHERE ID_Leser = %2").arg(QLatin1String(column)).arg(kReaderId));
-        return q.next() ? q.value(0).toString() : QStringLiteral("<none>");
+        return Rows(QStringLiteral("SELECT %1 FROM tblLeser WHERE ID_Leser = %2").arg(QLatin1String(column)).arg(kReaderId))
+            .value(0, QStringLiteral("<none>"));
     }
 };
 
@@ -87,8 +86,7 @@ TEST_P(FramedSettings, StoredTwiceSentAndWrittenAgainByWriteAll)
     EXPECT_EQ(reader->Parameter(), 0xA4);
     EXPECT_EQ(reader->SwitchCode(), 0x83);
     EXPECT_EQ(MarkInDatabase(kReaderId), 0);
-    EXPECT_FALSE(Tree()->Link().IsLinkTaken());
-    EXPECT_TRUE(PollsResume());
+    ExpectEndedCleanly();
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, FramedSettings,

@@ -107,29 +107,26 @@ TEST_F(PlainListStore, NewNumbersBecomeTranspondersOfTheReaderAndRepeatsCountOnc
 TEST_F(PlainListStore, ARefusedWriteLeavesEveryTableAsItWas)
 {
     SeedTransponders();
-    // The new row is the last write of the transponders: all withdrawals
-    // are made before it fails.
-    Sql({"CREATE TRIGGER refuse BEFORE INSERT ON tblTransponder BEGIN SELECT RAISE(ABORT, 'Platte voll'); END"});
     StartShown();
     const std::vector<StoredTransponder> before = Transponders();
     const std::vector<StoredReader> readersBefore = Stored();
-    EXPECT_EQ(CPlainListStore::Store(*m_app->GetDBHandler(), 3, {"AAAAAAAAA1", "CCCCCCCCC1"}),
-              CPlainListStore::Result::Refused);
-    ASSERT_EQ(m_messages.size(), 1);
-    EXPECT_TRUE(m_messages[0].contains("Platte voll"));
-    EXPECT_EQ(Transponders(), before);
-    EXPECT_EQ(Stored().size(), readersBefore.size());
-    EXPECT_EQ(ReaderRow(3).updateOK, 1);
-    ExpectCachesEqualDatabase();
-
-    // The reader's own row refusing: the same.
-    Sql({"DROP TRIGGER refuse",
-         "CREATE TRIGGER refuse BEFORE UPDATE ON tblLeser BEGIN SELECT RAISE(ABORT, 'gesperrt'); END"});
-    m_messages.clear();
-    EXPECT_EQ(CPlainListStore::Store(*m_app->GetDBHandler(), 3, {"AAAAAAAAA1", "CCCCCCCCC1"}),
-              CPlainListStore::Result::Refused);
-    EXPECT_EQ(Transponders(), before);
-    ExpectCachesEqualDatabase();
+    // The new row is the last write of the transponders: all withdrawals
+    // are made before it fails. Then the reader's own row refuses.
+    for (const char* refused : {"INSERT ON tblTransponder", "UPDATE ON tblLeser"}) {
+        SCOPED_TRACE(refused);
+        Sql({"DROP TRIGGER IF EXISTS refuse",
+             QStringLiteral("CREATE TRIGGER refuse BEFORE %1 BEGIN SELECT RAISE(ABORT, 'Platte voll'); END")
+                 .arg(QLatin1String(refused))});
+        m_messages.clear();
+        EXPECT_EQ(CPlainListStore::Store(*m_app->GetDBHandler(), 3, {"AAAAAAAAA1", "CCCCCCCCC1"}),
+                  CPlainListStore::Result::Refused);
+        ASSERT_EQ(m_messages.size(), 1);
+        EXPECT_TRUE(m_messages[0].contains("Platte voll"));
+        EXPECT_EQ(Transponders(), before);
+        EXPECT_EQ(Stored().size(), readersBefore.size());
+        EXPECT_EQ(ReaderRow(3).updateOK, 1);
+        ExpectCachesEqualDatabase();
+    }
 }
 
 TEST_F(PlainListStore, DialogsInBothLanguages)

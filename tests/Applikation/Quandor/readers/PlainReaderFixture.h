@@ -98,14 +98,6 @@ protected:
         }
         return {};
     }
-    StoredReader ReaderRow(qint32 id) const
-    {
-        for (const StoredReader& r : Stored()) {
-            if (r.id == id)
-                return r;
-        }
-        return {};
-    }
     // The cache as the views see it, equal to the table.
     void ExpectCachesEqualDatabase() const
     {

@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QSqlQuery>
+#include <QSqlRecord>
 
 // The program on a simulated framed reader, with the reader list on the
 // right and two readers stored (IDs 7 and 8; 8 shares 7's name unless the
@@ -99,20 +100,26 @@ protected:
 
     QString Notice(int count) const { return Language()->GetLangItem(200, count); }
 
-    // Rows of tblEvents in the database, in key order.
-    QStringList StoredRows() const
+    // The rows a query gives on the program's own connection, fields
+    // joined by "|".
+    QStringList Rows(const QString& sql) const
     {
         QStringList rows;
         QSqlQuery q(Db()->GetDatabase()->Connection());
-        q.exec("SELECT strTranspondernummer, strDatum, strUhrzeit, strBinaerwert1, strEvent1, strBinaerwert2, "
-               "strEvent2, Leser_ID, strLeserName FROM tblEvents ORDER BY ID_Events");
+        q.exec(sql);
         while (q.next()) {
             QStringList fields;
-            for (int i = 0; i < 9; ++i)
+            for (int i = 0; i < q.record().count(); ++i)
                 fields << q.value(i).toString();
             rows << fields.join('|');
         }
         return rows;
+    }
+    // Rows of tblEvents in the database, in key order.
+    QStringList StoredRows() const
+    {
+        return Rows("SELECT strTranspondernummer, strDatum, strUhrzeit, strBinaerwert1, strEvent1, strBinaerwert2, "
+                    "strEvent2, Leser_ID, strLeserName FROM tblEvents ORDER BY ID_Events");
     }
 
     // Frames the reader received, as text.
@@ -151,6 +158,14 @@ protected:
                 n += f.body.startsWith("FFCT") ? 1 : 0;
             return n > polls;
         }, 2000);
+    }
+    // A transfer that ended, however it ended, leaves nothing behind.
+    void ExpectEndedCleanly() const
+    {
+        EXPECT_FALSE(Tree()->Link().IsLinkTaken());
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+        EXPECT_EQ(ProgressWindows(), 0);
+        EXPECT_TRUE(PollsResume());
     }
     static int ProgressWindows()
     {

@@ -41,11 +41,9 @@ TEST_P(ReadEventsOfEachModel, ThreeEventsUpToThePointer)
     const QStringList frames = Received().filter(QRegularExpression("^FFL[PE]"));
     EXPECT_EQ(frames, QStringList({"FFLP0003EB", "FFLE0000DD", "FFLE0001DE", "FFLE0002DF"}));
     EXPECT_TRUE(NoPollBetween("FFLP0003", "FFLE0002"));
-    EXPECT_TRUE(PollsResume());
     EXPECT_EQ(m_notices, QStringList({Notice(3)}));
     EXPECT_TRUE(m_messages.isEmpty()) << qPrintable(m_messages.join('|'));
-    EXPECT_EQ(ProgressWindows(), 0);
-    EXPECT_FALSE(Tree()->Link().IsLinkTaken());
+    ExpectEndedCleanly();
 
     const QString texts191 = Text(191), texts194 = Text(194), texts193 = Text(193);
     EXPECT_EQ(StoredRows(), QStringList({
@@ -170,9 +168,7 @@ TEST_F(ReadEvents, ThePointerIsAskedFiveTimesAndOnlyAHexCountCounts)
         EXPECT_EQ(reader->Count("FFLE"), c.events);
         // Stopped before the start: no notice; the link polls again.
         EXPECT_EQ(m_notices.size(), c.events);
-        EXPECT_EQ(ProgressWindows(), 0);
-        EXPECT_FALSE(Tree()->Link().IsLinkTaken());
-        EXPECT_TRUE(PollsResume());
+        ExpectEndedCleanly();
     }
 }
 

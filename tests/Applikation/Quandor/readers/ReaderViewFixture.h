@@ -8,6 +8,7 @@
 #include "CRecordViewMenu.h"
 #include "CtblLeser.h"
 #include "link/CChooseReaderDlg.h"
+#include "link/CWindowMessage.h"
 #include "TestShots.h"
 
 #include <QAction>
@@ -98,6 +99,15 @@ protected:
         return rows;
     }
 
+    StoredReader ReaderRow(qint32 id) const
+    {
+        for (const StoredReader& r : Stored()) {
+            if (r.id == id)
+                return r;
+        }
+        return {};
+    }
+
     // The children's texts under a node of the tree.
     QStringList Children(CLeftTreeView::NodeKind kind) const
     {
@@ -124,6 +134,17 @@ protected:
     {
         QTest::mouseClick(Grid()->viewport(), Qt::LeftButton, modifiers, CellCentre(row, col));
         QCoreApplication::processEvents();
+    }
+    // Sorts by a column as the user does: each round of a click and a
+    // double click on its header moves the sort mode one step.
+    void SortBy(int col, int rounds)
+    {
+        QRect header;
+        ASSERT_TRUE(Grid()->GetCellRect(0, col, &header));
+        for (int i = 0; i < rounds; ++i) {
+            QTest::mouseClick(Grid()->viewport(), Qt::LeftButton, {}, header.center());
+            QTest::mouseDClick(Grid()->viewport(), Qt::LeftButton, {}, header.center());
+        }
     }
     // Right-clicks a displayed row (or a point) and lets a chosen command run.
     void RightClick(int row, int col = 4) { RightClickAt(CellCentre(row, col)); }
@@ -236,6 +257,16 @@ protected:
         Show();
         ASSERT_TRUE(WaitOnline(plain ? kPlainSearchMs : kFramedSearchMs));
         ASSERT_TRUE(WaitUntil([this] { return identify.count > 0; }, 2000));
+    }
+    // The identification of a connection that the operator asked for.
+    void AskIdentify()
+    {
+        m_messages.clear();
+        m_choices.clear();
+        const int before = View()->m_nIdentifyCount;
+        View()->m_bIdentifyRequest = true;
+        CWindowMessage::Post(View(), CWindowMessage::WM_IDENTIFY_READER);
+        ASSERT_TRUE(WaitUntil([&] { return View()->m_nIdentifyCount > before; }, 1000));
     }
     // Offline, then online again from the menu; waits for the identification.
     void Reconnect(bool plain)

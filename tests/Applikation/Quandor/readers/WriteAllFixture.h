@@ -56,14 +56,11 @@ protected:
         Exec(statements);
         Db()->Get_Ptr_To_tblLeser()->_Requery();
     }
-    int Number(const QString& sql) const
-    {
-        QSqlQuery q(Db()->GetDatabase()->Connection());
-        return q.exec(sql) && q.next() ? q.value(0).toInt() : -1;
-    }
     int MarkInDatabase(int reader) const
     {
-        return Number(QStringLiteral("SELECT boolUpdateOK FROM tblLeser WHERE ID_Leser = %1").arg(reader));
+        return Rows(QStringLiteral("SELECT boolUpdateOK FROM tblLeser WHERE ID_Leser = %1").arg(reader))
+            .value(0, QStringLiteral("-1"))
+            .toInt();
     }
     int MarkInCache(int reader) const
     {

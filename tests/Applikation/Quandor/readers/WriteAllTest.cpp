@@ -48,10 +48,7 @@ TEST_F(WriteAll, TheKiteGetsTheTransponderListWindowsAndSettingsWithNoPollBetwee
     EXPECT_EQ(MarkInDatabase(7), 0);
     EXPECT_EQ(MarkInCache(7), 0);
     EXPECT_EQ(MarkInDatabase(8), 0) << "the other reader was never marked";
-    EXPECT_EQ(ProgressWindows(), 0);
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    EXPECT_FALSE(Tree()->Link().IsLinkTaken());
-    EXPECT_TRUE(PollsResume());
+    ExpectEndedCleanly();
 }
 
 TEST_F(WriteAll, AReaderWithoutTranspondersGetsTheCountZeroAndItsSettings)
@@ -107,9 +104,7 @@ TEST_P(WriteAllLimits, OneOverTheModelsLimitIsRefusedBeforeAnythingIsSent)
     EXPECT_EQ(CTransferRun::Active(), nullptr);
     EXPECT_EQ(m_messages, QStringList{Text(GetParam().text)});
     EXPECT_TRUE(Writes().isEmpty());
-    EXPECT_FALSE(Tree()->Link().IsLinkTaken());
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    EXPECT_EQ(ProgressWindows(), 0);
+    ExpectEndedCleanly();
     EXPECT_EQ(MarkInDatabase(7), 0);
 }
 
@@ -132,12 +127,20 @@ TEST_F(WriteAll, AHeronTakesExactlyItsLimit)
     EXPECT_EQ(reader->Transponder(99), "0000000064");
 }
 
-TEST_F(WriteAll, ASecondSeriesFollowsTenRefusalsAfterPauses)
+// Refusals of one transponder: ten tries, then a second series after
+// 200 ms pauses; twenty refusals end the run with the reader still marked.
+class WriteAllRefusals : public WriteAll, public ::testing::WithParamInterface<int>
 {
+};
+
+TEST_P(WriteAllRefusals, ASecondSeriesFollowsTenRefusalsAfterPauses)
+{
+    const int naks = GetParam();
+    const bool written = naks < 20;
     Sql({Transponder("0000000001", "7"), Transponder("0000000002", "7")});
     Online(CSimulatedReader::Kite);
     Reader({Settings(7, "9C", "12")});
-    reader->NakNextTo("FFST0001", 10);
+    reader->NakNextTo("FFST0001", naks);
     reader->ClearLog();
     Write();
     QList<qint64> times;
@@ -145,39 +148,23 @@ TEST_F(WriteAll, ASecondSeriesFollowsTenRefusalsAfterPauses)
         if (f.body.startsWith("FFST0001"))
             times << f.atMs;
     }
-    ASSERT_EQ(times.size(), 11);
+    ASSERT_EQ(times.size(), written ? naks + 1 : 20);
     for (int i = 10; i < times.size(); ++i)
         EXPECT_GE(times[i] - times[i - 1], 195) << i;
-    EXPECT_EQ(reader->Transponder(1), "0000000002");
-    EXPECT_EQ(m_notices, QStringList{WriteNotice(2)});
-    EXPECT_EQ(MarkInDatabase(7), 0);
-}
-
-TEST_F(WriteAll, TwentyRefusalsEndTheRunWithTheReaderStillMarked)
-{
-    Sql({Transponder("0000000001", "7"), Transponder("0000000002", "7")});
-    Online(CSimulatedReader::Kite);
-    Reader({Settings(7, "9C", "12")});
-    reader->NakNextTo("FFST0001", 20);
-    reader->ClearLog();
-    Write();
-    QList<qint64> times;
-    for (const CSimulatedReader::Frame& f : reader->Log()) {
-        if (f.body.startsWith("FFST0001"))
-            times << f.atMs;
+    EXPECT_EQ(MarkInDatabase(7), written ? 0 : 1);
+    EXPECT_EQ(MarkInCache(7), written ? 0 : 1);
+    EXPECT_EQ(m_notices, QStringList{WriteNotice(written ? 2 : 0)});
+    if (written) {
+        EXPECT_EQ(reader->Transponder(1), "0000000002");
+        return;
     }
-    ASSERT_EQ(times.size(), 20);
-    for (int i = 11; i < 20; ++i)
-        EXPECT_GE(times[i] - times[i - 1], 195) << i;
     EXPECT_EQ(reader->Count("FFSZ") + reader->Count("FFSP0000"), 0);
     EXPECT_EQ(m_messages, QStringList{Text(141)});
-    EXPECT_EQ(m_notices, QStringList{WriteNotice(0)});
-    EXPECT_EQ(MarkInDatabase(7), 1);
-    EXPECT_EQ(MarkInCache(7), 1);
-    EXPECT_FALSE(Tree()->Link().IsLinkTaken());
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    EXPECT_TRUE(PollsResume());
+    ExpectEndedCleanly();
 }
+
+INSTANTIATE_TEST_SUITE_P(Kite, WriteAllRefusals, ::testing::Values(10, 20),
+                         [](const auto& info) { return "Naks" + std::to_string(info.param); });
 
 TEST_F(WriteAll, ASettingNeedsOneRightReplyAmongTenSends)
 {
