@@ -24,6 +24,7 @@
 #include <QSqlError>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 
 namespace {
@@ -85,6 +86,39 @@ bool Commit(CTransaction& transaction)
     if (CFerrold_Handler* db = CGridBaseDlg::GetDBHandler())
         CRecordWriter::ShowDatabaseError(db->GetDatabase()->Connection().lastError().text());
     return false;
+}
+
+// One change of a transponder's row, marked to be sent, and the readers it
+// concerns marked too, in one transaction; the cache takes the same change
+// once it is committed. False (said) when nothing was stored.
+bool StoreMarked(CFerrold_Handler& db, qint32 transponderId, const std::vector<qint32>& readers,
+                 const std::function<void(CtblTransponder&)>& write,
+                 const std::function<void(CtblTransponder::structTransponder&)>& cache)
+{
+    CtblTransponder* transponders = db.Get_Ptr_To_tblTransponder();
+    CTransaction transaction(db.GetDatabase());
+    const CRecordWriter::Result result = CRecordWriter::WriteByKey(*transponders, transponderId, [&] {
+        write(*transponders);
+        transponders->boolUpdateOK = 1;
+    });
+    if (result == CRecordWriter::Result::NotFound)
+        CRecordWriter::ShowNotice(75);
+    if (result != CRecordWriter::Result::Written)
+        return false;
+    try {
+        MarkReadersStored(readers);
+    } catch (const CDBException& e) {
+        CRecordWriter::ShowDatabaseError(e.m_strError);
+        return false;
+    }
+    if (!Commit(transaction))
+        return false;
+    if (auto* cached = CachedTransponder(transponderId)) {
+        cache(*cached);
+        cached->UpdateOK = 1;
+    }
+    MarkReadersCached(readers);
+    return true;
 }
 
 CMainFrame* Frame()
@@ -470,30 +504,10 @@ bool CTransponderDlg::StoreSchema(qint32 transponderId, const QString& name)
         if (schemas->Get_Zeitschema(i)->Bezeichnung == name)
             schemaId = schemas->Get_Zeitschema(i)->ID_Zeitschema;
     }
-    const std::vector<qint32> readers = ReadersOfList(transponder->Leser_IDS);
-    CtblTransponder* transponders = db->Get_Ptr_To_tblTransponder();
-    CTransaction transaction(db->GetDatabase());
-    const CRecordWriter::Result result = CRecordWriter::WriteByKey(*transponders, transponderId, [&] {
-        transponders->Zeitfenster_ID = schemaId;
-        transponders->boolUpdateOK = 1;
-    });
-    if (result == CRecordWriter::Result::NotFound)
-        CRecordWriter::ShowNotice(75);
-    if (result != CRecordWriter::Result::Written)
+    if (!StoreMarked(*db, transponderId, ReadersOfList(transponder->Leser_IDS),
+                     [&](CtblTransponder& set) { set.Zeitfenster_ID = schemaId; },
+                     [&](CtblTransponder::structTransponder& row) { row.Zeitfenster_ID = schemaId; }))
         return false;
-    try {
-        MarkReadersStored(readers);
-    } catch (const CDBException& e) {
-        CRecordWriter::ShowDatabaseError(e.m_strError);
-        return false;
-    }
-    if (!Commit(transaction))
-        return false;
-    if (auto* cached = CachedTransponder(transponderId)) {
-        cached->Zeitfenster_ID = schemaId;
-        cached->UpdateOK = 1;
-    }
-    MarkReadersCached(readers);
     Refill();
     return true;
 }
@@ -527,29 +541,9 @@ bool CTransponderDlg::StoreReader(qint32 transponderId, int column, bool on)
     }
     const QString list = on ? ListWithReader(transponder->Leser_IDS, readerId)
                             : ListWithoutReader(transponder->Leser_IDS, readerId);
-    CtblTransponder* transponders = db->Get_Ptr_To_tblTransponder();
-    CTransaction transaction(db->GetDatabase());
-    const CRecordWriter::Result result = CRecordWriter::WriteByKey(*transponders, transponderId, [&] {
-        transponders->strLeser_IDS = list;
-        transponders->boolUpdateOK = 1;
-    });
-    if (result == CRecordWriter::Result::NotFound)
-        CRecordWriter::ShowNotice(75);
-    if (result != CRecordWriter::Result::Written)
+    if (!StoreMarked(*db, transponderId, {readerId}, [&](CtblTransponder& set) { set.strLeser_IDS = list; },
+                     [&](CtblTransponder::structTransponder& row) { row.Leser_IDS = list; }))
         return false;
-    try {
-        MarkReadersStored({readerId});
-    } catch (const CDBException& e) {
-        CRecordWriter::ShowDatabaseError(e.m_strError);
-        return false;
-    }
-    if (!Commit(transaction))
-        return false;
-    if (auto* cached = CachedTransponder(transponderId)) {
-        cached->Leser_IDS = list;
-        cached->UpdateOK = 1;
-    }
-    MarkReadersCached({readerId});
     Refill();
     return true;
 }
