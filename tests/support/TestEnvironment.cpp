@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -320,4 +321,51 @@ bool TestEnvironment::DropPostgresConnections(const QString& database, QString* 
                                         "AND pid <> pg_backend_pid()")
                              .arg(database)},
                         error);
+}
+
+QString TestEnvironment::PostgresSql(QString statement)
+{
+    static const QRegularExpression names(QStringLiteral(
+        "(?<![\"'\\w])\\b(tbl(?:Events|Leser|Person|Transponder|Zeitschema|Online)|ID_\\w+|str\\w+|bool\\w+|"
+        "Leser_ID|Person_ID|Transponder_ID|Zeitfenster_ID|nTransponderIndex)\\b(?![\"'])"));
+    return statement.replace(names, QStringLiteral("\"\\1\""));
+}
+
+QStringList TestEnvironment::PostgresFollowKeys(const QStringList& seeding)
+{
+    static const QRegularExpression insert(QStringLiteral("^\\s*(WITH\\b.*\\b)?INSERT\\b"),
+                                           QRegularExpression::CaseInsensitiveOption
+                                               | QRegularExpression::DotMatchesEverythingOption);
+    QStringList statements;
+    if (seeding.filter(insert).isEmpty())
+        return statements;
+    for (const char* name : {"Events", "Leser", "Person", "Transponder", "Zeitschema", "Online"}) {
+        const QString table = QStringLiteral("tbl") + QLatin1String(name);
+        const QString key = QStringLiteral("ID_") + QLatin1String(name);
+        statements << QStringLiteral("SELECT setval(s, m) FROM (SELECT pg_get_serial_sequence('\"%1\"', '%2') AS s, "
+                                     "MAX(\"%2\") AS m FROM \"%1\") k "
+                                     "WHERE m > COALESCE(pg_sequence_last_value(s::regclass), 0)")
+                          .arg(table, key);
+    }
+    return statements;
+}
+
+QStringList TestEnvironment::RefusalSql(bool server, const QString& name, const QString& operation,
+                                        const QString& table, const QString& condition, const QString& message)
+{
+    if (server)
+        return {QStringLiteral("CREATE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN IF %2 THEN "
+                               "RAISE EXCEPTION '%3'; END IF; IF TG_OP = 'DELETE' THEN RETURN OLD; END IF; "
+                               "RETURN NEW; END $$")
+                    .arg(name, condition.isEmpty() ? QStringLiteral("TRUE") : condition, message),
+                QStringLiteral("CREATE TRIGGER %1 BEFORE %2 ON %3 FOR EACH ROW EXECUTE FUNCTION %1()")
+                    .arg(name, operation, table)};
+    return {QStringLiteral("CREATE TRIGGER %1 BEFORE %2 ON %3 %4 BEGIN SELECT RAISE(ABORT, '%5'); END")
+                .arg(name, operation, table, condition.isEmpty() ? QString() : QStringLiteral("WHEN ") + condition,
+                     message)};
+}
+
+QStringList TestEnvironment::DropRefusalSql(bool server, const QString& name, const QString& table)
+{
+    return {server ? QStringLiteral("DROP TRIGGER %1 ON %2").arg(name, table) : QStringLiteral("DROP TRIGGER ") + name};
 }

@@ -57,6 +57,23 @@ public:
     static bool PostgresExec(const QString& database, const QStringList& statements, QString* error = nullptr);
     // The rows a query gives, columns joined by '|'.
     static QStringList PostgresRows(const QString& database, const QString& query, QString* error = nullptr);
+    // A statement written as the embedded file takes it, for the server:
+    // there names keep the case they were created with, so every table and
+    // column name is quoted.
+    static QString PostgresSql(QString statement);
+    // Rows seeded with keys of their own leave the server's key sequences
+    // behind, where the embedded file would hand out the next key after
+    // them. For statements that insert, the statements that move every
+    // sequence past the largest key (never back); none otherwise.
+    static QStringList PostgresFollowKeys(const QStringList& seeding);
+    // A trigger "name" that refuses the operation ("INSERT", "UPDATE" or
+    // "DELETE") on rows of the table where the condition on NEW or OLD holds
+    // (every row for an empty one), with the message as the database's
+    // error: the statements in the embedded file's or (for the server, still
+    // to be passed through PostgresSql) the server's dialect.
+    static QStringList RefusalSql(bool server, const QString& name, const QString& operation, const QString& table,
+                                  const QString& condition, const QString& message);
+    static QStringList DropRefusalSql(bool server, const QString& name, const QString& table);
     // Ends every other connection to that database from the server's side,
     // as a server restart does to its clients (the server stays up for the
     // tests running beside). False with *error.

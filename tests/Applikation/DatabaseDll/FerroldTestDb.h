@@ -51,16 +51,8 @@ protected:
     static bool Odbc() { return qgetenv("QUANDOR_TEST_BACKEND") == "odbc"; }
     static bool Postgres() { return TestEnvironment::PostgresBackend(); }
 
-    // The tests write their statements as the embedded file takes them; the
-    // server keeps names in the case they were created with, so there every
-    // table and column name is quoted.
-    static QString ServerSql(QString statement)
-    {
-        static const QRegularExpression names(QStringLiteral(
-            "(?<![\"'\\w])\\b(tbl(?:Events|Leser|Person|Transponder|Zeitschema|Online)|ID_\\w+|str\\w+|bool\\w+|"
-            "Leser_ID|Person_ID|Transponder_ID|Zeitfenster_ID|nTransponderIndex)\\b(?![\"'])"));
-        return statement.replace(names, QStringLiteral("\"\\1\""));
-    }
+    // The tests write their statements as the embedded file takes them.
+    static QString ServerSql(const QString& statement) { return TestEnvironment::PostgresSql(statement); }
 
     // Creates the tables in a SQLite file, as the embedded database would.
     static void PrepareFile(const QString& file)
@@ -92,33 +84,13 @@ protected:
         return *m_handler;
     }
 
-    // Rows seeded with keys of their own leave the server's key sequences
-    // behind, where the embedded file would hand out the next key after
-    // them: move every sequence past the largest key, never back.
-    static QStringList FollowKeys(const QStringList& seeding)
-    {
-        QStringList statements;
-        if (seeding.filter(QRegularExpression(QStringLiteral("^\\s*INSERT\\b"),
-                                              QRegularExpression::CaseInsensitiveOption)).isEmpty())
-            return statements;
-        for (const char* name : CFerrold_Schema::TableNames) {
-            const QString table = QString::fromLatin1(name);
-            const QString key = QStringLiteral("ID_") + table.mid(3);
-            statements << QStringLiteral("SELECT setval(s, m) FROM (SELECT pg_get_serial_sequence('\"%1\"', '%2') AS s, "
-                                         "MAX(\"%2\") AS m FROM \"%1\") k "
-                                         "WHERE m > COALESCE(pg_sequence_last_value(s::regclass), 0)")
-                              .arg(table, key);
-        }
-        return statements;
-    }
-
     // Changes the file behind the handler's back, as another program would.
     void Sql(const QString& statement)
     {
         if (Postgres()) {
             QString error;
-            ASSERT_TRUE(TestEnvironment::PostgresExec(m_server, QStringList{ServerSql(statement)} + FollowKeys({statement}), &error))
-                << error.toStdString();
+            const QStringList server = QStringList{ServerSql(statement)} + TestEnvironment::PostgresFollowKeys({statement});
+            ASSERT_TRUE(TestEnvironment::PostgresExec(m_server, server, &error)) << error.toStdString();
             return;
         }
         const QString name = QStringLiteral("test-raw");
@@ -132,28 +104,19 @@ protected:
         QSqlDatabase::removeDatabase(name);
     }
 
-    // A trigger named "name" that refuses the operation ("DELETE" or
-    // "UPDATE") on rows of the table where the condition on OLD holds (every
-    // row for an empty one), with the message as the database's error.
+    // A trigger named "name" that refuses the operation on rows of the table
+    // where the condition on OLD holds (see TestEnvironment::RefusalSql).
     void Refuse(const QString& name, const QString& operation, const QString& table, const QString& condition,
                 const QString& message)
     {
-        if (Postgres()) {
-            Sql(QStringLiteral("CREATE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN IF %2 THEN "
-                               "RAISE EXCEPTION '%3'; END IF; IF TG_OP = 'DELETE' THEN RETURN OLD; END IF; "
-                               "RETURN NEW; END $$")
-                    .arg(name, condition.isEmpty() ? QStringLiteral("TRUE") : condition, message));
-            Sql(QStringLiteral("CREATE TRIGGER %1 BEFORE %2 ON %3 FOR EACH ROW EXECUTE FUNCTION %1()")
-                    .arg(name, operation, table));
-            return;
-        }
-        Sql(QStringLiteral("CREATE TRIGGER %1 BEFORE %2 ON %3 %4 BEGIN SELECT RAISE(ABORT, '%5'); END")
-                .arg(name, operation, table,
-                     condition.isEmpty() ? QString() : QStringLiteral("WHEN ") + condition, message));
+        for (const QString& statement :
+             TestEnvironment::RefusalSql(Postgres(), name, operation, table, condition, message))
+            Sql(statement);
     }
     void DropRefusal(const QString& name, const QString& table)
     {
-        Sql(Postgres() ? QStringLiteral("DROP TRIGGER %1 ON %2").arg(name, table) : QStringLiteral("DROP TRIGGER ") + name);
+        for (const QString& statement : TestEnvironment::DropRefusalSql(Postgres(), name, table))
+            Sql(statement);
     }
 
     // Several statements in one transaction of their own connection.
@@ -163,7 +126,7 @@ protected:
             QStringList server;
             for (const QString& statement : statements)
                 server << ServerSql(statement);
-            server << FollowKeys(statements);
+            server << TestEnvironment::PostgresFollowKeys(statements);
             QString error;
             ASSERT_TRUE(TestEnvironment::PostgresExec(m_server, server, &error)) << error.toStdString();
             return;

@@ -2,6 +2,7 @@
 
 #include "CDatabase.h"
 #include "CDialogRunner.h"
+#include "CFerrold_Handler.h"
 #include "CFerrold_Schema.h"
 #include "CLanguageHandler.h"
 #include "CMainFrame.h"
@@ -42,6 +43,7 @@ protected:
             m_dialogs << dialog.objectName();
             return m_answerDialog ? m_answerDialog(dialog) : int(QDialog::Rejected);
         });
+        PrepareDataSource();
     }
 
     void TearDown() override
@@ -49,13 +51,45 @@ protected:
         m_app->ExitInstance();
         CUiMessage::SetPresenter({});
         CDialogRunner::SetRunner(m_previousRunner);
+        if (Postgres() || Odbc())
+            TestEnvironment::ClearOdbcDsns();
     }
 
     QString DatabaseFile() const { return CFerrold_Schema::DefaultFilePath(); }
 
+    // The program finds the embedded file unless the test run was started
+    // for a data source: QUANDOR_TEST_BACKEND=odbc reaches that file through
+    // "Quandor" over the SQLite3 ODBC driver, postgres a database of the
+    // test's own on the test cluster through "Quandor" over psqlODBC.
+    static bool Odbc() { return qgetenv("QUANDOR_TEST_BACKEND") == "odbc"; }
+    static bool Postgres() { return TestEnvironment::PostgresBackend(); }
+
+    // A statement written as the embedded file takes it, for the database
+    // the program uses.
+    static QString Dialect(const QString& statement)
+    {
+        return Postgres() ? TestEnvironment::PostgresSql(statement) : statement;
+    }
+    // The statements of a trigger that refuses the operation on rows of the
+    // table where the condition holds, with the message as the error.
+    static QStringList Refusal(const QString& name, const QString& operation, const QString& table,
+                               const QString& condition, const QString& message)
+    {
+        return TestEnvironment::RefusalSql(Postgres(), name, operation, table, condition, message);
+    }
+
     // Changes the database before the program starts.
     void Sql(const QStringList& statements)
     {
+        if (Postgres()) {
+            QStringList server;
+            for (const QString& statement : statements)
+                server << TestEnvironment::PostgresSql(statement);
+            server << TestEnvironment::PostgresFollowKeys(statements);
+            QString error;
+            ASSERT_TRUE(TestEnvironment::PostgresExec(m_server, server, &error)) << error.toStdString();
+            return;
+        }
         {
             CDatabase db({CDatabase::Kind::Sqlite, DatabaseFile()});
             QString error;
@@ -93,10 +127,31 @@ protected:
         EXPECT_TRUE(m_app->CreateMainFrame());
         QCoreApplication::processEvents();
         QCoreApplication::processEvents();
+        if ((Postgres() || Odbc()) && m_app->GetDBHandler()) {
+            CDatabase* database = m_app->GetDBHandler()->GetDatabase();
+            EXPECT_EQ(database->GetSource().kind, CDatabase::Kind::Odbc) << "the program runs on the data source";
+            EXPECT_EQ(database->IsServer(), Postgres());
+        }
         return m_app->GetMainFrame();
     }
 
     CLanguageHandler* Language() const { return m_app->GetLanguage(); }
+
+    void PrepareDataSource()
+    {
+        if (Postgres()) {
+            QString error;
+            m_server = TestEnvironment::NewPostgresDatabase(&error);
+            ASSERT_FALSE(m_server.isEmpty()) << error.toStdString();
+            TestEnvironment::ClearOdbcDsns();
+            TestEnvironment::WritePostgresDsn(QStringLiteral("Quandor"), m_server);
+        } else if (Odbc()) {
+            // A data source brings its tables; the program never makes them.
+            Sql({});
+            TestEnvironment::ClearOdbcDsns();
+            TestEnvironment::WriteOdbcDsn(QStringLiteral("Quandor"), DatabaseFile());
+        }
+    }
 
     CQuandorApp* m_app = nullptr;
     QString m_dataFolder;
@@ -105,6 +160,8 @@ protected:
     // The modal dialogs run, by object name, and how the test answers them.
     QStringList m_dialogs;
     CDialogRunner::Runner m_answerDialog;
+    // The test's database on the server backend.
+    QString m_server;
 
 private:
     CDialogRunner::Runner m_previousRunner;

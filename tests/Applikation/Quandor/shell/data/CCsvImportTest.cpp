@@ -240,8 +240,7 @@ TEST_F(CCsvImportTest, PersonLinesReplaceTransponderRowsAndRejectDuplicateNames)
 
 TEST_F(CCsvImportTest, AFailingWriteUndoesTheWholeImportAndSaysSo)
 {
-    Sql({"CREATE TRIGGER boom BEFORE INSERT ON tblPerson WHEN NEW.strName = 'BOOM'"
-         " BEGIN SELECT RAISE(ABORT, 'injected failure'); END"});
+    Sql(Refusal("boom", "INSERT", "tblPerson", "NEW.strName = 'BOOM'", "injected failure"));
     Start();
     EXPECT_EQ(Import(1, {"Transponder;0000000001;Anna", "Transponder;0000000002;BOOM",
                          "Transponder;0000000003;Cem"}),
@@ -261,7 +260,7 @@ TEST_F(CCsvImportTest, AFailingWriteUndoesTheWholeImportAndSaysSo)
 TEST_F(CCsvImportTest, AReaderThatCannotBeMarkedFailsTheImport)
 {
     Sql(kReadersAndSchema);
-    Sql({"CREATE TRIGGER stuck BEFORE UPDATE ON tblLeser BEGIN SELECT RAISE(ABORT, 'reader locked'); END"});
+    Sql(Refusal("stuck", "UPDATE", "tblLeser", "", "reader locked"));
     Start();
     Choose(m_files + "/r.csv");
     WriteBytes(m_files + "/r.csv", "Transponder;0000000001;---;Vollzugriff;Halle\r\n");
@@ -279,8 +278,8 @@ TEST_F(CCsvImportTest, AReaderThatCannotBeMarkedFailsTheImport)
 
 TEST_F(CCsvImportTest, AnOldRowThatCannotBeDeletedIsReportedAndTheLineGoesOn)
 {
-    Sql({"INSERT INTO tblPerson (strName) VALUES ('Anna')",
-         "CREATE TRIGGER keep BEFORE DELETE ON tblPerson BEGIN SELECT RAISE(ABORT, 'kept'); END"});
+    Sql({"INSERT INTO tblPerson (strName) VALUES ('Anna')"});
+    Sql(Refusal("keep", "DELETE", "tblPerson", "", "kept"));
     Start();
     EXPECT_EQ(Import(1, {"Transponder;0000000001;Anna"}), 1);
     ASSERT_EQ(m_messages.size(), 1);
@@ -358,7 +357,7 @@ TEST_F(CCsvImportTest, ExportThenImportRestoresTheRecordsInBothLanguages)
         "SELECT t.strTransponderNummer, COALESCE(p.strName,'-'), t.Zeitfenster_ID, t.strLeser_IDS"
         " FROM tblTransponder t LEFT JOIN tblPerson p ON p.ID_Person = t.Person_ID ORDER BY 1";
     const QString personQuery =
-        "SELECT p.strName, COALESCE(t.strTransponderNummer,'-'), COALESCE(t.Zeitfenster_ID,'-'),"
+        "SELECT p.strName, COALESCE(t.strTransponderNummer,'-'), COALESCE(CAST(t.Zeitfenster_ID AS TEXT),'-'),"
         " COALESCE(t.strLeser_IDS,'') FROM tblPerson p LEFT JOIN tblTransponder t"
         " ON t.ID_Transponder = p.Transponder_ID ORDER BY 1";
     auto records = [this](const QString& query) {

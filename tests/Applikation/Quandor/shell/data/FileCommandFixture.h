@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPointer>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTimer>
@@ -89,14 +90,18 @@ protected:
     void Exec(const QString& sql)
     {
         QSqlQuery query(Db()->GetDatabase()->Connection());
-        ASSERT_TRUE(query.exec(sql)) << sql.toStdString();
+        ASSERT_TRUE(query.exec(Dialect(sql))) << sql.toStdString() << ": " << query.lastError().text().toStdString();
+        if (Postgres()) {
+            for (const QString& follow : TestEnvironment::PostgresFollowKeys({sql}))
+                ASSERT_TRUE(query.exec(follow)) << query.lastError().text().toStdString();
+        }
     }
     // The rows of a query, each row's columns joined with "|".
     QStringList Rows(const QString& sql)
     {
         QStringList rows;
         QSqlQuery query(Db()->GetDatabase()->Connection());
-        EXPECT_TRUE(query.exec(sql)) << sql.toStdString();
+        EXPECT_TRUE(query.exec(Dialect(sql))) << sql.toStdString() << ": " << query.lastError().text().toStdString();
         while (query.next()) {
             QStringList columns;
             for (int i = 0; i < query.record().count(); ++i)
