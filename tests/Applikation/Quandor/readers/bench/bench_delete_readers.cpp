@@ -8,9 +8,9 @@
 //   all, Yes / No   - every reader, the events deleted or kept
 // Goal: each within 3 times its floor and under 2 s.
 // Usage: bench_delete_readers [repetitions]
+#include "BenchFixture.h"
 #include "CDatabase.h"
 #include "CFerrold_Handler.h"
-#include "CFerrold_Schema.h"
 #include "CQuandorApp.h"
 #include "CReaderDeleter.h"
 #include "CUiMessage.h"
@@ -18,10 +18,7 @@
 #include "CtblLeser.h"
 #include "CtblTransponder.h"
 
-#include <QElapsedTimer>
-#include <QSqlError>
 #include <QSqlQuery>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
@@ -34,70 +31,26 @@ constexpr int kReaders = 200;
 constexpr int kTransponders = 10000;
 constexpr int kEvents = 100000;
 
-void exec(QSqlQuery& q, const QString& sql)
-{
-    if (!q.exec(sql))
-        std::fprintf(stderr, "%s: %s\n", qPrintable(sql), qPrintable(q.lastError().text()));
-}
-
 QString listOf(int i)
 {
     return QStringLiteral("%1;%2;1").arg(i % (kReaders - 1) + 2).arg((i * 7) % (kReaders - 1) + 2);
 }
 
-void fillDatabase(const QString& file)
+void fillDatabase(CDatabase& db, QSqlQuery& q)
 {
-    CDatabase db({CDatabase::Kind::Sqlite, file});
-    QString error;
-    CFerrold_Schema::Prepare(db, &error);
-    QSqlQuery q(db.Connection());
-    exec(q, "BEGIN");
-    QSqlQuery r(db.Connection());
-    r.prepare("INSERT INTO tblLeser (ID_Leser, strBezeichnung, strLeserTyp) VALUES (?,?,'Kite')");
-    for (int i = 1; i <= kReaders; ++i) {
-        r.addBindValue(i);
-        r.addBindValue(QStringLiteral("Leser %1").arg(i));
-        r.exec();
-    }
-    QSqlQuery t(db.Connection());
-    t.prepare("INSERT INTO tblTransponder (ID_Transponder, strTransponderNummer, Zeitfenster_ID, strLeser_IDS)"
-              " VALUES (?,?,1,?)");
-    for (int i = 1; i <= kTransponders; ++i) {
-        t.addBindValue(i);
-        t.addBindValue(QStringLiteral("%1").arg(i, 10, 16, QChar('0')).toUpper());
-        t.addBindValue(listOf(i));
-        t.exec();
-    }
-    QSqlQuery e(db.Connection());
-    e.prepare("INSERT INTO tblEvents (strTranspondernummer, strDatum, strUhrzeit, Leser_ID, strLeserName)"
-              " VALUES (?,'01012024','0800',?,'Tor')");
-    for (int i = 1; i <= kEvents; ++i) {
-        e.addBindValue(QStringLiteral("%1").arg(i % kTransponders + 1, 10, 16, QChar('0')).toUpper());
-        e.addBindValue(i % 2 == 0 ? 1 : i % (kReaders - 1) + 2);
-        e.exec();
-    }
+    bench::InsertReaders(db, kReaders);
+    bench::InsertRows(db, "INSERT INTO tblTransponder (ID_Transponder, strTransponderNummer, Zeitfenster_ID, strLeser_IDS)"
+                          " VALUES (?,?,1,?)",
+                      kTransponders,
+                      [](int i) { return QVariantList{i, QStringLiteral("%1").arg(i, 10, 16, QChar('0')).toUpper(), listOf(i)}; });
+    bench::InsertRows(db, "INSERT INTO tblEvents (strTranspondernummer, strDatum, strUhrzeit, Leser_ID, strLeserName)"
+                          " VALUES (?,'01012024','0800',?,'Tor')",
+                      kEvents, [](int i) {
+                          return QVariantList{QStringLiteral("%1").arg(i % kTransponders + 1, 10, 16, QChar('0')).toUpper(),
+                                              i % 2 == 0 ? 1 : i % (kReaders - 1) + 2};
+                      });
     for (const char* table : {"tblLeser", "tblTransponder", "tblEvents"})
-        exec(q, QStringLiteral("CREATE TABLE keep_%1 AS SELECT * FROM %1").arg(table));
-    exec(q, "COMMIT");
-}
-
-double millis(const std::function<void()>& work)
-{
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return double(timer.nsecsElapsed()) / 1e6;
-}
-
-double median(int repetitions, const std::function<void()>& prepare, const std::function<void()>& work)
-{
-    std::vector<double> times;
-    for (int i = 0; i < repetitions; ++i) {
-        prepare();
-        times.push_back(millis(work));
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+        bench::Exec(q, QStringLiteral("CREATE TABLE keep_%1 AS SELECT * FROM %1").arg(table));
 }
 
 void report(const char* name, double ms, double floor)
@@ -109,15 +62,11 @@ void report(const char* name, double ms, double floor)
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir folder;
-    qputenv("XDG_DATA_HOME", folder.path().toLocal8Bit());
-    qputenv("QT_QPA_PLATFORM", "offscreen");
     const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
-    CQuandorApp app(argc, argv);
-    fillDatabase(CFerrold_Schema::DefaultFilePath());
-    app.SetLayoutFolder(folder.path());
-    if (!app.InitServices())
+    bench::Program program(argc, argv);
+    if (!program.Start(fillDatabase))
         return 1;
+    CQuandorApp& app = program.App();
     CUiMessage::SetPresenter([](const CUiMessage::Request& request) {
         std::fprintf(stderr, "box: %s\n", qPrintable(request.text));
         return QMessageBox::Yes;
@@ -129,12 +78,12 @@ int main(int argc, char** argv)
                 kEvents, kEvents / 2, repetitions);
 
     const auto restore = [&] {
-        exec(q, "BEGIN");
+        bench::Exec(q, "BEGIN");
         for (const char* table : {"tblLeser", "tblTransponder", "tblEvents"}) {
-            exec(q, QStringLiteral("DELETE FROM %1").arg(table));
-            exec(q, QStringLiteral("INSERT INTO %1 SELECT * FROM keep_%1").arg(table));
+            bench::Exec(q, QStringLiteral("DELETE FROM %1").arg(table));
+            bench::Exec(q, QStringLiteral("INSERT INTO %1 SELECT * FROM keep_%1").arg(table));
         }
-        exec(q, "COMMIT");
+        bench::Exec(q, "COMMIT");
         db->Get_Ptr_To_tblLeser()->_Requery();
         db->Get_Ptr_To_tblTransponder()->_Requery();
         db->Get_Ptr_To_tblEvents()->_Requery();
@@ -146,9 +95,9 @@ int main(int argc, char** argv)
         stripped.emplace_back(i, listOf(i).chopped(2));
     const auto floorOne = [&](bool yes) {
         return [&, yes] {
-            exec(q, "BEGIN");
-            exec(q, "DELETE FROM tblLeser WHERE ID_Leser = 1");
-            exec(q, yes ? "DELETE FROM tblEvents WHERE Leser_ID = 1" : "UPDATE tblEvents SET Leser_ID = 0 WHERE Leser_ID = 1");
+            bench::Exec(q, "BEGIN");
+            bench::Exec(q, "DELETE FROM tblLeser WHERE ID_Leser = 1");
+            bench::Exec(q, yes ? "DELETE FROM tblEvents WHERE Leser_ID = 1" : "UPDATE tblEvents SET Leser_ID = 0 WHERE Leser_ID = 1");
             QSqlQuery u(connection);
             u.prepare("UPDATE tblTransponder SET strLeser_IDS = ? WHERE ID_Transponder = ?");
             for (const auto& [key, list] : stripped) {
@@ -156,30 +105,30 @@ int main(int argc, char** argv)
                 u.bindValue(1, key);
                 u.exec();
             }
-            exec(q, "COMMIT");
+            bench::Exec(q, "COMMIT");
         };
     };
     const auto floorAll = [&](bool yes) {
         return [&, yes] {
-            exec(q, "BEGIN");
-            exec(q, "DELETE FROM tblLeser");
-            exec(q, yes ? "DELETE FROM tblEvents" : "UPDATE tblEvents SET Leser_ID = 0");
-            exec(q, "UPDATE tblTransponder SET strLeser_IDS = ''");
-            exec(q, "COMMIT");
+            bench::Exec(q, "BEGIN");
+            bench::Exec(q, "DELETE FROM tblLeser");
+            bench::Exec(q, yes ? "DELETE FROM tblEvents" : "UPDATE tblEvents SET Leser_ID = 0");
+            bench::Exec(q, "UPDATE tblTransponder SET strLeser_IDS = ''");
+            bench::Exec(q, "COMMIT");
         };
     };
     const std::vector<qint32> one{1};
     for (bool yes : {true, false}) {
-        const double floor = median(repetitions, restore, floorOne(yes));
-        const double run = median(repetitions, restore, [&] {
+        const double floor = bench::Median(repetitions, restore, floorOne(yes));
+        const double run = bench::Median(repetitions, restore, [&] {
             CReaderDeleter deleter(*db, nullptr);
             deleter.Delete(&one, yes);
         });
         report(yes ? "one reader, Yes" : "one reader, No", run, floor);
     }
     for (bool yes : {true, false}) {
-        const double floor = median(repetitions, restore, floorAll(yes));
-        const double run = median(repetitions, restore, [&] {
+        const double floor = bench::Median(repetitions, restore, floorAll(yes));
+        const double run = bench::Median(repetitions, restore, [&] {
             CReaderDeleter deleter(*db, nullptr);
             deleter.Delete(nullptr, yes);
         });

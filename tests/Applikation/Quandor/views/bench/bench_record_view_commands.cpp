@@ -10,10 +10,10 @@
 //   delete 100,000     - deleting every event
 //   delete 99,000 keyed- deleting the shown 99,000 events of reader 1
 // Usage: bench_record_view_commands [repetitions]
+#include "BenchFixture.h"
 #include "CDatabase.h"
 #include "CEventsDlg.h"
 #include "CFerrold_Handler.h"
-#include "CFerrold_Schema.h"
 #include "CGridComboList.h"
 #include "CGridEditKey.h"
 #include "GridConstants.h"
@@ -24,11 +24,7 @@
 #include "CtblEvents.h"
 
 #include <QComboBox>
-#include <QElapsedTimer>
-#include <QImage>
-#include <QSqlError>
 #include <QSqlQuery>
-#include <QTemporaryDir>
 #include <QVariant>
 
 #include <algorithm>
@@ -43,84 +39,27 @@ constexpr int kTransponders = 10000;
 constexpr int kPersons = 5000;
 constexpr int kReaders = 200;
 
-void exec(QSqlQuery& q, const QString& sql)
+void fillDatabase(CDatabase& db, QSqlQuery& q)
 {
-    if (!q.exec(sql))
-        std::fprintf(stderr, "%s: %s\n", qPrintable(sql), qPrintable(q.lastError().text()));
-}
-
-void fillDatabase(const QString& file)
-{
-    CDatabase db({CDatabase::Kind::Sqlite, file});
-    QString error;
-    CFerrold_Schema::Prepare(db, &error);
-    QSqlQuery q(db.Connection());
-    exec(q, "BEGIN");
-    QSqlQuery r(db.Connection());
-    r.prepare("INSERT INTO tblLeser (ID_Leser, strBezeichnung, strLeserTyp) VALUES (?,?,'Kite')");
-    for (int i = 1; i <= kReaders; ++i) {
-        r.addBindValue(i);
-        r.addBindValue(QStringLiteral("Leser %1").arg(i));
-        r.exec();
-    }
+    bench::InsertReaders(db, kReaders);
     // Every transponder enabled for three readers; the first 2,500 persons
     // hold one, the other half of the transponders is free.
-    QSqlQuery t(db.Connection());
-    t.prepare("INSERT INTO tblTransponder (ID_Transponder, strTransponderNummer, Person_ID, Zeitfenster_ID,"
-              " strLeser_IDS) VALUES (?,?,?,1,?)");
-    for (int i = 1; i <= kTransponders; ++i) {
-        t.addBindValue(i);
-        t.addBindValue(QStringLiteral("%1").arg(i, 10, 16, QChar('0')).toUpper());
-        t.addBindValue(i <= kPersons / 2 ? i : 0);
-        t.addBindValue(QStringLiteral("%1;%2;%3").arg(i % kReaders + 1).arg((i * 7) % kReaders + 1).arg(1));
-        t.exec();
-    }
-    QSqlQuery p(db.Connection());
-    p.prepare("INSERT INTO tblPerson (ID_Person, strName, Transponder_ID) VALUES (?,?,?)");
-    for (int i = 1; i <= kPersons; ++i) {
-        p.addBindValue(i);
-        p.addBindValue(QStringLiteral("Person %1").arg(i));
-        p.addBindValue(i <= kPersons / 2 ? i : 0);
-        p.exec();
-    }
-    QSqlQuery e(db.Connection());
-    e.prepare("INSERT INTO tblEvents (strTranspondernummer, strDatum, strUhrzeit, strBinaerwert1, strEvent1,"
-              " Leser_ID, strLeserName) VALUES (?,'01012024','0800','10','Zutritt',?,'Tor')");
-    for (int i = 1; i <= kEvents; ++i) {
-        e.addBindValue(QStringLiteral("%1").arg(i % kTransponders + 1, 10, 16, QChar('0')).toUpper());
-        e.addBindValue(i % 100 == 0 ? 2 : 1);
-        e.exec();
-    }
+    bench::InsertRows(db, "INSERT INTO tblTransponder (ID_Transponder, strTransponderNummer, Person_ID, Zeitfenster_ID,"
+                          " strLeser_IDS) VALUES (?,?,?,1,?)",
+                      kTransponders, [](int i) {
+                          return QVariantList{
+                              i, QStringLiteral("%1").arg(i, 10, 16, QChar('0')).toUpper(), i <= kPersons / 2 ? i : 0,
+                              QStringLiteral("%1;%2;%3").arg(i % kReaders + 1).arg((i * 7) % kReaders + 1).arg(1)};
+                      });
+    bench::InsertPersons(db, kPersons, kPersons / 2);
+    bench::InsertRows(db, "INSERT INTO tblEvents (strTranspondernummer, strDatum, strUhrzeit, strBinaerwert1, strEvent1,"
+                          " Leser_ID, strLeserName) VALUES (?,'01012024','0800','10','Zutritt',?,'Tor')",
+                      kEvents, [](int i) {
+                          return QVariantList{QStringLiteral("%1").arg(i % kTransponders + 1, 10, 16, QChar('0')).toUpper(),
+                                              i % 100 == 0 ? 2 : 1};
+                      });
     // A copy to put the events back after each delete.
-    exec(q, "CREATE TABLE keep AS SELECT * FROM tblEvents");
-    exec(q, "COMMIT");
-}
-
-double millis(const std::function<void()>& work)
-{
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return double(timer.nsecsElapsed()) / 1e6;
-}
-
-// The median of the repetitions, each prepared outside the clock.
-double median(int repetitions, const std::function<void()>& prepare, const std::function<void()>& work)
-{
-    std::vector<double> times;
-    for (int i = 0; i < repetitions; ++i) {
-        if (prepare)
-            prepare();
-        times.push_back(millis(work));
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-
-void paint(QWidget& view)
-{
-    QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
-    view.render(&image);
+    bench::Exec(q, "CREATE TABLE keep AS SELECT * FROM tblEvents");
 }
 
 void report(const char* name, double ms, double floor, const char* floorName)
@@ -135,15 +74,11 @@ void report(const char* name, double ms, double floor, const char* floorName)
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir folder;
-    qputenv("XDG_DATA_HOME", folder.path().toLocal8Bit());
-    qputenv("QT_QPA_PLATFORM", "offscreen");
     const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
-    CQuandorApp app(argc, argv);
-    fillDatabase(CFerrold_Schema::DefaultFilePath());
-    app.SetLayoutFolder(folder.path());
-    if (!app.InitServices())
+    bench::Program program(argc, argv);
+    if (!program.Start(fillDatabase))
         return 1;
+    CQuandorApp& app = program.App();
     CUiMessage::SetPresenter([](const CUiMessage::Request&) { return QMessageBox::Yes; });
     CFerrold_Handler* db = app.GetDBHandler();
     CtblEvents* events = db->Get_Ptr_To_tblEvents();
@@ -153,8 +88,8 @@ int main(int argc, char** argv)
                 kPersons, kReaders, repetitions);
 
     const auto restoreEvents = [&] {
-        exec(q, "DELETE FROM tblEvents");
-        exec(q, "INSERT INTO tblEvents SELECT * FROM keep");
+        bench::Exec(q, "DELETE FROM tblEvents");
+        bench::Exec(q, "INSERT INTO tblEvents SELECT * FROM keep");
         events->_Requery();
     };
 
@@ -163,13 +98,13 @@ int main(int argc, char** argv)
         view.resize(1000, 700);
         // The floor: painting the first page of a grid the view already filled.
         view.ShowEvents(0);
-        const double floor = median(repetitions, nullptr, [&] {
+        const double floor = bench::Median(repetitions, nullptr, [&] {
             view.GetGrid()->Refresh();
-            paint(view);
+            bench::Paint(view);
         });
-        report("events fill", median(repetitions, nullptr, [&] {
+        report("events fill", bench::Median(repetitions, nullptr, [&] {
                    view.ShowEvents(0);
-                   paint(view);
+                   bench::Paint(view);
                }),
                floor, "first page of a filled grid");
 
@@ -179,7 +114,7 @@ int main(int argc, char** argv)
                 if (events->Get_Event(i)->Leser_ID == reader)
                     keys.push_back(events->Get_Event(i)->ID_Events);
             }
-            return millis([&] {
+            return bench::Millis([&] {
                 db->GetDatabase()->BeginTrans();
                 QSqlQuery d(connection);
                 d.prepare("DELETE FROM tblEvents WHERE ID_Events = ?");
@@ -201,27 +136,27 @@ int main(int argc, char** argv)
         };
 
         const double floor1000 = floorOf([&] { return keyedFloor(2); });
-        report("delete 1,000 shown", median(repetitions, [&] {
+        report("delete 1,000 shown", bench::Median(repetitions, [&] {
                    restoreEvents();
                    view.ShowEvents(2);
                }, [&] { view.OnDeleteAll(); }),
                floor1000, "1,000 keyed DELETEs, one transaction");
 
         const double floorAll = floorOf([&] {
-            return millis([&] {
+            return bench::Millis([&] {
                 db->GetDatabase()->BeginTrans();
-                exec(q, "DELETE FROM tblEvents");
+                bench::Exec(q, "DELETE FROM tblEvents");
                 db->GetDatabase()->CommitTrans();
             });
         });
-        report("delete all 100,000", median(repetitions, [&] {
+        report("delete all 100,000", bench::Median(repetitions, [&] {
                    restoreEvents();
                    view.ShowEvents(0);
                }, [&] { view.OnDeleteAll(); }),
                floorAll, "DELETE FROM tblEvents, one transaction");
 
         const double floor99 = floorOf([&] { return keyedFloor(1); });
-        report("delete 99,000 shown", median(repetitions, [&] {
+        report("delete 99,000 shown", bench::Median(repetitions, [&] {
                    restoreEvents();
                    view.ShowEvents(1);
                }, [&] { view.OnDeleteAll(); }),
@@ -232,31 +167,31 @@ int main(int argc, char** argv)
         CNameDlg view;
         view.resize(1000, 700);
         view.Reload(1);
-        const double floor = median(repetitions, nullptr, [&] {
+        const double floor = bench::Median(repetitions, nullptr, [&] {
             view.GetGrid()->Refresh();
-            paint(view);
+            bench::Paint(view);
         });
-        report("persons one reader", median(repetitions, nullptr, [&] {
+        report("persons one reader", bench::Median(repetitions, nullptr, [&] {
                    view.Reload(1);
-                   paint(view);
+                   bench::Paint(view);
                }),
                floor, "first page of a filled grid");
-        report("persons all", median(repetitions, nullptr, [&] {
+        report("persons all", bench::Median(repetitions, nullptr, [&] {
                    view.Reload(0);
-                   paint(view);
+                   bench::Paint(view);
                }),
                floor, "first page of a filled grid");
 
         // A person holding a transponder: offered the 7,500 free ones and its own.
         CGridCtrl* grid = view.GetGrid();
         const QStringList offered = view.OfferedTransponders(1);
-        const double floorList = median(repetitions, nullptr, [&] {
+        const double floorList = bench::Median(repetitions, nullptr, [&] {
             QComboBox box;
             for (const QString& number : offered)
                 box.addItem(number, number);
         });
         int entries = 0;
-        report("drop-down opens", median(repetitions, [&] { grid->EndActiveEdit(); }, [&] {
+        report("drop-down opens", bench::Median(repetitions, [&] { grid->EndActiveEdit(); }, [&] {
                    grid->BeginCellEdit(1, 3, QPoint(-1, -1), CGridEditKey::Key(VK_LBUTTON));
                    if (auto* list = qobject_cast<QComboBox*>(grid->GetActiveEditor()))
                        entries = list->count();

@@ -7,19 +7,17 @@
 //   page     - one page down and its paint
 //   last     - a jump to the last rows and its paint
 // Usage: bench_record_views [rows] [repetitions]
+#include "BenchFixture.h"
 #include "CDatabase.h"
 #include "CEventsDlg.h"
-#include "CFerrold_Schema.h"
 #include "CGridCtrl.h"
 #include "CNameDlg.h"
 #include "CQuandorApp.h"
 #include "CTransponderDlg.h"
 
 #include <QElapsedTimer>
-#include <QImage>
 #include <QScrollBar>
 #include <QSqlQuery>
-#include <QTemporaryDir>
 #include <QVariant>
 
 #include <cstdio>
@@ -29,13 +27,8 @@
 namespace {
 
 // Readers, then n transponders each held by a person, and n events.
-void fillDatabase(const QString& file, int rows)
+void fillDatabase(CDatabase& db, QSqlQuery& q, int rows)
 {
-    CDatabase db({CDatabase::Kind::Sqlite, file});
-    QString error;
-    CFerrold_Schema::Prepare(db, &error);
-    QSqlQuery q(db.Connection());
-    q.exec("BEGIN");
     q.exec("INSERT INTO tblLeser (strBezeichnung, strLeserTyp) VALUES ('Tor','Kite'),('Halle','Heron'),"
            "('Lager','Egret')");
     QSqlQuery t(db.Connection());
@@ -60,7 +53,6 @@ void fillDatabase(const QString& file, int rows)
         e.addBindValue(QStringLiteral("%1").arg(rows + 1 - i, 10, 16, QChar('0')).toUpper());
         e.exec();
     }
-    q.exec("COMMIT");
 }
 
 double millis(const std::function<void()>& work, int repetitions)
@@ -72,25 +64,19 @@ double millis(const std::function<void()>& work, int repetitions)
     return double(timer.nsecsElapsed()) / 1e6 / repetitions;
 }
 
-void paint(QWidget& view)
-{
-    QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
-    view.render(&image);
-}
-
 void measure(const char* name, CGridBaseDlg& view, const std::function<void()>& show, int repetitions)
 {
     const double fill = millis(show, repetitions);
     CGridCtrl* grid = view.GetGrid();
-    const double full = millis([&] { grid->Refresh(); paint(view); }, repetitions);
+    const double full = millis([&] { grid->Refresh(); bench::Paint(view); }, repetitions);
     QScrollBar* bar = grid->verticalScrollBar();
     const double page = millis([&] {
         bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
-        paint(view);
+        bench::Paint(view);
     }, repetitions);
     const double last = millis([&] {
         bar->setValue(bar->maximum());
-        paint(view);
+        bench::Paint(view);
         bar->setValue(0);
     }, repetitions);
     std::printf("%-13s fill %8.2f ms   paint %7.2f ms   page %7.2f ms   last rows %7.2f ms\n", name, fill, full,
@@ -101,16 +87,12 @@ void measure(const char* name, CGridBaseDlg& view, const std::function<void()>& 
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir folder;
-    qputenv("XDG_DATA_HOME", folder.path().toLocal8Bit());
-    qputenv("QT_QPA_PLATFORM", "offscreen");
     const int rows = argc > 1 ? std::atoi(argv[1]) : 100000;
     const int repetitions = argc > 2 ? std::atoi(argv[2]) : 5;
-    CQuandorApp app(argc, argv);
-    fillDatabase(CFerrold_Schema::DefaultFilePath(), rows);
-    app.SetLayoutFolder(folder.path());
-    if (!app.InitServices())
+    bench::Program program(argc, argv);
+    if (!program.Start([rows](CDatabase& db, QSqlQuery& q) { fillDatabase(db, q, rows); }))
         return 1;
+    CQuandorApp& app = program.App();
     std::printf("%d rows, %d repetitions\n", rows, repetitions);
     {
         CTransponderDlg view;

@@ -9,9 +9,9 @@
 //   learning              - 1,000 presented tags (new ones, learning on),
 //                           against the link's time per tag (one poll)
 // Usage: bench_transponder_view [repetitions]
+#include "BenchFixture.h"
 #include "CDatabase.h"
 #include "CFerrold_Handler.h"
-#include "CFerrold_Schema.h"
 #include "CGridCtrl.h"
 #include "CGridEditKey.h"
 #include "CQuandorApp.h"
@@ -22,11 +22,7 @@
 #include "link/CReaderPoller.h"
 
 #include <QComboBox>
-#include <QElapsedTimer>
-#include <QImage>
-#include <QSqlError>
 #include <QSqlQuery>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
@@ -40,73 +36,22 @@ constexpr int kPersons = 5000;
 constexpr int kReaders = 200;
 constexpr int kTags = 1000;
 
-void exec(QSqlQuery& q, const QString& sql)
+void fillDatabase(CDatabase& db, QSqlQuery&)
 {
-    if (!q.exec(sql))
-        std::fprintf(stderr, "%s: %s\n", qPrintable(sql), qPrintable(q.lastError().text()));
-}
-
-void fillDatabase(const QString& file)
-{
-    CDatabase db({CDatabase::Kind::Sqlite, file});
-    QString error;
-    CFerrold_Schema::Prepare(db, &error);
-    QSqlQuery q(db.Connection());
-    exec(q, "BEGIN");
-    QSqlQuery r(db.Connection());
-    r.prepare("INSERT INTO tblLeser (ID_Leser, strBezeichnung, strLeserTyp, strSeriennummer) VALUES (?,?,'Kite',?)");
-    for (int i = 1; i <= kReaders; ++i) {
-        r.addBindValue(i);
-        r.addBindValue(QStringLiteral("Leser %1").arg(i));
-        r.addBindValue(QStringLiteral("%1").arg(i, 20, 10, QChar('0')));
-        r.exec();
-    }
+    bench::InsertRows(db, "INSERT INTO tblLeser (ID_Leser, strBezeichnung, strLeserTyp, strSeriennummer) VALUES (?,?,'Kite',?)",
+                      kReaders, [](int i) {
+                          return QVariantList{i, QStringLiteral("Leser %1").arg(i),
+                                              QStringLiteral("%1").arg(i, 20, 10, QChar('0'))};
+                      });
     // Every transponder at two readers of the first 199; reader 200 holds none.
-    QSqlQuery t(db.Connection());
-    t.prepare("INSERT INTO tblTransponder (ID_Transponder, strTransponderNummer, Person_ID, Zeitfenster_ID,"
-              " strLeser_IDS) VALUES (?,?,?,1,?)");
-    for (int i = 1; i <= kTransponders; ++i) {
-        t.addBindValue(i);
-        t.addBindValue(QStringLiteral("%1").arg(i, 10, 16, QChar('0')).toUpper());
-        t.addBindValue(i <= kPersons / 2 ? i : 0);
-        t.addBindValue(QStringLiteral("%1;%2").arg(i % (kReaders - 1) + 1).arg((i * 7) % (kReaders - 1) + 1));
-        t.exec();
-    }
-    QSqlQuery p(db.Connection());
-    p.prepare("INSERT INTO tblPerson (ID_Person, strName, Transponder_ID) VALUES (?,?,?)");
-    for (int i = 1; i <= kPersons; ++i) {
-        p.addBindValue(i);
-        p.addBindValue(QStringLiteral("Person %1").arg(i));
-        p.addBindValue(i <= kPersons / 2 ? i : 0);
-        p.exec();
-    }
-    exec(q, "COMMIT");
-}
-
-double millis(const std::function<void()>& work)
-{
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return double(timer.nsecsElapsed()) / 1e6;
-}
-
-double median(int repetitions, const std::function<void()>& prepare, const std::function<void()>& work)
-{
-    std::vector<double> times;
-    for (int i = 0; i < repetitions; ++i) {
-        if (prepare)
-            prepare();
-        times.push_back(millis(work));
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-
-void paint(QWidget& view)
-{
-    QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
-    view.render(&image);
+    bench::InsertRows(db, "INSERT INTO tblTransponder (ID_Transponder, strTransponderNummer, Person_ID, Zeitfenster_ID,"
+                          " strLeser_IDS) VALUES (?,?,?,1,?)",
+                      kTransponders, [](int i) {
+                          return QVariantList{
+                              i, QStringLiteral("%1").arg(i, 10, 16, QChar('0')).toUpper(), i <= kPersons / 2 ? i : 0,
+                              QStringLiteral("%1;%2").arg(i % (kReaders - 1) + 1).arg((i * 7) % (kReaders - 1) + 1)};
+                      });
+    bench::InsertPersons(db, kPersons, kPersons / 2);
 }
 
 void report(const char* name, double ms, double floor, const char* floorName)
@@ -118,15 +63,11 @@ void report(const char* name, double ms, double floor, const char* floorName)
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir folder;
-    qputenv("XDG_DATA_HOME", folder.path().toLocal8Bit());
-    qputenv("QT_QPA_PLATFORM", "offscreen");
     const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
-    CQuandorApp app(argc, argv);
-    fillDatabase(CFerrold_Schema::DefaultFilePath());
-    app.SetLayoutFolder(folder.path());
-    if (!app.InitServices())
+    bench::Program program(argc, argv);
+    if (!program.Start(fillDatabase))
         return 1;
+    CQuandorApp& app = program.App();
     CUiMessage::SetPresenter([](const CUiMessage::Request&) { return QMessageBox::Yes; });
     CFerrold_Handler* db = app.GetDBHandler();
     QSqlDatabase connection = db->GetDatabase()->Connection();
@@ -137,15 +78,15 @@ int main(int argc, char** argv)
     view.resize(1000, 700);
     view.ShowForReader(0);
     CGridCtrl* grid = view.GetGrid();
-    const double pageFloor = median(repetitions, nullptr, [&] { paint(view); });
-    report("fill all", median(repetitions, nullptr, [&] {
+    const double pageFloor = bench::Median(repetitions, nullptr, [&] { bench::Paint(view); });
+    report("fill all", bench::Median(repetitions, nullptr, [&] {
                view.ShowForReader(0);
-               paint(view);
+               bench::Paint(view);
            }),
            pageFloor, "painting the first page of the filled grid");
-    report("fill one reader", median(repetitions, nullptr, [&] {
+    report("fill one reader", bench::Median(repetitions, nullptr, [&] {
                view.ShowForReader(5);
-               paint(view);
+               bench::Paint(view);
            }),
            pageFloor, "painting the first page of the filled grid");
     view.ShowForReader(0);
@@ -154,7 +95,7 @@ int main(int argc, char** argv)
     for (int column : {CTransponderDlg::kPersonColumn, CTransponderDlg::kSchemaColumn}) {
         int entries = 0;
         QStringList texts;
-        const double ms = median(repetitions, [&] { grid->EndActiveEdit(); }, [&] {
+        const double ms = bench::Median(repetitions, [&] { grid->EndActiveEdit(); }, [&] {
             grid->BeginCellEdit(2501, column, QPoint(-1, -1), CGridEditKey::Key(VK_LBUTTON));
             if (auto* list = qobject_cast<QComboBox*>(grid->GetActiveEditor())) {
                 entries = list->count();
@@ -164,7 +105,7 @@ int main(int argc, char** argv)
             }
         });
         grid->EndActiveEdit();
-        const double floor = median(repetitions, nullptr, [&] {
+        const double floor = bench::Median(repetitions, nullptr, [&] {
             QComboBox box;
             for (const QString& text : texts)
                 box.addItem(text, text);
@@ -184,7 +125,7 @@ int main(int argc, char** argv)
             rows.emplace_back(row->ID_Transponder, assign ? row->Leser_IDS + ";200"
                                                           : CTransponderDlg::ListWithoutReader(row->Leser_IDS, 200));
         }
-        return millis([&] {
+        return bench::Millis([&] {
             db->GetDatabase()->BeginTrans();
             QSqlQuery u(connection);
             u.prepare("UPDATE tblTransponder SET strLeser_IDS = ?, boolUpdateOK = 1 WHERE ID_Transponder = ?");
@@ -199,7 +140,7 @@ int main(int argc, char** argv)
     std::vector<double> assignTimes, withdrawTimes, assignFloors, withdrawFloors;
     for (int i = 0; i < repetitions; ++i) {
         view.ContextMenu(column);
-        assignTimes.push_back(millis([&] { view.OnAssignAllTransponders(); }));
+        assignTimes.push_back(bench::Millis([&] { view.OnAssignAllTransponders(); }));
         withdrawFloors.push_back(plainUpdate(false));
         db->Get_Ptr_To_tblTransponder()->_Requery();
         view.ShowForReader(0);
@@ -207,7 +148,7 @@ int main(int argc, char** argv)
         db->Get_Ptr_To_tblTransponder()->_Requery();
         view.ShowForReader(0);
         view.ContextMenu(column);
-        withdrawTimes.push_back(millis([&] { view.OnRemoveAllAssignments(); }));
+        withdrawTimes.push_back(bench::Millis([&] { view.OnRemoveAllAssignments(); }));
     }
     for (auto* times : {&assignTimes, &withdrawTimes, &assignFloors, &withdrawFloors})
         std::sort(times->begin(), times->end());
@@ -218,7 +159,7 @@ int main(int argc, char** argv)
     // Learning on with reader 3's reply; 1,000 new numbers.
     view.m_strReaderReply = QStringLiteral("FFLS%1").arg(3, 20, 10, QChar('0'));
     view.m_bLearningOff = 0;
-    const double learn = millis([&] {
+    const double learn = bench::Millis([&] {
         for (int i = 0; i < kTags; ++i)
             view.AddReceivedTransponders(QStringLiteral("F%1").arg(i, 9, 10, QChar('0')));
     });

@@ -10,9 +10,9 @@
 //   floor        - the same transponder rows changed by one plain SQL UPDATE
 //                  in one transaction, measured in the same run
 // Usage: bench_zeitschema [repetitions]
+#include "BenchFixture.h"
 #include "CDatabase.h"
 #include "CFerrold_Handler.h"
-#include "CFerrold_Schema.h"
 #include "CQuandorApp.h"
 #include "CZeitschemaDlg.h"
 #include "CZeitschemaStore.h"
@@ -20,9 +20,7 @@
 #include "CtblTransponder.h"
 #include "CtblZeitschema.h"
 
-#include <QElapsedTimer>
 #include <QSqlQuery>
-#include <QTemporaryDir>
 #include <QVariant>
 
 #include <cstdio>
@@ -41,49 +39,23 @@ qint32 identityOf(int schema)
     return 4 * (schema - 1) + 1;
 }
 
-void fillDatabase(const QString& file)
+void fillDatabase(CDatabase& db, QSqlQuery&)
 {
-    CDatabase db({CDatabase::Kind::Sqlite, file});
-    QString error;
-    CFerrold_Schema::Prepare(db, &error);
-    QSqlQuery q(db.Connection());
-    q.exec("BEGIN");
-    QSqlQuery s(db.Connection());
-    s.prepare("INSERT INTO tblZeitschema (ID_Zeitschema, strBezeichnung, strVon, strBis, boolMontag)"
-              " VALUES (?,?,'0700','1800',1)");
-    for (int schema = 2; schema <= kSchemas; ++schema) {
-        for (int r = 0; r < 4; ++r) {
-            s.addBindValue(identityOf(schema) + r);
-            s.addBindValue(QStringLiteral("Plan %1").arg(schema));
-            s.exec();
-        }
-    }
-    QSqlQuery l(db.Connection());
-    l.prepare("INSERT INTO tblLeser (ID_Leser, strBezeichnung, strLeserTyp) VALUES (?,?,'Kite')");
-    for (int reader = 1; reader <= kReaders; ++reader) {
-        l.addBindValue(reader);
-        l.addBindValue(QStringLiteral("Leser %1").arg(reader));
-        l.exec();
-    }
-    QSqlQuery t(db.Connection());
-    t.prepare("INSERT INTO tblTransponder (ID_Transponder, strTransponderNummer, Zeitfenster_ID, strLeser_IDS)"
-              " VALUES (?,?,?,?)");
-    for (int i = 1; i <= kTransponders; ++i) {
-        t.addBindValue(i);
-        t.addBindValue(QStringLiteral("%1").arg(i, 10, 16, QChar('0')).toUpper());
-        t.addBindValue(i % 2 == 0 ? identityOf(kUsedSchema) : identityOf(2 + i % (kUsedSchema - 2)));
-        t.addBindValue(QStringLiteral("%1;%2").arg(1 + i % kReaders).arg(1 + (i * 7) % kReaders));
-        t.exec();
-    }
-    q.exec("COMMIT");
-}
-
-double millis(const std::function<void()>& work)
-{
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return double(timer.nsecsElapsed()) / 1e6;
+    // Four rows a schema from schema 2 on; the program's own is schema 1.
+    bench::InsertRows(db, "INSERT INTO tblZeitschema (ID_Zeitschema, strBezeichnung, strVon, strBis, boolMontag)"
+                          " VALUES (?,?,'0700','1800',1)",
+                      4 * (kSchemas - 1), [](int i) {
+                          const int schema = 2 + (i - 1) / 4;
+                          return QVariantList{identityOf(schema) + (i - 1) % 4, QStringLiteral("Plan %1").arg(schema)};
+                      });
+    bench::InsertReaders(db, kReaders);
+    bench::InsertRows(db, "INSERT INTO tblTransponder (ID_Transponder, strTransponderNummer, Zeitfenster_ID, strLeser_IDS)"
+                          " VALUES (?,?,?,?)",
+                      kTransponders, [](int i) {
+                          return QVariantList{i, QStringLiteral("%1").arg(i, 10, 16, QChar('0')).toUpper(),
+                                              i % 2 == 0 ? identityOf(kUsedSchema) : identityOf(2 + i % (kUsedSchema - 2)),
+                                              QStringLiteral("%1;%2").arg(1 + i % kReaders).arg(1 + (i * 7) % kReaders)};
+                      });
 }
 
 // Puts the deleted schema back (rows and users, nothing marked) and reads
@@ -113,15 +85,11 @@ void restore(CFerrold_Handler* db)
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir folder;
-    qputenv("XDG_DATA_HOME", folder.path().toLocal8Bit());
-    qputenv("QT_QPA_PLATFORM", "offscreen");
     const int repetitions = argc > 1 ? std::atoi(argv[1]) : 5;
-    CQuandorApp app(argc, argv);
-    fillDatabase(CFerrold_Schema::DefaultFilePath());
-    app.SetLayoutFolder(folder.path());
-    if (!app.InitServices())
+    bench::Program program(argc, argv);
+    if (!program.Start(fillDatabase))
         return 1;
+    CQuandorApp& app = program.App();
     CFerrold_Handler* db = app.GetDBHandler();
     std::printf("%d schemas, %d transponders, %d readers; %d repetitions; best of them\n", kSchemas, kTransponders,
                 kReaders, repetitions);
@@ -134,13 +102,13 @@ int main(int argc, char** argv)
     CZeitschemaDlg view;
     view.resize(1000, 700);
     for (int rep = 0; rep < repetitions; ++rep) {
-        overview = std::min(overview, millis([&] { view.ShowSchemas(0); }));
-        one = std::min(one, millis([&] { view.ShowSchemas(kUsedSchema); }));
+        overview = std::min(overview, bench::Millis([&] { view.ShowSchemas(0); }));
+        one = std::min(one, bench::Millis([&] { view.ShowSchemas(kUsedSchema); }));
 
         restore(db);
         CZeitschemaStore store(db);
         const int schema = store.SchemaOfIdentity(identityOf(kUsedSchema));
-        edit = std::min(edit, millis([&] {
+        edit = std::min(edit, bench::Millis([&] {
             if (!store.StoreCell(schema, 2, 14, QStringLiteral("1")) || store.MarkedTransponders() != users)
                 std::printf("edit failed: %d marked, %s\n", store.MarkedTransponders(),
                             qPrintable(store.LastError()));
@@ -148,7 +116,7 @@ int main(int argc, char** argv)
 
         restore(db);
         view.ShowSchemas(0);
-        remove = std::min(remove, millis([&] {
+        remove = std::min(remove, bench::Millis([&] {
             CZeitschemaStore deleting(db);
             const auto outcome = deleting.Delete({identityOf(kUsedSchema)});
             view.FillGrid(CZeitschemaDlg::kGridId, CZeitschemaDlg::kColumns);
@@ -158,7 +126,7 @@ int main(int argc, char** argv)
         }));
 
         restore(db);
-        floor = std::min(floor, millis([&] {
+        floor = std::min(floor, bench::Millis([&] {
             QSqlQuery q(db->GetDatabase()->Connection());
             q.exec("BEGIN");
             q.exec(QStringLiteral("UPDATE tblTransponder SET Zeitfenster_ID = 1, boolUpdateOK = 1"

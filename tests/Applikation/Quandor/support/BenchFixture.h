@@ -1,0 +1,132 @@
+#pragma once
+
+// What the record-view and reader benchmarks share: the program on a
+// database file of its own, filled before the program reads it, in one
+// transaction; the clock, the median of repetitions and a paint.
+#include "CDatabase.h"
+#include "CFerrold_Schema.h"
+#include "CQuandorApp.h"
+
+#include <QElapsedTimer>
+#include <QImage>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QVariant>
+#include <QWidget>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace bench {
+
+inline void Exec(QSqlQuery& q, const QString& sql)
+{
+    if (!q.exec(sql))
+        std::fprintf(stderr, "%s: %s\n", qPrintable(sql), qPrintable(q.lastError().text()));
+}
+
+// Rows 1 to count through one prepared statement, values(i) bound in order.
+inline void InsertRows(CDatabase& db, const QString& sql, int count, const std::function<QVariantList(int)>& values)
+{
+    QSqlQuery insert(db.Connection());
+    insert.prepare(sql);
+    for (int i = 1; i <= count; ++i) {
+        for (const QVariant& value : values(i))
+            insert.addBindValue(value);
+        if (!insert.exec())
+            std::fprintf(stderr, "%s: %s\n", qPrintable(sql), qPrintable(insert.lastError().text()));
+    }
+}
+
+// Readers 1 to count, "Leser i", all of one framed model.
+inline void InsertReaders(CDatabase& db, int count)
+{
+    InsertRows(db, "INSERT INTO tblLeser (ID_Leser, strBezeichnung, strLeserTyp) VALUES (?,?,'Kite')", count,
+               [](int i) { return QVariantList{i, QStringLiteral("Leser %1").arg(i)}; });
+}
+
+// Persons 1 to count, "Person i"; the first `holding` hold transponder i.
+inline void InsertPersons(CDatabase& db, int count, int holding)
+{
+    InsertRows(db, "INSERT INTO tblPerson (ID_Person, strName, Transponder_ID) VALUES (?,?,?)", count, [holding](int i) {
+        return QVariantList{i, QStringLiteral("Person %1").arg(i), i <= holding ? i : 0};
+    });
+}
+
+inline double Millis(const std::function<void()>& work)
+{
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+// The median of the repetitions, each prepared (when given) outside the
+// clock.
+inline double Median(int repetitions, const std::function<void()>& prepare, const std::function<void()>& work)
+{
+    std::vector<double> times;
+    for (int i = 0; i < repetitions; ++i) {
+        if (prepare)
+            prepare();
+        times.push_back(Millis(work));
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+inline void Paint(QWidget& view)
+{
+    QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
+    view.render(&image);
+}
+
+// The program, offscreen, with its data and layouts in a folder of its own.
+class Program
+{
+public:
+    Program(int& argc, char** argv)
+        : m_app(argc, argv)
+    {
+    }
+
+    // Writes the program's tables, and the rows `fill` inserts in one
+    // transaction, to the database file; then starts the program's services
+    // on it. False when they do not start.
+    bool Start(const std::function<void(CDatabase&, QSqlQuery&)>& fill)
+    {
+        {
+            CDatabase db({CDatabase::Kind::Sqlite, CFerrold_Schema::DefaultFilePath()});
+            QString error;
+            CFerrold_Schema::Prepare(db, &error);
+            QSqlQuery q(db.Connection());
+            Exec(q, "BEGIN");
+            fill(db, q);
+            Exec(q, "COMMIT");
+        }
+        m_app.SetLayoutFolder(m_home.folder.path());
+        return m_app.InitServices();
+    }
+
+    CQuandorApp& App() { return m_app; }
+
+private:
+    // Set before the program exists: it reads them once.
+    struct Home
+    {
+        Home()
+        {
+            qputenv("XDG_DATA_HOME", folder.path().toLocal8Bit());
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        }
+        QTemporaryDir folder;
+    };
+
+    Home m_home;
+    CQuandorApp m_app;
+};
+
+} // namespace bench
