@@ -44,6 +44,9 @@ struct CDatabase::State
     // Live record sets and the thread that last used each.
     std::vector<std::pair<CRecordset*, quint64>> recordsets;
 
+    // Threads whose transaction holds rows that could not be stored, with
+    // the reason.
+    std::vector<std::pair<quint64, QString>> spoiledTransactions;
     // A server source: threads whose transaction died with its connection,
     // connections found lost and not yet opened again, and when each
     // connection was last handed out.
@@ -114,6 +117,15 @@ struct ThreadConnections
 
 thread_local ThreadConnections t_connections;
 
+// Record sets of this thread that hold rows back, with their data source.
+struct PendingSets
+{
+    std::vector<std::pair<const CDatabase*, CRecordset*>> sets;
+    int keep = 0;
+    bool sending = false;
+};
+thread_local PendingSets t_pending;
+
 // A text the ODBC driver tells about its connection (SQLGetInfo), or empty.
 QString odbcInfo(const QSqlDatabase& db, SQLUSMALLINT what)
 {
@@ -182,6 +194,9 @@ CDatabase::~CDatabase()
 
 QSqlDatabase CDatabase::Connection(QString* error)
 {
+    // Whatever uses the connection next sees the rows held back as stored.
+    if (!t_pending.sets.empty() && t_pending.keep == 0 && !t_pending.sending)
+        SendPendingRows();
     {
         std::lock_guard<std::mutex> lock(m_state->mutex);
         if (!m_state->unusable.isEmpty()) {
@@ -192,6 +207,12 @@ QSqlDatabase CDatabase::Connection(QString* error)
         if (containsThread(m_state->lostTransactionThreads, threadSerial())) {
             if (error)
                 *error = QLatin1String(kTransactionLost);
+            return {};
+        }
+        const QString spoiled = SpoiledLocked();
+        if (!spoiled.isEmpty()) {
+            if (error)
+                *error = spoiled;
             return {};
         }
     }
@@ -538,7 +559,10 @@ bool CDatabase::CommitTrans(QString* error)
             *error = QLatin1String(kTransactionLost);
         return false;
     }
+    // Fails with the reason when a held-back row could not be stored.
     QSqlDatabase db = Connection(error);
+    if (!db.isOpen())
+        return false;
     const bool ok = endTransaction(db, true);
     if (ok)
         EndTransaction();
@@ -554,6 +578,10 @@ bool CDatabase::Rollback()
     // The transaction is over whatever the driver says: a failed rollback
     // leaves nothing that a second one could undo.
     const quint64 serial = TransactionSerial();
+    // Held-back rows are not sent, and a spoiled transaction is undone
+    // like any other.
+    DropPendingRows();
+    ClearSpoiled();
     // The server undid it when the connection went.
     if (EndLostTransaction()) {
         AfterRollback(serial);
@@ -600,6 +628,8 @@ quint64 CDatabase::TransactionSerialLocked() const
 
 void CDatabase::EndTransaction()
 {
+    DropPendingRows();
+    ClearSpoiled();
     {
         std::lock_guard<std::mutex> lock(m_state->mutex);
         auto& list = m_state->transactionThreads;
@@ -623,10 +653,97 @@ bool CDatabase::RollbackToSavepoint(int level)
 {
     if (!InTransaction())
         return false;
+    // Rows held back came after the savepoint: it was set through the
+    // connection, which sent the ones before.
+    DropPendingRows();
     const bool ok = Exec(QStringLiteral("ROLLBACK TO SAVEPOINT ferrold_%1").arg(level))
                     && Exec(QStringLiteral("RELEASE SAVEPOINT ferrold_%1").arg(level));
     AfterRollback(TransactionSerial());
     return ok;
+}
+
+void CDatabase::NotePendingRows(CRecordset* set)
+{
+    for (const auto& e : t_pending.sets) {
+        if (e.second == set)
+            return;
+    }
+    t_pending.sets.emplace_back(this, set);
+}
+
+void CDatabase::ForgetPendingRows(CRecordset* set)
+{
+    auto& sets = t_pending.sets;
+    sets.erase(std::remove_if(sets.begin(), sets.end(), [set](const auto& e) { return e.second == set; }), sets.end());
+}
+
+CDatabase::KeepRowsPending::KeepRowsPending()
+{
+    ++t_pending.keep;
+}
+
+CDatabase::KeepRowsPending::~KeepRowsPending()
+{
+    --t_pending.keep;
+}
+
+void CDatabase::SendPendingRows()
+{
+    std::vector<CRecordset*> mine;
+    for (const auto& e : t_pending.sets) {
+        if (e.first == this)
+            mine.push_back(e.second);
+    }
+    if (mine.empty())
+        return;
+    t_pending.sending = true;
+    for (CRecordset* set : mine) {
+        try {
+            set->SendPendingRows();
+        } catch (const CDBException&) {
+            // The set spoiled the transaction: the commit reports it.
+        }
+    }
+    t_pending.sending = false;
+}
+
+void CDatabase::DropPendingRows()
+{
+    std::vector<CRecordset*> mine;
+    for (const auto& e : t_pending.sets) {
+        if (e.first == this)
+            mine.push_back(e.second);
+    }
+    for (CRecordset* set : mine)
+        set->DropPendingRows();
+}
+
+void CDatabase::SpoilTransaction(const QString& reason)
+{
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    if (TransactionSerialLocked() == 0 || !SpoiledLocked().isEmpty())
+        return;
+    m_state->spoiledTransactions.emplace_back(
+        threadSerial(), QStringLiteral("Rows to be added could not be stored, so nothing of the transaction was: %1")
+                            .arg(reason));
+}
+
+void CDatabase::ClearSpoiled()
+{
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    auto& spoiled = m_state->spoiledTransactions;
+    spoiled.erase(
+        std::remove_if(spoiled.begin(), spoiled.end(), [](const auto& e) { return e.first == threadSerial(); }),
+        spoiled.end());
+}
+
+QString CDatabase::SpoiledLocked() const
+{
+    for (const auto& e : m_state->spoiledTransactions) {
+        if (e.first == threadSerial())
+            return e.second;
+    }
+    return {};
 }
 
 void CDatabase::RegisterRecordset(CRecordset* set)

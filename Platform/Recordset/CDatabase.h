@@ -121,6 +121,27 @@ public:
         CDatabase* m_pDatabase;
     };
 
+    // Rows a record set holds back inside a transaction, to send many in one
+    // statement (CRecordset::OpenAppendOnly). Before the thread's connection
+    // is used for anything else, and before the transaction ends, the set
+    // sends them; a rollback drops them unsent.
+    void NotePendingRows(CRecordset* set);
+    void ForgetPendingRows(CRecordset* set);
+    // While one lives on a thread, a use of the connection sends no held-back
+    // rows: the set adding its next row.
+    class KeepRowsPending
+    {
+    public:
+        KeepRowsPending();
+        ~KeepRowsPending();
+        KeepRowsPending(const KeepRowsPending&) = delete;
+        KeepRowsPending& operator=(const KeepRowsPending&) = delete;
+    };
+    // Rows the caller was told were added could not be stored: the thread's
+    // transaction cannot be committed any more. Every use fails with the
+    // reason, CommitTrans reports it, until the owner rolls back.
+    void SpoilTransaction(const QString& reason);
+
     // Nested parts of the running transaction (CTransaction uses them).
     bool Savepoint(int level);
     bool ReleaseSavepoint(int level);
@@ -157,6 +178,12 @@ private:
     void GiveTurn();
     void EndTransaction();
     bool Exec(const QString& sql, QString* error = nullptr);
+    // Has this thread's sets send (or drop) the rows they hold back.
+    void SendPendingRows();
+    void DropPendingRows();
+    // The reason this thread's transaction was spoiled, or empty.
+    QString SpoiledLocked() const;
+    void ClearSpoiled();
 
     Source m_source;
     std::shared_ptr<State> m_state;

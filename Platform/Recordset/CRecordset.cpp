@@ -9,8 +9,6 @@
 #include <QSet>
 
 #include <algorithm>
-
-#include <algorithm>
 #include <limits>
 
 namespace {
@@ -86,8 +84,17 @@ CRecordset::CRecordset(CDatabase* pDatabase)
 
 CRecordset::~CRecordset()
 {
-    if (m_pDatabase)
+    if (m_pendingRows > 0) {
+        try {
+            SendPendingRows();
+        } catch (const CDBException&) {
+            // The transaction is spoiled: its commit reports the reason.
+        }
+    }
+    if (m_pDatabase) {
+        m_pDatabase->ForgetPendingRows(this);
         m_pDatabase->UnregisterRecordset(this);
+    }
 }
 
 QString CRecordset::GetDefaultConnect()
@@ -394,11 +401,22 @@ bool CRecordset::OpenKeysFrom(qint32 firstKey)
 
 bool CRecordset::OpenAppendOnly()
 {
-    return OpenWhere(Fields().Bindings().empty() ? QString() : Fields().Bindings().front().column, QList<QVariant>{});
+    const bool open =
+        OpenWhere(Fields().Bindings().empty() ? QString() : Fields().Bindings().front().column, QList<QVariant>{});
+    m_appendOnly = open;
+    return open;
 }
 
 void CRecordset::Close()
 {
+    if (m_pendingRows > 0) {
+        try {
+            SendPendingRows();
+        } catch (const CDBException& e) {
+            m_lastError = e.m_strError;
+        }
+    }
+    m_appendOnly = false;
     m_open = false;
     m_values.clear();
     m_deleted.clear();
@@ -663,6 +681,127 @@ qint32 CRecordset::InsertRow(QSqlDatabase& db, const std::vector<size_t>& column
     return CFieldExchange::ToLong(id);
 }
 
+bool CRecordset::HoldsRowsBack()
+{
+    return m_appendOnly && !m_noKeySequence && m_pDatabase->InTransaction() && m_pDatabase->ReturnsInsertKeys();
+}
+
+qint32 CRecordset::DrawnKey(QSqlDatabase& db)
+{
+    if (m_nextDrawnKey >= m_drawnKeys.size()) {
+        m_drawnKeys.clear();
+        m_nextDrawnKey = 0;
+        // Keys drawn from the sequence are never handed out again, to this
+        // program or another, whether the rows come to be stored or not.
+        QSqlQuery* query = Statement(QStringLiteral("SELECT nextval(pg_get_serial_sequence('%1', '%2')) "
+                                                    "FROM generate_series(1, %3)")
+                                         .arg(QuotedTable(db), Fields().Bindings().front().column)
+                                         .arg(m_drawBlock));
+        Finish done{query};
+        if (!query->exec())
+            throw CDBException(query->lastError().text());
+        while (query->next()) {
+            const QVariant key = query->value(0);
+            if (key.isNull()) {
+                m_noKeySequence = true;
+                return 0;
+            }
+            if (!fitsLong(key))
+                throw CDBException(QStringLiteral("The table \"%1\" gave the new row the key %2, outside the range "
+                                                  "of a 32-bit number; the row was not stored.")
+                                       .arg(TableName(), key.toString()));
+            m_drawnKeys.push_back(CFieldExchange::ToLong(key));
+        }
+        if (m_drawnKeys.empty())
+            throw CDBException(query->lastError().text());
+        m_drawBlock = std::min(m_drawBlock * 2, 4 * kSendRows);
+    }
+    return m_drawnKeys[m_nextDrawnKey++];
+}
+
+qint32 CRecordset::HoldRowBack(const std::vector<size_t>& columns)
+{
+    CDatabase::KeepRowsPending keep;
+    QSqlDatabase db = Connection();
+    ThrowIfNotUsable(db);
+    CDatabase::Turn turn(m_pDatabase);
+    if (m_pendingRows > 0 && columns != m_pendingColumns)
+        SendPendingRows();
+    const qint32 key = DrawnKey(db);
+    if (key == 0)
+        return InsertRow(db, columns);
+    const auto& bindings = m_fields->Bindings();
+    m_pendingColumns = columns;
+    m_pendingValues.push_back(key);
+    for (size_t c : columns)
+        m_pendingValues.push_back(CFieldExchange::Get(bindings[c]));
+    ++m_pendingRows;
+    m_pDatabase->NotePendingRows(this);
+    if (m_pendingRows >= kSendRows)
+        SendPendingRows();
+    return key;
+}
+
+void CRecordset::SendPendingRows()
+{
+    if (m_pendingRows == 0)
+        return;
+    const std::vector<QVariant> values = std::move(m_pendingValues);
+    const int rows = m_pendingRows;
+    m_pendingValues.clear();
+    m_pendingRows = 0;
+    m_pDatabase->ForgetPendingRows(this);
+    try {
+        QSqlDatabase db = Connection();
+        ThrowIfNotUsable(db);
+        const auto& bindings = m_fields->Bindings();
+        QStringList names{QuotedColumn(db, bindings[0].column)};
+        for (size_t c : m_pendingColumns)
+            names << QuotedColumn(db, bindings[c].column);
+        const size_t width = m_pendingColumns.size() + 1;
+        const QString row = QStringLiteral("(") + marks(static_cast<int>(width)) + QStringLiteral(")");
+        int sent = 0;
+        while (sent < rows) {
+            // Statements for powers of two only: a few prepared ones serve
+            // every number of rows.
+            int count = 1;
+            while (count * 2 <= rows - sent)
+                count *= 2;
+            QStringList list;
+            for (int i = 0; i < count; ++i)
+                list << row;
+            // The key is given, as a sequence that always makes its own
+            // would otherwise refuse.
+            QSqlQuery* query = Statement(QStringLiteral("INSERT INTO %1 (%2) OVERRIDING SYSTEM VALUE VALUES %3")
+                                             .arg(QuotedTable(db), names.join(QStringLiteral(", ")),
+                                                  list.join(QStringLiteral(", "))));
+            Finish done{query};
+            const size_t from = static_cast<size_t>(sent) * width;
+            const size_t to = from + static_cast<size_t>(count) * width;
+            for (size_t i = from; i < to; ++i)
+                query->addBindValue(values[i]);
+            if (!query->exec())
+                throw CDBException(query->lastError().text());
+            if (query->numRowsAffected() != count)
+                throw CDBException(QStringLiteral("The table \"%1\" stored %2 of %3 rows.")
+                                       .arg(TableName())
+                                       .arg(query->numRowsAffected())
+                                       .arg(count));
+            sent += count;
+        }
+    } catch (const CDBException& e) {
+        m_pDatabase->SpoilTransaction(e.m_strError);
+        throw;
+    }
+}
+
+void CRecordset::DropPendingRows()
+{
+    m_pendingValues.clear();
+    m_pendingRows = 0;
+    m_pDatabase->ForgetPendingRows(this);
+}
+
 bool CRecordset::Update()
 {
     if (m_mode == Mode::None)
@@ -672,6 +811,11 @@ bool CRecordset::Update()
     if (m_mode == Mode::Edit && changed.empty()) {
         m_mode = Mode::None;
         return false;
+    }
+    if (m_mode == Mode::Add && HoldsRowsBack()) {
+        m_lastInsertKey = HoldRowBack(changed);
+        m_mode = Mode::None;
+        return true;
     }
     QSqlDatabase db = Connection();
     ThrowIfNotUsable(db);

@@ -59,7 +59,16 @@ public:
     // Opens the set for adding rows only: no row is fetched, however large
     // the table (storing events beside 100,000 stored ones). The columns are
     // checked as by Open.
+    //
+    // On a database server, rows added inside a transaction are sent many
+    // in one statement: each Update takes its key from keys drawn ahead from
+    // the table's key sequence (GetLastInsertKey is right at once) and holds
+    // the row back until kSendRows rows wait, the set is used otherwise, or
+    // anything else uses the connection. A held-back row that the server
+    // refuses spoils the transaction: the commit fails with the reason and
+    // nothing of it is stored.
     bool OpenAppendOnly();
+    static constexpr int kSendRows = 256;
     virtual void Close();
     bool IsOpen() const { return m_open; }
     bool Requery();
@@ -109,6 +118,13 @@ public:
     // every bound column; a number outside 32 bits fails the read.
     bool ReadRows(const QString& sql, const std::function<void(const QVariant* values)>& onRow,
                   const QList<QVariant>& bindValues = {});
+
+    // Sends the rows held back (see OpenAppendOnly); throws CDBException
+    // with the server's reason, having spoiled the transaction. The data
+    // source calls it before another use of the connection.
+    void SendPendingRows();
+    // Forgets them unsent (the data source, at a rollback).
+    void DropPendingRows();
 
     // Called by the data source after a rollback on the thread that used the
     // set last: an open set is read again (closed if that fails), so it never
@@ -185,6 +201,12 @@ private:
     size_t Width() const;
     std::vector<size_t> ChangedColumns() const;
     qint32 InsertRow(QSqlDatabase& db, const std::vector<size_t>& columns);
+    // Whether an added row is held back to be sent with others.
+    bool HoldsRowsBack();
+    qint32 HoldRowBack(const std::vector<size_t>& columns);
+    // The next key drawn ahead from the table's key sequence; 0 when the
+    // table has none (its rows are then sent one by one).
+    qint32 DrawnKey(QSqlDatabase& db);
     void RefreshCurrentRow();
     // The rows of the snapshot whose column holds one of the values.
     std::vector<int> SnapshotRows(size_t column, const QList<QVariant>& values);
@@ -212,4 +234,16 @@ private:
     bool m_keyIndexValid = false;
     qint32 m_lastInsertKey = 0;
     QString m_lastError;
+
+    // Adding rows on a server (OpenAppendOnly): the rows held back, all with
+    // the same columns (key first), and keys drawn ahead, a block growing
+    // with use so a few rows never waste many keys.
+    bool m_appendOnly = false;
+    bool m_noKeySequence = false;
+    std::vector<size_t> m_pendingColumns;
+    std::vector<QVariant> m_pendingValues;
+    int m_pendingRows = 0;
+    std::vector<qint32> m_drawnKeys;
+    size_t m_nextDrawnKey = 0;
+    int m_drawBlock = 16;
 };

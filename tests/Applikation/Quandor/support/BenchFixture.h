@@ -7,11 +7,13 @@
 #include "CFerrold_Schema.h"
 #include "CQuandorApp.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QVariant>
 #include <QWidget>
 
@@ -76,6 +78,21 @@ inline double Median(int repetitions, const std::function<void()>& prepare, cons
     }
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
+}
+
+// Runs the event loop until the condition holds; false after ms
+// milliseconds.
+inline bool WaitFor(const std::function<bool()>& condition, int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+    return true;
 }
 
 inline void Paint(QWidget& view)

@@ -12,6 +12,7 @@
 //             baud, 10 bits a byte
 // Goal: program at most a tenth of line, on SQLite and on the ODBC source.
 // Usage: bench_read_events [events] [stored rows]
+#include "BenchFixture.h"
 #include "CDatabase.h"
 #include "CEventDateFilter.h"
 #include "CEventStore.h"
@@ -59,19 +60,6 @@ void fillEvents(const QString& file, int rows)
     q.exec("COMMIT");
 }
 
-bool waitFor(const std::function<bool()>& condition, int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-    return true;
-}
-
 struct Figures
 {
     double floorMs = 0;
@@ -110,7 +98,7 @@ Figures measureOnce(CReaderLink& link, CFerrold_Handler& db, CLanguageHandler& l
     body.waitCursor = false;
     clock.restart();
     run.Start(std::move(body));
-    waitFor([&run] { return !run.IsActive(); }, 120000);
+    bench::WaitFor([&run] { return !run.IsActive(); }, 120000);
     f.runMs = double(clock.nsecsElapsed()) / 1e6;
     f.stored = job->Stored();
     return f;
@@ -194,7 +182,7 @@ int main(int argc, char** argv)
     CLanguageHandler language(0, home.path() + "/lang");
     CReaderLink link(&language);
     link.Connect(kPort);
-    if (!waitFor([&link] { return link.IsPollingRunning(); }, 10000)) {
+    if (!bench::WaitFor([&link] { return link.IsPollingRunning(); }, 10000)) {
         std::fprintf(stderr, "the simulated reader was not found\n");
         return 1;
     }

@@ -13,6 +13,7 @@
 // Goal: program at most a tenth of line; the fetch's database part under
 // 0.5 s.
 // Usage: bench_transfers [reader's transponders] [rows in the table]
+#include "BenchFixture.h"
 #include "CDatabase.h"
 #include "CFerrold_Handler.h"
 #include "CFerrold_Schema.h"
@@ -65,19 +66,6 @@ void fill(const QString& file, int own, int rows)
     q.exec("COMMIT");
 }
 
-bool waitFor(const std::function<bool()>& condition, int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-    return true;
-}
-
 double runOf(CReaderLink& link, CLanguageHandler& language, int upper,
              std::function<qint64(CTransferRun&, int*)> work)
 {
@@ -90,7 +78,7 @@ double runOf(CReaderLink& link, CLanguageHandler& language, int upper,
     QElapsedTimer clock;
     clock.start();
     run.Start(std::move(body));
-    waitFor([&run] { return !run.IsActive(); }, 300000);
+    bench::WaitFor([&run] { return !run.IsActive(); }, 300000);
     return double(clock.nsecsElapsed()) / 1e6;
 }
 
@@ -129,7 +117,7 @@ int main(int argc, char** argv)
     CLanguageHandler language(0, home.path() + "/lang");
     CReaderLink link(&language);
     link.Connect(kPort);
-    if (!waitFor([&link] { return link.IsPollingRunning(); }, 10000)) {
+    if (!bench::WaitFor([&link] { return link.IsPollingRunning(); }, 10000)) {
         std::fprintf(stderr, "the simulated reader was not found\n");
         return 1;
     }
