@@ -30,6 +30,13 @@ protected:
         SqlAll(sql);
     }
 
+    static void AddPerson(CtblPerson* persons, const QString& name)
+    {
+        persons->AddNew();
+        persons->strName = name;
+        persons->Update();
+    }
+
     static std::vector<qint32> Numbers(CtblEvents* t)
     {
         std::vector<qint32> n;
@@ -74,30 +81,25 @@ TEST_F(CBulkWriteTest, ATransactionScopeRollsBackOnAnyException)
     auto& h = Handler();
     auto* p = h.Get_Ptr_To_tblPerson();
     ASSERT_TRUE(p->OpenAppendOnly());
-    auto addPerson = [&](const char* name) {
-        p->AddNew();
-        p->strName = QLatin1String(name);
-        p->Update();
-    };
     // Not a database error: a plain exception thrown by the caller's code.
     EXPECT_THROW(
         {
             CTransaction t(h.GetDatabase());
-            addPerson("lost");
+            AddPerson(p, "lost");
             throw std::runtime_error("caller's own failure");
         },
         std::runtime_error);
     EXPECT_FALSE(h.GetDatabase()->InTransaction());
     {
         CTransaction t(h.GetDatabase());
-        addPerson("kept");
+        AddPerson(p, "kept");
         EXPECT_TRUE(t.Commit());
         EXPECT_FALSE(t.IsActive());
     }
     // Left without Commit (an early return): nothing stays.
     {
         CTransaction t(h.GetDatabase());
-        addPerson("returned early");
+        AddPerson(p, "returned early");
     }
     p->Close();
     EXPECT_EQ(Stored("tblPerson"), 1);
@@ -110,21 +112,15 @@ TEST_F(CBulkWriteTest, NestedScopesUndoOnlyTheirOwnPart)
     auto* p = h.Get_Ptr_To_tblPerson();
     ASSERT_TRUE(p->OpenAppendOnly());
     CTransaction outer(h.GetDatabase());
-    p->AddNew();
-    p->strName = QStringLiteral("outer");
-    p->Update();
+    AddPerson(p, "outer");
     {
         CTransaction inner(h.GetDatabase());
         EXPECT_TRUE(inner.IsNested());
-        p->AddNew();
-        p->strName = QStringLiteral("inner, undone");
-        p->Update();
+        AddPerson(p, "inner, undone");
     }
     {
         CTransaction inner(h.GetDatabase());
-        p->AddNew();
-        p->strName = QStringLiteral("inner, kept");
-        p->Update();
+        AddPerson(p, "inner, kept");
         EXPECT_TRUE(inner.Commit());
     }
     EXPECT_TRUE(h.GetDatabase()->InTransaction());

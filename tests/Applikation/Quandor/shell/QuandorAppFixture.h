@@ -100,6 +100,25 @@ protected:
         }
     }
 
+    // One column of a table, in key order (the key is the row id), read
+    // past the program.
+    QStringList Stored(const QString& table, const QString& column) const
+    {
+        QStringList values;
+        const QString name = QStringLiteral("test-read");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            db.setDatabaseName(DatabaseFile());
+            EXPECT_TRUE(db.open());
+            QSqlQuery q(db);
+            EXPECT_TRUE(q.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(column, table)));
+            while (q.next())
+                values << q.value(0).toString();
+        }
+        QSqlDatabase::removeDatabase(name);
+        return values;
+    }
+
     static void SetLanguage(int language) { QSettings("Velmora", "Quandor").setValue("nLanguage", language); }
 
     CMainFrame* Start()

@@ -30,6 +30,12 @@ protected:
             keys << QString::number(Cache()->Get_Event(i)->ID_Events);
         return keys;
     }
+    void StartShown(int child = -1)
+    {
+        Sql(kEvents);
+        StartOnBackend();
+        Show(CLeftTreeView::EventsNode, child);
+    }
     void RefuseDeleting(int key)
     {
         SqlNow({QStringLiteral("CREATE TRIGGER refuse BEFORE DELETE ON tblEvents WHEN OLD.ID_Events = %1 "
@@ -66,9 +72,7 @@ TEST_P(CEventsDlgTest, TheMenuOffersOnlyDeleteAllAndOnlyWithRows)
 
 TEST_P(CEventsDlgTest, DeleteAllOfOneReaderDeletesExactlyItsEventsSelectedOrNot)
 {
-    Sql(kEvents);
-    StartOnBackend();
-    Show(CLeftTreeView::EventsNode, 1);
+    StartShown(1);
     ASSERT_EQ(Events()->Filter(), 2u);
     ASSERT_EQ(Column(2), (QStringList{"E5", "E6", "E7"}));
     const QList<uint> one{1};
@@ -89,9 +93,7 @@ TEST_P(CEventsDlgTest, DeleteAllOfOneReaderDeletesExactlyItsEventsSelectedOrNot)
 
 TEST_P(CEventsDlgTest, AnswerNoDeletesNothing)
 {
-    Sql(kEvents);
-    StartOnBackend();
-    Show(CLeftTreeView::EventsNode);
+    StartShown();
     m_answer = QMessageBox::No;
     Events()->OnDeleteAll();
     EXPECT_EQ(Stored("tblEvents", "ID_Events").size(), 7);
@@ -105,9 +107,7 @@ TEST_P(CEventsDlgTest, ARefusedEventStaysAndIsReportedOnceWithTheCount)
 {
     for (quint32 filter : {0u, 1u}) {
         SCOPED_TRACE(filter);
-        Sql(kEvents);
-        StartOnBackend();
-        Show(CLeftTreeView::EventsNode);
+        StartShown();
         RefuseDeleting(3);
         Events()->ShowEvents(filter);
         m_boxes.clear();
@@ -130,9 +130,7 @@ TEST_P(CEventsDlgTest, ARefusedEventStaysAndIsReportedOnceWithTheCount)
 
 TEST_P(CEventsDlgTest, EventsGoneBehindTheViewAreReportedOnceNotPerRecord)
 {
-    Sql(kEvents);
-    StartOnBackend();
-    Show(CLeftTreeView::EventsNode, 0);
+    StartShown(0);
     // Another program deleted two of reader A's events; the cache still has them.
     SqlNow({"DELETE FROM tblEvents WHERE ID_Events IN (2, 4)"});
     m_boxes.clear();
@@ -146,9 +144,7 @@ TEST_P(CEventsDlgTest, EventsGoneBehindTheViewAreReportedOnceNotPerRecord)
 
 TEST_P(CEventsDlgTest, EventsStoredWithoutARereadAppearWhenTheViewIsShownAgain)
 {
-    Sql(kEvents);
-    StartOnBackend();
-    Show(CLeftTreeView::EventsNode);
+    StartShown();
     // As a reading that ended early leaves them: in the table, not the cache.
     SqlNow({"INSERT INTO tblEvents (ID_Events, strTranspondernummer, Leser_ID) VALUES (8,'E8',1)"});
     Events()->ShowEvents(1);
@@ -162,9 +158,7 @@ TEST_P(CEventsDlgTest, EventsStoredWithoutARereadAppearWhenTheViewIsShownAgain)
 
 TEST_P(CEventsDlgTest, ARefillAfterASortShowsCacheOrderUntintedAndUnselected)
 {
-    Sql(kEvents);
-    StartOnBackend();
-    Show(CLeftTreeView::EventsNode);
+    StartShown();
     GRID_NOTIFY header;
     header.hdr.code = NM_DBLCLK;
     header.row = 0;

@@ -119,23 +119,6 @@ protected:
         const QString last = QString::fromLatin1(lastShown.isEmpty() ? tags.last() : lastShown);
         return WaitUntil([this, last] { return View() && View()->m_strLastReceived == last; }, timeoutMs);
     }
-    // One column of a table, in key order.
-    QStringList Stored(const QString& table, const QString& column) const
-    {
-        QStringList values;
-        const QString name = QStringLiteral("test-read");
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-            db.setDatabaseName(DatabaseFile());
-            EXPECT_TRUE(db.open());
-            QSqlQuery q(db);
-            EXPECT_TRUE(q.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(column, table)));
-            while (q.next())
-                values << q.value(0).toString();
-        }
-        QSqlDatabase::removeDatabase(name);
-        return values;
-    }
     QStringList SelectedNumbers() const
     {
         QStringList numbers;

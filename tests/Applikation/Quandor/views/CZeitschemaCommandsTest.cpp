@@ -82,21 +82,7 @@ TEST_P(ZeitschemaCommandsTest, TheContextMenuFollowsTheSelectionAndTheClickedRow
 
     // Below the last schema: nothing to reset or copy.
     Select({2});
-    QRect last;
-    ASSERT_TRUE(Grid()->GetCellRect(4, 3, &last));
-    QTimer::singleShot(0, [&] {
-        if (auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
-            for (QAction* a : popup->actions()) {
-                if (!a->isSeparator())
-                    menu << MenuEntry{a->data().toInt(), a->text(), a->isEnabled()};
-            }
-            popup->close();
-        }
-    });
-    menu.clear();
-    QTest::mouseClick(Grid()->viewport(), Qt::RightButton, Qt::NoModifier, last.center() + QPoint(0, 60));
-    Settle();
-    EXPECT_EQ(entries(menu), (QStringList{"32785 on", "32786 on", "32818 off", "32819 off", "32787 on"}));
+    EXPECT_EQ(entries(RightClickAt(At(4, 3) + QPoint(0, 60))), (QStringList{"32785 on", "32786 on", "32818 off", "32819 off", "32787 on"}));
     EXPECT_TRUE(View()->m_strClickedSchema.isEmpty());
 
     // One schema shown: no menu.

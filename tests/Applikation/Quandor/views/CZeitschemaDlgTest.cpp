@@ -129,12 +129,8 @@ TEST_P(ZeitschemaViewTest, RefusedInputStoresNothingAndTheCellShowsTheStoredValu
     }
     EXPECT_EQ(SchemaTable(), table);
     // A cell's end of edit with no text at all (no list offers it).
-    GRID_NOTIFY empty;
-    empty.dataRow = empty.row = 1;
-    empty.column = 4;
-    EXPECT_FALSE(View()->StoreEditedCell(&empty));
-    empty.text1 = empty.text2 = "24";
-    EXPECT_FALSE(View()->StoreEditedCell(&empty));
+    EXPECT_FALSE(StoreDirect(1, 4, QString()));
+    EXPECT_FALSE(StoreDirect(1, 4, "24"));
     EXPECT_EQ(SchemaTable(), table);
     EXPECT_EQ(TransponderTable()[0], "1 5 0");
     EXPECT_EQ(ReaderMarks(), "0000");
@@ -155,11 +151,7 @@ TEST_P(ZeitschemaViewTest, RefusedInputStoresNothingAndTheCellShowsTheStoredValu
         EXPECT_EQ(Grid()->GetItemText(2, 3), "Früh");
     }
     m_messages.clear();
-    GRID_NOTIFY blank;
-    blank.dataRow = blank.row = 2;
-    blank.column = 3;
-    blank.text1 = blank.text2 = "  ";
-    EXPECT_FALSE(View()->StoreEditedCell(&blank));
+    EXPECT_FALSE(StoreDirect(2, 3, "  "));
     EXPECT_EQ(m_messages, QStringList{Language()->GetLangItem(280)});
     EXPECT_EQ(SchemaTable(), table);
     EXPECT_EQ(ChildTexts()[1], "Früh");
@@ -188,11 +180,7 @@ TEST_P(ZeitschemaViewTest, TheBuiltInSchemaRefusesEveryRoad)
     ClickAfresh(2, 8);
     Paste(3, 6, "07");
     // And the write path refuses what no mouse or key can reach.
-    GRID_NOTIFY direct;
-    direct.dataRow = direct.row = 1;
-    direct.column = 4;
-    direct.text1 = direct.text2 = "07";
-    EXPECT_FALSE(View()->StoreEditedCell(&direct));
+    EXPECT_FALSE(StoreDirect(1, 4, "07"));
     EXPECT_EQ(SchemaTable(), table);
 
     // The overview: its name neither edited nor pasted over, nor kept selected
@@ -205,9 +193,7 @@ TEST_P(ZeitschemaViewTest, TheBuiltInSchemaRefusesEveryRoad)
     Settle();
     EXPECT_EQ(Grid()->GetActiveEditor(), nullptr);
     Paste(1, 3, "Neu");
-    direct.column = 3;
-    direct.text1 = direct.text2 = "Neu";
-    EXPECT_FALSE(View()->StoreEditedCell(&direct));
+    EXPECT_FALSE(StoreDirect(1, 3, "Neu"));
     Click(2, 1);
     Click(1, 1, Qt::ControlModifier);
     EXPECT_FALSE(Grid()->GetItemState(1, 1) & GVIS_SELECTED);

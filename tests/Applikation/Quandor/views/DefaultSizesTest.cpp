@@ -1,12 +1,8 @@
-#include "../shell/QuandorAppFixture.h"
+#include "RecordViewFixture.h"
 #include "../shell/ShellTestSupport.h"
 
 #include "CAboutDlg.h"
 #include "CDataProgressDlg.h"
-#include "CGridBaseDlg.h"
-#include "CGridCellBase.h"
-#include "CGridCtrl.h"
-#include "CLeftTreeView.h"
 #include "CReadEventsDlg.h"
 #include "data/CExportDataDlg.h"
 #include "data/CImportDataDlg.h"
@@ -20,7 +16,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QStyleOptionButton>
-#include <QTreeWidgetItem>
 
 #include <functional>
 #include <memory>
@@ -85,12 +80,9 @@ QStringList CutTexts(QWidget* window)
     return cut;
 }
 
-class DefaultSizesTest : public QuandorAppFixture, public ::testing::WithParamInterface<int>
+class DefaultSizesTest : public RecordViewBase, public ::testing::WithParamInterface<int>
 {
 protected:
-    CLeftTreeView* Tree() const { return m_app->GetMainFrame()->GetLeftTreeView(); }
-    CGridBaseDlg* View() const { return qobject_cast<CGridBaseDlg*>(m_app->GetMainFrame()->GetRightPane()); }
-
     QString LanguageCode() const { return GetParam() == CMainFrame::ID_LANGUAGE_GERMAN ? "de" : "en"; }
 
     void StartIn(int command)
@@ -100,22 +92,13 @@ protected:
         m_app->GetMainFrame()->OnCommand(command);
     }
 
-    void Show(CLeftTreeView::NodeKind kind, int child = -1)
-    {
-        QTreeWidgetItem* node = Tree()->Node(kind);
-        ASSERT_NE(node, nullptr);
-        Tree()->setCurrentItem(child >= 0 ? node->child(child) : node);
-        QCoreApplication::processEvents();
-        QCoreApplication::processEvents();
-    }
-
     // Header titles of the view's own columns (not the reader columns, titled
     // with names the user gave) that the default width cuts, and rows too low
     // for a line of text.
     QStringList CutHeaders(int ownColumns) const
     {
         QStringList cut;
-        CGridCtrl* grid = View() ? View()->GetGrid() : nullptr;
+        CGridCtrl* grid = Grid();
         if (!grid)
             return {QStringLiteral("no grid")};
         const QFontMetrics metrics(grid->font());

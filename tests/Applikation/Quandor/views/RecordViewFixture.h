@@ -16,12 +16,48 @@
 #include <QPainter>
 #include <QTreeWidgetItem>
 
+// The program with its tree and the record view it shows on the right.
+class RecordViewBase : public QuandorAppFixture
+{
+protected:
+    CLeftTreeView* Tree() const { return m_app->GetMainFrame()->GetLeftTreeView(); }
+    QWidget* Pane() const { return m_app->GetMainFrame()->GetRightPane(); }
+    CGridBaseDlg* View() const { return qobject_cast<CGridBaseDlg*>(Pane()); }
+    CGridCtrl* Grid() const { return View() ? View()->GetGrid() : nullptr; }
+
+    void Show(CLeftTreeView::NodeKind kind, int child = -1)
+    {
+        QTreeWidgetItem* node = Tree()->Node(kind);
+        ASSERT_NE(node, nullptr);
+        Tree()->setCurrentItem(child >= 0 ? node->child(child) : node);
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+    }
+    // The texts of one column of the grid, rows 1 on, as shown.
+    QStringList Column(int column) const
+    {
+        QStringList texts;
+        for (int row = 1; row < Grid()->GetRowCount(); ++row)
+            texts << Grid()->GetItemText(row, column);
+        return texts;
+    }
+    // The values of one column ("1" or "0" for a check cell, which shows no text).
+    QStringList Values(int column) const
+    {
+        QStringList values;
+        for (int row = 1; row < Grid()->GetRowCount(); ++row)
+            values << Grid()->GetCellAt(row, column)->GetValue();
+        return values;
+    }
+    QString Lang(unsigned int number) const { return Language()->GetLangItem(number); }
+};
+
 // The program on its embedded file or, with the parameter true, on the
 // same file reached through the ODBC data source "Quandor". Boxes are
 // recorded with their icons; every box first lets the program paint (a
 // nested event loop, as a real box runs one). Menus choose the command
 // the test sets in m_menuChoice.
-class RecordViewFixture : public QuandorAppFixture, public ::testing::WithParamInterface<bool>
+class RecordViewFixture : public RecordViewBase, public ::testing::WithParamInterface<bool>
 {
 protected:
     struct Box
@@ -32,7 +68,7 @@ protected:
 
     void SetUp() override
     {
-        QuandorAppFixture::SetUp();
+        RecordViewBase::SetUp();
         CUiMessage::SetPresenter([this](const CUiMessage::Request& request) {
             m_boxes.push_back({request.text, request.icon});
             m_messages << request.text;
@@ -52,7 +88,7 @@ protected:
     void TearDown() override
     {
         CRecordViewMenu::SetTracker(m_previousTracker);
-        QuandorAppFixture::TearDown();
+        RecordViewBase::TearDown();
         TestEnvironment::ClearOdbcDsns();
     }
 
@@ -84,54 +120,6 @@ protected:
         }
         QSqlDatabase::removeDatabase(name);
     }
-    // One column of a table, in key order (the key is the row id).
-    QStringList Stored(const QString& table, const QString& column)
-    {
-        QStringList values;
-        const QString name = QStringLiteral("test-read");
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-            db.setDatabaseName(DatabaseFile());
-            EXPECT_TRUE(db.open());
-            QSqlQuery q(db);
-            EXPECT_TRUE(q.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(column, table)));
-            while (q.next())
-                values << q.value(0).toString();
-        }
-        QSqlDatabase::removeDatabase(name);
-        return values;
-    }
-
-    CLeftTreeView* Tree() const { return m_app->GetMainFrame()->GetLeftTreeView(); }
-    QWidget* Pane() const { return m_app->GetMainFrame()->GetRightPane(); }
-    CGridBaseDlg* View() const { return qobject_cast<CGridBaseDlg*>(Pane()); }
-    CGridCtrl* Grid() const { return View() ? View()->GetGrid() : nullptr; }
-
-    void Show(CLeftTreeView::NodeKind kind, int child = -1)
-    {
-        QTreeWidgetItem* node = Tree()->Node(kind);
-        ASSERT_NE(node, nullptr);
-        Tree()->setCurrentItem(child >= 0 ? node->child(child) : node);
-        QCoreApplication::processEvents();
-        QCoreApplication::processEvents();
-    }
-    // The texts of one column of the grid, rows 1 on, as shown.
-    QStringList Column(int column) const
-    {
-        QStringList texts;
-        for (int row = 1; row < Grid()->GetRowCount(); ++row)
-            texts << Grid()->GetItemText(row, column);
-        return texts;
-    }
-    // The values of one column ("1" or "0" for a check cell, which shows no text).
-    QStringList Values(int column) const
-    {
-        QStringList values;
-        for (int row = 1; row < Grid()->GetRowCount(); ++row)
-            values << Grid()->GetCellAt(row, column)->GetValue();
-        return values;
-    }
-    QString Lang(unsigned int number) const { return Language()->GetLangItem(number); }
     // Right-clicks a cell through the mouse and returns the menu offered.
     std::vector<CRecordViewMenu::Entry> RightClick(int row, int column)
     {

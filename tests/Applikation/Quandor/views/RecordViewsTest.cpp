@@ -1,18 +1,13 @@
-#include "../shell/QuandorAppFixture.h"
+#include "RecordViewFixture.h"
 
 #include "settings/CDialogSetup.h"
 #include "CEventsDlg.h"
 #include "CFontScale.h"
-#include "CGridCellBase.h"
 #include "CGridCellCheck.h"
-#include "CGridCtrl.h"
-#include "CLeftTreeView.h"
 #include "CLeserDlg.h"
 #include "CNameDlg.h"
 #include "CTransponderDlg.h"
 #include "CZeitschemaDlg.h"
-#include "CFerrold_Handler.h"
-#include "CtblLeser.h"
 #include "CtblPerson.h"
 #include "CRecordLookups.h"
 #include "CtblTransponder.h"
@@ -20,7 +15,6 @@
 
 #include <QDir>
 #include <QLineEdit>
-#include <QTreeWidgetItem>
 
 namespace {
 
@@ -36,23 +30,9 @@ const QStringList kRecords = {
     " strEvent2, Leser_ID, strLeserName) VALUES ('00000000AA','24121999','2359','01','Zutritt','10','Tür',1,'A')",
 };
 
-class RecordViewsTest : public QuandorAppFixture
+class RecordViewsTest : public RecordViewBase
 {
 protected:
-    CLeftTreeView* Tree() const { return m_app->GetMainFrame()->GetLeftTreeView(); }
-    QWidget* Pane() const { return m_app->GetMainFrame()->GetRightPane(); }
-    CGridBaseDlg* View() const { return qobject_cast<CGridBaseDlg*>(Pane()); }
-    CGridCtrl* Grid() const { return View() ? View()->GetGrid() : nullptr; }
-
-    void Show(CLeftTreeView::NodeKind kind, int child = -1)
-    {
-        QTreeWidgetItem* node = Tree()->Node(kind);
-        ASSERT_NE(node, nullptr);
-        Tree()->setCurrentItem(child >= 0 ? node->child(child) : node);
-        QCoreApplication::processEvents();
-        QCoreApplication::processEvents();
-    }
-
     QStringList Titles() const
     {
         QStringList titles;

@@ -197,6 +197,10 @@ protected:
     // chosen (0: closed without a choice).
     QList<MenuEntry> RightClick(int row, int col, int command = 0, const QString& shot = QString())
     {
+        return RightClickAt(At(row, col), command, shot);
+    }
+    QList<MenuEntry> RightClickAt(QPoint where, int command = 0, const QString& shot = QString())
+    {
         QList<MenuEntry> entries;
         QTimer::singleShot(0, [&] {
             auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
@@ -219,7 +223,7 @@ protected:
                 menu->close();
             }
         });
-        QTest::mouseClick(Grid()->viewport(), Qt::RightButton, Qt::NoModifier, At(row, col));
+        QTest::mouseClick(Grid()->viewport(), Qt::RightButton, Qt::NoModifier, where);
         Settle();
         return entries;
     }
@@ -327,6 +331,16 @@ protected:
         for (int col = 1; col <= 14; ++col)
             texts << Grid()->GetCellAt(row, col)->GetValue();
         return texts;
+    }
+    // A cell's end of edit handed straight to the view, past the mouse and
+    // the keys: whether the view stored it.
+    bool StoreDirect(int row, int col, const QString& text)
+    {
+        GRID_NOTIFY notify;
+        notify.dataRow = notify.row = row;
+        notify.column = col;
+        notify.text1 = notify.text2 = text;
+        return View()->StoreEditedCell(&notify);
     }
     // As the grid sees the cell when it draws or edits it (the owner asked).
     bool ReadOnly(int row, int col) const { return Grid()->GetCellAt(row, col)->GetState() & GVIS_READONLY; }

@@ -39,11 +39,12 @@ protected:
 // answered with "connect now" on the simulator's port.
 class ReaderLinkWindow : public QuandorAppFixture
 {
-protected:
+public:
     static constexpr int kPort = 41;
     static constexpr int kFramedSearchMs = 6000;
     static constexpr int kPlainSearchMs = 16000; // five unanswered framed identities first
 
+protected:
     void SetUp() override
     {
         QuandorAppFixture::SetUp();

@@ -180,52 +180,58 @@ TEST_F(ReaderLinkWindow, ATagGoesToTheTransponderViewWhenItIsShown)
 // --- Failures: the user is told with the texts of the search, and the
 // program is offline afterwards.
 
-TEST_F(ReaderLinkWindow, NoReaderAnswers)
+struct WindowFailure {
+    const char* name;
+    Model model;
+    std::function<void(CSimulatedReader&)> prepare; // before the search starts: a busy machine may start it late
+    QList<int> texts;
+    int timeoutMs;
+    QByteArray retried = {}; // frames that start so are sent `tries` times
+    int tries = -1;     // -1: not counted
+};
+
+void PrintTo(const WindowFailure& c, std::ostream* os) { *os << c.name; }
+
+class FailingSearch : public ReaderLinkWindow, public ::testing::WithParamInterface<WindowFailure>
 {
-    StartReader(CSimulatedReader::Kite);
-    reader->SetSilent(true);
+};
+
+TEST_P(FailingSearch, TellsTheUserAndStaysOffline)
+{
+    const WindowFailure& c = GetParam();
+    StartReader(c.model);
+    c.prepare(*reader);
+    const QByteArray identification = reader->Identification();
     StartAndConnect();
-    ASSERT_TRUE(WaitUntil([this] { return !m_messages.isEmpty(); }, kPlainSearchMs));
-    EXPECT_EQ(m_messages, Texts({107}));
+    ASSERT_TRUE(WaitUntil([&] { return m_messages.size() >= c.texts.size(); }, c.timeoutMs));
+    EXPECT_EQ(m_messages, Texts(c.texts));
+    EXPECT_EQ(reader->Identification(), identification);
+    if (c.tries >= 0) {
+        EXPECT_EQ(reader->Count(c.retried), c.tries);
+    }
     ExpectOffline();
     QTest::qWait(200);
     EXPECT_EQ(identify.count, 0);
 }
 
-TEST_F(ReaderLinkWindow, LoginWithBadChecksums)
-{
-    StartReader(CSimulatedReader::Egret);
-    // The identity's checksum is never tested; the four logins' are. Set
-    // before the search starts: a busy machine may start it late.
-    reader->CorruptNextChecksums(5);
-    StartAndConnect();
-    ASSERT_TRUE(WaitUntil([this] { return m_messages.size() == 2; }, kFramedSearchMs + 5000));
-    EXPECT_EQ(m_messages, Texts({108, 107}));
-    ExpectOffline();
-}
-
-TEST_F(ReaderLinkWindow, RefusedIdentificationWrite)
-{
-    StartReader(CSimulatedReader::Kite);
-    reader->SetIdentification("FFFFFFFFFFFFFFFFFFFF");
-    reader->NakNext('S', 4);
-    StartAndConnect();
-    ASSERT_TRUE(WaitUntil([this] { return m_messages.size() == 2; }, kFramedSearchMs));
-    EXPECT_EQ(m_messages, Texts({106, 107}));
-    EXPECT_EQ(reader->Identification(), "FFFFFFFFFFFFFFFFFFFF");
-    ExpectOffline();
-}
-
-TEST_F(ReaderLinkWindow, RefusedClock)
-{
-    StartReader(CSimulatedReader::Heron);
-    reader->NakNext('S', 4);
-    StartAndConnect();
-    ASSERT_TRUE(WaitUntil([this] { return m_messages.size() == 2; }, kFramedSearchMs));
-    EXPECT_EQ(m_messages, Texts({106, 107}));
-    EXPECT_EQ(reader->Count("FFSU0000"), 4);
-    ExpectOffline();
-}
+INSTANTIATE_TEST_SUITE_P(
+    Reasons, FailingSearch,
+    ::testing::Values(
+        WindowFailure{"NoReaderAnswers", CSimulatedReader::Kite, [](CSimulatedReader& r) { r.SetSilent(true); }, {107},
+                      ReaderLinkWindow::kPlainSearchMs},
+        // The identity's checksum is never tested; the four logins' are.
+        WindowFailure{"LoginWithBadChecksums", CSimulatedReader::Egret,
+                      [](CSimulatedReader& r) { r.CorruptNextChecksums(5); }, {108, 107},
+                      ReaderLinkWindow::kFramedSearchMs + 5000},
+        WindowFailure{"RefusedIdentificationWrite", CSimulatedReader::Kite,
+                      [](CSimulatedReader& r) {
+                          r.SetIdentification("FFFFFFFFFFFFFFFFFFFF");
+                          r.NakNext('S', 4);
+                      },
+                      {106, 107}, ReaderLinkWindow::kFramedSearchMs},
+        WindowFailure{"RefusedClock", CSimulatedReader::Heron, [](CSimulatedReader& r) { r.NakNext('S', 4); },
+                      {106, 107}, ReaderLinkWindow::kFramedSearchMs, "FFSU0000", 4}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ReaderLinkWindow, AReaderThatFallsSilentIsReportedLost)
 {
