@@ -192,4 +192,7 @@ private:
     // The plain readers' list dialog for the clicked reader; false when
     // none is registered.
     bool OpenPlainList(PlainListMode mode);
+    // The model of the row right-clicked last, or null when there is none or
+    // a transfer runs.
+    const CReaderModel::Facts* ClickedModelWhenIdle() const;
 };

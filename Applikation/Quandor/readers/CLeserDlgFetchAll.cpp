@@ -31,11 +31,7 @@ constexpr unsigned int kNoWorkerText = 227;
 
 void CLeserDlg::OnFetchAllData()
 {
-    // One transfer at a time; the menu greys the command meanwhile.
-    if (CTransferRun::Active())
-        return;
-    const CReaderModel::Facts* model =
-        CReaderModel::ByModelCode(static_cast<CReaderModel::ModelCode>(m_nClickedModelCode));
+    const CReaderModel::Facts* model = ClickedModelWhenIdle();
     if (!model)
         return;
     if (!model->framed) {

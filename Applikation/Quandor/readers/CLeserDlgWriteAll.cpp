@@ -53,12 +53,17 @@ CLeserDlg::PlainListOpener CLeserDlg::SetPlainListOpener(PlainListOpener opener)
     return opener;
 }
 
+const CReaderModel::Facts* CLeserDlg::ClickedModelWhenIdle() const
+{
+    // One transfer at a time; the menu greys the commands meanwhile.
+    if (CTransferRun::Active())
+        return nullptr;
+    return CReaderModel::ByModelCode(static_cast<CReaderModel::ModelCode>(m_nClickedModelCode));
+}
+
 void CLeserDlg::OnWriteAllData()
 {
-    if (CTransferRun::Active())
-        return;
-    const CReaderModel::Facts* model =
-        CReaderModel::ByModelCode(static_cast<CReaderModel::ModelCode>(m_nClickedModelCode));
+    const CReaderModel::Facts* model = ClickedModelWhenIdle();
     if (!model)
         return;
     if (model->framed)

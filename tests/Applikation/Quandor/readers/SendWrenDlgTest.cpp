@@ -19,6 +19,18 @@ protected:
              " (11,'AAAAAAAAA1',1,5,'3',0), (12,'AAAAAAAAA2',2,5,'7;3',0), (13,'AAAAAAAAA3',0,1,'3;7',1),"
              " (14,'AAAAAAAAA4',0,1,'3',0), (15,'BBBBBBBBB5',0,1,'7',0)"});
     }
+    // The seeded database beside a simulated Wren holding a master and three
+    // entries, one of them unknown to the database.
+    void StartWithAWrenList()
+    {
+        SeedReaders();
+        SeedTransponders();
+        ConnectPlain(CSimulatedReader::Wren);
+        reader->SetMaster("0123456789");
+        reader->SetListEntry(1, "AAAAAAAAA1");
+        reader->SetListEntry(2, "CCCCCCCCC6");
+        reader->SetListEntry(3, "AAAAAAAAA3");
+    }
     std::unique_ptr<CSendWrenDlg> Open(int mode, qint32 readerId)
     {
         return std::make_unique<CSendWrenDlg>(Language(), m_app->GetDBHandler(), View(), mode, readerId, Frame());
@@ -32,13 +44,7 @@ protected:
 
 TEST_F(SendWrenList, WriteAllComposesSendsAndRecordsTheWrenList)
 {
-    SeedReaders();
-    SeedTransponders();
-    ConnectPlain(CSimulatedReader::Wren);
-    reader->SetMaster("0123456789");
-    reader->SetListEntry(1, "AAAAAAAAA1");
-    reader->SetListEntry(2, "CCCCCCCCC6");
-    reader->SetListEntry(3, "AAAAAAAAA3");
+    StartWithAWrenList();
     reader->ClearLog();
 
     // Write all on the Wren's row opens the dialog in write mode.
@@ -220,13 +226,7 @@ TEST_F(SendWrenList, ARefusingOrSilentWrenRecordsNothingItDidNotConfirm)
 
 TEST_F(SendWrenList, ReadingStopsAtTheFirstAnswerThatIsNoEntry)
 {
-    SeedReaders();
-    SeedTransponders();
-    ConnectPlain(CSimulatedReader::Wren);
-    reader->SetMaster("0123456789");
-    reader->SetListEntry(1, "AAAAAAAAA1");
-    reader->SetListEntry(2, "CCCCCCCCC6");
-    reader->SetListEntry(3, "AAAAAAAAA3");
+    StartWithAWrenList();
 
     struct Fault {
         const char* what;
