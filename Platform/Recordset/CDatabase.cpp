@@ -129,13 +129,7 @@ thread_local PendingSets t_pending;
 // A text the ODBC driver tells about its connection (SQLGetInfo), or empty.
 QString odbcInfo(const QSqlDatabase& db, SQLUSMALLINT what)
 {
-    if (db.driverName() != QLatin1String("QODBC"))
-        return {};
-    // The ODBC driver hands out its connection handle as a pointer-sized value.
-    const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() || handle.metaType().sizeOf() != sizeof(SQLHANDLE))
-        return {};
-    SQLHDBC hdbc = *static_cast<const SQLHANDLE*>(handle.constData());
+    SQLHDBC hdbc = CDatabase::OdbcConnectionHandle(db);
     if (!hdbc)
         return {};
     std::vector<SQLCHAR> buffer(4096, 0);
@@ -159,12 +153,7 @@ const char* const kTransactionLost =
 // want of the server is marked dead without another round trip.
 bool knownDead(const QSqlDatabase& db)
 {
-    if (db.driverName() != QLatin1String("QODBC"))
-        return false;
-    const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() || handle.metaType().sizeOf() != sizeof(SQLHANDLE))
-        return false;
-    SQLHDBC hdbc = *static_cast<const SQLHANDLE*>(handle.constData());
+    SQLHDBC hdbc = CDatabase::OdbcConnectionHandle(db);
     SQLUINTEGER dead = SQL_CD_FALSE;
     return hdbc && SQL_SUCCEEDED(SQLGetConnectAttr(hdbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr))
            && dead == SQL_CD_TRUE;
@@ -176,6 +165,17 @@ bool containsThread(const std::vector<quint64>& list, quint64 thread)
 }
 
 } // namespace
+
+void* CDatabase::OdbcConnectionHandle(const QSqlDatabase& db)
+{
+    if (db.driverName() != QLatin1String("QODBC"))
+        return nullptr;
+    // Qt's ODBC driver hands out its connection handle as a pointer-sized value.
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || handle.metaType().sizeOf() != sizeof(SQLHANDLE))
+        return nullptr;
+    return *static_cast<const SQLHANDLE*>(handle.constData());
+}
 
 CDatabase::CDatabase(Source source)
     : m_source(std::move(source))

@@ -152,6 +152,9 @@ public:
 
     // Names of the ODBC data sources (user and system) the driver manager knows.
     static QStringList OdbcDataSources();
+    // The ODBC connection handle (SQLHDBC) under a connection of Qt's ODBC
+    // driver, or null for any other connection.
+    static void* OdbcConnectionHandle(const QSqlDatabase& db);
 
     // Record sets tell their data source which thread uses them, so a
     // rollback reaches the sets of its own thread only.

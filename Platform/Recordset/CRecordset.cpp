@@ -1,6 +1,7 @@
 #include "CRecordset.h"
 
 #include "CDatabase.h"
+#include "COdbcBlockReader.h"
 
 #include <QSqlDriver>
 #include <QSqlError>
@@ -222,6 +223,35 @@ bool CRecordset::ReadRows(const QString& sql, const std::function<void(const QVa
     }
     if (m_pDatabase->NarrowsIntegers() && !m_lastError.isEmpty())
         return false;
+    // A number cut to 32 bits would be another row's key, or another reader.
+    const auto takeRow = [&](const QVariant* values) {
+        for (size_t c = 0; c < bindings.size(); ++c) {
+            if (bindings[c].type == CFieldExchange::Type::Long && !fitsLong(values[c])) {
+                m_lastError = QStringLiteral("The value %1 in the column \"%2\" of the table \"%3\" is outside the "
+                                             "range of a 32-bit number.")
+                                  .arg(values[c].toString(), bindings[c].column, TableName());
+                return false;
+            }
+        }
+        onRow(values);
+        return true;
+    };
+
+    if (bindValues.isEmpty()) {
+        std::vector<COdbcBlockReader::Column> columns;
+        columns.reserve(bindings.size());
+        for (const auto& b : bindings)
+            columns.push_back({b.column, b.type});
+        switch (COdbcBlockReader::Read(db, sql, columns, takeRow, &m_lastError)) {
+        case COdbcBlockReader::Outcome::Read:
+            return true;
+        case COdbcBlockReader::Outcome::Failed:
+            return false;
+        case COdbcBlockReader::Outcome::NotTaken:
+            break;
+        }
+    }
+
     QSqlQuery query(db);
     query.setForwardOnly(true);
     bool ran = false;
@@ -249,17 +279,10 @@ bool CRecordset::ReadRows(const QString& sql, const std::function<void(const QVa
     }
     std::vector<QVariant> values(bindings.size());
     while (query.next()) {
-        for (size_t c = 0; c < index.size(); ++c) {
+        for (size_t c = 0; c < index.size(); ++c)
             values[c] = query.value(index[c]);
-            // A cut number would be another row's key, or another reader.
-            if (bindings[c].type == CFieldExchange::Type::Long && !fitsLong(values[c])) {
-                m_lastError = QStringLiteral("The value %1 in the column \"%2\" of the table \"%3\" is outside the "
-                                             "range of a 32-bit number.")
-                                  .arg(values[c].toString(), bindings[c].column, TableName());
-                return false;
-            }
-        }
-        onRow(values.data());
+        if (!takeRow(values.data()))
+            return false;
     }
     if (query.lastError().isValid()) {
         m_lastError = query.lastError().text();

@@ -103,7 +103,7 @@ void CReaderDeleter::StripStoredLists(const QSet<qint32>& deleted)
     // a reader on thousands of transponders costs a few statements.
     QMap<QString, QList<qint32>> byNewList;
     const bool ok = transponders->ReadRows(
-        QStringLiteral("SELECT * FROM [tblTransponder] WHERE [strLeser_IDS] <> ''"), [&](const QVariant* values) {
+        QStringLiteral("SELECT * FROM \"tblTransponder\" WHERE \"strLeser_IDS\" <> ''"), [&](const QVariant* values) {
             // Bound in this order: ID, number, person, schema, readers, index, mark.
             const QString before = CFieldExchange::ToText(values[4]);
             const QString after = RemoveFromList(before, deleted);

@@ -1,5 +1,6 @@
 #include "FerroldTestDb.h"
 
+#include "CTransaction.h"
 #include "CtblEvents.h"
 #include "CtblLeser.h"
 #include "CtblOnline.h"
@@ -153,6 +154,70 @@ TEST_F(CtblCacheTest, LongTextsAndFlagsAreReadAsStored)
     EXPECT_EQ(t->Leser_IDS, ids);
     EXPECT_EQ(t->UpdateOK, 1);
     EXPECT_EQ(h.Get_Ptr_To_tblPerson()->Get_Person(0)->Name, QStringLiteral("Jürgen Müßig"));
+}
+
+// Texts of every length around the read's block sizes (a row's array holds
+// 64 code units, a long value comes in pieces of 4095), each shifted so a
+// pair of surrogates straddles the edges, in more rows than one block holds.
+TEST_F(CtblCacheTest, TextsOfEveryLengthReadBackWholeAcrossBlocks)
+{
+    const int lengths[] = {0, 1, 62, 63, 64, 65, 66, 4094, 4095, 4096, 4097, 9001};
+    const QString pattern = QStringLiteral("1;\u00e4\U0001F600");
+    auto textOf = [&](int row) {
+        QString text = QString(row % 5, u'x');
+        const int length = lengths[row % std::size(lengths)];
+        while (text.size() < length)
+            text += pattern;
+        text.truncate(length);
+        if (!text.isEmpty() && text.back().isHighSurrogate())
+            text.chop(1);
+        return text;
+    };
+    std::map<qint32, QString> stored;
+    {
+        auto& h = Handler();
+        CtblTransponder* t = h.Get_Ptr_To_tblTransponder();
+        ASSERT_TRUE(t->OpenAppendOnly());
+        CTransaction transaction(h.GetDatabase());
+        for (int row = 0; row < 1300; ++row) {
+            t->AddNew();
+            t->strTransponderNummer = QStringLiteral("%1").arg(row, 10, 10, QLatin1Char('0'));
+            t->strLeser_IDS = textOf(row);
+            t->Update();
+            stored[t->GetLastInsertKey()] = textOf(row);
+        }
+        ASSERT_TRUE(transaction.Commit()) << transaction.GetError().toStdString();
+        t->Close();
+    }
+
+    auto& h = Handler();
+    CtblTransponder* t = h.Get_Ptr_To_tblTransponder();
+    ASSERT_EQ(t->GetAnz_Transponder(), 1300);
+    int differing = 0;
+    for (const auto& [key, text] : stored) {
+        const auto* row = t->FindByKey(key);
+        ASSERT_NE(row, nullptr) << key;
+        if (row->Leser_IDS != text && ++differing <= 3)
+            ADD_FAILURE() << "key " << key << ": " << row->Leser_IDS.size() << " code units read, " << text.size()
+                          << " stored";
+    }
+    EXPECT_EQ(differing, 0);
+
+    // A NULL reads as a null value of its column's type.
+    bool read = false;
+    ASSERT_TRUE(t->ReadRows(QStringLiteral("SELECT \"ID_Transponder\", CAST(NULL AS TEXT) AS \"strTransponderNummer\", "
+                                           "CAST(NULL AS INTEGER) AS \"Person_ID\", \"Zeitfenster_ID\", \"strLeser_IDS\", "
+                                           "\"nTransponderIndex\", \"boolUpdateOK\" FROM \"tblTransponder\" "
+                                           "WHERE \"ID_Transponder\" = %1")
+                                .arg(stored.begin()->first),
+                            [&](const QVariant* values) {
+                                read = true;
+                                EXPECT_TRUE(values[1].isNull());
+                                EXPECT_TRUE(values[2].isNull());
+                                EXPECT_EQ(values[4].toString(), stored.begin()->second);
+                            }))
+        << t->GetLastError().toStdString();
+    EXPECT_TRUE(read);
 }
 
 TEST_F(CtblCacheTest, EveryTableReadsItsColumnsInOrder)

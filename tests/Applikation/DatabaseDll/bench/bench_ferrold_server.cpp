@@ -2,8 +2,10 @@
 // the handler (which reads all six tables) over 100,000 events, and 100,000
 // rows added through the record set in one transaction. The server is a
 // private PostgreSQL cluster on a local socket, reached over psqlODBC; the
-// embedded file is the floor. A bare forward-only read of the events shows
-// what the driver itself costs for the rows the handler reads.
+// embedded file is the floor. Bare reads of the events, nothing kept, show
+// what the driver itself costs for the rows the handler reads: through
+// Qt's driver value by value, and in blocks of bound columns as the
+// handler reads a server.
 //
 //     bench_ferrold_server [--benchmark_filter=...]
 #include "CDatabase.h"
@@ -11,6 +13,7 @@
 #include "CFerrold_Reporter.h"
 #include "CFerrold_Schema.h"
 #include "CLanguageHandler.h"
+#include "COdbcBlockReader.h"
 #include "CTransaction.h"
 #include "CtblEvents.h"
 
@@ -120,6 +123,34 @@ void BM_BareReadOfHundredThousandEvents(benchmark::State& state)
     state.SetLabel(server ? "server" : "embedded file");
 }
 BENCHMARK(BM_BareReadOfHundredThousandEvents)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// The floor of the handler's own read: the same rows in blocks, nothing kept.
+void BM_BareBlockReadOfHundredThousandEvents(benchmark::State& state)
+{
+    CDatabase db(source(true));
+    const std::vector<COdbcBlockReader::Column> columns = {
+        {"ID_Events", CFieldExchange::Type::Long},       {"strTranspondernummer", CFieldExchange::Type::Text},
+        {"strDatum", CFieldExchange::Type::Text},        {"strUhrzeit", CFieldExchange::Type::Text},
+        {"strBinaerwert1", CFieldExchange::Type::Text},  {"strEvent1", CFieldExchange::Type::Text},
+        {"strBinaerwert2", CFieldExchange::Type::Text},  {"strEvent2", CFieldExchange::Type::Text},
+        {"Leser_ID", CFieldExchange::Type::Long},        {"strLeserName", CFieldExchange::Type::Text}};
+    for (auto _ : state) {
+        int rows = 0;
+        QString error;
+        const auto outcome = COdbcBlockReader::Read(
+            db.Connection(), QStringLiteral("SELECT * FROM \"tblEvents\" ORDER BY \"ID_Events\""), columns,
+            [&](const QVariant* values) {
+                benchmark::DoNotOptimize(values);
+                ++rows;
+                return true;
+            },
+            &error);
+        if (outcome != COdbcBlockReader::Outcome::Read || rows != kRows)
+            qFatal("read events: %s", qUtf8Printable(error));
+    }
+    state.SetLabel("server");
+}
+BENCHMARK(BM_BareBlockReadOfHundredThousandEvents)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void stopCluster()
 {

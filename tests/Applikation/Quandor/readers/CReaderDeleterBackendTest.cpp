@@ -1,0 +1,84 @@
+// Deleting readers where the statements meet the database itself: on the
+// embedded file, through the ODBC source and on the database server, whose
+// SQL takes no bracketed names.
+#include "../../DatabaseDll/FerroldTestDb.h"
+#include "CReaderDeleter.h"
+#include "CUiMessage.h"
+#include "CtblEvents.h"
+#include "CtblLeser.h"
+#include "CtblTransponder.h"
+
+namespace {
+
+class CReaderDeleterBackendTest : public FerroldTest, public ::testing::WithParamInterface<int>
+{
+protected:
+    void SetUp() override
+    {
+        FerroldTest::SetUp();
+        m_previous = CUiMessage::SetPresenter([this](const CUiMessage::Request& request) {
+            m_boxes << request.text;
+            return QMessageBox::Ok;
+        });
+        Sql("INSERT INTO tblLeser (ID_Leser, strBezeichnung, strLeserTyp) VALUES (1,'A','Kite'),(2,'B','Heron'),"
+            "(3,'C','Wren')");
+        Sql("INSERT INTO tblEvents (ID_Events, Leser_ID) VALUES (1,1),(2,2),(3,3)");
+        Sql("INSERT INTO tblTransponder (ID_Transponder, strTransponderNummer, strLeser_IDS) VALUES "
+            "(1,'00000000AA','1;2;3'),(2,'00000000BB','2;'),(3,'00000000CC','')");
+    }
+
+    void TearDown() override
+    {
+        CUiMessage::SetPresenter(m_previous);
+        FerroldTest::TearDown();
+    }
+
+    // "id:reader" of every event and the lists, as the handler reads them afresh.
+    std::pair<QStringList, QStringList> Stored()
+    {
+        auto& h = Handler();
+        QStringList events, lists;
+        for (int i = 0; i < h.Get_Ptr_To_tblEvents()->GetAnz_Events(); ++i) {
+            const auto* e = h.Get_Ptr_To_tblEvents()->Get_Event(i);
+            events << QStringLiteral("%1:%2").arg(e->ID_Events).arg(e->Leser_ID);
+        }
+        for (int i = 0; i < h.Get_Ptr_To_tblTransponder()->GetAnz_Transponder(); ++i)
+            lists << h.Get_Ptr_To_tblTransponder()->Get_Transponder(i)->Leser_IDS;
+        return {events, lists};
+    }
+
+    CUiMessage::Presenter m_previous;
+    QStringList m_boxes;
+};
+
+const struct DeleteCase
+{
+    std::vector<qint32> ids; // empty: delete all
+    bool removeEvents;
+    QStringList events, lists;
+} kCases[] = {
+    {{2}, true, {"1:1", "3:3"}, {"1;3", "", ""}},
+    {{1, 3}, false, {"1:0", "2:2", "3:0"}, {"2", "2;", ""}},
+    {{}, false, {"1:0", "2:0", "3:0"}, {"", "", ""}},
+};
+
+TEST_P(CReaderDeleterBackendTest, TheReadersGoWithTheirAssignmentsAndEventsAsAsked)
+{
+    const DeleteCase& c = kCases[GetParam()];
+    const int readersLeft = c.ids.empty() ? 0 : 3 - int(c.ids.size());
+    {
+        auto& h = Handler();
+        CReaderDeleter deleter(h, nullptr);
+        const CRecordDeleter::Result result = deleter.Delete(c.ids.empty() ? nullptr : &c.ids, c.removeEvents);
+        EXPECT_FALSE(result.stopped);
+        EXPECT_EQ(result.failed, 0);
+        EXPECT_EQ(h.Get_Ptr_To_tblLeser()->GetAnz_Leser(), readersLeft);
+    }
+    EXPECT_EQ(Stored(), std::make_pair(c.events, c.lists));
+    EXPECT_EQ(Handler().Get_Ptr_To_tblLeser()->GetAnz_Leser(), readersLeft);
+    EXPECT_EQ(Messages() + m_boxes, QStringList());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, CReaderDeleterBackendTest, ::testing::Range(0, int(std::size(kCases))));
+
+} // namespace
