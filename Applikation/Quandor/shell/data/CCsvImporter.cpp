@@ -206,8 +206,9 @@ int CCsvImporter::Write(const QStringList& acceptedLines)
             throw Failure{e.m_strError, false, false};
         }
         MarkReaders();
-        if (!database->CommitTrans())
-            throw Failure{database->Connection().lastError().text(), false, false};
+        QString error;
+        if (!database->CommitTrans(&error))
+            throw Failure{error, false, false};
     } catch (const Failure& failure) {
         database->Rollback();
         m_failed = true;
@@ -260,15 +261,33 @@ void CCsvImporter::WriteRecord(const Record& record)
     }
 }
 
+CCsvImporter::Failure CCsvImporter::OpenFailure(const CFerrold_Base& set, bool readerSet) const
+{
+    return Failure{Text(83) + QLatin1Char('\n') + Text(84) + QStringLiteral("\n\n") + set.GetLastError(), readerSet,
+                   true};
+}
+
 void CCsvImporter::OpenRow(CFerrold_Base& set, qint32 key, bool readerSet)
 {
     if (!set.OpenKey(key))
-        throw Failure{Text(83) + QLatin1Char('\n') + Text(84) + QStringLiteral("\n\n") + set.GetLastError(),
-                      readerSet, true};
+        throw OpenFailure(set, readerSet);
+}
+
+void CCsvImporter::OpenForInserts(CFerrold_Base& set)
+{
+    if (!set.OpenAppendOnly())
+        throw OpenFailure(set, false);
+}
+
+void CCsvImporter::SendHeldRows()
+{
+    m_db.Get_Ptr_To_tblTransponder()->SendPendingRows();
+    m_db.Get_Ptr_To_tblPerson()->SendPendingRows();
 }
 
 bool CCsvImporter::DeleteRow(CFerrold_Base& set, qint32 key)
 {
+    SendHeldRows();
     OpenRow(set, key, false);
     if (set.IsEOF())
         return true;
@@ -286,7 +305,7 @@ qint32 CCsvImporter::InsertTransponder(const Record& record)
 {
     CtblTransponder* set = m_db.Get_Ptr_To_tblTransponder();
     if (!set->IsOpen())
-        OpenRow(*set, 0, false);
+        OpenForInserts(*set);
     QString readers;
     for (qint32 reader : record.readers)
         readers += QString::number(reader) + u';';
@@ -305,7 +324,7 @@ qint32 CCsvImporter::InsertPerson(const QString& name, qint32 transponder)
 {
     CtblPerson* set = m_db.Get_Ptr_To_tblPerson();
     if (!set->IsOpen())
-        OpenRow(*set, 0, false);
+        OpenForInserts(*set);
     set->AddNew();
     set->strName = name;
     set->Transponder_ID = transponder;
@@ -330,9 +349,9 @@ void CCsvImporter::WriteLinks()
     for (const auto& link : m_links)
         first = std::min(first, link.first);
     CtblTransponder* set = m_db.Get_Ptr_To_tblTransponder();
+    SendHeldRows();
     if (!set->OpenKeysFrom(first))
-        throw Failure{Text(83) + QLatin1Char('\n') + Text(84) + QStringLiteral("\n\n") + set->GetLastError(), false,
-                      true};
+        throw OpenFailure(*set, false);
     for (const auto& [transponder, person] : m_links) {
         // A row a later line replaced again is gone: nothing to link.
         if (!set->MoveToKey(transponder))

@@ -71,8 +71,16 @@ private:
 
     void BuildIndex();
     void WriteRecord(const Record& record);
+    // The set could not be read: the open failure (an error icon).
+    Failure OpenFailure(const CFerrold_Base& set, bool readerSet) const;
     // Opens the set on the one row with this key (none for 0); throws on failure.
     void OpenRow(CFerrold_Base& set, qint32 key, bool readerSet);
+    // Opens the set for adding rows only; throws on failure. On a database
+    // server the new rows then go many to a statement.
+    void OpenForInserts(CFerrold_Base& set);
+    // Sends the rows held back before the next read, so a row the server
+    // refuses fails as the write it is (throws CDBException).
+    void SendHeldRows();
     // Deletes the row; false (reported) when the database refused, and the
     // import goes on.
     bool DeleteRow(CFerrold_Base& set, qint32 key);
