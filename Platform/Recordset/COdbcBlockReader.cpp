@@ -5,6 +5,8 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <algorithm>
+#include <iterator>
 #include <limits>
 
 static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "the driver's wide texts are read as UTF-16");
@@ -77,6 +79,7 @@ bool isTextType(SQLSMALLINT type)
 // One bound column's arrays.
 struct Bound
 {
+    SQLUSMALLINT column = 0; // in the result, from 1
     bool text = false;
     std::vector<SQLBIGINT> numbers;
     std::vector<SQLWCHAR> units;
@@ -109,6 +112,100 @@ bool readWhole(SQLHSTMT statement, SQLUSMALLINT column, QString* value, QString*
         if (rc == SQL_SUCCESS)
             return true;
     }
+}
+
+// Where each wanted column stands in the result, or empty when one is
+// missing or of a type whose conversions are left to the usual read (a
+// fraction, a date, a text in a number column).
+std::vector<SQLUSMALLINT> resultColumns(SQLHSTMT s, const std::vector<COdbcBlockReader::Column>& columns)
+{
+    SQLSMALLINT count = 0;
+    if (!SQL_SUCCEEDED(SQLNumResultCols(s, &count)))
+        return {};
+    std::vector<SQLUSMALLINT> at(columns.size(), 0);
+    for (SQLUSMALLINT c = 1; c <= SQLUSMALLINT(count); ++c) {
+        SQLWCHAR name[256];
+        SQLSMALLINT nameLength = 0, type = 0, digits = 0, nullable = 0;
+        SQLULEN size = 0;
+        if (!SQL_SUCCEEDED(SQLDescribeColW(s, c, name, SQLSMALLINT(std::size(name)), &nameLength, &type, &size,
+                                           &digits, &nullable)))
+            return {};
+        const QString described = QString::fromUtf16(reinterpret_cast<const char16_t*>(name),
+                                                     std::min<qsizetype>(nameLength, qsizetype(std::size(name)) - 1));
+        for (size_t i = 0; i < columns.size(); ++i) {
+            if (at[i] != 0 || columns[i].name.compare(described, Qt::CaseInsensitive) != 0)
+                continue;
+            const bool wantText = columns[i].type == CFieldExchange::Type::Text;
+            if (wantText ? !isTextType(type) : !isNumberType(type))
+                return {};
+            at[i] = c;
+            break;
+        }
+    }
+    if (std::find(at.begin(), at.end(), SQLUSMALLINT(0)) != at.end())
+        return {};
+    return at;
+}
+
+// Binds every wanted column to arrays holding a block's rows.
+bool bindColumns(SQLHSTMT s, const std::vector<COdbcBlockReader::Column>& columns,
+                 const std::vector<SQLUSMALLINT>& at, std::vector<Bound>* bound)
+{
+    bound->resize(columns.size());
+    for (size_t i = 0; i < columns.size(); ++i) {
+        Bound& b = (*bound)[i];
+        b.column = at[i];
+        b.text = columns[i].type == CFieldExchange::Type::Text;
+        b.lengths.resize(kBlock);
+        SQLRETURN rc;
+        if (b.text) {
+            b.units.resize(kBlock * (kTextUnits + 1));
+            rc = SQLBindCol(s, b.column, SQL_C_WCHAR, b.units.data(), SQLLEN((kTextUnits + 1) * sizeof(SQLWCHAR)),
+                            b.lengths.data());
+        } else {
+            b.numbers.resize(kBlock);
+            rc = SQLBindCol(s, b.column, SQL_C_SBIGINT, b.numbers.data(), 0, b.lengths.data());
+        }
+        if (!SQL_SUCCEEDED(rc))
+            return false;
+    }
+    return true;
+}
+
+// The values of row r of the block just fetched, as Qt's driver gives them.
+bool rowValues(SQLHSTMT s, const std::vector<Bound>& bound, SQLULEN r, std::vector<QVariant>* values, QString* error)
+{
+    static const QVariant nullNumber(QMetaType::fromType<int>());
+    static const QVariant nullText(QMetaType::fromType<QString>());
+    constexpr SQLLEN kFull = kTextUnits * SQLLEN(sizeof(SQLWCHAR));
+    bool positioned = false;
+    for (size_t i = 0; i < bound.size(); ++i) {
+        const Bound& b = bound[i];
+        const SQLLEN length = b.lengths[r];
+        QVariant& value = (*values)[i];
+        if (length == SQL_NULL_DATA) {
+            value = b.text ? nullText : nullNumber;
+        } else if (!b.text) {
+            const SQLBIGINT n = b.numbers[r];
+            value = (n >= std::numeric_limits<int>::min() && n <= std::numeric_limits<int>::max())
+                        ? QVariant(int(n))
+                        : QVariant(qlonglong(n));
+        } else if (length != SQL_NO_TOTAL && length <= kFull) {
+            value = QString::fromUtf16(reinterpret_cast<const char16_t*>(b.units.data() + r * (kTextUnits + 1)),
+                                       length / SQLLEN(sizeof(SQLWCHAR)));
+        } else {
+            if (!positioned && !SQL_SUCCEEDED(SQLSetPos(s, SQLSETPOSIROW(r + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE))) {
+                *error = diagnostics(SQL_HANDLE_STMT, s);
+                return false;
+            }
+            positioned = true;
+            QString whole;
+            if (!readWhole(s, b.column, &whole, error))
+                return false;
+            value = whole;
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -145,58 +242,15 @@ COdbcBlockReader::Outcome COdbcBlockReader::Read(const QSqlDatabase& db, const Q
         return Outcome::Failed;
     }
 
-    // Which result column holds each wanted one, and of which type it is.
-    SQLSMALLINT count = 0;
-    if (!SQL_SUCCEEDED(SQLNumResultCols(s, &count)))
+    const std::vector<SQLUSMALLINT> at = resultColumns(s, columns);
+    if (at.empty())
         return Outcome::NotTaken;
-    std::vector<SQLUSMALLINT> at(columns.size(), 0);
-    for (SQLUSMALLINT c = 1; c <= SQLUSMALLINT(count); ++c) {
-        SQLWCHAR name[256];
-        SQLSMALLINT nameLength = 0, type = 0, digits = 0, nullable = 0;
-        SQLULEN size = 0;
-        if (!SQL_SUCCEEDED(SQLDescribeColW(s, c, name, SQLSMALLINT(std::size(name)), &nameLength, &type, &size,
-                                           &digits, &nullable)))
-            return Outcome::NotTaken;
-        const QString described = QString::fromUtf16(reinterpret_cast<const char16_t*>(name),
-                                                     std::min<qsizetype>(nameLength, qsizetype(std::size(name)) - 1));
-        for (size_t i = 0; i < columns.size(); ++i) {
-            if (at[i] != 0 || columns[i].name.compare(described, Qt::CaseInsensitive) != 0)
-                continue;
-            const bool wantText = columns[i].type == CFieldExchange::Type::Text;
-            // Anything else (a fraction, a date, a text in a number column)
-            // keeps the conversions of the usual read.
-            if (wantText ? !isTextType(type) : !isNumberType(type))
-                return Outcome::NotTaken;
-            at[i] = c;
-            break;
-        }
-    }
-    if (std::find(at.begin(), at.end(), SQLUSMALLINT(0)) != at.end())
-        return Outcome::NotTaken;
-
-    std::vector<Bound> bound(columns.size());
-    for (size_t i = 0; i < columns.size(); ++i) {
-        Bound& b = bound[i];
-        b.text = columns[i].type == CFieldExchange::Type::Text;
-        b.lengths.resize(kBlock);
-        SQLRETURN rc;
-        if (b.text) {
-            b.units.resize(kBlock * (kTextUnits + 1));
-            rc = SQLBindCol(s, at[i], SQL_C_WCHAR, b.units.data(), SQLLEN((kTextUnits + 1) * sizeof(SQLWCHAR)),
-                            b.lengths.data());
-        } else {
-            b.numbers.resize(kBlock);
-            rc = SQLBindCol(s, at[i], SQL_C_SBIGINT, b.numbers.data(), 0, b.lengths.data());
-        }
-        if (!SQL_SUCCEEDED(rc)) {
-            *error = diagnostics(SQL_HANDLE_STMT, s);
-            return Outcome::Failed;
-        }
+    std::vector<Bound> bound;
+    if (!bindColumns(s, columns, at, &bound)) {
+        *error = diagnostics(SQL_HANDLE_STMT, s);
+        return Outcome::Failed;
     }
 
-    const QVariant nullNumber(QMetaType::fromType<int>());
-    const QVariant nullText(QMetaType::fromType<QString>());
-    constexpr SQLLEN kFull = kTextUnits * SQLLEN(sizeof(SQLWCHAR));
     std::vector<QVariant> values(columns.size());
     for (;;) {
         const SQLRETURN rc = SQLFetchScroll(s, SQL_FETCH_NEXT, 0);
@@ -211,34 +265,8 @@ COdbcBlockReader::Outcome COdbcBlockReader::Read(const QSqlDatabase& db, const Q
                 *error = diagnostics(SQL_HANDLE_STMT, s);
                 return Outcome::Failed;
             }
-            bool positioned = false;
-            for (size_t i = 0; i < columns.size(); ++i) {
-                const Bound& b = bound[i];
-                const SQLLEN length = b.lengths[r];
-                if (length == SQL_NULL_DATA) {
-                    values[i] = b.text ? nullText : nullNumber;
-                } else if (!b.text) {
-                    const SQLBIGINT n = b.numbers[r];
-                    values[i] = (n >= std::numeric_limits<int>::min() && n <= std::numeric_limits<int>::max())
-                                    ? QVariant(int(n))
-                                    : QVariant(qlonglong(n));
-                } else if (length != SQL_NO_TOTAL && length <= kFull) {
-                    values[i] = QString::fromUtf16(
-                        reinterpret_cast<const char16_t*>(b.units.data() + r * (kTextUnits + 1)),
-                        length / SQLLEN(sizeof(SQLWCHAR)));
-                } else {
-                    if (!positioned
-                        && !SQL_SUCCEEDED(SQLSetPos(s, SQLSETPOSIROW(r + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE))) {
-                        *error = diagnostics(SQL_HANDLE_STMT, s);
-                        return Outcome::Failed;
-                    }
-                    positioned = true;
-                    QString whole;
-                    if (!readWhole(s, at[i], &whole, error))
-                        return Outcome::Failed;
-                    values[i] = whole;
-                }
-            }
+            if (!rowValues(s, bound, r, &values, error))
+                return Outcome::Failed;
             if (!onRow(values.data()))
                 return Outcome::Failed;
         }
