@@ -41,6 +41,20 @@ bool fitsLong(const QVariant& v)
     return n >= std::numeric_limits<qint32>::min() && n <= std::numeric_limits<qint32>::max();
 }
 
+// A value as its column's type stores it, whatever the caller passed.
+QVariant storedAs(CFieldExchange::Type type, const QVariant& v)
+{
+    switch (type) {
+    case CFieldExchange::Type::Long:
+        return QVariant(CFieldExchange::ToLong(v));
+    case CFieldExchange::Type::Bool:
+        return QVariant(CFieldExchange::ToBool(v));
+    case CFieldExchange::Type::Text:
+        break;
+    }
+    return QVariant(CFieldExchange::ToText(v));
+}
+
 // Whether two values of a column are equal as that column's type.
 bool sameValue(CFieldExchange::Type type, const QVariant& a, const QVariant& b)
 {
@@ -1017,22 +1031,8 @@ long CRecordset::UpdateRows(const QString& column, const QList<QVariant>& values
                                          .arg(QuotedTable(db), sets.join(QStringLiteral(", ")), name,
                                               marks(static_cast<int>(chunk.size()))));
         Finish done{query};
-        for (size_t i = 0; i < targets.size(); ++i) {
-            // Stored as the column's type, whatever the caller passed.
-            const auto& b = bindings[targets[i]];
-            const QVariant& v = assignments[i].second;
-            switch (b.type) {
-            case CFieldExchange::Type::Long:
-                query->addBindValue(QVariant(CFieldExchange::ToLong(v)));
-                break;
-            case CFieldExchange::Type::Bool:
-                query->addBindValue(QVariant(CFieldExchange::ToBool(v)));
-                break;
-            case CFieldExchange::Type::Text:
-                query->addBindValue(QVariant(CFieldExchange::ToText(v)));
-                break;
-            }
-        }
+        for (size_t i = 0; i < targets.size(); ++i)
+            query->addBindValue(storedAs(bindings[targets[i]].type, assignments[i].second));
         for (const QVariant& v : chunk)
             query->addBindValue(v);
         if (!query->exec())
@@ -1043,6 +1043,61 @@ long CRecordset::UpdateRows(const QString& column, const QList<QVariant>& values
         QVariant* stored = RowValues(row);
         for (size_t i = 0; i < targets.size(); ++i)
             stored[targets[i]] = assignments[i].second;
+    }
+    if (m_open && m_current >= 0 && m_current < m_rowCount && m_mode == Mode::None)
+        LoadRow(m_current);
+    return affected;
+}
+
+long CRecordset::UpdateRowsByKey(const QString& column, const std::vector<std::pair<qint32, QVariant>>& values)
+{
+    const int c = ColumnIndex(column);
+    if (c == 0)
+        throw CDBException(
+            QStringLiteral("The key of the table \"%1\" is given by the table and not written.").arg(TableName()));
+    // The last value given for a key is the one that stays, as row by row.
+    std::vector<std::pair<qint32, QVariant>> last;
+    QSet<qint32> seen;
+    for (auto it = values.rbegin(); it != values.rend(); ++it) {
+        if (!seen.contains(it->first)) {
+            seen.insert(it->first);
+            last.push_back(*it);
+        }
+    }
+    if (last.empty())
+        return 0;
+    QSqlDatabase db = Connection();
+    ThrowIfNotUsable(db);
+    CDatabase::Turn turn(m_pDatabase);
+    const auto& bindings = m_fields->Bindings();
+    const CFieldExchange::Type type = bindings[static_cast<size_t>(c)].type;
+    // The cast gives a server the type of each value it is sent.
+    const QString when = type == CFieldExchange::Type::Text ? QStringLiteral(" WHEN ? THEN CAST(? AS TEXT)")
+                                                            : QStringLiteral(" WHEN ? THEN CAST(? AS INTEGER)");
+    const QString key = QuotedColumn(db, bindings[0].column);
+    constexpr size_t kRows = kChunk / 2;
+    long affected = 0;
+    for (size_t from = 0; from < last.size(); from += kRows) {
+        const size_t count = std::min(kRows, last.size() - from);
+        QSqlQuery* query = Statement(QStringLiteral("UPDATE %1 SET %2 = CASE %3%4 END WHERE %3 IN (%5)")
+                                         .arg(QuotedTable(db), QuotedColumn(db, bindings[static_cast<size_t>(c)].column),
+                                              key, when.repeated(static_cast<qsizetype>(count)),
+                                              marks(static_cast<int>(count))));
+        Finish done{query};
+        for (size_t i = from; i < from + count; ++i) {
+            query->addBindValue(last[i].first);
+            query->addBindValue(storedAs(type, last[i].second));
+        }
+        for (size_t i = from; i < from + count; ++i)
+            query->addBindValue(last[i].first);
+        if (!query->exec())
+            throw CDBException(query->lastError().text());
+        affected += std::max(0, query->numRowsAffected());
+    }
+    for (const auto& [rowKey, value] : last) {
+        const int row = RowOfKey(rowKey);
+        if (row >= 0)
+            RowValues(row)[c] = storedAs(type, value);
     }
     if (m_open && m_current >= 0 && m_current < m_rowCount && m_mode == Mode::None)
         LoadRow(m_current);

@@ -110,6 +110,9 @@ public:
     // CTransaction so a failure leaves nothing half done.
     long DeleteRows(const QString& column, const QList<QVariant>& values);
     long UpdateRows(const QString& column, const QList<QVariant>& values, const Assignments& assignments);
+    // Gives each row named by its key its own value of one column, one
+    // statement per chunk of rows (a key given twice takes its last value).
+    long UpdateRowsByKey(const QString& column, const std::vector<std::pair<qint32, QVariant>>& values);
 
     QString GetLastError() const { return m_lastError; }
 

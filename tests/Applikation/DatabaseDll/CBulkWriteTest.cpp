@@ -190,6 +190,30 @@ TEST_F(CBulkWriteTest, BulkWritesChangeDatabaseAndCacheInOnePass)
     EXPECT_EQ(Stored("tblTransponder"), 9);
 }
 
+// Each row its own value: more rows than one statement takes, a key given
+// twice, a key not there, a text column; the open snapshot follows.
+TEST_F(CBulkWriteTest, RowsByKeyTakeEachItsOwnValue)
+{
+    Fill(0, 600);
+    auto* t = Handler().Get_Ptr_To_tblTransponder();
+    ASSERT_TRUE(t->Open());
+    std::vector<std::pair<qint32, QVariant>> values;
+    for (qint32 key = 1; key <= 600; ++key)
+        values.emplace_back(key, 1000 + key);
+    values.emplace_back(5, 2);
+    values.emplace_back(99999, 3);
+    EXPECT_EQ(t->UpdateRowsByKey(QStringLiteral("Person_ID"), values), 600);
+    EXPECT_EQ(Stored("tblTransponder WHERE Person_ID = 1000 + ID_Transponder"), 599);
+    EXPECT_EQ(Stored("tblTransponder WHERE ID_Transponder = 5 AND Person_ID = 2"), 1);
+    ASSERT_TRUE(t->MoveToKey(400));
+    EXPECT_EQ(t->Person_ID, 1400);
+
+    EXPECT_EQ(t->UpdateRowsByKey(QStringLiteral("strLeser_IDS"), {{3, QStringLiteral("9;")}, {4, QStringLiteral("")}}), 2);
+    EXPECT_EQ(Stored("tblTransponder WHERE strLeser_IDS = '9;'"), 1);
+    EXPECT_EQ(Stored("tblTransponder WHERE strLeser_IDS = ''"), 1);
+    EXPECT_THROW(t->UpdateRowsByKey(QStringLiteral("ID_Transponder"), {{1, 2}}), CDBException);
+}
+
 TEST_F(CBulkWriteTest, ARolledBackTransactionTakesTheCacheBackToTheDatabase)
 {
     Fill(9, 4);

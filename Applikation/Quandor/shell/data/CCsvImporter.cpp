@@ -344,22 +344,14 @@ void CCsvImporter::WriteLinks()
 {
     if (m_links.empty())
         return;
-    // One read of the rows this import added, rather than one per link.
-    qint32 first = m_links.front().first;
-    for (const auto& link : m_links)
-        first = std::min(first, link.first);
-    CtblTransponder* set = m_db.Get_Ptr_To_tblTransponder();
+    // A few statements for all links, rather than one per row; a row a later
+    // line replaced again is gone and takes no link.
+    std::vector<std::pair<qint32, QVariant>> links;
+    links.reserve(m_links.size());
+    for (const auto& [transponder, person] : m_links)
+        links.emplace_back(transponder, person);
     SendHeldRows();
-    if (!set->OpenKeysFrom(first))
-        throw OpenFailure(*set, false);
-    for (const auto& [transponder, person] : m_links) {
-        // A row a later line replaced again is gone: nothing to link.
-        if (!set->MoveToKey(transponder))
-            continue;
-        set->Edit();
-        set->Person_ID = person;
-        set->Update();
-    }
+    m_db.Get_Ptr_To_tblTransponder()->UpdateRowsByKey(QStringLiteral("Person_ID"), links);
     m_links.clear();
 }
 
