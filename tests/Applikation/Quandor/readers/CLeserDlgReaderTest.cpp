@@ -117,12 +117,7 @@ TEST_P(IdentifyEveryModel, AnUnknownReaderIsRegisteredOnceAndSelectedWhenItComes
     }
 
     // Sorted by name descending, the same reader comes back: it is selected.
-    QRect header;
-    ASSERT_TRUE(Grid()->GetCellRect(0, 4, &header));
-    for (int i = 0; i < 2; ++i) {
-        QTest::mouseClick(Grid()->viewport(), Qt::LeftButton, {}, header.center());
-        QTest::mouseDClick(Grid()->viewport(), Qt::LeftButton, {}, header.center());
-    }
+    SortBy(4, 2);
     ASSERT_EQ(View()->m_nSortMode, 2);
     m_chooseNew = false;
     m_choose = added.name;
