@@ -12,6 +12,7 @@
 #include "TestShots.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QListWidget>
 #include <QMenu>
 #include <QPainter>
@@ -145,6 +146,16 @@ protected:
             QTest::mouseClick(Grid()->viewport(), Qt::LeftButton, {}, header.center());
             QTest::mouseDClick(Grid()->viewport(), Qt::LeftButton, {}, header.center());
         }
+    }
+    // Selects a row and opens its menu there; returns how long that took, as
+    // the menu must not wait on a busy or silent line.
+    qint64 MenuOf(int row)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        Click(row, 1);
+        RightClick(row);
+        return clock.elapsed();
     }
     // Right-clicks a displayed row (or a point) and lets a chosen command run.
     void RightClick(int row, int col = 4) { RightClickAt(CellCentre(row, col)); }
