@@ -79,33 +79,23 @@ TEST_F(ReadEventsDialog, TheFilterBoxSwitchesThePickersAndChangedDatesBecomeText
     EXPECT_EQ(dialog.m_strDateFrom, "151223");
 }
 
-// The filter ticked, the pickers untouched: OK filters today only, Cancel
-// takes nothing and so filters nothing.
+// The filter ticked, the pickers untouched: OK filters today only; Cancel
+// takes nothing, so nothing is filtered.
 TEST_F(ReadEventsDialog, UntouchedPickersFilterTodayOnlyAndCancelTakesNothing)
 {
-    const struct {
-        bool ok;
-        int result;
-        bool filter;
-        const char* date; // from and to
-        bool passes[3];   // 5.3.2024, 4.3.2024, 5.3.2023
-    } cases[] = {
-        {true, QDialog::Accepted, true, "050324", {true, false, false}},
-        {false, QDialog::Rejected, false, "", {true, true, true}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.ok ? "OK" : "Cancel");
-        CReadEventsDlg dialog{&language, nullptr, fifthOfMarch};
-        dialog.DateFilterBox()->setChecked(true);
-        (c.ok ? dialog.OkButton() : dialog.CancelButton())->click();
-        EXPECT_EQ(dialog.result(), c.result);
-        EXPECT_EQ(dialog.m_bDateFilter, c.filter);
-        EXPECT_EQ(dialog.m_strDateFrom, c.date);
-        EXPECT_EQ(dialog.m_strDateTo, c.date);
-        const CEventDateFilter filter(dialog.m_bDateFilter, dialog.m_strDateFrom, dialog.m_strDateTo);
-        EXPECT_EQ(filter.Passes(5, 3, 2024), c.passes[0]);
-        EXPECT_EQ(filter.Passes(4, 3, 2024), c.passes[1]);
-        EXPECT_EQ(filter.Passes(5, 3, 2023), c.passes[2]);
+    for (const bool ok : {true, false}) {
+        SCOPED_TRACE(ok ? "OK" : "Cancel");
+        CReadEventsDlg options{&language, nullptr, fifthOfMarch};
+        options.DateFilterBox()->setChecked(true);
+        (ok ? options.OkButton() : options.CancelButton())->click();
+        EXPECT_EQ(options.result(), ok ? QDialog::Accepted : QDialog::Rejected);
+        EXPECT_EQ(options.m_bDateFilter, ok);
+        EXPECT_EQ(options.m_strDateFrom, ok ? "050324" : "");
+        EXPECT_EQ(options.m_strDateTo, ok ? "050324" : "");
+        const CEventDateFilter filter(options.m_bDateFilter, options.m_strDateFrom, options.m_strDateTo);
+        EXPECT_TRUE(filter.Passes(5, 3, 2024));
+        EXPECT_EQ(filter.Passes(4, 3, 2024), !ok);
+        EXPECT_EQ(filter.Passes(5, 3, 2023), !ok);
     }
 }
 
