@@ -140,9 +140,8 @@ TEST_F(ReadEventsTeardown, EndingTheProgramStopsTheRun)
 TEST_F(ReadEventsTeardown, AnotherTreeNodeWhileTheWorkerWaitsInAFailureBox)
 {
     qint64 ms = 0;
-    ActWhileTheFailureBoxIsOpen(CSimulatedReader::Egret, "LE0003", [this, &ms] { SelectEventsNode(&ms); });
-    if (HasFatalFailure())
-        return;
+    ASSERT_NO_FATAL_FAILURE(
+        ActWhileTheFailureBoxIsOpen(CSimulatedReader::Egret, "LE0003", [this, &ms] { SelectEventsNode(&ms); }));
     EXPECT_EQ(m_messages, QStringList({Text(169)}));
     ExpectTornDown(ms);
     ExpectStoredRowsInTheEventsView();
@@ -152,14 +151,12 @@ TEST_F(ReadEventsTeardown, AnotherTreeNodeWhileTheWorkerWaitsInAFailureBox)
 TEST_F(ReadEventsTeardown, EndingTheProgramWhileTheWorkerWaitsInAFailureBox)
 {
     qint64 ms = 0;
-    ActWhileTheFailureBoxIsOpen(CSimulatedReader::Kite, "LE0002", [this, &ms] {
+    ASSERT_NO_FATAL_FAILURE(ActWhileTheFailureBoxIsOpen(CSimulatedReader::Kite, "LE0002", [this, &ms] {
         QElapsedTimer clock;
         clock.start();
         m_app->ExitInstance();
         ms = clock.elapsed();
-    });
-    if (HasFatalFailure())
-        return;
+    }));
     ExpectTornDown(ms);
     EXPECT_EQ(StoredInDatabaseAfterExit(), 2);
 }
