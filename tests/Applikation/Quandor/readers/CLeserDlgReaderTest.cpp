@@ -117,12 +117,7 @@ TEST_P(IdentifyEveryModel, AnUnknownReaderIsRegisteredOnceAndSelectedWhenItComes
     }
 
     // Sorted by name descending, the same reader comes back: it is selected.
-    QRect header;
-    ASSERT_TRUE(Grid()->GetCellRect(0, 4, &header));
-    for (int i = 0; i < 2; ++i) {
-        QTest::mouseClick(Grid()->viewport(), Qt::LeftButton, {}, header.center());
-        QTest::mouseDClick(Grid()->viewport(), Qt::LeftButton, {}, header.center());
-    }
+    SortBy(4, 2);
     ASSERT_EQ(View()->m_nSortMode, 2);
     m_chooseNew = false;
     m_choose = added.name;
@@ -227,8 +222,7 @@ TEST_F(FramedReader, TheMenuAsksOnlyAFramedReaderOnlineWhetherItIsTheClickedOne)
     // Another Kite: asked, and not the one online. A Wren and an unknown
     // model are not asked; a Kite online is no Wren.
     for (int row : {2, 3, 4}) {
-        Click(row, 1);
-        RightClick(row);
+        MenuOf(row);
         EXPECT_EQ(reader->Count("FFLS0000"), row == 2 ? ++asked : asked) << row;
         EXPECT_EQ(Enabled(), (QList<bool>{true, true, true, false, false, false, false})) << row;
     }
@@ -236,11 +230,7 @@ TEST_F(FramedReader, TheMenuAsksOnlyAFramedReaderOnlineWhetherItIsTheClickedOne)
     // While a transfer holds the link nothing is asked and nothing waits.
     const CLinkLease lease = Tree()->Link().TakeLink();
     ASSERT_TRUE(lease.IsGranted());
-    QElapsedTimer clock;
-    clock.start();
-    Click(1, 1);
-    RightClick(1);
-    EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_LT(MenuOf(1), 1000);
     EXPECT_EQ(reader->Count("FFLS0000"), asked);
     EXPECT_EQ(Enabled(), QList<bool>(7, false));
     Tree()->Link().ReleaseLink(lease);
@@ -370,21 +360,28 @@ TEST_F(ReaderView, AWrenIsChosenFromTheListAndItsAnswersAreChecked)
     EXPECT_EQ(m_messages, QStringList{Text(114)});
     EXPECT_EQ(Stored().size(), 4u);
 
-    // The menu: a Wren online serves a Wren's row with the list transfer,
-    // a Kite's row is not asked (a framed query to a Wren cannot succeed).
-    Click(2, 1);
-    RightClick(2);
-    EXPECT_EQ(Enabled(), (QList<bool>{true, true, true, false, false, true, true}));
-    QElapsedTimer clock;
-    clock.start();
-    Click(1, 1);
-    RightClick(1);
-    EXPECT_LT(clock.elapsed(), 1000);
-    EXPECT_EQ(Enabled(), (QList<bool>{true, true, true, false, false, false, false}));
-    // A row of no known model after a Wren's row offers nothing of a Wren.
-    Click(4, 1);
-    RightClick(4);
-    EXPECT_EQ(Enabled(), (QList<bool>{true, true, true, false, false, false, false}));
+    // The menu: a Wren online serves a Wren's row with the list transfer;
+    // a Kite's row is not asked (a framed query to a Wren cannot succeed)
+    // and nothing waits; a row of no known model after a Wren's row offers
+    // nothing of a Wren.
+    const QList<bool> noReaderCommands{true, true, true, false, false, false, false};
+    const struct {
+        int row;
+        QList<bool> enabled;
+        bool atOnce;
+    } menus[] = {
+        {2, {true, true, true, false, false, true, true}, false},
+        {1, noReaderCommands, true},
+        {4, noReaderCommands, false},
+    };
+    for (const auto& m : menus) {
+        SCOPED_TRACE(m.row);
+        const qint64 ms = MenuOf(m.row);
+        if (m.atOnce) {
+            EXPECT_LT(ms, 1000);
+        }
+        EXPECT_EQ(Enabled(), m.enabled);
+    }
     for (const auto& frame : reader->Log())
         EXPECT_FALSE(frame.body.startsWith("FFLS")) << frame.body.constData();
 }

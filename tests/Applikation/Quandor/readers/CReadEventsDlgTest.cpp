@@ -79,26 +79,24 @@ TEST_F(ReadEventsDialog, TheFilterBoxSwitchesThePickersAndChangedDatesBecomeText
     EXPECT_EQ(dialog.m_strDateFrom, "151223");
 }
 
-TEST_F(ReadEventsDialog, UntouchedPickersFilterTodayOnly)
+// The filter ticked, the pickers untouched: OK filters today only; Cancel
+// takes nothing, so nothing is filtered.
+TEST_F(ReadEventsDialog, UntouchedPickersFilterTodayOnlyAndCancelTakesNothing)
 {
-    dialog.DateFilterBox()->setChecked(true);
-    dialog.OkButton()->click();
-    EXPECT_TRUE(dialog.m_bDateFilter);
-    EXPECT_EQ(dialog.m_strDateFrom, "050324");
-    EXPECT_EQ(dialog.m_strDateTo, "050324");
-    const CEventDateFilter filter(dialog.m_bDateFilter, dialog.m_strDateFrom, dialog.m_strDateTo);
-    EXPECT_TRUE(filter.Passes(5, 3, 2024));
-    EXPECT_FALSE(filter.Passes(4, 3, 2024));
-    EXPECT_FALSE(filter.Passes(5, 3, 2023));
-}
-
-TEST_F(ReadEventsDialog, CancelTakesNothing)
-{
-    dialog.DateFilterBox()->setChecked(true);
-    dialog.CancelButton()->click();
-    EXPECT_EQ(dialog.result(), QDialog::Rejected);
-    EXPECT_FALSE(dialog.m_bDateFilter);
-    EXPECT_TRUE(dialog.m_strDateFrom.isEmpty());
+    for (const bool ok : {true, false}) {
+        SCOPED_TRACE(ok ? "OK" : "Cancel");
+        CReadEventsDlg options{&language, nullptr, fifthOfMarch};
+        options.DateFilterBox()->setChecked(true);
+        (ok ? options.OkButton() : options.CancelButton())->click();
+        EXPECT_EQ(options.result(), ok ? QDialog::Accepted : QDialog::Rejected);
+        EXPECT_EQ(options.m_bDateFilter, ok);
+        EXPECT_EQ(options.m_strDateFrom, ok ? "050324" : "");
+        EXPECT_EQ(options.m_strDateTo, ok ? "050324" : "");
+        const CEventDateFilter filter(options.m_bDateFilter, options.m_strDateFrom, options.m_strDateTo);
+        EXPECT_TRUE(filter.Passes(5, 3, 2024));
+        EXPECT_EQ(filter.Passes(4, 3, 2024), !ok);
+        EXPECT_EQ(filter.Passes(5, 3, 2023), !ok);
+    }
 }
 
 TEST(ReadEventsDialogLook, BothLanguagesFit)

@@ -112,21 +112,6 @@ protected:
         EXPECT_EQ(cached, Transponders());
     }
 
-    void Query(const QString& sql, const std::function<void(const QSqlQuery&)>& onRow) const
-    {
-        const QString name = QStringLiteral("test-plain");
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-            db.setDatabaseName(DatabaseFile());
-            EXPECT_TRUE(db.open());
-            QSqlQuery q(db);
-            EXPECT_TRUE(q.exec(sql)) << sql.toStdString();
-            while (q.next())
-                onRow(q);
-        }
-        QSqlDatabase::removeDatabase(name);
-    }
-
     // Plain frames the reader heard, its identity queries left out.
     QList<QByteArray> Heard() const
     {

@@ -67,8 +67,7 @@ TEST_F(ReadEventsFromTheMenu, TheClickedReadersEventsAreReadAndNothingElseStarts
     reader->SetLatency(50);
 
     m_menuChoice = CLeserDlg::ID_READ_EVENTS;
-    Click(row, 1);
-    RightClick(row);
+    MenuOf(row);
     ASSERT_EQ(m_optionDialogs, 1);
     ASSERT_TRUE(WaitUntil([] { return CTransferRun::Active() != nullptr; }, 2000));
     ASSERT_TRUE(WaitUntil([this] { return reader->Count("FFLE") >= 3; }, 5000));

@@ -96,6 +96,19 @@ protected:
         EXPECT_TRUE(PollsResume());
     }
 
+    // A run of 20 events whose reader refuses one command 25 times: the
+    // failure box opens, the test acts in it, and the worker gives up on it.
+    void ActWhileTheFailureBoxIsOpen(CSimulatedReader::Model model, const char* refused, std::function<void()> act)
+    {
+        Online(model);
+        reader->FillEvents(20, Event(1, 2, 2024));
+        reader->AnswerNext(refused, "FFLE\x15", 25);
+        BoxesStayOpen(std::move(act));
+        Ask();
+        ASSERT_TRUE(WaitUntil([this] { return m_actedInBox; }, 10000));
+        ASSERT_TRUE(WaitUntil([this] { return m_boxAbandoned; }, 3000));
+    }
+
     std::function<void()> m_whileOpen;
     bool m_actedInBox = false;
     bool m_boxAbandoned = false;
@@ -126,14 +139,9 @@ TEST_F(ReadEventsTeardown, EndingTheProgramStopsTheRun)
 
 TEST_F(ReadEventsTeardown, AnotherTreeNodeWhileTheWorkerWaitsInAFailureBox)
 {
-    Online(CSimulatedReader::Egret);
-    reader->FillEvents(20, Event(1, 2, 2024));
-    reader->AnswerNext("LE0003", "FFLE\x15", 25);
     qint64 ms = 0;
-    BoxesStayOpen([this, &ms] { SelectEventsNode(&ms); });
-    Ask();
-    ASSERT_TRUE(WaitUntil([this] { return m_actedInBox; }, 10000));
-    ASSERT_TRUE(WaitUntil([this] { return m_boxAbandoned; }, 3000));
+    ASSERT_NO_FATAL_FAILURE(
+        ActWhileTheFailureBoxIsOpen(CSimulatedReader::Egret, "LE0003", [this, &ms] { SelectEventsNode(&ms); }));
     EXPECT_EQ(m_messages, QStringList({Text(169)}));
     ExpectTornDown(ms);
     ExpectStoredRowsInTheEventsView();
@@ -142,19 +150,13 @@ TEST_F(ReadEventsTeardown, AnotherTreeNodeWhileTheWorkerWaitsInAFailureBox)
 
 TEST_F(ReadEventsTeardown, EndingTheProgramWhileTheWorkerWaitsInAFailureBox)
 {
-    Online(CSimulatedReader::Kite);
-    reader->FillEvents(20, Event(1, 2, 2024));
-    reader->AnswerNext("LE0002", "FFLE\x15", 25);
     qint64 ms = 0;
-    BoxesStayOpen([this, &ms] {
+    ASSERT_NO_FATAL_FAILURE(ActWhileTheFailureBoxIsOpen(CSimulatedReader::Kite, "LE0002", [this, &ms] {
         QElapsedTimer clock;
         clock.start();
         m_app->ExitInstance();
         ms = clock.elapsed();
-    });
-    Ask();
-    ASSERT_TRUE(WaitUntil([this] { return m_actedInBox; }, 10000));
-    ASSERT_TRUE(WaitUntil([this] { return m_boxAbandoned; }, 3000));
+    }));
     ExpectTornDown(ms);
     EXPECT_EQ(StoredInDatabaseAfterExit(), 2);
 }

@@ -12,11 +12,14 @@
 #include "TestShots.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QListWidget>
 #include <QMenu>
 #include <QPainter>
 #include <QSqlQuery>
 #include <QTreeWidgetItem>
+
+#include <functional>
 
 // A stored reader as the database holds it.
 struct StoredReader {
@@ -77,25 +80,33 @@ protected:
         QTest::qWait(20);
     }
 
-    // The readers in the database file, by key.
-    std::vector<StoredReader> Stored() const
+    // Rows straight from the database file, past the program's caches.
+    void Query(const QString& sql, const std::function<void(const QSqlQuery&)>& onRow) const
     {
-        std::vector<StoredReader> rows;
         const QString name = QStringLiteral("test-readers");
         {
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
             db.setDatabaseName(DatabaseFile());
             EXPECT_TRUE(db.open());
             QSqlQuery q(db);
-            EXPECT_TRUE(q.exec("SELECT ID_Leser, strBezeichnung, strAdresse, strSeriennummer, boolUpdateOK,"
-                               " strLeserTyp, strModus, strParameter FROM tblLeser ORDER BY ID_Leser"));
-            while (q.next()) {
-                rows.push_back({q.value(0).toInt(), q.value(1).toString(), q.value(2).toString(),
-                                q.value(3).toString(), q.value(4).toInt(), q.value(5).toString(),
-                                q.value(6).toString(), q.value(7).toString()});
-            }
+            EXPECT_TRUE(q.exec(sql)) << sql.toStdString();
+            while (q.next())
+                onRow(q);
         }
         QSqlDatabase::removeDatabase(name);
+    }
+
+    // The readers in the database file, by key.
+    std::vector<StoredReader> Stored() const
+    {
+        std::vector<StoredReader> rows;
+        Query("SELECT ID_Leser, strBezeichnung, strAdresse, strSeriennummer, boolUpdateOK,"
+              " strLeserTyp, strModus, strParameter FROM tblLeser ORDER BY ID_Leser",
+              [&rows](const QSqlQuery& q) {
+                  rows.push_back({q.value(0).toInt(), q.value(1).toString(), q.value(2).toString(),
+                                  q.value(3).toString(), q.value(4).toInt(), q.value(5).toString(),
+                                  q.value(6).toString(), q.value(7).toString()});
+              });
         return rows;
     }
 
@@ -145,6 +156,16 @@ protected:
             QTest::mouseClick(Grid()->viewport(), Qt::LeftButton, {}, header.center());
             QTest::mouseDClick(Grid()->viewport(), Qt::LeftButton, {}, header.center());
         }
+    }
+    // Selects a row and opens its menu there; returns how long that took, as
+    // the menu must not wait on a busy or silent line.
+    qint64 MenuOf(int row)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        Click(row, 1);
+        RightClick(row);
+        return clock.elapsed();
     }
     // Right-clicks a displayed row (or a point) and lets a chosen command run.
     void RightClick(int row, int col = 4) { RightClickAt(CellCentre(row, col)); }

@@ -19,14 +19,18 @@ protected:
              " (11,'AAAAAAAAA1',1,5,'3',0), (12,'AAAAAAAAA2',2,5,'7;3',0), (13,'AAAAAAAAA3',0,1,'3;7',1),"
              " (14,'AAAAAAAAA4',0,1,'3',0), (15,'BBBBBBBBB5',0,1,'7',0)"});
     }
-    // The seeded database beside a simulated Wren holding a master and three
-    // entries, one of them unknown to the database.
-    void StartWithAWrenList()
+    // The seeded database beside a simulated Wren holding a master.
+    void StartWithAWren()
     {
         SeedReaders();
         SeedTransponders();
         ConnectPlain(CSimulatedReader::Wren);
         reader->SetMaster("0123456789");
+    }
+    // The same Wren holding three entries, one of them unknown to the database.
+    void StartWithAWrenList()
+    {
+        StartWithAWren();
         reader->SetListEntry(1, "AAAAAAAAA1");
         reader->SetListEntry(2, "CCCCCCCCC6");
         reader->SetListEntry(3, "AAAAAAAAA3");
@@ -114,10 +118,7 @@ TEST_F(SendWrenList, WriteAllComposesSendsAndRecordsTheWrenList)
 
 TEST_F(SendWrenList, ARefusingOrSilentWrenRecordsNothingItDidNotConfirm)
 {
-    SeedReaders();
-    SeedTransponders();
-    ConnectPlain(CSimulatedReader::Wren);
-    reader->SetMaster("0123456789");
+    StartWithAWren();
     auto dialog = Open(CSendWrenDlg::WriteMode, 3);
     SelectAll(dialog->DatabaseList());
     dialog->OnMoveRight();

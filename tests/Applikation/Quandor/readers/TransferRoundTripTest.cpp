@@ -35,8 +35,7 @@ protected:
     void Choose(int row, int command)
     {
         m_menuChoice = command;
-        Click(row, 1);
-        RightClick(row);
+        MenuOf(row);
         ASSERT_TRUE(WaitUntil([] { return CTransferRun::Active() != nullptr; }, 2000))
             << Enabled().count(true) << " of " << m_menu.size() << " enabled; rows " << SelectedRows().size();
         ASSERT_TRUE(WaitUntil([] { return CTransferRun::Active() == nullptr; }, 20000));
