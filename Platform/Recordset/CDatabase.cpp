@@ -687,13 +687,19 @@ CDatabase::KeepRowsPending::~KeepRowsPending()
     --t_pending.keep;
 }
 
-void CDatabase::SendPendingRows()
+std::vector<CRecordset*> CDatabase::PendingSets() const
 {
     std::vector<CRecordset*> mine;
     for (const auto& e : t_pending.sets) {
         if (e.first == this)
             mine.push_back(e.second);
     }
+    return mine;
+}
+
+void CDatabase::SendPendingRows()
+{
+    const std::vector<CRecordset*> mine = PendingSets();
     if (mine.empty())
         return;
     t_pending.sending = true;
@@ -709,12 +715,7 @@ void CDatabase::SendPendingRows()
 
 void CDatabase::DropPendingRows()
 {
-    std::vector<CRecordset*> mine;
-    for (const auto& e : t_pending.sets) {
-        if (e.first == this)
-            mine.push_back(e.second);
-    }
-    for (CRecordset* set : mine)
+    for (CRecordset* set : PendingSets())
         set->DropPendingRows();
 }
 

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class CRecordset;
 class QSqlQuery;
@@ -181,6 +182,8 @@ private:
     void GiveTurn();
     void EndTransaction();
     bool Exec(const QString& sql, QString* error = nullptr);
+    // This thread's sets of this data source that hold rows back.
+    std::vector<CRecordset*> PendingSets() const;
     // Has this thread's sets send (or drop) the rows they hold back.
     void SendPendingRows();
     void DropPendingRows();

@@ -99,13 +99,8 @@ CRecordset::CRecordset(CDatabase* pDatabase)
 
 CRecordset::~CRecordset()
 {
-    if (m_pendingRows > 0) {
-        try {
-            SendPendingRows();
-        } catch (const CDBException&) {
-            // The transaction is spoiled: its commit reports the reason.
-        }
-    }
+    // A failure spoils the transaction: its commit reports the reason.
+    TrySendPendingRows();
     if (m_pDatabase) {
         m_pDatabase->ForgetPendingRows(this);
         m_pDatabase->UnregisterRecordset(this);
@@ -446,13 +441,9 @@ bool CRecordset::OpenAppendOnly()
 
 void CRecordset::Close()
 {
-    if (m_pendingRows > 0) {
-        try {
-            SendPendingRows();
-        } catch (const CDBException& e) {
-            m_lastError = e.m_strError;
-        }
-    }
+    const QString failure = TrySendPendingRows();
+    if (!failure.isEmpty())
+        m_lastError = failure;
     m_appendOnly = false;
     m_open = false;
     m_values.clear();
@@ -762,7 +753,7 @@ qint32 CRecordset::HoldRowBack(const std::vector<size_t>& columns)
     QSqlDatabase db = Connection();
     ThrowIfNotUsable(db);
     CDatabase::Turn turn(m_pDatabase);
-    if (m_pendingRows > 0 && columns != m_pendingColumns)
+    if (!m_pendingValues.empty() && columns != m_pendingColumns)
         SendPendingRows();
     const qint32 key = DrawnKey(db);
     if (key == 0)
@@ -772,21 +763,19 @@ qint32 CRecordset::HoldRowBack(const std::vector<size_t>& columns)
     m_pendingValues.push_back(key);
     for (size_t c : columns)
         m_pendingValues.push_back(CFieldExchange::Get(bindings[c]));
-    ++m_pendingRows;
     m_pDatabase->NotePendingRows(this);
-    if (m_pendingRows >= kSendRows)
+    if (PendingRows() >= kSendRows)
         SendPendingRows();
     return key;
 }
 
 void CRecordset::SendPendingRows()
 {
-    if (m_pendingRows == 0)
+    const int rows = PendingRows();
+    if (rows == 0)
         return;
     const std::vector<QVariant> values = std::move(m_pendingValues);
-    const int rows = m_pendingRows;
     m_pendingValues.clear();
-    m_pendingRows = 0;
     m_pDatabase->ForgetPendingRows(this);
     try {
         QSqlDatabase db = Connection();
@@ -832,10 +821,19 @@ void CRecordset::SendPendingRows()
     }
 }
 
+QString CRecordset::TrySendPendingRows()
+{
+    try {
+        SendPendingRows();
+    } catch (const CDBException& e) {
+        return e.m_strError;
+    }
+    return QString();
+}
+
 void CRecordset::DropPendingRows()
 {
     m_pendingValues.clear();
-    m_pendingRows = 0;
     m_pDatabase->ForgetPendingRows(this);
 }
 
@@ -1003,17 +1001,21 @@ long CRecordset::DeleteRows(const QString& column, const QList<QVariant>& values
     return affected;
 }
 
+size_t CRecordset::WrittenColumn(const QString& column)
+{
+    const int c = ColumnIndex(column);
+    if (c == 0)
+        throw CDBException(
+            QStringLiteral("The key of the table \"%1\" is given by the table and not written.").arg(TableName()));
+    return static_cast<size_t>(c);
+}
+
 long CRecordset::UpdateRows(const QString& column, const QList<QVariant>& values, const Assignments& assignments)
 {
     const size_t index = static_cast<size_t>(ColumnIndex(column));
     std::vector<size_t> targets;
-    for (const auto& a : assignments) {
-        const int c = ColumnIndex(a.first);
-        if (c == 0)
-            throw CDBException(QStringLiteral("The key of the table \"%1\" is given by the table and not written.")
-                                   .arg(TableName()));
-        targets.push_back(static_cast<size_t>(c));
-    }
+    for (const auto& a : assignments)
+        targets.push_back(WrittenColumn(a.first));
     if (values.isEmpty() || assignments.empty())
         return 0;
     QSqlDatabase db = Connection();
@@ -1051,10 +1053,7 @@ long CRecordset::UpdateRows(const QString& column, const QList<QVariant>& values
 
 long CRecordset::UpdateRowsByKey(const QString& column, const std::vector<std::pair<qint32, QVariant>>& values)
 {
-    const int c = ColumnIndex(column);
-    if (c == 0)
-        throw CDBException(
-            QStringLiteral("The key of the table \"%1\" is given by the table and not written.").arg(TableName()));
+    const size_t c = WrittenColumn(column);
     // The last value given for a key is the one that stays, as row by row.
     std::vector<std::pair<qint32, QVariant>> last;
     QSet<qint32> seen;
@@ -1070,7 +1069,7 @@ long CRecordset::UpdateRowsByKey(const QString& column, const std::vector<std::p
     ThrowIfNotUsable(db);
     CDatabase::Turn turn(m_pDatabase);
     const auto& bindings = m_fields->Bindings();
-    const CFieldExchange::Type type = bindings[static_cast<size_t>(c)].type;
+    const CFieldExchange::Type type = bindings[c].type;
     // The cast gives a server the type of each value it is sent.
     const QString when = type == CFieldExchange::Type::Text ? QStringLiteral(" WHEN ? THEN CAST(? AS TEXT)")
                                                             : QStringLiteral(" WHEN ? THEN CAST(? AS INTEGER)");
@@ -1080,7 +1079,7 @@ long CRecordset::UpdateRowsByKey(const QString& column, const std::vector<std::p
     for (size_t from = 0; from < last.size(); from += kRows) {
         const size_t count = std::min(kRows, last.size() - from);
         QSqlQuery* query = Statement(QStringLiteral("UPDATE %1 SET %2 = CASE %3%4 END WHERE %3 IN (%5)")
-                                         .arg(QuotedTable(db), QuotedColumn(db, bindings[static_cast<size_t>(c)].column),
+                                         .arg(QuotedTable(db), QuotedColumn(db, bindings[c].column),
                                               key, when.repeated(static_cast<qsizetype>(count)),
                                               marks(static_cast<int>(count))));
         Finish done{query};

@@ -203,10 +203,15 @@ private:
     QVariant* RowValues(int row) { return m_values.data() + static_cast<size_t>(row) * Width(); }
     size_t Width() const;
     std::vector<size_t> ChangedColumns() const;
+    // The index of a column a bulk write may set; throws for the key.
+    size_t WrittenColumn(const QString& column);
     qint32 InsertRow(QSqlDatabase& db, const std::vector<size_t>& columns);
     // Whether an added row is held back to be sent with others.
     bool HoldsRowsBack();
     qint32 HoldRowBack(const std::vector<size_t>& columns);
+    int PendingRows() const { return int(m_pendingValues.size() / (m_pendingColumns.size() + 1)); }
+    // SendPendingRows, the failure returned instead of thrown.
+    QString TrySendPendingRows();
     // The next key drawn ahead from the table's key sequence; 0 when the
     // table has none (its rows are then sent one by one).
     qint32 DrawnKey(QSqlDatabase& db);
@@ -245,7 +250,6 @@ private:
     bool m_noKeySequence = false;
     std::vector<size_t> m_pendingColumns;
     std::vector<QVariant> m_pendingValues;
-    int m_pendingRows = 0;
     std::vector<qint32> m_drawnKeys;
     size_t m_nextDrawnKey = 0;
     int m_drawBlock = 16;
