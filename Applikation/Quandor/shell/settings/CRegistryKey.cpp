@@ -1,9 +1,15 @@
 #include "settings/CRegistryKey.h"
 
+#include "CLanguageHandler.h"
+#include "CUiMessage.h"
+
+#include <QCoreApplication>
 #include <QDir>
 #include <QSettings>
+#include <QThread>
 #include <QStringList>
 
+#include <atomic>
 #include <limits>
 #include <mutex>
 
@@ -77,6 +83,31 @@ bool StoredText(const QVariant& stored, QString* text)
 // used by one open key at a time. Recursive: a thread holding a key may still
 // read through another call.
 std::recursive_mutex g_storeMutex;
+
+constexpr unsigned int kNotSavedText = 341;
+std::atomic<bool> g_failureReported{false};
+
+// Said once a run: every later save fails the same way, and a box per value
+// would only repeat it. Never waits on a worker: the box is the UI thread's.
+void reportFailedSave(const QString& file)
+{
+    if (g_failureReported.exchange(true))
+        return;
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app)
+        return;
+    const QString detail = QDir::toNativeSeparators(file);
+    auto show = [detail] {
+        const CLanguageHandler* language = CUiMessage::Language();
+        CUiMessage::Show((language ? language->GetLangItem(kNotSavedText) : QString()) + QStringLiteral("\n\n")
+                             + detail,
+                         QMessageBox::Warning);
+    };
+    if (QThread::currentThread() == app->thread())
+        show();
+    else
+        QMetaObject::invokeMethod(app, show, Qt::QueuedConnection);
+}
 
 } // namespace
 
@@ -156,8 +187,12 @@ bool CRegistryKey::Write(int rootIndex, const QString& keyPath, const QString& v
     if (rootIndex != CurrentUser || !IsUsableName(valueName))
         return false;
     const auto settings = Open(rootIndex, keyPath);
-    if (!settings || !settings->isWritable())
+    if (!settings)
         return false;
+    if (!settings->isWritable()) {
+        reportFailedSave(settings->fileName());
+        return false;
+    }
     // A hand-edited file may hold several spellings of one name; the first
     // keeps the value and the others go, so reads cannot pick a stale one.
     const QStringList existing = settings->childKeys();
@@ -168,7 +203,16 @@ bool CRegistryKey::Write(int rootIndex, const QString& keyPath, const QString& v
     }
     settings->setValue(Detached(key), Detached(text));
     settings->sync();
-    return settings->status() == QSettings::NoError;
+    if (settings->status() != QSettings::NoError) {
+        reportFailedSave(settings->fileName());
+        return false;
+    }
+    return true;
+}
+
+void CRegistryKey::ResetFailureReport()
+{
+    g_failureReported = false;
 }
 
 QString CRegistryKey::PathOrHome(const QString& storedPath)

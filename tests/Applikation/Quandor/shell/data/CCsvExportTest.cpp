@@ -312,7 +312,9 @@ TEST_F(CCsvExportTest, TheMenuCommandExportsTheChosenKindAndReportsAFailure)
 
     Choose(m_files + "/no/such/folder/x.csv");
     m_app->GetMainFrame()->OnCommand(CMainFrame::ID_CSV_EXPORT);
-    EXPECT_EQ(m_messages, QStringList({Text(89)}));
+    ASSERT_EQ(m_messages.size(), 1);
+    EXPECT_TRUE(m_messages[0].startsWith(Text(89) + "\n\n")) << "with the reason";
+    EXPECT_TRUE(m_messages[0].contains(m_files + "/no/such/folder")) << m_messages[0].toStdString();
     EXPECT_EQ(m_icons.back(), QMessageBox::Critical);
 }
 

@@ -42,10 +42,15 @@ protected:
         WriteBytes(path, bytes);
         Choose(path);
         m_errorLines.clear();
+        m_errorEntries.clear();
         ModalDriver driver([this](QWidget* dialog) {
             if (auto* errors = qobject_cast<CImportErrorDlg*>(dialog)) {
-                for (int i = 0; i < errors->List()->count(); ++i)
-                    m_errorLines << errors->List()->item(i)->text();
+                for (int i = 0; i < errors->List()->count(); ++i) {
+                    // Each entry is the line, then its reason in brackets.
+                    const QString entry = errors->List()->item(i)->text();
+                    m_errorEntries << entry;
+                    m_errorLines << entry.left(entry.lastIndexOf(QStringLiteral("   (")));
+                }
                 m_errorDialogs++;
                 errors->accept();
             }
@@ -88,6 +93,7 @@ protected:
     }
 
     QStringList m_errorLines;
+    QStringList m_errorEntries;
     int m_errorDialogs = 0;
     int m_fileCount = 0;
 };

@@ -144,7 +144,8 @@ TEST_F(CDatabaseBackupTest, ARestoreIntoAFolderThatCannotBeWrittenLeavesTheDatab
     chmod(DatabaseFile().toLocal8Bit().constData(), 0666);
     const bool refused = TestEnvironment::RunWithoutRoot([&] {
         Restore(m_files + "/b.mdb");
-        return m_messages.size() == 2 && m_messages[1].startsWith(Text(222)) && digest(DatabaseFile()) == before
+        // Run as another user, the settings cannot be saved either, and say so.
+        return !m_messages.isEmpty() && m_messages.last().startsWith(Text(222)) && digest(DatabaseFile()) == before
                && PersonNames() == QStringList({"Anna2"}) && m_app->GetMainFrame()->m_nBusy == 0;
     });
     chmod(folder.toLocal8Bit().constData(), 0755);
