@@ -74,10 +74,11 @@ bool isWholeDatabase(const QString& written, QString* reason)
 
 // A journal or log beside the database belongs to the file it replaces, and
 // would be played into the restored one: each goes before the new file
-// takes its place, or the restore is refused.
+// takes its place, or the restore is refused. The journal goes last, so a
+// refusal never leaves the kept file without it.
 bool removeLeftovers(const QString& database, QString* reason)
 {
-    for (const char* suffix : {"-journal", "-wal", "-shm"}) {
+    for (const char* suffix : {"-shm", "-wal", "-journal"}) {
         const QString path = database + QLatin1String(suffix);
         const QFileInfo info(path);
         if (!info.exists() && !info.isSymLink())
