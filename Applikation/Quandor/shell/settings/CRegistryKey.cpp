@@ -3,8 +3,14 @@
 #include "CLanguageHandler.h"
 #include "CUiMessage.h"
 
+#include "data/CSafeFile.h"
+
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QTemporaryFile>
 #include <QSettings>
 #include <QThread>
 #include <QStringList>
@@ -85,7 +91,43 @@ bool StoredText(const QVariant& stored, QString* text)
 std::recursive_mutex g_storeMutex;
 
 constexpr unsigned int kNotSavedText = 341;
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// QSettings writes through a buffered file, which puts a file cut short in
+// place without an error when the disk fills during its last write. So the
+// file is read back, from a copy no cache knows, and every value of the
+// store must be in it as it is in memory.
+bool savedWhole(const QString& path)
+{
+    if (!QFileInfo(path).isFile())
+        return true; // a registry, not a file
+    QTemporaryFile copy;
+    if (!copy.open())
+        return false;
+    const QByteArray bytes = fileBytes(path);
+    if (copy.write(bytes) != bytes.size() || !copy.flush())
+        return false;
+    copy.close();
+    const QSettings stored(path, QSettings::IniFormat); // the values in memory
+    const QSettings read(copy.fileName(), QSettings::IniFormat);
+    const QStringList keys = stored.allKeys();
+    if (read.allKeys().size() != keys.size())
+        return false;
+    for (const QString& key : keys) {
+        if (read.value(key) != stored.value(key))
+            return false;
+    }
+    return true;
+}
 std::atomic<bool> g_failureReported{false};
+// Per settings file, its bytes after the last save known to be whole; used
+// under the store's lock only.
+QHash<QString, QByteArray> g_lastWhole;
 
 // Said once a run: every later save fails the same way, and a box per value
 // would only repeat it. Never waits on a worker: the box is the UI thread's.
@@ -201,10 +243,23 @@ bool CRegistryKey::Write(int rootIndex, const QString& keyPath, const QString& v
         if (other != key && other.compare(valueName, Qt::CaseInsensitive) == 0)
             settings->remove(other);
     }
+    const QString file = settings->fileName();
+    // What the file held when last known whole: QSettings also writes on its
+    // own (values a failed save left pending), unchecked.
+    auto known = g_lastWhole.find(file);
+    if (known == g_lastWhole.end())
+        known = g_lastWhole.insert(file, fileBytes(file));
+    const QByteArray lastWhole = known.value();
     settings->setValue(Detached(key), Detached(text));
     settings->sync();
-    if (settings->status() != QSettings::NoError) {
-        reportFailedSave(settings->fileName());
+    const bool whole = settings->status() == QSettings::NoError && savedWhole(file);
+    if (whole) {
+        g_lastWhole.insert(file, fileBytes(file));
+    } else {
+        // A file cut short goes back to what it held, when there is room.
+        if (QFileInfo(file).isFile() && fileBytes(file) != lastWhole)
+            CSafeFile::WriteFile(file, lastWhole, nullptr);
+        reportFailedSave(file);
         return false;
     }
     return true;
