@@ -3,6 +3,7 @@
 #include "CDialogRunner.h"
 #include "CFerrold_Handler.h"
 #include "CGridBaseDlg.h"
+#include "CGridCtrl.h"
 #include "CLeftTreeView.h"
 #include "CLeserDlg.h"
 #include "CMainFrame.h"
@@ -339,10 +340,11 @@ bool CParamHeron_KiteDlg::Store(const QString& parameter, int code, bool markFor
     });
     if (result == CRecordWriter::Result::NotFound)
         CRecordWriter::ShowNotice(kNotFoundText);
-    if (m_pOwner)
-        m_pOwner->Reload(0);
-    else
-        readers->_Requery();
+    // The table read again and the list redrawn as it stands: its sort
+    // and its selection stay.
+    readers->_Requery();
+    if (CGridCtrl* grid = m_pOwner ? m_pOwner->GetGrid() : nullptr)
+        grid->Refresh();
     return result == CRecordWriter::Result::Written;
 }
 
