@@ -11,6 +11,7 @@
 #include "CRecordWriter.h"
 #include "CShowMessage.h"
 #include "CUiMessage.h"
+#include "CWrenDialogLink.h"
 #include "CtblOnline.h"
 #include "link/CLinkLease.h"
 #include "link/CReaderFrame.h"
@@ -121,6 +122,10 @@ CParamHeron_KiteDlg::~CParamHeron_KiteDlg() = default;
 
 void CParamHeron_KiteDlg::Open(CLeserDlg& view, const CtblLeser::structLeser& reader)
 {
+    // Settings stored now would be marked as sent by the transfer's end
+    // without ever reaching the reader.
+    if (CWrenDialogLink::Taken())
+        return;
     CQuandorApp* app = CQuandorApp::Instance();
     QWidget* parent = app && app->GetMainFrame() ? static_cast<QWidget*>(app->GetMainFrame()) : &view;
     CParamHeron_KiteDlg dialog(&view, reader, CGridBaseDlg::GetLanguage(), parent);

@@ -267,6 +267,19 @@ TEST_P(ParamDialogTest, StoringKeepsTheListsOrderAndSelection)
     EXPECT_EQ(names(), sorted);
 }
 
+// During a transfer the dialog does not open: what it stored would be
+// marked as sent by the transfer's end without reaching the reader.
+TEST_P(ParamDialogTest, ATransferKeepsTheDialogShut)
+{
+    const CLinkLease transfer = Tree()->Link().TakeLink();
+    ASSERT_TRUE(transfer.IsGranted());
+    bool opened = false;
+    OpenRow("Tor", [&](Dlg&) { opened = true; });
+    Tree()->Link().ReleaseLink(transfer);
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(m_messages, QStringList{Text(253)});
+}
+
 INSTANTIATE_TEST_SUITE_P(Models, ParamDialogTest,
                          ::testing::Values(Case{Model::Kite, 0}, Case{Model::Kite, 1}, Case{Model::Heron, 0},
                                            Case{Model::Heron, 1}, Case{Model::Egret, 0}, Case{Model::Egret, 1}),
