@@ -50,7 +50,7 @@ const std::vector<TextGroup>& UsedTexts()
                                            214, 215, 226, 227, 230, 236, 238, 240}},
         {"reading events and the event kinds", {162, 163, 164, 165, 167, 169, 188, 189, 191, 192,
                                                 193, 194, 195, 196, 197, 198, 199, 200, 229}},
-        {"plain reader transponder list", {174, 175, 176, 177, 178, 181, 182, 183, 184, 187}},
+        {"plain reader transponder list", {174, 175, 176, 177, 178, 181, 182, 183, 184, 187, 321}},
         {"transponder and time-schema views", {170, 171, 204, 206, 207, 217, 231, 232, 233}},
         {"time-schema names refused, the built-in schema unchanged", {280, 281, 282, 283}},
         {"manual and USB transponder entry", {241, 242, 243, 244, 245, 246}},
