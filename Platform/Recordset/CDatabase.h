@@ -173,6 +173,8 @@ private:
     void Opened(const QString& name);
     // Ends this thread's transaction when it was lost with its connection.
     bool EndLostTransaction();
+    // The name of the calling thread's connection.
+    QString ConnectionName() const;
     // TransactionSerial with the state's mutex held.
     quint64 TransactionSerialLocked() const;
 

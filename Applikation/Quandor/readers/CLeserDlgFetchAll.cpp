@@ -25,7 +25,7 @@ constexpr unsigned int kReadingListText = 181;
 constexpr unsigned int kMarkedText1 = 185;
 constexpr unsigned int kMarkedText2 = 186;
 constexpr unsigned int kFetchedText = 173;
-constexpr unsigned int kNoWorkerText = 227;
+constexpr unsigned int kNoWorkerText = 322;
 
 } // namespace
 

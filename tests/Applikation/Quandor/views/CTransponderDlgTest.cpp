@@ -82,9 +82,10 @@ protected:
     CTransponderDlg* Transponders() const { return qobject_cast<CTransponderDlg*>(Pane()); }
     CtblTransponder* Cache() const { return m_app->GetDBHandler()->Get_Ptr_To_tblTransponder(); }
 
-    void StartShown(int child = -1)
+    void StartShown(int child = -1, const QStringList& more = {})
     {
         Sql(kData);
+        Sql(more);
         StartOnBackend();
         m_app->GetMainFrame()->resize(1212, 874);
         m_app->GetMainFrame()->show();
@@ -183,6 +184,31 @@ TEST_P(CTransponderDlgTest, DropDownsAreBuiltWhenTheyOpen)
     for (const auto& item : combo->GetItemList())
         offered << item->m_strDisplay;
     EXPECT_EQ(offered, (QStringList{"---", "Bert"})); // Anna holds another
+}
+
+// A cell whose list was built for one transponder shows the next one's
+// person and schema once the rows shift under it.
+TEST_P(CTransponderDlgTest, ListCellsShowTheirRowsAfterTheRowsShift)
+{
+    StartShown(-1, {"UPDATE tblPerson SET Transponder_ID = 3 WHERE ID_Person = 2"});
+    for (int column : {CTransponderDlg::kPersonColumn, CTransponderDlg::kSchemaColumn}) {
+        Grid()->BeginCellEdit(2, column, QPoint(-1, -1), CGridEditKey::Key(VK_LBUTTON));
+        QWidget* editor = Grid()->GetActiveEditor();
+        ASSERT_NE(editor, nullptr);
+        QTest::keyClick(editor, Qt::Key_Escape);
+        ASSERT_TRUE(QTest::qWaitFor([this] { return Grid()->GetActiveEditor() == nullptr; }));
+    }
+    SelectRows({1});
+    Transponders()->OnDeleteEntry();
+    EXPECT_EQ(Column(3), (QStringList{"00000000BB", "00000000CC", "00000000DD"}));
+    EXPECT_EQ(Column(4), (QStringList{"", "Bert", ""}));
+    EXPECT_EQ(Column(5), (QStringList{"Vollzugriff", "Nacht", "Vollzugriff"}));
+    SaveShot(m_app->GetMainFrame(), Odbc() ? "transponders-rows-shifted-odbc.png" : "transponders-rows-shifted.png");
+
+    // Unticking the shown reader moves the rows as well.
+    Show(CLeftTreeView::TranspondersNode, 0); // reader A: AA is gone, CC stays
+    ASSERT_EQ(Column(3), (QStringList{"00000000CC"}));
+    EXPECT_EQ(Column(4), (QStringList{"Bert"}));
 }
 
 TEST_P(CTransponderDlgTest, AssignAndWithdrawAllMarkOnlyTheChanged)
