@@ -40,7 +40,8 @@ unavailable() {
 
 as_owner() {
   if [ "$(id -u)" -eq 0 ]; then
-    runuser -u postgres -- "$@"
+    # From a folder that user may enter, whatever the caller's folder is.
+    (cd / && runuser -u postgres -- "$@")
   else
     "$@"
   fi
