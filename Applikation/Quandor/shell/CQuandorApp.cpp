@@ -15,6 +15,9 @@
 
 namespace {
 
+// The layout of this run could not be saved.
+constexpr unsigned int kLayoutNotSavedText = 340;
+
 QMessageBox::Icon boxIcon(CFerrold_Reporter::Icon icon)
 {
     switch (icon) {
@@ -109,7 +112,10 @@ int CQuandorApp::ExitInstance()
 
     if (m_pDialogSetup) {
         try {
-            m_pDialogSetup->Save();
+            QString error;
+            if (!m_pDialogSetup->Save(&error))
+                CUiMessage::Show((m_pLanguage ? m_pLanguage->GetLangItem(kLayoutNotSavedText) : QString()) + QStringLiteral("\n\n") + error,
+                                 QMessageBox::Warning);
             delete m_pDialogSetup;
             m_pDialogSetup = nullptr;
         } catch (const std::exception& e) {

@@ -171,6 +171,11 @@ void CUiMessage::SetLanguage(const CLanguageHandler* language)
     g_language = language;
 }
 
+const CLanguageHandler* CUiMessage::Language()
+{
+    return g_language.load();
+}
+
 QString CUiMessage::DefaultCaption()
 {
     if (const CLanguageHandler* language = g_language.load()) {

@@ -45,6 +45,8 @@ public:
     // The texts for the default caption (lent; null until the program has
     // its language component, and set back to null before it is deleted).
     static void SetLanguage(const CLanguageHandler* language);
+    // The texts set last; null when none.
+    static const CLanguageHandler* Language();
     // UI thread: boxes that workers asked for and that were not shown yet
     // are dropped, and their workers get NoButton (what happens to them at
     // the application's end).
