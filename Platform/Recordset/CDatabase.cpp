@@ -659,14 +659,24 @@ void CDatabase::EndTransaction()
     GiveTurn();
 }
 
-bool CDatabase::Savepoint(int level)
+bool CDatabase::Savepoint(int level, QString* error)
 {
-    return InTransaction() && Exec(QStringLiteral("SAVEPOINT ferrold_%1").arg(level));
+    if (!InTransaction()) {
+        if (error)
+            *error = QStringLiteral("No transaction is running.");
+        return false;
+    }
+    return Exec(QStringLiteral("SAVEPOINT ferrold_%1").arg(level), error);
 }
 
-bool CDatabase::ReleaseSavepoint(int level)
+bool CDatabase::ReleaseSavepoint(int level, QString* error)
 {
-    return InTransaction() && Exec(QStringLiteral("RELEASE SAVEPOINT ferrold_%1").arg(level));
+    if (!InTransaction()) {
+        if (error)
+            *error = QStringLiteral("No transaction is running.");
+        return false;
+    }
+    return Exec(QStringLiteral("RELEASE SAVEPOINT ferrold_%1").arg(level), error);
 }
 
 bool CDatabase::RollbackToSavepoint(int level)

@@ -144,8 +144,8 @@ public:
     void SpoilTransaction(const QString& reason);
 
     // Nested parts of the running transaction (CTransaction uses them).
-    bool Savepoint(int level);
-    bool ReleaseSavepoint(int level);
+    bool Savepoint(int level, QString* error = nullptr);
+    bool ReleaseSavepoint(int level, QString* error = nullptr);
     bool RollbackToSavepoint(int level);
 
     // The path of the database file, or empty when the source has none.
