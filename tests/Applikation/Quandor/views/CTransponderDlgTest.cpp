@@ -1,5 +1,6 @@
 #include "RecordViewFixture.h"
 
+#include "CBlinkStatic.h"
 #include "CDialogRunner.h"
 #include "CShowMessage.h"
 #include "CTransponderDlg.h"
@@ -279,6 +280,7 @@ protected:
         m_previousRunner = CDialogRunner::SetRunner([this](QDialog& dialog) {
             if (auto* notice = qobject_cast<CShowMessage*>(&dialog)) {
                 m_noticeTexts << NoticeText(*notice);
+                m_noticeColours << notice->GetTextControl()->GetTextColor();
                 return int(QDialog::Accepted);
             }
             if (auto* entry = qobject_cast<CUsbManuell*>(&dialog)) {
@@ -306,6 +308,7 @@ protected:
 
     std::function<void(CUsbManuell&)> m_drive;
     QStringList m_noticeTexts;
+    QList<COLORREF> m_noticeColours;
     CDialogRunner::Runner m_previousRunner;
 };
 
@@ -341,6 +344,10 @@ TEST_P(CUsbManuellTest, TypedAndUsbNumbers)
     EXPECT_TRUE(stillOpen);
     EXPECT_EQ(m_noticeTexts, (QStringList{Lang(245), Lang(244), Lang(244), Lang(244), Lang(244), Lang(246), Lang(245),
                                           Lang(245)}));
+    // Refusals in red, stored numbers in green.
+    const COLORREF done = CShowMessage::kDoneColour;
+    const COLORREF error = CShowMessage::kErrorColour;
+    EXPECT_EQ(m_noticeColours, (QList<COLORREF>{done, error, error, error, error, error, done, done}));
     EXPECT_EQ(Stored("tblTransponder", "strTransponderNummer"),
               (QStringList{"00000000AA", "00000000BB", "00000000CC", "00000000DD", "12345678AB", "0000000001",
                            "0000000002"}));
