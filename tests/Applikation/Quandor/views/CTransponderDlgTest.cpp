@@ -255,6 +255,8 @@ TEST_P(CTransponderDlgTest, DeleteSelectedAndAllShownMarkTheirReaders)
     Transponders()->OnDeleteAllEntries();
     EXPECT_EQ(Stored("tblTransponder", "strTransponderNummer"), (QStringList{"00000000DD"}));
     EXPECT_EQ(Stored("tblLeser", "boolUpdateOK"), (QStringList{"0", "1"}));
+    // Deleting asks with No as the answer to a hasty Return.
+    EXPECT_EQ(m_questionDefaults, (std::vector<QMessageBox::StandardButton>{QMessageBox::No, QMessageBox::No}));
 }
 
 TEST_P(CTransponderDlgTest, ARefusedDeleteKeepsItsRowAndTheCountIsShown)
