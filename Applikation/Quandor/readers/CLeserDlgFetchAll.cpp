@@ -56,10 +56,7 @@ void CLeserDlg::OnFetchAllData()
     }
     // The reader holds data the database has not sent yet: fetching
     // replaces what the database knows of it.
-    if (marked
-        && CBusyScope::Show(Text(kMarkedText1) + QStringLiteral("\n") + Text(kMarkedText2), QMessageBox::Question,
-                            QMessageBox::Yes | QMessageBox::No)
-               != QMessageBox::Yes)
+    if (marked && !CBusyScope::ConfirmDestructive(Text(kMarkedText1) + QStringLiteral("\n") + Text(kMarkedText2)))
         return;
 
     auto job = std::make_shared<CFetchAllJob>(GetLanguage());

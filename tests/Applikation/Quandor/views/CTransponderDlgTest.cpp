@@ -1,5 +1,6 @@
 #include "RecordViewFixture.h"
 
+#include "CBlinkStatic.h"
 #include "CDialogRunner.h"
 #include "CShowMessage.h"
 #include "CTransponderDlg.h"
@@ -269,6 +270,8 @@ TEST_P(CTransponderDlgTest, DeleteSelectedAndAllShownMarkTheirReaders)
     Transponders()->OnDeleteAllEntries();
     EXPECT_EQ(Stored("tblTransponder", "strTransponderNummer"), (QStringList{"00000000DD"}));
     EXPECT_EQ(Stored("tblLeser", "boolUpdateOK"), (QStringList{"0", "1"}));
+    // Deleting asks with No as the answer to a hasty Return.
+    EXPECT_EQ(m_questionDefaults, (std::vector<QMessageBox::StandardButton>{QMessageBox::No, QMessageBox::No}));
 }
 
 TEST_P(CTransponderDlgTest, ARefusedDeleteKeepsItsRowAndTheCountIsShown)
@@ -294,6 +297,7 @@ protected:
         m_previousRunner = CDialogRunner::SetRunner([this](QDialog& dialog) {
             if (auto* notice = qobject_cast<CShowMessage*>(&dialog)) {
                 m_noticeTexts << NoticeText(*notice);
+                m_noticeColours << notice->GetTextControl()->GetTextColor();
                 return int(QDialog::Accepted);
             }
             if (auto* entry = qobject_cast<CUsbManuell*>(&dialog)) {
@@ -321,6 +325,7 @@ protected:
 
     std::function<void(CUsbManuell&)> m_drive;
     QStringList m_noticeTexts;
+    QList<COLORREF> m_noticeColours;
     CDialogRunner::Runner m_previousRunner;
 };
 
@@ -356,6 +361,10 @@ TEST_P(CUsbManuellTest, TypedAndUsbNumbers)
     EXPECT_TRUE(stillOpen);
     EXPECT_EQ(m_noticeTexts, (QStringList{Lang(245), Lang(244), Lang(244), Lang(244), Lang(244), Lang(246), Lang(245),
                                           Lang(245)}));
+    // Refusals in red, stored numbers in green.
+    const COLORREF done = CShowMessage::kDoneColour;
+    const COLORREF error = CShowMessage::kErrorColour;
+    EXPECT_EQ(m_noticeColours, (QList<COLORREF>{done, error, error, error, error, error, done, done}));
     EXPECT_EQ(Stored("tblTransponder", "strTransponderNummer"),
               (QStringList{"00000000AA", "00000000BB", "00000000CC", "00000000DD", "12345678AB", "0000000001",
                            "0000000002"}));
