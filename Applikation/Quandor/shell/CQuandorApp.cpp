@@ -11,7 +11,10 @@
 #include "CDBException.h"
 
 #include <QDir>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
+#include <QTranslator>
 
 namespace {
 
@@ -77,6 +80,7 @@ bool CQuandorApp::InitServices()
                              QStringLiteral("nLanguage"));
     m_pLanguage = new CLanguageHandler(language, m_strProgramFolder + QStringLiteral("SysFiles/"));
     CUiMessage::SetLanguage(m_pLanguage);
+    ApplyQtLanguage(m_pLanguage->GetAktivLanguage());
     // The database library's messages, from any thread, as boxes on this one.
     CFerrold_Reporter::SetReporter([](const QString& text, CFerrold_Reporter::Icon icon) {
         CUiMessage::Show(text, boxIcon(icon));
@@ -129,7 +133,40 @@ int CQuandorApp::ExitInstance()
     DeleteDatabaseHandler();
     delete m_pLanguage;
     m_pLanguage = nullptr;
+    if (m_pQtTexts)
+        removeTranslator(m_pQtTexts.get());
+    m_pQtTexts.reset();
+    QLocale::setDefault(QLocale::system());
     return 0;
+}
+
+void CQuandorApp::ApplyQtLanguage(unsigned int language)
+{
+    if (m_pQtTexts) {
+        removeTranslator(m_pQtTexts.get());
+        m_pQtTexts.reset();
+    }
+    const bool german = language != 1;
+    // Dates in the pickers name their months in the program's language,
+    // whatever the desktop's language is.
+    QLocale::setDefault(QLocale(german ? QLocale::German : QLocale::English,
+                                german ? QLocale::Germany : QLocale::UnitedKingdom));
+    // Qt speaks English by itself; German comes from the system's Qt
+    // translations (Debian package qt6-translations-l10n). Without them the
+    // buttons stay English, which is no reason to refuse to start.
+    if (!german)
+        return;
+    auto texts = std::make_unique<QTranslator>();
+    if (texts->load(QLocale(QLocale::German), QStringLiteral("qtbase"), QStringLiteral("_"),
+                    QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        installTranslator(texts.get());
+        m_pQtTexts = std::move(texts);
+    }
+}
+
+bool CQuandorApp::HasQtTranslation() const
+{
+    return m_pQtTexts != nullptr;
 }
 
 void CQuandorApp::OnAppAbout()

@@ -91,9 +91,7 @@ int CCsvExportCommand::ExportCsv(int choice)
     const QString path = CFileNameRule::ApplyExtension(chosen, QStringLiteral(".csv"));
     // The dialog asked about the name it showed, not about this one.
     if (path != chosen && QFileInfo::exists(path)
-        && CBusyScope::Show(m_pLanguage ? m_pLanguage->GetLangItem(kReplaceText).arg(path) : path,
-                            QMessageBox::Question, QMessageBox::Yes | QMessageBox::No)
-               != QMessageBox::Yes)
+        && !CBusyScope::ConfirmDestructive(m_pLanguage ? m_pLanguage->GetLangItem(kReplaceText).arg(path) : path))
         return 1;
     registry.WriteString(CRegistryKey::CurrentUser, QLatin1String(kProgramKey), QStringLiteral("SavePath"), path);
     if (m_pFrame)

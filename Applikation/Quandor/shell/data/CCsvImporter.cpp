@@ -60,7 +60,7 @@ CCsvImporter::CCsvImporter(CFerrold_Handler& db, const CLanguageHandler* languag
     , m_language(language)
     , m_kind(kind)
 {
-    BuildIndex();
+    BuildIndex(false);
 }
 
 QString CCsvImporter::Text(unsigned int number) const
@@ -78,17 +78,29 @@ bool CCsvImporter::AcceptLine(Kind kind, const QString& line, QString* rest)
     return true;
 }
 
-void CCsvImporter::BuildIndex()
+void CCsvImporter::BuildIndex(bool fromTable)
 {
     m_numbers.clear();
     m_persons.clear();
     m_readers.clear();
     m_schemas.clear();
 
+    // For the write, the numbers as stored, read inside the import's
+    // transaction with the table locked against other writers: a number
+    // another PC stored a moment ago is a duplicate too.
     CtblTransponder* transponders = m_db.Get_Ptr_To_tblTransponder();
-    for (int i = 0; i < transponders->GetAnz_Transponder(); ++i) {
-        const auto* row = transponders->Get_Transponder(i);
-        appendKey(m_numbers, row->TransponderNummer.toUpper(), row->ID_Transponder);
+    if (fromTable) {
+        std::vector<std::pair<qint32, QString>> stored;
+        transponders->LockTable();
+        if (!transponders->ReadForWrite(QStringLiteral("strTransponderNummer"), &stored))
+            throw CDBException(transponders->GetLastError());
+        for (const auto& [key, number] : stored)
+            appendKey(m_numbers, number.toUpper(), key);
+    } else {
+        for (int i = 0; i < transponders->GetAnz_Transponder(); ++i) {
+            const auto* row = transponders->Get_Transponder(i);
+            appendKey(m_numbers, row->TransponderNummer.toUpper(), row->ID_Transponder);
+        }
     }
     CtblPerson* persons = m_db.Get_Ptr_To_tblPerson();
     for (int i = 0; i < persons->GetAnz_Person(); ++i) {
@@ -196,13 +208,17 @@ int CCsvImporter::Write(const QStringList& acceptedLines)
     m_links.clear();
     m_written = 0;
     m_failed = false;
-    BuildIndex();
 
     CDatabase* database = m_db.GetDatabase();
     int result = 1;
     try {
         if (!database->BeginTrans())
             throw Failure{Text(83) + QLatin1Char('\n') + Text(84), false, true};
+        try {
+            BuildIndex(true);
+        } catch (const CDBException& e) {
+            throw Failure{e.m_strError, false, false};
+        }
         for (int i = 0; i < acceptedLines.size(); ++i) {
             Record record;
             QString reason;

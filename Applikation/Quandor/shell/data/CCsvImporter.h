@@ -70,7 +70,10 @@ private:
         bool openFailed = false; // a set that could not be opened (error icon)
     };
 
-    void BuildIndex();
+    // The indexes of numbers, names, readers and schemas; the numbers from
+    // the table itself (inside the import's transaction) or from the cache.
+    // Throws CDBException when the table cannot be read.
+    void BuildIndex(bool fromTable);
     void WriteRecord(const Record& record);
     // The set could not be read: the open failure (an error icon).
     Failure OpenFailure(const CFerrold_Base& set, bool readerSet) const;

@@ -147,9 +147,7 @@ QString CDatabaseBackup::ChooseFile(bool save, bool german, const QString& propo
     const QString path = CFileNameRule::ApplyExtension(chosen, QStringLiteral(".mdb"));
     // The dialog asked about the name it showed, not about this one.
     if (save && path != chosen && QFileInfo::exists(path)
-        && CBusyScope::Show(m_pLanguage ? m_pLanguage->GetLangItem(kReplaceText).arg(path) : path,
-                            QMessageBox::Question, QMessageBox::Yes | QMessageBox::No)
-               != QMessageBox::Yes)
+        && !CBusyScope::ConfirmDestructive(m_pLanguage ? m_pLanguage->GetLangItem(kReplaceText).arg(path) : path))
         return QString();
     return path;
 }

@@ -191,6 +191,17 @@ TEST_F(CCsvImportTest, NumbersAreCheckedAlwaysAndNeverStoredTwice)
     EXPECT_EQ(m_errorLines, QStringList({"Nr.: 1 -> 0123456789;---", "Nr.: 3 -> 00000000AB;---"}));
 }
 
+TEST_F(CCsvImportTest, ANumberAnotherPcStoredMeanwhileIsADuplicateToo)
+{
+    Start();
+    // Stored by another PC after this program read its cache.
+    Sql({"INSERT INTO tblTransponder (ID_Transponder, strTransponderNummer, Zeitfenster_ID) VALUES (7, '0000000042', 1)"});
+    EXPECT_EQ(Import(1, {"Transponder;0000000042;---", "Transponder;0000000043;---"}), 1);
+    EXPECT_EQ(Rows("SELECT strTransponderNummer FROM tblTransponder ORDER BY ID_Transponder"),
+              QStringList({"0000000042", "0000000043"}));
+    EXPECT_EQ(m_errorLines, QStringList({"Nr.: 1 -> 0000000042;---"}));
+}
+
 TEST_F(CCsvImportTest, APersonMovesToTheNewTransponderAndLinksUseTheNewKeys)
 {
     Sql({"INSERT INTO tblPerson (ID_Person, strName, Transponder_ID) VALUES (5,'Anna',3)",
