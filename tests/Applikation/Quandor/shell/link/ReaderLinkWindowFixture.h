@@ -9,6 +9,7 @@
 #include "CSimulatedReader.h"
 #include "link/CWindowMessage.h"
 #include "ShellTestSupport.h"
+#include "TestWait.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -92,16 +93,9 @@ protected:
     }
 
     // Runs the event loop until the condition holds; false after timeoutMs.
-    static bool WaitUntil(const std::function<bool()>& condition, int timeoutMs)
+    static bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = TestWait::kPatienceMs)
     {
-        QElapsedTimer clock;
-        clock.start();
-        while (!condition()) {
-            if (clock.elapsed() > timeoutMs)
-                return false;
-            QTest::qWait(10);
-        }
-        return true;
+        return TestWait::Until(condition, timeoutMs);
     }
 
     bool WaitOnline(int timeoutMs)
@@ -133,6 +127,7 @@ protected:
     void ExpectLineQuiet(int ms)
     {
         const qint64 received = reader->BytesReceived();
+        // Silence has no event to wait for: the line is watched for ms.
         QTest::qWait(ms);
         EXPECT_EQ(reader->BytesReceived(), received);
     }

@@ -6,7 +6,10 @@
 #include "link/ReaderLinkWindowFixture.h"
 
 #include "CDataProgressDlg.h"
+#include "CFerrold_Handler.h"
 #include "CLeserDlg.h"
+#include "CQuandorApp.h"
+#include "CtblLeser.h"
 #include "CTransponderDlg.h"
 
 #include <QAction>
@@ -45,6 +48,18 @@ double CpuSeconds()
         + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
+// The name the reader with this identification is stored under; empty
+// while none is.
+QString StoredReaderName(const QString& identification)
+{
+    CtblLeser* readers = CQuandorApp::Instance()->GetDBHandler()->Get_Ptr_To_tblLeser();
+    for (int i = 0; i < readers->GetAnz_Leser(); ++i) {
+        if (!identification.isEmpty() && readers->Get_Leser(i)->Seriennummer == identification)
+            return readers->Get_Leser(i)->Bezeichnung;
+    }
+    return {};
+}
+
 // Lets the program run as it does for a user: only its event loop, no
 // test polling in between.
 void RunEventLoop(int ms)
@@ -72,15 +87,26 @@ TEST_P(EveryModel, ConnectsFromThePortDialogAndShowsPresentedTags)
 
     EXPECT_EQ(Tree()->ReaderType(), c.readerType);
     EXPECT_EQ(Pane(CMainFrame::ID_INDICATOR_CONNECTION), Text(109) + QStringLiteral("COM%1").arg(kPort));
-    EXPECT_EQ(Pane(CMainFrame::ID_INDICATOR_READER), Text(110) + Text(c.modelText) + Text(216) + "---");
     EXPECT_TRUE(Frame()->Action(CMainFrame::ID_ONLINE)->isChecked());
     EXPECT_FALSE(Frame()->Action(CMainFrame::ID_OFFLINE)->isChecked());
 
     // The reader view is asked once to identify the reader.
-    ASSERT_TRUE(WaitUntil([this] { return identify.count > 0; }, 1000));
+    ASSERT_TRUE(WaitUntil([this] {
+        auto* view = qobject_cast<CLeserDlg*>(Frame()->GetRightPane());
+        return identify.count > 0 && view && view->m_nIdentifyCount > 0;
+    }));
     EXPECT_EQ(identify.receiver, QStringLiteral("CLeserDlg"));
     EXPECT_EQ(qobject_cast<CLeserDlg*>(Frame()->GetRightPane())->m_nIdentifyCount, 1);
     EXPECT_FALSE(Tree()->m_bIdentifyRequest);
+
+    // The pane names the model, and the reader once the view has
+    // identified it: a framed reader by the name it is stored under, a
+    // plain reader, which cannot tell who it is, never.
+    const QString prefix = Text(110) + Text(c.modelText) + Text(216);
+    EXPECT_TRUE(WaitUntil([&] {
+        const QString name = c.plain ? QStringLiteral("---") : StoredReaderName(Tree()->Identification());
+        return !name.isEmpty() && Pane(CMainFrame::ID_INDICATOR_READER) == prefix + name;
+    })) << qPrintable(Pane(CMainFrame::ID_INDICATOR_READER));
 
     // A presented tag shows for 1500 ms; the Wren's own master is marked.
     const QByteArray tag = c.model == CSimulatedReader::Wren ? master : QByteArray("00A1B2C3D4");
