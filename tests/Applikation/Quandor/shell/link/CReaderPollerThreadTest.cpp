@@ -55,6 +55,7 @@ TEST_F(FramedOnline, NoPollUntilTheOwnerHasHandledTheTag)
 
 TEST_F(FramedOnline, QueuedCommandsGetTheirOwnReplies)
 {
+    UseRealTime(); // proves the three seconds a queued command waits
     Connect(CSimulatedReader::Egret);
     EXPECT_EQ(link.SendAndWait('L', "P0000", 1), FramedReply("FFLP00A5"));
     EXPECT_EQ(link.SendAndWait('L', "P0001", 1), FramedReply("FFLP0006"));
@@ -123,6 +124,7 @@ TEST_F(FramedOnline, ListEntryReplyLooksLikeATagButIsHandedOver)
 
 TEST_F(FramedOnline, LateReplyReachesNobodyAndTheNextCallerGetsItsOwn)
 {
+    UseRealTime(); // proves the queued reply window
     Connect(CSimulatedReader::Kite);
     reader->DelayReplyTo("FFLP0000", 3500);
     const Clock::time_point start = Clock::now();
@@ -145,6 +147,7 @@ TEST_F(FramedOnline, LateReplyReachesNobodyAndTheNextCallerGetsItsOwn)
 
 TEST_F(FramedOnline, CommandThatCouldNotBeSentIsWithdrawn)
 {
+    UseRealTime(); // proves the queued reply window
     Connect(CSimulatedReader::Egret);
     const CLinkLease lease = link.TakeLink();
     ASSERT_TRUE(lease);
@@ -165,7 +168,7 @@ TEST_F(FramedOnline, LeaseWaitsForThePollInFlightAndKeepsPollingOff)
     const Clock::time_point start = Clock::now();
     const CLinkLease lease = link.TakeLink();
     ASSERT_TRUE(lease);
-    EXPECT_GE(MsSince(start), 300); // the poll's answer came first
+    EXPECT_GE(MsSince(start), Ms(300)); // the poll's answer came first
     EXPECT_TRUE(link.IsLinkTaken());
     EXPECT_EQ(link.TakeLink().Why(), CLinkLease::TransferRunning); // one transfer at a time
 
@@ -183,6 +186,7 @@ TEST_F(FramedOnline, LeaseWaitsForThePollInFlightAndKeepsPollingOff)
 
 TEST_F(FramedOnline, BusyLineDoesNotHoldAnUnansweredCommandForever)
 {
+    UseRealTime(); // proves the quiet time and the overall bound
     Connect(CSimulatedReader::Heron);
     reader->IgnoreNext('L', 1);
     std::atomic<bool> noisy{true};
@@ -256,6 +260,7 @@ TEST_F(FramedOnline, ReleasedOrCancelledLeaseNeverTalksToTheReaderAgain)
 // late, but while its caller still waits.
 TEST_F(FramedOnline, QueuedReplyStartingAfterTwoSecondsReachesItsCaller)
 {
+    UseRealTime(); // proves the reply window of the real times
     Connect(CSimulatedReader::Heron);
     reader->SetTransponder(1, "0A0B0C0D0E");
     reader->DelayReplyTo("FFLT0001", 2500);
@@ -295,6 +300,7 @@ TEST_F(PlainOnline, ElevenCharacterReplyIsTheReplyNotATag)
 
 TEST_F(FramedOnline, SilentReaderIsReportedLostOnceAfterFiveSeconds)
 {
+    UseRealTime(); // proves the five seconds to a lost link
     Connect(CSimulatedReader::Kite);
     ASSERT_TRUE(WaitForPoll());
     reader->SetSilent(true);
@@ -329,6 +335,7 @@ TEST_F(FramedOnline, NoPollAndNoLostLinkWhileTheSettingsDialogIsOpen)
 
 TEST_F(FramedOnline, UnpluggedReaderIsLostWithoutSpinning)
 {
+    UseRealTime(); // proves the lost-link time and its processor use
     Connect(CSimulatedReader::Egret);
     ASSERT_TRUE(WaitForPoll());
     const double cpuBefore = ProcessCpuSeconds();

@@ -6,6 +6,7 @@
 #include "link/CReaderLink.h"
 #include "CSimulatedReader.h"
 #include "link/ReaderLinkRecorder.h"
+#include "link/TestLinkTiming.h"
 
 #include <QRegularExpression>
 #include <gtest/gtest.h>
@@ -43,7 +44,7 @@ protected:
     // started on its port.
     void Start(Model model, const std::function<void(CSimulatedReader&)>& prepare = {})
     {
-        reader = std::make_unique<CSimulatedReader>(model);
+        reader = std::make_unique<CSimulatedReader>(model, link.Timing().factor);
         if (prepare)
             prepare(*reader);
         reader->RegisterAs(kPort);
@@ -66,7 +67,7 @@ protected:
 
     CLanguageHandler language{1, QString()};
     ReaderLinkRecorder recorder;
-    CReaderLink link{&language};
+    CReaderLink link{&language, nullptr, TestLinkTiming()};
     std::unique_ptr<CSimulatedReader> reader;
 };
 

@@ -8,6 +8,7 @@
 #include "settings/CRegistryKey.h"
 #include "CSimulatedReader.h"
 #include "link/CWindowMessage.h"
+#include "link/TestLinkTiming.h"
 #include "ShellTestSupport.h"
 #include "TestWait.h"
 
@@ -50,17 +51,29 @@ protected:
     {
         QuandorAppFixture::SetUp();
         m_app->installEventFilter(&identify);
+        m_app->SetLinkTiming(timing);
     }
     void TearDown() override
     {
         QuandorAppFixture::TearDown();
         m_app->removeEventFilter(&identify);
+        m_app->SetLinkTiming(CLinkTiming());
         reader.reset();
     }
 
+    // The link and the simulator run at the times the readers are built
+    // for; called before the reader and the program start.
+    void UseRealTime()
+    {
+        timing = CLinkTiming();
+        m_app->SetLinkTiming(timing);
+    }
+    // A time of the protocol as this test's link and simulator run it.
+    int Ms(int realMs) const { return timing.Scale(realMs); }
+
     void StartReader(CSimulatedReader::Model model)
     {
-        reader = std::make_unique<CSimulatedReader>(model);
+        reader = std::make_unique<CSimulatedReader>(model, timing.factor);
         reader->RegisterAs(kPort);
     }
 
@@ -140,5 +153,6 @@ protected:
     }
 
     IdentifyCounter identify;
+    CLinkTiming timing = TestLinkTiming();
     std::unique_ptr<CSimulatedReader> reader;
 };

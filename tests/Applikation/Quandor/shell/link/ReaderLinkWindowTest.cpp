@@ -270,8 +270,8 @@ TEST_F(ReaderLinkWindow, AReaderThatFallsSilentIsReportedLost)
     silent.start();
     reader->SetSilent(true);
     ASSERT_TRUE(WaitUntil([this] { return !m_messages.isEmpty(); }, 12000));
-    // 500 reads of 10 ms without a complete answer.
-    EXPECT_GE(silent.elapsed(), 4500);
+    // 500 reads of 10 ms (at this test's time scale) without a complete answer.
+    EXPECT_GE(silent.elapsed(), Ms(4500));
     EXPECT_EQ(m_messages, QStringList({Text(114) + Text(14)}));
     ExpectOffline();
     ExpectLineQuiet(700);
