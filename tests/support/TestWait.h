@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QApplication>
+#include <QWidget>
 #include <QtTest/QTest>
 
 #include <chrono>
@@ -31,6 +33,19 @@ inline bool UntilOnThisThread(const std::function<bool()>& condition, int timeou
         std::this_thread::sleep_for(std::chrono::milliseconds(1)); // a poll interval, not a wait for an event
     }
     return true;
+}
+
+// Before a picture or a check of what a window shows: every shown window
+// exposed, and the layout, polish and paint requests already posted
+// handled.
+inline void Settle()
+{
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isVisible())
+            (void)QTest::qWaitForWindowExposed(window);
+    }
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
 }
 
 } // namespace TestWait

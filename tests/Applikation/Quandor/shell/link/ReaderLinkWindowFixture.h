@@ -111,6 +111,14 @@ protected:
         return TestWait::Until(condition, timeoutMs);
     }
 
+    // A framed reader is polled twice more: whatever was to follow a step
+    // has had its turn on the line.
+    bool WaitPolls(int more = 2)
+    {
+        const int polls = reader->Count("FFCT23");
+        return WaitUntil([&] { return reader->Count("FFCT23") >= polls + more; });
+    }
+
     bool WaitOnline(int timeoutMs)
     {
         return WaitUntil([this] { return Tree()->IsPollingRunning() && !Tree()->GetSearchProgress(); }, timeoutMs);

@@ -151,8 +151,8 @@ TEST_F(ReaderLinkWindow, OfflineAndOnlineAgainAsksForOneIdentificationPerConnect
 
     Frame()->Action(CMainFrame::ID_ONLINE)->trigger();
     ASSERT_TRUE(WaitOnline(kFramedSearchMs));
-    ASSERT_TRUE(WaitUntil([this] { return identify.count == 2; }, 1000));
-    QTest::qWait(300);
+    ASSERT_TRUE(WaitUntil([this] { return identify.count == 2; }));
+    ASSERT_TRUE(WaitPolls());
     EXPECT_EQ(identify.count, 2);
     EXPECT_EQ(qobject_cast<CLeserDlg*>(Frame()->GetRightPane())->m_nIdentifyCount, 2);
     EXPECT_TRUE(m_messages.isEmpty()) << qPrintable(m_messages.join('|'));
@@ -178,6 +178,7 @@ TEST_F(ReaderLinkWindow, TheComPortCommandConnectsOnTheChosenPort)
     StartReader(CSimulatedReader::Egret);
     Start(); // the port dialog at start is closed unanswered: nothing opens
     EXPECT_EQ(m_dialogs, QStringList({"169"}));
+    // Nothing may open: no event to wait for, the program runs a while.
     QTest::qWait(200);
     EXPECT_FALSE(Tree()->IsPortOpen());
     EXPECT_EQ(reader->BytesReceived(), 0);
@@ -236,6 +237,7 @@ TEST_P(FailingSearch, TellsTheUserAndStaysOffline)
         EXPECT_EQ(reader->Count(c.retried), c.tries);
     }
     ExpectOffline();
+    // No identification may follow: no event to wait for, the program runs a while.
     QTest::qWait(200);
     EXPECT_EQ(identify.count, 0);
 }
@@ -318,7 +320,7 @@ TEST_F(ReaderLinkWindow, TwoOnlineCommandsAtOnceStartOneSearch)
     // Online while online changes nothing either.
     EXPECT_EQ(Tree()->Connect(&why), 1);
     EXPECT_EQ(why, CReaderLink::ConnectOnline);
-    QTest::qWait(300);
+    ASSERT_TRUE(WaitPolls());
     EXPECT_EQ(reader->Count("FFHD4"), 1);
     // The search's login and the reader view's identification.
     EXPECT_EQ(reader->Count("FFLS0000"), 2);
@@ -365,6 +367,7 @@ TEST_P(IdleModel, OnlineAndIdleUsesAlmostNoProcessor)
     StartReader(GetParam());
     StartAndConnect();
     ASSERT_TRUE(WaitOnline(kPlainSearchMs));
+    // The start's own work (identification, first polls) ends before the processor is measured.
     QTest::qWait(600);
     const int measureMs = 5000;
     const double before = CpuSeconds();
