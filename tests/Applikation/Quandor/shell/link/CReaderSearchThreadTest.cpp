@@ -287,7 +287,8 @@ TEST_F(ReaderSearch, OfflineDuringTheSearchStopsItAndNothingFollows)
     ExpectClosed();
 
     const qint64 received = reader->BytesReceived();
-    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    // Nothing may follow the close: no event to wait for, the line is watched a while.
+    std::this_thread::sleep_for(std::chrono::milliseconds(link.Timing().Scale(2500)));
     EXPECT_EQ(reader->BytesReceived(), received);
 
     // The link connects again afterwards.
@@ -302,11 +303,12 @@ TEST_F(ReaderSearch, EndingTheProgramDuringTheSearchDoesNotHang)
     reader = std::make_unique<CSimulatedReader>(CSimulatedReader::Tern);
     reader->RegisterAs(kPort);
     ASSERT_EQ(early->Connect(kPort), CReaderLink::ConnectStarted);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(reader->WaitFor([](const auto& log) { return !log.isEmpty(); }, 30000));
     const Clock::time_point closing = Clock::now();
     early.reset();
     EXPECT_LT(MsSince(closing), 1000);
     const qint64 received = reader->BytesReceived();
+    // Nothing may follow the end: no event to wait for, the line is watched a while.
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     EXPECT_EQ(reader->BytesReceived(), received);
 }
