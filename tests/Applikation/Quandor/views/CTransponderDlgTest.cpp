@@ -1,4 +1,5 @@
 #include "RecordViewFixture.h"
+#include "TestWait.h"
 
 #include "CBlinkStatic.h"
 #include "CDialogRunner.h"
@@ -90,7 +91,7 @@ protected:
         StartOnBackend();
         m_app->GetMainFrame()->resize(1212, 874);
         m_app->GetMainFrame()->show();
-        QTest::qWait(20);
+        TestWait::Settle();
         Show(CLeftTreeView::TranspondersNode, child);
         ASSERT_NE(Transponders(), nullptr);
     }
@@ -401,7 +402,7 @@ TEST_P(CUsbManuellTest, Screenshots)
         auto* list = qobject_cast<QComboBox*>(Grid()->GetActiveEditor());
         ASSERT_NE(list, nullptr);
         list->showPopup();
-        QTest::qWait(50);
+        TestWait::Settle();
         SaveShotWithPopup(list->view()->window(),
                           column == CTransponderDlg::kPersonColumn ? "transponders-person-list.png"
                                                                    : "transponders-schema-list.png");

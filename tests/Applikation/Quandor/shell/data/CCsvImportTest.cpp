@@ -1,4 +1,5 @@
 #include "data/FileCommandFixture.h"
+#include "TestWait.h"
 
 #include "data/CCsvFormat.h"
 #include "CDataProgressDlg.h"
@@ -464,7 +465,7 @@ TEST_F(CCsvImportTest, TheErrorListSortsAsTextAndAllowsNoSelection)
     EXPECT_EQ(dialog.windowTitle(), Text(98));
     EXPECT_EQ(dialog.findChild<QLabel*>("1032")->text(), Text(99) + "\n" + Text(100));
     dialog.show();
-    QTest::qWait(20);
+    TestWait::Settle();
     Screenshot(dialog, "import-errors");
 
     CImportDataDlg choice(Language());
@@ -474,7 +475,7 @@ TEST_F(CCsvImportTest, TheErrorListSortsAsTextAndAllowsNoSelection)
     EXPECT_EQ(choice.GetChoice(), 2);
     EXPECT_EQ(choice.windowTitle(), Text(91));
     choice.show();
-    QTest::qWait(20);
+    TestWait::Settle();
     Screenshot(choice, "import-choice");
 }
 
