@@ -1046,16 +1046,17 @@ void CTransponderDlg::Learn(const QString& received)
     }
     if (readerId != 0)
         MarkReadersCached({readerId});
-    // The grid counts the rows of the cache, shown in cache order.
+    // The grid counts the rows of the cache, shown in cache order. A known
+    // number keeps its row selected, a new one leaves the selection clear;
+    // either way the view ends at the last row, where new rows appear.
     Refill();
-    const int row = DisplayedRowOf(cacheRow >= 0 ? cacheRow : transponders->GetAnz_Transponder() - 1);
+    const int row = cacheRow >= 0 ? DisplayedRowOf(cacheRow) : 0;
     if (row > 0) {
         const QList<uint> rows{uint(row)};
         grid->SelectRows(&rows);
-        grid->EnsureCellVisible(row, 1);
+    } else {
+        grid->SelectRows(nullptr);
     }
-    if (cacheRow < 0) {
-        grid->ResetScrollBars();
-        grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum());
-    }
+    grid->ResetScrollBars();
+    grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum());
 }
