@@ -1,5 +1,6 @@
 #include "CTransponderDlg.h"
 
+#include "CBusyScope.h"
 #include "CDialogRunner.h"
 #include "CFerrold_Handler.h"
 #include "CGridCellCheck.h"
@@ -689,7 +690,7 @@ void CTransponderDlg::OnGridRClick(GRID_NOTIFY* notify)
     case ID_ASSIGN_ALL:
     case ID_REMOVE_ALL_ASSIGNMENTS:
         if (readerId != 0)
-            ChangeAllAssignments(command == ID_ASSIGN_ALL, readerId);
+            ChangeAllAssignmentsWaiting(command == ID_ASSIGN_ALL, readerId);
         break;
     default: break;
     }
@@ -697,12 +698,23 @@ void CTransponderDlg::OnGridRClick(GRID_NOTIFY* notify)
 
 void CTransponderDlg::OnAssignAllTransponders()
 {
-    ChangeAllAssignments(true, m_nClickedReaderId);
+    ChangeAllAssignmentsWaiting(true, m_nClickedReaderId);
 }
 
 void CTransponderDlg::OnRemoveAllAssignments()
 {
-    ChangeAllAssignments(false, m_nClickedReaderId);
+    ChangeAllAssignmentsWaiting(false, m_nClickedReaderId);
+}
+
+void CTransponderDlg::ChangeAllAssignmentsWaiting(bool assign, qint32 readerId)
+{
+    // Every transponder may be written: the wait cursor shows meanwhile,
+    // and goes on every way out.
+    if (readerId == 0)
+        return;
+    CQuandorApp* app = CQuandorApp::Instance();
+    CBusyScope cursor(app ? app->GetMainFrame() : nullptr);
+    ChangeAllAssignments(assign, readerId);
 }
 
 void CTransponderDlg::OnInsertEntry()
