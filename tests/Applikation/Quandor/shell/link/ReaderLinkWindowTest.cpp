@@ -292,6 +292,13 @@ TEST_F(ReaderLinkWindow, OfflineDuringTheSearchStopsIt)
     EXPECT_TRUE(progress->GetTextControl()->text().contains(QStringLiteral("COM%1").arg(kPort)));
     EXPECT_EQ(progress->GetProgressCtrl()->maximum(), 1);
     Screenshot(*progress, QStringLiteral("search-progress"));
+    // A language switch meanwhile relabels it.
+    Frame()->OnCommand(CMainFrame::ID_LANGUAGE_ENGLISH);
+    EXPECT_EQ(progress->windowTitle(), Text(115));
+    EXPECT_EQ(progress->GetTextControl()->text(),
+              "\n" + Language()->GetLangItem(103, kPort) + "\n" + Text(104));
+    Frame()->OnCommand(CMainFrame::ID_LANGUAGE_GERMAN);
+    EXPECT_EQ(progress->windowTitle(), Text(115));
     QElapsedTimer closing;
     closing.start();
     Frame()->Action(CMainFrame::ID_OFFLINE)->trigger();
