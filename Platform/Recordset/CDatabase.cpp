@@ -216,7 +216,7 @@ QSqlDatabase CDatabase::Connection(QString* error)
             return {};
         }
     }
-    const QString name = QStringLiteral("ferrold-%1-%2").arg(m_state->serial).arg(threadSerial());
+    const QString name = ConnectionName();
     if (QSqlDatabase::contains(name)) {
         QSqlDatabase db = QSqlDatabase::database(name, false);
         if (db.isOpen() && !StillConnected(db, name)) {
@@ -602,13 +602,16 @@ bool CDatabase::EndLostTransaction()
 {
     {
         std::lock_guard<std::mutex> lock(m_state->mutex);
-        auto& lost = m_state->lostTransactionThreads;
-        if (!containsThread(lost, threadSerial()))
+        if (!containsThread(m_state->lostTransactionThreads, threadSerial()))
             return false;
-        lost.erase(std::remove(lost.begin(), lost.end(), threadSerial()), lost.end());
     }
     EndTransaction();
     return true;
+}
+
+QString CDatabase::ConnectionName() const
+{
+    return QStringLiteral("ferrold-%1-%2").arg(m_state->serial).arg(threadSerial());
 }
 
 quint64 CDatabase::TransactionSerial() const
@@ -630,23 +633,50 @@ void CDatabase::EndTransaction()
 {
     DropPendingRows();
     ClearSpoiled();
+    bool lost = false;
     {
         std::lock_guard<std::mutex> lock(m_state->mutex);
         auto& list = m_state->transactionThreads;
         list.erase(std::remove_if(list.begin(), list.end(), [](const auto& e) { return e.first == threadSerial(); }),
                    list.end());
+        // However the transaction ended (a commit, a rollback, one that
+        // failed, a scope left by an exception), the loss belonged to it: the
+        // next use opens the connection again.
+        auto& lostThreads = m_state->lostTransactionThreads;
+        lost = containsThread(lostThreads, threadSerial());
+        lostThreads.erase(std::remove(lostThreads.begin(), lostThreads.end(), threadSerial()), lostThreads.end());
+    }
+    if (lost) {
+        const QString name = ConnectionName();
+        if (QSqlDatabase::contains(name)) {
+            {
+                std::lock_guard<std::mutex> lock(m_state->mutex);
+                m_state->prepared.erase(name);
+            }
+            QSqlDatabase::database(name, false).close();
+        }
     }
     GiveTurn();
 }
 
-bool CDatabase::Savepoint(int level)
+bool CDatabase::Savepoint(int level, QString* error)
 {
-    return InTransaction() && Exec(QStringLiteral("SAVEPOINT ferrold_%1").arg(level));
+    if (!InTransaction()) {
+        if (error)
+            *error = QStringLiteral("No transaction is running.");
+        return false;
+    }
+    return Exec(QStringLiteral("SAVEPOINT ferrold_%1").arg(level), error);
 }
 
-bool CDatabase::ReleaseSavepoint(int level)
+bool CDatabase::ReleaseSavepoint(int level, QString* error)
 {
-    return InTransaction() && Exec(QStringLiteral("RELEASE SAVEPOINT ferrold_%1").arg(level));
+    if (!InTransaction()) {
+        if (error)
+            *error = QStringLiteral("No transaction is running.");
+        return false;
+    }
+    return Exec(QStringLiteral("RELEASE SAVEPOINT ferrold_%1").arg(level), error);
 }
 
 bool CDatabase::RollbackToSavepoint(int level)

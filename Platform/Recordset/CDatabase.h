@@ -144,8 +144,8 @@ public:
     void SpoilTransaction(const QString& reason);
 
     // Nested parts of the running transaction (CTransaction uses them).
-    bool Savepoint(int level);
-    bool ReleaseSavepoint(int level);
+    bool Savepoint(int level, QString* error = nullptr);
+    bool ReleaseSavepoint(int level, QString* error = nullptr);
     bool RollbackToSavepoint(int level);
 
     // The path of the database file, or empty when the source has none.
@@ -173,6 +173,8 @@ private:
     void Opened(const QString& name);
     // Ends this thread's transaction when it was lost with its connection.
     bool EndLostTransaction();
+    // The name of the calling thread's connection.
+    QString ConnectionName() const;
     // TransactionSerial with the state's mutex held.
     quint64 TransactionSerialLocked() const;
 

@@ -223,10 +223,10 @@ bool CZeitschemaStore::Transact(Pending& pending, const std::function<bool(Pendi
             CloseOnExit close({m_pDb->Get_Ptr_To_tblZeitschema(), m_pDb->Get_Ptr_To_tblTransponder(),
                                m_pDb->Get_Ptr_To_tblLeser()});
             if (!transaction.IsActive())
-                throw CDBException(database->Connection().lastError().text());
+                throw CDBException(transaction.GetError());
             ok = write(pending);
             if (ok && !transaction.Commit())
-                throw CDBException(database->Connection().lastError().text());
+                throw CDBException(transaction.GetError());
         } catch (const CDBException& e) {
             ok = false;
             m_failure = Failure::Write;

@@ -1,6 +1,7 @@
 #include "RecordViewFixture.h"
 #include "TestWait.h"
 
+#include "CBlinkStatic.h"
 #include "CDialogRunner.h"
 #include "CShowMessage.h"
 #include "CTransponderDlg.h"
@@ -83,9 +84,10 @@ protected:
     CTransponderDlg* Transponders() const { return qobject_cast<CTransponderDlg*>(Pane()); }
     CtblTransponder* Cache() const { return m_app->GetDBHandler()->Get_Ptr_To_tblTransponder(); }
 
-    void StartShown(int child = -1)
+    void StartShown(int child = -1, const QStringList& more = {})
     {
         Sql(kData);
+        Sql(more);
         StartOnBackend();
         m_app->GetMainFrame()->resize(1212, 874);
         m_app->GetMainFrame()->show();
@@ -116,6 +118,21 @@ protected:
         EXPECT_EQ(marks, Stored("tblTransponder", "boolUpdateOK"));
     }
     void SelectRows(const QList<uint>& rows) { Grid()->SelectRows(&rows); }
+    // The cached lists against the table, on any backend.
+    void ExpectCacheIsTableOnBackend()
+    {
+        QStringList lists;
+        for (int i = 0; i < Cache()->GetAnz_Transponder(); ++i)
+            lists << Cache()->Get_Transponder(i)->Leser_IDS;
+        QString error;
+        const QStringList stored =
+            Postgres() ? TestEnvironment::PostgresRows(m_server,
+                                                       TestEnvironment::PostgresSql(
+                                                           "SELECT strLeser_IDS FROM tblTransponder ORDER BY ID_Transponder"),
+                                                       &error)
+                       : Stored("tblTransponder", "strLeser_IDS");
+        EXPECT_EQ(lists, stored) << error.toStdString();
+    }
 };
 
 TEST_P(CTransponderDlgTest, ShowsPersonsSchemasAndReaderTicks)
@@ -186,6 +203,31 @@ TEST_P(CTransponderDlgTest, DropDownsAreBuiltWhenTheyOpen)
     EXPECT_EQ(offered, (QStringList{"---", "Bert"})); // Anna holds another
 }
 
+// A cell whose list was built for one transponder shows the next one's
+// person and schema once the rows shift under it.
+TEST_P(CTransponderDlgTest, ListCellsShowTheirRowsAfterTheRowsShift)
+{
+    StartShown(-1, {"UPDATE tblPerson SET Transponder_ID = 3 WHERE ID_Person = 2"});
+    for (int column : {CTransponderDlg::kPersonColumn, CTransponderDlg::kSchemaColumn}) {
+        Grid()->BeginCellEdit(2, column, QPoint(-1, -1), CGridEditKey::Key(VK_LBUTTON));
+        QWidget* editor = Grid()->GetActiveEditor();
+        ASSERT_NE(editor, nullptr);
+        QTest::keyClick(editor, Qt::Key_Escape);
+        ASSERT_TRUE(QTest::qWaitFor([this] { return Grid()->GetActiveEditor() == nullptr; }));
+    }
+    SelectRows({1});
+    Transponders()->OnDeleteEntry();
+    EXPECT_EQ(Column(3), (QStringList{"00000000BB", "00000000CC", "00000000DD"}));
+    EXPECT_EQ(Column(4), (QStringList{"", "Bert", ""}));
+    EXPECT_EQ(Column(5), (QStringList{"Vollzugriff", "Nacht", "Vollzugriff"}));
+    SaveShot(m_app->GetMainFrame(), Odbc() ? "transponders-rows-shifted-odbc.png" : "transponders-rows-shifted.png");
+
+    // Unticking the shown reader moves the rows as well.
+    Show(CLeftTreeView::TranspondersNode, 0); // reader A: AA is gone, CC stays
+    ASSERT_EQ(Column(3), (QStringList{"00000000CC"}));
+    EXPECT_EQ(Column(4), (QStringList{"Bert"}));
+}
+
 TEST_P(CTransponderDlgTest, AssignAndWithdrawAllMarkOnlyTheChanged)
 {
     StartShown();
@@ -229,6 +271,8 @@ TEST_P(CTransponderDlgTest, DeleteSelectedAndAllShownMarkTheirReaders)
     Transponders()->OnDeleteAllEntries();
     EXPECT_EQ(Stored("tblTransponder", "strTransponderNummer"), (QStringList{"00000000DD"}));
     EXPECT_EQ(Stored("tblLeser", "boolUpdateOK"), (QStringList{"0", "1"}));
+    // Deleting asks with No as the answer to a hasty Return.
+    EXPECT_EQ(m_questionDefaults, (std::vector<QMessageBox::StandardButton>{QMessageBox::No, QMessageBox::No}));
 }
 
 TEST_P(CTransponderDlgTest, ARefusedDeleteKeepsItsRowAndTheCountIsShown)
@@ -254,6 +298,7 @@ protected:
         m_previousRunner = CDialogRunner::SetRunner([this](QDialog& dialog) {
             if (auto* notice = qobject_cast<CShowMessage*>(&dialog)) {
                 m_noticeTexts << NoticeText(*notice);
+                m_noticeColours << notice->GetTextControl()->GetTextColor();
                 return int(QDialog::Accepted);
             }
             if (auto* entry = qobject_cast<CUsbManuell*>(&dialog)) {
@@ -281,6 +326,7 @@ protected:
 
     std::function<void(CUsbManuell&)> m_drive;
     QStringList m_noticeTexts;
+    QList<COLORREF> m_noticeColours;
     CDialogRunner::Runner m_previousRunner;
 };
 
@@ -316,6 +362,10 @@ TEST_P(CUsbManuellTest, TypedAndUsbNumbers)
     EXPECT_TRUE(stillOpen);
     EXPECT_EQ(m_noticeTexts, (QStringList{Lang(245), Lang(244), Lang(244), Lang(244), Lang(244), Lang(246), Lang(245),
                                           Lang(245)}));
+    // Refusals in red, stored numbers in green.
+    const COLORREF done = CShowMessage::kDoneColour;
+    const COLORREF error = CShowMessage::kErrorColour;
+    EXPECT_EQ(m_noticeColours, (QList<COLORREF>{done, error, error, error, error, error, done, done}));
     EXPECT_EQ(Stored("tblTransponder", "strTransponderNummer"),
               (QStringList{"00000000AA", "00000000BB", "00000000CC", "00000000DD", "12345678AB", "0000000001",
                            "0000000002"}));
@@ -368,6 +418,64 @@ TEST_P(CUsbManuellTest, Screenshots)
     };
     Transponders()->OnAddUsbOrManual();
 }
+
+// Another PC changes the stored lists while this view shows older ones: a
+// tick and the walks over every record start from the table, never from the
+// cached text. Runs on the embedded file and (a run with the server backend)
+// on the database server.
+class CTransponderStoredListTest : public CTransponderDlgTest
+{
+protected:
+    // A statement of the other PC, on a connection of its own.
+    void OtherPc(const QString& statement) { Sql({statement}); }
+    QStringList StoredLists() const
+    {
+        if (!Postgres())
+            return Stored("tblTransponder", "strLeser_IDS");
+        QString error;
+        const QStringList rows = TestEnvironment::PostgresRows(
+            m_server, TestEnvironment::PostgresSql("SELECT strLeser_IDS FROM tblTransponder ORDER BY ID_Transponder"),
+            &error);
+        EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+        return rows;
+    }
+};
+
+TEST_P(CTransponderStoredListTest, ATickChangesTheStoredListNotTheCachedOne)
+{
+    StartShown();
+    OtherPc("UPDATE tblTransponder SET strLeser_IDS = '2;7' WHERE ID_Transponder = 2");
+    ASSERT_TRUE(Edit(2, 6, "1")); // reader A on BB, whose cache still says "2"
+    EXPECT_EQ(StoredLists(), (QStringList{"1", "2;7;1", "1;2", ""}));
+    OtherPc("UPDATE tblTransponder SET strLeser_IDS = '1;2;9' WHERE ID_Transponder = 3");
+    ASSERT_TRUE(Edit(3, 7, "0")); // reader B off CC
+    EXPECT_EQ(StoredLists(), (QStringList{"1", "2;7;1", "1;9", ""}));
+    EXPECT_EQ(Cache()->FindByKey(3)->Leser_IDS, "1;9") << "the cache shows what was stored";
+    EXPECT_TRUE(m_boxes.empty());
+}
+
+TEST_P(CTransponderStoredListTest, AssignAndRemoveAllActOnEveryRecordOfTheTable)
+{
+    StartShown();
+    OtherPc("INSERT INTO tblTransponder (ID_Transponder, strTransponderNummer, Zeitfenster_ID, strLeser_IDS)"
+            " VALUES (5,'00000000EE',1,'1')");
+    OtherPc("UPDATE tblTransponder SET strLeser_IDS = '7' WHERE ID_Transponder = 2");
+    m_menuChoice = CTransponderDlg::ID_ASSIGN_ALL;
+    RightClick(1, 7); // reader B
+    EXPECT_EQ(StoredLists(), (QStringList{"1;2", "7;2", "1;2", "2", "1;2"}));
+    EXPECT_EQ(Cache()->GetAnz_Transponder(), 5) << "the other PC's transponder is shown";
+    ExpectCacheIsTableOnBackend();
+
+    OtherPc("UPDATE tblTransponder SET strLeser_IDS = '1;2;8' WHERE ID_Transponder = 4");
+    m_menuChoice = CTransponderDlg::ID_REMOVE_ALL_ASSIGNMENTS;
+    RightClick(1, 6); // reader A
+    EXPECT_EQ(StoredLists(), (QStringList{"2", "7;2", "2", "2;8", "2"}));
+    ExpectCacheIsTableOnBackend();
+    EXPECT_TRUE(m_boxes.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, CTransponderStoredListTest, ::testing::Values(false),
+                         [](const ::testing::TestParamInfo<bool>&) { return "Own"; });
 
 RECORD_VIEW_BACKENDS(CTransponderDlgTest);
 RECORD_VIEW_BACKENDS(CUsbManuellTest);
