@@ -242,7 +242,7 @@ TEST_F(FramedOnline, ReleasedOrCancelledLeaseNeverTalksToTheReaderAgain)
     EXPECT_EQ(link.TakeLink().Why(), CLinkLease::NoReader);
 
     // Another reader on the port: the old lease never reaches it.
-    reader = std::make_unique<CSimulatedReader>(CSimulatedReader::Heron);
+    reader = std::make_unique<CSimulatedReader>(CSimulatedReader::Heron, link.Timing().factor);
     reader->RegisterAs(kPort);
     Reconnect();
     reader->ClearLog();

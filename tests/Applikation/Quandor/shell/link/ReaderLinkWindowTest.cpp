@@ -121,7 +121,7 @@ TEST_P(EveryModel, ConnectsFromThePortDialogAndShowsPresentedTags)
     }
     ASSERT_TRUE(WaitUntil([&] { return Label() == Text(201); }, 3000));
     EXPECT_GE(shownFor.elapsed(), 1400);
-    EXPECT_LE(shownFor.elapsed(), 2500); // late only on a busy machine
+    EXPECT_LE(shownFor.elapsed(), 5000); // late only on a busy machine
 
     // The link polls on after the tag was shown; another tag is no master.
     reader->PresentTag("FEDCBA9876");
