@@ -55,6 +55,12 @@
 //   'J', 'K' and 'D' set the list's settings; a Tern has no master at
 //   first and answers 'C' and 'M' only with SetTernExtended(true).
 //
+// Every time the simulator takes or reports (latency, delays, the learn
+// window, the pace of the line, the log's times and NowMs()) is protocol
+// time: a simulator made with a time scale runs it that much faster, as a
+// link with CLinkTiming::Scaled() of the same factor does. WaitFor()'s
+// bound is the caller's own patience and is not scaled.
+//
 // All operations may be called from any thread.
 class CSimulatedReader
 {
@@ -79,7 +85,7 @@ public:
         QByteArray from, to; // as sent: minutes first ("3007" is 07:30)
     };
 
-    explicit CSimulatedReader(Model model);
+    explicit CSimulatedReader(Model model, double timeScale = 1.0);
     ~CSimulatedReader();
 
     CSimulatedReader(const CSimulatedReader&) = delete;
@@ -94,6 +100,7 @@ public:
 
     bool IsRunning() const;
     Model GetModel() const { return m_model; }
+    double TimeScale() const { return m_scale; }
     QString SlavePath() const { return m_slavePath; }
     // Names the slave as COM<n> in the program's "Ports" settings.
     void RegisterAs(int comNumber) const;
@@ -200,6 +207,8 @@ private:
     };
 
     void Run();
+    // A span of protocol time in real time.
+    std::chrono::microseconds Real(qint64 protocolMs) const;
     void OnByte(unsigned char byte);
     void OnFrame(const QByteArray& body);
     QByteArray AnswerFramed(const QByteArray& body);
@@ -218,6 +227,7 @@ private:
     unsigned LineBaud() const;
 
     const Model m_model;
+    const double m_scale;
     int m_master = -1;
     int m_slave = -1; // held open so the line does not hang up between opens
     int m_wake = -1;

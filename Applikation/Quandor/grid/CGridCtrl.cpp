@@ -746,6 +746,10 @@ void CGridCtrl::ExchangeWithOwner(CGridCellBase& copy, int row, int col, int dat
     copy.SetMargin(info.margin);
     copy.SetText(info.displayText);
     copy.SetValue(info.valueText);
+    // A list cell shows what its owner says it shows, also when its list
+    // (built when it last opened) holds no such entry.
+    if (!info.displayText.isNull())
+        copy.SetText(info.displayText);
     copy.SetGrid(this);
     copy.SetDataRow(info.dataRow);
 }

@@ -25,7 +25,7 @@ constexpr unsigned int kReadingListText = 181;
 constexpr unsigned int kMarkedText1 = 185;
 constexpr unsigned int kMarkedText2 = 186;
 constexpr unsigned int kFetchedText = 173;
-constexpr unsigned int kNoWorkerText = 227;
+constexpr unsigned int kNoWorkerText = 322;
 
 } // namespace
 
@@ -56,10 +56,7 @@ void CLeserDlg::OnFetchAllData()
     }
     // The reader holds data the database has not sent yet: fetching
     // replaces what the database knows of it.
-    if (marked
-        && CBusyScope::Show(Text(kMarkedText1) + QStringLiteral("\n") + Text(kMarkedText2), QMessageBox::Question,
-                            QMessageBox::Yes | QMessageBox::No)
-               != QMessageBox::Yes)
+    if (marked && !CBusyScope::ConfirmDestructive(Text(kMarkedText1) + QStringLiteral("\n") + Text(kMarkedText2)))
         return;
 
     auto job = std::make_shared<CFetchAllJob>(GetLanguage());

@@ -3,6 +3,7 @@
 #include "CDialogRunner.h"
 #include "CFerrold_Handler.h"
 #include "CGridBaseDlg.h"
+#include "CGridCtrl.h"
 #include "CLeftTreeView.h"
 #include "CLeserDlg.h"
 #include "CMainFrame.h"
@@ -10,6 +11,7 @@
 #include "CRecordWriter.h"
 #include "CShowMessage.h"
 #include "CUiMessage.h"
+#include "CWrenDialogLink.h"
 #include "CtblOnline.h"
 #include "link/CLinkLease.h"
 #include "link/CReaderFrame.h"
@@ -120,6 +122,10 @@ CParamHeron_KiteDlg::~CParamHeron_KiteDlg() = default;
 
 void CParamHeron_KiteDlg::Open(CLeserDlg& view, const CtblLeser::structLeser& reader)
 {
+    // Settings stored now would be marked as sent by the transfer's end
+    // without ever reaching the reader.
+    if (CWrenDialogLink::Taken())
+        return;
     CQuandorApp* app = CQuandorApp::Instance();
     QWidget* parent = app && app->GetMainFrame() ? static_cast<QWidget*>(app->GetMainFrame()) : &view;
     CParamHeron_KiteDlg dialog(&view, reader, CGridBaseDlg::GetLanguage(), parent);
@@ -339,10 +345,11 @@ bool CParamHeron_KiteDlg::Store(const QString& parameter, int code, bool markFor
     });
     if (result == CRecordWriter::Result::NotFound)
         CRecordWriter::ShowNotice(kNotFoundText);
-    if (m_pOwner)
-        m_pOwner->Reload(0);
-    else
-        readers->_Requery();
+    // The table read again and the list redrawn as it stands: its sort
+    // and its selection stay.
+    readers->_Requery();
+    if (CGridCtrl* grid = m_pOwner ? m_pOwner->GetGrid() : nullptr)
+        grid->Refresh();
     return result == CRecordWriter::Result::Written;
 }
 

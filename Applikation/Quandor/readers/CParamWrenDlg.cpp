@@ -29,6 +29,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 // Language texts.
@@ -125,6 +127,12 @@ void CParamWrenDlg::BuildLayout()
     named(m_pStatus, IDC_STATUS);
     m_pStatus->setAlignment(Qt::AlignCenter);
     m_pStatus->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    // Teaching shows its prompt while the dialog waits for the reader and
+    // lays nothing out: the label has room for its longest text from the start.
+    int widest = 0;
+    for (unsigned int text : {kReadyText, kPresentText})
+        widest = std::max(widest, m_pStatus->fontMetrics().horizontalAdvance(m_link.Text(text)));
+    m_pStatus->setMinimumWidth(widest + 2 * m_pStatus->frameWidth() + m_pStatus->fontMetrics().averageCharWidth() * 2);
     m_pProgress = new QProgressBar(masterGroup);
     named(m_pProgress, IDC_PROGRESS);
     m_pProgress->setTextVisible(false);
@@ -312,8 +320,9 @@ void CParamWrenDlg::OnNewMaster()
     m_pStatus->setText(m_link.Text(kPresentText));
     m_pStatus->repaint();
     QString number;
+    const int teachWaitMs = tree->Link().Timing().teachWaitMs;
     for (int wait = 1; wait <= kTeachWaits && number.isEmpty(); ++wait) {
-        const QString report = tree->Link().WaitMasterReport(kTeachWaitMs);
+        const QString report = tree->Link().WaitMasterReport(teachWaitMs);
         m_pProgress->setValue(wait);
         m_pProgress->repaint();
         if (report.size() == 11 && (report.at(0) == u'M' || report.at(0) == u'R')

@@ -44,6 +44,8 @@ constexpr unsigned int kRemoveText = 183;
 constexpr unsigned int kWritingText = 184;
 constexpr unsigned int kTooManyText = 213;
 constexpr unsigned int kReaderUpdatedText = 226;
+constexpr unsigned int kOpenFailedText = 83;
+constexpr unsigned int kNotStoredText = 321;
 
 constexpr int kWidth = 393;
 constexpr int kHeight = 289;
@@ -390,6 +392,8 @@ QStringList CSendWrenDlg::Texts(const QTreeWidget* list)
 
 bool CSendWrenDlg::SendToReader(const QStringList& numbers)
 {
+    CLeftTreeView* tree = CLeserDlg::GetTreeView();
+    const int resendPauseMs = tree ? tree->Link().Timing().plainResendPauseMs : CLinkTiming().plainResendPauseMs;
     const int n = int(numbers.size());
     // The settings as stored for the reader; a reader gone from the table
     // gets the reader's own defaults.
@@ -424,7 +428,7 @@ bool CSendWrenDlg::SendToReader(const QStringList& numbers)
         const QString data = hex2(i) + numbers.at(i - 1);
         if (m_link.Acknowledged('S', data))
             continue;
-        QThread::msleep(kResendPauseMs);
+        QThread::msleep(resendPauseMs);
         if (!m_link.Acknowledged('S', data))
             return failed();
     }
@@ -464,7 +468,12 @@ void CSendWrenDlg::OnSend()
     }
 
     const CPlainListStore::Result stored = CPlainListStore::Store(*m_pDb, m_nReaderId, numbers);
-    SetStatus(m_link.Text(kDoneText));
+    // A refused update leaves the database as it was, and the run says so.
+    switch (stored) {
+    case CPlainListStore::Result::Stored: SetStatus(m_link.Text(kDoneText)); break;
+    case CPlainListStore::Result::OpenFailed: SetStatus(m_link.Text(kOpenFailedText)); break;
+    case CPlainListStore::Result::Refused: SetStatus(m_link.Text(kNotStoredText)); break;
+    }
     SetProgress(0);
     if (m_pOwner) {
         if (CGridCtrl* grid = m_pOwner->GetGrid())

@@ -45,6 +45,7 @@ CTransferRun* CTransferRun::s_active = nullptr;
 
 CTransferRun::CTransferRun(CReaderLink& link, QObject* owner)
     : m_link(link)
+    , m_timing(link.Timing())
     , m_owner(owner)
     , m_mailbox(new CThreadMailbox(this))
 {

@@ -130,7 +130,7 @@ bool CWriteAllJob::SendEntry(CTransferRun& run, const QString& data, bool second
         for (int attempt = 0; attempt < kTries; ++attempt) {
             if (run.IsStopping())
                 return false;
-            if (series == 1 && !run.Pause(kRetryPauseMs))
+            if (series == 1 && !run.Pause(run.Timing().writeRetryPauseMs))
                 return false;
             if (Accepted(run.SendFramed('S', data)))
                 return true;

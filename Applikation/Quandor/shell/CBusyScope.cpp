@@ -24,10 +24,16 @@ CBusyScope::~CBusyScope()
 }
 
 QMessageBox::StandardButton CBusyScope::Show(const QString& text, QMessageBox::Icon icon,
-                                             QMessageBox::StandardButtons buttons)
+                                             QMessageBox::StandardButtons buttons,
+                                             QMessageBox::StandardButton defaultButton)
 {
     NormalCursor cursor;
-    return CUiMessage::Show(text, icon, buttons);
+    return CUiMessage::Show(text, icon, buttons, nullptr, QString(), defaultButton);
+}
+
+bool CBusyScope::ConfirmDestructive(const QString& text)
+{
+    return Show(text, QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
 CBusyScope::NormalCursor::NormalCursor()

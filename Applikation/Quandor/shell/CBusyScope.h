@@ -21,7 +21,11 @@ public:
     // A message box (caption text 74) with the normal cursor over it while
     // the wait cursor is on; returns the button chosen.
     static QMessageBox::StandardButton Show(const QString& text, QMessageBox::Icon icon,
-                                            QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+                                            QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+                                            QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+    // A question whose Yes destroys what only a backup brings back: Return
+    // and a hasty Enter answer No. True for Yes.
+    static bool ConfirmDestructive(const QString& text);
 
     // The normal cursor over a modal window while the wait cursor is on.
     class NormalCursor

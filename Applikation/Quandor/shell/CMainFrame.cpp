@@ -284,6 +284,8 @@ void CMainFrame::SwitchLanguage(unsigned int language)
                               QStringLiteral("nLanguage"));
     m_pLanguage->SetAktLanguage(language);
     m_pLanguage->GetAllItems();
+    if (CQuandorApp* app = CQuandorApp::Instance())
+        app->ApplyQtLanguage(m_pLanguage->GetAktivLanguage());
     UpdateMenuTexts();
     if (m_pLeftTreeView) {
         m_pLeftTreeView->RelabelFixedNodes();

@@ -11,9 +11,15 @@
 #include "CDBException.h"
 
 #include <QDir>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
+#include <QTranslator>
 
 namespace {
+
+// The layout of this run could not be saved.
+constexpr unsigned int kLayoutNotSavedText = 340;
 
 QMessageBox::Icon boxIcon(CFerrold_Reporter::Icon icon)
 {
@@ -74,6 +80,7 @@ bool CQuandorApp::InitServices()
                              QStringLiteral("nLanguage"));
     m_pLanguage = new CLanguageHandler(language, m_strProgramFolder + QStringLiteral("SysFiles/"));
     CUiMessage::SetLanguage(m_pLanguage);
+    ApplyQtLanguage(m_pLanguage->GetAktivLanguage());
     // The database library's messages, from any thread, as boxes on this one.
     CFerrold_Reporter::SetReporter([](const QString& text, CFerrold_Reporter::Icon icon) {
         CUiMessage::Show(text, boxIcon(icon));
@@ -109,7 +116,10 @@ int CQuandorApp::ExitInstance()
 
     if (m_pDialogSetup) {
         try {
-            m_pDialogSetup->Save();
+            QString error;
+            if (!m_pDialogSetup->Save(&error))
+                CUiMessage::Show((m_pLanguage ? m_pLanguage->GetLangItem(kLayoutNotSavedText) : QString()) + QStringLiteral("\n\n") + error,
+                                 QMessageBox::Warning);
             delete m_pDialogSetup;
             m_pDialogSetup = nullptr;
         } catch (const std::exception& e) {
@@ -121,7 +131,40 @@ int CQuandorApp::ExitInstance()
     DeleteDatabaseHandler();
     delete m_pLanguage;
     m_pLanguage = nullptr;
+    if (m_pQtTexts)
+        removeTranslator(m_pQtTexts.get());
+    m_pQtTexts.reset();
+    QLocale::setDefault(QLocale::system());
     return 0;
+}
+
+void CQuandorApp::ApplyQtLanguage(unsigned int language)
+{
+    if (m_pQtTexts) {
+        removeTranslator(m_pQtTexts.get());
+        m_pQtTexts.reset();
+    }
+    const bool german = language != 1;
+    // Dates in the pickers name their months in the program's language,
+    // whatever the desktop's language is.
+    QLocale::setDefault(QLocale(german ? QLocale::German : QLocale::English,
+                                german ? QLocale::Germany : QLocale::UnitedKingdom));
+    // Qt speaks English by itself; German comes from the system's Qt
+    // translations (Debian package qt6-translations-l10n). Without them the
+    // buttons stay English, which is no reason to refuse to start.
+    if (!german)
+        return;
+    auto texts = std::make_unique<QTranslator>();
+    if (texts->load(QLocale(QLocale::German), QStringLiteral("qtbase"), QStringLiteral("_"),
+                    QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        installTranslator(texts.get());
+        m_pQtTexts = std::move(texts);
+    }
+}
+
+bool CQuandorApp::HasQtTranslation() const
+{
+    return m_pQtTexts != nullptr;
 }
 
 void CQuandorApp::OnAppAbout()

@@ -5,11 +5,13 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class CDialogSetup;
 class CFerrold_Handler;
 class CLanguageHandler;
 class CMainFrame;
+class QTranslator;
 
 // The application object: it prepares the layout store, the language texts
 // and the database, in that order, before any window exists, shows the
@@ -55,6 +57,12 @@ public:
     // The working folder at start, ending in "/".
     const QString& GetProgramFolder() const { return m_strProgramFolder; }
 
+    // Qt's own texts (standard buttons, file dialogs) and its month and day
+    // names in the program's language: 0 German, 1 English.
+    void ApplyQtLanguage(unsigned int language);
+    // Whether Qt's German texts were found and are in force.
+    bool HasQtTranslation() const;
+
     // The wait cursor: begin and end nest; restore puts it back after a box.
     void BeginWaitCursor();
     void EndWaitCursor();
@@ -76,4 +84,5 @@ private:
     QPointer<CMainFrame> m_pMainFrame;
     QString m_layoutFolder;
     int m_waitCursors = 0;
+    std::unique_ptr<QTranslator> m_pQtTexts;
 };

@@ -114,7 +114,8 @@ struct Delivery
 
 QMessageBox::StandardButton CUiMessage::Show(const QString& text, QMessageBox::Icon icon,
                                              QMessageBox::StandardButtons buttons,
-                                             const std::atomic<bool>* stop, const QString& caption)
+                                             const std::atomic<bool>* stop, const QString& caption,
+                                             QMessageBox::StandardButton defaultButton)
 {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app)
@@ -125,6 +126,7 @@ QMessageBox::StandardButton CUiMessage::Show(const QString& text, QMessageBox::I
     request.caption = caption.isEmpty() ? DefaultCaption() : caption;
     request.icon = icon;
     request.buttons = buttons;
+    request.defaultButton = defaultButton;
 
     if (QThread::currentThread() == app->thread()) {
         request.abandoned = [] { return false; };
@@ -187,6 +189,11 @@ QString CUiMessage::ExplainLock(const QString& text)
     return explanation + QStringLiteral("\n\n") + text;
 }
 
+const CLanguageHandler* CUiMessage::Language()
+{
+    return g_language.load();
+}
+
 QString CUiMessage::DefaultCaption()
 {
     if (const CLanguageHandler* language = g_language.load()) {
@@ -214,6 +221,8 @@ QMessageBox::StandardButton CUiMessage::ShowMessageBox(const Request& request)
     CBusyScope::NormalCursor cursor;
     QMessageBox box(request.icon, request.caption, request.text, request.buttons,
                     QApplication::activeWindow());
+    if (request.defaultButton != QMessageBox::NoButton)
+        box.setDefaultButton(request.defaultButton);
     QTimer watch;
     if (request.abandoned) {
         QObject::connect(&watch, &QTimer::timeout, &box, [&box, &request] {

@@ -25,6 +25,8 @@ public:
         QString caption;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+        // The button Return presses; NoButton leaves the choice to the box.
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
         // True once the asking thread has stopped waiting; a presenter that
         // keeps a box open should close it then.
         std::function<bool()> abandoned;
@@ -40,11 +42,14 @@ public:
                                             QMessageBox::Icon icon = QMessageBox::Information,
                                             QMessageBox::StandardButtons buttons = QMessageBox::Ok,
                                             const std::atomic<bool>* stop = nullptr,
-                                            const QString& caption = QString());
+                                            const QString& caption = QString(),
+                                            QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 
     // The texts for the default caption (lent; null until the program has
     // its language component, and set back to null before it is deleted).
     static void SetLanguage(const CLanguageHandler* language);
+    // The texts set last; null when none.
+    static const CLanguageHandler* Language();
     // UI thread: boxes that workers asked for and that were not shown yet
     // are dropped, and their workers get NoButton (what happens to them at
     // the application's end).

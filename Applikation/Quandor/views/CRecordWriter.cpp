@@ -84,6 +84,5 @@ void CRecordWriter::ShowCount(unsigned int text, qint64 number)
 
 bool CRecordWriter::Confirm(unsigned int text)
 {
-    return CBusyScope::Show(Text(text), QMessageBox::Question, QMessageBox::Yes | QMessageBox::No)
-           == QMessageBox::Yes;
+    return CBusyScope::ConfirmDestructive(Text(text));
 }

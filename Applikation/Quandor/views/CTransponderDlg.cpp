@@ -235,8 +235,31 @@ void CTransponderDlg::FillGrid(quint32 gridId, int columns)
     for (int col = 1; col < kFirstReaderColumn; ++col)
         SetupColumn(col, Text(kTitles[col - 1]), widths ? kWidths[col - 1] : -1, true, col != kPersonColumn);
     grid->SetColumnCellType(2, &CGridCellCheck::GetThisClass());
-    // Columns 4 and 5 show plain text; a cell becomes a list when its
-    // editor opens, with the list built then.
+    // The columns' own lists: every person, every schema. A row's person
+    // list (the free ones and the row's own) is built when its editor opens.
+    if (auto* combo = dynamic_cast<CGridCellCombo*>(grid->SetColumnCellType(kPersonColumn,
+                                                                            &CGridCellCombo::GetThisClass()))) {
+        combo->SetStyle(CGridCellCombo::DropDownList);
+        CGridItemArray& items = combo->GetItemList();
+        items.clear();
+        CtblPerson* persons = db->Get_Ptr_To_tblPerson();
+        items.reserve(std::size_t(persons->GetAnz_Person()) + 1);
+        items.push_back(std::make_unique<CListEntry>(kNone, QString(), 0, 0));
+        for (int i = 0; i < persons->GetAnz_Person(); ++i) {
+            const QString& name = persons->Get_Person(i)->Name;
+            items.push_back(std::make_unique<CListEntry>(name, name, 0, 0));
+        }
+    }
+    if (auto* combo = dynamic_cast<CGridCellCombo*>(grid->SetColumnCellType(kSchemaColumn,
+                                                                            &CGridCellCombo::GetThisClass()))) {
+        combo->SetStyle(CGridCellCombo::DropDownList);
+        CGridItemArray& items = combo->GetItemList();
+        items.clear();
+        for (int i = 0; i < schemas->GetAnz_Zeitschema(); i += 4) {
+            const QString& name = schemas->Get_Zeitschema(i)->Bezeichnung;
+            items.push_back(std::make_unique<CListEntry>(name, name, 0, 0));
+        }
+    }
     SetupReaderColumns(kFirstReaderColumn, widths);
     // Each reader column belongs to the reader it was made for, also when
     // two readers carry one name.
@@ -353,11 +376,15 @@ void CTransponderDlg::OnGetCellText(GRID_DISPINFO* info)
     case 2: info->valueText = QString::number(row->UpdateOK); break;
     case 3: info->valueText = row->TransponderNummer; break;
     case kPersonColumn:
+        // The text shown is the holder's name whatever list the cell last
+        // opened with: rows shift under a cell when rows go.
         if (const auto* person = m_lookups.PersonHolding(row->ID_Transponder))
             info->valueText = person->Name;
+        info->displayText = info->valueText.isNull() ? QStringLiteral("") : info->valueText;
         break;
     case kSchemaColumn:
         info->valueText = SchemaName(row->Zeitfenster_ID);
+        info->displayText = info->valueText.isNull() ? QStringLiteral("") : info->valueText;
         break;
     default:
         info->valueText = Enabled(row->Leser_IDS, ReaderOfColumn(info->column)) ? QStringLiteral("1")

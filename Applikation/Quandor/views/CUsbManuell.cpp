@@ -20,6 +20,9 @@
 namespace {
 
 constexpr int kLength = 10;
+constexpr unsigned int kInvalidText = 244;
+constexpr unsigned int kStoredText = 245;
+constexpr unsigned int kDuplicateText = 246;
 
 } // namespace
 
@@ -81,7 +84,9 @@ QString CUsbManuell::Text(unsigned int number) const
 
 void CUsbManuell::Notice(unsigned int number)
 {
-    CShowMessage notice(Text(number), nullptr);
+    // An invalid or repeated number is a refusal, shown as one.
+    const bool refused = number == kInvalidText || number == kDuplicateText;
+    CShowMessage notice(Text(number), nullptr, refused ? CShowMessage::Error : CShowMessage::Done);
     CDialogRunner::DoModal(notice);
 }
 
@@ -110,7 +115,7 @@ void CUsbManuell::OnOK()
 {
     m_strEntered = NormalizeTransponderNumber(m_pEdit->text());
     if (m_strEntered.isEmpty()) {
-        Notice(244);
+        Notice(kInvalidText);
     } else {
         AddTransponder();
     }
@@ -141,7 +146,7 @@ void CUsbManuell::AddTransponder()
                 m_pGrid->SelectRows(nullptr);
             }
         }
-        Notice(246);
+        Notice(kDuplicateText);
         m_strEntered.clear();
         m_pEdit->clear();
         m_pEdit->setFocus();
@@ -156,7 +161,7 @@ void CUsbManuell::AddTransponder()
         }) != CRecordWriter::Result::Written)
         return;
     transponders->_Requery();
-    Notice(245);
+    Notice(kStoredText);
     m_pEdit->clear();
     if (m_pGrid) {
         // The grid counts the cache's rows, in cache order, the new one last.

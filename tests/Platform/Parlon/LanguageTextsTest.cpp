@@ -47,15 +47,17 @@ const std::vector<TextGroup>& UsedTexts()
         {"Wren settings dialog", {140, 145, 146, 147, 148, 149, 150, 151, 153, 154, 172}},
         {"both settings dialogs", {138, 142, 143, 144, 152}},
         {"reader commands and transfers", {141, 156, 157, 158, 159, 160, 161, 185, 186, 190, 213,
-                                           214, 215, 226, 227, 230, 236, 238, 240}},
+                                           214, 215, 226, 227, 230, 236, 238, 240, 322}},
         {"reading events and the event kinds", {162, 163, 164, 165, 167, 169, 188, 189, 191, 192,
                                                 193, 194, 195, 196, 197, 198, 199, 200, 229}},
-        {"plain reader transponder list", {174, 175, 176, 177, 178, 181, 182, 183, 184, 187}},
+        {"plain reader transponder list", {174, 175, 176, 177, 178, 181, 182, 183, 184, 187, 321}},
         {"transponder and time-schema views", {170, 171, 204, 206, 207, 217, 231, 232, 233}},
         {"time-schema names refused, the built-in schema unchanged", {280, 281, 282, 283}},
         {"manual and USB transponder entry", {241, 242, 243, 244, 245, 246}},
         {"database backup, restore and clear-all; 249 also the CSV export", {218, 221, 222, 223, 249, 250, 251}},
         {"database commands refused while a reader transfer runs", {253}},
+        {"layout and settings that could not be saved", {340, 341}},
+        {"reasons of refused CSV import records", {342, 343, 344, 345, 346, 347}},
         {"several writers: broken time schemas, another program's lock, a replaced file", {360, 361, 362}},
     };
     return groups;
@@ -63,7 +65,7 @@ const std::vector<TextGroup>& UsedTexts()
 
 // Texts filled with one value: a number through GetLangItem(n, value), or
 // a file's path (248, 249, 250).
-const std::set<unsigned int> kFormats = {94, 103, 200, 240, 248, 249, 250, 300, 360};
+const std::set<unsigned int> kFormats = {94, 103, 200, 240, 248, 249, 250, 300, 342, 343, 344, 345, 347, 360};
 // Texts the program puts something directly behind: a blank must separate them.
 const std::set<unsigned int> kEndInBlank = {109, 110, 201, 202, 203, 211, 212, 216};
 // Texts shown alone and also with the word "reader" (14) appended.

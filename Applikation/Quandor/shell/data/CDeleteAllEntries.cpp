@@ -30,8 +30,7 @@ CDeleteAllEntries::CDeleteAllEntries(CMainFrame* frame, CLanguageHandler* langua
 void CDeleteAllEntries::OnDeleteAllEntries()
 {
     auto text = [this](unsigned int n) { return m_pLanguage ? m_pLanguage->GetLangItem(n) : QString(); };
-    if (CBusyScope::Show(text(kConfirmText), QMessageBox::Question, QMessageBox::Yes | QMessageBox::No)
-        != QMessageBox::Yes)
+    if (!CBusyScope::ConfirmDestructive(text(kConfirmText)))
         return;
 
     CBusyScope busy(m_pFrame);

@@ -35,6 +35,18 @@ void CReaderChannel::Arm()
     m_shut = false;
 }
 
+void CReaderChannel::SetTiming(const CLinkTiming& timing)
+{
+    std::lock_guard<std::mutex> line(m_lineMutex);
+    m_timing = timing;
+}
+
+CLinkTiming CReaderChannel::Timing() const
+{
+    std::lock_guard<std::mutex> line(m_lineMutex);
+    return m_timing;
+}
+
 quint64 CReaderChannel::Epoch() const
 {
     std::lock_guard<std::mutex> line(m_lineMutex);
@@ -74,7 +86,7 @@ QByteArray CReaderChannel::Exchange(const QByteArray& frame, quint64 epoch)
     const QByteArray reply = ReadReplyLocked(frame);
     if (reply.isEmpty() && m_port.IsOpen()) {
         m_overdueFrame = frame;
-        m_overdueUntil = Clock::now() + std::chrono::milliseconds(kLateReplyWindowMs);
+        m_overdueUntil = Clock::now() + std::chrono::milliseconds(m_timing.lateReplyMs);
     }
     return reply;
 }
@@ -82,7 +94,7 @@ QByteArray CReaderChannel::Exchange(const QByteArray& frame, quint64 epoch)
 QByteArray CReaderChannel::ReadReplyLocked(const QByteArray& frame)
 {
     const char letter = CReaderFrame::FramedLetter(frame);
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kExchangeLimitMs);
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(m_timing.exchangeLimitMs);
     CFrameReceiver receiver;
     int skipped = 0;
     for (int read = 0; read < kMaxBytesPerExchange; ++read) {
@@ -90,7 +102,7 @@ QByteArray CReaderChannel::ReadReplyLocked(const QByteArray& frame)
         if (left <= 0)
             return QByteArray();
         unsigned char byte = 0;
-        if (m_port.ReadByte(byte, int(std::min<qint64>(left, kReplyByteTimeoutMs))) != CSerialPort::ReadResult::Byte)
+        if (m_port.ReadByte(byte, int(std::min<qint64>(left, m_timing.replyByteMs))) != CSerialPort::ReadResult::Byte)
             return QByteArray();
         if (receiver.Feed(byte) != CFrameReceiver::Step::Complete)
             continue;
@@ -121,7 +133,7 @@ CReaderChannel::Reading CReaderChannel::ReadFrame(int firstByteTimeoutMs, bool l
         unsigned char byte = 0;
         const bool started = receiver.Started();
         const CSerialPort::ReadResult result =
-            m_port.ReadByte(byte, started ? kReplyByteTimeoutMs : firstByteTimeoutMs, listening && !started);
+            m_port.ReadByte(byte, started ? m_timing.replyByteMs : firstByteTimeoutMs, listening && !started);
         ++reading.readCalls;
         if (result == CSerialPort::ReadResult::Closed) {
             reading.closed = true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CSerialPort.h"
+#include "link/CLinkTiming.h"
 
 #include <QByteArray>
 #include <QString>
@@ -44,12 +45,10 @@ public:
     // Unasked reports (and replies of another form) skipped while a direct
     // command waits for its answer.
     static constexpr int kMaxSkippedReports = 5;
-    // Time a direct command waits for each byte of its reply.
-    static constexpr int kReplyByteTimeoutMs = 2000;
-    // Time a direct command waits in all, however the bytes trickle in.
-    static constexpr int kExchangeLimitMs = 2 * kReplyByteTimeoutMs;
-    // Time after a command gave up in which its reply may still arrive.
-    static constexpr int kLateReplyWindowMs = 2000;
+    // The times of every exchange (reply byte, whole exchange, late reply);
+    // set while no exchange runs.
+    void SetTiming(const CLinkTiming& timing);
+    CLinkTiming Timing() const;
 
     bool Open(const QString& devicePath, quint8 baudSelector);
     void Close();
@@ -62,7 +61,8 @@ public:
     QString LastError() const { return m_port.LastError(); }
 
     // A direct command: purges both directions, writes the frame and reads
-    // the answer, each byte within 2000 ms and all of it within 4000 ms.
+    // the answer, each byte within 2000 ms and all of it within 4000 ms
+    // (at the default timing).
     // Frames that cannot be the answer are skipped: unasked 'R' reports,
     // and for a framed command every frame that does not carry its letter.
     // Returns the text between STX and EOT, or empty when no complete
@@ -72,7 +72,8 @@ public:
     // The polling thread's steps: purge what was received, then write.
     bool Send(const QByteArray& frame);
     // Reads one frame: the first byte within firstByteTimeoutMs, every
-    // byte after STX within 2000 ms; a wait without a byte ends the reading.
+    // byte after STX within the reply-byte time; a wait without a byte ends
+    // the reading.
     // A listening read ends also at Interrupt() while no frame has begun.
     Reading ReadFrame(int firstByteTimeoutMs, bool listening = false);
     // Calls a listening read back at once (any thread, no lock).
@@ -91,6 +92,7 @@ private:
     bool m_shut = false;
     mutable std::mutex m_lineMutex; // one exchange on the line at a time
     quint64 m_epoch = 0;            // guarded by the line lock
+    CLinkTiming m_timing;           // guarded by the line lock
     QByteArray m_overdueFrame;      // the last command that got no answer
     Clock::time_point m_overdueUntil;
     CSerialPort m_port;

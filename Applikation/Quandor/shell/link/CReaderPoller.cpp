@@ -23,6 +23,12 @@ CReaderPoller::CReaderPoller(CReaderChannel& channel, CLinkStatus& status)
 {
 }
 
+void CReaderPoller::SetTiming(const CLinkTiming& timing)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_timing = timing;
+}
+
 void CReaderPoller::Prepare()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -71,14 +77,18 @@ bool CReaderPoller::IsRunning() const
 void CReaderPoller::Loop(int readerType, CReaderLinkObserver* observer, quint64 connection)
 {
     const bool framed = CLinkStatus::IsFramed(readerType);
+    int firstByteMs = 0;
+    int listenMs = 0;
     {
         std::unique_lock<std::mutex> lock(m_mutex);
         // The reader settles before the first poll; a caller that takes the
         // link or queues a command meanwhile need not wait for it (its own
         // time runs from its call).
-        m_changed.wait_for(lock, std::chrono::milliseconds(kPollSpacingMs),
+        m_changed.wait_for(lock, std::chrono::milliseconds(m_timing.pollSpacingMs),
                            [this] { return m_stop || Paused() || !m_queue.empty(); });
         m_readyAt = Clock::now();
+        firstByteMs = m_timing.firstByteMs;
+        listenMs = m_timing.listenMs;
     }
 
     int reads = 0;
@@ -105,7 +115,7 @@ void CReaderPoller::Loop(int readerType, CReaderLinkObserver* observer, quint64 
             continue;
 
         const CReaderChannel::Reading reading =
-            m_channel.ReadFrame(step.listen ? kListenTimeoutMs : kFirstByteTimeoutMs, step.listen);
+            m_channel.ReadFrame(step.listen ? listenMs : firstByteMs, step.listen);
         bool reportLost = false;
         {
             std::unique_lock<std::mutex> lock(m_mutex);
@@ -122,7 +132,7 @@ void CReaderPoller::Loop(int readerType, CReaderLinkObserver* observer, quint64 
                     OnFramedReply(reading.body);
                 else
                     OnPlainFrame(reading.body);
-            } else if (framed && reads >= kLinkLostReads && !lostReported) {
+            } else if (framed && reads >= m_timing.linkLostReads && !lostReported) {
                 lostReported = true;
                 reportLost = true;
             }
@@ -166,9 +176,9 @@ CReaderPoller::Step CReaderPoller::NextStep(std::unique_lock<std::mutex>& lock, 
         // only when something else needs the line, since unanswered polls
         // are what the count towards a lost link is made of.
         if (m_flight == Flight::Request && m_flightRequest->state == Request::Abandoned
-            && now - m_flightRequest->abandonedAt >= std::chrono::milliseconds(kLateReplyWindowMs))
+            && now - m_flightRequest->abandonedAt >= std::chrono::milliseconds(m_timing.lateReplyMs))
             ClearFlight();
-        const bool quiet = now - m_lastActivity >= std::chrono::milliseconds(kQuietWindowMs);
+        const bool quiet = now - m_lastActivity >= std::chrono::milliseconds(m_timing.quietMs);
         if (m_flight == Flight::Poll && quiet && (Paused() || (framed && m_paramDialogOpen)))
             ClearFlight();
 
@@ -207,7 +217,7 @@ CReaderPoller::Step CReaderPoller::NextStep(std::unique_lock<std::mutex>& lock, 
             m_changed.wait(lock);
             continue;
         }
-        const Clock::time_point due = m_readyAt + std::chrono::milliseconds(kPollSpacingMs);
+        const Clock::time_point due = m_readyAt + std::chrono::milliseconds(m_timing.pollSpacingMs);
         if (now < due) {
             m_changed.wait_until(lock, due);
             continue;

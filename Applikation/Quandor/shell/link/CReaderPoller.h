@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/CLinkTiming.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -33,7 +35,8 @@ class CReaderLinkObserver;
 // - a frame is written only when no reply is in flight; a caller that gave
 //   up before its frame went out takes the frame back; one that gave up
 //   after it went out leaves the line blocked until that reply is in (and
-//   thrown away) or 2000 ms have passed since it gave up; a reply that
+//   thrown away) or the late-reply window (2000 ms) has passed since it
+//   gave up; a reply that
 //   comes while its caller still waits reaches that caller, however late;
 // - unasked frames take their own path: tags go to the observer one at a
 //   time (TagHandled() releases the next), also the tags that came while a
@@ -50,18 +53,13 @@ class CReaderPoller
 public:
     enum class LeaseAnswer { Granted, NoReader, TransferRunning };
 
-    static constexpr int kFirstByteTimeoutMs = 10;
-    // A plain reader is listened to in long waits, called back when a
-    // command or a lease needs the line.
-    static constexpr int kListenTimeoutMs = 250;
-    static constexpr int kPollSpacingMs = 500;
-    static constexpr int kQuietWindowMs = 2000;
-    // How long the line stays blocked for the reply of a caller that gave up.
-    static constexpr int kLateReplyWindowMs = 2000;
-    static constexpr int kLinkLostReads = 500;
     static constexpr int kMaxPendingTags = 32;
 
     CReaderPoller(CReaderChannel& channel, CLinkStatus& status);
+
+    // The poll spacing, quiet time, late-reply window and lost-link count
+    // (see CLinkTiming); set while no loop runs.
+    void SetTiming(const CLinkTiming& timing);
 
     // --- the owner's side
     // Clears everything for a new connection.
@@ -131,6 +129,7 @@ private:
 
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
+    CLinkTiming m_timing;
     quint64 m_generation = 0; // bumped by Stop(): waits of an old connection end
     bool m_stop = false;
     bool m_running = false;

@@ -241,6 +241,45 @@ TEST_P(ParamDialogTest, RowsOfOtherReadersOnlyStore)
     EXPECT_EQ(ReaderRow(2).updateOK, 1);
 }
 
+// Storing keeps the list as the operator sorted it, with its selection.
+TEST_P(ParamDialogTest, StoringKeepsTheListsOrderAndSelection)
+{
+    const auto names = [this] {
+        QStringList texts;
+        for (int row = 1; row < Grid()->GetRowCount(); ++row)
+            texts << Grid()->GetItemText(row, 4);
+        return texts;
+    };
+    SortBy(4, 1);
+    const QStringList sorted = names();
+    ASSERT_NE(sorted, (QStringList{"Tor", "Fremd", "Keller"}));
+    const int fremd = RowOf("Fremd");
+    Click(fremd, 1);
+    const QList<int> selected = SelectedRows();
+    ASSERT_EQ(selected, QList<int>{fremd});
+    OpenRow("Fremd", [&](Dlg& d) {
+        Choose(d, "4", Text(126));
+        Press(d, Dlg::IDC_UPDATE_DATABASE);
+        EXPECT_EQ(names(), sorted);
+        EXPECT_EQ(SelectedRows(), selected);
+    });
+    EXPECT_EQ(ReaderRow(2).modus, "132");
+    EXPECT_EQ(names(), sorted);
+}
+
+// During a transfer the dialog does not open: what it stored would be
+// marked as sent by the transfer's end without reaching the reader.
+TEST_P(ParamDialogTest, ATransferKeepsTheDialogShut)
+{
+    const CLinkLease transfer = Tree()->Link().TakeLink();
+    ASSERT_TRUE(transfer.IsGranted());
+    bool opened = false;
+    OpenRow("Tor", [&](Dlg&) { opened = true; });
+    Tree()->Link().ReleaseLink(transfer);
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(m_messages, QStringList{Text(253)});
+}
+
 INSTANTIATE_TEST_SUITE_P(Models, ParamDialogTest,
                          ::testing::Values(Case{Model::Kite, 0}, Case{Model::Kite, 1}, Case{Model::Heron, 0},
                                            Case{Model::Heron, 1}, Case{Model::Egret, 0}, Case{Model::Egret, 1}),

@@ -170,6 +170,40 @@ TEST_F(FetchAll, NoToTheMarkedReadersQuestionSendsNothing)
     EXPECT_EQ(MarkInDatabase(7), 1);
 }
 
+// Another transfer started while the question was open: the fetch cannot
+// start and says so in its own words.
+TEST_F(FetchAll, AFetchThatCannotStartSaysSo)
+{
+    Online(CSimulatedReader::Kite);
+    Reader({Settings(7, "", "", 1)});
+    Holds({"000000000A"});
+    QObject owner;
+    CTransferRun other(Tree()->Link(), &owner);
+    CTransferRun::Body body;
+    body.work = [](CTransferRun& run, int*) {
+        // Holds the link until the test stops it.
+        while (run.Pause(60000)) {
+        }
+        return qint64(0);
+    };
+    body.waitCursor = false;
+    CUiMessage::SetPresenter([&](const CUiMessage::Request& request) {
+        m_messages << request.text;
+        if (request.buttons & QMessageBox::Yes) {
+            EXPECT_TRUE(other.Start(body));
+        }
+        return QMessageBox::Yes;
+    });
+    reader->ClearLog();
+    Click(kReaderId);
+    View()->OnFetchAllData();
+    other.Stop();
+    EXPECT_EQ(m_messages, (QStringList{Text(185) + "\n" + Text(186), Text(322)}));
+    EXPECT_EQ(reader->Count("FFL"), 0);
+    EXPECT_EQ(CTransferRun::Active(), nullptr);
+    EXPECT_EQ(MarkInDatabase(7), 1);
+}
+
 TEST_F(FetchAll, ADatabaseFailureMidWayChangesNothing)
 {
     Sql({Transponder("000000000A", "3"), Transponder("000000000D", ""),

@@ -219,6 +219,29 @@ TEST_F(ParamWren, StoringTwiceAndSendingKeepTheRowAndTheReaderInStep)
     EXPECT_EQ(ReaderRow(3).parameter, "F2;CCCCCCCCCC");
 }
 
+// The teaching prompt appears while the dialog waits and lays nothing out:
+// it must fit the label as the dialog first came up, in both languages.
+TEST_F(ParamWren, TheTeachingPromptFitsFromTheStart)
+{
+    SeedReaders();
+    for (int language : {0, 1}) {
+        SCOPED_TRACE(language);
+        if (language == 0)
+            StartShown();
+        else
+            Language()->SetAktLanguage(1);
+        auto dialog = Open();
+        dialog->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+        dialog->Status()->setText(Text(154));
+        dialog->Status()->repaint();
+        const QRect room = dialog->Status()->contentsRect();
+        EXPECT_GE(room.width(), dialog->Status()->fontMetrics().horizontalAdvance(Text(154)));
+        QDir().mkpath(kShots);
+        dialog->grab().save(kShots + QStringLiteral("param-wren-teaching-%1.png").arg(language ? "en" : "de"));
+    }
+}
+
 // A fresh Wren (master active, standalone, 5 s) takes the stored settings
 // from the next write of its list.
 TEST_F(ParamWren, AWriteAllSendsWhatTheDialogStored)

@@ -225,6 +225,27 @@ TEST_F(SendWrenList, ARefusingOrSilentWrenRecordsNothingItDidNotConfirm)
     EXPECT_EQ(Transponders(), beforeDrop);
 }
 
+// A database that refuses the list: the run ends on the refusal, never on "done".
+TEST_F(SendWrenList, ARefusedStoreEndsWithItsFailureText)
+{
+    StartWithAWren();
+    auto dialog = Open(CSendWrenDlg::FetchMode, 3);
+    SelectAll(dialog->DatabaseList());
+    dialog->OnMoveRight();
+    SelectNumber(dialog->SendList(), "AAAAAAAAA4");
+    dialog->OnRemoveSelected();
+    const std::vector<StoredTransponder> stored = Transponders();
+    Sql({"CREATE TRIGGER refuse BEFORE UPDATE ON tblTransponder BEGIN SELECT RAISE(ABORT, 'Liste gesperrt'); END"});
+    m_messages.clear();
+    dialog->OnSend();
+    ASSERT_EQ(m_messages.size(), 1);
+    EXPECT_TRUE(m_messages.front().contains("Liste gesperrt")) << qPrintable(m_messages.front());
+    EXPECT_TRUE(m_notices.isEmpty());
+    EXPECT_EQ(dialog->Status()->text(), Text(321));
+    EXPECT_EQ(Transponders(), stored);
+    ExpectCachesEqualDatabase();
+}
+
 TEST_F(SendWrenList, ReadingStopsAtTheFirstAnswerThatIsNoEntry)
 {
     StartWithAWrenList();

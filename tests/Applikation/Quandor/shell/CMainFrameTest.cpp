@@ -4,12 +4,19 @@
 #include "CGridBaseDlg.h"
 #include "CLeftTreeView.h"
 #include "CViewSplitterWnd.h"
+#include "data/CFileChooser.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QDateEdit>
 #include <QDir>
 #include <QFile>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTimer>
 
 class CMainFrameTest : public QuandorAppFixture
 {
@@ -93,6 +100,63 @@ TEST_F(CMainFrameTest, LanguageSwitchRelabelsEverythingBothWays)
     frame->OnCommand(CMainFrame::ID_LANGUAGE_GERMAN);
     EXPECT_EQ(Language()->GetAktivLanguage(), 0u);
     ExpectMenuTexts(frame);
+}
+
+// Qt's own parts (standard buttons, file dialogs, month names) speak the
+// program's language and switch with it.
+TEST_F(CMainFrameTest, QtsOwnTextsFollowTheLanguage)
+{
+    CMainFrame* frame = Start();
+    ASSERT_TRUE(m_app->HasQtTranslation()) << "Qt's German texts (qt6-translations-l10n) are not installed";
+    const auto buttons = [] {
+        QMessageBox box(QMessageBox::Question, QStringLiteral("t"), QStringLiteral("q"),
+                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        return QStringList{box.button(QMessageBox::Yes)->text(), box.button(QMessageBox::No)->text(),
+                           box.button(QMessageBox::Cancel)->text()};
+    };
+    const auto month = [] {
+        QDateEdit edit(QDate(2026, 3, 5));
+        edit.setDisplayFormat(QStringLiteral("d. MMMM yyyy"));
+        return edit.text();
+    };
+    const QString shots = QDir::currentPath() + "/screenshots/";
+    QDir().mkpath(shots);
+    EXPECT_EQ(buttons(), (QStringList{"&Ja", "&Nein", "Abbrechen"}));
+    EXPECT_EQ(month(), "5. März 2026");
+
+    // The file dialog as the backup shows it, and a question as the program asks it.
+    QStringList dialogButtons;
+    QTimer::singleShot(0, [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog));
+        for (QPushButton* b : dialog->findChildren<QPushButton*>())
+            dialogButtons << b->text();
+        dialog->grab().save(shots + "file-dialog-de.png");
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    });
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    QFile(folder.filePath("Quandor_20261210.mdb")).open(QIODevice::WriteOnly);
+    CFileChooser::Request request;
+    request.title = Language()->GetLangItem(208);
+    request.folder = folder.path();
+    request.filter = QStringLiteral("Datenbank (*.mdb)");
+    EXPECT_TRUE(CFileChooser::Choose(frame, request).isEmpty());
+    EXPECT_TRUE(dialogButtons.contains("Abbrechen")) << qPrintable(dialogButtons.join('|'));
+    {
+        QMessageBox question(QMessageBox::Question, Language()->GetLangItem(74), Language()->GetLangItem(95),
+                             QMessageBox::Yes | QMessageBox::No, frame);
+        question.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&question));
+        question.grab().save(shots + "question-de.png");
+    }
+
+    frame->OnCommand(CMainFrame::ID_LANGUAGE_ENGLISH);
+    EXPECT_EQ(buttons(), (QStringList{"&Yes", "&No", "Cancel"}));
+    EXPECT_EQ(month(), "5. March 2026");
+    frame->OnCommand(CMainFrame::ID_LANGUAGE_GERMAN);
+    EXPECT_EQ(buttons(), (QStringList{"&Ja", "&Nein", "Abbrechen"}));
 }
 
 TEST_F(CMainFrameTest, StartsInEnglishWhenTheSettingsSaySo)

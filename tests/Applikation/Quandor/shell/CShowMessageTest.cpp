@@ -1,8 +1,11 @@
 #include "CBlinkStatic.h"
+#include "CLanguageHandler.h"
 #include "CShowMessage.h"
 #include "ShellTestSupport.h"
 
 #include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -69,4 +72,37 @@ TEST(CShowMessage, ShowsItsTextInBoldGreenWithoutATitleBar)
     const QImage left = image.copy(0, 0, image.width() / 4, image.height());
     EXPECT_EQ(CountPixels(left, QColor(0, 192, 0), 30), 0);
     notice.reject();
+}
+
+// A text wider than the usual notice widens it (and one wider than the
+// screen wraps), in both languages; a refusal is red, never green.
+TEST(CShowMessage, ALongTextIsShownWholeAndARefusalIsRed)
+{
+    const QString texts[] = {
+        CLanguageHandler::LoadTexts(0, QString()).value(244),
+        CLanguageHandler::LoadTexts(1, QString()).value(244),
+        QStringLiteral("Ein sehr langer Hinweis ").repeated(12),
+    };
+    int shot = 0;
+    for (const QString& text : texts) {
+        ASSERT_FALSE(text.isEmpty());
+        CShowMessage notice(text, nullptr, CShowMessage::Error);
+        CBlinkStatic* label = notice.findChild<CBlinkStatic*>(QStringLiteral("1032"));
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(label->GetTextColor(), CShowMessage::kErrorColour);
+        notice.open();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&notice));
+        const QRect room = label->contentsRect();
+        const QRect needed =
+            label->fontMetrics().boundingRect(QRect(0, 0, room.width(), 0), Qt::AlignCenter | Qt::TextWordWrap, text);
+        EXPECT_LE(needed.width(), room.width()) << qPrintable(text);
+        EXPECT_LE(needed.height(), room.height()) << qPrintable(text);
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            EXPECT_LE(notice.width(), screen->availableGeometry().width());
+        }
+        const QImage image = Screenshot(notice, QStringLiteral("notice-long-%1").arg(shot++));
+        EXPECT_GT(CountPixels(image, QColor(208, 0, 0), 30), 100);
+        EXPECT_EQ(CountPixels(image, QColor(0, 192, 0), 30), 0);
+        notice.reject();
+    }
 }

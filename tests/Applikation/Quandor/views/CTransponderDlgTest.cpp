@@ -1,5 +1,6 @@
 #include "RecordViewFixture.h"
 
+#include "CBlinkStatic.h"
 #include "CDialogRunner.h"
 #include "CShowMessage.h"
 #include "CTransponderDlg.h"
@@ -82,9 +83,10 @@ protected:
     CTransponderDlg* Transponders() const { return qobject_cast<CTransponderDlg*>(Pane()); }
     CtblTransponder* Cache() const { return m_app->GetDBHandler()->Get_Ptr_To_tblTransponder(); }
 
-    void StartShown(int child = -1)
+    void StartShown(int child = -1, const QStringList& more = {})
     {
         Sql(kData);
+        Sql(more);
         StartOnBackend();
         m_app->GetMainFrame()->resize(1212, 874);
         m_app->GetMainFrame()->show();
@@ -200,6 +202,31 @@ TEST_P(CTransponderDlgTest, DropDownsAreBuiltWhenTheyOpen)
     EXPECT_EQ(offered, (QStringList{"---", "Bert"})); // Anna holds another
 }
 
+// A cell whose list was built for one transponder shows the next one's
+// person and schema once the rows shift under it.
+TEST_P(CTransponderDlgTest, ListCellsShowTheirRowsAfterTheRowsShift)
+{
+    StartShown(-1, {"UPDATE tblPerson SET Transponder_ID = 3 WHERE ID_Person = 2"});
+    for (int column : {CTransponderDlg::kPersonColumn, CTransponderDlg::kSchemaColumn}) {
+        Grid()->BeginCellEdit(2, column, QPoint(-1, -1), CGridEditKey::Key(VK_LBUTTON));
+        QWidget* editor = Grid()->GetActiveEditor();
+        ASSERT_NE(editor, nullptr);
+        QTest::keyClick(editor, Qt::Key_Escape);
+        ASSERT_TRUE(QTest::qWaitFor([this] { return Grid()->GetActiveEditor() == nullptr; }));
+    }
+    SelectRows({1});
+    Transponders()->OnDeleteEntry();
+    EXPECT_EQ(Column(3), (QStringList{"00000000BB", "00000000CC", "00000000DD"}));
+    EXPECT_EQ(Column(4), (QStringList{"", "Bert", ""}));
+    EXPECT_EQ(Column(5), (QStringList{"Vollzugriff", "Nacht", "Vollzugriff"}));
+    SaveShot(m_app->GetMainFrame(), Odbc() ? "transponders-rows-shifted-odbc.png" : "transponders-rows-shifted.png");
+
+    // Unticking the shown reader moves the rows as well.
+    Show(CLeftTreeView::TranspondersNode, 0); // reader A: AA is gone, CC stays
+    ASSERT_EQ(Column(3), (QStringList{"00000000CC"}));
+    EXPECT_EQ(Column(4), (QStringList{"Bert"}));
+}
+
 TEST_P(CTransponderDlgTest, AssignAndWithdrawAllMarkOnlyTheChanged)
 {
     StartShown();
@@ -243,6 +270,8 @@ TEST_P(CTransponderDlgTest, DeleteSelectedAndAllShownMarkTheirReaders)
     Transponders()->OnDeleteAllEntries();
     EXPECT_EQ(Stored("tblTransponder", "strTransponderNummer"), (QStringList{"00000000DD"}));
     EXPECT_EQ(Stored("tblLeser", "boolUpdateOK"), (QStringList{"0", "1"}));
+    // Deleting asks with No as the answer to a hasty Return.
+    EXPECT_EQ(m_questionDefaults, (std::vector<QMessageBox::StandardButton>{QMessageBox::No, QMessageBox::No}));
 }
 
 TEST_P(CTransponderDlgTest, ARefusedDeleteKeepsItsRowAndTheCountIsShown)
@@ -268,6 +297,7 @@ protected:
         m_previousRunner = CDialogRunner::SetRunner([this](QDialog& dialog) {
             if (auto* notice = qobject_cast<CShowMessage*>(&dialog)) {
                 m_noticeTexts << NoticeText(*notice);
+                m_noticeColours << notice->GetTextControl()->GetTextColor();
                 return int(QDialog::Accepted);
             }
             if (auto* entry = qobject_cast<CUsbManuell*>(&dialog)) {
@@ -295,6 +325,7 @@ protected:
 
     std::function<void(CUsbManuell&)> m_drive;
     QStringList m_noticeTexts;
+    QList<COLORREF> m_noticeColours;
     CDialogRunner::Runner m_previousRunner;
 };
 
@@ -330,6 +361,10 @@ TEST_P(CUsbManuellTest, TypedAndUsbNumbers)
     EXPECT_TRUE(stillOpen);
     EXPECT_EQ(m_noticeTexts, (QStringList{Lang(245), Lang(244), Lang(244), Lang(244), Lang(244), Lang(246), Lang(245),
                                           Lang(245)}));
+    // Refusals in red, stored numbers in green.
+    const COLORREF done = CShowMessage::kDoneColour;
+    const COLORREF error = CShowMessage::kErrorColour;
+    EXPECT_EQ(m_noticeColours, (QList<COLORREF>{done, error, error, error, error, error, done, done}));
     EXPECT_EQ(Stored("tblTransponder", "strTransponderNummer"),
               (QStringList{"00000000AA", "00000000BB", "00000000CC", "00000000DD", "12345678AB", "0000000001",
                            "0000000002"}));

@@ -71,6 +71,8 @@ protected:
         RecordViewBase::SetUp();
         CUiMessage::SetPresenter([this](const CUiMessage::Request& request) {
             m_boxes.push_back({request.text, request.icon});
+            if (request.buttons & QMessageBox::Yes)
+                m_questionDefaults.push_back(request.defaultButton);
             m_messages << request.text;
             // As a real box does: the program paints while it is open.
             if (QWidget* frame = m_app->GetMainFrame()) {
@@ -165,6 +167,8 @@ protected:
     }
 
     std::vector<Box> m_boxes;
+    // The default button of every Yes/No question asked.
+    std::vector<QMessageBox::StandardButton> m_questionDefaults;
     QMessageBox::StandardButton m_answer = QMessageBox::Yes;
     std::vector<std::vector<CRecordViewMenu::Entry>> m_menus;
     int m_menuChoice = 0;

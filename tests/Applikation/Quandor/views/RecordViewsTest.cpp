@@ -115,7 +115,9 @@ TEST_F(RecordViewsTest, AReaderFilterShowsOnlyThatReadersRecords)
     Show(CLeftTreeView::TranspondersNode, 1);
     ASSERT_NE(Grid(), nullptr);
     EXPECT_EQ(Grid()->GetRowCount(), 2);
-    EXPECT_EQ(Row(1).mid(2), (QStringList{"00000000CC", "", "", "0", "1", "1"}));
+    EXPECT_EQ(Row(1).mid(2), (QStringList{"00000000CC", "", Row(1).at(4), "0", "1", "1"}));
+    // No schema of its own: the list cell shows none.
+    EXPECT_EQ(Grid()->GetItemText(1, 5), "");
     // The Tern's column is read-only, the others are not.
     EXPECT_NE(Grid()->GetCellAt(1, 7)->GetState() & GVIS_READONLY, 0u);
     EXPECT_EQ(Grid()->GetCellAt(1, 8)->GetState() & GVIS_READONLY, 0u);

@@ -4,6 +4,13 @@
 #include "CtblEvents.h"
 #include "CtblLeser.h"
 #include "CtblZeitschema.h"
+#include "CUiMessage.h"
+
+#include <QPushButton>
+#include <QApplication>
+#include <QDir>
+#include <QMessageBox>
+#include <QTimer>
 
 class CDeleteAllEntriesTest : public FileCommandFixture
 {
@@ -62,6 +69,37 @@ TEST_F(CDeleteAllEntriesTest, AnsweringNoChangesNothing)
     m_app->GetMainFrame()->OnCommand(CMainFrame::ID_DELETE_ALL_ENTRIES);
     EXPECT_EQ(Counts(), before);
     EXPECT_EQ(Children(CLeftTreeView::PersonsNode), QStringList({"Tor", "Halle"}));
+    ExpectIdle();
+}
+
+// Ctrl+A in the tree asks; a Return meant for something else answers No.
+TEST_F(CDeleteAllEntriesTest, ReturnOnTheQuestionKeepsEverything)
+{
+    Seed();
+    Start();
+    CMainFrame* frame = m_app->GetMainFrame();
+    frame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
+    const QStringList before = Counts();
+    CUiMessage::SetPresenter({}); // the real box
+    QString asked;
+    bool noIsDefault = false;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        asked = box->text();
+        noIsDefault = box->standardButton(box->defaultButton()) == QMessageBox::No;
+        if (!qEnvironmentVariableIsEmpty("QUANDOR_SCREENSHOTS")) {
+            QDir().mkpath(qEnvironmentVariable("QUANDOR_SCREENSHOTS"));
+            box->grab().save(qEnvironmentVariable("QUANDOR_SCREENSHOTS") + "/question-delete-all-de.png");
+        }
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    frame->GetLeftTreeView()->setFocus();
+    QTest::keyClick(frame->GetLeftTreeView(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(asked, Language()->GetLangItem(223));
+    EXPECT_TRUE(noIsDefault);
+    EXPECT_EQ(Counts(), before);
     ExpectIdle();
 }
 

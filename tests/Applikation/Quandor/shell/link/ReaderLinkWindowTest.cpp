@@ -72,7 +72,10 @@ TEST_P(EveryModel, ConnectsFromThePortDialogAndShowsPresentedTags)
 
     EXPECT_EQ(Tree()->ReaderType(), c.readerType);
     EXPECT_EQ(Pane(CMainFrame::ID_INDICATOR_CONNECTION), Text(109) + QStringLiteral("COM%1").arg(kPort));
-    EXPECT_EQ(Pane(CMainFrame::ID_INDICATOR_READER), Text(110) + Text(c.modelText) + Text(216) + "---");
+    // The reader's own name follows once the reader view has identified it,
+    // which may already have happened: only the model is settled here.
+    EXPECT_TRUE(Pane(CMainFrame::ID_INDICATOR_READER).startsWith(Text(110) + Text(c.modelText) + Text(216)))
+        << qPrintable(Pane(CMainFrame::ID_INDICATOR_READER));
     EXPECT_TRUE(Frame()->Action(CMainFrame::ID_ONLINE)->isChecked());
     EXPECT_FALSE(Frame()->Action(CMainFrame::ID_OFFLINE)->isChecked());
 

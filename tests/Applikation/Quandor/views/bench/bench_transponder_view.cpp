@@ -186,7 +186,7 @@ int main(int argc, char** argv)
             view.AddReceivedTransponders(QStringLiteral("F%1").arg(i, 9, 10, QChar('0')));
     });
     const int stored = db->Get_Ptr_To_tblTransponder()->GetAnz_Transponder() - kTransponders;
-    report("learning, per tag", learn / kTags, CReaderPoller::kPollSpacingMs, "one poll of the link");
+    report("learning, per tag", learn / kTags, CLinkTiming().pollSpacingMs, "one poll of the link");
     std::printf("  (%d of %d stored)\n", stored, kTags);
     app.ExitInstance();
     return 0;
