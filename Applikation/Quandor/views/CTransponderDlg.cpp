@@ -910,7 +910,34 @@ void CTransponderDlg::ChangeAllAssignments(bool assign, qint32 readerId)
         }
         if (changed.empty())
             return;
-        transponders->UpdateRowsByKey(QStringLiteral("strLeser_IDS"), changed, {{QStringLiteral("boolUpdateOK"), 1}});
+        // Nearly every row usually changes the same way: the reader's piece
+        // added at the end, or taken off it. Those rows go in one statement
+        // over the table; the few it would get wrong are left out of it and
+        // get lists of their own.
+        const QString end = QStringLiteral(";") + QString::number(readerId);
+        std::vector<std::pair<qint32, QVariant>> own;
+        QList<qint32> except;
+        for (std::size_t i = 0; i < stored.size(); ++i) {
+            const QString& old = stored[i].second;
+            const bool touched = assign || old.endsWith(end);
+            const QString statement = !touched ? old
+                                      : assign ? (old.isEmpty() ? QString::number(readerId) : old + end)
+                                               : old.chopped(end.size());
+            if (statement != finalLists[i]) {
+                if (touched)
+                    except << stored[i].first;
+                if (finalLists[i] != old)
+                    own.emplace_back(stored[i].first, finalLists[i]);
+            }
+        }
+        constexpr qsizetype kMostLeftOut = 500;
+        if (except.size() <= kMostLeftOut) {
+            transponders->ChangeListEnds(assign, readerId, stored.empty() ? 0 : stored.back().first, except);
+            if (!own.empty())
+                transponders->UpdateRowsByKey(QStringLiteral("strLeser_IDS"), own, {{QStringLiteral("boolUpdateOK"), 1}});
+        } else {
+            transponders->UpdateRowsByKey(QStringLiteral("strLeser_IDS"), changed, {{QStringLiteral("boolUpdateOK"), 1}});
+        }
         MarkReadersStored({readerId});
     } catch (const CDBException& e) {
         CRecordWriter::ShowDatabaseError(e.m_strError);
