@@ -119,6 +119,17 @@ int CSimulatedReader::EventCapacity(Model model)
     }
 }
 
+QByteArray CSimulatedReader::DefaultIdentification(Model model)
+{
+    // Each framed model its own, so that two simulators of different
+    // models are two readers; the first two characters are the address.
+    switch (model) {
+    case Heron: return "0123456789ABCDEF0224";
+    case Egret: return "0123456789ABCDEF0325";
+    default: return "0123456789ABCDEF0123";
+    }
+}
+
 int CSimulatedReader::TransponderCapacity(Model model)
 {
     switch (model) {
@@ -132,7 +143,7 @@ int CSimulatedReader::TransponderCapacity(Model model)
 CSimulatedReader::CSimulatedReader(Model model)
     : m_model(model)
     , m_started(Clock::now())
-    , m_identification("0123456789ABCDEF0123")
+    , m_identification(DefaultIdentification(model))
 {
     if (model == Wren)
         m_list = {QByteArray("0A1B2C3D4E")};

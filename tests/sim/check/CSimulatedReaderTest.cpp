@@ -1,6 +1,7 @@
 #include "CSerialPort.h"
 #include "CSimulatedReader.h"
 
+#include <QSet>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -249,3 +250,23 @@ TEST(SimulatedPlainReader, DroppedLineHangsUpThePort)
 }
 
 } // namespace
+
+// Each framed model answers the identity request with an identification of
+// its own, so a Heron started after a Kite is not taken for it.
+TEST(SimulatedReaderModels, EveryFramedModelHasItsOwnIdentification)
+{
+    QSet<QByteArray> seen;
+    for (CSimulatedReader::Model model : {CSimulatedReader::Kite, CSimulatedReader::Heron, CSimulatedReader::Egret}) {
+        CSimulatedReader reader(model);
+        ASSERT_TRUE(reader.IsRunning());
+        CSerialPort port;
+        ASSERT_TRUE(port.OpenDevice(reader.SlavePath(), CSerialPort::kBaud57200));
+        const QByteArray reply = Exchange(port, Framed("LS0000"));
+        const QByteArray id = reader.Identification();
+        EXPECT_EQ(id, CSimulatedReader::DefaultIdentification(model));
+        EXPECT_EQ(reply, Framed("LS" + id));
+        EXPECT_TRUE(id.startsWith("01")) << "the address";
+        seen.insert(id);
+    }
+    EXPECT_EQ(seen.size(), 3);
+}
