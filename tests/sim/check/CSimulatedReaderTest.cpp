@@ -1,6 +1,8 @@
 #include "CSerialPort.h"
 #include "CSimulatedReader.h"
 
+#include <QCoreApplication>
+#include <QProcess>
 #include <QSet>
 #include <gtest/gtest.h>
 
@@ -269,4 +271,29 @@ TEST(SimulatedReaderModels, EveryFramedModelHasItsOwnIdentification)
         seen.insert(id);
     }
     EXPECT_EQ(seen.size(), 3);
+}
+
+// The front program: events put in through its commands, and what the
+// reader holds shown on request.
+TEST(SimulatorFront, PutsEventsInAndShowsWhatTheReaderHolds)
+{
+    QProcess front;
+    front.start(QCoreApplication::applicationDirPath() + "/quandor-sim", {"kite"});
+    ASSERT_TRUE(front.waitForStarted(10000));
+    front.write("event 00000000AB 05.03.2024 14:07\n"
+                "events 3 00000000cd\n"
+                "event 00000000AB 31.02.2024\n"
+                "event 123\n"
+                "show\n"
+                "show windows\n"
+                "quit\n");
+    front.closeWriteChannel();
+    ASSERT_TRUE(front.waitForFinished(20000));
+    const QString out = QString::fromLatin1(front.readAllStandardOutput());
+    EXPECT_EQ(front.exitCode(), 0);
+    for (const char* expected : {"1 event(s) stored, 1 in the reader", "3 event(s) stored, 4 in the reader",
+                                 "event: give the date as DD.MM.YYYY", "not a transponder number (10 hex digits): 123",
+                                 "identification 0123456789ABCDEF0123", "list: 0 transponders", "time windows: 0",
+                                 "events: 4"})
+        EXPECT_TRUE(out.contains(QString::fromLatin1(expected))) << expected << "\n" << qPrintable(out);
 }
