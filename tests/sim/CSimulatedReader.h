@@ -106,6 +106,8 @@ public:
     void RegisterAs(int comNumber) const;
 
     // --- reader state
+    // The identification a new reader of the model reports.
+    static QByteArray DefaultIdentification(Model model);
     void SetIdentification(const QByteArray& id20);
     QByteArray Identification() const;
     QByteArray LastClock() const; // the 19-character data of the last clock set
