@@ -58,6 +58,10 @@ public:
     // Called (on the thread that reconnected) each time a lost server
     // connection was opened again.
     void SetReconnectHandler(std::function<void()> handler);
+    // Called once (on the thread that noticed it) when the embedded file was
+    // replaced by another program (a restore in another instance); the
+    // connections open the new file.
+    void SetReplacedHandler(std::function<void()> handler);
     // How long a server connection may be idle before it is checked; 0
     // checks it at every use outside a transaction.
     void SetIdleCheckMs(int milliseconds);
@@ -144,8 +148,8 @@ public:
     void SpoilTransaction(const QString& reason);
 
     // Nested parts of the running transaction (CTransaction uses them).
-    bool Savepoint(int level);
-    bool ReleaseSavepoint(int level);
+    bool Savepoint(int level, QString* error = nullptr);
+    bool ReleaseSavepoint(int level, QString* error = nullptr);
     bool RollbackToSavepoint(int level);
 
     // The path of the database file, or empty when the source has none.
@@ -168,11 +172,18 @@ public:
 
 private:
     bool StillConnected(QSqlDatabase& db, const QString& name);
+    // Whether the embedded file at the source's path is no longer the one
+    // this connection opened (checked outside transactions only).
+    bool FileReplaced(const QString& name);
+    // Records the file a connection (re)opened; tells the handler of a new one.
+    void NoteFile(const QString& name, bool reopened);
     // Bookkeeping of a connection handed out; tells the reconnect handler
     // when it had been lost.
     void Opened(const QString& name);
     // Ends this thread's transaction when it was lost with its connection.
     bool EndLostTransaction();
+    // The name of the calling thread's connection.
+    QString ConnectionName() const;
     // TransactionSerial with the state's mutex held.
     quint64 TransactionSerialLocked() const;
 

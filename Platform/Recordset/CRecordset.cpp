@@ -1051,9 +1051,13 @@ long CRecordset::UpdateRows(const QString& column, const QList<QVariant>& values
     return affected;
 }
 
-long CRecordset::UpdateRowsByKey(const QString& column, const std::vector<std::pair<qint32, QVariant>>& values)
+long CRecordset::UpdateRowsByKey(const QString& column, const std::vector<std::pair<qint32, QVariant>>& values,
+                                 const Assignments& alsoSet)
 {
     const size_t c = WrittenColumn(column);
+    std::vector<size_t> also;
+    for (const auto& a : alsoSet)
+        also.push_back(WrittenColumn(a.first));
     // The last value given for a key is the one that stays, as row by row.
     std::vector<std::pair<qint32, QVariant>> last;
     QSet<qint32> seen;
@@ -1070,33 +1074,44 @@ long CRecordset::UpdateRowsByKey(const QString& column, const std::vector<std::p
     CDatabase::Turn turn(m_pDatabase);
     const auto& bindings = m_fields->Bindings();
     const CFieldExchange::Type type = bindings[c].type;
-    // The cast gives a server the type of each value it is sent.
-    const QString when = type == CFieldExchange::Type::Text ? QStringLiteral(" WHEN ? THEN CAST(? AS TEXT)")
-                                                            : QStringLiteral(" WHEN ? THEN CAST(? AS INTEGER)");
+    // Each chunk joins its pairs of key and value as a table of values, so
+    // a row finds its value by the key instead of a walk over a CASE list;
+    // the casts give a server the type of each value it is sent.
+    const QString pair = type == CFieldExchange::Type::Text ? QStringLiteral("(CAST(? AS INTEGER), CAST(? AS TEXT))")
+                                                            : QStringLiteral("(CAST(? AS INTEGER), CAST(? AS INTEGER))");
     const QString key = QuotedColumn(db, bindings[0].column);
+    const QString table = QuotedTable(db);
+    QString alsoSql;
+    for (size_t a : also)
+        alsoSql += QStringLiteral(", %1 = ?").arg(QuotedColumn(db, bindings[a].column));
     constexpr size_t kRows = kChunk / 2;
     long affected = 0;
     for (size_t from = 0; from < last.size(); from += kRows) {
         const size_t count = std::min(kRows, last.size() - from);
-        QSqlQuery* query = Statement(QStringLiteral("UPDATE %1 SET %2 = CASE %3%4 END WHERE %3 IN (%5)")
-                                         .arg(QuotedTable(db), QuotedColumn(db, bindings[c].column),
-                                              key, when.repeated(static_cast<qsizetype>(count)),
-                                              marks(static_cast<int>(count))));
+        QStringList pairs;
+        for (size_t i = 0; i < count; ++i)
+            pairs << pair;
+        QSqlQuery* query = Statement(
+            QStringLiteral("UPDATE %1 SET %2 = v.column2%3 FROM (VALUES %4) AS v WHERE %1.%5 = v.column1")
+                .arg(table, QuotedColumn(db, bindings[c].column), alsoSql, pairs.join(QStringLiteral(", ")), key));
         Finish done{query};
+        for (size_t a = 0; a < also.size(); ++a)
+            query->addBindValue(storedAs(bindings[also[a]].type, alsoSet[a].second));
         for (size_t i = from; i < from + count; ++i) {
             query->addBindValue(last[i].first);
             query->addBindValue(storedAs(type, last[i].second));
         }
-        for (size_t i = from; i < from + count; ++i)
-            query->addBindValue(last[i].first);
         if (!query->exec())
             throw CDBException(query->lastError().text());
         affected += std::max(0, query->numRowsAffected());
     }
     for (const auto& [rowKey, value] : last) {
         const int row = RowOfKey(rowKey);
-        if (row >= 0)
+        if (row >= 0) {
             RowValues(row)[c] = storedAs(type, value);
+            for (size_t a = 0; a < also.size(); ++a)
+                RowValues(row)[also[a]] = storedAs(bindings[also[a]].type, alsoSet[a].second);
+        }
     }
     if (m_open && m_current >= 0 && m_current < m_rowCount && m_mode == Mode::None)
         LoadRow(m_current);
@@ -1143,6 +1158,70 @@ bool CRecordset::ReadKeys(std::vector<qint32>* keys)
         m_lastError = query.lastError().text();
         return false;
     }
+    return true;
+}
+
+void CRecordset::LockTable()
+{
+    if (!m_pDatabase || !m_pDatabase->IsServer())
+        return;
+    QSqlDatabase db = Connection();
+    ThrowIfNotUsable(db);
+    CDatabase::Turn turn(m_pDatabase);
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("LOCK TABLE %1 IN EXCLUSIVE MODE").arg(QuotedTable(db))))
+        throw CDBException(query.lastError().text());
+}
+
+bool CRecordset::ReadForWrite(const QString& column, std::vector<std::pair<qint32, QString>>* rows,
+                              const QList<qint32>* keys)
+{
+    const auto& bindings = Fields().Bindings();
+    QSqlDatabase db = Connection();
+    if (!rows || bindings.empty() || !db.isOpen())
+        return false;
+    std::unique_ptr<CDatabase::Turn> turn;
+    size_t c = 0;
+    try {
+        c = static_cast<size_t>(ColumnIndex(column));
+        turn = std::make_unique<CDatabase::Turn>(m_pDatabase);
+    } catch (const CDBException& e) {
+        m_lastError = e.m_strError;
+        return false;
+    }
+    const QString key = QuotedColumn(db, bindings.front().column);
+    const QString lock = m_pDatabase->IsServer() ? QStringLiteral(" FOR UPDATE") : QString();
+    rows->clear();
+    const auto read = [&](const QString& where, const QList<qint32>& bound) {
+        QSqlQuery query(db);
+        query.setForwardOnly(true);
+        if (!query.prepare(QStringLiteral("SELECT %1, %2 FROM %3%4 ORDER BY %1%5")
+                               .arg(key, QuotedColumn(db, bindings[c].column), QuotedTable(db), where, lock))) {
+            m_lastError = query.lastError().text();
+            return false;
+        }
+        for (qint32 k : bound)
+            query.addBindValue(k);
+        if (!query.exec()) {
+            m_lastError = query.lastError().text();
+            return false;
+        }
+        while (query.next())
+            rows->emplace_back(CFieldExchange::ToLong(query.value(0)), CFieldExchange::ToText(query.value(1)));
+        if (query.lastError().isValid()) {
+            m_lastError = query.lastError().text();
+            return false;
+        }
+        return true;
+    };
+    if (!keys)
+        return read(QString(), {});
+    for (qsizetype from = 0; from < keys->size(); from += kChunk) {
+        const QList<qint32> chunk = keys->mid(from, kChunk);
+        if (!read(QStringLiteral(" WHERE %1 IN (%2)").arg(key, marks(static_cast<int>(chunk.size()))), chunk))
+            return false;
+    }
+    std::sort(rows->begin(), rows->end());
     return true;
 }
 
@@ -1251,13 +1330,23 @@ std::vector<qint32> CRecordset::DeleteKeys(const std::vector<qint32>& keys, cons
     return deleted;
 }
 
-int CRecordset::DeleteAllRows()
+int CRecordset::DeleteAllRows(const QString& keptColumn, const QList<QVariant>& keptValues)
 {
     QSqlDatabase db = Connection();
     ThrowIfNotUsable(db);
     CDatabase::Turn turn(m_pDatabase);
+    QString sql = QStringLiteral("DELETE FROM %1").arg(escaped(db, TableName(), QSqlDriver::TableName));
+    if (!keptValues.isEmpty())
+        sql += QStringLiteral(" WHERE %1 NOT IN (%2)")
+                   .arg(escaped(db, stripBrackets(keptColumn), QSqlDriver::FieldName),
+                        marks(static_cast<int>(keptValues.size())));
     QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("DELETE FROM %1").arg(escaped(db, TableName(), QSqlDriver::TableName))))
+    query.setForwardOnly(true);
+    if (!query.prepare(sql))
+        throw CDBException(query.lastError().text());
+    for (const QVariant& v : keptValues)
+        query.addBindValue(v);
+    if (!query.exec())
         throw CDBException(query.lastError().text());
     return query.numRowsAffected();
 }

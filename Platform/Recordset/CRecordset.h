@@ -111,8 +111,10 @@ public:
     long DeleteRows(const QString& column, const QList<QVariant>& values);
     long UpdateRows(const QString& column, const QList<QVariant>& values, const Assignments& assignments);
     // Gives each row named by its key its own value of one column, one
-    // statement per chunk of rows (a key given twice takes its last value).
-    long UpdateRowsByKey(const QString& column, const std::vector<std::pair<qint32, QVariant>>& values);
+    // statement per chunk of rows (a key given twice takes its last value);
+    // alsoSet is stored in the same rows by the same statements.
+    long UpdateRowsByKey(const QString& column, const std::vector<std::pair<qint32, QVariant>>& values,
+                         const Assignments& alsoSet = {});
 
     QString GetLastError() const { return m_lastError; }
 
@@ -145,6 +147,20 @@ public:
     bool OpenKeysFrom(qint32 firstKey);
     // The keys of every row of the table, in key order; false on failure.
     bool ReadKeys(std::vector<qint32>* keys);
+    // Every row's key with the text of one column, in key order, read for a
+    // write that follows in the caller's transaction: on a server the rows
+    // stay locked until it ends, so no other writer changes them between
+    // the read and the write (a file is locked whole by the transaction).
+    // Only the rows with these keys when keys is given. False on failure.
+    bool ReadForWrite(const QString& column, std::vector<std::pair<qint32, QString>>* rows,
+                      const QList<qint32>* keys = nullptr);
+    // Keeps every other writer off the table until the caller's transaction
+    // ends (readers go on): a check of the whole table and the writes that
+    // depend on it (no number stored twice, keys that follow each other)
+    // see no other program's rows arrive in between. On a server a table
+    // lock; a file is locked whole by the transaction already. Throws
+    // CDBException.
+    void LockTable();
     // How many rows the table holds and its largest key (0 when empty);
     // false on failure. Tells cheaply whether a cache missed rows.
     bool ReadKeyRange(int* count, qint32* largest);
@@ -156,9 +172,10 @@ public:
     // Returns the keys deleted, in the order given. Throws CDBException when
     // the data source cannot be reached at all.
     std::vector<qint32> DeleteKeys(const std::vector<qint32>& keys, const KeyFailure& onFailure);
-    // Every row of the table in one statement; the rows deleted. Throws
-    // CDBException when the database refuses (nothing is deleted then).
-    int DeleteAllRows();
+    // Every row of the table in one statement (but those whose column holds
+    // one of the kept values); the rows deleted. Throws CDBException when the
+    // database refuses (nothing is deleted then).
+    int DeleteAllRows(const QString& keptColumn = {}, const QList<QVariant>& keptValues = {});
     // Sets "column" to "value" in every row whose "whereColumn" holds one of
     // "whereValues" (all rows when whereValues is null). Column names as
     // bound ("[Person_ID]" or "Person_ID"). The rows changed; throws

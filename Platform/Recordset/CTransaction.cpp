@@ -2,7 +2,6 @@
 
 #include "CDatabase.h"
 
-#include <QSqlError>
 
 namespace {
 
@@ -24,10 +23,8 @@ bool CTransaction::Begin()
 {
     if (m_pDatabase->InTransaction()) {
         const int level = t_depth + 1;
-        if (!m_pDatabase->Savepoint(level)) {
-            m_error = m_pDatabase->Connection().lastError().text();
+        if (!m_pDatabase->Savepoint(level, &m_error))
             return false;
-        }
         m_level = level;
         t_depth = level;
     } else {
@@ -52,9 +49,11 @@ bool CTransaction::Commit()
     if (!m_bActive)
         return false;
     QString error;
-    const bool ok = m_level > 0 ? m_pDatabase->ReleaseSavepoint(m_level) : m_pDatabase->CommitTrans(&error);
+    const bool ok = m_level > 0 ? m_pDatabase->ReleaseSavepoint(m_level, &error) : m_pDatabase->CommitTrans(&error);
     if (!ok) {
-        m_error = error.isEmpty() ? m_pDatabase->Connection().lastError().text() : error;
+        // The refusal's own text: the rollback that follows may fail too
+        // ("no transaction is active") and must not hide why.
+        m_error = error.isEmpty() ? QStringLiteral("The database did not store the changes.") : error;
         Rollback();
         return false;
     }

@@ -3,6 +3,7 @@
 #include <QSettings>
 
 #include <algorithm>
+#include <cmath>
 #include <asm/termbits.h>
 #include <cerrno>
 #include <cstdlib>
@@ -140,8 +141,9 @@ int CSimulatedReader::TransponderCapacity(Model model)
     }
 }
 
-CSimulatedReader::CSimulatedReader(Model model)
+CSimulatedReader::CSimulatedReader(Model model, double timeScale)
     : m_model(model)
+    , m_scale(timeScale > 0.0 ? timeScale : 1.0)
     , m_started(Clock::now())
     , m_identification(DefaultIdentification(model))
 {
@@ -225,7 +227,13 @@ unsigned CSimulatedReader::LineBaud() const
 
 qint64 CSimulatedReader::NowMs() const
 {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_started).count();
+    const auto realUs = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - m_started).count();
+    return qint64(double(realUs) / 1000.0 / m_scale);
+}
+
+std::chrono::microseconds CSimulatedReader::Real(qint64 protocolMs) const
+{
+    return std::chrono::microseconds(std::llround(double(protocolMs) * 1000.0 * m_scale));
 }
 
 void CSimulatedReader::WakeLocked()
@@ -275,7 +283,8 @@ void CSimulatedReader::Run()
 
 bool CSimulatedReader::WriteDueLocked(Clock::time_point now, Clock::time_point& next)
 {
-    const double byteUs = 10e6 / double(OwnBaud()); // start, eight data and stop bit
+    // Start, eight data and stop bit, at the simulator's time scale.
+    const double byteUs = 10e6 / double(OwnBaud()) * m_scale;
     while (!m_outgoing.empty()) {
         Outgoing& out = m_outgoing.front();
         if (!out.started) {
@@ -578,7 +587,7 @@ QByteArray CSimulatedReader::AnswerPlain(const QByteArray& body)
             return QByteArray::number(m_switchTime);
         return refused;
     case 'M':
-        m_learnUntil = Clock::now() + std::chrono::milliseconds(kLearnWindowMs);
+        m_learnUntil = Clock::now() + Real(kLearnWindowMs);
         return ack;
     case 'S': {
         const QByteArray number = data.mid(2);
@@ -631,7 +640,7 @@ bool CSimulatedReader::TakeByPrefix(QMap<QByteArray, int>& faults, const QByteAr
 void CSimulatedReader::Queue(const QByteArray& bytes, int delayMs)
 {
     Outgoing out;
-    out.due = Clock::now() + std::chrono::milliseconds(delayMs);
+    out.due = Clock::now() + Real(delayMs);
     out.bytes = bytes;
     // In the order they are due, after the frame on the line; frames due
     // at the same time keep the order they were made in.

@@ -55,6 +55,12 @@
 //   'J', 'K' and 'D' set the list's settings; a Tern has no master at
 //   first and answers 'C' and 'M' only with SetTernExtended(true).
 //
+// Every time the simulator takes or reports (latency, delays, the learn
+// window, the pace of the line, the log's times and NowMs()) is protocol
+// time: a simulator made with a time scale runs it that much faster, as a
+// link with CLinkTiming::Scaled() of the same factor does. WaitFor()'s
+// bound is the caller's own patience and is not scaled.
+//
 // All operations may be called from any thread.
 class CSimulatedReader
 {
@@ -79,7 +85,7 @@ public:
         QByteArray from, to; // as sent: minutes first ("3007" is 07:30)
     };
 
-    explicit CSimulatedReader(Model model);
+    explicit CSimulatedReader(Model model, double timeScale = 1.0);
     ~CSimulatedReader();
 
     CSimulatedReader(const CSimulatedReader&) = delete;
@@ -94,6 +100,7 @@ public:
 
     bool IsRunning() const;
     Model GetModel() const { return m_model; }
+    double TimeScale() const { return m_scale; }
     QString SlavePath() const { return m_slavePath; }
     // Names the slave as COM<n> in the program's "Ports" settings.
     void RegisterAs(int comNumber) const;
@@ -181,6 +188,13 @@ public:
     void SendRaw(const QByteArray& raw);
     // Unplugs the reader: closes the master side, so the port hangs up.
     void DropLine();
+    // Unplugs the reader when the count-th frame from now comes in (that
+    // frame gets no reply): a line that goes dead in the middle of a run.
+    void DropLineAfter(int count);
+    // Sends every reply twice, the copy gapMs after the first (as a
+    // converter that repeats what it hears); -1 turns it off. Unasked
+    // reports are not repeated.
+    void SetRepeatReplies(int gapMs);
 
     // --- what the reader received
     QList<Frame> Log() const;
@@ -202,6 +216,8 @@ private:
     };
 
     void Run();
+    // A span of protocol time in real time.
+    std::chrono::microseconds Real(qint64 protocolMs) const;
     void OnByte(unsigned char byte);
     void OnFrame(const QByteArray& body);
     QByteArray AnswerFramed(const QByteArray& body);
@@ -220,6 +236,7 @@ private:
     unsigned LineBaud() const;
 
     const Model m_model;
+    const double m_scale;
     int m_master = -1;
     int m_slave = -1; // held open so the line does not hang up between opens
     int m_wake = -1;
@@ -227,6 +244,8 @@ private:
     std::thread m_thread;
     bool m_stop = false;
     bool m_dropRequested = false;
+    int m_dropAfter = 0;
+    int m_repeatGapMs = -1;
     std::chrono::steady_clock::time_point m_started;
 
     mutable std::mutex m_mutex;

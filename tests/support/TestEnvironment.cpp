@@ -231,6 +231,14 @@ bool TestEnvironment::PostgresBackend()
     return qgetenv("QUANDOR_TEST_BACKEND") == "postgres";
 }
 
+QString TestEnvironment::PostgresUnavailable()
+{
+    QFile f(QStringLiteral(QUANDOR_BINARY_DIR "/pgtest/unavailable"));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromLocal8Bit(f.readAll()).trimmed();
+}
+
 QString TestEnvironment::PostgresSocket(QString* error)
 {
     // Written by the test run's cluster fixture (tests/support/postgres-cluster.sh).

@@ -44,6 +44,9 @@ public:
     // NewPostgresDatabase makes a database of its own from the template that
     // holds the six tables; the process drops its databases when it ends.
     static bool PostgresBackend();
+    // Why the test run could start no cluster (written by the cluster
+    // script); empty when it could.
+    static QString PostgresUnavailable();
     // The folder of the cluster's socket; empty (with *error) when the
     // cluster is not running.
     static QString PostgresSocket(QString* error = nullptr);

@@ -61,7 +61,7 @@ bool CEventStore::Begin(QString* error)
     auto batch = std::make_unique<CTransaction>(m_pDatabase);
     if (!batch->IsActive()) {
         if (error)
-            *error = m_db.lastError().text();
+            *error = batch->GetError();
         return false;
     }
     m_batch = std::move(batch);
@@ -99,7 +99,7 @@ bool CEventStore::Commit(QString* error)
         m_insert->finish();
     const bool committed = m_batch->Commit();
     if (!committed && error)
-        *error = m_db.lastError().text();
+        *error = m_batch->GetError();
     // A refused commit has rolled the batch back: those rows are not stored.
     m_batch.reset();
     if (committed)

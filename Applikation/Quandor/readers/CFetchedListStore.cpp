@@ -104,7 +104,7 @@ CFetchedListStore::Result CFetchedListStore::Store(const Plan& plan, qint32 read
     try {
         CTransaction transaction(database);
         if (!transaction.IsActive())
-            throw Failure{db.lastError().text()};
+            throw Failure{transaction.GetError()};
         const QString transponders = QStringLiteral("tblTransponder");
         if (!plan.removed.empty()) {
             QSqlQuery remove(db), freePerson(db);
@@ -137,7 +137,7 @@ CFetchedListStore::Result CFetchedListStore::Store(const Plan& plan, qint32 read
                                 {"boolUpdateOK", "ID_Leser"}));
         run(mark, {readerId});
         if (!transaction.Commit())
-            throw Failure{db.lastError().text()};
+            throw Failure{transaction.GetError()};
     } catch (const Failure& failure) {
         if (error)
             *error = failure.text;

@@ -320,8 +320,9 @@ void CParamWrenDlg::OnNewMaster()
     m_pStatus->setText(m_link.Text(kPresentText));
     m_pStatus->repaint();
     QString number;
+    const int teachWaitMs = tree->Link().Timing().teachWaitMs;
     for (int wait = 1; wait <= kTeachWaits && number.isEmpty(); ++wait) {
-        const QString report = tree->Link().WaitMasterReport(kTeachWaitMs);
+        const QString report = tree->Link().WaitMasterReport(teachWaitMs);
         m_pProgress->setValue(wait);
         m_pProgress->repaint();
         if (report.size() == 11 && (report.at(0) == u'M' || report.at(0) == u'R')

@@ -51,7 +51,6 @@ public:
     };
     static constexpr int kChooseDelayMs = 500;
     static constexpr int kTeachWaits = 50;
-    static constexpr int kTeachWaitMs = 120;
 
     CParamWrenDlg(CLeserDlg* owner, const CtblLeser::structLeser& reader, CLanguageHandler* language,
                   QWidget* parent = nullptr);

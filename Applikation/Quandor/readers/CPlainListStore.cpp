@@ -123,7 +123,7 @@ CPlainListStore::Result CPlainListStore::Store(CFerrold_Handler& db, qint32 read
         if (result == Result::Stored)
             failed(CRecordWriter::WriteByKey(*readers, readerId, [&] { readers->boolUpdateOK = 0; }));
         if (result == Result::Stored && !transaction.Commit()) {
-            CRecordWriter::ShowDatabaseError(db.GetDatabase()->Connection().lastError().text());
+            CRecordWriter::ShowDatabaseError(transaction.GetError());
             result = Result::Refused;
         }
     }

@@ -392,6 +392,8 @@ QStringList CSendWrenDlg::Texts(const QTreeWidget* list)
 
 bool CSendWrenDlg::SendToReader(const QStringList& numbers)
 {
+    CLeftTreeView* tree = CLeserDlg::GetTreeView();
+    const int resendPauseMs = tree ? tree->Link().Timing().plainResendPauseMs : CLinkTiming().plainResendPauseMs;
     const int n = int(numbers.size());
     // The settings as stored for the reader; a reader gone from the table
     // gets the reader's own defaults.
@@ -426,7 +428,7 @@ bool CSendWrenDlg::SendToReader(const QStringList& numbers)
         const QString data = hex2(i) + numbers.at(i - 1);
         if (m_link.Acknowledged('S', data))
             continue;
-        QThread::msleep(kResendPauseMs);
+        QThread::msleep(resendPauseMs);
         if (!m_link.Acknowledged('S', data))
             return failed();
     }

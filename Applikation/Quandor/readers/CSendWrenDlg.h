@@ -53,7 +53,6 @@ public:
     // The reader keeps at most 49 entries besides its master.
     static constexpr int kMaxLength = 50;
     static constexpr int kReadDelayMs = 500;
-    static constexpr int kResendPauseMs = 200;
     // The number a list row carries.
     static constexpr int kNumberRole = Qt::UserRole;
 

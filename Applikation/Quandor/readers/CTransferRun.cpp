@@ -45,6 +45,7 @@ CTransferRun* CTransferRun::s_active = nullptr;
 
 CTransferRun::CTransferRun(CReaderLink& link, QObject* owner)
     : m_link(link)
+    , m_timing(link.Timing())
     , m_owner(owner)
     , m_mailbox(new CThreadMailbox(this))
 {
@@ -206,6 +207,11 @@ QString CTransferRun::SendFramed(char letter, const QString& data)
     if (IsStopping())
         return QString();
     return m_link.SendCommand(m_lease, letter, data, CReaderFrame::FramedMode);
+}
+
+bool CTransferRun::LineLost() const
+{
+    return m_link.IsLineLost();
 }
 
 QMessageBox::StandardButton CTransferRun::Box(const QString& text, QMessageBox::Icon icon)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/CLinkLease.h"
+#include "link/CLinkTiming.h"
 
 #include <QMessageBox>
 #include <QObject>
@@ -115,6 +116,8 @@ public:
     // body's leaseRefused).
     CLinkLease::Answer LeaseAnswer() const { return m_lease.Why(); }
     const std::atomic<bool>* StopFlag() const { return &m_stop; }
+    // The link's times, as they were when the run was made.
+    const CLinkTiming& Timing() const { return m_timing; }
     // A framed command straight to the port under the run's lease: the
     // reply between STX and EOT, checksum included, or "".
     QString SendFramed(char letter, const QString& data);
@@ -124,6 +127,9 @@ public:
     void ProgressRange(int upper);
     void ProgressPos(int position);
     void ProgressText(const QString& text);
+    // The line is known lost: a transfer ends through its failure path at
+    // once instead of using up its tries.
+    bool LineLost() const;
     // Waits ms milliseconds; false as soon as the run is stopped.
     bool Pause(int ms);
 
@@ -138,6 +144,7 @@ private:
     void EndDuties();
 
     CReaderLink& m_link;
+    const CLinkTiming m_timing;
     QPointer<QObject> m_owner;
     Body m_body;
     State m_state = State::Idle;

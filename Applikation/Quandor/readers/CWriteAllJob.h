@@ -21,7 +21,7 @@ class CLanguageHandler;
 // are pure and do not touch the link); the worker then only sends them:
 // 1. the count, 'S' "P0002%04X", up to 10 tries;
 // 2. each transponder "T%04X" + number and then each time window, in two
-//    series of 10 tries, the second with 200 ms before each try;
+//    series of 10 tries, the second with a pause (200 ms) before each try;
 // 3. the parameter "P0000%04X" and the mode "P0001%04X", each sent exactly
 //    10 times; one reply of exactly 7 characters with ACK at [4] suffices;
 // 4. the reader's row marked as up to date (boolUpdateOK 0) on the worker's
@@ -32,7 +32,6 @@ class CWriteAllJob : public CTransferJob
 {
 public:
     static constexpr int kTries = 10;
-    static constexpr int kRetryPauseMs = 200;
     static constexpr int kSettingSends = 10;
 
     struct Params
@@ -67,6 +66,9 @@ public:
     static bool Accepted(const QString& reply);
     // A setting reply: as above and exactly 7 characters.
     static bool SettingAccepted(const QString& reply);
+    // The reply answers this entry: "FFS" and the entry's first character
+    // (the echo the reader sends) ahead of the ACK.
+    static bool Answers(const QString& reply, const QString& data);
 
     // Captures the texts the worker shows in the active language.
     CWriteAllJob(const Params& params, const CLanguageHandler* language);

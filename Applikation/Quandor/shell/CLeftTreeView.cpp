@@ -88,7 +88,7 @@ CLeftTreeView::CLeftTreeView(CLanguageHandler* pLanguage, CMainFrame* pFrame, QW
     , m_pFrame(pFrame)
     , m_pLabelTimer(new QTimer(this))
     , m_pLinkReports(new CThreadMailbox(this))
-    , m_link(pLanguage)
+    , m_link(pLanguage, nullptr, CQuandorApp::Instance() ? CQuandorApp::Instance()->LinkTiming() : CLinkTiming())
 {
     m_link.SetObserver(this);
     setObjectName(QStringLiteral("CLeftTreeView"));

@@ -18,6 +18,9 @@
 
 namespace {
 
+// The layout of this run could not be saved.
+constexpr unsigned int kLayoutNotSavedText = 340;
+
 QMessageBox::Icon boxIcon(CFerrold_Reporter::Icon icon)
 {
     switch (icon) {
@@ -113,7 +116,12 @@ int CQuandorApp::ExitInstance()
 
     if (m_pDialogSetup) {
         try {
-            m_pDialogSetup->Save();
+            // The layout is all a failure here costs; said, as every lost write is.
+            QString error;
+            if (!m_pDialogSetup->Save(&error)) {
+                const QString text = m_pLanguage ? m_pLanguage->GetLangItem(kLayoutNotSavedText) : QString();
+                CUiMessage::Show(text + QStringLiteral("\n\n") + error, QMessageBox::Warning);
+            }
             delete m_pDialogSetup;
             m_pDialogSetup = nullptr;
         } catch (const std::exception& e) {

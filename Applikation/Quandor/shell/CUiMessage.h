@@ -48,6 +48,8 @@ public:
     // The texts for the default caption (lent; null until the program has
     // its language component, and set back to null before it is deleted).
     static void SetLanguage(const CLanguageHandler* language);
+    // The texts set last; null when none.
+    static const CLanguageHandler* Language();
     // UI thread: boxes that workers asked for and that were not shown yet
     // are dropped, and their workers get NoButton (what happens to them at
     // the application's end).
@@ -58,6 +60,10 @@ public:
     // Replaces how boxes are shown (tests answer them without a screen); an
     // empty presenter brings back the real message box. Returns the one it
     // replaces.
+    // The text as a box shows it: a lock another program holds on the
+    // database is explained in plain words before the driver's text.
+    static QString ExplainLock(const QString& text);
+    static constexpr unsigned int kLockedText = 361;
     static Presenter SetPresenter(Presenter presenter);
     // The real message box; closes itself when the request is abandoned.
     static QMessageBox::StandardButton ShowMessageBox(const Request& request);

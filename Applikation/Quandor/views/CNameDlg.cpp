@@ -355,7 +355,7 @@ bool CNameDlg::StoreTransponder(qint32 personId, const QString& number)
     if (result != CRecordWriter::Result::Written)
         return false;
     if (!transaction.Commit()) {
-        CRecordWriter::ShowDatabaseError(db->GetDatabase()->Connection().lastError().text());
+        CRecordWriter::ShowDatabaseError(transaction.GetError());
         return false;
     }
 

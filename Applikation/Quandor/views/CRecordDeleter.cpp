@@ -115,7 +115,7 @@ CRecordDeleter::Result CRecordDeleter::Run(const std::vector<qint32>* keys)
                     if (cleanUp && !deleted.empty())
                         cleanUp(&deleted);
                     if (!transaction.Commit())
-                        throw CDBException(database->Connection().lastError().text());
+                        throw CDBException(transaction.GetError());
                     result.deleted = int(deleted.size());
                 }
             } catch (const CDBException& e) {

@@ -84,22 +84,35 @@ bool Commit(CTransaction& transaction)
 {
     if (transaction.Commit())
         return true;
-    if (CFerrold_Handler* db = CGridBaseDlg::GetDBHandler())
-        CRecordWriter::ShowDatabaseError(db->GetDatabase()->Connection().lastError().text());
+    CRecordWriter::ShowDatabaseError(transaction.GetError());
     return false;
 }
 
 // One change of a transponder's row, marked to be sent, and the readers it
-// concerns marked too, in one transaction; the cache takes the same change
-// once it is committed. False (said) when nothing was stored.
+// concerns marked too (none given: the readers of its stored list), in one
+// transaction; the cache takes the same change once it is committed. The
+// write sees the row as stored, read inside the transaction (on a server
+// locked until it ends), never the cached copy. False (said) when nothing
+// was stored.
 bool StoreMarked(CFerrold_Handler& db, qint32 transponderId, const std::vector<qint32>& readers,
                  const std::function<void(CtblTransponder&)>& write,
                  const std::function<void(CtblTransponder::structTransponder&)>& cache)
 {
     CtblTransponder* transponders = db.Get_Ptr_To_tblTransponder();
     CTransaction transaction(db.GetDatabase());
+    std::vector<std::pair<qint32, QString>> locked;
+    const QList<qint32> keys{transponderId};
+    if (db.GetDatabase()->IsServer() && !transponders->ReadForWrite(QStringLiteral("strLeser_IDS"), &locked, &keys)) {
+        CRecordWriter::ShowDatabaseError(transponders->GetLastError());
+        return false;
+    }
+    std::vector<qint32> marked = readers;
+    QString storedList;
     const CRecordWriter::Result result = CRecordWriter::WriteByKey(*transponders, transponderId, [&] {
+        if (marked.empty())
+            marked = CTransponderDlg::ReadersOfList(transponders->strLeser_IDS);
         write(*transponders);
+        storedList = transponders->strLeser_IDS;
         transponders->boolUpdateOK = 1;
     });
     if (result == CRecordWriter::Result::NotFound)
@@ -107,7 +120,7 @@ bool StoreMarked(CFerrold_Handler& db, qint32 transponderId, const std::vector<q
     if (result != CRecordWriter::Result::Written)
         return false;
     try {
-        MarkReadersStored(readers);
+        MarkReadersStored(marked);
     } catch (const CDBException& e) {
         CRecordWriter::ShowDatabaseError(e.m_strError);
         return false;
@@ -116,9 +129,11 @@ bool StoreMarked(CFerrold_Handler& db, qint32 transponderId, const std::vector<q
         return false;
     if (auto* cached = CachedTransponder(transponderId)) {
         cache(*cached);
+        // Another PC's change of the list shows as well.
+        cached->Leser_IDS = storedList;
         cached->UpdateOK = 1;
     }
-    MarkReadersCached(readers);
+    MarkReadersCached(marked);
     return true;
 }
 
@@ -532,8 +547,7 @@ bool CTransponderDlg::StoreSchema(qint32 transponderId, const QString& name)
         if (schemas->Get_Zeitschema(i)->Bezeichnung == name)
             schemaId = schemas->Get_Zeitschema(i)->ID_Zeitschema;
     }
-    if (!StoreMarked(*db, transponderId, ReadersOfList(transponder->Leser_IDS),
-                     [&](CtblTransponder& set) { set.Zeitfenster_ID = schemaId; },
+    if (!StoreMarked(*db, transponderId, {}, [&](CtblTransponder& set) { set.Zeitfenster_ID = schemaId; },
                      [&](CtblTransponder::structTransponder& row) { row.Zeitfenster_ID = schemaId; }))
         return false;
     Refill();
@@ -567,10 +581,14 @@ bool CTransponderDlg::StoreReader(qint32 transponderId, int column, bool on)
             return true;
         }
     }
-    const QString list = on ? ListWithReader(transponder->Leser_IDS, readerId)
-                            : ListWithoutReader(transponder->Leser_IDS, readerId);
-    if (!StoreMarked(*db, transponderId, {readerId}, [&](CtblTransponder& set) { set.strLeser_IDS = list; },
-                     [&](CtblTransponder::structTransponder& row) { row.Leser_IDS = list; }))
+    // From the stored list: another PC may have changed it since this view read it.
+    if (!StoreMarked(
+            *db, transponderId, {readerId},
+            [&](CtblTransponder& set) {
+                set.strLeser_IDS = on ? ListWithReader(set.strLeser_IDS, readerId)
+                                      : ListWithoutReader(set.strLeser_IDS, readerId);
+            },
+            [](CtblTransponder::structTransponder&) {}))
         return false;
     Refill();
     return true;
@@ -864,37 +882,35 @@ void CTransponderDlg::ChangeAllAssignments(bool assign, qint32 readerId)
     m_bBusy = 1;
     const auto done = qScopeGuard([this, busy] { m_bBusy = busy; });
 
-    // Rows that get one new list are written together: a walk over every
-    // transponder costs a statement per distinct list, not per row.
-    std::map<QString, std::vector<QVariant>> byNewList;
-    std::vector<QVariant> changed;
-    QHash<qint32, QString> newLists;
-    for (int i = 0; i < transponders->GetAnz_Transponder(); ++i) {
-        const auto* row = transponders->Get_Transponder(i);
-        QString list;
-        if (!assign)
-            list = ListWithoutReader(row->Leser_IDS, readerId);
-        else if (row->Leser_IDS.isEmpty())
-            list = QString::number(readerId);
-        else
-            list = ListWithReader(row->Leser_IDS, readerId);
-        if (list == row->Leser_IDS)
-            continue;
-        byNewList[list].push_back(row->ID_Transponder);
-        changed.push_back(row->ID_Transponder);
-        newLists.insert(row->ID_Transponder, list);
-    }
-    if (changed.empty())
-        return;
+    // Every record of the table, as stored: another PC may have added
+    // transponders or changed lists since this view read them. The lists
+    // are read inside the write's transaction (on a server the rows stay
+    // locked until it ends) and written back a few hundred rows per
+    // statement, each row its own list.
     CTransaction transaction(db->GetDatabase());
-    int written = 0;
+    std::vector<std::pair<qint32, QString>> stored;
+    std::vector<std::pair<qint32, QVariant>> changed;
+    std::vector<QString> finalLists; // each stored row's list afterwards
     try {
-        // The list and the mark in one statement per group.
-        for (const auto& [list, ids] : byNewList) {
-            written += int(transponders->UpdateRows(
-                QStringLiteral("ID_Transponder"), QList<QVariant>(ids.begin(), ids.end()),
-                {{QStringLiteral("strLeser_IDS"), list}, {QStringLiteral("boolUpdateOK"), 1}}));
+        if (!transaction.IsActive())
+            throw CDBException(transaction.GetError());
+        if (!transponders->ReadForWrite(QStringLiteral("strLeser_IDS"), &stored))
+            throw CDBException(transponders->GetLastError());
+        for (const auto& [key, old] : stored) {
+            QString list;
+            if (!assign)
+                list = ListWithoutReader(old, readerId);
+            else if (old.isEmpty())
+                list = QString::number(readerId);
+            else
+                list = ListWithReader(old, readerId);
+            if (list != old)
+                changed.emplace_back(key, list);
+            finalLists.push_back(std::move(list));
         }
+        if (changed.empty())
+            return;
+        transponders->UpdateRowsByKey(QStringLiteral("strLeser_IDS"), changed, {{QStringLiteral("boolUpdateOK"), 1}});
         MarkReadersStored({readerId});
     } catch (const CDBException& e) {
         CRecordWriter::ShowDatabaseError(e.m_strError);
@@ -903,20 +919,25 @@ void CTransponderDlg::ChangeAllAssignments(bool assign, qint32 readerId)
     if (!Commit(transaction))
         return;
     MarkReadersCached({readerId});
-    if (written != int(changed.size())) {
-        // Records went behind the view's back: the screen shows the table.
-        transponders->_Requery();
-        Refill();
-        return;
-    }
-    for (int i = 0; i < transponders->GetAnz_Transponder(); ++i) {
-        auto* row = transponders->Get_Transponder(i);
-        const auto found = newLists.constFind(row->ID_Transponder);
-        if (found != newLists.constEnd()) {
-            row->Leser_IDS = found.value();
+    // The cache follows in one pass, every row with its stored list; rows
+    // it does not know (or knows and the table no longer has) make it read
+    // the table again.
+    bool missing = int(stored.size()) != transponders->GetAnz_Transponder();
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < stored.size() && !missing; ++i) {
+        auto* row = transponders->FindByKey(stored[i].first);
+        if (!row) {
+            missing = true;
+            break;
+        }
+        row->Leser_IDS = finalLists[i];
+        if (next < changed.size() && changed[next].first == stored[i].first) {
             row->UpdateOK = 1;
+            ++next;
         }
     }
+    if (missing)
+        transponders->_Requery();
     Refill();
 }
 

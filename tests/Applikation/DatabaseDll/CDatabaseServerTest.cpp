@@ -121,6 +121,73 @@ TEST_F(CDatabaseServerTest, AConnectionLostInATransactionFailsItsCommitAndStores
     EXPECT_EQ(Rows("SELECT COUNT(*) FROM tblLeser"), QStringList({"0"}));
 }
 
+// However a transaction whose connection broke is ended, the loss ends
+// with it: the next read and write reach the server again.
+enum class TransactionEnd { Commit, Rollback, FailedWriteThenRollback, ScopeLeft, NestedScopes };
+
+class CDatabaseServerReconnectTest : public CDatabaseServerTest, public ::testing::WithParamInterface<TransactionEnd>
+{
+};
+
+TEST_P(CDatabaseServerReconnectTest, TheNextUseAfterTheTransactionEndsReachesTheServer)
+{
+    Sql("INSERT INTO tblLeser (strBezeichnung) VALUES ('A')");
+    auto& h = Handler();
+    CDatabase* db = h.GetDatabase();
+    db->SetIdleCheckMs(0);
+    CtblLeser* readers = h.Get_Ptr_To_tblLeser();
+    ASSERT_TRUE(readers->OpenKey(0));
+    try {
+        CTransaction transaction(db);
+        ASSERT_TRUE(transaction.IsActive());
+        std::unique_ptr<CTransaction> inner;
+        if (GetParam() == TransactionEnd::NestedScopes)
+            inner = std::make_unique<CTransaction>(db);
+        AddReader(readers, "lost");
+        DropConnections();
+        switch (GetParam()) {
+        case TransactionEnd::Commit:
+            EXPECT_FALSE(transaction.Commit());
+            break;
+        case TransactionEnd::Rollback:
+            transaction.Rollback();
+            break;
+        case TransactionEnd::FailedWriteThenRollback:
+            EXPECT_THROW(AddReader(readers, "after"), CDBException);
+            transaction.Rollback();
+            break;
+        case TransactionEnd::ScopeLeft:
+        case TransactionEnd::NestedScopes:
+            AddReader(readers, "after"); // throws: the scopes end by the exception
+            ADD_FAILURE() << "a write on a lost connection succeeded";
+            break;
+        }
+    } catch (const CDBException&) {
+    }
+    EXPECT_FALSE(db->InTransaction());
+    readers->Close();
+    EXPECT_EQ(readers->_Requery(), 1);
+    EXPECT_FALSE(readers->LastReadFailed()) << Messages().join('\n').toStdString();
+    EXPECT_EQ(readers->GetAnz_Leser(), 1) << "nothing of the lost transaction was stored";
+    ASSERT_TRUE(readers->OpenKey(0));
+    EXPECT_NO_THROW(AddReader(readers, "next"));
+    readers->Close();
+    EXPECT_EQ(Rows("SELECT strBezeichnung FROM tblLeser ORDER BY ID_Leser"), QStringList({"A", "next"}));
+    EXPECT_EQ(Messages().count(Reconnected()), 1) << Messages().join('\n').toStdString();
+}
+
+std::string transactionEndName(const ::testing::TestParamInfo<TransactionEnd>& info)
+{
+    static const char* const names[] = {"Commit", "Rollback", "FailedWriteThenRollback", "ScopeLeft", "NestedScopes"};
+    return names[static_cast<int>(info.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(Ends, CDatabaseServerReconnectTest,
+                         ::testing::Values(TransactionEnd::Commit, TransactionEnd::Rollback,
+                                           TransactionEnd::FailedWriteThenRollback, TransactionEnd::ScopeLeft,
+                                           TransactionEnd::NestedScopes),
+                         transactionEndName);
+
 TEST_F(CDatabaseServerTest, AWhileTheServerIsAwayEveryUseFailsAndTheRowsStay)
 {
     Sql("INSERT INTO tblLeser (strBezeichnung) VALUES ('A')");

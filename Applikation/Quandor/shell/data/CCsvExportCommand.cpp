@@ -53,7 +53,9 @@ void CCsvExportCommand::OnCsvExport()
     if (dialog.exec() != QDialog::Accepted)
         return;
     if (ExportCsv(dialog.GetChoice()) == 0)
-        CBusyScope::Show(Text(kExportFailedText), QMessageBox::Critical);
+        CBusyScope::Show(m_error.isEmpty() ? Text(kExportFailedText)
+                                           : Text(kExportFailedText) + QStringLiteral("\n\n") + m_error,
+                         QMessageBox::Critical);
 }
 
 QString CCsvExportCommand::ProposedName(int choice, bool german, const QString& stamp)
@@ -110,12 +112,15 @@ int CCsvExportCommand::ExportCsv(int choice)
     }
 
     CBusyScope busy(m_pFrame);
-    CSafeFile file(path);
-    if (!file.Open())
-        return 0;
+    m_error.clear();
+    // The lines first: the code page is known only once every name is seen.
+    QStringList lines;
+    bool fits = true;
     const CCsvExporter exporter(m_pLanguage);
-    const CCsvExporter::LineSink sink = [&file](const QString& line) {
-        return file.Write(CCsvFormat::EncodeLine(line));
+    const CCsvExporter::LineSink sink = [&lines, &fits](const QString& line) {
+        fits = fits && CCsvFormat::FitsCodePage(line);
+        lines << line;
+        return true;
     };
     bool written = false;
     switch (choice) {
@@ -134,5 +139,16 @@ int CCsvExportCommand::ExportCsv(int choice)
     default:
         return 0;
     }
-    return written && file.Commit() ? 1 : 0;
+    if (!written)
+        return 0;
+    // Code page 1252 as peers read it, unless a name needs more: then UTF-8
+    // with its mark, which the import reads.
+    CSafeFile file(path);
+    bool ok = file.Open() && (fits || file.Write(CCsvFormat::kUtf8Mark));
+    for (qsizetype i = 0; ok && i < lines.size(); ++i)
+        ok = file.Write(CCsvFormat::EncodeLine(lines[i], !fits));
+    if (ok && file.Commit())
+        return 1;
+    m_error = file.ErrorString();
+    return 0;
 }

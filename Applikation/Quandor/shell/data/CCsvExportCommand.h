@@ -17,6 +17,8 @@ public:
     void OnCsvExport();
     // 1 when the export ran or the user cancelled, 0 when it failed.
     int ExportCsv(int choice);
+    // Why the last export could not write its file; empty when it did.
+    const QString& ErrorString() const { return m_error; }
 
     // Whether the frame's right-hand view can be exported as it shows.
     bool CanExportView() const;
@@ -28,4 +30,5 @@ private:
 
     CMainFrame* m_pFrame;
     CLanguageHandler* m_pLanguage;
+    QString m_error;
 };

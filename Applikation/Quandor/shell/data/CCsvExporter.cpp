@@ -22,6 +22,12 @@
 
 namespace {
 
+// A name as a field of the file: quoted when it holds what would split it.
+QString F(const QString& text)
+{
+    return CCsvFormat::Field(text);
+}
+
 // Every lookup keeps the first row of a key, as a walk through the cache
 // from the top would find it.
 template <class Key, class Value>
@@ -43,7 +49,7 @@ struct ReaderColumns
         for (int i = 0; i < count; ++i) {
             const auto* row = readers.Get_Leser(i);
             ids << QString::number(row->ID_Leser);
-            names << row->Bezeichnung;
+            names << CCsvFormat::Field(row->Bezeichnung);
         }
     }
 
@@ -142,8 +148,8 @@ bool CCsvExporter::ExportTransponders(CFerrold_Handler& db, const LineSink& sink
     for (int i = 0; i < transponders->GetAnz_Transponder(); ++i) {
         const auto* row = transponders->Get_Transponder(i);
         const QString person = persons.value(row->Person_ID, CCsvFormat::kNoPerson);
-        const QString line = CCsvFormat::kTransponder + u';' + row->TransponderNummer + u';' + person + u';'
-                             + schemas.value(row->Zeitfenster_ID) + readers.Part(row->Leser_IDS);
+        const QString line = CCsvFormat::kTransponder + u';' + F(row->TransponderNummer) + u';' + F(person) + u';'
+                             + F(schemas.value(row->Zeitfenster_ID)) + readers.Part(row->Leser_IDS);
         if (!sink(line))
             return false;
     }
@@ -164,9 +170,9 @@ bool CCsvExporter::ExportPersons(CFerrold_Handler& db, const LineSink& sink) con
     for (int i = 0; i < persons->GetAnz_Person(); ++i) {
         const auto* row = persons->Get_Person(i);
         const auto* transponder = transponders.value(row->Transponder_ID, nullptr);
-        QString line = CCsvFormat::kPerson + u';' + row->Name + u';';
+        QString line = CCsvFormat::kPerson + u';' + F(row->Name) + u';';
         if (transponder)
-            line += transponder->TransponderNummer + u';' + schemas.value(transponder->Zeitfenster_ID)
+            line += F(transponder->TransponderNummer) + u';' + F(schemas.value(transponder->Zeitfenster_ID))
                     + readers.Part(transponder->Leser_IDS);
         else
             line += u';' + readers.EmptyPart();
@@ -193,9 +199,10 @@ bool CCsvExporter::ExportEvents(CFerrold_Handler& db, const LineSink& sink) cons
         // Stored "ddmmyyyy" and "hhmm"; shorter values give shorter texts.
         const QString date = row->Datum.left(2) + u'.' + row->Datum.mid(2, 2) + u'.' + row->Datum.right(4);
         const QString time = row->Uhrzeit.left(2) + u':' + row->Uhrzeit.right(2);
-        const QString line = CCsvFormat::kEvent + u';' + row->Transpondernummer + u';' + person + u';'
-                             + row->LeserName + u';' + date + u';' + time + u';' + m_binary1 + row->Binaerwert1
-                             + u';' + row->Event1 + u';' + m_binary2 + row->Binaerwert2 + u';' + row->Event2;
+        const QString line = CCsvFormat::kEvent + u';' + F(row->Transpondernummer) + u';' + F(person) + u';'
+                             + F(row->LeserName) + u';' + F(date) + u';' + F(time) + u';'
+                             + F(m_binary1 + row->Binaerwert1) + u';' + F(row->Event1) + u';'
+                             + F(m_binary2 + row->Binaerwert2) + u';' + F(row->Event2);
         if (!sink(line))
             return false;
     }
@@ -220,7 +227,7 @@ bool CCsvExporter::ExportView(QWidget* view, const LineSink& sink)
     QStringList headers;
     if (transponders || persons) {
         for (int col = firstReader; col < grid->GetColumnCount(); ++col)
-            headers << grid->GetItemText(0, col);
+            headers << F(grid->GetItemText(0, col));
     }
 
     for (int row = 1; row < grid->GetRowCount(); ++row) {
@@ -228,15 +235,16 @@ bool CCsvExporter::ExportView(QWidget* view, const LineSink& sink)
             releaseDisplayCopies(grid);
         QString line;
         if (transponders) {
-            line = CCsvFormat::kTransponder + u';' + grid->GetItemText(row, 3) + u';' + grid->GetItemText(row, 4)
-                   + u';' + grid->GetItemText(row, 5) + u';' + viewReaderPart(grid, row, firstReader, headers);
+            line = CCsvFormat::kTransponder + u';' + F(grid->GetItemText(row, 3)) + u';'
+                   + F(grid->GetItemText(row, 4)) + u';' + F(grid->GetItemText(row, 5)) + u';'
+                   + viewReaderPart(grid, row, firstReader, headers);
         } else if (persons) {
-            line = CCsvFormat::kPerson + u';' + grid->GetItemText(row, 2) + u';' + grid->GetItemText(row, 3)
-                   + u';' + grid->GetItemText(row, 4) + u';' + viewReaderPart(grid, row, firstReader, headers);
+            line = CCsvFormat::kPerson + u';' + F(grid->GetItemText(row, 2)) + u';' + F(grid->GetItemText(row, 3))
+                   + u';' + F(grid->GetItemText(row, 4)) + u';' + viewReaderPart(grid, row, firstReader, headers);
         } else {
             line = CCsvFormat::kEvent;
             for (int col = 2; col <= 10; ++col)
-                line += u';' + grid->GetItemText(row, col);
+                line += u';' + F(grid->GetItemText(row, col));
         }
         if (!sink(line)) {
             releaseDisplayCopies(grid);

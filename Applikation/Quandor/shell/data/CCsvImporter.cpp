@@ -26,6 +26,13 @@ const QString kFullAccessGerman = QStringLiteral("Vollzugriff");
 const QString kFullAccessEnglish = QStringLiteral("Full access");
 // Said after a database failure: nothing of the file was kept.
 constexpr unsigned int kUndoneText = 252;
+// Why a record is refused (shown after its line in the error list).
+constexpr unsigned int kNotANumberText = 342;
+constexpr unsigned int kNumberStoredText = 343;
+constexpr unsigned int kNameTooLongText = 344;
+constexpr unsigned int kPersonStoredText = 345;
+constexpr unsigned int kNothingNamedText = 346;
+constexpr unsigned int kNoSuchSchemaText = 347;
 
 void appendKey(QHash<QString, QList<qint32>>& index, const QString& key, qint32 value)
 {
@@ -53,7 +60,7 @@ CCsvImporter::CCsvImporter(CFerrold_Handler& db, const CLanguageHandler* languag
     , m_language(language)
     , m_kind(kind)
 {
-    BuildIndex();
+    BuildIndex(false);
 }
 
 QString CCsvImporter::Text(unsigned int number) const
@@ -71,17 +78,29 @@ bool CCsvImporter::AcceptLine(Kind kind, const QString& line, QString* rest)
     return true;
 }
 
-void CCsvImporter::BuildIndex()
+void CCsvImporter::BuildIndex(bool fromTable)
 {
     m_numbers.clear();
     m_persons.clear();
     m_readers.clear();
     m_schemas.clear();
 
+    // For the write, the numbers as stored, read inside the import's
+    // transaction with the table locked against other writers: a number
+    // another PC stored a moment ago is a duplicate too.
     CtblTransponder* transponders = m_db.Get_Ptr_To_tblTransponder();
-    for (int i = 0; i < transponders->GetAnz_Transponder(); ++i) {
-        const auto* row = transponders->Get_Transponder(i);
-        appendKey(m_numbers, row->TransponderNummer.toUpper(), row->ID_Transponder);
+    if (fromTable) {
+        std::vector<std::pair<qint32, QString>> stored;
+        transponders->LockTable();
+        if (!transponders->ReadForWrite(QStringLiteral("strTransponderNummer"), &stored))
+            throw CDBException(transponders->GetLastError());
+        for (const auto& [key, number] : stored)
+            appendKey(m_numbers, number.toUpper(), key);
+    } else {
+        for (int i = 0; i < transponders->GetAnz_Transponder(); ++i) {
+            const auto* row = transponders->Get_Transponder(i);
+            appendKey(m_numbers, row->TransponderNummer.toUpper(), row->ID_Transponder);
+        }
     }
     CtblPerson* persons = m_db.Get_Ptr_To_tblPerson();
     for (int i = 0; i < persons->GetAnz_Person(); ++i) {
@@ -113,40 +132,49 @@ void CCsvImporter::BuildIndex()
     }
 }
 
-bool CCsvImporter::Check(const QString& acceptedLine, Record* record) const
+bool CCsvImporter::Check(const QString& acceptedLine, Record* record, QString* reason) const
 {
     const QStringList fields = CCsvFormat::SplitCsvLine(acceptedLine);
     *record = Record();
+    QString why;
+    const auto refuse = [&](unsigned int text, const QString& value) {
+        why = Text(text);
+        if (!value.isNull())
+            why = why.arg(value);
+        if (reason)
+            *reason = why;
+        return false;
+    };
     QString number;
     QString person;
     int firstReader = 3;
     if (m_kind == Transponders) {
         number = fields.value(0);
         if (!CCsvFormat::IsTransponderNumber(number))
-            return false;
+            return refuse(kNotANumberText, number);
         person = fields.value(1);
     } else {
         if (fields.isEmpty())
-            return false;
+            return refuse(kNothingNamedText, QString());
         person = fields[0];
         number = fields.value(1);
         if (number == CCsvFormat::kNoPerson)
             number.clear();
         if (!number.isEmpty() && !CCsvFormat::IsTransponderNumber(number))
-            return false;
+            return refuse(kNotANumberText, number);
     }
     number = number.toUpper();
     if (person == CCsvFormat::kNoPerson)
         person.clear();
     if (person.size() > kMaxText)
-        return false;
+        return refuse(kNameTooLongText, QString::number(person.size()));
     if (m_kind == Transponders && firstKey(m_numbers, number) != 0)
-        return false;
+        return refuse(kNumberStoredText, number);
     if (m_kind == Persons) {
         if (!person.isEmpty() && firstKey(m_persons, person) != 0)
-            return false;
+            return refuse(kPersonStoredText, person);
         if (person.isEmpty() && number.isEmpty())
-            return false;
+            return refuse(kNothingNamedText, QString());
     }
 
     record->number = number;
@@ -158,7 +186,7 @@ bool CCsvImporter::Check(const QString& acceptedLine, Record* record) const
     if (fields.size() > 2) {
         const auto schema = m_schemas.constFind(fields[2]);
         if (schema == m_schemas.constEnd())
-            return false;
+            return refuse(kNoSuchSchemaText, fields[2]);
         record->schemaId = schema.value();
     } else {
         record->schemaId = kFullAccessSchema;
@@ -180,17 +208,24 @@ int CCsvImporter::Write(const QStringList& acceptedLines)
     m_links.clear();
     m_written = 0;
     m_failed = false;
-    BuildIndex();
 
     CDatabase* database = m_db.GetDatabase();
     int result = 1;
     try {
         if (!database->BeginTrans())
             throw Failure{Text(83) + QLatin1Char('\n') + Text(84), false, true};
+        try {
+            BuildIndex(true);
+        } catch (const CDBException& e) {
+            throw Failure{e.m_strError, false, false};
+        }
         for (int i = 0; i < acceptedLines.size(); ++i) {
             Record record;
-            if (!Check(acceptedLines[i], &record)) {
-                m_errors << QStringLiteral("Nr.: %1 -> ").arg(i + 1) + acceptedLines[i];
+            QString reason;
+            if (!Check(acceptedLines[i], &record, &reason)) {
+                // The reason after the line, so the list still sorts by number.
+                m_errors << QStringLiteral("Nr.: %1 -> ").arg(i + 1) + acceptedLines[i] + QStringLiteral("   (")
+                                + reason + u')';
                 continue;
             }
             try {

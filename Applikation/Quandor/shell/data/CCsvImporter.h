@@ -17,7 +17,7 @@ class CLanguageHandler;
 // into the database: transponders with their person, readers and time
 // schema, or persons with their transponder. A record that fails its checks
 // is not written and goes to the error list as "Nr.: <n> -> <line>", n
-// counting accepted lines from 1.
+// counting accepted lines from 1, the reason after it.
 //
 // Every check sees the database as it is at that moment, lines written
 // earlier by the same import included: a number or a person name is never
@@ -47,8 +47,9 @@ public:
     static bool AcceptLine(Kind kind, const QString& line, QString* rest);
 
     // The checks of one accepted line against the database as it is now.
-    // False when the line is to be rejected.
-    bool Check(const QString& acceptedLine, Record* record) const;
+    // False when the line is to be rejected; "reason" then says which field
+    // failed which rule.
+    bool Check(const QString& acceptedLine, Record* record, QString* reason = nullptr) const;
 
     // Writes the lines. 1 when the import ran (records may still have been
     // rejected), 0 when the reader table could not be written; any other
@@ -69,7 +70,10 @@ private:
         bool openFailed = false; // a set that could not be opened (error icon)
     };
 
-    void BuildIndex();
+    // The indexes of numbers, names, readers and schemas; the numbers from
+    // the table itself (inside the import's transaction) or from the cache.
+    // Throws CDBException when the table cannot be read.
+    void BuildIndex(bool fromTable);
     void WriteRecord(const Record& record);
     // The set could not be read: the open failure (an error icon).
     Failure OpenFailure(const CFerrold_Base& set, bool readerSet) const;

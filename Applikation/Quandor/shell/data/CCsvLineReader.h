@@ -12,6 +12,11 @@
 // so every file decodes, binary ones included. A line longer than the limit
 // is cut and marked, so no file can make the reader hold more than one limit
 // of memory.
+//
+// A quoted field may hold a line break (see CCsvFormat): a line that ends
+// inside quotes goes on with the next one, its break kept. When the quote
+// never closes, before the end of the file or the limit, the line is taken
+// alone, as the text it is.
 class CCsvLineReader
 {
 public:
@@ -32,12 +37,16 @@ public:
 private:
     // Makes sure unread bytes are buffered; false at the end or on an error.
     bool Fill();
+    // One line as stored, without its end; "end" is the end that followed it
+    // (empty at the end of the file).
+    bool ReadStoredLine(QByteArray* bytes, QByteArray* end, bool* tooLong);
+    // The position in the file of the next unread byte.
+    qint64 Position() const;
+    bool Seek(qint64 position);
 
     QFile m_file;
     QByteArray m_buffer;
     qsizetype m_pos = 0;
-    // The last line ended in CR: an LF right after it belongs to that end.
-    bool m_afterCr = false;
     bool m_utf8 = false;
     bool m_failed = false;
 };

@@ -11,6 +11,7 @@
 #include "CQuandorApp.h"
 #include "CRecordViewRefresh.h"
 #include "settings/CRegistryKey.h"
+#include "data/CRestoreCandidate.h"
 #include "data/CSafeFile.h"
 
 #include <QFile>
@@ -53,8 +54,8 @@ CFerrold_Handler* database()
 }
 
 // Copies the database file "from" to "to" as one consistent state, put in
-// place only once complete.
-bool copyDatabase(const QString& from, const QString& to, QString* error)
+// place only once complete and checked.
+bool copyDatabase(const QString& from, const QString& to, QString* error, const CSafeFile::Check& check)
 {
     QTemporaryDir folder;
     if (!folder.isValid()) {
@@ -62,7 +63,33 @@ bool copyDatabase(const QString& from, const QString& to, QString* error)
         return false;
     }
     const QString snapshot = folder.filePath(QStringLiteral("snapshot.mdb"));
-    return CFerrold_Schema::WriteSnapshot(from, snapshot, error) && CSafeFile::Copy(snapshot, to, error);
+    return CFerrold_Schema::WriteSnapshot(from, snapshot, error) && CSafeFile::Copy(snapshot, to, error, check);
+}
+
+// A copy is kept only when it opens as an intact database with the six tables.
+bool isWholeDatabase(const QString& written, QString* reason)
+{
+    return CFerrold_Schema::IsDatabaseFile(written, reason);
+}
+
+// A journal or log beside the database belongs to the file it replaces, and
+// would be played into the restored one: each goes before the new file
+// takes its place, or the restore is refused. The journal goes last, so a
+// refusal never leaves the kept file without it.
+bool removeLeftovers(const QString& database, QString* reason)
+{
+    for (const char* suffix : {"-shm", "-wal", "-journal"}) {
+        const QString path = database + QLatin1String(suffix);
+        const QFileInfo info(path);
+        if (!info.exists() && !info.isSymLink())
+            continue;
+        QFile file(path);
+        if (!file.remove()) {
+            *reason = QStringLiteral("\"%1\" beside the database cannot be removed: %2").arg(path, file.errorString());
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -144,7 +171,7 @@ void CDatabaseBackup::OnDatabaseBackup()
     if (sameFile(source, target)) {
         error = source;
     } else {
-        copied = copyDatabase(source, target, &error);
+        copied = copyDatabase(source, target, &error, isWholeDatabase);
     }
     if (!copied)
         CBusyScope::Show(Text(kCopyFailedText) + QStringLiteral("\n\n") + error, QMessageBox::Warning);
@@ -165,8 +192,8 @@ void CDatabaseBackup::OnDatabaseRestore()
     storeBackupPath(chosen);
     // Nothing changes before the chosen file is known to be a database of
     // this program, intact and complete.
-    QString error;
-    if (!CFerrold_Schema::IsDatabaseFile(chosen, &error)) {
+    QString error = CRestoreCandidate::Fault(chosen);
+    if (!error.isEmpty()) {
         CBusyScope::Show((m_pLanguage ? m_pLanguage->GetLangItem(kNotADatabaseText).arg(chosen) : chosen)
                              + QStringLiteral("\n\n") + error,
                          QMessageBox::Warning);
@@ -185,16 +212,16 @@ void CDatabaseBackup::OnDatabaseRestore()
     CQuandorApp* app = CQuandorApp::Instance();
     app->DeleteDatabaseHandler();
     unsigned int failure = 0;
-    if (safetyCopy && !copyDatabase(target, SafetyCopyPath(target, stamp), &error)) {
+    // The copy is checked as the chosen file was, in its place beside the
+    // database, before it replaces anything.
+    const auto verified = [&target](const QString& written, QString* reason) {
+        *reason = CRestoreCandidate::Fault(written);
+        return reason->isEmpty() && removeLeftovers(target, reason);
+    };
+    if (safetyCopy && !copyDatabase(target, SafetyCopyPath(target, stamp), &error, isWholeDatabase)) {
         failure = kCopyFailedText;
-    } else if (!sameFile(chosen, target)) {
-        if (copyDatabase(chosen, target, &error)) {
-            // A journal or log left beside the old file would be played into the new one.
-            for (const char* suffix : {"-journal", "-wal", "-shm"})
-                QFile::remove(target + QLatin1String(suffix));
-        } else {
-            failure = kRestoreFailedText;
-        }
+    } else if (!sameFile(chosen, target) && !copyDatabase(chosen, target, &error, verified)) {
+        failure = kRestoreFailedText;
     }
     app->GetDBHandler();
     CRecordViewRefresh::ShowAll(m_pFrame);

@@ -1,12 +1,36 @@
 #include "data/CSafeFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QTemporaryFile>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 namespace {
 
 constexpr qint64 kCopyChunk = 1 << 20;
+
+// QTemporaryFile opens buffered; its unbuffered open is not public.
+class UnbufferedTemporaryFile : public QTemporaryFile
+{
+public:
+    using QTemporaryFile::QTemporaryFile;
+    bool OpenUnbuffered() { return open(QIODevice::ReadWrite | QIODevice::Unbuffered); }
+};
+
+QString describe(const QFileDevice& device, const QString& fallback)
+{
+    const QString text = device.errorString();
+    return device.error() == QFileDevice::NoError || text.isEmpty() ? fallback : text;
+}
 
 } // namespace
 
@@ -15,19 +39,20 @@ CSafeFile::CSafeFile(const QString& path)
 {
 }
 
-CSafeFile::~CSafeFile()
-{
-    if (m_save)
-        m_save->cancelWriting();
-}
+CSafeFile::~CSafeFile() = default;
 
 void CSafeFile::Fail(const QString& reason)
 {
     if (!m_failed)
-        m_error = reason;
+        m_error = reason.isEmpty() ? QStringLiteral("\"%1\" could not be written.").arg(m_path) : reason;
     m_failed = true;
-    if (m_save)
-        m_save->cancelWriting();
+    // The temporary file goes at once, so a full disk gets its room back.
+    m_temp.reset();
+}
+
+QFile* CSafeFile::Device() const
+{
+    return m_temp ? static_cast<QFile*>(m_temp.get()) : m_direct.get();
 }
 
 bool CSafeFile::Open()
@@ -39,19 +64,28 @@ bool CSafeFile::Open()
             return false;
         }
         m_direct = std::make_unique<QFile>(m_path);
-        if (!m_direct->open(QIODevice::WriteOnly)) {
+        if (!m_direct->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
             Fail(m_direct->errorString());
             return false;
         }
         return true;
     }
-    m_save = std::make_unique<QSaveFile>(m_path);
-    // Never fall back to writing the old file in place.
-    m_save->setDirectWriteFallback(false);
-    if (!m_save->open(QIODevice::WriteOnly)) {
-        Fail(m_save->errorString());
+    if (!target.absoluteDir().exists()) {
+        Fail(QStringLiteral("The folder \"%1\" does not exist.").arg(target.absolutePath()));
         return false;
     }
+    auto temp = std::make_unique<UnbufferedTemporaryFile>(target.absoluteFilePath() + QStringLiteral(".XXXXXX"));
+    if (!temp->OpenUnbuffered()) {
+        Fail(QStringLiteral("\"%1\": %2").arg(target.absolutePath(), temp->errorString()));
+        return false;
+    }
+    // The new file keeps the old one's rights; a new one gets the usual ones
+    // rather than the temporary file's owner-only rights.
+    temp->setPermissions(target.exists() ? target.permissions()
+                                         : QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
+                                               | QFileDevice::ReadOther);
+    m_temp = std::move(temp);
+    m_written = 0;
     return true;
 }
 
@@ -59,14 +93,22 @@ bool CSafeFile::Write(const char* data, qint64 size)
 {
     if (m_failed)
         return false;
-    QFileDevice* device = m_save ? static_cast<QFileDevice*>(m_save.get()) : m_direct.get();
+    QFile* device = Device();
     if (!device) {
         Fail(QStringLiteral("The file is not open."));
         return false;
     }
-    if (device->write(data, size) != size) {
-        Fail(device->errorString());
-        return false;
+    // A short write is no error to the file layer; asked again, the rest
+    // fails with the reason (a full disk, a file too large).
+    while (size > 0) {
+        const qint64 done = device->write(data, size);
+        if (done <= 0) {
+            Fail(describe(*device, QStringLiteral("\"%1\": the disk took no more bytes.").arg(m_path)));
+            return false;
+        }
+        data += done;
+        size -= done;
+        m_written += done;
     }
     return true;
 }
@@ -76,7 +118,7 @@ bool CSafeFile::Write(const QByteArray& bytes)
     return Write(bytes.constData(), bytes.size());
 }
 
-bool CSafeFile::Commit()
+bool CSafeFile::Commit(const Check& check)
 {
     if (m_failed)
         return false;
@@ -89,20 +131,46 @@ bool CSafeFile::Commit()
             Fail(m_direct->errorString());
         return !m_failed;
     }
-    if (!m_save) {
+    if (!m_temp) {
         Fail(QStringLiteral("The file is not open."));
         return false;
     }
-    if (!m_save->commit()) {
-        m_error = m_save->errorString();
-        m_failed = true;
+    if (!m_temp->flush()) {
+        Fail(describe(*m_temp, QString()));
         return false;
     }
-    m_save.reset();
+#ifdef Q_OS_UNIX
+    // Some file systems report a full disk only when the data is forced out.
+    if (::fsync(m_temp->handle()) != 0) {
+        Fail(QStringLiteral("\"%1\": %2").arg(m_path, QString::fromLocal8Bit(std::strerror(errno))));
+        return false;
+    }
+#endif
+    const QString written = m_temp->fileName();
+    m_temp->close();
+    const qint64 onDisk = QFileInfo(written).size();
+    if (onDisk != m_written) {
+        Fail(QStringLiteral("\"%1\" holds %2 of %3 bytes.").arg(m_path).arg(onDisk).arg(m_written));
+        return false;
+    }
+    QString reason;
+    if (check && !check(written, &reason)) {
+        Fail(reason);
+        return false;
+    }
+    std::error_code code;
+    std::filesystem::rename(std::filesystem::path(written.toStdU16String()),
+                            std::filesystem::path(m_path.toStdU16String()), code);
+    if (code) {
+        Fail(QStringLiteral("\"%1\": %2").arg(m_path, QString::fromStdString(code.message())));
+        return false;
+    }
+    m_temp->setAutoRemove(false);
+    m_temp.reset();
     return true;
 }
 
-bool CSafeFile::Copy(const QString& from, const QString& to, QString* error)
+bool CSafeFile::Copy(const QString& from, const QString& to, QString* error, const Check& check)
 {
     QFile source(from);
     if (!source.open(QIODevice::ReadOnly)) {
@@ -115,10 +183,12 @@ bool CSafeFile::Copy(const QString& from, const QString& to, QString* error)
         return false;
     }
     QByteArray chunk;
+    qint64 copied = 0;
     for (;;) {
         chunk = source.read(kCopyChunk);
         if (chunk.isEmpty())
             break;
+        copied += chunk.size();
         if (!target.Write(chunk)) {
             *error = target.ErrorString();
             return false;
@@ -128,9 +198,23 @@ bool CSafeFile::Copy(const QString& from, const QString& to, QString* error)
         *error = source.errorString();
         return false;
     }
-    if (!target.Commit()) {
+    // A source that changed size while it was read gives no true copy.
+    if (copied != source.size()) {
+        *error = QStringLiteral("\"%1\" changed while it was copied.").arg(from);
+        return false;
+    }
+    if (!target.Commit(check)) {
         *error = target.ErrorString();
         return false;
     }
     return true;
+}
+
+bool CSafeFile::WriteFile(const QString& path, const QByteArray& content, QString* error)
+{
+    CSafeFile file(path);
+    const bool ok = file.Open() && file.Write(content) && file.Commit();
+    if (!ok && error)
+        *error = file.ErrorString();
+    return ok;
 }

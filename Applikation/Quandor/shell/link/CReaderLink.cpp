@@ -7,12 +7,15 @@
 
 #include <system_error>
 
-CReaderLink::CReaderLink(CLanguageHandler* language, CReaderLinkObserver* observer)
+CReaderLink::CReaderLink(CLanguageHandler* language, CReaderLinkObserver* observer, const CLinkTiming& timing)
     : m_language(language)
     , m_observer(observer)
     , m_poller(m_channel, m_status)
+    , m_timing(timing)
 {
     m_status.SetReaderName(QStringLiteral("---"));
+    m_channel.SetTiming(timing);
+    m_poller.SetTiming(timing);
 }
 
 CReaderLink::~CReaderLink()
@@ -26,6 +29,26 @@ CReaderLink::~CReaderLink()
 void CReaderLink::SetObserver(CReaderLinkObserver* observer)
 {
     m_observer.store(observer);
+}
+
+bool CReaderLink::SetTiming(const CLinkTiming& timing)
+{
+    std::lock_guard<std::mutex> control(m_controlMutex);
+    if (m_threadActive.load() || m_channel.IsOpen())
+        return false;
+    {
+        std::lock_guard<std::mutex> lock(m_timingMutex);
+        m_timing = timing;
+    }
+    m_channel.SetTiming(timing);
+    m_poller.SetTiming(timing);
+    return true;
+}
+
+CLinkTiming CReaderLink::Timing() const
+{
+    std::lock_guard<std::mutex> lock(m_timingMutex);
+    return m_timing;
 }
 
 bool CReaderLink::OnLinkThread() const
@@ -191,7 +214,7 @@ QString CReaderLink::SendAndWait(char letter, const QString& data, int mode)
     const QByteArray frame = CReaderFrame::Build(letter, data.toLatin1(), mode);
     if (frame.isEmpty())
         return QString();
-    return QString::fromLatin1(m_poller.Submit(frame, kQueuedReplyTimeoutMs));
+    return QString::fromLatin1(m_poller.Submit(frame, Timing().queuedReplyMs));
 }
 
 int CReaderLink::VerifyChecksum(const QString& reply)

@@ -2,6 +2,7 @@
 
 #include "link/CLinkLease.h"
 #include "link/CLinkStatus.h"
+#include "link/CLinkTiming.h"
 #include "link/CReaderChannel.h"
 #include "link/CReaderLinkObserver.h"
 #include "link/CReaderPoller.h"
@@ -37,10 +38,10 @@ public:
         ConnectThreadFailed     // the thread could not be started (texts 101, 102)
     };
 
-    static constexpr int kQueuedReplyTimeoutMs = 3000;
     static constexpr quint32 kDefaultComPort = 256;
 
-    explicit CReaderLink(CLanguageHandler* language = nullptr, CReaderLinkObserver* observer = nullptr);
+    explicit CReaderLink(CLanguageHandler* language = nullptr, CReaderLinkObserver* observer = nullptr,
+                         const CLinkTiming& timing = CLinkTiming());
     ~CReaderLink();
 
     CReaderLink(const CReaderLink&) = delete;
@@ -48,6 +49,10 @@ public:
 
     // Set before the first Connect().
     void SetObserver(CReaderLinkObserver* observer);
+    // The link's times (see CLinkTiming). Changed only while no connection
+    // runs and the port is closed; false (nothing changed) otherwise.
+    bool SetTiming(const CLinkTiming& timing);
+    CLinkTiming Timing() const;
 
     // A stored port number outside 1 to 256 becomes 256 (and the caller
     // writes it back).
@@ -86,7 +91,7 @@ public:
     QString SendCommand(char letter, const QString& data, quint8 mode);
     // A queued command (modes 1, 2, 3) handed to the polling thread:
     // the reply, "CRC_ERROR" for a framed reply with a bad checksum, or ""
-    // after 3000 ms or when no reader is online.
+    // after the queued-reply time (3000 ms) or when no reader is online.
     QString SendAndWait(char letter, const QString& data, int mode);
     static int VerifyChecksum(const QString& reply);
 
@@ -127,6 +132,10 @@ public:
     QString MasterTransponder() const { return m_status.MasterTransponder(); }
     void SetMasterTransponder(const QString& number) { m_status.SetMasterTransponder(number); }
     bool IsPollingRunning() const { return m_poller.IsRunning(); }
+    // The line of the current connection was found lost by a direct
+    // command (it hung up, or stayed silent as long as the lost-link count
+    // lasts): every later direct command fails at once.
+    bool IsLineLost() const { return m_channel.IsLost(); }
     bool IsSearching() const;
     // Counts connections; a report carries the number of its connection.
     quint64 ConnectionId() const { return m_connection.load(); }
@@ -142,6 +151,8 @@ private:
     CReaderPoller m_poller;
 
     std::mutex m_controlMutex; // Connect and ClosePort, one at a time
+    mutable std::mutex m_timingMutex;
+    CLinkTiming m_timing; // guarded by m_timingMutex
     std::thread m_thread;
     std::atomic<std::thread::id> m_threadId{};
     std::atomic<bool> m_threadActive{false};

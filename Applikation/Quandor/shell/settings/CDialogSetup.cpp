@@ -1,13 +1,13 @@
 #include "settings/CDialogSetup.h"
 
 #include "CUiMessage.h"
+#include "data/CSafeFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QDomNamedNodeMap>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
@@ -38,21 +38,6 @@ void report(const QString& text, QMessageBox::Icon icon = QMessageBox::NoIcon)
 void reportOpenFailure()
 {
     report(QString::fromUtf8("CDialogSetup::OpenFile: Fehler beim Öffnen des XML-Files_2"));
-}
-
-// Writes a complete new file or leaves the old one as it was.
-bool writeFileAtomically(const QString& path, const QByteArray& content)
-{
-    QSaveFile file(path);
-    // Unbuffered, so a short write (a full disk) shows in the count: a
-    // buffered QSaveFile has been seen to commit a cut-off file then.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
-    if (file.write(content) != content.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
 }
 
 // The format is four levels deep. The DOM parser takes quadratic time over
@@ -255,7 +240,7 @@ bool CDialogSetup::OpenFile(const QString& fileName)
     const QString path = QDir(folder).filePath(fileName);
 
     if (!QFileInfo::exists(path)) {
-        if (!QDir().mkpath(folder) || !writeFileAtomically(path, kSeed)) {
+        if (!QDir().mkpath(folder) || !CSafeFile::WriteFile(path, kSeed, nullptr)) {
             report(QStringLiteral("CDialogSetup::OpenFile: Fehler beim Anlegen des XML-Files_1"));
             return false;
         }
@@ -301,14 +286,15 @@ bool CDialogSetup::OpenFile(const QString& fileName)
     return true;
 }
 
-void CDialogSetup::Save()
+bool CDialogSetup::Save(QString* error)
 {
     if (m_path.isEmpty())
-        return;
+        return true;
     // A failed write leaves the old file whole; the layout of this run is
     // lost, which is all a failure here may cost.
-    writeFileAtomically(m_path, serialise(m_document));
+    const bool saved = CSafeFile::WriteFile(m_path, serialise(m_document), error);
     m_path.clear();
+    return saved;
 }
 
 void CDialogSetup::LoadAll()

@@ -37,8 +37,8 @@ public:
     bool OpenFile(const QString& fileName);
     // Writes the document to the file, once: a second call does nothing.
     // The old file is replaced only by a complete new one; a failure keeps
-    // it and is not reported.
-    void Save();
+    // it and gives false with the reason, for the caller to report.
+    bool Save(QString* error = nullptr);
 
     // -1 when the view, grid or size is not stored.
     int GetRowHeight(const QString& dialogId, const QString& gridId, bool header) const;

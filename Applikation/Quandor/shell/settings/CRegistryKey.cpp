@@ -1,9 +1,21 @@
 #include "settings/CRegistryKey.h"
 
+#include "CLanguageHandler.h"
+#include "CUiMessage.h"
+
+#include "data/CSafeFile.h"
+
+#include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QTemporaryFile>
 #include <QSettings>
+#include <QThread>
 #include <QStringList>
 
+#include <atomic>
 #include <limits>
 #include <mutex>
 
@@ -77,6 +89,67 @@ bool StoredText(const QVariant& stored, QString* text)
 // used by one open key at a time. Recursive: a thread holding a key may still
 // read through another call.
 std::recursive_mutex g_storeMutex;
+
+constexpr unsigned int kNotSavedText = 341;
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// QSettings writes through a buffered file, which puts a file cut short in
+// place without an error when the disk fills during its last write. So the
+// file is read back, from a copy no cache knows, and every value of the
+// store must be in it as it is in memory.
+bool savedWhole(const QString& path)
+{
+    if (!QFileInfo(path).isFile())
+        return true; // a registry, not a file
+    QTemporaryFile copy;
+    if (!copy.open())
+        return false;
+    const QByteArray bytes = fileBytes(path);
+    if (copy.write(bytes) != bytes.size() || !copy.flush())
+        return false;
+    copy.close();
+    const QSettings stored(path, QSettings::IniFormat); // the values in memory
+    const QSettings read(copy.fileName(), QSettings::IniFormat);
+    const QStringList keys = stored.allKeys();
+    if (read.allKeys().size() != keys.size())
+        return false;
+    for (const QString& key : keys) {
+        if (read.value(key) != stored.value(key))
+            return false;
+    }
+    return true;
+}
+std::atomic<bool> g_failureReported{false};
+// Per settings file, its bytes after the last save known to be whole; used
+// under the store's lock only.
+QHash<QString, QByteArray> g_lastWhole;
+
+// Said once a run: every later save fails the same way, and a box per value
+// would only repeat it. Never waits on a worker: the box is the UI thread's.
+void reportFailedSave(const QString& file)
+{
+    if (g_failureReported.exchange(true))
+        return;
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app)
+        return;
+    const QString detail = QDir::toNativeSeparators(file);
+    auto show = [detail] {
+        const CLanguageHandler* language = CUiMessage::Language();
+        CUiMessage::Show((language ? language->GetLangItem(kNotSavedText) : QString()) + QStringLiteral("\n\n")
+                             + detail,
+                         QMessageBox::Warning);
+    };
+    if (QThread::currentThread() == app->thread())
+        show();
+    else
+        QMetaObject::invokeMethod(app, show, Qt::QueuedConnection);
+}
 
 } // namespace
 
@@ -156,8 +229,12 @@ bool CRegistryKey::Write(int rootIndex, const QString& keyPath, const QString& v
     if (rootIndex != CurrentUser || !IsUsableName(valueName))
         return false;
     const auto settings = Open(rootIndex, keyPath);
-    if (!settings || !settings->isWritable())
+    if (!settings)
         return false;
+    if (!settings->isWritable()) {
+        reportFailedSave(settings->fileName());
+        return false;
+    }
     // A hand-edited file may hold several spellings of one name; the first
     // keeps the value and the others go, so reads cannot pick a stale one.
     const QStringList existing = settings->childKeys();
@@ -166,9 +243,31 @@ bool CRegistryKey::Write(int rootIndex, const QString& keyPath, const QString& v
         if (other != key && other.compare(valueName, Qt::CaseInsensitive) == 0)
             settings->remove(other);
     }
+    const QString file = settings->fileName();
+    // What the file held when last known whole: QSettings also writes on its
+    // own (values a failed save left pending), unchecked.
+    auto known = g_lastWhole.find(file);
+    if (known == g_lastWhole.end())
+        known = g_lastWhole.insert(file, fileBytes(file));
+    const QByteArray lastWhole = known.value();
     settings->setValue(Detached(key), Detached(text));
     settings->sync();
-    return settings->status() == QSettings::NoError;
+    const bool whole = settings->status() == QSettings::NoError && savedWhole(file);
+    if (whole) {
+        g_lastWhole.insert(file, fileBytes(file));
+    } else {
+        // A file cut short goes back to what it held, when there is room.
+        if (QFileInfo(file).isFile() && fileBytes(file) != lastWhole)
+            CSafeFile::WriteFile(file, lastWhole, nullptr);
+        reportFailedSave(file);
+        return false;
+    }
+    return true;
+}
+
+void CRegistryKey::ResetFailureReport()
+{
+    g_failureReported = false;
 }
 
 QString CRegistryKey::PathOrHome(const QString& storedPath)

@@ -61,6 +61,10 @@ public:
     QString ReadString(int rootIndex, const QString& keyPath, const QString& valueName) const;
     bool WriteString(int rootIndex, const QString& keyPath, const QString& valueName, const QString& text) const;
 
+    // A write the store could not save is said once a run (text 341); this
+    // lets the next failure be said again.
+    static void ResetFailureReport();
+
     // A stored folder, or the user's home folder when none is stored.
     static QString PathOrHome(const QString& storedPath);
 

@@ -5,7 +5,9 @@
 // embedded file is the floor. Bare reads of the events, nothing kept, show
 // what the driver itself costs for the rows the handler reads: through
 // Qt's driver value by value, and in blocks of bound columns as the
-// handler reads a server.
+// handler reads a server. The server runs as a site would run it: every
+// commit flushed to disk (fsync, synchronous_commit, full_page_writes on),
+// as the embedded file commits.
 //
 //     bench_ferrold_server [--benchmark_filter=...]
 #include "CDatabase.h"
@@ -16,10 +18,15 @@
 #include "COdbcBlockReader.h"
 #include "CTransaction.h"
 #include "CtblEvents.h"
+#include "CtblLeser.h"
+#include "CtblPerson.h"
+#include "CtblTransponder.h"
+#include "CtblZeitschema.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
@@ -152,6 +159,55 @@ void BM_BareBlockReadOfHundredThousandEvents(benchmark::State& state)
 }
 BENCHMARK(BM_BareBlockReadOfHundredThousandEvents)->Unit(benchmark::kMillisecond)->Iterations(5);
 
+// Clear-all over 200,000 events: what the command does to the database,
+// every table emptied in a transaction of its own, the caches read again.
+// The embedded file is the floor; goal: the server within 3 times it.
+constexpr int kClearRows = 200000;
+
+void fillEventsForClear(bool server)
+{
+    CDatabase db(source(server));
+    QSqlQuery q(db.Connection());
+    if (!q.exec(QStringLiteral("DELETE FROM \"tblEvents\""))
+        || !q.exec(QStringLiteral(
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+            "INSERT INTO \"tblEvents\" (\"strTranspondernummer\", \"strDatum\", \"strUhrzeit\", \"strBinaerwert1\","
+            " \"strEvent1\", \"strBinaerwert2\", \"strEvent2\", \"Leser_ID\", \"strLeserName\")"
+            " SELECT '00000000AA', '01.01.2026', '12:00:00', '00010001', 'Zutritt', '00000000', '-', 1 + i % 200,"
+            " 'Leser' FROM n").arg(kClearRows)))
+        qFatal("fill events: %s", qUtf8Printable(q.lastError().text()));
+}
+
+void BM_ClearAllOverTwoHundredThousandEvents(benchmark::State& state)
+{
+    const bool server = state.range(0) == 1;
+    CLanguageHandler language(0, QString());
+    for (auto _ : state) {
+        state.PauseTiming();
+        fillEventsForClear(server);
+        CFerrold_Handler handler(&language, source(server));
+        CFerrold_Base* const tables[] = {handler.Get_Ptr_To_tblLeser(), handler.Get_Ptr_To_tblEvents(),
+                                         handler.Get_Ptr_To_tblPerson(), handler.Get_Ptr_To_tblTransponder(),
+                                         handler.Get_Ptr_To_tblZeitschema()};
+        state.ResumeTiming();
+        for (CFerrold_Base* table : tables) {
+            CTransaction transaction(handler.GetDatabase());
+            if (table == tables[4])
+                table->DeleteAllRows(QStringLiteral("strBezeichnung"), {QStringLiteral("Vollzugriff")});
+            else
+                table->DeleteAllRows();
+            if (!transaction.Commit())
+                qFatal("%s", qUtf8Printable(transaction.GetError()));
+        }
+        for (CFerrold_Base* table : tables)
+            table->_Requery();
+        if (handler.Get_Ptr_To_tblEvents()->GetAnz_Events() != 0)
+            qFatal("events left");
+    }
+    state.SetLabel(server ? "server" : "embedded file (floor)");
+}
+BENCHMARK(BM_ClearAllOverTwoHundredThousandEvents)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
+
 void stopCluster()
 {
     if (!g_cluster.isEmpty())
@@ -175,7 +231,8 @@ int main(int argc, char** argv)
 
     g_cluster = QStringLiteral("/tmp/quandor-bench-pg-%1").arg(QCoreApplication::applicationPid());
     if (QProcess::execute(QStringLiteral(QUANDOR_SOURCE_DIR "/tests/support/postgres-cluster.sh"),
-                          {"start", g_cluster, QStringLiteral(QUANDOR_SOURCE_DIR "/Applikation/DatabaseDll/sql/quandor-postgresql.sql")})
+                          {"start", g_cluster, QStringLiteral(QUANDOR_SOURCE_DIR "/Applikation/DatabaseDll/sql/quandor-postgresql.sql"),
+                           QStringLiteral("durable")})
         != 0)
         qFatal("the PostgreSQL cluster did not start");
     std::atexit(stopCluster);

@@ -1,4 +1,5 @@
 #include "CGridCellButton.h"
+#include "TestWait.h"
 #include "CGridCellCheck.h"
 #include "GridInputFixture.h"
 
@@ -171,7 +172,7 @@ TEST(CGridSpecialCellsTest, CheckAndButtonCellsOnTheirOwn)
 
 TEST_F(SpecialCellTest, TicksAndButtonsAreDrawn)
 {
-    QTest::qWait(20);
+    TestWait::Settle();
     const QImage image = grid->viewport()->grab().toImage();
     const QString folder = QDir::currentPath() + "/screenshots";
     QDir().mkpath(folder);

@@ -1,4 +1,5 @@
 #include "RecordViewFixture.h"
+#include "TestWait.h"
 
 #include "CBlinkStatic.h"
 #include "CDialogRunner.h"
@@ -91,7 +92,7 @@ protected:
         StartOnBackend();
         m_app->GetMainFrame()->resize(1212, 874);
         m_app->GetMainFrame()->show();
-        QTest::qWait(20);
+        TestWait::Settle();
         Show(CLeftTreeView::TranspondersNode, child);
         ASSERT_NE(Transponders(), nullptr);
     }
@@ -118,6 +119,21 @@ protected:
         EXPECT_EQ(marks, Stored("tblTransponder", "boolUpdateOK"));
     }
     void SelectRows(const QList<uint>& rows) { Grid()->SelectRows(&rows); }
+    // The cached lists against the table, on any backend.
+    void ExpectCacheIsTableOnBackend()
+    {
+        QStringList lists;
+        for (int i = 0; i < Cache()->GetAnz_Transponder(); ++i)
+            lists << Cache()->Get_Transponder(i)->Leser_IDS;
+        QString error;
+        const QStringList stored =
+            Postgres() ? TestEnvironment::PostgresRows(m_server,
+                                                       TestEnvironment::PostgresSql(
+                                                           "SELECT strLeser_IDS FROM tblTransponder ORDER BY ID_Transponder"),
+                                                       &error)
+                       : Stored("tblTransponder", "strLeser_IDS");
+        EXPECT_EQ(lists, stored) << error.toStdString();
+    }
 };
 
 TEST_P(CTransponderDlgTest, ShowsPersonsSchemasAndReaderTicks)
@@ -436,7 +452,7 @@ TEST_P(CUsbManuellTest, Screenshots)
         auto* list = qobject_cast<QComboBox*>(Grid()->GetActiveEditor());
         ASSERT_NE(list, nullptr);
         list->showPopup();
-        QTest::qWait(50);
+        TestWait::Settle();
         SaveShotWithPopup(list->view()->window(),
                           column == CTransponderDlg::kPersonColumn ? "transponders-person-list.png"
                                                                    : "transponders-schema-list.png");
@@ -452,6 +468,64 @@ TEST_P(CUsbManuellTest, Screenshots)
     };
     Transponders()->OnAddUsbOrManual();
 }
+
+// Another PC changes the stored lists while this view shows older ones: a
+// tick and the walks over every record start from the table, never from the
+// cached text. Runs on the embedded file and (a run with the server backend)
+// on the database server.
+class CTransponderStoredListTest : public CTransponderDlgTest
+{
+protected:
+    // A statement of the other PC, on a connection of its own.
+    void OtherPc(const QString& statement) { Sql({statement}); }
+    QStringList StoredLists() const
+    {
+        if (!Postgres())
+            return Stored("tblTransponder", "strLeser_IDS");
+        QString error;
+        const QStringList rows = TestEnvironment::PostgresRows(
+            m_server, TestEnvironment::PostgresSql("SELECT strLeser_IDS FROM tblTransponder ORDER BY ID_Transponder"),
+            &error);
+        EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+        return rows;
+    }
+};
+
+TEST_P(CTransponderStoredListTest, ATickChangesTheStoredListNotTheCachedOne)
+{
+    StartShown();
+    OtherPc("UPDATE tblTransponder SET strLeser_IDS = '2;7' WHERE ID_Transponder = 2");
+    ASSERT_TRUE(Edit(2, 6, "1")); // reader A on BB, whose cache still says "2"
+    EXPECT_EQ(StoredLists(), (QStringList{"1", "2;7;1", "1;2", ""}));
+    OtherPc("UPDATE tblTransponder SET strLeser_IDS = '1;2;9' WHERE ID_Transponder = 3");
+    ASSERT_TRUE(Edit(3, 7, "0")); // reader B off CC
+    EXPECT_EQ(StoredLists(), (QStringList{"1", "2;7;1", "1;9", ""}));
+    EXPECT_EQ(Cache()->FindByKey(3)->Leser_IDS, "1;9") << "the cache shows what was stored";
+    EXPECT_TRUE(m_boxes.empty());
+}
+
+TEST_P(CTransponderStoredListTest, AssignAndRemoveAllActOnEveryRecordOfTheTable)
+{
+    StartShown();
+    OtherPc("INSERT INTO tblTransponder (ID_Transponder, strTransponderNummer, Zeitfenster_ID, strLeser_IDS)"
+            " VALUES (5,'00000000EE',1,'1')");
+    OtherPc("UPDATE tblTransponder SET strLeser_IDS = '7' WHERE ID_Transponder = 2");
+    m_menuChoice = CTransponderDlg::ID_ASSIGN_ALL;
+    RightClick(1, 7); // reader B
+    EXPECT_EQ(StoredLists(), (QStringList{"1;2", "7;2", "1;2", "2", "1;2"}));
+    EXPECT_EQ(Cache()->GetAnz_Transponder(), 5) << "the other PC's transponder is shown";
+    ExpectCacheIsTableOnBackend();
+
+    OtherPc("UPDATE tblTransponder SET strLeser_IDS = '1;2;8' WHERE ID_Transponder = 4");
+    m_menuChoice = CTransponderDlg::ID_REMOVE_ALL_ASSIGNMENTS;
+    RightClick(1, 6); // reader A
+    EXPECT_EQ(StoredLists(), (QStringList{"2", "7;2", "2", "2;8", "2"}));
+    ExpectCacheIsTableOnBackend();
+    EXPECT_TRUE(m_boxes.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, CTransponderStoredListTest, ::testing::Values(false),
+                         [](const ::testing::TestParamInfo<bool>&) { return "Own"; });
 
 RECORD_VIEW_BACKENDS(CTransponderDlgTest);
 RECORD_VIEW_BACKENDS(CUsbManuellTest);

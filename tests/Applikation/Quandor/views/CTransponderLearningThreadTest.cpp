@@ -1,4 +1,5 @@
 #include "link/ReaderLinkWindowFixture.h"
+#include "TestWait.h"
 
 #include "CFerrold_Handler.h"
 #include "CGridCtrl.h"
@@ -79,7 +80,7 @@ protected:
         Start();
         Frame()->resize(1212, 874);
         Frame()->show();
-        QTest::qWait(20);
+        TestWait::Settle();
         ASSERT_TRUE(WaitOnline(Plain(model) ? kPlainSearchMs : kFramedSearchMs));
         ASSERT_TRUE(WaitUntil([this] { return identify.count > 0; }, 2000));
         ShowTransponders();
@@ -285,6 +286,7 @@ TEST_P(TransponderOnline, TagsDuringBoxesEditsAndAReplacedView)
     // The view replaced and shown again while a tag is held to the reader.
     Tree()->setCurrentItem(Tree()->Node(CLeftTreeView::PersonsNode));
     reader->HoldTag("0000000303");
+    // The tag stays held across the change of view (the scenario's pace).
     QTest::qWait(600);
     ShowTransponders();
     QTest::qWait(600);

@@ -1,6 +1,9 @@
 #include "data/FileCommandFixture.h"
+#include "TestWait.h"
 
+#include "data/CCsvExportCommand.h"
 #include "data/CCsvExporter.h"
+#include "data/FileSizeLimit.h"
 #include "data/CCsvFormat.h"
 #include "CEventsDlg.h"
 #include "data/CExportDataDlg.h"
@@ -11,10 +14,9 @@
 #include "ShellTestSupport.h"
 
 #include <QPushButton>
+#include <algorithm>
 #include <QRadioButton>
 
-#include <csignal>
-#include <sys/resource.h>
 
 namespace {
 
@@ -53,29 +55,6 @@ CGridCtrl* addGrid(QWidget* view, TableOwner* owner, const QStringList& titles, 
     owner->rows = rows;
     return grid;
 }
-
-// Limits how large a file may grow while the object lives (a full disk).
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t limit)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        m_handler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lowered = m_old;
-        lowered.rlim_cur = limit;
-        setrlimit(RLIMIT_FSIZE, &lowered);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_handler);
-    }
-
-private:
-    rlimit m_old{};
-    void (*m_handler)(int) = nullptr;
-};
 
 } // namespace
 
@@ -207,13 +186,29 @@ TEST_F(CCsvExportTest, FailuresReturnZeroAndLeaveTheChosenFileAlone)
          " INSERT INTO tblEvents (strTranspondernummer, strDatum, strUhrzeit) SELECT '0000000001','01012000','0800'"
          " FROM n");
     Db()->Get_Ptr_To_tblEvents()->_Requery();
-    {
-        FileSizeLimit limit(16 * 1024);
-        Choose(m_files + "/old.csv");
-        EXPECT_EQ(m_app->GetMainFrame()->ExportCsv(3), 0);
+    Choose(m_files + "/whole.csv");
+    ASSERT_EQ(m_app->GetMainFrame()->ExportCsv(3), 1);
+    const qint64 size = QFileInfo(m_files + "/whole.csv").size();
+    for (const DiskFullCase& full : kDiskFullCases) {
+        CCsvExportCommand command(m_app->GetMainFrame(), Language());
+        int result = 1;
+        {
+            FileSizeLimit limit(full.Limit(size));
+            if (!limit.Active())
+                GTEST_SKIP() << "no file-size limit can be set here";
+            Choose(m_files + "/old.csv");
+            result = command.ExportCsv(3);
+        }
+        EXPECT_EQ(result, 0) << full.name;
+        EXPECT_FALSE(command.ErrorString().isEmpty()) << full.name;
+        EXPECT_EQ(ReadBytes(m_files + "/old.csv"), "old contents") << full.name;
+        EXPECT_EQ(QDir(m_files).entryList(QDir::Files).filter("old.csv.").size(), 0) << full.name;
+        ExpectIdle();
     }
-    EXPECT_EQ(ReadBytes(m_files + "/old.csv"), "old contents");
-    ExpectIdle();
+    // A disk full at the first byte cannot keep the chosen path either, and says so.
+    m_messages.erase(std::remove_if(m_messages.begin(), m_messages.end(),
+                                    [this](const QString& m) { return m.startsWith(Text(341)); }),
+                     m_messages.end());
     EXPECT_TRUE(m_messages.isEmpty()) << "ExportCsv leaves the message to its caller";
 }
 
@@ -289,7 +284,7 @@ TEST_F(CCsvExportTest, TheChoiceDialogOffersTheCurrentViewOnlyWhenItCanBeExporte
     EXPECT_EQ(can.Radio(0)->text(), Text(87));
     EXPECT_EQ(can.Radio(2)->text(), Text(16));
     can.show();
-    QTest::qWait(20);
+    TestWait::Settle();
     Screenshot(can, "export-choice");
 }
 
@@ -312,7 +307,9 @@ TEST_F(CCsvExportTest, TheMenuCommandExportsTheChosenKindAndReportsAFailure)
 
     Choose(m_files + "/no/such/folder/x.csv");
     m_app->GetMainFrame()->OnCommand(CMainFrame::ID_CSV_EXPORT);
-    EXPECT_EQ(m_messages, QStringList({Text(89)}));
+    ASSERT_EQ(m_messages.size(), 1);
+    EXPECT_TRUE(m_messages[0].startsWith(Text(89) + "\n\n")) << "with the reason";
+    EXPECT_TRUE(m_messages[0].contains(m_files + "/no/such/folder")) << m_messages[0].toStdString();
     EXPECT_EQ(m_icons.back(), QMessageBox::Critical);
 }
 

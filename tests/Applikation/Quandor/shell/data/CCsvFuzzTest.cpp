@@ -231,6 +231,9 @@ TEST(CCsvLineReaderFuzzTest, RandomFilesSplitIntoTheirLines)
         for (int i = 0; i < size; ++i) {
             const int r = std::uniform_int_distribution<int>(0, 40)(random);
             bytes += r == 0 ? '\n' : r == 1 ? '\r' : char(std::uniform_int_distribution<int>(0, 255)(random));
+            // A quote opens a field that may hold line breaks: none here.
+            if (bytes.endsWith('"'))
+                bytes.back() = '\'';
         }
         const QString path = folder + QStringLiteral("/%1.bin").arg(round);
         QFile file(path);

@@ -1,6 +1,7 @@
 #include "data/FileCommandFixture.h"
 
 #include "data/CDatabaseBackup.h"
+#include "data/FileSizeLimit.h"
 #include "CTransponderDlg.h"
 #include "CEventsDlg.h"
 #include "CtblLeser.h"
@@ -9,8 +10,6 @@
 #include <QCryptographicHash>
 #include <QFileInfo>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace {
@@ -102,32 +101,6 @@ TEST_F(CDatabaseBackupTest, RestoreAnsweredNoMakesNoSafetyCopy)
     ExpectUsable();
 }
 
-TEST_F(CDatabaseBackupTest, AFileThatIsNoDatabaseOfThisProgramChangesNothing)
-{
-    Sql({"INSERT INTO tblPerson (strName) VALUES ('Anna')"});
-    Start();
-    Backup(m_files + "/good.mdb");
-    const QByteArray good = ReadBytes(m_files + "/good.mdb");
-    WriteBytes(m_files + "/text.mdb", "Transponder;0000000001;---\r\n");
-    WriteBytes(m_files + "/truncated.mdb", good.left(good.size() / 2));
-    WriteBytes(m_files + "/empty.mdb", QByteArray());
-    {
-        // A database, but of another program.
-        CDatabase other({CDatabase::Kind::Sqlite, m_files + "/other.mdb"});
-        QSqlQuery(other.Connection()).exec("CREATE TABLE tblPerson (ID_Person INTEGER PRIMARY KEY, strName TEXT)");
-    }
-    const QByteArray before = digest(DatabaseFile());
-    for (const char* name : {"text.mdb", "truncated.mdb", "empty.mdb", "other.mdb", "missing.mdb"}) {
-        m_messages.clear();
-        Restore(m_files + "/" + name);
-        ASSERT_EQ(m_messages.size(), 1) << name;
-        EXPECT_TRUE(m_messages[0].startsWith(Language()->GetLangItem(250).arg(m_files + "/" + name))) << name;
-        EXPECT_EQ(digest(DatabaseFile()), before) << name;
-        EXPECT_EQ(PersonNames(), QStringList({"Anna"})) << name;
-    }
-    ExpectUsable();
-}
-
 TEST_F(CDatabaseBackupTest, ARestoreIntoAFolderThatCannotBeWrittenLeavesTheDatabaseAlone)
 {
     Sql({"INSERT INTO tblPerson (strName) VALUES ('Anna')"});
@@ -144,7 +117,8 @@ TEST_F(CDatabaseBackupTest, ARestoreIntoAFolderThatCannotBeWrittenLeavesTheDatab
     chmod(DatabaseFile().toLocal8Bit().constData(), 0666);
     const bool refused = TestEnvironment::RunWithoutRoot([&] {
         Restore(m_files + "/b.mdb");
-        return m_messages.size() == 2 && m_messages[1].startsWith(Text(222)) && digest(DatabaseFile()) == before
+        // Run as another user, the settings cannot be saved either, and say so.
+        return !m_messages.isEmpty() && m_messages.last().startsWith(Text(222)) && digest(DatabaseFile()) == before
                && PersonNames() == QStringList({"Anna2"}) && m_app->GetMainFrame()->m_nBusy == 0;
     });
     chmod(folder.toLocal8Bit().constData(), 0755);
@@ -177,15 +151,10 @@ TEST_F(CDatabaseBackupTest, ARestoreCancelledOrBrokenOffHalfWayKeepsTheDatabase)
 
     // The disk fills up in the middle of the copy.
     {
-        rlimit old{};
-        getrlimit(RLIMIT_FSIZE, &old);
-        auto handler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lowered = old;
-        lowered.rlim_cur = QFileInfo(m_files + "/big.mdb").size() / 2;
-        setrlimit(RLIMIT_FSIZE, &lowered);
+        FileSizeLimit limit(QFileInfo(m_files + "/big.mdb").size() / 2);
+        if (!limit.Active())
+            GTEST_SKIP() << "no file-size limit can be set here";
         Restore(m_files + "/big.mdb", QMessageBox::No);
-        setrlimit(RLIMIT_FSIZE, &old);
-        std::signal(SIGXFSZ, handler);
     }
     ASSERT_EQ(m_messages.size(), 3);
     EXPECT_TRUE(m_messages[2].startsWith(Text(222)));
@@ -335,33 +304,56 @@ TEST_F(CDatabaseBackupTest, RowsInAWriteAheadLogReachBackupAndRestore)
     ExpectUsable();
 }
 
-TEST_F(CDatabaseBackupTest, ARestoreCandidateWithBrokenKeysOrTypesIsRefusedWithTheReason)
+// Every kind of file that must not become the database: refused before
+// anything changes, with the restore message and the reason.
+TEST_F(CDatabaseBackupTest, ARestoreCandidateIsRefusedWithItsReason)
 {
     Sql({"INSERT INTO tblPerson (strName) VALUES ('Anna')"});
     Start();
     Backup(m_files + "/good.mdb");
+    const QByteArray good = ReadBytes(m_files + "/good.mdb");
     const QString person = "CREATE TABLE tblPerson (ID_Person %1, strName %2 NOT NULL DEFAULT '',"
                            " Transponder_ID INTEGER NOT NULL DEFAULT 0)";
     const struct
     {
         const char* name;
+        QByteArray bytes; // the file as it is, else the good backup changed by the statements
         QStringList sql;
         const char* reason;
     } cases[] = {
-        {"nokey", {"DROP TABLE tblPerson", QString(person).arg("INTEGER", "TEXT")}, "is not the key"},
-        {"texttype", {"DROP TABLE tblPerson", QString(person).arg("INTEGER PRIMARY KEY", "INTEGER")}, "not a text"},
-        {"negative", {"INSERT INTO tblPerson (ID_Person, strName) VALUES (-3, 'x')"}, "no positive number"},
-        {"wide", {"INSERT INTO tblPerson (ID_Person, strName) VALUES (4294967297, 'x')"}, "no positive number"},
-        {"textnumber", {"INSERT INTO tblTransponder (Person_ID) VALUES ('abc')"}, "no 32-bit numbers"},
-        {"widenumber", {"INSERT INTO tblEvents (Leser_ID) VALUES (4294967297)"}, "no 32-bit numbers"},
-        {"nullkey", {"DROP TABLE tblPerson", QString(person).arg("INT PRIMARY KEY", "TEXT"),
-                     "INSERT INTO tblPerson (strName) VALUES ('a'), ('b')"}, "no positive number"},
+        {"empty", "", {}, "The file is empty"},
+        {"truncated", good.left(good.size() / 2), {}, "cut short"},
+        {"text", "Transponder;0000000001;---\r\n", {}, "no database file"},
+        {"other", "", {"CREATE TABLE Kunden (Nr INTEGER PRIMARY KEY, Name TEXT)"}, "missing"},
+        {"nokey", {}, {"DROP TABLE tblPerson", QString(person).arg("INTEGER", "TEXT")}, "is not the key"},
+        {"texttype", {}, {"DROP TABLE tblPerson", QString(person).arg("INTEGER PRIMARY KEY", "INTEGER")}, "not a text"},
+        {"negative", {}, {"INSERT INTO tblPerson (ID_Person, strName) VALUES (-3, 'x')"}, "no positive number"},
+        {"wide", {}, {"INSERT INTO tblPerson (ID_Person, strName) VALUES (4294967297, 'x')"}, "no positive number"},
+        {"textnumber", {}, {"INSERT INTO tblTransponder (Person_ID) VALUES ('abc')"}, "no 32-bit numbers"},
+        {"widenumber", {}, {"INSERT INTO tblEvents (Leser_ID) VALUES (4294967297)"}, "no 32-bit numbers"},
+        {"nullkey", {}, {"DROP TABLE tblPerson", QString(person).arg("INT PRIMARY KEY", "TEXT"),
+                         "INSERT INTO tblPerson (strName) VALUES ('a'), ('b')"}, "no positive number"},
+        {"trigger", {}, {"CREATE TRIGGER wipe AFTER INSERT ON tblPerson BEGIN DELETE FROM tblEvents; END"},
+         "triggers (wipe)"},
+        {"view", {}, {"CREATE VIEW everyone AS SELECT strName FROM tblPerson"}, "views (everyone)"},
+        {"threerows", {}, {"DELETE FROM tblZeitschema WHERE ID_Zeitschema = 4"}, "not whole schemas"},
+        {"mixedrows", {}, {"UPDATE tblZeitschema SET strBezeichnung = 'Tag' WHERE ID_Zeitschema = 2"},
+         "do not belong to one schema"},
+        {"nofullaccess", {}, {"UPDATE tblZeitschema SET strBezeichnung = 'Tag'"}, "full-access"},
+        {"nullname", {}, {"DROP TABLE tblPerson", "CREATE TABLE tblPerson (ID_Person INTEGER PRIMARY KEY, strName TEXT,"
+                          " Transponder_ID INTEGER NOT NULL DEFAULT 0)", "INSERT INTO tblPerson (strName) VALUES (NULL)"},
+         "strName of the table tblPerson holds 1 rows without a text"},
+        {"missing", {}, {}, "no readable file"},
     };
     const QByteArray before = digest(DatabaseFile());
     for (const auto& c : cases) {
         const QString path = m_files + "/" + c.name + ".mdb";
-        ASSERT_TRUE(QFile::copy(m_files + "/good.mdb", path));
-        {
+        if (!c.bytes.isNull()) {
+            WriteBytes(path, c.bytes);
+        } else if (!c.sql.isEmpty()) {
+            ASSERT_TRUE(QFile::copy(m_files + "/good.mdb", path));
+        }
+        if (!c.sql.isEmpty()) {
             RawFile file(path);
             for (const QString& sql : c.sql)
                 ASSERT_TRUE(file.Exec(sql)) << c.name << ": " << sql.toStdString();
@@ -372,7 +364,91 @@ TEST_F(CDatabaseBackupTest, ARestoreCandidateWithBrokenKeysOrTypesIsRefusedWithT
         EXPECT_TRUE(m_messages[0].startsWith(Language()->GetLangItem(250).arg(path))) << c.name;
         EXPECT_TRUE(m_messages[0].contains(c.reason)) << c.name << ": " << m_messages[0].toStdString();
         EXPECT_EQ(digest(DatabaseFile()), before) << c.name;
+        EXPECT_EQ(PersonNames(), QStringList({"Anna"})) << c.name;
     }
+    ExpectUsable();
+
+    // The good backup still restores.
+    Exec("INSERT INTO tblPerson (strName) VALUES ('Bert')");
+    m_messages.clear();
+    Restore(m_files + "/good.mdb");
+    EXPECT_EQ(m_messages, QStringList({Text(221)}));
     EXPECT_EQ(PersonNames(), QStringList({"Anna"}));
+    ExpectUsable();
+}
+
+// A journal or log beside the database is removed before the restored file
+// takes its place; one that cannot be removed stops the restore first.
+TEST_F(CDatabaseBackupTest, LeftoverJournalsAreRemovedFirstOrTheRestoreIsRefused)
+{
+    Sql({"INSERT INTO tblPerson (strName) VALUES ('Anna')"});
+    Start();
+    Backup(m_files + "/good.mdb");
+    Exec("INSERT INTO tblPerson (strName) VALUES ('Bert')");
+    const QString db = DatabaseFile();
+    const QByteArray before = digest(db);
+
+    // A folder where the log's index would be: it cannot be removed as a file.
+    ASSERT_TRUE(QDir().mkpath(db + "-shm/inside"));
+    Restore(m_files + "/good.mdb");
+    ASSERT_EQ(m_messages.size(), 2) << m_messages.join("\n").toStdString();
+    EXPECT_TRUE(m_messages[1].startsWith(Text(222))) << m_messages[1].toStdString();
+    EXPECT_TRUE(m_messages[1].contains(db + "-shm")) << m_messages[1].toStdString();
+    EXPECT_EQ(digest(db), before);
+    EXPECT_EQ(PersonNames(), QStringList({"Anna", "Bert"}));
+    ASSERT_TRUE(QDir(db + "-shm").removeRecursively());
+
+    // Stale files of another state: gone, and the restored file is read as it is.
+    m_messages.clear();
+    for (const char* suffix : {"-journal", "-wal", "-shm"})
+        WriteBytes(db + suffix, QByteArray(4096, 'x'));
+    Restore(m_files + "/good.mdb");
+    EXPECT_EQ(m_messages, QStringList({Text(221)}));
+    for (const char* suffix : {"-journal", "-wal", "-shm"})
+        EXPECT_FALSE(QFileInfo::exists(db + suffix)) << suffix;
+    EXPECT_EQ(PersonNames(), QStringList({"Anna"}));
+    ExpectUsable();
+}
+
+// The disk full before the first byte and during the last write: a backup
+// keeps the previous backup, a restore the live database; both say why, and
+// the program goes on with its database.
+TEST_F(CDatabaseBackupTest, AFullDiskKeepsTheOldBackupAndTheLiveDatabase)
+{
+    Sql({"INSERT INTO tblPerson (strName) VALUES ('Anna')"});
+    Start();
+    Exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 500)"
+         " INSERT INTO tblEvents (strTranspondernummer) SELECT printf('%010d', i) FROM n");
+    Backup(m_files + "/old.mdb");
+    Exec("INSERT INTO tblPerson (strName) VALUES ('Bert')");
+    const QByteArray oldBackup = digest(m_files + "/old.mdb");
+    const QByteArray live = digest(DatabaseFile());
+    const qint64 size = QFileInfo(DatabaseFile()).size();
+    for (const DiskFullCase& full : kDiskFullCases) {
+        m_messages.clear();
+        CRegistryKey::ResetFailureReport();
+        {
+            FileSizeLimit limit(full.Limit(size));
+            if (!limit.Active())
+                GTEST_SKIP() << "no file-size limit can be set here";
+            Backup(m_files + "/old.mdb");
+        }
+        ASSERT_FALSE(m_messages.isEmpty()) << full.name;
+        EXPECT_TRUE(m_messages.last().startsWith(Text(218) + "\n\n")) << full.name;
+        EXPECT_GT(m_messages.last().size(), Text(218).size() + 2) << full.name << ": the reason is given";
+        EXPECT_EQ(digest(m_files + "/old.mdb"), oldBackup) << full.name;
+
+        m_messages.clear();
+        {
+            FileSizeLimit limit(full.Limit(size));
+            Restore(m_files + "/old.mdb");
+        }
+        ASSERT_FALSE(m_messages.isEmpty()) << full.name;
+        EXPECT_TRUE(m_messages.last().startsWith(Text(222) + "\n\n")) << full.name;
+        EXPECT_EQ(digest(DatabaseFile()), live) << full.name;
+        EXPECT_EQ(PersonNames(), QStringList({"Anna", "Bert"})) << full.name;
+        const QStringList left = QDir(QFileInfo(DatabaseFile()).absolutePath()).entryList(QDir::Files);
+        EXPECT_EQ(left.filter(".mdb.").size(), 0) << left.join(", ").toStdString();
+    }
     ExpectUsable();
 }

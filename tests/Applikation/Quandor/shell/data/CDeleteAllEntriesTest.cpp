@@ -106,8 +106,7 @@ TEST_F(CDeleteAllEntriesTest, ReturnOnTheQuestionKeepsEverything)
 TEST_F(CDeleteAllEntriesTest, ATableThatRefusesADeleteStaysWholeAndTheOthersAreEmptied)
 {
     Seed();
-    Sql({"CREATE TRIGGER keep BEFORE DELETE ON tblPerson WHEN OLD.strName = 'Bert'"
-         " BEGIN SELECT RAISE(ABORT, 'person kept'); END"});
+    Sql(Refusal("keep", "DELETE", "tblPerson", "OLD.strName = 'Bert'", "person kept"));
     Start();
     Answer(QMessageBox::Yes);
     m_app->GetMainFrame()->OnCommand(CMainFrame::ID_DELETE_ALL_ENTRIES);

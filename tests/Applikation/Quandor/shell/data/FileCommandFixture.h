@@ -38,6 +38,7 @@ protected:
     void SetUp() override
     {
         QuandorAppFixture::SetUp();
+        CRegistryKey::ResetFailureReport();
         CUiMessage::SetPresenter([this](const CUiMessage::Request& request) {
             m_messages << request.text;
             m_icons.push_back(request.icon);

@@ -24,7 +24,7 @@ TEST_P(ReplyDelaySweep, InTimeToItsCallerLateToNobody)
     // A caller waits 3000 ms for a queued reply, 2000 ms for the first byte
     // of a direct one; a reply that starts right at the bound may go either
     // way, but only to its own caller.
-    const int bound = path == Path::Queued ? CReaderLink::kQueuedReplyTimeoutMs : CReaderChannel::kReplyByteTimeoutMs;
+    const int bound = path == Path::Queued ? CLinkTiming().queuedReplyMs : CLinkTiming().replyByteMs;
 
     Connect(CSimulatedReader::Kite);
     reader->SetPacing(true);

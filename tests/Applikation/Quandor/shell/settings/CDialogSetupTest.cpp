@@ -1,15 +1,15 @@
 #include "settings/CDialogSetup.h"
 #include "ShellTestSupport.h"
 #include "TestEnvironment.h"
+#include "data/FileSizeLimit.h"
 
 #include <QDir>
 #include <QDomDocument>
+#include <QFileInfo>
 #include <QFile>
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <csignal>
-#include <sys/resource.h>
 
 namespace {
 
@@ -371,36 +371,50 @@ TEST(CDialogSetup, AFolderThatCannotBeMadeFailsWithTheCreationMessage)
 // A save that fails half way (here: the file size limit, as with a full
 // disk) must leave the old file whole, or every later start would stop at
 // the parse message.
-TEST(CDialogSetup, AFailedSaveLeavesTheOldFileWhole)
+// The disk full before the first byte and during the last write, and a
+// folder gone by the time of saving: the old file stays whole, and the
+// failure comes back with its reason for the program to say at its end.
+TEST(CDialogSetup, AFailedSaveLeavesTheOldFileWholeAndGivesTheReason)
 {
     RecordingPresenter boxes;
     const QByteArray original = readBytes(golden(QStringLiteral("DialogSetup_views.xml")));
-    const QString folder = folderWith(original);
-    CDialogSetup store(folder);
-    ASSERT_TRUE(store.OpenFile(kFile));
-    for (int column = 0; column < 200; ++column)
-        store.SetColumnWidth(QStringLiteral("09"), QStringLiteral("0"), QString::number(column), column);
-
-    rlimit previous{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = previous;
-    small.rlim_cur = 64;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    store.Save();
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &previous), 0);
-    std::signal(SIGXFSZ, oldHandler);
-
-    EXPECT_EQ(readBytes(QDir(folder).filePath(kFile)), original);
-    EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{kFile});
-    EXPECT_TRUE(boxes.Requests().empty());
-
-    // A folder that is gone by the time of saving costs nothing either.
+    qint64 size = 0;
+    {
+        CDialogSetup probe(folderWith(original));
+        ASSERT_TRUE(probe.OpenFile(kFile));
+        for (int column = 0; column < 200; ++column)
+            probe.SetColumnWidth(QStringLiteral("09"), QStringLiteral("0"), QString::number(column), column);
+        const QString path = probe.GetPath();
+        ASSERT_TRUE(probe.Save());
+        size = QFileInfo(path).size();
+    }
+    for (const DiskFullCase& full : kDiskFullCases) {
+        const QString folder = folderWith(original);
+        CDialogSetup store(folder);
+        ASSERT_TRUE(store.OpenFile(kFile));
+        for (int column = 0; column < 200; ++column)
+            store.SetColumnWidth(QStringLiteral("09"), QStringLiteral("0"), QString::number(column), column);
+        QString error;
+        bool saved = true;
+        {
+            FileSizeLimit limit(full.Limit(size));
+            if (!limit.Active())
+                GTEST_SKIP() << "no file-size limit can be set here";
+            saved = store.Save(&error);
+        }
+        EXPECT_FALSE(saved) << full.name;
+        EXPECT_FALSE(error.isEmpty()) << full.name;
+        EXPECT_EQ(readBytes(QDir(folder).filePath(kFile)), original) << full.name;
+        EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{kFile}) << full.name;
+    }
     CDialogSetup other(TestEnvironment::NewFolder("gone"));
     ASSERT_TRUE(other.OpenFile(kFile));
     ASSERT_TRUE(QDir(QFileInfo(other.GetPath()).path()).removeRecursively());
-    other.Save();
-    EXPECT_TRUE(boxes.Requests().empty());
+    QString error;
+    EXPECT_FALSE(other.Save(&error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_TRUE(other.Save()) << "a second Save writes nothing";
+    EXPECT_TRUE(boxes.Requests().empty()) << "the store itself shows nothing";
 }
 
 TEST(CDialogSetup, DeclaredEncodingsSurviveTheRoundTrip)

@@ -1,5 +1,7 @@
 #include "settings/CRegistryKey.h"
 #include "TestEnvironment.h"
+#include "ShellTestSupport.h"
+#include "data/FileSizeLimit.h"
 
 #include <QDir>
 #include <QFile>
@@ -197,4 +199,35 @@ TEST_F(RegistryKeyTest, SubKeysAreGroupsMatchedWithoutRegardToCase)
 
     QSettings settings("Velmora", "Quandor");
     EXPECT_EQ(settings.value("Ports/COM3").toString(), QStringLiteral("/dev/pts/7"));
+}
+
+// A setting the store cannot save (the disk full before the first byte or
+// during the last write): the write fails, the file as it was stays, and
+// the failure is said once a run, not once per value.
+TEST_F(RegistryKeyTest, AFailedSaveIsSaidOnceAndKeepsTheOldFile)
+{
+    RecordingPresenter boxes;
+    CRegistryKey key;
+    ASSERT_TRUE(key.WriteString(1, kProgramKey, "SavePath", "/old/path"));
+    const QByteArray old = ReadSettingsFile();
+    const QString longer(200, u'p');
+    for (const DiskFullCase& full : kDiskFullCases) {
+        CRegistryKey::ResetFailureReport();
+        const size_t before = boxes.Requests().size();
+        {
+            FileSizeLimit limit(full.Limit(old.size() + longer.size()));
+            if (!limit.Active())
+                GTEST_SKIP() << "no file-size limit can be set here";
+            EXPECT_FALSE(key.WriteString(1, kProgramKey, "BackupPath", longer)) << full.name;
+            EXPECT_FALSE(key.WriteString(1, kProgramKey, "ImportPath", longer)) << full.name;
+        }
+        EXPECT_EQ(ReadSettingsFile(), old) << full.name;
+        ASSERT_EQ(boxes.Requests().size(), before + 1) << full.name << ": said once";
+        EXPECT_TRUE(boxes.Requests().back().text.contains(SettingsFile())) << full.name;
+        EXPECT_EQ(boxes.Requests().back().icon, QMessageBox::Warning);
+    }
+    // Room again: the values of this run are saved with the next write.
+    EXPECT_TRUE(key.WriteString(1, kProgramKey, "ImportPath", "/in"));
+    EXPECT_EQ(key.ReadString(1, kProgramKey, "SavePath"), "/old/path");
+    EXPECT_EQ(key.ReadString(1, kProgramKey, "ImportPath"), "/in");
 }

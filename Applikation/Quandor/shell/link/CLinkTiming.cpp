@@ -1,0 +1,44 @@
+#include "link/CLinkTiming.h"
+
+#include <cmath>
+#include <initializer_list>
+
+namespace {
+
+int scaledMs(int ms, double factor)
+{
+    if (ms <= 0)
+        return ms;
+    const long scaled = std::lround(double(ms) * factor);
+    return scaled < 1 ? 1 : int(scaled);
+}
+
+} // namespace
+
+CLinkTiming CLinkTiming::Scaled(double factor)
+{
+    if (!(factor > 0.0))
+        factor = 1.0;
+    CLinkTiming timing;
+    for (int* ms : {&timing.replyByteMs, &timing.exchangeLimitMs, &timing.lateReplyMs, &timing.firstByteMs,
+                    &timing.listenMs, &timing.pollSpacingMs, &timing.quietMs, &timing.queuedReplyMs,
+                    &timing.writeRetryPauseMs, &timing.plainResendPauseMs, &timing.teachWaitMs})
+        *ms = scaledMs(*ms, factor);
+    timing.factor = factor;
+    return timing;
+}
+
+int CLinkTiming::Scale(int ms) const
+{
+    return scaledMs(ms, factor);
+}
+
+bool CLinkTiming::operator==(const CLinkTiming& other) const
+{
+    return replyByteMs == other.replyByteMs && exchangeLimitMs == other.exchangeLimitMs
+        && lateReplyMs == other.lateReplyMs && firstByteMs == other.firstByteMs && listenMs == other.listenMs
+        && pollSpacingMs == other.pollSpacingMs && quietMs == other.quietMs && linkLostReads == other.linkLostReads
+        && queuedReplyMs == other.queuedReplyMs && writeRetryPauseMs == other.writeRetryPauseMs
+        && plainResendPauseMs == other.plainResendPauseMs && teachWaitMs == other.teachWaitMs
+        && factor == other.factor;
+}
