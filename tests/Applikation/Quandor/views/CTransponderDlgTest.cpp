@@ -229,6 +229,35 @@ TEST_P(CTransponderDlgTest, ListCellsShowTheirRowsAfterTheRowsShift)
     EXPECT_EQ(Column(4), (QStringList{"Bert"}));
 }
 
+// A person edit the database refuses leaves both sides of the link and
+// the screen as they were, and says why.
+TEST_P(CTransponderDlgTest, ARefusedPersonEditChangesNothing)
+{
+    StartShown();
+    Sql({"CREATE TRIGGER refuse BEFORE UPDATE ON tblPerson BEGIN SELECT RAISE(ABORT, 'Person gesperrt'); END"});
+    EXPECT_FALSE(Edit(2, CTransponderDlg::kPersonColumn, "Bert"));
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_TRUE(m_boxes.front().text.contains("Person gesperrt")) << qPrintable(m_boxes.front().text);
+    EXPECT_EQ(Stored("tblPerson", "Transponder_ID"), (QStringList{"1", "0"}));
+    EXPECT_EQ(Stored("tblTransponder", "Person_ID"), (QStringList{"1", "0", "0", "0"}));
+    EXPECT_EQ(Column(4), (QStringList{"Anna", "", "", ""}));
+}
+
+// Two readers of one name: each column is its own reader's.
+TEST_P(CTransponderDlgTest, TwoReadersOfOneNameKeepTheirOwnColumns)
+{
+    StartShown(-1, {"INSERT INTO tblLeser (ID_Leser, strBezeichnung, strLeserTyp, strSeriennummer, boolUpdateOK)"
+                    " VALUES (3,'A','Egret','S3',0)"});
+    ASSERT_EQ(Grid()->GetItemText(0, 8), "A");
+    EXPECT_EQ(Values(8), (QStringList{"0", "0", "0", "0"}));
+    ASSERT_TRUE(Edit(4, 8, "1"));
+    EXPECT_EQ(Stored("tblTransponder", "strLeser_IDS"), (QStringList{"1", "2", "1;2", ";3"}));
+    EXPECT_EQ(Stored("tblLeser", "boolUpdateOK"), (QStringList{"0", "0", "1"}));
+    EXPECT_EQ(Values(6), (QStringList{"1", "0", "1", "0"}));
+    EXPECT_EQ(Values(8), (QStringList{"0", "0", "0", "1"}));
+    ExpectCacheIsTable();
+}
+
 TEST_P(CTransponderDlgTest, AssignAndWithdrawAllMarkOnlyTheChanged)
 {
     StartShown();
