@@ -55,6 +55,9 @@ protected:
 
 TEST_F(ReadEventsFromTheMenu, TheClickedReadersEventsAreReadAndNothingElseStartsMeanwhile)
 {
+    // The checks below need the read still running: at real time it lasts
+    // well beyond them, at the tests' scale it may end first.
+    UseRealTime();
     Sql({"INSERT INTO tblLeser (ID_Leser, strBezeichnung, strLeserTyp, strSeriennummer) VALUES"
          " (1,'Lager','Kite','9923456789ABCDEF0199'),(2,'Kasse','Kite','0123456789ABCDEF0123')"});
     StartReader(CSimulatedReader::Kite);
