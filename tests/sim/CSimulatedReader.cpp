@@ -348,6 +348,11 @@ void CSimulatedReader::OnFrame(const QByteArray& body)
 {
     const unsigned baud = LineBaud();
     m_log.append(Frame{NowMs(), baud, body});
+    if (m_dropAfter > 0 && --m_dropAfter == 0) {
+        m_dropRequested = true;
+        WakeLocked();
+        return;
+    }
     if (m_silent || (m_checkSpeed && baud != OwnBaud()))
         return;
 
@@ -377,6 +382,7 @@ void CSimulatedReader::OnFrame(const QByteArray& body)
         bytes = m_replacement;
         m_hasReplacement = false;
     }
+    const QByteArray copy = bytes;
     if (!m_injectReport.isEmpty()) {
         bytes.prepend(Framed('R' + m_injectReport));
         m_injectReport.clear();
@@ -388,6 +394,8 @@ void CSimulatedReader::OnFrame(const QByteArray& body)
         m_delayPrefix.clear();
     }
     Queue(bytes, delay);
+    if (m_repeatGapMs >= 0)
+        Queue(copy, delay + m_repeatGapMs);
 }
 
 QByteArray CSimulatedReader::AnswerFramed(const QByteArray& body)
@@ -984,6 +992,18 @@ void CSimulatedReader::DropLine()
     std::lock_guard<std::mutex> lock(m_mutex);
     m_dropRequested = true;
     WakeLocked();
+}
+
+void CSimulatedReader::DropLineAfter(int count)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_dropAfter = count;
+}
+
+void CSimulatedReader::SetRepeatReplies(int gapMs)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_repeatGapMs = gapMs;
 }
 
 // --- log

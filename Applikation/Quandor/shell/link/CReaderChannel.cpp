@@ -138,7 +138,11 @@ std::chrono::milliseconds CReaderChannel::ConfirmSpanLocked() const
     // slow must not be taken for missing while a copy waits, and a reader
     // whose replies repeat in content (acknowledgements, two equal events)
     // must not pay much for it.
-    const int span = 2 * slowest + kConfirmMarginMs;
+    int span = 2 * slowest + kConfirmMarginMs;
+    // On a line known to deliver copies a held frame is far more often a
+    // copy: the answer it stands in for gets time to come.
+    if (m_careful)
+        span = std::max(4 * slowest + kConfirmMarginMs, m_timing.replyByteMs / 40);
     return std::chrono::milliseconds(std::min(span, m_timing.replyByteMs));
 }
 
@@ -191,12 +195,21 @@ QByteArray CReaderChannel::ReadAnswerLocked(const QByteArray& frame, Clock::time
     QByteArray candidate;
     int candidateSeen = 0;
     Clock::time_point confirmBy;
+    // A frame with the command's letter but another form: the caller's
+    // failed try, unless the answer proper still comes.
+    QByteArray stray;
+    Clock::time_point strayBy;
     for (int read = 0; read < kMaxBytesPerExchange; ++read) {
         const Clock::time_point now = Clock::now();
-        const Clock::time_point limit = candidate.isEmpty() ? deadline : std::min(deadline, confirmBy);
+        Clock::time_point limit = candidate.isEmpty() ? deadline : std::min(deadline, confirmBy);
+        if (!stray.isEmpty())
+            limit = std::min(limit, strayBy);
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(limit - now).count();
-        if (left <= 0)
-            return candidate.isEmpty() ? QByteArray() : TakeHeldLocked(candidate, candidateSeen);
+        if (left <= 0) {
+            if (!candidate.isEmpty())
+                return TakeHeldLocked(candidate, candidateSeen);
+            return stray;
+        }
         unsigned char byte = 0;
         const int wait = int(std::min<qint64>(left, m_timing.replyByteMs));
         const CSerialPort::ReadResult result = m_port.ReadByte(byte, wait);
@@ -207,7 +220,7 @@ QByteArray CReaderChannel::ReadAnswerLocked(const QByteArray& frame, Clock::time
             NoteSilenceLocked(after);
             if (m_lost)
                 return QByteArray();
-            if (candidate.isEmpty() && wait >= m_timing.replyByteMs)
+            if (candidate.isEmpty() && stray.isEmpty() && wait >= m_timing.replyByteMs)
                 return QByteArray(); // a whole byte time without a byte
             continue;
         }
@@ -217,10 +230,13 @@ QByteArray CReaderChannel::ReadAnswerLocked(const QByteArray& frame, Clock::time
             continue;
         const QByteArray body = receiver.Body();
         if (letter && CReaderFrame::IsFramedReplyTo(letter, body) && !CReaderFrame::IsFramedReplyTo(letter, echo, body)) {
-            // Its letter but another form: a failed try for the caller, and
-            // a sign that replies go astray on this line.
+            // A sign that replies go astray on this line.
             m_careful = true;
-            return body;
+            if (stray.isEmpty()) {
+                stray = body;
+                strayBy = std::max(Clock::now(), sentAt + ConfirmSpanLocked());
+            }
+            continue;
         }
         const bool answer =
             letter ? CReaderFrame::IsFramedReplyTo(letter, echo, body) : !body.startsWith('R');
@@ -230,7 +246,7 @@ QByteArray CReaderChannel::ReadAnswerLocked(const QByteArray& frame, Clock::time
             if (letter ? body.startsWith("FF") : !body.startsWith('R'))
                 m_careful = true;
             if (++skipped > kMaxSkippedReports)
-                return candidate.isEmpty() ? QByteArray() : TakeHeldLocked(candidate, candidateSeen);
+                return candidate.isEmpty() ? stray : TakeHeldLocked(candidate, candidateSeen);
             continue;
         }
         const Clock::time_point arrived = Clock::now();
@@ -255,8 +271,17 @@ QByteArray CReaderChannel::ReadAnswerLocked(const QByteArray& frame, Clock::time
                 return TakeHeldLocked(candidate, candidateSeen);
             continue;
         }
-        m_memory.Consume(body); // the copy of another reply
+        // Two different frames that both may be copies: the one whose
+        // original is older is the copy, the other answers.
         m_careful = true;
+        if (m_memory.OldestAge(body, arrived) < m_memory.OldestAge(candidate, arrived)) {
+            for (int i = 0; i < candidateSeen; ++i)
+                m_memory.Consume(candidate);
+            candidate = body;
+            candidateSeen = 1;
+            return TakeHeldLocked(candidate, candidateSeen);
+        }
+        m_memory.Consume(body);
     }
     return candidate.isEmpty() ? QByteArray() : TakeHeldLocked(candidate, candidateSeen);
 }

@@ -31,6 +31,15 @@ int CReplyMemory::Pending(const QByteArray& reply, Clock::time_point now)
     return m_counts.value(reply, 0);
 }
 
+CReplyMemory::Clock::duration CReplyMemory::OldestAge(const QByteArray& reply, Clock::time_point now) const
+{
+    for (const Entry& entry : m_entries) {
+        if (!entry.consumed && entry.reply == reply)
+            return now - entry.at;
+    }
+    return Clock::duration::zero();
+}
+
 void CReplyMemory::Consume(const QByteArray& reply)
 {
     auto it = m_counts.find(reply);

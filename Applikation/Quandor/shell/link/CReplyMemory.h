@@ -28,6 +28,9 @@ public:
     // still come.
     int Pending(const QByteArray& reply, Clock::time_point now);
     bool IsSuspect(const QByteArray& reply, Clock::time_point now) { return Pending(reply, now) > 0; }
+    // How long ago the oldest remembered reply equal to this one came whose
+    // copy is still open: the older, the likelier a frame is its copy.
+    Clock::duration OldestAge(const QByteArray& reply, Clock::time_point now) const;
     // One copy of reply came and was dropped.
     void Consume(const QByteArray& reply);
 
