@@ -43,13 +43,22 @@ function(quandor_discover_tests target)
                ENVIRONMENT QT_QPA_PLATFORM=offscreen ${fixture})
 endfunction()
 
-# quandor_add_folder_tests(<name> <folder> LIBS ...)
-# The tests of one folder: files named *ThreadTest.cpp go into a program of
-# their own, labelled "thread", which also runs under ThreadSanitizer.
+# quandor_add_folder_tests(<name> <folder> LIBS ... [THREADS file ...])
+# The tests of one folder. Every test file that starts threads (the reader
+# link, a transfer's worker, the simulated reader, a serial port's reader, a
+# thread of its own) goes into a program of its own, labelled "thread",
+# which also runs under ThreadSanitizer: files named *ThreadTest.cpp, and the
+# files THREADS names.
 function(quandor_add_folder_tests name folder)
-  cmake_parse_arguments(T "" "" "LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "" "LIBS;THREADS" ${ARGN})
   file(GLOB all CONFIGURE_DEPENDS ${folder}/*.cpp)
   file(GLOB threaded CONFIGURE_DEPENDS ${folder}/*ThreadTest.cpp)
+  foreach(file IN LISTS T_THREADS)
+    if(NOT EXISTS ${folder}/${file})
+      message(FATAL_ERROR "quandor_add_folder_tests(${name}): ${folder}/${file} does not exist")
+    endif()
+    list(APPEND threaded ${folder}/${file})
+  endforeach()
   set(plain ${all})
   if(threaded)
     list(REMOVE_ITEM plain ${threaded})

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/CLinkTiming.h"
+
 #include <QApplication>
 #include <QPointer>
 #include <QString>
@@ -67,9 +69,14 @@ public:
     void BeginWaitCursor();
     void EndWaitCursor();
     void RestoreWaitCursor();
+    bool IsWaitCursorOn() const { return m_waitCursors > 0; }
 
     // Where the layout file is kept (tests point it at a folder of their own).
     void SetLayoutFolder(const QString& folder) { m_layoutFolder = folder; }
+    // The times the reader link of the next main frame runs with (tests run
+    // the link faster; the program keeps the defaults).
+    void SetLinkTiming(const CLinkTiming& timing) { m_linkTiming = timing; }
+    const CLinkTiming& LinkTiming() const { return m_linkTiming; }
 
     bool notify(QObject* receiver, QEvent* event) override;
 
@@ -83,6 +90,7 @@ private:
     CFerrold_Handler* m_pDBHandler = nullptr;
     QPointer<CMainFrame> m_pMainFrame;
     QString m_layoutFolder;
+    CLinkTiming m_linkTiming;
     int m_waitCursors = 0;
     std::unique_ptr<QTranslator> m_pQtTexts;
 };

@@ -173,6 +173,11 @@ void CUiMessage::SetLanguage(const CLanguageHandler* language)
     g_language = language;
 }
 
+const CLanguageHandler* CUiMessage::Language()
+{
+    return g_language.load();
+}
+
 QString CUiMessage::ExplainLock(const QString& text)
 {
     // The driver's words for a lock another program holds on the database
@@ -187,11 +192,6 @@ QString CUiMessage::ExplainLock(const QString& text)
     if (explanation.isEmpty() || text.contains(explanation))
         return text;
     return explanation + QStringLiteral("\n\n") + text;
-}
-
-const CLanguageHandler* CUiMessage::Language()
-{
-    return g_language.load();
 }
 
 QString CUiMessage::DefaultCaption()

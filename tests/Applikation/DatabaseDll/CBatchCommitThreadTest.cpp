@@ -60,7 +60,7 @@ TEST_F(CBatchCommitThreadTest, AWorkerStoringEventsInBatchesNeverLocksTheUiOut)
                                  {{QStringLiteral("Transponder_ID"), edits}});
             ASSERT_TRUE(transaction.Commit()) << transaction.GetError().toStdString();
             ++edits;
-            // A user's commands come apart, not back to back.
+            // A user's commands come apart, not back to back (pacing, not a wait).
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
     } catch (const CDBException& e) {

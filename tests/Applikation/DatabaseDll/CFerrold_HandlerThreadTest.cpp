@@ -59,6 +59,7 @@ TEST_F(CFerrold_HandlerThreadTest, AWorkerWritesEventsWhileTheUiThreadWorks)
         }
         ASSERT_TRUE(h.GetDatabase()->CommitTrans());
         ++edits;
+        // A user's commands come apart, not back to back (pacing, not a wait).
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     worker.join();

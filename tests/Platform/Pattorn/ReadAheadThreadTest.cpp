@@ -26,7 +26,7 @@ struct Hit
     unsigned line;
 };
 
-class Files : public ::testing::Test
+class ReadAheadFiles : public ::testing::Test
 {
 protected:
     void SetUp() override { m_root = TestEnvironment::NewFolder(QStringLiteral("regex")).toStdString(); }
@@ -74,7 +74,7 @@ struct Report
 } // namespace
 
 // Searching ahead on several threads must not change a single report.
-TEST_F(Files, ReadingAheadReportsWhatReadingInTurnReports)
+TEST_F(ReadAheadFiles, ReadingAheadReportsWhatReadingInTurnReports)
 {
     for (int i = 0; i < 40; ++i) {
         std::string text;
@@ -126,7 +126,7 @@ TEST_F(Files, ReadingAheadReportsWhatReadingInTurnReports)
     EXPECT_TRUE(std::is_sorted(found.begin(), found.end()));
 }
 
-TEST_F(Files, ACallbackExceptionStopsTheWorkAhead)
+TEST_F(ReadAheadFiles, ACallbackExceptionStopsTheWorkAhead)
 {
     for (int i = 0; i < 60; ++i)
         write("f" + std::to_string(100 + i) + ".txt", "alpha\nalpha\n");
@@ -144,7 +144,7 @@ TEST_F(Files, ACallbackExceptionStopsTheWorkAhead)
     EXPECT_EQ(calls, 21);
 }
 
-TEST_F(Files, FilesLargerThanTheBudgetAreStillSearched)
+TEST_F(ReadAheadFiles, FilesLargerThanTheBudgetAreStillSearched)
 {
     // Three files each larger than half of what is kept ahead.
     for (const char* name : {"a.txt", "b.txt", "c.txt"}) {

@@ -121,6 +121,7 @@ TEST(CSerialPortTest, ReadWaitsForItsTimeOutAndPurgeDropsWhatCame)
     reader.SendRaw("abc");
     EXPECT_EQ(port.ReadByte(byte, 1000), CSerialPort::ReadResult::Byte);
     EXPECT_EQ(byte, 'a');
+    // The rest of the bytes arrive (the port shows no count of them) before the purge.
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     port.Purge(true, false);
     EXPECT_EQ(port.ReadByte(byte, 50), CSerialPort::ReadResult::Timeout);
@@ -139,6 +140,7 @@ TEST(CSerialPortTest, CloseWakesAReaderAtOnce)
         result = port.ReadByte(byte, 5000);
         waited = MsSince(start);
     });
+    // The reader gets time to be waiting inside ReadByte (which shows no sign of it).
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     const Clock::time_point closing = Clock::now();
     port.Close();
@@ -152,6 +154,7 @@ TEST(CSerialPortTest, CloseWakesAReaderAtOnce)
     EXPECT_FALSE(port.Write("\x02" "FFHD4" "\x04"));
     unsigned char byte = 0;
     EXPECT_EQ(port.ReadByte(byte, 1000), CSerialPort::ReadResult::Closed);
+    // Nothing may go out: no event to wait for, the line is watched a while.
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(reader.BytesReceived(), received);
 }
@@ -165,6 +168,7 @@ TEST(CSerialPortTest, InterruptEndsOnlyAnInterruptibleWait)
 
     // Called back during the wait, and before it: both end at once.
     std::thread caller([&] {
+        // The call back comes while the read waits (its pace, not a wait for an event).
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         port.Interrupt();
     });
@@ -196,6 +200,7 @@ TEST(CSerialPortTest, HungUpLineTimesOutAtItsPaceInsteadOfSpinning)
     CSerialPort port;
     ASSERT_TRUE(port.OpenDevice(reader.SlavePath(), CSerialPort::kBaud57200));
     reader.DropLine();
+    // The hang-up reaches the port (it shows no sign of it) before the reads.
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     unsigned char byte = 0;
     int timeouts = 0;

@@ -1,4 +1,5 @@
 #include "settings/CDialogSetup.h"
+#include "TestWait.h"
 #include "CFontScale.h"
 #include "CGridBaseDlg.h"
 #include "CGridCellBase.h"
@@ -133,7 +134,7 @@ TEST_F(CGridBaseDlgTest, StoredHeightsAndWidthsSurviveARestart)
 
     view.resize(500, 200);
     view.show();
-    QTest::qWait(20);
+    TestWait::Settle();
     const QString shots = QDir::currentPath() + "/screenshots";
     QDir().mkpath(shots);
     EXPECT_TRUE(view.grab().save(shots + "/grid_base_view.png"));

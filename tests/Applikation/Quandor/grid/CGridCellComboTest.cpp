@@ -1,4 +1,5 @@
 #include "CGridCellCheck.h"
+#include "TestWait.h"
 #include "CGridCellButton.h"
 #include "CGridCellCombo.h"
 #include "CGridCellNumeric.h"
@@ -140,7 +141,7 @@ TEST_F(SpecialCellPictureTest, EveryKindIsDrawn)
         }
     };
     grid->Refresh();
-    QTest::qWait(20);
+    TestWait::Settle();
     EXPECT_EQ(grid->GetCellAt(1, 3)->GetText(), "Front door");
     EXPECT_EQ(grid->GetCellAt(2, 3)->GetText(), "Garage");
     EXPECT_EQ(grid->GetCellAt(2, 3)->GetValue(), "2");

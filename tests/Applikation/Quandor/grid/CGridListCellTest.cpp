@@ -1,4 +1,5 @@
 #include "CGridCellCheckList.h"
+#include "TestWait.h"
 #include "CGridCellOptionList.h"
 #include "GridInputFixture.h"
 
@@ -117,7 +118,7 @@ TEST_F(ListCellGridTest, ListCellsReportTheirChangesAndAreDrawn)
         return 0;
     };
     grid->Refresh();
-    QTest::qWait(20);
+    TestWait::Settle();
     EXPECT_EQ(grid->GetCellAt(1, 1)->GetValue(), "Mo;Fr");
 
     QRect cell;
@@ -134,7 +135,7 @@ TEST_F(ListCellGridTest, ListCellsReportTheirChangesAndAreDrawn)
     EXPECT_EQ(heard.back().column, 2);
     EXPECT_EQ(heard.back().text1, "Mo");
 
-    QTest::qWait(20);
+    TestWait::Settle();
     const QString folder = QDir::currentPath() + "/screenshots";
     QDir().mkpath(folder);
     EXPECT_TRUE(grid->grab().save(folder + "/grid_list_cells.png"));

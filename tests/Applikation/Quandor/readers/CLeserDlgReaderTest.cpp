@@ -265,8 +265,8 @@ TEST_F(FramedReader, ClearingTheEventMemory)
     m_messages.clear();
     m_answer = QMessageBox::Yes;
     RightClick(1);
-    ASSERT_TRUE(WaitUntil([this] { return reader->EventCount() == 0; }, 3000));
-    QTest::qWait(50);
+    ASSERT_TRUE(WaitUntil([this] { return reader->EventCount() == 0; }));
+    ASSERT_TRUE(WaitUntil([this] { return !Tree()->Link().IsLinkTaken(); }));
     EXPECT_EQ(reader->Count("FFSP0003FFFF"), 1);
     EXPECT_EQ(m_messages, QStringList{Text(160)});
     int before = polls();

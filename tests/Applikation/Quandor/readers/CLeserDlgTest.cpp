@@ -2,6 +2,7 @@
 // settings button, the context menu's targets and the identification's gate.
 
 #include "ReaderViewFixture.h"
+#include "TestWait.h"
 
 #include "CGridCellBase.h"
 #include "CtblLeser.h"
@@ -103,7 +104,7 @@ TEST_F(ReaderListTest, EveryModelsRowShowsItsTextsAndReadOnlyLook)
     Frame()->OnCommand(CMainFrame::ID_LANGUAGE_ENGLISH);
     EXPECT_EQ(Grid()->GetItemText(0, 4), "Name");
     EXPECT_EQ(Grid()->GetItemText(1, 3), "Reader: Kite");
-    QTest::qWait(20);
+    TestWait::Settle();
     EXPECT_TRUE(Frame()->grab().save(kShots + "reader-list-en.png"));
 }
 

@@ -3,6 +3,7 @@
 // Egret on a pseudo-terminal, in German and in English.
 
 #include "ReaderViewFixture.h"
+#include "TestWait.h"
 
 #include "CParamHeron_KiteDlg.h"
 #include "link/CLinkLease.h"
@@ -78,7 +79,7 @@ protected:
             if (!settings)
                 return int(QDialog::Accepted); // the notices
             settings->show();
-            QTest::qWait(10);
+            TestWait::Settle();
             if (m_drive)
                 m_drive(*settings);
             return int(QDialog::Rejected);

@@ -3,6 +3,7 @@
 // the questions asked, on the embedded file and through the ODBC source.
 
 #include "../views/RecordViewFixture.h"
+#include "TestWait.h"
 
 #include "CLeserDlg.h"
 #include "CReaderDeleter.h"
@@ -42,7 +43,7 @@ protected:
                 QMessageBox box(request.icon, request.caption.isEmpty() ? CUiMessage::DefaultCaption() : request.caption,
                                 request.text, request.buttons);
                 box.show();
-                QTest::qWait(20);
+                TestWait::Settle();
                 box.grab().save((TestShots(QStringLiteral("readers")) + QStringLiteral("%1-%2.png")).arg(m_shot).arg(m_boxes.size()));
             }
             if (!(request.buttons & QMessageBox::Yes))

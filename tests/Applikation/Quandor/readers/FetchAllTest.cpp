@@ -1,4 +1,5 @@
 #include "WriteAllFixture.h"
+#include "TestWait.h"
 
 #include "CFetchedListStore.h"
 #include "CtblPerson.h"
@@ -164,6 +165,7 @@ TEST_F(FetchAll, NoToTheMarkedReadersQuestionSendsNothing)
     View()->OnFetchAllData();
     EXPECT_EQ(CTransferRun::Active(), nullptr);
     EXPECT_EQ(m_messages, QStringList{Text(185) + "\n" + Text(186)});
+    // Nothing may reach the reader: no event to wait for, the line is watched a while.
     QTest::qWait(100);
     EXPECT_EQ(reader->Count("FFL"), 0);
     EXPECT_FALSE(Tree()->Link().IsLinkTaken());
@@ -312,7 +314,7 @@ TEST_F(FetchAll, Screenshots)
         m_messages << request.text;
         QMessageBox box(request.icon, request.caption, request.text, request.buttons, Frame());
         box.show();
-        QTest::qWait(20);
+        TestWait::Settle();
         box.grab().save(shots + "fetch-marked-question.png");
         return QMessageBox::No;
     });

@@ -96,6 +96,7 @@ TEST_F(ParamWren, TheButtonOpensItAndTheStoredMasterIsChosen)
     {
         auto dialog = Open();
         dialog->show();
+        // A choice that must not come has no event: the dialog gets time to ask.
         QTest::qWait(700);
         EXPECT_EQ(m_choiceCount, 3);
     }
@@ -122,6 +123,7 @@ TEST_F(ParamWren, StoringTwiceAndSendingKeepTheRowAndTheReaderInStep)
     reader->SetMaster("0123456789");
     auto dialog = Open();
     dialog->show();
+    // A choice that must not come has no event: the dialog gets time to ask.
     QTest::qWait(50);
     EXPECT_EQ(m_choiceCount, 0);
     EXPECT_EQ(dialog->Master()->text(), "0123456789");
@@ -198,6 +200,7 @@ TEST_F(ParamWren, StoringTwiceAndSendingKeepTheRowAndTheReaderInStep)
     EXPECT_EQ(ReaderRow(3).parameter, "F2;BBBBBBBBBB");
     EXPECT_EQ(TransponderOf("BBBBBBBBBB").readers, "7");
     EXPECT_EQ(TransponderOf("CCCCCCCCCC").readers, "7");
+    // A tag that must not show has no event: the label gets time to change.
     QTest::qWait(50);
     EXPECT_FALSE(Label().contains("BBBBBBBBBB"));
     ExpectCachesEqualDatabase();
@@ -296,8 +299,8 @@ TEST_F(ParamWren, NoTagAndNoAnswer)
         QElapsedTimer clock;
         clock.start();
         dialog->OnNewMaster();
-        EXPECT_GE(clock.elapsed(), 5000);
-        EXPECT_LE(clock.elapsed(), 9000);
+        EXPECT_GE(clock.elapsed(), Ms(5000));
+        EXPECT_LE(clock.elapsed(), Ms(9000) + 10000); // it gives up; late only on a busy machine
         EXPECT_EQ(m_messages, QStringList{Text(153)});
         EXPECT_EQ(dialog->Status()->text(), Text(172));
         EXPECT_EQ(dialog->Progress()->value(), 0);
@@ -313,6 +316,7 @@ TEST_F(ParamWren, NoTagAndNoAnswer)
     EXPECT_FALSE(dialog->UpdateReaderButton()->isEnabled());
     EXPECT_FALSE(dialog->NewMasterButton()->isEnabled());
     EXPECT_TRUE(dialog->UpdateDatabaseButton()->isEnabled());
+    // A choice that must not come has no event: the dialog gets time to ask.
     QTest::qWait(700);
     EXPECT_EQ(m_choiceCount, 0);
     m_messages.clear();

@@ -51,7 +51,7 @@ protected:
         AnswerPortDialogWithConnectNow();
         Start();
         ASSERT_TRUE(WaitOnline(kFramedSearchMs));
-        QTest::qWait(50);
+        ASSERT_TRUE(WaitUntil([this] { return identify.count > 0 && !Tree()->Link().IsLinkTaken(); }));
         m_answerDialog = [this](QDialog& dialog) {
             if (auto* notice = qobject_cast<CShowMessage*>(&dialog))
                 m_notices << notice->GetTextControl()->text();

@@ -1,4 +1,5 @@
 #include "ReadEventsFixture.h"
+#include "TestWait.h"
 
 #include "CGridCtrl.h"
 
@@ -53,10 +54,7 @@ protected:
                 m_actedInBox = true;
                 act();
             }
-            QElapsedTimer open;
-            open.start();
-            while (!request.abandoned() && open.elapsed() < 10000)
-                QTest::qWait(10);
+            TestWait::Until([&] { return request.abandoned(); });
             m_boxAbandoned = request.abandoned();
             return QMessageBox::NoButton;
         });
@@ -71,6 +69,7 @@ protected:
         EXPECT_EQ(ProgressWindows(), 0);
         EXPECT_TRUE(m_notices.isEmpty());
         const int asked = reader->Count("FFLE");
+        // Nothing more may come: no event to wait for, the line is watched a while.
         QTest::qWait(300);
         EXPECT_EQ(reader->Count("FFLE"), asked);
     }

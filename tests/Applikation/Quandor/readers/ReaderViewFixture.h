@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/ReaderLinkWindowFixture.h"
+#include "TestWait.h"
 
 #include "CFerrold_Handler.h"
 #include "CGridCtrl.h"
@@ -77,7 +78,7 @@ protected:
     {
         Frame()->resize(1212, 874);
         Frame()->show();
-        QTest::qWait(20);
+        TestWait::Settle();
     }
 
     // Rows straight from the database file, past the program's caches.
@@ -227,7 +228,7 @@ protected:
             // The menu as the user sees it, over the main window.
             std::unique_ptr<QMenu> shown = menu.CreateMenu(nullptr);
             shown->popup(at);
-            QTest::qWait(50);
+            TestWait::Settle();
             QImage image = Frame()->grab().toImage();
             QPainter painter(&image);
             painter.drawImage(Frame()->mapFromGlobal(at), shown->grab().toImage());

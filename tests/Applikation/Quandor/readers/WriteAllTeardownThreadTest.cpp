@@ -39,6 +39,7 @@ TEST_P(WriteAllTeardown, LeavingTheViewStopsTheRun)
     EXPECT_EQ(CTransferRun::Active(), nullptr);
 
     const int sent = Writes().size();
+    // Nothing more may be written: no event to wait for, the line is watched a while.
     QTest::qWait(300);
     EXPECT_EQ(Writes().size(), sent);
     EXPECT_EQ(reader->Count("FFSP0000"), 0);

@@ -1,4 +1,5 @@
 #include "QuandorAppFixture.h"
+#include "TestWait.h"
 
 #include "CColorStatic.h"
 #include "CEventsDlg.h"
@@ -209,6 +210,5 @@ TEST_F(CLeftTreeViewTest, APresentedTagShowsForAWhileAndReachesTheTransponderVie
     EXPECT_EQ(qobject_cast<CTransponderDlg*>(Pane())->m_strLastReceived, QStringLiteral("00A1B2C3D4"));
     EXPECT_TRUE(Tree()->LabelTimer()->isActive());
     EXPECT_EQ(Tree()->LabelTimer()->interval(), 1500);
-    QTest::qWait(1700);
-    EXPECT_EQ(frame->GetInfoLabel()->text(), Language()->GetLangItem(201));
+    EXPECT_TRUE(TestWait::Until([&] { return frame->GetInfoLabel()->text() == Language()->GetLangItem(201); }));
 }

@@ -1,4 +1,5 @@
 #include "QuandorAppFixture.h"
+#include "TestWait.h"
 
 #include "CColorStatic.h"
 #include "CGridBaseDlg.h"
@@ -52,7 +53,7 @@ protected:
     void Screenshot(CMainFrame* frame, const QString& name)
     {
         frame->show();
-        QTest::qWait(50);
+        TestWait::Settle();
         const QString folder = QDir::currentPath() + "/screenshots";
         QDir().mkpath(folder);
         frame->grab().save(folder + "/" + name);

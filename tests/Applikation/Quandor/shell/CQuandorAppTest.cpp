@@ -1,4 +1,5 @@
 #include "QuandorAppFixture.h"
+#include "TestWait.h"
 
 #include "CAboutDlg.h"
 #include "CDBException.h"
@@ -69,8 +70,13 @@ TEST_F(CQuandorAppTest, ExceptionsEscapingAHandlerAreShownAndTheProgramGoesOn)
     QObject target;
     QObject::connect(&target, &QObject::destroyed, [] {});
     auto post = [&](std::function<void()> body) {
-        QTimer::singleShot(0, &target, [body] { body(); });
-        QTest::qWait(20);
+        bool ran = false;
+        QTimer::singleShot(0, &target, [body, &ran] {
+            ran = true;
+            body();
+        });
+        // Until returns between events: the handler's exception has been dealt with.
+        ASSERT_TRUE(TestWait::Until([&] { return ran; }));
     };
     post([] { throw CDBException(QStringLiteral("disk I/O error")); });
     post([] { throw std::out_of_range("row index out of range"); });

@@ -42,6 +42,7 @@ TEST(CShowMessage, OverlappingNoticesKeepTheirOwnTimers)
     QObject::connect(&first, &QDialog::finished, [&] { firstClosed = clock.elapsed(); });
     QObject::connect(&second, &QDialog::finished, [&] { secondClosed = clock.elapsed(); });
     first.open();
+    // The second notice opens a second later, as the behaviour under test.
     QTest::qWait(1000);
     const qint64 secondOpened = clock.elapsed();
     second.open();

@@ -2,6 +2,7 @@
 // each thread's order, on the UI thread, also when one of them fails.
 
 #include "CThreadMailbox.h"
+#include "TestWait.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -18,14 +19,7 @@ namespace {
 
 bool RunUntil(const std::function<bool()>& condition, int timeoutMs)
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QTest::qWait(5);
-    }
-    return true;
+    return TestWait::Until(condition, timeoutMs);
 }
 
 TEST(CThreadMailbox, CallsFromManyThreadsRunOnTheOwnersThreadInTheirOrder)
@@ -92,6 +86,7 @@ TEST(CThreadMailbox, CallsLeftWhenTheMailboxGoesAreDropped)
         std::thread poster([&] { mailbox.Post([&] { ++ran; }); });
         poster.join();
     }
+    // A job that must never run has no event to wait for: the loop runs a while.
     QTest::qWait(50);
     EXPECT_EQ(ran, 0);
 }

@@ -1,4 +1,5 @@
 #include "RecordViewFixture.h"
+#include "TestWait.h"
 
 #include "CGridComboList.h"
 #include "CInPlaceEdit.h"
@@ -60,7 +61,7 @@ protected:
         StartOnBackend();
         m_app->GetMainFrame()->resize(1212, 874);
         m_app->GetMainFrame()->show();
-        QTest::qWait(20);
+        TestWait::Settle();
         Show(CLeftTreeView::PersonsNode, child);
         ASSERT_NE(Persons(), nullptr);
     }

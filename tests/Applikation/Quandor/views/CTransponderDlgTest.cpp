@@ -1,9 +1,11 @@
 #include "RecordViewFixture.h"
+#include "TestWait.h"
 
 #include "CBlinkStatic.h"
 #include "CDialogRunner.h"
 #include "CShowMessage.h"
 #include "CTransponderDlg.h"
+#include "CUiMessage.h"
 #include "CUsbManuell.h"
 #include "CGridCellCombo.h"
 #include "CGridEditKey.h"
@@ -90,7 +92,7 @@ protected:
         StartOnBackend();
         m_app->GetMainFrame()->resize(1212, 874);
         m_app->GetMainFrame()->show();
-        QTest::qWait(20);
+        TestWait::Settle();
         Show(CLeftTreeView::TranspondersNode, child);
         ASSERT_NE(Transponders(), nullptr);
     }
@@ -253,6 +255,26 @@ TEST_P(CTransponderDlgTest, AssignAndWithdrawAllMarkOnlyTheChanged)
     EXPECT_EQ(Transponders()->m_strClickedReader, "");
 }
 
+// Assign all and remove all work under the wait cursor, also when the
+// database refuses them.
+TEST_P(CTransponderDlgTest, AssignAllShowsTheWaitCursorWhileItWrites)
+{
+    StartShown();
+    Sql({"CREATE TRIGGER refuse BEFORE UPDATE ON tblTransponder BEGIN SELECT RAISE(ABORT, 'gesperrt'); END"});
+    QList<bool> waiting;
+    CUiMessage::SetPresenter([&](const CUiMessage::Request&) {
+        waiting << m_app->IsWaitCursorOn();
+        return QMessageBox::Ok;
+    });
+    for (int command : {int(CTransponderDlg::ID_ASSIGN_ALL), int(CTransponderDlg::ID_REMOVE_ALL_ASSIGNMENTS)}) {
+        m_menuChoice = command;
+        RightClick(1, 7); // reader B
+        EXPECT_FALSE(m_app->IsWaitCursorOn());
+    }
+    EXPECT_EQ(waiting, (QList<bool>{true, true}));
+    EXPECT_EQ(Stored("tblTransponder", "strLeser_IDS"), (QStringList{"1", "2", "1;2", ""}));
+}
+
 TEST_P(CTransponderDlgTest, DeleteSelectedAndAllShownMarkTheirReaders)
 {
     StartShown();
@@ -401,7 +423,7 @@ TEST_P(CUsbManuellTest, Screenshots)
         auto* list = qobject_cast<QComboBox*>(Grid()->GetActiveEditor());
         ASSERT_NE(list, nullptr);
         list->showPopup();
-        QTest::qWait(50);
+        TestWait::Settle();
         SaveShotWithPopup(list->view()->window(),
                           column == CTransponderDlg::kPersonColumn ? "transponders-person-list.png"
                                                                    : "transponders-schema-list.png");

@@ -1,4 +1,5 @@
 #include "link/ReaderLinkWindowFixture.h"
+#include "TestWait.h"
 
 #include "CFerrold_Handler.h"
 #include "CGridCtrl.h"
@@ -8,6 +9,7 @@
 #include "TestShots.h"
 
 #include <QDir>
+#include <QScrollBar>
 #include <QSqlQuery>
 
 #include <functional>
@@ -78,7 +80,7 @@ protected:
         Start();
         Frame()->resize(1212, 874);
         Frame()->show();
-        QTest::qWait(20);
+        TestWait::Settle();
         ASSERT_TRUE(WaitOnline(Plain(model) ? kPlainSearchMs : kFramedSearchMs));
         ASSERT_TRUE(WaitUntil([this] { return identify.count > 0; }, 2000));
         ShowTransponders();
@@ -188,7 +190,20 @@ TEST_P(TransponderOnline, LearnsABurstForTheConnectedReaderAndStopsAtAReconnect)
     EXPECT_EQ(Stored("tblTransponder", "strLeser_IDS"), lists);
     EXPECT_EQ(Stored("tblLeser", "boolUpdateOK"), (QStringList{Plain(model) ? "0" : "1", "0"}));
     ExpectCacheIsTable();
-    // A stored transponder presented: its row is selected, the view at it.
+    // A stored transponder presented: its row is selected, the view at the
+    // end, where learned rows appear; a new one leaves nothing selected.
+    QScrollBar* scroll = Grid()->verticalScrollBar();
+    ASSERT_TRUE(Present({"0000000102"}, 5000));
+    EXPECT_EQ(SelectedNumbers(), QStringList{"0000000102"});
+    EXPECT_GT(scroll->maximum(), 0);
+    EXPECT_EQ(scroll->value(), scroll->maximum());
+    scroll->setValue(0);
+    ASSERT_TRUE(Present({"00000004AA"}, 5000));
+    EXPECT_TRUE(SelectedNumbers().isEmpty());
+    EXPECT_EQ(scroll->value(), scroll->maximum());
+    EXPECT_EQ(Grid()->GetItemText(Grid()->GetRowCount() - 1, 3), "00000004AA");
+    numbers << "00000004AA";
+    lists << door;
     ASSERT_TRUE(Present({"0000000102"}, 5000));
     EXPECT_EQ(SelectedNumbers(), QStringList{"0000000102"});
     Frame()->grab().save((TestShots(QStringLiteral("transponders")) + QStringLiteral("learned-tag-selected-%1.png")).arg(CSimulatedReader::ModelName(model)));
@@ -271,6 +286,7 @@ TEST_P(TransponderOnline, TagsDuringBoxesEditsAndAReplacedView)
     // The view replaced and shown again while a tag is held to the reader.
     Tree()->setCurrentItem(Tree()->Node(CLeftTreeView::PersonsNode));
     reader->HoldTag("0000000303");
+    // The tag stays held across the change of view (the scenario's pace).
     QTest::qWait(600);
     ShowTransponders();
     QTest::qWait(600);

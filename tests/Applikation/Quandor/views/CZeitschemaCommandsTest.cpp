@@ -1,4 +1,5 @@
 #include "ZeitschemaViewFixture.h"
+#include "TestWait.h"
 
 #include "CTransponderDlg.h"
 #include "TestShots.h"
@@ -283,15 +284,15 @@ TEST_P(ZeitschemaCommandsTest, Screenshots)
     QDir().mkpath(shots);
     Open();
     Select({2});
-    QTest::qWait(30);
+    TestWait::Settle();
     EXPECT_TRUE(m_app->GetMainFrame()->grab().save(shots + "overview_de.png"));
     RightClick(2, 3, 0, shots + "menu_de.png");
     ShowNode(1);
-    QTest::qWait(30);
+    TestWait::Settle();
     EXPECT_TRUE(m_app->GetMainFrame()->grab().save(shots + "schema_de.png"));
     m_app->GetMainFrame()->OnCommand(CMainFrame::ID_LANGUAGE_ENGLISH);
     ShowNode(1);
-    QTest::qWait(30);
+    TestWait::Settle();
     EXPECT_TRUE(m_app->GetMainFrame()->grab().save(shots + "schema_en.png"));
     ShowNode(-1);
     Select({2});

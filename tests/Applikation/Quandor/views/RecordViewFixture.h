@@ -1,6 +1,7 @@
 #pragma once
 
 #include "../shell/QuandorAppFixture.h"
+#include "TestWait.h"
 
 #include "CFerrold_Handler.h"
 #include "CGridBaseDlg.h"
@@ -139,7 +140,7 @@ protected:
     }
     static void SaveShot(QWidget* widget, const QString& name)
     {
-        QTest::qWait(30);
+        TestWait::Settle();
         EXPECT_TRUE(widget->grab().save(TestShots(QStringLiteral("views")) + name));
     }
 
@@ -161,7 +162,7 @@ protected:
         ASSERT_TRUE(Grid()->GetCellRect(row, column, &rect));
         std::unique_ptr<QMenu> menu = model.CreateMenu(nullptr);
         menu->popup(Grid()->viewport()->mapToGlobal(rect.center()));
-        QTest::qWait(30);
+        TestWait::Settle();
         SaveShotWithPopup(menu.get(), name);
         menu->hide();
     }

@@ -1,4 +1,5 @@
 #include "RecordViewFixture.h"
+#include "TestWait.h"
 
 #include "settings/CDialogSetup.h"
 #include "CEventsDlg.h"
@@ -100,7 +101,7 @@ TEST_F(RecordViewsTest, EveryViewShowsItsRecordsUnderItsTitles)
         EXPECT_EQ(Grid()->GetRowCount(), expected.rows);
         EXPECT_EQ(Titles(), expected.titles);
         EXPECT_EQ(Row(1), expected.firstRow);
-        QTest::qWait(30);
+        TestWait::Settle();
         EXPECT_TRUE(m_app->GetMainFrame()->grab().save(shots + expected.shot));
     }
 }
@@ -220,7 +221,7 @@ TEST_F(RecordViewsTest, ADoubleClickOnAHeaderSortsTheView)
     QTest::mouseDClick(viewport, Qt::LeftButton, {}, header.center());
     EXPECT_EQ(View()->m_nSortMode, 2);
     EXPECT_EQ(Grid()->GetItemText(1, 3), "00000000BB");
-    QTest::qWait(30);
+    TestWait::Settle();
     EXPECT_TRUE(m_app->GetMainFrame()->grab().save(TestShots(QStringLiteral("views")) + QStringLiteral("view_sorted_descending.png")));
 }
 
@@ -317,7 +318,7 @@ TEST_F(RecordViewsTest, ARefillWithOneReaderFewerKeepsTheViewsOwnColumnsAsTheyWe
             EXPECT_EQ(cell->IsKindOf(CGridCellCheck::GetThisClass()), has(expected.checks)) << col;
             EXPECT_EQ(Grid()->IsCellEditable(1, col), has(expected.editable)) << col;
         }
-        QTest::qWait(30);
+        TestWait::Settle();
         EXPECT_TRUE(frame->grab().save((TestShots(QStringLiteral("views")) + QStringLiteral("refill_one_reader_fewer_%1.png"))
                                            .arg(QLatin1String(expected.shot))));
     }

@@ -1,4 +1,5 @@
 #include "data/FileCommandFixture.h"
+#include "TestWait.h"
 
 #include "data/CCsvExportCommand.h"
 #include "data/CCsvExporter.h"
@@ -283,7 +284,7 @@ TEST_F(CCsvExportTest, TheChoiceDialogOffersTheCurrentViewOnlyWhenItCanBeExporte
     EXPECT_EQ(can.Radio(0)->text(), Text(87));
     EXPECT_EQ(can.Radio(2)->text(), Text(16));
     can.show();
-    QTest::qWait(20);
+    TestWait::Settle();
     Screenshot(can, "export-choice");
 }
 

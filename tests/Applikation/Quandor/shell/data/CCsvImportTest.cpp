@@ -1,4 +1,5 @@
 #include "data/FileCommandFixture.h"
+#include "TestWait.h"
 
 #include "data/CCsvFormat.h"
 #include "CDataProgressDlg.h"
@@ -6,6 +7,7 @@
 #include "data/CImportErrorDlg.h"
 #include "ShellTestSupport.h"
 #include "data/FileSizeLimit.h"
+#include "TestShots.h"
 
 #include <QLabel>
 #include <QListWidget>
@@ -56,6 +58,8 @@ protected:
                     m_errorEntries << entry;
                     m_errorLines << entry.left(entry.lastIndexOf(QStringLiteral("   (")));
                 }
+                if (!m_shot.isEmpty())
+                    errors->grab().save(TestShots("data") + m_shot);
                 m_errorDialogs++;
                 errors->accept();
             }
@@ -99,6 +103,8 @@ protected:
 
     QStringList m_errorLines;
     QStringList m_errorEntries;
+    // The error dialog's picture goes to this file when set.
+    QString m_shot;
     int m_errorDialogs = 0;
     int m_fileCount = 0;
 };
@@ -459,7 +465,7 @@ TEST_F(CCsvImportTest, TheErrorListSortsAsTextAndAllowsNoSelection)
     EXPECT_EQ(dialog.windowTitle(), Text(98));
     EXPECT_EQ(dialog.findChild<QLabel*>("1032")->text(), Text(99) + "\n" + Text(100));
     dialog.show();
-    QTest::qWait(20);
+    TestWait::Settle();
     Screenshot(dialog, "import-errors");
 
     CImportDataDlg choice(Language());
@@ -469,7 +475,7 @@ TEST_F(CCsvImportTest, TheErrorListSortsAsTextAndAllowsNoSelection)
     EXPECT_EQ(choice.GetChoice(), 2);
     EXPECT_EQ(choice.windowTitle(), Text(91));
     choice.show();
-    QTest::qWait(20);
+    TestWait::Settle();
     Screenshot(choice, "import-choice");
 }
 
@@ -586,6 +592,14 @@ TEST_F(CCsvImportTest, ARefusedRecordGivesItsReason)
         EXPECT_FALSE(c.reason.isEmpty());
     }
     EXPECT_EQ(Count("tblTransponder"), 1);
+    QStringList all;
+    for (const auto& c : cases) {
+        if (c.kind == 1)
+            all << c.line;
+    }
+    m_shot = "import_error_reasons.png";
+    ASSERT_EQ(Import(1, all), 1);
+    EXPECT_EQ(m_errorEntries.size(), 4);
 }
 
 // The disk full before the first byte and during the growth of the file:

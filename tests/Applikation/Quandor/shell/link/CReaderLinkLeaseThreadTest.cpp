@@ -15,7 +15,7 @@ TEST_F(LinkAccess, ConnectAndTakeLinkSayWhyThroughAConnection)
 {
     EXPECT_EQ(link.TakeLink().Why(), CLinkLease::NoReader);
 
-    reader = std::make_unique<CSimulatedReader>(CSimulatedReader::Kite);
+    reader = std::make_unique<CSimulatedReader>(CSimulatedReader::Kite, link.Timing().factor);
     reader->RegisterAs(kPort);
     reader->DelayReplyTo("FFHD4", 1000);
     recorder.link = &link;
@@ -54,7 +54,7 @@ TEST_F(LinkAccess, ConnectAndTakeLinkSayWhyThroughAConnection)
 
 TEST_F(LinkAccess, PortOpenedDirectlyIsNotReopenedByASearch)
 {
-    reader = std::make_unique<CSimulatedReader>(CSimulatedReader::Egret);
+    reader = std::make_unique<CSimulatedReader>(CSimulatedReader::Egret, link.Timing().factor);
     reader->RegisterAs(kPort);
     ASSERT_EQ(link.OpenPort(QStringLiteral("COM%1").arg(kPort), 1), 1);
     EXPECT_EQ(link.Connect(kPort), CReaderLink::ConnectPortInUse);
@@ -68,6 +68,7 @@ TEST_F(LinkAccess, PortOpenedDirectlyIsNotReopenedByASearch)
 // still ends, within its overall bound.
 TEST_F(LinkAccess, StrayBytesDoNotKeepADirectCommandWaiting)
 {
+    UseRealTime(); // proves the overall bound of a direct command
     Connect(CSimulatedReader::Heron);
     const CLinkLease lease = link.TakeLink();
     ASSERT_TRUE(lease);
@@ -75,6 +76,7 @@ TEST_F(LinkAccess, StrayBytesDoNotKeepADirectCommandWaiting)
     std::atomic<bool> noisy{true};
     std::thread noise([&] {
         for (int i = 0; i < 8 && noisy; ++i) {
+            // The noise's own pace (a byte before each 2000 ms byte wait ends), not a wait for an event.
             std::this_thread::sleep_for(std::chrono::milliseconds(1500));
             reader->SendRaw("x");
         }

@@ -48,7 +48,7 @@ TEST_F(ConcurrentLink, EveryCallerGetsItsOwnReplyWhilePollingRuns)
     std::thread presenter([&] {
         for (int i = 0; i < 6; ++i) {
             reader->PresentTag(QByteArray::number(1000000000 + i));
-            std::this_thread::sleep_for(std::chrono::milliseconds(250));
+            std::this_thread::sleep_for(std::chrono::milliseconds(250)); // the tags' pace, not a wait
         }
     });
     for (std::thread& caller : callers)
@@ -112,6 +112,7 @@ TEST_F(ConcurrentLink, ClosingWhileCallersWaitEndsEveryWait)
         }
         link.ReleaseLink(lease);
     });
+    // The callers get time to be waiting inside the link (which shows no sign of it) before the close.
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     const Clock::time_point start = Clock::now();
     link.ClosePort();

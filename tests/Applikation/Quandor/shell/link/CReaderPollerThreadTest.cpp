@@ -43,7 +43,8 @@ TEST_F(FramedOnline, NoPollUntilTheOwnerHasHandledTheTag)
     ASSERT_TRUE(recorder.WaitFor([&] { return recorder.tags.size() == 1; }, 3000));
     const int polls = Polls();
     reader->PresentTag("2222222222");
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    // No poll may come: no event to wait for, three poll spacings are watched.
+    std::this_thread::sleep_for(std::chrono::milliseconds(Ms(1500)));
     EXPECT_EQ(Polls(), polls);
     // A command still goes through while the tag waits.
     EXPECT_EQ(link.SendAndWait('L', "P0000", 1), FramedReply("FFLP00A5"));
@@ -55,6 +56,7 @@ TEST_F(FramedOnline, NoPollUntilTheOwnerHasHandledTheTag)
 
 TEST_F(FramedOnline, QueuedCommandsGetTheirOwnReplies)
 {
+    UseRealTime(); // proves the three seconds a queued command waits
     Connect(CSimulatedReader::Egret);
     EXPECT_EQ(link.SendAndWait('L', "P0000", 1), FramedReply("FFLP00A5"));
     EXPECT_EQ(link.SendAndWait('L', "P0001", 1), FramedReply("FFLP0006"));
@@ -123,6 +125,7 @@ TEST_F(FramedOnline, ListEntryReplyLooksLikeATagButIsHandedOver)
 
 TEST_F(FramedOnline, LateReplyReachesNobodyAndTheNextCallerGetsItsOwn)
 {
+    UseRealTime(); // proves the queued reply window
     Connect(CSimulatedReader::Kite);
     reader->DelayReplyTo("FFLP0000", 3500);
     const Clock::time_point start = Clock::now();
@@ -145,6 +148,7 @@ TEST_F(FramedOnline, LateReplyReachesNobodyAndTheNextCallerGetsItsOwn)
 
 TEST_F(FramedOnline, CommandThatCouldNotBeSentIsWithdrawn)
 {
+    UseRealTime(); // proves the queued reply window
     Connect(CSimulatedReader::Egret);
     const CLinkLease lease = link.TakeLink();
     ASSERT_TRUE(lease);
@@ -165,14 +169,15 @@ TEST_F(FramedOnline, LeaseWaitsForThePollInFlightAndKeepsPollingOff)
     const Clock::time_point start = Clock::now();
     const CLinkLease lease = link.TakeLink();
     ASSERT_TRUE(lease);
-    EXPECT_GE(MsSince(start), 300); // the poll's answer came first
+    EXPECT_GE(MsSince(start), Ms(300)); // the poll's answer came first
     EXPECT_TRUE(link.IsLinkTaken());
     EXPECT_EQ(link.TakeLink().Why(), CLinkLease::TransferRunning); // one transfer at a time
 
     const int polls = Polls();
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(link.SendCommand(lease, 'L', "P0000", 1), FramedReply("FFLP00A5"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    // No poll may come while the lease is held: more than two poll spacings are watched.
+    std::this_thread::sleep_for(std::chrono::milliseconds(Ms(1200)));
     EXPECT_EQ(Polls(), polls);
 
     // Released on another thread; polling resumes within about a second.
@@ -183,13 +188,14 @@ TEST_F(FramedOnline, LeaseWaitsForThePollInFlightAndKeepsPollingOff)
 
 TEST_F(FramedOnline, BusyLineDoesNotHoldAnUnansweredCommandForever)
 {
+    UseRealTime(); // proves the quiet time and the overall bound
     Connect(CSimulatedReader::Heron);
     reader->IgnoreNext('L', 1);
     std::atomic<bool> noisy{true};
     std::thread noise([&] {
         while (noisy) {
             reader->SendRaw("x"); // bytes, but never a frame: the line is never quiet
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            std::this_thread::sleep_for(std::chrono::milliseconds(50)); // the noise's pace, not a wait
         }
     });
     std::thread caller([&] { EXPECT_EQ(link.SendAndWait('L', "P0000", 1), ""); });
@@ -256,6 +262,7 @@ TEST_F(FramedOnline, ReleasedOrCancelledLeaseNeverTalksToTheReaderAgain)
 // late, but while its caller still waits.
 TEST_F(FramedOnline, QueuedReplyStartingAfterTwoSecondsReachesItsCaller)
 {
+    UseRealTime(); // proves the reply window of the real times
     Connect(CSimulatedReader::Heron);
     reader->SetTransponder(1, "0A0B0C0D0E");
     reader->DelayReplyTo("FFLT0001", 2500);
@@ -289,12 +296,14 @@ TEST_F(PlainOnline, ElevenCharacterReplyIsTheReplyNotATag)
     EXPECT_EQ(link.SendAndWait('Y', "", 2), "");
     EXPECT_EQ(link.SendAndWait('G', "00", 2), "0A1B2C3D4E");
     EXPECT_LT(MsSince(start), 6000);
+    // The late reply arrives meanwhile and must reach nobody: no event to wait for.
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_EQ(recorder.Tags().size(), 1);
 }
 
 TEST_F(FramedOnline, SilentReaderIsReportedLostOnceAfterFiveSeconds)
 {
+    UseRealTime(); // proves the five seconds to a lost link
     Connect(CSimulatedReader::Kite);
     ASSERT_TRUE(WaitForPoll());
     reader->SetSilent(true);
@@ -302,6 +311,7 @@ TEST_F(FramedOnline, SilentReaderIsReportedLostOnceAfterFiveSeconds)
     ASSERT_TRUE(recorder.WaitFor([&] { return !recorder.linkLost.isEmpty(); }, 12000));
     EXPECT_GE(MsSince(start), 4000);
     EXPECT_EQ(recorder.linkLost.value(0), link.ConnectionId());
+    // No second report may follow: no event to wait for, the link is watched a while.
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     EXPECT_EQ(recorder.LinkLostCount(), 1);
 
@@ -316,9 +326,11 @@ TEST_F(FramedOnline, NoPollAndNoLostLinkWhileTheSettingsDialogIsOpen)
     Connect(CSimulatedReader::Kite);
     link.SetParamDialogOpen(true);
     reader->SetSilent(true);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // A poll in flight ends; then neither a poll nor a lost link may come for
+    // longer than the five seconds to a lost link (no event to wait for).
+    std::this_thread::sleep_for(std::chrono::milliseconds(Ms(300)));
     const int polls = Polls();
-    std::this_thread::sleep_for(std::chrono::milliseconds(6500));
+    std::this_thread::sleep_for(std::chrono::milliseconds(Ms(6500)));
     EXPECT_EQ(recorder.LinkLostCount(), 0);
     EXPECT_EQ(Polls(), polls);
     link.SetParamDialogOpen(false);
@@ -329,6 +341,7 @@ TEST_F(FramedOnline, NoPollAndNoLostLinkWhileTheSettingsDialogIsOpen)
 
 TEST_F(FramedOnline, UnpluggedReaderIsLostWithoutSpinning)
 {
+    UseRealTime(); // proves the lost-link time and its processor use
     Connect(CSimulatedReader::Egret);
     ASSERT_TRUE(WaitForPoll());
     const double cpuBefore = ProcessCpuSeconds();
@@ -371,7 +384,8 @@ TEST_F(FramedOnline, ClosedPortsFileNumberIsNeverWrittenByTheOldThread)
     const QString path = TestEnvironment::NewFolder("reuse") + "/file";
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-    std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+    // The old thread's reply comes meanwhile and must not be written: no event to wait for.
+    std::this_thread::sleep_for(std::chrono::milliseconds(Ms(2000)));
     EXPECT_EQ(QFile(path).size(), 0);
 }
 
@@ -413,6 +427,7 @@ TEST_F(PlainOnline, WrenReportsTagsAndMarksItsMaster)
     EXPECT_EQ(link.WaitMasterReport(3000), "MBBBBBBBBB" "B");
     link.SetMasterLearn(false);
     EXPECT_EQ(link.WaitMasterReport(50), "");
+    // The report must not turn up as a tag as well: no event to wait for.
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_EQ(recorder.Tags().size(), 3);
     EXPECT_EQ(link.SendAndWait('H', "", 3), "QMZT32");

@@ -6,6 +6,7 @@
 #include "link/CReaderLink.h"
 #include "CSimulatedReader.h"
 #include "link/ReaderLinkRecorder.h"
+#include "link/TestLinkTiming.h"
 
 #include <QRegularExpression>
 #include <gtest/gtest.h>
@@ -43,7 +44,7 @@ protected:
     // started on its port.
     void Start(Model model, const std::function<void(CSimulatedReader&)>& prepare = {})
     {
-        reader = std::make_unique<CSimulatedReader>(model);
+        reader = std::make_unique<CSimulatedReader>(model, link.Timing().factor);
         if (prepare)
             prepare(*reader);
         reader->RegisterAs(kPort);
@@ -66,7 +67,7 @@ protected:
 
     CLanguageHandler language{1, QString()};
     ReaderLinkRecorder recorder;
-    CReaderLink link{&language};
+    CReaderLink link{&language, nullptr, TestLinkTiming()};
     std::unique_ptr<CSimulatedReader> reader;
 };
 
@@ -286,7 +287,8 @@ TEST_F(ReaderSearch, OfflineDuringTheSearchStopsItAndNothingFollows)
     ExpectClosed();
 
     const qint64 received = reader->BytesReceived();
-    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    // Nothing may follow the close: no event to wait for, the line is watched a while.
+    std::this_thread::sleep_for(std::chrono::milliseconds(link.Timing().Scale(2500)));
     EXPECT_EQ(reader->BytesReceived(), received);
 
     // The link connects again afterwards.
@@ -301,11 +303,12 @@ TEST_F(ReaderSearch, EndingTheProgramDuringTheSearchDoesNotHang)
     reader = std::make_unique<CSimulatedReader>(CSimulatedReader::Tern);
     reader->RegisterAs(kPort);
     ASSERT_EQ(early->Connect(kPort), CReaderLink::ConnectStarted);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(reader->WaitFor([](const auto& log) { return !log.isEmpty(); }, 30000));
     const Clock::time_point closing = Clock::now();
     early.reset();
     EXPECT_LT(MsSince(closing), 1000);
     const qint64 received = reader->BytesReceived();
+    // Nothing may follow the end: no event to wait for, the line is watched a while.
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     EXPECT_EQ(reader->BytesReceived(), received);
 }

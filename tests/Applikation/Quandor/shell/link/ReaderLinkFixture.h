@@ -3,6 +3,7 @@
 #include "link/CReaderLink.h"
 #include "CSimulatedReader.h"
 #include "link/ReaderLinkRecorder.h"
+#include "link/TestLinkTiming.h"
 
 #include <gtest/gtest.h>
 
@@ -27,10 +28,16 @@ protected:
     // plain model takes over ten seconds.
     void Connect(CSimulatedReader::Model model)
     {
-        reader = std::make_unique<CSimulatedReader>(model);
+        reader = std::make_unique<CSimulatedReader>(model, link.Timing().factor);
         reader->RegisterAs(kPort);
         Reconnect();
     }
+    // The link and the next simulator at the times the readers are built
+    // for: for the tests that prove those times.
+    void UseRealTime() { ASSERT_TRUE(link.SetTiming(CLinkTiming())); }
+    // A time of the protocol as this test's link runs it.
+    int Ms(int realMs) const { return link.Timing().Scale(realMs); }
+
     void Reconnect()
     {
         recorder.link = &link;
@@ -62,6 +69,8 @@ protected:
     int Polls() const { return reader->Count("FFCT23"); }
 
     ReaderLinkRecorder recorder;
-    CReaderLink link;
+    // At test time unless a test gives its link the real times
+    // (link.SetTiming(CLinkTiming())) before it connects.
+    CReaderLink link{nullptr, nullptr, TestLinkTiming()};
     std::unique_ptr<CSimulatedReader> reader;
 };

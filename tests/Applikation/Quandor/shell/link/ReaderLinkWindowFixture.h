@@ -8,7 +8,9 @@
 #include "settings/CRegistryKey.h"
 #include "CSimulatedReader.h"
 #include "link/CWindowMessage.h"
+#include "link/TestLinkTiming.h"
 #include "ShellTestSupport.h"
+#include "TestWait.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -49,17 +51,29 @@ protected:
     {
         QuandorAppFixture::SetUp();
         m_app->installEventFilter(&identify);
+        m_app->SetLinkTiming(timing);
     }
     void TearDown() override
     {
         QuandorAppFixture::TearDown();
         m_app->removeEventFilter(&identify);
+        m_app->SetLinkTiming(CLinkTiming());
         reader.reset();
     }
 
+    // The link and the simulator run at the times the readers are built
+    // for; called before the reader and the program start.
+    void UseRealTime()
+    {
+        timing = CLinkTiming();
+        m_app->SetLinkTiming(timing);
+    }
+    // A time of the protocol as this test's link and simulator run it.
+    int Ms(int realMs) const { return timing.Scale(realMs); }
+
     void StartReader(CSimulatedReader::Model model)
     {
-        reader = std::make_unique<CSimulatedReader>(model);
+        reader = std::make_unique<CSimulatedReader>(model, timing.factor);
         reader->RegisterAs(kPort);
     }
 
@@ -92,16 +106,17 @@ protected:
     }
 
     // Runs the event loop until the condition holds; false after timeoutMs.
-    static bool WaitUntil(const std::function<bool()>& condition, int timeoutMs)
+    static bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = TestWait::kPatienceMs)
     {
-        QElapsedTimer clock;
-        clock.start();
-        while (!condition()) {
-            if (clock.elapsed() > timeoutMs)
-                return false;
-            QTest::qWait(10);
-        }
-        return true;
+        return TestWait::Until(condition, timeoutMs);
+    }
+
+    // A framed reader is polled twice more: whatever was to follow a step
+    // has had its turn on the line.
+    bool WaitPolls(int more = 2)
+    {
+        const int polls = reader->Count("FFCT23");
+        return WaitUntil([&] { return reader->Count("FFCT23") >= polls + more; });
     }
 
     bool WaitOnline(int timeoutMs)
@@ -133,6 +148,7 @@ protected:
     void ExpectLineQuiet(int ms)
     {
         const qint64 received = reader->BytesReceived();
+        // Silence has no event to wait for: the line is watched for ms.
         QTest::qWait(ms);
         EXPECT_EQ(reader->BytesReceived(), received);
     }
@@ -145,5 +161,6 @@ protected:
     }
 
     IdentifyCounter identify;
+    CLinkTiming timing = TestLinkTiming();
     std::unique_ptr<CSimulatedReader> reader;
 };

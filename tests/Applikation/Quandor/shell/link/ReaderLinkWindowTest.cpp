@@ -6,7 +6,10 @@
 #include "link/ReaderLinkWindowFixture.h"
 
 #include "CDataProgressDlg.h"
+#include "CFerrold_Handler.h"
 #include "CLeserDlg.h"
+#include "CQuandorApp.h"
+#include "CtblLeser.h"
 #include "CTransponderDlg.h"
 
 #include <QAction>
@@ -45,6 +48,18 @@ double CpuSeconds()
         + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
+// The name the reader with this identification is stored under; empty
+// while none is.
+QString StoredReaderName(const QString& identification)
+{
+    CtblLeser* readers = CQuandorApp::Instance()->GetDBHandler()->Get_Ptr_To_tblLeser();
+    for (int i = 0; i < readers->GetAnz_Leser(); ++i) {
+        if (!identification.isEmpty() && readers->Get_Leser(i)->Seriennummer == identification)
+            return readers->Get_Leser(i)->Bezeichnung;
+    }
+    return {};
+}
+
 // Lets the program run as it does for a user: only its event loop, no
 // test polling in between.
 void RunEventLoop(int ms)
@@ -72,18 +87,26 @@ TEST_P(EveryModel, ConnectsFromThePortDialogAndShowsPresentedTags)
 
     EXPECT_EQ(Tree()->ReaderType(), c.readerType);
     EXPECT_EQ(Pane(CMainFrame::ID_INDICATOR_CONNECTION), Text(109) + QStringLiteral("COM%1").arg(kPort));
-    // The reader's own name follows once the reader view has identified it,
-    // which may already have happened: only the model is settled here.
-    EXPECT_TRUE(Pane(CMainFrame::ID_INDICATOR_READER).startsWith(Text(110) + Text(c.modelText) + Text(216)))
-        << qPrintable(Pane(CMainFrame::ID_INDICATOR_READER));
     EXPECT_TRUE(Frame()->Action(CMainFrame::ID_ONLINE)->isChecked());
     EXPECT_FALSE(Frame()->Action(CMainFrame::ID_OFFLINE)->isChecked());
 
     // The reader view is asked once to identify the reader.
-    ASSERT_TRUE(WaitUntil([this] { return identify.count > 0; }, 1000));
+    ASSERT_TRUE(WaitUntil([this] {
+        auto* view = qobject_cast<CLeserDlg*>(Frame()->GetRightPane());
+        return identify.count > 0 && view && view->m_nIdentifyCount > 0;
+    }));
     EXPECT_EQ(identify.receiver, QStringLiteral("CLeserDlg"));
     EXPECT_EQ(qobject_cast<CLeserDlg*>(Frame()->GetRightPane())->m_nIdentifyCount, 1);
     EXPECT_FALSE(Tree()->m_bIdentifyRequest);
+
+    // The pane names the model, and the reader once the view has
+    // identified it: a framed reader by the name it is stored under, a
+    // plain reader, which cannot tell who it is, never.
+    const QString prefix = Text(110) + Text(c.modelText) + Text(216);
+    EXPECT_TRUE(WaitUntil([&] {
+        const QString name = c.plain ? QStringLiteral("---") : StoredReaderName(Tree()->Identification());
+        return !name.isEmpty() && Pane(CMainFrame::ID_INDICATOR_READER) == prefix + name;
+    })) << qPrintable(Pane(CMainFrame::ID_INDICATOR_READER));
 
     // A presented tag shows for 1500 ms; the Wren's own master is marked.
     const QByteArray tag = c.model == CSimulatedReader::Wren ? master : QByteArray("00A1B2C3D4");
@@ -128,8 +151,8 @@ TEST_F(ReaderLinkWindow, OfflineAndOnlineAgainAsksForOneIdentificationPerConnect
 
     Frame()->Action(CMainFrame::ID_ONLINE)->trigger();
     ASSERT_TRUE(WaitOnline(kFramedSearchMs));
-    ASSERT_TRUE(WaitUntil([this] { return identify.count == 2; }, 1000));
-    QTest::qWait(300);
+    ASSERT_TRUE(WaitUntil([this] { return identify.count == 2; }));
+    ASSERT_TRUE(WaitPolls());
     EXPECT_EQ(identify.count, 2);
     EXPECT_EQ(qobject_cast<CLeserDlg*>(Frame()->GetRightPane())->m_nIdentifyCount, 2);
     EXPECT_TRUE(m_messages.isEmpty()) << qPrintable(m_messages.join('|'));
@@ -155,6 +178,7 @@ TEST_F(ReaderLinkWindow, TheComPortCommandConnectsOnTheChosenPort)
     StartReader(CSimulatedReader::Egret);
     Start(); // the port dialog at start is closed unanswered: nothing opens
     EXPECT_EQ(m_dialogs, QStringList({"169"}));
+    // Nothing may open: no event to wait for, the program runs a while.
     QTest::qWait(200);
     EXPECT_FALSE(Tree()->IsPortOpen());
     EXPECT_EQ(reader->BytesReceived(), 0);
@@ -213,6 +237,7 @@ TEST_P(FailingSearch, TellsTheUserAndStaysOffline)
         EXPECT_EQ(reader->Count(c.retried), c.tries);
     }
     ExpectOffline();
+    // No identification may follow: no event to wait for, the program runs a while.
     QTest::qWait(200);
     EXPECT_EQ(identify.count, 0);
 }
@@ -247,8 +272,8 @@ TEST_F(ReaderLinkWindow, AReaderThatFallsSilentIsReportedLost)
     silent.start();
     reader->SetSilent(true);
     ASSERT_TRUE(WaitUntil([this] { return !m_messages.isEmpty(); }, 12000));
-    // 500 reads of 10 ms without a complete answer.
-    EXPECT_GE(silent.elapsed(), 4500);
+    // 500 reads of 10 ms (at this test's time scale) without a complete answer.
+    EXPECT_GE(silent.elapsed(), Ms(4500));
     EXPECT_EQ(m_messages, QStringList({Text(114) + Text(14)}));
     ExpectOffline();
     ExpectLineQuiet(700);
@@ -267,6 +292,13 @@ TEST_F(ReaderLinkWindow, OfflineDuringTheSearchStopsIt)
     EXPECT_TRUE(progress->GetTextControl()->text().contains(QStringLiteral("COM%1").arg(kPort)));
     EXPECT_EQ(progress->GetProgressCtrl()->maximum(), 1);
     Screenshot(*progress, QStringLiteral("search-progress"));
+    // A language switch meanwhile relabels it.
+    Frame()->OnCommand(CMainFrame::ID_LANGUAGE_ENGLISH);
+    EXPECT_EQ(progress->windowTitle(), Text(115));
+    EXPECT_EQ(progress->GetTextControl()->text(),
+              "\n" + Language()->GetLangItem(103, kPort) + "\n" + Text(104));
+    Frame()->OnCommand(CMainFrame::ID_LANGUAGE_GERMAN);
+    EXPECT_EQ(progress->windowTitle(), Text(115));
     QElapsedTimer closing;
     closing.start();
     Frame()->Action(CMainFrame::ID_OFFLINE)->trigger();
@@ -295,7 +327,7 @@ TEST_F(ReaderLinkWindow, TwoOnlineCommandsAtOnceStartOneSearch)
     // Online while online changes nothing either.
     EXPECT_EQ(Tree()->Connect(&why), 1);
     EXPECT_EQ(why, CReaderLink::ConnectOnline);
-    QTest::qWait(300);
+    ASSERT_TRUE(WaitPolls());
     EXPECT_EQ(reader->Count("FFHD4"), 1);
     // The search's login and the reader view's identification.
     EXPECT_EQ(reader->Count("FFLS0000"), 2);
@@ -342,6 +374,7 @@ TEST_P(IdleModel, OnlineAndIdleUsesAlmostNoProcessor)
     StartReader(GetParam());
     StartAndConnect();
     ASSERT_TRUE(WaitOnline(kPlainSearchMs));
+    // The start's own work (identification, first polls) ends before the processor is measured.
     QTest::qWait(600);
     const int measureMs = 5000;
     const double before = CpuSeconds();

@@ -68,7 +68,7 @@ TEST_F(ReaderLinkWindowThreads, ConcurrentCallersGetTheirOwnRepliesWhilePollingR
             reader->PresentTag(QByteArray::number(1000000000 + i));
             if (i % 2 == 0)
                 reader->CorruptNextChecksums(1);
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            std::this_thread::sleep_for(std::chrono::milliseconds(200)); // the tags' pace, not a wait
         }
     });
     const bool done = WaitUntil([&] { return finished.load() == int(commands.size()); }, 120000);

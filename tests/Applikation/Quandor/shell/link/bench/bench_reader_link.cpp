@@ -68,6 +68,7 @@ bool ConnectTo(CReaderLink& link, CSimulatedReader& reader, int port)
     reader.RegisterAs(port);
     if (link.Connect(port) != CReaderLink::ConnectStarted)
         return false;
+    // Polls for the connection (a benchmark has no event loop to wait in).
     for (int i = 0; i < 200 && !link.IsPollingRunning(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     return link.IsPollingRunning();
@@ -131,6 +132,7 @@ void Idle(CSimulatedReader::Model model, int seconds)
         std::printf("idle     %s: no connection\n", qPrintable(CSimulatedReader::ModelName(model)));
         return;
     }
+    // The start's own work ends, then idling is measured over the given span.
     std::this_thread::sleep_for(std::chrono::seconds(1));
     const double before = ProcessCpuSeconds();
     QElapsedTimer timer;
