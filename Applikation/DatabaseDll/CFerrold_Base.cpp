@@ -122,6 +122,22 @@ long CFerrold_Base::UpdateColumnsWhereKeys(const QList<qint32>& keys, const Assi
     return UpdateColumnsWhere(Fields().Bindings().front().column, values, assignments);
 }
 
+long CFerrold_Base::UpdateEachByKey(const QString& column, const std::vector<std::pair<qint32, QVariant>>& values)
+{
+    const int index = ColumnIndex(column);
+    return Bulk([&] { return UpdateRowsByKey(column, values); },
+                [&] {
+                    // In the order given, so the last value of a key stays.
+                    QList<QVariant> key{QVariant()};
+                    CColumnValues assignment{{index, QVariant()}};
+                    for (const auto& [rowKey, value] : values) {
+                        key[0] = rowKey;
+                        assignment.front().second = value;
+                        CacheAssignWhere(0, key, assignment);
+                    }
+                });
+}
+
 void CFerrold_Base::UpdateKey(qint32 key, const Assignments& assignments)
 {
     const QString keyColumn = Fields().Bindings().front().column;

@@ -63,6 +63,11 @@ public:
     // by its key, so a walk over 10,000 rows stays one pass. Throws when the
     // row no longer exists.
     void UpdateKey(qint32 key, const Assignments& assignments);
+    // Rows by their keys, each with a value of its own for one column (a
+    // reader list per transponder), in database and cache: a few statements
+    // in one transaction for thousands of rows, the cached rows found by
+    // their keys. A key given twice keeps its last value. Rows changed.
+    long UpdateEachByKey(const QString& column, const std::vector<std::pair<qint32, QVariant>>& values);
 
     // The data source re-reads, after a rollback, the open set and a cache
     // that followed a write of the undone transaction.

@@ -21,6 +21,7 @@ QString text(CLanguageHandler* language, unsigned int number)
 const unsigned int kRequeryAllText[6] = {47, 48, 49, 50, 51, 72};
 const unsigned int kSelectiveText[6] = {52, 53, 54, 55, 56, 72};
 const unsigned int kReconnectedText = 290;
+const unsigned int kReplacedText = 362;
 
 } // namespace
 
@@ -45,6 +46,9 @@ CFerrold_Handler::CFerrold_Handler(CLanguageHandler* pLanguage, const CDatabase:
     // reported its own failure.
     m_pDatabase->SetReconnectHandler([language = m_pLanguage] {
         CFerrold_Reporter::Report(text(language, kReconnectedText), CFerrold_Reporter::Icon::Exclamation);
+    });
+    m_pDatabase->SetReplacedHandler([language = m_pLanguage] {
+        CFerrold_Reporter::Report(text(language, kReplacedText), CFerrold_Reporter::Icon::Exclamation);
     });
     m_pEvents = new CtblEvents(m_pLanguage, m_pDatabase.get());
     m_pLeser = new CtblLeser(m_pLanguage, m_pDatabase.get());

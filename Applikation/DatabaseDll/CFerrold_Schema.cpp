@@ -85,6 +85,38 @@ const char* const kSeedZeitschema =
     " (4,'Vollzugriff','0000','2359',1,1,1,1,1,1,1,0)";
 const char* const kSeedOnline = "INSERT INTO tblOnline (ID_Online, strOnline) VALUES (1, '1')";
 
+// Indexes beside the keys. A person's links are cleared for thousands of
+// persons at once (deleting persons, a re-read list), each chunk of them a
+// scan of every transponder without this one.
+struct IndexDefinition
+{
+    const char* name;
+    const char* table;
+    const char* column;
+};
+const IndexDefinition kIndexes[] = {{"ixTransponderPerson", "tblTransponder", "Person_ID"}};
+
+// The indexes of a file that lacks them are made as it is opened: a file of
+// an older version gets them as it gets missing columns. Best effort: a file
+// that cannot take them now (another writer holds it) works as before, only
+// slower, and is asked again at the next start.
+void addMissingIndexes(QSqlDatabase& db)
+{
+    QSqlQuery query(db);
+    for (const IndexDefinition& index : kIndexes) {
+        query.prepare(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?"));
+        query.addBindValue(QLatin1String(index.name));
+        if (!query.exec() || query.next()) {
+            query.finish();
+            continue;
+        }
+        query.finish();
+        query.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
+                       .arg(QLatin1String(index.name), QLatin1String(index.table), QLatin1String(index.column)));
+        query.finish();
+    }
+}
+
 bool existingTables(QSqlDatabase& db, QStringList* names, QString* error)
 {
     // A query, not QSqlDatabase::tables(): that one hides a file that is not
@@ -309,8 +341,11 @@ bool CFerrold_Schema::Prepare(CDatabase& database, QString* error)
     std::vector<std::pair<int, ColumnDefinition>> lacking;
     if (!missingColumns(db, present, &lacking, error))
         return false;
-    if (missing.isEmpty() && lacking.empty())
+    if (missing.isEmpty() && lacking.empty()) {
+        if (embedded)
+            addMissingIndexes(db);
         return true;
+    }
     for (const auto& [table, column] : lacking) {
         // The key cannot be added to a table that has rows under no key.
         if (!embedded || column.name.startsWith(QLatin1String("ID_"))) {
@@ -366,6 +401,7 @@ bool CFerrold_Schema::Prepare(CDatabase& database, QString* error)
         database.Rollback();
         return false;
     }
+    addMissingIndexes(db);
     return true;
 }
 

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <stdexcept>
 #include <utility>
@@ -53,8 +54,14 @@ public:
 
     void Append(std::unique_ptr<Row> row)
     {
-        if (m_indexValid)
-            m_index.insert(Key(*row), Count());
+        if (m_indexValid) {
+            // The first row with a key stays the one found.
+            const auto it = m_index.constFind(Key(*row));
+            if (it == m_index.constEnd())
+                m_index.insert(Key(*row), Count());
+            else
+                m_keysRepeat = true;
+        }
         m_rows.push_back(std::move(row));
     }
 
@@ -146,13 +153,7 @@ public:
     // read without its key constraint), the first such row.
     int IndexOfKey(qint32 key) const
     {
-        if (!m_indexValid) {
-            m_index.clear();
-            m_index.reserve(Count());
-            for (int i = Count() - 1; i >= 0; --i)
-                m_index.insert(Key(*m_rows[static_cast<size_t>(i)]), i);
-            m_indexValid = true;
-        }
+        BuildIndex();
         const auto it = m_index.constFind(key);
         return it == m_index.constEnd() ? -1 : it.value();
     }
@@ -227,18 +228,31 @@ public:
 
     int AssignWhere(int column, const QList<QVariant>& values, const CColumnValues& assignments)
     {
+        bool assignsKey = false;
+        for (const auto& assignment : assignments)
+            assignsKey = assignsKey || assignment.first == 0;
         auto assign = [&](Row& row) {
-            for (const auto& [c, v] : assignments) {
-                if (c == 0)
-                    m_indexValid = false;
+            for (const auto& [c, v] : assignments)
                 SetValue(row, c, v);
-            }
         };
         int changed = 0;
-        if (column == 0 && values.size() <= 8) {
-            // A few keys (one row at a time in a walk): found by the index.
+        // Keys are found by the index however many there are: a walk that
+        // writes many small groups of keys (the lists stripped of a deleted
+        // reader) must not cost a pass over every row per group. A new key
+        // would stale the index under the walk, and repeated keys need every
+        // row that holds them: both take the pass.
+        if (column == 0 && !assignsKey && IndexIsUnique()) {
+            QSet<qint64> seen;
             for (const QVariant& v : values) {
-                if (Row* row = FindByKey(static_cast<qint32>(v.toLongLong()))) {
+                const qint64 key = v.toLongLong();
+                if (values.size() > 1) {
+                    if (seen.contains(key))
+                        continue;
+                    seen.insert(key);
+                }
+                if (key < std::numeric_limits<qint32>::min() || key > std::numeric_limits<qint32>::max())
+                    continue;
+                if (Row* row = FindByKey(static_cast<qint32>(key))) {
                     assign(*row);
                     ++changed;
                 }
@@ -252,6 +266,8 @@ public:
                 ++changed;
             }
         }
+        if (assignsKey && changed > 0)
+            m_indexValid = false;
         return changed;
     }
 
@@ -259,6 +275,33 @@ public:
 
 private:
     qint32 Key(const Row& row) const { return row.*std::get<qint32 Row::*>(m_fields.front()); }
+
+    void BuildIndex() const
+    {
+        if (m_indexValid)
+            return;
+        m_index.clear();
+        m_index.reserve(Count());
+        m_keysRepeat = false;
+        for (int i = Count() - 1; i >= 0; --i) {
+            const qint32 key = Key(*m_rows[static_cast<size_t>(i)]);
+            const auto it = m_index.find(key);
+            if (it != m_index.end()) {
+                m_keysRepeat = true;
+                it.value() = i;
+            } else {
+                m_index.insert(key, i);
+            }
+        }
+        m_indexValid = true;
+    }
+
+    // Whether every key is held by one row only.
+    bool IndexIsUnique() const
+    {
+        BuildIndex();
+        return !m_keysRepeat;
+    }
 
     // A test for "column holds one of the values"; many keys are looked up
     // in a set rather than walked as a list.
@@ -312,4 +355,5 @@ private:
     int m_group;
     mutable QHash<qint32, int> m_index;
     mutable bool m_indexValid = false;
+    mutable bool m_keysRepeat = false;
 };

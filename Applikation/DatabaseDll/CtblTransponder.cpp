@@ -1,5 +1,12 @@
 #include "CtblTransponder.h"
 
+#include "CDBException.h"
+#include "CDatabase.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+
 CtblTransponder::CtblTransponder(CLanguageHandler* pLanguage, CDatabase* pDatabase)
     : CtblTransponder(pLanguage, pDatabase, EmptyCache{})
 {
@@ -109,4 +116,42 @@ int CtblTransponder::CacheRemoveWhere(int column, const QList<QVariant>& values)
 int CtblTransponder::CacheAssignWhere(int column, const QList<QVariant>& values, const CColumnValues& assignments)
 {
     return m_cache.AssignWhere(column, values, assignments);
+}
+
+long CtblTransponder::ChangeListEnds(bool append, qint32 readerId, qint32 largestKey, const QList<qint32>& except)
+{
+    QString error;
+    QSqlDatabase db = m_pDatabase ? m_pDatabase->Connection(&error) : QSqlDatabase();
+    if (!db.isOpen())
+        throw CDBException(error.isEmpty() ? QStringLiteral("No data source.") : error);
+    CDatabase::Turn turn(m_pDatabase);
+    const QString list = QuotedColumn(db, QStringLiteral("strLeser_IDS"));
+    const QString key = QuotedColumn(db, QStringLiteral("ID_Transponder"));
+    const QString end = QStringLiteral(";") + QString::number(readerId);
+    QStringList marks;
+    for (qsizetype i = 0; i < except.size(); ++i)
+        marks << QStringLiteral("?");
+    const QString others = except.isEmpty() ? QString() : QStringLiteral(" AND %1 NOT IN (%2)").arg(key, marks.join(u','));
+    QSqlQuery query(db);
+    const QString sql =
+        append ? QStringLiteral("UPDATE %1 SET %2 = CASE WHEN %2 = '' THEN CAST(? AS TEXT) ELSE %2 || CAST(? AS TEXT) END,"
+                                " %3 = 1 WHERE %4 <= ?%5")
+                     .arg(QuotedTable(db), list, QuotedColumn(db, QStringLiteral("boolUpdateOK")), key, others)
+               : QStringLiteral("UPDATE %1 SET %2 = SUBSTR(%2, 1, LENGTH(%2) - %6), %3 = 1 WHERE %2 LIKE ? AND %4 <= ?%5")
+                     .arg(QuotedTable(db), list, QuotedColumn(db, QStringLiteral("boolUpdateOK")), key, others)
+                     .arg(end.size());
+    if (!query.prepare(sql))
+        throw CDBException(query.lastError().text());
+    if (append) {
+        query.addBindValue(QString::number(readerId));
+        query.addBindValue(end);
+    } else {
+        query.addBindValue(QStringLiteral("%") + end);
+    }
+    query.addBindValue(largestKey);
+    for (qint32 k : except)
+        query.addBindValue(k);
+    if (!query.exec())
+        throw CDBException(query.lastError().text());
+    return query.numRowsAffected();
 }

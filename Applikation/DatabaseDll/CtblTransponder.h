@@ -53,6 +53,14 @@ public:
     qint32 nTransponderIndex = 0;
     int boolUpdateOK = 0;
 
+    // One statement over the stored rows up to largestKey, but those with
+    // the keys in except (at most a few hundred): every list gets
+    // ";<reader>" appended (the reader alone in an empty list), or, with
+    // append false, every list ending in ";<reader>" loses that end. Each
+    // row changed is marked for sending. Inside the caller's transaction;
+    // throws CDBException. The rows changed.
+    long ChangeListEnds(bool append, qint32 readerId, qint32 largestKey, const QList<qint32>& except);
+
 protected:
     QString GetDefaultSQL() override;
     int CacheRemoveWhere(int column, const QList<QVariant>& values) override;

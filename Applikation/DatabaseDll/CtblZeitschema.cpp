@@ -1,6 +1,9 @@
 #include "CtblZeitschema.h"
 
+#include "CFerrold_Reporter.h"
 #include "CLanguageHandler.h"
+
+#include <QStringList>
 
 CtblZeitschema::CtblZeitschema(CLanguageHandler* pLanguage, CDatabase* pDatabase)
     : CtblZeitschema(pLanguage, pDatabase, EmptyCache{})
@@ -101,11 +104,50 @@ int CtblZeitschema::_Requery()
     // The rows shown so far stay when the read fails: a server out of
     // reach for a moment must not empty the screen.
     auto shown = m_cache.TakeAll();
-    int row = 0;
-    const int result = ReadTable([&](const QVariant* v) { Set_Zeitschema(1 + row++ / 4, Long(v[0]), ShownName(Text(v[1])), Text(v[2]), Text(v[3]), Bool(v[4]), Bool(v[5]), Bool(v[6]), Bool(v[7]), Bool(v[8]), Bool(v[9]), Bool(v[10]), Bool(v[11])); });
-    if (LastReadFailed())
+    std::vector<std::unique_ptr<structZeitschema>> rows;
+    const int result = ReadTable([&](const QVariant* v) {
+        rows.push_back(makeRow(Long(v[0]), Text(v[1]), Text(v[2]), Text(v[3]), Bool(v[4]), Bool(v[5]), Bool(v[6]), Bool(v[7]), Bool(v[8]), Bool(v[9]), Bool(v[10]), Bool(v[11])));
+    });
+    if (LastReadFailed()) {
         m_cache.PutBack(std::move(shown));
-    return result;
+        return result;
+    }
+    // A schema is four rows with consecutive keys and one name. Rows that
+    // form no such group (one deleted by hand, a write of another program
+    // that failed half-way) are left out of the cache, so no command can
+    // take the next schema's rows for theirs; they stay in the table as
+    // they are, and the schemas they belong to are reported once.
+    QStringList broken;
+    int group = 0;
+    for (std::size_t i = 0; i < rows.size();) {
+        bool whole = i + 3 < rows.size();
+        for (std::size_t r = 1; whole && r < 4; ++r)
+            whole = rows[i + r]->ID_Zeitschema == rows[i]->ID_Zeitschema + qint32(r)
+                    && rows[i + r]->Bezeichnung == rows[i]->Bezeichnung;
+        if (!whole) {
+            if (!broken.contains(rows[i]->Bezeichnung))
+                broken << rows[i]->Bezeichnung;
+            ++i;
+            continue;
+        }
+        ++group;
+        for (std::size_t r = 0; r < 4; ++r, ++i) {
+            rows[i]->Bezeichnung = ShownName(rows[i]->Bezeichnung);
+            rows[i]->nNr = group;
+            m_cache.Append(std::move(rows[i]));
+        }
+    }
+    if (broken != m_broken) {
+        m_broken = broken;
+        if (!broken.isEmpty() && m_pLanguage) {
+            QStringList names;
+            for (const QString& name : broken)
+                names << (name.isEmpty() ? QStringLiteral("\"\"") : QStringLiteral("\u201c%1\u201d").arg(name));
+            CFerrold_Reporter::Report(m_pLanguage->GetLangItem(kBrokenGroupsText).arg(names.join(QStringLiteral(", "))),
+                                      CFerrold_Reporter::Icon::Exclamation);
+        }
+    }
+    return m_cache.Count() > 0 ? 1 : 0;
 }
 
 qint32 CtblZeitschema::GetMajorID_Zeitschema() const

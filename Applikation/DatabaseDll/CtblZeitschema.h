@@ -3,6 +3,8 @@
 #include "CFerrold_Base.h"
 #include "CRowCache.h"
 
+#include <QStringList>
+
 #include <functional>
 
 // Table "tblZeitschema": the time schemas, four rows (time windows) a schema.
@@ -44,6 +46,11 @@ public:
     int _Requery() override;
     qint32 GetMajorID_Zeitschema() const;
 
+    // The names of the schemas whose rows formed no whole group at the last
+    // re-read (left out of the cache); empty when the table is sound.
+    const QStringList& BrokenSchemas() const { return m_broken; }
+    static constexpr unsigned int kBrokenGroupsText = 360;
+
     // The cached row with this key (null: none) and its index (-1: none),
     // found through an index rather than a walk.
     structZeitschema* FindByKey(qint32 ID) const { return m_cache.FindByKey(ID); }
@@ -74,5 +81,6 @@ protected:
     void DoFieldExchange(CFieldExchange* pFX) override;
 
 private:
+    QStringList m_broken;
     CRowCache<structZeitschema> m_cache{{&structZeitschema::ID_Zeitschema, &structZeitschema::Bezeichnung, &structZeitschema::Von, &structZeitschema::Bis, &structZeitschema::Sonntag, &structZeitschema::Montag, &structZeitschema::Dienstag, &structZeitschema::Mittwoch, &structZeitschema::Donnerstag, &structZeitschema::Freitag, &structZeitschema::Samstag, &structZeitschema::UpdateOK}, 4};
 };

@@ -4,11 +4,14 @@
 #include "CRecordset.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+
+#include <sys/stat.h>
 
 #include <sql.h>
 #include <sqlext.h>
@@ -57,6 +60,12 @@ struct CDatabase::State
     int server = -1; // -1: not known yet
     bool returning = false;
     std::function<void()> reconnectHandler;
+    // The embedded file: the identity (device and inode) of the file each
+    // connection opened, the one last seen, and who is told of a new one.
+    std::map<QString, std::pair<quint64, quint64>> fileOfConnection;
+    std::pair<quint64, quint64> currentFile{0, 0};
+    std::map<QString, std::chrono::steady_clock::time_point> lastFileCheck;
+    std::function<void()> replacedHandler;
 
     // The threads' turn at the data source (CDatabase::Turn).
     std::mutex turnMutex;
@@ -69,6 +78,8 @@ struct CDatabase::State
 
     void DropConnection(const QString& name)
     {
+        fileOfConnection.erase(name);
+        lastFileCheck.erase(name);
         prepared.erase(name);
         lastUse.erase(name);
         lostConnections.erase(name);
@@ -159,6 +170,15 @@ bool knownDead(const QSqlDatabase& db)
            && dead == SQL_CD_TRUE;
 }
 
+// The device and inode of a file; zeros when it does not exist.
+std::pair<quint64, quint64> fileIdentity(const QString& path)
+{
+    struct stat info;
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return {0, 0};
+    return {quint64(info.st_dev), quint64(info.st_ino)};
+}
+
 bool containsThread(const std::vector<quint64>& list, quint64 thread)
 {
     return std::find(list.begin(), list.end(), thread) != list.end();
@@ -219,6 +239,23 @@ QSqlDatabase CDatabase::Connection(QString* error)
     const QString name = ConnectionName();
     if (QSqlDatabase::contains(name)) {
         QSqlDatabase db = QSqlDatabase::database(name, false);
+        if (db.isOpen() && FileReplaced(name)) {
+            // Another program put a new file in place (a restore in another
+            // instance): this connection still holds the old one, whose
+            // writes would fail as read-only and whose reads are stale.
+            {
+                std::lock_guard<std::mutex> lock(m_state->mutex);
+                m_state->prepared.erase(name);
+            }
+            db.close();
+            if (!db.open()) {
+                if (error)
+                    *error = db.lastError().text();
+                return {};
+            }
+            NoteFile(name, true);
+            return db;
+        }
         if (db.isOpen() && !StillConnected(db, name)) {
             {
                 std::lock_guard<std::mutex> lock(m_state->mutex);
@@ -302,6 +339,12 @@ QSqlDatabase CDatabase::Connection(QString* error)
     m_state->server = m_source.kind == Kind::Odbc && !odbcSqlite ? 1 : 0;
     m_state->returning = dbms.contains(QLatin1String("PostgreSQL"), Qt::CaseInsensitive);
     m_state->lastUse[name] = std::chrono::steady_clock::now();
+    if (m_source.kind == Kind::Sqlite) {
+        const auto file = fileIdentity(m_source.location);
+        m_state->fileOfConnection[name] = file;
+        if (m_state->currentFile == std::pair<quint64, quint64>{0, 0})
+            m_state->currentFile = file;
+    }
     m_state->connections.push_back(name);
     t_connections.entries.push_back({m_state, name});
     return db;
@@ -342,6 +385,54 @@ void CDatabase::Opened(const QString& name)
     }
     if (handler)
         handler();
+}
+
+bool CDatabase::FileReplaced(const QString& name)
+{
+    if (m_source.kind != Kind::Sqlite)
+        return false;
+    {
+        // Looked at after a pause, as a server connection is: a bulk write
+        // asks for its connection at every row.
+        std::lock_guard<std::mutex> lock(m_state->mutex);
+        if (TransactionSerialLocked() != 0)
+            return false;
+        auto& last = m_state->lastFileCheck[name];
+        const auto now = std::chrono::steady_clock::now();
+        if (m_state->idleCheckMs > 0 && now - last < std::chrono::milliseconds(m_state->idleCheckMs))
+            return false;
+        last = now;
+    }
+    const auto now = fileIdentity(m_source.location);
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    // Inside a transaction the file stays the one it began on.
+    if (TransactionSerialLocked() != 0 || now == std::pair<quint64, quint64>{0, 0})
+        return false;
+    const auto it = m_state->fileOfConnection.find(name);
+    return it != m_state->fileOfConnection.end() && it->second != now;
+}
+
+void CDatabase::NoteFile(const QString& name, bool reopened)
+{
+    std::function<void()> handler;
+    {
+        std::lock_guard<std::mutex> lock(m_state->mutex);
+        const auto file = fileIdentity(m_source.location);
+        m_state->fileOfConnection[name] = file;
+        // Told once per new file, by the first connection that notices it.
+        if (reopened && file != m_state->currentFile) {
+            m_state->currentFile = file;
+            handler = m_state->replacedHandler;
+        }
+    }
+    if (handler)
+        handler();
+}
+
+void CDatabase::SetReplacedHandler(std::function<void()> handler)
+{
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    m_state->replacedHandler = std::move(handler);
 }
 
 void CDatabase::SetReconnectHandler(std::function<void()> handler)

@@ -58,6 +58,10 @@ public:
     // Called (on the thread that reconnected) each time a lost server
     // connection was opened again.
     void SetReconnectHandler(std::function<void()> handler);
+    // Called once (on the thread that noticed it) when the embedded file was
+    // replaced by another program (a restore in another instance); the
+    // connections open the new file.
+    void SetReplacedHandler(std::function<void()> handler);
     // How long a server connection may be idle before it is checked; 0
     // checks it at every use outside a transaction.
     void SetIdleCheckMs(int milliseconds);
@@ -168,6 +172,11 @@ public:
 
 private:
     bool StillConnected(QSqlDatabase& db, const QString& name);
+    // Whether the embedded file at the source's path is no longer the one
+    // this connection opened (checked outside transactions only).
+    bool FileReplaced(const QString& name);
+    // Records the file a connection (re)opened; tells the handler of a new one.
+    void NoteFile(const QString& name, bool reopened);
     // Bookkeeping of a connection handed out; tells the reconnect handler
     // when it had been lost.
     void Opened(const QString& name);

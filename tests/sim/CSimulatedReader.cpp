@@ -120,6 +120,17 @@ int CSimulatedReader::EventCapacity(Model model)
     }
 }
 
+QByteArray CSimulatedReader::DefaultIdentification(Model model)
+{
+    // Each framed model its own, so that two simulators of different
+    // models are two readers; the first two characters are the address.
+    switch (model) {
+    case Heron: return "0123456789ABCDEF0224";
+    case Egret: return "0123456789ABCDEF0325";
+    default: return "0123456789ABCDEF0123";
+    }
+}
+
 int CSimulatedReader::TransponderCapacity(Model model)
 {
     switch (model) {
@@ -134,7 +145,7 @@ CSimulatedReader::CSimulatedReader(Model model, double timeScale)
     : m_model(model)
     , m_scale(timeScale > 0.0 ? timeScale : 1.0)
     , m_started(Clock::now())
-    , m_identification("0123456789ABCDEF0123")
+    , m_identification(DefaultIdentification(model))
 {
     if (model == Wren)
         m_list = {QByteArray("0A1B2C3D4E")};

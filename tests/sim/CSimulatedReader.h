@@ -106,6 +106,8 @@ public:
     void RegisterAs(int comNumber) const;
 
     // --- reader state
+    // The identification a new reader of the model reports.
+    static QByteArray DefaultIdentification(Model model);
     void SetIdentification(const QByteArray& id20);
     QByteArray Identification() const;
     QByteArray LastClock() const; // the 19-character data of the last clock set
@@ -186,6 +188,13 @@ public:
     void SendRaw(const QByteArray& raw);
     // Unplugs the reader: closes the master side, so the port hangs up.
     void DropLine();
+    // Unplugs the reader when the count-th frame from now comes in (that
+    // frame gets no reply): a line that goes dead in the middle of a run.
+    void DropLineAfter(int count);
+    // Sends every reply twice, the copy gapMs after the first (as a
+    // converter that repeats what it hears); -1 turns it off. Unasked
+    // reports are not repeated.
+    void SetRepeatReplies(int gapMs);
 
     // --- what the reader received
     QList<Frame> Log() const;
@@ -235,6 +244,8 @@ private:
     std::thread m_thread;
     bool m_stop = false;
     bool m_dropRequested = false;
+    int m_dropAfter = 0;
+    int m_repeatGapMs = -1;
     std::chrono::steady_clock::time_point m_started;
 
     mutable std::mutex m_mutex;

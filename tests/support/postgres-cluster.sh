@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # A private PostgreSQL cluster for the tests' server backend.
-#   postgres-cluster.sh start <dir> <schema.sql>
+#   postgres-cluster.sh start <dir> <schema.sql> [durable]
 #   postgres-cluster.sh stop <dir>
 #   postgres-cluster.sh check      prints why no cluster can run here, if so
 # start makes a cluster in a fresh folder below the system's temporary
@@ -8,7 +8,9 @@
 # "quandor_template" that holds the six tables; each test process copies it
 # into a database of its own. <dir> (in the build folder) only records where
 # the cluster is: <dir>/cluster its folder, <dir>/socket the socket's folder.
-# stop ends the server and removes both.
+# stop ends the server and removes both. "durable" runs the server as a
+# site would (every commit flushed to disk), for benchmarks; the tests run
+# without it.
 #
 # The server refuses to run as root, so under root it runs as the user
 # "postgres" that the package creates. That user may not be able to enter the
@@ -64,7 +66,7 @@ stop() {
 }
 
 start() {
-  local dir=$1 schema=$2
+  local dir=$1 schema=$2 mode=${3:-}
   stop "$dir"
   mkdir -p "$dir"
   local reason
@@ -88,9 +90,12 @@ start() {
   chmod 777 "$socket"
   as_owner "$bindir/initdb" -D "$cluster/data" -U quandor --auth=trust -N -E UTF8 --locale=C.UTF-8 >"$dir/initdb.log" 2>&1 \
     || { cat "$dir/initdb.log" >&2; exit 1; }
-  # Durability is no concern of a test cluster; speed is.
+  # Durability is no concern of a test cluster; speed is. A benchmark
+  # measures the server with the settings it ships with.
+  local durability="-c fsync=off -c synchronous_commit=off -c full_page_writes=off -c shared_buffers=32MB"
+  [ "$mode" = durable ] && durability="-c fsync=on -c synchronous_commit=on -c full_page_writes=on"
   as_owner "$bindir/pg_ctl" -D "$cluster/data" -l "$cluster/server.log" -w -t 60 \
-    -o "-k $socket -c listen_addresses= -c fsync=off -c synchronous_commit=off -c full_page_writes=off -c shared_buffers=32MB -c max_connections=300" \
+    -o "-k $socket -c listen_addresses= $durability -c max_connections=300" \
     start >/dev/null \
     || { cat "$cluster/server.log" >&2; exit 1; }
   echo "$socket" >"$dir/socket"
@@ -101,7 +106,7 @@ start() {
 }
 
 case "${1:-}" in
-  start) start "$2" "$3" ;;
+  start) start "$2" "$3" "${4:-}" ;;
   stop) stop "$2" ;;
   check)
     reason=$(unavailable)

@@ -7,6 +7,8 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 
+#include <algorithm>
+
 IMPLEMENT_GRIDCELL(CGridCellCheck, CGridCell)
 
 CGridCellCheck::CGridCellCheck()
@@ -18,7 +20,10 @@ QRect CGridCellCheck::CheckBoxRect(QSize cellSize) const
 {
     const int margin = int(GetMargin());
     const int left = GetText().isEmpty() ? cellSize.width() / 2 - kBoxSize / 2 : margin;
-    return QRect(left, margin, kBoxSize, kBoxSize);
+    // Centred in the row: a row only a little higher than the box would
+    // cut it at the bottom if it stood a margin below the top.
+    const int top = std::max(0, (cellSize.height() - kBoxSize) / 2);
+    return QRect(left, top, kBoxSize, kBoxSize);
 }
 
 bool CGridCellCheck::Draw(QPainter* painter, int row, int col, QRect rect, bool eraseBackground,

@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFontMetrics>
+#include <QKeyEvent>
+#include <QMetaObject>
 #include <QStyle>
 
 #include <algorithm>
@@ -55,6 +57,10 @@ CGridComboList::CGridComboList(CGridCtrl* grid, const QRect& rect, int style, qu
     setCurrentIndex(m_nInitIndex);
     if (m_pEdit)
         m_pEdit->setText(initialText);
+    // Return in the dropped list picks its entry and ends the edit, as
+    // Return on the closed list does: one key stores the choice.
+    if (QAbstractItemView* list = view())
+        list->installEventFilter(this);
     setGeometry(rect);
     show();
     setFocus(Qt::OtherFocusReason);
@@ -171,6 +177,25 @@ void CGridComboList::keyPressEvent(QKeyEvent* event)
     QComboBox::keyPressEvent(event);
     // What the list does not use must not move the grid's focus under it.
     event->accept();
+}
+
+bool CGridComboList::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == view() && event->type() == QEvent::KeyPress && !m_bEnded) {
+        const auto* press = static_cast<QKeyEvent*>(event);
+        if ((press->key() == Qt::Key_Return || press->key() == Qt::Key_Enter) && !(press->modifiers() & Qt::AltModifier)) {
+            // The list takes the entry and closes first; the edit ends
+            // right after, with that entry.
+            const Qt::KeyboardModifiers modifiers = GridKeyMap::ModifiersOf(press);
+            QMetaObject::invokeMethod(
+                this, [this, modifiers] {
+                    if (!m_bEnded)
+                        FinishWithKey(VK_RETURN, modifiers);
+                },
+                Qt::QueuedConnection);
+        }
+    }
+    return QComboBox::eventFilter(watched, event);
 }
 
 void CGridComboList::focusOutEvent(QFocusEvent* event)

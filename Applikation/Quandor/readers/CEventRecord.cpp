@@ -66,7 +66,7 @@ int CEventRecord::FullYear(int twoDigits)
 
 bool CEventRecord::Decode(const QString& reply, CEventRecord* out)
 {
-    if (reply.size() != kReplyLength || !out)
+    if (reply.size() != kReplyLength || !out || !reply.startsWith(QLatin1String("FFLE")))
         return false;
     const quint32 b1 = hexPair(reply.mid(18, 2));
     const quint32 b2 = hexPair(reply.mid(20, 2));

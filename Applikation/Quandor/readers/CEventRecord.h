@@ -18,7 +18,8 @@ public:
     static constexpr int kReplyLength = 26;
 
     // Cuts a reply into its fields. False (and *out untouched) when the
-    // reply is not exactly 26 characters long. A B1 or B2 pair that is not
+    // reply is not exactly 26 characters long or is not an event reply
+    // (head "FFLE"): a login reply has the same length. A B1 or B2 pair that is not
     // hexadecimal counts as 0, and a units nibble above 9 is written in
     // decimal: a reader that keeps such a record must not end a whole run.
     static bool Decode(const QString& reply, CEventRecord* out);

@@ -58,7 +58,7 @@ qint64 CFetchAllJob::Run(CTransferRun& run, int* endFlags)
 {
     *endFlags = CTransferRun::EndBeforeStart;
     int count = -1;
-    for (int attempt = 0; attempt < kTries && count < 0 && !run.IsStopping(); ++attempt)
+    for (int attempt = 0; attempt < kTries && count < 0 && !run.IsStopping() && !run.LineLost(); ++attempt)
         count = CountIn(run.SendFramed('L', QStringLiteral("P0002")));
     if (run.IsStopping())
         return 0;
@@ -78,7 +78,7 @@ qint64 CFetchAllJob::Run(CTransferRun& run, int* endFlags)
         run.ProgressPos(slot + 1);
         const QString request = QStringLiteral("T%1").arg(slot, 4, 16, QLatin1Char('0')).toUpper();
         QString number;
-        for (int attempt = 0; attempt < kTries && number.isEmpty(); ++attempt) {
+        for (int attempt = 0; attempt < kTries && number.isEmpty() && !run.LineLost(); ++attempt) {
             if (run.IsStopping())
                 return 0;
             number = NumberIn(run.SendFramed('L', request));

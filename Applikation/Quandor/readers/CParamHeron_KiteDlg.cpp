@@ -374,7 +374,7 @@ void CParamHeron_KiteDlg::OnUpdateDatabase()
 bool CParamHeron_KiteDlg::SendTries(CLeftTreeView* tree, const CLinkLease& lease, const std::function<QString()>& data,
                                     bool exactLength)
 {
-    for (int i = 0; i < kTries; ++i) {
+    for (int i = 0; i < kTries && !tree->Link().IsLineLost(); ++i) {
         const QByteArray reply = tree->SendCommand(lease, 'S', data(), CReaderFrame::FramedMode).toLatin1();
         // A reply with a wrong checksum is no answer.
         const bool length = exactLength ? reply.size() == 7 : reply.size() >= 5;

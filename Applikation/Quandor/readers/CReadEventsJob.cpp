@@ -33,7 +33,7 @@ CReadEventsJob::CReadEventsJob(const Params& params, const CLanguageHandler* lan
 
 qint64 CReadEventsJob::AskLastEvent(CTransferRun& run)
 {
-    for (int attempt = 0; attempt < kPointerTries && !run.IsStopping(); ++attempt) {
+    for (int attempt = 0; attempt < kPointerTries && !run.IsStopping() && !run.LineLost(); ++attempt) {
         const QString reply = run.SendFramed('L', QStringLiteral("P0003"));
         if (reply.size() != 10 || reply.at(2) != QLatin1Char('L') || reply.at(3) != QLatin1Char('P')
             || !checksumGood(reply))
@@ -101,7 +101,8 @@ qint64 CReadEventsJob::Run(CTransferRun& run, int* endFlags)
             if (!checksumGood(reply) || !CEventRecord::Decode(reply, &record)) {
                 if (run.IsStopping())
                     break;
-                if (++failures >= kFailuresInARow) {
+                // A lost line answers no more tries.
+                if (++failures >= kFailuresInARow || run.LineLost()) {
                     store.Commit();
                     m_stored = store.Stored();
                     run.Box(Text(kTooManyFaultsText), QMessageBox::Critical);

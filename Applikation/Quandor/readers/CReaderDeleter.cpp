@@ -11,7 +11,6 @@
 #include "CtblTransponder.h"
 
 #include <QHash>
-#include <QMap>
 #include <QSet>
 
 #include <limits>
@@ -99,21 +98,21 @@ bool CReaderDeleter::DeleteEverything()
 void CReaderDeleter::StripStoredLists(const QSet<qint32>& deleted)
 {
     CtblTransponder* transponders = m_db.Get_Ptr_To_tblTransponder();
-    // Only the lists that change are written, grouped by their new text, so
-    // a reader on thousands of transponders costs a few statements.
-    QMap<QString, QList<qint32>> byNewList;
+    // Only the lists that change are written, each row its own new list in
+    // a few statements, so a reader on thousands of transponders costs a
+    // few statements and one pass over the cache.
+    std::vector<std::pair<qint32, QVariant>> changed;
     const bool ok = transponders->ReadRows(
         QStringLiteral("SELECT * FROM \"tblTransponder\" WHERE \"strLeser_IDS\" <> ''"), [&](const QVariant* values) {
             // Bound in this order: ID, number, person, schema, readers, index, mark.
             const QString before = CFieldExchange::ToText(values[4]);
             const QString after = RemoveFromList(before, deleted);
             if (after != before)
-                byNewList[after].push_back(CFieldExchange::ToLong(values[0]));
+                changed.emplace_back(CFieldExchange::ToLong(values[0]), after);
         });
     if (!ok)
         throw CDBException(transponders->GetLastError());
-    for (auto it = byNewList.cbegin(); it != byNewList.cend(); ++it)
-        transponders->UpdateColumnsWhereKeys(it.value(), {{QStringLiteral("strLeser_IDS"), it.key()}});
+    transponders->UpdateEachByKey(QStringLiteral("strLeser_IDS"), changed);
 }
 
 CRecordDeleter::Result CReaderDeleter::Delete(const std::vector<qint32>* ids, bool removeEvents)

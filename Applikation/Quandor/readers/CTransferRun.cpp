@@ -209,6 +209,11 @@ QString CTransferRun::SendFramed(char letter, const QString& data)
     return m_link.SendCommand(m_lease, letter, data, CReaderFrame::FramedMode);
 }
 
+bool CTransferRun::LineLost() const
+{
+    return m_link.IsLineLost();
+}
+
 QMessageBox::StandardButton CTransferRun::Box(const QString& text, QMessageBox::Icon icon)
 {
     if (IsStopping())

@@ -127,6 +127,9 @@ public:
     void ProgressRange(int upper);
     void ProgressPos(int position);
     void ProgressText(const QString& text);
+    // The line is known lost: a transfer ends through its failure path at
+    // once instead of using up its tries.
+    bool LineLost() const;
     // Waits ms milliseconds; false as soon as the run is stopped.
     bool Pause(int ms);
 

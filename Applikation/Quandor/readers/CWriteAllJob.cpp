@@ -118,6 +118,11 @@ bool CWriteAllJob::SettingAccepted(const QString& reply)
     return reply.size() == 7 && Accepted(reply);
 }
 
+bool CWriteAllJob::Answers(const QString& reply, const QString& data)
+{
+    return !data.isEmpty() && reply.size() >= 4 && reply.startsWith(QLatin1String("FFS")) && reply.at(3) == data.at(0);
+}
+
 CWriteAllJob::CWriteAllJob(const Params& params, const CLanguageHandler* language)
     : CTransferJob(language, {kNoReplyText, kWindowsText, kTableText1, kTableText2})
     , m_params(params)
@@ -128,11 +133,12 @@ bool CWriteAllJob::SendEntry(CTransferRun& run, const QString& data, bool second
 {
     for (int series = 0; series < (secondSeries ? 2 : 1); ++series) {
         for (int attempt = 0; attempt < kTries; ++attempt) {
-            if (run.IsStopping())
+            if (run.IsStopping() || run.LineLost())
                 return false;
             if (series == 1 && !run.Pause(run.Timing().writeRetryPauseMs))
                 return false;
-            if (Accepted(run.SendFramed('S', data)))
+            const QString reply = run.SendFramed('S', data);
+            if (Answers(reply, data) && Accepted(reply))
                 return true;
         }
     }
@@ -146,7 +152,10 @@ bool CWriteAllJob::SendSetting(CTransferRun& run, const QString& data)
     for (int attempt = 0; attempt < kSettingSends; ++attempt) {
         if (run.IsStopping())
             return false;
-        accepted = SettingAccepted(run.SendFramed('S', data)) || accepted;
+        if (run.LineLost())
+            break;
+        const QString reply = run.SendFramed('S', data);
+        accepted = (Answers(reply, data) && SettingAccepted(reply)) || accepted;
     }
     return accepted;
 }

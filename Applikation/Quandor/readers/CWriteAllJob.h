@@ -66,6 +66,9 @@ public:
     static bool Accepted(const QString& reply);
     // A setting reply: as above and exactly 7 characters.
     static bool SettingAccepted(const QString& reply);
+    // The reply answers this entry: "FFS" and the entry's first character
+    // (the echo the reader sends) ahead of the ACK.
+    static bool Answers(const QString& reply, const QString& data);
 
     // Captures the texts the worker shows in the active language.
     CWriteAllJob(const Params& params, const CLanguageHandler* language);

@@ -34,6 +34,10 @@ namespace {
 constexpr unsigned int kReadersText = 14;
 constexpr unsigned int kSearchNotStartedText = 101;
 constexpr unsigned int kTryAgainText = 102;
+// The search's window: caption, "searching on COM %1", "please wait".
+constexpr unsigned int kSearchingOnPortText = 103;
+constexpr unsigned int kPleaseWaitText = 104;
+constexpr unsigned int kSearchCaptionText = 115;
 constexpr unsigned int kLinkLostText = 114;
 constexpr unsigned int kTagText = 201;
 
@@ -515,6 +519,17 @@ QString CLeftTreeView::SendAndWait(char letter, const QString& data, int mode)
 CDataProgressDlg* CLeftTreeView::GetSearchProgress() const
 {
     return m_pSearchProgress.data();
+}
+
+void CLeftTreeView::RelabelSearchProgress()
+{
+    CDataProgressDlg* progress = m_pSearchProgress.data();
+    if (!progress)
+        return;
+    progress->setWindowTitle(m_pLanguage->GetLangItem(kSearchCaptionText));
+    // The search's own words, in the language now in force.
+    progress->SetText(QStringLiteral("\n") + m_pLanguage->GetLangItem(kSearchingOnPortText, m_link.ComPort())
+                      + QStringLiteral("\n") + m_pLanguage->GetLangItem(kPleaseWaitText));
 }
 
 void CLeftTreeView::DestroySearchProgress()

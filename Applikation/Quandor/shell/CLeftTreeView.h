@@ -125,6 +125,8 @@ public:
     unsigned int ChosenPort() const { return m_nComPort; }
     // The progress window of the search under way; null when none.
     CDataProgressDlg* GetSearchProgress() const;
+    // The search's window in the language now in force (after a switch).
+    void RelabelSearchProgress();
 
     // Set by a connect that asks the reader view to identify the reader.
     bool m_bIdentifyRequest = false;

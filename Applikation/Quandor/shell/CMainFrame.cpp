@@ -289,6 +289,7 @@ void CMainFrame::SwitchLanguage(unsigned int language)
     UpdateMenuTexts();
     if (m_pLeftTreeView) {
         m_pLeftTreeView->RelabelFixedNodes();
+        m_pLeftTreeView->RelabelSearchProgress();
         m_pLeftTreeView->RenameFullAccessSchema();
         setWindowTitle(QStringLiteral("  ") + m_pLanguage->GetLangItem(74));
     }

@@ -116,10 +116,12 @@ int CQuandorApp::ExitInstance()
 
     if (m_pDialogSetup) {
         try {
+            // The layout is all a failure here costs; said, as every lost write is.
             QString error;
-            if (!m_pDialogSetup->Save(&error))
-                CUiMessage::Show((m_pLanguage ? m_pLanguage->GetLangItem(kLayoutNotSavedText) : QString()) + QStringLiteral("\n\n") + error,
-                                 QMessageBox::Warning);
+            if (!m_pDialogSetup->Save(&error)) {
+                const QString text = m_pLanguage ? m_pLanguage->GetLangItem(kLayoutNotSavedText) : QString();
+                CUiMessage::Show(text + QStringLiteral("\n\n") + error, QMessageBox::Warning);
+            }
             delete m_pDialogSetup;
             m_pDialogSetup = nullptr;
         } catch (const std::exception& e) {

@@ -69,6 +69,7 @@ public:
     void BeginWaitCursor();
     void EndWaitCursor();
     void RestoreWaitCursor();
+    bool IsWaitCursorOn() const { return m_waitCursors > 0; }
 
     // Where the layout file is kept (tests point it at a folder of their own).
     void SetLayoutFolder(const QString& folder) { m_layoutFolder = folder; }

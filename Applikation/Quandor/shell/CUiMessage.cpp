@@ -122,7 +122,7 @@ QMessageBox::StandardButton CUiMessage::Show(const QString& text, QMessageBox::I
         return QMessageBox::NoButton;
 
     Request request;
-    request.text = text;
+    request.text = ExplainLock(text);
     request.caption = caption.isEmpty() ? DefaultCaption() : caption;
     request.icon = icon;
     request.buttons = buttons;
@@ -176,6 +176,22 @@ void CUiMessage::SetLanguage(const CLanguageHandler* language)
 const CLanguageHandler* CUiMessage::Language()
 {
     return g_language.load();
+}
+
+QString CUiMessage::ExplainLock(const QString& text)
+{
+    // The driver's words for a lock another program holds on the database
+    // file ("database is locked", "database table is locked") mean nothing
+    // to an operator: whichever box shows them says first what they mean.
+    const bool lock = text.contains(QLatin1String("database is locked"), Qt::CaseInsensitive)
+                      || text.contains(QLatin1String("database table is locked"), Qt::CaseInsensitive);
+    const CLanguageHandler* language = g_language.load();
+    if (!lock || !language)
+        return text;
+    const QString explanation = language->GetLangItem(kLockedText);
+    if (explanation.isEmpty() || text.contains(explanation))
+        return text;
+    return explanation + QStringLiteral("\n\n") + text;
 }
 
 QString CUiMessage::DefaultCaption()

@@ -60,6 +60,10 @@ public:
     // Replaces how boxes are shown (tests answer them without a screen); an
     // empty presenter brings back the real message box. Returns the one it
     // replaces.
+    // The text as a box shows it: a lock another program holds on the
+    // database is explained in plain words before the driver's text.
+    static QString ExplainLock(const QString& text);
+    static constexpr unsigned int kLockedText = 361;
     static Presenter SetPresenter(Presenter presenter);
     // The real message box; closes itself when the request is abandoned.
     static QMessageBox::StandardButton ShowMessageBox(const Request& request);

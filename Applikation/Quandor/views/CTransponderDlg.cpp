@@ -1,5 +1,6 @@
 #include "CTransponderDlg.h"
 
+#include "CBusyScope.h"
 #include "CDialogRunner.h"
 #include "CFerrold_Handler.h"
 #include "CGridCellCheck.h"
@@ -707,7 +708,7 @@ void CTransponderDlg::OnGridRClick(GRID_NOTIFY* notify)
     case ID_ASSIGN_ALL:
     case ID_REMOVE_ALL_ASSIGNMENTS:
         if (readerId != 0)
-            ChangeAllAssignments(command == ID_ASSIGN_ALL, readerId);
+            ChangeAllAssignmentsWaiting(command == ID_ASSIGN_ALL, readerId);
         break;
     default: break;
     }
@@ -715,12 +716,23 @@ void CTransponderDlg::OnGridRClick(GRID_NOTIFY* notify)
 
 void CTransponderDlg::OnAssignAllTransponders()
 {
-    ChangeAllAssignments(true, m_nClickedReaderId);
+    ChangeAllAssignmentsWaiting(true, m_nClickedReaderId);
 }
 
 void CTransponderDlg::OnRemoveAllAssignments()
 {
-    ChangeAllAssignments(false, m_nClickedReaderId);
+    ChangeAllAssignmentsWaiting(false, m_nClickedReaderId);
+}
+
+void CTransponderDlg::ChangeAllAssignmentsWaiting(bool assign, qint32 readerId)
+{
+    // Every transponder may be written: the wait cursor shows meanwhile,
+    // and goes on every way out.
+    if (readerId == 0)
+        return;
+    CQuandorApp* app = CQuandorApp::Instance();
+    CBusyScope cursor(app ? app->GetMainFrame() : nullptr);
+    ChangeAllAssignments(assign, readerId);
 }
 
 void CTransponderDlg::OnInsertEntry()
@@ -898,7 +910,34 @@ void CTransponderDlg::ChangeAllAssignments(bool assign, qint32 readerId)
         }
         if (changed.empty())
             return;
-        transponders->UpdateRowsByKey(QStringLiteral("strLeser_IDS"), changed, {{QStringLiteral("boolUpdateOK"), 1}});
+        // Nearly every row usually changes the same way: the reader's piece
+        // added at the end, or taken off it. Those rows go in one statement
+        // over the table; the few it would get wrong are left out of it and
+        // get lists of their own.
+        const QString end = QStringLiteral(";") + QString::number(readerId);
+        std::vector<std::pair<qint32, QVariant>> own;
+        QList<qint32> except;
+        for (std::size_t i = 0; i < stored.size(); ++i) {
+            const QString& old = stored[i].second;
+            const bool touched = assign || old.endsWith(end);
+            const QString statement = !touched ? old
+                                      : assign ? (old.isEmpty() ? QString::number(readerId) : old + end)
+                                               : old.chopped(end.size());
+            if (statement != finalLists[i]) {
+                if (touched)
+                    except << stored[i].first;
+                if (finalLists[i] != old)
+                    own.emplace_back(stored[i].first, finalLists[i]);
+            }
+        }
+        constexpr qsizetype kMostLeftOut = 500;
+        if (except.size() <= kMostLeftOut) {
+            transponders->ChangeListEnds(assign, readerId, stored.empty() ? 0 : stored.back().first, except);
+            if (!own.empty())
+                transponders->UpdateRowsByKey(QStringLiteral("strLeser_IDS"), own, {{QStringLiteral("boolUpdateOK"), 1}});
+        } else {
+            transponders->UpdateRowsByKey(QStringLiteral("strLeser_IDS"), changed, {{QStringLiteral("boolUpdateOK"), 1}});
+        }
         MarkReadersStored({readerId});
     } catch (const CDBException& e) {
         CRecordWriter::ShowDatabaseError(e.m_strError);
@@ -1067,16 +1106,17 @@ void CTransponderDlg::Learn(const QString& received)
     }
     if (readerId != 0)
         MarkReadersCached({readerId});
-    // The grid counts the rows of the cache, shown in cache order.
+    // The grid counts the rows of the cache, shown in cache order. A known
+    // number keeps its row selected, a new one leaves the selection clear;
+    // either way the view ends at the last row, where new rows appear.
     Refill();
-    const int row = DisplayedRowOf(cacheRow >= 0 ? cacheRow : transponders->GetAnz_Transponder() - 1);
+    const int row = cacheRow >= 0 ? DisplayedRowOf(cacheRow) : 0;
     if (row > 0) {
         const QList<uint> rows{uint(row)};
         grid->SelectRows(&rows);
-        grid->EnsureCellVisible(row, 1);
+    } else {
+        grid->SelectRows(nullptr);
     }
-    if (cacheRow < 0) {
-        grid->ResetScrollBars();
-        grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum());
-    }
+    grid->ResetScrollBars();
+    grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum());
 }

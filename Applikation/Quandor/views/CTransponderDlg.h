@@ -127,6 +127,8 @@ private:
     void DeleteTransponders(const std::vector<qint32>* keys);
     // Assign all (true) or withdraw all (false) for this reader.
     void ChangeAllAssignments(bool assign, qint32 readerId);
+    // The same under the wait cursor.
+    void ChangeAllAssignmentsWaiting(bool assign, qint32 readerId);
     // The displayed row that shows a cache row; 0 when none does.
     int DisplayedRowOf(int cacheRow) const;
     void Learn(const QString& number);

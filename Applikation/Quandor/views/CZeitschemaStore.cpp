@@ -280,6 +280,23 @@ void CZeitschemaStore::RequerySchemas()
     schemas->_Requery();
 }
 
+bool CZeitschemaStore::GroupIsWhole(const QList<qint32>& ids)
+{
+    // Another PC may have broken the group since the cache was read: its
+    // rows as stored, inside the write's transaction.
+    CtblZeitschema* schemas = m_pDb->Get_Ptr_To_tblZeitschema();
+    std::vector<std::pair<qint32, QString>> stored;
+    if (!schemas->ReadForWrite(QStringLiteral("strBezeichnung"), &stored, &ids))
+        return OpenFailed(schemas->GetLastError());
+    bool whole = stored.size() == std::size_t(kRowsPerSchema);
+    for (std::size_t r = 1; whole && r < stored.size(); ++r)
+        whole = stored[r].first == stored[0].first + qint32(r) && stored[r].second == stored[0].second;
+    if (!whole)
+        throw CDBException(text(CtblZeitschema::kBrokenGroupsText)
+                               .arg(stored.empty() ? QString() : stored[0].second));
+    return true;
+}
+
 bool CZeitschemaStore::WriteSchemaRows(const QList<qint32>& ids, const std::function<void(CtblZeitschema&)>& set)
 {
     CtblZeitschema* schemas = m_pDb->Get_Ptr_To_tblZeitschema();
@@ -372,14 +389,20 @@ qint32 CZeitschemaStore::AddRows(const QString& name, const std::function<void(C
         OpenFailed(schemas->GetLastError());
         return 0;
     }
+    // The four rows need consecutive keys: no other writer may insert in
+    // between (a server hands out keys to all writers from one sequence).
+    schemas->LockTable();
     qint32 identity = 0;
     for (int r = 0; r < kRowsPerSchema; ++r) {
         schemas->AddNew();
         schemas->strBezeichnung = name;
         set(*schemas, r);
         schemas->Update();
+        const qint32 key = schemas->GetLastInsertKey();
         if (r == 0)
-            identity = schemas->GetLastInsertKey();
+            identity = key;
+        else if (key != identity + r)
+            throw CDBException(text(CtblZeitschema::kBrokenGroupsText).arg(name));
     }
     schemas->Close();
     return identity;
@@ -413,7 +436,7 @@ bool CZeitschemaStore::Rename(int schema, const QString& name)
             schemas->Get_Zeitschema(schema * kRowsPerSchema + r)->Bezeichnung = name;
     };
     return Transact(pending, [&](Pending&) {
-        return WriteSchemaRows(ids, [&](CtblZeitschema& set) { set.strBezeichnung = name; });
+        return GroupIsWhole(ids) && WriteSchemaRows(ids, [&](CtblZeitschema& set) { set.strBezeichnung = name; });
     });
 }
 
@@ -460,7 +483,8 @@ bool CZeitschemaStore::StoreCell(int schema, int row, int column, const QString&
     return Transact(pending, [&](Pending& p) {
         // The table marks the schema by its first row; the cache marks the
         // edited row too, until the next re-read.
-        return WriteSchemaRows({identity}, [](CtblZeitschema& set) { set.boolUpdateOK = 1; })
+        return GroupIsWhole(RowIds(schema))
+               && WriteSchemaRows({identity}, [](CtblZeitschema& set) { set.boolUpdateOK = 1; })
                && MarkUsersOf(identity, p) && MarkReaders(p)
                && WriteSchemaRows({rowId}, [&](CtblZeitschema& set) { writeWindow(set, changed); });
     });
@@ -522,7 +546,8 @@ bool CZeitschemaStore::Reset(int schema)
         }
     };
     return Transact(pending, [&](Pending& p) {
-        return WriteSchemaRows(ids,
+        return GroupIsWhole(ids)
+               && WriteSchemaRows(ids,
                                [&closed](CtblZeitschema& set) {
                                    writeWindow(set, closed);
                                    set.boolUpdateOK = 1;
@@ -551,7 +576,7 @@ CZeitschemaStore::DeleteOutcome CZeitschemaStore::Delete(const QList<qint32>& id
                 table->RemoveAt(s * kRowsPerSchema);
         };
         const bool ok = Transact(pending, [&](Pending& p) {
-            return DeleteRows(ids, &deleted)
+            return GroupIsWhole(ids) && DeleteRows(ids, &deleted)
                    && MoveToFullAccess(QStringLiteral("\"Zeitfenster_ID\" = %1 AND \"Zeitfenster_ID\" <> %2")
                                            .arg(identity)
                                            .arg(fullAccess),

@@ -113,6 +113,9 @@ private:
 
     // Parts of a write.
     bool WriteSchemaRows(const QList<qint32>& ids, const std::function<void(CtblZeitschema&)>& set);
+    // Whether the rows are, as stored now, one whole schema (four rows with
+    // consecutive keys and one name); throws CDBException saying so when not.
+    bool GroupIsWhole(const QList<qint32>& ids);
     // The transponders a condition picks: their IDs, their readers and
     // (when asked) the schemas they use.
     bool ReadUsers(const QString& where, Pending& pending, QList<QVariant>* schemasUsed);

@@ -214,6 +214,33 @@ TEST_F(CBulkWriteTest, RowsByKeyTakeEachItsOwnValue)
     EXPECT_THROW(t->UpdateRowsByKey(QStringLiteral("ID_Transponder"), {{1, 2}}), CDBException);
 }
 
+TEST_F(CBulkWriteTest, EachKeyWithItsOwnValueReachesDatabaseAndCache)
+{
+    Fill(0, 600);
+    auto& h = Handler();
+    auto* t = h.Get_Ptr_To_tblTransponder();
+    std::vector<std::pair<qint32, QVariant>> lists;
+    for (qint32 key = 1; key <= 600; key += 2)
+        lists.emplace_back(key, QStringLiteral("%1;").arg(key));
+    lists.emplace_back(7, QStringLiteral("")); // the last value of a key stays
+    lists.emplace_back(99999, QStringLiteral("1;"));
+    EXPECT_EQ(t->UpdateEachByKey(QStringLiteral("strLeser_IDS"), lists), 300);
+    EXPECT_EQ(Stored("tblTransponder WHERE strLeser_IDS = '1;2;'"), 300);
+    EXPECT_EQ(Stored("tblTransponder WHERE strLeser_IDS = ''"), 1);
+    EXPECT_EQ(t->FindByKey(9)->Leser_IDS, QStringLiteral("9;"));
+    EXPECT_EQ(t->FindByKey(7)->Leser_IDS, QString());
+    EXPECT_EQ(t->FindByKey(8)->Leser_IDS, QStringLiteral("1;2;"));
+
+    // Undone with the caller's transaction, the cache reads the table again.
+    {
+        CTransaction transaction(h.GetDatabase());
+        t->UpdateEachByKey(QStringLiteral("strLeser_IDS"), {{8, QStringLiteral("5;")}});
+        EXPECT_EQ(t->FindByKey(8)->Leser_IDS, QStringLiteral("5;"));
+    }
+    EXPECT_EQ(t->FindByKey(8)->Leser_IDS, QStringLiteral("1;2;"));
+    EXPECT_THROW(t->UpdateEachByKey(QStringLiteral("ID_Transponder"), {{1, 2}}), CDBException);
+}
+
 TEST_F(CBulkWriteTest, ARolledBackTransactionTakesTheCacheBackToTheDatabase)
 {
     Fill(9, 4);

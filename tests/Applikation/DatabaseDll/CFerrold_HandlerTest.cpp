@@ -139,8 +139,26 @@ TEST_F(EmbeddedFileTest, AMissingTableIsAddedAndTheRestKept)
     EXPECT_EQ(h.Get_Ptr_To_tblZeitschema()->GetAnz_Zeitschema(), 4);
 }
 
+TEST_F(EmbeddedFileTest, AFileWithoutTheIndexesGetsThemAndKeepsItsRows)
+{
+    Sql("DROP INDEX ixTransponderPerson");
+    Sql("INSERT INTO tblTransponder (strTransponderNummer, Person_ID) VALUES ('00000000AB', 3)");
+    auto& h = Open(m_file);
+    EXPECT_TRUE(h.IsUsable());
+    EXPECT_TRUE(Messages().isEmpty());
+    EXPECT_EQ(h.Get_Ptr_To_tblTransponder()->GetAnz_Transponder(), 1);
+    QSqlQuery q(h.GetDatabase()->Connection());
+    ASSERT_TRUE(q.exec("EXPLAIN QUERY PLAN UPDATE tblTransponder SET Person_ID = 0 WHERE Person_ID IN (3, 4)"));
+    QString plan;
+    while (q.next())
+        plan += q.value(3).toString();
+    EXPECT_TRUE(plan.contains(QLatin1String("ixTransponderPerson"))) << qPrintable(plan);
+}
+
+// A file that cannot take a missing index now is read as before.
 TEST_F(EmbeddedFileTest, AReadOnlyFileIsReadAndRefusesWrites)
 {
+    Sql("DROP INDEX ixTransponderPerson");
     Sql("INSERT INTO tblLeser (strBezeichnung) VALUES ('R')");
     ASSERT_EQ(chmod(m_folder.toLocal8Bit().constData(), 0777), 0);
     ASSERT_EQ(chmod(m_file.toLocal8Bit().constData(), 0444), 0);

@@ -65,13 +65,15 @@ TEST_F(CtblCacheTest, NewDatabaseHoldsTheBuiltInSchemaAndOneOnlineRow)
 
 TEST_F(CtblCacheTest, SchemaRowsAreNumberedInGroupsOfFour)
 {
-    AddSchemaRows(5); // 4 built-in + 5 = 9 rows
+    AddSchemaRows(5); // 4 built-in + 5 = 9 rows: the ninth forms no schema
     auto* z = Handler().Get_Ptr_To_tblZeitschema();
-    EXPECT_EQ(schemaNumbers(z), (std::vector<qint32>{1, 1, 1, 1, 2, 2, 2, 2, 3}));
+    EXPECT_EQ(schemaNumbers(z), (std::vector<qint32>{1, 1, 1, 1, 2, 2, 2, 2}));
+    EXPECT_EQ(z->BrokenSchemas(), QStringList({"S"}));
 
     AddSchemaRows(3); // 12 rows
     z = Handler().Get_Ptr_To_tblZeitschema();
     ASSERT_EQ(z->GetAnz_Zeitschema(), 12);
+    EXPECT_TRUE(z->BrokenSchemas().isEmpty());
     EXPECT_EQ(z->RemoveAt(4), 1);
     EXPECT_EQ(schemaNumbers(z), (std::vector<qint32>{1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3}));
     EXPECT_EQ(z->RemoveAt(z->GetAnz_Zeitschema()), 0);
@@ -118,7 +120,8 @@ TEST_F(CtblCacheTest, InsertAtNumbersTheNewRowAndThoseBehindIt)
 
 TEST_F(CtblCacheTest, BuiltInSchemaIsShownInEnglishButNeverStoredSo)
 {
-    Sql("INSERT INTO tblZeitschema (strBezeichnung) VALUES ('vollzugriff')");
+    Sql("INSERT INTO tblZeitschema (strBezeichnung) VALUES ('vollzugriff'), ('vollzugriff'), ('vollzugriff'),"
+        " ('vollzugriff')");
     auto* z = Handler(1).Get_Ptr_To_tblZeitschema();
     EXPECT_EQ(z->Get_Zeitschema(0)->Bezeichnung, QStringLiteral("Full access"));
     EXPECT_EQ(z->Get_Zeitschema(4)->Bezeichnung, QStringLiteral("vollzugriff"));

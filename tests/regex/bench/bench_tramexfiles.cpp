@@ -1,6 +1,7 @@
 // The file search of the regular-expression component over a tree of 2,000
 // files and 50 MB, side by side with GNU grep ("grep -r -c -E") over the
-// same tree and expression as the peer. The tree is built once under the
+// same tree and expression as the peer: one grep process, and as many as the
+// search runs threads (xargs -P). The tree is built once under the
 // temporary folder and kept for later runs.
 #include "RegexClass/RegularExpression.h"
 #include "RegularExpression.h"
@@ -11,8 +12,10 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -153,6 +156,37 @@ void PeerGrep(benchmark::State& state)
     label(state);
 }
 BENCHMARK(PeerGrep)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The peer at equal threads: the files shared among as many grep processes
+// as the file search runs threads (the cores, at most eight).
+void PeerGrepParallel(benchmark::State& state)
+{
+    const unsigned threads = std::min(8u, std::max(1u, std::thread::hardware_concurrency()));
+    const std::string command = "find '" + tree() + "' -name '*.txt' -print0 | xargs -0 -P " + std::to_string(threads)
+                                + " -n " + std::to_string(kFiles / threads) + " grep -c -E '"
+                                + kExpressions[state.range(0)] + "'";
+    std::vector<std::string> args = {"sh", "-c", command};
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(&arg[0]);
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    for (auto _ : state) {
+        pid_t pid = 0;
+        if (posix_spawnp(&pid, "sh", &actions, nullptr, argv.data(), environ) != 0) {
+            state.SkipWithError("sh cannot be started");
+            break;
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    state.counters["threads"] = threads;
+    label(state);
+}
+BENCHMARK(PeerGrepParallel)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The string grep over one large text, counting only.
 void GrepLargeText(benchmark::State& state)

@@ -1,6 +1,9 @@
 #include "CSerialPort.h"
 #include "CSimulatedReader.h"
 
+#include <QCoreApplication>
+#include <QProcess>
+#include <QSet>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -249,3 +252,48 @@ TEST(SimulatedPlainReader, DroppedLineHangsUpThePort)
 }
 
 } // namespace
+
+// Each framed model answers the identity request with an identification of
+// its own, so a Heron started after a Kite is not taken for it.
+TEST(SimulatedReaderModels, EveryFramedModelHasItsOwnIdentification)
+{
+    QSet<QByteArray> seen;
+    for (CSimulatedReader::Model model : {CSimulatedReader::Kite, CSimulatedReader::Heron, CSimulatedReader::Egret}) {
+        CSimulatedReader reader(model);
+        ASSERT_TRUE(reader.IsRunning());
+        CSerialPort port;
+        ASSERT_TRUE(port.OpenDevice(reader.SlavePath(), CSerialPort::kBaud57200));
+        const QByteArray reply = Exchange(port, Framed("LS0000"));
+        const QByteArray id = reader.Identification();
+        EXPECT_EQ(id, CSimulatedReader::DefaultIdentification(model));
+        EXPECT_EQ(reply, Framed("LS" + id));
+        EXPECT_TRUE(id.startsWith("01")) << "the address";
+        seen.insert(id);
+    }
+    EXPECT_EQ(seen.size(), 3);
+}
+
+// The front program: events put in through its commands, and what the
+// reader holds shown on request.
+TEST(SimulatorFront, PutsEventsInAndShowsWhatTheReaderHolds)
+{
+    QProcess front;
+    front.start(QCoreApplication::applicationDirPath() + "/quandor-sim", {"kite"});
+    ASSERT_TRUE(front.waitForStarted(10000));
+    front.write("event 00000000AB 05.03.2024 14:07\n"
+                "events 3 00000000cd\n"
+                "event 00000000AB 31.02.2024\n"
+                "event 123\n"
+                "show\n"
+                "show windows\n"
+                "quit\n");
+    front.closeWriteChannel();
+    ASSERT_TRUE(front.waitForFinished(20000));
+    const QString out = QString::fromLatin1(front.readAllStandardOutput());
+    EXPECT_EQ(front.exitCode(), 0);
+    for (const char* expected : {"1 event(s) stored, 1 in the reader", "3 event(s) stored, 4 in the reader",
+                                 "event: give the date as DD.MM.YYYY", "not a transponder number (10 hex digits): 123",
+                                 "identification 0123456789ABCDEF0123", "list: 0 transponders", "time windows: 0",
+                                 "events: 4"})
+        EXPECT_TRUE(out.contains(QString::fromLatin1(expected))) << expected << "\n" << qPrintable(out);
+}

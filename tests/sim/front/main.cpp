@@ -4,6 +4,7 @@
 #include "CSimulatedReader.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QSettings>
 #include <QStringList>
 
@@ -49,9 +50,135 @@ void Usage()
                 "  master <10 hex>        set the master transponder (Wren, Tern)\n"
                 "  length <n>             set the list length (Wren, Tern; 0 to 50)\n"
                 "  entry <i> <10 hex>     set list entry i (Wren, Tern)\n"
+                "  event <10 hex> [DD.MM.YYYY [hh:mm]]\n"
+                "                         store an access event (Kite, Heron, Egret)\n"
+                "  events <n> [10 hex]    store n events, a minute apart, from today\n"
+                "  show [list|windows|settings|events]\n"
+                "                         print what the reader holds (all by default)\n"
                 "  drop                   unplug the reader\n"
                 "  log                    print the frames received so far\n"
                 "  quit\n");
+}
+
+bool IsNumber10(const QByteArray& text)
+{
+    if (text.size() != 10)
+        return false;
+    for (char c : text) {
+        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F')))
+            return false;
+    }
+    return true;
+}
+
+// "event <number> [DD.MM.YYYY [hh:mm]]" and "events <n> [number]": false
+// with a message for input that is no event.
+bool AddEvents(CSimulatedReader& reader, const QStringList& words, bool many)
+{
+    CSimulatedReader::Event event;
+    const QDateTime now = QDateTime::currentDateTime();
+    event.day = now.date().day();
+    event.month = now.date().month();
+    event.year = now.date().year();
+    event.hour = now.time().hour();
+    event.minute = now.time().minute();
+    int count = 1;
+    int at = 1;
+    if (many) {
+        bool ok = false;
+        count = words.value(1).toInt(&ok);
+        if (!ok || count < 1) {
+            std::printf("events: give a count of 1 or more\n");
+            return false;
+        }
+        at = 2;
+    }
+    if (words.size() > at) {
+        event.number = words.value(at).toLatin1().toUpper();
+    } else if (!many) {
+        std::printf("event: give the transponder number (10 hex digits)\n");
+        return false;
+    }
+    if (!IsNumber10(event.number)) {
+        std::printf("not a transponder number (10 hex digits): %s\n", qPrintable(words.value(at)));
+        return false;
+    }
+    if (!many && words.size() > 2) {
+        const QDate date = QDate::fromString(words.value(2), QStringLiteral("dd.MM.yyyy"));
+        const QTime time = words.size() > 3 ? QTime::fromString(words.value(3), QStringLiteral("hh:mm")) : QTime(0, 0);
+        // Two year digits are all the reader keeps: 1971 to 2070.
+        if (!date.isValid() || !time.isValid() || date.year() < 1971 || date.year() > 2070) {
+            std::printf("event: give the date as DD.MM.YYYY (1971 to 2070) and the time as hh:mm\n");
+            return false;
+        }
+        event.day = date.day();
+        event.month = date.month();
+        event.year = date.year();
+        event.hour = time.hour();
+        event.minute = time.minute();
+    }
+    const int before = reader.EventCount();
+    if (many)
+        reader.FillEvents(count, event);
+    else
+        reader.AddEvent(event);
+    const int stored = reader.EventCount() - before;
+    std::printf("%d event(s) stored, %d in the reader", stored, reader.EventCount());
+    if (stored < count)
+        std::printf(" (the memory holds %d)", CSimulatedReader::EventCapacity(reader.GetModel()));
+    std::printf("\n");
+    return true;
+}
+
+// "hhmm" or, as the windows are sent, minutes first ("3007" is 07:30).
+QString WindowTime(const QByteArray& minutesFirst)
+{
+    if (minutesFirst.size() != 4)
+        return QString::fromLatin1(minutesFirst);
+    return QString::fromLatin1(minutesFirst.mid(2, 2) + ':' + minutesFirst.left(2));
+}
+
+void Show(const CSimulatedReader& reader, const QString& what)
+{
+    const bool all = what.isEmpty();
+    const bool plain = reader.GetModel() == CSimulatedReader::Wren || reader.GetModel() == CSimulatedReader::Tern;
+    if (all || what == "settings") {
+        if (plain) {
+            std::printf("master %s, master %s, %s mode, switch time %d s\n", reader.Master().isEmpty() ? "none" : reader.Master().constData(),
+                        reader.MasterActive() ? "active" : "inactive", reader.Standalone() ? "standalone" : "reading-head",
+                        reader.SwitchTime());
+        } else {
+            const QByteArray clock = reader.LastClock();
+            std::printf("identification %s, parameter byte %02X, switch code %04X, clock %s\n",
+                        reader.Identification().constData(), unsigned(reader.Parameter()), unsigned(reader.SwitchCode()),
+                        clock.isEmpty() ? "never set" : clock.constData());
+        }
+    }
+    if (all || what == "list") {
+        if (plain) {
+            std::printf("list: %d entries besides the master\n", qMax(0, reader.ListLength() - 1));
+            for (int i = 1; i < reader.ListLength(); ++i)
+                std::printf("  %2d %s\n", i, reader.ListEntry(i).constData());
+        } else {
+            std::printf("list: %d transponders\n", reader.TransponderCount());
+            for (int i = 0; i < reader.TransponderCount(); ++i) {
+                const QByteArray number = reader.Transponder(i);
+                std::printf("  %4d %s\n", i, number.isEmpty() ? "(empty)" : number.constData());
+            }
+        }
+    }
+    if ((all && !plain) || what == "windows") {
+        const QMap<int, CSimulatedReader::TimeWindow> windows = reader.TimeWindows();
+        std::printf("time windows: %d\n", int(windows.size()));
+        for (auto it = windows.cbegin(); it != windows.cend(); ++it) {
+            std::printf("  %4d days %02X %s-%s\n", it.key(), unsigned(it->weekdays), qPrintable(WindowTime(it->from)),
+                        qPrintable(WindowTime(it->to)));
+        }
+    }
+    if ((all && !plain) || what == "events")
+        std::printf("events: %d\n", reader.EventCount());
+    if (!all && what != "settings" && what != "list" && what != "windows" && what != "events")
+        std::printf("show: list, windows, settings or events\n");
 }
 
 QString Printable(const QByteArray& body)
@@ -119,6 +246,10 @@ bool Execute(CSimulatedReader& reader, const QStringList& words)
         reader.SetIdentification(arg);
     else if (command == "master")
         reader.SetMaster(arg);
+    else if (command == "event" || command == "events")
+        AddEvents(reader, words, command == "events");
+    else if (command == "show")
+        Show(reader, words.value(1).toLower());
     else if (command == "drop")
         reader.DropLine();
     else if (command == "log") {

@@ -7,9 +7,11 @@ class CMainFrame;
 
 // Backup and restore of the database file. A backup copies the file to a
 // file the user names. A restore checks that the chosen file is a database
-// of this program, closes every connection, keeps a safety copy of the
+// of this program with nothing of its own that runs (CRestoreCandidate),
+// closes every connection, keeps a safety copy of the
 // current file when the user wants one, puts the chosen file in place
-// through a temporary file and a rename, and opens the database again; the
+// through a temporary file, checked again and with the old file's journals
+// removed before the rename, and opens the database again; the
 // program is never left without a database, and a failure leaves the
 // database as it was. A data source without a file (an ODBC server) has
 // nothing to copy: both are refused.

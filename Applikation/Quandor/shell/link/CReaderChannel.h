@@ -2,10 +2,12 @@
 
 #include "CSerialPort.h"
 #include "link/CLinkTiming.h"
+#include "link/CReplyMemory.h"
 
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
 #include <chrono>
 #include <mutex>
 
@@ -22,11 +24,26 @@
 // that names the opening it was meant for fails at once on any other, so a
 // command of one connection never goes out on the next.
 //
-// A reply that has not come when its command gives up may still come. The
-// next command of another kind waits until that reply is in (and throws it
-// away) or the time for it has passed, so a late reply never reaches the
-// wrong caller. A repeat of the same command does not wait: a late reply to
-// the first try answers the second as well.
+// Every reply belongs to the command that asked for it:
+// - a command takes only a frame of its own form (for a framed command the
+//   letter and the echo of its first data character);
+// - a reply that has not come when its command gives up may still come. A
+//   repeat of the same command on a line that has spoken first waits out
+//   that reply's time: a late
+//   reply to the earlier try is its answer, and the frame goes out again
+//   only when nothing came. The next command of another kind waits until
+//   the late reply is in (and throws it away) or its time has passed;
+// - some lines deliver a reply twice, the copy a while later. A frame
+//   equal to a reply taken lately (see CReplyMemory) is the answer only
+//   when no other frame of the right form comes within the confirm time;
+//   otherwise it is the copy and is dropped. Replies repeat in content by
+//   nature (acknowledgements, empty event records), so on a line that has
+//   not shown a frame nobody asked for only the first few equal ones are
+//   held back.
+// The line counts as lost once the port refuses the bytes of a command (it
+// hung up) or no byte at all has come for as long as the polling thread's
+// lost-link count lasts (linkLostReads reads of firstByteMs); from then on
+// every exchange fails at once, until the next opening.
 class CReaderChannel
 {
 public:
@@ -57,6 +74,15 @@ public:
     bool IsOpen() const { return m_port.IsOpen(); }
     // The number of the current opening; a new one at each Open().
     quint64 Epoch() const;
+    // The line was found lost (see above); any thread.
+    bool IsLost() const { return m_lost.load(); }
+    // Frames nobody asked for have come on this opening (a copy, or a late
+    // reply): from then on an equal frame is held back until it is known to
+    // be an answer. The polling thread reports what it sees.
+    bool IsCareful() const { return m_careful.load(); }
+    void NoteStrayFrame() { m_careful = true; }
+    // Equal frames held back on a line not (yet) known to deliver copies.
+    static constexpr int kProbationSuspects = 16;
     unsigned BaudRate() const { return m_port.BaudRate(); }
     QString LastError() const { return m_port.LastError(); }
 
@@ -84,9 +110,20 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
 
-    // Waits out the reply of a command that gave up, unless frame repeats it.
-    void SettleLocked(const QByteArray& frame);
-    QByteArray ReadReplyLocked(const QByteArray& frame);
+    // Waits out the reply of a command that gave up; it is nobody's.
+    void SettleLocked();
+    // Reads the answer to frame, sent at sentAt, until deadline.
+    QByteArray ReadAnswerLocked(const QByteArray& frame, Clock::time_point sentAt, Clock::time_point deadline);
+    QByteArray TakeLocked(const QByteArray& body, Clock::time_point sentAt, bool timed);
+    // How long a suspect copy waits for another answer, from the sending.
+    std::chrono::milliseconds ConfirmSpanLocked() const;
+    // A wait without a byte: counts towards the lost line.
+    void NoteSilenceLocked(Clock::time_point now);
+    // Takes a held frame that came seen times: one answer, the rest copies.
+    QByteArray TakeHeldLocked(const QByteArray& candidate, int seen);
+    // Reads out and drops what came unasked, then purges both directions.
+    void DrainLocked();
+    static constexpr int kConfirmMarginMs = 2;
 
     std::mutex m_lifeMutex;   // orders Open against Shutdown
     bool m_shut = false;
@@ -94,6 +131,20 @@ private:
     quint64 m_epoch = 0;            // guarded by the line lock
     CLinkTiming m_timing;           // guarded by the line lock
     QByteArray m_overdueFrame;      // the last command that got no answer
+    Clock::time_point m_overdueSentAt;
     Clock::time_point m_overdueUntil;
+    CReplyMemory m_memory;          // replies taken lately
+    static constexpr int kRoundTrips = 32;
+    int m_roundTripMs[kRoundTrips] = {};
+    int m_roundTripCount = 0;
+    bool m_silent = false;          // no byte since the first unanswered write
+    // The line has delivered frames nobody asked for (any thread).
+    std::atomic<bool> m_careful{false};
+    // Equal frames still held back on a line not known to deliver copies:
+    // its first ones show whether it does, the later are taken at once.
+    int m_probation = 0;
+    bool m_heard = false;           // any byte came on this opening
+    Clock::time_point m_silentSince;
+    std::atomic<bool> m_lost{false};
     CSerialPort m_port;
 };

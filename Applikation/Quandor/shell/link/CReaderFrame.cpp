@@ -55,6 +55,23 @@ bool CReaderFrame::IsFramedReplyTo(char letter, const QByteArray& reply)
     return reply.size() >= 3 && reply.startsWith("FF") && reply.at(2) == letter;
 }
 
+char CReaderFrame::FramedEcho(const QByteArray& frame)
+{
+    // STX "FF" letter data checksum EOT: data only when longer than seven.
+    if (!FramedLetter(frame) || frame.size() <= 7)
+        return 0;
+    return frame.at(4);
+}
+
+bool CReaderFrame::IsFramedReplyTo(char letter, char echo, const QByteArray& reply)
+{
+    if (!IsFramedReplyTo(letter, reply))
+        return false;
+    if (letter == 'H' || echo == 0)
+        return true;
+    return reply.size() >= 4 && reply.at(3) == echo;
+}
+
 bool CReaderFrame::IsPlainReport(const QByteArray& reply)
 {
     if (reply.size() != 11 || (reply.at(0) != 'R' && reply.at(0) != 'M'))

@@ -39,12 +39,18 @@ public:
     // The command letter of a framed request (the whole frame, STX "FF"
     // letter ...); 0 for a plain request or no frame at all.
     static char FramedLetter(const QByteArray& frame);
+    // The first data character of a framed request, which the reply
+    // echoes after the letter; 0 for a request without data or no frame.
+    static char FramedEcho(const QByteArray& frame);
     // True when a framed reply has the form of the answer to a request with
     // this letter: a framed reader echoes the letter after "FF"; only the
     // identity request 'H' is answered with "QMZT" and the model number.
     // A reply of any other form belongs to someone else (a poll answer, or
     // the late reply to an earlier command).
     static bool IsFramedReplyTo(char letter, const QByteArray& reply);
+    // The same, and the reply echoes the request's first data character
+    // (echo 0: the request has no data, nothing more to check).
+    static bool IsFramedReplyTo(char letter, char echo, const QByteArray& reply);
     // True for a poll answer: "FFC" and the rest ("NOTAG", or a tag).
     static bool IsPollAnswer(const QByteArray& reply) { return IsFramedReplyTo('C', reply); }
     // True for the unasked report of a plain reader: 11 characters, the

@@ -132,6 +132,10 @@ public:
     QString MasterTransponder() const { return m_status.MasterTransponder(); }
     void SetMasterTransponder(const QString& number) { m_status.SetMasterTransponder(number); }
     bool IsPollingRunning() const { return m_poller.IsRunning(); }
+    // The line of the current connection was found lost by a direct
+    // command (it hung up, or stayed silent as long as the lost-link count
+    // lasts): every later direct command fails at once.
+    bool IsLineLost() const { return m_channel.IsLost(); }
     bool IsSearching() const;
     // Counts connections; a report carries the number of its connection.
     quint64 ConnectionId() const { return m_connection.load(); }

@@ -27,6 +27,7 @@ void CReaderPoller::SetTiming(const CLinkTiming& timing)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_timing = timing;
+    m_memory.SetWindow(timing.lateReplyMs);
 }
 
 void CReaderPoller::Prepare()
@@ -41,6 +42,11 @@ void CReaderPoller::Prepare()
     m_learnReports.clear();
     m_tags.clear();
     m_tagAwaiting = 0;
+    m_memory.Clear();
+    m_memory.SetWindow(m_timing.lateReplyMs);
+    m_probation = CReaderChannel::kProbationSuspects;
+    m_held.clear();
+    m_heldSeen = 0;
 }
 
 void CReaderPoller::Stop()
@@ -101,6 +107,13 @@ void CReaderPoller::Loop(int readerType, CReaderLinkObserver* observer, quint64 
         }
         if (step.stop)
             break;
+        if (framed && !lostReported && m_channel.IsLost()) {
+            // A transfer found the line dead: no need to count empty reads.
+            lostReported = true;
+            if (observer)
+                observer->LinkLost(connection);
+            continue;
+        }
         if (step.tagTicket) {
             const bool isMaster = step.tag == m_status.MasterTransponder();
             if (observer)
@@ -171,6 +184,10 @@ CReaderPoller::Step CReaderPoller::NextStep(std::unique_lock<std::mutex>& lock, 
             return step;
         }
 
+        // A held frame that nothing else came to replace is the answer.
+        if (!m_held.isEmpty() && now >= m_heldUntil)
+            DeliverHeld();
+
         // A reply that will not come any more. A command's reply is awaited
         // as long as its caller waits, and a while after; a poll is given up
         // only when something else needs the line, since unanswered polls
@@ -178,6 +195,15 @@ CReaderPoller::Step CReaderPoller::NextStep(std::unique_lock<std::mutex>& lock, 
         if (m_flight == Flight::Request && m_flightRequest->state == Request::Abandoned
             && now - m_flightRequest->abandonedAt >= std::chrono::milliseconds(m_timing.lateReplyMs))
             ClearFlight();
+        if (m_flight == Flight::Request && m_flightRequest->adopted && now >= m_flightRequest->resendAt
+            && !Paused()) {
+            // Nothing came for the earlier try: the repeat goes out now.
+            m_flightRequest->adopted = false;
+            m_lastActivity = now;
+            step.write = m_flightRequest->frame;
+            step.read = true;
+            return step;
+        }
         const bool quiet = now - m_lastActivity >= std::chrono::milliseconds(m_timing.quietMs);
         if (m_flight == Flight::Poll && quiet && (Paused() || (framed && m_paramDialogOpen)))
             ClearFlight();
@@ -230,6 +256,86 @@ CReaderPoller::Step CReaderPoller::NextStep(std::unique_lock<std::mutex>& lock, 
     }
 }
 
+std::chrono::milliseconds CReaderPoller::HoldSpan() const
+{
+    // Long against a reply's own latency, short against the poll spacing.
+    return std::chrono::milliseconds(std::max(2, m_timing.pollSpacingMs / 5));
+}
+
+bool CReaderPoller::Suspect(const QByteArray& body, Clock::time_point now)
+{
+    // As on the direct path: equal replies are held back on a line that has
+    // shown copies, and the first few on any other.
+    if (!m_channel.IsCareful() && m_probation <= 0)
+        return false;
+    return m_memory.Pending(body, now) > 0;
+}
+
+void CReaderPoller::OnRequestReply(const QByteArray& body, const QByteArray& handed)
+{
+    const Clock::time_point now = Clock::now();
+    if (Suspect(body, now)) {
+        if (m_held.isEmpty()) {
+            m_held = body;
+            m_heldHanded = handed;
+            m_heldSeen = 1;
+            m_heldPoll = false;
+            m_heldUntil = now + HoldSpan();
+            m_changed.notify_all();
+            return;
+        }
+        if (body == m_held) {
+            if (++m_heldSeen > m_memory.Pending(body, now))
+                DeliverHeld();
+            return;
+        }
+        m_memory.Consume(body); // the copy of another reply
+        m_channel.NoteStrayFrame();
+        return;
+    }
+    if (!m_held.isEmpty()) {
+        for (int i = 0; i < m_heldSeen; ++i)
+            m_memory.Consume(m_held);
+        m_held.clear();
+        m_heldSeen = 0;
+        m_channel.NoteStrayFrame();
+    }
+    m_memory.Remember(body, now);
+    Deliver(handed);
+    ClearFlight();
+    m_readyAt = now;
+}
+
+void CReaderPoller::DeliverHeld()
+{
+    const QByteArray held = m_held;
+    const QByteArray handed = m_heldHanded;
+    const bool poll = m_heldPoll;
+    for (int i = 1; i < m_heldSeen; ++i)
+        m_memory.Consume(held);
+    if (m_heldSeen > 1)
+        m_channel.NoteStrayFrame();
+    else if (m_probation > 0)
+        --m_probation;
+    m_held.clear();
+    m_heldSeen = 0;
+    m_memory.Remember(held, Clock::now());
+    if (poll) {
+        if (CReaderFrame::HasValidChecksum(held) && held.size() == 16)
+            QueueTag(held.mid(4, 10));
+        if (m_flight == Flight::Poll) {
+            ClearFlight();
+            m_readyAt = Clock::now();
+        }
+        return;
+    }
+    if (m_flight == Flight::Request) {
+        Deliver(handed);
+        ClearFlight();
+        m_readyAt = Clock::now();
+    }
+}
+
 void CReaderPoller::OnFramedReply(const QByteArray& body)
 {
     const bool valid = CReaderFrame::HasValidChecksum(body);
@@ -237,24 +343,55 @@ void CReaderPoller::OnFramedReply(const QByteArray& body)
     const bool noTag = body.contains("NOTAG");
 
     if (m_flight == Flight::Request
-        && CReaderFrame::IsFramedReplyTo(m_flightRequest->letter, body)) {
+        && CReaderFrame::IsFramedReplyTo(m_flightRequest->letter, m_flightRequest->echo, body)) {
         // "No tag" is never handed over: a command answered this way waits
         // out its time.
-        if (!noTag)
-            Deliver(valid ? body : QByteArray("CRC_ERROR"));
-        ClearFlight();
-        m_readyAt = Clock::now();
+        if (noTag) {
+            ClearFlight();
+            m_readyAt = Clock::now();
+            return;
+        }
+        OnRequestReply(body, valid ? body : QByteArray("CRC_ERROR"));
         return;
     }
-    if (!pollAnswer)
+    if (!pollAnswer) {
+        if (body.startsWith("FF"))
+            m_channel.NoteStrayFrame();
         return; // the late reply of a command that gave up: nobody's
+    }
 
+    const Clock::time_point now = Clock::now();
+    const bool tag = valid && !noTag && body.size() == 16;
+    if (tag && m_memory.Pending(body, now) > 0) {
+        // The same tag answer again: a copy unless it answers the poll in
+        // flight and nothing else does.
+        if (m_flight == Flight::Poll && m_held.isEmpty()) {
+            m_held = body;
+            m_heldSeen = 1;
+            m_heldPoll = true;
+            m_heldUntil = now + HoldSpan();
+            m_changed.notify_all();
+        } else {
+            m_memory.Consume(body);
+            m_channel.NoteStrayFrame();
+        }
+        return;
+    }
+    if (m_heldPoll && !m_held.isEmpty() && m_flight == Flight::Poll) {
+        // Another answer came: the held one was the copy.
+        m_memory.Consume(m_held);
+        m_held.clear();
+        m_heldSeen = 0;
+        m_channel.NoteStrayFrame();
+    }
     // A tag is shown whenever it comes: a framed reader reports it once.
-    if (valid && !noTag && body.size() == 16)
+    if (tag) {
+        m_memory.Remember(body, now);
         QueueTag(body.mid(4, 10));
+    }
     if (m_flight == Flight::Poll) {
         ClearFlight();
-        m_readyAt = Clock::now();
+        m_readyAt = now;
     }
 }
 
@@ -272,10 +409,10 @@ void CReaderPoller::OnPlainFrame(const QByteArray& body)
         }
         return;
     }
-    if (m_flight == Flight::Request) {
-        Deliver(body);
-        ClearFlight();
-    }
+    if (m_flight == Flight::Request)
+        OnRequestReply(body, body);
+    else
+        m_channel.NoteStrayFrame(); // a reply nobody waits for
 }
 
 void CReaderPoller::Deliver(const QByteArray& reply)
@@ -289,6 +426,11 @@ void CReaderPoller::Deliver(const QByteArray& reply)
 
 void CReaderPoller::ClearFlight()
 {
+    if (!m_held.isEmpty() && !m_heldPoll && m_flight == Flight::Request) {
+        // Its command is over: what was held is nobody's answer now.
+        m_held.clear();
+        m_heldSeen = 0;
+    }
     m_flight = Flight::None;
     m_flightRequest.reset();
     m_changed.notify_all();
@@ -309,7 +451,17 @@ QByteArray CReaderPoller::Submit(const QByteArray& frame, int timeoutMs)
     auto request = std::make_shared<Request>();
     request->frame = frame;
     request->letter = CReaderFrame::FramedLetter(frame);
-    m_queue.push_back(request);
+    request->echo = CReaderFrame::FramedEcho(frame);
+    if (m_flight == Flight::Request && m_flightRequest->state == Request::Abandoned && m_flightRequest->frame == frame) {
+        // A repeat of a command that gave up: its late reply is this
+        // caller's answer, so it waits for that before sending again.
+        request->state = Request::Sent;
+        request->adopted = true;
+        request->resendAt = m_flightRequest->abandonedAt + std::chrono::milliseconds(m_timing.lateReplyMs);
+        m_flightRequest = request;
+    } else {
+        m_queue.push_back(request);
+    }
     m_changed.notify_all();
     m_channel.Interrupt();
 

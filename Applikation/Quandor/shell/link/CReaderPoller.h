@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/CLinkTiming.h"
+#include "link/CReplyMemory.h"
 
 #include <QByteArray>
 #include <QString>
@@ -45,6 +46,15 @@ class CReaderLinkObserver;
 // - a transfer's lease (BeginLease) waits until the frame in flight is
 //   resolved and the loop has stopped touching the port; it exists once at
 //   a time, may be released on any thread, and is cancelled by Stop();
+// - a caller that repeats the frame of a command that gave up takes that
+//   command's late reply as its own; the frame goes out again only when
+//   nothing came in the late-reply window;
+// - a frame equal to a reply taken lately (a copy, see CReplyMemory) is
+//   held back while a command waits and is handed over only when no other
+//   reply comes within the hold time; a copy of a poll answer never shows
+//   its tag a second time;
+// - a line that a direct command found lost is reported lost as soon as
+//   the loop may touch the port again (framed readers);
 //   the direct exchanges made under it are counted (BeginLeasedExchange),
 //   so the loop stays off the port until the last one has ended;
 // - every wait ends at Stop().
@@ -100,9 +110,14 @@ private:
         enum State { Queued, Sent, Done, Abandoned };
         QByteArray frame;
         char letter = 0; // of a framed command; 0 for a plain one
+        char echo = 0;   // the first data character a framed reply echoes
         State state = Queued;
         QByteArray reply;
         Clock::time_point abandonedAt;
+        // A repeat that took over the flight of its abandoned earlier try:
+        // sent again at this time unless the late reply came first.
+        bool adopted = false;
+        Clock::time_point resendAt;
     };
     enum class Flight { None, Poll, Request };
 
@@ -119,6 +134,15 @@ private:
     Step NextStep(std::unique_lock<std::mutex>& lock, bool framed);
     bool Paused() const { return m_lease != 0 || m_leasedExchanges > 0; }
     void OnFramedReply(const QByteArray& body);
+    // A reply of the command in flight: handed over, or held back as a
+    // possible copy.
+    void OnRequestReply(const QByteArray& body, const QByteArray& handed);
+    // The held frame, now known to be the answer.
+    void DeliverHeld();
+    // Whether a frame equal to a recent one is held (not an acknowledgement
+    // on a line that has not shown copies).
+    bool Suspect(const QByteArray& body, Clock::time_point now);
+    std::chrono::milliseconds HoldSpan() const;
     void OnPlainFrame(const QByteArray& body);
     void Deliver(const QByteArray& reply);
     void ClearFlight();
@@ -146,5 +170,12 @@ private:
     bool m_masterLearn = false;
     std::deque<QByteArray> m_learnReports;
     std::deque<QByteArray> m_tags;
+    CReplyMemory m_memory;   // replies and tag answers taken lately
+    int m_probation = 0;     // equal replies still held on a line without copies
+    QByteArray m_held;       // a possible copy, held while its command waits
+    QByteArray m_heldHanded; // what the held frame hands over (CRC_ERROR)
+    int m_heldSeen = 0;
+    bool m_heldPoll = false;
+    Clock::time_point m_heldUntil;
     quint64 m_tagAwaiting = 0;
 };

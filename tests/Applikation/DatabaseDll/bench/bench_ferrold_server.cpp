@@ -5,7 +5,9 @@
 // embedded file is the floor. Bare reads of the events, nothing kept, show
 // what the driver itself costs for the rows the handler reads: through
 // Qt's driver value by value, and in blocks of bound columns as the
-// handler reads a server.
+// handler reads a server. The server runs as a site would run it: every
+// commit flushed to disk (fsync, synchronous_commit, full_page_writes on),
+// as the embedded file commits.
 //
 //     bench_ferrold_server [--benchmark_filter=...]
 #include "CDatabase.h"
@@ -229,7 +231,8 @@ int main(int argc, char** argv)
 
     g_cluster = QStringLiteral("/tmp/quandor-bench-pg-%1").arg(QCoreApplication::applicationPid());
     if (QProcess::execute(QStringLiteral(QUANDOR_SOURCE_DIR "/tests/support/postgres-cluster.sh"),
-                          {"start", g_cluster, QStringLiteral(QUANDOR_SOURCE_DIR "/Applikation/DatabaseDll/sql/quandor-postgresql.sql")})
+                          {"start", g_cluster, QStringLiteral(QUANDOR_SOURCE_DIR "/Applikation/DatabaseDll/sql/quandor-postgresql.sql"),
+                           QStringLiteral("durable")})
         != 0)
         qFatal("the PostgreSQL cluster did not start");
     std::atexit(stopCluster);

@@ -5,6 +5,7 @@
 #include "CGridComboList.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QMessageBox>
 #include <QPainter>
 #include <QTimer>
@@ -153,6 +154,34 @@ TEST_F(ComboEdit, TheDroppedListDoesNotEndTheEditTheFocusLeavingDoes)
     ASSERT_EQ(Ends().size(), 1u);
     EXPECT_EQ(std::make_pair(Ends()[0].text1, Ends()[0].text2), std::make_pair(QStringLiteral("Gamma"), QStringLiteral("g")));
     EXPECT_EQ(grid->GetActiveEditor(), nullptr);
+}
+
+// In the dropped list one Return picks and stores; an Escape after it
+// takes nothing back.
+TEST_F(ComboEdit, ReturnInTheDroppedListStoresTheChoice)
+{
+    for (bool escapeAfter : {false, true}) {
+        SCOPED_TRACE(escapeAfter);
+        owner.ResetCounts();
+        const int row = escapeAfter ? 7 : 6;
+        CGridComboList* list = OpenCombo(row);
+        ASSERT_NE(list, nullptr);
+        list->showPopup();
+        Settle();
+        ASSERT_TRUE(list->IsDropped());
+        QWidget* dropped = list->view();
+        QTest::keyClick(dropped, Qt::Key_Down);
+        QTest::keyClick(dropped, Qt::Key_Return);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !Ends().empty(); }));
+        if (escapeAfter)
+            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : grid, Qt::Key_Escape);
+        Settle();
+        ASSERT_EQ(Ends().size(), 1u);
+        EXPECT_EQ(std::make_pair(Ends()[0].text1, Ends()[0].text2), std::make_pair(QStringLiteral("Beta"), QStringLiteral("b")));
+        EXPECT_EQ(owner.stored[std::make_pair(row, 4)], QStringLiteral("b"));
+        EXPECT_EQ(grid->GetItemText(row, 4), QStringLiteral("Beta"));
+        EXPECT_EQ(grid->GetActiveEditor(), nullptr);
+    }
 }
 
 TEST_F(ComboEdit, ACellWhoseTextIsNoEntryKeepsItUnlessChosen)

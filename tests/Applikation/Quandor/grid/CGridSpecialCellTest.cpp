@@ -185,3 +185,27 @@ TEST_F(SpecialCellTest, TicksAndButtonsAreDrawn)
     ASSERT_TRUE(grid->GetCellRect(3, 2, &row3));
     EXPECT_NE(image.copy(ticked.translated(row1.topLeft())), image.copy(ticked.translated(row3.topLeft())));
 }
+
+// The box stands in the middle of its row, whole, for every row height a
+// view uses (the default, a narrow one, a tall one).
+TEST_F(SpecialCellTest, TheCheckBoxIsCentredInItsRowAndNeverCut)
+{
+    for (int height : {grid->GetRowHeight(1), 16, 19, 30}) {
+        SCOPED_TRACE(height);
+        grid->SetRowHeight(1, height, false);
+        grid->Refresh();
+        QTest::qWait(10);
+        QRect cell;
+        ASSERT_TRUE(grid->GetCellRect(1, 2, &cell));
+        const QRect box = CGridCellCheck().CheckBoxRect(cell.size()).translated(cell.topLeft());
+        EXPECT_TRUE(cell.contains(box)) << box.top() << ".." << box.bottom() << " in " << cell.top() << ".."
+                                        << cell.bottom();
+        EXPECT_LE(std::abs((box.top() - cell.top()) - (cell.bottom() - box.bottom())), 1);
+    }
+    grid->SetRowHeight(1, 19, false);
+    grid->Refresh();
+    QTest::qWait(20);
+    const QString folder = QDir::currentPath() + "/screenshots";
+    QDir().mkpath(folder);
+    grid->grab().save(folder + "/grid_check_cells_centred.png");
+}

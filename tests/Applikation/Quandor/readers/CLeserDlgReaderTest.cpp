@@ -246,7 +246,7 @@ TEST_F(FramedReader, TheMenuAsksOnlyAFramedReaderOnlineWhetherItIsTheClickedOne)
 TEST_F(FramedReader, ClearingTheEventMemory)
 {
     Sql({"INSERT INTO tblLeser (ID_Leser, strBezeichnung, strLeserTyp, strSeriennummer) VALUES"
-         " (1,'Kasse','Heron','0123456789ABCDEF0123')"});
+         " (1,'Kasse','Heron','" + CSimulatedReader::DefaultIdentification(CSimulatedReader::Heron) + "')"});
     StartReader(CSimulatedReader::Heron);
     for (int i = 0; i < 3; ++i)
         reader->AddEvent({});

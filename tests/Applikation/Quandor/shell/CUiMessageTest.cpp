@@ -1,4 +1,5 @@
 #include "CUiMessage.h"
+#include "CLanguageHandler.h"
 #include "ShellTestSupport.h"
 
 #include <QCoreApplication>
@@ -35,4 +36,30 @@ TEST(CUiMessage, ADroppedRequestReleasesItsWorker)
     EXPECT_TRUE(done.load());
     EXPECT_EQ(answer.load(), QMessageBox::NoButton);
     EXPECT_TRUE(boxes.Requests().empty());
+}
+
+// A lock another program holds reaches the operator in plain words first,
+// once, in either language; other texts pass as they are.
+TEST(CUiMessage, ALockTextIsExplainedBeforeTheDriversWords)
+{
+    for (unsigned int lang : {0u, 1u}) {
+        CLanguageHandler language(lang, QString());
+        CUiMessage::SetLanguage(&language);
+        const QString plain = language.GetLangItem(CUiMessage::kLockedText);
+        ASSERT_FALSE(plain.isEmpty());
+        const struct
+        {
+            const char* text;
+            bool explained;
+        } cases[] = {{"database is locked Unable to fetch row", true},
+                     {"[SQLite]database table is locked (6)", true},
+                     {"attempt to write a readonly database", false},
+                     {"", false}};
+        for (const auto& c : cases) {
+            const QString shown = CUiMessage::ExplainLock(QString::fromLatin1(c.text));
+            EXPECT_EQ(shown, c.explained ? plain + "\n\n" + c.text : QString::fromLatin1(c.text)) << c.text;
+            EXPECT_EQ(CUiMessage::ExplainLock(shown), shown) << "explained once";
+        }
+    }
+    CUiMessage::SetLanguage(nullptr);
 }

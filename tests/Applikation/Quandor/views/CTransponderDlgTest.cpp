@@ -5,6 +5,7 @@
 #include "CDialogRunner.h"
 #include "CShowMessage.h"
 #include "CTransponderDlg.h"
+#include "CUiMessage.h"
 #include "CUsbManuell.h"
 #include "CGridCellCombo.h"
 #include "CGridEditKey.h"
@@ -252,6 +253,26 @@ TEST_P(CTransponderDlgTest, AssignAndWithdrawAllMarkOnlyTheChanged)
     EXPECT_EQ(menu.front().text, "--- " + Lang(231));
     EXPECT_FALSE(menu.front().enabled);
     EXPECT_EQ(Transponders()->m_strClickedReader, "");
+}
+
+// Assign all and remove all work under the wait cursor, also when the
+// database refuses them.
+TEST_P(CTransponderDlgTest, AssignAllShowsTheWaitCursorWhileItWrites)
+{
+    StartShown();
+    Sql({"CREATE TRIGGER refuse BEFORE UPDATE ON tblTransponder BEGIN SELECT RAISE(ABORT, 'gesperrt'); END"});
+    QList<bool> waiting;
+    CUiMessage::SetPresenter([&](const CUiMessage::Request&) {
+        waiting << m_app->IsWaitCursorOn();
+        return QMessageBox::Ok;
+    });
+    for (int command : {int(CTransponderDlg::ID_ASSIGN_ALL), int(CTransponderDlg::ID_REMOVE_ALL_ASSIGNMENTS)}) {
+        m_menuChoice = command;
+        RightClick(1, 7); // reader B
+        EXPECT_FALSE(m_app->IsWaitCursorOn());
+    }
+    EXPECT_EQ(waiting, (QList<bool>{true, true}));
+    EXPECT_EQ(Stored("tblTransponder", "strLeser_IDS"), (QStringList{"1", "2", "1;2", ""}));
 }
 
 TEST_P(CTransponderDlgTest, DeleteSelectedAndAllShownMarkTheirReaders)

@@ -9,6 +9,7 @@
 #include "TestShots.h"
 
 #include <QDir>
+#include <QScrollBar>
 #include <QSqlQuery>
 
 #include <functional>
@@ -189,7 +190,20 @@ TEST_P(TransponderOnline, LearnsABurstForTheConnectedReaderAndStopsAtAReconnect)
     EXPECT_EQ(Stored("tblTransponder", "strLeser_IDS"), lists);
     EXPECT_EQ(Stored("tblLeser", "boolUpdateOK"), (QStringList{Plain(model) ? "0" : "1", "0"}));
     ExpectCacheIsTable();
-    // A stored transponder presented: its row is selected, the view at it.
+    // A stored transponder presented: its row is selected, the view at the
+    // end, where learned rows appear; a new one leaves nothing selected.
+    QScrollBar* scroll = Grid()->verticalScrollBar();
+    ASSERT_TRUE(Present({"0000000102"}, 5000));
+    EXPECT_EQ(SelectedNumbers(), QStringList{"0000000102"});
+    EXPECT_GT(scroll->maximum(), 0);
+    EXPECT_EQ(scroll->value(), scroll->maximum());
+    scroll->setValue(0);
+    ASSERT_TRUE(Present({"00000004AA"}, 5000));
+    EXPECT_TRUE(SelectedNumbers().isEmpty());
+    EXPECT_EQ(scroll->value(), scroll->maximum());
+    EXPECT_EQ(Grid()->GetItemText(Grid()->GetRowCount() - 1, 3), "00000004AA");
+    numbers << "00000004AA";
+    lists << door;
     ASSERT_TRUE(Present({"0000000102"}, 5000));
     EXPECT_EQ(SelectedNumbers(), QStringList{"0000000102"});
     Frame()->grab().save((TestShots(QStringLiteral("transponders")) + QStringLiteral("learned-tag-selected-%1.png")).arg(CSimulatedReader::ModelName(model)));

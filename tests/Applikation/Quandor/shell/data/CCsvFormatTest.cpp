@@ -144,3 +144,82 @@ TEST(CCsvLineReaderTest, AnOverlongLineIsCutMarkedAndTheNextOneReadWhole)
     EXPECT_LE(lines[1].size(), CCsvLineReader::kMaxLineBytes);
     EXPECT_EQ(lines[2], "last");
 }
+
+// Fields are quoted only when they must be, so files of plain names stay as
+// peers write them; what is quoted comes back as it was.
+TEST(CCsvFormatTest, FieldsAreQuotedOnlyWhenTheyMustBeAndSplitBack)
+{
+    const struct
+    {
+        QString text;
+        QString field;
+    } cases[] = {
+        {"Anna", "Anna"},
+        {"O'Brien \"Bob\"", "O'Brien \"Bob\""},
+        {"", ""},
+        {"a;b", "\"a;b\""},
+        {"\"Bob\"", "\"\"\"Bob\"\"\""},
+        {"two\r\nlines", "\"two\r\nlines\""},
+        {"cr\ronly", "\"cr\ronly\""},
+        {";", "\";\""},
+        {"\"", "\"\"\"\""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CCsvFormat::Field(c.text), c.field) << c.text.toStdString();
+        const QString line = "Person;" + CCsvFormat::Field(c.text) + ";x";
+        EXPECT_EQ(CCsvFormat::SplitCsvLine(line), QStringList({"Person", c.text, "x"})) << c.text.toStdString();
+        if (!c.text.isEmpty()) { // an empty text has no field at all
+            EXPECT_EQ(CCsvFormat::SplitCsvLine(CCsvFormat::Field(c.text)), QStringList({c.text}));
+        }
+    }
+    // A field that starts with a quote but is no quoted field is its text.
+    EXPECT_EQ(CCsvFormat::SplitCsvLine("\"Ann\" Berg;x"), QStringList({"\"Ann\" Berg", "x"}));
+    EXPECT_EQ(CCsvFormat::SplitCsvLine("\"open;x"), QStringList({"\"open", "x"}));
+    EXPECT_EQ(CCsvFormat::SplitCsvLine("a\"b;\"c\""), QStringList({"a\"b", "c"}));
+    EXPECT_TRUE(CCsvFormat::EndsInsideQuotes("Person;\"two"));
+    EXPECT_FALSE(CCsvFormat::EndsInsideQuotes("Person;a\"b"));
+    EXPECT_FALSE(CCsvFormat::EndsInsideQuotes("Person;\"a\"\"b\";c"));
+}
+
+TEST(CCsvFormatTest, TheFileIsUtf8WithAMarkOnlyForTextTheCodePageCannotHold)
+{
+    EXPECT_TRUE(CCsvFormat::FitsCodePage(QString::fromUtf8("Jörg Müß €")));
+    EXPECT_FALSE(CCsvFormat::FitsCodePage(QString::fromUtf8("Zażółć")));
+    EXPECT_FALSE(CCsvFormat::FitsCodePage(QString::fromUtf8("😀")));
+    EXPECT_EQ(CCsvFormat::EncodeLine(QString::fromUtf8("Ωx;😀"), true), QByteArray("\xCE\xA9x;\xF0\x9F\x98\x80\r\n"));
+}
+
+// A quoted field keeps its line break, whatever the break is; a quote that
+// never closes leaves every line as it is.
+TEST(CCsvFormatTest, TheReaderJoinsTheLinesOfAQuotedFieldOnly)
+{
+    const QString folder = TestEnvironment::NewFolder("quoted");
+    const struct
+    {
+        const char* name;
+        QByteArray bytes;
+        QStringList lines;
+    } cases[] = {
+        {"crlf", "Person;\"two\r\nlines\";x\r\nPerson;b\r\n", {"Person;\"two\r\nlines\";x", "Person;b"}},
+        {"lf", "Person;\"a\nb\nc\"\nnext", {"Person;\"a\nb\nc\"", "next"}},
+        {"cr", "Person;\"a\rb\"\rnext\r", {"Person;\"a\rb\"", "next"}},
+        {"unclosed", "Person;\"open\r\nPerson;b\r\nPerson;c", {"Person;\"open", "Person;b", "Person;c"}},
+        {"utf8", "\xEF\xBB\xBFPerson;\"\xC3\xB6\r\n;\"\r\n", {QString::fromUtf8("Person;\"ö\r\n;\"")}},
+    };
+    for (const auto& c : cases) {
+        const QString path = folder + "/" + c.name + ".csv";
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(c.bytes);
+        file.close();
+        CCsvLineReader reader(path);
+        ASSERT_TRUE(reader.Open());
+        QStringList lines;
+        QString line;
+        bool tooLong = false;
+        while (reader.ReadLine(&line, &tooLong))
+            lines << line;
+        EXPECT_FALSE(reader.Failed()) << c.name;
+        EXPECT_EQ(lines, c.lines) << c.name;
+    }
+}

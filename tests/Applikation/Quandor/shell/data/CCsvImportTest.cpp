@@ -7,6 +7,7 @@
 #include "data/CImportErrorDlg.h"
 #include "ShellTestSupport.h"
 #include "data/FileSizeLimit.h"
+#include "TestShots.h"
 
 #include <QLabel>
 #include <QListWidget>
@@ -57,6 +58,8 @@ protected:
                     m_errorEntries << entry;
                     m_errorLines << entry.left(entry.lastIndexOf(QStringLiteral("   (")));
                 }
+                if (!m_shot.isEmpty())
+                    errors->grab().save(TestShots("data") + m_shot);
                 m_errorDialogs++;
                 errors->accept();
             }
@@ -100,6 +103,8 @@ protected:
 
     QStringList m_errorLines;
     QStringList m_errorEntries;
+    // The error dialog's picture goes to this file when set.
+    QString m_shot;
     int m_errorDialogs = 0;
     int m_fileCount = 0;
 };
@@ -587,6 +592,14 @@ TEST_F(CCsvImportTest, ARefusedRecordGivesItsReason)
         EXPECT_FALSE(c.reason.isEmpty());
     }
     EXPECT_EQ(Count("tblTransponder"), 1);
+    QStringList all;
+    for (const auto& c : cases) {
+        if (c.kind == 1)
+            all << c.line;
+    }
+    m_shot = "import_error_reasons.png";
+    ASSERT_EQ(Import(1, all), 1);
+    EXPECT_EQ(m_errorEntries.size(), 4);
 }
 
 // The disk full before the first byte and during the growth of the file:

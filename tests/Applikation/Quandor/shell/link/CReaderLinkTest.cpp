@@ -74,6 +74,12 @@ TEST_F(DirectLink, ReceiveRulesOnDisturbedReplies)
         const Clock::time_point start = Clock::now();
         EXPECT_EQ(link.SendCommand('H', "", 1), c.expected) << c.what;
         EXPECT_LT(MsSince(start), 2600) << c.what;
+        // A command left without its answer waits for it at its repeat; each
+        // case is about one exchange, so the next starts on a new opening.
+        if (c.expected.isEmpty()) {
+            link.ClosePort();
+            ASSERT_EQ(link.OpenPort("COM20", 1), 1);
+        }
     }
 }
 

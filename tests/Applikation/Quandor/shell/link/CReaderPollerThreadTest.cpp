@@ -60,7 +60,8 @@ TEST_F(FramedOnline, QueuedCommandsGetTheirOwnReplies)
     Connect(CSimulatedReader::Egret);
     EXPECT_EQ(link.SendAndWait('L', "P0000", 1), FramedReply("FFLP00A5"));
     EXPECT_EQ(link.SendAndWait('L', "P0001", 1), FramedReply("FFLP0006"));
-    EXPECT_EQ(link.SendAndWait('L', "S0000", 1), FramedReply("FFLS0123456789ABCDEF0123"));
+    EXPECT_EQ(link.SendAndWait('L', "S0000", 1),
+              FramedReply("FFLS" + CSimulatedReader::DefaultIdentification(CSimulatedReader::Egret)));
     EXPECT_EQ(link.SendAndWait('H', "", 1), "QMZT27B5");
 
     reader->CorruptNextChecksums(1);

@@ -89,7 +89,7 @@ TEST_P(FramedSearch, IdentifiesLogsInSetsTheClockAndStartsPolling)
     EXPECT_EQ(outcome.connection, link.ConnectionId());
     EXPECT_EQ(link.ReaderType(), GetParam().type);
     EXPECT_EQ(link.ConnectedPort(), kPort);
-    EXPECT_EQ(link.Identification(), "0123456789ABCDEF0123");
+    EXPECT_EQ(link.Identification(), CSimulatedReader::DefaultIdentification(GetParam().model));
     EXPECT_EQ(link.ReaderName(), "---");
     EXPECT_TRUE(link.IsPortOpen());
     EXPECT_TRUE(link.IsPollingRunning());

@@ -87,10 +87,6 @@ TEST_P(EveryModel, ConnectsFromThePortDialogAndShowsPresentedTags)
 
     EXPECT_EQ(Tree()->ReaderType(), c.readerType);
     EXPECT_EQ(Pane(CMainFrame::ID_INDICATOR_CONNECTION), Text(109) + QStringLiteral("COM%1").arg(kPort));
-    // The reader's own name follows once the reader view has identified it,
-    // which may already have happened: only the model is settled here.
-    EXPECT_TRUE(Pane(CMainFrame::ID_INDICATOR_READER).startsWith(Text(110) + Text(c.modelText) + Text(216)))
-        << qPrintable(Pane(CMainFrame::ID_INDICATOR_READER));
     EXPECT_TRUE(Frame()->Action(CMainFrame::ID_ONLINE)->isChecked());
     EXPECT_FALSE(Frame()->Action(CMainFrame::ID_OFFLINE)->isChecked());
 
@@ -125,7 +121,7 @@ TEST_P(EveryModel, ConnectsFromThePortDialogAndShowsPresentedTags)
     }
     ASSERT_TRUE(WaitUntil([&] { return Label() == Text(201); }, 3000));
     EXPECT_GE(shownFor.elapsed(), 1400);
-    EXPECT_LE(shownFor.elapsed(), 2500); // late only on a busy machine
+    EXPECT_LE(shownFor.elapsed(), 5000); // late only on a busy machine
 
     // The link polls on after the tag was shown; another tag is no master.
     reader->PresentTag("FEDCBA9876");
@@ -296,6 +292,13 @@ TEST_F(ReaderLinkWindow, OfflineDuringTheSearchStopsIt)
     EXPECT_TRUE(progress->GetTextControl()->text().contains(QStringLiteral("COM%1").arg(kPort)));
     EXPECT_EQ(progress->GetProgressCtrl()->maximum(), 1);
     Screenshot(*progress, QStringLiteral("search-progress"));
+    // A language switch meanwhile relabels it.
+    Frame()->OnCommand(CMainFrame::ID_LANGUAGE_ENGLISH);
+    EXPECT_EQ(progress->windowTitle(), Text(115));
+    EXPECT_EQ(progress->GetTextControl()->text(),
+              "\n" + Language()->GetLangItem(103, kPort) + "\n" + Text(104));
+    Frame()->OnCommand(CMainFrame::ID_LANGUAGE_GERMAN);
+    EXPECT_EQ(progress->windowTitle(), Text(115));
     QElapsedTimer closing;
     closing.start();
     Frame()->Action(CMainFrame::ID_OFFLINE)->trigger();

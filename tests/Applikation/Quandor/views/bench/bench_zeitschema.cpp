@@ -85,16 +85,16 @@ void restore(CFerrold_Handler* db)
 
 int main(int argc, char** argv)
 {
-    const int repetitions = argc > 1 ? std::atoi(argv[1]) : 5;
+    const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     bench::Program program(argc, argv);
     if (!program.Start(fillDatabase))
         return 1;
     CQuandorApp& app = program.App();
     CFerrold_Handler* db = app.GetDBHandler();
-    std::printf("%d schemas, %d transponders, %d readers; %d repetitions; best of them\n", kSchemas, kTransponders,
+    std::printf("%d schemas, %d transponders, %d readers; median of %d\n", kSchemas, kTransponders,
                 kReaders, repetitions);
 
-    double overview = 1e9, one = 1e9, edit = 1e9, remove = 1e9, floor = 1e9;
+    std::vector<double> overview, one, edit, remove, floor;
     int users = 0;
     for (int i = 0; i < db->Get_Ptr_To_tblTransponder()->GetAnz_Transponder(); ++i)
         users += db->Get_Ptr_To_tblTransponder()->Get_Transponder(i)->Zeitfenster_ID == identityOf(kUsedSchema);
@@ -102,13 +102,13 @@ int main(int argc, char** argv)
     CZeitschemaDlg view;
     view.resize(1000, 700);
     for (int rep = 0; rep < repetitions; ++rep) {
-        overview = std::min(overview, bench::Millis([&] { view.ShowSchemas(0); }));
-        one = std::min(one, bench::Millis([&] { view.ShowSchemas(kUsedSchema); }));
+        overview.push_back(bench::Millis([&] { view.ShowSchemas(0); }));
+        one.push_back(bench::Millis([&] { view.ShowSchemas(kUsedSchema); }));
 
         restore(db);
         CZeitschemaStore store(db);
         const int schema = store.SchemaOfIdentity(identityOf(kUsedSchema));
-        edit = std::min(edit, bench::Millis([&] {
+        edit.push_back(bench::Millis([&] {
             if (!store.StoreCell(schema, 2, 14, QStringLiteral("1")) || store.MarkedTransponders() != users)
                 std::printf("edit failed: %d marked, %s\n", store.MarkedTransponders(),
                             qPrintable(store.LastError()));
@@ -116,7 +116,7 @@ int main(int argc, char** argv)
 
         restore(db);
         view.ShowSchemas(0);
-        remove = std::min(remove, bench::Millis([&] {
+        remove.push_back(bench::Millis([&] {
             CZeitschemaStore deleting(db);
             const auto outcome = deleting.Delete({identityOf(kUsedSchema)});
             view.FillGrid(CZeitschemaDlg::kGridId, CZeitschemaDlg::kColumns);
@@ -126,7 +126,7 @@ int main(int argc, char** argv)
         }));
 
         restore(db);
-        floor = std::min(floor, bench::Millis([&] {
+        floor.push_back(bench::Millis([&] {
             QSqlQuery q(db->GetDatabase()->Connection());
             q.exec("BEGIN");
             q.exec(QStringLiteral("UPDATE tblTransponder SET Zeitfenster_ID = 1, boolUpdateOK = 1"
@@ -135,11 +135,17 @@ int main(int argc, char** argv)
             q.exec("COMMIT");
         }));
     }
-    std::printf("fill overview   %8.2f ms\n", overview);
-    std::printf("fill one schema %8.2f ms\n", one);
-    std::printf("window edit     %8.2f ms   (%.1f x floor)\n", edit, edit / floor);
-    std::printf("delete schema   %8.2f ms   (%.1f x floor)\n", remove, remove / floor);
-    std::printf("floor (UPDATE)  %8.2f ms\n", floor);
+    const auto median = [](std::vector<double>& times) {
+        std::sort(times.begin(), times.end());
+        return times[times.size() / 2];
+    };
+    const double overviewMs = median(overview), oneMs = median(one), editMs = median(edit), removeMs = median(remove),
+                 floorMs = median(floor);
+    std::printf("fill overview   %8.2f ms\n", overviewMs);
+    std::printf("fill one schema %8.2f ms\n", oneMs);
+    std::printf("window edit     %8.2f ms   (%.2f x floor)\n", editMs, editMs / floorMs);
+    std::printf("delete schema   %8.2f ms   (%.2f x floor)\n", removeMs, removeMs / floorMs);
+    std::printf("floor (UPDATE)  %8.2f ms\n", floorMs);
     app.ExitInstance();
     return 0;
 }
