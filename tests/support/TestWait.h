@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QPointer>
 #include <QWidget>
 #include <QtTest/QTest>
 
@@ -40,9 +41,14 @@ inline bool UntilOnThisThread(const std::function<bool()>& condition, int timeou
 // handled.
 inline void Settle()
 {
-    for (QWidget* window : QApplication::topLevelWidgets()) {
-        if (window->isVisible())
-            (void)QTest::qWaitForWindowExposed(window);
+    // Waiting for one window handles events, which may delete another
+    // (a closed drop-down list): each is looked at only while it lives.
+    QList<QPointer<QWidget>> windows;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        windows << window;
+    for (const QPointer<QWidget>& window : windows) {
+        if (window && window->isVisible())
+            (void)QTest::qWaitForWindowExposed(window.data());
     }
     QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents();
