@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QStringList>
 #include <gtest/gtest.h>
 
@@ -102,6 +103,35 @@ protected:
             ASSERT_TRUE(q.exec(statement)) << statement.toStdString();
         }
         QSqlDatabase::removeDatabase(name);
+    }
+
+    // The rows a query gives as another program reads them, columns joined
+    // by '|'.
+    QStringList Rows(const QString& query)
+    {
+        QStringList rows;
+        if (Postgres()) {
+            QString error;
+            rows = TestEnvironment::PostgresRows(m_server, ServerSql(query), &error);
+            EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+            return rows;
+        }
+        const QString name = QStringLiteral("test-rows");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            db.setDatabaseName(m_file);
+            EXPECT_TRUE(db.open());
+            QSqlQuery q(db);
+            EXPECT_TRUE(q.exec(query)) << query.toStdString();
+            while (q.next()) {
+                QStringList columns;
+                for (int c = 0; c < q.record().count(); ++c)
+                    columns << q.value(c).toString();
+                rows << columns.join(QLatin1Char('|'));
+            }
+        }
+        QSqlDatabase::removeDatabase(name);
+        return rows;
     }
 
     // A trigger named "name" that refuses the operation on rows of the table

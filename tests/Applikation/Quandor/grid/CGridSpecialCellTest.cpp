@@ -194,7 +194,7 @@ TEST_F(SpecialCellTest, TheCheckBoxIsCentredInItsRowAndNeverCut)
         SCOPED_TRACE(height);
         grid->SetRowHeight(1, height, false);
         grid->Refresh();
-        QTest::qWait(10);
+        TestWait::Settle();
         QRect cell;
         ASSERT_TRUE(grid->GetCellRect(1, 2, &cell));
         const QRect box = CGridCellCheck().CheckBoxRect(cell.size()).translated(cell.topLeft());
@@ -204,7 +204,7 @@ TEST_F(SpecialCellTest, TheCheckBoxIsCentredInItsRowAndNeverCut)
     }
     grid->SetRowHeight(1, 19, false);
     grid->Refresh();
-    QTest::qWait(20);
+    TestWait::Settle();
     const QString folder = QDir::currentPath() + "/screenshots";
     QDir().mkpath(folder);
     grid->grab().save(folder + "/grid_check_cells_centred.png");

@@ -21,26 +21,9 @@ protected:
             " (1,'00000000AA',9),(2,'00000000BB',5)");
     }
 
-    QStringList Names(const QString& table = QStringLiteral("tblZeitschema"))
+    QStringList Names()
     {
-        const QString query = QStringLiteral("SELECT ID_Zeitschema, strBezeichnung, strVon FROM %1 ORDER BY ID_Zeitschema").arg(table);
-        if (Postgres()) {
-            QString error;
-            return TestEnvironment::PostgresRows(m_server, ServerSql(query), &error);
-        }
-        QStringList rows;
-        const QString name = QStringLiteral("test-names");
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-            db.setDatabaseName(m_file);
-            EXPECT_TRUE(db.open());
-            QSqlQuery q(db);
-            EXPECT_TRUE(q.exec(query));
-            while (q.next())
-                rows << QStringLiteral("%1|%2|%3").arg(q.value(0).toString(), q.value(1).toString(), q.value(2).toString());
-        }
-        QSqlDatabase::removeDatabase(name);
-        return rows;
+        return Rows(QStringLiteral("SELECT ID_Zeitschema, strBezeichnung, strVon FROM tblZeitschema ORDER BY ID_Zeitschema"));
     }
     int BrokenReports() { return int(Messages().filter(QStringLiteral("Nacht")).size()); }
 };

@@ -20,26 +20,9 @@ class SeveralWritersSoakTest : public FerroldTest
 protected:
     QSet<qint32> Keys(const QString& table, const QString& key)
     {
-        const QString query = QStringLiteral("SELECT %1 FROM %2").arg(key, table);
         QSet<qint32> keys;
-        if (Postgres()) {
-            QString error;
-            for (const QString& row : TestEnvironment::PostgresRows(m_server, ServerSql(query), &error))
-                keys.insert(row.toInt());
-            EXPECT_TRUE(error.isEmpty()) << error.toStdString();
-            return keys;
-        }
-        const QString name = QStringLiteral("soak-read");
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-            db.setDatabaseName(m_file);
-            EXPECT_TRUE(db.open());
-            QSqlQuery q(db);
-            EXPECT_TRUE(q.exec(query));
-            while (q.next())
-                keys.insert(q.value(0).toInt());
-        }
-        QSqlDatabase::removeDatabase(name);
+        for (const QString& row : Rows(QStringLiteral("SELECT %1 FROM %2").arg(key, table)))
+            keys.insert(row.toInt());
         return keys;
     }
 };
