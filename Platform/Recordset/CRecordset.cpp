@@ -416,21 +416,6 @@ bool CRecordset::OpenKeys(const QList<qint32>& keys)
     return OpenWhere(Fields().Bindings().empty() ? QString() : Fields().Bindings().front().column, values);
 }
 
-bool CRecordset::OpenKeysFrom(qint32 firstKey)
-{
-    if (Fields().Bindings().empty()) {
-        m_lastError = QStringLiteral("The record set binds no columns.");
-        return false;
-    }
-    QSqlDatabase db = Connection();
-    if (!db.isOpen())
-        return false;
-    const QString key = QuotedColumn(db, Fields().Bindings().front().column);
-    return Open(m_nDefaultType, QStringLiteral("SELECT %1 FROM %2 WHERE %3 >= %4 ORDER BY %3")
-                                    .arg(SelectList(db), QuotedTable(db), key)
-                                    .arg(firstKey));
-}
-
 bool CRecordset::OpenAppendOnly()
 {
     const bool open =
@@ -628,15 +613,6 @@ void CRecordset::Edit()
     for (const auto& b : m_fields->Bindings())
         m_saved.push_back(CFieldExchange::Get(b));
     m_mode = Mode::Edit;
-}
-
-void CRecordset::CancelUpdate()
-{
-    if (m_mode == Mode::None)
-        return;
-    m_mode = Mode::None;
-    if (m_current >= 0 && m_current < m_rowCount)
-        LoadRow(m_current);
 }
 
 std::vector<size_t> CRecordset::ChangedColumns() const
