@@ -208,6 +208,9 @@ private:
     enum class Mode { None, Add, Edit };
 
     QSqlDatabase Connection();
+    // The connection for a write, which may have to wait for another
+    // program's lock.
+    QSqlDatabase WriteConnection();
     QSqlQuery* Statement(const QString& sql);
     void ThrowIfNotUsable(const QSqlDatabase& db);
     bool OpenRows(const QString& sql, const QList<QVariant>& bindValues);
