@@ -129,15 +129,14 @@ void CTransponderDlg::FillGrid(quint32 gridId, int columns)
         return;
     // The caches may have been read again since the last fill.
     m_lookups.Reset();
-    m_strParsedList.clear();
-    m_parsedReaders.clear();
+    m_parsedList = CReaderIdList();
     CtblTransponder* transponders = db->Get_Ptr_To_tblTransponder();
     CtblLeser* readers = db->Get_Ptr_To_tblLeser();
     int rows = transponders->GetAnz_Transponder() + 1;
     m_arFilteredRows.clear();
     if (m_nFilterID != 0) {
         for (int i = 0; i < transponders->GetAnz_Transponder(); ++i) {
-            if (ReaderListHolds(transponders->Get_Transponder(i)->Leser_IDS, m_nFilterID))
+            if (CReaderIdList(transponders->Get_Transponder(i)->Leser_IDS).Holds(qint32(m_nFilterID)))
                 m_arFilteredRows.push_back(i);
         }
         rows = int(m_arFilteredRows.size()) + 1;
@@ -215,75 +214,13 @@ QString CTransponderDlg::SchemaName(qint32 schemaId) const
     return m_schemaNames.value(schemaId);
 }
 
-qint32 CTransponderDlg::ReaderOfPiece(const QString& piece)
-{
-    const QString trimmed = piece.trimmed();
-    qsizetype digits = 0;
-    while (digits < trimmed.size() && trimmed.at(digits).unicode() >= '0' && trimmed.at(digits).unicode() <= '9')
-        ++digits;
-    bool ok = false;
-    const qint32 id = trimmed.left(digits).toInt(&ok);
-    return ok ? id : 0;
-}
-
-QString CTransponderDlg::ListWithReader(const QString& list, qint32 readerId)
-{
-    QStringList pieces;
-    SplitString(list, &pieces, u';');
-    for (const QString& piece : pieces) {
-        if (ReaderOfPiece(piece) == readerId)
-            return list;
-    }
-    return list + u';' + QString::number(readerId);
-}
-
-QString CTransponderDlg::ListWithoutReader(const QString& list, qint32 readerId)
-{
-    QStringList pieces;
-    SplitString(list, &pieces, u';');
-    QStringList kept;
-    for (const QString& piece : pieces) {
-        if (ReaderOfPiece(piece) != readerId)
-            kept << piece;
-    }
-    // Never null: the table stores an emptied list as an empty text.
-    return kept.isEmpty() ? QStringLiteral("") : kept.join(u';');
-}
-
-QString CTransponderDlg::LearnedList(const QString& list, const QString& readerText)
-{
-    QStringList pieces;
-    SplitString(list, &pieces, u';');
-    if (readerText == QLatin1String("0") || pieces.contains(readerText))
-        return pieces.isEmpty() ? QStringLiteral("") : pieces.join(u';');
-    if (list.isEmpty())
-        return readerText;
-    return pieces.join(u';') + u';' + readerText;
-}
-
-std::vector<qint32> CTransponderDlg::ReadersOfList(const QString& list)
-{
-    std::vector<qint32> readers;
-    QStringList pieces;
-    SplitString(list, &pieces, u';');
-    for (const QString& piece : pieces) {
-        const qint32 id = ReaderOfPiece(piece);
-        if (id != 0 && std::find(readers.begin(), readers.end(), id) == readers.end())
-            readers.push_back(id);
-    }
-    return readers;
-}
-
 bool CTransponderDlg::Enabled(const QString& readerList, qint32 readerId)
 {
     if (readerList.isEmpty() || readerId == 0)
         return false;
-    if (readerList != m_strParsedList) {
-        m_strParsedList = readerList;
-        const std::vector<qint32> readers = ReadersOfList(readerList);
-        m_parsedReaders = QSet<qint32>(readers.begin(), readers.end());
-    }
-    return m_parsedReaders.contains(readerId);
+    if (readerList != m_parsedList.Text())
+        m_parsedList = CReaderIdList(readerList);
+    return m_parsedList.Holds(readerId);
 }
 
 void CTransponderDlg::OnGetCellText(GRID_DISPINFO* info)

@@ -3,7 +3,7 @@
 #include "CDatabase.h"
 #include "CFerrold_Handler.h"
 #include "CTransaction.h"
-#include "CTransponderDlg.h"
+#include "CReaderIdList.h"
 #include "CtblLeser.h"
 #include "CtblPerson.h"
 #include "CtblTransponder.h"
@@ -21,6 +21,12 @@ using Row = CtblTransponder::structTransponder;
 std::vector<QVariant> Variants(const std::vector<qint32>& ids)
 {
     return std::vector<QVariant>(ids.begin(), ids.end());
+}
+
+std::vector<qint32> ReadersOf(const QString& list)
+{
+    const CReaderIdList readers(list);
+    return std::vector<qint32>(readers.Readers().cbegin(), readers.Readers().cend());
 }
 
 // The row being written, as it will be stored.
@@ -167,7 +173,7 @@ bool CTransponderStore::WriteMarked(qint32 transponderId, const Readers& readers
         marked = readers;
         const bool written = WriteByKey(*transponders, transponderId, kTransponderMissing, [&] {
             if (marked.empty())
-                marked = CTransponderDlg::ReadersOfList(transponders->strLeser_IDS);
+                marked = ReadersOf(transponders->strLeser_IDS);
             change(*transponders);
             transponders->boolUpdateOK = 1;
             stored = StoredRow(*transponders);
@@ -217,15 +223,14 @@ bool CTransponderStore::SetSchema(qint32 transponderId, qint32 schemaId)
 bool CTransponderStore::SetReader(qint32 transponderId, qint32 readerId, bool on)
 {
     return WriteMarked(transponderId, {readerId}, [readerId, on](CtblTransponder& set) {
-        set.strLeser_IDS = on ? CTransponderDlg::ListWithReader(set.strLeser_IDS, readerId)
-                              : CTransponderDlg::ListWithoutReader(set.strLeser_IDS, readerId);
+        const CReaderIdList stored(set.strLeser_IDS);
+        set.strLeser_IDS = (on ? stored.With(readerId) : stored.Without(readerId)).Text();
     });
 }
 
 bool CTransponderStore::Learn(const QString& number, qint32 readerId, qint32 key)
 {
     CtblTransponder* transponders = m_pDb ? m_pDb->Get_Ptr_To_tblTransponder() : nullptr;
-    const QString readerText = QString::number(readerId);
     Row stored;
     const bool ok = Transact([&] {
         if (key == 0) {
@@ -245,14 +250,14 @@ bool CTransponderStore::Learn(const QString& number, qint32 readerId, qint32 key
             transponders->Zeitfenster_ID = 1;
             transponders->boolUpdateOK = 1;
             if (readerId != 0)
-                transponders->strLeser_IDS = readerText;
+                transponders->strLeser_IDS = QString::number(readerId);
             transponders->Update();
         } else {
             LockRow(key);
             // The list as stored: the reader is added to what another PC
             // may have given the transponder meanwhile.
             if (!WriteByKey(*transponders, key, kTransponderMissing, [&] {
-                    const QString list = CTransponderDlg::LearnedList(transponders->strLeser_IDS, readerText);
+                    const QString list = CReaderIdList(transponders->strLeser_IDS).With(readerId).Text();
                     // A list that changed means the transponder must be sent again.
                     if (list != transponders->strLeser_IDS) {
                         transponders->strLeser_IDS = list;
@@ -291,7 +296,7 @@ CRecordDeleter::Result CTransponderStore::Delete(const std::vector<qint32>* keys
         Readers readerIds;
         QSet<qint32> seen;
         const auto add = [&](const QString& list) {
-            for (qint32 id : CTransponderDlg::ReadersOfList(list)) {
+            for (qint32 id : CReaderIdList(list).Readers()) {
                 if (!seen.contains(id)) {
                     seen.insert(id);
                     readerIds.push_back(id);
@@ -361,13 +366,8 @@ bool CTransponderStore::ChangeAll(bool assign, qint32 readerId)
         if (!transponders->ReadForWrite(QStringLiteral("strLeser_IDS"), &stored))
             throw CDBException(transponders->GetLastError());
         for (const auto& [key, old] : stored) {
-            QString list;
-            if (!assign)
-                list = CTransponderDlg::ListWithoutReader(old, readerId);
-            else if (old.isEmpty())
-                list = QString::number(readerId);
-            else
-                list = CTransponderDlg::ListWithReader(old, readerId);
+            const CReaderIdList stored(old);
+            QString list = (assign ? stored.With(readerId) : stored.Without(readerId)).Text();
             if (list != old)
                 changed.emplace_back(key, list);
             finalLists.push_back(std::move(list));
