@@ -385,7 +385,7 @@ TEST_P(TransponderOnline, TheMasterTransponderOfAConnectedWrenKeepsItsList)
         EXPECT_EQ(Stored("tblTransponder", "boolUpdateOK"), (QStringList{"0", "0", "0", "1", "0"}));
     } else {
         EXPECT_TRUE(m_messages.isEmpty()) << qPrintable(m_messages.join('|'));
-        EXPECT_EQ(lists, (QStringList{";1", "2", "1", "", "0"}));
+        EXPECT_EQ(lists, (QStringList{"1", "2", "1", "", "0"}));
     }
     ExpectCacheIsTable();
 
@@ -396,7 +396,7 @@ TEST_P(TransponderOnline, TheMasterTransponderOfAConnectedWrenKeepsItsList)
     m_messages.clear();
     ClickCheck("0000000104", gate);
     EXPECT_TRUE(m_messages.isEmpty()) << qPrintable(m_messages.join('|'));
-    EXPECT_EQ(Stored("tblTransponder", "strLeser_IDS").at(3), wren ? "" : ";2");
+    EXPECT_EQ(Stored("tblTransponder", "strLeser_IDS").at(3), wren ? "" : "2");
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, TransponderOnline, ::testing::Values(CSimulatedReader::Kite, CSimulatedReader::Wren),
