@@ -4,7 +4,7 @@
 #include "CDatabase.h"
 #include "CGridBaseDlg.h"
 #include "CTransferRun.h"
-#include "link/CReaderFrame.h"
+#include "CReaderFrame.h"
 
 #include <QSqlDriver>
 #include <QSqlError>
