@@ -5,6 +5,7 @@
 #include "CGridCtrl.h"
 #include "CLanguageHandler.h"
 #include "CRecordDeleter.h"
+#include "CReaderIdList.h"
 #include "CRecordWriter.h"
 #include "CTransaction.h"
 #include "CtblLeser.h"
@@ -107,8 +108,7 @@ void CNameDlg::FillGrid(quint32 gridId, int columns)
         return;
     // The caches may have been read again since the last fill.
     m_lookups.Reset();
-    m_strParsedList.clear();
-    m_parsedReaders.clear();
+    m_parsedList = CReaderIdList();
     CtblPerson* persons = db->Get_Ptr_To_tblPerson();
     CtblTransponder* transponders = db->Get_Ptr_To_tblTransponder();
     CtblLeser* readers = db->Get_Ptr_To_tblLeser();
@@ -117,7 +117,7 @@ void CNameDlg::FillGrid(quint32 gridId, int columns)
     if (m_nFilterID != 0) {
         for (int i = 0; i < persons->GetAnz_Person(); ++i) {
             const auto* transponder = m_lookups.TransponderById(persons->Get_Person(i)->Transponder_ID);
-            if (transponder && ReaderListHolds(transponder->Leser_IDS, m_nFilterID))
+            if (transponder && CReaderIdList(transponder->Leser_IDS).Holds(qint32(m_nFilterID)))
                 m_arFilteredRows.push_back(i);
         }
         rows = int(m_arFilteredRows.size()) + 1;
@@ -171,25 +171,9 @@ bool CNameDlg::Enabled(const QString& readerList, qint32 readerId)
 {
     if (readerList.isEmpty() || readerId == 0)
         return false;
-    if (readerList != m_strParsedList) {
-        m_strParsedList = readerList;
-        m_parsedReaders.clear();
-        QStringList pieces;
-        SplitString(readerList, &pieces, u';');
-        // Each piece counts by its leading number ("05" is reader 5), as
-        // the reader filter reads it.
-        for (const QString& piece : pieces) {
-            const QString trimmed = piece.trimmed();
-            qsizetype digits = 0;
-            while (digits < trimmed.size() && trimmed.at(digits).unicode() >= '0' && trimmed.at(digits).unicode() <= '9')
-                ++digits;
-            bool ok = false;
-            const qint32 id = trimmed.left(digits).toInt(&ok);
-            if (ok && id != 0)
-                m_parsedReaders.insert(id);
-        }
-    }
-    return m_parsedReaders.contains(readerId);
+    if (readerList != m_parsedList.Text())
+        m_parsedList = CReaderIdList(readerList);
+    return m_parsedList.Holds(readerId);
 }
 
 void CNameDlg::OnGetCellText(GRID_DISPINFO* info)

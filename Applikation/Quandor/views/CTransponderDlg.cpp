@@ -109,8 +109,10 @@ bool StoreMarked(CFerrold_Handler& db, qint32 transponderId, const std::vector<q
     std::vector<qint32> marked = readers;
     QString storedList;
     const CRecordWriter::Result result = CRecordWriter::WriteByKey(*transponders, transponderId, [&] {
-        if (marked.empty())
-            marked = CTransponderDlg::ReadersOfList(transponders->strLeser_IDS);
+        if (marked.empty()) {
+            const CReaderIdList stored(transponders->strLeser_IDS);
+            marked.assign(stored.Readers().cbegin(), stored.Readers().cend());
+        }
         write(*transponders);
         storedList = transponders->strLeser_IDS;
         transponders->boolUpdateOK = 1;
@@ -208,15 +210,14 @@ void CTransponderDlg::FillGrid(quint32 gridId, int columns)
         return;
     // The caches may have been read again since the last fill.
     m_lookups.Reset();
-    m_strParsedList.clear();
-    m_parsedReaders.clear();
+    m_parsedList = CReaderIdList();
     CtblTransponder* transponders = db->Get_Ptr_To_tblTransponder();
     CtblLeser* readers = db->Get_Ptr_To_tblLeser();
     int rows = transponders->GetAnz_Transponder() + 1;
     m_arFilteredRows.clear();
     if (m_nFilterID != 0) {
         for (int i = 0; i < transponders->GetAnz_Transponder(); ++i) {
-            if (ReaderListHolds(transponders->Get_Transponder(i)->Leser_IDS, m_nFilterID))
+            if (CReaderIdList(transponders->Get_Transponder(i)->Leser_IDS).Holds(qint32(m_nFilterID)))
                 m_arFilteredRows.push_back(i);
         }
         rows = int(m_arFilteredRows.size()) + 1;
@@ -294,75 +295,13 @@ QString CTransponderDlg::SchemaName(qint32 schemaId) const
     return m_schemaNames.value(schemaId);
 }
 
-qint32 CTransponderDlg::ReaderOfPiece(const QString& piece)
-{
-    const QString trimmed = piece.trimmed();
-    qsizetype digits = 0;
-    while (digits < trimmed.size() && trimmed.at(digits).unicode() >= '0' && trimmed.at(digits).unicode() <= '9')
-        ++digits;
-    bool ok = false;
-    const qint32 id = trimmed.left(digits).toInt(&ok);
-    return ok ? id : 0;
-}
-
-QString CTransponderDlg::ListWithReader(const QString& list, qint32 readerId)
-{
-    QStringList pieces;
-    SplitString(list, &pieces, u';');
-    for (const QString& piece : pieces) {
-        if (ReaderOfPiece(piece) == readerId)
-            return list;
-    }
-    return list + u';' + QString::number(readerId);
-}
-
-QString CTransponderDlg::ListWithoutReader(const QString& list, qint32 readerId)
-{
-    QStringList pieces;
-    SplitString(list, &pieces, u';');
-    QStringList kept;
-    for (const QString& piece : pieces) {
-        if (ReaderOfPiece(piece) != readerId)
-            kept << piece;
-    }
-    // Never null: the table stores an emptied list as an empty text.
-    return kept.isEmpty() ? QStringLiteral("") : kept.join(u';');
-}
-
-QString CTransponderDlg::LearnedList(const QString& list, const QString& readerText)
-{
-    QStringList pieces;
-    SplitString(list, &pieces, u';');
-    if (readerText == QLatin1String("0") || pieces.contains(readerText))
-        return pieces.isEmpty() ? QStringLiteral("") : pieces.join(u';');
-    if (list.isEmpty())
-        return readerText;
-    return pieces.join(u';') + u';' + readerText;
-}
-
-std::vector<qint32> CTransponderDlg::ReadersOfList(const QString& list)
-{
-    std::vector<qint32> readers;
-    QStringList pieces;
-    SplitString(list, &pieces, u';');
-    for (const QString& piece : pieces) {
-        const qint32 id = ReaderOfPiece(piece);
-        if (id != 0 && std::find(readers.begin(), readers.end(), id) == readers.end())
-            readers.push_back(id);
-    }
-    return readers;
-}
-
 bool CTransponderDlg::Enabled(const QString& readerList, qint32 readerId)
 {
     if (readerList.isEmpty() || readerId == 0)
         return false;
-    if (readerList != m_strParsedList) {
-        m_strParsedList = readerList;
-        const std::vector<qint32> readers = ReadersOfList(readerList);
-        m_parsedReaders = QSet<qint32>(readers.begin(), readers.end());
-    }
-    return m_parsedReaders.contains(readerId);
+    if (readerList != m_parsedList.Text())
+        m_parsedList = CReaderIdList(readerList);
+    return m_parsedList.Holds(readerId);
 }
 
 void CTransponderDlg::OnGetCellText(GRID_DISPINFO* info)
@@ -585,8 +524,8 @@ bool CTransponderDlg::StoreReader(qint32 transponderId, int column, bool on)
     if (!StoreMarked(
             *db, transponderId, {readerId},
             [&](CtblTransponder& set) {
-                set.strLeser_IDS = on ? ListWithReader(set.strLeser_IDS, readerId)
-                                      : ListWithoutReader(set.strLeser_IDS, readerId);
+                const CReaderIdList stored(set.strLeser_IDS);
+                set.strLeser_IDS = (on ? stored.With(readerId) : stored.Without(readerId)).Text();
             },
             [](CtblTransponder::structTransponder&) {}))
         return false;
@@ -809,7 +748,7 @@ void CTransponderDlg::DeleteTransponders(const std::vector<qint32>* keys)
         std::vector<qint32> readerIds;
         QSet<qint32> seen;
         const auto add = [&](const QString& list) {
-            for (qint32 id : ReadersOfList(list)) {
+            for (qint32 id : CReaderIdList(list).Readers()) {
                 if (!seen.contains(id)) {
                     seen.insert(id);
                     readerIds.push_back(id);
@@ -897,13 +836,8 @@ void CTransponderDlg::ChangeAllAssignments(bool assign, qint32 readerId)
         if (!transponders->ReadForWrite(QStringLiteral("strLeser_IDS"), &stored))
             throw CDBException(transponders->GetLastError());
         for (const auto& [key, old] : stored) {
-            QString list;
-            if (!assign)
-                list = ListWithoutReader(old, readerId);
-            else if (old.isEmpty())
-                list = QString::number(readerId);
-            else
-                list = ListWithReader(old, readerId);
+            const CReaderIdList stored(old);
+            QString list = (assign ? stored.With(readerId) : stored.Without(readerId)).Text();
             if (list != old)
                 changed.emplace_back(key, list);
             finalLists.push_back(std::move(list));
@@ -1058,7 +992,6 @@ void CTransponderDlg::Learn(const QString& received)
             break;
         }
     }
-    const QString readerText = QString::number(readerId);
 
     CTransaction transaction(db->GetDatabase());
     if (cacheRow < 0) {
@@ -1068,13 +1001,13 @@ void CTransponderDlg::Learn(const QString& received)
             transponders->Zeitfenster_ID = 1;
             transponders->boolUpdateOK = 1;
             if (readerId != 0)
-                transponders->strLeser_IDS = readerText;
+                transponders->strLeser_IDS = QString::number(readerId);
         });
         if (result != CRecordWriter::Result::Written)
             return;
     } else {
         const auto* row = transponders->Get_Transponder(cacheRow);
-        const QString list = LearnedList(row->Leser_IDS, readerText);
+        const QString list = CReaderIdList(row->Leser_IDS).With(readerId).Text();
         // A list that changed means the transponder must be sent again.
         const bool changed = list != row->Leser_IDS;
         const CRecordWriter::Result result = CRecordWriter::WriteByKey(*transponders, row->ID_Transponder, [&] {
@@ -1099,7 +1032,7 @@ void CTransponderDlg::Learn(const QString& received)
         transponders->_Requery();
     } else if (cacheRow < transponders->GetAnz_Transponder()) {
         auto* row = transponders->Get_Transponder(cacheRow);
-        const QString list = LearnedList(row->Leser_IDS, readerText);
+        const QString list = CReaderIdList(row->Leser_IDS).With(readerId).Text();
         if (list != row->Leser_IDS)
             row->UpdateOK = 1;
         row->Leser_IDS = list;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CGridBaseDlg.h"
+#include "CReaderIdList.h"
 #include "CRecordLookups.h"
 #include "CRecordViewMenu.h"
 
@@ -80,18 +81,6 @@ public:
     // The menu for a right click in this column (asks the reader first).
     CRecordViewMenu ContextMenu(int column);
 
-    // The reader lists ("1;5;12"). A piece names the reader of its leading
-    // number; an empty piece, "0" or text names none.
-    static qint32 ReaderOfPiece(const QString& piece);
-    // Ticking a reader: ";<id>" appended unless a piece names it already.
-    static QString ListWithReader(const QString& list, qint32 readerId);
-    // Unticking or withdrawing: every piece that names the reader removed.
-    static QString ListWithoutReader(const QString& list, qint32 readerId);
-    // Learning: the reader text ("0": none) added as the learning rule says.
-    static QString LearnedList(const QString& list, const QString& readerText);
-    // The readers a list names, each once, in list order.
-    static std::vector<qint32> ReadersOfList(const QString& list);
-
 protected:
     void OnGetCellText(GRID_DISPINFO* info) override;
     void OnGetCellColor(GRID_DISPINFO* info) override;
@@ -140,8 +129,7 @@ private:
     mutable CRecordLookups m_lookups;
     std::vector<qint32> m_readerOfColumn;
     QHash<qint32, QString> m_schemaNames;
-    QString m_strParsedList;
-    QSet<qint32> m_parsedReaders;
+    CReaderIdList m_parsedList;
     // The link's connection that gave the reader reply.
     quint64 m_nReplyConnection = 0;
     int m_nOperations = 0;
