@@ -402,6 +402,47 @@ TEST_P(CUsbManuellTest, ADuplicateSelectsTheRowThatShowsIt)
     EXPECT_EQ(View()->SelectedRows(), (std::vector<int>{3}));
 }
 
+// In a grid sorted by number, descending: a stored number selects the row
+// that shows it, and the sort stays; a number added ends the sort, since
+// the new row stands last in cache order, and the header says so.
+TEST_P(CUsbManuellTest, InASortedGridADuplicateFindsItsRowAndANewNumberEndsTheSort)
+{
+    StartShown();
+    QRect header;
+    ASSERT_TRUE(Grid()->GetCellRect(0, 3, &header));
+    for (int i = 0; i < 2; ++i) {
+        QTest::mouseClick(Grid()->viewport(), Qt::LeftButton, {}, header.center());
+        QTest::mouseDClick(Grid()->viewport(), Qt::LeftButton, {}, header.center());
+    }
+    ASSERT_EQ(Column(3), (QStringList{"00000000DD", "00000000CC", "00000000BB", "00000000AA"}));
+    const COLORREF descending = 0xFFFFBE;
+    ASSERT_EQ(Grid()->GetCell(0, 3)->GetBackClr(true), descending);
+
+    m_drive = [&](CUsbManuell& entry) {
+        Type(entry, "00000000bb");
+        EXPECT_EQ(View()->SelectedRows(), (std::vector<int>{3}));
+        EXPECT_EQ(Grid()->GetItemText(3, 3), "00000000BB");
+        EXPECT_TRUE(entry.NumberEdit()->text().isEmpty());
+        entry.reject();
+    };
+    Transponders()->OnAddUsbOrManual();
+    EXPECT_EQ(m_noticeTexts, (QStringList{Lang(246)}));
+    EXPECT_EQ(Grid()->GetCell(0, 3)->GetBackClr(true), descending);
+    EXPECT_EQ(View()->m_nSortMode, 2);
+    EXPECT_EQ(Column(3).first(), "00000000DD");
+
+    m_drive = [&](CUsbManuell& entry) {
+        Type(entry, "00000000EE");
+        entry.reject();
+    };
+    Transponders()->OnAddUsbOrManual();
+    EXPECT_EQ(m_noticeTexts.last(), Lang(245));
+    EXPECT_EQ(Column(3), (QStringList{"00000000AA", "00000000BB", "00000000CC", "00000000DD", "00000000EE"}));
+    EXPECT_EQ(Grid()->GetCell(0, 3)->GetBackClr(true), CLR_DEFAULT);
+    EXPECT_EQ(View()->m_nSortMode, 0);
+    ExpectCacheIsTable();
+}
+
 // The view in English with its lists open, its menu, and the entry dialog.
 TEST_P(CUsbManuellTest, Screenshots)
 {
