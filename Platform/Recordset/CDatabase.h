@@ -1,12 +1,13 @@
 #pragma once
 
+#include "CPendingRows.h"
+
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
 #include <memory>
-#include <vector>
 
 class CLockWaitObserver;
 class CRecordset;
@@ -25,6 +26,14 @@ class QSqlQuery;
 // within the busy timeout instead of one of them failing at once. Writers
 // that run long (a worker storing thousands of rows) commit in batches
 // (CTransaction::CommitBatchIfDue), so the other never waits long.
+//
+// The work is done by pieces of one concern each: opening per driver
+// (CConnectionOpener), prepared statements (CStatementCache), a server's
+// lost connections (CReconnectWatch), a replaced file (CFileWatch), the
+// threads' transactions (CThreadTransactions), their turns (CTurnQueue),
+// rows held back (CPendingRows), the sets a rollback re-reads
+// (CRecordsetRegistry) and another program's locks (CLockWait,
+// CServerWaitLimit). This class puts them together per connection.
 class CDatabase
 {
 public:
@@ -63,10 +72,10 @@ public:
     // replaced by another program (a restore in another instance); the
     // connections open the new file.
     void SetReplacedHandler(std::function<void()> handler);
-    // How long a server connection may be idle before it is checked; 0
-    // checks it at every use outside a transaction.
+    // How long a server connection may be idle before it is checked (and
+    // the embedded file looked at); 0 checks at every use outside a
+    // transaction.
     void SetIdleCheckMs(int milliseconds);
-    static constexpr int kDefaultIdleCheckMs = 250;
 
     // How long one step may wait in all for locks other programs hold
     // (CLockWait); the step then fails with the driver's lock error.
@@ -148,14 +157,7 @@ public:
     void ForgetPendingRows(CRecordset* set);
     // While one lives on a thread, a use of the connection sends no held-back
     // rows: the set adding its next row.
-    class KeepRowsPending
-    {
-    public:
-        KeepRowsPending();
-        ~KeepRowsPending();
-        KeepRowsPending(const KeepRowsPending&) = delete;
-        KeepRowsPending& operator=(const KeepRowsPending&) = delete;
-    };
+    using KeepRowsPending = CPendingRows::Keep;
     // Rows the caller was told were added could not be stored: the thread's
     // transaction cannot be committed any more. Every use fails with the
     // reason, CommitTrans reports it, until the owner rolls back.
@@ -185,28 +187,20 @@ public:
     struct State;
 
 private:
-    QSqlDatabase OpenConnection(QString* error);
+    // Why no connection may be used now (an unusable source, a lost or
+    // spoiled transaction of this thread); empty: none.
+    QString Refusal() const;
+    QSqlDatabase Reuse(const QString& name, QString* error);
+    QSqlDatabase OpenNew(const QString& name, QString* error);
     // Lets the step's bound decide each wait of an embedded file's
     // connection.
     void WatchLocks(QSqlDatabase& db);
-    // Gives a data source connection that waits without asking what the
-    // step has left to wait.
+    // Gives a server connection what the step has left to wait.
     void ApplyWaitLimit(QSqlDatabase& db);
-    bool StillConnected(QSqlDatabase& db, const QString& name);
-    // Whether the embedded file at the source's path is no longer the one
-    // this connection opened (checked outside transactions only).
-    bool FileReplaced(const QString& name);
-    // Records the file a connection (re)opened; tells the handler of a new one.
-    void NoteFile(const QString& name, bool reopened);
-    // Bookkeeping of a connection handed out; tells the reconnect handler
-    // when it had been lost.
-    void Opened(const QString& name);
     // Ends this thread's transaction when it was lost with its connection.
     bool EndLostTransaction();
     // The name of the calling thread's connection.
     QString ConnectionName() const;
-    // TransactionSerial with the state's mutex held.
-    quint64 TransactionSerialLocked() const;
 
     void AfterRollback(quint64 transaction);
     bool BeginOnConnection(QSqlDatabase& db, QString* error);
@@ -214,14 +208,6 @@ private:
     void GiveTurn();
     void EndTransaction();
     bool Exec(const QString& sql, QString* error = nullptr);
-    // This thread's sets of this data source that hold rows back.
-    std::vector<CRecordset*> PendingSets() const;
-    // Has this thread's sets send (or drop) the rows they hold back.
-    void SendPendingRows();
-    void DropPendingRows();
-    // The reason this thread's transaction was spoiled, or empty.
-    QString SpoiledLocked() const;
-    void ClearSpoiled();
 
     Source m_source;
     std::shared_ptr<State> m_state;

@@ -2,6 +2,7 @@
 
 #include "CDBException.h"
 #include "CFieldExchange.h"
+#include "CPendingRows.h"
 
 #include <QHash>
 #include <QSet>
@@ -34,7 +35,7 @@ class QSqlQuery;
 // Many rows: open only the rows needed (OpenWhere, OpenKeys), or none at all
 // for adding rows (OpenAppendOnly); change many rows with one statement
 // (DeleteRows, UpdateRows) inside a CTransaction.
-class CRecordset
+class CRecordset : public CPendingRows::Holder
 {
 public:
     enum OpenType { dynaset = 0, snapshot = 1, forwardOnly = 3, useDefault = -1 };
@@ -126,9 +127,9 @@ public:
     // Sends the rows held back (see OpenAppendOnly); throws CDBException
     // with the server's reason, having spoiled the transaction. The data
     // source calls it before another use of the connection.
-    void SendPendingRows();
+    void SendPendingRows() override;
     // Forgets them unsent (the data source, at a rollback).
-    void DropPendingRows();
+    void DropPendingRows() override;
 
     // Called by the data source after a rollback on the thread that used the
     // set last: an open set is read again (closed if that fails), so it never
