@@ -5,10 +5,11 @@
 #include <map>
 #include <mutex>
 
-// How long a server connection may wait for a lock within one statement,
-// as last given to each connection. A server waits inside its statements
-// without asking, so each connection is given what the operator's step has
-// left to wait, and given it again only when that changed.
+// How long a server connection may wait for a lock within one statement
+// (PostgreSQL's lock_timeout), as last given to each connection. A server
+// waits inside its statements without asking, so each connection is given
+// what the operator's step has left to wait, and given it again only when
+// that changed.
 class CServerWaitLimit
 {
 public:
