@@ -169,11 +169,11 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 // A write the database refuses changes nothing and gives the database's text.
-class CTransponderStoreRefusalTest : public TransponderStoreFixture
+class CTransponderStoreCommandsTest : public TransponderStoreFixture
 {
 };
 
-TEST_F(CTransponderStoreRefusalTest, ARefusedWriteChangesNothing)
+TEST_F(CTransponderStoreCommandsTest, ARefusedWriteChangesNothing)
 {
     CFerrold_Handler& h = Handler();
     const Stored before = Table();
@@ -192,6 +192,37 @@ TEST_F(CTransponderStoreRefusalTest, ARefusedWriteChangesNothing)
         ExpectEqual(Table(), before, what);
         ExpectEqual(Cache(h), before, what);
     }
+}
+
+// More rows than the one statement may leave out: every changed row gets
+// its own list, and the rows that keep theirs are not written.
+TEST_F(CTransponderStoreCommandsTest, ManyRowsOutsideTheOneStatement)
+{
+    // 1,200 more: the even ones name reader 1 twice, last at the end (the
+    // statement would keep the first), the odd ones only reader 2.
+    QStringList values;
+    for (int id = 10; id < 1210; ++id)
+        values << QStringLiteral("(%1,'%2',1,'%3')").arg(id).arg(id, 10, 16, QChar('0')).arg(id % 2 ? "2" : "1;3;1");
+    Sql("INSERT INTO tblTransponder (ID_Transponder, strTransponderNummer, Zeitfenster_ID, strLeser_IDS) VALUES "
+        + values.join(','));
+    CFerrold_Handler& h = Handler();
+    CTransponderStore store(&h);
+    const auto lists = [this] {
+        QMap<QString, int> count;
+        for (const QString& row : Rows("SELECT strLeser_IDS, boolUpdateOK FROM tblTransponder WHERE ID_Transponder >= 10"))
+            ++count[row];
+        return count;
+    };
+    ASSERT_TRUE(store.ChangeAll(false, 1)) << store.LastError().toStdString();
+    EXPECT_EQ(store.ChangedRows(), 602);
+    EXPECT_EQ(lists(), (QMap<QString, int>{{"3|1", 600}, {"2|0", 600}}));
+    // The even ones hold reader 3 already: left as they are.
+    ASSERT_TRUE(store.ChangeAll(true, 3)) << store.LastError().toStdString();
+    EXPECT_EQ(store.ChangedRows(), 604);
+    EXPECT_EQ(lists(), (QMap<QString, int>{{"3|1", 600}, {"2;3|1", 600}}));
+    EXPECT_EQ(Rows("SELECT strLeser_IDS FROM tblTransponder WHERE ID_Transponder < 10 ORDER BY ID_Transponder"),
+              (QStringList{"3", "2;3", "2;3", "3"}));
+    ExpectEqual(Cache(h), Table(), "the cache shows what was stored");
 }
 
 } // namespace
