@@ -17,7 +17,7 @@
 #include "CtblTransponder.h"
 #include "CtblZeitschema.h"
 #include "GridRecords.h"
-#include "link/CWindowMessage.h"
+#include "CWindowMessage.h"
 
 #include <QMetaObject>
 #include <QScrollBar>

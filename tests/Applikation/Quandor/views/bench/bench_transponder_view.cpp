@@ -22,7 +22,7 @@
 #include "CUiMessage.h"
 #include "CtblTransponder.h"
 #include "GridConstants.h"
-#include "link/CReaderPoller.h"
+#include "CReaderPoller.h"
 
 #include <QComboBox>
 #include <QSqlQuery>
