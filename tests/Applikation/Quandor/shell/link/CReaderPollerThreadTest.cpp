@@ -327,9 +327,11 @@ TEST_F(FramedOnline, NoPollAndNoLostLinkWhileTheSettingsDialogIsOpen)
     Connect(CSimulatedReader::Kite);
     link.SetParamDialogOpen(true);
     reader->SetSilent(true);
-    // A poll in flight ends; then neither a poll nor a lost link may come for
-    // longer than the five seconds to a lost link (no event to wait for).
-    std::this_thread::sleep_for(std::chrono::milliseconds(Ms(300)));
+    // A poll in flight ends, unanswered, after the quiet time at the latest
+    // (and one decided just before the dialog opened is written by then);
+    // then neither a poll nor a lost link may come for longer than the five
+    // seconds to a lost link (no event to wait for).
+    std::this_thread::sleep_for(std::chrono::milliseconds(Ms(2500)));
     const int polls = Polls();
     std::this_thread::sleep_for(std::chrono::milliseconds(Ms(6500)));
     EXPECT_EQ(recorder.LinkLostCount(), 0);
