@@ -374,8 +374,11 @@ void CReaderPoller::OnFramedReply(const QByteArray& body)
         // The same tag answer again: a copy unless it answers the poll in
         // flight and nothing else does.
         if (m_heldTag.isEmpty()) {
+            // On a line known to repeat its replies the poll's own answer
+            // decides, as long as a poll is awaited.
             m_heldTag = body;
-            m_heldTagUntil = now + HoldSpan();
+            m_heldTagUntil = now
+                + (m_channel.Habit().DeliversCopies() ? std::chrono::milliseconds(m_timing.quietMs) : HoldSpan());
             m_changed.notify_all();
         } else {
             DropStray(body, now);
