@@ -7,7 +7,7 @@
 #include "CLeftTreeView.h"
 #include "CLeserDlg.h"
 #include "CMainFrame.h"
-#include "CPlainListStore.h"
+#include "CReaderIdList.h"
 #include "CQuandorApp.h"
 #include "CRecordWriter.h"
 #include "CShowMessage.h"
@@ -15,8 +15,8 @@
 #include "CWrenSettings.h"
 #include "CtblOnline.h"
 #include "CtblTransponder.h"
-#include "link/CCheckMTransDlg.h"
-#include "link/CWindowMessage.h"
+#include "CCheckMTransDlg.h"
+#include "CWindowMessage.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -353,7 +353,7 @@ void CParamWrenDlg::OnNewMaster()
     for (int i = 0; i < transponders->GetAnz_Transponder(); ++i) {
         const CtblTransponder::structTransponder* row = transponders->Get_Transponder(i);
         if (row->TransponderNummer == number) {
-            reducedList = CPlainListStore::WithoutReader(row->Leser_IDS, m_nReaderId);
+            reducedList = CReaderIdList(row->Leser_IDS).Without(m_nReaderId).Text();
             if (reducedList != row->Leser_IDS)
                 transponderKey = row->ID_Transponder;
             break;

@@ -3,8 +3,9 @@
 #include "CDBException.h"
 #include "CDatabase.h"
 #include "CGridBaseDlg.h"
+#include "CReaderIdList.h"
 #include "CTransferRun.h"
-#include "link/CReaderFrame.h"
+#include "CReaderFrame.h"
 
 #include <QSqlDriver>
 #include <QSqlError>
@@ -33,7 +34,7 @@ QStringList CWriteAllJob::TransponderNumbers(const CtblTransponder& cache, qint3
     const int count = cache.GetAnz_Transponder();
     for (int i = 0; i < count; ++i) {
         const CtblTransponder::structTransponder* row = cache.Get_Transponder(i);
-        if (!CGridBaseDlg::ReaderListHolds(row->Leser_IDS, quint32(readerId)))
+        if (!CReaderIdList(row->Leser_IDS).Holds(readerId))
             continue;
         numbers << row->TransponderNummer;
         if (schedules)

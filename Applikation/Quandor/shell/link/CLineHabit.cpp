@@ -1,4 +1,4 @@
-#include "link/CLineHabit.h"
+#include "CLineHabit.h"
 
 void CLineHabit::Reset()
 {

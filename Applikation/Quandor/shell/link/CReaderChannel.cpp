@@ -1,8 +1,8 @@
-#include "link/CReaderChannel.h"
+#include "CReaderChannel.h"
 
-#include "link/CFrameReceiver.h"
-#include "link/CReaderFrame.h"
-#include "link/CReplyJudge.h"
+#include "CFrameReceiver.h"
+#include "CReaderFrame.h"
+#include "CReplyJudge.h"
 
 #include <algorithm>
 

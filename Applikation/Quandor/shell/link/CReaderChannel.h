@@ -1,9 +1,9 @@
 #pragma once
 
 #include "CSerialPort.h"
-#include "link/CLineHabit.h"
-#include "link/CLinkTiming.h"
-#include "link/CReplyMemory.h"
+#include "CLineHabit.h"
+#include "CLinkTiming.h"
+#include "CReplyMemory.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "link/CLinkTiming.h"
-#include "link/CReplyJudge.h"
-#include "link/CReplyMemory.h"
+#include "CLinkTiming.h"
+#include "CReplyJudge.h"
+#include "CReplyMemory.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "link/CReplyJudge.h"
+#include "CReplyJudge.h"
 
 #include <algorithm>
 

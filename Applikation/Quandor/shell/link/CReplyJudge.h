@@ -1,7 +1,7 @@
 #pragma once
 
-#include "link/CLineHabit.h"
-#include "link/CReplyMemory.h"
+#include "CLineHabit.h"
+#include "CReplyMemory.h"
 
 #include <QByteArray>
 

@@ -14,7 +14,7 @@
 #include "CUiMessage.h"
 #include "CWriteAllJob.h"
 #include "TestEnvironment.h"
-#include "link/CReaderLink.h"
+#include "CReaderLink.h"
 
 #include <CLanguageHandler.h>
 
@@ -28,7 +28,8 @@
 namespace {
 
 // A copy is told from an answer by the frames that come, not by how soon:
-// a program slowed by a sanitizer keeps the quarter time too.
+// a program slowed by a sanitizer, or by a loaded machine, keeps the
+// quarter time too.
 constexpr double kScale = 0.25;
 constexpr int kPort = 61;
 constexpr int kEvents = 12;
