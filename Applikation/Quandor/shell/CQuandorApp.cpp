@@ -5,6 +5,8 @@
 #include "CFerrold_Handler.h"
 #include "CFerrold_Reporter.h"
 #include "CLanguageHandler.h"
+#include "CLockWait.h"
+#include "CLockWaitCursor.h"
 #include "CMainFrame.h"
 #include "CRegistryKey.h"
 #include "CUiMessage.h"
@@ -14,7 +16,10 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
+#include <QThread>
 #include <QTranslator>
+
+#include <optional>
 
 namespace {
 
@@ -177,8 +182,10 @@ void CQuandorApp::OnAppAbout()
 
 CFerrold_Handler* CQuandorApp::GetDBHandler()
 {
-    if (!m_pDBHandler)
+    if (!m_pDBHandler) {
         m_pDBHandler = new CFerrold_Handler(m_pLanguage);
+        m_pDBHandler->GetDatabase()->SetLockWaitObserver(std::make_shared<CLockWaitCursor>());
+    }
     return m_pDBHandler;
 }
 
@@ -215,6 +222,12 @@ void CQuandorApp::ReportException(const QString& text)
 
 bool CQuandorApp::notify(QObject* receiver, QEvent* event)
 {
+    // What the operator did at once (a click, a key, a command) waits for
+    // another program's database locks within one bound, however many
+    // statements it runs.
+    std::optional<CLockWait::Step> step;
+    if (QThread::currentThread() == thread())
+        step.emplace();
     try {
         return QApplication::notify(receiver, event);
     } catch (const CDBException& e) {
