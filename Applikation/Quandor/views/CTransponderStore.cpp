@@ -288,10 +288,11 @@ CRecordDeleter::Result CTransponderStore::Delete(const std::vector<qint32>* keys
     CtblTransponder* transponders = m_pDb->Get_Ptr_To_tblTransponder();
     CtblPerson* persons = m_pDb->Get_Ptr_To_tblPerson();
     CtblLeser* readers = m_pDb->Get_Ptr_To_tblLeser();
-    // The readers that hold each transponder, read before the rows go.
+    // The readers that hold each transponder, as stored, read inside the
+    // transaction before the rows go: another PC may have given one to a
+    // reader that this program's cache does not show, and that reader must
+    // be written again too, or it keeps admitting the deleted transponder.
     QHash<qint32, QString> lists;
-    for (int i = 0; i < transponders->GetAnz_Transponder(); ++i)
-        lists.insert(transponders->Get_Transponder(i)->ID_Transponder, transponders->Get_Transponder(i)->Leser_IDS);
     const auto touched = [&lists](const std::vector<qint32>* deleted) {
         Readers readerIds;
         QSet<qint32> seen;
@@ -315,6 +316,15 @@ CRecordDeleter::Result CTransponderStore::Delete(const std::vector<qint32>* keys
     Readers marked;
     CRecordDeleter deleter(*transponders, kTransponderMissing);
     deleter.busyFlag = busyFlag;
+    deleter.beforeDelete = [transponders, &lists](const std::vector<qint32>* keys) {
+        std::vector<std::pair<qint32, QString>> stored;
+        const QList<qint32> chosen = keys ? QList<qint32>(keys->cbegin(), keys->cend()) : QList<qint32>();
+        if (!transponders->ReadForWrite(QStringLiteral("strLeser_IDS"), &stored, keys ? &chosen : nullptr))
+            throw CDBException(transponders->GetLastError());
+        lists.clear();
+        for (auto& [key, list] : stored)
+            lists.insert(key, std::move(list));
+    };
     // No person may keep a transponder that is gone, and every reader that
     // held one must be written again.
     deleter.cleanUp = [this, persons, &touched, &marked](const std::vector<qint32>* deleted) {

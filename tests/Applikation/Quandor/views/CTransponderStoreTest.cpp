@@ -225,4 +225,29 @@ TEST_F(CTransponderStoreCommandsTest, ManyRowsOutsideTheOneStatement)
     ExpectEqual(Cache(h), Table(), "the cache shows what was stored");
 }
 
+// The readers to write again are those of the lists as stored: a reader
+// another PC gave the transponder would otherwise keep admitting it.
+TEST_F(CTransponderStoreCommandsTest, ADeletionMarksTheReadersOfTheStoredLists)
+{
+    CFerrold_Handler& h = Handler();
+    Sql(kBB23);
+    CTransponderStore store(&h);
+    int busy = 0;
+    int refills = 0;
+    const std::vector<qint32> keys{2};
+    EXPECT_EQ(store.Delete(&keys, &busy, [&] { ++refills; }).deleted, 1);
+    EXPECT_EQ(Table().readerMarks, (QStringList{"0", "1", "1"}));
+
+    Sql("UPDATE tblLeser SET boolUpdateOK = 0");
+    Sql("UPDATE tblTransponder SET strLeser_IDS = '3' WHERE ID_Transponder = 4");
+    EXPECT_EQ(store.Delete(nullptr, &busy, [&] { ++refills; }).deleted, 3);
+    const Stored after = Table();
+    EXPECT_TRUE(after.transponders.isEmpty());
+    EXPECT_EQ(after.persons, (QStringList{"0", "0"}));
+    EXPECT_EQ(after.readerMarks, (QStringList{"1", "1", "1"}));
+    EXPECT_EQ(refills, 2);
+    EXPECT_EQ(busy, 0);
+    EXPECT_EQ(h.Get_Ptr_To_tblTransponder()->GetAnz_Transponder(), 0);
+}
+
 } // namespace
