@@ -298,21 +298,6 @@ int CGridBaseDlg::DefaultColumnWidth(int column, int width) const
     return std::max(CFontScale(m_pGrid).Width(width), title);
 }
 
-bool CGridBaseDlg::ReaderColumnChecked(const QString& readerList, int column) const
-{
-    CFerrold_Handler* db = GetDBHandler();
-    if (!m_pGrid || !db)
-        return false;
-    const QString title = m_pGrid->GetColumnTitle(column);
-    CtblLeser* readers = db->Get_Ptr_To_tblLeser();
-    for (int i = 0; i < readers->GetAnz_Leser(); ++i) {
-        const auto* reader = readers->Get_Leser(i);
-        if (reader->Bezeichnung == title)
-            return ReaderListHolds(readerList, quint32(reader->ID_Leser));
-    }
-    return false;
-}
-
 int CGridBaseDlg::CacheRow(int dataRow, int cachedRows) const
 {
     int index = dataRow - 1;

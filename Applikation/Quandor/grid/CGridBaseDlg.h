@@ -158,9 +158,6 @@ protected:
     // One check column per cached reader from "firstColumn" on, titled with
     // the reader's name; the grid gets as many columns as that needs.
     void SetupReaderColumns(int firstColumn, bool withWidths);
-    // A reader column's check: whether the list names the reader whose name
-    // is the column's title.
-    bool ReaderColumnChecked(const QString& readerList, int column) const;
     // The cache row a data row shows: itself less one without a filter, the
     // filtered list's entry with one; -1 outside the list or the cache.
     int CacheRow(int dataRow, int cachedRows) const;
