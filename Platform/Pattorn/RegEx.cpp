@@ -1,6 +1,7 @@
 #include "RegEx.h"
 
 #include "FileWalker.h"
+#include "HandlerGuard.h"
 #include "ReadAhead.h"
 #include "TraitsLock.h"
 
@@ -89,31 +90,6 @@ int engineCode(const std::exception& e)
         return int(rc::error_complexity);
     return int(rc::error_unknown);
 }
-
-// Carries an exception of a callback past the engine, which must not
-// mistake it for one of its own.
-class CallbackGuard
-{
-public:
-    template <class Call>
-    bool Run(Call&& call)
-    {
-        try {
-            return call();
-        } catch (...) {
-            m_exception = std::current_exception();
-            return false;
-        }
-    }
-    void RethrowIfAny() const
-    {
-        if (m_exception)
-            std::rethrow_exception(m_exception);
-    }
-
-private:
-    std::exception_ptr m_exception;
-};
 
 // Counts lines once over a file, up to each match's start.
 class Lines
@@ -430,7 +406,7 @@ unsigned RegEx::GrepFiles(const GrepCallback& callback, const std::string& files
             return true;
         const char* const first = fileStart();
         Lines lines(first);
-        CallbackGuard guard;
+        HandlerGuard guard;
         auto visit = [&](const Results& results) {
             ++count;
             const FileMatch match(results, first, lines.At(results[0].first), *matcher);
