@@ -1,6 +1,6 @@
 #include "CGridCtrl.h"
 
-#include "settings/CDialogSetup.h"
+#include "CDialogSetup.h"
 #include "CGridCell.h"
 #include "CGridCellBase.h"
 #include "CGridEditorWnd.h"

@@ -2,7 +2,7 @@
 
 #include "CGridBaseDlg.h"
 #include "CTransferRun.h"
-#include "link/CReaderFrame.h"
+#include "CReaderFrame.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "CTransferRun.h"
 #include "CUiMessage.h"
 #include "GridRecords.h"
-#include "link/CWindowMessage.h"
+#include "CWindowMessage.h"
 
 #include <QTreeWidgetItem>
 

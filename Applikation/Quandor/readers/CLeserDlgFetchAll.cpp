@@ -15,7 +15,7 @@
 #include "CTransferRun.h"
 #include "CUiMessage.h"
 #include "CtblLeser.h"
-#include "link/CWindowMessage.h"
+#include "CWindowMessage.h"
 
 #include <CLanguageHandler.h>
 

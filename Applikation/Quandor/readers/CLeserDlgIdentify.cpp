@@ -3,7 +3,7 @@
 
 #include "CLeserDlg.h"
 
-#include "link/CChooseReaderDlg.h"
+#include "CChooseReaderDlg.h"
 #include "CDialogRunner.h"
 #include "CFerrold_Handler.h"
 #include "CGridCtrl.h"
@@ -12,7 +12,7 @@
 #include "CRandomName.h"
 #include "CRecordWriter.h"
 #include "CUiMessage.h"
-#include "link/CReaderFrame.h"
+#include "CReaderFrame.h"
 
 #include <QScrollBar>
 

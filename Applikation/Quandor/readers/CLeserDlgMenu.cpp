@@ -8,7 +8,7 @@
 #include "CRecordViewMenu.h"
 #include "CRecordWriter.h"
 #include "CTransferRun.h"
-#include "link/CReaderFrame.h"
+#include "CReaderFrame.h"
 
 #include <QMetaObject>
 

@@ -15,7 +15,7 @@
 #include "CUiMessage.h"
 #include "CtblEvents.h"
 #include "CtblLeser.h"
-#include "link/CWindowMessage.h"
+#include "CWindowMessage.h"
 
 #include <CLanguageHandler.h>
 

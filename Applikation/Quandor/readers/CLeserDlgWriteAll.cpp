@@ -13,7 +13,7 @@
 #include "CUiMessage.h"
 #include "CWriteAllJob.h"
 #include "CtblLeser.h"
-#include "link/CWindowMessage.h"
+#include "CWindowMessage.h"
 
 #include <CLanguageHandler.h>
 

@@ -13,9 +13,9 @@
 #include "CUiMessage.h"
 #include "CWrenDialogLink.h"
 #include "CtblOnline.h"
-#include "link/CLinkLease.h"
-#include "link/CReaderFrame.h"
-#include "link/CReaderLink.h"
+#include "CLinkLease.h"
+#include "CReaderFrame.h"
+#include "CReaderLink.h"
 
 #include <CLanguageHandler.h>
 

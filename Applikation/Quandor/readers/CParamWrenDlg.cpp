@@ -15,8 +15,8 @@
 #include "CWrenSettings.h"
 #include "CtblOnline.h"
 #include "CtblTransponder.h"
-#include "link/CCheckMTransDlg.h"
-#include "link/CWindowMessage.h"
+#include "CCheckMTransDlg.h"
+#include "CWindowMessage.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

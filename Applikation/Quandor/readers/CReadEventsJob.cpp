@@ -5,7 +5,7 @@
 #include "CEventStore.h"
 #include "CGridBaseDlg.h"
 #include "CTransferRun.h"
-#include "link/CReaderFrame.h"
+#include "CReaderFrame.h"
 
 namespace {
 

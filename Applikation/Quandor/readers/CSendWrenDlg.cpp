@@ -15,7 +15,7 @@
 #include "CtblLeser.h"
 #include "CtblPerson.h"
 #include "CtblTransponder.h"
-#include "link/CWindowMessage.h"
+#include "CWindowMessage.h"
 
 #include <QGroupBox>
 #include <QSet>

@@ -5,8 +5,8 @@
 #include "CQuandorApp.h"
 #include "CThreadMailbox.h"
 #include "CUiMessage.h"
-#include "link/CReaderFrame.h"
-#include "link/CReaderLink.h"
+#include "CReaderFrame.h"
+#include "CReaderLink.h"
 
 #include "CDBException.h"
 
@@ -15,7 +15,7 @@
 #include <QEvent>
 #include <QScreen>
 
-#include "link/CWindowMessage.h"
+#include "CWindowMessage.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "link/CLinkLease.h"
-#include "link/CLinkTiming.h"
+#include "CLinkLease.h"
+#include "CLinkTiming.h"
 
 #include <QMessageBox>
 #include <QObject>

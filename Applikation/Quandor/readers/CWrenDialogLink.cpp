@@ -6,8 +6,8 @@
 #include "CTransferRun.h"
 #include "CUiMessage.h"
 #include "CWrenSettings.h"
-#include "link/CReaderFrame.h"
-#include "link/CWindowMessage.h"
+#include "CReaderFrame.h"
+#include "CWindowMessage.h"
 
 #include <CLanguageHandler.h>
 

@@ -5,7 +5,7 @@
 #include "CGridBaseDlg.h"
 #include "CReaderIdList.h"
 #include "CTransferRun.h"
-#include "link/CReaderFrame.h"
+#include "CReaderFrame.h"
 
 #include <QSqlDriver>
 #include <QSqlError>

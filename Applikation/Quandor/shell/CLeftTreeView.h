@@ -1,7 +1,7 @@
 #pragma once
 
-#include "link/CReaderLink.h"
-#include "link/CReaderLinkObserver.h"
+#include "CReaderLink.h"
+#include "CReaderLinkObserver.h"
 
 #include <QPointer>
 #include <QString>

@@ -1,12 +1,12 @@
 #include "CQuandorApp.h"
 
 #include "CAboutDlg.h"
-#include "settings/CDialogSetup.h"
+#include "CDialogSetup.h"
 #include "CFerrold_Handler.h"
 #include "CFerrold_Reporter.h"
 #include "CLanguageHandler.h"
 #include "CMainFrame.h"
-#include "settings/CRegistryKey.h"
+#include "CRegistryKey.h"
 #include "CUiMessage.h"
 #include "CDBException.h"
 

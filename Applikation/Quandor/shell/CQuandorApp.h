@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/CLinkTiming.h"
+#include "CLinkTiming.h"
 
 #include <QApplication>
 #include <QPointer>

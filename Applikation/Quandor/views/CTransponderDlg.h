@@ -50,10 +50,6 @@ public:
     // reader column adds or takes away that reader.
     bool StoreEditedCell(GRID_NOTIFY* notify) override;
 
-    // Cache only: persons holding the transponder hold none afterwards
-    // (with 0, every person).
-    void ClearPersonLink(qint32 transponderId);
-
     // A transponder presented at the connected reader: its row is selected,
     // and while learning is on it is stored for that reader. One that comes
     // while a command or an edit runs waits until it has ended.

@@ -1,17 +1,17 @@
-#include "data/CCsvExportCommand.h"
+#include "CCsvExportCommand.h"
 
 #include "CBusyScope.h"
-#include "data/CCsvExporter.h"
-#include "data/CCsvFormat.h"
-#include "data/CExportDataDlg.h"
+#include "CCsvExporter.h"
+#include "CCsvFormat.h"
+#include "CExportDataDlg.h"
 #include "CFerrold_Handler.h"
-#include "data/CFileChooser.h"
-#include "data/CFileNameRule.h"
+#include "CFileChooser.h"
+#include "CFileNameRule.h"
 #include "CLanguageHandler.h"
 #include "CMainFrame.h"
 #include "CQuandorApp.h"
-#include "settings/CRegistryKey.h"
-#include "data/CSafeFile.h"
+#include "CRegistryKey.h"
+#include "CSafeFile.h"
 
 #include <QFileInfo>
 

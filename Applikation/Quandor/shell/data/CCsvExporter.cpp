@@ -1,6 +1,6 @@
-#include "data/CCsvExporter.h"
+#include "CCsvExporter.h"
 
-#include "data/CCsvFormat.h"
+#include "CCsvFormat.h"
 #include "CEventsDlg.h"
 #include "CFerrold_Handler.h"
 #include "CGridCellBase.h"

@@ -1,4 +1,4 @@
-#include "data/CCsvFormat.h"
+#include "CCsvFormat.h"
 
 #include "CodePage1252.h"
 

@@ -1,7 +1,7 @@
-#include "data/CCsvImporter.h"
+#include "CCsvImporter.h"
 
 #include "CBusyScope.h"
-#include "data/CCsvFormat.h"
+#include "CCsvFormat.h"
 #include "CDBException.h"
 #include "CFerrold_Handler.h"
 #include "CLanguageHandler.h"

@@ -1,6 +1,6 @@
-#include "data/CCsvLineReader.h"
+#include "CCsvLineReader.h"
 
-#include "data/CCsvFormat.h"
+#include "CCsvFormat.h"
 #include "CodePage1252.h"
 
 #include <cstring>

@@ -1,18 +1,18 @@
-#include "data/CDatabaseBackup.h"
+#include "CDatabaseBackup.h"
 
 #include "CBusyScope.h"
 #include "CDatabase.h"
 #include "CFerrold_Handler.h"
 #include "CFerrold_Schema.h"
-#include "data/CFileChooser.h"
-#include "data/CFileNameRule.h"
+#include "CFileChooser.h"
+#include "CFileNameRule.h"
 #include "CLanguageHandler.h"
 #include "CMainFrame.h"
 #include "CQuandorApp.h"
 #include "CRecordViewRefresh.h"
-#include "settings/CRegistryKey.h"
-#include "data/CRestoreCandidate.h"
-#include "data/CSafeFile.h"
+#include "CRegistryKey.h"
+#include "CRestoreCandidate.h"
+#include "CSafeFile.h"
 
 #include <QFile>
 #include <QFileInfo>

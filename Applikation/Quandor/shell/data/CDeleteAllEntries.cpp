@@ -1,4 +1,4 @@
-#include "data/CDeleteAllEntries.h"
+#include "CDeleteAllEntries.h"
 
 #include "CBusyScope.h"
 #include "CDBException.h"

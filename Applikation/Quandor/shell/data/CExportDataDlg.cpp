@@ -1,4 +1,4 @@
-#include "data/CExportDataDlg.h"
+#include "CExportDataDlg.h"
 
 #include "CFontScale.h"
 #include "CLanguageHandler.h"

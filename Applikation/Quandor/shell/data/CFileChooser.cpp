@@ -1,4 +1,4 @@
-#include "data/CFileChooser.h"
+#include "CFileChooser.h"
 
 #include <QDir>
 #include <QFileDialog>

@@ -1,6 +1,6 @@
-#include "data/CFileNameRule.h"
+#include "CFileNameRule.h"
 
-#include "settings/CRegistryKey.h"
+#include "CRegistryKey.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "data/CImportDataDlg.h"
+#include "CImportDataDlg.h"
 
 #include "CFontScale.h"
 #include "CLanguageHandler.h"

@@ -1,4 +1,4 @@
-#include "data/CImportErrorDlg.h"
+#include "CImportErrorDlg.h"
 
 #include "CFontScale.h"
 #include "CLanguageHandler.h"

@@ -1,4 +1,4 @@
-#include "data/CRestoreCandidate.h"
+#include "CRestoreCandidate.h"
 
 #include "CFerrold_Schema.h"
 

@@ -1,4 +1,4 @@
-#include "link/CCheckMTransDlg.h"
+#include "CCheckMTransDlg.h"
 
 #include "CFontScale.h"
 #include "CLanguageHandler.h"

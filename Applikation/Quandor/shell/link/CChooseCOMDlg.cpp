@@ -1,9 +1,9 @@
-#include "link/CChooseCOMDlg.h"
+#include "CChooseCOMDlg.h"
 
 #include "CComPorts.h"
 #include "CFontScale.h"
 #include "CLanguageHandler.h"
-#include "settings/CRegistryKey.h"
+#include "CRegistryKey.h"
 
 #include <QApplication>
 #include <QComboBox>

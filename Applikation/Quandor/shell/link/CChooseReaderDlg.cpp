@@ -1,4 +1,4 @@
-#include "link/CChooseReaderDlg.h"
+#include "CChooseReaderDlg.h"
 
 #include "CFontScale.h"
 #include "CLanguageHandler.h"

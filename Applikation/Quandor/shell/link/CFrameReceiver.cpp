@@ -1,6 +1,6 @@
-#include "link/CFrameReceiver.h"
+#include "CFrameReceiver.h"
 
-#include "link/CReaderFrame.h"
+#include "CReaderFrame.h"
 
 CFrameReceiver::Step CFrameReceiver::Feed(unsigned char byte)
 {

@@ -1,4 +1,4 @@
-#include "link/CLinkStatus.h"
+#include "CLinkStatus.h"
 
 namespace {
 using Lock = std::lock_guard<std::mutex>;

@@ -1,4 +1,4 @@
-#include "link/CLinkTiming.h"
+#include "CLinkTiming.h"
 
 #include <cmath>
 #include <initializer_list>

@@ -1,7 +1,7 @@
-#include "link/CReaderChannel.h"
+#include "CReaderChannel.h"
 
-#include "link/CFrameReceiver.h"
-#include "link/CReaderFrame.h"
+#include "CFrameReceiver.h"
+#include "CReaderFrame.h"
 
 #include <algorithm>
 

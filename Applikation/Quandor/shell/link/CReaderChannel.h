@@ -1,8 +1,8 @@
 #pragma once
 
 #include "CSerialPort.h"
-#include "link/CLinkTiming.h"
-#include "link/CReplyMemory.h"
+#include "CLinkTiming.h"
+#include "CReplyMemory.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "link/CReaderFrame.h"
+#include "CReaderFrame.h"
 
 QByteArray CReaderFrame::Checksum(const QByteArray& text)
 {

@@ -1,9 +1,9 @@
-#include "link/CReaderLink.h"
+#include "CReaderLink.h"
 
 #include "CComPorts.h"
-#include "link/CReaderFrame.h"
-#include "link/CReaderSearch.h"
-#include "settings/CRegistryKey.h"
+#include "CReaderFrame.h"
+#include "CReaderSearch.h"
+#include "CRegistryKey.h"
 
 #include <system_error>
 

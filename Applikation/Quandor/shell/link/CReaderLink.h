@@ -1,11 +1,11 @@
 #pragma once
 
-#include "link/CLinkLease.h"
-#include "link/CLinkStatus.h"
-#include "link/CLinkTiming.h"
-#include "link/CReaderChannel.h"
-#include "link/CReaderLinkObserver.h"
-#include "link/CReaderPoller.h"
+#include "CLinkLease.h"
+#include "CLinkStatus.h"
+#include "CLinkTiming.h"
+#include "CReaderChannel.h"
+#include "CReaderLinkObserver.h"
+#include "CReaderPoller.h"
 
 #include <QDateTime>
 #include <QString>

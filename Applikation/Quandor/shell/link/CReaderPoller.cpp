@@ -1,9 +1,9 @@
-#include "link/CReaderPoller.h"
+#include "CReaderPoller.h"
 
-#include "link/CLinkStatus.h"
-#include "link/CReaderChannel.h"
-#include "link/CReaderFrame.h"
-#include "link/CReaderLinkObserver.h"
+#include "CLinkStatus.h"
+#include "CReaderChannel.h"
+#include "CReaderFrame.h"
+#include "CReaderLinkObserver.h"
 
 #include <algorithm>
 

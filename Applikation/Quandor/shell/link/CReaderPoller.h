@@ -1,7 +1,7 @@
 #pragma once
 
-#include "link/CLinkTiming.h"
-#include "link/CReplyMemory.h"
+#include "CLinkTiming.h"
+#include "CReplyMemory.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,9 +1,9 @@
-#include "link/CReaderSearch.h"
+#include "CReaderSearch.h"
 
 #include "CLanguageHandler.h"
-#include "link/CLinkStatus.h"
-#include "link/CReaderChannel.h"
-#include "link/CReaderFrame.h"
+#include "CLinkStatus.h"
+#include "CReaderChannel.h"
+#include "CReaderFrame.h"
 #include "CSerialPort.h"
 
 #include <random>

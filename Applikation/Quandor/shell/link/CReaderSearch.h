@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/CReaderLinkObserver.h"
+#include "CReaderLinkObserver.h"
 
 #include <QByteArray>
 #include <QDateTime>

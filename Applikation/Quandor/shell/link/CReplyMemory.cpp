@@ -1,4 +1,4 @@
-#include "link/CReplyMemory.h"
+#include "CReplyMemory.h"
 
 void CReplyMemory::Clear()
 {

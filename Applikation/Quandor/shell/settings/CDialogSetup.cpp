@@ -1,7 +1,7 @@
-#include "settings/CDialogSetup.h"
+#include "CDialogSetup.h"
 
 #include "CUiMessage.h"
-#include "data/CSafeFile.h"
+#include "CSafeFile.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/CDialogSetupDialog.h"
+#include "CDialogSetupDialog.h"
 
 #include <QDomDocument>
 #include <QDomElement>

@@ -1,4 +1,4 @@
-#include "settings/CDialogSetupColumn.h"
+#include "CDialogSetupColumn.h"
 
 CDialogSetupColumn::CDialogSetupColumn(const QString& id, int width, const QDomElement& element)
     : m_id(id)

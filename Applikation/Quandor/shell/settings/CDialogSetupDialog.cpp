@@ -1,4 +1,4 @@
-#include "settings/CDialogSetupDialog.h"
+#include "CDialogSetupDialog.h"
 
 CDialogSetupDialog::CDialogSetupDialog(const QString& id, const QDomElement& element)
     : m_id(id)

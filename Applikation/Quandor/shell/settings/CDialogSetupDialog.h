@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/CDialogSetupGrid.h"
+#include "CDialogSetupGrid.h"
 
 #include <QDomElement>
 #include <QString>

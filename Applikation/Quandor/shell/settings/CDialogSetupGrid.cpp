@@ -1,4 +1,4 @@
-#include "settings/CDialogSetupGrid.h"
+#include "CDialogSetupGrid.h"
 
 CDialogSetupGrid::CDialogSetupGrid(CDialogSetupDialog* dialog, const QString& id, int headerHeight,
                                    int rowHeight, const QDomElement& element)

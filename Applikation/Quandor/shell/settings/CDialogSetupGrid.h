@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/CDialogSetupColumn.h"
+#include "CDialogSetupColumn.h"
 
 #include <QDomElement>
 #include <QHash>

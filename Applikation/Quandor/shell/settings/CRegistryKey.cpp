@@ -1,9 +1,9 @@
-#include "settings/CRegistryKey.h"
+#include "CRegistryKey.h"
 
 #include "CLanguageHandler.h"
 #include "CUiMessage.h"
 
-#include "data/CSafeFile.h"
+#include "CSafeFile.h"
 
 #include <QCoreApplication>
 #include <QDir>

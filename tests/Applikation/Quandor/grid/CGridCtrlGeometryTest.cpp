@@ -1,5 +1,5 @@
 #include "CGridCtrl.h"
-#include "settings/CDialogSetup.h"
+#include "CDialogSetup.h"
 #include "GridTestOwner.h"
 #include "TestEnvironment.h"
 

@@ -1,4 +1,4 @@
-#include "settings/CDialogSetup.h"
+#include "CDialogSetup.h"
 #include "GridInputFixture.h"
 #include "TestEnvironment.h"
 

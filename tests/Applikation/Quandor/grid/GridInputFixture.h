@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/CDialogSetup.h"
+#include "CDialogSetup.h"
 #include "CGridCtrl.h"
 #include "GridTestCells.h"
 #include "GridTestOwner.h"

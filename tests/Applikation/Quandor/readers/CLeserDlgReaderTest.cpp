@@ -7,7 +7,7 @@
 
 #include "CReadEventsDlg.h"
 #include "CTransferRun.h"
-#include "link/CWindowMessage.h"
+#include "CWindowMessage.h"
 
 #include <QElapsedTimer>
 #include <QPushButton>

@@ -7,7 +7,7 @@
 #include "CGridCellBase.h"
 #include "CtblLeser.h"
 #include "GridConstants.h"
-#include "link/CWindowMessage.h"
+#include "CWindowMessage.h"
 
 #include <QLineEdit>
 #include <QRegularExpression>

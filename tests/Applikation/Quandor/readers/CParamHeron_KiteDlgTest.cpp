@@ -6,8 +6,8 @@
 #include "TestWait.h"
 
 #include "CParamHeron_KiteDlg.h"
-#include "link/CLinkLease.h"
-#include "link/CReaderLink.h"
+#include "CLinkLease.h"
+#include "CReaderLink.h"
 
 #include <QComboBox>
 #include <QGroupBox>

@@ -7,7 +7,7 @@
 #include "CBlinkStatic.h"
 #include "CShowMessage.h"
 #include "CtblTransponder.h"
-#include "link/CCheckMTransDlg.h"
+#include "CCheckMTransDlg.h"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -9,7 +9,7 @@
 #include "CShowMessage.h"
 #include "CTransferRun.h"
 #include "CtblEvents.h"
-#include "link/CWindowMessage.h"
+#include "CWindowMessage.h"
 
 #include <QCheckBox>
 

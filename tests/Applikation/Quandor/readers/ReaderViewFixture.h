@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/ReaderLinkWindowFixture.h"
+#include "ReaderLinkWindowFixture.h"
 #include "TestWait.h"
 
 #include "CFerrold_Handler.h"
@@ -8,8 +8,8 @@
 #include "CLeserDlg.h"
 #include "CRecordViewMenu.h"
 #include "CtblLeser.h"
-#include "link/CChooseReaderDlg.h"
-#include "link/CWindowMessage.h"
+#include "CChooseReaderDlg.h"
+#include "CWindowMessage.h"
 #include "TestShots.h"
 
 #include <QAction>

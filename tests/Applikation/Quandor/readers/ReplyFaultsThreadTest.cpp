@@ -14,7 +14,7 @@
 #include "CUiMessage.h"
 #include "CWriteAllJob.h"
 #include "TestEnvironment.h"
-#include "link/CReaderLink.h"
+#include "CReaderLink.h"
 
 #include <CLanguageHandler.h>
 

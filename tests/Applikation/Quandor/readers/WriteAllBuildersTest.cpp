@@ -1,6 +1,6 @@
 // What "write all" sends, built from the caches without a link.
 #include "CWriteAllJob.h"
-#include "link/CReaderFrame.h"
+#include "CReaderFrame.h"
 
 #include <gtest/gtest.h>
 

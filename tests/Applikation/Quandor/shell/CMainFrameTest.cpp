@@ -5,7 +5,7 @@
 #include "CGridBaseDlg.h"
 #include "CLeftTreeView.h"
 #include "CViewSplitterWnd.h"
-#include "data/CFileChooser.h"
+#include "CFileChooser.h"
 
 #include <QAction>
 #include <QApplication>

@@ -3,7 +3,7 @@
 
 #include "CAboutDlg.h"
 #include "CDBException.h"
-#include "settings/CDialogSetup.h"
+#include "CDialogSetup.h"
 #include "CFerrold_Handler.h"
 
 #include <QDir>

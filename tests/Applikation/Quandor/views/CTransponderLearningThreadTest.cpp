@@ -1,4 +1,4 @@
-#include "link/ReaderLinkWindowFixture.h"
+#include "ReaderLinkWindowFixture.h"
 #include "TestWait.h"
 
 #include "CFerrold_Handler.h"

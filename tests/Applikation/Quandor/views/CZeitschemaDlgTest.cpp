@@ -1,7 +1,7 @@
 #include "ZeitschemaViewFixture.h"
 
 #include "CGridComboList.h"
-#include "settings/CDialogSetup.h"
+#include "CDialogSetup.h"
 
 #include <QDir>
 

@@ -1,15 +1,15 @@
 #include "RecordViewFixture.h"
-#include "../shell/ShellTestSupport.h"
+#include "ShellTestSupport.h"
 
 #include "CAboutDlg.h"
 #include "CDataProgressDlg.h"
 #include "CReadEventsDlg.h"
-#include "data/CExportDataDlg.h"
-#include "data/CImportDataDlg.h"
-#include "data/CImportErrorDlg.h"
-#include "link/CCheckMTransDlg.h"
-#include "link/CChooseCOMDlg.h"
-#include "link/CChooseReaderDlg.h"
+#include "CExportDataDlg.h"
+#include "CImportDataDlg.h"
+#include "CImportErrorDlg.h"
+#include "CCheckMTransDlg.h"
+#include "CChooseCOMDlg.h"
+#include "CChooseReaderDlg.h"
 
 #include <QAbstractButton>
 #include <QGroupBox>

@@ -1,7 +1,7 @@
 #include "RecordViewFixture.h"
 #include "TestWait.h"
 
-#include "settings/CDialogSetup.h"
+#include "CDialogSetup.h"
 #include "CEventsDlg.h"
 #include "CFontScale.h"
 #include "CGridCellCheck.h"

@@ -21,7 +21,7 @@
 #include "CReadEventsJob.h"
 #include "CSimulatedReader.h"
 #include "CTransferRun.h"
-#include "link/CReaderLink.h"
+#include "CReaderLink.h"
 
 #include <CLanguageHandler.h>
 

@@ -26,8 +26,8 @@
 #include "CQuandorApp.h"
 #include "CSimulatedReader.h"
 #include "CUiMessage.h"
-#include "link/CChooseCOMDlg.h"
-#include "link/CReaderFrame.h"
+#include "CChooseCOMDlg.h"
+#include "CReaderFrame.h"
 
 #include <QComboBox>
 #include <QDir>

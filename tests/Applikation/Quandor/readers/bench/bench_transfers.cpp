@@ -24,7 +24,7 @@
 #include "CWriteAllJob.h"
 #include "CtblTransponder.h"
 #include "CtblZeitschema.h"
-#include "link/CReaderLink.h"
+#include "CReaderLink.h"
 
 #include <CLanguageHandler.h>
 

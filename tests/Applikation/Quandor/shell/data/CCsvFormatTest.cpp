@@ -1,8 +1,8 @@
-#include "data/CCsvExportCommand.h"
-#include "data/CCsvFormat.h"
-#include "data/CCsvLineReader.h"
-#include "data/CDatabaseBackup.h"
-#include "data/CFileNameRule.h"
+#include "CCsvExportCommand.h"
+#include "CCsvFormat.h"
+#include "CCsvLineReader.h"
+#include "CDatabaseBackup.h"
+#include "CFileNameRule.h"
 #include "TestEnvironment.h"
 
 #include <QDir>

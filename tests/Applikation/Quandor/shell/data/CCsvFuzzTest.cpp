@@ -1,8 +1,8 @@
-#include "data/FileCommandFixture.h"
+#include "FileCommandFixture.h"
 
-#include "data/CCsvFormat.h"
-#include "data/CCsvImporter.h"
-#include "data/CCsvLineReader.h"
+#include "CCsvFormat.h"
+#include "CCsvImporter.h"
+#include "CCsvLineReader.h"
 
 #include <QSet>
 

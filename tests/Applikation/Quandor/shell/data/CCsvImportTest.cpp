@@ -1,12 +1,12 @@
-#include "data/FileCommandFixture.h"
+#include "FileCommandFixture.h"
 #include "TestWait.h"
 
-#include "data/CCsvFormat.h"
+#include "CCsvFormat.h"
 #include "CDataProgressDlg.h"
-#include "data/CImportDataDlg.h"
-#include "data/CImportErrorDlg.h"
+#include "CImportDataDlg.h"
+#include "CImportErrorDlg.h"
 #include "ShellTestSupport.h"
-#include "data/FileSizeLimit.h"
+#include "FileSizeLimit.h"
 #include "TestShots.h"
 
 #include <QLabel>

@@ -1,7 +1,7 @@
-#include "data/FileCommandFixture.h"
+#include "FileCommandFixture.h"
 
-#include "data/CDatabaseBackup.h"
-#include "data/FileSizeLimit.h"
+#include "CDatabaseBackup.h"
+#include "FileSizeLimit.h"
 #include "CTransponderDlg.h"
 #include "CEventsDlg.h"
 #include "CtblLeser.h"

@@ -1,4 +1,4 @@
-#include "data/FileCommandFixture.h"
+#include "FileCommandFixture.h"
 
 #include "CZeitschemaDlg.h"
 #include "CtblEvents.h"

@@ -3,10 +3,10 @@
 #include "QuandorAppFixture.h"
 
 #include "CFerrold_Handler.h"
-#include "data/CFileChooser.h"
-#include "data/CFileNameRule.h"
+#include "CFileChooser.h"
+#include "CFileNameRule.h"
 #include "CLeftTreeView.h"
-#include "settings/CRegistryKey.h"
+#include "CRegistryKey.h"
 #include "CtblEvents.h"
 #include "CtblLeser.h"
 #include "CtblPerson.h"

@@ -1,4 +1,4 @@
-#include "link/CLinkTiming.h"
+#include "CLinkTiming.h"
 
 #include <gtest/gtest.h>
 

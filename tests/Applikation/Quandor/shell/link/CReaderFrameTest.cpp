@@ -1,6 +1,6 @@
-#include "link/CFrameReceiver.h"
-#include "link/CReaderFrame.h"
-#include "link/CReaderSearch.h"
+#include "CFrameReceiver.h"
+#include "CReaderFrame.h"
+#include "CReaderSearch.h"
 
 #include <QLocale>
 #include <QRegularExpression>

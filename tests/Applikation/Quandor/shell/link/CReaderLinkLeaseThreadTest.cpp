@@ -1,8 +1,8 @@
 // Who may talk to the reader when: the answers of Connect and TakeLink
 // through a connection's life, and the bounds of a direct command.
 
-#include "link/ReaderReplies.h"
-#include "link/ReaderLinkFixture.h"
+#include "ReaderReplies.h"
+#include "ReaderLinkFixture.h"
 
 #include <atomic>
 #include <thread>

@@ -1,8 +1,8 @@
 // The direct path of the reader link: a port opened without a search, and
 // commands that go straight to it.
 
-#include "link/CReaderLink.h"
-#include "settings/CRegistryKey.h"
+#include "CReaderLink.h"
+#include "CRegistryKey.h"
 #include "CSimulatedReader.h"
 
 #include <gtest/gtest.h>

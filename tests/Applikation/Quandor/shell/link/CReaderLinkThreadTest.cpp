@@ -1,8 +1,8 @@
 // Many threads on one online link at once: every caller gets the reply to
 // its own frame or its own failure, never another's.
 
-#include "link/ReaderReplies.h"
-#include "link/ReaderLinkFixture.h"
+#include "ReaderReplies.h"
+#include "ReaderLinkFixture.h"
 
 #include <atomic>
 #include <thread>

@@ -1,8 +1,8 @@
 // The online link: polling, tags, queued commands and their replies, the
 // lease of a transfer, a lost link, and closing under a running thread.
 
-#include "link/ReaderReplies.h"
-#include "link/ReaderLinkFixture.h"
+#include "ReaderReplies.h"
+#include "ReaderLinkFixture.h"
 #include "TestEnvironment.h"
 
 #include <QFile>

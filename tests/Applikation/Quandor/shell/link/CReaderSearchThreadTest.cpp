@@ -2,11 +2,11 @@
 // and stopping it.
 
 #include "CLanguageHandler.h"
-#include "link/CReaderFrame.h"
-#include "link/CReaderLink.h"
+#include "CReaderFrame.h"
+#include "CReaderLink.h"
 #include "CSimulatedReader.h"
-#include "link/ReaderLinkRecorder.h"
-#include "link/TestLinkTiming.h"
+#include "ReaderLinkRecorder.h"
+#include "TestLinkTiming.h"
 
 #include <QRegularExpression>
 #include <gtest/gtest.h>

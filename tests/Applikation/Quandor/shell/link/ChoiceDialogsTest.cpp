@@ -1,11 +1,11 @@
 // The port, reader and master-transponder choice dialogs.
 
-#include "link/CCheckMTransDlg.h"
-#include "link/CChooseCOMDlg.h"
-#include "link/CChooseReaderDlg.h"
+#include "CCheckMTransDlg.h"
+#include "CChooseCOMDlg.h"
+#include "CChooseReaderDlg.h"
 #include "CComPorts.h"
 #include "CLanguageHandler.h"
-#include "link/CReaderLink.h"
+#include "CReaderLink.h"
 #include "ShellTestSupport.h"
 
 #include <QComboBox>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "link/CReaderLink.h"
+#include "CReaderLink.h"
 #include "CSimulatedReader.h"
-#include "link/ReaderLinkRecorder.h"
-#include "link/TestLinkTiming.h"
+#include "ReaderLinkRecorder.h"
+#include "TestLinkTiming.h"
 
 #include <gtest/gtest.h>
 

@@ -2,13 +2,13 @@
 
 #include "QuandorAppFixture.h"
 
-#include "link/CChooseCOMDlg.h"
+#include "CChooseCOMDlg.h"
 #include "CColorStatic.h"
 #include "CLeftTreeView.h"
-#include "settings/CRegistryKey.h"
+#include "CRegistryKey.h"
 #include "CSimulatedReader.h"
-#include "link/CWindowMessage.h"
-#include "link/TestLinkTiming.h"
+#include "CWindowMessage.h"
+#include "TestLinkTiming.h"
 #include "ShellTestSupport.h"
 #include "TestWait.h"
 

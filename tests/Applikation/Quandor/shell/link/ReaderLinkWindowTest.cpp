@@ -3,7 +3,7 @@
 // presented tags in the information label, the reader view's identify
 // request, and every way a connection fails or ends.
 
-#include "link/ReaderLinkWindowFixture.h"
+#include "ReaderLinkWindowFixture.h"
 
 #include "CDataProgressDlg.h"
 #include "CFerrold_Handler.h"

@@ -2,8 +2,8 @@
 // polls the reader and shows its tags: every caller gets the reply to its
 // own frame or its own failure, never another's.
 
-#include "link/ReaderReplies.h"
-#include "link/ReaderLinkWindowFixture.h"
+#include "ReaderReplies.h"
+#include "ReaderLinkWindowFixture.h"
 
 #include <atomic>
 #include <thread>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "CSimulatedReader.h"
-#include "link/CReaderFrame.h"
+#include "CReaderFrame.h"
 
 #include <QString>
 

@@ -4,8 +4,8 @@
 // transponder-list entry, which looks like a poll answer with a tag. Each
 // delay is a test of its own, so they run side by side.
 
-#include "link/ReaderReplies.h"
-#include "link/ReaderLinkFixture.h"
+#include "ReaderReplies.h"
+#include "ReaderLinkFixture.h"
 
 #include <tuple>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/CLinkTiming.h"
+#include "CLinkTiming.h"
 
 // Tests about the order and outcome of the reader conversations run the link
 // and the simulated reader at a tenth of real time: the same steps, in the

@@ -1,7 +1,7 @@
-#include "settings/CDialogSetup.h"
+#include "CDialogSetup.h"
 #include "ShellTestSupport.h"
 #include "TestEnvironment.h"
-#include "data/FileSizeLimit.h"
+#include "FileSizeLimit.h"
 
 #include <QDir>
 #include <QDomDocument>

@@ -1,7 +1,7 @@
-#include "settings/CRegistryKey.h"
+#include "CRegistryKey.h"
 #include "TestEnvironment.h"
 #include "ShellTestSupport.h"
-#include "data/FileSizeLimit.h"
+#include "FileSizeLimit.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "settings/CRegistryKey.h"
+#include "CRegistryKey.h"
 
 #include <QStandardPaths>
 #include <QFile>

@@ -2,15 +2,15 @@
 // importing 10,000 transponders should take under 2 s, exporting 100,000
 // events under 1 s. The import is measured beside a plain SQLite insert of
 // the same rows in one transaction, the floor any import stands on.
-#include "data/CCsvExporter.h"
-#include "data/CCsvFormat.h"
-#include "data/CCsvImporter.h"
-#include "data/CCsvLineReader.h"
+#include "CCsvExporter.h"
+#include "CCsvFormat.h"
+#include "CCsvImporter.h"
+#include "CCsvLineReader.h"
 #include "CDatabase.h"
 #include "CFerrold_Handler.h"
 #include "CFerrold_Schema.h"
 #include "CLanguageHandler.h"
-#include "data/CSafeFile.h"
+#include "CSafeFile.h"
 #include "CtblEvents.h"
 
 #include <QApplication>

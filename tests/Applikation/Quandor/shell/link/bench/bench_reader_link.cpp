@@ -8,9 +8,9 @@
 //   idle        - CPU used while a framed and a plain reader are online and
 //                 nothing happens (the whole process, simulator included)
 // Usage: bench_reader_link [idle seconds]
-#include "link/CFrameReceiver.h"
-#include "link/CReaderFrame.h"
-#include "link/CReaderLink.h"
+#include "CFrameReceiver.h"
+#include "CReaderFrame.h"
+#include "CReaderLink.h"
 #include "CSerialPort.h"
 #include "CSimulatedReader.h"
 

@@ -1,6 +1,6 @@
 // Layout store: lookups and stores as the grids make them, creation of many
 // columns, and saving and reading a large file.
-#include "settings/CDialogSetup.h"
+#include "CDialogSetup.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 // Settings reads sit on paint paths (the time-schema view asks for the
 // language for every name cell it draws), so a read must stay cheap.
-#include "settings/CRegistryKey.h"
+#include "CRegistryKey.h"
 
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>

@@ -1,4 +1,4 @@
-#include "data/CSafeFile.h"
+#include "CSafeFile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "settings/CDialogSetup.h"
+#include "CDialogSetup.h"
 #include "TestWait.h"
 #include "CFontScale.h"
 #include "CGridBaseDlg.h"

@@ -1,6 +1,6 @@
 #include "CGridBaseDlg.h"
 
-#include "settings/CDialogSetup.h"
+#include "CDialogSetup.h"
 #include "CFerrold_Handler.h"
 #include "CFontScale.h"
 #include "CGridCellBase.h"

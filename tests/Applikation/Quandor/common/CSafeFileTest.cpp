@@ -1,6 +1,6 @@
-#include "data/CSafeFile.h"
+#include "CSafeFile.h"
 #include "TestEnvironment.h"
-#include "data/FileSizeLimit.h"
+#include "FileSizeLimit.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "link/CWindowMessage.h"
+#include "CWindowMessage.h"
 
 #include <QCoreApplication>
 
