@@ -153,12 +153,9 @@ std::vector<char*> peerEnvironment()
     return pointers;
 }
 
-// The peer: GNU grep over the same tree, its output thrown away.
-void PeerGrep(benchmark::State& state)
+// Runs the program args[0] once per iteration, its output thrown away.
+void runPeer(benchmark::State& state, std::vector<std::string> args)
 {
-    const std::string expression = kExpressions[state.range(0)];
-    const std::string folder = tree();
-    std::vector<std::string> args = {"grep", "-r", "-c", "-E", expression, folder};
     std::vector<char*> argv;
     for (std::string& arg : args)
         argv.push_back(&arg[0]);
@@ -169,14 +166,20 @@ void PeerGrep(benchmark::State& state)
     std::vector<char*> environment = peerEnvironment();
     for (auto _ : state) {
         pid_t pid = 0;
-        if (posix_spawnp(&pid, "grep", &actions, nullptr, argv.data(), environment.data()) != 0) {
-            state.SkipWithError("grep cannot be started");
+        if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environment.data()) != 0) {
+            state.SkipWithError((args[0] + " cannot be started").c_str());
             break;
         }
         int status = 0;
         waitpid(pid, &status, 0);
     }
     posix_spawn_file_actions_destroy(&actions);
+}
+
+// The peer: GNU grep over the same tree.
+void PeerGrep(benchmark::State& state)
+{
+    runPeer(state, {"grep", "-r", "-c", "-E", kExpressions[state.range(0)], tree()});
     label(state);
 }
 BENCHMARK(PeerGrep)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -189,25 +192,7 @@ void PeerGrepParallel(benchmark::State& state)
     const std::string command = "find '" + tree() + "' -name '*.txt' -print0 | xargs -0 -P " + std::to_string(threads)
                                 + " -n " + std::to_string(kFiles / threads) + " grep -c -E '"
                                 + kExpressions[state.range(0)] + "'";
-    std::vector<std::string> args = {"sh", "-c", command};
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(&arg[0]);
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    std::vector<char*> environment = peerEnvironment();
-    for (auto _ : state) {
-        pid_t pid = 0;
-        if (posix_spawnp(&pid, "sh", &actions, nullptr, argv.data(), environment.data()) != 0) {
-            state.SkipWithError("sh cannot be started");
-            break;
-        }
-        int status = 0;
-        waitpid(pid, &status, 0);
-    }
-    posix_spawn_file_actions_destroy(&actions);
+    runPeer(state, {"sh", "-c", command});
     state.counters["threads"] = threads;
     label(state);
 }
