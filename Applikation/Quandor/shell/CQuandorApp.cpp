@@ -80,10 +80,8 @@ bool CQuandorApp::InitServices()
 
     m_strProgramFolder = QDir::currentPath() + QLatin1Char('/');
 
-    quint32 language = 0;
-    CRegistryKey().ReadDWord(&language, CRegistryKey::CurrentUser, QLatin1String(kProgramKey),
-                             QStringLiteral("nLanguage"));
-    m_pLanguage = new CLanguageHandler(language, m_strProgramFolder + QStringLiteral("SysFiles/"));
+    m_pLanguage =
+        new CLanguageHandler(CRegistryKey::ProgramLanguage(), m_strProgramFolder + QStringLiteral("SysFiles/"));
     CUiMessage::SetLanguage(m_pLanguage);
     ApplyQtLanguage(m_pLanguage->GetAktivLanguage());
     // The database library's messages, from any thread, as boxes on this one.

@@ -113,6 +113,73 @@ INSTANTIATE_TEST_SUITE_P(Moments, TagBeforeReply,
                                            TagBeforeReplyCase{"PollAnswerWhileTheSettingsDialogOpens", 800, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A line that sends every reply twice: a presented tag is shown once,
+// whether its copy comes at once, between two polls or while the next poll
+// waits, and queued commands with equal replies each get their own.
+struct RepeatCase {
+    const char* name;
+    int gapMs;
+    int latencyMs;
+};
+
+void PrintTo(const RepeatCase& c, std::ostream* os) { *os << c.name; }
+
+class RepeatedReplies : public OnlineLink, public ::testing::WithParamInterface<RepeatCase>
+{
+};
+
+TEST_P(RepeatedReplies, ATagIsShownOnceAndEveryCommandGetsItsOwnReply)
+{
+    // A copy is known as one while the reply it repeats is remembered (two
+    // seconds); at a tenth of that a loaded machine delayed copies past the
+    // memory and the test saw a second read of the tag, as a reader would
+    // show it two seconds later. The line's own times keep that out of reach.
+    UseRealTime();
+    Connect(CSimulatedReader::Kite);
+    reader->SetLatency(GetParam().latencyMs);
+    reader->SetRepeatReplies(GetParam().gapMs);
+    for (const QByteArray& number : {QByteArray("0123456789"), QByteArray("ABCDEF0123")}) {
+        const int shown = recorder.Tags().size();
+        reader->PresentTag(number);
+        ASSERT_TRUE(recorder.WaitFor([&] { return recorder.tags.size() > shown; }, 3000));
+        // The copy has come and gone within three polls.
+        for (int i = 0; i < 3; ++i)
+            ASSERT_TRUE(WaitForPoll());
+        ASSERT_EQ(recorder.Tags().size(), shown + 1);
+        EXPECT_EQ(recorder.Tags().last().number, number);
+    }
+    EXPECT_EQ(link.SendAndWait('L', "P0000", 1), FramedReply("FFLP00A5"));
+    EXPECT_EQ(link.SendAndWait('L', "P0000", 1), FramedReply("FFLP00A5"));
+    EXPECT_EQ(link.SendAndWait('L', "P0001", 1), FramedReply("FFLP0006"));
+    EXPECT_EQ(recorder.Tags().size(), 2);
+}
+
+// Protocol times: the next poll goes out 500 ms after an answer, so a copy
+// 550 ms late with a reader answering in 100 ms lands in that poll's wait.
+INSTANTIATE_TEST_SUITE_P(Gaps, RepeatedReplies,
+                         ::testing::Values(RepeatCase{"AtOnce", 0, 2}, RepeatCase{"BetweenPolls", 300, 2},
+                                           RepeatCase{"WhileTheNextPollWaits", 550, 100},
+                                           RepeatCase{"AfterTheNextPoll", 700, 20}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A frame that settles a poll before its own answer comes (a copy of an
+// earlier "no tag" on a line that repeats its replies) leaves that answer to
+// come while no poll waits; a tag in it is reported only this once.
+TEST_F(FramedOnline, ATagAnswerThatComesAfterItsPollWasSettledIsShown)
+{
+    UseRealTime(); // the stray frame must come well before the held answer
+    Connect(CSimulatedReader::Kite);
+    ASSERT_TRUE(WaitForPoll());
+    const qsizetype polls = reader->Log().size();
+    reader->DelayReplyTo("FFCT", 800);
+    reader->PresentTag("0123456789");
+    ASSERT_TRUE(reader->WaitFor([&](const auto& log) { return log.size() > polls; }, 3000));
+    const QByteArray noTag = "FFCTNOTAG";
+    reader->SendRaw('\x02' + noTag + CReaderFrame::Checksum(noTag) + '\x04');
+    ASSERT_TRUE(recorder.WaitFor([&] { return !recorder.tags.isEmpty(); }, 3000));
+    EXPECT_EQ(recorder.Tags().first().number, "0123456789");
+}
+
 TEST_F(FramedOnline, ListEntryReplyLooksLikeATagButIsHandedOver)
 {
     Connect(CSimulatedReader::Heron);
@@ -327,9 +394,11 @@ TEST_F(FramedOnline, NoPollAndNoLostLinkWhileTheSettingsDialogIsOpen)
     Connect(CSimulatedReader::Kite);
     link.SetParamDialogOpen(true);
     reader->SetSilent(true);
-    // A poll in flight ends; then neither a poll nor a lost link may come for
-    // longer than the five seconds to a lost link (no event to wait for).
-    std::this_thread::sleep_for(std::chrono::milliseconds(Ms(300)));
+    // A poll in flight ends, unanswered, after the quiet time at the latest
+    // (and one decided just before the dialog opened is written by then);
+    // then neither a poll nor a lost link may come for longer than the five
+    // seconds to a lost link (no event to wait for).
+    std::this_thread::sleep_for(std::chrono::milliseconds(Ms(2500)));
     const int polls = Polls();
     std::this_thread::sleep_for(std::chrono::milliseconds(Ms(6500)));
     EXPECT_EQ(recorder.LinkLostCount(), 0);
