@@ -5,7 +5,8 @@
 #include "CGridCellCheck.h"
 #include "CGridCtrl.h"
 #include "CLanguageHandler.h"
-#include "CLeftTreeView.h"
+#include "CAppContext.h"
+#include "CReaderLink.h"
 #include "CParamHeron_KiteDlg.h"
 #include "CParamWrenDlg.h"
 #include "CReadEventsJob.h"
@@ -44,8 +45,6 @@ std::map<CReaderModel::SettingsDialog, CLeserDlg::SettingsOpener>& settingsOpene
 }
 
 // The nodes that carry one child per reader.
-constexpr CLeftTreeView::NodeKind kReaderNodes[] = {CLeftTreeView::TranspondersNode, CLeftTreeView::PersonsNode,
-                                                    CLeftTreeView::EventsNode};
 
 } // namespace
 
@@ -55,8 +54,8 @@ CLeserDlg::SettingsOpener CLeserDlg::SetSettingsOpener(CReaderModel::SettingsDia
     return opener;
 }
 
-CLeserDlg::CLeserDlg(QWidget* parent)
-    : CGridBaseDlg(parent)
+CLeserDlg::CLeserDlg(CAppContext& context, QWidget* parent)
+    : CGridBaseDlg(context, parent)
 {
     setObjectName(QStringLiteral("CLeserDlg"));
     SetHeading(kReaderText, QString());
@@ -85,13 +84,12 @@ CtblLeser::structLeser* CLeserDlg::ReaderAt(int dataRow)
 
 int CLeserDlg::Reload(int)
 {
-    CLeftTreeView* tree = GetTreeView();
+    CReaderLink* link = Context().Link();
     // A search under way will ask for its reader to be identified: a
     // reload meanwhile (another node shown, an import) keeps that request.
-    if (!tree || !tree->IsSearching()) {
+    if (!link || !link->IsSearching()) {
         m_bIdentifyRequest = false;
-        if (tree)
-            tree->m_bIdentifyRequest = false;
+        Context().SetIdentifyRequest(false);
     }
     CtblLeser* readers = Readers();
     if (!readers)
@@ -101,13 +99,13 @@ int CLeserDlg::Reload(int)
     readers->_Requery();
     SetHeading(kReaderText, QString());
     FillGrid(kGridId, kColumns);
-    if (tree) {
-        tree->SetReaderName(QString());
-        const QString identification = tree->Identification();
-        if (!CReaderModel::IsPlainType(tree->ReaderType()) && !identification.isEmpty()) {
+    if (link) {
+        link->SetReaderName(QString());
+        const QString identification = link->Identification();
+        if (!CReaderModel::IsPlainType(link->ReaderType()) && !identification.isEmpty()) {
             for (int i = 0; i < readers->GetAnz_Leser(); ++i) {
                 if (readers->Get_Leser(i)->Seriennummer == identification) {
-                    tree->SetReaderName(readers->Get_Leser(i)->Bezeichnung);
+                    link->SetReaderName(readers->Get_Leser(i)->Bezeichnung);
                     break;
                 }
             }
@@ -212,39 +210,8 @@ bool CLeserDlg::StoreEditedCell(GRID_NOTIFY* notify)
     // A Tern has no children: a child of its old name is another reader's.
     if (tern)
         return true;
-    if (CLeftTreeView* tree = GetTreeView()) {
-        for (CLeftTreeView::NodeKind kind : kReaderNodes) {
-            QTreeWidgetItem* node = tree->Node(kind);
-            for (int i = 0; node && i < node->childCount(); ++i) {
-                if (node->child(i)->text(0) == oldName) {
-                    node->child(i)->setText(0, newName);
-                    break;
-                }
-            }
-        }
-    }
+    Context().RenameReaderChildren(oldName, newName);
     return true;
-}
-
-void CLeserDlg::AddReaderTreeItems(const QString& name)
-{
-    CLeftTreeView* tree = GetTreeView();
-    if (!tree)
-        return;
-    for (CLeftTreeView::NodeKind kind : kReaderNodes) {
-        QTreeWidgetItem* node = tree->Node(kind);
-        if (!node)
-            continue;
-        // Sorted as the user reads the names; the tree's own sorting would
-        // reorder its fixed nodes too.
-        int place = 0;
-        while (place < node->childCount()
-               && QString::compare(node->child(place)->text(0), name, Qt::CaseInsensitive) <= 0)
-            ++place;
-        node->insertChild(place, tree->NewReaderChild(name));
-        node->setExpanded(true);
-    }
-    tree->update();
 }
 
 void CLeserDlg::OnGridButtonClick(GRID_NOTIFY* notify)

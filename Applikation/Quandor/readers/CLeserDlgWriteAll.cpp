@@ -4,7 +4,8 @@
 #include "CDialogRunner.h"
 #include "CFerrold_Handler.h"
 #include "CGridCtrl.h"
-#include "CLeftTreeView.h"
+#include "CAppContext.h"
+#include "CReaderLink.h"
 #include "CReaderModel.h"
 #include "CSendWrenDlg.h"
 #include "CShowMessage.h"
@@ -82,10 +83,10 @@ bool CLeserDlg::OpenPlainList(PlainListMode mode)
 
 int CLeserDlg::OnWriteAllDataRun()
 {
-    CLeftTreeView* tree = GetTreeView();
+    CReaderLink* link = Context().Link();
     CFerrold_Handler* db = GetDBHandler();
     // One transfer at a time: a second request is ignored.
-    if (CTransferRun::Active() || !tree || !db)
+    if (CTransferRun::Active() || !link || !db)
         return 0;
 
     // The clicked reader by its ID, with that row's own settings: names may
@@ -121,7 +122,7 @@ int CLeserDlg::OnWriteAllDataRun()
 
     auto job = std::make_shared<CWriteAllJob>(params, GetLanguage());
     m_pWriteAll = job;
-    m_pTransfer = std::make_unique<CTransferRun>(tree->Link(), this);
+    m_pTransfer = std::make_unique<CTransferRun>(*link, &Context(), this);
     m_pTransfer->OpenProgress(GetLanguage(), job->EntryCount(), QStringLiteral("\n") + Text(kWritingText));
     if (!m_pTransfer->Start(CTransferJob::BodyFor(job, CWindowMessage::WM_WRITE_ALL_DONE,
                                                   [this, job] { AfterWriteAll(job->MarkCleared()); })))

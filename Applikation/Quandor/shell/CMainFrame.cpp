@@ -60,8 +60,9 @@ unsigned int modelText(int readerType)
 
 } // namespace
 
-CMainFrame::CMainFrame(CLanguageHandler* pLanguage, QWidget* parent)
+CMainFrame::CMainFrame(CAppContext& context, CLanguageHandler* pLanguage, QWidget* parent)
     : QMainWindow(parent)
+    , m_context(context)
     , m_pLanguage(pLanguage)
 {
     setObjectName(QStringLiteral("CMainFrame"));
@@ -106,9 +107,9 @@ bool CMainFrame::Create()
     }
 
     m_pSplitter = new CViewSplitterWnd(this);
-    m_pLeftTreeView = new CLeftTreeView(m_pLanguage, this, m_pSplitter);
+    m_pLeftTreeView = new CLeftTreeView(m_context, m_pLanguage, this, m_pSplitter);
     m_pSplitter->addWidget(m_pLeftTreeView);
-    m_pSplitter->addWidget(new CLeserDlg);
+    m_pSplitter->addWidget(new CLeserDlg(m_context));
     m_pSplitter->setStretchFactor(0, 0);
     m_pSplitter->setStretchFactor(1, 1);
     m_pSplitter->setSizes({kTreeWidth, kWidth - kTreeWidth});
@@ -400,37 +401,37 @@ bool CMainFrame::RefusedWhileTransferRuns()
 
 void CMainFrame::OnCsvImport()
 {
-    CCsvImportCommand(this, m_pLanguage).OnCsvImport();
+    CCsvImportCommand(m_context, m_pLanguage).OnCsvImport();
 }
 
 void CMainFrame::OnCsvExport()
 {
-    CCsvExportCommand(this, m_pLanguage).OnCsvExport();
+    CCsvExportCommand(m_context, m_pLanguage).OnCsvExport();
 }
 
 int CMainFrame::ImportCsv(int choice)
 {
-    return CCsvImportCommand(this, m_pLanguage).ImportCsv(choice);
+    return CCsvImportCommand(m_context, m_pLanguage).ImportCsv(choice);
 }
 
 int CMainFrame::ExportCsv(int choice)
 {
-    return CCsvExportCommand(this, m_pLanguage).ExportCsv(choice);
+    return CCsvExportCommand(m_context, m_pLanguage).ExportCsv(choice);
 }
 
 void CMainFrame::OnDatabaseBackup()
 {
-    CDatabaseBackup(this, m_pLanguage).OnDatabaseBackup();
+    CDatabaseBackup(m_context, m_pLanguage).OnDatabaseBackup();
 }
 
 void CMainFrame::OnDatabaseRestore()
 {
-    CDatabaseBackup(this, m_pLanguage).OnDatabaseRestore();
+    CDatabaseBackup(m_context, m_pLanguage).OnDatabaseRestore();
 }
 
 void CMainFrame::OnDeleteAllEntries()
 {
-    CDeleteAllEntries(this, m_pLanguage).OnDeleteAllEntries();
+    CDeleteAllEntries(m_context, m_pLanguage).OnDeleteAllEntries();
 }
 
 void CMainFrame::RebuildTree()

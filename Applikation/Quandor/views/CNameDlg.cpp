@@ -1,5 +1,6 @@
 #include "CNameDlg.h"
 
+#include "CAppContext.h"
 #include "CFerrold_Handler.h"
 #include "CGridCellCombo.h"
 #include "CGridCtrl.h"
@@ -41,22 +42,22 @@ std::function<qint64()>& Clock()
     return clock;
 }
 
-CtblPerson* PersonTable()
+CtblPerson* PersonTable(CAppContext& context)
 {
-    CFerrold_Handler* db = CGridBaseDlg::GetDBHandler();
+    CFerrold_Handler* db = context.Database();
     return db ? db->Get_Ptr_To_tblPerson() : nullptr;
 }
 
-CtblTransponder* TransponderTable()
+CtblTransponder* TransponderTable(CAppContext& context)
 {
-    CFerrold_Handler* db = CGridBaseDlg::GetDBHandler();
+    CFerrold_Handler* db = context.Database();
     return db ? db->Get_Ptr_To_tblTransponder() : nullptr;
 }
 
 // A person looked up again by its key: no pointer is kept across a write.
-CtblPerson::structPerson* CachedPerson(qint32 personId)
+CtblPerson::structPerson* CachedPerson(CAppContext& context, qint32 personId)
 {
-    CtblPerson* persons = PersonTable();
+    CtblPerson* persons = PersonTable(context);
     for (int i = 0; persons && i < persons->GetAnz_Person(); ++i) {
         if (persons->Get_Person(i)->ID_Person == personId)
             return persons->Get_Person(i);
@@ -66,8 +67,9 @@ CtblPerson::structPerson* CachedPerson(qint32 personId)
 
 } // namespace
 
-CNameDlg::CNameDlg(QWidget* parent)
-    : CGridBaseDlg(parent)
+CNameDlg::CNameDlg(CAppContext& context, QWidget* parent)
+    : CGridBaseDlg(context, parent)
+    , m_lookups(context)
 {
     setObjectName(QStringLiteral("CNameDlg"));
     SetHeading(16, QString());
@@ -160,7 +162,7 @@ void CNameDlg::FillGrid(quint32 gridId, int columns)
 
 const CtblPerson::structPerson* CNameDlg::PersonOfRow(int dataRow) const
 {
-    CtblPerson* persons = PersonTable();
+    CtblPerson* persons = PersonTable(Context());
     if (!persons)
         return nullptr;
     const int index = CacheRow(dataRow, persons->GetAnz_Person());
@@ -242,7 +244,7 @@ void CNameDlg::OnGetCellColor(GRID_DISPINFO* info)
 QStringList CNameDlg::OfferedTransponders(qint32 personId) const
 {
     QStringList numbers{kNone};
-    CtblTransponder* transponders = TransponderTable();
+    CtblTransponder* transponders = TransponderTable(Context());
     for (int i = 0; transponders && i < transponders->GetAnz_Transponder(); ++i) {
         const auto* transponder = transponders->Get_Transponder(i);
         if (transponder->Person_ID == 0 || transponder->Person_ID == personId)
@@ -298,7 +300,7 @@ bool CNameDlg::StoreEditedCell(GRID_NOTIFY* notify)
 
 bool CNameDlg::StoreName(qint32 personId, const QString& name)
 {
-    CtblPerson* persons = PersonTable();
+    CtblPerson* persons = PersonTable(Context());
     if (!persons)
         return false;
     for (int i = 0; i < persons->GetAnz_Person(); ++i) {
@@ -313,7 +315,7 @@ bool CNameDlg::StoreName(qint32 personId, const QString& name)
         CRecordWriter::ShowNotice(77);
     if (result != CRecordWriter::Result::Written)
         return false;
-    if (CtblPerson::structPerson* cached = CachedPerson(personId))
+    if (CtblPerson::structPerson* cached = CachedPerson(Context(), personId))
         cached->Name = name;
     if (CGridCtrl* grid = GetGrid())
         grid->Refresh();
@@ -359,7 +361,7 @@ bool CNameDlg::StoreTransponder(qint32 personId, const QString& number)
         return false;
     }
 
-    if (CtblPerson::structPerson* cached = CachedPerson(personId))
+    if (CtblPerson::structPerson* cached = CachedPerson(Context(), personId))
         cached->Transponder_ID = link;
     for (int i = 0; link != 0 && i < transponders->GetAnz_Transponder(); ++i) {
         if (transponders->Get_Transponder(i)->ID_Transponder == link) {
@@ -375,7 +377,7 @@ bool CNameDlg::StoreTransponder(qint32 personId, const QString& number)
 
 void CNameDlg::ClearTransponderAssignments(qint32 personId)
 {
-    CtblTransponder* transponders = TransponderTable();
+    CtblTransponder* transponders = TransponderTable(Context());
     for (int i = 0; transponders && i < transponders->GetAnz_Transponder(); ++i) {
         auto* transponder = transponders->Get_Transponder(i);
         if (personId == 0 || transponder->Person_ID == personId)
@@ -407,7 +409,7 @@ void CNameDlg::OnGridRClick(GRID_NOTIFY* notify)
 
 void CNameDlg::OnNewPerson()
 {
-    CtblPerson* persons = PersonTable();
+    CtblPerson* persons = PersonTable(Context());
     if (!persons || m_nFilterID != 0)
         return;
     // Seeded right before the draw: two persons made within one second get
@@ -431,7 +433,7 @@ void CNameDlg::OnNewPerson()
 
 void CNameDlg::OnDelete()
 {
-    CtblPerson* persons = PersonTable();
+    CtblPerson* persons = PersonTable(Context());
     CGridCtrl* grid = GetGrid();
     const std::vector<int> rows = SelectedRows();
     if (!persons || !grid || rows.empty() || !CRecordWriter::Confirm(rows.size() < 2 ? 69 : 68))
@@ -448,7 +450,7 @@ void CNameDlg::OnDelete()
 
 void CNameDlg::OnDeleteAll()
 {
-    CtblPerson* persons = PersonTable();
+    CtblPerson* persons = PersonTable(Context());
     if (!persons || !CRecordWriter::Confirm(64))
         return;
     if (m_nFilterID == 0) {
@@ -462,11 +464,12 @@ void CNameDlg::OnDeleteAll()
 
 void CNameDlg::DeletePersons(const std::vector<qint32>* keys)
 {
-    CtblPerson* persons = PersonTable();
-    CtblTransponder* transponders = TransponderTable();
+    CtblPerson* persons = PersonTable(Context());
+    CtblTransponder* transponders = TransponderTable(Context());
     if (!persons || !transponders)
         return;
     CRecordDeleter deleter(*persons, 77);
+    deleter.context = &Context();
     deleter.busyFlag = &m_bBusy;
     // A transponder must never name a person that is gone: if its link
     // cannot be cleared, the person stays too.

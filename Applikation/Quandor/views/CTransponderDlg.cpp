@@ -1,14 +1,14 @@
 #include "CTransponderDlg.h"
 
+#include "CAppContext.h"
 #include "CBusyScope.h"
 #include "CDialogRunner.h"
 #include "CFerrold_Handler.h"
 #include "CGridCellCheck.h"
 #include "CGridCellCombo.h"
 #include "CGridCtrl.h"
-#include "CLeftTreeView.h"
-#include "CMainFrame.h"
-#include "CQuandorApp.h"
+#include "CReaderLink.h"
+#include "CReaderModel.h"
 #include "CRecordDeleter.h"
 #include "CRecordWriter.h"
 #include "CTransaction.h"
@@ -137,19 +137,6 @@ bool StoreMarked(CFerrold_Handler& db, qint32 transponderId, const std::vector<q
     return true;
 }
 
-CMainFrame* Frame()
-{
-    CQuandorApp* app = CQuandorApp::Instance();
-    return app ? app->GetMainFrame() : nullptr;
-}
-
-// A reader transfer works on these lists: while one runs they stay as they are.
-bool RefusedWhileTransferRuns()
-{
-    CMainFrame* frame = Frame();
-    return frame && frame->RefusedWhileTransferRuns();
-}
-
 } // namespace
 
 CTransponderDlg::Scope::Scope(CTransponderDlg* view)
@@ -167,8 +154,9 @@ CTransponderDlg::Scope::~Scope()
     }
 }
 
-CTransponderDlg::CTransponderDlg(QWidget* parent)
-    : CGridBaseDlg(parent)
+CTransponderDlg::CTransponderDlg(CAppContext& context, QWidget* parent)
+    : CGridBaseDlg(context, parent)
+    , m_lookups(context)
 {
     setObjectName(QStringLiteral("CTransponderDlg"));
     SetHeading(15, QString());
@@ -409,7 +397,7 @@ void CTransponderDlg::OnGetCellColor(GRID_DISPINFO* info)
     CtblLeser* readers = db->Get_Ptr_To_tblLeser();
     const int index = info->column - kFirstReaderColumn;
     if (index < readers->GetAnz_Leser() && readers->Get_Leser(index)->ID_Leser == readerId
-        && CLeftTreeView::IsTernReader(readers->Get_Leser(index)->LeserTyp))
+        && CReaderModel::IsTern(readers->Get_Leser(index)->LeserTyp))
         SetCellColors(true, info, 0xB9B9B9, 0);
 }
 
@@ -475,7 +463,7 @@ bool CTransponderDlg::StoreEditedCell(GRID_NOTIFY* notify)
     default:
         if (ReaderOfColumn(notify->column) == 0)
             return false;
-        if (RefusedWhileTransferRuns())
+        if (Context().RefusedWhileTransferRuns())
             return false;
         return StoreReader(id, notify->column, notify->text2 == QLatin1String("1"));
     }
@@ -571,8 +559,8 @@ bool CTransponderDlg::StoreReader(qint32 transponderId, int column, bool on)
         return false;
     // A connected Wren's master transponder opens the door in any case; it
     // is never given to or taken from a reader here.
-    CLeftTreeView* tree = GetTreeView();
-    if (tree && tree->IsPortOpen() && tree->ReaderType() == 0) {
+    CReaderLink* link = Context().Link();
+    if (link && link->IsPortOpen() && link->ReaderType() == 0) {
         const QString& parameter = reader->Parameter;
         const qsizetype separator = parameter.indexOf(u';');
         const QString master = separator < 0 ? parameter : parameter.mid(separator + 1);
@@ -616,8 +604,8 @@ bool CTransponderDlg::IsLearning()
         return false;
     // Learned tags belong to the reader that answered the menu's query:
     // once that connection has gone, nothing may be stored for it.
-    CLeftTreeView* tree = GetTreeView();
-    if (tree && (!tree->IsPortOpen() || tree->Link().ConnectionId() != m_nReplyConnection)) {
+    CReaderLink* link = Context().Link();
+    if (link && (!link->IsPortOpen() || link->ConnectionId() != m_nReplyConnection)) {
         m_bLearningOff = 1;
         m_strReaderReply.clear();
         return false;
@@ -642,14 +630,14 @@ CRecordViewMenu CTransponderDlg::ContextMenu(int column)
 
     // The connected reader's identification, which learning stores tags for.
     m_strReaderReply.clear();
-    CLeftTreeView* tree = GetTreeView();
-    if (tree && tree->IsPortOpen() && tree->ConnectedPort() >= 1) {
-        const quint64 connection = tree->Link().ConnectionId();
+    CReaderLink* link = Context().Link();
+    if (link && link->IsPortOpen() && link->ConnectedPort() >= 1) {
+        const quint64 connection = link->ConnectionId();
         QString reply;
-        switch (tree->ReaderType()) {
-        case 1: case 2: case 4: reply = tree->SendAndWait('L', QStringLiteral("S0000"), 1); break;
-        case 0: reply = tree->SendAndWait('H', QString(), 2); break;
-        case 3: reply = tree->SendAndWait('H', QString(), 3); break;
+        switch (link->ReaderType()) {
+        case 1: case 2: case 4: reply = link->SendAndWait('L', QStringLiteral("S0000"), 1); break;
+        case 0: reply = link->SendAndWait('H', QString(), 2); break;
+        case 3: reply = link->SendAndWait('H', QString(), 3); break;
         default: break;
         }
         // A reply with a wrong checksum is no answer.
@@ -730,8 +718,7 @@ void CTransponderDlg::ChangeAllAssignmentsWaiting(bool assign, qint32 readerId)
     // and goes on every way out.
     if (readerId == 0)
         return;
-    CQuandorApp* app = CQuandorApp::Instance();
-    CBusyScope cursor(app ? app->GetMainFrame() : nullptr);
+    CBusyScope cursor(&Context());
     ChangeAllAssignments(assign, readerId);
 }
 
@@ -764,7 +751,7 @@ void CTransponderDlg::OnDeleteEntry()
         return;
     // A tag that comes while the question is open waits for the answer.
     Scope scope(this);
-    if (RefusedWhileTransferRuns() || !CRecordWriter::Confirm(rows.size() < 2 ? 69 : 68))
+    if (Context().RefusedWhileTransferRuns() || !CRecordWriter::Confirm(rows.size() < 2 ? 69 : 68))
         return;
     std::vector<qint32> keys;
     keys.reserve(rows.size());
@@ -780,7 +767,7 @@ void CTransponderDlg::OnDeleteAllEntries()
 {
     CtblTransponder* transponders = TransponderTable();
     Scope scope(this);
-    if (!transponders || RefusedWhileTransferRuns() || !CRecordWriter::Confirm(64))
+    if (!transponders || Context().RefusedWhileTransferRuns() || !CRecordWriter::Confirm(64))
         return;
     if (m_nFilterID == 0) {
         DeleteTransponders(nullptr);
@@ -827,6 +814,7 @@ void CTransponderDlg::DeleteTransponders(const std::vector<qint32>* keys)
     };
     std::vector<qint32> marked;
     CRecordDeleter deleter(*transponders, 75);
+    deleter.context = &Context();
     deleter.busyFlag = &m_bBusy;
     // No person may keep a transponder that is gone, and every reader that
     // held one must be written again.
@@ -867,7 +855,7 @@ void CTransponderDlg::DeleteTransponders(const std::vector<qint32>* keys)
 void CTransponderDlg::ChangeAllAssignments(bool assign, qint32 readerId)
 {
     CFerrold_Handler* db = GetDBHandler();
-    if (!db || readerId == 0 || RefusedWhileTransferRuns())
+    if (!db || readerId == 0 || Context().RefusedWhileTransferRuns())
         return;
     Scope scope(this);
     CtblTransponder* transponders = db->Get_Ptr_To_tblTransponder();
@@ -1020,10 +1008,10 @@ void CTransponderDlg::Learn(const QString& received)
 {
     CFerrold_Handler* db = GetDBHandler();
     CGridCtrl* grid = GetGrid();
-    CLeftTreeView* tree = GetTreeView();
+    CReaderLink* link = Context().Link();
     if (!db || !grid)
         return;
-    if (tree && received == tree->MasterTransponder())
+    if (link && received == link->MasterTransponder())
         return;
     // Only a transponder number is ever stored: ten hexadecimal characters.
     const QString number = CUsbManuell::NormalizeTransponderNumber(received);

@@ -4,6 +4,7 @@
 #include "CGridBaseDlg.h"
 #include "CLanguageHandler.h"
 #include "CTransaction.h"
+#include "CUiMessage.h"
 #include "CZeitschemaRules.h"
 #include "CtblLeser.h"
 #include "CtblTransponder.h"
@@ -66,9 +67,10 @@ void writeWindow(CtblZeitschema& set, const Row& from)
     set.boolSamstag = from.Samstag;
 }
 
+// Its refusals end in a box: they speak the boxes' language.
 QString text(unsigned int number)
 {
-    CLanguageHandler* language = CGridBaseDlg::GetLanguage();
+    const CLanguageHandler* language = CUiMessage::Language();
     return language ? language->GetLangItem(number) : QString();
 }
 

@@ -398,7 +398,7 @@ TEST_F(RecordViewsTest, AKeyChangedInPlaceIsFoundByTheNextFill)
 
     // The look-ups themselves: a number changed in place is found after a
     // reset, and its old number no more.
-    CRecordLookups lookups;
+    CRecordLookups lookups(m_app->Context());
     CtblTransponder::structTransponder* row = db->Get_Ptr_To_tblTransponder()->Get_Transponder(0);
     ASSERT_EQ(lookups.TransponderByNumber("00000000AA"), row);
     row->TransponderNummer = "00000000CC";
