@@ -2,7 +2,7 @@
 
 #include "CDatabase.h"
 #include "CFerrold_Handler.h"
-#include "CGridBaseDlg.h"
+#include "CReaderIdList.h"
 #include "CTransaction.h"
 #include "CtblLeser.h"
 #include "CtblPerson.h"
@@ -58,7 +58,7 @@ CFetchedListStore::Plan CFetchedListStore::Match(const CtblTransponder& cache, c
         ++total[number];
     QHash<QString, int> left = total;
     bool numeric = false;
-    const quint32 readerId = readerText.toUInt(&numeric);
+    const qint32 readerId = readerText.toInt(&numeric);
     const int rows = cache.GetAnz_Transponder();
     for (int i = 0; i < rows; ++i) {
         const CtblTransponder::structTransponder* row = cache.Get_Transponder(i);
@@ -66,12 +66,11 @@ CFetchedListStore::Plan CFetchedListStore::Match(const CtblTransponder& cache, c
         if (entry != left.end() && entry.value() > 0) {
             --entry.value();
             ++plan.known;
-            if (readerText == QLatin1String("0") || !numeric)
+            if (!numeric)
                 continue;
-            if (row->Leser_IDS.isEmpty())
-                plan.extended.push_back({row->ID_Transponder, readerText});
-            else if (!CGridBaseDlg::ReaderListHolds(row->Leser_IDS, readerId))
-                plan.extended.push_back({row->ID_Transponder, row->Leser_IDS + QLatin1Char(';') + readerText});
+            const QString list = CReaderIdList(row->Leser_IDS).With(readerId).Text();
+            if (list != row->Leser_IDS)
+                plan.extended.push_back({row->ID_Transponder, list});
         } else if (row->Leser_IDS.isEmpty()) {
             // Missing from the reader and held by no reader at all.
             plan.removed.push_back(row->ID_Transponder);

@@ -6,7 +6,7 @@
 #include "CFontScale.h"
 #include "CGridCtrl.h"
 #include "CLeserDlg.h"
-#include "CPlainListStore.h"
+#include "CReaderIdList.h"
 #include "CReaderLink.h"
 #include "CRecordWriter.h"
 #include "CShowMessage.h"
@@ -352,7 +352,7 @@ void CParamWrenDlg::OnNewMaster()
     for (int i = 0; i < transponders->GetAnz_Transponder(); ++i) {
         const CtblTransponder::structTransponder* row = transponders->Get_Transponder(i);
         if (row->TransponderNummer == number) {
-            reducedList = CPlainListStore::WithoutReader(row->Leser_IDS, m_nReaderId);
+            reducedList = CReaderIdList(row->Leser_IDS).Without(m_nReaderId).Text();
             if (reducedList != row->Leser_IDS)
                 transponderKey = row->ID_Transponder;
             break;

@@ -1,7 +1,7 @@
 #include "CPlainListStore.h"
 
 #include "CFerrold_Handler.h"
-#include "CGridBaseDlg.h"
+#include "CReaderIdList.h"
 #include "CRecordWriter.h"
 #include "CDatabase.h"
 #include "CTransaction.h"
@@ -16,40 +16,10 @@
 
 namespace {
 
-// Whether a piece of a reader list names the reader (by its leading
-// number, as the views read it).
-bool PieceNames(const QString& piece, qint32 readerId)
-{
-    return readerId != 0 && CGridBaseDlg::ReaderListHolds(piece, quint32(readerId));
-}
-
 // The built-in schema every new transponder starts with.
 constexpr qint32 kFullAccessSchema = 1;
 
 } // namespace
-
-QString CPlainListStore::WithoutReader(const QString& list, qint32 readerId)
-{
-    QStringList pieces;
-    CGridBaseDlg::SplitString(list, &pieces, u';');
-    for (qsizetype i = 0; i < pieces.size(); ++i) {
-        if (PieceNames(pieces.at(i), readerId)) {
-            pieces.removeAt(i);
-            // Empty, never null: the column holds text, not NULL.
-            const QString rest = pieces.join(u';');
-            return rest.isNull() ? QStringLiteral("") : rest;
-        }
-    }
-    return list;
-}
-
-QString CPlainListStore::WithReader(const QString& list, qint32 readerId)
-{
-    if (readerId == 0 || CGridBaseDlg::ReaderListHolds(list, quint32(readerId)))
-        return list;
-    const QString id = QString::number(readerId);
-    return list.isEmpty() ? id : list + u';' + id;
-}
 
 CPlainListStore::Result CPlainListStore::Store(CFerrold_Handler& db, qint32 readerId, const QStringList& numbers,
                                                Counts* counts)
@@ -80,13 +50,13 @@ CPlainListStore::Result CPlainListStore::Store(CFerrold_Handler& db, qint32 read
         const bool inList = listed.contains(row->TransponderNummer) && !known.contains(row->TransponderNummer);
         if (inList) {
             known.insert(row->TransponderNummer);
-            const QString list = WithReader(row->Leser_IDS, readerId);
+            const QString list = CReaderIdList(row->Leser_IDS).With(readerId).Text();
             if (list != row->Leser_IDS) {
                 changes.push_back({row->ID_Transponder, list});
                 ++done.assigned;
             }
-        } else if (CGridBaseDlg::ReaderListHolds(row->Leser_IDS, quint32(readerId))) {
-            changes.push_back({row->ID_Transponder, WithoutReader(row->Leser_IDS, readerId)});
+        } else if (const CReaderIdList stored(row->Leser_IDS); stored.Holds(readerId)) {
+            changes.push_back({row->ID_Transponder, stored.Without(readerId).Text()});
             ++done.withdrawn;
         }
     }

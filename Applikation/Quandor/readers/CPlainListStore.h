@@ -39,10 +39,4 @@ public:
 
     // numbers: 10-digit transponder numbers; repeats count once.
     static Result Store(CFerrold_Handler& db, qint32 readerId, const QStringList& numbers, Counts* counts = nullptr);
-
-    // A reader list without the first piece naming the reader; unchanged
-    // when none does.
-    static QString WithoutReader(const QString& list, qint32 readerId);
-    // A reader list that names the reader: as it is when it does already.
-    static QString WithReader(const QString& list, qint32 readerId);
 };

@@ -4,6 +4,7 @@
 #include "CDBException.h"
 #include "CFerrold_Handler.h"
 #include "CFieldExchange.h"
+#include "CReaderIdList.h"
 #include "CReaderModel.h"
 #include "CRecordWriter.h"
 #include "CtblEvents.h"
@@ -12,8 +13,6 @@
 
 #include <QHash>
 #include <QSet>
-
-#include <limits>
 
 namespace {
 
@@ -24,49 +23,12 @@ constexpr unsigned int kConfirmOneText = 69;
 constexpr unsigned int kEventsTooText = 70;
 constexpr unsigned int kAllEventsTooText = 71;
 
-// The reader an entry of a reader list names: its leading digits; 0 (no
-// reader) when it has none.
-qint64 EntryReader(const QString& entry)
-{
-    const QString trimmed = entry.trimmed();
-    qsizetype digits = 0;
-    while (digits < trimmed.size() && trimmed.at(digits).unicode() < 128 && trimmed.at(digits).isDigit())
-        ++digits;
-    bool ok = false;
-    const qint64 number = trimmed.left(digits).toLongLong(&ok);
-    return ok ? number : 0;
-}
-
 } // namespace
 
 CReaderDeleter::CReaderDeleter(CFerrold_Handler& db, CAppContext* context)
     : m_db(db)
     , m_pContext(context)
 {
-}
-
-QString CReaderDeleter::RemoveFromList(const QString& list, const QSet<qint32>& readerIds)
-{
-    if (list.isEmpty() || readerIds.isEmpty())
-        return list;
-    QStringList entries = list.split(u';');
-    QSet<qint32> pending = readerIds;
-    bool removed = false;
-    for (qsizetype i = 0; i < entries.size() && !pending.isEmpty();) {
-        const qint64 reader = EntryReader(entries.at(i));
-        // A repeated entry loses only its first occurrence.
-        if (reader > 0 && reader <= std::numeric_limits<qint32>::max() && pending.remove(qint32(reader))) {
-            entries.removeAt(i);
-            removed = true;
-        } else {
-            ++i;
-        }
-    }
-    if (!removed)
-        return list;
-    // Never a null text: the column takes no NULL.
-    const QString rest = entries.join(u';');
-    return rest.isNull() ? QStringLiteral("") : rest;
 }
 
 bool CReaderDeleter::DeleteChosen(const std::vector<qint32>& readerIds)
@@ -106,7 +68,7 @@ void CReaderDeleter::StripStoredLists(const QSet<qint32>& deleted)
         QStringLiteral("SELECT * FROM \"tblTransponder\" WHERE \"strLeser_IDS\" <> ''"), [&](const QVariant* values) {
             // Bound in this order: ID, number, person, schema, readers, index, mark.
             const QString before = CFieldExchange::ToText(values[4]);
-            const QString after = RemoveFromList(before, deleted);
+            const QString after = CReaderIdList(before).Without(deleted).Text();
             if (after != before)
                 changed.emplace_back(CFieldExchange::ToLong(values[0]), after);
         });

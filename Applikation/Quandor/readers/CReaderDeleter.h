@@ -40,12 +40,6 @@ public:
     // them when ids is null.
     CRecordDeleter::Result Delete(const std::vector<qint32>* ids, bool removeEvents);
 
-    // A reader list ("3;12;30", also with a trailing ";") without the first
-    // entry that names each of these readers; entries are read by their
-    // leading digits, so "012" names reader 12. The list is returned
-    // unchanged when no entry names one of them.
-    static QString RemoveFromList(const QString& list, const QSet<qint32>& readerIds);
-
 private:
     // Strips the deleted readers from every stored reader list.
     void StripStoredLists(const QSet<qint32>& deleted);

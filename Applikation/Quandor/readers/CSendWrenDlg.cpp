@@ -7,6 +7,7 @@
 #include "CGridCtrl.h"
 #include "CLeserDlg.h"
 #include "CPlainListStore.h"
+#include "CReaderIdList.h"
 #include "CReaderLink.h"
 #include "CShowMessage.h"
 #include "CWrenSettings.h"
@@ -208,7 +209,7 @@ void CSendWrenDlg::FillFromDatabase()
     m_pDatabase->setSortingEnabled(false);
     for (int i = 0; i < transponders->GetAnz_Transponder(); ++i) {
         const CtblTransponder::structTransponder* row = transponders->Get_Transponder(i);
-        if (!CGridBaseDlg::ReaderListHolds(row->Leser_IDS, quint32(m_nReaderId)))
+        if (!CReaderIdList(row->Leser_IDS).Holds(m_nReaderId))
             continue;
         const auto person = row->Person_ID > 0 ? personNames.constFind(row->Person_ID) : personNames.constEnd();
         // A transponder whose person is gone is shown by its number: hidden,

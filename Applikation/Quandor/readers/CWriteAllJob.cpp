@@ -3,6 +3,7 @@
 #include "CDBException.h"
 #include "CDatabase.h"
 #include "CGridBaseDlg.h"
+#include "CReaderIdList.h"
 #include "CTransferRun.h"
 #include "CReaderFrame.h"
 
@@ -33,7 +34,7 @@ QStringList CWriteAllJob::TransponderNumbers(const CtblTransponder& cache, qint3
     const int count = cache.GetAnz_Transponder();
     for (int i = 0; i < count; ++i) {
         const CtblTransponder::structTransponder* row = cache.Get_Transponder(i);
-        if (!CGridBaseDlg::ReaderListHolds(row->Leser_IDS, quint32(readerId)))
+        if (!CReaderIdList(row->Leser_IDS).Holds(readerId))
             continue;
         numbers << row->TransponderNummer;
         if (schedules)

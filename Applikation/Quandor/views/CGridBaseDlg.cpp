@@ -297,21 +297,6 @@ int CGridBaseDlg::DefaultColumnWidth(int column, int width) const
     return std::max(CFontScale(m_pGrid).Width(width), title);
 }
 
-bool CGridBaseDlg::ReaderColumnChecked(const QString& readerList, int column) const
-{
-    CFerrold_Handler* db = GetDBHandler();
-    if (!m_pGrid || !db)
-        return false;
-    const QString title = m_pGrid->GetColumnTitle(column);
-    CtblLeser* readers = db->Get_Ptr_To_tblLeser();
-    for (int i = 0; i < readers->GetAnz_Leser(); ++i) {
-        const auto* reader = readers->Get_Leser(i);
-        if (reader->Bezeichnung == title)
-            return ReaderListHolds(readerList, quint32(reader->ID_Leser));
-    }
-    return false;
-}
-
 int CGridBaseDlg::CacheRow(int dataRow, int cachedRows) const
 {
     int index = dataRow - 1;
@@ -436,25 +421,6 @@ QString CGridBaseDlg::BinToHex(const QString& bits)
         hex.append(QLatin1Char("0123456789ABCDEF"[nibble]));
     }
     return hex;
-}
-
-bool CGridBaseDlg::ReaderListHolds(const QString& list, quint32 readerId)
-{
-    if (readerId == 0)
-        return false;
-    QStringList pieces;
-    SplitString(list, &pieces, u';');
-    for (const QString& piece : pieces) {
-        const QString trimmed = piece.trimmed();
-        qsizetype digits = 0;
-        while (digits < trimmed.size() && trimmed.at(digits).isDigit() && trimmed.at(digits).unicode() < 128)
-            ++digits;
-        bool ok = false;
-        const qulonglong number = trimmed.left(digits).toULongLong(&ok);
-        if (ok && number == readerId)
-            return true;
-    }
-    return false;
 }
 
 COLORREF CGridBaseDlg::SetCellColors(bool grey, GRID_DISPINFO* info, COLORREF back, COLORREF text)

@@ -93,10 +93,6 @@ public:
     static QString BinToHex(const QString& bits);
     // Pads with "0" on the left to a multiple of four characters.
     static void PadLeftToNibbles(QString& bits);
-    // Whether a transponder's reader list ("1;5;12") names the reader. Each
-    // piece counts by its leading number, so "05" names reader 5; an empty
-    // piece, "0" or text names none.
-    static bool ReaderListHolds(const QString& list, quint32 readerId);
 
     // For the views: the filter (0 = all records), the header sort state,
     // whether the user's column widths are kept, the wait-cursor flag, the
@@ -159,9 +155,6 @@ protected:
     // One check column per cached reader from "firstColumn" on, titled with
     // the reader's name; the grid gets as many columns as that needs.
     void SetupReaderColumns(int firstColumn, bool withWidths);
-    // A reader column's check: whether the list names the reader whose name
-    // is the column's title.
-    bool ReaderColumnChecked(const QString& readerList, int column) const;
     // The cache row a data row shows: itself less one without a filter, the
     // filtered list's entry with one; -1 outside the list or the cache.
     int CacheRow(int dataRow, int cachedRows) const;

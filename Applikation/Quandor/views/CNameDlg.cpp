@@ -5,9 +5,9 @@
 #include "CGridCellCombo.h"
 #include "CGridCtrl.h"
 #include "CLanguageHandler.h"
-#include "CRecordDeleter.h"
+#include "CPersonStore.h"
+#include "CReaderIdList.h"
 #include "CRecordWriter.h"
-#include "CTransaction.h"
 #include "CtblLeser.h"
 #include "CtblPerson.h"
 #include "CtblTransponder.h"
@@ -15,7 +15,6 @@
 #include "GridRecords.h"
 
 #include <QScrollBar>
-#include <QSqlError>
 
 #include <cstdlib>
 #include <ctime>
@@ -52,17 +51,6 @@ CtblTransponder* TransponderTable(CAppContext& context)
 {
     CFerrold_Handler* db = context.Database();
     return db ? db->Get_Ptr_To_tblTransponder() : nullptr;
-}
-
-// A person looked up again by its key: no pointer is kept across a write.
-CtblPerson::structPerson* CachedPerson(CAppContext& context, qint32 personId)
-{
-    CtblPerson* persons = PersonTable(context);
-    for (int i = 0; persons && i < persons->GetAnz_Person(); ++i) {
-        if (persons->Get_Person(i)->ID_Person == personId)
-            return persons->Get_Person(i);
-    }
-    return nullptr;
 }
 
 } // namespace
@@ -109,8 +97,7 @@ void CNameDlg::FillGrid(quint32 gridId, int columns)
         return;
     // The caches may have been read again since the last fill.
     m_lookups.Reset();
-    m_strParsedList.clear();
-    m_parsedReaders.clear();
+    m_parsedList = CReaderIdList();
     CtblPerson* persons = db->Get_Ptr_To_tblPerson();
     CtblTransponder* transponders = db->Get_Ptr_To_tblTransponder();
     CtblLeser* readers = db->Get_Ptr_To_tblLeser();
@@ -119,7 +106,7 @@ void CNameDlg::FillGrid(quint32 gridId, int columns)
     if (m_nFilterID != 0) {
         for (int i = 0; i < persons->GetAnz_Person(); ++i) {
             const auto* transponder = m_lookups.TransponderById(persons->Get_Person(i)->Transponder_ID);
-            if (transponder && ReaderListHolds(transponder->Leser_IDS, m_nFilterID))
+            if (transponder && CReaderIdList(transponder->Leser_IDS).Holds(qint32(m_nFilterID)))
                 m_arFilteredRows.push_back(i);
         }
         rows = int(m_arFilteredRows.size()) + 1;
@@ -173,25 +160,9 @@ bool CNameDlg::Enabled(const QString& readerList, qint32 readerId)
 {
     if (readerList.isEmpty() || readerId == 0)
         return false;
-    if (readerList != m_strParsedList) {
-        m_strParsedList = readerList;
-        m_parsedReaders.clear();
-        QStringList pieces;
-        SplitString(readerList, &pieces, u';');
-        // Each piece counts by its leading number ("05" is reader 5), as
-        // the reader filter reads it.
-        for (const QString& piece : pieces) {
-            const QString trimmed = piece.trimmed();
-            qsizetype digits = 0;
-            while (digits < trimmed.size() && trimmed.at(digits).unicode() >= '0' && trimmed.at(digits).unicode() <= '9')
-                ++digits;
-            bool ok = false;
-            const qint32 id = trimmed.left(digits).toInt(&ok);
-            if (ok && id != 0)
-                m_parsedReaders.insert(id);
-        }
-    }
-    return m_parsedReaders.contains(readerId);
+    if (readerList != m_parsedList.Text())
+        m_parsedList = CReaderIdList(readerList);
+    return m_parsedList.Holds(readerId);
 }
 
 void CNameDlg::OnGetCellText(GRID_DISPINFO* info)
@@ -309,14 +280,12 @@ bool CNameDlg::StoreName(qint32 personId, const QString& name)
             return false;
         }
     }
-    const CRecordWriter::Result result =
-        CRecordWriter::WriteByKey(*persons, personId, [&] { persons->strName = name; });
+    CFerrold_Handler* db = GetDBHandler();
+    const CRecordWriter::Result result = CPersonStore(*db).Rename(personId, name);
     if (result == CRecordWriter::Result::NotFound)
         CRecordWriter::ShowNotice(77);
     if (result != CRecordWriter::Result::Written)
         return false;
-    if (CtblPerson::structPerson* cached = CachedPerson(Context(), personId))
-        cached->Name = name;
     if (CGridCtrl* grid = GetGrid())
         grid->Refresh();
     return true;
@@ -327,7 +296,6 @@ bool CNameDlg::StoreTransponder(qint32 personId, const QString& number)
     CFerrold_Handler* db = GetDBHandler();
     if (!db)
         return false;
-    CtblPerson* persons = db->Get_Ptr_To_tblPerson();
     CtblTransponder* transponders = db->Get_Ptr_To_tblTransponder();
     // Among the transponders the row was offered: with a number stored
     // twice, another person's transponder is never taken.
@@ -343,31 +311,11 @@ bool CNameDlg::StoreTransponder(qint32 personId, const QString& number)
             return false;
     }
 
-    // Both sides of the link, or neither.
-    CTransaction transaction(db->GetDatabase());
-    CRecordWriter::Result result =
-        CRecordWriter::WriteByKey(*persons, personId, [&] { persons->Transponder_ID = link; });
-    if (result == CRecordWriter::Result::NotFound)
-        CRecordWriter::ShowNotice(77);
-    if (result == CRecordWriter::Result::Written && link != 0) {
-        result = CRecordWriter::WriteByKey(*transponders, link, [&] { transponders->Person_ID = personId; });
-        if (result == CRecordWriter::Result::NotFound)
-            CRecordWriter::ShowNotice(75);
-    }
-    if (result != CRecordWriter::Result::Written)
-        return false;
-    if (!transaction.Commit()) {
-        CRecordWriter::ShowDatabaseError(transaction.GetError());
-        return false;
-    }
-
-    if (CtblPerson::structPerson* cached = CachedPerson(Context(), personId))
-        cached->Transponder_ID = link;
-    for (int i = 0; link != 0 && i < transponders->GetAnz_Transponder(); ++i) {
-        if (transponders->Get_Transponder(i)->ID_Transponder == link) {
-            transponders->Get_Transponder(i)->Person_ID = personId;
-            break;
-        }
+    switch (CPersonStore(*db).SetTransponder(personId, link)) {
+    case CPersonStore::LinkResult::Stored: break;
+    case CPersonStore::LinkResult::PersonNotFound: CRecordWriter::ShowNotice(77); return false;
+    case CPersonStore::LinkResult::TransponderNotFound: CRecordWriter::ShowNotice(75); return false;
+    case CPersonStore::LinkResult::Failed: return false;
     }
     m_lookups.Reset();
     m_bKeepColumnWidths = 1;
@@ -377,12 +325,8 @@ bool CNameDlg::StoreTransponder(qint32 personId, const QString& number)
 
 void CNameDlg::ClearTransponderAssignments(qint32 personId)
 {
-    CtblTransponder* transponders = TransponderTable(Context());
-    for (int i = 0; transponders && i < transponders->GetAnz_Transponder(); ++i) {
-        auto* transponder = transponders->Get_Transponder(i);
-        if (personId == 0 || transponder->Person_ID == personId)
-            transponder->Person_ID = 0;
-    }
+    if (CFerrold_Handler* db = GetDBHandler())
+        CPersonStore(*db).ForgetTransponderLinks(personId);
 }
 
 CRecordViewMenu CNameDlg::ContextMenu() const
@@ -409,20 +353,16 @@ void CNameDlg::OnGridRClick(GRID_NOTIFY* notify)
 
 void CNameDlg::OnNewPerson()
 {
-    CtblPerson* persons = PersonTable(Context());
-    if (!persons || m_nFilterID != 0)
+    CFerrold_Handler* db = GetDBHandler();
+    if (!db || m_nFilterID != 0)
         return;
     // Seeded right before the draw: two persons made within one second get
     // one name, as they always did.
     const qint64 now = Clock() ? Clock()() : qint64(std::time(nullptr));
     std::srand(unsigned(now));
     const QString name = QStringLiteral("Person_") + QString::number(std::rand() % 0xFFFF, 16).toUpper();
-    if (CRecordWriter::AddNew(*persons, [&] {
-            persons->strName = name;
-            persons->Transponder_ID = 0;
-        }) != CRecordWriter::Result::Written)
+    if (!CPersonStore(*db).Add(name))
         return;
-    persons->_Requery();
     m_bKeepColumnWidths = 1;
     FillGrid(kGridId, kColumns);
     if (CGridCtrl* grid = GetGrid()) {
@@ -464,43 +404,6 @@ void CNameDlg::OnDeleteAll()
 
 void CNameDlg::DeletePersons(const std::vector<qint32>* keys)
 {
-    CtblPerson* persons = PersonTable(Context());
-    CtblTransponder* transponders = TransponderTable(Context());
-    if (!persons || !transponders)
-        return;
-    CRecordDeleter deleter(*persons, 77);
-    deleter.context = &Context();
-    deleter.busyFlag = &m_bBusy;
-    // A transponder must never name a person that is gone: if its link
-    // cannot be cleared, the person stays too.
-    deleter.cleanUp = [transponders](const std::vector<qint32>* deleted) {
-        if (!deleted) {
-            transponders->UpdateWhere(QStringLiteral("Person_ID"), 0, QString(), nullptr);
-            return;
-        }
-        std::vector<QVariant> ids(deleted->begin(), deleted->end());
-        transponders->UpdateWhere(QStringLiteral("Person_ID"), 0, QStringLiteral("Person_ID"), &ids);
-    };
-    deleter.updateCaches = [this, persons, transponders](const QSet<qint32>* deleted) {
-        if (!deleted) {
-            persons->RemoveAllData();
-            ClearTransponderAssignments(0);
-            return;
-        }
-        persons->RemoveIf([deleted](const CtblPerson::structPerson& row) { return deleted->contains(row.ID_Person); });
-        for (int i = 0; i < transponders->GetAnz_Transponder(); ++i) {
-            auto* transponder = transponders->Get_Transponder(i);
-            if (deleted->contains(transponder->Person_ID))
-                transponder->Person_ID = 0;
-        }
-    };
-    deleter.reread = [persons, transponders] {
-        persons->_Requery();
-        transponders->_Requery();
-    };
-    deleter.refill = [this] { FillGrid(kGridId, kColumns); };
-    if (keys)
-        deleter.DeleteKeys(*keys);
-    else
-        deleter.DeleteAll();
+    if (CFerrold_Handler* db = GetDBHandler())
+        CPersonStore(*db).Delete(keys, &m_bBusy, [this] { FillGrid(kGridId, kColumns); }, &Context());
 }

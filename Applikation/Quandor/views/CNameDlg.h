@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CGridBaseDlg.h"
+#include "CReaderIdList.h"
 #include "CRecordLookups.h"
 #include "CRecordViewMenu.h"
 
@@ -69,6 +70,5 @@ private:
     mutable CRecordLookups m_lookups;
     // The reader of each reader column, bound when the grid is filled.
     std::vector<qint32> m_readerOfColumn;
-    QString m_strParsedList;
-    QSet<qint32> m_parsedReaders;
+    CReaderIdList m_parsedList;
 };

@@ -9,9 +9,8 @@
 #include "CGridCtrl.h"
 #include "CReaderLink.h"
 #include "CReaderModel.h"
-#include "CRecordDeleter.h"
 #include "CRecordWriter.h"
-#include "CTransaction.h"
+#include "CTransponderStore.h"
 #include "CUsbManuell.h"
 #include "CtblLeser.h"
 #include "CtblPerson.h"
@@ -22,11 +21,8 @@
 
 #include <QMetaObject>
 #include <QScrollBar>
-#include <QSqlError>
 
 #include <algorithm>
-#include <functional>
-#include <map>
 
 namespace {
 
@@ -35,15 +31,15 @@ constexpr unsigned int kTitles[] = {20, 31, 15, 32, 18};
 constexpr int kWidths[] = {30, 0, 90, 130, 80};
 const QString kNone = QStringLiteral("---");
 
-CtblTransponder* TransponderTable()
+CtblTransponder* TransponderTable(CAppContext& context)
 {
-    CFerrold_Handler* db = CGridBaseDlg::GetDBHandler();
+    CFerrold_Handler* db = context.Database();
     return db ? db->Get_Ptr_To_tblTransponder() : nullptr;
 }
 
-CtblTransponder::structTransponder* CachedTransponder(qint32 id)
+CtblTransponder::structTransponder* CachedTransponder(CAppContext& context, qint32 id)
 {
-    CtblTransponder* transponders = TransponderTable();
+    CtblTransponder* transponders = TransponderTable(context);
     for (int i = 0; transponders && i < transponders->GetAnz_Transponder(); ++i) {
         if (transponders->Get_Transponder(i)->ID_Transponder == id)
             return transponders->Get_Transponder(i);
@@ -51,90 +47,15 @@ CtblTransponder::structTransponder* CachedTransponder(qint32 id)
     return nullptr;
 }
 
-std::vector<QVariant> Variants(const std::vector<qint32>& ids)
+// Says why the store's last write did not happen.
+void SayWhy(const CTransponderStore& store)
 {
-    return std::vector<QVariant>(ids.begin(), ids.end());
-}
-
-// Marks the readers in the table; the caller's transaction holds it.
-void MarkReadersStored(const std::vector<qint32>& readers)
-{
-    CFerrold_Handler* db = CGridBaseDlg::GetDBHandler();
-    if (!db || readers.empty())
-        return;
-    const std::vector<QVariant> ids = Variants(readers);
-    db->Get_Ptr_To_tblLeser()->UpdateWhere(QStringLiteral("boolUpdateOK"), 1, QStringLiteral("ID_Leser"), &ids);
-}
-
-void MarkReadersCached(const std::vector<qint32>& readers)
-{
-    CFerrold_Handler* db = CGridBaseDlg::GetDBHandler();
-    if (!db || readers.empty())
-        return;
-    const QSet<qint32> ids(readers.begin(), readers.end());
-    CtblLeser* table = db->Get_Ptr_To_tblLeser();
-    for (int i = 0; i < table->GetAnz_Leser(); ++i) {
-        if (ids.contains(table->Get_Leser(i)->ID_Leser))
-            table->Get_Leser(i)->UpdateOK = 1;
+    switch (store.LastFailure()) {
+    case CTransponderStore::Failure::Open: CRecordWriter::ShowOpenFailure(); break;
+    case CTransponderStore::Failure::NotFound: CRecordWriter::ShowNotice(store.MissingText()); break;
+    case CTransponderStore::Failure::Write: CRecordWriter::ShowDatabaseError(store.LastError()); break;
+    case CTransponderStore::Failure::None: break;
     }
-}
-
-// Commits, or shows the database's text; false when nothing was stored.
-bool Commit(CTransaction& transaction)
-{
-    if (transaction.Commit())
-        return true;
-    CRecordWriter::ShowDatabaseError(transaction.GetError());
-    return false;
-}
-
-// One change of a transponder's row, marked to be sent, and the readers it
-// concerns marked too (none given: the readers of its stored list), in one
-// transaction; the cache takes the same change once it is committed. The
-// write sees the row as stored, read inside the transaction (on a server
-// locked until it ends), never the cached copy. False (said) when nothing
-// was stored.
-bool StoreMarked(CFerrold_Handler& db, qint32 transponderId, const std::vector<qint32>& readers,
-                 const std::function<void(CtblTransponder&)>& write,
-                 const std::function<void(CtblTransponder::structTransponder&)>& cache)
-{
-    CtblTransponder* transponders = db.Get_Ptr_To_tblTransponder();
-    CTransaction transaction(db.GetDatabase());
-    std::vector<std::pair<qint32, QString>> locked;
-    const QList<qint32> keys{transponderId};
-    if (db.GetDatabase()->IsServer() && !transponders->ReadForWrite(QStringLiteral("strLeser_IDS"), &locked, &keys)) {
-        CRecordWriter::ShowDatabaseError(transponders->GetLastError());
-        return false;
-    }
-    std::vector<qint32> marked = readers;
-    QString storedList;
-    const CRecordWriter::Result result = CRecordWriter::WriteByKey(*transponders, transponderId, [&] {
-        if (marked.empty())
-            marked = CTransponderDlg::ReadersOfList(transponders->strLeser_IDS);
-        write(*transponders);
-        storedList = transponders->strLeser_IDS;
-        transponders->boolUpdateOK = 1;
-    });
-    if (result == CRecordWriter::Result::NotFound)
-        CRecordWriter::ShowNotice(75);
-    if (result != CRecordWriter::Result::Written)
-        return false;
-    try {
-        MarkReadersStored(marked);
-    } catch (const CDBException& e) {
-        CRecordWriter::ShowDatabaseError(e.m_strError);
-        return false;
-    }
-    if (!Commit(transaction))
-        return false;
-    if (auto* cached = CachedTransponder(transponderId)) {
-        cache(*cached);
-        // Another PC's change of the list shows as well.
-        cached->Leser_IDS = storedList;
-        cached->UpdateOK = 1;
-    }
-    MarkReadersCached(marked);
-    return true;
 }
 
 } // namespace
@@ -196,15 +117,14 @@ void CTransponderDlg::FillGrid(quint32 gridId, int columns)
         return;
     // The caches may have been read again since the last fill.
     m_lookups.Reset();
-    m_strParsedList.clear();
-    m_parsedReaders.clear();
+    m_parsedList = CReaderIdList();
     CtblTransponder* transponders = db->Get_Ptr_To_tblTransponder();
     CtblLeser* readers = db->Get_Ptr_To_tblLeser();
     int rows = transponders->GetAnz_Transponder() + 1;
     m_arFilteredRows.clear();
     if (m_nFilterID != 0) {
         for (int i = 0; i < transponders->GetAnz_Transponder(); ++i) {
-            if (ReaderListHolds(transponders->Get_Transponder(i)->Leser_IDS, m_nFilterID))
+            if (CReaderIdList(transponders->Get_Transponder(i)->Leser_IDS).Holds(qint32(m_nFilterID)))
                 m_arFilteredRows.push_back(i);
         }
         rows = int(m_arFilteredRows.size()) + 1;
@@ -264,7 +184,7 @@ void CTransponderDlg::FillGrid(quint32 gridId, int columns)
 
 const CtblTransponder::structTransponder* CTransponderDlg::TransponderOfRow(int dataRow) const
 {
-    CtblTransponder* transponders = TransponderTable();
+    CtblTransponder* transponders = TransponderTable(Context());
     if (!transponders)
         return nullptr;
     const int index = CacheRow(dataRow, transponders->GetAnz_Transponder());
@@ -282,75 +202,13 @@ QString CTransponderDlg::SchemaName(qint32 schemaId) const
     return m_schemaNames.value(schemaId);
 }
 
-qint32 CTransponderDlg::ReaderOfPiece(const QString& piece)
-{
-    const QString trimmed = piece.trimmed();
-    qsizetype digits = 0;
-    while (digits < trimmed.size() && trimmed.at(digits).unicode() >= '0' && trimmed.at(digits).unicode() <= '9')
-        ++digits;
-    bool ok = false;
-    const qint32 id = trimmed.left(digits).toInt(&ok);
-    return ok ? id : 0;
-}
-
-QString CTransponderDlg::ListWithReader(const QString& list, qint32 readerId)
-{
-    QStringList pieces;
-    SplitString(list, &pieces, u';');
-    for (const QString& piece : pieces) {
-        if (ReaderOfPiece(piece) == readerId)
-            return list;
-    }
-    return list + u';' + QString::number(readerId);
-}
-
-QString CTransponderDlg::ListWithoutReader(const QString& list, qint32 readerId)
-{
-    QStringList pieces;
-    SplitString(list, &pieces, u';');
-    QStringList kept;
-    for (const QString& piece : pieces) {
-        if (ReaderOfPiece(piece) != readerId)
-            kept << piece;
-    }
-    // Never null: the table stores an emptied list as an empty text.
-    return kept.isEmpty() ? QStringLiteral("") : kept.join(u';');
-}
-
-QString CTransponderDlg::LearnedList(const QString& list, const QString& readerText)
-{
-    QStringList pieces;
-    SplitString(list, &pieces, u';');
-    if (readerText == QLatin1String("0") || pieces.contains(readerText))
-        return pieces.isEmpty() ? QStringLiteral("") : pieces.join(u';');
-    if (list.isEmpty())
-        return readerText;
-    return pieces.join(u';') + u';' + readerText;
-}
-
-std::vector<qint32> CTransponderDlg::ReadersOfList(const QString& list)
-{
-    std::vector<qint32> readers;
-    QStringList pieces;
-    SplitString(list, &pieces, u';');
-    for (const QString& piece : pieces) {
-        const qint32 id = ReaderOfPiece(piece);
-        if (id != 0 && std::find(readers.begin(), readers.end(), id) == readers.end())
-            readers.push_back(id);
-    }
-    return readers;
-}
-
 bool CTransponderDlg::Enabled(const QString& readerList, qint32 readerId)
 {
     if (readerList.isEmpty() || readerId == 0)
         return false;
-    if (readerList != m_strParsedList) {
-        m_strParsedList = readerList;
-        const std::vector<qint32> readers = ReadersOfList(readerList);
-        m_parsedReaders = QSet<qint32>(readers.begin(), readers.end());
-    }
-    return m_parsedReaders.contains(readerId);
+    if (readerList != m_parsedList.Text())
+        m_parsedList = CReaderIdList(readerList);
+    return m_parsedList.Holds(readerId);
 }
 
 void CTransponderDlg::OnGetCellText(GRID_DISPINFO* info)
@@ -481,7 +339,6 @@ bool CTransponderDlg::StorePerson(qint32 transponderId, const QString& name)
     if (!db)
         return false;
     CtblPerson* persons = db->Get_Ptr_To_tblPerson();
-    CtblTransponder* transponders = db->Get_Ptr_To_tblTransponder();
     qint32 personId = 0;
     for (int i = 0; !name.isEmpty() && i < persons->GetAnz_Person(); ++i) {
         if (persons->Get_Person(i)->Name == name) {
@@ -489,35 +346,12 @@ bool CTransponderDlg::StorePerson(qint32 transponderId, const QString& name)
             break;
         }
     }
-    // Both sides of the link, or neither; the caches only after the commit.
-    CTransaction transaction(db->GetDatabase());
-    try {
-        const std::vector<QVariant> holder{transponderId};
-        persons->UpdateWhere(QStringLiteral("Transponder_ID"), 0, QStringLiteral("Transponder_ID"), &holder);
-    } catch (const CDBException& e) {
-        CRecordWriter::ShowDatabaseError(e.m_strError);
+    CTransponderStore store(db);
+    if (!store.SetPerson(transponderId, personId)) {
+        SayWhy(store);
         return false;
     }
-    CRecordWriter::Result result =
-        CRecordWriter::WriteByKey(*transponders, transponderId, [&] { transponders->Person_ID = personId; });
-    if (result == CRecordWriter::Result::NotFound)
-        CRecordWriter::ShowNotice(75);
-    if (result == CRecordWriter::Result::Written && personId != 0) {
-        result = CRecordWriter::WriteByKey(*persons, personId, [&] { persons->Transponder_ID = transponderId; });
-        if (result == CRecordWriter::Result::NotFound)
-            CRecordWriter::ShowNotice(77);
-    }
-    if (result != CRecordWriter::Result::Written || !Commit(transaction))
-        return false;
-    ClearPersonLink(transponderId);
-    for (int i = 0; personId != 0 && i < persons->GetAnz_Person(); ++i) {
-        if (persons->Get_Person(i)->ID_Person == personId) {
-            persons->Get_Person(i)->Transponder_ID = transponderId;
-            break;
-        }
-    }
-    if (auto* cached = CachedTransponder(transponderId))
-        cached->Person_ID = personId;
+    m_lookups.Reset();
     Refill();
     return true;
 }
@@ -525,7 +359,7 @@ bool CTransponderDlg::StorePerson(qint32 transponderId, const QString& name)
 bool CTransponderDlg::StoreSchema(qint32 transponderId, const QString& name)
 {
     CFerrold_Handler* db = GetDBHandler();
-    const auto* transponder = CachedTransponder(transponderId);
+    const auto* transponder = CachedTransponder(Context(), transponderId);
     if (!db || !transponder)
         return false;
     // With two schemas of one name, the last one, as the list is read.
@@ -535,9 +369,11 @@ bool CTransponderDlg::StoreSchema(qint32 transponderId, const QString& name)
         if (schemas->Get_Zeitschema(i)->Bezeichnung == name)
             schemaId = schemas->Get_Zeitschema(i)->ID_Zeitschema;
     }
-    if (!StoreMarked(*db, transponderId, {}, [&](CtblTransponder& set) { set.Zeitfenster_ID = schemaId; },
-                     [&](CtblTransponder::structTransponder& row) { row.Zeitfenster_ID = schemaId; }))
+    CTransponderStore store(db);
+    if (!store.SetSchema(transponderId, schemaId)) {
+        SayWhy(store);
         return false;
+    }
     Refill();
     return true;
 }
@@ -545,7 +381,7 @@ bool CTransponderDlg::StoreSchema(qint32 transponderId, const QString& name)
 bool CTransponderDlg::StoreReader(qint32 transponderId, int column, bool on)
 {
     CFerrold_Handler* db = GetDBHandler();
-    const auto* transponder = CachedTransponder(transponderId);
+    const auto* transponder = CachedTransponder(Context(), transponderId);
     const qint32 readerId = ReaderOfColumn(column);
     if (!db || !transponder || readerId == 0)
         return false;
@@ -569,31 +405,13 @@ bool CTransponderDlg::StoreReader(qint32 transponderId, int column, bool on)
             return true;
         }
     }
-    // From the stored list: another PC may have changed it since this view read it.
-    if (!StoreMarked(
-            *db, transponderId, {readerId},
-            [&](CtblTransponder& set) {
-                set.strLeser_IDS = on ? ListWithReader(set.strLeser_IDS, readerId)
-                                      : ListWithoutReader(set.strLeser_IDS, readerId);
-            },
-            [](CtblTransponder::structTransponder&) {}))
+    CTransponderStore store(db);
+    if (!store.SetReader(transponderId, readerId, on)) {
+        SayWhy(store);
         return false;
+    }
     Refill();
     return true;
-}
-
-void CTransponderDlg::ClearPersonLink(qint32 transponderId)
-{
-    CFerrold_Handler* db = GetDBHandler();
-    if (!db)
-        return;
-    CtblPerson* persons = db->Get_Ptr_To_tblPerson();
-    for (int i = 0; i < persons->GetAnz_Person(); ++i) {
-        auto* person = persons->Get_Person(i);
-        if (transponderId == 0 || person->Transponder_ID == transponderId)
-            person->Transponder_ID = 0;
-    }
-    m_lookups.Reset();
 }
 
 // --- The context menu and its commands.
@@ -732,7 +550,7 @@ void CTransponderDlg::OnAddUsbOrManual()
     if (m_nFilterID != 0)
         return;
     Scope scope(this);
-    CtblTransponder* transponders = TransponderTable();
+    CtblTransponder* transponders = TransponderTable(Context());
     const int before = transponders ? transponders->GetAnz_Transponder() : 0;
     CUsbManuell dialog(GetLanguage(), GetDBHandler(), GetGrid(), nullptr);
     CDialogRunner::DoModal(dialog);
@@ -744,7 +562,7 @@ void CTransponderDlg::OnAddUsbOrManual()
 
 void CTransponderDlg::OnDeleteEntry()
 {
-    CtblTransponder* transponders = TransponderTable();
+    CtblTransponder* transponders = TransponderTable(Context());
     CGridCtrl* grid = GetGrid();
     const std::vector<int> rows = SelectedRows();
     if (!transponders || !grid || rows.empty())
@@ -765,7 +583,7 @@ void CTransponderDlg::OnDeleteEntry()
 
 void CTransponderDlg::OnDeleteAllEntries()
 {
-    CtblTransponder* transponders = TransponderTable();
+    CtblTransponder* transponders = TransponderTable(Context());
     Scope scope(this);
     if (!transponders || Context().RefusedWhileTransferRuns() || !CRecordWriter::Confirm(64))
         return;
@@ -785,71 +603,13 @@ void CTransponderDlg::DeleteTransponders(const std::vector<qint32>* keys)
     if (!db)
         return;
     Scope scope(this);
-    CtblTransponder* transponders = db->Get_Ptr_To_tblTransponder();
-    CtblPerson* persons = db->Get_Ptr_To_tblPerson();
-    CtblLeser* readers = db->Get_Ptr_To_tblLeser();
-    // The readers that hold each transponder, read before the rows go.
-    QHash<qint32, QString> lists;
-    for (int i = 0; i < transponders->GetAnz_Transponder(); ++i)
-        lists.insert(transponders->Get_Transponder(i)->ID_Transponder, transponders->Get_Transponder(i)->Leser_IDS);
-    const auto touched = [&lists](const std::vector<qint32>* deleted) {
-        std::vector<qint32> readerIds;
-        QSet<qint32> seen;
-        const auto add = [&](const QString& list) {
-            for (qint32 id : ReadersOfList(list)) {
-                if (!seen.contains(id)) {
-                    seen.insert(id);
-                    readerIds.push_back(id);
-                }
-            }
-        };
-        if (deleted) {
-            for (qint32 key : *deleted)
-                add(lists.value(key));
-        } else {
-            for (auto it = lists.cbegin(); it != lists.cend(); ++it)
-                add(it.value());
-        }
-        return readerIds;
-    };
-    std::vector<qint32> marked;
-    CRecordDeleter deleter(*transponders, 75);
-    deleter.context = &Context();
-    deleter.busyFlag = &m_bBusy;
-    // No person may keep a transponder that is gone, and every reader that
-    // held one must be written again.
-    deleter.cleanUp = [persons, &touched, &marked](const std::vector<qint32>* deleted) {
-        if (!deleted) {
-            persons->UpdateWhere(QStringLiteral("Transponder_ID"), 0, QString(), nullptr);
-        } else {
-            const std::vector<QVariant> ids = Variants(*deleted);
-            persons->UpdateWhere(QStringLiteral("Transponder_ID"), 0, QStringLiteral("Transponder_ID"), &ids);
-        }
-        marked = touched(deleted);
-        MarkReadersStored(marked);
-    };
-    deleter.updateCaches = [this, transponders, &marked](const QSet<qint32>* deleted) {
-        if (!deleted) {
-            transponders->RemoveAllData();
-            ClearPersonLink(0);
-        } else {
-            transponders->RemoveIf(
-                [deleted](const CtblTransponder::structTransponder& row) { return deleted->contains(row.ID_Transponder); });
-            for (qint32 key : *deleted)
-                ClearPersonLink(key);
-        }
-        MarkReadersCached(marked);
-    };
-    deleter.reread = [transponders, persons, readers] {
-        transponders->_Requery();
-        persons->_Requery();
-        readers->_Requery();
-    };
-    deleter.refill = [this] { Refill(); };
-    if (keys)
-        deleter.DeleteKeys(*keys);
-    else
-        deleter.DeleteAll();
+    CTransponderStore(db).Delete(
+        keys, &m_bBusy,
+        [this] {
+            m_lookups.Reset();
+            Refill();
+        },
+        &Context());
 }
 
 void CTransponderDlg::ChangeAllAssignments(bool assign, qint32 readerId)
@@ -858,7 +618,6 @@ void CTransponderDlg::ChangeAllAssignments(bool assign, qint32 readerId)
     if (!db || readerId == 0 || Context().RefusedWhileTransferRuns())
         return;
     Scope scope(this);
-    CtblTransponder* transponders = db->Get_Ptr_To_tblTransponder();
     CtblLeser* readers = db->Get_Ptr_To_tblLeser();
     // A reader deleted while the menu was open has no lists to change.
     bool known = false;
@@ -870,89 +629,13 @@ void CTransponderDlg::ChangeAllAssignments(bool assign, qint32 readerId)
     m_bBusy = 1;
     const auto done = qScopeGuard([this, busy] { m_bBusy = busy; });
 
-    // Every record of the table, as stored: another PC may have added
-    // transponders or changed lists since this view read them. The lists
-    // are read inside the write's transaction (on a server the rows stay
-    // locked until it ends) and written back a few hundred rows per
-    // statement, each row its own list.
-    CTransaction transaction(db->GetDatabase());
-    std::vector<std::pair<qint32, QString>> stored;
-    std::vector<std::pair<qint32, QVariant>> changed;
-    std::vector<QString> finalLists; // each stored row's list afterwards
-    try {
-        if (!transaction.IsActive())
-            throw CDBException(transaction.GetError());
-        if (!transponders->ReadForWrite(QStringLiteral("strLeser_IDS"), &stored))
-            throw CDBException(transponders->GetLastError());
-        for (const auto& [key, old] : stored) {
-            QString list;
-            if (!assign)
-                list = ListWithoutReader(old, readerId);
-            else if (old.isEmpty())
-                list = QString::number(readerId);
-            else
-                list = ListWithReader(old, readerId);
-            if (list != old)
-                changed.emplace_back(key, list);
-            finalLists.push_back(std::move(list));
-        }
-        if (changed.empty())
-            return;
-        // Nearly every row usually changes the same way: the reader's piece
-        // added at the end, or taken off it. Those rows go in one statement
-        // over the table; the few it would get wrong are left out of it and
-        // get lists of their own.
-        const QString end = QStringLiteral(";") + QString::number(readerId);
-        std::vector<std::pair<qint32, QVariant>> own;
-        QList<qint32> except;
-        for (std::size_t i = 0; i < stored.size(); ++i) {
-            const QString& old = stored[i].second;
-            const bool touched = assign || old.endsWith(end);
-            const QString statement = !touched ? old
-                                      : assign ? (old.isEmpty() ? QString::number(readerId) : old + end)
-                                               : old.chopped(end.size());
-            if (statement != finalLists[i]) {
-                if (touched)
-                    except << stored[i].first;
-                if (finalLists[i] != old)
-                    own.emplace_back(stored[i].first, finalLists[i]);
-            }
-        }
-        constexpr qsizetype kMostLeftOut = 500;
-        if (except.size() <= kMostLeftOut) {
-            transponders->ChangeListEnds(assign, readerId, stored.empty() ? 0 : stored.back().first, except);
-            if (!own.empty())
-                transponders->UpdateRowsByKey(QStringLiteral("strLeser_IDS"), own, {{QStringLiteral("boolUpdateOK"), 1}});
-        } else {
-            transponders->UpdateRowsByKey(QStringLiteral("strLeser_IDS"), changed, {{QStringLiteral("boolUpdateOK"), 1}});
-        }
-        MarkReadersStored({readerId});
-    } catch (const CDBException& e) {
-        CRecordWriter::ShowDatabaseError(e.m_strError);
+    CTransponderStore store(db);
+    if (!store.ChangeAll(assign, readerId)) {
+        SayWhy(store);
         return;
     }
-    if (!Commit(transaction))
+    if (store.ChangedRows() == 0)
         return;
-    MarkReadersCached({readerId});
-    // The cache follows in one pass, every row with its stored list; rows
-    // it does not know (or knows and the table no longer has) make it read
-    // the table again.
-    bool missing = int(stored.size()) != transponders->GetAnz_Transponder();
-    std::size_t next = 0;
-    for (std::size_t i = 0; i < stored.size() && !missing; ++i) {
-        auto* row = transponders->FindByKey(stored[i].first);
-        if (!row) {
-            missing = true;
-            break;
-        }
-        row->Leser_IDS = finalLists[i];
-        if (next < changed.size() && changed[next].first == stored[i].first) {
-            row->UpdateOK = 1;
-            ++next;
-        }
-    }
-    if (missing)
-        transponders->_Requery();
     Refill();
 }
 
@@ -1046,54 +729,14 @@ void CTransponderDlg::Learn(const QString& received)
             break;
         }
     }
-    const QString readerText = QString::number(readerId);
-
-    CTransaction transaction(db->GetDatabase());
-    if (cacheRow < 0) {
-        const CRecordWriter::Result result = CRecordWriter::AddNew(*transponders, [&] {
-            transponders->strTransponderNummer = number;
-            transponders->Person_ID = 0;
-            transponders->Zeitfenster_ID = 1;
-            transponders->boolUpdateOK = 1;
-            if (readerId != 0)
-                transponders->strLeser_IDS = readerText;
-        });
-        if (result != CRecordWriter::Result::Written)
-            return;
-    } else {
-        const auto* row = transponders->Get_Transponder(cacheRow);
-        const QString list = LearnedList(row->Leser_IDS, readerText);
-        // A list that changed means the transponder must be sent again.
-        const bool changed = list != row->Leser_IDS;
-        const CRecordWriter::Result result = CRecordWriter::WriteByKey(*transponders, row->ID_Transponder, [&] {
-            transponders->strLeser_IDS = list;
-            if (changed)
-                transponders->boolUpdateOK = 1;
-        });
-        if (result != CRecordWriter::Result::Written)
-            return;
-    }
-    try {
-        if (readerId != 0)
-            MarkReadersStored({readerId});
-    } catch (const CDBException& e) {
-        CRecordWriter::ShowDatabaseError(e.m_strError);
+    CTransponderStore store(db);
+    const qint32 key = cacheRow >= 0 ? transponders->Get_Transponder(cacheRow)->ID_Transponder : 0;
+    if (!store.Learn(number, readerId, key)) {
+        // A transponder another PC deleted meanwhile is not learned.
+        if (store.LastFailure() != CTransponderStore::Failure::NotFound)
+            SayWhy(store);
         return;
     }
-    if (!Commit(transaction))
-        return;
-
-    if (cacheRow < 0) {
-        transponders->_Requery();
-    } else if (cacheRow < transponders->GetAnz_Transponder()) {
-        auto* row = transponders->Get_Transponder(cacheRow);
-        const QString list = LearnedList(row->Leser_IDS, readerText);
-        if (list != row->Leser_IDS)
-            row->UpdateOK = 1;
-        row->Leser_IDS = list;
-    }
-    if (readerId != 0)
-        MarkReadersCached({readerId});
     // The grid counts the rows of the cache, shown in cache order. A known
     // number keeps its row selected, a new one leaves the selection clear;
     // either way the view ends at the last row, where new rows appear.

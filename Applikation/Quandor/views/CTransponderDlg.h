@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CGridBaseDlg.h"
+#include "CReaderIdList.h"
 #include "CRecordLookups.h"
 #include "CRecordViewMenu.h"
 
@@ -49,10 +50,6 @@ public:
     // reader column adds or takes away that reader.
     bool StoreEditedCell(GRID_NOTIFY* notify) override;
 
-    // Cache only: persons holding the transponder hold none afterwards
-    // (with 0, every person).
-    void ClearPersonLink(qint32 transponderId);
-
     // A transponder presented at the connected reader: its row is selected,
     // and while learning is on it is stored for that reader. One that comes
     // while a command or an edit runs waits until it has ended.
@@ -79,18 +76,6 @@ public:
     void OnAssignAllTransponders();
     // The menu for a right click in this column (asks the reader first).
     CRecordViewMenu ContextMenu(int column);
-
-    // The reader lists ("1;5;12"). A piece names the reader of its leading
-    // number; an empty piece, "0" or text names none.
-    static qint32 ReaderOfPiece(const QString& piece);
-    // Ticking a reader: ";<id>" appended unless a piece names it already.
-    static QString ListWithReader(const QString& list, qint32 readerId);
-    // Unticking or withdrawing: every piece that names the reader removed.
-    static QString ListWithoutReader(const QString& list, qint32 readerId);
-    // Learning: the reader text ("0": none) added as the learning rule says.
-    static QString LearnedList(const QString& list, const QString& readerText);
-    // The readers a list names, each once, in list order.
-    static std::vector<qint32> ReadersOfList(const QString& list);
 
 protected:
     void OnGetCellText(GRID_DISPINFO* info) override;
@@ -140,8 +125,7 @@ private:
     mutable CRecordLookups m_lookups;
     std::vector<qint32> m_readerOfColumn;
     QHash<qint32, QString> m_schemaNames;
-    QString m_strParsedList;
-    QSet<qint32> m_parsedReaders;
+    CReaderIdList m_parsedList;
     // The link's connection that gave the reader reply.
     quint64 m_nReplyConnection = 0;
     int m_nOperations = 0;

@@ -3,6 +3,7 @@
 #include "CFerrold_Handler.h"
 #include "CGridBaseDlg.h"
 #include "CLanguageHandler.h"
+#include "CReaderIdList.h"
 #include "CTransaction.h"
 #include "CUiMessage.h"
 #include "CZeitschemaRules.h"
@@ -174,26 +175,6 @@ QList<qint32> CZeitschemaStore::RowIds(int schema) const
     return ids;
 }
 
-void CZeitschemaStore::ReaderIdsIn(const QString& list, QSet<qint32>* ids)
-{
-    if (!ids)
-        return;
-    QStringList pieces;
-    CGridBaseDlg::SplitString(list, &pieces, u';');
-    for (const QString& piece : pieces) {
-        const QString trimmed = piece.trimmed();
-        qint64 number = 0;
-        qsizetype digits = 0;
-        while (digits < trimmed.size() && trimmed.at(digits).unicode() >= '0' && trimmed.at(digits).unicode() <= '9'
-               && number <= 0x7FFFFFFF) {
-            number = number * 10 + (trimmed.at(digits).unicode() - '0');
-            ++digits;
-        }
-        if (number > 0 && number <= 0x7FFFFFFF)
-            ids->insert(qint32(number));
-    }
-}
-
 bool CZeitschemaStore::OpenFailed(const QString& error)
 {
     m_failure = Failure::Open;
@@ -324,7 +305,8 @@ bool CZeitschemaStore::ReadUsers(const QString& where, Pending& pending, QList<Q
             // Bound in this order: ID, number, person, schema, readers, index, mark.
             pending.markedTransponders.insert(CFieldExchange::ToLong(values[0]));
             used.insert(CFieldExchange::ToLong(values[3]));
-            ReaderIdsIn(CFieldExchange::ToText(values[4]), &pending.readersToMark);
+            for (qint32 reader : CReaderIdList(CFieldExchange::ToText(values[4])).Readers())
+                pending.readersToMark.insert(reader);
         });
     if (!ok)
         return OpenFailed(transponders->GetLastError());

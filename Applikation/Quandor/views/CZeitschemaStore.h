@@ -95,10 +95,6 @@ public:
     int MarkedTransponders() const { return m_nMarkedTransponders; }
     int MarkedReaders() const { return m_nMarkedReaders; }
 
-    // The reader identities a transponder's reader list names ("1;5;12"):
-    // each piece's leading decimal digits, empty pieces and 0 naming none.
-    static void ReaderIdsIn(const QString& list, QSet<qint32>* ids);
-
 private:
     struct Pending;
 

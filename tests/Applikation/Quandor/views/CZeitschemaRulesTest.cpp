@@ -70,22 +70,3 @@ TEST(CZeitschemaRules, GridColumnsNameTheWeekdaysFromMonday)
     for (const auto& [column, weekday] : cases)
         EXPECT_EQ(CZeitschemaRules::WeekdayOfColumn(column), weekday) << column;
 }
-
-TEST(CZeitschemaStore, AReaderListNamesEachReaderByItsLeadingNumber)
-{
-    struct Case
-    {
-        QString list;
-        QSet<qint32> readers;
-    };
-    const std::vector<Case> cases = {
-        {"", {}},          {"5", {5}},        {"0;5", {5}},         {";5", {5}},
-        {"5;12", {5, 12}}, {"05; 7", {5, 7}}, {"x;3a;;", {3}},      {"1;1", {1}},
-        {"99999999999", {}}, // beyond any key: names none, does not wrap
-    };
-    for (const Case& c : cases) {
-        QSet<qint32> ids;
-        CZeitschemaStore::ReaderIdsIn(c.list, &ids);
-        EXPECT_EQ(ids, c.readers) << c.list.toStdString();
-    }
-}

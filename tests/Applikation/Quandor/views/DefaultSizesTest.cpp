@@ -1,5 +1,5 @@
 #include "RecordViewFixture.h"
-#include "../shell/ShellTestSupport.h"
+#include "ShellTestSupport.h"
 
 #include "CAboutDlg.h"
 #include "CDataProgressDlg.h"

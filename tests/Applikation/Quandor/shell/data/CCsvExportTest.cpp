@@ -71,6 +71,31 @@ protected:
     }
 };
 
+// A list that names reader 5 as "05" names it in the file as on screen: the
+// database export, and the current view of both record views, agree.
+TEST_F(CCsvExportTest, AReaderNamedWithALeadingZeroIsExportedAsTheViewsShowIt)
+{
+    Sql(kFiveReaders);
+    Sql({"INSERT INTO tblPerson (ID_Person, strName, Transponder_ID) VALUES (1,'Anna',1)",
+         "INSERT INTO tblTransponder (ID_Transponder, strTransponderNummer, Person_ID, Zeitfenster_ID, strLeser_IDS)"
+         " VALUES (1,'0000000001',1,1,'05')"});
+    Start();
+    const QByteArray transponder("Transponder;0000000001;Anna;Vollzugriff;;;;;E\r\n");
+    const QByteArray person("Person;Anna;0000000001;Vollzugriff;;;;;E\r\n");
+    EXPECT_EQ(Export(1, "t.csv"), transponder);
+    EXPECT_EQ(Export(2, "p.csv"), person);
+
+    CMainFrame* frame = m_app->GetMainFrame();
+    auto* transponders = new CTransponderDlg;
+    frame->ReplaceRightPane(transponders);
+    transponders->ShowForReader(5);
+    EXPECT_EQ(Export(0, "tv.csv"), transponder);
+    auto* persons = new CNameDlg;
+    frame->ReplaceRightPane(persons);
+    persons->Reload(5);
+    EXPECT_EQ(Export(0, "pv.csv"), person);
+}
+
 TEST_F(CCsvExportTest, ReaderFieldsFollowTheReadersWhateverFormTheListHas)
 {
     Sql(kFiveReaders);
@@ -83,7 +108,7 @@ TEST_F(CCsvExportTest, ReaderFieldsFollowTheReadersWhateverFormTheListHas)
                                     "Transponder;0000000002;Anna;Nacht;;B;;;E\r\n"
                                     "Transponder;0000000003;Anna;Vollzugriff;;B;;;E\r\n"
                                     "Transponder;0000000004;Anna;Vollzugriff;;B;;;E\r\n"
-                                    "Transponder;0000000005;Anna;Vollzugriff;;;;;\r\n"));
+                                    "Transponder;0000000005;Anna;Vollzugriff;;;C;;\r\n"));
 }
 
 TEST_F(CCsvExportTest, NoValueOfOneRecordLeaksIntoTheNext)

@@ -15,6 +15,7 @@
 #include "CGridCtrl.h"
 #include "CGridEditKey.h"
 #include "CQuandorApp.h"
+#include "CReaderIdList.h"
 #include "CTransponderDlg.h"
 #include "CUiMessage.h"
 #include "CtblTransponder.h"
@@ -128,7 +129,7 @@ int main(int argc, char** argv)
         for (int i = 0; i < table->GetAnz_Transponder(); ++i) {
             const auto* row = table->Get_Transponder(i);
             rows.emplace_back(row->ID_Transponder, assign ? row->Leser_IDS + ";200"
-                                                          : CTransponderDlg::ListWithoutReader(row->Leser_IDS, 200));
+                                                          : CReaderIdList(row->Leser_IDS).Without(200).Text());
         }
         return bench::Millis([&] {
             db->GetDatabase()->BeginTrans();
