@@ -7,6 +7,7 @@
 #include "CLanguageHandler.h"
 #include "CAppContext.h"
 #include "CReaderLink.h"
+#include "CTestSeam.h"
 #include "CParamHeron_KiteDlg.h"
 #include "CParamWrenDlg.h"
 #include "CReadEventsJob.h"
@@ -15,10 +16,6 @@
 #include "CUiMessage.h"
 #include "GridRecords.h"
 #include "CWindowMessage.h"
-
-#include <QTreeWidgetItem>
-
-#include <map>
 
 namespace {
 
@@ -33,25 +30,30 @@ constexpr COLORREF kGrey = 0xB9B9B9;
 constexpr unsigned int kReaderText = 14;
 constexpr unsigned int kButtonText = 59;
 
-std::map<CReaderModel::SettingsDialog, CLeserDlg::SettingsOpener>& settingsOpeners()
+CTestSeam<CLeserDlg::SettingsOpener>& settingsSeam(CReaderModel::SettingsDialog dialog)
 {
-    static std::map<CReaderModel::SettingsDialog, CLeserDlg::SettingsOpener> openers{
-        {CReaderModel::SettingsDialog::Wren,
-         [](CLeserDlg& view, const CtblLeser::structLeser& reader) { CParamWrenDlg::Open(view, reader); }},
-        {CReaderModel::SettingsDialog::HeronKite,
-         [](CLeserDlg& view, const CtblLeser::structLeser& reader) { CParamHeron_KiteDlg::Open(view, reader); }},
-    };
-    return openers;
+    static CTestSeam<CLeserDlg::SettingsOpener> seams[int(CReaderModel::SettingsDialog::HeronKite) + 1];
+    return seams[int(dialog)];
 }
 
-// The nodes that carry one child per reader.
+void openSettings(CLeserDlg& view, CReaderModel::SettingsDialog dialog, const CtblLeser::structLeser& reader)
+{
+    if (const CLeserDlg::SettingsOpener opener = settingsSeam(dialog).Get()) {
+        opener(view, reader);
+        return;
+    }
+    switch (dialog) {
+    case CReaderModel::SettingsDialog::Wren: CParamWrenDlg::Open(view, reader); break;
+    case CReaderModel::SettingsDialog::HeronKite: CParamHeron_KiteDlg::Open(view, reader); break;
+    case CReaderModel::SettingsDialog::None: break;
+    }
+}
 
 } // namespace
 
 CLeserDlg::SettingsOpener CLeserDlg::SetSettingsOpener(CReaderModel::SettingsDialog dialog, SettingsOpener opener)
 {
-    std::swap(settingsOpeners()[dialog], opener);
-    return opener;
+    return settingsSeam(dialog).Replace(std::move(opener));
 }
 
 CLeserDlg::CLeserDlg(CAppContext& context, QWidget* parent)
@@ -68,13 +70,13 @@ CLeserDlg::~CLeserDlg()
     StopTransfer();
 }
 
-CtblLeser* CLeserDlg::Readers()
+CtblLeser* CLeserDlg::Readers() const
 {
     CFerrold_Handler* db = GetDBHandler();
     return db ? db->Get_Ptr_To_tblLeser() : nullptr;
 }
 
-CtblLeser::structLeser* CLeserDlg::ReaderAt(int dataRow)
+CtblLeser::structLeser* CLeserDlg::ReaderAt(int dataRow) const
 {
     CtblLeser* readers = Readers();
     if (!readers || dataRow < 1 || dataRow > readers->GetAnz_Leser())
@@ -228,11 +230,9 @@ void CLeserDlg::OnGridButtonClick(GRID_NOTIFY* notify)
     if (model && model->buttonGrey)
         return;
     const CReaderModel::SettingsDialog kind = model ? model->settingsDialog : CReaderModel::SettingsDialog::HeronKite;
-    const SettingsOpener opener = settingsOpeners()[kind];
-    if (opener) {
-        const CtblLeser::structLeser copy = *reader;
-        opener(*this, copy);
-    }
+    // A copy: the dialog may outlive a re-read of the cache.
+    const CtblLeser::structLeser copy = *reader;
+    openSettings(*this, kind, copy);
 }
 
 void CLeserDlg::ShowError(unsigned int text) const

@@ -137,8 +137,8 @@ protected:
 
 private:
     // The cache row shown in a data row (from 1); null outside the cache.
-    static CtblLeser::structLeser* ReaderAt(int dataRow);
-    static CtblLeser* Readers();
+    CtblLeser::structLeser* ReaderAt(int dataRow) const;
+    CtblLeser* Readers() const;
 
     // --- context menu and its commands
     // Rows with a selected cell in column 1, counted up to "limit".
@@ -185,9 +185,8 @@ private:
     std::shared_ptr<CWriteAllJob> m_pWriteAll;
     std::shared_ptr<CFetchAllJob> m_pFetchAll;
     qint32 m_nFetchReaderID = 0;
-    // The plain readers' list dialog for the clicked reader; false when
-    // none is registered.
-    bool OpenPlainList(PlainListMode mode);
+    // The plain readers' list dialog for the clicked reader.
+    void OpenPlainList(PlainListMode mode);
     // The model of the row right-clicked last, or null when there is none or
     // a transfer runs.
     const CReaderModel::Facts* ClickedModelWhenIdle() const;

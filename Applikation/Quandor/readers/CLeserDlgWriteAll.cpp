@@ -1,14 +1,15 @@
 // Writing all data the database holds for the clicked reader into it.
 #include "CLeserDlg.h"
 
+#include "CAppContext.h"
 #include "CDialogRunner.h"
 #include "CFerrold_Handler.h"
 #include "CGridCtrl.h"
-#include "CAppContext.h"
 #include "CReaderLink.h"
 #include "CReaderModel.h"
 #include "CSendWrenDlg.h"
 #include "CShowMessage.h"
+#include "CTestSeam.h"
 #include "CTransferJob.h"
 #include "CTransferRun.h"
 #include "CUiMessage.h"
@@ -37,21 +38,17 @@ unsigned int limitText(CReaderModel::ModelCode code)
 }
 
 // The plain readers' list dialog; tests put another opener in its place.
-CLeserDlg::PlainListOpener& plainListOpener()
+CTestSeam<CLeserDlg::PlainListOpener>& plainListSeam()
 {
-    static CLeserDlg::PlainListOpener opener =
-        [](CLeserDlg& view, CLeserDlg::PlainListMode mode, qint32 readerId) {
-            CSendWrenDlg::Run(view, int(mode), readerId);
-        };
-    return opener;
+    static CTestSeam<CLeserDlg::PlainListOpener> seam;
+    return seam;
 }
 
 } // namespace
 
 CLeserDlg::PlainListOpener CLeserDlg::SetPlainListOpener(PlainListOpener opener)
 {
-    std::swap(plainListOpener(), opener);
-    return opener;
+    return plainListSeam().Replace(std::move(opener));
 }
 
 const CReaderModel::Facts* CLeserDlg::ClickedModelWhenIdle() const
@@ -73,12 +70,12 @@ void CLeserDlg::OnWriteAllData()
         OpenPlainList(PlainWrite);
 }
 
-bool CLeserDlg::OpenPlainList(PlainListMode mode)
+void CLeserDlg::OpenPlainList(PlainListMode mode)
 {
-    if (!plainListOpener())
-        return false;
-    plainListOpener()(*this, mode, m_nClickedReaderID);
-    return true;
+    if (const PlainListOpener opener = plainListSeam().Get())
+        opener(*this, mode, m_nClickedReaderID);
+    else
+        CSendWrenDlg::Run(*this, int(mode), m_nClickedReaderID);
 }
 
 int CLeserDlg::OnWriteAllDataRun()

@@ -8,6 +8,7 @@
 #include "CLeserDlg.h"
 #include "CRecordWriter.h"
 #include "CShowMessage.h"
+#include "CTestSeam.h"
 #include "CUiMessage.h"
 #include "CWrenDialogLink.h"
 #include "CtblOnline.h"
@@ -59,15 +60,16 @@ constexpr int kTries = 5;
 constexpr int kLargestSeconds = 126; // code 127; 128 would read as minutes
 constexpr int kLargestMinutes = 127;
 
-CParamHeron_KiteDlg::Clock& injectedClock()
+CTestSeam<CParamHeron_KiteDlg::Clock>& clockSeam()
 {
-    static CParamHeron_KiteDlg::Clock instance;
-    return instance;
+    static CTestSeam<CParamHeron_KiteDlg::Clock> seam;
+    return seam;
 }
 
 QDateTime now()
 {
-    return injectedClock() ? injectedClock()() : QDateTime::currentDateTime();
+    const CParamHeron_KiteDlg::Clock clock = clockSeam().Get();
+    return clock ? clock() : QDateTime::currentDateTime();
 }
 
 QString ControlName(int id)
@@ -142,8 +144,7 @@ void CParamHeron_KiteDlg::Open(CLeserDlg& view, const CtblLeser::structLeser& re
 
 CParamHeron_KiteDlg::Clock CParamHeron_KiteDlg::SetClock(Clock replacement)
 {
-    std::swap(injectedClock(), replacement);
-    return replacement;
+    return clockSeam().Replace(std::move(replacement));
 }
 
 QString CParamHeron_KiteDlg::Text(unsigned int number) const

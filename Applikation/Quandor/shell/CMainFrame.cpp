@@ -13,6 +13,7 @@
 #include "CMainToolBar.h"
 #include "CQuandorApp.h"
 #include "CRegistryKey.h"
+#include "CTestSeam.h"
 #include "CUiMessage.h"
 #include "CViewSplitterWnd.h"
 #include "CtblLeser.h"
@@ -31,12 +32,16 @@
 
 namespace {
 
-CMainFrame::HelpOpener& helpOpener()
+CTestSeam<CMainFrame::HelpOpener>& helpOpener()
 {
-    static CMainFrame::HelpOpener opener = [](const QString& path) {
-        return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-    };
-    return opener;
+    static CTestSeam<CMainFrame::HelpOpener> seam;
+    return seam;
+}
+
+bool openHelp(const QString& path)
+{
+    const CMainFrame::HelpOpener opener = helpOpener().Get();
+    return opener ? opener(path) : QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 // The model name the reader pane shows for a link's reader type.
@@ -74,7 +79,7 @@ CMainFrame::~CMainFrame() = default;
 
 void CMainFrame::SetHelpOpener(HelpOpener opener)
 {
-    helpOpener() = std::move(opener);
+    helpOpener().Replace(std::move(opener));
 }
 
 bool CMainFrame::Create()
@@ -308,7 +313,7 @@ QString CMainFrame::HelpFileName() const
 void CMainFrame::OnHelp()
 {
     const QString path = QDir::current().absoluteFilePath(HelpFileName());
-    if (!QFileInfo::exists(path) || !helpOpener()(path))
+    if (!QFileInfo::exists(path) || !openHelp(path))
     {
         QString text = m_pLanguage->GetLangItem(kHelpFailedText);
         if (text.contains(QLatin1String("%1")))

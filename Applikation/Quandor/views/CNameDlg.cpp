@@ -8,6 +8,7 @@
 #include "CPersonStore.h"
 #include "CReaderIdList.h"
 #include "CRecordWriter.h"
+#include "CTestSeam.h"
 #include "CtblLeser.h"
 #include "CtblPerson.h"
 #include "CtblTransponder.h"
@@ -35,10 +36,10 @@ constexpr int kTransponderColumn = 3;
 constexpr int kFirstReaderColumn = 5;
 const QString kNone = QStringLiteral("---");
 
-std::function<qint64()>& Clock()
+CTestSeam<std::function<qint64()>>& clockSeam()
 {
-    static std::function<qint64()> clock;
-    return clock;
+    static CTestSeam<std::function<qint64()>> seam;
+    return seam;
 }
 
 CtblPerson* PersonTable(CAppContext& context)
@@ -65,7 +66,7 @@ CNameDlg::CNameDlg(CAppContext& context, QWidget* parent)
 
 void CNameDlg::SetClock(std::function<qint64()> clock)
 {
-    Clock() = std::move(clock);
+    clockSeam().Replace(std::move(clock));
 }
 
 int CNameDlg::Reload(quint32 readerId)
@@ -358,7 +359,8 @@ void CNameDlg::OnNewPerson()
         return;
     // Seeded right before the draw: two persons made within one second get
     // one name, as they always did.
-    const qint64 now = Clock() ? Clock()() : qint64(std::time(nullptr));
+    const std::function<qint64()> clock = clockSeam().Get();
+    const qint64 now = clock ? clock() : qint64(std::time(nullptr));
     std::srand(unsigned(now));
     const QString name = QStringLiteral("Person_") + QString::number(std::rand() % 0xFFFF, 16).toUpper();
     if (!CPersonStore(*db).Add(name))

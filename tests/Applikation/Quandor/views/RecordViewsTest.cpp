@@ -330,6 +330,7 @@ namespace {
 class StoringNameDlg : public CNameDlg
 {
 public:
+    using CNameDlg::CNameDlg;
     bool StoreEditedCell(GRID_NOTIFY* notify) override
     {
         CtblPerson* persons = GetDBHandler()->Get_Ptr_To_tblPerson();
@@ -350,7 +351,7 @@ TEST_F(RecordViewsTest, AnOpenEditIsStoredOnItsOwnRecordBeforeTheViewShowsOthers
     Start();
     m_app->GetMainFrame()->resize(900, 420);
     m_app->GetMainFrame()->show();
-    auto* view = new StoringNameDlg;
+    auto* view = new StoringNameDlg(m_app->Context());
     m_app->GetMainFrame()->ReplaceRightPane(view);
     view->Reload(1);
     QCoreApplication::processEvents();

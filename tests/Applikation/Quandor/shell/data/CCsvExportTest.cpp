@@ -86,11 +86,11 @@ TEST_F(CCsvExportTest, AReaderNamedWithALeadingZeroIsExportedAsTheViewsShowIt)
     EXPECT_EQ(Export(2, "p.csv"), person);
 
     CMainFrame* frame = m_app->GetMainFrame();
-    auto* transponders = new CTransponderDlg;
+    auto* transponders = new CTransponderDlg(m_app->Context());
     frame->ReplaceRightPane(transponders);
     transponders->ShowForReader(5);
     EXPECT_EQ(Export(0, "tv.csv"), transponder);
-    auto* persons = new CNameDlg;
+    auto* persons = new CNameDlg(m_app->Context());
     frame->ReplaceRightPane(persons);
     persons->Reload(5);
     EXPECT_EQ(Export(0, "pv.csv"), person);
