@@ -1,7 +1,9 @@
 #include "RegEx.h"
 
 #include "FileWalker.h"
+#include "HandlerGuard.h"
 #include "ReadAhead.h"
+#include "ReadFully.h"
 #include "TraitsLock.h"
 
 #include <fcntl.h>
@@ -90,31 +92,6 @@ int engineCode(const std::exception& e)
     return int(rc::error_unknown);
 }
 
-// Carries an exception of a callback past the engine, which must not
-// mistake it for one of its own.
-class CallbackGuard
-{
-public:
-    template <class Call>
-    bool Run(Call&& call)
-    {
-        try {
-            return call();
-        } catch (...) {
-            m_exception = std::current_exception();
-            return false;
-        }
-    }
-    void RethrowIfAny() const
-    {
-        if (m_exception)
-            std::rethrow_exception(m_exception);
-    }
-
-private:
-    std::exception_ptr m_exception;
-};
-
 // Counts lines once over a file, up to each match's start.
 class Lines
 {
@@ -173,23 +150,6 @@ Opened openFile(const std::string& path, int& fd, std::size_t& size, int& kind, 
     return result;
 }
 
-// Reads up to "size" bytes (a file that shrank gives fewer); -1 with errno.
-ssize_t readAll(int fd, char* buffer, std::size_t size)
-{
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t got = read(fd, buffer + done, size - done);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            return -1;
-        if (got == 0)
-            break;
-        done += std::size_t(got);
-    }
-    return ssize_t(done);
-}
-
 // Reads a whole file into an outcome of its own.
 void readInto(const std::string& path, FileOutcome& outcome, const std::function<bool(std::size_t)>& reserve)
 {
@@ -205,7 +165,7 @@ void readInto(const std::string& path, FileOutcome& outcome, const std::function
         return;
     }
     outcome.buffer.reset(new char[size ? size : 1]);
-    const ssize_t got = readAll(fd, outcome.buffer.get(), size);
+    const ssize_t got = ReadFully(fd, outcome.buffer.get(), size);
     if (got < 0) {
         outcome.read = FileOutcome::Read::Problem;
         outcome.kind = RegEx::read_failed;
@@ -280,7 +240,7 @@ bool RegEx::readFile(const std::string& path, std::vector<FilesContinueInfo>& pr
         m_buffer.reset(new char[size]);
         m_capacity = size;
     }
-    const ssize_t got = readAll(fd, m_buffer.get(), size);
+    const ssize_t got = ReadFully(fd, m_buffer.get(), size);
     const int error = errno;
     close(fd);
     if (got < 0)
@@ -430,7 +390,7 @@ unsigned RegEx::GrepFiles(const GrepCallback& callback, const std::string& files
             return true;
         const char* const first = fileStart();
         Lines lines(first);
-        CallbackGuard guard;
+        HandlerGuard guard;
         auto visit = [&](const Results& results) {
             ++count;
             const FileMatch match(results, first, lines.At(results[0].first), *matcher);

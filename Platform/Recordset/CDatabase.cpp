@@ -1,6 +1,8 @@
 #include "CDatabase.h"
 
 #include "CDBException.h"
+#include "CLockWait.h"
+#include "CLockWaitObserver.h"
 #include "CRecordset.h"
 
 #include <QDir>
@@ -15,6 +17,7 @@
 
 #include <sql.h>
 #include <sqlext.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <atomic>
@@ -67,6 +70,19 @@ struct CDatabase::State
     std::map<QString, std::chrono::steady_clock::time_point> lastFileCheck;
     std::function<void()> replacedHandler;
 
+    // Waiting for another program's locks (CLockWait): the bound of a
+    // step, who is told of a wait, and for a data source whose driver
+    // waits without asking, the limit each connection was given last and
+    // when this thread's transaction and savepoints began.
+    std::atomic<int> lockWaitMs{CLockWait::kDefaultBoundMs};
+    std::mutex observerMutex;
+    std::shared_ptr<CLockWaitObserver> lockObserver;
+    std::map<QString, int> waitLimit;
+    std::map<quint64, std::chrono::steady_clock::time_point> transactionBegan;
+    // A transaction of a thread that began outside any step is a step of
+    // its own, from its begin to its end.
+    std::map<quint64, std::unique_ptr<CLockWait::Step>> transactionSteps;
+
     // The threads' turn at the data source (CDatabase::Turn).
     std::mutex turnMutex;
     std::condition_variable turnChanged;
@@ -83,6 +99,7 @@ struct CDatabase::State
         prepared.erase(name);
         lastUse.erase(name);
         lostConnections.erase(name);
+        waitLimit.erase(name);
         QSqlDatabase::removeDatabase(name);
     }
 };
@@ -184,6 +201,29 @@ bool containsThread(const std::vector<quint64>& list, quint64 thread)
     return std::find(list.begin(), list.end(), thread) != list.end();
 }
 
+std::shared_ptr<CLockWaitObserver> lockObserver(CDatabase::State& state)
+{
+    std::lock_guard<std::mutex> lock(state.observerMutex);
+    return state.lockObserver;
+}
+
+// SQLite asks here each time a statement meets another connection's lock,
+// so the step's bound holds across all of its statements.
+int busyTurn(void* context, int attempt)
+{
+    auto* state = static_cast<CDatabase::State*>(context);
+    return CLockWait::WaitTurn(attempt, state->lockWaitMs.load(), lockObserver(*state)) ? 1 : 0;
+}
+
+// When each savepoint of the calling thread was set (a part undone on a
+// server counts as waited).
+thread_local std::map<int, std::chrono::steady_clock::time_point> t_savepointSet;
+
+int elapsedMs(std::chrono::steady_clock::time_point since)
+{
+    return int(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - since).count());
+}
+
 } // namespace
 
 void* CDatabase::OdbcConnectionHandle(const QSqlDatabase& db)
@@ -213,6 +253,52 @@ CDatabase::~CDatabase()
 }
 
 QSqlDatabase CDatabase::Connection(QString* error)
+{
+    QSqlDatabase db = OpenConnection(error);
+    if (db.isOpen() && m_source.kind == Kind::Odbc && TransactionSerial() == 0)
+        ApplyWaitLimit(db);
+    return db;
+}
+
+void CDatabase::WatchLocks(QSqlDatabase& db)
+{
+    if (m_source.kind != Kind::Sqlite)
+        return;
+    // Replaces the driver's own busy timeout, which bounds each statement
+    // alone.
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return;
+    if (sqlite3* file = *static_cast<sqlite3* const*>(handle.constData()))
+        sqlite3_busy_handler(file, &busyTurn, m_state.get());
+}
+
+void CDatabase::ApplyWaitLimit(QSqlDatabase& db)
+{
+    // These drivers wait inside a statement without asking, up to a limit
+    // the connection is given: what the step has left, set again only
+    // when that changed (after a step was charged, and at the next one).
+    const int limit = std::max(1, CLockWait::RemainingMs(m_state->lockWaitMs.load()));
+    const QString name = db.connectionName();
+    QString sql;
+    {
+        std::lock_guard<std::mutex> lock(m_state->mutex);
+        const auto it = m_state->waitLimit.find(name);
+        if (it != m_state->waitLimit.end() && it->second == limit)
+            return;
+        m_state->waitLimit[name] = limit;
+        // The SQLite ODBC driver retries a locked statement itself for its
+        // data source's timeout, whatever the connection is told.
+        if (m_state->returning)
+            sql = QStringLiteral("SET lock_timeout = %1").arg(limit);
+    }
+    if (sql.isEmpty())
+        return;
+    QSqlQuery set(db);
+    set.exec(sql);
+}
+
+QSqlDatabase CDatabase::OpenConnection(QString* error)
 {
     // Whatever uses the connection next sees the rows held back as stored.
     if (!t_pending.sets.empty() && t_pending.keep == 0 && !t_pending.sending)
@@ -253,6 +339,7 @@ QSqlDatabase CDatabase::Connection(QString* error)
                     *error = db.lastError().text();
                 return {};
             }
+            WatchLocks(db);
             NoteFile(name, true);
             return db;
         }
@@ -278,6 +365,12 @@ QSqlDatabase CDatabase::Connection(QString* error)
             return db;
         }
         if (db.open()) {
+            {
+                // A new session of the server knows no limit yet.
+                std::lock_guard<std::mutex> lock(m_state->mutex);
+                m_state->waitLimit.erase(name);
+            }
+            WatchLocks(db);
             Opened(name);
             return db;
         }
@@ -291,7 +384,6 @@ QSqlDatabase CDatabase::Connection(QString* error)
         db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
         QDir().mkpath(QFileInfo(m_source.location).absolutePath());
         db.setDatabaseName(m_source.location);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
     } else {
         db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name);
         // The bare name makes the driver connect by data source name; the
@@ -307,6 +399,7 @@ QSqlDatabase CDatabase::Connection(QString* error)
         QSqlDatabase::removeDatabase(name);
         return {};
     }
+    WatchLocks(db);
 
     // The rollback journal keeps the whole database in its one file, which is
     // what backup and restore rely on; a file restored in WAL mode would
@@ -439,6 +532,28 @@ void CDatabase::SetReconnectHandler(std::function<void()> handler)
 {
     std::lock_guard<std::mutex> lock(m_state->mutex);
     m_state->reconnectHandler = std::move(handler);
+}
+
+void CDatabase::SetLockWaitMs(int milliseconds)
+{
+    m_state->lockWaitMs = std::max(0, milliseconds);
+}
+
+int CDatabase::LockWaitMs() const
+{
+    return m_state->lockWaitMs.load();
+}
+
+void CDatabase::SetLockWaitObserver(std::shared_ptr<CLockWaitObserver> observer)
+{
+    std::lock_guard<std::mutex> lock(m_state->observerMutex);
+    m_state->lockObserver = std::move(observer);
+}
+
+void CDatabase::NoteWrite()
+{
+    if (m_source.kind == Kind::Odbc)
+        CLockWait::MayWait(lockObserver(*m_state));
 }
 
 void CDatabase::SetIdleCheckMs(int milliseconds)
@@ -580,6 +695,11 @@ CDatabase::Turn::~Turn()
 
 bool CDatabase::BeginTrans(QString* error)
 {
+    // Begun outside a step (a worker, start-up), the transaction is a step
+    // of its own: its waits share one bound, from its begin on.
+    std::unique_ptr<CLockWait::Step> ownStep;
+    if (!CLockWait::InStep())
+        ownStep = std::make_unique<CLockWait::Step>();
     QSqlDatabase db = Connection(error);
     if (!db.isOpen())
         return false;
@@ -593,10 +713,19 @@ bool CDatabase::BeginTrans(QString* error)
             *error = QStringLiteral("database is locked: another part of this program did not finish its work on the database.");
         return false;
     }
+    // A server waits inside its statements without a word: from here on
+    // the step may be waiting.
+    NoteWrite();
     const bool begun = BeginOnConnection(db, error);
-    if (!begun)
+    if (!begun) {
         GiveTurn();
-    return begun;
+        return false;
+    }
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    m_state->transactionBegan[threadSerial()] = std::chrono::steady_clock::now();
+    if (ownStep)
+        m_state->transactionSteps[threadSerial()] = std::move(ownStep);
+    return true;
 }
 
 bool CDatabase::BeginOnConnection(QSqlDatabase& db, QString* error)
@@ -678,6 +807,12 @@ bool CDatabase::Rollback()
         AfterRollback(serial);
         return true;
     }
+    if (m_source.kind == Kind::Odbc) {
+        std::lock_guard<std::mutex> lock(m_state->mutex);
+        const auto it = m_state->transactionBegan.find(threadSerial());
+        if (it != m_state->transactionBegan.end())
+            CLockWait::Charge(elapsedMs(it->second));
+    }
     const bool ok = endTransaction(Connection(), false);
     EndTransaction();
     AfterRollback(serial);
@@ -725,8 +860,15 @@ void CDatabase::EndTransaction()
     DropPendingRows();
     ClearSpoiled();
     bool lost = false;
+    std::unique_ptr<CLockWait::Step> ownStep;
     {
         std::lock_guard<std::mutex> lock(m_state->mutex);
+        m_state->transactionBegan.erase(threadSerial());
+        const auto step = m_state->transactionSteps.find(threadSerial());
+        if (step != m_state->transactionSteps.end()) {
+            ownStep = std::move(step->second);
+            m_state->transactionSteps.erase(step);
+        }
         auto& list = m_state->transactionThreads;
         list.erase(std::remove_if(list.begin(), list.end(), [](const auto& e) { return e.first == threadSerial(); }),
                    list.end());
@@ -748,6 +890,8 @@ void CDatabase::EndTransaction()
         }
     }
     GiveTurn();
+    // Its observer is told last, with the database free for others.
+    ownStep.reset();
 }
 
 bool CDatabase::Savepoint(int level, QString* error)
@@ -757,6 +901,7 @@ bool CDatabase::Savepoint(int level, QString* error)
             *error = QStringLiteral("No transaction is running.");
         return false;
     }
+    t_savepointSet[level] = std::chrono::steady_clock::now();
     return Exec(QStringLiteral("SAVEPOINT ferrold_%1").arg(level), error);
 }
 
@@ -777,6 +922,9 @@ bool CDatabase::RollbackToSavepoint(int level)
     // Rows held back came after the savepoint: it was set through the
     // connection, which sent the ones before.
     DropPendingRows();
+    const auto set = t_savepointSet.find(level);
+    if (m_source.kind == Kind::Odbc && set != t_savepointSet.end())
+        CLockWait::Charge(elapsedMs(set->second));
     const bool ok = Exec(QStringLiteral("ROLLBACK TO SAVEPOINT ferrold_%1").arg(level))
                     && Exec(QStringLiteral("RELEASE SAVEPOINT ferrold_%1").arg(level));
     AfterRollback(TransactionSerial());

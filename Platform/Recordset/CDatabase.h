@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+class CLockWaitObserver;
 class CRecordset;
 class QSqlQuery;
 
@@ -66,6 +67,19 @@ public:
     // checks it at every use outside a transaction.
     void SetIdleCheckMs(int milliseconds);
     static constexpr int kDefaultIdleCheckMs = 250;
+
+    // How long one step may wait in all for locks other programs hold
+    // (CLockWait); the step then fails with the driver's lock error.
+    void SetLockWaitMs(int milliseconds);
+    int LockWaitMs() const;
+    // Told when a step begins to wait and when it is over (the program's
+    // wait cursor); on a data source whose driver waits without asking, a
+    // step's first write or transaction counts as a wait.
+    void SetLockWaitObserver(std::shared_ptr<CLockWaitObserver> observer);
+    // A write is about to run on the calling thread: on a data source whose
+    // driver waits inside its statements without asking, the step may be
+    // waiting from here on (the observer is told).
+    void NoteWrite();
 
     // Whether the source is a database server (not a file the driver opens).
     bool IsServer();
@@ -171,6 +185,13 @@ public:
     struct State;
 
 private:
+    QSqlDatabase OpenConnection(QString* error);
+    // Lets the step's bound decide each wait of an embedded file's
+    // connection.
+    void WatchLocks(QSqlDatabase& db);
+    // Gives a data source connection that waits without asking what the
+    // step has left to wait.
+    void ApplyWaitLimit(QSqlDatabase& db);
     bool StillConnected(QSqlDatabase& db, const QString& name);
     // Whether the embedded file at the source's path is no longer the one
     // this connection opened (checked outside transactions only).

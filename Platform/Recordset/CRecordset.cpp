@@ -172,6 +172,14 @@ QSqlDatabase CRecordset::Connection()
     return db;
 }
 
+QSqlDatabase CRecordset::WriteConnection()
+{
+    QSqlDatabase db = Connection();
+    if (db.isOpen())
+        m_pDatabase->NoteWrite();
+    return db;
+}
+
 QSqlQuery* CRecordset::Statement(const QString& sql)
 {
     QString error;
@@ -416,21 +424,6 @@ bool CRecordset::OpenKeys(const QList<qint32>& keys)
     return OpenWhere(Fields().Bindings().empty() ? QString() : Fields().Bindings().front().column, values);
 }
 
-bool CRecordset::OpenKeysFrom(qint32 firstKey)
-{
-    if (Fields().Bindings().empty()) {
-        m_lastError = QStringLiteral("The record set binds no columns.");
-        return false;
-    }
-    QSqlDatabase db = Connection();
-    if (!db.isOpen())
-        return false;
-    const QString key = QuotedColumn(db, Fields().Bindings().front().column);
-    return Open(m_nDefaultType, QStringLiteral("SELECT %1 FROM %2 WHERE %3 >= %4 ORDER BY %3")
-                                    .arg(SelectList(db), QuotedTable(db), key)
-                                    .arg(firstKey));
-}
-
 bool CRecordset::OpenAppendOnly()
 {
     const bool open =
@@ -630,15 +623,6 @@ void CRecordset::Edit()
     m_mode = Mode::Edit;
 }
 
-void CRecordset::CancelUpdate()
-{
-    if (m_mode == Mode::None)
-        return;
-    m_mode = Mode::None;
-    if (m_current >= 0 && m_current < m_rowCount)
-        LoadRow(m_current);
-}
-
 std::vector<size_t> CRecordset::ChangedColumns() const
 {
     std::vector<size_t> changed;
@@ -778,7 +762,7 @@ void CRecordset::SendPendingRows()
     m_pendingValues.clear();
     m_pDatabase->ForgetPendingRows(this);
     try {
-        QSqlDatabase db = Connection();
+        QSqlDatabase db = WriteConnection();
         ThrowIfNotUsable(db);
         const auto& bindings = m_fields->Bindings();
         QStringList names{QuotedColumn(db, bindings[0].column)};
@@ -852,7 +836,7 @@ bool CRecordset::Update()
         m_mode = Mode::None;
         return true;
     }
-    QSqlDatabase db = Connection();
+    QSqlDatabase db = WriteConnection();
     ThrowIfNotUsable(db);
     CDatabase::Turn turn(m_pDatabase);
 
@@ -912,7 +896,7 @@ void CRecordset::Delete()
 {
     if (!m_open || m_bof || m_eof || IsDeleted())
         throw CDBException(QStringLiteral("There is no current row to delete."));
-    QSqlDatabase db = Connection();
+    QSqlDatabase db = WriteConnection();
     ThrowIfNotUsable(db);
     CDatabase::Turn turn(m_pDatabase);
     const auto& bindings = m_fields->Bindings();
@@ -978,7 +962,7 @@ long CRecordset::DeleteRows(const QString& column, const QList<QVariant>& values
     const size_t index = static_cast<size_t>(ColumnIndex(column));
     if (values.isEmpty())
         return 0;
-    QSqlDatabase db = Connection();
+    QSqlDatabase db = WriteConnection();
     ThrowIfNotUsable(db);
     CDatabase::Turn turn(m_pDatabase);
     const QString name = QuotedColumn(db, m_fields->Bindings()[index].column);
@@ -1018,7 +1002,7 @@ long CRecordset::UpdateRows(const QString& column, const QList<QVariant>& values
         targets.push_back(WrittenColumn(a.first));
     if (values.isEmpty() || assignments.empty())
         return 0;
-    QSqlDatabase db = Connection();
+    QSqlDatabase db = WriteConnection();
     ThrowIfNotUsable(db);
     CDatabase::Turn turn(m_pDatabase);
     const auto& bindings = m_fields->Bindings();
@@ -1069,7 +1053,7 @@ long CRecordset::UpdateRowsByKey(const QString& column, const std::vector<std::p
     }
     if (last.empty())
         return 0;
-    QSqlDatabase db = Connection();
+    QSqlDatabase db = WriteConnection();
     ThrowIfNotUsable(db);
     CDatabase::Turn turn(m_pDatabase);
     const auto& bindings = m_fields->Bindings();
@@ -1165,7 +1149,7 @@ void CRecordset::LockTable()
 {
     if (!m_pDatabase || !m_pDatabase->IsServer())
         return;
-    QSqlDatabase db = Connection();
+    QSqlDatabase db = WriteConnection();
     ThrowIfNotUsable(db);
     CDatabase::Turn turn(m_pDatabase);
     QSqlQuery query(db);
@@ -1177,7 +1161,7 @@ bool CRecordset::ReadForWrite(const QString& column, std::vector<std::pair<qint3
                               const QList<qint32>* keys)
 {
     const auto& bindings = Fields().Bindings();
-    QSqlDatabase db = Connection();
+    QSqlDatabase db = WriteConnection();
     if (!rows || bindings.empty() || !db.isOpen())
         return false;
     std::unique_ptr<CDatabase::Turn> turn;
@@ -1258,7 +1242,7 @@ std::vector<qint32> CRecordset::DeleteKeys(const std::vector<qint32>& keys, cons
     if (keys.empty())
         return deleted;
     const auto& bindings = Fields().Bindings();
-    QSqlDatabase db = Connection();
+    QSqlDatabase db = WriteConnection();
     ThrowIfNotUsable(db);
     if (bindings.empty())
         throw CDBException(QStringLiteral("The record set binds no columns."));
@@ -1332,7 +1316,7 @@ std::vector<qint32> CRecordset::DeleteKeys(const std::vector<qint32>& keys, cons
 
 int CRecordset::DeleteAllRows(const QString& keptColumn, const QList<QVariant>& keptValues)
 {
-    QSqlDatabase db = Connection();
+    QSqlDatabase db = WriteConnection();
     ThrowIfNotUsable(db);
     CDatabase::Turn turn(m_pDatabase);
     QString sql = QStringLiteral("DELETE FROM %1").arg(escaped(db, TableName(), QSqlDriver::TableName));
@@ -1354,7 +1338,7 @@ int CRecordset::DeleteAllRows(const QString& keptColumn, const QList<QVariant>& 
 int CRecordset::UpdateWhere(const QString& column, const QVariant& value, const QString& whereColumn,
                             const std::vector<QVariant>* whereValues)
 {
-    QSqlDatabase db = Connection();
+    QSqlDatabase db = WriteConnection();
     ThrowIfNotUsable(db);
     CDatabase::Turn turn(m_pDatabase);
     const QString table = escaped(db, TableName(), QSqlDriver::TableName);

@@ -98,7 +98,6 @@ public:
     // exists (another writer deleted it) throws: no write is reported as done
     // that did not happen.
     bool Update();
-    void CancelUpdate();
     // Deletes the current row; throws when it no longer exists.
     void Delete();
     // The key the database gave the row of the last AddNew and Update.
@@ -143,8 +142,6 @@ public:
 
     // Opens the set on the row with this key alone (none: an empty set).
     bool OpenKey(qint32 key);
-    // Opens the set on the rows whose key is firstKey or larger, in key order.
-    bool OpenKeysFrom(qint32 firstKey);
     // The keys of every row of the table, in key order; false on failure.
     bool ReadKeys(std::vector<qint32>* keys);
     // Every row's key with the text of one column, in key order, read for a
@@ -211,6 +208,9 @@ private:
     enum class Mode { None, Add, Edit };
 
     QSqlDatabase Connection();
+    // The connection for a write, which may have to wait for another
+    // program's lock.
+    QSqlDatabase WriteConnection();
     QSqlQuery* Statement(const QString& sql);
     void ThrowIfNotUsable(const QSqlDatabase& db);
     bool OpenRows(const QString& sql, const QList<QVariant>& bindValues);

@@ -1,5 +1,7 @@
 #include "FileRewriter.h"
 
+#include "ReadFully.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -55,22 +57,6 @@ std::string resolved(const std::string& path)
 {
     std::unique_ptr<char, decltype(&std::free)> real(realpath(path.c_str(), nullptr), &std::free);
     return real ? std::string(real.get()) : path;
-}
-
-ssize_t readFully(int fd, char* buffer, size_t size)
-{
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t got = read(fd, buffer + done, size - done);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            return -1;
-        if (got == 0)
-            break;
-        done += size_t(got);
-    }
-    return ssize_t(done);
 }
 
 bool writeFully(int fd, const char* data, size_t size)
@@ -183,7 +169,7 @@ int copyFile(const std::string& from, const std::string& to)
         return out.Error();
     std::unique_ptr<char[]> block(new char[kBlock]);
     for (;;) {
-        const ssize_t got = readFully(in.Fd(), block.get(), kBlock);
+        const ssize_t got = pattorn::ReadFully(in.Fd(), block.get(), kBlock);
         if (got < 0)
             return errno;
         if (got == 0)
@@ -251,7 +237,7 @@ bool FileRewriter::Rewrite(const std::string& fileName, const std::vector<Replac
     auto copyUpTo = [&](std::uint64_t end) {
         while (offset < end) {
             const size_t want = size_t(std::min<std::uint64_t>(kBlock, end - offset));
-            const ssize_t got = readFully(in.Fd(), block.get(), want);
+            const ssize_t got = pattorn::ReadFully(in.Fd(), block.get(), want);
             if (got < 0 || (got < ssize_t(want) && end != UINT64_MAX)) {
                 add(problems, fileName, FileChangeProblem::read_failed, offset, got < 0 ? errno : 0);
                 return false;
@@ -272,7 +258,7 @@ bool FileRewriter::Rewrite(const std::string& fileName, const std::vector<Replac
         if (!copyUpTo(r.position))
             return false;
         found.resize(r.matched.size());
-        const ssize_t got = readFully(in.Fd(), &found[0], found.size());
+        const ssize_t got = pattorn::ReadFully(in.Fd(), &found[0], found.size());
         if (got < 0 || size_t(got) < found.size()) {
             add(problems, fileName, FileChangeProblem::read_failed, offset, got < 0 ? errno : 0);
             return false;

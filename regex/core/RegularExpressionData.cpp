@@ -584,7 +584,7 @@ unsigned RegularExpressionData::Grep(ReportSink& sink)
         CurrentMatch current{nullptr, &formatter};
         RunScope scope(*this, &current);
         LineCounter lines(subject);
-        HandlerGuard guard;
+        pattorn::HandlerGuard guard;
         unsigned count = 0;
         auto predicate = [&](const Results& results) {
             ++count;
@@ -640,7 +640,7 @@ void RegularExpressionData::Merge(ReportSink& sink, std::string& result, std::ve
         CurrentMatch current{nullptr, &formatter};
         RunScope scope(*this, &current);
         LineCounter lines(subject);
-        HandlerGuard guard;
+        pattorn::HandlerGuard guard;
         auto predicate = [&](const Results& results) {
             return guard.Run([&] {
                 const size_t at = size_t(results[0].first - subject.cbegin());

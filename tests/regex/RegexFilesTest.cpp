@@ -1,5 +1,6 @@
 #include "RegexInterfaces.h"
 #include "TestEnvironment.h"
+#include "core/TestFiles.h"
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -21,20 +22,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void write(const std::string& path, const std::string& content, mode_t mode = 0644)
-{
-    fs::create_directories(fs::path(path).parent_path());
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
-    chmod(path.c_str(), mode);
-}
-
-std::string read(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
+using testfiles::read;
+using testfiles::write;
 
 mode_t modeOf(const std::string& path)
 {

@@ -1,5 +1,6 @@
 #include "RegexInterfaces.h"
 #include "TestEnvironment.h"
+#include "core/TestFiles.h"
 
 #include <atomic>
 #include <filesystem>
@@ -13,19 +14,8 @@
 
 namespace {
 
-std::string read(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-void write(const std::string& path, const std::string& content)
-{
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
-}
+using testfiles::read;
+using testfiles::write;
 
 // One round of work for an object of interface I; false when any result is
 // not what it must be.

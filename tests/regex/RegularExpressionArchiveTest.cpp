@@ -1,54 +1,13 @@
-#include "CArchive.h"
-#include "RegularExpression.h"
-#include "TestEnvironment.h"
-
-#include <QBuffer>
-#include <QFile>
-#include <gtest/gtest.h>
+#include "ArchiveBytes.h"
 
 #include <chrono>
 
 namespace {
 
-QByteArray golden(const char* name)
-{
-    QFile file(TestEnvironment::SourceDir() + QStringLiteral("/tests/regex/golden/") + QLatin1String(name));
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
-    return file.readAll();
-}
-
-QByteArray store(RegularExpression& re)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    CArchive ar(&buffer, CArchive::store);
-    re.Serialize(ar);
-    EXPECT_TRUE(ar.IsOk());
-    return bytes;
-}
-
-CArchive::Status load(RegularExpression& re, const QByteArray& bytes, int schema = CArchive::NoSchema,
-                      qint64* consumed = nullptr)
-{
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    CArchive ar(&buffer, CArchive::load);
-    ar.SetObjectSchema(schema);
-    re.Serialize(ar);
-    if (consumed)
-        *consumed = buffer.pos();
-    return ar.GetStatus();
-}
-
-QByteArray le32(qint32 value)
-{
-    QByteArray bytes(4, '\0');
-    for (int i = 0; i < 4; ++i)
-        bytes[i] = char((quint32(value) >> (8 * i)) & 0xFF);
-    return bytes;
-}
+using archivebytes::golden;
+using archivebytes::le32;
+using archivebytes::load;
+using archivebytes::store;
 
 // The settings of the golden file "settings_schema2.bin".
 void configure(RegularExpression& re)

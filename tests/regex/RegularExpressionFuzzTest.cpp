@@ -2,13 +2,7 @@
 // stored settings (mutations of good archives and noise) and expressions
 // in every syntax and locale model. Nothing may crash, hang or leak, and a
 // failed read leaves an object that still works.
-#include "CArchive.h"
-#include "RegularExpression.h"
-#include "TestEnvironment.h"
-
-#include <QBuffer>
-#include <QFile>
-#include <gtest/gtest.h>
+#include "ArchiveBytes.h"
 
 #include <random>
 #include <set>
@@ -20,44 +14,10 @@ namespace {
 
 using R = RegularExpression;
 
-QByteArray golden(const char* name)
-{
-    QFile file(TestEnvironment::SourceDir() + QStringLiteral("/tests/regex/golden/") + QLatin1String(name));
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
-    return file.readAll();
-}
-
-QByteArray le32(qint32 value)
-{
-    QByteArray bytes(4, '\0');
-    for (int i = 0; i < 4; ++i)
-        bytes[i] = char((quint32(value) >> (8 * i)) & 0xFF);
-    return bytes;
-}
-
-QByteArray store(const R& re)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    CArchive ar(&buffer, CArchive::store);
-    const_cast<R&>(re).Serialize(ar);
-    EXPECT_TRUE(ar.IsOk());
-    return bytes;
-}
-
-CArchive::Status load(R& re, const QByteArray& bytes, int schema, qint64* consumed = nullptr)
-{
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    CArchive ar(&buffer, CArchive::load);
-    ar.SetObjectSchema(schema);
-    re.Serialize(ar);
-    if (consumed)
-        *consumed = buffer.pos();
-    return ar.GetStatus();
-}
+using archivebytes::golden;
+using archivebytes::le32;
+using archivebytes::load;
+using archivebytes::store;
 
 // Codes ParseExpression may give: none, the engine's renumbered ones, and
 // the catalogue's (never "empty" for a text that is not empty).

@@ -182,10 +182,12 @@ const CLanguageHandler* CUiMessage::Language()
 QString CUiMessage::ExplainLock(const QString& text)
 {
     // The driver's words for a lock another program holds on the database
-    // file ("database is locked", "database table is locked") mean nothing
+    // ("database is locked", "database table is locked" from the file, a
+    // statement cancelled "due to lock timeout" by the server) mean nothing
     // to an operator: whichever box shows them says first what they mean.
     const bool lock = text.contains(QLatin1String("database is locked"), Qt::CaseInsensitive)
-                      || text.contains(QLatin1String("database table is locked"), Qt::CaseInsensitive);
+                      || text.contains(QLatin1String("database table is locked"), Qt::CaseInsensitive)
+                      || text.contains(QLatin1String("due to lock timeout"), Qt::CaseInsensitive);
     const CLanguageHandler* language = g_language.load();
     if (!lock || !language)
         return text;

@@ -190,8 +190,3 @@ void CGridCell::OnEndEdit()
     m_bEditing = false;
     m_pEditWnd.clear();
 }
-
-void CGridCell::SetEditWnd(QWidget* editor)
-{
-    m_pEditWnd = editor;
-}

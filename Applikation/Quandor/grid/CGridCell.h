@@ -66,9 +66,6 @@ protected:
     // Marks the cell as edited by "editor" and tells the grid.
     void AttachEditor(QWidget* editor, int row, int col);
 
-    // An editor that works on this cell (set by the editing code); cleared
-    // when the edit ends or the editor goes away.
-    void SetEditWnd(QWidget* editor);
     void SetEditing(bool editing) { m_bEditing = editing; }
 
 private:

@@ -358,9 +358,7 @@ bool CGridCellBase::PrintCell(QPainter* painter, int row, int col, QRect rect)
 }
 
 void CGridCellBase::OnEndEdit() {}
-void CGridCellBase::OnMouseEnter() {}
 void CGridCellBase::OnMouseOver() {}
-void CGridCellBase::OnMouseLeave() {}
 void CGridCellBase::OnClickDown(QPoint) {}
 void CGridCellBase::OnClick(QPoint) {}
 void CGridCellBase::OnRClick(QPoint) {}

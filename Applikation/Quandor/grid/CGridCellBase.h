@@ -125,9 +125,7 @@ public:
     virtual void OnEndEdit();
 
     // Input hooks
-    virtual void OnMouseEnter();
     virtual void OnMouseOver();
-    virtual void OnMouseLeave();
     virtual void OnClickDown(QPoint point);
     virtual void OnClick(QPoint point);
     virtual void OnRClick(QPoint point);

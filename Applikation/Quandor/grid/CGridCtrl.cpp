@@ -11,7 +11,6 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
-#include <QThread>
 #include <QTimer>
 #include <QWheelEvent>
 
@@ -1159,25 +1158,6 @@ bool CGridCtrl::AutoSizeRow(int row)
     return true;
 }
 
-void CGridCtrl::AutoSizeColumns()
-{
-    for (int col = 0; col < m_nCols; ++col)
-        AutoSizeColumn(col);
-}
-
-void CGridCtrl::AutoSizeRows()
-{
-    if (m_bSharedRowHeight) {
-        // One height for all data rows: measuring one row per data row would
-        // ask the owner for every cell of the table to keep only the largest.
-        for (int row = 0; row < std::min(m_nFixedRows + 1, m_nRows); ++row)
-            AutoSizeRow(row);
-        return;
-    }
-    for (int row = 0; row < m_nRows; ++row)
-        AutoSizeRow(row);
-}
-
 // ---------------------------------------------------------------------------
 // Positions
 
@@ -1273,20 +1253,6 @@ CCellRange CGridCtrl::GetUnobstructedNonFixedCellRange() const
     if (m_colWidths.Offset(m_nCols) <= colLimit)
         lastCol = m_nCols - 1;
     lastCol = std::max(lastCol, topLeft.col - 1);
-    return CCellRange(topLeft.row, topLeft.col, lastRow, lastCol);
-}
-
-CCellRange CGridCtrl::GetVisibleCellRangeFrom(const CCellID& topLeft) const
-{
-    int lastRow = topLeft.row - 1;
-    if (topLeft.row >= 0 && topLeft.row < m_nRows) {
-        const qint64 rowLimit =
-            m_rowHeights.Offset(topLeft.row) + (viewport()->height() - GetFixedRowHeight());
-        lastRow = std::max(std::min(m_rowHeights.LowerBound(rowLimit) - 1, m_nRows - 1), topLeft.row - 1);
-    }
-    int lastCol = topLeft.col - 1;
-    for (int col = std::max(topLeft.col, 0); col < m_nCols && IsCellVisible(std::max(topLeft.row, 0), col); ++col)
-        lastCol = col;
     return CCellRange(topLeft.row, topLeft.col, lastRow, lastCol);
 }
 
@@ -1628,12 +1594,6 @@ bool CGridCtrl::InvalidateCell(int row, int col)
 
 void CGridCtrl::Refresh()
 {
-    if (QThread::currentThread() != thread()) {
-        // A worker may ask for a refresh; the grid itself is touched only on
-        // its own thread. A grid gone by then drops the request.
-        QMetaObject::invokeMethod(this, [this]() { Refresh(); }, Qt::QueuedConnection);
-        return;
-    }
     MarkCacheStale();
     if (m_bAllowDraw)
         viewport()->update();
@@ -1655,13 +1615,6 @@ void CGridCtrl::SetEvenRowShading(bool on, COLORREF colour)
 void CGridCtrl::SetGridBkColor(COLORREF colour)
 {
     m_crGridBkColour = colour;
-    if (m_bAllowDraw)
-        viewport()->update();
-}
-
-void CGridCtrl::SetGridLineColor(COLORREF colour)
-{
-    m_crGridLineColour = colour;
     if (m_bAllowDraw)
         viewport()->update();
 }

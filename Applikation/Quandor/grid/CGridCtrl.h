@@ -46,7 +46,8 @@ class QMimeData;
 // a column without moving any data: a row order maps displayed rows to data
 // rows.
 //
-// UI thread only, except Refresh, which may be called from any thread.
+// UI thread only: a worker hands its results to the UI thread, which
+// refreshes the grid.
 class CGridCtrl : public QAbstractScrollArea
 {
     Q_OBJECT
@@ -315,8 +316,6 @@ public:
     bool GetColumnAutoWidth() const { return m_bColumnAutoWidth; }
     bool AutoSizeColumn(int col);
     bool AutoSizeRow(int row);
-    void AutoSizeColumns();
-    void AutoSizeRows();
 
     CCellID GetTopLeftNonFixedCell() const;
     bool GetCellOrigin(int row, int col, QPoint* origin) const;
@@ -325,9 +324,6 @@ public:
     CCellRange GetVisibleNonFixedCellRange(QRect* rect = nullptr) const;
     // The visible range without a partly visible last row and column.
     CCellRange GetUnobstructedNonFixedCellRange() const;
-    // The visible range counted from "topLeft", with only the columns that
-    // IsCellVisible accepts.
-    CCellRange GetVisibleCellRangeFrom(const CCellID& topLeft) const;
     bool IsCellVisible(int row, int col) const;
     CCellID GetCellFromPoint(QPoint point, bool allowFixed = true) const;
     QPoint GetCellOffsetFromOrigin(int row, int col, QPoint point) const;
@@ -350,7 +346,6 @@ public:
     COLORREF GetEvenRowShadingColour() const { return m_crShadeColour; }
     void SetGridBkColor(COLORREF colour);
     COLORREF GetGridBkColor() const { return m_crGridBkColour; }
-    void SetGridLineColor(COLORREF colour);
     COLORREF GetGridLineColor() const { return m_crGridLineColour; }
     COLORREF GetTextColor() const { return m_crWindowText; }
     COLORREF GetTextBkColor() const { return m_crWindowColour; }

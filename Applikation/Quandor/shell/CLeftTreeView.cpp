@@ -49,14 +49,6 @@ bool isFullAccessName(const QString& name)
     return CZeitschemaRules::IsFullAccessName(name);
 }
 
-unsigned int registryLanguage()
-{
-    quint32 language = 0;
-    CRegistryKey().ReadDWord(&language, CRegistryKey::CurrentUser, QLatin1String(kProgramKey),
-                             QStringLiteral("nLanguage"));
-    return language;
-}
-
 CFerrold_Handler* database()
 {
     CQuandorApp* app = CQuandorApp::Instance();
@@ -207,7 +199,7 @@ QTreeWidgetItem* CLeftTreeView::NewSchemaChild(qint32 identity, const QString& n
         return nullptr;
     auto* child = new QTreeWidgetItem(node);
     const bool fullAccess = isFullAccessName(name);
-    child->setText(0, registryLanguage() == 1 && fullAccess ? m_pLanguage->GetLangItem(81) : name);
+    child->setText(0, CRegistryKey::ProgramLanguage() == 1 && fullAccess ? m_pLanguage->GetLangItem(81) : name);
     QIcon icon;
     for (QIcon::Mode mode : {QIcon::Normal, QIcon::Selected})
         icon.addPixmap(Image(mode == QIcon::Normal ? 2 : 3).pixmap(16, 16), mode);

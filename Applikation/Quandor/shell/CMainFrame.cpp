@@ -85,10 +85,8 @@ void CMainFrame::SetHelpOpener(HelpOpener opener)
 bool CMainFrame::Create()
 {
     resize(kWidth, kHeight);
-    quint32 language = 0;
-    CRegistryKey().ReadDWord(&language, CRegistryKey::CurrentUser, QLatin1String(kProgramKey),
-                             QStringLiteral("nLanguage"));
-    setWindowTitle(language == 1 ? QStringLiteral("  Kestrav Manager") : QStringLiteral("  Vondral Manager"));
+    setWindowTitle(CRegistryKey::ProgramLanguage() == 1 ? QStringLiteral("  Kestrav Manager")
+                                                        : QStringLiteral("  Vondral Manager"));
 
     m_pToolBar = new CMainToolBar(this);
     addToolBar(Qt::TopToolBarArea, m_pToolBar);
@@ -286,8 +284,7 @@ void CMainFrame::OnCommand(int id)
 
 void CMainFrame::SwitchLanguage(unsigned int language)
 {
-    CRegistryKey().WriteDWord(language, CRegistryKey::CurrentUser, QLatin1String(kProgramKey),
-                              QStringLiteral("nLanguage"));
+    CRegistryKey::StoreProgramLanguage(language);
     m_pLanguage->SetAktLanguage(language);
     m_pLanguage->GetAllItems();
     if (CQuandorApp* app = CQuandorApp::Instance())

@@ -5,6 +5,8 @@
 #include "CFerrold_Handler.h"
 #include "CFerrold_Reporter.h"
 #include "CLanguageHandler.h"
+#include "CLockWait.h"
+#include "CLockWaitCursor.h"
 #include "CMainFrame.h"
 #include "CRegistryKey.h"
 #include "CShellContext.h"
@@ -15,7 +17,10 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
+#include <QThread>
 #include <QTranslator>
+
+#include <optional>
 
 namespace {
 
@@ -82,10 +87,8 @@ bool CQuandorApp::InitServices()
 
     m_strProgramFolder = QDir::currentPath() + QLatin1Char('/');
 
-    quint32 language = 0;
-    CRegistryKey().ReadDWord(&language, CRegistryKey::CurrentUser, QLatin1String(kProgramKey),
-                             QStringLiteral("nLanguage"));
-    m_pLanguage = new CLanguageHandler(language, m_strProgramFolder + QStringLiteral("SysFiles/"));
+    m_pLanguage =
+        new CLanguageHandler(CRegistryKey::ProgramLanguage(), m_strProgramFolder + QStringLiteral("SysFiles/"));
     CUiMessage::SetLanguage(m_pLanguage);
     ApplyQtLanguage(m_pLanguage->GetAktivLanguage());
     // The database library's messages, from any thread, as boxes on this one.
@@ -184,8 +187,10 @@ void CQuandorApp::OnAppAbout()
 
 CFerrold_Handler* CQuandorApp::GetDBHandler()
 {
-    if (!m_pDBHandler)
+    if (!m_pDBHandler) {
         m_pDBHandler = new CFerrold_Handler(m_pLanguage);
+        m_pDBHandler->GetDatabase()->SetLockWaitObserver(std::make_shared<CLockWaitCursor>());
+    }
     return m_pDBHandler;
 }
 
@@ -222,6 +227,12 @@ void CQuandorApp::ReportException(const QString& text)
 
 bool CQuandorApp::notify(QObject* receiver, QEvent* event)
 {
+    // What the operator did at once (a click, a key, a command) waits for
+    // another program's database locks within one bound, however many
+    // statements it runs.
+    std::optional<CLockWait::Step> step;
+    if (QThread::currentThread() == thread())
+        step.emplace();
     try {
         return QApplication::notify(receiver, event);
     } catch (const CDBException& e) {

@@ -2,63 +2,11 @@
 
 #include <QApplication>
 #include <QKeyEvent>
-#include <QMouseEvent>
-
-namespace {
-
-// A bar that ignores the mouse while its splitter is locked.
-class LockableHandle : public QSplitterHandle
-{
-public:
-    LockableHandle(Qt::Orientation orientation, CViewSplitterWnd* parent)
-        : QSplitterHandle(orientation, parent)
-        , m_splitter(parent)
-    {
-    }
-
-protected:
-    bool event(QEvent* event) override
-    {
-        if (m_splitter->IsLocked()) {
-            switch (event->type()) {
-            case QEvent::MouseButtonPress:
-            case QEvent::MouseMove:
-            case QEvent::MouseButtonRelease:
-            case QEvent::MouseButtonDblClick:
-                return true;
-            case QEvent::Enter:
-            case QEvent::HoverMove:
-                unsetCursor();
-                return true;
-            default:
-                break;
-            }
-        } else if (event->type() == QEvent::Enter) {
-            setCursor(Qt::SplitHCursor);
-        }
-        return QSplitterHandle::event(event);
-    }
-
-private:
-    CViewSplitterWnd* m_splitter;
-};
-
-} // namespace
 
 CViewSplitterWnd::CViewSplitterWnd(QWidget* parent)
     : QSplitter(Qt::Horizontal, parent)
 {
     setChildrenCollapsible(false);
-}
-
-void CViewSplitterWnd::SetLocked(bool locked)
-{
-    m_bLocked = locked;
-}
-
-QSplitterHandle* CViewSplitterWnd::createHandle()
-{
-    return new LockableHandle(orientation(), this);
 }
 
 void CViewSplitterWnd::ReplaceRightPane(QWidget* view)
@@ -81,7 +29,7 @@ void CViewSplitterWnd::ReplaceRightPane(QWidget* view)
 
 void CViewSplitterWnd::StartKeyboardSplit()
 {
-    if (m_bLocked || count() < 2)
+    if (count() < 2)
         return;
     m_bKeyboardSplit = true;
     m_nSplitStart = sizes().value(0);

@@ -3,16 +3,13 @@
 #include <QSplitter>
 
 // The main window's splitter: the navigation tree on the left, the record
-// view on the right. While locked, its bar cannot be dragged.
+// view on the right.
 class CViewSplitterWnd : public QSplitter
 {
     Q_OBJECT
 
 public:
     explicit CViewSplitterWnd(QWidget* parent = nullptr);
-
-    void SetLocked(bool locked);
-    bool IsLocked() const { return m_bLocked; }
 
     // The pane in column 1; replaces the old one, which is deleted.
     void ReplaceRightPane(QWidget* view);
@@ -22,11 +19,9 @@ public:
     void StartKeyboardSplit();
 
 protected:
-    QSplitterHandle* createHandle() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    bool m_bLocked = false;
     bool m_bKeyboardSplit = false;
     int m_nSplitStart = 0;
 };

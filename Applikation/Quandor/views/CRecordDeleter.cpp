@@ -92,6 +92,8 @@ CRecordDeleter::Result CRecordDeleter::Run(const std::vector<qint32>* keys)
                 if (!keys) {
                     CTransaction transaction(database);
                     try {
+                        if (beforeDelete)
+                            beforeDelete(nullptr);
                         result.asked = result.deleted = m_set.DeleteAllRows();
                         if (cleanUp)
                             cleanUp(nullptr);
@@ -109,6 +111,8 @@ CRecordDeleter::Result CRecordDeleter::Run(const std::vector<qint32>* keys)
                     const std::vector<qint32>& walk = keys ? *keys : allKeys;
                     result.asked = int(walk.size());
                     CTransaction transaction(database);
+                    if (beforeDelete)
+                        beforeDelete(&walk);
                     deleted = m_set.DeleteKeys(walk, [this](qint32, const QString& reason) { NoteReason(reason); });
                     if (cleanUp && !deleted.empty())
                         cleanUp(&deleted);

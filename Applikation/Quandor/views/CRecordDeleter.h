@@ -26,6 +26,11 @@ public:
     // "notFound": the language text for a record the table no longer holds.
     CRecordDeleter(CFerrold_Base& set, unsigned int notFound);
 
+    // Reads what the records hold before they go, in the same transaction
+    // (on a server the rows stay locked until it ends): the keys about to be
+    // deleted, or null before a delete of every record. A CDBException it
+    // throws undoes the whole command.
+    std::function<void(const std::vector<qint32>* keys)> beforeDelete;
     // Work on other tables that belongs to the deletes (links to the deleted
     // records), run in the same transaction after them. It gets the keys
     // deleted, or null after a delete of every record. A CDBException it

@@ -288,10 +288,11 @@ CRecordDeleter::Result CTransponderStore::Delete(const std::vector<qint32>* keys
     CtblTransponder* transponders = m_pDb->Get_Ptr_To_tblTransponder();
     CtblPerson* persons = m_pDb->Get_Ptr_To_tblPerson();
     CtblLeser* readers = m_pDb->Get_Ptr_To_tblLeser();
-    // The readers that hold each transponder, read before the rows go.
+    // The readers that hold each transponder, as stored, read inside the
+    // transaction before the rows go: another PC may have given one to a
+    // reader that this program's cache does not show, and that reader must
+    // be written again too, or it keeps admitting the deleted transponder.
     QHash<qint32, QString> lists;
-    for (int i = 0; i < transponders->GetAnz_Transponder(); ++i)
-        lists.insert(transponders->Get_Transponder(i)->ID_Transponder, transponders->Get_Transponder(i)->Leser_IDS);
     const auto touched = [&lists](const std::vector<qint32>* deleted) {
         Readers readerIds;
         QSet<qint32> seen;
@@ -316,6 +317,15 @@ CRecordDeleter::Result CTransponderStore::Delete(const std::vector<qint32>* keys
     CRecordDeleter deleter(*transponders, kTransponderMissing);
     deleter.busyFlag = busyFlag;
     deleter.context = context;
+    deleter.beforeDelete = [transponders, &lists](const std::vector<qint32>* keys) {
+        std::vector<std::pair<qint32, QString>> stored;
+        const QList<qint32> chosen = keys ? QList<qint32>(keys->cbegin(), keys->cend()) : QList<qint32>();
+        if (!transponders->ReadForWrite(QStringLiteral("strLeser_IDS"), &stored, keys ? &chosen : nullptr))
+            throw CDBException(transponders->GetLastError());
+        lists.clear();
+        for (auto& [key, list] : stored)
+            lists.insert(key, std::move(list));
+    };
     // No person may keep a transponder that is gone, and every reader that
     // held one must be written again.
     deleter.cleanUp = [this, persons, &touched, &marked](const std::vector<qint32>* deleted) {
@@ -359,73 +369,88 @@ bool CTransponderStore::ChangeAll(bool assign, qint32 readerId)
     // Every record of the table, as stored: another PC may have added
     // transponders or changed lists since the cache was read. The lists
     // are read inside the write's transaction (on a server the rows stay
-    // locked until it ends).
-    std::vector<std::pair<qint32, QString>> stored;
-    std::vector<std::pair<qint32, QVariant>> changed;
-    std::vector<QString> finalLists; // each stored row's list afterwards
+    // locked until it ends); each becomes the row's list afterwards.
+    std::vector<std::pair<qint32, QString>> rows;
+    std::vector<char> changed;
+    int count = 0;
     const bool ok = Transact([&] {
-        if (!transponders->ReadForWrite(QStringLiteral("strLeser_IDS"), &stored))
+        if (!transponders->ReadForWrite(QStringLiteral("strLeser_IDS"), &rows))
             throw CDBException(transponders->GetLastError());
-        for (const auto& [key, old] : stored) {
-            const CReaderIdList stored(old);
-            QString list = (assign ? stored.With(readerId) : stored.Without(readerId)).Text();
-            if (list != old)
-                changed.emplace_back(key, list);
-            finalLists.push_back(std::move(list));
-        }
-        if (changed.empty())
-            return true;
-        // Nearly every row usually changes the same way: the reader's piece
-        // added at the end, or taken off it. Those rows go in one statement
-        // over the table; the few it would get wrong are left out of it and
-        // get lists of their own.
-        const QString end = QStringLiteral(";") + QString::number(readerId);
-        std::vector<std::pair<qint32, QVariant>> own;
+        // Nearly every row changes the same way: the reader's piece added at
+        // the end, or taken off it. Those rows go in one statement over the
+        // table; the few it would get wrong are left out of it, and those of
+        // them that change get lists of their own.
+        const QString end = u';' + QString::number(readerId);
         QList<qint32> except;
-        for (std::size_t i = 0; i < stored.size(); ++i) {
-            const QString& old = stored[i].second;
-            const bool touched = assign || old.endsWith(end);
-            const QString statement = !touched ? old
-                                      : assign ? (old.isEmpty() ? QString::number(readerId) : old + end)
-                                               : old.chopped(end.size());
-            if (statement != finalLists[i]) {
-                if (touched)
-                    except << stored[i].first;
-                if (finalLists[i] != old)
-                    own.emplace_back(stored[i].first, finalLists[i]);
+        std::vector<std::pair<qint32, QVariant>> own;
+        changed.assign(rows.size(), 0);
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            auto& [key, list] = rows[i];
+            const CReaderIdList stored(list);
+            if (stored.Holds(readerId) == assign) {
+                // Assigned already (the statement would add it again), or
+                // not assigned, so no piece at the end to take off.
+                if (assign)
+                    except << key;
+                continue;
             }
+            QString after = (assign ? stored.With(readerId) : stored.Without(readerId)).Text();
+            // What the statement makes of the list, told without building it.
+            const bool ending = assign || list.endsWith(end);
+            const bool asStatement = !ending ? false
+                                     : assign ? (list.isEmpty() ? after == QStringView(end).mid(1)
+                                                                : after.size() == list.size() + end.size()
+                                                                      && after.startsWith(list) && after.endsWith(end))
+                                              : QStringView(list).chopped(end.size()) == after;
+            if (!asStatement) {
+                if (ending)
+                    except << key;
+                own.emplace_back(key, after);
+            }
+            list = std::move(after);
+            changed[i] = 1;
+            ++count;
         }
+        if (count == 0)
+            return true;
         constexpr qsizetype kMostLeftOut = 500;
+        const CRecordset::Assignments mark{{QStringLiteral("boolUpdateOK"), 1}};
         if (except.size() <= kMostLeftOut) {
-            transponders->ChangeListEnds(assign, readerId, stored.empty() ? 0 : stored.back().first, except);
+            transponders->ChangeListEnds(assign, readerId, rows.back().first, except);
             if (!own.empty())
-                transponders->UpdateRowsByKey(QStringLiteral("strLeser_IDS"), own, {{QStringLiteral("boolUpdateOK"), 1}});
+                transponders->UpdateRowsByKey(QStringLiteral("strLeser_IDS"), own, mark);
         } else {
-            transponders->UpdateRowsByKey(QStringLiteral("strLeser_IDS"), changed, {{QStringLiteral("boolUpdateOK"), 1}});
+            own.clear();
+            for (std::size_t i = 0; i < rows.size(); ++i) {
+                if (changed[i])
+                    own.emplace_back(rows[i].first, rows[i].second);
+            }
+            transponders->UpdateRowsByKey(QStringLiteral("strLeser_IDS"), own, mark);
         }
         MarkReadersStored({readerId});
         return true;
     });
-    if (!ok || changed.empty())
+    if (!ok || count == 0)
         return ok;
-    m_nChanged = int(changed.size());
+    m_nChanged = count;
     MarkReadersCached({readerId});
-    // The cache follows in one pass, every row with its stored list; rows
-    // it does not know (or knows and the table no longer has) make it read
-    // the table again.
-    bool missing = int(stored.size()) != transponders->GetAnz_Transponder();
-    std::size_t next = 0;
-    for (std::size_t i = 0; i < stored.size() && !missing; ++i) {
-        auto* row = transponders->FindByKey(stored[i].first);
+    // The cache follows in one pass, every row with its stored list, found
+    // in place while the cache holds the table's rows in key order; rows it
+    // does not know (or knows and the table no longer has) make it read the
+    // table again.
+    const int cached = transponders->GetAnz_Transponder();
+    bool missing = int(rows.size()) != cached;
+    for (std::size_t i = 0; i < rows.size() && !missing; ++i) {
+        Row* row = int(i) < cached ? transponders->Get_Transponder(int(i)) : nullptr;
+        if (!row || row->ID_Transponder != rows[i].first)
+            row = transponders->FindByKey(rows[i].first);
         if (!row) {
             missing = true;
             break;
         }
-        row->Leser_IDS = finalLists[i];
-        if (next < changed.size() && changed[next].first == stored[i].first) {
+        row->Leser_IDS = std::move(rows[i].second);
+        if (changed[i])
             row->UpdateOK = 1;
-            ++next;
-        }
     }
     if (missing)
         transponders->_Requery();

@@ -374,6 +374,17 @@ void CZeitschemaDlg::AfterRowsChanged()
     FillGrid(kGridId, kColumns);
 }
 
+bool CZeitschemaDlg::ShowAdded(qint32 identity, const QString& name)
+{
+    if (identity == 0)
+        ReportFailure(*m_pStore);
+    AfterRowsChanged();
+    if (identity == 0)
+        return false;
+    Context().AddSchemaChild(identity, name);
+    return true;
+}
+
 void CZeitschemaDlg::OnInsertEntry()
 {
     FollowHandler();
@@ -381,13 +392,8 @@ void CZeitschemaDlg::OnInsertEntry()
     const QString prefix = CZeitschemaRules::NewNamePrefix(language ? language->GetAktivLanguage() : 0);
     const QString name = CZeitschemaRules::UniqueName(prefix, m_pStore->NamesExcept(-1),
                                                       [] { return QRandomGenerator::global()->generate(); });
-    const qint32 identity = m_pStore->Add(name);
-    if (identity == 0)
-        ReportFailure(*m_pStore);
-    AfterRowsChanged();
-    if (identity == 0)
+    if (!ShowAdded(m_pStore->Add(name), name))
         return;
-    Context().AddSchemaChild(identity, name);
     if (CGridCtrl* grid = GetGrid())
         grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum());
 }
@@ -401,13 +407,8 @@ void CZeitschemaDlg::OnCopyAndInsertEntry()
     const QString from = m_pStore->Name(schema);
     const QString name = CZeitschemaRules::UniqueName(from + QLatin1Char('_'), m_pStore->NamesExcept(-1),
                                                       [] { return QRandomGenerator::global()->generate(); });
-    const qint32 identity = m_pStore->Copy(schema, name);
-    if (identity == 0)
-        ReportFailure(*m_pStore);
-    AfterRowsChanged();
-    if (identity == 0)
+    if (!ShowAdded(m_pStore->Copy(schema, name), name))
         return;
-    Context().AddSchemaChild(identity, name);
     CShowMessage notice(Text(kDoneText), this);
     CDialogRunner::DoModal(notice);
 }

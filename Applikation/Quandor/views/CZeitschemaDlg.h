@@ -85,6 +85,9 @@ private:
     // be opened, else the driver's text.
     void ReportFailure(const CZeitschemaStore& store);
     void AfterRowsChanged();
+    // A schema the store added (its identity; 0: none) shown in the grid
+    // and the tree, or the store's failure; false when none was added.
+    bool ShowAdded(qint32 identity, const QString& name);
     void RemoveTreeChildren(const CZeitschemaStore::DeleteOutcome& outcome);
 
     std::unique_ptr<CZeitschemaStore> m_pStore;

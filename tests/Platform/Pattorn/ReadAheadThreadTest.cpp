@@ -1,7 +1,4 @@
-#include "RegEx.h"
-#include "TestEnvironment.h"
-
-#include <gtest/gtest.h>
+#include "PattornFilesFixture.h"
 
 #include <unistd.h>
 
@@ -18,44 +15,9 @@ using pattorn::RegEx;
 
 namespace {
 
-struct Hit
+class ReadAheadFiles : public PattornFilesFixture
 {
-    std::string file;
-    std::string text;
-    int position;
-    unsigned line;
 };
-
-class ReadAheadFiles : public ::testing::Test
-{
-protected:
-    void SetUp() override { m_root = TestEnvironment::NewFolder(QStringLiteral("regex")).toStdString(); }
-
-    std::string write(const std::string& name, const std::string& content)
-    {
-        const std::string path = m_root + "/" + name;
-        std::ofstream(path, std::ios::binary) << content;
-        return path;
-    }
-
-    std::vector<Hit> grep(RegEx& engine, const std::string& pattern, unsigned& count)
-    {
-        std::vector<Hit> hits;
-        count = engine.GrepFiles(
-            [&](const std::string& name, const FileMatch& match) {
-                hits.push_back({name.substr(m_root.size() + 1), match[0], match.Position(0), match.Line()});
-                return true;
-            },
-            m_root + "/" + pattern, false, boost::match_default);
-        return hits;
-    }
-
-    std::string m_root;
-};
-
-} // namespace
-
-namespace {
 
 struct Report
 {

@@ -1,5 +1,6 @@
 #include "FileRewriter.h"
 #include "TestEnvironment.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -16,13 +17,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string read(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
+using testfiles::read;
 
 class Rewrite : public ::testing::Test
 {

@@ -1,7 +1,9 @@
 #include "LocaleDll.h"
 #include "MessageCatalogue.h"
+#include "NoSink.h"
 #include "RegularExpressionData.h"
 #include "TestEnvironment.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -17,24 +19,7 @@ std::string newFolder(const char* hint)
     return TestEnvironment::NewFolder(QString::fromLatin1(hint)).toStdString();
 }
 
-void write(const std::string& path, const std::string& content)
-{
-    std::ofstream(path, std::ios::binary) << content;
-}
-
-// A stub that tells whether a reporting run was asked for.
-class NoSink : public tramex::ReportSink
-{
-public:
-    bool WantsReport(tramex::ReportKind) const override { return false; }
-    void ReportMatch(tramex::ReportKind, const tramex::MatchVector&, unsigned, unsigned) override {}
-    void ReportGrep(tramex::ReportKind, const tramex::MatchVector&, unsigned, unsigned, bool&) override {}
-    void ReportFileMatch(tramex::ReportKind, const std::string&, const tramex::MatchVector&, unsigned,
-                         bool&) override
-    {
-    }
-    void ReportFile(const std::string&, bool&) override {}
-};
+using testfiles::write;
 
 } // namespace
 

@@ -2,6 +2,7 @@
 // catalogue is a file anybody can write, and the engine takes its syntax
 // characters, error texts and class names from it.
 #include "MessageCatalogue.h"
+#include "NoSink.h"
 #include "RegularExpressionData.h"
 #include "TestEnvironment.h"
 
@@ -105,19 +106,6 @@ Expected expectedOf(const std::string& content)
     }
     return expected;
 }
-
-class NoSink : public tramex::ReportSink
-{
-public:
-    bool WantsReport(tramex::ReportKind) const override { return false; }
-    void ReportMatch(tramex::ReportKind, const tramex::MatchVector&, unsigned, unsigned) override {}
-    void ReportGrep(tramex::ReportKind, const tramex::MatchVector&, unsigned, unsigned, bool&) override {}
-    void ReportFileMatch(tramex::ReportKind, const std::string&, const tramex::MatchVector&, unsigned,
-                         bool&) override
-    {
-    }
-    void ReportFile(const std::string&, bool&) override {}
-};
 
 bool isComponentCode(int code)
 {

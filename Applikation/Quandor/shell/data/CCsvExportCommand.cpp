@@ -20,14 +20,6 @@ constexpr unsigned int kExportFailedText = 89;
 // Asks before a file is replaced whose name the extension rule made.
 constexpr unsigned int kReplaceText = 249;
 
-bool germanSession()
-{
-    quint32 language = 0;
-    CRegistryKey().ReadDWord(&language, CRegistryKey::CurrentUser, QLatin1String(kProgramKey),
-                             QStringLiteral("nLanguage"));
-    return language == 0;
-}
-
 } // namespace
 
 CCsvExportCommand::CCsvExportCommand(CAppContext& context, CLanguageHandler* language)
@@ -73,7 +65,7 @@ QString CCsvExportCommand::ProposedName(int choice, bool german, const QString& 
 
 int CCsvExportCommand::ExportCsv(int choice)
 {
-    const bool german = germanSession();
+    const bool german = CRegistryKey::ProgramLanguage() == 0;
     CRegistryKey registry;
     CFileChooser::Request request;
     request.save = true;

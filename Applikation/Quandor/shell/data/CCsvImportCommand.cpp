@@ -24,14 +24,6 @@ namespace {
 constexpr unsigned int kImportFailedText = 92;
 constexpr unsigned int kNoOnlineRowText = 93;
 
-bool germanSession()
-{
-    quint32 language = 0;
-    CRegistryKey().ReadDWord(&language, CRegistryKey::CurrentUser, QLatin1String(kProgramKey),
-                             QStringLiteral("nLanguage"));
-    return language == 0;
-}
-
 // The progress window of one import, gone however the import ends.
 class ProgressWindow
 {
@@ -91,7 +83,7 @@ void CCsvImportCommand::OnCsvImport()
 int CCsvImportCommand::ImportCsv(int choice)
 {
     const CCsvImporter::Kind kind = choice == 2 ? CCsvImporter::Persons : CCsvImporter::Transponders;
-    const bool german = germanSession();
+    const bool german = CRegistryKey::ProgramLanguage() == 0;
     CRegistryKey registry;
     CFileChooser::Request request;
     request.save = false;

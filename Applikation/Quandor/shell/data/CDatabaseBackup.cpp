@@ -25,14 +25,6 @@ constexpr unsigned int kReplaceText = 249;
 constexpr unsigned int kNotADatabaseText = 250;
 constexpr unsigned int kNoDatabaseFileText = 251;
 
-bool germanSession()
-{
-    quint32 language = 0;
-    CRegistryKey().ReadDWord(&language, CRegistryKey::CurrentUser, QLatin1String(kProgramKey),
-                             QStringLiteral("nLanguage"));
-    return language == 0;
-}
-
 void storeBackupPath(const QString& path)
 {
     CRegistryKey().WriteString(CRegistryKey::CurrentUser, QLatin1String(kProgramKey), QStringLiteral("BackupPath"),
@@ -146,7 +138,7 @@ QString CDatabaseBackup::ChooseFile(bool save, bool german, const QString& propo
 
 void CDatabaseBackup::OnDatabaseBackup()
 {
-    const bool german = germanSession();
+    const bool german = CRegistryKey::ProgramLanguage() == 0;
     const QString stamp = CFileNameRule::StampNow();
     const QString source = DatabaseFile(true);
     if (source.isEmpty())
@@ -171,7 +163,7 @@ void CDatabaseBackup::OnDatabaseBackup()
 
 void CDatabaseBackup::OnDatabaseRestore()
 {
-    const bool german = germanSession();
+    const bool german = CRegistryKey::ProgramLanguage() == 0;
     const QString stamp = CFileNameRule::StampNow();
     const QString target = DatabaseFile(false);
     if (target.isEmpty())

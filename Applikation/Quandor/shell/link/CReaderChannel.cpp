@@ -2,6 +2,7 @@
 
 #include "CFrameReceiver.h"
 #include "CReaderFrame.h"
+#include "CReplyJudge.h"
 
 #include <algorithm>
 
@@ -14,13 +15,13 @@ bool CReaderChannel::Open(const QString& devicePath, quint8 baudSelector)
     std::lock_guard<std::mutex> line(m_lineMutex);
     ++m_epoch;
     m_overdueFrame.clear();
+    m_overdueSends = 0;
     m_memory.Clear();
     m_memory.SetWindow(m_timing.lateReplyMs);
+    m_habit.Reset();
     m_roundTripCount = 0;
     m_silent = false;
     m_heard = false;
-    m_careful = false;
-    m_probation = kProbationSuspects;
     m_lost = false;
     return m_port.OpenDevice(devicePath, baudSelector);
 }
@@ -79,14 +80,15 @@ void CReaderChannel::SettleLocked()
         m_silent = false;
         m_heard = true;
         if (receiver.Feed(byte) == CFrameReceiver::Step::Complete) {
-            // The late reply: nobody's any more, and a copy of it is not
-            // the next command's either.
-            m_memory.Remember(receiver.Body(), Clock::now());
-            m_careful = true;
+            // The late reply: nobody's any more. A copy of it is not the
+            // next command's either, nor are the answers of the other
+            // sends of its command.
+            m_memory.Remember(receiver.Body(), Clock::now(), m_overdueSends - 1);
             break;
         }
     }
     m_overdueFrame.clear();
+    m_overdueSends = 0;
 }
 
 QByteArray CReaderChannel::Exchange(const QByteArray& frame, quint64 epoch)
@@ -94,16 +96,23 @@ QByteArray CReaderChannel::Exchange(const QByteArray& frame, quint64 epoch)
     std::lock_guard<std::mutex> line(m_lineMutex);
     if (!m_port.IsOpen() || (epoch != kAnyEpoch && epoch != m_epoch) || m_lost)
         return QByteArray();
+    // Earlier sends of this frame whose answers may still come.
+    int earlierSends = 0;
     if (!m_overdueFrame.isEmpty() && frame == m_overdueFrame && m_heard) {
         // A repeat: the earlier try's late reply is its answer. Nothing is
         // purged, a reply already under way must not be cut.
-        const QByteArray late = ReadAnswerLocked(frame, m_overdueSentAt, m_overdueUntil);
+        const Answer late = ReadAnswerLocked(frame, m_overdueSentAt, m_overdueUntil, false);
+        earlierSends = m_overdueSends;
         m_overdueFrame.clear();
-        if (!late.isEmpty() || m_lost || !m_port.IsOpen())
-            return late;
+        m_overdueSends = 0;
+        if (late.answer)
+            m_memory.Remember(late.body, Clock::now(), earlierSends - 1);
+        if (!late.body.isEmpty() || m_lost || !m_port.IsOpen())
+            return late.body;
     } else if (frame == m_overdueFrame) {
         // A line that never spoke has no late reply to wait for.
         m_overdueFrame.clear();
+        m_overdueSends = 0;
     } else {
         SettleLocked();
     }
@@ -119,14 +128,17 @@ QByteArray CReaderChannel::Exchange(const QByteArray& frame, quint64 epoch)
             m_lost = true;
         return QByteArray();
     }
-    const QByteArray reply =
-        ReadAnswerLocked(frame, sentAt, sentAt + std::chrono::milliseconds(m_timing.exchangeLimitMs));
-    if (reply.isEmpty() && m_port.IsOpen() && !m_lost) {
+    const Answer reply =
+        ReadAnswerLocked(frame, sentAt, sentAt + std::chrono::milliseconds(m_timing.exchangeLimitMs), true);
+    if (reply.answer)
+        m_memory.Remember(reply.body, Clock::now(), earlierSends);
+    if (reply.body.isEmpty() && m_port.IsOpen() && !m_lost) {
         m_overdueFrame = frame;
+        m_overdueSends = earlierSends + 1;
         m_overdueSentAt = sentAt;
         m_overdueUntil = Clock::now() + std::chrono::milliseconds(m_timing.lateReplyMs);
     }
-    return reply;
+    return reply.body;
 }
 
 std::chrono::milliseconds CReaderChannel::ConfirmSpanLocked() const
@@ -138,18 +150,21 @@ std::chrono::milliseconds CReaderChannel::ConfirmSpanLocked() const
     // slow must not be taken for missing while a copy waits, and a reader
     // whose replies repeat in content (acknowledgements, two equal events)
     // must not pay much for it.
-    int span = 2 * slowest + kConfirmMarginMs;
-    // On a line known to deliver copies a held frame is far more often a
-    // copy: the answer it stands in for gets time to come.
-    if (m_careful)
-        span = std::max(4 * slowest + kConfirmMarginMs, m_timing.replyByteMs / 40);
-    return std::chrono::milliseconds(std::min(span, m_timing.replyByteMs));
+    return std::chrono::milliseconds(std::min(2 * slowest + kConfirmMarginMs, m_timing.replyByteMs));
+}
+
+void CReaderChannel::DropStrayLocked(const QByteArray& body, Clock::time_point now)
+{
+    // A frame equal to a reply taken lately is its copy (unless an earlier
+    // try's answer was owed): a line that repeats its replies. Anything
+    // else is the late reply of a command given up, which shows nothing.
+    if (m_memory.Pending(body, now) > 0 && !m_memory.Consume(body))
+        m_habit.NoteExtra();
 }
 
 void CReaderChannel::DrainLocked()
 {
-    // What came since the last answer is nobody's; a whole frame among it
-    // shows a line that delivers more than it was asked for.
+    // What came since the last answer is nobody's.
     CFrameReceiver receiver;
     for (int read = 0; read < kMaxBytesPerExchange; ++read) {
         unsigned char byte = 0;
@@ -158,7 +173,7 @@ void CReaderChannel::DrainLocked()
         m_silent = false;
         m_heard = true;
         if (receiver.Feed(byte) == CFrameReceiver::Step::Complete)
-            m_careful = true;
+            DropStrayLocked(receiver.Body(), Clock::now());
     }
     m_port.Purge(true, true);
 }
@@ -171,131 +186,100 @@ void CReaderChannel::NoteSilenceLocked(Clock::time_point now)
         m_lost = true;
 }
 
-QByteArray CReaderChannel::TakeLocked(const QByteArray& body, Clock::time_point sentAt, bool timed)
-{
-    const Clock::time_point now = Clock::now();
-    m_memory.Remember(body, now);
-    if (timed) {
-        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now - sentAt).count();
-        m_roundTripMs[m_roundTripCount % kRoundTrips] = int(std::min<qint64>(ms, m_timing.replyByteMs));
-        ++m_roundTripCount;
-    }
-    return body;
-}
-
-QByteArray CReaderChannel::ReadAnswerLocked(const QByteArray& frame, Clock::time_point sentAt,
-                                            Clock::time_point deadline)
+CReaderChannel::Answer CReaderChannel::ReadAnswerLocked(const QByteArray& frame, Clock::time_point sentAt,
+                                                        Clock::time_point deadline, bool timed)
 {
     const char letter = CReaderFrame::FramedLetter(frame);
     const char echo = CReaderFrame::FramedEcho(frame);
+    const char plainLetter = CReaderFrame::PlainLetter(frame);
+    CReplyJudge judge(m_memory, m_habit);
+    // A fresh command's answer is due within the reply time; a repeat
+    // awaits the earlier try's until its late window ends.
+    judge.Start(sentAt, timed ? std::min(deadline, sentAt + std::chrono::milliseconds(m_timing.replyByteMs)) : deadline,
+                ConfirmSpanLocked());
     CFrameReceiver receiver;
     int skipped = 0;
-    // A frame equal to a reply taken lately, held until it is known to be
-    // the answer rather than a copy; how often it came in this wait.
-    QByteArray candidate;
-    int candidateSeen = 0;
-    Clock::time_point confirmBy;
     // A frame with the command's letter but another form: the caller's
     // failed try, unless the answer proper still comes.
     QByteArray stray;
     Clock::time_point strayBy;
+    int lateBytes = 0;
+    const auto decide = [&](Clock::time_point now) {
+        if (judge.IsHolding()) {
+            const QByteArray held = judge.Settle(now);
+            if (!held.isEmpty())
+                return Answer{held, true};
+        }
+        return Answer{stray, false};
+    };
     for (int read = 0; read < kMaxBytesPerExchange; ++read) {
         const Clock::time_point now = Clock::now();
-        Clock::time_point limit = candidate.isEmpty() ? deadline : std::min(deadline, confirmBy);
+        Clock::time_point limit = judge.IsHolding() ? judge.HoldUntil(now) : deadline;
         if (!stray.isEmpty())
             limit = std::min(limit, strayBy);
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(limit - now).count();
-        if (left <= 0) {
-            if (!candidate.isEmpty())
-                return TakeHeldLocked(candidate, candidateSeen);
-            return stray;
-        }
+        const qint64 left = std::chrono::duration_cast<std::chrono::milliseconds>(limit - now).count();
+        // When the time is up, what had arrived by then is read before the
+        // judgement: a program that looks late must not miss an answer that
+        // is waiting (nor the end of a frame that had begun).
+        const bool timeUp = left <= 0;
+        if (timeUp && lateBytes > kLastLookBytes)
+            return decide(now);
+        const int wait = timeUp ? (receiver.Started() ? m_timing.replyByteMs : 0)
+                                : int(std::min<qint64>(left, m_timing.replyByteMs));
         unsigned char byte = 0;
-        const int wait = int(std::min<qint64>(left, m_timing.replyByteMs));
         const CSerialPort::ReadResult result = m_port.ReadByte(byte, wait);
         if (result == CSerialPort::ReadResult::Closed)
-            return QByteArray();
+            return Answer();
         if (result == CSerialPort::ReadResult::Timeout) {
             const Clock::time_point after = Clock::now();
+            if (timeUp)
+                return decide(after);
             NoteSilenceLocked(after);
             if (m_lost)
-                return QByteArray();
-            if (candidate.isEmpty() && stray.isEmpty() && wait >= m_timing.replyByteMs)
-                return QByteArray(); // a whole byte time without a byte
+                return Answer();
+            if (!judge.IsHolding() && stray.isEmpty() && wait >= m_timing.replyByteMs)
+                return Answer(); // a whole byte time without a byte
             continue;
         }
+        if (timeUp)
+            ++lateBytes;
         m_silent = false;
         m_heard = true;
         if (receiver.Feed(byte) != CFrameReceiver::Step::Complete)
             continue;
         const QByteArray body = receiver.Body();
+        const Clock::time_point arrived = Clock::now();
         if (letter && CReaderFrame::IsFramedReplyTo(letter, body) && !CReaderFrame::IsFramedReplyTo(letter, echo, body)) {
-            // A sign that replies go astray on this line.
-            m_careful = true;
+            // The reply of a related command: nobody awaits it here.
+            DropStrayLocked(body, arrived);
             if (stray.isEmpty()) {
                 stray = body;
-                strayBy = std::max(Clock::now(), sentAt + ConfirmSpanLocked());
+                strayBy = std::max(arrived, sentAt + ConfirmSpanLocked());
             }
             continue;
         }
-        const bool answer =
-            letter ? CReaderFrame::IsFramedReplyTo(letter, echo, body) : !body.startsWith('R');
+        const bool answer = letter ? CReaderFrame::IsFramedReplyTo(letter, echo, body)
+                                   : !body.startsWith('R') && CReaderFrame::PlainReplyFits(plainLetter, body);
         if (!answer) {
             // A frame of the line's own form that nobody asked for: a copy,
-            // or the late reply of another command.
+            // or the late reply of another command. Unasked reports are the
+            // plain reader's own business.
             if (letter ? body.startsWith("FF") : !body.startsWith('R'))
-                m_careful = true;
+                DropStrayLocked(body, arrived);
             if (++skipped > kMaxSkippedReports)
-                return candidate.isEmpty() ? stray : TakeHeldLocked(candidate, candidateSeen);
+                return decide(arrived);
             continue;
         }
-        const Clock::time_point arrived = Clock::now();
-        const int pending = (m_careful || m_probation > 0) ? m_memory.Pending(body, arrived) : 0;
-        if (pending == 0) {
-            // Not a copy of anything: the answer. What was held was a copy.
-            for (int i = 0; i < candidateSeen; ++i)
-                m_memory.Consume(candidate);
-            if (candidateSeen > 0)
-                m_careful = true;
-            return TakeLocked(body, sentAt, true);
+        if (judge.Offer(body, arrived)) {
+            if (!timed)
+                return Answer{judge.Answer(), true};
+            const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(arrived - sentAt).count();
+            m_roundTripMs[m_roundTripCount % kRoundTrips] = int(std::min<qint64>(ms, m_timing.replyByteMs));
+            ++m_roundTripCount;
+            return Answer{judge.Answer(), true};
         }
-        if (candidate.isEmpty()) {
-            candidate = body;
-            candidateSeen = 1;
-            confirmBy = std::max(arrived, sentAt + ConfirmSpanLocked());
-            continue;
-        }
-        if (body == candidate) {
-            // More of them than there can be copies: one is the answer.
-            if (++candidateSeen > pending)
-                return TakeHeldLocked(candidate, candidateSeen);
-            continue;
-        }
-        // Two different frames that both may be copies: the one whose
-        // original is older is the copy, the other answers.
-        m_careful = true;
-        if (m_memory.OldestAge(body, arrived) < m_memory.OldestAge(candidate, arrived)) {
-            for (int i = 0; i < candidateSeen; ++i)
-                m_memory.Consume(candidate);
-            candidate = body;
-            candidateSeen = 1;
-            return TakeHeldLocked(candidate, candidateSeen);
-        }
-        m_memory.Consume(body);
     }
-    return candidate.isEmpty() ? QByteArray() : TakeHeldLocked(candidate, candidateSeen);
-}
-
-QByteArray CReaderChannel::TakeHeldLocked(const QByteArray& candidate, int seen)
-{
-    // One of the equal frames is the answer, the others were copies.
-    for (int i = 1; i < seen; ++i)
-        m_memory.Consume(candidate);
-    if (seen > 1)
-        m_careful = true;
-    else if (!m_careful && m_probation > 0)
-        --m_probation; // nothing else came: it was an answer
-    return TakeLocked(candidate, Clock::time_point(), false);
+    return decide(Clock::now());
 }
 
 bool CReaderChannel::Send(const QByteArray& frame)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CSerialPort.h"
+#include "CLineHabit.h"
 #include "CLinkTiming.h"
 #include "CReplyMemory.h"
 
@@ -26,20 +27,20 @@
 //
 // Every reply belongs to the command that asked for it:
 // - a command takes only a frame of its own form (for a framed command the
-//   letter and the echo of its first data character);
+//   letter and the echo of its first data character, for a plain one the
+//   kind of reply its letter gets);
 // - a reply that has not come when its command gives up may still come. A
 //   repeat of the same command on a line that has spoken first waits out
-//   that reply's time: a late
-//   reply to the earlier try is its answer, and the frame goes out again
-//   only when nothing came. The next command of another kind waits until
-//   the late reply is in (and throws it away) or its time has passed;
+//   that reply's time: a late reply to the earlier try is its answer, and
+//   the frame goes out again only when nothing came (and then the earlier
+//   try's answer is owed: it may still come after the new one). The next
+//   command of another kind waits until the late reply is in (and throws
+//   it away) or its time has passed;
 // - some lines deliver a reply twice, the copy a while later. A frame
-//   equal to a reply taken lately (see CReplyMemory) is the answer only
-//   when no other frame of the right form comes within the confirm time;
-//   otherwise it is the copy and is dropped. Replies repeat in content by
-//   nature (acknowledgements, empty event records), so on a line that has
-//   not shown a frame nobody asked for only the first few equal ones are
-//   held back.
+//   equal to a reply taken lately is judged by CReplyJudge: on a line
+//   known to deliver copies by counting the frames that come, elsewhere by
+//   a short wait for another answer (see CLineHabit for what the line is
+//   known to do).
 // The line counts as lost once the port refuses the bytes of a command (it
 // hung up) or no byte at all has come for as long as the polling thread's
 // lost-link count lasts (linkLostReads reads of firstByteMs); from then on
@@ -76,13 +77,9 @@ public:
     quint64 Epoch() const;
     // The line was found lost (see above); any thread.
     bool IsLost() const { return m_lost.load(); }
-    // Frames nobody asked for have come on this opening (a copy, or a late
-    // reply): from then on an equal frame is held back until it is known to
-    // be an answer. The polling thread reports what it sees.
-    bool IsCareful() const { return m_careful.load(); }
-    void NoteStrayFrame() { m_careful = true; }
-    // Equal frames held back on a line not (yet) known to deliver copies.
-    static constexpr int kProbationSuspects = 16;
+    // What the line of this opening has shown of frames nobody asked for;
+    // the polling thread judges by it and adds what it sees.
+    CLineHabit& Habit() { return m_habit; }
     unsigned BaudRate() const { return m_port.BaudRate(); }
     QString LastError() const { return m_port.LastError(); }
 
@@ -107,20 +104,31 @@ public:
 
     void Purge();
 
+    // Bytes read after the time to judge is up, to take in what had
+    // arrived: a little more than the longest reply.
+    static constexpr int kLastLookBytes = 64;
+
 private:
     using Clock = std::chrono::steady_clock;
 
+    struct Answer {
+        QByteArray body;
+        bool answer = false; // false: nothing, or a frame of another form
+    };
+
     // Waits out the reply of a command that gave up; it is nobody's.
     void SettleLocked();
-    // Reads the answer to frame, sent at sentAt, until deadline.
-    QByteArray ReadAnswerLocked(const QByteArray& frame, Clock::time_point sentAt, Clock::time_point deadline);
-    QByteArray TakeLocked(const QByteArray& body, Clock::time_point sentAt, bool timed);
-    // How long a suspect copy waits for another answer, from the sending.
+    // Reads the answer to frame, sent at sentAt, until deadline; timed: the
+    // answer's round trip counts towards the confirm span.
+    Answer ReadAnswerLocked(const QByteArray& frame, Clock::time_point sentAt, Clock::time_point deadline, bool timed);
+    // How long a possible copy waits for another answer, from the sending,
+    // on a line not known to deliver copies.
     std::chrono::milliseconds ConfirmSpanLocked() const;
     // A wait without a byte: counts towards the lost line.
     void NoteSilenceLocked(Clock::time_point now);
-    // Takes a held frame that came seen times: one answer, the rest copies.
-    QByteArray TakeHeldLocked(const QByteArray& candidate, int seen);
+    // A frame that came for nobody: a copy or the owed answer of an earlier
+    // try uses up what it stands for.
+    void DropStrayLocked(const QByteArray& body, Clock::time_point now);
     // Reads out and drops what came unasked, then purges both directions.
     void DrainLocked();
     static constexpr int kConfirmMarginMs = 2;
@@ -131,18 +139,15 @@ private:
     quint64 m_epoch = 0;            // guarded by the line lock
     CLinkTiming m_timing;           // guarded by the line lock
     QByteArray m_overdueFrame;      // the last command that got no answer
+    int m_overdueSends = 0;         // its sends whose answer has not come
     Clock::time_point m_overdueSentAt;
     Clock::time_point m_overdueUntil;
     CReplyMemory m_memory;          // replies taken lately
+    CLineHabit m_habit;
     static constexpr int kRoundTrips = 32;
     int m_roundTripMs[kRoundTrips] = {};
     int m_roundTripCount = 0;
     bool m_silent = false;          // no byte since the first unanswered write
-    // The line has delivered frames nobody asked for (any thread).
-    std::atomic<bool> m_careful{false};
-    // Equal frames still held back on a line not known to deliver copies:
-    // its first ones show whether it does, the later are taken at once.
-    int m_probation = 0;
     bool m_heard = false;           // any byte came on this opening
     Clock::time_point m_silentSince;
     std::atomic<bool> m_lost{false};

@@ -72,6 +72,25 @@ bool CReaderFrame::IsFramedReplyTo(char letter, char echo, const QByteArray& rep
     return reply.size() >= 4 && reply.at(3) == echo;
 }
 
+char CReaderFrame::PlainLetter(const QByteArray& frame)
+{
+    if (frame.size() < 3 || frame.at(0) != STX || frame.back() != EOT || FramedLetter(frame))
+        return 0;
+    return frame.at(1);
+}
+
+bool CReaderFrame::PlainReplyFits(char letter, const QByteArray& reply)
+{
+    if (reply.isEmpty())
+        return false;
+    const char first = reply.at(0);
+    switch (letter) {
+    case 'G': return reply.size() == 10 || first == NAK;
+    case 'S': case 'Z': case 'J': case 'K': case 'M': return first == ACK || first == NAK;
+    default: return true;
+    }
+}
+
 bool CReaderFrame::IsPlainReport(const QByteArray& reply)
 {
     if (reply.size() != 11 || (reply.at(0) != 'R' && reply.at(0) != 'M'))

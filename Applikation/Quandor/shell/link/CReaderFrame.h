@@ -51,6 +51,15 @@ public:
     // The same, and the reply echoes the request's first data character
     // (echo 0: the request has no data, nothing more to check).
     static bool IsFramedReplyTo(char letter, char echo, const QByteArray& reply);
+    // The command letter of a plain request (STX letter ... EOT); 0 for no
+    // plain frame.
+    static char PlainLetter(const QByteArray& frame);
+    // True when a plain reply has the form of the answer to a request with
+    // this letter: reading an entry ('G') gives a transponder number of ten
+    // characters or a refusal (NAK); a write ('S', 'Z', 'J', 'K', 'M') is
+    // acknowledged (ACK or NAK first). Other letters' replies may take any
+    // form.
+    static bool PlainReplyFits(char letter, const QByteArray& reply);
     // True for a poll answer: "FFC" and the rest ("NOTAG", or a tag).
     static bool IsPollAnswer(const QByteArray& reply) { return IsFramedReplyTo('C', reply); }
     // True for the unasked report of a plain reader: 11 characters, the

@@ -20,6 +20,7 @@ const QByteArray& PollFrame()
 CReaderPoller::CReaderPoller(CReaderChannel& channel, CLinkStatus& status)
     : m_channel(channel)
     , m_status(status)
+    , m_judge(m_memory, channel.Habit())
 {
 }
 
@@ -44,9 +45,8 @@ void CReaderPoller::Prepare()
     m_tagAwaiting = 0;
     m_memory.Clear();
     m_memory.SetWindow(m_timing.lateReplyMs);
-    m_probation = CReaderChannel::kProbationSuspects;
-    m_held.clear();
-    m_heldSeen = 0;
+    m_heldTag.clear();
+    m_lookedLast = false;
 }
 
 void CReaderPoller::Stop()
@@ -128,12 +128,14 @@ void CReaderPoller::Loop(int readerType, CReaderLinkObserver* observer, quint64 
             continue;
 
         const CReaderChannel::Reading reading =
-            m_channel.ReadFrame(step.listen ? listenMs : firstByteMs, step.listen);
+            m_channel.ReadFrame(step.look ? 0 : step.listen ? listenMs : firstByteMs, step.listen);
         bool reportLost = false;
         {
             std::unique_lock<std::mutex> lock(m_mutex);
-            if (reading.anyByte)
+            if (reading.anyByte) {
                 m_lastActivity = Clock::now();
+                m_lookedLast = false; // more may be waiting: look again
+            }
             if (framed && m_paramDialogOpen)
                 reads = 0;
             else
@@ -184,9 +186,23 @@ CReaderPoller::Step CReaderPoller::NextStep(std::unique_lock<std::mutex>& lock, 
             return step;
         }
 
-        // A held frame that nothing else came to replace is the answer.
-        if (!m_held.isEmpty() && now >= m_heldUntil)
-            DeliverHeld();
+        // A held frame is judged once its time is up and what had arrived
+        // by then was read: a loop that looks late must not take a copy for
+        // an answer that is already waiting.
+        const bool requestHolds = m_flight == Flight::Request && m_judge.IsHolding() && now >= m_judge.HoldUntil(now);
+        const bool tagHolds = !m_heldTag.isEmpty() && now >= m_heldTagUntil;
+        if (requestHolds || tagHolds) {
+            if (!m_lookedLast) {
+                m_lookedLast = true;
+                step.read = step.look = true;
+                return step;
+            }
+            m_lookedLast = false;
+            if (requestHolds)
+                DeliverAnswer(m_judge.Settle(now));
+            if (tagHolds)
+                DeliverHeldTag();
+        }
 
         // A reply that will not come any more. A command's reply is awaited
         // as long as its caller waits, and a while after; a poll is given up
@@ -196,9 +212,12 @@ CReaderPoller::Step CReaderPoller::NextStep(std::unique_lock<std::mutex>& lock, 
             && now - m_flightRequest->abandonedAt >= std::chrono::milliseconds(m_timing.lateReplyMs))
             ClearFlight();
         if (m_flight == Flight::Request && m_flightRequest->adopted && now >= m_flightRequest->resendAt
-            && !Paused()) {
+            && !m_judge.IsHolding() && !Paused()) {
             // Nothing came for the earlier try: the repeat goes out now.
+            // Its judge knows the earlier try's answer may still come.
             m_flightRequest->adopted = false;
+            ++m_flightRequest->sends;
+            m_judge.Start(now, AnswerBy(*m_flightRequest, now), HoldSpan());
             m_lastActivity = now;
             step.write = m_flightRequest->frame;
             step.read = true;
@@ -229,6 +248,8 @@ CReaderPoller::Step CReaderPoller::NextStep(std::unique_lock<std::mutex>& lock, 
             m_flightRequest = m_queue.front();
             m_queue.pop_front();
             m_flightRequest->state = Request::Sent;
+            m_flightRequest->sends = 1;
+            m_judge.Start(now, AnswerBy(*m_flightRequest, now), HoldSpan());
             m_flight = Flight::Request;
             m_lastActivity = now;
             step.write = m_flightRequest->frame;
@@ -256,81 +277,56 @@ CReaderPoller::Step CReaderPoller::NextStep(std::unique_lock<std::mutex>& lock, 
     }
 }
 
+CReaderPoller::Clock::time_point CReaderPoller::AnswerBy(const Request& request, Clock::time_point sentAt) const
+{
+    // A held frame is judged while its caller still waits, so that the
+    // answer reaches it; the answer itself is due within the reply time.
+    return std::min(request.deadline - HoldSpan(), sentAt + std::chrono::milliseconds(m_timing.replyByteMs));
+}
+
 std::chrono::milliseconds CReaderPoller::HoldSpan() const
 {
     // Long against a reply's own latency, short against the poll spacing.
     return std::chrono::milliseconds(std::max(2, m_timing.pollSpacingMs / 5));
 }
 
-bool CReaderPoller::Suspect(const QByteArray& body, Clock::time_point now)
+void CReaderPoller::DropStray(const QByteArray& body, Clock::time_point now)
 {
-    // As on the direct path: equal replies are held back on a line that has
-    // shown copies, and the first few on any other.
-    if (!m_channel.IsCareful() && m_probation <= 0)
-        return false;
-    return m_memory.Pending(body, now) > 0;
+    // A frame equal to a reply taken lately is its copy (unless an earlier
+    // try's answer was owed): a line that repeats its replies. Anything
+    // else is the late reply of a command given up, which shows nothing.
+    if (m_memory.Pending(body, now) > 0 && !m_memory.Consume(body))
+        m_channel.Habit().NoteExtra();
 }
 
-void CReaderPoller::OnRequestReply(const QByteArray& body, const QByteArray& handed)
+void CReaderPoller::OnRequestReply(const QByteArray& body)
 {
-    const Clock::time_point now = Clock::now();
-    if (Suspect(body, now)) {
-        if (m_held.isEmpty()) {
-            m_held = body;
-            m_heldHanded = handed;
-            m_heldSeen = 1;
-            m_heldPoll = false;
-            m_heldUntil = now + HoldSpan();
-            m_changed.notify_all();
-            return;
-        }
-        if (body == m_held) {
-            if (++m_heldSeen > m_memory.Pending(body, now))
-                DeliverHeld();
-            return;
-        }
-        m_memory.Consume(body); // the copy of another reply
-        m_channel.NoteStrayFrame();
+    if (m_judge.Offer(body, Clock::now()))
+        DeliverAnswer(m_judge.Answer());
+    else
+        m_changed.notify_all(); // held: the loop judges it in time
+}
+
+void CReaderPoller::DeliverAnswer(const QByteArray& body)
+{
+    if (m_flight != Flight::Request || body.isEmpty())
         return;
-    }
-    if (!m_held.isEmpty()) {
-        for (int i = 0; i < m_heldSeen; ++i)
-            m_memory.Consume(m_held);
-        m_held.clear();
-        m_heldSeen = 0;
-        m_channel.NoteStrayFrame();
-    }
-    m_memory.Remember(body, now);
-    Deliver(handed);
+    const Clock::time_point now = Clock::now();
+    // The answers of the earlier sends of its frame may still come.
+    m_memory.Remember(body, now, std::max(0, m_flightRequest->sends - 1));
+    const bool framed = m_flightRequest->letter != 0;
+    Deliver(framed && !CReaderFrame::HasValidChecksum(body) ? QByteArray("CRC_ERROR") : body);
     ClearFlight();
     m_readyAt = now;
 }
 
-void CReaderPoller::DeliverHeld()
+void CReaderPoller::DeliverHeldTag()
 {
-    const QByteArray held = m_held;
-    const QByteArray handed = m_heldHanded;
-    const bool poll = m_heldPoll;
-    for (int i = 1; i < m_heldSeen; ++i)
-        m_memory.Consume(held);
-    if (m_heldSeen > 1)
-        m_channel.NoteStrayFrame();
-    else if (m_probation > 0)
-        --m_probation;
-    m_held.clear();
-    m_heldSeen = 0;
+    const QByteArray held = m_heldTag;
+    m_heldTag.clear();
     m_memory.Remember(held, Clock::now());
-    if (poll) {
-        if (CReaderFrame::HasValidChecksum(held) && held.size() == 16)
-            QueueTag(held.mid(4, 10));
-        if (m_flight == Flight::Poll) {
-            ClearFlight();
-            m_readyAt = Clock::now();
-        }
-        return;
-    }
-    if (m_flight == Flight::Request) {
-        Deliver(handed);
+    QueueTag(held.mid(4, 10));
+    if (m_flight == Flight::Poll) {
         ClearFlight();
         m_readyAt = Clock::now();
     }
@@ -341,6 +337,7 @@ void CReaderPoller::OnFramedReply(const QByteArray& body)
     const bool valid = CReaderFrame::HasValidChecksum(body);
     const bool pollAnswer = CReaderFrame::IsPollAnswer(body);
     const bool noTag = body.contains("NOTAG");
+    const Clock::time_point now = Clock::now();
 
     if (m_flight == Flight::Request
         && CReaderFrame::IsFramedReplyTo(m_flightRequest->letter, m_flightRequest->echo, body)) {
@@ -348,51 +345,58 @@ void CReaderPoller::OnFramedReply(const QByteArray& body)
         // out its time.
         if (noTag) {
             ClearFlight();
-            m_readyAt = Clock::now();
+            m_readyAt = now;
             return;
         }
-        OnRequestReply(body, valid ? body : QByteArray("CRC_ERROR"));
+        OnRequestReply(body);
         return;
     }
     if (!pollAnswer) {
         if (body.startsWith("FF"))
-            m_channel.NoteStrayFrame();
+            DropStray(body, now);
         return; // the late reply of a command that gave up: nobody's
     }
 
-    const Clock::time_point now = Clock::now();
     const bool tag = valid && !noTag && body.size() == 16;
-    if (tag && m_memory.Pending(body, now) > 0) {
-        // The same tag answer again: a copy unless it answers the poll in
-        // flight and nothing else does.
-        if (m_flight == Flight::Poll && m_held.isEmpty()) {
-            m_held = body;
-            m_heldSeen = 1;
-            m_heldPoll = true;
-            m_heldUntil = now + HoldSpan();
-            m_changed.notify_all();
+    if (m_flight != Flight::Poll) {
+        // No poll awaits it: a copy, or the late answer of a poll given up.
+        // A tag is shown whenever it comes (a framed reader reports it
+        // once), but never twice.
+        if (tag && m_memory.Pending(body, now) == 0) {
+            m_memory.Remember(body, now);
+            QueueTag(body.mid(4, 10));
         } else {
-            m_memory.Consume(body);
-            m_channel.NoteStrayFrame();
+            DropStray(body, now);
         }
         return;
     }
-    if (m_heldPoll && !m_held.isEmpty() && m_flight == Flight::Poll) {
+    if (tag && m_memory.Pending(body, now) > 0) {
+        // The same tag answer again: a copy unless it answers the poll in
+        // flight and nothing else does.
+        if (m_heldTag.isEmpty()) {
+            // On a line known to repeat its replies the poll's own answer
+            // decides, as long as a poll is awaited.
+            m_heldTag = body;
+            m_heldTagUntil = now
+                + (m_channel.Habit().DeliversCopies() ? std::chrono::milliseconds(m_timing.quietMs) : HoldSpan());
+            m_changed.notify_all();
+        } else {
+            DropStray(body, now);
+        }
+        return;
+    }
+    if (!m_heldTag.isEmpty()) {
         // Another answer came: the held one was the copy.
-        m_memory.Consume(m_held);
-        m_held.clear();
-        m_heldSeen = 0;
-        m_channel.NoteStrayFrame();
+        DropStray(m_heldTag, now);
+        m_heldTag.clear();
     }
-    // A tag is shown whenever it comes: a framed reader reports it once.
-    if (tag) {
-        m_memory.Remember(body, now);
+    // Every answer is remembered, "no tag" too: its copy then shows a
+    // line that repeats its replies.
+    m_memory.Remember(body, now);
+    if (tag)
         QueueTag(body.mid(4, 10));
-    }
-    if (m_flight == Flight::Poll) {
-        ClearFlight();
-        m_readyAt = now;
-    }
+    ClearFlight();
+    m_readyAt = now;
 }
 
 void CReaderPoller::OnPlainFrame(const QByteArray& body)
@@ -409,10 +413,11 @@ void CReaderPoller::OnPlainFrame(const QByteArray& body)
         }
         return;
     }
-    if (m_flight == Flight::Request)
-        OnRequestReply(body, body);
+    if (m_flight == Flight::Request
+        && CReaderFrame::PlainReplyFits(CReaderFrame::PlainLetter(m_flightRequest->frame), body))
+        OnRequestReply(body);
     else
-        m_channel.NoteStrayFrame(); // a reply nobody waits for
+        DropStray(body, Clock::now()); // a reply nobody waits for
 }
 
 void CReaderPoller::Deliver(const QByteArray& reply)
@@ -426,11 +431,10 @@ void CReaderPoller::Deliver(const QByteArray& reply)
 
 void CReaderPoller::ClearFlight()
 {
-    if (!m_held.isEmpty() && !m_heldPoll && m_flight == Flight::Request) {
-        // Its command is over: what was held is nobody's answer now.
-        m_held.clear();
-        m_heldSeen = 0;
-    }
+    // Its command is over: what was held is nobody's answer now.
+    if (m_flight == Flight::Request)
+        m_judge.Start(Clock::time_point(), Clock::time_point(), std::chrono::milliseconds(0));
+    m_lookedLast = false;
     m_flight = Flight::None;
     m_flightRequest.reset();
     m_changed.notify_all();
@@ -450,6 +454,8 @@ QByteArray CReaderPoller::Submit(const QByteArray& frame, int timeoutMs)
     const quint64 generation = m_generation;
     auto request = std::make_shared<Request>();
     request->frame = frame;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    request->deadline = deadline;
     request->letter = CReaderFrame::FramedLetter(frame);
     request->echo = CReaderFrame::FramedEcho(frame);
     if (m_flight == Flight::Request && m_flightRequest->state == Request::Abandoned && m_flightRequest->frame == frame) {
@@ -457,6 +463,8 @@ QByteArray CReaderPoller::Submit(const QByteArray& frame, int timeoutMs)
         // caller's answer, so it waits for that before sending again.
         request->state = Request::Sent;
         request->adopted = true;
+        request->sends = m_flightRequest->sends;
+        m_judge.ExtendTo(AnswerBy(*request, Clock::now()));
         request->resendAt = m_flightRequest->abandonedAt + std::chrono::milliseconds(m_timing.lateReplyMs);
         m_flightRequest = request;
     } else {
@@ -465,7 +473,6 @@ QByteArray CReaderPoller::Submit(const QByteArray& frame, int timeoutMs)
     m_changed.notify_all();
     m_channel.Interrupt();
 
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     m_changed.wait_until(lock, deadline, [&] {
         return request->state == Request::Done || m_generation != generation || !m_running;
     });

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CLinkTiming.h"
+#include "CReplyJudge.h"
 #include "CReplyMemory.h"
 
 #include <QByteArray>
@@ -50,9 +51,9 @@ class CReaderLinkObserver;
 //   command's late reply as its own; the frame goes out again only when
 //   nothing came in the late-reply window;
 // - a frame equal to a reply taken lately (a copy, see CReplyMemory) is
-//   held back while a command waits and is handed over only when no other
-//   reply comes within the hold time; a copy of a poll answer never shows
-//   its tag a second time;
+//   judged as on the direct path (CReplyJudge): held back while a command
+//   waits until the frames that come, or the time, show which is the
+//   answer; a copy of a poll answer never shows its tag a second time;
 // - a line that a direct command found lost is reported lost as soon as
 //   the loop may touch the port again (framed readers);
 //   the direct exchanges made under it are counted (BeginLeasedExchange),
@@ -113,6 +114,10 @@ private:
         char echo = 0;   // the first data character a framed reply echoes
         State state = Queued;
         QByteArray reply;
+        Clock::time_point deadline; // the caller's
+        // Sends of the frame, by this caller or by callers before it that
+        // gave up, whose answers have not come.
+        int sends = 0;
         Clock::time_point abandonedAt;
         // A repeat that took over the flight of its abandoned earlier try:
         // sent again at this time unless the late reply came first.
@@ -126,6 +131,7 @@ private:
         bool stop = false;
         bool read = false;
         bool listen = false; // a read while nothing is in flight
+        bool look = false;   // a read of only what has arrived already
         QByteArray write;
         QString tag;
         quint64 tagTicket = 0;
@@ -134,15 +140,18 @@ private:
     Step NextStep(std::unique_lock<std::mutex>& lock, bool framed);
     bool Paused() const { return m_lease != 0 || m_leasedExchanges > 0; }
     void OnFramedReply(const QByteArray& body);
-    // A reply of the command in flight: handed over, or held back as a
-    // possible copy.
-    void OnRequestReply(const QByteArray& body, const QByteArray& handed);
-    // The held frame, now known to be the answer.
-    void DeliverHeld();
-    // Whether a frame equal to a recent one is held (not an acknowledgement
-    // on a line that has not shown copies).
-    bool Suspect(const QByteArray& body, Clock::time_point now);
+    // A reply of the form the command in flight awaits: handed over, or
+    // held back as a possible copy.
+    void OnRequestReply(const QByteArray& body);
+    // The command in flight is answered.
+    void DeliverAnswer(const QByteArray& body);
+    // The held tag answer, now known to be the poll's answer.
+    void DeliverHeldTag();
+    // A frame that came for nobody: what it may be a copy of is used up.
+    void DropStray(const QByteArray& body, Clock::time_point now);
     std::chrono::milliseconds HoldSpan() const;
+    // Until when a request's held frames wait for the answer.
+    Clock::time_point AnswerBy(const Request& request, Clock::time_point sentAt) const;
     void OnPlainFrame(const QByteArray& body);
     void Deliver(const QByteArray& reply);
     void ClearFlight();
@@ -171,11 +180,10 @@ private:
     std::deque<QByteArray> m_learnReports;
     std::deque<QByteArray> m_tags;
     CReplyMemory m_memory;   // replies and tag answers taken lately
-    int m_probation = 0;     // equal replies still held on a line without copies
-    QByteArray m_held;       // a possible copy, held while its command waits
-    QByteArray m_heldHanded; // what the held frame hands over (CRC_ERROR)
-    int m_heldSeen = 0;
-    bool m_heldPoll = false;
-    Clock::time_point m_heldUntil;
+    CReplyJudge m_judge;     // of the command in flight
+    // What has arrived was read since the time to judge a held frame came.
+    bool m_lookedLast = false;
+    QByteArray m_heldTag;    // a possible copy of a tag answer, held while a poll waits
+    Clock::time_point m_heldTagUntil;
     quint64 m_tagAwaiting = 0;
 };

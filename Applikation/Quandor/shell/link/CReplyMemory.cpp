@@ -1,57 +1,90 @@
 #include "CReplyMemory.h"
 
+#include <algorithm>
+
 void CReplyMemory::Clear()
 {
+    m_first += m_entries.size();
     m_entries.clear();
-    m_counts.clear();
+    m_open.clear();
 }
 
 void CReplyMemory::Expire(Clock::time_point now)
 {
     while (!m_entries.empty() && (now - m_entries.front().at > m_window || m_entries.size() > size_t(kMaxRemembered))) {
         const Entry& front = m_entries.front();
-        // A consumed reply has left the count already.
-        auto it = front.consumed ? m_counts.end() : m_counts.find(front.reply);
-        if (it != m_counts.end() && --it.value() <= 0)
-            m_counts.erase(it);
+        if (!front.consumed) {
+            // Entries open in the order they were made: the oldest of its
+            // text is this one.
+            auto it = m_open.find(front.reply);
+            if (it != m_open.end()) {
+                it->numbers.pop_front();
+                if (front.owed)
+                    --it->owed;
+                if (it->numbers.empty())
+                    m_open.erase(it);
+            }
+        }
         m_entries.pop_front();
+        ++m_first;
     }
 }
 
-void CReplyMemory::Remember(const QByteArray& reply, Clock::time_point at)
+void CReplyMemory::Remember(const QByteArray& reply, Clock::time_point at, int owed)
 {
     Expire(at);
-    m_entries.push_back(Entry{reply, at, false});
-    ++m_counts[reply];
+    owed = std::max(0, owed);
+    Open& open = m_open[reply];
+    // The answers of the earlier tries come before a copy, if one comes.
+    for (int i = 0; i <= owed; ++i) {
+        open.numbers.push_back(m_first + m_entries.size());
+        m_entries.push_back(Entry{reply, at, i < owed, false});
+    }
+    open.owed += owed;
 }
 
 int CReplyMemory::Pending(const QByteArray& reply, Clock::time_point now)
 {
     Expire(now);
-    return m_counts.value(reply, 0);
+    auto it = m_open.constFind(reply);
+    return it == m_open.constEnd() ? 0 : int(it->numbers.size());
+}
+
+int CReplyMemory::Owed(const QByteArray& reply, Clock::time_point now)
+{
+    Expire(now);
+    auto it = m_open.constFind(reply);
+    return it == m_open.constEnd() ? 0 : it->owed;
+}
+
+CReplyMemory::Clock::time_point CReplyMemory::OpenUntil(const QByteArray& reply, Clock::time_point now)
+{
+    Expire(now);
+    auto it = m_open.constFind(reply);
+    if (it == m_open.constEnd())
+        return now;
+    return At(it->numbers.front()).at + m_window;
 }
 
 CReplyMemory::Clock::duration CReplyMemory::OldestAge(const QByteArray& reply, Clock::time_point now) const
 {
-    for (const Entry& entry : m_entries) {
-        if (!entry.consumed && entry.reply == reply)
-            return now - entry.at;
-    }
-    return Clock::duration::zero();
+    auto it = m_open.constFind(reply);
+    if (it == m_open.constEnd())
+        return Clock::duration::zero();
+    return now - At(it->numbers.front()).at;
 }
 
-void CReplyMemory::Consume(const QByteArray& reply)
+bool CReplyMemory::Consume(const QByteArray& reply)
 {
-    auto it = m_counts.find(reply);
-    if (it == m_counts.end())
-        return;
-    if (--it.value() <= 0)
-        m_counts.erase(it);
-    // The oldest one is the one whose copy is due first.
-    for (Entry& entry : m_entries) {
-        if (!entry.consumed && entry.reply == reply) {
-            entry.consumed = true;
-            break;
-        }
-    }
+    auto it = m_open.find(reply);
+    if (it == m_open.end())
+        return false;
+    Entry& entry = At(it->numbers.front());
+    entry.consumed = true;
+    if (entry.owed)
+        --it->owed;
+    it->numbers.pop_front();
+    if (it->numbers.empty())
+        m_open.erase(it);
+    return entry.owed;
 }

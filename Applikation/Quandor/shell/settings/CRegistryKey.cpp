@@ -21,6 +21,9 @@
 
 namespace {
 
+// Where the language switch keeps the operator's language.
+constexpr char kLanguageValue[] = "nLanguage";
+
 // A name QSettings would split into groups cannot be a value name here.
 bool IsUsableName(const QString& name)
 {
@@ -273,4 +276,16 @@ void CRegistryKey::ResetFailureReport()
 QString CRegistryKey::PathOrHome(const QString& storedPath)
 {
     return storedPath.isEmpty() ? QDir::homePath() : storedPath;
+}
+
+unsigned int CRegistryKey::ProgramLanguage()
+{
+    quint32 language = 0;
+    CRegistryKey().ReadDWord(&language, CurrentUser, QLatin1String(kProgramKey), QLatin1String(kLanguageValue));
+    return language;
+}
+
+bool CRegistryKey::StoreProgramLanguage(unsigned int language)
+{
+    return CRegistryKey().WriteDWord(language, CurrentUser, QLatin1String(kProgramKey), QLatin1String(kLanguageValue));
 }

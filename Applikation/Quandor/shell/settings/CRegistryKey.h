@@ -68,6 +68,11 @@ public:
     // A stored folder, or the user's home folder when none is stored.
     static QString PathOrHome(const QString& storedPath);
 
+    // The operator's language as the language switch stored it: 0 German
+    // (also when none is stored), 1 English.
+    static unsigned int ProgramLanguage();
+    static bool StoreProgramLanguage(unsigned int language);
+
 private:
     bool Write(int rootIndex, const QString& keyPath, const QString& valueName, const QString& text) const;
 };

@@ -53,6 +53,7 @@ TEST(CUiMessage, ALockTextIsExplainedBeforeTheDriversWords)
             bool explained;
         } cases[] = {{"database is locked Unable to fetch row", true},
                      {"[SQLite]database table is locked (6)", true},
+                     {"ERROR: canceling statement due to lock timeout;\nError while executing the query", true},
                      {"attempt to write a readonly database", false},
                      {"", false}};
         for (const auto& c : cases) {

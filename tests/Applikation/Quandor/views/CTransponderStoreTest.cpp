@@ -169,11 +169,11 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 // A write the database refuses changes nothing and gives the database's text.
-class CTransponderStoreRefusalTest : public TransponderStoreFixture
+class CTransponderStoreCommandsTest : public TransponderStoreFixture
 {
 };
 
-TEST_F(CTransponderStoreRefusalTest, ARefusedWriteChangesNothing)
+TEST_F(CTransponderStoreCommandsTest, ARefusedWriteChangesNothing)
 {
     CFerrold_Handler& h = Handler();
     const Stored before = Table();
@@ -192,6 +192,62 @@ TEST_F(CTransponderStoreRefusalTest, ARefusedWriteChangesNothing)
         ExpectEqual(Table(), before, what);
         ExpectEqual(Cache(h), before, what);
     }
+}
+
+// More rows than the one statement may leave out: every changed row gets
+// its own list, and the rows that keep theirs are not written.
+TEST_F(CTransponderStoreCommandsTest, ManyRowsOutsideTheOneStatement)
+{
+    // 1,200 more: the even ones name reader 1 twice, last at the end (the
+    // statement would keep the first), the odd ones only reader 2.
+    QStringList values;
+    for (int id = 10; id < 1210; ++id)
+        values << QStringLiteral("(%1,'%2',1,'%3')").arg(id).arg(id, 10, 16, QChar('0')).arg(id % 2 ? "2" : "1;3;1");
+    Sql("INSERT INTO tblTransponder (ID_Transponder, strTransponderNummer, Zeitfenster_ID, strLeser_IDS) VALUES "
+        + values.join(','));
+    CFerrold_Handler& h = Handler();
+    CTransponderStore store(&h);
+    const auto lists = [this] {
+        QMap<QString, int> count;
+        for (const QString& row : Rows("SELECT strLeser_IDS, boolUpdateOK FROM tblTransponder WHERE ID_Transponder >= 10"))
+            ++count[row];
+        return count;
+    };
+    ASSERT_TRUE(store.ChangeAll(false, 1)) << store.LastError().toStdString();
+    EXPECT_EQ(store.ChangedRows(), 602);
+    EXPECT_EQ(lists(), (QMap<QString, int>{{"3|1", 600}, {"2|0", 600}}));
+    // The even ones hold reader 3 already: left as they are.
+    ASSERT_TRUE(store.ChangeAll(true, 3)) << store.LastError().toStdString();
+    EXPECT_EQ(store.ChangedRows(), 604);
+    EXPECT_EQ(lists(), (QMap<QString, int>{{"3|1", 600}, {"2;3|1", 600}}));
+    EXPECT_EQ(Rows("SELECT strLeser_IDS FROM tblTransponder WHERE ID_Transponder < 10 ORDER BY ID_Transponder"),
+              (QStringList{"3", "2;3", "2;3", "3"}));
+    ExpectEqual(Cache(h), Table(), "the cache shows what was stored");
+}
+
+// The readers to write again are those of the lists as stored: a reader
+// another PC gave the transponder would otherwise keep admitting it.
+TEST_F(CTransponderStoreCommandsTest, ADeletionMarksTheReadersOfTheStoredLists)
+{
+    CFerrold_Handler& h = Handler();
+    Sql(kBB23);
+    CTransponderStore store(&h);
+    int busy = 0;
+    int refills = 0;
+    const std::vector<qint32> keys{2};
+    EXPECT_EQ(store.Delete(&keys, &busy, [&] { ++refills; }).deleted, 1);
+    EXPECT_EQ(Table().readerMarks, (QStringList{"0", "1", "1"}));
+
+    Sql("UPDATE tblLeser SET boolUpdateOK = 0");
+    Sql("UPDATE tblTransponder SET strLeser_IDS = '3' WHERE ID_Transponder = 4");
+    EXPECT_EQ(store.Delete(nullptr, &busy, [&] { ++refills; }).deleted, 3);
+    const Stored after = Table();
+    EXPECT_TRUE(after.transponders.isEmpty());
+    EXPECT_EQ(after.persons, (QStringList{"0", "0"}));
+    EXPECT_EQ(after.readerMarks, (QStringList{"1", "1", "1"}));
+    EXPECT_EQ(refills, 2);
+    EXPECT_EQ(busy, 0);
+    EXPECT_EQ(h.Get_Ptr_To_tblTransponder()->GetAnz_Transponder(), 0);
 }
 
 } // namespace

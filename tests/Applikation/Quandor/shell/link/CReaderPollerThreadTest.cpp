@@ -113,6 +113,50 @@ INSTANTIATE_TEST_SUITE_P(Moments, TagBeforeReply,
                                            TagBeforeReplyCase{"PollAnswerWhileTheSettingsDialogOpens", 800, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A line that sends every reply twice: a presented tag is shown once,
+// whether its copy comes at once, between two polls or while the next poll
+// waits, and queued commands with equal replies each get their own.
+struct RepeatCase {
+    const char* name;
+    int gapMs;
+    int latencyMs;
+};
+
+void PrintTo(const RepeatCase& c, std::ostream* os) { *os << c.name; }
+
+class RepeatedReplies : public OnlineLink, public ::testing::WithParamInterface<RepeatCase>
+{
+};
+
+TEST_P(RepeatedReplies, ATagIsShownOnceAndEveryCommandGetsItsOwnReply)
+{
+    Connect(CSimulatedReader::Kite);
+    reader->SetLatency(GetParam().latencyMs);
+    reader->SetRepeatReplies(GetParam().gapMs);
+    for (const QByteArray& number : {QByteArray("0123456789"), QByteArray("ABCDEF0123")}) {
+        const int shown = recorder.Tags().size();
+        reader->PresentTag(number);
+        ASSERT_TRUE(recorder.WaitFor([&] { return recorder.Tags().size() > shown; }, 3000));
+        // The copy has come and gone within three polls.
+        for (int i = 0; i < 3; ++i)
+            ASSERT_TRUE(WaitForPoll());
+        ASSERT_EQ(recorder.Tags().size(), shown + 1);
+        EXPECT_EQ(recorder.Tags().last().number, number);
+    }
+    EXPECT_EQ(link.SendAndWait('L', "P0000", 1), FramedReply("FFLP00A5"));
+    EXPECT_EQ(link.SendAndWait('L', "P0000", 1), FramedReply("FFLP00A5"));
+    EXPECT_EQ(link.SendAndWait('L', "P0001", 1), FramedReply("FFLP0006"));
+    EXPECT_EQ(recorder.Tags().size(), 2);
+}
+
+// Protocol times: the next poll goes out 500 ms after an answer, so a copy
+// 550 ms late with a reader answering in 100 ms lands in that poll's wait.
+INSTANTIATE_TEST_SUITE_P(Gaps, RepeatedReplies,
+                         ::testing::Values(RepeatCase{"AtOnce", 0, 2}, RepeatCase{"BetweenPolls", 300, 2},
+                                           RepeatCase{"WhileTheNextPollWaits", 550, 100},
+                                           RepeatCase{"AfterTheNextPoll", 700, 20}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(FramedOnline, ListEntryReplyLooksLikeATagButIsHandedOver)
 {
     Connect(CSimulatedReader::Heron);
@@ -327,9 +371,11 @@ TEST_F(FramedOnline, NoPollAndNoLostLinkWhileTheSettingsDialogIsOpen)
     Connect(CSimulatedReader::Kite);
     link.SetParamDialogOpen(true);
     reader->SetSilent(true);
-    // A poll in flight ends; then neither a poll nor a lost link may come for
-    // longer than the five seconds to a lost link (no event to wait for).
-    std::this_thread::sleep_for(std::chrono::milliseconds(Ms(300)));
+    // A poll in flight ends, unanswered, after the quiet time at the latest
+    // (and one decided just before the dialog opened is written by then);
+    // then neither a poll nor a lost link may come for longer than the five
+    // seconds to a lost link (no event to wait for).
+    std::this_thread::sleep_for(std::chrono::milliseconds(Ms(2500)));
     const int polls = Polls();
     std::this_thread::sleep_for(std::chrono::milliseconds(Ms(6500)));
     EXPECT_EQ(recorder.LinkLostCount(), 0);

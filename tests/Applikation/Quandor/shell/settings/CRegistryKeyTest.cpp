@@ -162,6 +162,14 @@ TEST_F(RegistryKeyTest, NumbersAreReadStrictly)
     EXPECT_EQ(value, 1u);
     ASSERT_TRUE(key.WriteDWord(256, 1, kProgramKey, "nAktCom"));
     EXPECT_EQ(key.ReadString(1, kProgramKey, "nAktCom"), QStringLiteral("256"));
+
+    // The program's language: what the switch stored, German when nothing
+    // usable is stored.
+    EXPECT_EQ(CRegistryKey::ProgramLanguage(), 1u);
+    ASSERT_TRUE(CRegistryKey::StoreProgramLanguage(0));
+    EXPECT_EQ(key.ReadString(1, kProgramKey, "NLANGUAGE"), QStringLiteral("0"));
+    ASSERT_TRUE(key.WriteString(1, kProgramKey, "nLanguage", "englisch"));
+    EXPECT_EQ(CRegistryKey::ProgramLanguage(), 0u);
 }
 
 TEST_F(RegistryKeyTest, UnknownRootsPathsAndNamesFailAndChangeNothing)

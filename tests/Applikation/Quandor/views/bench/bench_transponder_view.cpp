@@ -4,8 +4,10 @@
 //   fill all / one reader - ShowForReader and the first page painted
 //   person / schema list  - opening the drop-down of a row
 //   assign / withdraw all - every transponder given to, then taken from, a
-//                           reader that holds none, against a plain UPDATE
-//                           of the same rows in one transaction
+//                           reader that holds none, against the same job
+//                           in plain SQL (the stored lists read in the
+//                           transaction, one set-based UPDATE or one keyed
+//                           UPDATE per row, the cache and grid following)
 //   learning              - 1,000 presented tags (new ones, learning on),
 //                           the time per tag alone
 // Usage: bench_transponder_view [repetitions]
@@ -123,66 +125,78 @@ int main(int argc, char** argv)
 
     // Reader 200 is the last reader column.
     const int column = CTransponderDlg::kFirstReaderColumn + kReaders - 1;
-    const auto plainUpdate = [&](bool assign) {
-        std::vector<std::pair<qint32, QString>> rows;
-        CtblTransponder* table = db->Get_Ptr_To_tblTransponder();
-        for (int i = 0; i < table->GetAnz_Transponder(); ++i) {
-            const auto* row = table->Get_Transponder(i);
-            rows.emplace_back(row->ID_Transponder, assign ? row->Leser_IDS + ";200"
-                                                          : CReaderIdList(row->Leser_IDS).Without(200).Text());
-        }
+    // The same job in plain SQL, as a program without a store would do it:
+    // the stored lists read inside the transaction (another PC may have
+    // changed them), the new lists by the same list rule, the rows written
+    // (one prepared UPDATE per changed row, or one set-based UPDATE), the
+    // reader marked, the cache given the new lists by place and the grid
+    // refilled as the view refills it.
+    const auto floorJob = [&](bool assign, bool setBased) {
         return bench::Millis([&] {
+            CtblTransponder* table = db->Get_Ptr_To_tblTransponder();
             db->GetDatabase()->BeginTrans();
-            QSqlQuery u(connection);
-            u.prepare("UPDATE tblTransponder SET strLeser_IDS = ?, boolUpdateOK = 1 WHERE ID_Transponder = ?");
-            for (const auto& [key, list] : rows) {
-                u.bindValue(0, list);
-                u.bindValue(1, key);
-                u.exec();
+            QSqlQuery read(connection);
+            read.setForwardOnly(true);
+            read.exec("SELECT ID_Transponder, strLeser_IDS FROM tblTransponder ORDER BY ID_Transponder");
+            std::vector<std::pair<qint32, QString>> rows;
+            while (read.next())
+                rows.emplace_back(read.value(0).toInt(), read.value(1).toString());
+            std::vector<char> changed(rows.size(), 0);
+            for (std::size_t i = 0; i < rows.size(); ++i) {
+                const CReaderIdList list(rows[i].second);
+                if (list.Holds(200) == assign)
+                    continue;
+                rows[i].second = (assign ? list.With(200) : list.Without(200)).Text();
+                changed[i] = 1;
             }
+            QSqlQuery write(connection);
+            if (setBased) {
+                // Gives the program's lists here: no list holds reader 200
+                // before the assign, and each ends in it before the withdraw.
+                write.exec(assign ? "UPDATE tblTransponder SET strLeser_IDS = CASE WHEN strLeser_IDS = '' THEN '200'"
+                                    " ELSE strLeser_IDS || ';200' END, boolUpdateOK = 1"
+                                  : "UPDATE tblTransponder SET strLeser_IDS = substr(strLeser_IDS, 1,"
+                                    " length(strLeser_IDS) - 4), boolUpdateOK = 1 WHERE strLeser_IDS LIKE '%;200'");
+            } else {
+                write.prepare("UPDATE tblTransponder SET strLeser_IDS = ?, boolUpdateOK = 1 WHERE ID_Transponder = ?");
+                for (std::size_t i = 0; i < rows.size(); ++i) {
+                    if (!changed[i])
+                        continue;
+                    write.bindValue(0, rows[i].second);
+                    write.bindValue(1, rows[i].first);
+                    write.exec();
+                }
+            }
+            write.exec("UPDATE tblLeser SET boolUpdateOK = 1 WHERE ID_Leser = 200");
             db->GetDatabase()->CommitTrans();
+            for (std::size_t i = 0; i < rows.size(); ++i) {
+                auto* row = table->Get_Transponder(int(i));
+                row->Leser_IDS = rows[i].second;
+                if (changed[i])
+                    row->UpdateOK = 1;
+            }
+            view.m_bKeepColumnWidths = 1;
+            view.FillGrid(CTransponderDlg::kGridId, CTransponderDlg::kColumns);
         });
     };
-    // The job at its cheapest: one UPDATE over the table that changes each
-    // list in SQL itself (reader 200 appended, or taken off the end where
-    // the assign put it), then the grid shown again from the cache.
-    const auto setBasedUpdate = [&](bool assign) {
-        return bench::Millis([&] {
-            db->GetDatabase()->BeginTrans();
-            QSqlQuery u(connection);
-            u.exec(assign ? "UPDATE tblTransponder SET strLeser_IDS = CASE WHEN strLeser_IDS = '' THEN '200'"
-                            " ELSE strLeser_IDS || ';200' END, boolUpdateOK = 1"
-                          : "UPDATE tblTransponder SET strLeser_IDS = substr(strLeser_IDS, 1, length(strLeser_IDS) - 4),"
-                            " boolUpdateOK = 1 WHERE strLeser_IDS LIKE '%;200'");
-            db->GetDatabase()->CommitTrans();
-            view.ShowForReader(0);
-        });
-    };
-    std::vector<double> setAssignFloors, setWithdrawFloors;
-    std::vector<double> assignTimes, withdrawTimes, assignFloors, withdrawFloors;
+    std::vector<double> assignTimes, withdrawTimes, keyedAssign, keyedWithdraw, setAssign, setWithdraw;
     for (int i = 0; i < repetitions; ++i) {
         view.ContextMenu(column);
         assignTimes.push_back(bench::Millis([&] { view.OnAssignAllTransponders(); }));
-        withdrawFloors.push_back(plainUpdate(false));
-        db->Get_Ptr_To_tblTransponder()->_Requery();
-        view.ShowForReader(0);
-        assignFloors.push_back(plainUpdate(true));
-        db->Get_Ptr_To_tblTransponder()->_Requery();
-        view.ShowForReader(0);
+        keyedWithdraw.push_back(floorJob(false, false));
+        keyedAssign.push_back(floorJob(true, false));
         view.ContextMenu(column);
         withdrawTimes.push_back(bench::Millis([&] { view.OnRemoveAllAssignments(); }));
-        setAssignFloors.push_back(setBasedUpdate(true));
-        setWithdrawFloors.push_back(setBasedUpdate(false));
-        db->Get_Ptr_To_tblTransponder()->_Requery();
-        view.ShowForReader(0);
+        setAssign.push_back(floorJob(true, true));
+        setWithdraw.push_back(floorJob(false, true));
     }
-    for (auto* times : {&assignTimes, &withdrawTimes, &assignFloors, &withdrawFloors, &setAssignFloors, &setWithdrawFloors})
-        std::sort(times->begin(), times->end());
     const std::size_t mid = std::size_t(repetitions) / 2;
-    report("assign all", assignTimes[mid], assignFloors[mid], "10,000 keyed UPDATEs, one transaction");
-    report("withdraw all", withdrawTimes[mid], withdrawFloors[mid], "10,000 keyed UPDATEs, one transaction");
-    report("assign all", assignTimes[mid], setAssignFloors[mid], "one set-based UPDATE and the grid refilled");
-    report("withdraw all", withdrawTimes[mid], setWithdrawFloors[mid], "one set-based UPDATE and the grid refilled");
+    for (auto* times : {&assignTimes, &withdrawTimes, &keyedAssign, &keyedWithdraw, &setAssign, &setWithdraw})
+        std::nth_element(times->begin(), times->begin() + std::ptrdiff_t(mid), times->end());
+    report("assign all", assignTimes[mid], setAssign[mid], "plain SQL: lists read, one set-based UPDATE");
+    report("withdraw all", withdrawTimes[mid], setWithdraw[mid], "plain SQL: lists read, one set-based UPDATE");
+    report("assign all", assignTimes[mid], keyedAssign[mid], "plain SQL: lists read, a keyed UPDATE per row");
+    report("withdraw all", withdrawTimes[mid], keyedWithdraw[mid], "plain SQL: lists read, a keyed UPDATE per row");
 
     // Learning on with reader 3's reply; 1,000 new numbers.
     view.m_strReaderReply = QStringLiteral("FFLS%1").arg(3, 20, 10, QChar('0'));

@@ -2,10 +2,10 @@
 
 #include <exception>
 
-namespace tramex {
+namespace pattorn {
 
 // Carries an exception thrown by a caller's handler past the engine, so the
-// engine's own failures (which the component turns into results) are never
+// engine's own failures (which the callers turn into results) are never
 // confused with it: the handler's exception reaches the caller unchanged.
 class HandlerGuard
 {
@@ -31,4 +31,4 @@ private:
     std::exception_ptr m_exception;
 };
 
-} // namespace tramex
+} // namespace pattorn
