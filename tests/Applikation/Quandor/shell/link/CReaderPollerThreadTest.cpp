@@ -136,7 +136,7 @@ TEST_P(RepeatedReplies, ATagIsShownOnceAndEveryCommandGetsItsOwnReply)
     for (const QByteArray& number : {QByteArray("0123456789"), QByteArray("ABCDEF0123")}) {
         const int shown = recorder.Tags().size();
         reader->PresentTag(number);
-        ASSERT_TRUE(recorder.WaitFor([&] { return recorder.Tags().size() > shown; }, 3000));
+        ASSERT_TRUE(recorder.WaitFor([&] { return recorder.tags.size() > shown; }, 3000));
         // The copy has come and gone within three polls.
         for (int i = 0; i < 3; ++i)
             ASSERT_TRUE(WaitForPoll());
