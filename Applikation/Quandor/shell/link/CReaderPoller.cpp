@@ -136,9 +136,11 @@ void CReaderPoller::Loop(int readerType, CReaderLinkObserver* observer, quint64 
                 m_lastActivity = Clock::now();
                 m_lookedLast = false; // more may be waiting: look again
             }
+            // A look waits for nothing, so an empty one says nothing of a
+            // silent line.
             if (framed && m_paramDialogOpen)
                 reads = 0;
-            else
+            else if (!step.look)
                 reads += reading.readCalls;
             if (reading.complete) {
                 reads = 0;
@@ -244,7 +246,32 @@ CReaderPoller::Step CReaderPoller::NextStep(std::unique_lock<std::mutex>& lock, 
             step.read = true;
             return step;
         }
-        if (!m_queue.empty()) {
+        const bool request = !m_queue.empty();
+        if (!request) {
+            if (!framed) {
+                step.read = step.listen = true; // a plain reader reports by itself
+                return step;
+            }
+            if (m_paramDialogOpen || m_tagAwaiting != 0) {
+                m_changed.wait(lock);
+                continue;
+            }
+            const Clock::time_point due = m_readyAt + std::chrono::milliseconds(m_timing.pollSpacingMs);
+            if (now < due) {
+                m_changed.wait_until(lock, due);
+                continue;
+            }
+        }
+        // Sending clears what the line holds, so what came since the last
+        // answer is read first: the answer to a poll that a copy of an
+        // earlier answer had settled may carry a tag, reported only once.
+        if (!m_lookedLast) {
+            m_lookedLast = true;
+            step.read = step.look = true;
+            return step;
+        }
+        m_lookedLast = false;
+        if (request) {
             m_flightRequest = m_queue.front();
             m_queue.pop_front();
             m_flightRequest->state = Request::Sent;
@@ -255,19 +282,6 @@ CReaderPoller::Step CReaderPoller::NextStep(std::unique_lock<std::mutex>& lock, 
             step.write = m_flightRequest->frame;
             step.read = true;
             return step;
-        }
-        if (!framed) {
-            step.read = step.listen = true; // a plain reader reports by itself
-            return step;
-        }
-        if (m_paramDialogOpen || m_tagAwaiting != 0) {
-            m_changed.wait(lock);
-            continue;
-        }
-        const Clock::time_point due = m_readyAt + std::chrono::milliseconds(m_timing.pollSpacingMs);
-        if (now < due) {
-            m_changed.wait_until(lock, due);
-            continue;
         }
         m_flight = Flight::Poll;
         m_lastActivity = now;

@@ -1,7 +1,8 @@
 // The plain reader's list on a line that delivers replies late or twice:
 // reading the Wren's list, sending a composed one and recording it must
 // each take every reply for the command that asked for it. The link and
-// the simulator run at a quarter of real time.
+// the simulator run at their real times: a copy of a reply on a line not
+// yet known to repeat them is told from an answer by when it comes.
 
 #include "PlainReaderFixture.h"
 
@@ -23,7 +24,7 @@ std::string CaseName(const ::testing::TestParamInfo<Case>& info)
     return std::string(info.param.fault.name) + "_latency" + std::to_string(info.param.latencyMs);
 }
 
-constexpr double kScale = 0.25;
+constexpr double kScale = 1.0;
 
 class PlainListFaults : public PlainReader, public ::testing::WithParamInterface<Case>
 {
