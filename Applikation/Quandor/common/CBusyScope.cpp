@@ -1,26 +1,21 @@
 #include "CBusyScope.h"
 
-#include "CMainFrame.h"
-#include "CQuandorApp.h"
+#include "CAppContext.h"
 #include "CUiMessage.h"
 
 #include <QApplication>
 
-CBusyScope::CBusyScope(CMainFrame* frame)
-    : m_frame(frame)
+CBusyScope::CBusyScope(CAppContext* context)
+    : m_context(context)
 {
-    if (m_frame)
-        m_frame->m_nBusy = 1;
-    if (CQuandorApp* app = CQuandorApp::Instance())
-        app->BeginWaitCursor();
+    if (m_context)
+        m_context->BeginBusy();
 }
 
 CBusyScope::~CBusyScope()
 {
-    if (m_frame)
-        m_frame->m_nBusy = 0;
-    if (CQuandorApp* app = CQuandorApp::Instance())
-        app->EndWaitCursor();
+    if (m_context)
+        m_context->EndBusy();
 }
 
 QMessageBox::StandardButton CBusyScope::Show(const QString& text, QMessageBox::Icon icon,

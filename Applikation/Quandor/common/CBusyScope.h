@@ -1,18 +1,17 @@
 #pragma once
 
 #include <QMessageBox>
-#include <QPointer>
 
-class CMainFrame;
+class CAppContext;
 
-// The main frame's busy state for one long operation: the busy flag set and
-// the wait cursor shown from construction to destruction, so that every way
-// out of the operation (an early return, a failure, an exception) clears
-// them again.
+// The main window's busy state for one long operation: the busy flag set
+// and the wait cursor shown from construction to destruction, so that every
+// way out of the operation (an early return, a failure, an exception)
+// clears them again. Without a context nothing is shown.
 class CBusyScope
 {
 public:
-    explicit CBusyScope(CMainFrame* frame);
+    explicit CBusyScope(CAppContext* context);
     ~CBusyScope();
 
     CBusyScope(const CBusyScope&) = delete;
@@ -41,5 +40,5 @@ public:
     };
 
 private:
-    QPointer<CMainFrame> m_frame;
+    CAppContext* m_context;
 };

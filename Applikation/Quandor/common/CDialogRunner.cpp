@@ -1,13 +1,15 @@
 #include "CDialogRunner.h"
 
+#include "CTestSeam.h"
+
 #include <QDialog>
 
 namespace {
 
-CDialogRunner::Runner& runner()
+CTestSeam<CDialogRunner::Runner>& runner()
 {
-    static CDialogRunner::Runner current;
-    return current;
+    static CTestSeam<CDialogRunner::Runner> seam;
+    return seam;
 }
 
 } // namespace
@@ -15,12 +17,11 @@ CDialogRunner::Runner& runner()
 int CDialogRunner::DoModal(QDialog& dialog)
 {
     // A copy: the runner may replace itself while the dialog runs.
-    const Runner run = runner();
+    const Runner run = runner().Get();
     return run ? run(dialog) : dialog.exec();
 }
 
 CDialogRunner::Runner CDialogRunner::SetRunner(Runner replacement)
 {
-    std::swap(runner(), replacement);
-    return replacement;
+    return runner().Replace(std::move(replacement));
 }

@@ -1,6 +1,7 @@
 #include "CUiMessage.h"
 
 #include "CBusyScope.h"
+#include "CTestSeam.h"
 #include "CThreadMailbox.h"
 
 #include <CLanguageHandler.h>
@@ -22,17 +23,17 @@ constexpr unsigned int kCaptionText = 74;
 constexpr auto kStopPoll = std::chrono::milliseconds(20);
 constexpr int kAbandonPollMs = 50;
 
-std::mutex g_presenterMutex;
-CUiMessage::Presenter g_presenter;
+CTestSeam<CUiMessage::Presenter>& presenterSeam()
+{
+    static CTestSeam<CUiMessage::Presenter> seam;
+    return seam;
+}
+
 std::atomic<const CLanguageHandler*> g_language{nullptr};
 
 QMessageBox::StandardButton present(const CUiMessage::Request& request)
 {
-    CUiMessage::Presenter presenter;
-    {
-        std::lock_guard<std::mutex> lock(g_presenterMutex);
-        presenter = g_presenter;
-    }
+    const CUiMessage::Presenter presenter = presenterSeam().Get();
     return presenter ? presenter(request) : CUiMessage::ShowMessageBox(request);
 }
 
@@ -209,9 +210,7 @@ QString CUiMessage::DefaultCaption()
 
 CUiMessage::Presenter CUiMessage::SetPresenter(Presenter presenter)
 {
-    std::lock_guard<std::mutex> lock(g_presenterMutex);
-    std::swap(g_presenter, presenter);
-    return presenter;
+    return presenterSeam().Replace(std::move(presenter));
 }
 
 QMessageBox::StandardButton CUiMessage::ShowMessageBox(const Request& request)

@@ -5,7 +5,9 @@
 #include "CGridCellCheck.h"
 #include "CGridCtrl.h"
 #include "CLanguageHandler.h"
-#include "CLeftTreeView.h"
+#include "CAppContext.h"
+#include "CReaderLink.h"
+#include "CTestSeam.h"
 #include "CParamHeron_KiteDlg.h"
 #include "CParamWrenDlg.h"
 #include "CReadEventsJob.h"
@@ -14,10 +16,6 @@
 #include "CUiMessage.h"
 #include "GridRecords.h"
 #include "CWindowMessage.h"
-
-#include <QTreeWidgetItem>
-
-#include <map>
 
 namespace {
 
@@ -32,31 +30,34 @@ constexpr COLORREF kGrey = 0xB9B9B9;
 constexpr unsigned int kReaderText = 14;
 constexpr unsigned int kButtonText = 59;
 
-std::map<CReaderModel::SettingsDialog, CLeserDlg::SettingsOpener>& settingsOpeners()
+CTestSeam<CLeserDlg::SettingsOpener>& settingsSeam(CReaderModel::SettingsDialog dialog)
 {
-    static std::map<CReaderModel::SettingsDialog, CLeserDlg::SettingsOpener> openers{
-        {CReaderModel::SettingsDialog::Wren,
-         [](CLeserDlg& view, const CtblLeser::structLeser& reader) { CParamWrenDlg::Open(view, reader); }},
-        {CReaderModel::SettingsDialog::HeronKite,
-         [](CLeserDlg& view, const CtblLeser::structLeser& reader) { CParamHeron_KiteDlg::Open(view, reader); }},
-    };
-    return openers;
+    static CTestSeam<CLeserDlg::SettingsOpener> seams[int(CReaderModel::SettingsDialog::HeronKite) + 1];
+    return seams[int(dialog)];
 }
 
-// The nodes that carry one child per reader.
-constexpr CLeftTreeView::NodeKind kReaderNodes[] = {CLeftTreeView::TranspondersNode, CLeftTreeView::PersonsNode,
-                                                    CLeftTreeView::EventsNode};
+void openSettings(CLeserDlg& view, CReaderModel::SettingsDialog dialog, const CtblLeser::structLeser& reader)
+{
+    if (const CLeserDlg::SettingsOpener opener = settingsSeam(dialog).Get()) {
+        opener(view, reader);
+        return;
+    }
+    switch (dialog) {
+    case CReaderModel::SettingsDialog::Wren: CParamWrenDlg::Open(view, reader); break;
+    case CReaderModel::SettingsDialog::HeronKite: CParamHeron_KiteDlg::Open(view, reader); break;
+    case CReaderModel::SettingsDialog::None: break;
+    }
+}
 
 } // namespace
 
 CLeserDlg::SettingsOpener CLeserDlg::SetSettingsOpener(CReaderModel::SettingsDialog dialog, SettingsOpener opener)
 {
-    std::swap(settingsOpeners()[dialog], opener);
-    return opener;
+    return settingsSeam(dialog).Replace(std::move(opener));
 }
 
-CLeserDlg::CLeserDlg(QWidget* parent)
-    : CGridBaseDlg(parent)
+CLeserDlg::CLeserDlg(CAppContext& context, QWidget* parent)
+    : CGridBaseDlg(context, parent)
 {
     setObjectName(QStringLiteral("CLeserDlg"));
     SetHeading(kReaderText, QString());
@@ -69,13 +70,13 @@ CLeserDlg::~CLeserDlg()
     StopTransfer();
 }
 
-CtblLeser* CLeserDlg::Readers()
+CtblLeser* CLeserDlg::Readers() const
 {
     CFerrold_Handler* db = GetDBHandler();
     return db ? db->Get_Ptr_To_tblLeser() : nullptr;
 }
 
-CtblLeser::structLeser* CLeserDlg::ReaderAt(int dataRow)
+CtblLeser::structLeser* CLeserDlg::ReaderAt(int dataRow) const
 {
     CtblLeser* readers = Readers();
     if (!readers || dataRow < 1 || dataRow > readers->GetAnz_Leser())
@@ -85,13 +86,12 @@ CtblLeser::structLeser* CLeserDlg::ReaderAt(int dataRow)
 
 int CLeserDlg::Reload(int)
 {
-    CLeftTreeView* tree = GetTreeView();
+    CReaderLink* link = Context().Link();
     // A search under way will ask for its reader to be identified: a
     // reload meanwhile (another node shown, an import) keeps that request.
-    if (!tree || !tree->IsSearching()) {
+    if (!link || !link->IsSearching()) {
         m_bIdentifyRequest = false;
-        if (tree)
-            tree->m_bIdentifyRequest = false;
+        Context().SetIdentifyRequest(false);
     }
     CtblLeser* readers = Readers();
     if (!readers)
@@ -101,13 +101,13 @@ int CLeserDlg::Reload(int)
     readers->_Requery();
     SetHeading(kReaderText, QString());
     FillGrid(kGridId, kColumns);
-    if (tree) {
-        tree->SetReaderName(QString());
-        const QString identification = tree->Identification();
-        if (!CReaderModel::IsPlainType(tree->ReaderType()) && !identification.isEmpty()) {
+    if (link) {
+        link->SetReaderName(QString());
+        const QString identification = link->Identification();
+        if (!CReaderModel::IsPlainType(link->ReaderType()) && !identification.isEmpty()) {
             for (int i = 0; i < readers->GetAnz_Leser(); ++i) {
                 if (readers->Get_Leser(i)->Seriennummer == identification) {
-                    tree->SetReaderName(readers->Get_Leser(i)->Bezeichnung);
+                    link->SetReaderName(readers->Get_Leser(i)->Bezeichnung);
                     break;
                 }
             }
@@ -212,39 +212,8 @@ bool CLeserDlg::StoreEditedCell(GRID_NOTIFY* notify)
     // A Tern has no children: a child of its old name is another reader's.
     if (tern)
         return true;
-    if (CLeftTreeView* tree = GetTreeView()) {
-        for (CLeftTreeView::NodeKind kind : kReaderNodes) {
-            QTreeWidgetItem* node = tree->Node(kind);
-            for (int i = 0; node && i < node->childCount(); ++i) {
-                if (node->child(i)->text(0) == oldName) {
-                    node->child(i)->setText(0, newName);
-                    break;
-                }
-            }
-        }
-    }
+    Context().RenameReaderChildren(oldName, newName);
     return true;
-}
-
-void CLeserDlg::AddReaderTreeItems(const QString& name)
-{
-    CLeftTreeView* tree = GetTreeView();
-    if (!tree)
-        return;
-    for (CLeftTreeView::NodeKind kind : kReaderNodes) {
-        QTreeWidgetItem* node = tree->Node(kind);
-        if (!node)
-            continue;
-        // Sorted as the user reads the names; the tree's own sorting would
-        // reorder its fixed nodes too.
-        int place = 0;
-        while (place < node->childCount()
-               && QString::compare(node->child(place)->text(0), name, Qt::CaseInsensitive) <= 0)
-            ++place;
-        node->insertChild(place, tree->NewReaderChild(name));
-        node->setExpanded(true);
-    }
-    tree->update();
 }
 
 void CLeserDlg::OnGridButtonClick(GRID_NOTIFY* notify)
@@ -261,11 +230,9 @@ void CLeserDlg::OnGridButtonClick(GRID_NOTIFY* notify)
     if (model && model->buttonGrey)
         return;
     const CReaderModel::SettingsDialog kind = model ? model->settingsDialog : CReaderModel::SettingsDialog::HeronKite;
-    const SettingsOpener opener = settingsOpeners()[kind];
-    if (opener) {
-        const CtblLeser::structLeser copy = *reader;
-        opener(*this, copy);
-    }
+    // A copy: the dialog may outlive a re-read of the cache.
+    const CtblLeser::structLeser copy = *reader;
+    openSettings(*this, kind, copy);
 }
 
 void CLeserDlg::ShowError(unsigned int text) const

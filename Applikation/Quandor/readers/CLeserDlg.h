@@ -10,7 +10,7 @@
 #include <functional>
 #include <memory>
 
-class CLeftTreeView;
+class CReaderLink;
 class CReadEventsJob;
 class CRecordViewMenu;
 class CWriteAllJob;
@@ -51,7 +51,7 @@ public:
     using SettingsOpener = std::function<void(CLeserDlg& view, const CtblLeser::structLeser& reader)>;
     static SettingsOpener SetSettingsOpener(CReaderModel::SettingsDialog dialog, SettingsOpener opener);
 
-    explicit CLeserDlg(QWidget* parent = nullptr);
+    explicit CLeserDlg(CAppContext& context, QWidget* parent = nullptr);
     // A transfer still running is stopped and joined first.
     ~CLeserDlg() override;
 
@@ -76,10 +76,6 @@ public:
 
     // Runs a command of the context menu.
     void OnCommand(int id);
-
-    // The reader's child under the transponders, persons and events
-    // nodes, at its sorted place.
-    void AddReaderTreeItems(const QString& name);
 
     // Asks the next WM_IDENTIFY_READER to identify the reader (reconnect).
     bool m_bIdentifyRequest = false;
@@ -141,25 +137,25 @@ protected:
 
 private:
     // The cache row shown in a data row (from 1); null outside the cache.
-    static CtblLeser::structLeser* ReaderAt(int dataRow);
-    static CtblLeser* Readers();
+    CtblLeser::structLeser* ReaderAt(int dataRow) const;
+    CtblLeser* Readers() const;
 
     // --- context menu and its commands
     // Rows with a selected cell in column 1, counted up to "limit".
     int CountSelectedRows(int limit) const;
     // Whether the link can answer a query now: a framed reader is polled
     // and no transfer runs or holds the link. Otherwise a query would only wait.
-    static bool CanQueryFramedReader(CLeftTreeView* tree);
+    static bool CanQueryFramedReader(CReaderLink* link);
     CRecordViewMenu BuildMenu(int selected, bool connected, bool wrenOnline) const;
     void OnReconnect();
     void OnClearEventMemory();
 
     // --- identification of the connected reader
-    void IdentifyFramed(CLeftTreeView& tree, const CReaderModel::Facts& model);
-    void IdentifyPlain(CLeftTreeView& tree, const CReaderModel::Facts& model);
+    void IdentifyFramed(CReaderLink& link, const CReaderModel::Facts& model);
+    void IdentifyPlain(CReaderLink& link, const CReaderModel::Facts& model);
     // Sends the reader's identity query (again while it stays silent) and
     // tells whether it answered as the connected model should.
-    bool CheckPlainIdentity(CLeftTreeView& tree, const CReaderModel::Facts& model);
+    bool CheckPlainIdentity(CReaderLink& link, const CReaderModel::Facts& model);
     // The names of the displayed rows, of the model alone or of all.
     QStringList DisplayedNames(const CReaderModel::Facts* model) const;
     // The first displayed row whose serial (column 5) or name (column 4)
@@ -189,9 +185,8 @@ private:
     std::shared_ptr<CWriteAllJob> m_pWriteAll;
     std::shared_ptr<CFetchAllJob> m_pFetchAll;
     qint32 m_nFetchReaderID = 0;
-    // The plain readers' list dialog for the clicked reader; false when
-    // none is registered.
-    bool OpenPlainList(PlainListMode mode);
+    // The plain readers' list dialog for the clicked reader.
+    void OpenPlainList(PlainListMode mode);
     // The model of the row right-clicked last, or null when there is none or
     // a transfer runs.
     const CReaderModel::Facts* ClickedModelWhenIdle() const;

@@ -21,7 +21,7 @@ void CLeserDlg::OnDeleteEntry()
         if (index >= 0 && index < readers->GetAnz_Leser())
             ids.push_back(readers->Get_Leser(index)->ID_Leser);
     }
-    CReaderDeleter deleter(*db, GetTreeView());
+    CReaderDeleter deleter(*db, &Context());
     deleter.busyFlag = &m_bBusy;
     deleter.refill = [this] { FillGrid(kGridId, kColumns); };
     deleter.DeleteChosen(ids);
@@ -32,7 +32,7 @@ void CLeserDlg::OnDeleteAllEntries()
     CFerrold_Handler* db = GetDBHandler();
     if (!db || IsTransferRunning())
         return;
-    CReaderDeleter deleter(*db, GetTreeView());
+    CReaderDeleter deleter(*db, &Context());
     deleter.busyFlag = &m_bBusy;
     deleter.refill = [this] { FillGrid(kGridId, kColumns); };
     deleter.DeleteEverything();

@@ -7,7 +7,8 @@
 #include "CFetchAllJob.h"
 #include "CFetchedListStore.h"
 #include "CGridCtrl.h"
-#include "CLeftTreeView.h"
+#include "CAppContext.h"
+#include "CReaderLink.h"
 #include "CReaderModel.h"
 #include "CRecordWriter.h"
 #include "CShowMessage.h"
@@ -38,9 +39,9 @@ void CLeserDlg::OnFetchAllData()
         OpenPlainList(PlainFetch);
         return;
     }
-    CLeftTreeView* tree = GetTreeView();
+    CReaderLink* link = Context().Link();
     CFerrold_Handler* db = GetDBHandler();
-    if (!tree || !db)
+    if (!link || !db)
         return;
 
     // The clicked reader by its ID (a row deleted meanwhile is reader 0).
@@ -61,7 +62,7 @@ void CLeserDlg::OnFetchAllData()
 
     auto job = std::make_shared<CFetchAllJob>(GetLanguage());
     m_pFetchAll = job;
-    m_pTransfer = std::make_unique<CTransferRun>(tree->Link(), this);
+    m_pTransfer = std::make_unique<CTransferRun>(*link, &Context(), this);
     m_pTransfer->OpenProgress(GetLanguage(), 1, QStringLiteral("\n") + Text(kReadingListText));
     // Stopped before the end: the database stays as it was.
     if (!m_pTransfer->Start(CTransferJob::BodyFor(job, CWindowMessage::WM_FETCH_ALL_DONE, [] {})))

@@ -8,7 +8,8 @@
 #include "CFerrold_Handler.h"
 #include "CGridCtrl.h"
 #include "CLanguageHandler.h"
-#include "CLeftTreeView.h"
+#include "CAppContext.h"
+#include "CReaderLink.h"
 #include "CRandomName.h"
 #include "CRecordWriter.h"
 #include "CUiMessage.h"
@@ -56,29 +57,28 @@ bool IsPlainAnswer(const QString& reply)
 
 int CLeserDlg::OnReaderDetected()
 {
-    CLeftTreeView* tree = GetTreeView();
-    const bool asked = m_bIdentifyRequest || (tree && tree->m_bIdentifyRequest);
+    CReaderLink* link = Context().Link();
+    const bool asked = m_bIdentifyRequest || Context().IdentifyRequested();
     // Cleared first: the boxes and waits below let a second request in,
     // which must not start a second identification.
     m_bIdentifyRequest = false;
-    if (tree)
-        tree->m_bIdentifyRequest = false;
-    if (!asked || !tree)
+    Context().SetIdentifyRequest(false);
+    if (!asked || !link)
         return 0;
     ++m_nIdentifyCount;
-    const CReaderModel::Facts* model = CReaderModel::ByReaderType(tree->ReaderType());
+    const CReaderModel::Facts* model = CReaderModel::ByReaderType(link->ReaderType());
     if (!model)
         return 0;
     if (model->framed)
-        IdentifyFramed(*tree, *model);
+        IdentifyFramed(*link, *model);
     else
-        IdentifyPlain(*tree, *model);
+        IdentifyPlain(*link, *model);
     return 0;
 }
 
-void CLeserDlg::IdentifyFramed(CLeftTreeView& tree, const CReaderModel::Facts& model)
+void CLeserDlg::IdentifyFramed(CReaderLink& link, const CReaderModel::Facts& model)
 {
-    const QString reply = tree.SendAndWait('L', QStringLiteral("S0000"), CReaderFrame::FramedMode);
+    const QString reply = link.SendAndWait('L', QStringLiteral("S0000"), CReaderFrame::FramedMode);
     if (reply.size() != kIdentificationReplyLength) {
         ShowError(kNotAcknowledgedText);
         return;
@@ -90,12 +90,12 @@ void CLeserDlg::IdentifyFramed(CLeftTreeView& tree, const CReaderModel::Facts& m
         return;
     }
 
-    const QString parameter = ParameterByte(tree.SendAndWait('L', QStringLiteral("P0000"), CReaderFrame::FramedMode));
+    const QString parameter = ParameterByte(link.SendAndWait('L', QStringLiteral("P0000"), CReaderFrame::FramedMode));
     if (parameter.isEmpty()) {
         ShowError(kNoReplyText);
         return;
     }
-    const QString switchCode = ParameterByte(tree.SendAndWait('L', QStringLiteral("P0001"), CReaderFrame::FramedMode));
+    const QString switchCode = ParameterByte(link.SendAndWait('L', QStringLiteral("P0001"), CReaderFrame::FramedMode));
     if (switchCode.isEmpty()) {
         ShowError(kNoReplyText);
         return;
@@ -107,11 +107,11 @@ void CLeserDlg::IdentifyFramed(CLeftTreeView& tree, const CReaderModel::Facts& m
                  false);
 }
 
-bool CLeserDlg::CheckPlainIdentity(CLeftTreeView& tree, const CReaderModel::Facts& model)
+bool CLeserDlg::CheckPlainIdentity(CReaderLink& link, const CReaderModel::Facts& model)
 {
-    QString reply = tree.SendAndWait('H', QString(), model.plainSendMode);
+    QString reply = link.SendAndWait('H', QString(), model.plainSendMode);
     for (int i = 0; i < kIdentityRetries && reply.isEmpty(); ++i)
-        reply = tree.SendAndWait('H', QString(), model.plainSendMode);
+        reply = link.SendAndWait('H', QString(), model.plainSendMode);
     if (reply == QLatin1String(model.identity))
         return true;
     // A late answer is tested like the first: another model's identity or
@@ -123,9 +123,9 @@ bool CLeserDlg::CheckPlainIdentity(CLeftTreeView& tree, const CReaderModel::Fact
     return false;
 }
 
-void CLeserDlg::IdentifyPlain(CLeftTreeView& tree, const CReaderModel::Facts& model)
+void CLeserDlg::IdentifyPlain(CReaderLink& link, const CReaderModel::Facts& model)
 {
-    if (!CheckPlainIdentity(tree, model))
+    if (!CheckPlainIdentity(link, model))
         return;
 
     const QString newEntry = Text(model.chooseEntryText);
@@ -149,12 +149,12 @@ void CLeserDlg::IdentifyPlain(CLeftTreeView& tree, const CReaderModel::Facts& mo
     NewReader reader{kNoSerial, kNoSerial, QString::fromLatin1(model.storedText), QString(), QString()};
     if (model.readerType == CReaderModel::ReaderType::Wren) {
         // A refusal is no setting.
-        reader.parameter = tree.SendAndWait('C', QStringLiteral("0"), model.plainSendMode);
+        reader.parameter = link.SendAndWait('C', QStringLiteral("0"), model.plainSendMode);
         if (!IsPlainAnswer(reader.parameter)) {
             ShowError(kNoReplyText);
             return;
         }
-        reader.modus = tree.SendAndWait('C', QStringLiteral("1"), model.plainSendMode);
+        reader.modus = link.SendAndWait('C', QStringLiteral("1"), model.plainSendMode);
         if (!IsPlainAnswer(reader.modus)) {
             ShowError(kNoReplyText);
             return;
@@ -224,7 +224,7 @@ void CLeserDlg::AddNewReader(const NewReader& reader, bool tern)
     InitGrid(QStringLiteral("03"), kGridId, kColumns, set->GetAnz_Leser() + 1);
     if (tern)
         return;
-    AddReaderTreeItems(name);
+    Context().InsertReaderChildren(name);
     if (CGridCtrl* grid = GetGrid()) {
         QScrollBar* bar = grid->verticalScrollBar();
         bar->setValue(bar->maximum());

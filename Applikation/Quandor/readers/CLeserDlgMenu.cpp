@@ -4,7 +4,8 @@
 #include "CLeserDlg.h"
 
 #include "CGridCtrl.h"
-#include "CLeftTreeView.h"
+#include "CAppContext.h"
+#include "CReaderLink.h"
 #include "CRecordViewMenu.h"
 #include "CRecordWriter.h"
 #include "CTransferRun.h"
@@ -36,9 +37,9 @@ constexpr unsigned int kDeleteEntriesText = 67;
 // Whether any reader transfer runs, of this view or another, or holds the
 // link: then nothing is offered that would start another or change what it
 // works on.
-bool LinkBusy(CLeftTreeView* tree)
+bool LinkBusy(CReaderLink* link)
 {
-    return CTransferRun::Active() || (tree && tree->Link().IsLinkTaken());
+    return CTransferRun::Active() || (link && link->IsLinkTaken());
 }
 
 } // namespace
@@ -54,12 +55,12 @@ int CLeserDlg::CountSelectedRows(int limit) const
     return count;
 }
 
-bool CLeserDlg::CanQueryFramedReader(CLeftTreeView* tree)
+bool CLeserDlg::CanQueryFramedReader(CReaderLink* link)
 {
     // A transfer that has started but not yet taken the link would meet
     // the question on the line.
-    return tree && tree->IsPortOpen() && tree->IsPollingRunning() && CReaderModel::IsFramedType(tree->ReaderType())
-        && !LinkBusy(tree);
+    return link && link->IsPortOpen() && link->IsPollingRunning() && CReaderModel::IsFramedType(link->ReaderType())
+        && !LinkBusy(link);
 }
 
 void CLeserDlg::OnGridRClick(GRID_NOTIFY* notify)
@@ -81,17 +82,17 @@ void CLeserDlg::OnGridRClick(GRID_NOTIFY* notify)
 
     // Only a framed reader online can tell whether it is this row's reader;
     // asking anyone else would only wait for a reply that cannot come.
-    CLeftTreeView* tree = GetTreeView();
+    CReaderLink* link = Context().Link();
     const CReaderModel::Facts* model = CReaderModel::ByModelCode(code);
     bool connected = false;
     m_strReaderReply.clear();
-    if (reader && model && model->framed && CanQueryFramedReader(tree)) {
-        m_strReaderReply = tree->SendAndWait('L', QStringLiteral("S0000"), CReaderFrame::FramedMode);
+    if (reader && model && model->framed && CanQueryFramedReader(link)) {
+        m_strReaderReply = link->SendAndWait('L', QStringLiteral("S0000"), CReaderFrame::FramedMode);
         connected = m_strReaderReply.size() == 26 && m_strReaderReply.mid(4, 20) == reader->Seriennummer;
     }
     m_bClickedIsConnected = connected;
-    const bool wrenOnline = reader && code == CReaderModel::ModelCode::Wren && tree
-        && CReaderModel::ReaderTypeOf(tree->ReaderType()) == CReaderModel::ReaderType::Wren;
+    const bool wrenOnline = reader && code == CReaderModel::ModelCode::Wren && link
+        && CReaderModel::ReaderTypeOf(link->ReaderType()) == CReaderModel::ReaderType::Wren;
 
     const int id = BuildMenu(selected, connected, wrenOnline).Track(this, MenuPoint(notify));
     if (id == 0)
@@ -107,7 +108,7 @@ CRecordViewMenu CLeserDlg::BuildMenu(int selected, bool connected, bool wrenOnli
         ids.push_back(entry.id);
     CRecordViewMenu menu(ids);
     CGridCtrl* grid = GetGrid();
-    const bool idle = !IsTransferRunning() && !LinkBusy(GetTreeView());
+    const bool idle = !IsTransferRunning() && !LinkBusy(Context().Link());
     const bool anyRow = grid && grid->GetRowCount() > 1;
     for (const MenuEntry& entry : kMenu) {
         bool enabled = idle;
@@ -170,39 +171,39 @@ void CLeserDlg::OnCommand(int id)
 
 void CLeserDlg::OnReconnect()
 {
-    CLeftTreeView* tree = GetTreeView();
+    CReaderLink* link = Context().Link();
     // Closing the port under a transfer would cut it off mid-way.
-    if (!tree || LinkBusy(tree))
+    if (!link || LinkBusy(link))
         return;
     m_bIdentifyRequest = true;
-    tree->m_bIdentifyRequest = true;
-    if (tree->IsPortOpen() || tree->IsSearching())
-        tree->ClosePort();
-    tree->Connect();
+    Context().SetIdentifyRequest(true);
+    if (link->IsPortOpen() || link->IsSearching())
+        Context().ClosePort();
+    Context().Connect();
 }
 
 void CLeserDlg::OnClearEventMemory()
 {
-    CLeftTreeView* tree = GetTreeView();
-    if (!tree || LinkBusy(tree))
+    CReaderLink* link = Context().Link();
+    if (!link || LinkBusy(link))
         return;
     // With the port closed a search starts; the operator asks again once
     // the reader is connected.
-    if (tree->Connect() != 1)
+    if (Context().Connect() != 1)
         return;
     if (!CRecordWriter::Confirm(kClearQuestionText))
         return;
 
     bool cleared = false;
-    const CLinkLease lease = tree->Link().TakeLink();
+    const CLinkLease lease = link->TakeLink();
     if (lease) {
         for (int i = 0; i < kClearTries && !cleared; ++i) {
             const QByteArray reply
-                = tree->SendCommand(lease, 'S', QStringLiteral("P0003FFFF"), CReaderFrame::FramedMode).toLatin1();
+                = link->SendCommand(lease, 'S', QStringLiteral("P0003FFFF"), CReaderFrame::FramedMode).toLatin1();
             // A reply with a wrong checksum is no answer.
             cleared = reply.size() == 7 && CReaderFrame::IsFramedAck(reply) && CReaderFrame::HasValidChecksum(reply);
         }
-        tree->Link().ReleaseLink(lease);
+        link->ReleaseLink(lease);
     }
     if (!cleared)
         ShowError(kClearFailedText);

@@ -5,7 +5,8 @@
 #include "CDialogRunner.h"
 #include "CEventDateFilter.h"
 #include "CFerrold_Handler.h"
-#include "CLeftTreeView.h"
+#include "CAppContext.h"
+#include "CReaderLink.h"
 #include "CReadEventsDlg.h"
 #include "CReadEventsJob.h"
 #include "CReaderModel.h"
@@ -89,9 +90,9 @@ void CLeserDlg::OnReadEvents()
 
 int CLeserDlg::OnReadEventsRun()
 {
-    CLeftTreeView* tree = GetTreeView();
+    CReaderLink* link = Context().Link();
     CFerrold_Handler* db = GetDBHandler();
-    if (CTransferRun::Active() || !tree || !db)
+    if (CTransferRun::Active() || !link || !db)
         return 0;
 
     // The reader of the clicked row, by its ID; a row deleted since then
@@ -112,7 +113,7 @@ int CLeserDlg::OnReadEventsRun()
     auto job = std::make_shared<CReadEventsJob>(params, GetLanguage());
 
     m_pReadEvents = job;
-    m_pTransfer = std::make_unique<CTransferRun>(tree->Link(), this);
+    m_pTransfer = std::make_unique<CTransferRun>(*link, &Context(), this);
     m_pTransfer->OpenProgress(GetLanguage(), params.readToPointer ? 1 : params.fixedLastEvent,
                               QStringLiteral("\n") + Text(kReadingText1) + QStringLiteral("\n") + Text(kReadingText2));
     if (!m_pTransfer->Start(CTransferJob::BodyFor(job, CWindowMessage::WM_EVENTS_READ,

@@ -1,13 +1,15 @@
 // Writing all data the database holds for the clicked reader into it.
 #include "CLeserDlg.h"
 
+#include "CAppContext.h"
 #include "CDialogRunner.h"
 #include "CFerrold_Handler.h"
 #include "CGridCtrl.h"
-#include "CLeftTreeView.h"
+#include "CReaderLink.h"
 #include "CReaderModel.h"
 #include "CSendWrenDlg.h"
 #include "CShowMessage.h"
+#include "CTestSeam.h"
 #include "CTransferJob.h"
 #include "CTransferRun.h"
 #include "CUiMessage.h"
@@ -36,21 +38,17 @@ unsigned int limitText(CReaderModel::ModelCode code)
 }
 
 // The plain readers' list dialog; tests put another opener in its place.
-CLeserDlg::PlainListOpener& plainListOpener()
+CTestSeam<CLeserDlg::PlainListOpener>& plainListSeam()
 {
-    static CLeserDlg::PlainListOpener opener =
-        [](CLeserDlg& view, CLeserDlg::PlainListMode mode, qint32 readerId) {
-            CSendWrenDlg::Run(view, int(mode), readerId);
-        };
-    return opener;
+    static CTestSeam<CLeserDlg::PlainListOpener> seam;
+    return seam;
 }
 
 } // namespace
 
 CLeserDlg::PlainListOpener CLeserDlg::SetPlainListOpener(PlainListOpener opener)
 {
-    std::swap(plainListOpener(), opener);
-    return opener;
+    return plainListSeam().Replace(std::move(opener));
 }
 
 const CReaderModel::Facts* CLeserDlg::ClickedModelWhenIdle() const
@@ -72,20 +70,20 @@ void CLeserDlg::OnWriteAllData()
         OpenPlainList(PlainWrite);
 }
 
-bool CLeserDlg::OpenPlainList(PlainListMode mode)
+void CLeserDlg::OpenPlainList(PlainListMode mode)
 {
-    if (!plainListOpener())
-        return false;
-    plainListOpener()(*this, mode, m_nClickedReaderID);
-    return true;
+    if (const PlainListOpener opener = plainListSeam().Get())
+        opener(*this, mode, m_nClickedReaderID);
+    else
+        CSendWrenDlg::Run(*this, int(mode), m_nClickedReaderID);
 }
 
 int CLeserDlg::OnWriteAllDataRun()
 {
-    CLeftTreeView* tree = GetTreeView();
+    CReaderLink* link = Context().Link();
     CFerrold_Handler* db = GetDBHandler();
     // One transfer at a time: a second request is ignored.
-    if (CTransferRun::Active() || !tree || !db)
+    if (CTransferRun::Active() || !link || !db)
         return 0;
 
     // The clicked reader by its ID, with that row's own settings: names may
@@ -121,7 +119,7 @@ int CLeserDlg::OnWriteAllDataRun()
 
     auto job = std::make_shared<CWriteAllJob>(params, GetLanguage());
     m_pWriteAll = job;
-    m_pTransfer = std::make_unique<CTransferRun>(tree->Link(), this);
+    m_pTransfer = std::make_unique<CTransferRun>(*link, &Context(), this);
     m_pTransfer->OpenProgress(GetLanguage(), job->EntryCount(), QStringLiteral("\n") + Text(kWritingText));
     if (!m_pTransfer->Start(CTransferJob::BodyFor(job, CWindowMessage::WM_WRITE_ALL_DONE,
                                                   [this, job] { AfterWriteAll(job->MarkCleared()); })))

@@ -1,15 +1,14 @@
 #include "CParamHeron_KiteDlg.h"
 
+#include "CAppContext.h"
 #include "CDialogRunner.h"
 #include "CFerrold_Handler.h"
 #include "CGridBaseDlg.h"
 #include "CGridCtrl.h"
-#include "CLeftTreeView.h"
 #include "CLeserDlg.h"
-#include "CMainFrame.h"
-#include "CQuandorApp.h"
 #include "CRecordWriter.h"
 #include "CShowMessage.h"
+#include "CTestSeam.h"
 #include "CUiMessage.h"
 #include "CWrenDialogLink.h"
 #include "CtblOnline.h"
@@ -61,15 +60,16 @@ constexpr int kTries = 5;
 constexpr int kLargestSeconds = 126; // code 127; 128 would read as minutes
 constexpr int kLargestMinutes = 127;
 
-CParamHeron_KiteDlg::Clock& injectedClock()
+CTestSeam<CParamHeron_KiteDlg::Clock>& clockSeam()
 {
-    static CParamHeron_KiteDlg::Clock instance;
-    return instance;
+    static CTestSeam<CParamHeron_KiteDlg::Clock> seam;
+    return seam;
 }
 
 QDateTime now()
 {
-    return injectedClock() ? injectedClock()() : QDateTime::currentDateTime();
+    const CParamHeron_KiteDlg::Clock clock = clockSeam().Get();
+    return clock ? clock() : QDateTime::currentDateTime();
 }
 
 QString ControlName(int id)
@@ -87,6 +87,7 @@ const CParamHeron_KiteDlg::BitControls CParamHeron_KiteDlg::kBits[8] = {
 CParamHeron_KiteDlg::CParamHeron_KiteDlg(CLeserDlg* owner, const CtblLeser::structLeser& reader,
                                          CLanguageHandler* language, QWidget* parent)
     : QDialog(parent)
+    , m_pContext(owner ? &owner->Context() : nullptr)
     , m_pOwner(owner)
     , m_pLanguage(language)
     , m_nReaderId(reader.ID_Leser)
@@ -102,13 +103,13 @@ CParamHeron_KiteDlg::CParamHeron_KiteDlg(CLeserDlg* owner, const CtblLeser::stru
     // Only the reader of this row may be sent anything; any other reply
     // (another reader, none, a plain reader) leaves storing alone.
     bool thisReader = false;
-    CLeftTreeView* tree = CGridBaseDlg::GetTreeView();
-    if (tree && tree->IsPortOpen()) {
-        const QString reply = tree->SendAndWait('L', QStringLiteral("S0000"), CReaderFrame::FramedMode);
+    CReaderLink* link = ReaderLink();
+    if (link && link->IsPortOpen()) {
+        const QString reply = link->SendAndWait('L', QStringLiteral("S0000"), CReaderFrame::FramedMode);
         thisReader = reply.size() == 26 && reply.mid(4, 20) == m_strSerial;
     }
     Button(IDC_UPDATE_READER)->setEnabled(thisReader);
-    CFerrold_Handler* db = CGridBaseDlg::GetDBHandler();
+    CFerrold_Handler* db = Database();
     Button(IDC_UPDATE_DATABASE)->setEnabled(db && db->Get_Ptr_To_tblOnline()->_Requery() != 0);
 
     m_pTime->setTime(now().time());
@@ -120,22 +121,30 @@ CParamHeron_KiteDlg::CParamHeron_KiteDlg(CLeserDlg* owner, const CtblLeser::stru
 
 CParamHeron_KiteDlg::~CParamHeron_KiteDlg() = default;
 
+CFerrold_Handler* CParamHeron_KiteDlg::Database() const
+{
+    return m_pContext ? m_pContext->Database() : nullptr;
+}
+
+CReaderLink* CParamHeron_KiteDlg::ReaderLink() const
+{
+    return m_pContext ? m_pContext->Link() : nullptr;
+}
+
 void CParamHeron_KiteDlg::Open(CLeserDlg& view, const CtblLeser::structLeser& reader)
 {
     // Settings stored now would be marked as sent by the transfer's end
     // without ever reaching the reader.
-    if (CWrenDialogLink::Taken())
+    if (CWrenDialogLink::Taken(view.Context()))
         return;
-    CQuandorApp* app = CQuandorApp::Instance();
-    QWidget* parent = app && app->GetMainFrame() ? static_cast<QWidget*>(app->GetMainFrame()) : &view;
-    CParamHeron_KiteDlg dialog(&view, reader, CGridBaseDlg::GetLanguage(), parent);
+    QWidget* parent = view.Context().MainWindow() ? view.Context().MainWindow() : &view;
+    CParamHeron_KiteDlg dialog(&view, reader, view.GetLanguage(), parent);
     CDialogRunner::DoModal(dialog);
 }
 
 CParamHeron_KiteDlg::Clock CParamHeron_KiteDlg::SetClock(Clock replacement)
 {
-    std::swap(injectedClock(), replacement);
-    return replacement;
+    return clockSeam().Replace(std::move(replacement));
 }
 
 QString CParamHeron_KiteDlg::Text(unsigned int number) const
@@ -332,7 +341,7 @@ bool CParamHeron_KiteDlg::ReadControls(QString* parameter, int* code) const
 
 bool CParamHeron_KiteDlg::Store(const QString& parameter, int code, bool markForSending)
 {
-    CFerrold_Handler* db = CGridBaseDlg::GetDBHandler();
+    CFerrold_Handler* db = Database();
     if (!db)
         return false;
     CtblLeser* readers = db->Get_Ptr_To_tblLeser();
@@ -371,11 +380,11 @@ void CParamHeron_KiteDlg::OnUpdateDatabase()
     CDialogRunner::DoModal(notice);
 }
 
-bool CParamHeron_KiteDlg::SendTries(CLeftTreeView* tree, const CLinkLease& lease, const std::function<QString()>& data,
+bool CParamHeron_KiteDlg::SendTries(CReaderLink& link, const CLinkLease& lease, const std::function<QString()>& data,
                                     bool exactLength)
 {
-    for (int i = 0; i < kTries && !tree->Link().IsLineLost(); ++i) {
-        const QByteArray reply = tree->SendCommand(lease, 'S', data(), CReaderFrame::FramedMode).toLatin1();
+    for (int i = 0; i < kTries && !link.IsLineLost(); ++i) {
+        const QByteArray reply = link.SendCommand(lease, 'S', data(), CReaderFrame::FramedMode).toLatin1();
         // A reply with a wrong checksum is no answer.
         const bool length = exactLength ? reply.size() == 7 : reply.size() >= 5;
         if (length && CReaderFrame::IsFramedAck(reply) && CReaderFrame::HasValidChecksum(reply))
@@ -396,21 +405,21 @@ void CParamHeron_KiteDlg::OnUpdateReader()
     // reader does not take it.
     if (!Store(parameter, code, false))
         return;
-    CLeftTreeView* tree = CGridBaseDlg::GetTreeView();
+    CReaderLink* link = ReaderLink();
     SetBusy(true);
     bool sent = false;
     CLinkLease::Answer refusal = CLinkLease::NoReader;
-    if (tree) {
-        const CLinkLease lease = tree->Link().TakeLink();
+    if (link) {
+        const CLinkLease lease = link->TakeLink();
         refusal = lease.Why();
         if (lease.IsGranted()) {
             const quint8 byte = m_nParameter;
-            sent = SendTries(tree, lease, [byte] { return QStringLiteral("P0000%1").arg(byte, 4, 16, QLatin1Char('0')).toUpper(); }, true)
+            sent = SendTries(*link, lease, [byte] { return QStringLiteral("P0000%1").arg(byte, 4, 16, QLatin1Char('0')).toUpper(); }, true)
                 && (code < 0
-                    || SendTries(tree, lease, [code] { return QStringLiteral("P0001%1").arg(code, 4, 16, QLatin1Char('0')).toUpper(); }, true))
+                    || SendTries(*link, lease, [code] { return QStringLiteral("P0001%1").arg(code, 4, 16, QLatin1Char('0')).toUpper(); }, true))
                 // The clock is read anew for each try.
-                && SendTries(tree, lease, [] { return CReaderLink::BuildClockString(now()); }, false);
-            tree->Link().ReleaseLink(lease);
+                && SendTries(*link, lease, [] { return CReaderLink::BuildClockString(now()); }, false);
+            link->ReleaseLink(lease);
         }
     }
     SetBusy(false);

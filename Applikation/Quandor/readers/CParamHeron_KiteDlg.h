@@ -10,6 +10,8 @@
 
 #include <functional>
 
+class CAppContext;
+class CFerrold_Handler;
 class CLanguageHandler;
 class CLeserDlg;
 class QAbstractButton;
@@ -100,11 +102,16 @@ private:
     // written. The reader list follows.
     bool Store(const QString& parameter, int code, bool markForSending);
     // Sends with up to five tries until the reply is an ACK.
-    bool SendTries(class CLeftTreeView* tree, const class CLinkLease& lease, const std::function<QString()>& data,
+    bool SendTries(class CReaderLink& link, const class CLinkLease& lease, const std::function<QString()>& data,
                    bool exactLength);
     QString Text(unsigned int number) const;
     void SetBusy(bool busy);
+    // The reader view's database and reader link; null without them.
+    CFerrold_Handler* Database() const;
+    class CReaderLink* ReaderLink() const;
 
+    // Of the reader view that opened the dialog, which may go first.
+    CAppContext* m_pContext;
     QPointer<CLeserDlg> m_pOwner;
     CLanguageHandler* m_pLanguage;
     const qint32 m_nReaderId;

@@ -1,14 +1,13 @@
 #include "CParamWrenDlg.h"
 
+#include "CAppContext.h"
 #include "CDialogRunner.h"
 #include "CFerrold_Handler.h"
 #include "CFontScale.h"
 #include "CGridCtrl.h"
-#include "CLeftTreeView.h"
 #include "CLeserDlg.h"
-#include "CMainFrame.h"
 #include "CReaderIdList.h"
-#include "CQuandorApp.h"
+#include "CReaderLink.h"
 #include "CRecordWriter.h"
 #include "CShowMessage.h"
 #include "CTransaction.h"
@@ -58,10 +57,6 @@ constexpr unsigned int kReaderNotFoundText = 66;
 constexpr int kWidth = 273;
 constexpr int kHeight = 138;
 
-CFerrold_Handler* Database()
-{
-    return CLeserDlg::GetDBHandler();
-}
 
 } // namespace
 
@@ -70,7 +65,7 @@ CParamWrenDlg::CParamWrenDlg(CLeserDlg* owner, const CtblLeser::structLeser& rea
     : QDialog(parent)
     , m_pOwner(owner)
     , m_pLanguage(language)
-    , m_link(this, language, CWindowMessage::WM_CHOOSE_MASTER_TRANSPONDER, kChooseDelayMs)
+    , m_link(this, owner ? &owner->Context() : nullptr, language, CWindowMessage::WM_CHOOSE_MASTER_TRANSPONDER, kChooseDelayMs)
     , m_nReaderId(reader.ID_Leser)
     , m_strModus(reader.Modus)
     , m_strParameter(reader.Parameter)
@@ -84,19 +79,23 @@ CParamWrenDlg::~CParamWrenDlg()
 {
     // Every way out (close, Escape, Enter, an exception) gives the link
     // back its polling.
-    if (CLeftTreeView* tree = CLeserDlg::GetTreeView()) {
-        tree->Link().SetMasterLearn(false);
-        tree->Link().SetParamDialogOpen(false);
+    if (CReaderLink* link = m_link.ReaderLink()) {
+        link->SetMasterLearn(false);
+        link->SetParamDialogOpen(false);
     }
+}
+
+CFerrold_Handler* CParamWrenDlg::Database() const
+{
+    return m_link.Context() ? m_link.Context()->Database() : nullptr;
 }
 
 void CParamWrenDlg::Open(CLeserDlg& owner, const CtblLeser::structLeser& reader)
 {
     // Teaching and sending would only fail after their waits.
-    if (CWrenDialogLink::Taken())
+    if (CWrenDialogLink::Taken(owner.Context()))
         return;
-    CMainFrame* frame = CQuandorApp::Instance() ? CQuandorApp::Instance()->GetMainFrame() : nullptr;
-    CParamWrenDlg dialog(&owner, reader, CLeserDlg::GetLanguage(), frame);
+    CParamWrenDlg dialog(&owner, reader, owner.GetLanguage(), owner.Context().MainWindow());
     CDialogRunner::DoModal(dialog);
 }
 
@@ -191,8 +190,8 @@ void CParamWrenDlg::BuildLayout()
 
 void CParamWrenDlg::InitDialog()
 {
-    if (CLeftTreeView* tree = CLeserDlg::GetTreeView())
-        tree->Link().SetParamDialogOpen(true);
+    if (CReaderLink* link = m_link.ReaderLink())
+        link->SetParamDialogOpen(true);
 
     const QString reply = m_link.Send('G', QStringLiteral("00"));
     const bool answered = reply.size() == 10;
@@ -279,8 +278,8 @@ void CParamWrenDlg::OnChooseMaster()
             return;
         }
         // Presented, the new master must show as the master at once.
-        if (CLeftTreeView* tree = CLeserDlg::GetTreeView())
-            tree->Link().SetMasterTransponder(chosen);
+        if (CReaderLink* link = m_link.ReaderLink())
+            link->SetMasterTransponder(chosen);
         m_strReaderMaster = chosen;
         return;
     }
@@ -303,15 +302,15 @@ void CParamWrenDlg::OnChooseMaster()
 
 void CParamWrenDlg::OnNewMaster()
 {
-    CLeftTreeView* tree = CLeserDlg::GetTreeView();
-    if (!tree)
+    CReaderLink* link = m_link.ReaderLink();
+    if (!link)
         return;
     // Teaching leaves the other buttons waiting.
     setEnabled(false);
-    tree->Link().SetMasterLearn(true);
+    link->SetMasterLearn(true);
     m_pStatus->setText(m_link.Text(kReadyText));
     if (!m_link.Acknowledged('M', QString())) {
-        tree->Link().SetMasterLearn(false);
+        link->SetMasterLearn(false);
         setEnabled(true);
         m_link.ShowBox(kNoAnswerText, QMessageBox::Critical);
         return;
@@ -320,9 +319,9 @@ void CParamWrenDlg::OnNewMaster()
     m_pStatus->setText(m_link.Text(kPresentText));
     m_pStatus->repaint();
     QString number;
-    const int teachWaitMs = tree->Link().Timing().teachWaitMs;
+    const int teachWaitMs = link->Timing().teachWaitMs;
     for (int wait = 1; wait <= kTeachWaits && number.isEmpty(); ++wait) {
-        const QString report = tree->Link().WaitMasterReport(teachWaitMs);
+        const QString report = link->WaitMasterReport(teachWaitMs);
         m_pProgress->setValue(wait);
         m_pProgress->repaint();
         if (report.size() == 11 && (report.at(0) == u'M' || report.at(0) == u'R')
@@ -331,14 +330,14 @@ void CParamWrenDlg::OnNewMaster()
     }
     m_pStatus->setText(m_link.Text(kReadyText));
     m_pProgress->setValue(0);
-    tree->Link().SetMasterLearn(false);
+    link->SetMasterLearn(false);
     setEnabled(true);
     if (number.isEmpty()) {
         m_link.ShowBox(kNoMasterText, QMessageBox::Warning);
         return;
     }
     m_pMaster->setText(number);
-    tree->Link().SetMasterTransponder(number);
+    link->SetMasterTransponder(number);
     m_strReaderMaster = number;
 
     // The reader's master is no longer one of its ordinary transponders;

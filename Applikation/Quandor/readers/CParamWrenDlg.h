@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QString>
 
+class CFerrold_Handler;
 class CLanguageHandler;
 class CLeserDlg;
 class QCheckBox;
@@ -85,6 +86,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // The database of the reader view that opened the dialog.
+    CFerrold_Handler* Database() const;
     void BuildLayout();
     void InitDialog();
     // The reader's row in the cache now; null when it is gone.

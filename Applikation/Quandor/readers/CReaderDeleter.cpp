@@ -1,9 +1,9 @@
 #include "CReaderDeleter.h"
 
+#include "CAppContext.h"
 #include "CDBException.h"
 #include "CFerrold_Handler.h"
 #include "CFieldExchange.h"
-#include "CLeftTreeView.h"
 #include "CReaderIdList.h"
 #include "CReaderModel.h"
 #include "CRecordWriter.h"
@@ -25,9 +25,9 @@ constexpr unsigned int kAllEventsTooText = 71;
 
 } // namespace
 
-CReaderDeleter::CReaderDeleter(CFerrold_Handler& db, CLeftTreeView* tree)
+CReaderDeleter::CReaderDeleter(CFerrold_Handler& db, CAppContext* context)
     : m_db(db)
-    , m_pTree(tree)
+    , m_pContext(context)
 {
 }
 
@@ -88,12 +88,13 @@ CRecordDeleter::Result CReaderDeleter::Delete(const std::vector<qint32>* ids, bo
     for (int i = 0; i < readers->GetAnz_Leser(); ++i) {
         const auto* reader = readers->Get_Leser(i);
         // A Tern has no children; its name may be another reader's.
-        if (!CLeftTreeView::IsTernReader(reader->LeserTyp))
+        if (!CReaderModel::IsTern(reader->LeserTyp))
             treeNames.insert(reader->ID_Leser, reader->Bezeichnung);
     }
 
     CRecordDeleter deleter(*readers, kNotFoundText);
     deleter.busyFlag = busyFlag;
+    deleter.context = m_pContext;
     // Runs only for the readers the database gave up, in their transaction:
     // a reader that stays keeps its events and assignments.
     deleter.cleanUp = [&](const std::vector<qint32>* deleted) {
@@ -124,17 +125,17 @@ CRecordDeleter::Result CReaderDeleter::Delete(const std::vector<qint32>* ids, bo
             }
             for (int i = 0; i < transponders->GetAnz_Transponder(); ++i)
                 transponders->Get_Transponder(i)->Leser_IDS.clear();
-            if (m_pTree)
-                m_pTree->RemoveAllReaderChildren();
+            if (m_pContext)
+                m_pContext->RemoveAllReaderChildren();
             return;
         }
         // Events and reader lists followed their writes already.
         readers->RemoveIf([deleted](const CtblLeser::structLeser& row) { return deleted->contains(row.ID_Leser); });
-        if (m_pTree) {
+        if (m_pContext) {
             for (qint32 id : *deleted) {
                 const auto name = treeNames.constFind(id);
                 if (name != treeNames.cend())
-                    m_pTree->RemoveReaderChildren(*name);
+                    m_pContext->RemoveReaderChildren(*name);
             }
         }
     };
@@ -142,8 +143,8 @@ CRecordDeleter::Result CReaderDeleter::Delete(const std::vector<qint32>* ids, bo
         readers->_Requery();
         events->_Requery();
         transponders->_Requery();
-        if (m_pTree)
-            m_pTree->RebuildChildren();
+        if (m_pContext)
+            m_pContext->RebuildTreeChildren();
     };
     deleter.refill = refill;
     return ids ? deleter.DeleteKeys(*ids) : deleter.DeleteAll();

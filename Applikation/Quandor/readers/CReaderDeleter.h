@@ -9,8 +9,8 @@
 #include <functional>
 #include <vector>
 
+class CAppContext;
 class CFerrold_Handler;
-class CLeftTreeView;
 
 // Deletes readers with everything that names them: a transponder's reader
 // list loses the reader's ID, the reader's events are deleted or kept
@@ -20,7 +20,9 @@ class CLeftTreeView;
 class CReaderDeleter
 {
 public:
-    CReaderDeleter(CFerrold_Handler& db, CLeftTreeView* tree);
+    // The context's tree loses the readers' children and its main window
+    // shows the wait cursor; without one, neither.
+    CReaderDeleter(CFerrold_Handler& db, CAppContext* context);
 
     // Rebuilds the reader list from the cache; runs once, before any box.
     std::function<void()> refill;
@@ -43,5 +45,5 @@ private:
     void StripStoredLists(const QSet<qint32>& deleted);
 
     CFerrold_Handler& m_db;
-    CLeftTreeView* m_pTree;
+    CAppContext* m_pContext;
 };

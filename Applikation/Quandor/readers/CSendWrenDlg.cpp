@@ -1,15 +1,14 @@
 #include "CSendWrenDlg.h"
 
+#include "CAppContext.h"
 #include "CDialogRunner.h"
 #include "CFerrold_Handler.h"
 #include "CFontScale.h"
 #include "CGridCtrl.h"
-#include "CLeftTreeView.h"
 #include "CLeserDlg.h"
-#include "CMainFrame.h"
 #include "CPlainListStore.h"
 #include "CReaderIdList.h"
-#include "CQuandorApp.h"
+#include "CReaderLink.h"
 #include "CShowMessage.h"
 #include "CWrenSettings.h"
 #include "CtblLeser.h"
@@ -77,7 +76,7 @@ public:
 CSendWrenDlg::CSendWrenDlg(CLanguageHandler* language, CFerrold_Handler* db, CLeserDlg* owner, int mode,
                            qint32 readerId, QWidget* parent)
     : QDialog(parent)
-    , m_link(this, language, CWindowMessage::WM_READ_READER_LIST, kReadDelayMs)
+    , m_link(this, owner ? &owner->Context() : nullptr, language, CWindowMessage::WM_READ_READER_LIST, kReadDelayMs)
     , m_pDb(db)
     , m_pOwner(owner)
     , m_nMode(mode == WriteMode ? WriteMode : FetchMode)
@@ -92,14 +91,13 @@ CSendWrenDlg::~CSendWrenDlg() = default;
 
 void CSendWrenDlg::Run(CLeserDlg& owner, int mode, qint32 readerId)
 {
-    CLeftTreeView* tree = CLeserDlg::GetTreeView();
-    if (!tree)
+    CAppContext& context = owner.Context();
+    if (!context.Link())
         return;
     // One reader conversation at a time.
-    if (CWrenDialogLink::Taken())
+    if (CWrenDialogLink::Taken(context))
         return;
-    CMainFrame* frame = CQuandorApp::Instance() ? CQuandorApp::Instance()->GetMainFrame() : nullptr;
-    CSendWrenDlg dialog(CLeserDlg::GetLanguage(), CLeserDlg::GetDBHandler(), &owner, mode, readerId, frame);
+    CSendWrenDlg dialog(owner.GetLanguage(), owner.GetDBHandler(), &owner, mode, readerId, context.MainWindow());
     CDialogRunner::DoModal(dialog);
 }
 
@@ -250,8 +248,7 @@ void CSendWrenDlg::showEvent(QShowEvent* event)
 void CSendWrenDlg::MoveBeside()
 {
     // Bottom left on the record view, so the reader list stays in sight.
-    CMainFrame* frame = CQuandorApp::Instance() ? CQuandorApp::Instance()->GetMainFrame() : nullptr;
-    QWidget* pane = frame ? frame->GetRightPane() : nullptr;
+    QWidget* pane = m_link.Context() ? m_link.Context()->RightPane() : nullptr;
     if (!pane || !pane->isVisible())
         return;
     const QPoint bottomLeft = pane->mapToGlobal(QPoint(0, pane->height()));
@@ -393,8 +390,8 @@ QStringList CSendWrenDlg::Texts(const QTreeWidget* list)
 
 bool CSendWrenDlg::SendToReader(const QStringList& numbers)
 {
-    CLeftTreeView* tree = CLeserDlg::GetTreeView();
-    const int resendPauseMs = tree ? tree->Link().Timing().plainResendPauseMs : CLinkTiming().plainResendPauseMs;
+    CReaderLink* link = m_link.ReaderLink();
+    const int resendPauseMs = link ? link->Timing().plainResendPauseMs : CLinkTiming().plainResendPauseMs;
     const int n = int(numbers.size());
     // The settings as stored for the reader; a reader gone from the table
     // gets the reader's own defaults.

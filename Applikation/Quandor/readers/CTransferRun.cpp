@@ -1,8 +1,7 @@
 #include "CTransferRun.h"
 
 #include "CDataProgressDlg.h"
-#include "CMainFrame.h"
-#include "CQuandorApp.h"
+#include "CAppContext.h"
 #include "CThreadMailbox.h"
 #include "CUiMessage.h"
 #include "CReaderFrame.h"
@@ -27,11 +26,9 @@ namespace {
 // from the event loop and never inside the mailbox's delivery.
 const QEvent::Type kWorkerDone = static_cast<QEvent::Type>(QEvent::registerEventType());
 
-void centreOnMainWindow(QWidget* window)
+void centreOnMainWindow(QWidget* window, CAppContext* context)
 {
-    QWidget* anchor = nullptr;
-    if (CQuandorApp* app = CQuandorApp::Instance())
-        anchor = app->GetMainFrame();
+    QWidget* anchor = context ? context->MainWindow() : nullptr;
     const QRect area = anchor ? anchor->frameGeometry()
                               : (QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry()
                                                                   : QRect());
@@ -43,8 +40,9 @@ void centreOnMainWindow(QWidget* window)
 
 CTransferRun* CTransferRun::s_active = nullptr;
 
-CTransferRun::CTransferRun(CReaderLink& link, QObject* owner)
+CTransferRun::CTransferRun(CReaderLink& link, CAppContext* context, QObject* owner)
     : m_link(link)
+    , m_context(context)
     , m_timing(link.Timing())
     , m_owner(owner)
     , m_mailbox(new CThreadMailbox(this))
@@ -77,7 +75,7 @@ void CTransferRun::OpenProgress(CLanguageHandler* language, int upper, const QSt
     progress->SetRange(0, std::max(1, upper));
     progress->SetPos(0);
     progress->SetText(text);
-    centreOnMainWindow(progress);
+    centreOnMainWindow(progress, m_context);
     progress->show();
     m_progress = progress;
 }
@@ -107,8 +105,8 @@ bool CTransferRun::Start(Body body)
     m_state = State::Running;
     s_active = this;
     if (m_body.waitCursor) {
-        if (CQuandorApp* app = CQuandorApp::Instance()) {
-            app->BeginWaitCursor();
+        if (m_context) {
+            m_context->BeginWaitCursor();
             m_cursor = true;
         }
     }
@@ -168,8 +166,8 @@ void CTransferRun::EndDuties()
     m_leaseHeld = false;
     if (m_cursor) {
         m_cursor = false;
-        if (CQuandorApp* app = CQuandorApp::Instance())
-            app->EndWaitCursor();
+        if (m_context)
+            m_context->EndWaitCursor();
     }
     m_state = State::Ended;
     if (s_active == this)

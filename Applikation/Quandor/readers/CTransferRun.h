@@ -14,6 +14,7 @@
 #include <mutex>
 #include <thread>
 
+class CAppContext;
 class CDataProgressDlg;
 class CLanguageHandler;
 class CReaderLink;
@@ -80,11 +81,17 @@ public:
         bool waitCursor = true;
     };
 
-    CTransferRun(CReaderLink& link, QObject* owner);
+    // The context's main window anchors the progress window and shows the
+    // wait cursor; without one, neither.
+    CTransferRun(CReaderLink& link, CAppContext* context, QObject* owner);
     ~CTransferRun() override;
 
     CTransferRun(const CTransferRun&) = delete;
     CTransferRun& operator=(const CTransferRun&) = delete;
+
+    // Refuses a command that would start another transfer or change the
+    // data of the one that runs.
+    static constexpr unsigned int kTransferRunsText = 253;
 
     // --- UI thread
     // The run that is active in the program, or null.
@@ -144,6 +151,7 @@ private:
     void EndDuties();
 
     CReaderLink& m_link;
+    CAppContext* m_context;
     const CLinkTiming m_timing;
     QPointer<QObject> m_owner;
     Body m_body;

@@ -1,8 +1,7 @@
 #include "CWrenDialogLink.h"
 
-#include "CLeftTreeView.h"
-#include "CLeserDlg.h"
-#include "CMainFrame.h"
+#include "CAppContext.h"
+#include "CReaderLink.h"
 #include "CTransferRun.h"
 #include "CUiMessage.h"
 #include "CWrenSettings.h"
@@ -14,8 +13,10 @@
 #include <QDialog>
 #include <QKeyEvent>
 
-CWrenDialogLink::CWrenDialogLink(QDialog* dialog, CLanguageHandler* language, int message, int delayMs)
-    : m_pLanguage(language)
+CWrenDialogLink::CWrenDialogLink(QDialog* dialog, CAppContext* context, CLanguageHandler* language, int message,
+                                 int delayMs)
+    : m_pContext(context)
+    , m_pLanguage(language)
     , m_nMessage(message)
 {
     m_timer.setSingleShot(true);
@@ -23,15 +24,20 @@ CWrenDialogLink::CWrenDialogLink(QDialog* dialog, CLanguageHandler* language, in
     QObject::connect(&m_timer, &QTimer::timeout, dialog, [dialog, message] { CWindowMessage::Post(dialog, message); });
 }
 
-bool CWrenDialogLink::Taken()
+bool CWrenDialogLink::Taken(CAppContext& context)
 {
-    CLeftTreeView* tree = CLeserDlg::GetTreeView();
-    if (!CTransferRun::Active() && !(tree && tree->Link().IsLinkTaken()))
+    CReaderLink* link = context.Link();
+    if (!CTransferRun::Active() && !(link && link->IsLinkTaken()))
         return false;
-    CUiMessage::Show(CLeserDlg::GetLanguage() ? CLeserDlg::GetLanguage()->GetLangItem(CMainFrame::kTransferRunsText)
-                                              : QString(),
+    CLanguageHandler* language = context.Language();
+    CUiMessage::Show(language ? language->GetLangItem(CTransferRun::kTransferRunsText) : QString(),
                      QMessageBox::Information);
     return true;
+}
+
+CReaderLink* CWrenDialogLink::ReaderLink() const
+{
+    return m_pContext ? m_pContext->Link() : nullptr;
 }
 
 QString CWrenDialogLink::Text(unsigned int number) const
@@ -46,8 +52,8 @@ void CWrenDialogLink::ShowBox(unsigned int text, QMessageBox::Icon icon) const
 
 QString CWrenDialogLink::Send(char letter, const QString& data) const
 {
-    CLeftTreeView* tree = CLeserDlg::GetTreeView();
-    return tree ? tree->SendAndWait(letter, data, CReaderFrame::PlainMode) : QString();
+    CReaderLink* link = ReaderLink();
+    return link ? link->SendAndWait(letter, data, CReaderFrame::PlainMode) : QString();
 }
 
 bool CWrenDialogLink::Acknowledged(char letter, const QString& data) const

@@ -74,8 +74,9 @@ qint32 readerIdByName(const QString& name, bool* found)
 
 } // namespace
 
-CLeftTreeView::CLeftTreeView(CLanguageHandler* pLanguage, CMainFrame* pFrame, QWidget* parent)
+CLeftTreeView::CLeftTreeView(CAppContext& context, CLanguageHandler* pLanguage, CMainFrame* pFrame, QWidget* parent)
     : QTreeWidget(parent)
+    , m_context(context)
     , m_pLanguage(pLanguage)
     , m_pFrame(pFrame)
     , m_pLabelTimer(new QTimer(this))
@@ -244,6 +245,35 @@ void CLeftTreeView::RemoveSchemaChild(qint32 identity)
         RemoveChild(child);
 }
 
+void CLeftTreeView::InsertReaderChildren(const QString& name)
+{
+    for (NodeKind kind : {TranspondersNode, PersonsNode, EventsNode}) {
+        QTreeWidgetItem* node = m_nodes[kind];
+        if (!node)
+            continue;
+        int place = 0;
+        while (place < node->childCount()
+               && QString::compare(node->child(place)->text(0), name, Qt::CaseInsensitive) <= 0)
+            ++place;
+        node->insertChild(place, NewReaderChild(name));
+        node->setExpanded(true);
+    }
+    update();
+}
+
+void CLeftTreeView::RenameReaderChildren(const QString& oldName, const QString& newName)
+{
+    for (NodeKind kind : {TranspondersNode, PersonsNode, EventsNode}) {
+        QTreeWidgetItem* node = m_nodes[kind];
+        for (int i = 0; node && i < node->childCount(); ++i) {
+            if (node->child(i)->text(0) == oldName) {
+                node->child(i)->setText(0, newName);
+                break;
+            }
+        }
+    }
+}
+
 void CLeftTreeView::RemoveReaderChildren(const QString& name)
 {
     for (NodeKind kind : {TranspondersNode, PersonsNode, EventsNode}) {
@@ -371,7 +401,7 @@ void CLeftTreeView::OnShowSelection()
 
     switch (group) {
     case ReadersNode: {
-        auto* view = new CLeserDlg;
+        auto* view = new CLeserDlg(m_context);
         m_pFrame->ReplaceRightPane(view);
         view->Reload(0);
         break;
@@ -383,11 +413,11 @@ void CLeftTreeView::OnShowSelection()
         const qint32 reader = child ? readerIdByName(name, &found) : 0;
         QWidget* view = nullptr;
         if (group == TranspondersNode)
-            view = new CTransponderDlg;
+            view = new CTransponderDlg(m_context);
         else if (group == PersonsNode)
-            view = new CNameDlg;
+            view = new CNameDlg(m_context);
         else
-            view = new CEventsDlg;
+            view = new CEventsDlg(m_context);
         m_pFrame->ReplaceRightPane(view);
         if (!found)
             break;
@@ -400,7 +430,7 @@ void CLeftTreeView::OnShowSelection()
         break;
     }
     case TimeSchemasNode: {
-        auto* view = new CZeitschemaDlg;
+        auto* view = new CZeitschemaDlg(m_context);
         m_pFrame->ReplaceRightPane(view);
         if (!child) {
             view->ShowSchemas(0);

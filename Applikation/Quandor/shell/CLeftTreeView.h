@@ -7,6 +7,7 @@
 #include <QString>
 #include <QTreeWidget>
 
+class CAppContext;
 class CDataProgressDlg;
 class CLanguageHandler;
 class CThreadMailbox;
@@ -41,7 +42,7 @@ public:
     static constexpr int kTagDisplayMilliseconds = 1500;
     static constexpr unsigned int kDefaultComPort = 256;
 
-    CLeftTreeView(CLanguageHandler* pLanguage, CMainFrame* pFrame, QWidget* parent = nullptr);
+    CLeftTreeView(CAppContext& context, CLanguageHandler* pLanguage, CMainFrame* pFrame, QWidget* parent = nullptr);
     ~CLeftTreeView() override;
 
     // Builds the tree from the caches; once, after the window is shown.
@@ -62,6 +63,12 @@ public:
     void AddSchemaChild(qint32 identity, const QString& name);
     void RenameSchemaChild(qint32 identity, const QString& name);
     void RemoveSchemaChild(qint32 identity);
+    // A new reader's children under the transponders, persons and events
+    // nodes, each placed as the user reads the names (the tree's own sorting
+    // would reorder its fixed nodes too), the nodes opened.
+    void InsertReaderChildren(const QString& name);
+    // The first child of each of those nodes titled oldName takes newName.
+    void RenameReaderChildren(const QString& oldName, const QString& newName);
     // A deleted reader's children: the first child titled exactly this name
     // under the transponders, persons and events nodes (an empty name too).
     void RemoveReaderChildren(const QString& name);
@@ -162,6 +169,8 @@ private:
     void OnLinkLost(quint64 connection);
     void DestroySearchProgress();
 
+    // Handed to every view the tree puts on the right.
+    CAppContext& m_context;
     CLanguageHandler* m_pLanguage;
     CMainFrame* m_pFrame;
     QTreeWidgetItem* m_nodes[EventsNode + 1] = {};

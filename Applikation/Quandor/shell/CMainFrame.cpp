@@ -13,6 +13,7 @@
 #include "CMainToolBar.h"
 #include "CQuandorApp.h"
 #include "CRegistryKey.h"
+#include "CTestSeam.h"
 #include "CUiMessage.h"
 #include "CViewSplitterWnd.h"
 #include "CtblLeser.h"
@@ -31,12 +32,16 @@
 
 namespace {
 
-CMainFrame::HelpOpener& helpOpener()
+CTestSeam<CMainFrame::HelpOpener>& helpOpener()
 {
-    static CMainFrame::HelpOpener opener = [](const QString& path) {
-        return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-    };
-    return opener;
+    static CTestSeam<CMainFrame::HelpOpener> seam;
+    return seam;
+}
+
+bool openHelp(const QString& path)
+{
+    const CMainFrame::HelpOpener opener = helpOpener().Get();
+    return opener ? opener(path) : QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 // The model name the reader pane shows for a link's reader type.
@@ -60,8 +65,9 @@ unsigned int modelText(int readerType)
 
 } // namespace
 
-CMainFrame::CMainFrame(CLanguageHandler* pLanguage, QWidget* parent)
+CMainFrame::CMainFrame(CAppContext& context, CLanguageHandler* pLanguage, QWidget* parent)
     : QMainWindow(parent)
+    , m_context(context)
     , m_pLanguage(pLanguage)
 {
     setObjectName(QStringLiteral("CMainFrame"));
@@ -73,7 +79,7 @@ CMainFrame::~CMainFrame() = default;
 
 void CMainFrame::SetHelpOpener(HelpOpener opener)
 {
-    helpOpener() = std::move(opener);
+    helpOpener().Replace(std::move(opener));
 }
 
 bool CMainFrame::Create()
@@ -104,9 +110,9 @@ bool CMainFrame::Create()
     }
 
     m_pSplitter = new CViewSplitterWnd(this);
-    m_pLeftTreeView = new CLeftTreeView(m_pLanguage, this, m_pSplitter);
+    m_pLeftTreeView = new CLeftTreeView(m_context, m_pLanguage, this, m_pSplitter);
     m_pSplitter->addWidget(m_pLeftTreeView);
-    m_pSplitter->addWidget(new CLeserDlg);
+    m_pSplitter->addWidget(new CLeserDlg(m_context));
     m_pSplitter->setStretchFactor(0, 0);
     m_pSplitter->setStretchFactor(1, 1);
     m_pSplitter->setSizes({kTreeWidth, kWidth - kTreeWidth});
@@ -304,7 +310,7 @@ QString CMainFrame::HelpFileName() const
 void CMainFrame::OnHelp()
 {
     const QString path = QDir::current().absoluteFilePath(HelpFileName());
-    if (!QFileInfo::exists(path) || !helpOpener()(path))
+    if (!QFileInfo::exists(path) || !openHelp(path))
     {
         QString text = m_pLanguage->GetLangItem(kHelpFailedText);
         if (text.contains(QLatin1String("%1")))
@@ -397,37 +403,37 @@ bool CMainFrame::RefusedWhileTransferRuns()
 
 void CMainFrame::OnCsvImport()
 {
-    CCsvImportCommand(this, m_pLanguage).OnCsvImport();
+    CCsvImportCommand(m_context, m_pLanguage).OnCsvImport();
 }
 
 void CMainFrame::OnCsvExport()
 {
-    CCsvExportCommand(this, m_pLanguage).OnCsvExport();
+    CCsvExportCommand(m_context, m_pLanguage).OnCsvExport();
 }
 
 int CMainFrame::ImportCsv(int choice)
 {
-    return CCsvImportCommand(this, m_pLanguage).ImportCsv(choice);
+    return CCsvImportCommand(m_context, m_pLanguage).ImportCsv(choice);
 }
 
 int CMainFrame::ExportCsv(int choice)
 {
-    return CCsvExportCommand(this, m_pLanguage).ExportCsv(choice);
+    return CCsvExportCommand(m_context, m_pLanguage).ExportCsv(choice);
 }
 
 void CMainFrame::OnDatabaseBackup()
 {
-    CDatabaseBackup(this, m_pLanguage).OnDatabaseBackup();
+    CDatabaseBackup(m_context, m_pLanguage).OnDatabaseBackup();
 }
 
 void CMainFrame::OnDatabaseRestore()
 {
-    CDatabaseBackup(this, m_pLanguage).OnDatabaseRestore();
+    CDatabaseBackup(m_context, m_pLanguage).OnDatabaseRestore();
 }
 
 void CMainFrame::OnDeleteAllEntries()
 {
-    CDeleteAllEntries(this, m_pLanguage).OnDeleteAllEntries();
+    CDeleteAllEntries(m_context, m_pLanguage).OnDeleteAllEntries();
 }
 
 void CMainFrame::RebuildTree()

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "CTransferRun.h"
+
 #include <QHash>
 #include <QMainWindow>
 
 #include <functional>
 
+class CAppContext;
 class CColorStatic;
 class CLanguageHandler;
 class CLeftTreeView;
@@ -52,9 +55,9 @@ public:
     // The help text used when the help file cannot be opened.
     static constexpr unsigned int kHelpFailedText = 248;
     // Refuses commands that replace the database while a reader transfer runs.
-    static constexpr unsigned int kTransferRunsText = 253;
+    static constexpr unsigned int kTransferRunsText = CTransferRun::kTransferRunsText;
 
-    explicit CMainFrame(CLanguageHandler* pLanguage, QWidget* parent = nullptr);
+    CMainFrame(CAppContext& context, CLanguageHandler* pLanguage, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
     // Builds toolbar, status bar, menus and the splitter with its two panes.
@@ -113,6 +116,7 @@ private:
     void OnHelp();
     void FocusNextPane(bool forward);
 
+    CAppContext& m_context;
     CLanguageHandler* m_pLanguage;
     CLeftTreeView* m_pLeftTreeView = nullptr;
     CViewSplitterWnd* m_pSplitter = nullptr;

@@ -9,6 +9,7 @@
 #include "CLockWaitCursor.h"
 #include "CMainFrame.h"
 #include "CRegistryKey.h"
+#include "CShellContext.h"
 #include "CUiMessage.h"
 #include "CDBException.h"
 
@@ -43,6 +44,7 @@ QMessageBox::Icon boxIcon(CFerrold_Reporter::Icon icon)
 
 CQuandorApp::CQuandorApp(int& argc, char** argv)
     : QApplication(argc, argv)
+    , m_pContext(std::make_unique<CShellContext>(*this))
 {
     setApplicationName(QStringLiteral("Quandor"));
     setOrganizationName(QStringLiteral("Velmora"));
@@ -56,6 +58,11 @@ CQuandorApp::~CQuandorApp()
 CQuandorApp* CQuandorApp::Instance()
 {
     return qobject_cast<CQuandorApp*>(QCoreApplication::instance());
+}
+
+CAppContext& CQuandorApp::Context()
+{
+    return *m_pContext;
 }
 
 bool CQuandorApp::InitInstance()
@@ -101,7 +108,7 @@ void CQuandorApp::ShowSplash()
 
 bool CQuandorApp::CreateMainFrame()
 {
-    m_pMainFrame = new CMainFrame(m_pLanguage);
+    m_pMainFrame = new CMainFrame(*m_pContext, m_pLanguage);
     if (!m_pMainFrame->Create()) {
         delete m_pMainFrame;
         return false;

@@ -9,10 +9,12 @@
 #include <functional>
 #include <memory>
 
+class CAppContext;
 class CDialogSetup;
 class CFerrold_Handler;
 class CLanguageHandler;
 class CMainFrame;
+class CShellContext;
 class QTranslator;
 
 // The application object: it prepares the layout store, the language texts
@@ -33,6 +35,8 @@ public:
 
     // The running application object (null outside the program and its tests).
     static CQuandorApp* Instance();
+    // What the views and commands below the main window are handed.
+    CAppContext& Context();
 
     // The whole start: services, splash, main window. False ends the program.
     bool InitInstance();
@@ -93,4 +97,5 @@ private:
     CLinkTiming m_linkTiming;
     int m_waitCursors = 0;
     std::unique_ptr<QTranslator> m_pQtTexts;
+    std::unique_ptr<CShellContext> m_pContext;
 };

@@ -1,5 +1,6 @@
 #include "CEventsDlg.h"
 
+#include "CAppContext.h"
 #include "CFerrold_Handler.h"
 #include "CGridCtrl.h"
 #include "CtblEvents.h"
@@ -32,8 +33,9 @@ QString ReaderNameOf(CFerrold_Handler& db, qint32 readerId)
 
 } // namespace
 
-CEventsDlg::CEventsDlg(QWidget* parent)
-    : CGridBaseDlg(parent)
+CEventsDlg::CEventsDlg(CAppContext& context, QWidget* parent)
+    : CGridBaseDlg(context, parent)
+    , m_lookups(context)
 {
     setObjectName(QStringLiteral("CEventsDlg"));
     SetHeading(17, QString());
@@ -162,6 +164,7 @@ void CEventsDlg::OnDeleteAll()
         return;
     CtblEvents* events = db->Get_Ptr_To_tblEvents();
     CRecordDeleter deleter(*events, 75);
+    deleter.context = &Context();
     deleter.busyFlag = &m_bBusy;
     deleter.updateCaches = [events](const QSet<qint32>* deleted) {
         if (!deleted)

@@ -13,7 +13,7 @@ public:
     static constexpr quint32 kGridId = 1001;
     static constexpr int kColumns = 11;
 
-    explicit CEventsDlg(QWidget* parent = nullptr);
+    explicit CEventsDlg(CAppContext& context, QWidget* parent = nullptr);
 
     // Shows the events of one reader (its identity), or of all for 0.
     void ShowEvents(quint32 readerId);

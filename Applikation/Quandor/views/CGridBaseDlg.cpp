@@ -1,5 +1,6 @@
 #include "CGridBaseDlg.h"
 
+#include "CAppContext.h"
 #include "CDialogSetup.h"
 #include "CFerrold_Handler.h"
 #include "CFontScale.h"
@@ -7,8 +8,6 @@
 #include "CGridCellCheck.h"
 #include "CGridCtrl.h"
 #include "CLanguageHandler.h"
-#include "CMainFrame.h"
-#include "CQuandorApp.h"
 #include "CtblLeser.h"
 #include "GridConstants.h"
 #include "GridRecords.h"
@@ -19,8 +18,9 @@
 
 #include <algorithm>
 
-CGridBaseDlg::CGridBaseDlg(QWidget* parent)
+CGridBaseDlg::CGridBaseDlg(CAppContext& context, QWidget* parent)
     : QWidget(parent)
+    , m_context(context)
     , m_pHeading(new QLabel(this))
 {
     QFont bold = m_pHeading->font();
@@ -41,8 +41,7 @@ CGridBaseDlg::~CGridBaseDlg()
 
 CDialogSetup* CGridBaseDlg::LayoutStore() const
 {
-    CQuandorApp* app = CQuandorApp::Instance();
-    return app ? app->GetDialogSetup() : nullptr;
+    return m_context.LayoutStore();
 }
 
 void CGridBaseDlg::InitGrid(const QString& viewCode, quint32 gridId, int columns, int rows)
@@ -324,22 +323,14 @@ void CGridBaseDlg::ResetSortState()
         m_pGrid->SortByColumn(std::clamp(m_nSortColumn, 0, columns - 1), 0);
 }
 
-CFerrold_Handler* CGridBaseDlg::GetDBHandler()
+CFerrold_Handler* CGridBaseDlg::GetDBHandler() const
 {
-    CQuandorApp* app = CQuandorApp::Instance();
-    return app ? app->GetDBHandler() : nullptr;
+    return m_context.Database();
 }
 
-CLanguageHandler* CGridBaseDlg::GetLanguage()
+CLanguageHandler* CGridBaseDlg::GetLanguage() const
 {
-    CQuandorApp* app = CQuandorApp::Instance();
-    return app ? app->GetLanguage() : nullptr;
-}
-
-CLeftTreeView* CGridBaseDlg::GetTreeView()
-{
-    CQuandorApp* app = CQuandorApp::Instance();
-    return app && app->GetMainFrame() ? app->GetMainFrame()->GetLeftTreeView() : nullptr;
+    return m_context.Language();
 }
 
 QString CGridBaseDlg::Heading() const
@@ -356,7 +347,7 @@ void CGridBaseDlg::SetHeading(unsigned int kindText, const QString& filter)
     m_pHeading->setText(filter.isEmpty() ? kind : kind + QStringLiteral(" – ") + filter);
 }
 
-QString CGridBaseDlg::ReaderName(quint32 readerId)
+QString CGridBaseDlg::ReaderName(quint32 readerId) const
 {
     CFerrold_Handler* db = GetDBHandler();
     if (!db || readerId == 0)

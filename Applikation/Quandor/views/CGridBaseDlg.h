@@ -9,16 +9,17 @@
 
 #include <vector>
 
+class CAppContext;
 class CDialogSetup;
 class CFerrold_Handler;
 class CGridCtrl;
 class CLanguageHandler;
-class CLeftTreeView;
 class QLabel;
 
 // The base of the record views on the right of the main window. Each view
 // stands for one kind of record, shown for a filter (a reader or a time
-// schema, or all of them).
+// schema, or all of them). It is handed the program's context, through
+// which it reaches the database, the reader link and the tree.
 //
 // The view owns its grid and answers it: the grid asks for texts and
 // colours and reports edits and clicks, and the base hands each request to
@@ -29,7 +30,7 @@ class CGridBaseDlg : public QWidget, public CGridNotifyReceiver
     Q_OBJECT
 
 public:
-    explicit CGridBaseDlg(QWidget* parent = nullptr);
+    explicit CGridBaseDlg(CAppContext& context, QWidget* parent = nullptr);
     ~CGridBaseDlg() override;
 
     // Sets every column title (and the heading) from the language texts.
@@ -43,9 +44,9 @@ public:
     virtual bool StoreEditedCell(GRID_NOTIFY* notify);
 
     // Taken afresh at every use: a restore replaces the handler.
-    static CFerrold_Handler* GetDBHandler();
-    static CLanguageHandler* GetLanguage();
-    static CLeftTreeView* GetTreeView();
+    CFerrold_Handler* GetDBHandler() const;
+    CLanguageHandler* GetLanguage() const;
+    CAppContext& Context() const { return m_context; }
 
     // What the view shows now, as its heading says it.
     QString Heading() const;
@@ -179,9 +180,10 @@ protected:
     // Heading: the kind of record and, when filtered, the filter's name.
     void SetHeading(unsigned int kindText, const QString& filter);
     // The name of the reader with this identity; empty for 0 or none.
-    static QString ReaderName(quint32 readerId);
+    QString ReaderName(quint32 readerId) const;
 
 private:
+    CAppContext& m_context;
     QLabel* m_pHeading;
     CGridCtrl* m_pGrid = nullptr;
     int m_nRowCount = 0;

@@ -1,5 +1,6 @@
 #include "CNameDlg.h"
 
+#include "CAppContext.h"
 #include "CFerrold_Handler.h"
 #include "CGridCellCombo.h"
 #include "CGridCtrl.h"
@@ -7,6 +8,7 @@
 #include "CPersonStore.h"
 #include "CReaderIdList.h"
 #include "CRecordWriter.h"
+#include "CTestSeam.h"
 #include "CtblLeser.h"
 #include "CtblPerson.h"
 #include "CtblTransponder.h"
@@ -34,28 +36,29 @@ constexpr int kTransponderColumn = 3;
 constexpr int kFirstReaderColumn = 5;
 const QString kNone = QStringLiteral("---");
 
-std::function<qint64()>& Clock()
+CTestSeam<std::function<qint64()>>& clockSeam()
 {
-    static std::function<qint64()> clock;
-    return clock;
+    static CTestSeam<std::function<qint64()>> seam;
+    return seam;
 }
 
-CtblPerson* PersonTable()
+CtblPerson* PersonTable(CAppContext& context)
 {
-    CFerrold_Handler* db = CGridBaseDlg::GetDBHandler();
+    CFerrold_Handler* db = context.Database();
     return db ? db->Get_Ptr_To_tblPerson() : nullptr;
 }
 
-CtblTransponder* TransponderTable()
+CtblTransponder* TransponderTable(CAppContext& context)
 {
-    CFerrold_Handler* db = CGridBaseDlg::GetDBHandler();
+    CFerrold_Handler* db = context.Database();
     return db ? db->Get_Ptr_To_tblTransponder() : nullptr;
 }
 
 } // namespace
 
-CNameDlg::CNameDlg(QWidget* parent)
-    : CGridBaseDlg(parent)
+CNameDlg::CNameDlg(CAppContext& context, QWidget* parent)
+    : CGridBaseDlg(context, parent)
+    , m_lookups(context)
 {
     setObjectName(QStringLiteral("CNameDlg"));
     SetHeading(16, QString());
@@ -63,7 +66,7 @@ CNameDlg::CNameDlg(QWidget* parent)
 
 void CNameDlg::SetClock(std::function<qint64()> clock)
 {
-    Clock() = std::move(clock);
+    clockSeam().Replace(std::move(clock));
 }
 
 int CNameDlg::Reload(quint32 readerId)
@@ -147,7 +150,7 @@ void CNameDlg::FillGrid(quint32 gridId, int columns)
 
 const CtblPerson::structPerson* CNameDlg::PersonOfRow(int dataRow) const
 {
-    CtblPerson* persons = PersonTable();
+    CtblPerson* persons = PersonTable(Context());
     if (!persons)
         return nullptr;
     const int index = CacheRow(dataRow, persons->GetAnz_Person());
@@ -213,7 +216,7 @@ void CNameDlg::OnGetCellColor(GRID_DISPINFO* info)
 QStringList CNameDlg::OfferedTransponders(qint32 personId) const
 {
     QStringList numbers{kNone};
-    CtblTransponder* transponders = TransponderTable();
+    CtblTransponder* transponders = TransponderTable(Context());
     for (int i = 0; transponders && i < transponders->GetAnz_Transponder(); ++i) {
         const auto* transponder = transponders->Get_Transponder(i);
         if (transponder->Person_ID == 0 || transponder->Person_ID == personId)
@@ -269,7 +272,7 @@ bool CNameDlg::StoreEditedCell(GRID_NOTIFY* notify)
 
 bool CNameDlg::StoreName(qint32 personId, const QString& name)
 {
-    CtblPerson* persons = PersonTable();
+    CtblPerson* persons = PersonTable(Context());
     if (!persons)
         return false;
     for (int i = 0; i < persons->GetAnz_Person(); ++i) {
@@ -356,7 +359,8 @@ void CNameDlg::OnNewPerson()
         return;
     // Seeded right before the draw: two persons made within one second get
     // one name, as they always did.
-    const qint64 now = Clock() ? Clock()() : qint64(std::time(nullptr));
+    const std::function<qint64()> clock = clockSeam().Get();
+    const qint64 now = clock ? clock() : qint64(std::time(nullptr));
     std::srand(unsigned(now));
     const QString name = QStringLiteral("Person_") + QString::number(std::rand() % 0xFFFF, 16).toUpper();
     if (!CPersonStore(*db).Add(name))
@@ -371,7 +375,7 @@ void CNameDlg::OnNewPerson()
 
 void CNameDlg::OnDelete()
 {
-    CtblPerson* persons = PersonTable();
+    CtblPerson* persons = PersonTable(Context());
     CGridCtrl* grid = GetGrid();
     const std::vector<int> rows = SelectedRows();
     if (!persons || !grid || rows.empty() || !CRecordWriter::Confirm(rows.size() < 2 ? 69 : 68))
@@ -388,7 +392,7 @@ void CNameDlg::OnDelete()
 
 void CNameDlg::OnDeleteAll()
 {
-    CtblPerson* persons = PersonTable();
+    CtblPerson* persons = PersonTable(Context());
     if (!persons || !CRecordWriter::Confirm(64))
         return;
     if (m_nFilterID == 0) {
@@ -403,5 +407,5 @@ void CNameDlg::OnDeleteAll()
 void CNameDlg::DeletePersons(const std::vector<qint32>* keys)
 {
     if (CFerrold_Handler* db = GetDBHandler())
-        CPersonStore(*db).Delete(keys, &m_bBusy, [this] { FillGrid(kGridId, kColumns); });
+        CPersonStore(*db).Delete(keys, &m_bBusy, [this] { FillGrid(kGridId, kColumns); }, &Context());
 }

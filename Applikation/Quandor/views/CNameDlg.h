@@ -21,7 +21,7 @@ public:
     static constexpr quint32 kGridId = 1004;
     static constexpr int kColumns = 6;
 
-    explicit CNameDlg(QWidget* parent = nullptr);
+    explicit CNameDlg(CAppContext& context, QWidget* parent = nullptr);
 
     // Shows the persons of one reader (its identity), or of all for 0.
     int Reload(quint32 readerId);

@@ -87,12 +87,13 @@ bool CPersonStore::Add(const QString& name)
 }
 
 CRecordDeleter::Result CPersonStore::Delete(const std::vector<qint32>* keys, int* busyFlag,
-                                            std::function<void()> refill)
+                                            std::function<void()> refill, CAppContext* context)
 {
     CtblPerson* persons = m_db.Get_Ptr_To_tblPerson();
     CtblTransponder* transponders = m_db.Get_Ptr_To_tblTransponder();
     CRecordDeleter deleter(*persons, kPersonNotFoundText);
     deleter.busyFlag = busyFlag;
+    deleter.context = context;
     // A transponder must never name a person that is gone: if its link
     // cannot be cleared, the person stays too.
     deleter.cleanUp = [transponders](const std::vector<qint32>* deleted) {

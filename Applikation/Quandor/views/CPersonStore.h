@@ -45,8 +45,10 @@ public:
 
     // Deletes these persons (null: every person) with the links of the
     // transponders that name them: a person whose links cannot be cleared
-    // stays. "refill" rebuilds the view once, before any box.
-    CRecordDeleter::Result Delete(const std::vector<qint32>* keys, int* busyFlag, std::function<void()> refill);
+    // stays. "refill" rebuilds the view once, before any box; the context's
+    // main window shows the wait cursor meanwhile.
+    CRecordDeleter::Result Delete(const std::vector<qint32>* keys, int* busyFlag, std::function<void()> refill,
+                                  CAppContext* context = nullptr);
 
     // Cache only: the transponders naming the person (0: every transponder)
     // name none afterwards.

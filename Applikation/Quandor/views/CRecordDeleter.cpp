@@ -3,7 +3,6 @@
 #include "CBusyScope.h"
 #include "CDatabase.h"
 #include "CFerrold_Base.h"
-#include "CQuandorApp.h"
 #include "CRecordWriter.h"
 #include "CTransaction.h"
 
@@ -78,8 +77,7 @@ CRecordDeleter::Result CRecordDeleter::Run(const std::vector<qint32>* keys)
     bool all = false;
     {
         BusyFlag busy(busyFlag);
-        CQuandorApp* app = CQuandorApp::Instance();
-        CBusyScope cursor(app ? app->GetMainFrame() : nullptr);
+        CBusyScope cursor(context);
 
         QString error;
         CDatabase* database = m_set.m_pDatabase;

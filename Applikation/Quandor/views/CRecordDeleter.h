@@ -8,6 +8,7 @@
 #include <functional>
 #include <vector>
 
+class CAppContext;
 class CFerrold_Base;
 
 // The one way the record views delete many records of a table: every
@@ -44,6 +45,8 @@ public:
     std::function<void()> refill;
     // The view's busy flag, 1 while the command runs.
     int* busyFlag = nullptr;
+    // Whose main window shows the wait cursor while the command runs.
+    CAppContext* context = nullptr;
 
     struct Result
     {

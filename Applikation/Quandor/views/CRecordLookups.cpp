@@ -1,27 +1,28 @@
 #include "CRecordLookups.h"
 
+#include "CAppContext.h"
 #include "CFerrold_Handler.h"
-#include "CGridBaseDlg.h"
 
-CRecordLookups::CRecordLookups()
-    : m_transponderById([](int i) { return Transponders()->Get_Transponder(i); },
+CRecordLookups::CRecordLookups(CAppContext& context)
+    : m_context(context)
+    , m_transponderById([this](int i) { return Transponders()->Get_Transponder(i); },
                         [](const Transponder& row) { return row.ID_Transponder; })
-    , m_transponderByNumber([](int i) { return Transponders()->Get_Transponder(i); },
+    , m_transponderByNumber([this](int i) { return Transponders()->Get_Transponder(i); },
                             [](const Transponder& row) { return row.TransponderNummer; })
-    , m_personByTransponder([](int i) { return Persons()->Get_Person(i); },
+    , m_personByTransponder([this](int i) { return Persons()->Get_Person(i); },
                             [](const Person& row) { return row.Transponder_ID; })
 {
 }
 
-CtblTransponder* CRecordLookups::Transponders()
+CtblTransponder* CRecordLookups::Transponders() const
 {
-    CFerrold_Handler* db = CGridBaseDlg::GetDBHandler();
+    CFerrold_Handler* db = m_context.Database();
     return db ? db->Get_Ptr_To_tblTransponder() : nullptr;
 }
 
-CtblPerson* CRecordLookups::Persons()
+CtblPerson* CRecordLookups::Persons() const
 {
-    CFerrold_Handler* db = CGridBaseDlg::GetDBHandler();
+    CFerrold_Handler* db = m_context.Database();
     return db ? db->Get_Ptr_To_tblPerson() : nullptr;
 }
 

@@ -6,12 +6,16 @@
 
 #include <QString>
 
+class CAppContext;
+
 // The look-ups the record views make for the cells they show, each the
 // first cached row with the key, in the present database handler's caches.
 class CRecordLookups
 {
 public:
-    CRecordLookups();
+    explicit CRecordLookups(CAppContext& context);
+    CRecordLookups(const CRecordLookups&) = delete;
+    CRecordLookups& operator=(const CRecordLookups&) = delete;
 
     using Transponder = CtblTransponder::structTransponder;
     using Person = CtblPerson::structPerson;
@@ -28,9 +32,10 @@ public:
     void Reset();
 
 private:
-    static CtblTransponder* Transponders();
-    static CtblPerson* Persons();
+    CtblTransponder* Transponders() const;
+    CtblPerson* Persons() const;
 
+    CAppContext& m_context;
     CRowLookup<Transponder, qint32> m_transponderById;
     CRowLookup<Transponder, QString> m_transponderByNumber;
     CRowLookup<Person, qint32> m_personByTransponder;

@@ -1,14 +1,16 @@
 #include "CRecordViewMenu.h"
 
+#include "CTestSeam.h"
+
 #include <QAction>
 #include <QMenu>
 
 namespace {
 
-CRecordViewMenu::Tracker& CurrentTracker()
+CTestSeam<CRecordViewMenu::Tracker>& trackerSeam()
 {
-    static CRecordViewMenu::Tracker tracker;
-    return tracker;
+    static CTestSeam<CRecordViewMenu::Tracker> seam;
+    return seam;
 }
 
 } // namespace
@@ -56,7 +58,7 @@ std::unique_ptr<QMenu> CRecordViewMenu::CreateMenu(QWidget* parent) const
 
 int CRecordViewMenu::Track(QWidget* owner, QPoint screenPoint) const
 {
-    if (const Tracker& tracker = CurrentTracker())
+    if (const Tracker tracker = trackerSeam().Get())
         return tracker(*this, owner, screenPoint);
     // No parent: the menu must not be deleted twice should its owner go
     // while it is open.
@@ -70,7 +72,5 @@ int CRecordViewMenu::Track(QWidget* owner, QPoint screenPoint) const
 
 CRecordViewMenu::Tracker CRecordViewMenu::SetTracker(Tracker tracker)
 {
-    Tracker previous = std::move(CurrentTracker());
-    CurrentTracker() = std::move(tracker);
-    return previous;
+    return trackerSeam().Replace(std::move(tracker));
 }

@@ -2,7 +2,6 @@
 
 #include "CBusyScope.h"
 #include "CFerrold_Base.h"
-#include "CGridBaseDlg.h"
 #include "CLanguageHandler.h"
 #include "CUiMessage.h"
 
@@ -57,7 +56,8 @@ CRecordWriter::Result CRecordWriter::AddNew(CFerrold_Base& set, const std::funct
 
 QString CRecordWriter::Text(unsigned int number)
 {
-    CLanguageHandler* language = CGridBaseDlg::GetLanguage();
+    // The texts of the boxes, in the language the boxes themselves speak.
+    const CLanguageHandler* language = CUiMessage::Language();
     return language ? language->GetLangItem(number) : QString();
 }
 
@@ -78,7 +78,7 @@ void CRecordWriter::ShowNotice(unsigned int text)
 
 void CRecordWriter::ShowCount(unsigned int text, qint64 number)
 {
-    CLanguageHandler* language = CGridBaseDlg::GetLanguage();
+    const CLanguageHandler* language = CUiMessage::Language();
     CBusyScope::Show(language ? language->GetLangItem(text, number) : QString::number(number), QMessageBox::Warning);
 }
 

@@ -1,14 +1,14 @@
 #include "CTransponderDlg.h"
 
+#include "CAppContext.h"
 #include "CBusyScope.h"
 #include "CDialogRunner.h"
 #include "CFerrold_Handler.h"
 #include "CGridCellCheck.h"
 #include "CGridCellCombo.h"
 #include "CGridCtrl.h"
-#include "CLeftTreeView.h"
-#include "CMainFrame.h"
-#include "CQuandorApp.h"
+#include "CReaderLink.h"
+#include "CReaderModel.h"
 #include "CRecordWriter.h"
 #include "CTransponderStore.h"
 #include "CUsbManuell.h"
@@ -31,15 +31,15 @@ constexpr unsigned int kTitles[] = {20, 31, 15, 32, 18};
 constexpr int kWidths[] = {30, 0, 90, 130, 80};
 const QString kNone = QStringLiteral("---");
 
-CtblTransponder* TransponderTable()
+CtblTransponder* TransponderTable(CAppContext& context)
 {
-    CFerrold_Handler* db = CGridBaseDlg::GetDBHandler();
+    CFerrold_Handler* db = context.Database();
     return db ? db->Get_Ptr_To_tblTransponder() : nullptr;
 }
 
-CtblTransponder::structTransponder* CachedTransponder(qint32 id)
+CtblTransponder::structTransponder* CachedTransponder(CAppContext& context, qint32 id)
 {
-    CtblTransponder* transponders = TransponderTable();
+    CtblTransponder* transponders = TransponderTable(context);
     for (int i = 0; transponders && i < transponders->GetAnz_Transponder(); ++i) {
         if (transponders->Get_Transponder(i)->ID_Transponder == id)
             return transponders->Get_Transponder(i);
@@ -56,19 +56,6 @@ void SayWhy(const CTransponderStore& store)
     case CTransponderStore::Failure::Write: CRecordWriter::ShowDatabaseError(store.LastError()); break;
     case CTransponderStore::Failure::None: break;
     }
-}
-
-CMainFrame* Frame()
-{
-    CQuandorApp* app = CQuandorApp::Instance();
-    return app ? app->GetMainFrame() : nullptr;
-}
-
-// A reader transfer works on these lists: while one runs they stay as they are.
-bool RefusedWhileTransferRuns()
-{
-    CMainFrame* frame = Frame();
-    return frame && frame->RefusedWhileTransferRuns();
 }
 
 } // namespace
@@ -88,8 +75,9 @@ CTransponderDlg::Scope::~Scope()
     }
 }
 
-CTransponderDlg::CTransponderDlg(QWidget* parent)
-    : CGridBaseDlg(parent)
+CTransponderDlg::CTransponderDlg(CAppContext& context, QWidget* parent)
+    : CGridBaseDlg(context, parent)
+    , m_lookups(context)
 {
     setObjectName(QStringLiteral("CTransponderDlg"));
     SetHeading(15, QString());
@@ -196,7 +184,7 @@ void CTransponderDlg::FillGrid(quint32 gridId, int columns)
 
 const CtblTransponder::structTransponder* CTransponderDlg::TransponderOfRow(int dataRow) const
 {
-    CtblTransponder* transponders = TransponderTable();
+    CtblTransponder* transponders = TransponderTable(Context());
     if (!transponders)
         return nullptr;
     const int index = CacheRow(dataRow, transponders->GetAnz_Transponder());
@@ -267,7 +255,7 @@ void CTransponderDlg::OnGetCellColor(GRID_DISPINFO* info)
     CtblLeser* readers = db->Get_Ptr_To_tblLeser();
     const int index = info->column - kFirstReaderColumn;
     if (index < readers->GetAnz_Leser() && readers->Get_Leser(index)->ID_Leser == readerId
-        && CLeftTreeView::IsTernReader(readers->Get_Leser(index)->LeserTyp))
+        && CReaderModel::IsTern(readers->Get_Leser(index)->LeserTyp))
         SetCellColors(true, info, 0xB9B9B9, 0);
 }
 
@@ -333,7 +321,7 @@ bool CTransponderDlg::StoreEditedCell(GRID_NOTIFY* notify)
     default:
         if (ReaderOfColumn(notify->column) == 0)
             return false;
-        if (RefusedWhileTransferRuns())
+        if (Context().RefusedWhileTransferRuns())
             return false;
         return StoreReader(id, notify->column, notify->text2 == QLatin1String("1"));
     }
@@ -371,7 +359,7 @@ bool CTransponderDlg::StorePerson(qint32 transponderId, const QString& name)
 bool CTransponderDlg::StoreSchema(qint32 transponderId, const QString& name)
 {
     CFerrold_Handler* db = GetDBHandler();
-    const auto* transponder = CachedTransponder(transponderId);
+    const auto* transponder = CachedTransponder(Context(), transponderId);
     if (!db || !transponder)
         return false;
     // With two schemas of one name, the last one, as the list is read.
@@ -393,7 +381,7 @@ bool CTransponderDlg::StoreSchema(qint32 transponderId, const QString& name)
 bool CTransponderDlg::StoreReader(qint32 transponderId, int column, bool on)
 {
     CFerrold_Handler* db = GetDBHandler();
-    const auto* transponder = CachedTransponder(transponderId);
+    const auto* transponder = CachedTransponder(Context(), transponderId);
     const qint32 readerId = ReaderOfColumn(column);
     if (!db || !transponder || readerId == 0)
         return false;
@@ -407,8 +395,8 @@ bool CTransponderDlg::StoreReader(qint32 transponderId, int column, bool on)
         return false;
     // A connected Wren's master transponder opens the door in any case; it
     // is never given to or taken from a reader here.
-    CLeftTreeView* tree = GetTreeView();
-    if (tree && tree->IsPortOpen() && tree->ReaderType() == 0) {
+    CReaderLink* link = Context().Link();
+    if (link && link->IsPortOpen() && link->ReaderType() == 0) {
         const QString& parameter = reader->Parameter;
         const qsizetype separator = parameter.indexOf(u';');
         const QString master = separator < 0 ? parameter : parameter.mid(separator + 1);
@@ -434,8 +422,8 @@ bool CTransponderDlg::IsLearning()
         return false;
     // Learned tags belong to the reader that answered the menu's query:
     // once that connection has gone, nothing may be stored for it.
-    CLeftTreeView* tree = GetTreeView();
-    if (tree && (!tree->IsPortOpen() || tree->Link().ConnectionId() != m_nReplyConnection)) {
+    CReaderLink* link = Context().Link();
+    if (link && (!link->IsPortOpen() || link->ConnectionId() != m_nReplyConnection)) {
         m_bLearningOff = 1;
         m_strReaderReply.clear();
         return false;
@@ -460,14 +448,14 @@ CRecordViewMenu CTransponderDlg::ContextMenu(int column)
 
     // The connected reader's identification, which learning stores tags for.
     m_strReaderReply.clear();
-    CLeftTreeView* tree = GetTreeView();
-    if (tree && tree->IsPortOpen() && tree->ConnectedPort() >= 1) {
-        const quint64 connection = tree->Link().ConnectionId();
+    CReaderLink* link = Context().Link();
+    if (link && link->IsPortOpen() && link->ConnectedPort() >= 1) {
+        const quint64 connection = link->ConnectionId();
         QString reply;
-        switch (tree->ReaderType()) {
-        case 1: case 2: case 4: reply = tree->SendAndWait('L', QStringLiteral("S0000"), 1); break;
-        case 0: reply = tree->SendAndWait('H', QString(), 2); break;
-        case 3: reply = tree->SendAndWait('H', QString(), 3); break;
+        switch (link->ReaderType()) {
+        case 1: case 2: case 4: reply = link->SendAndWait('L', QStringLiteral("S0000"), 1); break;
+        case 0: reply = link->SendAndWait('H', QString(), 2); break;
+        case 3: reply = link->SendAndWait('H', QString(), 3); break;
         default: break;
         }
         // A reply with a wrong checksum is no answer.
@@ -548,8 +536,7 @@ void CTransponderDlg::ChangeAllAssignmentsWaiting(bool assign, qint32 readerId)
     // and goes on every way out.
     if (readerId == 0)
         return;
-    CQuandorApp* app = CQuandorApp::Instance();
-    CBusyScope cursor(app ? app->GetMainFrame() : nullptr);
+    CBusyScope cursor(&Context());
     ChangeAllAssignments(assign, readerId);
 }
 
@@ -563,7 +550,7 @@ void CTransponderDlg::OnAddUsbOrManual()
     if (m_nFilterID != 0)
         return;
     Scope scope(this);
-    CtblTransponder* transponders = TransponderTable();
+    CtblTransponder* transponders = TransponderTable(Context());
     const int before = transponders ? transponders->GetAnz_Transponder() : 0;
     CUsbManuell dialog(GetLanguage(), GetDBHandler(), GetGrid(), nullptr);
     CDialogRunner::DoModal(dialog);
@@ -575,14 +562,14 @@ void CTransponderDlg::OnAddUsbOrManual()
 
 void CTransponderDlg::OnDeleteEntry()
 {
-    CtblTransponder* transponders = TransponderTable();
+    CtblTransponder* transponders = TransponderTable(Context());
     CGridCtrl* grid = GetGrid();
     const std::vector<int> rows = SelectedRows();
     if (!transponders || !grid || rows.empty())
         return;
     // A tag that comes while the question is open waits for the answer.
     Scope scope(this);
-    if (RefusedWhileTransferRuns() || !CRecordWriter::Confirm(rows.size() < 2 ? 69 : 68))
+    if (Context().RefusedWhileTransferRuns() || !CRecordWriter::Confirm(rows.size() < 2 ? 69 : 68))
         return;
     std::vector<qint32> keys;
     keys.reserve(rows.size());
@@ -596,9 +583,9 @@ void CTransponderDlg::OnDeleteEntry()
 
 void CTransponderDlg::OnDeleteAllEntries()
 {
-    CtblTransponder* transponders = TransponderTable();
+    CtblTransponder* transponders = TransponderTable(Context());
     Scope scope(this);
-    if (!transponders || RefusedWhileTransferRuns() || !CRecordWriter::Confirm(64))
+    if (!transponders || Context().RefusedWhileTransferRuns() || !CRecordWriter::Confirm(64))
         return;
     if (m_nFilterID == 0) {
         DeleteTransponders(nullptr);
@@ -616,16 +603,19 @@ void CTransponderDlg::DeleteTransponders(const std::vector<qint32>* keys)
     if (!db)
         return;
     Scope scope(this);
-    CTransponderStore(db).Delete(keys, &m_bBusy, [this] {
-        m_lookups.Reset();
-        Refill();
-    });
+    CTransponderStore(db).Delete(
+        keys, &m_bBusy,
+        [this] {
+            m_lookups.Reset();
+            Refill();
+        },
+        &Context());
 }
 
 void CTransponderDlg::ChangeAllAssignments(bool assign, qint32 readerId)
 {
     CFerrold_Handler* db = GetDBHandler();
-    if (!db || readerId == 0 || RefusedWhileTransferRuns())
+    if (!db || readerId == 0 || Context().RefusedWhileTransferRuns())
         return;
     Scope scope(this);
     CtblLeser* readers = db->Get_Ptr_To_tblLeser();
@@ -701,10 +691,10 @@ void CTransponderDlg::Learn(const QString& received)
 {
     CFerrold_Handler* db = GetDBHandler();
     CGridCtrl* grid = GetGrid();
-    CLeftTreeView* tree = GetTreeView();
+    CReaderLink* link = Context().Link();
     if (!db || !grid)
         return;
-    if (tree && received == tree->MasterTransponder())
+    if (link && received == link->MasterTransponder())
         return;
     // Only a transponder number is ever stored: ten hexadecimal characters.
     const QString number = CUsbManuell::NormalizeTransponderNumber(received);

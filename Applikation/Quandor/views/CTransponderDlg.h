@@ -36,7 +36,7 @@ public:
         ID_ADD_USB_OR_MANUAL = 32840,
     };
 
-    explicit CTransponderDlg(QWidget* parent = nullptr);
+    explicit CTransponderDlg(CAppContext& context, QWidget* parent = nullptr);
     ~CTransponderDlg() override;
 
     // Shows the transponders of one reader (its identity), or of all for 0;

@@ -283,7 +283,7 @@ bool CTransponderStore::Learn(const QString& number, qint32 readerId, qint32 key
 }
 
 CRecordDeleter::Result CTransponderStore::Delete(const std::vector<qint32>* keys, int* busyFlag,
-                                                 const std::function<void()>& refill)
+                                                 const std::function<void()>& refill, CAppContext* context)
 {
     CtblTransponder* transponders = m_pDb->Get_Ptr_To_tblTransponder();
     CtblPerson* persons = m_pDb->Get_Ptr_To_tblPerson();
@@ -316,6 +316,7 @@ CRecordDeleter::Result CTransponderStore::Delete(const std::vector<qint32>* keys
     Readers marked;
     CRecordDeleter deleter(*transponders, kTransponderMissing);
     deleter.busyFlag = busyFlag;
+    deleter.context = context;
     deleter.beforeDelete = [transponders, &lists](const std::vector<qint32>* keys) {
         std::vector<std::pair<qint32, QString>> stored;
         const QList<qint32> chosen = keys ? QList<qint32>(keys->cbegin(), keys->cend()) : QList<qint32>();

@@ -64,8 +64,10 @@ public:
     // Deletes the transponders with these keys (null: every one), the
     // persons' links to them, and marks the readers that held them; shows
     // what failed as the record deleter does. "refill" rebuilds the view
-    // once, before any box.
-    CRecordDeleter::Result Delete(const std::vector<qint32>* keys, int* busyFlag, const std::function<void()>& refill);
+    // once, before any box; the context's main window shows the wait
+    // cursor meanwhile.
+    CRecordDeleter::Result Delete(const std::vector<qint32>* keys, int* busyFlag, const std::function<void()>& refill,
+                                  CAppContext* context = nullptr);
 
 private:
     using Readers = std::vector<qint32>;

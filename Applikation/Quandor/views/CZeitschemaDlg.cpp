@@ -1,5 +1,6 @@
 #include "CZeitschemaDlg.h"
 
+#include "CAppContext.h"
 #include "CBusyScope.h"
 #include "CDialogRunner.h"
 #include "CFerrold_Handler.h"
@@ -7,11 +8,8 @@
 #include "CGridCellCombo.h"
 #include "CGridCtrl.h"
 #include "CLanguageHandler.h"
-#include "CLeftTreeView.h"
-#include "CMainFrame.h"
 #include "CRecordViewMenu.h"
 #include "CRecordWriter.h"
-#include "CQuandorApp.h"
 #include "CShowMessage.h"
 #include "CZeitschemaRules.h"
 #include "CZeitschemaStore.h"
@@ -60,8 +58,8 @@ constexpr unsigned int kNotDeletedText = 300;
 
 } // namespace
 
-CZeitschemaDlg::CZeitschemaDlg(QWidget* parent)
-    : CGridBaseDlg(parent)
+CZeitschemaDlg::CZeitschemaDlg(CAppContext& context, QWidget* parent)
+    : CGridBaseDlg(context, parent)
     , m_pStore(std::make_unique<CZeitschemaStore>(nullptr))
 {
     setObjectName(QStringLiteral("CZeitschemaDlg"));
@@ -309,11 +307,6 @@ void CZeitschemaDlg::OnCommand(int command)
     }
 }
 
-CLeftTreeView* CZeitschemaDlg::Tree() const
-{
-    return GetTreeView();
-}
-
 void CZeitschemaDlg::ReportFailure(const CZeitschemaStore& store)
 {
     if (store.LastFailure() == CZeitschemaStore::Failure::Open)
@@ -356,8 +349,7 @@ bool CZeitschemaDlg::StoreEditedCell(GRID_NOTIFY* notify)
             ReportFailure(*m_pStore);
             return false;
         }
-        if (CLeftTreeView* tree = Tree())
-            tree->RenameSchemaChild(identity, value);
+        Context().RenameSchemaChild(identity, value);
         grid->Refresh();
         return true;
     }
@@ -389,8 +381,7 @@ bool CZeitschemaDlg::ShowAdded(qint32 identity, const QString& name)
     AfterRowsChanged();
     if (identity == 0)
         return false;
-    if (CLeftTreeView* tree = Tree())
-        tree->AddSchemaChild(identity, name);
+    Context().AddSchemaChild(identity, name);
     return true;
 }
 
@@ -455,7 +446,7 @@ void CZeitschemaDlg::OnDeleteEntry()
     }
     if (!CRecordWriter::Confirm(identities.size() > 1 ? kAskDeleteManyText : kAskDeleteOneText))
         return;
-    CBusyScope busy(CQuandorApp::Instance() ? CQuandorApp::Instance()->GetMainFrame() : nullptr);
+    CBusyScope busy(&Context());
     m_bBusy = 1;
     const auto notBusy = qScopeGuard([this] { m_bBusy = 0; });
     const CZeitschemaStore::DeleteOutcome outcome = m_pStore->Delete(identities);
@@ -477,10 +468,8 @@ void CZeitschemaDlg::OnDeleteEntry()
 
 void CZeitschemaDlg::RemoveTreeChildren(const CZeitschemaStore::DeleteOutcome& outcome)
 {
-    if (CLeftTreeView* tree = Tree()) {
-        for (qint32 identity : outcome.deleted + outcome.notFound)
-            tree->RemoveSchemaChild(identity);
-    }
+    for (qint32 identity : outcome.deleted + outcome.notFound)
+        Context().RemoveSchemaChild(identity);
 }
 
 void CZeitschemaDlg::OnDeleteAllEntries()
@@ -488,7 +477,7 @@ void CZeitschemaDlg::OnDeleteAllEntries()
     FollowHandler();
     if (!CRecordWriter::Confirm(kAskDeleteAllText))
         return;
-    CBusyScope busy(CQuandorApp::Instance() ? CQuandorApp::Instance()->GetMainFrame() : nullptr);
+    CBusyScope busy(&Context());
     m_bBusy = 1;
     const auto notBusy = qScopeGuard([this] { m_bBusy = 0; });
     const CZeitschemaStore::DeleteOutcome outcome = m_pStore->DeleteAllButProtected();

@@ -32,7 +32,7 @@ public:
         ID_COPY_AND_INSERT_ENTRY = 32819,
     };
 
-    explicit CZeitschemaDlg(QWidget* parent = nullptr);
+    explicit CZeitschemaDlg(CAppContext& context, QWidget* parent = nullptr);
     ~CZeitschemaDlg() override;
 
     // Shows one schema (its number), or all for 0. Always 1.
@@ -89,7 +89,6 @@ private:
     // and the tree, or the store's failure; false when none was added.
     bool ShowAdded(qint32 identity, const QString& name);
     void RemoveTreeChildren(const CZeitschemaStore::DeleteOutcome& outcome);
-    CLeftTreeView* Tree() const;
 
     std::unique_ptr<CZeitschemaStore> m_pStore;
 };

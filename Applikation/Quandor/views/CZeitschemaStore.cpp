@@ -5,6 +5,7 @@
 #include "CLanguageHandler.h"
 #include "CReaderIdList.h"
 #include "CTransaction.h"
+#include "CUiMessage.h"
 #include "CZeitschemaRules.h"
 #include "CtblLeser.h"
 #include "CtblTransponder.h"
@@ -67,9 +68,10 @@ void writeWindow(CtblZeitschema& set, const Row& from)
     set.boolSamstag = from.Samstag;
 }
 
+// Its refusals end in a box: they speak the boxes' language.
 QString text(unsigned int number)
 {
-    CLanguageHandler* language = CGridBaseDlg::GetLanguage();
+    const CLanguageHandler* language = CUiMessage::Language();
     return language ? language->GetLangItem(number) : QString();
 }
 

@@ -1,5 +1,6 @@
 #include "CCsvExportCommand.h"
 
+#include "CAppContext.h"
 #include "CBusyScope.h"
 #include "CCsvExporter.h"
 #include "CCsvFormat.h"
@@ -8,8 +9,6 @@
 #include "CFileChooser.h"
 #include "CFileNameRule.h"
 #include "CLanguageHandler.h"
-#include "CMainFrame.h"
-#include "CQuandorApp.h"
 #include "CRegistryKey.h"
 #include "CSafeFile.h"
 
@@ -23,8 +22,8 @@ constexpr unsigned int kReplaceText = 249;
 
 } // namespace
 
-CCsvExportCommand::CCsvExportCommand(CMainFrame* frame, CLanguageHandler* language)
-    : m_pFrame(frame)
+CCsvExportCommand::CCsvExportCommand(CAppContext& context, CLanguageHandler* language)
+    : m_context(context)
     , m_pLanguage(language)
 {
 }
@@ -36,12 +35,12 @@ QString CCsvExportCommand::Text(unsigned int number) const
 
 bool CCsvExportCommand::CanExportView() const
 {
-    return m_pFrame && CCsvExporter::ViewGrid(m_pFrame->GetRightPane()) != nullptr;
+    return CCsvExporter::ViewGrid(m_context.RightPane()) != nullptr;
 }
 
 void CCsvExportCommand::OnCsvExport()
 {
-    CExportDataDlg dialog(m_pLanguage, CanExportView() ? 1 : 0, m_pFrame);
+    CExportDataDlg dialog(m_pLanguage, CanExportView() ? 1 : 0, m_context.MainWindow());
     if (dialog.exec() != QDialog::Accepted)
         return;
     if (ExportCsv(dialog.GetChoice()) == 0)
@@ -76,7 +75,7 @@ int CCsvExportCommand::ExportCsv(int choice)
     request.proposedName = ProposedName(choice, german, CFileNameRule::StampNow());
     request.filter = QStringLiteral("CSV Dateien (*.csv)");
     request.defaultSuffix = QStringLiteral("csv");
-    const QString chosen = CFileChooser::Choose(m_pFrame, request);
+    const QString chosen = CFileChooser::Choose(m_context.MainWindow(), request);
     if (chosen.isEmpty())
         return 1;
 
@@ -86,24 +85,22 @@ int CCsvExportCommand::ExportCsv(int choice)
         && !CBusyScope::ConfirmDestructive(m_pLanguage ? m_pLanguage->GetLangItem(kReplaceText).arg(path) : path))
         return 1;
     registry.WriteString(CRegistryKey::CurrentUser, QLatin1String(kProgramKey), QStringLiteral("SavePath"), path);
-    if (m_pFrame)
-        m_pFrame->m_strCsvPath = path;
+    m_context.SetCsvPath(path);
 
     // The source first: a file the export cannot fill is not touched.
     QWidget* view = nullptr;
     CFerrold_Handler* db = nullptr;
     if (choice == CCsvExporter::CurrentView) {
-        view = m_pFrame ? m_pFrame->GetRightPane() : nullptr;
+        view = m_context.RightPane();
         if (!CCsvExporter::ViewGrid(view))
             return 0;
     } else {
-        CQuandorApp* app = CQuandorApp::Instance();
-        db = app ? app->GetDBHandler() : nullptr;
+        db = m_context.Database();
         if (!db || !db->IsUsable())
             return 0;
     }
 
-    CBusyScope busy(m_pFrame);
+    CBusyScope busy(&m_context);
     m_error.clear();
     // The lines first: the code page is known only once every name is seen.
     QStringList lines;

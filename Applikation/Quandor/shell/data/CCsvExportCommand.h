@@ -2,8 +2,8 @@
 
 #include <QString>
 
+class CAppContext;
 class CLanguageHandler;
-class CMainFrame;
 
 // The main frame's CSV export: what to export is asked in CExportDataDlg,
 // the file in a save dialog; the records go through CCsvExporter into the
@@ -11,7 +11,7 @@ class CMainFrame;
 class CCsvExportCommand
 {
 public:
-    CCsvExportCommand(CMainFrame* frame, CLanguageHandler* language);
+    CCsvExportCommand(CAppContext& context, CLanguageHandler* language);
 
     // The menu command: the choice, then the export; text 89 when it fails.
     void OnCsvExport();
@@ -20,7 +20,7 @@ public:
     // Why the last export could not write its file; empty when it did.
     const QString& ErrorString() const { return m_error; }
 
-    // Whether the frame's right-hand view can be exported as it shows.
+    // Whether the right-hand view can be exported as it shows.
     bool CanExportView() const;
     // The name a save dialog proposes, e.g. "Transponder_24121999_235959".
     static QString ProposedName(int choice, bool german, const QString& stamp);
@@ -28,7 +28,7 @@ public:
 private:
     QString Text(unsigned int number) const;
 
-    CMainFrame* m_pFrame;
+    CAppContext& m_context;
     CLanguageHandler* m_pLanguage;
     QString m_error;
 };

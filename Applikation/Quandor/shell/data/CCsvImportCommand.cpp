@@ -1,5 +1,6 @@
 #include "CCsvImportCommand.h"
 
+#include "CAppContext.h"
 #include "CBusyScope.h"
 #include "CCsvImporter.h"
 #include "CCsvLineReader.h"
@@ -10,9 +11,6 @@
 #include "CImportDataDlg.h"
 #include "CImportErrorDlg.h"
 #include "CLanguageHandler.h"
-#include "CMainFrame.h"
-#include "CQuandorApp.h"
-#include "CRecordViewRefresh.h"
 #include "CRegistryKey.h"
 #include "CtblOnline.h"
 
@@ -62,8 +60,8 @@ private:
 
 } // namespace
 
-CCsvImportCommand::CCsvImportCommand(CMainFrame* frame, CLanguageHandler* language)
-    : m_pFrame(frame)
+CCsvImportCommand::CCsvImportCommand(CAppContext& context, CLanguageHandler* language)
+    : m_context(context)
     , m_pLanguage(language)
 {
 }
@@ -75,7 +73,7 @@ QString CCsvImportCommand::Text(unsigned int number) const
 
 void CCsvImportCommand::OnCsvImport()
 {
-    CImportDataDlg dialog(m_pLanguage, m_pFrame);
+    CImportDataDlg dialog(m_pLanguage, m_context.MainWindow());
     if (dialog.exec() != QDialog::Accepted)
         return;
     if (ImportCsv(dialog.GetChoice()) == 0)
@@ -93,15 +91,13 @@ int CCsvImportCommand::ImportCsv(int choice)
     request.folder = CFileNameRule::StartFolder(
         registry.ReadString(CRegistryKey::CurrentUser, QLatin1String(kProgramKey), QStringLiteral("ImportPath")));
     request.filter = QStringLiteral("CSV Dateien (*.csv)");
-    const QString path = CFileChooser::Choose(m_pFrame, request);
+    const QString path = CFileChooser::Choose(m_context.MainWindow(), request);
     if (path.isEmpty())
         return 1;
     registry.WriteString(CRegistryKey::CurrentUser, QLatin1String(kProgramKey), QStringLiteral("ImportPath"), path);
-    if (m_pFrame)
-        m_pFrame->m_strCsvPath = path;
+    m_context.SetCsvPath(path);
 
-    CQuandorApp* app = CQuandorApp::Instance();
-    CFerrold_Handler* db = app ? app->GetDBHandler() : nullptr;
+    CFerrold_Handler* db = m_context.Database();
     if (!db)
         return 0;
     // Without a row in the online table the database is not ready for data.
@@ -114,7 +110,7 @@ int CCsvImportCommand::ImportCsv(int choice)
         return 0;
 
     ProgressWindow progress(m_pLanguage, QStringLiteral("\n") + Text(234) + QStringLiteral("\n") + Text(104));
-    CBusyScope busy(m_pFrame);
+    CBusyScope busy(&m_context);
 
     QStringList accepted;
     int lineNumber = 0;
@@ -143,11 +139,11 @@ int CCsvImportCommand::ImportCsv(int choice)
 
     CCsvImporter importer(*db, m_pLanguage, kind);
     const int result = importer.Write(accepted);
-    CRecordViewRefresh::ShowAllAfterImport(m_pFrame);
+    m_context.ShowAllRecordsAfterImport();
     if (!importer.Failed() && !importer.Errors().isEmpty()) {
         progress.Hide();
         CBusyScope::NormalCursor cursor;
-        CImportErrorDlg errors(m_pLanguage, &importer.Errors(), m_pFrame);
+        CImportErrorDlg errors(m_pLanguage, &importer.Errors(), m_context.MainWindow());
         errors.exec();
     }
     return result;

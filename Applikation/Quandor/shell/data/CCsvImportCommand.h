@@ -2,8 +2,8 @@
 
 #include <QString>
 
+class CAppContext;
 class CLanguageHandler;
-class CMainFrame;
 
 // The main frame's CSV import: transponders or persons are chosen in
 // CImportDataDlg, the file in an open dialog. The reading pass asks about
@@ -13,7 +13,7 @@ class CMainFrame;
 class CCsvImportCommand
 {
 public:
-    CCsvImportCommand(CMainFrame* frame, CLanguageHandler* language);
+    CCsvImportCommand(CAppContext& context, CLanguageHandler* language);
 
     // The menu command: the choice, then the import; text 92 when it fails.
     void OnCsvImport();
@@ -23,6 +23,6 @@ public:
 private:
     QString Text(unsigned int number) const;
 
-    CMainFrame* m_pFrame;
+    CAppContext& m_context;
     CLanguageHandler* m_pLanguage;
 };

@@ -1,5 +1,6 @@
 #include "CDatabaseBackup.h"
 
+#include "CAppContext.h"
 #include "CBusyScope.h"
 #include "CDatabase.h"
 #include "CFerrold_Handler.h"
@@ -7,9 +8,6 @@
 #include "CFileChooser.h"
 #include "CFileNameRule.h"
 #include "CLanguageHandler.h"
-#include "CMainFrame.h"
-#include "CQuandorApp.h"
-#include "CRecordViewRefresh.h"
 #include "CRegistryKey.h"
 #include "CRestoreCandidate.h"
 #include "CSafeFile.h"
@@ -37,12 +35,6 @@ bool sameFile(const QString& a, const QString& b)
 {
     const QString canonical = QFileInfo(a).canonicalFilePath();
     return !canonical.isEmpty() && canonical == QFileInfo(b).canonicalFilePath();
-}
-
-CFerrold_Handler* database()
-{
-    CQuandorApp* app = CQuandorApp::Instance();
-    return app ? app->GetDBHandler() : nullptr;
 }
 
 // Copies the database file "from" to "to" as one consistent state, put in
@@ -86,8 +78,8 @@ bool removeLeftovers(const QString& database, QString* reason)
 
 } // namespace
 
-CDatabaseBackup::CDatabaseBackup(CMainFrame* frame, CLanguageHandler* language)
-    : m_pFrame(frame)
+CDatabaseBackup::CDatabaseBackup(CAppContext& context, CLanguageHandler* language)
+    : m_context(context)
     , m_pLanguage(language)
 {
 }
@@ -109,7 +101,7 @@ QString CDatabaseBackup::SafetyCopyPath(const QString& databasePath, const QStri
 
 QString CDatabaseBackup::DatabaseFile(bool mustExist) const
 {
-    CFerrold_Handler* db = database();
+    CFerrold_Handler* db = m_context.Database();
     const QString path = db ? db->GetAktDBPath() : QString();
     const bool embedded = db && db->GetDatabase()->GetSource().kind == CDatabase::Kind::Sqlite;
     // An embedded database whose file went missing can still be restored.
@@ -133,7 +125,7 @@ QString CDatabaseBackup::ChooseFile(bool save, bool german, const QString& propo
     request.proposedName = proposedName;
     request.filter = QStringLiteral("Access Dateien (*.mdb)");
     request.defaultSuffix = save ? QStringLiteral("mdb") : QString();
-    const QString chosen = CFileChooser::Choose(m_pFrame, request);
+    const QString chosen = CFileChooser::Choose(m_context.MainWindow(), request);
     if (chosen.isEmpty())
         return QString();
     const QString path = CFileNameRule::ApplyExtension(chosen, QStringLiteral(".mdb"));
@@ -155,7 +147,7 @@ void CDatabaseBackup::OnDatabaseBackup()
     if (target.isEmpty())
         return;
 
-    CBusyScope busy(m_pFrame);
+    CBusyScope busy(&m_context);
     storeBackupPath(target);
     // A backup onto the database itself would only put it at risk.
     QString error;
@@ -180,7 +172,7 @@ void CDatabaseBackup::OnDatabaseRestore()
     if (chosen.isEmpty())
         return;
 
-    CBusyScope busy(m_pFrame);
+    CBusyScope busy(&m_context);
     storeBackupPath(chosen);
     // Nothing changes before the chosen file is known to be a database of
     // this program, intact and complete.
@@ -201,8 +193,7 @@ void CDatabaseBackup::OnDatabaseRestore()
     }
 
     // No connection may stay open on a file that is replaced.
-    CQuandorApp* app = CQuandorApp::Instance();
-    app->DeleteDatabaseHandler();
+    m_context.CloseDatabase();
     unsigned int failure = 0;
     // The copy is checked as the chosen file was, in its place beside the
     // database, before it replaces anything.
@@ -215,10 +206,9 @@ void CDatabaseBackup::OnDatabaseRestore()
     } else if (!sameFile(chosen, target) && !copyDatabase(chosen, target, &error, verified)) {
         failure = kRestoreFailedText;
     }
-    app->GetDBHandler();
-    CRecordViewRefresh::ShowAll(m_pFrame);
-    if (m_pFrame)
-        m_pFrame->RebuildTree();
+    m_context.Database();
+    m_context.ShowAllRecords();
+    m_context.RebuildTree();
     if (failure)
         CBusyScope::Show(Text(failure) + QStringLiteral("\n\n") + error, QMessageBox::Warning);
 }

@@ -2,8 +2,8 @@
 
 #include <QString>
 
+class CAppContext;
 class CLanguageHandler;
-class CMainFrame;
 
 // Backup and restore of the database file. A backup copies the file to a
 // file the user names. A restore checks that the chosen file is a database
@@ -18,7 +18,7 @@ class CMainFrame;
 class CDatabaseBackup
 {
 public:
-    CDatabaseBackup(CMainFrame* frame, CLanguageHandler* language);
+    CDatabaseBackup(CAppContext& context, CLanguageHandler* language);
 
     void OnDatabaseBackup();
     void OnDatabaseRestore();
@@ -36,6 +36,6 @@ private:
     QString DatabaseFile(bool mustExist) const;
     QString ChooseFile(bool save, bool german, const QString& proposedName) const;
 
-    CMainFrame* m_pFrame;
+    CAppContext& m_context;
     CLanguageHandler* m_pLanguage;
 };

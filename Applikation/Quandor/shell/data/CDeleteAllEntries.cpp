@@ -1,13 +1,11 @@
 #include "CDeleteAllEntries.h"
 
+#include "CAppContext.h"
 #include "CBusyScope.h"
 #include "CDBException.h"
 #include "CDatabase.h"
 #include "CFerrold_Handler.h"
 #include "CLanguageHandler.h"
-#include "CMainFrame.h"
-#include "CQuandorApp.h"
-#include "CRecordViewRefresh.h"
 #include "CtblEvents.h"
 #include "CtblLeser.h"
 #include "CtblPerson.h"
@@ -21,8 +19,8 @@ constexpr unsigned int kConfirmText = 223;
 
 } // namespace
 
-CDeleteAllEntries::CDeleteAllEntries(CMainFrame* frame, CLanguageHandler* language)
-    : m_pFrame(frame)
+CDeleteAllEntries::CDeleteAllEntries(CAppContext& context, CLanguageHandler* language)
+    : m_context(context)
     , m_pLanguage(language)
 {
 }
@@ -33,9 +31,8 @@ void CDeleteAllEntries::OnDeleteAllEntries()
     if (!CBusyScope::ConfirmDestructive(text(kConfirmText)))
         return;
 
-    CBusyScope busy(m_pFrame);
-    CQuandorApp* app = CQuandorApp::Instance();
-    CFerrold_Handler* db = app ? app->GetDBHandler() : nullptr;
+    CBusyScope busy(&m_context);
+    CFerrold_Handler* db = m_context.Database();
     if (!db)
         return;
     CtblZeitschema* schemas = db->Get_Ptr_To_tblZeitschema();
@@ -70,7 +67,6 @@ void CDeleteAllEntries::OnDeleteAllEntries()
     // Whatever was emptied, the caches, the tree and the view show it.
     for (CFerrold_Base* table : tables)
         table->_Requery();
-    CRecordViewRefresh::ShowAll(m_pFrame);
-    if (m_pFrame)
-        m_pFrame->RebuildTree();
+    m_context.ShowAllRecords();
+    m_context.RebuildTree();
 }

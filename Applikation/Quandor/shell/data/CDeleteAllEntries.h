@@ -1,7 +1,7 @@
 #pragma once
 
+class CAppContext;
 class CLanguageHandler;
-class CMainFrame;
 
 // Clear-all: deletes every reader, event, person, transponder and time
 // schema, keeping the built-in full-access schema and the online table,
@@ -11,11 +11,11 @@ class CMainFrame;
 class CDeleteAllEntries
 {
 public:
-    CDeleteAllEntries(CMainFrame* frame, CLanguageHandler* language);
+    CDeleteAllEntries(CAppContext& context, CLanguageHandler* language);
 
     void OnDeleteAllEntries();
 
 private:
-    CMainFrame* m_pFrame;
+    CAppContext& m_context;
     CLanguageHandler* m_pLanguage;
 };

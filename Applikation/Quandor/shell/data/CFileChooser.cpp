@@ -1,14 +1,17 @@
 #include "CFileChooser.h"
 
+#include "CTestSeam.h"
+
 #include <QDir>
 #include <QFileDialog>
 
-#include <mutex>
-
 namespace {
 
-std::mutex g_chooserMutex;
-CFileChooser::Chooser g_chooser;
+CTestSeam<CFileChooser::Chooser>& chooserSeam()
+{
+    static CTestSeam<CFileChooser::Chooser> seam;
+    return seam;
+}
 
 QString showDialog(QWidget* parent, const CFileChooser::Request& request)
 {
@@ -29,17 +32,11 @@ QString showDialog(QWidget* parent, const CFileChooser::Request& request)
 
 QString CFileChooser::Choose(QWidget* parent, const Request& request)
 {
-    Chooser chooser;
-    {
-        std::lock_guard<std::mutex> lock(g_chooserMutex);
-        chooser = g_chooser;
-    }
+    const Chooser chooser = chooserSeam().Get();
     return chooser ? chooser(request) : showDialog(parent, request);
 }
 
 CFileChooser::Chooser CFileChooser::SetChooser(Chooser chooser)
 {
-    std::lock_guard<std::mutex> lock(g_chooserMutex);
-    std::swap(g_chooser, chooser);
-    return chooser;
+    return chooserSeam().Replace(std::move(chooser));
 }

@@ -1,17 +1,20 @@
 #include "CFileNameRule.h"
 
 #include "CRegistryKey.h"
+#include "CTestSeam.h"
 
 #include <QDir>
 #include <QFileInfo>
 
 #include <algorithm>
-#include <mutex>
 
 namespace {
 
-std::mutex g_clockMutex;
-CTimeStamp::Clock g_clock;
+CTestSeam<CTimeStamp::Clock>& clockSeam()
+{
+    static CTestSeam<CTimeStamp::Clock> seam;
+    return seam;
+}
 
 // Where the file name starts: after the last folder separator.
 qsizetype fileNameStart(const QString& path)
@@ -47,19 +50,14 @@ QString CFileNameRule::Stamp(const QString& timeStampText)
 
 QString CFileNameRule::StampNow()
 {
-    CTimeStamp::Clock clock;
-    {
-        std::lock_guard<std::mutex> lock(g_clockMutex);
-        clock = g_clock;
-    }
+    const CTimeStamp::Clock clock = clockSeam().Get();
     CTimeStamp now = clock ? CTimeStamp(clock) : CTimeStamp();
     return Stamp(now.GetText());
 }
 
 void CFileNameRule::SetClock(CTimeStamp::Clock clock)
 {
-    std::lock_guard<std::mutex> lock(g_clockMutex);
-    g_clock = std::move(clock);
+    clockSeam().Replace(std::move(clock));
 }
 
 QString CFileNameRule::StartFolder(const QString& storedPath)

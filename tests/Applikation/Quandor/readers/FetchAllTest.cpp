@@ -180,7 +180,7 @@ TEST_F(FetchAll, AFetchThatCannotStartSaysSo)
     Reader({Settings(7, "", "", 1)});
     Holds({"000000000A"});
     QObject owner;
-    CTransferRun other(Tree()->Link(), &owner);
+    CTransferRun other(Tree()->Link(), &m_app->Context(), &owner);
     CTransferRun::Body body;
     body.work = [](CTransferRun& run, int*) {
         // Holds the link until the test stops it.

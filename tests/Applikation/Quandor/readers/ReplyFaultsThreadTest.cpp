@@ -111,7 +111,7 @@ protected:
     qint64 Run(const std::shared_ptr<CTransferJob>& job, int boundMs = 120000)
     {
         QObject owner;
-        CTransferRun run(*m_link, &owner);
+        CTransferRun run(*m_link, nullptr, &owner);
         CTransferRun::Body body = CTransferJob::BodyFor(job, 0, nullptr);
         body.waitCursor = false;
         qint64 result = -1;

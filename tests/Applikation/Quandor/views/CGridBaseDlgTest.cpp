@@ -5,6 +5,7 @@
 #include "CGridCellBase.h"
 #include "CGridCtrl.h"
 #include "CGridNotifyReceiver.h"
+#include "CQuandorApp.h"
 #include "TestEnvironment.h"
 
 #include <QDir>
@@ -21,7 +22,7 @@ namespace {
 class LayoutView : public CGridBaseDlg
 {
 public:
-    explicit LayoutView(CDialogSetup* store) : m_store(store) {}
+    explicit LayoutView(CDialogSetup* store) : CGridBaseDlg(CQuandorApp::Instance()->Context()), m_store(store) {}
 
     void FillGrid(int rows)
     {

@@ -330,6 +330,7 @@ namespace {
 class StoringNameDlg : public CNameDlg
 {
 public:
+    using CNameDlg::CNameDlg;
     bool StoreEditedCell(GRID_NOTIFY* notify) override
     {
         CtblPerson* persons = GetDBHandler()->Get_Ptr_To_tblPerson();
@@ -350,7 +351,7 @@ TEST_F(RecordViewsTest, AnOpenEditIsStoredOnItsOwnRecordBeforeTheViewShowsOthers
     Start();
     m_app->GetMainFrame()->resize(900, 420);
     m_app->GetMainFrame()->show();
-    auto* view = new StoringNameDlg;
+    auto* view = new StoringNameDlg(m_app->Context());
     m_app->GetMainFrame()->ReplaceRightPane(view);
     view->Reload(1);
     QCoreApplication::processEvents();
@@ -398,7 +399,7 @@ TEST_F(RecordViewsTest, AKeyChangedInPlaceIsFoundByTheNextFill)
 
     // The look-ups themselves: a number changed in place is found after a
     // reset, and its old number no more.
-    CRecordLookups lookups;
+    CRecordLookups lookups(m_app->Context());
     CtblTransponder::structTransponder* row = db->Get_Ptr_To_tblTransponder()->Get_Transponder(0);
     ASSERT_EQ(lookups.TransponderByNumber("00000000AA"), row);
     row->TransponderNummer = "00000000CC";

@@ -12,6 +12,7 @@
 #include "CGridBaseDlg.h"
 #include "CGridCellCheck.h"
 #include "CGridCtrl.h"
+#include "NullContext.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -28,9 +29,18 @@ namespace
 
 // A record view in miniature: number, three text columns, one check column
 // per reader; the first three columns grey.
+// The view runs outside the program: nothing around it.
+CAppContext& Outside()
+{
+    static NullContext context;
+    return context;
+}
+
 class BenchView : public CGridBaseDlg
 {
 public:
+    BenchView() : CGridBaseDlg(Outside()) {}
+
     void Fill(int rows, int readers)
     {
         InitGrid(QStringLiteral("05"), 1005, 4 + readers, rows);

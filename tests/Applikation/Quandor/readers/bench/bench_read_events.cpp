@@ -93,7 +93,7 @@ Figures measureOnce(CReaderLink& link, CFerrold_Handler& db, CLanguageHandler& l
     params.database = db.GetDatabase();
     auto job = std::make_shared<CReadEventsJob>(params, &language);
     QObject owner;
-    CTransferRun run(link, &owner);
+    CTransferRun run(link, nullptr, &owner);
     run.OpenProgress(&language, events - 1, QStringLiteral("\nbench"));
     CTransferRun::Body body;
     body.work = [job](CTransferRun& r, int* flags) { return job->Run(r, flags); };

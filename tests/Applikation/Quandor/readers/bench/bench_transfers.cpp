@@ -72,7 +72,7 @@ double runOf(CReaderLink& link, CLanguageHandler& language, int upper,
              std::function<qint64(CTransferRun&, int*)> work)
 {
     QObject owner;
-    CTransferRun run(link, &owner);
+    CTransferRun run(link, nullptr, &owner);
     run.OpenProgress(&language, upper, QStringLiteral("\nbench"));
     CTransferRun::Body body;
     body.work = std::move(work);

@@ -86,11 +86,11 @@ TEST_F(CCsvExportTest, AReaderNamedWithALeadingZeroIsExportedAsTheViewsShowIt)
     EXPECT_EQ(Export(2, "p.csv"), person);
 
     CMainFrame* frame = m_app->GetMainFrame();
-    auto* transponders = new CTransponderDlg;
+    auto* transponders = new CTransponderDlg(m_app->Context());
     frame->ReplaceRightPane(transponders);
     transponders->ShowForReader(5);
     EXPECT_EQ(Export(0, "tv.csv"), transponder);
-    auto* persons = new CNameDlg;
+    auto* persons = new CNameDlg(m_app->Context());
     frame->ReplaceRightPane(persons);
     persons->Reload(5);
     EXPECT_EQ(Export(0, "pv.csv"), person);
@@ -215,7 +215,7 @@ TEST_F(CCsvExportTest, FailuresReturnZeroAndLeaveTheChosenFileAlone)
     ASSERT_EQ(m_app->GetMainFrame()->ExportCsv(3), 1);
     const qint64 size = QFileInfo(m_files + "/whole.csv").size();
     for (const DiskFullCase& full : kDiskFullCases) {
-        CCsvExportCommand command(m_app->GetMainFrame(), Language());
+        CCsvExportCommand command(m_app->Context(), Language());
         int result = 1;
         {
             FileSizeLimit limit(full.Limit(size));
@@ -243,7 +243,7 @@ TEST_F(CCsvExportTest, TheCurrentViewIsWrittenAsTheGridShowsIt)
     CMainFrame* frame = m_app->GetMainFrame();
     TableOwner owner;
 
-    auto* transponders = new CTransponderDlg;
+    auto* transponders = new CTransponderDlg(m_app->Context());
     addGrid(transponders, &owner, {"", "Nr", "x", "Nummer", "Person", "Zeitschema", "A", "B", "C"},
             {{"", "1", "", "0000000001", "Anna", "Vollzugriff", "0", "1", "1"},
              {"", "2", "", "0000000002", "---", "Nacht", "0", "0", "0"}});
@@ -252,7 +252,7 @@ TEST_F(CCsvExportTest, TheCurrentViewIsWrittenAsTheGridShowsIt)
                                              "Transponder;0000000002;---;Nacht;;;\r\n"));
 
     // Without reader columns a line ends in ";".
-    auto* bare = new CTransponderDlg;
+    auto* bare = new CTransponderDlg(m_app->Context());
     addGrid(bare, &owner, {"", "Nr", "x", "Nummer", "Person", "Zeitschema"},
             {{"", "1", "", "0000000001", "Anna", "Vollzugriff"}});
     frame->ReplaceRightPane(bare);
@@ -260,13 +260,13 @@ TEST_F(CCsvExportTest, TheCurrentViewIsWrittenAsTheGridShowsIt)
 
     // The transponder column is a list whose "---" stands for none: the file
     // says what the grid shows, and the import reads "---" as none.
-    auto* persons = new CNameDlg;
+    auto* persons = new CNameDlg(m_app->Context());
     addGrid(persons, &owner, {"", "Nr", "Name", "Nummer", "Zeitschema", "A", "B"},
             {{"", "1", "Anna", "0000000001", "Vollzugriff", "1", "0"}});
     frame->ReplaceRightPane(persons);
     EXPECT_EQ(Export(0, "p.csv"), QByteArray("Person;Anna;0000000001;Vollzugriff;A;\r\n"));
 
-    auto* events = new CEventsDlg;
+    auto* events = new CEventsDlg(m_app->Context());
     QStringList eventRow = {"", "1"};
     for (int col = 2; col <= 10; ++col)
         eventRow << QStringLiteral("c%1").arg(col);
@@ -279,7 +279,7 @@ TEST_F(CCsvExportTest, ReadingALargeViewKeepsNoCopyOfEveryCell)
 {
     Start();
     TableOwner owner;
-    auto* events = new CEventsDlg;
+    auto* events = new CEventsDlg(m_app->Context());
     QList<QStringList> rows;
     for (int i = 0; i < 5000; ++i)
         rows << QStringList({"", QString::number(i + 1), "0000000001", "P", "R", "01.01.2000", "08:00", "a", "b",
@@ -350,7 +350,7 @@ TEST_F(CCsvExportTest, TheCurrentViewOfTheRealViewsFollowsTheirColumnsAndOrder)
     Start();
     CMainFrame* frame = m_app->GetMainFrame();
 
-    auto* transponders = new CTransponderDlg;
+    auto* transponders = new CTransponderDlg(m_app->Context());
     frame->ReplaceRightPane(transponders);
     transponders->ShowForReader(0);
     EXPECT_EQ(Export(0, "t.csv"), QByteArray("Transponder;0000000001;Anna;Vollzugriff;;B;;;E\r\n"
@@ -372,14 +372,14 @@ TEST_F(CCsvExportTest, TheCurrentViewOfTheRealViewsFollowsTheirColumnsAndOrder)
 
     // The transponder column is a list whose "---" stands for none: the file
     // says what the grid shows, and the import reads "---" as none.
-    auto* persons = new CNameDlg;
+    auto* persons = new CNameDlg(m_app->Context());
     frame->ReplaceRightPane(persons);
     persons->Reload(0);
     EXPECT_EQ(Export(0, "p.csv"), QByteArray("Person;Anna;0000000001;Vollzugriff;;B;;;E\r\n"
                                              "Person;Bert;0000000002;Nacht;;;;;\r\n"
                                              "Person;Cem;---;---;;;;;\r\n"));
 
-    auto* events = new CEventsDlg;
+    auto* events = new CEventsDlg(m_app->Context());
     frame->ReplaceRightPane(events);
     events->ShowEvents(0);
     EXPECT_EQ(Export(0, "e.csv"), QByteArray("Event;0000000001;Anna;B;24.12.1999;23:59;01;Zutritt;10;Tuer\r\n"));

@@ -194,7 +194,7 @@ TEST_F(CDatabaseBackupTest, RestoreShowsAllRecordsInTheViewAndEnglishNames)
     Backup(m_files + "/e.mdb");
     EXPECT_EQ(m_requests[0].proposedName, "Backup_Kestrav Manager_24121999_235959");
     EXPECT_EQ(m_requests[0].title, "Database backup ...");
-    auto* view = new CEventsDlg;
+    auto* view = new CEventsDlg(m_app->Context());
     m_app->GetMainFrame()->ReplaceRightPane(view);
     view->ShowEvents(1);
     Restore(m_files + "/e.mdb");

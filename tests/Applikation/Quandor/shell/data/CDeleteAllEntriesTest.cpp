@@ -37,7 +37,7 @@ TEST_F(CDeleteAllEntriesTest, LeavesOnlyTheFullAccessSchemaAndTheOnlineRows)
 {
     Seed();
     Start();
-    auto* view = new CZeitschemaDlg;
+    auto* view = new CZeitschemaDlg(m_app->Context());
     m_app->GetMainFrame()->ReplaceRightPane(view);
     view->ShowSchemas(2);
     EXPECT_EQ(Children(CLeftTreeView::TranspondersNode), QStringList({"Tor", "Halle"}));

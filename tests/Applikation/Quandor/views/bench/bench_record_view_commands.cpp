@@ -95,7 +95,7 @@ int main(int argc, char** argv)
     };
 
     {
-        CEventsDlg view;
+        CEventsDlg view(app.Context());
         view.resize(1000, 700);
         // A fill has no floor here (repainting a filled grid does not fill
         // it): its time stands alone, beside the paint that is part of it.
@@ -167,7 +167,7 @@ int main(int argc, char** argv)
         restoreEvents();
     }
     {
-        CNameDlg view;
+        CNameDlg view(app.Context());
         view.resize(1000, 700);
         view.Reload(1);
         report("persons first page", bench::Median(repetitions, nullptr, [&] {

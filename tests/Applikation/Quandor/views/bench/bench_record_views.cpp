@@ -95,19 +95,19 @@ int main(int argc, char** argv)
     CQuandorApp& app = program.App();
     std::printf("%d rows, %d repetitions\n", rows, repetitions);
     {
-        CTransponderDlg view;
+        CTransponderDlg view(app.Context());
         view.resize(1000, 700);
         measure("transponders", view, [&] { view.ShowForReader(0); }, repetitions);
         measure("  one reader", view, [&] { view.ShowForReader(3); }, repetitions);
     }
     {
-        CNameDlg view;
+        CNameDlg view(app.Context());
         view.resize(1000, 700);
         measure("persons", view, [&] { view.Reload(0); }, repetitions);
         measure("  one reader", view, [&] { view.Reload(1); }, repetitions);
     }
     {
-        CEventsDlg view;
+        CEventsDlg view(app.Context());
         view.resize(1000, 700);
         measure("events", view, [&] { view.ShowEvents(0); }, repetitions);
     }

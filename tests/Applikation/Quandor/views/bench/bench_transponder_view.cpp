@@ -80,7 +80,7 @@ int main(int argc, char** argv)
     std::printf("%d transponders, %d persons, %d readers; median of %d\n", kTransponders, kPersons, kReaders,
                 repetitions);
 
-    CTransponderDlg view;
+    CTransponderDlg view(app.Context());
     view.resize(1000, 700);
     view.ShowForReader(0);
     CGridCtrl* grid = view.GetGrid();

@@ -99,7 +99,7 @@ int main(int argc, char** argv)
     for (int i = 0; i < db->Get_Ptr_To_tblTransponder()->GetAnz_Transponder(); ++i)
         users += db->Get_Ptr_To_tblTransponder()->Get_Transponder(i)->Zeitfenster_ID == identityOf(kUsedSchema);
     std::printf("the schema changed is used by %d transponders\n", users);
-    CZeitschemaDlg view;
+    CZeitschemaDlg view(app.Context());
     view.resize(1000, 700);
     for (int rep = 0; rep < repetitions; ++rep) {
         overview.push_back(bench::Millis([&] { view.ShowSchemas(0); }));
