@@ -103,8 +103,9 @@ int CLeserDlg::Reload(int)
     FillGrid(kGridId, kColumns);
     if (link) {
         link->SetReaderName(QString());
-        const QString identification = link->Identification();
-        if (!CReaderModel::IsPlainType(link->ReaderType()) && !identification.isEmpty()) {
+        const CLinkStatus::Snapshot status = link->Status();
+        const QString& identification = status.identification;
+        if (!CReaderModel::IsPlainType(status.readerType) && !identification.isEmpty()) {
             for (int i = 0; i < readers->GetAnz_Leser(); ++i) {
                 if (readers->Get_Leser(i)->Seriennummer == identification) {
                     link->SetReaderName(readers->Get_Leser(i)->Bezeichnung);

@@ -66,7 +66,7 @@ int CLeserDlg::OnReaderDetected()
     if (!asked || !link)
         return 0;
     ++m_nIdentifyCount;
-    const CReaderModel::Facts* model = CReaderModel::ByReaderType(link->ReaderType());
+    const CReaderModel::Facts* model = CReaderModel::ByReaderType(link->Status().readerType);
     if (!model)
         return 0;
     if (model->framed)

@@ -59,7 +59,7 @@ bool CLeserDlg::CanQueryFramedReader(CReaderLink* link)
 {
     // A transfer that has started but not yet taken the link would meet
     // the question on the line.
-    return link && link->IsPortOpen() && link->IsPollingRunning() && CReaderModel::IsFramedType(link->ReaderType())
+    return link && link->IsPortOpen() && link->IsPollingRunning() && CReaderModel::IsFramedType(link->Status().readerType)
         && !LinkBusy(link);
 }
 
@@ -92,7 +92,7 @@ void CLeserDlg::OnGridRClick(GRID_NOTIFY* notify)
     }
     m_bClickedIsConnected = connected;
     const bool wrenOnline = reader && code == CReaderModel::ModelCode::Wren && link
-        && CReaderModel::ReaderTypeOf(link->ReaderType()) == CReaderModel::ReaderType::Wren;
+        && CReaderModel::ReaderTypeOf(link->Status().readerType) == CReaderModel::ReaderType::Wren;
 
     const int id = BuildMenu(selected, connected, wrenOnline).Track(this, MenuPoint(notify));
     if (id == 0)

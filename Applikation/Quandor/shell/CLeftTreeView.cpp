@@ -470,7 +470,7 @@ void CLeftTreeView::OnTagRead(const QString& number)
 {
     if (m_pFrame && m_pFrame->GetInfoLabel()) {
         QString text = m_pLanguage->GetLangItem(kTagText) + number;
-        const QString master = m_link.MasterTransponder();
+        const QString master = m_link.Status().masterTransponder;
         if (!master.isEmpty() && number == master)
             text += QStringLiteral(" ==> MASTER");
         m_pFrame->GetInfoLabel()->setText(text);
@@ -500,7 +500,7 @@ int CLeftTreeView::Connect(CReaderLink::ConnectResult* result)
                          QMessageBox::Critical);
         return 0;
     }
-    m_nComPort = m_link.ComPort();
+    m_nComPort = m_link.Status().comPort;
     // A search that failed lately may not have closed its window yet. The
     // search's reports reach this thread only after this returns, so the
     // new window is there for its first one.
@@ -550,7 +550,7 @@ void CLeftTreeView::RelabelSearchProgress()
         return;
     progress->setWindowTitle(m_pLanguage->GetLangItem(kSearchCaptionText));
     // The search's own words, in the language now in force.
-    progress->SetText(QStringLiteral("\n") + m_pLanguage->GetLangItem(kSearchingOnPortText, m_link.ComPort())
+    progress->SetText(QStringLiteral("\n") + m_pLanguage->GetLangItem(kSearchingOnPortText, m_link.Status().comPort)
                       + QStringLiteral("\n") + m_pLanguage->GetLangItem(kPleaseWaitText));
 }
 

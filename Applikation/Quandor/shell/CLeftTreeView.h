@@ -110,7 +110,6 @@ public:
     QString SendAndWait(char letter, const QString& data, int mode);
     static int VerifyChecksum(const QString& reply) { return CReaderLink::VerifyChecksum(reply); }
     static QString BuildClockString() { return CReaderLink::BuildClockString(); }
-    QString GetSessionString() const { return m_link.GetSessionString(); }
     // Everything else of the link: the lease of a transfer (TakeLink,
     // ReleaseLink), the Wren's master teaching, the settings-dialog flag.
     CReaderLink& Link() { return m_link; }
@@ -121,12 +120,8 @@ public:
 
     // Link state, read by the status bar and the views.
     bool IsPortOpen() const { return m_link.IsPortOpen(); }
-    int ConnectedPort() const { return m_link.ConnectedPort(); }
-    int ReaderType() const { return m_link.ReaderType(); }
-    QString Identification() const { return m_link.Identification(); }
-    QString ReaderName() const { return m_link.ReaderName(); }
+    CLinkStatus::Snapshot LinkStatus() const { return m_link.Status(); }
     void SetReaderName(const QString& name) { m_link.SetReaderName(name); }
-    QString MasterTransponder() const { return m_link.MasterTransponder(); }
     bool IsSearching() const { return m_link.IsSearching(); }
     bool IsPollingRunning() const { return m_link.IsPollingRunning(); }
     unsigned int ChosenPort() const { return m_nComPort; }

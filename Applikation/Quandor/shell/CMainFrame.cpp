@@ -357,13 +357,15 @@ void CMainFrame::UpdatePanes()
     auto text = [this](unsigned int n) { return m_pLanguage->GetLangItem(n); };
     CLeftTreeView* tree = m_pLeftTreeView;
 
-    const bool online = tree->IsPortOpen() && tree->ConnectedPort() > 0;
+    // One reading for both panes: the port and the reader of one moment.
+    CLinkStatus::Snapshot status = tree->LinkStatus();
+    const bool online = tree->IsPortOpen() && status.connectedPort > 0;
     m_pConnectionPane->setText(text(109)
-                               + (online ? QStringLiteral("COM%1").arg(tree->ConnectedPort()) : QStringLiteral("Offline")));
+                               + (online ? QStringLiteral("COM%1").arg(status.connectedPort) : QStringLiteral("Offline")));
     m_actions.value(ID_ONLINE)->setChecked(online);
     m_actions.value(ID_OFFLINE)->setChecked(!online);
 
-    const int type = tree->ReaderType();
+    const int type = status.readerType;
     QString reader = text(110);
     switch (type) {
     case 1:
@@ -372,13 +374,14 @@ void CMainFrame::UpdatePanes()
         if (CQuandorApp* app = CQuandorApp::Instance()) {
             CtblLeser* readers = app->GetDBHandler()->Get_Ptr_To_tblLeser();
             for (int i = 0; i < readers->GetAnz_Leser(); ++i) {
-                if (readers->Get_Leser(i)->Seriennummer == tree->Identification()) {
-                    tree->SetReaderName(readers->Get_Leser(i)->Bezeichnung);
+                if (readers->Get_Leser(i)->Seriennummer == status.identification) {
+                    status.readerName = readers->Get_Leser(i)->Bezeichnung;
+                    tree->SetReaderName(status.readerName);
                     break;
                 }
             }
         }
-        reader += text(modelText(type)) + text(216) + tree->ReaderName();
+        reader += text(modelText(type)) + text(216) + status.readerName;
         break;
     case 0:
     case 3:

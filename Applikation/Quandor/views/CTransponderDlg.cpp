@@ -396,7 +396,7 @@ bool CTransponderDlg::StoreReader(qint32 transponderId, int column, bool on)
     // A connected Wren's master transponder opens the door in any case; it
     // is never given to or taken from a reader here.
     CReaderLink* link = Context().Link();
-    if (link && link->IsPortOpen() && link->ReaderType() == 0) {
+    if (link && link->IsPortOpen() && link->Status().readerType == CLinkStatus::ReaderWren) {
         const QString& parameter = reader->Parameter;
         const qsizetype separator = parameter.indexOf(u';');
         const QString master = separator < 0 ? parameter : parameter.mid(separator + 1);
@@ -449,10 +449,11 @@ CRecordViewMenu CTransponderDlg::ContextMenu(int column)
     // The connected reader's identification, which learning stores tags for.
     m_strReaderReply.clear();
     CReaderLink* link = Context().Link();
-    if (link && link->IsPortOpen() && link->ConnectedPort() >= 1) {
+    const CLinkStatus::Snapshot status = link ? link->Status() : CLinkStatus::Snapshot();
+    if (link && link->IsPortOpen() && status.connectedPort >= 1) {
         const quint64 connection = link->ConnectionId();
         QString reply;
-        switch (link->ReaderType()) {
+        switch (status.readerType) {
         case 1: case 2: case 4: reply = link->SendAndWait('L', QStringLiteral("S0000"), 1); break;
         case 0: reply = link->SendAndWait('H', QString(), 2); break;
         case 3: reply = link->SendAndWait('H', QString(), 3); break;
@@ -694,7 +695,7 @@ void CTransponderDlg::Learn(const QString& received)
     CReaderLink* link = Context().Link();
     if (!db || !grid)
         return;
-    if (link && received == link->MasterTransponder())
+    if (link && received == link->Status().masterTransponder)
         return;
     // Only a transponder number is ever stored: ten hexadecimal characters.
     const QString number = CUsbManuell::NormalizeTransponderNumber(received);

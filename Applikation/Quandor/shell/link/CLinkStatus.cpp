@@ -4,93 +4,58 @@ namespace {
 using Lock = std::lock_guard<std::mutex>;
 }
 
-int CLinkStatus::ReaderType() const
+CLinkStatus::Snapshot CLinkStatus::Read() const
 {
     Lock lock(m_mutex);
-    return m_readerType;
+    return m_state;
+}
+
+void CLinkStatus::SetConnection(int port, int readerType)
+{
+    Lock lock(m_mutex);
+    m_state.connectedPort = port;
+    m_state.readerType = readerType;
 }
 
 void CLinkStatus::SetReaderType(int type)
 {
     Lock lock(m_mutex);
-    m_readerType = type;
-}
-
-int CLinkStatus::ConnectedPort() const
-{
-    Lock lock(m_mutex);
-    return m_connectedPort;
-}
-
-void CLinkStatus::SetConnectedPort(int port)
-{
-    Lock lock(m_mutex);
-    m_connectedPort = port;
-}
-
-QString CLinkStatus::Identification() const
-{
-    Lock lock(m_mutex);
-    return m_identification;
+    m_state.readerType = type;
 }
 
 void CLinkStatus::SetIdentification(const QString& identification)
 {
     Lock lock(m_mutex);
-    m_identification = identification;
-}
-
-QString CLinkStatus::ReaderName() const
-{
-    Lock lock(m_mutex);
-    return m_readerName;
+    m_state.identification = identification;
 }
 
 void CLinkStatus::SetReaderName(const QString& name)
 {
     Lock lock(m_mutex);
-    m_readerName = name;
-}
-
-QString CLinkStatus::MasterTransponder() const
-{
-    Lock lock(m_mutex);
-    return m_masterTransponder;
+    m_state.readerName = name;
 }
 
 void CLinkStatus::SetMasterTransponder(const QString& number)
 {
     Lock lock(m_mutex);
-    m_masterTransponder = number;
-}
-
-QString CLinkStatus::SessionString() const
-{
-    Lock lock(m_mutex);
-    return m_sessionString;
+    m_state.masterTransponder = number;
 }
 
 void CLinkStatus::SetSessionString(const QString& session)
 {
     Lock lock(m_mutex);
-    m_sessionString = session;
-}
-
-quint32 CLinkStatus::ComPort() const
-{
-    Lock lock(m_mutex);
-    return m_comPort;
+    m_state.sessionString = session;
 }
 
 void CLinkStatus::SetComPort(quint32 port)
 {
     Lock lock(m_mutex);
-    m_comPort = port;
+    m_state.comPort = port;
 }
 
 void CLinkStatus::SetDisconnected()
 {
     Lock lock(m_mutex);
-    m_readerType = ReaderNone;
-    m_connectedPort = -1;
+    m_state.readerType = ReaderNone;
+    m_state.connectedPort = -1;
 }

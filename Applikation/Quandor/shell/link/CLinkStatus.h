@@ -5,8 +5,9 @@
 #include <mutex>
 
 // What the reader link knows about the connected reader. The search thread
-// writes it while the status bar reads it, so every value is read and
-// written under one lock.
+// writes it while the status bar and the views read it. A reader takes all
+// of it at once: values read one by one under separate locks could mix two
+// connections (an open port with the number of none).
 class CLinkStatus
 {
 public:
@@ -19,19 +20,28 @@ public:
     }
     static bool IsPlain(int readerType) { return readerType == ReaderWren || readerType == ReaderTern; }
 
-    int ReaderType() const;
+    struct Snapshot
+    {
+        int readerType = ReaderNone;
+        int connectedPort = -1;
+        quint32 comPort = 0;
+        QString identification;
+        QString readerName;
+        QString masterTransponder;
+        QString sessionString;
+    };
+
+    // Every value as one write left them.
+    Snapshot Read() const;
+
+    // The port a search tries and the reader found there (ReaderNone while
+    // it is still asked), set together.
+    void SetConnection(int port, int readerType);
     void SetReaderType(int type);
-    int ConnectedPort() const;
-    void SetConnectedPort(int port);
-    QString Identification() const;
     void SetIdentification(const QString& identification);
-    QString ReaderName() const;
     void SetReaderName(const QString& name);
-    QString MasterTransponder() const;
     void SetMasterTransponder(const QString& number);
-    QString SessionString() const;
     void SetSessionString(const QString& session);
-    quint32 ComPort() const;
     void SetComPort(quint32 port);
 
     // No reader: type none, no connected port.
@@ -39,11 +49,5 @@ public:
 
 private:
     mutable std::mutex m_mutex;
-    int m_readerType = ReaderNone;
-    int m_connectedPort = -1;
-    quint32 m_comPort = 0;
-    QString m_identification;
-    QString m_readerName;
-    QString m_masterTransponder;
-    QString m_sessionString;
+    Snapshot m_state;
 };

@@ -121,7 +121,7 @@ void CReaderLink::Run(quint64 connection, quint32 comPort, QString devicePath)
     CReaderSearch search(m_channel, m_status, m_stop, m_language, observer);
     CSearchOutcome outcome = search.Run(comPort, devicePath);
     outcome.connection = connection;
-    const int readerType = m_status.ReaderType();
+    const int readerType = m_status.Read().readerType;
 
     // Polling is under way before anyone hears of the success, so a view
     // that asks the reader at once is served.

@@ -119,17 +119,12 @@ public:
 
     static QString BuildClockString();
     static QString BuildClockString(const QDateTime& now);
-    QString GetSessionString() const { return m_status.SessionString(); }
 
-    // State, for the status bar and the views.
-    int ReaderType() const { return m_status.ReaderType(); }
-    int ConnectedPort() const { return m_status.ConnectedPort(); }
-    quint32 ComPort() const { return m_status.ComPort(); }
+    // State, for the status bar and the views: the reader, its port and
+    // names, all from one moment.
+    CLinkStatus::Snapshot Status() const { return m_status.Read(); }
     bool IsPortOpen() const { return m_channel.IsOpen(); }
-    QString Identification() const { return m_status.Identification(); }
-    QString ReaderName() const { return m_status.ReaderName(); }
     void SetReaderName(const QString& name) { m_status.SetReaderName(name); }
-    QString MasterTransponder() const { return m_status.MasterTransponder(); }
     void SetMasterTransponder(const QString& number) { m_status.SetMasterTransponder(number); }
     bool IsPollingRunning() const { return m_poller.IsRunning(); }
     // The line of the current connection was found lost by a direct

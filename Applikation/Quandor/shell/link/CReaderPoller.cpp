@@ -115,7 +115,7 @@ void CReaderPoller::Loop(int readerType, CReaderLinkObserver* observer, quint64 
             continue;
         }
         if (step.tagTicket) {
-            const bool isMaster = step.tag == m_status.MasterTransponder();
+            const bool isMaster = step.tag == m_status.Read().masterTransponder;
             if (observer)
                 observer->TagRead(step.tagTicket, step.tag, isMaster);
             else

@@ -121,8 +121,7 @@ CSearchOutcome CReaderSearch::Run(quint32 comPort, const QString& devicePath)
         }
         m_observer->SearchProgress(comPort >= quint32(kLastPortNumber) ? 5 : 1, 1, text);
     }
-    m_status.SetConnectedPort(int(comPort));
-    m_status.SetReaderType(CLinkStatus::ReaderNone);
+    m_status.SetConnection(int(comPort), CLinkStatus::ReaderNone);
     if (Stopped())
         return Finish(End::Cancelled);
     if (!m_channel.Open(devicePath, CSerialPort::kBaud57200))
@@ -168,7 +167,7 @@ CSearchOutcome CReaderSearch::SearchFramed(const QByteArray& identity)
     // string. Only the identification field is looked at, never the
     // checksum after it, and only an acknowledged write counts.
     if (identification.contains("FFFFFFFFFF")) {
-        const QByteArray session = m_status.SessionString().toLatin1();
+        const QByteArray session = m_status.Read().sessionString.toLatin1();
         bool acknowledged = false;
         for (int i = 0; i < kWriteTries && !acknowledged; ++i) {
             acknowledged = CReaderFrame::IsFramedAck(Send('S', "S0000" + session, CReaderFrame::FramedMode));
@@ -207,16 +206,15 @@ CSearchOutcome CReaderSearch::SearchPlain(const QString& devicePath, quint32 com
     if (identity != "QMZT32" && identity != "QMZT31")
         return Finish(End::Failure);
 
-    m_status.SetConnectedPort(int(comPort));
     if (identity == "QMZT32") {
-        m_status.SetReaderType(CLinkStatus::ReaderWren);
+        m_status.SetConnection(int(comPort), CLinkStatus::ReaderWren);
         const QByteArray master = Send('G', "00", CReaderFrame::PlainMode);
         if (Stopped())
             return Finish(End::Cancelled);
         if (master.size() == 10)
             m_status.SetMasterTransponder(QString::fromLatin1(master));
     } else {
-        m_status.SetReaderType(CLinkStatus::ReaderTern);
+        m_status.SetConnection(int(comPort), CLinkStatus::ReaderTern);
     }
     return Finish(End::Success);
 }

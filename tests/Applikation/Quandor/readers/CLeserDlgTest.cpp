@@ -281,5 +281,5 @@ TEST_F(ReaderListTest, OnlyAnAskedForConnectionIsIdentified)
     // Offline, the status bar names no reader, not even one without serial.
     Sql({"UPDATE tblLeser SET strSeriennummer = '' WHERE ID_Leser = 6"});
     View()->Reload(0);
-    EXPECT_EQ(Tree()->ReaderName(), "");
+    EXPECT_EQ(Tree()->LinkStatus().readerName, "");
 }

@@ -66,7 +66,7 @@ TEST_F(ParamWren, TheButtonOpensItAndTheStoredMasterIsChosen)
     // The reader took the database's master; the link knows it at once.
     EXPECT_EQ(Heard(), (QList<QByteArray>{"G00", "S00AAAAAAAAAA"}));
     EXPECT_EQ(reader->Master(), "AAAAAAAAAA");
-    EXPECT_EQ(Tree()->MasterTransponder(), "AAAAAAAAAA");
+    EXPECT_EQ(Tree()->LinkStatus().masterTransponder, "AAAAAAAAAA");
     EXPECT_EQ(ReaderRow(3).parameter, "F1;AAAAAAAAAA");
 
     // A refused master leaves the link's master as it was.
@@ -78,7 +78,7 @@ TEST_F(ParamWren, TheButtonOpensItAndTheStoredMasterIsChosen)
         dialog->show();
         ASSERT_TRUE(WaitUntil([&] { return m_choiceCount > 1; }, 3000));
         EXPECT_EQ(m_messages, QStringList{Text(141)});
-        EXPECT_EQ(Tree()->MasterTransponder(), "AAAAAAAAAA");
+        EXPECT_EQ(Tree()->LinkStatus().masterTransponder, "AAAAAAAAAA");
         EXPECT_EQ(reader->Master(), "0123456789");
     }
     // The reader's master chosen: the database takes it, mode bits kept.
@@ -195,7 +195,7 @@ TEST_F(ParamWren, StoringTwiceAndSendingKeepTheRowAndTheReaderInStep)
     present.join();
     EXPECT_TRUE(m_messages.isEmpty()) << qPrintable(m_messages.join('|'));
     EXPECT_EQ(dialog->Master()->text(), "BBBBBBBBBB");
-    EXPECT_EQ(Tree()->MasterTransponder(), "BBBBBBBBBB");
+    EXPECT_EQ(Tree()->LinkStatus().masterTransponder, "BBBBBBBBBB");
     EXPECT_EQ(reader->Master(), "BBBBBBBBBB");
     EXPECT_EQ(ReaderRow(3).parameter, "F2;BBBBBBBBBB");
     EXPECT_EQ(TransponderOf("BBBBBBBBBB").readers, "7");

@@ -108,9 +108,9 @@ TEST(ReaderLinkPorts, ClosingAClosedPortChangesNothing)
     EXPECT_EQ(link.ClosePort(), 1);
     EXPECT_EQ(link.ClosePort(), 1);
     EXPECT_FALSE(link.IsPortOpen());
-    EXPECT_EQ(link.ReaderType(), -1);
-    EXPECT_EQ(link.ConnectedPort(), -1);
-    EXPECT_EQ(link.ReaderName(), "---");
+    EXPECT_EQ(link.Status().readerType, -1);
+    EXPECT_EQ(link.Status().connectedPort, -1);
+    EXPECT_EQ(link.Status().readerName, "---");
     EXPECT_EQ(link.SendCommand('H', "", 1), "");
     EXPECT_EQ(link.SendAndWait('H', "", 1), ""); // nothing online: at once, not after 3 s
 }
@@ -159,7 +159,7 @@ TEST(ReaderLinkPorts, ConnectWithoutANumberUsesTheStoredPort)
     CRegistryKey().WriteDWord(23, CRegistryKey::CurrentUser, kProgramKey, "nAktCom");
     CReaderLink link;
     ASSERT_EQ(link.Connect(), CReaderLink::ConnectStarted);
-    EXPECT_EQ(link.ComPort(), 23u);
+    EXPECT_EQ(link.Status().comPort, 23u);
     EXPECT_TRUE(reader.WaitFor([](const auto& log) { return !log.isEmpty(); }, 3000));
 }
 

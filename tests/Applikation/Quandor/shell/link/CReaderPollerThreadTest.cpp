@@ -385,8 +385,8 @@ TEST_F(FramedOnline, SilentReaderIsReportedLostOnceAfterFiveSeconds)
 
     link.ClosePort();
     EXPECT_FALSE(link.IsPortOpen());
-    EXPECT_EQ(link.ReaderType(), -1);
-    EXPECT_EQ(link.ConnectedPort(), -1);
+    EXPECT_EQ(link.Status().readerType, -1);
+    EXPECT_EQ(link.Status().connectedPort, -1);
 }
 
 TEST_F(FramedOnline, NoPollAndNoLostLinkWhileTheSettingsDialogIsOpen)

@@ -60,8 +60,8 @@ protected:
     void ExpectClosed()
     {
         EXPECT_FALSE(link.IsPortOpen());
-        EXPECT_EQ(link.ReaderType(), -1);
-        EXPECT_EQ(link.ConnectedPort(), -1);
+        EXPECT_EQ(link.Status().readerType, -1);
+        EXPECT_EQ(link.Status().connectedPort, -1);
         EXPECT_FALSE(link.IsPollingRunning());
     }
 
@@ -87,10 +87,10 @@ TEST_P(FramedSearch, IdentifiesLogsInSetsTheClockAndStartsPolling)
     EXPECT_TRUE(outcome.success);
     EXPECT_TRUE(outcome.messages.isEmpty());
     EXPECT_EQ(outcome.connection, link.ConnectionId());
-    EXPECT_EQ(link.ReaderType(), GetParam().type);
-    EXPECT_EQ(link.ConnectedPort(), kPort);
-    EXPECT_EQ(link.Identification(), CSimulatedReader::DefaultIdentification(GetParam().model));
-    EXPECT_EQ(link.ReaderName(), "---");
+    EXPECT_EQ(link.Status().readerType, GetParam().type);
+    EXPECT_EQ(link.Status().connectedPort, kPort);
+    EXPECT_EQ(link.Status().identification, CSimulatedReader::DefaultIdentification(GetParam().model));
+    EXPECT_EQ(link.Status().readerName, "---");
     EXPECT_TRUE(link.IsPortOpen());
     EXPECT_TRUE(link.IsPollingRunning());
     EXPECT_FALSE(link.IsSearching());
@@ -125,10 +125,10 @@ TEST_F(ReaderSearch, WrenIsFoundAtNineThousandSixHundredWithItsMaster)
     Start(CSimulatedReader::Wren);
     const CSearchOutcome outcome = Finish(kPlainSearchMs);
     EXPECT_TRUE(outcome.success);
-    EXPECT_EQ(link.ReaderType(), 0);
-    EXPECT_EQ(link.MasterTransponder(), "0A1B2C3D4E");
-    EXPECT_EQ(link.ConnectedPort(), kPort);
-    EXPECT_TRUE(link.Identification().isEmpty());
+    EXPECT_EQ(link.Status().readerType, 0);
+    EXPECT_EQ(link.Status().masterTransponder, "0A1B2C3D4E");
+    EXPECT_EQ(link.Status().connectedPort, kPort);
+    EXPECT_TRUE(link.Status().identification.isEmpty());
 
     const QList<CSimulatedReader::Frame> log = reader->Log();
     ASSERT_EQ(log.size(), 7);
@@ -145,8 +145,8 @@ TEST_F(ReaderSearch, TernGetsNoMasterRequestAndNoClock)
 {
     Start(CSimulatedReader::Tern);
     EXPECT_TRUE(Finish(kPlainSearchMs).success);
-    EXPECT_EQ(link.ReaderType(), 3);
-    EXPECT_TRUE(link.MasterTransponder().isEmpty());
+    EXPECT_EQ(link.Status().readerType, 3);
+    EXPECT_TRUE(link.Status().masterTransponder.isEmpty());
     EXPECT_EQ(Bodies(*reader).last(), "H");
     EXPECT_EQ(reader->Count("G"), 0);
 }
@@ -155,7 +155,7 @@ TEST_F(ReaderSearch, WrenWithoutAMasterIsOnlineWithAnEmptyNumber)
 {
     Start(CSimulatedReader::Wren, [](CSimulatedReader& r) { r.SetMaster(QByteArray()); });
     EXPECT_TRUE(Finish(kPlainSearchMs).success);
-    EXPECT_TRUE(link.MasterTransponder().isEmpty());
+    EXPECT_TRUE(link.Status().masterTransponder.isEmpty());
 }
 
 TEST_F(ReaderSearch, ReaderWithoutIdentificationGetsTheSessionString)
@@ -163,16 +163,16 @@ TEST_F(ReaderSearch, ReaderWithoutIdentificationGetsTheSessionString)
     Start(CSimulatedReader::Heron, [](CSimulatedReader& r) { r.SetIdentification("FFFFFFFFFFFFFFFFFFFF"); });
     EXPECT_TRUE(Finish(kFramedSearchMs).success);
 
-    const QString session = link.GetSessionString();
+    const QString session = link.Status().sessionString;
     EXPECT_TRUE(QRegularExpression("^[0-9A-F]{20}$").match(session).hasMatch());
-    EXPECT_EQ(link.Identification(), session);
+    EXPECT_EQ(link.Status().identification, session);
     EXPECT_EQ(reader->Identification(), session.toLatin1());
     EXPECT_EQ(Bodies(*reader).at(2), "FFSS0000" + session.toLatin1() + CReaderFrame::Checksum("FFSS0000" + session.toLatin1()));
 
     // The next connection makes a new one.
     link.ClosePort();
     ASSERT_EQ(link.Connect(kPort), CReaderLink::ConnectStarted);
-    EXPECT_NE(link.GetSessionString(), session);
+    EXPECT_NE(link.Status().sessionString, session);
 }
 
 TEST_F(ReaderSearch, TrailingFsOfTheChecksumDoNotMakeAnIdentificationUnset)
@@ -184,7 +184,7 @@ TEST_F(ReaderSearch, TrailingFsOfTheChecksumDoNotMakeAnIdentificationUnset)
     Start(CSimulatedReader::Kite, [&id](CSimulatedReader& r) { r.SetIdentification(id); });
     EXPECT_TRUE(Finish(kFramedSearchMs).success);
     EXPECT_EQ(reader->Identification(), id);
-    EXPECT_EQ(link.Identification(), QString::fromLatin1(id));
+    EXPECT_EQ(link.Status().identification, QString::fromLatin1(id));
     EXPECT_EQ(reader->Count("FFSS"), 0);
 }
 
@@ -194,7 +194,7 @@ TEST_F(ReaderSearch, PortWithoutADeviceFailsAtOnceWithTheWidestProgress)
     link.SetObserver(&recorder);
     ASSERT_EQ(link.Connect(0), CReaderLink::ConnectStarted); // 0 becomes 256
     const CSearchOutcome outcome = Finish(2000);
-    EXPECT_EQ(link.ComPort(), 256u);
+    EXPECT_EQ(link.Status().comPort, 256u);
     EXPECT_EQ(outcome.messages, QList<int>{107});
     EXPECT_EQ(recorder.ProgressCalls().value(0).maximum, 5);
     ExpectClosed();

@@ -136,8 +136,8 @@ protected:
     void ExpectOffline()
     {
         EXPECT_FALSE(Tree()->IsPortOpen());
-        EXPECT_EQ(Tree()->ReaderType(), -1);
-        EXPECT_EQ(Tree()->ConnectedPort(), -1);
+        EXPECT_EQ(Tree()->LinkStatus().readerType, -1);
+        EXPECT_EQ(Tree()->LinkStatus().connectedPort, -1);
         EXPECT_FALSE(Tree()->IsPollingRunning());
         EXPECT_EQ(Tree()->GetSearchProgress(), nullptr);
         EXPECT_EQ(Pane(CMainFrame::ID_INDICATOR_CONNECTION), Text(109) + "Offline");

@@ -85,7 +85,7 @@ TEST_P(EveryModel, ConnectsFromThePortDialogAndShowsPresentedTags)
     ASSERT_TRUE(WaitOnline(c.plain ? kPlainSearchMs : kFramedSearchMs));
     EXPECT_TRUE(m_messages.isEmpty()) << qPrintable(m_messages.join('|'));
 
-    EXPECT_EQ(Tree()->ReaderType(), c.readerType);
+    EXPECT_EQ(Tree()->LinkStatus().readerType, c.readerType);
     EXPECT_EQ(Pane(CMainFrame::ID_INDICATOR_CONNECTION), Text(109) + QStringLiteral("COM%1").arg(kPort));
     EXPECT_TRUE(Frame()->Action(CMainFrame::ID_ONLINE)->isChecked());
     EXPECT_FALSE(Frame()->Action(CMainFrame::ID_OFFLINE)->isChecked());
@@ -104,7 +104,7 @@ TEST_P(EveryModel, ConnectsFromThePortDialogAndShowsPresentedTags)
     // plain reader, which cannot tell who it is, never.
     const QString prefix = Text(110) + Text(c.modelText) + Text(216);
     EXPECT_TRUE(WaitUntil([&] {
-        const QString name = c.plain ? QStringLiteral("---") : StoredReaderName(Tree()->Identification());
+        const QString name = c.plain ? QStringLiteral("---") : StoredReaderName(Tree()->LinkStatus().identification);
         return !name.isEmpty() && Pane(CMainFrame::ID_INDICATOR_READER) == prefix + name;
     })) << qPrintable(Pane(CMainFrame::ID_INDICATOR_READER));
 
@@ -187,7 +187,7 @@ TEST_F(ReaderLinkWindow, TheComPortCommandConnectsOnTheChosenPort)
     Frame()->Action(CMainFrame::ID_COM_PORT)->trigger();
     EXPECT_EQ(m_dialogs, QStringList({"169", "169"}));
     ASSERT_TRUE(WaitOnline(kFramedSearchMs));
-    EXPECT_EQ(Tree()->ConnectedPort(), kPort);
+    EXPECT_EQ(Tree()->LinkStatus().connectedPort, kPort);
     EXPECT_EQ(Tree()->ChosenPort(), unsigned(kPort));
 }
 
