@@ -592,9 +592,3 @@ void CReaderPoller::SetParamDialogOpen(bool open)
     m_paramDialogOpen = open;
     m_changed.notify_all();
 }
-
-bool CReaderPoller::IsParamDialogOpen() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_paramDialogOpen;
-}

@@ -102,7 +102,6 @@ public:
     void SetMasterLearn(bool on);
     QByteArray WaitMasterReport(int timeoutMs);
     void SetParamDialogOpen(bool open);
-    bool IsParamDialogOpen() const;
 
 private:
     using Clock = std::chrono::steady_clock;

@@ -248,6 +248,9 @@ TEST_F(SendWrenList, ARefusedStoreEndsWithItsFailureText)
 
 TEST_F(SendWrenList, ReadingStopsAtTheFirstAnswerThatIsNoEntry)
 {
+    // Every answer here must come in its window: at a tenth of the real one
+    // a loaded machine was seen to miss the empty reader's answer.
+    UseRealTime();
     StartWithAWrenList();
 
     struct Fault {
@@ -290,7 +293,7 @@ TEST_F(SendWrenList, ReadingStopsAtTheFirstAnswerThatIsNoEntry)
     m_messages.clear();
     auto dialog = Open(CSendWrenDlg::FetchMode, 3);
     dialog->OnReadReaderList();
-    EXPECT_TRUE(m_messages.isEmpty());
+    EXPECT_TRUE(m_messages.isEmpty()) << qPrintable(m_messages.join('|'));
     EXPECT_EQ(dialog->ReaderList()->topLevelItemCount(), 0);
     EXPECT_EQ(dialog->Status()->text(), Text(182));
 }
