@@ -19,7 +19,11 @@ bool CReaderChannel::Open(const QString& devicePath, quint8 baudSelector)
     m_memory.Clear();
     m_memory.SetWindow(m_timing.lateReplyMs);
     m_habit.Reset();
-    m_roundTripCount = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_roundTripMutex);
+        m_roundTripCount = 0;
+        m_roundTripCapMs = m_timing.replyByteMs;
+    }
     m_silent = false;
     m_heard = false;
     m_lost = false;
@@ -49,6 +53,8 @@ void CReaderChannel::SetTiming(const CLinkTiming& timing)
     std::lock_guard<std::mutex> line(m_lineMutex);
     m_timing = timing;
     m_memory.SetWindow(timing.lateReplyMs);
+    std::lock_guard<std::mutex> lock(m_roundTripMutex);
+    m_roundTripCapMs = timing.replyByteMs;
 }
 
 CLinkTiming CReaderChannel::Timing() const
@@ -141,8 +147,26 @@ QByteArray CReaderChannel::Exchange(const QByteArray& frame, quint64 epoch)
     return reply.body;
 }
 
+void CReaderChannel::NoteRoundTrip(qint64 ms)
+{
+    std::lock_guard<std::mutex> lock(m_roundTripMutex);
+    m_roundTripMs[m_roundTripCount % kRoundTrips] = int(std::clamp<qint64>(ms, 0, m_roundTripCapMs));
+    ++m_roundTripCount;
+}
+
+std::chrono::milliseconds CReaderChannel::ConfirmSpan() const
+{
+    {
+        std::lock_guard<std::mutex> lock(m_roundTripMutex);
+        if (m_roundTripCount == 0)
+            return std::chrono::milliseconds(0);
+    }
+    return ConfirmSpanLocked();
+}
+
 std::chrono::milliseconds CReaderChannel::ConfirmSpanLocked() const
 {
+    std::lock_guard<std::mutex> lock(m_roundTripMutex);
     int slowest = 0;
     for (int i = 0; i < std::min(m_roundTripCount, kRoundTrips); ++i)
         slowest = std::max(slowest, m_roundTripMs[i]);
@@ -150,7 +174,7 @@ std::chrono::milliseconds CReaderChannel::ConfirmSpanLocked() const
     // slow must not be taken for missing while a copy waits, and a reader
     // whose replies repeat in content (acknowledgements, two equal events)
     // must not pay much for it.
-    return std::chrono::milliseconds(std::min(2 * slowest + kConfirmMarginMs, m_timing.replyByteMs));
+    return std::chrono::milliseconds(std::min(2 * slowest + kConfirmMarginMs, m_roundTripCapMs));
 }
 
 void CReaderChannel::DropStrayLocked(const QByteArray& body, Clock::time_point now)
@@ -273,9 +297,7 @@ CReaderChannel::Answer CReaderChannel::ReadAnswerLocked(const QByteArray& frame,
         if (judge.Offer(body, arrived)) {
             if (!timed)
                 return Answer{judge.Answer(), true};
-            const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(arrived - sentAt).count();
-            m_roundTripMs[m_roundTripCount % kRoundTrips] = int(std::min<qint64>(ms, m_timing.replyByteMs));
-            ++m_roundTripCount;
+            NoteRoundTrip(std::chrono::duration_cast<std::chrono::milliseconds>(arrived - sentAt).count());
             return Answer{judge.Answer(), true};
         }
     }

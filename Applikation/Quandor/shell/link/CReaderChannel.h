@@ -104,6 +104,14 @@ public:
 
     void Purge();
 
+    // The polling thread's answers count towards the confirm span as the
+    // direct commands' do: ms from the sending to the answer.
+    void NoteRoundTrip(qint64 ms);
+    // How long a possible copy waits for another answer on a line not known
+    // to deliver copies: twice the slowest recent answer and a little; zero
+    // while no answer was timed on this opening.
+    std::chrono::milliseconds ConfirmSpan() const;
+
     // Bytes read after the time to judge is up, to take in what had
     // arrived: a little more than the longest reply.
     static constexpr int kLastLookBytes = 64;
@@ -145,8 +153,12 @@ private:
     CReplyMemory m_memory;          // replies taken lately
     CLineHabit m_habit;
     static constexpr int kRoundTrips = 32;
+    // The answers' round trips, from the direct commands and the polling
+    // thread alike; capped at the reply-byte time.
+    mutable std::mutex m_roundTripMutex;
     int m_roundTripMs[kRoundTrips] = {};
     int m_roundTripCount = 0;
+    int m_roundTripCapMs = CLinkTiming().replyByteMs;
     bool m_silent = false;          // no byte since the first unanswered write
     bool m_heard = false;           // any byte came on this opening
     Clock::time_point m_silentSince;

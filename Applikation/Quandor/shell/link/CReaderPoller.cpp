@@ -219,8 +219,9 @@ CReaderPoller::Step CReaderPoller::NextStep(std::unique_lock<std::mutex>& lock, 
             // Its judge knows the earlier try's answer may still come.
             m_flightRequest->adopted = false;
             ++m_flightRequest->sends;
-            m_judge.Start(now, AnswerBy(*m_flightRequest, now), HoldSpan());
+            m_judge.Start(now, AnswerBy(*m_flightRequest, now), ShortSpan());
             m_lastActivity = now;
+            m_flightSentAt = now;
             step.write = m_flightRequest->frame;
             step.read = true;
             return step;
@@ -276,15 +277,17 @@ CReaderPoller::Step CReaderPoller::NextStep(std::unique_lock<std::mutex>& lock, 
             m_queue.pop_front();
             m_flightRequest->state = Request::Sent;
             m_flightRequest->sends = 1;
-            m_judge.Start(now, AnswerBy(*m_flightRequest, now), HoldSpan());
+            m_judge.Start(now, AnswerBy(*m_flightRequest, now), ShortSpan());
             m_flight = Flight::Request;
             m_lastActivity = now;
+            m_flightSentAt = now;
             step.write = m_flightRequest->frame;
             step.read = true;
             return step;
         }
         m_flight = Flight::Poll;
         m_lastActivity = now;
+        m_flightSentAt = now;
         step.write = PollFrame();
         step.read = true;
         return step;
@@ -304,6 +307,15 @@ std::chrono::milliseconds CReaderPoller::HoldSpan() const
     return std::chrono::milliseconds(std::max(2, m_timing.pollSpacingMs / 5));
 }
 
+std::chrono::milliseconds CReaderPoller::ShortSpan() const
+{
+    // As for the direct commands, the reader's own answers set it: a reader
+    // whose replies repeat in content (acknowledgements) must not wait the
+    // whole hold span for each of its first equal replies.
+    const std::chrono::milliseconds span = m_channel.ConfirmSpan();
+    return span.count() > 0 ? std::min(span, HoldSpan()) : HoldSpan();
+}
+
 void CReaderPoller::DropStray(const QByteArray& body, Clock::time_point now)
 {
     // A frame equal to a reply taken lately is its copy (unless an earlier
@@ -315,10 +327,15 @@ void CReaderPoller::DropStray(const QByteArray& body, Clock::time_point now)
 
 void CReaderPoller::OnRequestReply(const QByteArray& body)
 {
-    if (m_judge.Offer(body, Clock::now()))
+    const Clock::time_point now = Clock::now();
+    if (m_judge.Offer(body, now)) {
+        // Only an answer the frames decided is timed: one settled when its
+        // span ran out would stretch the span it was judged by.
+        m_channel.NoteRoundTrip(std::chrono::duration_cast<std::chrono::milliseconds>(now - m_flightSentAt).count());
         DeliverAnswer(m_judge.Answer());
-    else
+    } else {
         m_changed.notify_all(); // held: the loop judges it in time
+    }
 }
 
 void CReaderPoller::DeliverAnswer(const QByteArray& body)
@@ -407,6 +424,7 @@ void CReaderPoller::OnFramedReply(const QByteArray& body)
     // Every answer is remembered, "no tag" too: its copy then shows a
     // line that repeats its replies.
     m_memory.Remember(body, now);
+    m_channel.NoteRoundTrip(std::chrono::duration_cast<std::chrono::milliseconds>(now - m_flightSentAt).count());
     if (tag)
         QueueTag(body.mid(4, 10));
     ClearFlight();

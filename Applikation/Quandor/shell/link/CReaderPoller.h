@@ -149,6 +149,9 @@ private:
     // A frame that came for nobody: what it may be a copy of is used up.
     void DropStray(const QByteArray& body, Clock::time_point now);
     std::chrono::milliseconds HoldSpan() const;
+    // How long a possible copy of an earlier reply waits for another answer
+    // on a line not known to repeat its replies.
+    std::chrono::milliseconds ShortSpan() const;
     // Until when a request's held frames wait for the answer.
     Clock::time_point AnswerBy(const Request& request, Clock::time_point sentAt) const;
     void OnPlainFrame(const QByteArray& body);
@@ -170,6 +173,7 @@ private:
     Flight m_flight = Flight::None;
     std::shared_ptr<Request> m_flightRequest;
     Clock::time_point m_lastActivity;
+    Clock::time_point m_flightSentAt; // when the frame in flight went out
     Clock::time_point m_readyAt;
     quint64 m_lease = 0;
     int m_leasedExchanges = 0;
