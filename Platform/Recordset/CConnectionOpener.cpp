@@ -10,6 +10,7 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <mutex>
 #include <vector>
 
 CConnectionOpener::CConnectionOpener(CDatabase::Source source)
@@ -30,7 +31,17 @@ QSqlDatabase CConnectionOpener::Open(const QString& name, QString* error) const
         // "DSN=..." connection string is not found through this driver manager.
         db.setDatabaseName(m_source.location);
     }
-    if (db.isValid() && db.open())
+    bool opened = false;
+    if (db.isValid()) {
+        // One opening at a time in the process: the server's ODBC driver
+        // switches the process's locale while it connects (setlocale), which
+        // is not safe from two threads at once; two connects side by side
+        // were seen to read a freed locale name.
+        static std::mutex opening;
+        std::lock_guard<std::mutex> lock(opening);
+        opened = db.open();
+    }
+    if (opened)
         return db;
     const QString text =
         db.isValid() ? db.lastError().text() : QStringLiteral("The database driver is not available.");
