@@ -156,17 +156,9 @@ void CReaderChannel::NoteRoundTrip(qint64 ms)
 
 std::chrono::milliseconds CReaderChannel::ConfirmSpan() const
 {
-    {
-        std::lock_guard<std::mutex> lock(m_roundTripMutex);
-        if (m_roundTripCount == 0)
-            return std::chrono::milliseconds(0);
-    }
-    return ConfirmSpanLocked();
-}
-
-std::chrono::milliseconds CReaderChannel::ConfirmSpanLocked() const
-{
     std::lock_guard<std::mutex> lock(m_roundTripMutex);
+    if (m_roundTripCount == 0)
+        return std::chrono::milliseconds(0);
     int slowest = 0;
     for (int i = 0; i < std::min(m_roundTripCount, kRoundTrips); ++i)
         slowest = std::max(slowest, m_roundTripMs[i]);
@@ -175,6 +167,12 @@ std::chrono::milliseconds CReaderChannel::ConfirmSpanLocked() const
     // whose replies repeat in content (acknowledgements, two equal events)
     // must not pay much for it.
     return std::chrono::milliseconds(std::min(2 * slowest + kConfirmMarginMs, m_roundTripCapMs));
+}
+
+std::chrono::milliseconds CReaderChannel::DirectConfirmSpan() const
+{
+    // Before any answer was timed a direct command waits only the margin.
+    return std::max(ConfirmSpan(), std::chrono::milliseconds(kConfirmMarginMs));
 }
 
 void CReaderChannel::DropStrayLocked(const QByteArray& body, Clock::time_point now)
@@ -220,7 +218,7 @@ CReaderChannel::Answer CReaderChannel::ReadAnswerLocked(const QByteArray& frame,
     // A fresh command's answer is due within the reply time; a repeat
     // awaits the earlier try's until its late window ends.
     judge.Start(sentAt, timed ? std::min(deadline, sentAt + std::chrono::milliseconds(m_timing.replyByteMs)) : deadline,
-                ConfirmSpanLocked());
+                DirectConfirmSpan());
     CFrameReceiver receiver;
     int skipped = 0;
     // A frame with the command's letter but another form: the caller's
@@ -278,7 +276,7 @@ CReaderChannel::Answer CReaderChannel::ReadAnswerLocked(const QByteArray& frame,
             DropStrayLocked(body, arrived);
             if (stray.isEmpty()) {
                 stray = body;
-                strayBy = std::max(arrived, sentAt + ConfirmSpanLocked());
+                strayBy = std::max(arrived, sentAt + DirectConfirmSpan());
             }
             continue;
         }

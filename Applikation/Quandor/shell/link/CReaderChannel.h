@@ -130,8 +130,8 @@ private:
     // answer's round trip counts towards the confirm span.
     Answer ReadAnswerLocked(const QByteArray& frame, Clock::time_point sentAt, Clock::time_point deadline, bool timed);
     // How long a possible copy waits for another answer, from the sending,
-    // on a line not known to deliver copies.
-    std::chrono::milliseconds ConfirmSpanLocked() const;
+    // on a line not known to deliver copies, for a direct command.
+    std::chrono::milliseconds DirectConfirmSpan() const;
     // A wait without a byte: counts towards the lost line.
     void NoteSilenceLocked(Clock::time_point now);
     // A frame that came for nobody: a copy or the owed answer of an earlier
