@@ -288,7 +288,8 @@ protected:
         const int before = View()->m_nIdentifyCount;
         View()->m_bIdentifyRequest = true;
         CWindowMessage::Post(View(), CWindowMessage::WM_IDENTIFY_READER);
-        ASSERT_TRUE(WaitUntil([&] { return View()->m_nIdentifyCount > before; }, 1000));
+        // An unanswered try costs a reply time, two seconds at the line's own times.
+        ASSERT_TRUE(WaitUntil([&] { return View()->m_nIdentifyCount > before; }, 10000));
     }
     // Offline, then online again from the menu; waits for the identification.
     void Reconnect(bool plain)
