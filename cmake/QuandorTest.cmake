@@ -15,32 +15,29 @@ if(QUANDOR_SANITIZE)
   set(QUANDOR_TEST_QUARTERS_WAITS 4)
 endif()
 
-# quandor_add_test(<name> SOURCES ... LIBS ... [LABELS label] [WAITS])
+# quandor_add_test(<name> SOURCES ... LIBS ... [LABELS label] [QUARTERS n])
 # One test program per folder of tests; every test case becomes its own CTest
 # entry so `ctest -j` spreads them over all cores. The shared main gives each
-# process private settings, data and ODBC folders. WAITS: the program's cases
-# mostly wait for the line's clock.
+# process private settings, data and ODBC folders. QUARTERS: each case's
+# share of a processor (a whole one unless given).
 function(quandor_add_test name)
-  cmake_parse_arguments(T "WAITS" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "" "QUARTERS" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE QuandorTestSupport ${T_LIBS})
-  set(waits "")
-  if(T_WAITS)
-    set(waits WAITS)
-  endif()
-  quandor_discover_tests(${name} LABEL "${T_LABELS}" ${waits})
+  quandor_discover_tests(${name} LABEL "${T_LABELS}" QUARTERS "${T_QUARTERS}")
 endfunction()
 
 # quandor_discover_tests(<target> [PREFIX p] [ARG a] [LABEL label] [FILTER f]
-#                        [FIXTURE name] [WAITS])
+#                        [FIXTURE name] [QUARTERS n])
 # Registers a test program's cases with CTest. ARG goes to the program (the
 # shared main understands --quandor-backend=odbc|postgres); FILTER picks the
-# cases (gtest filter); FIXTURE names a CTest fixture the cases need.
+# cases (gtest filter); FIXTURE names a CTest fixture the cases need;
+# QUARTERS is each case's share of a processor.
 # Discovery hands every property value on word by word, so a list value (two
 # labels, two variables) would fall apart into stray words: each property
 # gets exactly one value.
 function(quandor_discover_tests target)
-  cmake_parse_arguments(T "WAITS" "PREFIX;ARG;LABEL;FILTER;FIXTURE" "" ${ARGN})
+  cmake_parse_arguments(T "" "PREFIX;ARG;LABEL;FILTER;FIXTURE;QUARTERS" "" ${ARGN})
   if(NOT T_LABEL)
     set(T_LABEL unit)
   endif()
@@ -48,9 +45,8 @@ function(quandor_discover_tests target)
   if(T_FIXTURE)
     set(fixture FIXTURES_REQUIRED ${T_FIXTURE})
   endif()
-  set(quarters ${QUANDOR_TEST_QUARTERS_COMPUTES})
-  if(T_WAITS)
-    set(quarters ${QUANDOR_TEST_QUARTERS_WAITS})
+  if(NOT T_QUARTERS)
+    set(T_QUARTERS ${QUANDOR_TEST_QUARTERS_COMPUTES})
   endif()
   set(filter "")
   if(T_FILTER)
@@ -63,7 +59,7 @@ function(quandor_discover_tests target)
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
-    PROPERTIES LABELS ${T_LABEL} TIMEOUT 300 RESOURCE_GROUPS processor:${quarters}
+    PROPERTIES LABELS ${T_LABEL} TIMEOUT 300 RESOURCE_GROUPS processor:${T_QUARTERS}
                ENVIRONMENT QT_QPA_PLATFORM=offscreen ${fixture})
 endfunction()
 
@@ -87,11 +83,11 @@ function(quandor_add_folder_tests name folder)
   set(plain ${all})
   if(threaded)
     list(REMOVE_ITEM plain ${threaded})
-    set(waits "")
+    set(quarters ${QUANDOR_TEST_QUARTERS_COMPUTES})
     if(T_THREADS_WAIT)
-      set(waits WAITS)
+      set(quarters ${QUANDOR_TEST_QUARTERS_WAITS})
     endif()
-    quandor_add_test(${name}_threads SOURCES ${threaded} LIBS ${T_LIBS} LABELS thread ${waits})
+    quandor_add_test(${name}_threads SOURCES ${threaded} LIBS ${T_LIBS} LABELS thread QUARTERS ${quarters})
     target_include_directories(${name}_threads PRIVATE ${folder})
   endif()
   if(plain)
