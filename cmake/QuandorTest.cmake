@@ -1,5 +1,3 @@
-include(GoogleTest)
-
 # Every test asks CTest for a share of a processor, in quarters
 # (RESOURCE_GROUPS "processor:<quarters>"). A test that computes takes a whole
 # processor; a test that mostly waits for the reader line's clock (a reply
@@ -15,52 +13,70 @@ if(QUANDOR_SANITIZE)
   set(QUANDOR_TEST_QUARTERS_WAITS 4)
 endif()
 
-# quandor_add_test(<name> SOURCES ... LIBS ... [LABELS label] [QUARTERS n])
-# One test program per folder of tests; every test case becomes its own CTest
-# entry so `ctest -j` spreads them over all cores. The shared main gives each
-# process private settings, data and ODBC folders. QUARTERS: each case's
-# share of a processor (a whole one unless given).
+# quandor_add_test(<name> SOURCES ... LIBS ... [LABELS label] [QUARTERS n] [EACH_CASE])
+# One test program per folder of tests. The shared main gives each process
+# private settings, data and ODBC folders. QUARTERS: each test's share of a
+# processor (a whole one unless given); EACH_CASE: see quandor_discover_tests.
 function(quandor_add_test name)
-  cmake_parse_arguments(T "" "QUARTERS" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "EACH_CASE" "QUARTERS" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE QuandorTestSupport ${T_LIBS})
-  quandor_discover_tests(${name} LABEL "${T_LABELS}" QUARTERS "${T_QUARTERS}")
+  set(each_case "")
+  if(T_EACH_CASE)
+    set(each_case EACH_CASE)
+  endif()
+  quandor_discover_tests(${name} LABEL "${T_LABELS}" QUARTERS "${T_QUARTERS}" ${each_case})
 endfunction()
 
 # quandor_discover_tests(<target> [PREFIX p] [ARG a] [LABEL label] [FILTER f]
-#                        [FIXTURE name] [QUARTERS n])
-# Registers a test program's cases with CTest. ARG goes to the program (the
-# shared main understands --quandor-backend=odbc|postgres); FILTER picks the
-# cases (gtest filter); FIXTURE names a CTest fixture the cases need;
-# QUARTERS is each case's share of a processor.
-# Discovery hands every property value on word by word, so a list value (two
-# labels, two variables) would fall apart into stray words: each property
-# gets exactly one value.
+#                        [FIXTURE name] [QUARTERS n] [EACH_CASE])
+# Registers a test program's cases with CTest, listed from the program when
+# CTest runs (cmake/QuandorTestSuites.cmake): one CTest test per suite, whose
+# cases run in one process, or with EACH_CASE one per case. ARG goes to the
+# program (the shared main understands --quandor-backend=odbc|postgres);
+# FILTER picks the cases (gtest filter); FIXTURE names a CTest fixture the
+# cases need; QUARTERS is each test's share of a processor. A program whose
+# every case was skipped exits with 77, which CTest reports as skipped.
 function(quandor_discover_tests target)
-  cmake_parse_arguments(T "" "PREFIX;ARG;LABEL;FILTER;FIXTURE;QUARTERS" "" ${ARGN})
+  cmake_parse_arguments(T "EACH_CASE" "PREFIX;ARG;LABEL;FILTER;FIXTURE;QUARTERS" "" ${ARGN})
   if(NOT T_LABEL)
     set(T_LABEL unit)
-  endif()
-  set(fixture "")
-  if(T_FIXTURE)
-    set(fixture FIXTURES_REQUIRED ${T_FIXTURE})
   endif()
   if(NOT T_QUARTERS)
     set(T_QUARTERS ${QUANDOR_TEST_QUARTERS_COMPUTES})
   endif()
-  set(filter "")
-  if(T_FILTER)
-    set(filter TEST_FILTER ${T_FILTER})
+  set(properties LABELS ${T_LABEL} TIMEOUT 300 RESOURCE_GROUPS processor:${T_QUARTERS}
+                 ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+  if(T_FIXTURE)
+    list(APPEND properties FIXTURES_REQUIRED ${T_FIXTURE})
   endif()
-  gtest_discover_tests(${target}
-    TEST_PREFIX "${T_PREFIX}"
-    EXTRA_ARGS ${T_ARG}
-    ${filter}
-    DISCOVERY_MODE PRE_TEST
-    DISCOVERY_TIMEOUT 60
-    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
-    PROPERTIES LABELS ${T_LABEL} TIMEOUT 300 RESOURCE_GROUPS processor:${T_QUARTERS}
-               ENVIRONMENT QT_QPA_PLATFORM=offscreen ${fixture})
+  string(MAKE_C_IDENTIFIER "${T_PREFIX}" prefix_key)
+  set(base "${CMAKE_CURRENT_BINARY_DIR}/${target}${prefix_key}")
+  set(script "${PROJECT_SOURCE_DIR}/cmake/QuandorTestSuites.cmake")
+  string(CONCAT include_content
+    "if(EXISTS [==[$<TARGET_FILE:${target}>]==])\n"
+    "  if(NOT EXISTS [==[${base}_tests.cmake]==] OR\n"
+    "     NOT [==[${base}_tests.cmake]==] IS_NEWER_THAN [==[$<TARGET_FILE:${target}>]==] OR\n"
+    "     NOT [==[${base}_tests.cmake]==] IS_NEWER_THAN [==[${script}]==] OR\n"
+    "     NOT [==[${base}_tests.cmake]==] IS_NEWER_THAN \"\${CMAKE_CURRENT_LIST_FILE}\")\n"
+    "    include([==[${script}]==])\n"
+    "    quandor_write_suite_tests(\n"
+    "      PROGRAM [==[$<TARGET_FILE:${target}>]==]\n"
+    "      IN_FOLDER [==[${CMAKE_BINARY_DIR}/bin]==]\n"
+    "      NAME_PREFIX [==[${T_PREFIX}]==]\n"
+    "      CASE_FILTER [==[${T_FILTER}]==]\n"
+    "      EACH_CASE [==[${T_EACH_CASE}]==]\n"
+    "      PROGRAM_ARGS [==[${T_ARG}]==]\n"
+    "      TEST_PROPERTIES [==[${properties}]==]\n"
+    "      LIST_TIMEOUT 60\n"
+    "      TESTS_FILE [==[${base}_tests.cmake]==])\n"
+    "  endif()\n"
+    "  include([==[${base}_tests.cmake]==])\n"
+    "else()\n"
+    "  add_test([==[${T_PREFIX}${target}_NOT_BUILT]==] [==[${target}_NOT_BUILT]==])\n"
+    "endif()\n")
+  file(GENERATE OUTPUT "${base}_include.cmake" CONTENT "${include_content}")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${base}_include.cmake")
 endfunction()
 
 # quandor_add_folder_tests(<name> <folder> LIBS ... [THREADS file ...] [THREADS_WAIT])
@@ -69,7 +85,8 @@ endfunction()
 # thread of its own) goes into a program of its own, labelled "thread",
 # which also runs under ThreadSanitizer: files named *ThreadTest.cpp, and the
 # files THREADS names. THREADS_WAIT: that program's cases mostly wait for the
-# simulated reader's line.
+# simulated reader's line; each runs in a process of its own, on a quarter of
+# a processor.
 function(quandor_add_folder_tests name folder)
   cmake_parse_arguments(T "THREADS_WAIT" "" "LIBS;THREADS" ${ARGN})
   file(GLOB all CONFIGURE_DEPENDS ${folder}/*.cpp)
@@ -84,10 +101,13 @@ function(quandor_add_folder_tests name folder)
   if(threaded)
     list(REMOVE_ITEM plain ${threaded})
     set(quarters ${QUANDOR_TEST_QUARTERS_COMPUTES})
+    set(each_case "")
     if(T_THREADS_WAIT)
       set(quarters ${QUANDOR_TEST_QUARTERS_WAITS})
+      set(each_case EACH_CASE)
     endif()
-    quandor_add_test(${name}_threads SOURCES ${threaded} LIBS ${T_LIBS} LABELS thread QUARTERS ${quarters})
+    quandor_add_test(${name}_threads SOURCES ${threaded} LIBS ${T_LIBS} LABELS thread QUARTERS ${quarters}
+                     ${each_case})
     target_include_directories(${name}_threads PRIVATE ${folder})
   endif()
   if(plain)

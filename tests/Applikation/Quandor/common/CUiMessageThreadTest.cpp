@@ -12,7 +12,7 @@
 #include <atomic>
 #include <thread>
 
-TEST(CUiMessage, OnTheUiThreadTheBoxIsShownDirectlyWithTheProgramCaption)
+TEST(CUiMessageWorkers, OnTheUiThreadTheBoxIsShownDirectlyWithTheProgramCaption)
 {
     RecordingPresenter boxes(QMessageBox::Yes);
     CLanguageHandler language(1, TestEnvironment::NewFolder("lang"));
@@ -35,7 +35,7 @@ TEST(CUiMessage, OnTheUiThreadTheBoxIsShownDirectlyWithTheProgramCaption)
     EXPECT_EQ(boxes.Threads(), (std::vector<QThread*>{QThread::currentThread(), QThread::currentThread()}));
 }
 
-TEST(CUiMessage, AWorkerWaitsForTheAnswerGivenOnTheUiThread)
+TEST(CUiMessageWorkers, AWorkerWaitsForTheAnswerGivenOnTheUiThread)
 {
     RecordingPresenter boxes(QMessageBox::No);
     std::atomic<bool> stop{false};
@@ -53,7 +53,7 @@ TEST(CUiMessage, AWorkerWaitsForTheAnswerGivenOnTheUiThread)
 // The owner stops its worker and joins it on the UI thread before the box
 // was ever shown: the join must not wait for the box, and no box appears
 // afterwards for a worker that is gone.
-TEST(CUiMessage, AStoppedWorkerAbandonsTheBoxSoItsOwnerCanJoin)
+TEST(CUiMessageWorkers, AStoppedWorkerAbandonsTheBoxSoItsOwnerCanJoin)
 {
     RecordingPresenter boxes;
     std::atomic<bool> stop{false};
@@ -72,7 +72,7 @@ TEST(CUiMessage, AStoppedWorkerAbandonsTheBoxSoItsOwnerCanJoin)
 }
 
 // The real box is open when the owner stops the worker: it closes itself.
-TEST(CUiMessage, AnOpenBoxClosesWhenItsWorkerStops)
+TEST(CUiMessageWorkers, AnOpenBoxClosesWhenItsWorkerStops)
 {
     const CUiMessage::Presenter previous = CUiMessage::SetPresenter({});
     std::atomic<bool> stop{false};
