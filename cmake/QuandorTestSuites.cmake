@@ -11,11 +11,14 @@
 # nothing by comparison and running them side by side is what saves time.
 
 # Writes TESTS_FILE with one add_test per suite (or per case, EACH_CASE).
+# Each asks CTest for USES (a resource group, "processor:1"), or WAITING_USES
+# where its suite matches WAITING_SUITES (a regular expression for the whole
+# name).
 # Every TEST_PROPERTIES value is one word: a list value would fall apart.
 function(quandor_write_suite_tests)
   # The keywords are named so that no test property (TIMEOUT, LABELS, ...) in
   # TEST_PROPERTIES can be taken for one.
-  cmake_parse_arguments(S "" "PROGRAM;IN_FOLDER;NAME_PREFIX;CASE_FILTER;EACH_CASE;TESTS_FILE;LIST_TIMEOUT"
+  cmake_parse_arguments(S "" "PROGRAM;IN_FOLDER;NAME_PREFIX;CASE_FILTER;EACH_CASE;TESTS_FILE;LIST_TIMEOUT;USES;WAITING_SUITES;WAITING_USES"
                         "PROGRAM_ARGS;TEST_PROPERTIES" ${ARGN})
   set(list_command "${S_PROGRAM}" --gtest_list_tests)
   if(S_CASE_FILTER)
@@ -75,6 +78,10 @@ function(quandor_write_suite_tests)
   set(names "")
   foreach(suite IN LISTS suites)
     string(MAKE_C_IDENTIFIER "${suite}" key)
+    set(uses ${S_USES})
+    if(S_WAITING_SUITES AND suite MATCHES "^(${S_WAITING_SUITES})$")
+      set(uses ${S_WAITING_USES})
+    endif()
     if(S_EACH_CASE)
       set(groups ${cases_${key}})
     else()
@@ -89,7 +96,7 @@ function(quandor_write_suite_tests)
       string(APPEND content
              "add_test([==[${name}]==] [==[${S_PROGRAM}]==] [==[--gtest_filter=${filter}]==]${args})\n"
              "set_tests_properties([==[${name}]==] PROPERTIES WORKING_DIRECTORY [==[${S_IN_FOLDER}]==]"
-             " SKIP_RETURN_CODE 77${properties})\n")
+             " SKIP_RETURN_CODE 77 RESOURCE_GROUPS ${uses}${properties})\n")
     endforeach()
   endforeach()
   # Two programs with a suite of one name would make two CTest tests of one

@@ -45,20 +45,24 @@ endfunction()
 
 quandor_write_suite_tests(PROGRAM ${WORK}/program IN_FOLDER ${WORK} NAME_PREFIX "pg:" CASE_FILTER "-Skipped.*"
                           PROGRAM_ARGS --quandor-backend=postgres TEST_PROPERTIES LABELS unit TIMEOUT 300
+                          USES processor:1 WAITING_SUITES "Rows/.*|Plai" WAITING_USES waiting:1
                           LIST_TIMEOUT 10 TESTS_FILE ${WORK}/suites.cmake)
 expect(${WORK}/suites.cmake "per suite"
   "add_test([==[pg:Plain]==] [==[${WORK}/program]==] [==[--gtest_filter=Plain.First:Plain.Second]==] [==[--quandor-backend=postgres]==])"
   "add_test([==[pg:Rows/Table]==] [==[${WORK}/program]==] [==[--gtest_filter=Rows/Table.Holds/0:Rows/Table.Holds/1]==]"
-  "SKIP_RETURN_CODE 77 [==[LABELS]==] [==[unit]==] [==[TIMEOUT]==] [==[300]==])")
+  "set_tests_properties([==[pg:Plain]==] PROPERTIES WORKING_DIRECTORY [==[${WORK}]==] SKIP_RETURN_CODE 77 RESOURCE_GROUPS processor:1 [==[LABELS]==] [==[unit]==] [==[TIMEOUT]==] [==[300]==])"
+  "set_tests_properties([==[pg:Rows/Table]==] PROPERTIES WORKING_DIRECTORY [==[${WORK}]==] SKIP_RETURN_CODE 77 RESOURCE_GROUPS waiting:1 ")
 expect_not(${WORK}/suites.cmake "per suite" "Skipped" "QStandardPaths" "GetParam")
 
-quandor_write_suite_tests(PROGRAM ${WORK}/program IN_FOLDER ${WORK} EACH_CASE TRUE
+quandor_write_suite_tests(PROGRAM ${WORK}/program IN_FOLDER ${WORK} EACH_CASE TRUE USES waiting:1
                           LIST_TIMEOUT 10 TESTS_FILE ${WORK}/cases.cmake)
 expect(${WORK}/cases.cmake "per case"
   "add_test([==[Plain.First]==] [==[${WORK}/program]==] [==[--gtest_filter=Plain.First]==])"
   "add_test([==[Plain.Second]==]"
   "add_test([==[Rows/Table.Holds/1]==]"
-  "add_test([==[Skipped.Only]==]")
+  "add_test([==[Skipped.Only]==]"
+  "set_tests_properties([==[Plain.First]==] PROPERTIES WORKING_DIRECTORY [==[${WORK}]==] SKIP_RETURN_CODE 77 RESOURCE_GROUPS waiting:1)")
 
-quandor_write_suite_tests(PROGRAM ${WORK}/broken IN_FOLDER ${WORK} LIST_TIMEOUT 10 TESTS_FILE ${WORK}/broken.cmake)
+quandor_write_suite_tests(PROGRAM ${WORK}/broken IN_FOLDER ${WORK} USES processor:1 LIST_TIMEOUT 10
+                          TESTS_FILE ${WORK}/broken.cmake)
 expect(${WORK}/broken.cmake "a program that cannot list" "add_test([==[broken.CannotListItsTests]==]")
