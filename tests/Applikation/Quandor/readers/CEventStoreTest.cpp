@@ -2,7 +2,7 @@
 // program, a commit the database refused. The text of whatever ran after
 // (a rollback with nothing left to undo) or an empty one would leave the
 // operator guessing.
-#include "../../DatabaseDll/FerroldTestDb.h"
+#include "FerroldTestDb.h"
 #include "CDBException.h"
 #include "CEventStore.h"
 

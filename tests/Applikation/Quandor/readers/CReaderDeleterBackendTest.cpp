@@ -1,7 +1,7 @@
 // Deleting readers where the statements meet the database itself: on the
 // embedded file, through the ODBC source and on the database server, whose
 // SQL takes no bracketed names.
-#include "../../DatabaseDll/FerroldTestDb.h"
+#include "FerroldTestDb.h"
 #include "CReaderDeleter.h"
 #include "CUiMessage.h"
 #include "CtblEvents.h"

@@ -2,7 +2,7 @@
 // assignments, tree children), what a refused or vanished reader keeps, and
 // the questions asked, on the embedded file and through the ODBC source.
 
-#include "../views/RecordViewFixture.h"
+#include "RecordViewFixture.h"
 #include "TestWait.h"
 
 #include "CLeserDlg.h"

@@ -30,7 +30,7 @@ void writeBytes(const QString& path, const QByteArray& bytes)
 
 QString golden(const QString& name)
 {
-    return TestEnvironment::SourceDir() + QStringLiteral("/tests/Applikation/Quandor/shell/settings/golden/") + name;
+    return TestEnvironment::SourceDir() + QStringLiteral("/tests/Applikation/Quandor/settings/golden/") + name;
 }
 
 // Compares bytes with a golden file. With QUANDOR_UPDATE_GOLDEN set, the

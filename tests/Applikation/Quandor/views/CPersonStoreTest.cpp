@@ -1,7 +1,7 @@
 // The persons' writes where they meet the database: both sides of a
 // person's link or neither, and a person goes only with its transponders'
 // links. On the embedded file, through the ODBC source and on the server.
-#include "../../DatabaseDll/FerroldTestDb.h"
+#include "FerroldTestDb.h"
 #include "CPersonStore.h"
 #include "CUiMessage.h"
 #include "CtblPerson.h"

@@ -3,7 +3,7 @@
 // write may lose what it did. Marks go to exactly the transponders changed
 // and the readers concerned; the cache shows what was stored. Runs on the
 // embedded file and (a run with the server backend) on the database server.
-#include "../../DatabaseDll/FerroldTestDb.h"
+#include "FerroldTestDb.h"
 #include "CTransponderStore.h"
 #include "CtblLeser.h"
 #include "CtblPerson.h"

@@ -1,7 +1,7 @@
 // Time schemas are groups of four rows by identity, not every four rows in
 // key order: a row missing from one schema (deleted by hand, a failed write
 // of another PC) must not make the next schema's rows look like its own.
-#include "../../DatabaseDll/FerroldTestDb.h"
+#include "FerroldTestDb.h"
 #include "CZeitschemaStore.h"
 #include "CtblTransponder.h"
 #include "CtblZeitschema.h"

@@ -1,7 +1,7 @@
 // Two writers adding time schemas at once, each with a data source of its
 // own (as two PCs): every schema's four rows keep consecutive keys and one
 // name, so no group mixes two schemas.
-#include "../../DatabaseDll/FerroldTestDb.h"
+#include "FerroldTestDb.h"
 #include "CZeitschemaStore.h"
 #include "CtblZeitschema.h"
 

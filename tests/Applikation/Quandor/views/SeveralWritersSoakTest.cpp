@@ -3,7 +3,7 @@
 // told is stored is in the table, no time schema's rows mix two schemas, and
 // a refusal names its cause (a lock, with the plain explanation where a box
 // shows it). QUANDOR_SOAK_SECONDS sets how long (default 10).
-#include "../../DatabaseDll/FerroldTestDb.h"
+#include "FerroldTestDb.h"
 #include "CUiMessage.h"
 #include "CtblZeitschema.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "../shell/QuandorAppFixture.h"
+#include "QuandorAppFixture.h"
 
 #include "CFerrold_Handler.h"
 #include "CGridCellBase.h"
