@@ -46,7 +46,7 @@ const std::vector<TextGroup>& UsedTexts()
                                            135, 136, 137, 139, 247}},
         {"Wren settings dialog", {140, 145, 146, 147, 148, 149, 150, 151, 153, 154, 172}},
         {"both settings dialogs", {138, 142, 143, 144, 152}},
-        {"reader commands and transfers", {141, 156, 157, 158, 159, 160, 161, 185, 186, 190, 213,
+        {"reader commands and transfers", {141, 156, 157, 158, 159, 160, 161, 185, 186, 190, 213, 363,
                                            214, 215, 226, 227, 230, 236, 238, 240, 322}},
         {"reading events and the event kinds", {162, 163, 164, 165, 167, 169, 188, 189, 191, 192,
                                                 193, 194, 195, 196, 197, 198, 199, 200, 229}},
