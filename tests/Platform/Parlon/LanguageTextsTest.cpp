@@ -58,6 +58,7 @@ const std::vector<TextGroup>& UsedTexts()
         {"database commands refused while a reader transfer runs", {253}},
         {"layout and settings that could not be saved", {340, 341}},
         {"reasons of refused CSV import records", {342, 343, 344, 345, 346, 347}},
+        {"a name longer than the database keeps", {364}},
         {"several writers: broken time schemas, another program's lock, a replaced file", {360, 361, 362}},
     };
     return groups;
@@ -65,7 +66,7 @@ const std::vector<TextGroup>& UsedTexts()
 
 // Texts filled with one value: a number through GetLangItem(n, value), or
 // a file's path (248, 249, 250).
-const std::set<unsigned int> kFormats = {94, 103, 200, 240, 248, 249, 250, 300, 342, 343, 344, 345, 347, 360};
+const std::set<unsigned int> kFormats = {94, 103, 200, 240, 248, 249, 250, 300, 342, 343, 344, 345, 347, 360, 364};
 // Texts the program puts something directly behind: a blank must separate them.
 const std::set<unsigned int> kEndInBlank = {109, 110, 201, 202, 203, 211, 212, 216};
 // Texts shown alone and also with the word "reader" (14) appended.
