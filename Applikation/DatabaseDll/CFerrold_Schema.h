@@ -31,4 +31,10 @@ public:
     static bool WriteSnapshot(const QString& from, const QString& to, QString* error);
 
     static const char* const TableNames[6];
+
+    // The longest name (of a person, a reader, a time schema) the program
+    // stores, as the text columns of the original database hold it. The
+    // grid, the record views, the CSV import and the export keep to it, so
+    // every name the program writes can be read back.
+    static constexpr int kMaxNameLength = 255;
 };

@@ -46,7 +46,9 @@ void parseInto(QHash<unsigned int, QString>& table, const QByteArray& bytes)
             continue;
         bool ok = false;
         const unsigned int number = line.left(tab).trimmed().toUInt(&ok);
-        if (!ok)
+        // A number without text ("83<TAB>") keeps the text it had: an edited
+        // file must never leave a message box empty.
+        if (!ok || line.mid(tab + 1).trimmed().isEmpty())
             continue;
         table.insert(number, unescape(line.mid(tab + 1)));
     }

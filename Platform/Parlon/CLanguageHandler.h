@@ -13,7 +13,7 @@
 //
 // File format: UTF-8, one "number<TAB>text" per line; "#" starts a comment
 // line; "\n", "\t" and "\\" in a text stand for a line break, a tab and a
-// backslash. Texts that carry a number use "%1" (filled with QString::arg).
+// backslash. A number without text keeps the built-in text. Texts that carry a number use "%1" (filled with QString::arg).
 //
 // All operations may be called from any thread.
 class CLanguageHandler

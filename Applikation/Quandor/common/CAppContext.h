@@ -14,7 +14,8 @@ class QWidget;
 // and navigation tree they live in. The top of the program implements it
 // and hands it to every view and command it creates; nothing below the top
 // reaches for the application object or the main window itself, so each
-// folder builds and is tested without the folders above it.
+// folder builds without the folders above it (and the lower folders are
+// tested so).
 //
 // Everything is looked up at the call: a restore replaces the database
 // handler, and a view may outlive the main window by a moment at exit.

@@ -4,6 +4,7 @@
 #include "CCsvFormat.h"
 #include "CDBException.h"
 #include "CFerrold_Handler.h"
+#include "CFerrold_Schema.h"
 #include "CLanguageHandler.h"
 #include "CReaderIdList.h"
 #include "CtblLeser.h"
@@ -18,8 +19,6 @@
 
 namespace {
 
-// Text columns hold at most this many characters.
-constexpr int kMaxText = 255;
 // The built-in schema: its identity when a line names none, and its names
 // in either language.
 constexpr qint32 kFullAccessSchema = 1;
@@ -167,7 +166,7 @@ bool CCsvImporter::Check(const QString& acceptedLine, Record* record, QString* r
     number = number.toUpper();
     if (person == CCsvFormat::kNoPerson)
         person.clear();
-    if (person.size() > kMaxText)
+    if (person.size() > CFerrold_Schema::kMaxNameLength)
         return refuse(kNameTooLongText, QString::number(person.size()));
     if (m_kind == Transponders && firstKey(m_numbers, number) != 0)
         return refuse(kNumberStoredText, number);

@@ -172,8 +172,7 @@ bool CGridCell::Edit(int row, int col, QRect rect, QPoint, quint32 id, const CGr
     if (!m_pGrid)
         return false;
     auto* editor = new CInPlaceEdit(m_pGrid, rect, EditStyleFromFormat(), id, row, col, GetText(), key);
-    if (GetTextLimit() > 0)
-        editor->setMaxLength(GetTextLimit());
+    editor->SetTextLimit(GetTextLimit());
     editor->SetValidation(GetValidation());
     AttachEditor(editor, row, col);
     return true;

@@ -109,6 +109,12 @@ QString CGridCellBase::GetValidation() const
 
 int CGridCellBase::GetTextLimit() const
 {
+    // A cell without a limit of its own keeps the grid's.
+    if (m_nTextLimit == 0) {
+        const CGridCellBase* fallback = GetDefaultCell();
+        if (fallback && fallback != this)
+            return fallback->GetTextLimit();
+    }
     return m_nTextLimit;
 }
 

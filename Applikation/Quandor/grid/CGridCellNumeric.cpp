@@ -21,8 +21,7 @@ bool CGridCellNumeric::Edit(int row, int col, QRect rect, QPoint, quint32 id, co
         return false;
     auto* editor = new CInPlaceEdit(GetGrid(), rect, EditStyleFromFormat() | CInPlaceEdit::ES_NUMBER, id, row, col,
                                     GetText(), key);
-    if (GetTextLimit() > 0)
-        editor->setMaxLength(GetTextLimit());
+    editor->SetTextLimit(GetTextLimit());
     editor->SetValidation(GetValidation());
     AttachEditor(editor, row, col);
     return true;

@@ -74,6 +74,18 @@ CInPlaceEdit::CInPlaceEdit(CGridCtrl* grid, const QRect& rect, quint32 style, qu
 
 CInPlaceEdit::~CInPlaceEdit() = default;
 
+void CInPlaceEdit::SetTextLimit(int limit)
+{
+    if (limit <= 0)
+        return;
+    // A new limit sets the text anew, which drops the selection that the
+    // first typed key is about to replace.
+    const bool whole = hasSelectedText() && selectedText() == text();
+    setMaxLength(limit);
+    if (whole)
+        selectAll();
+}
+
 bool CInPlaceEdit::SetValidation(const QString& expression)
 {
     m_strValidation = expression;

@@ -31,6 +31,9 @@ public:
     // takes the focus; "firstKey" is what started the edit.
     CInPlaceEdit(CGridCtrl* grid, const QRect& rect, quint32 style, quint32 id, int row, int col,
                  const QString& initialText, const CGridEditKey& firstKey);
+    // At most this many characters (0: no limit). The text typed to open
+    // the editor still replaces the cell's text.
+    void SetTextLimit(int limit);
     ~CInPlaceEdit() override;
 
     bool SetValidation(const QString& expression);

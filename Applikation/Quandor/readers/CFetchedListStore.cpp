@@ -1,8 +1,10 @@
 #include "CFetchedListStore.h"
 
+#include "CDBException.h"
 #include "CDatabase.h"
 #include "CFerrold_Handler.h"
 #include "CReaderIdList.h"
+#include "CReaderPayload.h"
 #include "CTransaction.h"
 #include "CtblLeser.h"
 #include "CtblPerson.h"
@@ -15,6 +17,9 @@
 #include <QSqlQuery>
 
 namespace {
+
+// The schema every added transponder starts with.
+constexpr qint32 kFullAccessSchema = 1;
 
 // A statement with the driver's own quoting of table and column names:
 // "%T" is the table, "%1".. the columns.
@@ -90,8 +95,31 @@ CFetchedListStore::CFetchedListStore(CFerrold_Handler& db)
 {
 }
 
-CFetchedListStore::Result CFetchedListStore::Store(const Plan& plan, qint32 readerId, QString* error)
+CReaderPayload CFetchedListStore::Expected(const Plan& plan, qint32 readerId) const
 {
+    QHash<qint32, QString> extended;
+    for (const Plan::Extend& row : plan.extended)
+        extended.insert(row.id, row.readers);
+    const QSet<qint32> removed(plan.removed.begin(), plan.removed.end());
+    std::vector<CReaderPayload::Assigned> assigned;
+    const CtblTransponder* cache = m_db.Get_Ptr_To_tblTransponder();
+    for (int i = 0; i < cache->GetAnz_Transponder(); ++i) {
+        const CtblTransponder::structTransponder* row = cache->Get_Transponder(i);
+        if (!removed.contains(row->ID_Transponder)
+            && CReaderIdList(extended.value(row->ID_Transponder, row->Leser_IDS)).Holds(readerId))
+            assigned.push_back({row->TransponderNummer, row->Zeitfenster_ID});
+    }
+    // Added rows take the next keys, in the plan's order.
+    for (const QString& number : plan.added)
+        assigned.push_back({number, kFullAccessSchema});
+    return CReaderPayload::Make(CReaderPayload::Form::Framed, assigned, *m_db.Get_Ptr_To_tblZeitschema(),
+                                m_db.Get_Ptr_To_tblLeser()->FindByKey(readerId));
+}
+
+CFetchedListStore::Result CFetchedListStore::Store(const Plan& plan, qint32 readerId, QString* error, bool* markKept)
+{
+    const CReaderPayload expected = Expected(plan, readerId);
+    CReaderPayload::Clearing clearing = CReaderPayload::Clearing::Gone;
     CDatabase* database = m_db.GetDatabase();
     QString openError;
     QSqlDatabase db = database ? database->Connection(&openError) : QSqlDatabase();
@@ -117,12 +145,12 @@ CFetchedListStore::Result CFetchedListStore::Store(const Plan& plan, qint32 read
         }
         if (!plan.added.isEmpty()) {
             QSqlQuery add(db);
-            prepare(add, statement(db, "INSERT INTO %T (%1, %2, %3, %4, %5) VALUES (?, 0, 1, 0, ?)", transponders,
+            prepare(add, statement(db, "INSERT INTO %T (%1, %2, %3, %4, %5) VALUES (?, 0, ?, 0, ?)", transponders,
                                    {"strTransponderNummer", "Person_ID", "Zeitfenster_ID", "boolUpdateOK",
                                     "strLeser_IDS"}));
             const QString readerText = QString::number(readerId);
             for (const QString& number : plan.added)
-                run(add, {number, readerText});
+                run(add, {number, kFullAccessSchema, readerText});
         }
         if (!plan.extended.empty()) {
             QSqlQuery extend(db);
@@ -131,18 +159,23 @@ CFetchedListStore::Result CFetchedListStore::Store(const Plan& plan, qint32 read
             for (const Plan::Extend& row : plan.extended)
                 run(extend, {row.readers, row.id});
         }
-        QSqlQuery mark(db);
-        prepare(mark, statement(db, "UPDATE %T SET %1 = 0 WHERE %2 = ?", QStringLiteral("tblLeser"),
-                                {"boolUpdateOK", "ID_Leser"}));
-        run(mark, {readerId});
+        // Cleared only when the rows now give what this fetch leaves behind:
+        // a change another PC stored meanwhile keeps the mark.
+        clearing = CReaderPayload::ClearMarkIfUnchanged(database, readerId, expected);
         if (!transaction.Commit())
             throw Failure{transaction.GetError()};
     } catch (const Failure& failure) {
         if (error)
             *error = failure.text;
         return Result::Failed;
+    } catch (const CDBException& e) {
+        if (error)
+            *error = e.m_strError;
+        return Result::Failed;
     }
-    UpdateCaches(plan, readerId);
+    UpdateCaches(plan, clearing == CReaderPayload::Clearing::Cleared ? readerId : 0);
+    if (markKept)
+        *markKept = clearing == CReaderPayload::Clearing::Changed;
     return Result::Stored;
 }
 
@@ -160,7 +193,8 @@ void CFetchedListStore::UpdateCaches(const Plan& plan, qint32 readerId)
                 person->Transponder_ID = 0;
         }
     }
-    // In place: rows borrowed from the reader cache stay valid.
+    // In place: rows borrowed from the reader cache stay valid. Reader 0:
+    // the mark was kept.
     CtblLeser* readers = m_db.Get_Ptr_To_tblLeser();
     for (int i = 0; i < readers->GetAnz_Leser(); ++i) {
         if (readers->Get_Leser(i)->ID_Leser == readerId)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CReaderPayload.h"
+
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -48,11 +50,16 @@ public:
 
     // Writes the plan and clears the reader's mark in one transaction; on
     // success re-reads the transponders, frees the persons and clears the
-    // cached mark. Failed: *error holds the database's text and nothing
-    // was changed.
-    Result Store(const Plan& plan, qint32 readerId, QString* error);
+    // cached mark. The mark is cleared only when the stored rows then give
+    // what the plan leaves behind on this PC's caches; when another writer
+    // changed the reader's data, *markKept is set and the mark stays.
+    // Failed: *error holds the database's text and nothing was changed.
+    Result Store(const Plan& plan, qint32 readerId, QString* error, bool* markKept = nullptr);
 
 private:
+    // What the database holds for the reader once the plan is applied.
+    CReaderPayload Expected(const Plan& plan, qint32 readerId) const;
+
     void UpdateCaches(const Plan& plan, qint32 readerId);
 
     CFerrold_Handler& m_db;

@@ -201,6 +201,8 @@ bool CLeserDlg::StoreEditedCell(GRID_NOTIFY* notify)
         return false;
     const QString oldName = reader->Bezeichnung;
     const QString newName = notify->text1;
+    if (!NameFits(newName))
+        return false;
     const bool tern = CReaderModel::IsTern(reader->LeserTyp);
 
     // Found by its key, wherever a set left open by earlier work stands; a

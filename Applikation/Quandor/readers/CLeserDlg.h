@@ -179,9 +179,9 @@ private:
 
     std::unique_ptr<CTransferRun> m_pTransfer;
     std::shared_ptr<CReadEventsJob> m_pReadEvents;
-    // After a write-all run cleared the reader's mark: the readers re-read
-    // and the list redrawn, on this thread.
-    void AfterWriteAll(bool markCleared);
+    // After a write-all run cleared the reader's mark, or found it must
+    // stay: the readers re-read and the list redrawn, on this thread.
+    void AfterWriteAll(bool markStored);
     std::shared_ptr<CWriteAllJob> m_pWriteAll;
     std::shared_ptr<CFetchAllJob> m_pFetchAll;
     qint32 m_nFetchReaderID = 0;

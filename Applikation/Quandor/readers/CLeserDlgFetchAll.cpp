@@ -27,6 +27,7 @@ constexpr unsigned int kMarkedText1 = 185;
 constexpr unsigned int kMarkedText2 = 186;
 constexpr unsigned int kFetchedText = 173;
 constexpr unsigned int kNoWorkerText = 322;
+constexpr unsigned int kWriteAgainText = 363;
 
 } // namespace
 
@@ -80,7 +81,8 @@ int CLeserDlg::OnFetchAllDone(int endFlags)
     const CFetchedListStore::Plan plan = CFetchedListStore::Match(*db->Get_Ptr_To_tblTransponder(), job->Fetched(),
                                                                   QString::number(m_nFetchReaderID));
     QString error;
-    switch (store.Store(plan, m_nFetchReaderID, &error)) {
+    bool kept = false;
+    switch (store.Store(plan, m_nFetchReaderID, &error, &kept)) {
     case CFetchedListStore::Result::OpenFailed:
         CRecordWriter::ShowOpenFailure();
         return 0;
@@ -90,9 +92,12 @@ int CLeserDlg::OnFetchAllDone(int endFlags)
     case CFetchedListStore::Result::Stored:
         break;
     }
-    if (CGridCtrl* grid = GetGrid())
+    if (kept)
+        AfterWriteAll(true); // the stored mark shown
+    else if (CGridCtrl* grid = GetGrid())
         grid->Refresh();
-    CShowMessage notice(Text(kFetchedText));
+    CShowMessage notice(kept ? Text(kFetchedText) + QStringLiteral("\n") + Text(kWriteAgainText) : Text(kFetchedText),
+                        nullptr, kept ? CShowMessage::Error : CShowMessage::Done);
     CDialogRunner::DoModal(notice);
     return 0;
 }

@@ -2,11 +2,13 @@
 #include "CLeserDlg.h"
 
 #include "CAppContext.h"
+#include "CDBException.h"
 #include "CDialogRunner.h"
 #include "CFerrold_Handler.h"
 #include "CGridCtrl.h"
 #include "CReaderLink.h"
 #include "CReaderModel.h"
+#include "CRecordWriter.h"
 #include "CSendWrenDlg.h"
 #include "CShowMessage.h"
 #include "CTestSeam.h"
@@ -24,6 +26,7 @@ namespace {
 constexpr unsigned int kWritingText = 184;
 constexpr unsigned int kNoWorkerText = 238;
 constexpr unsigned int kWrittenText = 240;
+constexpr unsigned int kWriteAgainText = 363;
 
 // The text that refuses too many transponders for the model; 0 for a
 // model "write all" does not send to.
@@ -87,25 +90,17 @@ int CLeserDlg::OnWriteAllDataRun()
         return 0;
 
     // The clicked reader by its ID, with that row's own settings: names may
-    // repeat, and another reader's data must never reach this one.
-    CWriteAllJob::Params params;
-    QString parameter, mode;
-    CtblLeser* readers = db->Get_Ptr_To_tblLeser();
-    for (int i = 0; i < readers->GetAnz_Leser(); ++i) {
-        const CtblLeser::structLeser* row = readers->Get_Leser(i);
-        if (row->ID_Leser == m_nClickedReaderID) {
-            params.readerId = row->ID_Leser;
-            parameter = row->Parameter;
-            mode = row->Modus;
-            break;
-        }
+    // repeat, and another reader's data must never reach this one. What is
+    // sent is read from the stored rows now, not from this PC's caches: a
+    // change another PC stored since they were read must reach the reader.
+    CReaderPayload stored;
+    try {
+        stored = CReaderPayload::Read(db->GetDatabase(), m_nClickedReaderID, CReaderPayload::Form::Framed);
+    } catch (const CDBException& e) {
+        CRecordWriter::ShowDatabaseError(e.m_strError);
+        return 0;
     }
-    QList<qint32> schedules;
-    params.transponders =
-        CWriteAllJob::TransponderNumbers(*db->Get_Ptr_To_tblTransponder(), params.readerId, &schedules);
-    params.windows = CWriteAllJob::WindowEntries(*db->Get_Ptr_To_tblZeitschema(), schedules);
-    params.parameterData = CWriteAllJob::ParameterData(parameter);
-    params.modeData = CWriteAllJob::ModeData(mode);
+    CWriteAllJob::Params params = CWriteAllJob::FromPayload(stored, m_nClickedReaderID);
     params.database = db->GetDatabase();
 
     const auto code = static_cast<CReaderModel::ModelCode>(m_nClickedModelCode);
@@ -122,24 +117,28 @@ int CLeserDlg::OnWriteAllDataRun()
     m_pTransfer = std::make_unique<CTransferRun>(*link, &Context(), this);
     m_pTransfer->OpenProgress(GetLanguage(), job->EntryCount(), QStringLiteral("\n") + Text(kWritingText));
     if (!m_pTransfer->Start(CTransferJob::BodyFor(job, CWindowMessage::WM_WRITE_ALL_DONE,
-                                                  [this, job] { AfterWriteAll(job->MarkCleared()); })))
+                                                  [this, job] { AfterWriteAll(job->MarkCleared() || job->MarkKept()); })))
         CUiMessage::Show(Text(kNoWorkerText), QMessageBox::Critical);
     return 0;
 }
 
 int CLeserDlg::OnWriteAllDone(qint64 written)
 {
-    AfterWriteAll(m_pWriteAll && m_pWriteAll->MarkCleared());
+    const bool kept = m_pWriteAll && m_pWriteAll->MarkKept();
+    AfterWriteAll(m_pWriteAll && (m_pWriteAll->MarkCleared() || kept));
     CLanguageHandler* language = GetLanguage();
-    CShowMessage notice(language ? language->GetLangItem(kWrittenText, written) : QString());
+    QString text = language ? language->GetLangItem(kWrittenText, written) : QString();
+    if (kept)
+        text += QStringLiteral("\n") + Text(kWriteAgainText);
+    CShowMessage notice(text, nullptr, kept ? CShowMessage::Error : CShowMessage::Done);
     CDialogRunner::DoModal(notice);
     return 0;
 }
 
-void CLeserDlg::AfterWriteAll(bool markCleared)
+void CLeserDlg::AfterWriteAll(bool markStored)
 {
     CFerrold_Handler* db = GetDBHandler();
-    if (!markCleared || !db)
+    if (!markStored || !db)
         return;
     CtblLeser* readers = db->Get_Ptr_To_tblLeser();
     const int before = readers->GetAnz_Leser();

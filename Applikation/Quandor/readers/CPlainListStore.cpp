@@ -1,7 +1,9 @@
 #include "CPlainListStore.h"
 
 #include "CFerrold_Handler.h"
+#include "CDBException.h"
 #include "CReaderIdList.h"
+#include "CReaderPayload.h"
 #include "CRecordWriter.h"
 #include "CDatabase.h"
 #include "CTransaction.h"
@@ -90,8 +92,24 @@ CPlainListStore::Result CPlainListStore::Store(CFerrold_Handler& db, qint32 read
                 break;
             ++done.added;
         }
-        if (result == Result::Stored)
-            failed(CRecordWriter::WriteByKey(*readers, readerId, [&] { readers->boolUpdateOK = 0; }));
+        if (result == Result::Stored) {
+            // Cleared only when the rows now hold exactly the list and the
+            // settings this PC sent: a change another PC stored meanwhile
+            // keeps the mark.
+            std::vector<CReaderPayload::Assigned> assigned;
+            for (const QString& number : std::as_const(fresh))
+                assigned.push_back({number, 0});
+            const CReaderPayload expected = CReaderPayload::Make(CReaderPayload::Form::Plain, assigned,
+                                                                 *db.Get_Ptr_To_tblZeitschema(),
+                                                                 readers->FindByKey(readerId));
+            try {
+                done.markKept = CReaderPayload::ClearMarkIfUnchanged(db.GetDatabase(), readerId, expected)
+                                == CReaderPayload::Clearing::Changed;
+            } catch (const CDBException& e) {
+                CRecordWriter::ShowDatabaseError(e.m_strError);
+                result = Result::Refused;
+            }
+        }
         if (result == Result::Stored && !transaction.Commit()) {
             CRecordWriter::ShowDatabaseError(transaction.GetError());
             result = Result::Refused;

@@ -15,7 +15,8 @@ class CFerrold_Handler;
 // - a listed number that no transponder has becomes a new transponder of
 //   the reader, with no person, the full-access schema and no mark;
 // - a listed transponder that does not name the reader gets it appended;
-// - the reader's mark for sending is cleared.
+// - the reader's mark for sending is cleared, unless another writer changed
+//   the reader's data meanwhile (Counts::markKept).
 //
 // Everything is one change: applied whole or, after any refusal, not at all
 // (the box with the database's text has been shown then). Rows whose text
@@ -35,6 +36,7 @@ public:
         int withdrawn = 0;
         int added = 0;
         int assigned = 0;
+        bool markKept = false; // the stored rows differ from what was sent
     };
 
     // numbers: 10-digit transponder numbers; repeats count once.

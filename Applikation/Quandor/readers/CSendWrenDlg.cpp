@@ -44,6 +44,7 @@ constexpr unsigned int kRemoveText = 183;
 constexpr unsigned int kWritingText = 184;
 constexpr unsigned int kTooManyText = 213;
 constexpr unsigned int kReaderUpdatedText = 226;
+constexpr unsigned int kWriteAgainText = 363;
 constexpr unsigned int kOpenFailedText = 83;
 constexpr unsigned int kNotStoredText = 321;
 
@@ -465,7 +466,8 @@ void CSendWrenDlg::OnSend()
         SetStatus(m_link.Text(kReaderUpdatedText));
     }
 
-    const CPlainListStore::Result stored = CPlainListStore::Store(*m_pDb, m_nReaderId, numbers);
+    CPlainListStore::Counts counts;
+    const CPlainListStore::Result stored = CPlainListStore::Store(*m_pDb, m_nReaderId, numbers, &counts);
     // A refused update leaves the database as it was, and the run says so.
     switch (stored) {
     case CPlainListStore::Result::Stored: SetStatus(m_link.Text(kDoneText)); break;
@@ -479,6 +481,10 @@ void CSendWrenDlg::OnSend()
     }
     if (stored != CPlainListStore::Result::Stored)
         return;
-    CShowMessage notice(m_link.Text(kDoneText), this);
+    if (counts.markKept)
+        SetStatus(m_link.Text(kWriteAgainText));
+    CShowMessage notice(counts.markKept ? m_link.Text(kDoneText) + QStringLiteral("\n") + m_link.Text(kWriteAgainText)
+                                        : m_link.Text(kDoneText),
+                        this, counts.markKept ? CShowMessage::Error : CShowMessage::Done);
     CDialogRunner::DoModal(notice);
 }

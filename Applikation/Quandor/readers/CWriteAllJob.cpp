@@ -7,9 +7,7 @@
 #include "CTransferRun.h"
 #include "CReaderFrame.h"
 
-#include <QSqlDriver>
-#include <QSqlError>
-#include <QSqlQuery>
+#include <QSqlDatabase>
 
 namespace {
 
@@ -26,21 +24,16 @@ QString hex4(quint32 value)
 
 } // namespace
 
-QStringList CWriteAllJob::TransponderNumbers(const CtblTransponder& cache, qint32 readerId, QList<qint32>* schedules)
+CWriteAllJob::Params CWriteAllJob::FromPayload(const CReaderPayload& payload, qint32 readerId)
 {
-    QStringList numbers;
-    if (readerId <= 0)
-        return numbers;
-    const int count = cache.GetAnz_Transponder();
-    for (int i = 0; i < count; ++i) {
-        const CtblTransponder::structTransponder* row = cache.Get_Transponder(i);
-        if (!CReaderIdList(row->Leser_IDS).Holds(readerId))
-            continue;
-        numbers << row->TransponderNummer;
-        if (schedules)
-            schedules->append(row->Zeitfenster_ID);
-    }
-    return numbers;
+    Params params;
+    params.readerId = payload.found ? readerId : 0;
+    params.transponders = payload.transponders;
+    params.windows = payload.windows;
+    params.parameterData = ParameterData(payload.parameter);
+    params.modeData = ModeData(payload.mode);
+    params.sent = payload;
+    return params;
 }
 
 QStringList CWriteAllJob::WindowEntries(const CtblZeitschema& cache, const QList<qint32>& schedules)
@@ -169,18 +162,10 @@ bool CWriteAllJob::ClearMark(CTransferRun& run)
         run.Box(Text(kTableText1) + QStringLiteral("\n") + Text(kTableText2), QMessageBox::Critical);
         return false;
     }
-    QSqlDriver* driver = db.driver();
-    QSqlQuery update(db);
-    const QString sql = QStringLiteral("UPDATE %1 SET %2 = 0 WHERE %3 = ?")
-                            .arg(driver->escapeIdentifier(QStringLiteral("tblLeser"), QSqlDriver::TableName),
-                                 driver->escapeIdentifier(QStringLiteral("boolUpdateOK"), QSqlDriver::FieldName),
-                                 driver->escapeIdentifier(QStringLiteral("ID_Leser"), QSqlDriver::FieldName));
-    if (!update.prepare(sql))
-        throw CDBException(update.lastError().text());
-    update.addBindValue(m_params.readerId);
-    if (!update.exec())
-        throw CDBException(update.lastError().text());
-    m_markCleared = update.numRowsAffected() > 0;
+    const CReaderPayload::Clearing clearing =
+        CReaderPayload::ClearMarkIfUnchanged(m_params.database, m_params.readerId, m_params.sent);
+    m_markCleared = clearing == CReaderPayload::Clearing::Cleared;
+    m_markKept = clearing == CReaderPayload::Clearing::Changed;
     return true;
 }
 

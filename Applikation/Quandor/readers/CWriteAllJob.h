@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CReaderPayload.h"
 #include "CTransferJob.h"
 #include "CtblTransponder.h"
 #include "CtblZeitschema.h"
@@ -17,15 +18,17 @@ class CLanguageHandler;
 // transponders assigned to it, the time windows of their schemas and its
 // two settings. The worker's part of the write-all transfer.
 //
-// The lists are built on the UI thread from the caches (the builders below
-// are pure and do not touch the link); the worker then only sends them:
+// The lists are built on the UI thread from the rows stored when the run
+// starts (the builders below are pure and do not touch the link); the
+// worker then only sends them:
 // 1. the count, 'S' "P0002%04X", up to 10 tries;
 // 2. each transponder "T%04X" + number and then each time window, in two
 //    series of 10 tries, the second with a pause (200 ms) before each try;
 // 3. the parameter "P0000%04X" and the mode "P0001%04X", each sent exactly
 //    10 times; one reply of exactly 7 characters with ACK at [4] suffices;
 // 4. the reader's row marked as up to date (boolUpdateOK 0) on the worker's
-//    own connection.
+//    own connection, but only when the stored rows still give what was
+//    sent; a change another writer made meanwhile keeps the mark.
 // Any refusal ends the run with text 141 and the result 0; a stop ends it
 // before the next try, with nothing more sent and the row left marked.
 class CWriteAllJob : public CTransferJob
@@ -42,12 +45,13 @@ public:
         QString parameterData;    // "P0000" + four hex digits
         QString modeData;         // "P0001" + four hex digits
         CDatabase* database = nullptr;
+        CReaderPayload sent; // what the lists were built from
     };
 
+    // The lists of a run from what the database holds for the reader.
+    static Params FromPayload(const CReaderPayload& payload, qint32 readerId);
+
     // --- builders (pure)
-    // The numbers of the transponders whose reader list names the reader,
-    // in cache order, each once; their schema IDs in *schedules.
-    static QStringList TransponderNumbers(const CtblTransponder& cache, qint32 readerId, QList<qint32>* schedules);
     // Four entries per listed schema, slots running on across the list; a
     // schema that is unknown or whose group of four is incomplete adds
     // nothing.
@@ -84,15 +88,20 @@ public:
 
     // The reader's row was marked as up to date in the database; any thread.
     bool MarkCleared() const { return m_markCleared.load(); }
+    // The stored rows changed while the run sent them: the mark stays and
+    // the reader must be written again.
+    bool MarkKept() const { return m_markKept.load(); }
 
 private:
     // One entry in one or two series of tries; false when refused or
     // stopped.
     bool SendEntry(CTransferRun& run, const QString& data, bool secondSeries);
     bool SendSetting(CTransferRun& run, const QString& data);
-    // Sets boolUpdateOK 0 on the reader's row; false after a box.
+    // Sets boolUpdateOK 0 on the reader's row when its data are still what
+    // was sent; false after a box.
     bool ClearMark(CTransferRun& run);
 
     Params m_params;
     std::atomic<bool> m_markCleared{false};
+    std::atomic<bool> m_markKept{false};
 };

@@ -3,6 +3,8 @@
 #include "CAppContext.h"
 #include "CDialogSetup.h"
 #include "CFerrold_Handler.h"
+#include "CFerrold_Schema.h"
+#include "CRecordWriter.h"
 #include "CFontScale.h"
 #include "CGridCellBase.h"
 #include "CGridCellCheck.h"
@@ -79,6 +81,9 @@ void CGridBaseDlg::InitGrid(const QString& viewCode, quint32 gridId, int columns
     m_pGrid->SetFixedRowCount(1);
     m_pGrid->SetFixedColumnCount(1);
     m_pGrid->SetEditable(true);
+    // No text the views edit may be longer than a stored name.
+    if (CGridDefaultCell* cell = m_pGrid->GetDefaultCell(false, false))
+        cell->SetTextLimit(CFerrold_Schema::kMaxNameLength);
     m_pGrid->SetEvenRowShading(true, 0xDCDCDC);
     const CFontScale scale(m_pGrid);
     m_pGrid->SetRowHeight(0, scale.Height(30), false);
@@ -126,6 +131,14 @@ void CGridBaseDlg::FillGrid(quint32, int)
 
 bool CGridBaseDlg::StoreEditedCell(GRID_NOTIFY*)
 {
+    return false;
+}
+
+bool CGridBaseDlg::NameFits(const QString& name)
+{
+    if (name.size() <= CFerrold_Schema::kMaxNameLength)
+        return true;
+    CRecordWriter::ShowCount(kNameTooLongText, CFerrold_Schema::kMaxNameLength);
     return false;
 }
 

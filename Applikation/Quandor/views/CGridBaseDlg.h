@@ -114,6 +114,10 @@ public:
     qint64 OnGridNotify(GRID_NOTIFY& notify) override;
 
 protected:
+    // A name longer than the database keeps is refused with a box (pasted
+    // text is not held by the editor's limit).
+    static constexpr unsigned int kNameTooLongText = 364;
+    static bool NameFits(const QString& name);
     // Where the view's sizes are kept; the application's store.
     virtual CDialogSetup* LayoutStore() const;
 

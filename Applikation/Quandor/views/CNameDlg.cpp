@@ -273,7 +273,7 @@ bool CNameDlg::StoreEditedCell(GRID_NOTIFY* notify)
 bool CNameDlg::StoreName(qint32 personId, const QString& name)
 {
     CtblPerson* persons = PersonTable(Context());
-    if (!persons)
+    if (!persons || !NameFits(name))
         return false;
     for (int i = 0; i < persons->GetAnz_Person(); ++i) {
         if (persons->Get_Person(i)->Name == name) {

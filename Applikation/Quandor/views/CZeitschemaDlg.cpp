@@ -340,6 +340,8 @@ bool CZeitschemaDlg::StoreEditedCell(GRID_NOTIFY* notify)
             return false;
         if (value == m_pStore->Name(schema))
             return true;
+        if (!NameFits(value))
+            return false;
         if (const unsigned int problem = CZeitschemaRules::NameProblem(value, m_pStore->NamesExcept(schema))) {
             CRecordWriter::ShowNotice(problem);
             return false;

@@ -42,9 +42,13 @@ TEST(CLanguageHandler, FolderFileOverridesBuiltInTextsAndKeepsTheRest)
 {
     const QString folder = TestEnvironment::NewFolder("sys");
     writeFile(folder + "/lang_en.txt",
-              "# comment\n74\tMy Title\r\nnot a line\n  9x\tbad number\n99\tTwo\\nlines \\\\ tab\\tend\n");
+              "# comment\n74\tMy Title\r\nnot a line\n  9x\tbad number\n99\tTwo\\nlines \\\\ tab\\tend\n"
+              "83\t\n84\t \r\n");
     CLanguageHandler lang(1, folder);
     EXPECT_EQ(lang.GetLangItem(74), QStringLiteral("My Title"));
+    // A number without text keeps the built-in text: a box is never empty.
+    EXPECT_EQ(lang.GetLangItem(83), QStringLiteral("A database table could not be opened."));
+    EXPECT_FALSE(lang.GetLangItem(84).trimmed().isEmpty());
     EXPECT_EQ(lang.GetLangItem(99), QStringLiteral("Two\nlines \\ tab\tend"));
     EXPECT_EQ(lang.GetLangItem(81), QStringLiteral("Full access"));
 }

@@ -46,7 +46,7 @@ const std::vector<TextGroup>& UsedTexts()
                                            135, 136, 137, 139, 247}},
         {"Wren settings dialog", {140, 145, 146, 147, 148, 149, 150, 151, 153, 154, 172}},
         {"both settings dialogs", {138, 142, 143, 144, 152}},
-        {"reader commands and transfers", {141, 156, 157, 158, 159, 160, 161, 185, 186, 190, 213,
+        {"reader commands and transfers", {141, 156, 157, 158, 159, 160, 161, 185, 186, 190, 213, 363,
                                            214, 215, 226, 227, 230, 236, 238, 240, 322}},
         {"reading events and the event kinds", {162, 163, 164, 165, 167, 169, 188, 189, 191, 192,
                                                 193, 194, 195, 196, 197, 198, 199, 200, 229}},
@@ -58,6 +58,7 @@ const std::vector<TextGroup>& UsedTexts()
         {"database commands refused while a reader transfer runs", {253}},
         {"layout and settings that could not be saved", {340, 341}},
         {"reasons of refused CSV import records", {342, 343, 344, 345, 346, 347}},
+        {"a name longer than the database keeps", {364}},
         {"several writers: broken time schemas, another program's lock, a replaced file", {360, 361, 362}},
     };
     return groups;
@@ -65,7 +66,7 @@ const std::vector<TextGroup>& UsedTexts()
 
 // Texts filled with one value: a number through GetLangItem(n, value), or
 // a file's path (248, 249, 250).
-const std::set<unsigned int> kFormats = {94, 103, 200, 240, 248, 249, 250, 300, 342, 343, 344, 345, 347, 360};
+const std::set<unsigned int> kFormats = {94, 103, 200, 240, 248, 249, 250, 300, 342, 343, 344, 345, 347, 360, 364};
 // Texts the program puts something directly behind: a blank must separate them.
 const std::set<unsigned int> kEndInBlank = {109, 110, 201, 202, 203, 211, 212, 216};
 // Texts shown alone and also with the word "reader" (14) appended.

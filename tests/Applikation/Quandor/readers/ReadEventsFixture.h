@@ -109,7 +109,7 @@ protected:
     {
         QStringList rows;
         QSqlQuery q(Db()->GetDatabase()->Connection());
-        q.exec(sql);
+        q.exec(Dialect(sql));
         while (q.next()) {
             QStringList fields;
             for (int i = 0; i < q.record().count(); ++i)

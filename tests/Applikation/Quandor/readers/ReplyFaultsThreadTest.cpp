@@ -141,6 +141,9 @@ protected:
         params.parameterData = CWriteAllJob::ParameterData("9C");
         params.modeData = CWriteAllJob::ModeData("12");
         params.database = m_db->GetDatabase();
+        // The line is under test, not the data: the mark is cleared when
+        // the stored rows stay as they are.
+        params.sent = CReaderPayload::Read(params.database, params.readerId, CReaderPayload::Form::Framed);
         return std::make_shared<CWriteAllJob>(params, m_language.get());
     }
 

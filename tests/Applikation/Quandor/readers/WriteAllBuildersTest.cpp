@@ -1,4 +1,4 @@
-// What "write all" sends, built from the caches without a link.
+// What "write all" sends, built without a link.
 #include "CWriteAllJob.h"
 #include "CReaderFrame.h"
 
@@ -21,34 +21,9 @@ void AddSchema(CtblZeitschema& table, qint32 id, const Window& first)
         table.InsertAt(r + k, id, QStringLiteral("S%1").arg(id), "0000", "0000", 0, 0, 0, 0, 0, 0, 0, 0);
 }
 
-void AddTransponder(CtblTransponder& table, const char* number, const char* readers, qint32 schema)
-{
-    const int r = table.GetAnz_Transponder();
-    table.InsertAt(r, r + 1, number, 0, schema, readers, 0, 0);
-}
-
 constexpr Window kWorkdays{"0730", "1600", 1, 1, 1, 1, 1, 0, 0};
 
 } // namespace
-
-TEST(WriteAllBuilders, TransponderListNamesTheReaderOnceInCacheOrder)
-{
-    CtblTransponder t(nullptr, nullptr);
-    AddTransponder(t, "00000000AA", "3;5", 10);
-    AddTransponder(t, "00000000BB", "7", 10);
-    AddTransponder(t, "00000000CC", "5;05;5", 11); // named three times: taken once
-    AddTransponder(t, "00000000DD", "15;50", 10);
-    AddTransponder(t, "00000000EE", "", 10);
-    AddTransponder(t, "00000000FF", " 5 ", 12);
-    QList<qint32> schedules;
-    EXPECT_EQ(CWriteAllJob::TransponderNumbers(t, 5, &schedules),
-              QStringList({"00000000AA", "00000000CC", "00000000FF"}));
-    EXPECT_EQ(schedules, QList<qint32>({10, 11, 12}));
-    // A reader that is gone (ID 0) gets nobody's transponders.
-    schedules.clear();
-    EXPECT_TRUE(CWriteAllJob::TransponderNumbers(t, 0, &schedules).isEmpty());
-    EXPECT_TRUE(schedules.isEmpty());
-}
 
 TEST(WriteAllBuilders, WindowSlotsRunOnAcrossTransponders)
 {

@@ -47,7 +47,7 @@ protected:
     {
         QSqlQuery q(Db()->GetDatabase()->Connection());
         for (const QString& s : statements)
-            ASSERT_TRUE(q.exec(s)) << s.toStdString();
+            ASSERT_TRUE(q.exec(Dialect(s))) << s.toStdString();
     }
     // Changes stored readers while the program runs, as their settings
     // dialogs would, and reads them again.

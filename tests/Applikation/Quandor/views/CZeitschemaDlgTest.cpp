@@ -153,6 +153,14 @@ TEST_P(ZeitschemaViewTest, RefusedInputStoresNothingAndTheCellShowsTheStoredValu
     m_messages.clear();
     EXPECT_FALSE(StoreDirect(2, 3, "  "));
     EXPECT_EQ(m_messages, QStringList{Language()->GetLangItem(280)});
+    // A name longer than the database keeps: the editor takes no more, a
+    // pasted one is refused.
+    m_messages.clear();
+    EXPECT_FALSE(StoreDirect(2, 3, QString(256, u'n')));
+    EXPECT_EQ(m_messages, QStringList{Language()->GetLangItem(364, 255)});
+    Type(2, 3, QString(300, u'n'));
+    EXPECT_EQ(Grid()->GetItemText(2, 3), QString(255, u'n'));
+    Type(2, 3, "Früh");
     EXPECT_EQ(SchemaTable(), table);
     EXPECT_EQ(ChildTexts()[1], "Früh");
 

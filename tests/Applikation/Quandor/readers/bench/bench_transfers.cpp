@@ -146,14 +146,9 @@ int main(int argc, char** argv)
 
     Figures write, fetch;
     for (int round = 0; round < 3; ++round) {
-        // Writing: the frames alone, then the whole run from the caches.
-        CWriteAllJob::Params params;
-        QList<qint32> schedules;
-        params.readerId = 1;
-        params.transponders = CWriteAllJob::TransponderNumbers(*db.Get_Ptr_To_tblTransponder(), 1, &schedules);
-        params.windows = CWriteAllJob::WindowEntries(*db.Get_Ptr_To_tblZeitschema(), schedules);
-        params.parameterData = CWriteAllJob::ParameterData("A5");
-        params.modeData = CWriteAllJob::ModeData("131");
+        // Writing: the frames alone, then the whole run from the stored rows.
+        CWriteAllJob::Params params =
+            CWriteAllJob::FromPayload(CReaderPayload::Read(db.GetDatabase(), 1, CReaderPayload::Form::Framed), 1);
         QStringList frames{CWriteAllJob::CountData(int(params.transponders.size()))};
         for (int i = 0; i < params.transponders.size(); ++i)
             frames << CWriteAllJob::TransponderEntry(i, params.transponders[i]);
@@ -175,8 +170,7 @@ int main(int argc, char** argv)
         link.ReleaseLink(lease);
 
         clock.restart();
-        params.transponders = CWriteAllJob::TransponderNumbers(*db.Get_Ptr_To_tblTransponder(), 1, &schedules);
-        params.windows = CWriteAllJob::WindowEntries(*db.Get_Ptr_To_tblZeitschema(), schedules);
+        params = CWriteAllJob::FromPayload(CReaderPayload::Read(db.GetDatabase(), 1, CReaderPayload::Form::Framed), 1);
         params.database = db.GetDatabase();
         auto job = std::make_shared<CWriteAllJob>(params, &language);
         const double build = double(clock.nsecsElapsed()) / 1e6;
