@@ -188,7 +188,9 @@ CReaderChannel::Result CReaderChannel::Transact(const QByteArray& frame, int win
             return result;
     }
     const Ms sentAt = NowLocked();
-    if (!m_silent) {
+    // Only a framed reader is known lost by its silence; a plain one
+    // answers what it likes.
+    if (!m_silent && CReaderFrame::FramedLetter(frame)) {
         m_silent = true;
         m_silentSince = sentAt;
     }
