@@ -1,5 +1,8 @@
 #pragma once
 
+#include "CCachedText.h"
+#include "CRowBlocks.h"
+
 #include <QHash>
 #include <QString>
 #include <QVariant>
@@ -17,16 +20,17 @@
 #include <vector>
 
 // One column of a cached row: a member of the row record, in binding order.
-// Numbers and flags are qint32 members, texts QString members.
+// Numbers and flags are qint32 members, texts QString members (or
+// CCachedText members in a table large enough to want them compact).
 template <class Row>
-using CRowField = std::variant<qint32 Row::*, QString Row::*>;
+using CRowField = std::variant<qint32 Row::*, QString Row::*, CCachedText Row::*>;
 
 // Changes of cached rows named by column index (binding order); the bulk
 // operations of the tables use them so database and cache follow one rule.
 using CColumnValues = std::vector<std::pair<int, QVariant>>;
 
-// The in-memory rows of one table. Rows are owned one by one, so a pointer
-// handed out stays valid while other rows are removed. Every row carries its
+// The in-memory rows of one table. Rows are kept in blocks and never move,
+// so a pointer handed out stays valid while other rows are removed. Every row carries its
 // running number nNr: the position counted from 1, or in tables whose rows
 // come in groups (time schemas: four rows a schema) the group's number.
 //
@@ -43,26 +47,55 @@ public:
     {
     }
 
-    int Count() const { return static_cast<int>(m_rows.size()); }
+    // Rows taken out of a cache, with the blocks that hold them.
+    class Rows
+    {
+    public:
+        Rows() = default;
+        Rows(const Rows&) = delete;
+        Rows& operator=(const Rows&) = delete;
+        Rows(Rows&& other) noexcept
+            : order(std::move(other.order))
+            , blocks(std::move(other.blocks))
+        {
+            other.order.clear();
+        }
+        Rows& operator=(Rows&& other) noexcept
+        {
+            if (this != &other) {
+                blocks.FreeAll(order);
+                order = std::move(other.order);
+                other.order.clear();
+                blocks = std::move(other.blocks);
+            }
+            return *this;
+        }
+        ~Rows() { blocks.FreeAll(order); }
+
+        std::vector<Row*> order;
+        CRowBlocks<Row> blocks;
+    };
+
+    int Count() const { return static_cast<int>(m_rows.order.size()); }
 
     Row* Get(int index) const
     {
         if (index < 0 || index >= Count())
             throw std::out_of_range("row index out of range");
-        return m_rows[static_cast<size_t>(index)].get();
+        return m_rows.order[static_cast<size_t>(index)];
     }
 
-    void Append(std::unique_ptr<Row> row)
+    void Append(Row row)
     {
         if (m_indexValid) {
             // The first row with a key stays the one found.
-            const auto it = m_index.constFind(Key(*row));
+            const auto it = m_index.constFind(Key(row));
             if (it == m_index.constEnd())
-                m_index.insert(Key(*row), Count());
+                m_index.insert(Key(row), Count());
             else
                 m_keysRepeat = true;
         }
-        m_rows.push_back(std::move(row));
+        m_rows.order.push_back(m_rows.blocks.Make(std::move(row)));
     }
 
     // The running number a row appended now gets.
@@ -76,8 +109,10 @@ public:
             throw std::out_of_range("negative row index");
         if (index >= Count())
             return 0;
-        const qint32 number = m_rows[static_cast<size_t>(index)]->nNr;
-        m_rows.erase(m_rows.begin() + index);
+        Row* const row = m_rows.order[static_cast<size_t>(index)];
+        const qint32 number = row->nNr;
+        m_rows.order.erase(m_rows.order.begin() + index);
+        m_rows.blocks.Free(row);
         m_indexValid = false;
         Renumber(index, number);
         return 1;
@@ -89,14 +124,21 @@ public:
     template <class Predicate>
     int RemoveIf(Predicate remove)
     {
-        const size_t before = m_rows.size();
+        auto& order = m_rows.order;
+        const size_t before = order.size();
         // The numbering removing the rows one at a time would leave: the rows
         // count on from the number the first row had.
-        const qint32 first = m_rows.empty() ? 1 : m_rows.front()->nNr;
-        m_rows.erase(std::remove_if(m_rows.begin(), m_rows.end(),
-                                    [&](const std::unique_ptr<Row>& row) { return remove(static_cast<const Row&>(*row)); }),
-                     m_rows.end());
-        const int removed = static_cast<int>(before - m_rows.size());
+        const qint32 first = order.empty() ? 1 : order.front()->nNr;
+        size_t kept = 0;
+        for (size_t i = 0; i < before; ++i) {
+            Row* row = order[i];
+            if (remove(static_cast<const Row&>(*row)))
+                m_rows.blocks.Free(row);
+            else
+                order[kept++] = row;
+        }
+        order.resize(kept);
+        const int removed = static_cast<int>(before - kept);
         if (removed > 0) {
             m_indexValid = false;
             Renumber(0, first);
@@ -107,7 +149,7 @@ public:
     // Cache only. A row inserted before another takes that row's number and
     // the rows behind it count on from the next one; a row appended at the
     // end continues the numbering.
-    int InsertAt(int index, std::unique_ptr<Row> row)
+    int InsertAt(int index, Row row)
     {
         if (index < 0)
             throw std::out_of_range("negative row index");
@@ -115,20 +157,20 @@ public:
             return 0;
         m_indexValid = false;
         if (index == Count()) {
-            row->nNr = NextNumber();
-            m_rows.push_back(std::move(row));
+            row.nNr = NextNumber();
+            m_rows.order.push_back(m_rows.blocks.Make(std::move(row)));
             return 1;
         }
-        const qint32 number = m_rows[static_cast<size_t>(index)]->nNr;
-        row->nNr = number;
-        m_rows.insert(m_rows.begin() + index, std::move(row));
+        const qint32 number = m_rows.order[static_cast<size_t>(index)]->nNr;
+        row.nNr = number;
+        m_rows.order.insert(m_rows.order.begin() + index, m_rows.blocks.Make(std::move(row)));
         Renumber(index + 1, number + 1);
         return 1;
     }
 
     void RemoveAll()
     {
-        m_rows.clear();
+        m_rows = Rows();
         m_index.clear();
         m_indexValid = false;
     }
@@ -136,14 +178,13 @@ public:
     // Takes every row out, and puts rows taken out back in place of the
     // current ones: a re-read that fails keeps the rows shown before, and
     // pointers handed out to them stay valid.
-    std::vector<std::unique_ptr<Row>> TakeAll()
+    Rows TakeAll()
     {
-        std::vector<std::unique_ptr<Row>> rows;
-        rows.swap(m_rows);
+        Rows rows = std::move(m_rows);
         RemoveAll();
         return rows;
     }
-    void PutBack(std::vector<std::unique_ptr<Row>> rows)
+    void PutBack(Rows rows)
     {
         RemoveAll();
         m_rows = std::move(rows);
@@ -161,17 +202,17 @@ public:
     Row* FindByKey(qint32 key) const
     {
         const int index = IndexOfKey(key);
-        return index < 0 ? nullptr : m_rows[static_cast<size_t>(index)].get();
+        return index < 0 ? nullptr : m_rows.order[static_cast<size_t>(index)];
     }
 
 
     template <class IdOf>
     qint32 MajorID(IdOf idOf) const
     {
-        if (m_rows.empty())
+        if (m_rows.order.empty())
             throw std::out_of_range("no rows cached");
-        qint32 major = idOf(*m_rows.front());
-        for (const auto& row : m_rows)
+        qint32 major = idOf(*m_rows.order.front());
+        for (const Row* row : m_rows.order)
             major = std::max(major, idOf(*row));
         return major;
     }
@@ -185,7 +226,7 @@ public:
                 if constexpr (std::is_same_v<Member, qint32 Row::*>)
                     return QVariant(row.*member);
                 else
-                    return QVariant(row.*member);
+                    return QVariant(QString(row.*member));
             },
             m_fields.at(static_cast<size_t>(column)));
     }
@@ -260,7 +301,7 @@ public:
             return changed;
         }
         const auto matches = Matcher(column, values);
-        for (auto& row : m_rows) {
+        for (Row* row : m_rows.order) {
             if (matches(*row)) {
                 assign(*row);
                 ++changed;
@@ -284,7 +325,7 @@ private:
         m_index.reserve(Count());
         m_keysRepeat = false;
         for (int i = Count() - 1; i >= 0; --i) {
-            const qint32 key = Key(*m_rows[static_cast<size_t>(i)]);
+            const qint32 key = Key(*m_rows.order[static_cast<size_t>(i)]);
             const auto it = m_index.find(key);
             if (it != m_index.end()) {
                 m_keysRepeat = true;
@@ -330,7 +371,7 @@ private:
                         auto texts = std::make_shared<QSet<QString>>();
                         for (const QVariant& v : values)
                             texts->insert(v.toString());
-                        return [member, texts](const Row& row) { return texts->contains(row.*member); };
+                        return [member, texts](const Row& row) { return texts->contains(QString(row.*member)); };
                     }
                 },
                 m_fields.at(static_cast<size_t>(column)));
@@ -347,10 +388,10 @@ private:
     void Renumber(int from, qint32 firstNumber)
     {
         for (int i = from; i < Count(); ++i)
-            m_rows[static_cast<size_t>(i)]->nNr = firstNumber + (i - from) / m_group;
+            m_rows.order[static_cast<size_t>(i)]->nNr = firstNumber + (i - from) / m_group;
     }
 
-    std::vector<std::unique_ptr<Row>> m_rows;
+    Rows m_rows;
     std::vector<CRowField<Row>> m_fields;
     int m_group;
     mutable QHash<qint32, int> m_index;

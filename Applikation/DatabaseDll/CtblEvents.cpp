@@ -50,22 +50,22 @@ CtblEvents::structEvents* CtblEvents::Get_Event(int index) const
 
 namespace {
 
-std::unique_ptr<CtblEvents::structEvents> makeRow(qint32 ID, QString Transpondernummer, QString Datum,
+CtblEvents::structEvents makeRow(qint32 ID, QString Transpondernummer, QString Datum,
                                                   QString Uhrzeit, QString Binaerwert1, QString Event1,
                                                   QString Binaerwert2, QString Event2, qint32 Leser_ID,
                                                   QString LeserName)
 {
-    auto row = std::make_unique<CtblEvents::structEvents>();
-    row->ID_Events = ID;
-    row->Transpondernummer = std::move(Transpondernummer);
-    row->Datum = std::move(Datum);
-    row->Uhrzeit = std::move(Uhrzeit);
-    row->Binaerwert1 = std::move(Binaerwert1);
-    row->Event1 = std::move(Event1);
-    row->Binaerwert2 = std::move(Binaerwert2);
-    row->Event2 = std::move(Event2);
-    row->Leser_ID = Leser_ID;
-    row->LeserName = std::move(LeserName);
+    CtblEvents::structEvents row;
+    row.ID_Events = ID;
+    row.Transpondernummer = std::move(Transpondernummer);
+    row.Datum = std::move(Datum);
+    row.Uhrzeit = std::move(Uhrzeit);
+    row.Binaerwert1 = std::move(Binaerwert1);
+    row.Event1 = std::move(Event1);
+    row.Binaerwert2 = std::move(Binaerwert2);
+    row.Event2 = std::move(Event2);
+    row.Leser_ID = Leser_ID;
+    row.LeserName = std::move(LeserName);
     return row;
 }
 
@@ -78,7 +78,7 @@ void CtblEvents::Set_Events(qint32 nNr, qint32 ID, QString Transpondernummer, QS
     auto row = makeRow(ID, std::move(Transpondernummer), std::move(Datum), std::move(Uhrzeit),
                        std::move(Binaerwert1), std::move(Event1), std::move(Binaerwert2), std::move(Event2),
                        Leser_ID, std::move(LeserName));
-    row->nNr = nNr;
+    row.nNr = nNr;
     m_cache.Append(std::move(row));
 }
 

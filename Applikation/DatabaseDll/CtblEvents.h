@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CFerrold_Base.h"
+#include "CCachedText.h"
 #include "CRowCache.h"
 
 #include <functional>
@@ -9,19 +10,21 @@
 class CtblEvents : public CFerrold_Base
 {
 public:
+    // The texts are kept compact (CCachedText): a table of a million events
+    // holds few distinct texts, and each reads as the QString it holds.
     struct structEvents
     {
         qint32 ID_Events = 0;
-        QString Transpondernummer;
-        QString Datum;
-        QString Uhrzeit;
-        QString Binaerwert1;
-        QString Event1;
-        QString Binaerwert2;
-        QString Event2;
+        CCachedText Transpondernummer;
+        CCachedText Datum;
+        CCachedText Uhrzeit;
+        CCachedText Binaerwert1;
+        CCachedText Event1;
+        CCachedText Binaerwert2;
+        CCachedText Event2;
         qint32 nNr = 0;
         qint32 Leser_ID = 0;
-        QString LeserName;
+        CCachedText LeserName;
     };
 
     CtblEvents(CLanguageHandler* pLanguage, CDatabase* pDatabase);

@@ -48,17 +48,17 @@ CtblLeser::structLeser* CtblLeser::Get_Leser(int index) const
 
 namespace {
 
-std::unique_ptr<CtblLeser::structLeser> makeRow(qint32 ID, QString Bezeichnung, QString Adresse, QString Seriennummer, int UpdateOK, QString LeserTyp, QString Modus, QString Parameter)
+CtblLeser::structLeser makeRow(qint32 ID, QString Bezeichnung, QString Adresse, QString Seriennummer, int UpdateOK, QString LeserTyp, QString Modus, QString Parameter)
 {
-    auto row = std::make_unique<CtblLeser::structLeser>();
-    row->ID_Leser = ID;
-    row->Bezeichnung = std::move(Bezeichnung);
-    row->Adresse = std::move(Adresse);
-    row->Seriennummer = std::move(Seriennummer);
-    row->UpdateOK = UpdateOK;
-    row->LeserTyp = std::move(LeserTyp);
-    row->Modus = std::move(Modus);
-    row->Parameter = std::move(Parameter);
+    CtblLeser::structLeser row;
+    row.ID_Leser = ID;
+    row.Bezeichnung = std::move(Bezeichnung);
+    row.Adresse = std::move(Adresse);
+    row.Seriennummer = std::move(Seriennummer);
+    row.UpdateOK = UpdateOK;
+    row.LeserTyp = std::move(LeserTyp);
+    row.Modus = std::move(Modus);
+    row.Parameter = std::move(Parameter);
     return row;
 }
 
@@ -67,7 +67,7 @@ std::unique_ptr<CtblLeser::structLeser> makeRow(qint32 ID, QString Bezeichnung, 
 void CtblLeser::Set_Leser(qint32 nNr, qint32 ID, QString Bezeichnung, QString Adresse, QString Seriennummer, int UpdateOK, QString LeserTyp, QString Modus, QString Parameter)
 {
     auto row = makeRow(ID, std::move(Bezeichnung), std::move(Adresse), std::move(Seriennummer), UpdateOK, std::move(LeserTyp), std::move(Modus), std::move(Parameter));
-    row->nNr = nNr;
+    row.nNr = nNr;
     m_cache.Append(std::move(row));
 }
 

@@ -32,9 +32,9 @@ void CtblOnline::DoFieldExchange(CFieldExchange* pFX)
 
 void CtblOnline::Set_Online(qint32 ID, QString Online)
 {
-    auto row = std::make_unique<structOnline>();
-    row->ID_Online = ID;
-    row->Online = std::move(Online);
+    structOnline row;
+    row.ID_Online = ID;
+    row.Online = std::move(Online);
     m_cache.Append(std::move(row));
 }
 

@@ -43,12 +43,12 @@ CtblPerson::structPerson* CtblPerson::Get_Person(int index) const
 
 namespace {
 
-std::unique_ptr<CtblPerson::structPerson> makeRow(qint32 ID, QString Name, qint32 Transponder_ID)
+CtblPerson::structPerson makeRow(qint32 ID, QString Name, qint32 Transponder_ID)
 {
-    auto row = std::make_unique<CtblPerson::structPerson>();
-    row->ID_Person = ID;
-    row->Name = std::move(Name);
-    row->Transponder_ID = Transponder_ID;
+    CtblPerson::structPerson row;
+    row.ID_Person = ID;
+    row.Name = std::move(Name);
+    row.Transponder_ID = Transponder_ID;
     return row;
 }
 
@@ -57,7 +57,7 @@ std::unique_ptr<CtblPerson::structPerson> makeRow(qint32 ID, QString Name, qint3
 void CtblPerson::Set_Person(qint32 nNr, qint32 ID, QString Name, qint32 Transponder_ID)
 {
     auto row = makeRow(ID, std::move(Name), Transponder_ID);
-    row->nNr = nNr;
+    row.nNr = nNr;
     m_cache.Append(std::move(row));
 }
 

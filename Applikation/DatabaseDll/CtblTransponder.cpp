@@ -54,16 +54,16 @@ CtblTransponder::structTransponder* CtblTransponder::Get_Transponder(int index) 
 
 namespace {
 
-std::unique_ptr<CtblTransponder::structTransponder> makeRow(qint32 ID, QString TransponderNummer, qint32 Person_ID, qint32 Zeitfenster_ID, QString Leser_IDS, qint32 nTransponderIndex, int UpdateOK)
+CtblTransponder::structTransponder makeRow(qint32 ID, QString TransponderNummer, qint32 Person_ID, qint32 Zeitfenster_ID, QString Leser_IDS, qint32 nTransponderIndex, int UpdateOK)
 {
-    auto row = std::make_unique<CtblTransponder::structTransponder>();
-    row->ID_Transponder = ID;
-    row->TransponderNummer = std::move(TransponderNummer);
-    row->Person_ID = Person_ID;
-    row->Zeitfenster_ID = Zeitfenster_ID;
-    row->Leser_IDS = std::move(Leser_IDS);
-    row->nTransponderIndex = nTransponderIndex;
-    row->UpdateOK = UpdateOK;
+    CtblTransponder::structTransponder row;
+    row.ID_Transponder = ID;
+    row.TransponderNummer = std::move(TransponderNummer);
+    row.Person_ID = Person_ID;
+    row.Zeitfenster_ID = Zeitfenster_ID;
+    row.Leser_IDS = std::move(Leser_IDS);
+    row.nTransponderIndex = nTransponderIndex;
+    row.UpdateOK = UpdateOK;
     return row;
 }
 
@@ -72,7 +72,7 @@ std::unique_ptr<CtblTransponder::structTransponder> makeRow(qint32 ID, QString T
 void CtblTransponder::Set_Transponder(qint32 nNr, qint32 ID, QString TransponderNummer, qint32 Person_ID, qint32 Zeitfenster_ID, QString Leser_IDS, qint32 nTransponderIndex, int UpdateOK)
 {
     auto row = makeRow(ID, std::move(TransponderNummer), Person_ID, Zeitfenster_ID, std::move(Leser_IDS), nTransponderIndex, UpdateOK);
-    row->nNr = nNr;
+    row.nNr = nNr;
     m_cache.Append(std::move(row));
 }
 

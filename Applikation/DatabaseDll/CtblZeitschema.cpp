@@ -57,21 +57,21 @@ CtblZeitschema::structZeitschema* CtblZeitschema::Get_Zeitschema(int index) cons
 
 namespace {
 
-std::unique_ptr<CtblZeitschema::structZeitschema> makeRow(qint32 ID, QString Bezeichnung, QString Von, QString Bis, int Sonntag, int Montag, int Dienstag, int Mittwoch, int Donnerstag, int Freitag, int Samstag, int UpdateOK)
+CtblZeitschema::structZeitschema makeRow(qint32 ID, QString Bezeichnung, QString Von, QString Bis, int Sonntag, int Montag, int Dienstag, int Mittwoch, int Donnerstag, int Freitag, int Samstag, int UpdateOK)
 {
-    auto row = std::make_unique<CtblZeitschema::structZeitschema>();
-    row->ID_Zeitschema = ID;
-    row->Bezeichnung = std::move(Bezeichnung);
-    row->Von = std::move(Von);
-    row->Bis = std::move(Bis);
-    row->Sonntag = Sonntag;
-    row->Montag = Montag;
-    row->Dienstag = Dienstag;
-    row->Mittwoch = Mittwoch;
-    row->Donnerstag = Donnerstag;
-    row->Freitag = Freitag;
-    row->Samstag = Samstag;
-    row->UpdateOK = UpdateOK;
+    CtblZeitschema::structZeitschema row;
+    row.ID_Zeitschema = ID;
+    row.Bezeichnung = std::move(Bezeichnung);
+    row.Von = std::move(Von);
+    row.Bis = std::move(Bis);
+    row.Sonntag = Sonntag;
+    row.Montag = Montag;
+    row.Dienstag = Dienstag;
+    row.Mittwoch = Mittwoch;
+    row.Donnerstag = Donnerstag;
+    row.Freitag = Freitag;
+    row.Samstag = Samstag;
+    row.UpdateOK = UpdateOK;
     return row;
 }
 
@@ -80,7 +80,7 @@ std::unique_ptr<CtblZeitschema::structZeitschema> makeRow(qint32 ID, QString Bez
 void CtblZeitschema::Set_Zeitschema(qint32 nNr, qint32 ID, QString Bezeichnung, QString Von, QString Bis, int Sonntag, int Montag, int Dienstag, int Mittwoch, int Donnerstag, int Freitag, int Samstag, int UpdateOK)
 {
     auto row = makeRow(ID, std::move(Bezeichnung), std::move(Von), std::move(Bis), Sonntag, Montag, Dienstag, Mittwoch, Donnerstag, Freitag, Samstag, UpdateOK);
-    row->nNr = nNr;
+    row.nNr = nNr;
     m_cache.Append(std::move(row));
 }
 
@@ -104,7 +104,7 @@ int CtblZeitschema::_Requery()
     // The rows shown so far stay when the read fails: a server out of
     // reach for a moment must not empty the screen.
     auto shown = m_cache.TakeAll();
-    std::vector<std::unique_ptr<structZeitschema>> rows;
+    std::vector<structZeitschema> rows;
     const int result = ReadTable([&](const QVariant* v) {
         rows.push_back(makeRow(Long(v[0]), Text(v[1]), Text(v[2]), Text(v[3]), Bool(v[4]), Bool(v[5]), Bool(v[6]), Bool(v[7]), Bool(v[8]), Bool(v[9]), Bool(v[10]), Bool(v[11])));
     });
@@ -122,18 +122,18 @@ int CtblZeitschema::_Requery()
     for (std::size_t i = 0; i < rows.size();) {
         bool whole = i + 3 < rows.size();
         for (std::size_t r = 1; whole && r < 4; ++r)
-            whole = rows[i + r]->ID_Zeitschema == rows[i]->ID_Zeitschema + qint32(r)
-                    && rows[i + r]->Bezeichnung == rows[i]->Bezeichnung;
+            whole = rows[i + r].ID_Zeitschema == rows[i].ID_Zeitschema + qint32(r)
+                    && rows[i + r].Bezeichnung == rows[i].Bezeichnung;
         if (!whole) {
-            if (!broken.contains(rows[i]->Bezeichnung))
-                broken << rows[i]->Bezeichnung;
+            if (!broken.contains(rows[i].Bezeichnung))
+                broken << rows[i].Bezeichnung;
             ++i;
             continue;
         }
         ++group;
         for (std::size_t r = 0; r < 4; ++r, ++i) {
-            rows[i]->Bezeichnung = ShownName(rows[i]->Bezeichnung);
-            rows[i]->nNr = group;
+            rows[i].Bezeichnung = ShownName(rows[i].Bezeichnung);
+            rows[i].nNr = group;
             m_cache.Append(std::move(rows[i]));
         }
     }

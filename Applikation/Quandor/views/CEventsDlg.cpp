@@ -122,7 +122,7 @@ void CEventsDlg::OnGetCellText(GRID_DISPINFO* info)
         info->valueText = person ? person->Name : QStringLiteral("---");
         break;
     }
-    case 4: info->valueText = m_nFilterID == 0 ? event->LeserName : ReaderNameOf(*db, event->Leser_ID); break;
+    case 4: info->valueText = m_nFilterID == 0 ? event->LeserName.ToString() : ReaderNameOf(*db, event->Leser_ID); break;
     case 5: info->valueText = event->Datum.left(2) + u'.' + event->Datum.mid(2, 2) + u'.' + event->Datum.mid(4); break;
     case 6: info->valueText = event->Uhrzeit.left(2) + u':' + event->Uhrzeit.mid(2); break;
     case 7: info->valueText = event->Binaerwert1; break;

@@ -17,9 +17,9 @@ CRowCache<Row> Cache(const std::vector<qint32>& keys)
 {
     CRowCache<Row> cache({&Row::id, &Row::text});
     for (qint32 key : keys) {
-        auto row = std::make_unique<Row>();
-        row->id = key;
-        row->nNr = cache.NextNumber();
+        Row row;
+        row.id = key;
+        row.nNr = cache.NextNumber();
         cache.Append(std::move(row));
     }
     return cache;
@@ -90,8 +90,8 @@ TEST(CRowCacheTest, RepeatedKeysChangeEveryRowThatHoldsThem)
     // A repeat appended behind a built index leaves the first row found.
     CRowCache<Row> cache = Cache({1, 2});
     EXPECT_EQ(cache.IndexOfKey(1), 0);
-    auto again = std::make_unique<Row>();
-    again->id = 1;
+    Row again;
+    again.id = 1;
     cache.Append(std::move(again));
     EXPECT_EQ(cache.IndexOfKey(1), 0);
     EXPECT_EQ(cache.AssignWhere(0, Keys({1}), {{1, QStringLiteral("y")}}), 2);

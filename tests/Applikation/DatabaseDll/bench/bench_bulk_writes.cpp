@@ -189,33 +189,46 @@ QString owned(const QString& text)
     return text.isNull() ? QString() : QString(text.constData(), text.size());
 }
 
-// The same rows as plain values in a vector, each owning its texts as the
-// cached rows do, removed in one pass: the rows' memory must be given back
+// The same rows as plain values in a vector, each owning its texts as a
+// plain row would, removed in one pass: the rows' memory must be given back
 // either way. (A copy sharing its texts with the source would release them
 // by a counter decrement, not a free, and measure less than the work.)
+struct PlainEvent
+{
+    qint32 ID_Events = 0;
+    QString texts[8];
+    qint32 nNr = 0;
+    qint32 Leser_ID = 0;
+};
+
 void BM_RemoveEverySecondCachedEventFloor(benchmark::State& state)
 {
     freshCopy();
     CLanguageHandler language(0, QString());
     CFerrold_Handler handler(&language, {CDatabase::Kind::Sqlite, g_work});
     CtblEvents* events = handler.Get_Ptr_To_tblEvents();
-    std::vector<CtblEvents::structEvents> pristine;
-    for (int i = 0; i < events->GetAnz_Events(); ++i)
-        pristine.push_back(*events->Get_Event(i));
+    std::vector<PlainEvent> pristine;
+    for (int i = 0; i < events->GetAnz_Events(); ++i) {
+        const auto* e = events->Get_Event(i);
+        pristine.push_back({e->ID_Events,
+                            {e->Transpondernummer, e->Datum, e->Uhrzeit, e->Binaerwert1, e->Event1, e->Binaerwert2,
+                             e->Event2, e->LeserName},
+                            e->nNr,
+                            e->Leser_ID});
+    }
     for (auto _ : state) {
         state.PauseTiming();
-        std::vector<CtblEvents::structEvents> rows;
+        std::vector<PlainEvent> rows;
         rows.reserve(pristine.size());
         for (const auto& row : pristine) {
-            CtblEvents::structEvents copy = row;
-            for (QString* text : {&copy.Transpondernummer, &copy.Datum, &copy.Uhrzeit, &copy.Binaerwert1, &copy.Event1,
-                                  &copy.Binaerwert2, &copy.Event2, &copy.LeserName})
-                *text = owned(*text);
+            PlainEvent copy = row;
+            for (QString& text : copy.texts)
+                text = owned(text);
             rows.push_back(std::move(copy));
         }
         bool pick = false;
         state.ResumeTiming();
-        rows.erase(std::remove_if(rows.begin(), rows.end(), [&](const CtblEvents::structEvents&) { return pick = !pick; }),
+        rows.erase(std::remove_if(rows.begin(), rows.end(), [&](const PlainEvent&) { return pick = !pick; }),
                    rows.end());
         benchmark::DoNotOptimize(rows.data());
         state.PauseTiming();
