@@ -59,6 +59,8 @@ public:
     // Gets the database handler, creating it when there is none (after a
     // restore deleted it).
     CFerrold_Handler* GetDBHandler();
+    // The handler as it is, null between a restore's delete and the next.
+    CFerrold_Handler* CurrentDBHandler() const { return m_pDBHandler; }
     void DeleteDatabaseHandler();
     CLanguageHandler* GetLanguage() const { return m_pLanguage; }
     CDialogSetup* GetDialogSetup() const { return m_pDialogSetup; }
