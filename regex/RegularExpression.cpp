@@ -22,15 +22,13 @@ constexpr int kSchema = 2;
 // Converts the core's results into the caller's types. Matches in the
 // string to match give back the caller's own characters (see MirroredText);
 // the converter keeps the subject as it was when the operation began, so a
-// handler that changes the setting cannot confuse the offsets.
+// handler that changes the setting cannot confuse the offsets. It takes that
+// copy at its first report, before any handler has run, so an operation
+// that reports nothing pays nothing for it.
 class RegularExpression::Converter
 {
 public:
-    explicit Converter(const RegularExpression& owner)
-        : m_subject(owner.m_data->ShareStringToMatch()),
-          m_mirror(owner.m_texts[SubjectText])
-    {
-    }
+    explicit Converter(const RegularExpression& owner) : m_owner(owner) {}
 
     std::vector<REMatch> SubjectParts(const tramex::MatchVector& parts) const
     {
@@ -43,7 +41,18 @@ public:
 
     QString SubjectPart(const std::string& bytes, int position) const
     {
+        Take();
         return m_mirror.Part(*m_subject, bytes, position);
+    }
+
+    // Takes the copy now: for an operation that converts after its
+    // handlers have run.
+    void Take() const
+    {
+        if (!m_subject) {
+            m_subject = m_owner.m_data->ShareStringToMatch();
+            m_mirror = m_owner.m_texts[SubjectText];
+        }
     }
 
     static std::vector<REMatch> FileParts(const tramex::MatchVector& parts)
@@ -58,8 +67,9 @@ public:
     static QString FileName(const std::string& name) { return QFile::decodeName(QByteArray::fromStdString(name)); }
 
 private:
-    std::shared_ptr<const std::string> m_subject;
-    MirroredText m_mirror;
+    const RegularExpression& m_owner;
+    mutable std::shared_ptr<const std::string> m_subject;
+    mutable MirroredText m_mirror;
 };
 
 const CRuntimeClass RegularExpression::classRegularExpression = {"RegularExpression", kSchema,
@@ -242,6 +252,7 @@ unsigned RegularExpression::Grep()
 void RegularExpression::Merge(QString& result)
 {
     const Converter convert(*this);
+    convert.Take();
     Sink<Converter> sink(*this, convert);
     std::string merged;
     std::vector<tramex::RegularExpressionData::CopiedRange> copied;

@@ -2,6 +2,7 @@
 
 #include "FileWalker.h"
 #include "HandlerGuard.h"
+#include "LinePrefilter.h"
 #include "ReadAhead.h"
 #include "ReadFully.h"
 #include "TraitsLock.h"
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <clocale>
 #include <locale>
 
 namespace pattorn {
@@ -26,25 +28,44 @@ public:
     using Visit = std::function<bool(const Results&)>;
 
     virtual bool Search(const char* first, const char* last, rc::match_flag_type flags) const = 0;
-    // Calls "visit" for every match; false from it ends the grep.
-    virtual void Grep(const char* first, const char* last, rc::match_flag_type flags, const Visit& visit) const = 0;
+    // Calls "visit" for every match; false from it ends the grep. "narrow":
+    // the engine runs only where the line engine finds a match may be.
+    virtual void Grep(const char* first, const char* last, rc::match_flag_type flags, bool narrow,
+                      const Visit& visit) const = 0;
 };
 
 template <class Regex>
 class RegEx::MatcherOf : public RegEx::Matcher
 {
 public:
-    explicit MatcherOf(Regex regex) : m_regex(std::move(regex)) {}
+    MatcherOf(Regex regex, std::unique_ptr<LinePrefilter> prefilter)
+        : m_regex(std::move(regex)), m_prefilter(std::move(prefilter))
+    {
+    }
 
     bool Search(const char* first, const char* last, rc::match_flag_type flags) const override
     {
         Results results;
-        return boost::regex_search(first, last, results, m_regex, flags);
+        if (!m_prefilter || !m_prefilter->Covers(flags))
+            return boost::regex_search(first, last, results, m_regex, flags);
+        bool found = false;
+        eachMatch(first, last, flags, results, [&] {
+            found = true;
+            return false;
+        });
+        return found;
     }
 
-    void Grep(const char* first, const char* last, rc::match_flag_type flags, const Visit& visit) const override
+    void Grep(const char* first, const char* last, rc::match_flag_type flags, bool narrow,
+              const Visit& visit) const override
     {
-        boost::regex_grep([&visit](const Results& results) { return visit(results); }, first, last, m_regex, flags);
+        if (!narrow || !m_prefilter || !m_prefilter->Covers(flags)) {
+            boost::regex_grep([&visit](const Results& results) { return visit(results); }, first, last, m_regex,
+                              flags);
+            return;
+        }
+        Results results;
+        eachMatch(first, last, flags, results, [&] { return visit(results); });
     }
 
     std::string Format(const Results& results, const std::string& format) const override
@@ -55,8 +76,34 @@ public:
     }
 
 private:
+    // Finds the matches the engine's own grep finds, each as "results",
+    // until "found" says stop. Every match lies within one line and holds a
+    // character, so the engine runs only from where the line engine says a
+    // match may start to the end of that line, and goes on from the end of
+    // the match as its own grep does. The byte before and the line feed
+    // after stay in view, so boundaries read as in the whole file.
+    template <class Found>
+    void eachMatch(const char* first, const char* last, rc::match_flag_type flags, Results& results,
+                   const Found& found) const
+    {
+        const char* from = first;
+        const char* start = nullptr;
+        const char* lineEnd = nullptr;
+        while (from < last && m_prefilter->Next(from, last, start, lineEnd)) {
+            const rc::match_flag_type at = start == first ? flags : flags | rc::match_prev_avail;
+            if (!boost::regex_search(start, lineEnd, results, m_regex, at)) {
+                from = lineEnd;
+                continue;
+            }
+            if (!found())
+                return;
+            from = results[0].second;
+        }
+    }
+
     // Only read once compiled: workers match with it side by side.
     const Regex m_regex;
+    const std::unique_ptr<LinePrefilter> m_prefilter;
 };
 
 namespace {
@@ -76,6 +123,20 @@ std::locale userLocale()
         // The environment names a locale this system does not have.
         return std::locale::classic();
     }
+}
+
+// Whether folding case in this locale maps a byte to an ASCII letter only
+// from an ASCII letter: so in the byte locale and in UTF-8, where no single
+// byte past ASCII is a letter; a single-byte locale may fold one onto an
+// ASCII letter (a dotted capital I onto "i").
+bool foldsOnlyAscii(const std::string& name)
+{
+    if (name == "C" || name == "POSIX")
+        return true;
+    std::string lower;
+    for (const char c : name)
+        lower += char(std::tolower(static_cast<unsigned char>(c)));
+    return lower.find("utf-8") != std::string::npos || lower.find("utf8") != std::string::npos;
 }
 
 // The code of what the engine threw while matching. It gives up on an
@@ -189,14 +250,20 @@ int RegEx::SetExpression(const std::string& expression, bool icase)
     const rc::syntax_option_type flags = icase ? (boost::regbase::perl | boost::regbase::icase) : boost::regbase::perl;
     try {
         if (m_model == c_locale) {
-            m_matcher = std::make_shared<MatcherOf<RuntimeRegex>>(RuntimeRegex(expression, flags));
+            RuntimeRegex regex(expression, flags);
+            const char* ctype = std::setlocale(LC_CTYPE, nullptr);
+            m_matcher = std::make_shared<MatcherOf<RuntimeRegex>>(
+                std::move(regex), LinePrefilter::Create(expression, icase, foldsOnlyAscii(ctype ? ctype : "")));
         } else {
             std::lock_guard<std::mutex> lock(TraitsLock());
             StandardRegex regex;
+            // Unimbued, the standard traits read the global locale.
+            const std::locale locale = m_model == native_locale ? userLocale() : std::locale();
             if (m_model == native_locale)
-                regex.imbue(userLocale());
+                regex.imbue(locale);
             regex.assign(expression, flags);
-            m_matcher = std::make_shared<MatcherOf<StandardRegex>>(std::move(regex));
+            m_matcher = std::make_shared<MatcherOf<StandardRegex>>(
+                std::move(regex), LinePrefilter::Create(expression, icase, foldsOnlyAscii(locale.name())));
         }
         return 0;
     } catch (const boost::regex_error& e) {
@@ -397,7 +464,7 @@ unsigned RegEx::GrepFiles(const GrepCallback& callback, const std::string& files
             return guard.Run([&] { return callback(path, match); });
         };
         try {
-            matcher->Grep(first, first + m_size, flags, visit);
+            matcher->Grep(first, first + m_size, flags, m_lineFilter, visit);
         } catch (const std::exception& e) {
             guard.RethrowIfAny();
             return record(m_grepProblems, path, search_failed, engineCode(e));
@@ -413,7 +480,7 @@ unsigned RegEx::GrepFiles(const GrepCallback& callback, const std::string& files
         const char* const first = outcome.buffer.get();
         Lines lines(first);
         try {
-            matcher->Grep(first, first + outcome.size, flags, [&](const Results& results) {
+            matcher->Grep(first, first + outcome.size, flags, m_lineFilter, [&](const Results& results) {
                 if (outcome.matches.size() == kMaxKeptMatches) {
                     outcome.tooMany = true;
                     return false;

@@ -66,6 +66,12 @@ public:
     // once the reports of the file before it are done, so what a callback
     // writes into a later file is seen.
     void SetReadAhead(bool on) { m_readAhead = on; }
+    // On (the default), GrepFiles runs the engine only from where a
+    // linear-time engine finds that a match may start to the end of that
+    // line (see LinePrefilter), for the expressions it can take. The
+    // matches are the same; only a match's prefix and suffix then reach no
+    // further than its line, so a caller that formats them turns it off.
+    void SetLineFilter(bool on) { m_lineFilter = on; }
     // Takes effect at the next SetExpression.
     void SetLocalizationModel(LocalizationModel model) { m_model = model; }
     // Compiles in perl syntax; 0 when accepted, else the engine's error code.
@@ -116,6 +122,7 @@ private:
     std::string m_error;
     bool m_continue = true;
     bool m_readAhead = true;
+    bool m_lineFilter = true;
     LocalizationModel m_model = cpp_locale;
     std::vector<FilesContinueInfo> m_findProblems;
     std::vector<FilesContinueInfo> m_grepProblems;

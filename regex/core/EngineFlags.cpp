@@ -82,26 +82,29 @@ rc::syntax_option_type EngineFlags::Compile(const ExpressionOptionSet& options)
 
 rc::match_flag_type EngineFlags::Match(const MatchOptionSet& options, bool allowPartial)
 {
-    struct Entry { int option; rc::match_flag_type flag; };
-    static const Entry table[] = {
-        {E::match_not_bol, rc::match_not_bol},
-        {E::match_not_eol, rc::match_not_eol},
-        {E::match_not_bob, rc::match_not_bob},
-        {E::match_not_eob, rc::match_not_eob},
-        {E::match_not_bow, rc::match_not_bow},
-        {E::match_not_eow, rc::match_not_eow},
-        {E::match_not_dot_newline, rc::match_not_dot_newline},
-        {E::match_not_dot_null, rc::match_not_dot_null},
-        {E::match_any, rc::match_any},
-        {E::match_not_null, rc::match_not_null},
-        {E::match_continuous, rc::match_continuous},
-    };
+    // Walks the set, which holds one or two options, rather than asking it
+    // for each flag: this runs before every match.
     rc::match_flag_type flags = rc::match_default;
-    for (const Entry& e : table)
-        if (options.Contains(e.option))
-            flags |= e.flag;
-    if (allowPartial && options.Contains(E::match_partial))
-        flags |= rc::match_partial;
+    for (const int option : options.Values()) {
+        switch (option) {
+        case E::match_not_bol: flags |= rc::match_not_bol; break;
+        case E::match_not_eol: flags |= rc::match_not_eol; break;
+        case E::match_not_bob: flags |= rc::match_not_bob; break;
+        case E::match_not_eob: flags |= rc::match_not_eob; break;
+        case E::match_not_bow: flags |= rc::match_not_bow; break;
+        case E::match_not_eow: flags |= rc::match_not_eow; break;
+        case E::match_not_dot_newline: flags |= rc::match_not_dot_newline; break;
+        case E::match_not_dot_null: flags |= rc::match_not_dot_null; break;
+        case E::match_any: flags |= rc::match_any; break;
+        case E::match_not_null: flags |= rc::match_not_null; break;
+        case E::match_continuous: flags |= rc::match_continuous; break;
+        case E::match_partial:
+            if (allowPartial)
+                flags |= rc::match_partial;
+            break;
+        default: break;
+        }
+    }
     return flags;
 }
 

@@ -112,6 +112,8 @@ unsigned FileOperations::Change(RegularExpressionData& data, ReportSink& sink, s
     // change is made from content that an earlier rewrite replaced (a file
     // reached twice, through a link).
     engine.SetReadAhead(false);
+    // A replacement may quote what comes before and after its match.
+    engine.SetLineFilter(false);
     const bool continueFiles = data.GetContinueFiles();
     const std::string saveExtension = data.GetSaveExtension();
     const bool report = sink.WantsReport(ReportKind::ChangingFiles);
