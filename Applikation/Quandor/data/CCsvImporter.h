@@ -1,10 +1,13 @@
 #pragma once
 
+#include "CFerrold_Reporter.h"
+
 #include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -113,4 +116,7 @@ private:
     QStringList m_errors;
     int m_written = 0;
     bool m_failed = false;
+    // Held from a failure to the importer's end (the caller refreshes the
+    // view meanwhile).
+    std::unique_ptr<CFerrold_Reporter::Quiet> m_quiet;
 };

@@ -14,6 +14,8 @@
 #include <QProgressBar>
 #include <QRadioButton>
 
+#include <thread>
+
 namespace {
 
 const QStringList kReadersAndSchema = {
@@ -644,4 +646,49 @@ TEST_F(CCsvImportTest, AFullDiskUndoesTheImportAndKeepsTheDatabaseUsable)
     ASSERT_EQ(Import(1, lines.mid(0, 10)), 1);
     EXPECT_EQ(Count("tblTransponder"), 10);
     EXPECT_EQ(Rows("PRAGMA integrity_check"), QStringList({"ok"}));
+}
+
+// The server goes away in the middle of an import and takes no connection
+// until it is back: one box says the import was undone; the re-reads that
+// follow it do not say it again.
+TEST_F(CCsvImportTest, AServerLostDuringAnImportIsSaidOnce)
+{
+    if (!Postgres())
+        GTEST_SKIP() << "a server's connections";
+    // Each person waits a moment, so the server goes away mid-import.
+    QString error;
+    ASSERT_TRUE(TestEnvironment::PostgresExec(
+        m_server, {"CREATE FUNCTION slow() RETURNS trigger AS $$ BEGIN PERFORM pg_sleep(0.05); RETURN NEW; END $$ "
+                   "LANGUAGE plpgsql",
+                   "CREATE TRIGGER slow BEFORE INSERT ON \"tblPerson\" FOR EACH ROW EXECUTE FUNCTION slow()"},
+        &error))
+        << error.toStdString();
+    Start();
+    QStringList lines;
+    for (int i = 1; i <= 400; ++i)
+        lines << QStringLiteral("Transponder;%1;Person %1").arg(i, 10, 10, QLatin1Char('0'));
+    std::thread server([this] {
+        // Once the import writes its persons.
+        for (int i = 0; i < 3000; ++i) {
+            QString ignored;
+            const QStringList busy = TestEnvironment::PostgresRows(
+                QStringLiteral("postgres"),
+                QStringLiteral("SELECT pid FROM pg_stat_activity WHERE datname = '%1' AND query LIKE '%%tblPerson%%'")
+                    .arg(m_server),
+                &ignored);
+            if (!busy.isEmpty())
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        TestEnvironment::PostgresExec(QStringLiteral("postgres"),
+                                      {QStringLiteral("ALTER DATABASE \"%1\" ALLOW_CONNECTIONS false").arg(m_server)});
+        TestEnvironment::DropPostgresConnections(m_server);
+    });
+    Import(1, lines);
+    server.join();
+    EXPECT_TRUE(TestEnvironment::PostgresExec(
+        QStringLiteral("postgres"), {QStringLiteral("ALTER DATABASE \"%1\" ALLOW_CONNECTIONS true").arg(m_server)}));
+    ASSERT_EQ(m_messages.size(), 1) << qPrintable(m_messages.join("\n--\n"));
+    EXPECT_TRUE(m_messages[0].endsWith(Text(252)));
+    EXPECT_EQ(Count("tblTransponder"), 0);
 }
