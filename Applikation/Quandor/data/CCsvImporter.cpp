@@ -220,6 +220,8 @@ int CCsvImporter::Write(const QStringList& acceptedLines)
             throw Failure{e.m_strError, false, false};
         }
         for (int i = 0; i < acceptedLines.size(); ++i) {
+            if (m_onRecord)
+                m_onRecord();
             Record record;
             QString reason;
             if (!Check(acceptedLines[i], &record, &reason)) {
