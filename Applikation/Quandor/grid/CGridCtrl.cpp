@@ -1161,35 +1161,20 @@ bool CGridCtrl::AutoSizeRow(int row)
 // ---------------------------------------------------------------------------
 // Positions
 
+CGridGeometry CGridCtrl::Geometry() const
+{
+    return CGridGeometry(m_rowHeights, m_colWidths, m_nFixedRows, GetFrozenColumnCount(),
+                         QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value()), viewport()->size());
+}
+
 CCellID CGridCtrl::GetTopLeftNonFixedCell() const
 {
-    const int firstCol = GetFrozenColumnCount();
-    int col = m_colWidths.LowerBound(m_colWidths.Offset(firstCol) + horizontalScrollBar()->value());
-    col = std::min(std::max(col, firstCol), std::max(firstCol, m_nCols - 1));
-
-    const int firstRow = m_nFixedRows;
-    int row = m_rowHeights.LowerBound(m_rowHeights.Offset(firstRow) + verticalScrollBar()->value());
-    row = std::min(std::max(row, firstRow), std::max(firstRow, m_nRows - 1));
-    return CCellID(row, col);
+    return Geometry().TopLeftNonFixedCell();
 }
 
 bool CGridCtrl::GetCellOrigin(int row, int col, QPoint* origin) const
 {
-    if (row < 0 || row >= m_nRows || col < 0 || col >= m_nCols)
-        return false;
-    const CCellID topLeft = GetTopLeftNonFixedCell();
-    const int frozenCols = GetFrozenColumnCount();
-    if ((row >= m_nFixedRows && row < topLeft.row) || (col >= frozenCols && col < topLeft.col))
-        return false;
-    qint64 x = m_colWidths.Offset(col);
-    if (col >= frozenCols)
-        x = m_colWidths.Offset(frozenCols) + x - m_colWidths.Offset(topLeft.col);
-    qint64 y = m_rowHeights.Offset(row);
-    if (row >= m_nFixedRows)
-        y = m_rowHeights.Offset(m_nFixedRows) + y - m_rowHeights.Offset(topLeft.row);
-    if (origin)
-        *origin = QPoint(ClampToInt(x), ClampToInt(y));
-    return true;
+    return Geometry().CellOrigin(row, col, origin);
 }
 
 bool CGridCtrl::GetCellRect(int row, int col, QRect* rect) const
@@ -1217,43 +1202,12 @@ bool CGridCtrl::GetCellRangeRect(const CCellRange& range, QRect* rect) const
 
 CCellRange CGridCtrl::GetVisibleNonFixedCellRange(QRect* rect) const
 {
-    const CCellID topLeft = GetTopLeftNonFixedCell();
-    const QRect client = viewport()->rect();
-    const int fixedHeight = GetFixedRowHeight();
-    const int frozenWidth = GetFixedColumnWidth(true);
-
-    // The last row whose top edge lies above the client bottom.
-    const qint64 rowLimit = m_rowHeights.Offset(topLeft.row) + (client.height() - fixedHeight);
-    int lastRow = std::min(m_rowHeights.LowerBound(rowLimit) - 1, m_nRows - 1);
-    lastRow = std::max(lastRow, topLeft.row - 1);
-    const qint64 colLimit = m_colWidths.Offset(topLeft.col) + (client.width() - frozenWidth);
-    int lastCol = std::min(m_colWidths.LowerBound(colLimit) - 1, m_nCols - 1);
-    lastCol = std::max(lastCol, topLeft.col - 1);
-
-    if (rect) {
-        const qint64 bottom = fixedHeight + m_rowHeights.Offset(lastRow + 1) - m_rowHeights.Offset(topLeft.row);
-        const qint64 right = frozenWidth + m_colWidths.Offset(lastCol + 1) - m_colWidths.Offset(topLeft.col);
-        *rect = QRect(QPoint(frozenWidth, fixedHeight), QPoint(ClampToInt(right) - 1, ClampToInt(bottom) - 1));
-    }
-    return CCellRange(topLeft.row, topLeft.col, lastRow, lastCol);
+    return Geometry().VisibleNonFixedCellRange(rect);
 }
 
 CCellRange CGridCtrl::GetUnobstructedNonFixedCellRange() const
 {
-    const CCellID topLeft = GetTopLeftNonFixedCell();
-    const QRect client = viewport()->rect();
-    // The last row whose bottom edge lies inside the client area.
-    const qint64 rowLimit = m_rowHeights.Offset(topLeft.row) + (client.height() - GetFixedRowHeight());
-    int lastRow = std::min(m_rowHeights.LowerBound(rowLimit + 1) - 2, m_nRows - 1);
-    if (m_rowHeights.Offset(m_nRows) <= rowLimit)
-        lastRow = m_nRows - 1;
-    lastRow = std::max(lastRow, topLeft.row - 1);
-    const qint64 colLimit = m_colWidths.Offset(topLeft.col) + (client.width() - GetFixedColumnWidth(true));
-    int lastCol = std::min(m_colWidths.LowerBound(colLimit + 1) - 2, m_nCols - 1);
-    if (m_colWidths.Offset(m_nCols) <= colLimit)
-        lastCol = m_nCols - 1;
-    lastCol = std::max(lastCol, topLeft.col - 1);
-    return CCellRange(topLeft.row, topLeft.col, lastRow, lastCol);
+    return Geometry().UnobstructedNonFixedCellRange();
 }
 
 bool CGridCtrl::IsCellVisible(int row, int col) const
@@ -1267,28 +1221,7 @@ bool CGridCtrl::IsCellVisible(int row, int col) const
 
 CCellID CGridCtrl::GetCellFromPoint(QPoint point, bool allowFixed) const
 {
-    const CCellID topLeft = GetTopLeftNonFixedCell();
-    CCellID cell;
-
-    const int frozenWidth = GetFixedColumnWidth(true);
-    if (point.x() >= 0) {
-        if (point.x() < frozenWidth) {
-            cell.col = allowFixed ? m_colWidths.IndexAt(point.x()) : -1;
-        } else {
-            const int col = m_colWidths.IndexAt(m_colWidths.Offset(topLeft.col) + (point.x() - frozenWidth));
-            cell.col = col < m_nCols ? col : -1;
-        }
-    }
-    const int fixedHeight = GetFixedRowHeight();
-    if (point.y() >= 0) {
-        if (point.y() < fixedHeight) {
-            cell.row = allowFixed ? m_rowHeights.IndexAt(point.y()) : -1;
-        } else {
-            const int row = m_rowHeights.IndexAt(m_rowHeights.Offset(topLeft.row) + (point.y() - fixedHeight));
-            cell.row = row < m_nRows ? row : -1;
-        }
-    }
-    return cell;
+    return Geometry().CellFromPoint(point, allowFixed);
 }
 
 QPoint CGridCtrl::GetCellOffsetFromOrigin(int row, int col, QPoint point) const

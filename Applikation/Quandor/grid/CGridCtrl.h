@@ -4,6 +4,7 @@
 #include "CCellRange.h"
 #include "CCellSet.h"
 #include "CGridAxis.h"
+#include "CGridGeometry.h"
 #include "CGridCellCache.h"
 #include "CGridDefaultCell.h"
 #include "CGridDropTarget.h"
@@ -609,6 +610,8 @@ protected:
     CCellID m_titleTipCell;
 
 private:
+    // Where the cells lie now, for the position questions.
+    CGridGeometry Geometry() const;
     // The explicit cell of a position; "shared" tells a block's prototype.
     CGridCellBase* FindExplicitCell(int row, int col, bool* shared = nullptr) const;
     CGridCellBase* AddExplicitCell(int row, int col, std::unique_ptr<CGridCellBase> cell);

@@ -102,8 +102,24 @@ CAboutDlg::CAboutDlg(int mode, CLanguageHandler* pLanguage, QWidget* parent)
         m_pTimer->setSingleShot(true);
         m_pTimer->setTimerType(Qt::PreciseTimer);
         m_pTimer->setInterval(kSplashMilliseconds);
-        connect(m_pTimer, &QTimer::timeout, this, [this] { done(0); });
+        connect(m_pTimer, &QTimer::timeout, this, [this] {
+            m_bTimeUp = true;
+            if (!m_bHeld)
+                done(0);
+        });
     }
+}
+
+void CAboutDlg::Hold()
+{
+    m_bHeld = true;
+}
+
+void CAboutDlg::Release()
+{
+    m_bHeld = false;
+    if (m_bTimeUp)
+        done(0);
 }
 
 void CAboutDlg::showEvent(QShowEvent* event)

@@ -22,6 +22,11 @@ public:
     CAboutDlg(int mode, CLanguageHandler* pLanguage, QWidget* parent = nullptr);
 
     int Mode() const { return m_nMode; }
+    // The splash stays past its time while held, and closes when released
+    // once its time is over: it covers the database read at start, however
+    // long that takes, so no moment passes without a window.
+    void Hold();
+    void Release();
     QPushButton* OkButton() const { return m_pOk; }
     CHyperLink* MailLink() const { return m_pMail; }
     CHyperLink* WebLink() const { return m_pWeb; }
@@ -40,4 +45,6 @@ private:
     CHyperLink* m_pWeb = nullptr;
     QPushButton* m_pOk = nullptr;
     QTimer* m_pTimer = nullptr;
+    bool m_bHeld = false;
+    bool m_bTimeUp = false;
 };

@@ -19,6 +19,8 @@
 #include "CtblLeser.h"
 
 #include <QActionGroup>
+#include <QAbstractEventDispatcher>
+#include <QTimer>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -27,7 +29,6 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
-#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -127,9 +128,13 @@ bool CMainFrame::Create()
         move(area.center() - rect().center());
     }
 
-    m_pPaneTimer = new QTimer(this);
-    connect(m_pPaneTimer, &QTimer::timeout, this, &CMainFrame::UpdatePanes);
-    m_pPaneTimer->start(kPaneUpdateMilliseconds);
+    // The panes follow the link as the framework's idle update did: once the
+    // event loop has handled what came (a report of the link, a command, a
+    // stored edit) and is about to wait, never on a clock, so a program that
+    // only waits is woken by nothing. The lock-key panes stay blank
+    // (nothing to follow).
+    connect(QAbstractEventDispatcher::instance(thread()), &QAbstractEventDispatcher::aboutToBlock, this,
+            &CMainFrame::UpdatePanes);
     return true;
 }
 
@@ -371,8 +376,10 @@ void CMainFrame::UpdatePanes()
     case 1:
     case 2:
     case 4:
-        if (CQuandorApp* app = CQuandorApp::Instance()) {
-            CtblLeser* readers = app->GetDBHandler()->Get_Ptr_To_tblLeser();
+        // Never makes a handler: a restore may be between deleting one and
+        // making the next while a box of its own shows.
+        if (CFerrold_Handler* db = CQuandorApp::Instance() ? CQuandorApp::Instance()->CurrentDBHandler() : nullptr) {
+            CtblLeser* readers = db->Get_Ptr_To_tblLeser();
             for (int i = 0; i < readers->GetAnz_Leser(); ++i) {
                 if (readers->Get_Leser(i)->Seriennummer == status.identification) {
                     status.readerName = readers->Get_Leser(i)->Bezeichnung;

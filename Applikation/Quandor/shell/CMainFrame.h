@@ -16,7 +16,6 @@ class CViewSplitterWnd;
 class QAction;
 class QLabel;
 class QMenu;
-class QTimer;
 
 // The program's main window: toolbar with the information label, status
 // bar with the connection and reader panes, and the splitter with the
@@ -51,7 +50,6 @@ public:
     static constexpr int kWidth = 1212;
     static constexpr int kHeight = 874;
     static constexpr int kTreeWidth = 200;
-    static constexpr int kPaneUpdateMilliseconds = 250;
     // The help text used when the help file cannot be opened.
     static constexpr unsigned int kHelpFailedText = 248;
     // Refuses commands that replace the database while a reader transfer runs.
@@ -123,7 +121,6 @@ private:
     CMainToolBar* m_pToolBar = nullptr;
     QLabel* m_pConnectionPane = nullptr;
     QLabel* m_pReaderPane = nullptr;
-    QTimer* m_pPaneTimer = nullptr;
     QHash<int, QAction*> m_actions;
     QMenu* m_pFileMenu = nullptr;
     QMenu* m_pSettingsMenu = nullptr;

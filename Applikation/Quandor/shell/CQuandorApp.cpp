@@ -1,9 +1,11 @@
 #include "CQuandorApp.h"
 
 #include "CAboutDlg.h"
+#include "CDatabaseBackup.h"
 #include "CDialogSetup.h"
 #include "CFerrold_Handler.h"
 #include "CFerrold_Reporter.h"
+#include "CFerrold_Schema.h"
 #include "CLanguageHandler.h"
 #include "CLockWait.h"
 #include "CLockWaitCursor.h"
@@ -20,7 +22,9 @@
 #include <QThread>
 #include <QTranslator>
 
+#include <atomic>
 #include <optional>
+#include <thread>
 
 namespace {
 
@@ -67,13 +71,21 @@ CAppContext& CQuandorApp::Context()
 
 bool CQuandorApp::InitInstance()
 {
-    if (!InitServices())
+    if (!PrepareServices())
         return false;
     ShowSplash();
     return CreateMainFrame();
 }
 
 bool CQuandorApp::InitServices()
+{
+    if (!PrepareServices())
+        return false;
+    GetDBHandler();
+    return true;
+}
+
+bool CQuandorApp::PrepareServices()
 {
     m_pDialogSetup = new CDialogSetup(m_layoutFolder);
     if (!m_pDialogSetup) {
@@ -95,15 +107,58 @@ bool CQuandorApp::InitServices()
     CFerrold_Reporter::SetReporter([](const QString& text, CFerrold_Reporter::Icon icon) {
         CUiMessage::Show(text, boxIcon(icon));
     });
-
-    GetDBHandler();
+    // Full-size copies a killed backup or restore left behind.
+    CDatabaseBackup::RemoveLeftovers(CFerrold_Schema::DefaultFilePath());
     return true;
 }
 
 void CQuandorApp::ShowSplash()
 {
     CAboutDlg splash(1, m_pLanguage);
+    if (m_pDBHandler) {
+        splash.exec();
+        return;
+    }
+    ReadDatabaseDuring(splash);
+}
+
+void CQuandorApp::ReadDatabaseDuring(CAboutDlg& splash)
+{
+    // The read takes seconds over a large events table; the operator sees
+    // the splash meanwhile, not nothing. The handler is made and filled on
+    // the reading thread alone and handed over only after that thread has
+    // ended (its connections go with it; this thread opens its own on
+    // first use). The reader's failure boxes come to this thread through
+    // its event loop, which runs the whole time, so it is never waited for
+    // without one.
+    splash.Hold();
+    std::unique_ptr<CFerrold_Handler> handler;
+    QString failure;
+    std::atomic<bool> finished{false};
+    std::thread reader([&] {
+        try {
+            handler = std::make_unique<CFerrold_Handler>(m_pLanguage);
+        } catch (const CDBException& e) {
+            failure = e.m_strError;
+        } catch (const std::exception& e) {
+            failure = QString::fromLocal8Bit(e.what());
+        }
+        finished = true;
+        QMetaObject::invokeMethod(&splash, [&splash] { splash.Release(); }, Qt::QueuedConnection);
+    });
     splash.exec();
+    // Closed early (Escape): the read goes on without a window for the rest.
+    while (!finished)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    reader.join();
+    // The release posted for the splash must not outlive it.
+    QCoreApplication::removePostedEvents(&splash);
+    if (handler) {
+        m_pDBHandler = handler.release();
+        m_pDBHandler->GetDatabase()->SetLockWaitObserver(std::make_shared<CLockWaitCursor>());
+    } else {
+        ReportException(failure);
+    }
 }
 
 bool CQuandorApp::CreateMainFrame()

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+class CAboutDlg;
 class CAppContext;
 class CDialogSetup;
 class CFerrold_Handler;
@@ -43,7 +44,9 @@ public:
     // The layout store, the language texts and the database handler, with
     // their failure messages. False ends the program.
     bool InitServices();
-    // The splash (the About box that closes itself after 2000 ms).
+    // The splash (the About box that closes itself after 2000 ms). Without a
+    // database handler yet, the database is read while it shows, and it
+    // stays until the read is done.
     void ShowSplash();
     // Creates, builds and shows the main window.
     bool CreateMainFrame();
@@ -56,6 +59,8 @@ public:
     // Gets the database handler, creating it when there is none (after a
     // restore deleted it).
     CFerrold_Handler* GetDBHandler();
+    // The handler as it is, null between a restore's delete and the next.
+    CFerrold_Handler* CurrentDBHandler() const { return m_pDBHandler; }
     void DeleteDatabaseHandler();
     CLanguageHandler* GetLanguage() const { return m_pLanguage; }
     CDialogSetup* GetDialogSetup() const { return m_pDialogSetup; }
@@ -88,6 +93,11 @@ public:
     static void ReportException(const QString& text);
 
 private:
+    // InitServices less the database.
+    bool PrepareServices();
+    // The database handler made on a thread of its own while the splash shows.
+    void ReadDatabaseDuring(CAboutDlg& splash);
+
     CDialogSetup* m_pDialogSetup = nullptr;
     CLanguageHandler* m_pLanguage = nullptr;
     QString m_strProgramFolder;

@@ -7,7 +7,7 @@
 
 // Rows are made and freed on several threads at once (the UI and a worker
 // storing events): the shared texts are neither lost nor freed twice.
-TEST(CCachedTextTest, SharedTextsSurviveThreadsCopyingAndFreeing)
+TEST(CCachedTextThreadTest, SharedTextsSurviveThreadsCopyingAndFreeing)
 {
     const int before = CCachedText::SharedCount();
     std::vector<std::thread> threads;

@@ -5,7 +5,9 @@
 #include "CDBException.h"
 #include "CDialogSetup.h"
 #include "CFerrold_Handler.h"
+#include "CUiMessage.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -62,6 +64,38 @@ TEST_F(CQuandorAppTest, SplashClosesItselfAboutWaitsForOk)
     about.exec();
     // Still open well past the splash's 2000 ms: it waited for OK.
     EXPECT_GE(clock.elapsed(), 2200);
+}
+
+// The database is read while the splash shows, on a thread of its own: a
+// failure it reports reaches the operator over the splash (no wait without
+// an event loop, which would hang the start), and the main window follows.
+TEST_F(CQuandorAppTest, TheDatabaseIsReadWhileTheSplashShows)
+{
+    if (Odbc() || Postgres())
+        GTEST_SKIP() << "a file that is no database is the embedded file's case";
+    QDir().mkpath(QFileInfo(DatabaseFile()).path());
+    QFile junk(DatabaseFile());
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write(QByteArray(8192, '\x5a'));
+    junk.close();
+    bool splashShown = false;
+    CUiMessage::SetPresenter([&](const CUiMessage::Request& request) {
+        m_messages << request.text;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* splash = qobject_cast<CAboutDlg*>(w))
+                splashShown = splashShown || (splash->Mode() == 1 && splash->isVisible());
+        }
+        return QMessageBox::Ok;
+    });
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(m_app->InitInstance());
+    EXPECT_GE(clock.elapsed(), CAboutDlg::kSplashMilliseconds - 50);
+    EXPECT_FALSE(m_messages.isEmpty());
+    EXPECT_TRUE(splashShown);
+    ASSERT_NE(m_app->GetMainFrame(), nullptr);
+    EXPECT_TRUE(m_app->GetMainFrame()->isVisible());
+    EXPECT_NE(m_app->GetDBHandler(), nullptr);
 }
 
 TEST_F(CQuandorAppTest, ExceptionsEscapingAHandlerAreShownAndTheProgramGoesOn)

@@ -1,0 +1,123 @@
+// bench_idle_window: what the whole program costs while it only waits, online
+// with a simulated Kite (polled) and then a Wren (only listened to), each on
+// a pseudo-terminal: the processor time of the process (its link threads
+// included) per second of waiting, in percent of one core, and how often the
+// UI thread woke (its event loop about to wait again). The simulator runs in
+// the same process, so its own replies to the polls are counted in; the
+// link's floor, without a window, is bench_reader_link's "idle" row. Goal:
+// under 0.1 % of a core on a quiet machine (30 s).
+//
+//     bench_idle_window [seconds, 10]
+#include "CChooseCOMDlg.h"
+#include "CDialogRunner.h"
+#include "CLeftTreeView.h"
+#include "CMainFrame.h"
+#include "CQuandorApp.h"
+#include "CSimulatedReader.h"
+#include "CUiMessage.h"
+
+#include <QAbstractEventDispatcher>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+namespace {
+
+constexpr int kPort = 7;
+
+double cpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
+void spin(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+bool waitUntil(const std::function<bool()>& condition, int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() > ms)
+            return false;
+        spin(10);
+    }
+    return true;
+}
+
+void idle(CQuandorApp& app, CSimulatedReader::Model model, int seconds)
+{
+    CSimulatedReader reader(model);
+    reader.RegisterAs(kPort);
+    if (!app.CreateMainFrame())
+        std::exit(1);
+    CLeftTreeView* tree = app.GetMainFrame()->GetLeftTreeView();
+    if (!waitUntil([&] { return tree->IsPollingRunning() && !tree->GetSearchProgress(); }, 15000)) {
+        std::printf("idle %s: no connection\n", qPrintable(CSimulatedReader::ModelName(model)));
+        return;
+    }
+    spin(1000);
+    int wakeups = 0;
+    const auto counter = QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
+                                          [&] { ++wakeups; });
+    const double before = cpuMs();
+    QElapsedTimer clock;
+    clock.start();
+    spin(seconds * 1000);
+    const double used = cpuMs() - before;
+    const double wall = double(clock.elapsed());
+    QObject::disconnect(counter);
+    std::printf("idle %-5s online: %.3f %% of one core (%.1f ms in %.1f s), UI thread woke %.1f times a second\n",
+                qPrintable(CSimulatedReader::ModelName(model)), 100.0 * used / wall, used, wall / 1000.0,
+                (wakeups - 1) / (wall / 1000.0));
+    std::fflush(stdout);
+    app.ExitInstance();
+    app.InitServices();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
+    QTemporaryDir home;
+    for (const char* folder : {"config", "data", "layout"})
+        QDir(home.path()).mkpath(folder);
+    qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toLocal8Bit());
+    qputenv("XDG_DATA_HOME", (home.path() + "/data").toLocal8Bit());
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    CQuandorApp app(argc, argv);
+    app.SetLayoutFolder(home.path() + "/layout");
+    CUiMessage::SetPresenter([](const CUiMessage::Request& request) {
+        std::fprintf(stderr, "message: %s\n", qPrintable(request.text));
+        return QMessageBox::Ok;
+    });
+    CDialogRunner::SetRunner([](QDialog& dialog) {
+        auto* ports = qobject_cast<CChooseCOMDlg*>(&dialog);
+        if (!ports)
+            return int(QDialog::Rejected);
+        ports->show();
+        ports->PortList()->setCurrentIndex(ports->PortList()->findText(QStringLiteral("COM%1").arg(kPort)));
+        ports->ConnectNowButton()->click();
+        return ports->result();
+    });
+    if (!app.InitServices())
+        return 1;
+    idle(app, CSimulatedReader::Kite, seconds);
+    idle(app, CSimulatedReader::Wren, seconds);
+    return 0;
+}
