@@ -22,6 +22,7 @@ const unsigned int kRequeryAllText[6] = {47, 48, 49, 50, 51, 72};
 const unsigned int kSelectiveText[6] = {52, 53, 54, 55, 56, 72};
 const unsigned int kReconnectedText = 290;
 const unsigned int kReplacedText = 362;
+const unsigned int kReadOnlyText = 365;
 
 } // namespace
 
@@ -35,7 +36,11 @@ CFerrold_Handler::CFerrold_Handler(CLanguageHandler* pLanguage, const CDatabase:
     , m_pDatabase(std::make_unique<CDatabase>(source))
 {
     QString error;
-    if (!CFerrold_Schema::Prepare(*m_pDatabase, &error)) {
+    if (CFerrold_Schema::Prepare(*m_pDatabase, &error)) {
+        // Said once, in plain words; each refused write says it again.
+        if (m_pDatabase->IsReadOnly())
+            CFerrold_Reporter::Report(text(m_pLanguage, kReadOnlyText), CFerrold_Reporter::Icon::Exclamation);
+    } else {
         // Reported once here; the tables then start empty without repeating it.
         m_pDatabase->MarkUnusable(error);
         CFerrold_Reporter::Report(text(m_pLanguage, 83) + QLatin1Char('\n') + text(m_pLanguage, 84)

@@ -8,6 +8,7 @@ namespace {
 
 std::mutex g_mutex;
 CFerrold_Reporter::Function g_reporter;
+thread_local int t_quiet = 0;
 
 } // namespace
 
@@ -24,8 +25,18 @@ void CFerrold_Reporter::Report(const QString& text, Icon icon)
         std::lock_guard<std::mutex> lock(g_mutex);
         reporter = g_reporter;
     }
-    if (reporter)
+    if (reporter && t_quiet == 0)
         reporter(text, icon);
     else
         qWarning("%s", qUtf8Printable(text));
+}
+
+CFerrold_Reporter::Quiet::Quiet()
+{
+    ++t_quiet;
+}
+
+CFerrold_Reporter::Quiet::~Quiet()
+{
+    --t_quiet;
 }

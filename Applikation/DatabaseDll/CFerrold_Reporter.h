@@ -16,4 +16,17 @@ public:
 
     static void SetReporter(Function reporter);
     static void Report(const QString& text, Icon icon);
+
+    // While one lives on a thread, that thread's reports are only logged: a
+    // failure its caller has just explained in a box of its own (an import
+    // undone because the server went away) is not said again by every
+    // re-read that follows it.
+    class Quiet
+    {
+    public:
+        Quiet();
+        ~Quiet();
+        Quiet(const Quiet&) = delete;
+        Quiet& operator=(const Quiet&) = delete;
+    };
 };

@@ -341,6 +341,21 @@ void CDatabase::SetIdleCheckMs(int milliseconds)
     m_state->reconnect.SetIdleCheckMs(milliseconds);
 }
 
+bool CDatabase::IsReadOnly()
+{
+    if (m_source.kind != Kind::Sqlite)
+        return false;
+    QSqlDatabase db = Connection();
+    if (!db.isOpen())
+        return false;
+    // SQLite opens a file it may not write for reading, without a word.
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return false;
+    sqlite3* file = *static_cast<sqlite3* const*>(handle.constData());
+    return file && sqlite3_db_readonly(file, "main") == 1;
+}
+
 bool CDatabase::IsServer()
 {
     if (m_source.kind != Kind::Odbc)

@@ -92,6 +92,9 @@ public:
 
     // Whether the source is a database server (not a file the driver opens).
     bool IsServer();
+    // Whether the embedded file could be opened for reading only (its file
+    // rights, a drive mounted read-only): every write will fail.
+    bool IsReadOnly();
     // Whether an insert can hand back the key it made (INSERT ... RETURNING),
     // which stays right while other programs insert at the same time.
     bool ReturnsInsertKeys();

@@ -1,8 +1,10 @@
 #include "CSafeFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryFile>
 
 #include <cerrno>
@@ -11,6 +13,7 @@
 #include <system_error>
 
 #ifdef Q_OS_UNIX
+#include <signal.h>
 #include <unistd.h>
 #endif
 
@@ -74,7 +77,8 @@ bool CSafeFile::Open()
         Fail(QStringLiteral("The folder \"%1\" does not exist.").arg(target.absolutePath()));
         return false;
     }
-    auto temp = std::make_unique<UnbufferedTemporaryFile>(target.absoluteFilePath() + QStringLiteral(".XXXXXX"));
+    auto temp = std::make_unique<UnbufferedTemporaryFile>(
+        target.absoluteFilePath() + QStringLiteral(".~quandor-%1-XXXXXX").arg(QCoreApplication::applicationPid()));
     if (!temp->OpenUnbuffered()) {
         Fail(QStringLiteral("\"%1\": %2").arg(target.absolutePath(), temp->errorString()));
         return false;
@@ -217,4 +221,36 @@ bool CSafeFile::WriteFile(const QString& path, const QByteArray& content, QStrin
     if (!ok && error)
         *error = file.ErrorString();
     return ok;
+}
+
+bool CSafeFile::ProcessRuns(qint64 pid)
+{
+    if (pid <= 0)
+        return false;
+#ifdef Q_OS_UNIX
+    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
+#else
+    return true;
+#endif
+}
+
+int CSafeFile::RemoveStale(const QString& path)
+{
+    const QFileInfo info(path);
+    const QDir folder = info.absoluteDir();
+    // Only names this class makes: a file of the folder, the marker, the
+    // writer's number and the six characters QTemporaryFile adds.
+    static const QRegularExpression pattern(QStringLiteral("^.+\\.~quandor-(\\d+)-[A-Za-z0-9]{6}$"));
+    int removed = 0;
+    for (const QFileInfo& entry : folder.entryInfoList({QStringLiteral("*.~quandor-*")}, QDir::Files | QDir::Hidden)) {
+        const QRegularExpressionMatch match = pattern.match(entry.fileName());
+        if (!match.hasMatch())
+            continue;
+        const qint64 pid = match.captured(1).toLongLong();
+        if (pid == QCoreApplication::applicationPid() || ProcessRuns(pid))
+            continue;
+        if (QFile::remove(entry.absoluteFilePath()))
+            ++removed;
+    }
+    return removed;
 }

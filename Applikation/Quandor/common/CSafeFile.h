@@ -50,6 +50,16 @@ public:
     // Replaces the file by these bytes the same way.
     static bool WriteFile(const QString& path, const QByteArray& content, QString* error);
 
+    // The temporary files carry the writer's process number
+    // ("<file>.~quandor-<pid>-XXXXXX"), so a file whose writer was killed
+    // is known as a leftover of this program. Removes those beside "path"
+    // (any file of that folder) whose process no longer runs; the number
+    // removed.
+    static int RemoveStale(const QString& path);
+    // Whether a process with this number runs (a leftover of a running
+    // writer is never taken away).
+    static bool ProcessRuns(qint64 pid);
+
 private:
     void Fail(const QString& reason);
     QFile* Device() const;

@@ -185,10 +185,17 @@ QString CUiMessage::ExplainLock(const QString& text)
     // ("database is locked", "database table is locked" from the file, a
     // statement cancelled "due to lock timeout" by the server) mean nothing
     // to an operator: whichever box shows them says first what they mean.
+    const CLanguageHandler* language = g_language.load();
+    // A file that may only be read: the driver's words ("attempt to write a
+    // readonly database") give way to plain ones.
+    if (language && text.contains(QLatin1String("readonly database"), Qt::CaseInsensitive)) {
+        const QString readOnly = language->GetLangItem(kReadOnlyText);
+        if (!readOnly.isEmpty())
+            return readOnly;
+    }
     const bool lock = text.contains(QLatin1String("database is locked"), Qt::CaseInsensitive)
                       || text.contains(QLatin1String("database table is locked"), Qt::CaseInsensitive)
                       || text.contains(QLatin1String("due to lock timeout"), Qt::CaseInsensitive);
-    const CLanguageHandler* language = g_language.load();
     if (!lock || !language)
         return text;
     const QString explanation = language->GetLangItem(kLockedText);

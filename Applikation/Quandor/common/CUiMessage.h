@@ -64,6 +64,8 @@ public:
     // database is explained in plain words before the driver's text.
     static QString ExplainLock(const QString& text);
     static constexpr unsigned int kLockedText = 361;
+    // A database that can only be read: said instead of the driver's words.
+    static constexpr unsigned int kReadOnlyText = 365;
     static Presenter SetPresenter(Presenter presenter);
     // The real message box; closes itself when the request is abandoned.
     static QMessageBox::StandardButton ShowMessageBox(const Request& request);

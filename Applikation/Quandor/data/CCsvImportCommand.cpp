@@ -2,6 +2,7 @@
 
 #include "CAppContext.h"
 #include "CBusyScope.h"
+#include "CUiPump.h"
 #include "CCsvImporter.h"
 #include "CCsvLineReader.h"
 #include "CDataProgressDlg.h"
@@ -36,9 +37,6 @@ public:
         if (QScreen* screen = QApplication::primaryScreen())
             m_dialog->move(screen->availableGeometry().center() - m_dialog->rect().center());
         m_dialog->show();
-        // The window paints once; the import itself lets no event in, so
-        // nothing can change the views or the database half-way.
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     }
     ~ProgressWindow()
     {
@@ -109,14 +107,20 @@ int CCsvImportCommand::ImportCsv(int choice)
     if (!reader.Open())
         return 0;
 
+    // The import stays on this thread, but the windows go on painting while
+    // it runs; the operator's input waits for its end, as under a modal
+    // window, so nothing can change the views or the database half-way.
+    CUiPump pump;
     ProgressWindow progress(m_pLanguage, QStringLiteral("\n") + Text(234) + QStringLiteral("\n") + Text(104));
     CBusyScope busy(&m_context);
+    pump.PumpNow();
 
     QStringList accepted;
     int lineNumber = 0;
     QString line;
     bool tooLong = false;
     while (reader.ReadLine(&line, &tooLong)) {
+        pump.Pump();
         ++lineNumber;
         QString rest;
         if (!tooLong && CCsvImporter::AcceptLine(kind, line, &rest)) {
@@ -138,6 +142,7 @@ int CCsvImportCommand::ImportCsv(int choice)
     }
 
     CCsvImporter importer(*db, m_pLanguage, kind);
+    importer.SetProgress([&pump] { pump.Pump(); });
     const int result = importer.Write(accepted);
     m_context.ShowAllRecordsAfterImport();
     if (!importer.Failed() && !importer.Errors().isEmpty()) {

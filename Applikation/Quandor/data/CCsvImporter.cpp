@@ -220,6 +220,8 @@ int CCsvImporter::Write(const QStringList& acceptedLines)
             throw Failure{e.m_strError, false, false};
         }
         for (int i = 0; i < acceptedLines.size(); ++i) {
+            if (m_onRecord)
+                m_onRecord();
             Record record;
             QString reason;
             if (!Check(acceptedLines[i], &record, &reason)) {
@@ -245,6 +247,10 @@ int CCsvImporter::Write(const QStringList& acceptedLines)
         if (!database->CommitTrans(&error))
             throw Failure{error, false, false};
     } catch (const Failure& failure) {
+        // The box below says what happened; the re-reads that follow (the
+        // rollback's, the caches', the view's) would each say it again when
+        // the server is gone.
+        m_quiet = std::make_unique<CFerrold_Reporter::Quiet>();
         database->Rollback();
         m_failed = true;
         m_written = 0;

@@ -1,10 +1,14 @@
 #pragma once
 
+#include "CFerrold_Reporter.h"
+
 #include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -55,6 +59,8 @@ public:
     // rejected), 0 when the reader table could not be written; any other
     // failure undoes the import, is reported, and gives 1.
     int Write(const QStringList& acceptedLines);
+    // Called after each record the import handles (the windows paint).
+    void SetProgress(std::function<void()> onRecord) { m_onRecord = std::move(onRecord); }
 
     const QStringList& Errors() const { return m_errors; }
     // Records written by the last Write (0 after a failure undid them).
@@ -113,4 +119,8 @@ private:
     QStringList m_errors;
     int m_written = 0;
     bool m_failed = false;
+    // Held from a failure to the importer's end (the caller refreshes the
+    // view meanwhile).
+    std::unique_ptr<CFerrold_Reporter::Quiet> m_quiet;
+    std::function<void()> m_onRecord;
 };

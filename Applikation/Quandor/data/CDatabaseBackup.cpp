@@ -12,8 +12,11 @@
 #include "CRestoreCandidate.h"
 #include "CSafeFile.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 namespace {
@@ -41,7 +44,7 @@ bool sameFile(const QString& a, const QString& b)
 // place only once complete and checked.
 bool copyDatabase(const QString& from, const QString& to, QString* error, const CSafeFile::Check& check)
 {
-    QTemporaryDir folder;
+    QTemporaryDir folder(CDatabaseBackup::SnapshotFolderTemplate());
     if (!folder.isValid()) {
         *error = folder.errorString();
         return false;
@@ -99,6 +102,30 @@ QString CDatabaseBackup::SafetyCopyPath(const QString& databasePath, const QStri
     return databasePath.left(databasePath.size() - 4) + QStringLiteral("_Backup_") + stamp + QStringLiteral(".mdb");
 }
 
+QString CDatabaseBackup::SnapshotFolderTemplate()
+{
+    return QDir(QDir::tempPath())
+        .filePath(QStringLiteral("quandor-snapshot-%1-XXXXXX").arg(QCoreApplication::applicationPid()));
+}
+
+int CDatabaseBackup::RemoveLeftovers(const QString& besideFile)
+{
+    int removed = besideFile.isEmpty() ? 0 : CSafeFile::RemoveStale(besideFile);
+    static const QRegularExpression pattern(QStringLiteral("^quandor-snapshot-(\\d+)-[A-Za-z0-9]{6}$"));
+    const QDir temp(QDir::tempPath());
+    for (const QFileInfo& entry : temp.entryInfoList({QStringLiteral("quandor-snapshot-*")}, QDir::Dirs | QDir::Hidden)) {
+        const QRegularExpressionMatch match = pattern.match(entry.fileName());
+        if (!match.hasMatch())
+            continue;
+        const qint64 pid = match.captured(1).toLongLong();
+        if (pid == QCoreApplication::applicationPid() || CSafeFile::ProcessRuns(pid))
+            continue;
+        if (QDir(entry.absoluteFilePath()).removeRecursively())
+            ++removed;
+    }
+    return removed;
+}
+
 QString CDatabaseBackup::DatabaseFile(bool mustExist) const
 {
     CFerrold_Handler* db = m_context.Database();
@@ -149,6 +176,10 @@ void CDatabaseBackup::OnDatabaseBackup()
 
     CBusyScope busy(&m_context);
     storeBackupPath(target);
+    // What an earlier backup left when it was killed, beside its copy and
+    // the database and in the temporary folder.
+    RemoveLeftovers(target);
+    RemoveLeftovers(source);
     // A backup onto the database itself would only put it at risk.
     QString error;
     bool copied = false;
@@ -174,6 +205,7 @@ void CDatabaseBackup::OnDatabaseRestore()
 
     CBusyScope busy(&m_context);
     storeBackupPath(chosen);
+    RemoveLeftovers(target);
     // Nothing changes before the chosen file is known to be a database of
     // this program, intact and complete.
     QString error = CRestoreCandidate::Fault(chosen);

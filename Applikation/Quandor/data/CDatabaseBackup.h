@@ -29,6 +29,15 @@ public:
     // "_Backup_", the stamp and ".mdb".
     static QString SafetyCopyPath(const QString& databasePath, const QString& stamp);
 
+    // A backup or restore that was killed leaves its temporary copy beside
+    // the file it was writing and its snapshot folder in the temporary
+    // folder; both carry the writer's process number. Removes those of
+    // processes that no longer run, beside "besideFile" (empty: none) and
+    // in the temporary folder; the number removed.
+    static int RemoveLeftovers(const QString& besideFile);
+    // Where a copy takes its consistent state of the database.
+    static QString SnapshotFolderTemplate();
+
 private:
     QString Text(unsigned int number) const;
     // The database file, or an empty text (reported) when the data source

@@ -23,6 +23,7 @@ namespace {
 constexpr unsigned int kTitles[] = {20, 31, 58, 28, 30, 29, 0};
 constexpr int kWidths[] = {30, 45, 80, 155, 130, 50, 80};
 constexpr int kNameColumn = 4;
+constexpr int kSerialColumn = 5;
 constexpr int kButtonColumn = 7;
 constexpr COLORREF kGrey = 0xB9B9B9;
 
@@ -154,6 +155,13 @@ void CLeserDlg::FillGrid(quint32 gridId, int columns)
         SetupColumn(col, Text(kTitles[col - 1]), kWidths[col - 1], true, col != kNameColumn);
     grid->SetColumnCellType(2, &CGridCellCheck::GetThisClass());
     grid->SetColumnCellType(kButtonColumn, &CGridCellButton::GetThisClass());
+    // Two readers' serial numbers differ in their last digits: by default
+    // the column shows all 20 of the widest digit.
+    if (CGridDefaultCell* cell = grid->GetDefaultCell(false, false)) {
+        const int serial = cell->GetTextExtent(QString(20, QLatin1Char('D'))).width();
+        if (grid->GetColumnWidth(kSerialColumn) < serial)
+            grid->SetColumnWidth(kSerialColumn, serial, true, false);
+    }
     ResetSortState();
     LoadGridLayout(QStringLiteral("03"));
     grid->Refresh();

@@ -1,9 +1,11 @@
 #include "CQuandorApp.h"
 
 #include "CAboutDlg.h"
+#include "CDatabaseBackup.h"
 #include "CDialogSetup.h"
 #include "CFerrold_Handler.h"
 #include "CFerrold_Reporter.h"
+#include "CFerrold_Schema.h"
 #include "CLanguageHandler.h"
 #include "CLockWait.h"
 #include "CLockWaitCursor.h"
@@ -105,6 +107,8 @@ bool CQuandorApp::PrepareServices()
     CFerrold_Reporter::SetReporter([](const QString& text, CFerrold_Reporter::Icon icon) {
         CUiMessage::Show(text, boxIcon(icon));
     });
+    // Full-size copies a killed backup or restore left behind.
+    CDatabaseBackup::RemoveLeftovers(CFerrold_Schema::DefaultFilePath());
     return true;
 }
 

@@ -736,10 +736,14 @@ void CTransponderDlg::Learn(const QString& received)
             SayWhy(store);
         return;
     }
-    // The grid counts the rows of the cache, shown in cache order. A known
-    // number keeps its row selected, a new one leaves the selection clear;
-    // either way the view ends at the last row, where new rows appear.
-    Refill();
+    // A known number's row was changed in place: the rows, and the order the
+    // operator sorted them in, stay. A new one is shown last, in cache order.
+    // A known number keeps its row selected, a new one leaves the selection
+    // clear; either way the view ends at the last row, where new rows appear.
+    if (cacheRow >= 0)
+        grid->Refresh();
+    else
+        Refill();
     const int row = cacheRow >= 0 ? DisplayedRowOf(cacheRow) : 0;
     if (row > 0) {
         const QList<uint> rows{uint(row)};

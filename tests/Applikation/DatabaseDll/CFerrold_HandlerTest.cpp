@@ -155,7 +155,8 @@ TEST_F(EmbeddedFileTest, AFileWithoutTheIndexesGetsThemAndKeepsItsRows)
     EXPECT_TRUE(plan.contains(QLatin1String("ixTransponderPerson"))) << qPrintable(plan);
 }
 
-// A file that cannot take a missing index now is read as before.
+// A file that cannot take a missing index now is read as before, and the
+// operator is told once that nothing can be stored.
 TEST_F(EmbeddedFileTest, AReadOnlyFileIsReadAndRefusesWrites)
 {
     Sql("DROP INDEX ixTransponderPerson");
@@ -165,7 +166,8 @@ TEST_F(EmbeddedFileTest, AReadOnlyFileIsReadAndRefusesWrites)
     const QByteArray before = fileHash(m_file);
     EXPECT_TRUE(TestEnvironment::RunWithoutRoot([&] {
         auto& h = Open(m_file);
-        bool ok = h.IsUsable() && Messages().isEmpty() && h.Get_Ptr_To_tblLeser()->GetAnz_Leser() == 1;
+        bool ok = h.IsUsable() && Messages() == QStringList{m_language->GetLangItem(365)}
+                  && h.Get_Ptr_To_tblLeser()->GetAnz_Leser() == 1;
         auto* l = h.Get_Ptr_To_tblLeser();
         ok = ok && l->Open();
         l->Edit();
@@ -174,9 +176,10 @@ TEST_F(EmbeddedFileTest, AReadOnlyFileIsReadAndRefusesWrites)
             l->Update();
             ok = false;
         } catch (const CDBException& e) {
-            ok = ok && !e.m_strError.isEmpty();
+            ok = ok && e.m_strError.contains("readonly database");
         }
         l->Close();
+        ok = ok && Messages().size() == 1;
         m_handler.reset();
         return ok;
     }));

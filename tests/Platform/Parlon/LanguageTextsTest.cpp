@@ -60,6 +60,7 @@ const std::vector<TextGroup>& UsedTexts()
         {"reasons of refused CSV import records", {342, 343, 344, 345, 346, 347}},
         {"a name longer than the database keeps", {364}},
         {"several writers: broken time schemas, another program's lock, a replaced file", {360, 361, 362}},
+        {"a database that can only be read", {365}},
     };
     return groups;
 }

@@ -54,13 +54,15 @@ TEST(CUiMessage, ALockTextIsExplainedBeforeTheDriversWords)
         } cases[] = {{"database is locked Unable to fetch row", true},
                      {"[SQLite]database table is locked (6)", true},
                      {"ERROR: canceling statement due to lock timeout;\nError while executing the query", true},
-                     {"attempt to write a readonly database", false},
                      {"", false}};
         for (const auto& c : cases) {
             const QString shown = CUiMessage::ExplainLock(QString::fromLatin1(c.text));
             EXPECT_EQ(shown, c.explained ? plain + "\n\n" + c.text : QString::fromLatin1(c.text)) << c.text;
             EXPECT_EQ(CUiMessage::ExplainLock(shown), shown) << "explained once";
         }
+        // A file that may only be read: plain words alone.
+        EXPECT_EQ(CUiMessage::ExplainLock("attempt to write a readonly database Unable to fetch row"),
+                  language.GetLangItem(CUiMessage::kReadOnlyText));
     }
     CUiMessage::SetLanguage(nullptr);
 }

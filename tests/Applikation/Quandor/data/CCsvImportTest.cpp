@@ -14,6 +14,11 @@
 #include <QProgressBar>
 #include <QRadioButton>
 
+#include <QPushButton>
+#include <QTimer>
+
+#include <thread>
+
 namespace {
 
 const QStringList kReadersAndSchema = {
@@ -644,4 +649,132 @@ TEST_F(CCsvImportTest, AFullDiskUndoesTheImportAndKeepsTheDatabaseUsable)
     ASSERT_EQ(Import(1, lines.mid(0, 10)), 1);
     EXPECT_EQ(Count("tblTransponder"), 10);
     EXPECT_EQ(Rows("PRAGMA integrity_check"), QStringList({"ok"}));
+}
+
+// The server goes away in the middle of an import and takes no connection
+// until it is back: one box says the import was undone; the re-reads that
+// follow it do not say it again.
+TEST_F(CCsvImportTest, AServerLostDuringAnImportIsSaidOnce)
+{
+    if (!Postgres())
+        GTEST_SKIP() << "a server's connections";
+    // Each person waits a moment, so the server goes away mid-import.
+    QString error;
+    ASSERT_TRUE(TestEnvironment::PostgresExec(
+        m_server, {"CREATE FUNCTION slow() RETURNS trigger AS $$ BEGIN PERFORM pg_sleep(0.05); RETURN NEW; END $$ "
+                   "LANGUAGE plpgsql",
+                   "CREATE TRIGGER slow BEFORE INSERT ON \"tblPerson\" FOR EACH ROW EXECUTE FUNCTION slow()"},
+        &error))
+        << error.toStdString();
+    Start();
+    QStringList lines;
+    for (int i = 1; i <= 400; ++i)
+        lines << QStringLiteral("Transponder;%1;Person %1").arg(i, 10, 10, QLatin1Char('0'));
+    std::thread server([this] {
+        // Once the import writes its persons.
+        for (int i = 0; i < 3000; ++i) {
+            QString ignored;
+            const QStringList busy = TestEnvironment::PostgresRows(
+                QStringLiteral("postgres"),
+                QStringLiteral("SELECT pid FROM pg_stat_activity WHERE datname = '%1' AND query LIKE '%%tblPerson%%'")
+                    .arg(m_server),
+                &ignored);
+            if (!busy.isEmpty())
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        TestEnvironment::PostgresExec(QStringLiteral("postgres"),
+                                      {QStringLiteral("ALTER DATABASE \"%1\" ALLOW_CONNECTIONS false").arg(m_server)});
+        TestEnvironment::DropPostgresConnections(m_server);
+    });
+    Import(1, lines);
+    server.join();
+    EXPECT_TRUE(TestEnvironment::PostgresExec(
+        QStringLiteral("postgres"), {QStringLiteral("ALTER DATABASE \"%1\" ALLOW_CONNECTIONS true").arg(m_server)}));
+    ASSERT_EQ(m_messages.size(), 1) << qPrintable(m_messages.join("\n--\n"));
+    EXPECT_TRUE(m_messages[0].endsWith(Text(252)));
+    EXPECT_EQ(Count("tblTransponder"), 0);
+}
+
+// A large import stays on the UI thread, but its progress window is painted
+// and the main window paints on while it runs; a click meanwhile is
+// dropped, as under a modal window. QUANDOR_IMPORT_LINES sets the size
+// (default 100,000; the picture was taken at 1,000,000).
+TEST_F(CCsvImportTest, ALargeImportKeepsTheWindowsPaintingAndDropsInput)
+{
+    if (Postgres() || Odbc())
+        GTEST_SKIP() << "the windows, not the backend";
+    Start();
+    CMainFrame* frame = m_app->GetMainFrame();
+    frame->show();
+    const int count = qEnvironmentVariableIsSet("QUANDOR_IMPORT_LINES")
+                          ? qEnvironmentVariableIntValue("QUANDOR_IMPORT_LINES")
+                          : 100000;
+    QByteArray bytes;
+    for (int i = 1; i <= count; ++i)
+        bytes += CCsvFormat::EncodeLine(QStringLiteral("Transponder;%1;---").arg(QString::number(i, 16).toUpper(), 10, QLatin1Char('0')));
+    const QString file = m_files + "/large.csv";
+    WriteBytes(file, bytes);
+
+    // Paints of the progress window and of the main window, counted while
+    // the import runs.
+    struct Paints : QObject {
+        int progress = 0;
+        int frame = 0;
+        QWidget* main = nullptr;
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            if (event->type() == QEvent::Paint) {
+                if (qobject_cast<CDataProgressDlg*>(watched))
+                    ++progress;
+                else if (watched == main)
+                    ++frame;
+            }
+            return false;
+        }
+    } paints;
+    paints.main = frame;
+    qApp->installEventFilter(&paints);
+    QPushButton probe(QStringLiteral("probe"));
+    probe.show();
+    int clicked = 0;
+    QObject::connect(&probe, &QPushButton::clicked, [&clicked] { ++clicked; });
+    int ticks = 0;
+    int clickedWhileImporting = 0;
+    bool shot = false;
+    QTimer ticker;
+    ticker.setInterval(20);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const QList<CDataProgressDlg*> progress = ProgressWindows();
+        if (progress.isEmpty())
+            return;
+        ++ticks;
+        clickedWhileImporting = clicked;
+        frame->update();
+        const QPoint centre = probe.rect().center();
+        QCoreApplication::postEvent(&probe, new QMouseEvent(QEvent::MouseButtonPress, centre, probe.mapToGlobal(centre),
+                                                            Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+        QCoreApplication::postEvent(&probe, new QMouseEvent(QEvent::MouseButtonRelease, centre, probe.mapToGlobal(centre),
+                                                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+        if (!shot && ticks >= 5 && paints.progress > 0) {
+            shot = true;
+            progress.first()->grab().save(TestShots("data") + "import-progress.png");
+        }
+    });
+    ticker.start();
+    const int before = paints.progress;
+    EXPECT_EQ(ImportFile(1, file), 1);
+    ticker.stop();
+    const int progressPaints = paints.progress - before;
+    const int framePaints = paints.frame;
+    qApp->removeEventFilter(&paints);
+    QCoreApplication::processEvents();
+
+    EXPECT_GT(progressPaints, 0) << "the progress window was painted";
+    EXPECT_GE(ticks, 3) << "the event loop ran while the import did";
+    EXPECT_GE(framePaints, 2) << "the main window painted on";
+    EXPECT_EQ(clickedWhileImporting, 0) << "a click during the import is dropped";
+    EXPECT_EQ(Count("tblTransponder"), count) << qPrintable(m_messages.join('|'));
+    std::printf("%d lines: %d turns of the event loop, %d paints of the progress window, %d of the main window\n",
+                count, ticks, progressPaints, framePaints);
 }

@@ -7,10 +7,17 @@
 #include "CtblLeser.h"
 #include "CtblPerson.h"
 
-#include <QCryptographicHash>
-#include <QFileInfo>
+#include "CSafeFile.h"
 
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <csignal>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -87,6 +94,56 @@ TEST_F(CDatabaseBackupTest, BackupThenRestoreBringsBackTheSavedData)
     EXPECT_TRUE(CFerrold_Schema::IsDatabaseFile(safety, &error)) << error.toStdString();
     EXPECT_EQ(Setting("BackupPath"), m_files + "/save.mdb");
     ExpectUsable();
+}
+
+// A backup killed while it checks its full-size copy leaves the copy beside
+// its target and its snapshot folder in the temporary folder; the next
+// backup removes both, never those of a writer that still runs.
+TEST_F(CDatabaseBackupTest, WhatAKilledBackupLeftIsRemovedByTheNextBackup)
+{
+    Start();
+    const QString target = m_files + "/first.mdb";
+    int signal[2];
+    ASSERT_EQ(::pipe(signal), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // As the backup does it, up to the check of the written copy.
+        QTemporaryDir snapshot(CDatabaseBackup::SnapshotFolderTemplate());
+        QString error;
+        CSafeFile::Copy(DatabaseFile(), target, &error, [&signal](const QString&, QString*) {
+            (void)!::write(signal[1], "x", 1);
+            ::pause();
+            return false;
+        });
+        _exit(0);
+    }
+    char written = 0;
+    ASSERT_EQ(::read(signal[0], &written, 1), 1);
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    ::close(signal[0]);
+    ::close(signal[1]);
+    const auto copies = [&] {
+        return QDir(m_files).entryList({QStringLiteral("first.mdb.~quandor-%1-*").arg(child)}, QDir::Files | QDir::Hidden);
+    };
+    const auto snapshots = [&] {
+        return QDir(QDir::tempPath()).entryList({QStringLiteral("quandor-snapshot-%1-*").arg(child)}, QDir::Dirs);
+    };
+    ASSERT_EQ(copies().size(), 1);
+    ASSERT_EQ(snapshots().size(), 1);
+    // One of this program, still under way.
+    const QString running =
+        m_files + QStringLiteral("/first.mdb.~quandor-%1-abcDEF").arg(QCoreApplication::applicationPid());
+    QFile(running).open(QIODevice::WriteOnly);
+
+    Backup(m_files + "/second");
+    EXPECT_TRUE(m_messages.isEmpty()) << qPrintable(m_messages.join('|'));
+    EXPECT_TRUE(QFileInfo::exists(m_files + "/second.mdb"));
+    EXPECT_TRUE(copies().isEmpty());
+    EXPECT_TRUE(snapshots().isEmpty());
+    EXPECT_TRUE(QFileInfo::exists(running));
+    EXPECT_FALSE(QFileInfo::exists(target));
 }
 
 TEST_F(CDatabaseBackupTest, RestoreAnsweredNoMakesNoSafetyCopy)

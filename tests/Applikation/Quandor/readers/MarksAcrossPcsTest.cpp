@@ -4,7 +4,10 @@
 // closing notice says it must be written again.
 #include "WriteAllFixture.h"
 
+#include "CSendWrenDlg.h"
+
 #include <QProcess>
+#include <QTreeWidget>
 
 #ifdef OTHER_PC
 namespace {
@@ -59,10 +62,11 @@ protected:
     void SetUp() override
     {
         WriteAll::SetUp();
-        // Transponders 1 and 2 on reader 7, AA on reader 8; one schema.
+        // Transponders 1 and 2 on reader 7, AA on reader 8, BB on none; one
+        // schema.
         Sql(Schema(101, "0730", "1600", kMonToFri)
             + QStringList{Transponder("0000000001", "7"), Transponder("0000000002", "7"),
-                          Transponder("00000000AA", "8")});
+                          Transponder("00000000AA", "8"), Transponder("00000000BB", "")});
         Online(CSimulatedReader::Kite);
         ASSERT_TRUE(m_other.Start(Postgres() || Odbc() ? QString() : DatabaseFile()));
         m_command = QString::fromLatin1(GetParam().command);
@@ -118,6 +122,10 @@ TEST_P(MarksAcrossPcs, AChangeStoredDuringWriteAllKeepsTheMark)
 TEST_P(MarksAcrossPcs, AChangeStoredBeforeAFetchKeepsTheMark)
 {
     ASSERT_TRUE(m_other.Do(m_command));
+    // BB, of no reader in this PC's cache, was given a reader meanwhile.
+    ASSERT_TRUE(m_other.Do(
+        QStringLiteral("assign %1 8")
+            .arg(Rows("SELECT ID_Transponder FROM tblTransponder WHERE strTransponderNummer = '00000000BB'").value(0))));
     // The reader holds what this PC believes it holds.
     reader->SetTransponderCount(2);
     reader->SetTransponder(0, "0000000001");
@@ -129,24 +137,49 @@ TEST_P(MarksAcrossPcs, AChangeStoredBeforeAFetchKeepsTheMark)
     EXPECT_EQ(MarkInDatabase(kReaderId), 1);
     EXPECT_EQ(MarkInCache(kReaderId), 1);
     EXPECT_EQ(m_notices, QStringList{WriteAgain(Text(173))});
+    EXPECT_EQ(Rows("SELECT strLeser_IDS FROM tblTransponder WHERE strTransponderNummer = '00000000BB'"),
+              QStringList{"8"});
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Changes, MarksAcrossPcs,
-    ::testing::Values(Change{"Transponder", "assign %1 7",
-                             [](CSimulatedReader& r) {
-                                 for (int i = 0; i < r.TransponderCount(); ++i) {
-                                     if (r.Transponder(i) == "00000000AA")
-                                         return true;
-                                 }
-                                 return false;
-                             }},
-                      Change{"Window", "window 101",
-                             [](CSimulatedReader& r) {
-                                 const auto windows = r.TimeWindows();
-                                 return !windows.isEmpty() && windows.first().from == "3006";
-                             }}),
-    [](const auto& info) { return std::string(info.param.name); });
+// The list dialog of a plain reader, storing the list this PC composed from
+// its caches: the transponder the other PC gave the reader is not in it.
+// (A plain reader takes no time windows: only the transponder change.)
+class PlainMarksAcrossPcs : public MarksAcrossPcs
+{
+};
+
+TEST_P(PlainMarksAcrossPcs, AChangeStoredBeforeAPlainListIsStoredKeepsTheMark)
+{
+    ASSERT_TRUE(m_other.Do(m_command));
+    CSendWrenDlg dialog(Language(), Db(), View(), CSendWrenDlg::FetchMode, kReaderId, Frame());
+    for (int i = 0; i < dialog.DatabaseList()->topLevelItemCount(); ++i)
+        dialog.DatabaseList()->topLevelItem(i)->setSelected(true);
+    dialog.OnMoveRight();
+    ASSERT_EQ(CSendWrenDlg::Numbers(dialog.SendList()), (QStringList{"0000000001", "0000000002"}));
+    dialog.OnSend();
+    EXPECT_EQ(MarkInDatabase(kReaderId), 1);
+    EXPECT_EQ(m_notices, QStringList{WriteAgain(Text(173))});
+}
+
+const Change kTransponder{"Transponder", "assign %1 7", [](CSimulatedReader& r) {
+                               for (int i = 0; i < r.TransponderCount(); ++i) {
+                                   if (r.Transponder(i) == "00000000AA")
+                                       return true;
+                               }
+                               return false;
+                           }};
+const Change kWindow{"Window", "window 101", [](CSimulatedReader& r) {
+                         const auto windows = r.TimeWindows();
+                         return !windows.isEmpty() && windows.first().from == "3006";
+                     }};
+
+std::string ChangeName(const ::testing::TestParamInfo<Change>& info)
+{
+    return info.param.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Changes, MarksAcrossPcs, ::testing::Values(kTransponder, kWindow), ChangeName);
+INSTANTIATE_TEST_SUITE_P(Changes, PlainMarksAcrossPcs, ::testing::Values(kTransponder), ChangeName);
 
 } // namespace
 #endif

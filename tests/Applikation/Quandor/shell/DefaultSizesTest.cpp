@@ -147,6 +147,28 @@ TEST_P(DefaultSizesTest, NoViewCutsAHeaderOrARowByDefault)
     }
 }
 
+// Readers whose serial numbers differ in their last digits: the list shows
+// every digit by default.
+TEST_P(DefaultSizesTest, TheReaderListShowsEveryDigitOfASerialNumber)
+{
+    Sql({"INSERT INTO tblLeser (ID_Leser, strBezeichnung, strLeserTyp, strSeriennummer) VALUES "
+         "(1,'Door','Kite','0123456789ABCDEF0123'), (2,'Gate','Heron','0123456789ABCDEF0224'), "
+         "(3,'Hall','Egret','0123456789ABCDEF0325')"});
+    Start();
+    m_app->GetMainFrame()->OnCommand(GetParam());
+    Show(CLeftTreeView::ReadersNode);
+    CGridCtrl* grid = Grid();
+    ASSERT_NE(grid, nullptr);
+    const QFontMetrics metrics(grid->font());
+    for (int row = 1; row <= 3; ++row) {
+        CGridCellBase* cell = grid->GetCellAt(row, 5);
+        ASSERT_NE(cell, nullptr);
+        EXPECT_LE(metrics.horizontalAdvance(cell->GetText()) + 2 * int(cell->GetMargin()) + 2, grid->GetColumnWidth(5))
+            << cell->GetText().toStdString();
+    }
+    Screenshot(*m_app->GetMainFrame(), "reader-serials-" + LanguageCode());
+}
+
 TEST_P(DefaultSizesTest, NoDialogCutsALabelOrAButton)
 {
     StartIn(GetParam());

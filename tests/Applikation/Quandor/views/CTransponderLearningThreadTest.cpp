@@ -427,4 +427,32 @@ TEST_F(FramedTransponderOnline, AReplyWithAWrongChecksumIsNoAnswerToTheMenusQuer
     EXPECT_TRUE(m_messages.isEmpty()) << qPrintable(m_messages.join('|'));
 }
 
+// The operator sorted the list by number, highest first: a listed tag
+// presented while learning selects its row and keeps the sort.
+TEST_F(FramedTransponderOnline, AListedTagKeepsTheOperatorsSort)
+{
+    StartOnline(CSimulatedReader::Kite);
+    LearnOn(CSimulatedReader::Kite);
+    QRect header;
+    ASSERT_TRUE(Grid()->GetCellRect(0, 3, &header));
+    const QStringList descending{"0000000105", "0000000104", "0000000103", "0000000102", "0000000101"};
+    const auto shown = [this] {
+        QStringList numbers;
+        for (int row = 1; row < Grid()->GetRowCount(); ++row)
+            numbers << Grid()->GetItemText(row, 3);
+        return numbers;
+    };
+    for (int step = 0; step < 2; ++step) {
+        QTest::mouseClick(Grid()->viewport(), Qt::LeftButton, {}, header.center());
+        QTest::mouseDClick(Grid()->viewport(), Qt::LeftButton, {}, header.center());
+    }
+    ASSERT_EQ(shown(), descending);
+    ASSERT_TRUE(Present({"0000000102"}, 5000));
+    EXPECT_EQ(shown(), descending);
+    EXPECT_EQ(View()->m_nSortMode, 2);
+    EXPECT_EQ(SelectedNumbers(), QStringList{"0000000102"});
+    EXPECT_EQ(Stored("tblTransponder", "strLeser_IDS")[1], "2;1");
+    EXPECT_TRUE(m_messages.isEmpty()) << qPrintable(m_messages.join('|'));
+}
+
 } // namespace
