@@ -48,7 +48,10 @@ void ReadAhead::run()
             return;
         const std::size_t index = m_next++;
         auto outcome = std::make_unique<FileOutcome>();
+        std::vector<std::unique_ptr<FileOutcome>> freed;
+        freed.swap(m_releasedOutcomes);
         lock.unlock();
+        freed.clear();
         const Reserve reserveFor = [this, index](std::size_t bytes) {
             std::unique_lock<std::mutex> relock(m_lock);
             return reserve(index, bytes, relock);
@@ -73,20 +76,22 @@ FileOutcome& ReadAhead::Take(std::size_t index)
 
 void ReadAhead::Release(std::size_t index)
 {
-    std::unique_ptr<FileOutcome> freed;
     bool room = false;
     bool budget = false;
     {
         std::lock_guard<std::mutex> guard(m_lock);
-        freed = std::move(m_outcomes[index]);
+        m_releasedOutcomes.push_back(std::move(m_outcomes[index]));
         m_bytes -= m_reserved[index];
         m_released = index + 1;
-        room = m_waitingForRoom > 0;
+        // Waking a worker for every file costs the caller more than a file's
+        // report: the waiting workers are woken together once there is room
+        // for all of them, or when nothing is under way any more.
+        const std::size_t roomAhead = m_released + m_window - m_next;
+        room = m_waitingForRoom > 0 && (roomAhead >= m_threads.size() || m_next == m_released);
         budget = m_waitingForBudget > 0;
     }
-    // One item left the window: room for one more worker.
     if (room)
-        m_room.notify_one();
+        m_room.notify_all();
     if (budget)
         m_budget.notify_all();
 }

@@ -81,6 +81,9 @@ private:
     std::size_t m_next = 0;     // the next item a worker takes
     std::size_t m_released = 0; // items before it are reported and freed
     std::size_t m_bytes = 0;     // kept by outcomes not yet released
+    // Released outcomes, freed by a worker: with thousands of matches a file
+    // freeing them would hold up the caller, who reports in order.
+    std::vector<std::unique_ptr<FileOutcome>> m_releasedOutcomes;
     bool m_stop = false;
     std::vector<std::thread> m_threads;
 };

@@ -120,6 +120,7 @@ CFetchedListStore::Result CFetchedListStore::Store(const Plan& plan, qint32 read
 {
     const CReaderPayload expected = Expected(plan, readerId);
     CReaderPayload::Clearing clearing = CReaderPayload::Clearing::Gone;
+    std::vector<qint32> removed;
     CDatabase* database = m_db.GetDatabase();
     QString openError;
     QSqlDatabase db = database ? database->Connection(&openError) : QSqlDatabase();
@@ -134,13 +135,19 @@ CFetchedListStore::Result CFetchedListStore::Store(const Plan& plan, qint32 read
             throw Failure{transaction.GetError()};
         const QString transponders = QStringLiteral("tblTransponder");
         if (!plan.removed.empty()) {
+            // Only while it still belongs to no reader: another PC may have
+            // given it one since this PC read its cache.
             QSqlQuery remove(db), freePerson(db);
-            prepare(remove, statement(db, "DELETE FROM %T WHERE %1 = ?", transponders, {"ID_Transponder"}));
+            prepare(remove, statement(db, "DELETE FROM %T WHERE %1 = ? AND %2 = ''", transponders,
+                                      {"ID_Transponder", "strLeser_IDS"}));
             prepare(freePerson, statement(db, "UPDATE %T SET %1 = 0 WHERE %1 = ?", QStringLiteral("tblPerson"),
                                           {"Transponder_ID"}));
             for (qint32 id : plan.removed) {
                 run(remove, {id});
+                if (remove.numRowsAffected() <= 0)
+                    continue;
                 run(freePerson, {id});
+                removed.push_back(id);
             }
         }
         if (!plan.added.isEmpty()) {
@@ -153,11 +160,24 @@ CFetchedListStore::Result CFetchedListStore::Store(const Plan& plan, qint32 read
                 run(add, {number, kFullAccessSchema, readerText});
         }
         if (!plan.extended.empty()) {
+            // The reader is added to each list as stored now, read and
+            // changed in this transaction (locked on a server): another PC's
+            // readers in it stay.
+            CtblTransponder stored(nullptr, database, CFerrold_Base::EmptyCache{});
+            QList<qint32> keys;
+            for (const Plan::Extend& row : plan.extended)
+                keys << row.id;
+            std::vector<std::pair<qint32, QString>> lists;
+            if (!stored.ReadForWrite(QStringLiteral("strLeser_IDS"), &lists, &keys))
+                throw Failure{stored.GetLastError()};
             QSqlQuery extend(db);
             prepare(extend, statement(db, "UPDATE %T SET %1 = ? WHERE %2 = ?", transponders,
                                       {"strLeser_IDS", "ID_Transponder"}));
-            for (const Plan::Extend& row : plan.extended)
-                run(extend, {row.readers, row.id});
+            for (const auto& [id, list] : lists) {
+                const QString with = CReaderIdList(list).With(readerId).Text();
+                if (with != list)
+                    run(extend, {with, id});
+            }
         }
         // Cleared only when the rows now give what this fetch leaves behind:
         // a change another PC stored meanwhile keeps the mark.
@@ -173,18 +193,18 @@ CFetchedListStore::Result CFetchedListStore::Store(const Plan& plan, qint32 read
             *error = e.m_strError;
         return Result::Failed;
     }
-    UpdateCaches(plan, clearing == CReaderPayload::Clearing::Cleared ? readerId : 0);
+    UpdateCaches(removed, clearing == CReaderPayload::Clearing::Cleared ? readerId : 0);
     if (markKept)
         *markKept = clearing == CReaderPayload::Clearing::Changed;
     return Result::Stored;
 }
 
-void CFetchedListStore::UpdateCaches(const Plan& plan, qint32 readerId)
+void CFetchedListStore::UpdateCaches(const std::vector<qint32>& deleted, qint32 readerId)
 {
     // Rows were added: the new keys come from the table.
     m_db.Get_Ptr_To_tblTransponder()->_Requery();
 
-    const QSet<qint32> removed(plan.removed.begin(), plan.removed.end());
+    const QSet<qint32> removed(deleted.begin(), deleted.end());
     if (!removed.isEmpty()) {
         CtblPerson* persons = m_db.Get_Ptr_To_tblPerson();
         for (int i = 0; i < persons->GetAnz_Person(); ++i) {

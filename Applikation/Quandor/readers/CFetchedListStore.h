@@ -15,9 +15,10 @@ class CtblTransponder;
 // reader:
 // - a number the table does not know becomes a new transponder of that
 //   reader (no person, the full-access schema 1, not marked);
-// - a known transponder gets the reader added to its reader list;
+// - a known transponder gets the reader added to its reader list as stored;
 // - a transponder the reader does not hold is deleted when it belongs to
-//   no reader at all, and the person who held it is set free.
+//   no reader at all, in the cache and still in the table (another PC may
+//   have given it one), and the person who held it is set free.
 //
 // Each transponder row takes at most one fetched entry (in the cache's
 // order), so a number the reader holds twice adds a second row.
@@ -60,7 +61,8 @@ private:
     // What the database holds for the reader once the plan is applied.
     CReaderPayload Expected(const Plan& plan, qint32 readerId) const;
 
-    void UpdateCaches(const Plan& plan, qint32 readerId);
+    // "deleted": the rows the store removed; reader 0: the mark was kept.
+    void UpdateCaches(const std::vector<qint32>& deleted, qint32 readerId);
 
     CFerrold_Handler& m_db;
 };

@@ -144,20 +144,18 @@ void CTransponderDlg::FillGrid(quint32 gridId, int columns)
     for (int col = 1; col < kFirstReaderColumn; ++col)
         SetupColumn(col, Text(kTitles[col - 1]), widths ? kWidths[col - 1] : -1, true, col != kPersonColumn);
     grid->SetColumnCellType(2, &CGridCellCheck::GetThisClass());
-    // The columns' own lists: every person, every schema. A row's person
-    // list (the free ones and the row's own) is built when its editor opens.
+    // A row's person list (the free ones and the row's own) is built when
+    // its editor opens; the column holds no list of every person, which a
+    // fill of 100,000 rows would spend most of its time on and every shown
+    // cell would search. Its cells stand for the name the view gives them,
+    // so sorting and copying see the names.
     if (auto* combo = dynamic_cast<CGridCellCombo*>(grid->SetColumnCellType(kPersonColumn,
                                                                             &CGridCellCombo::GetThisClass()))) {
         combo->SetStyle(CGridCellCombo::DropDownList);
+        combo->SetAllowFreeText(true);
         CGridItemArray& items = combo->GetItemList();
         items.clear();
-        CtblPerson* persons = db->Get_Ptr_To_tblPerson();
-        items.reserve(std::size_t(persons->GetAnz_Person()) + 1);
         items.push_back(std::make_unique<CListEntry>(kNone, QString(), 0, 0));
-        for (int i = 0; i < persons->GetAnz_Person(); ++i) {
-            const QString& name = persons->Get_Person(i)->Name;
-            items.push_back(std::make_unique<CListEntry>(name, name, 0, 0));
-        }
     }
     if (auto* combo = dynamic_cast<CGridCellCombo*>(grid->SetColumnCellType(kSchemaColumn,
                                                                             &CGridCellCombo::GetThisClass()))) {

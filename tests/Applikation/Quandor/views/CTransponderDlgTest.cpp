@@ -154,6 +154,9 @@ TEST_P(CTransponderDlgTest, UntickingTheShownReaderDropsTheRow)
 TEST_P(CTransponderDlgTest, DropDownsAreBuiltWhenTheyOpen)
 {
     StartShown();
+    // No list is built with the fill, yet a person cell stands for its
+    // holder's name, as sorting and copying read it.
+    EXPECT_EQ(Values(CTransponderDlg::kPersonColumn), (QStringList{"Anna", "", "", ""}));
     GRID_NOTIFY begin;
     begin.hdr.code = GRIDN_BEGINEDIT;
     begin.row = begin.dataRow = 2;

@@ -1,6 +1,8 @@
 // bench_transponder_view: the transponder view at scale, each figure beside
 // its floor measured in the same run (the fills stand alone). 10,000
-// transponders, 5,000 persons, 200 readers.
+// transponders, 5,000 persons, 200 readers (or as many as asked: 100,000
+// transponders and 100,000 persons show whether a fill and a page's paint
+// depend on the number of persons).
 //   fill all / one reader - ShowForReader and the first page painted
 //   person / schema list  - opening the drop-down of a row
 //   assign / withdraw all - every transponder given to, then taken from, a
@@ -10,7 +12,7 @@
 //                           UPDATE per row, the cache and grid following)
 //   learning              - 1,000 presented tags (new ones, learning on),
 //                           the time per tag alone
-// Usage: bench_transponder_view [repetitions]
+// Usage: bench_transponder_view [repetitions [transponders persons]]
 #include "BenchFixture.h"
 #include "CDatabase.h"
 #include "CFerrold_Handler.h"
@@ -34,8 +36,8 @@
 
 namespace {
 
-constexpr int kTransponders = 10000;
-constexpr int kPersons = 5000;
+int kTransponders = 10000;
+int kPersons = 5000;
 constexpr int kReaders = 200;
 constexpr int kTags = 1000;
 
@@ -70,6 +72,10 @@ void report(const char* name, double ms, double floor, const char* floorName)
 int main(int argc, char** argv)
 {
     const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    if (argc > 3) {
+        kTransponders = std::max(2600, std::atoi(argv[2]));
+        kPersons = std::max(2, std::atoi(argv[3]));
+    }
     bench::Program program(argc, argv);
     if (!program.Start(fillDatabase))
         return 1;
@@ -87,6 +93,17 @@ int main(int argc, char** argv)
     // A fill has no floor here (repainting a filled grid does not fill it):
     // its time stands alone, beside the paint that is part of it.
     report("first page painted", bench::Median(repetitions, nullptr, [&] { bench::Paint(view); }), 0, nullptr);
+    // A page whose cells are asked for again (the fill's paint), apart
+    // from the fill itself, in the middle of the persons holding a
+    // transponder: what a person's text costs to find.
+    grid->EnsureCellVisible(kPersons / 4, 1);
+    report("page asked and painted", bench::Median(repetitions, nullptr, [&] {
+               grid->Refresh();
+               bench::Paint(view);
+           }),
+           0, nullptr);
+    grid->EnsureCellVisible(1, 1);
+    report("fill all, no paint", bench::Median(repetitions, nullptr, [&] { view.ShowForReader(0); }), 0, nullptr);
     report("fill all", bench::Median(repetitions, nullptr, [&] {
                view.ShowForReader(0);
                bench::Paint(view);
