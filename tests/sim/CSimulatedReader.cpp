@@ -396,6 +396,10 @@ void CSimulatedReader::OnFrame(const QByteArray& body)
     Queue(bytes, delay);
     if (m_repeatGapMs >= 0)
         Queue(copy, delay + m_repeatGapMs);
+    if (!m_repeatOncePrefix.isEmpty() && body.startsWith(m_repeatOncePrefix)) {
+        m_repeatOncePrefix.clear();
+        Queue(copy, delay + m_repeatOnceGapMs);
+    }
 }
 
 QByteArray CSimulatedReader::AnswerFramed(const QByteArray& body)
@@ -1004,6 +1008,13 @@ void CSimulatedReader::SetRepeatReplies(int gapMs)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_repeatGapMs = gapMs;
+}
+
+void CSimulatedReader::RepeatReplyTo(const QByteArray& prefix, int gapMs)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_repeatOncePrefix = Own(prefix);
+    m_repeatOnceGapMs = gapMs;
 }
 
 // --- log

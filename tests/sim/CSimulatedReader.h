@@ -195,6 +195,10 @@ public:
     // converter that repeats what it hears); -1 turns it off. Unasked
     // reports are not repeated.
     void SetRepeatReplies(int gapMs);
+    // Sends the reply to the next frame whose body starts with prefix
+    // twice, the copy gapMs after it: a line that repeats a reply now and
+    // then.
+    void RepeatReplyTo(const QByteArray& prefix, int gapMs);
 
     // --- what the reader received
     QList<Frame> Log() const;
@@ -246,6 +250,8 @@ private:
     bool m_dropRequested = false;
     int m_dropAfter = 0;
     int m_repeatGapMs = -1;
+    QByteArray m_repeatOncePrefix;
+    int m_repeatOnceGapMs = 0;
     std::chrono::steady_clock::time_point m_started;
 
     mutable std::mutex m_mutex;

@@ -315,6 +315,20 @@ CLineMatcher::Outcome CLineMatcher::Judge(const QByteArray& body, Ms startedAt, 
         return outcome;
     }
     Seen(body, at);
+    if (inTime && m_current.held.empty()) {
+        // A reply of another form than its command asked for: that
+        // command's failed try, answered all the same.
+        AddCopy(body, at);
+        m_current.held.clear();
+        if (m_current.earlier > 0)
+            m_owed.push_back(Owed{m_current.frame, m_current.form,
+                                  std::max(m_current.earlierUntil, m_current.sentAt + m_bounds.lateMs),
+                                  m_current.earlier});
+        m_current.active = false;
+        outcome.verdict = Verdict::Failed;
+        outcome.why = Why::WrongForm;
+        return outcome;
+    }
     return GoOutOfStep(at);
 }
 

@@ -66,7 +66,9 @@
 //            |                  |                                             |           |   becomes Repeats
 //  any       | Frame            | does not fit; an owed try fits it           | same      | Dropped (late answer)
 //  any       | Frame            | checksum fails                              | same      | Dropped (noise)
-//  InStep    | Frame            | nothing explains it                         | Resync    | OutOfStep (the command
+//  Awaiting  | Frame            | does not fit, nothing else explains it      | Idle      | Failed (a reply of the
+//            |                  |                                             |           |   wrong form answers the try)
+//  InStep    | Frame            | nothing explains it, no command awaits      | Resync    | OutOfStep (the command
 //            |                  |                                             |           |   on the line fails)
 //  Resync    | Frame            | -                                           | Resync    | Dropped; quiet time moves
 //  any       | Tick             | a copy's time is up, a held frame of its    | same      | the held frame was it
@@ -114,6 +116,7 @@ public:
         Resync,     // a frame while the line falls quiet
         Unowed,     // a frame that nothing explains
         WindowOver, // no answer within the answer window
+        WrongForm,  // the try's reply has another form than it asked for
         Cancelled   // the caller gave up
     };
 

@@ -19,7 +19,7 @@ bool framedReplyTo(const QString& reply, int size, QChar kind)
 } // namespace
 
 CFetchAllJob::CFetchAllJob(const CLanguageHandler* language)
-    : CTransferJob(language, {kNoReplyText, kReaderText, kEmptyText})
+    : CTransferJob(language, {kNoReplyText, kReaderText, kEmptyText, CTransferRun::kOutOfStepText})
 {
 }
 
@@ -58,10 +58,16 @@ qint64 CFetchAllJob::Run(CTransferRun& run, int* endFlags)
 {
     *endFlags = CTransferRun::EndBeforeStart;
     int count = -1;
+    const auto outOfStep = [&] {
+        run.Box(Text(CTransferRun::kOutOfStepText), QMessageBox::Critical);
+        return qint64(0);
+    };
     for (int attempt = 0; attempt < kTries && count < 0 && !run.IsStopping() && !run.LineLost(); ++attempt)
         count = CountIn(run.SendFramed('L', QStringLiteral("P0002")));
     if (run.IsStopping())
         return 0;
+    if (run.OutOfStep())
+        return outOfStep();
     if (count < 0) {
         run.Box(Text(kNoReplyText) + Text(kReaderText), QMessageBox::Critical);
         return 0;
@@ -82,6 +88,8 @@ qint64 CFetchAllJob::Run(CTransferRun& run, int* endFlags)
             if (run.IsStopping())
                 return 0;
             number = NumberIn(run.SendFramed('L', request));
+            if (run.OutOfStep())
+                return outOfStep();
         }
         if (number.isEmpty()) {
             run.Box(Text(kNoReplyText), QMessageBox::Critical);
@@ -89,6 +97,10 @@ qint64 CFetchAllJob::Run(CTransferRun& run, int* endFlags)
         }
         fetched << number;
     }
+    // The list is taken over only when the line has vouched for every
+    // reply: one shifted onto another slot shows itself only later.
+    if (!run.Settle())
+        return run.IsStopping() ? 0 : outOfStep();
     m_fetched = fetched;
     m_complete = true;
     *endFlags = CTransferRun::EndNormal;

@@ -27,14 +27,18 @@ class CLanguageHandler;
 //    not 26 characters or fails its checksum is a failed try and the same
 //    number is asked again; 25 failed tries in a row end the run (text
 //    169);
-// 3. each event is decoded, filtered by date and stored; the result is the
-//    number of rows stored, on every end.
+// 3. each event is decoded and filtered by date; the rows are stored once
+//    the line has stood quiet through the late window of the last reply
+//    (or, after an out-of-step, only those the line vouches for, text 370);
+//    the result is the number of rows stored, on every end.
 class CReadEventsJob : public CTransferJob
 {
 public:
     static constexpr int kPointerTries = 5;
     static constexpr int kFailuresInARow = 25;
     static constexpr quint32 kEmptyMemory = 0xFFFF;
+    // AskLastEvent(): the line went out of step.
+    static constexpr qint64 kOutOfStep = -2;
 
     struct Params
     {

@@ -200,11 +200,23 @@ void CTransferRun::Stop()
         m_body.teardown();
 }
 
-QString CTransferRun::SendFramed(char letter, const QString& data)
+QString CTransferRun::SendFramed(char letter, const QString& data, quint64* delivery)
 {
+    if (delivery)
+        *delivery = 0;
     if (IsStopping())
         return QString();
-    return m_link.SendCommand(m_lease, letter, data, CReaderFrame::FramedMode);
+    return m_link.SendCommand(m_lease, letter, data, CReaderFrame::FramedMode, delivery);
+}
+
+bool CTransferRun::OutOfStep(quint64* vouchedThrough) const
+{
+    return m_link.OutOfStep(m_lease, vouchedThrough);
+}
+
+bool CTransferRun::Settle()
+{
+    return !IsStopping() && m_link.Settle(m_lease) && !OutOfStep();
 }
 
 bool CTransferRun::LineLost() const

@@ -125,9 +125,20 @@ public:
     const std::atomic<bool>* StopFlag() const { return &m_stop; }
     // The link's times, as they were when the run was made.
     const CLinkTiming& Timing() const { return m_timing; }
-    // A framed command straight to the port under the run's lease: the
-    // reply between STX and EOT, checksum included, or "".
-    QString SendFramed(char letter, const QString& data);
+    // A framed command under the run's lease: the reply between STX and
+    // EOT, checksum included, or "". *delivery: the reply's number on the
+    // line, to tell after an out-of-step whether it stands.
+    QString SendFramed(char letter, const QString& data, quint64* delivery = nullptr);
+    // The line went out of step during the run: its replies could not all
+    // be matched to their commands. *vouchedThrough: the deliveries up to
+    // this number stand.
+    bool OutOfStep(quint64* vouchedThrough = nullptr) const;
+    // A transfer's success: waits until the line has stood quiet through
+    // the late window of the last reply; true when it stayed in step all
+    // through the run.
+    bool Settle();
+    // The text a transfer ends with when the line went out of step.
+    static constexpr unsigned int kOutOfStepText = 370;
     // A message box on the UI thread (caption text 74); NoButton when the
     // run is stopped meanwhile (the box then closes).
     QMessageBox::StandardButton Box(const QString& text, QMessageBox::Icon icon);

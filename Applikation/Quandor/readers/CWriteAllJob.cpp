@@ -118,7 +118,7 @@ bool CWriteAllJob::Answers(const QString& reply, const QString& data)
 }
 
 CWriteAllJob::CWriteAllJob(const Params& params, const CLanguageHandler* language)
-    : CTransferJob(language, {kNoReplyText, kWindowsText, kTableText1, kTableText2})
+    : CTransferJob(language, {kNoReplyText, kWindowsText, kTableText1, kTableText2, CTransferRun::kOutOfStepText})
     , m_params(params)
 {
 }
@@ -132,6 +132,8 @@ bool CWriteAllJob::SendEntry(CTransferRun& run, const QString& data, bool second
             if (series == 1 && !run.Pause(run.Timing().writeRetryPauseMs))
                 return false;
             const QString reply = run.SendFramed('S', data);
+            if (run.OutOfStep())
+                return false;
             if (Answers(reply, data) && Accepted(reply))
                 return true;
         }
@@ -149,6 +151,8 @@ bool CWriteAllJob::SendSetting(CTransferRun& run, const QString& data)
         if (run.LineLost())
             break;
         const QString reply = run.SendFramed('S', data);
+        if (run.OutOfStep())
+            return false;
         accepted = (Answers(reply, data) && SettingAccepted(reply)) || accepted;
     }
     return accepted;
@@ -181,7 +185,7 @@ qint64 CWriteAllJob::Run(CTransferRun& run, int* endFlags)
     Q_UNUSED(endFlags);
     const int n = int(m_params.transponders.size());
     const auto refused = [&] {
-        run.Box(Text(kNoReplyText), QMessageBox::Critical);
+        run.Box(Text(run.OutOfStep() ? CTransferRun::kOutOfStepText : kNoReplyText), QMessageBox::Critical);
         return qint64(0);
     };
     if (!SendEntry(run, CountData(n), false))
@@ -205,6 +209,10 @@ qint64 CWriteAllJob::Run(CTransferRun& run, int* endFlags)
         return run.IsStopping() ? 0 : refused();
     if (run.IsStopping())
         return 0;
+    // The mark is cleared only when the line has vouched for every
+    // acknowledgement: one shifted onto another entry shows itself later.
+    if (!run.Settle())
+        return run.IsStopping() ? 0 : refused();
     try {
         if (!ClearMark(run))
             return 0;

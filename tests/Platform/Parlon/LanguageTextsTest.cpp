@@ -61,6 +61,7 @@ const std::vector<TextGroup>& UsedTexts()
         {"a name longer than the database keeps", {364}},
         {"several writers: broken time schemas, another program's lock, a replaced file", {360, 361, 362}},
         {"a database that can only be read", {365}},
+        {"a transfer whose answers could not be matched", {370}},
     };
     return groups;
 }

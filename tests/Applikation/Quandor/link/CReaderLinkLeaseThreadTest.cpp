@@ -101,10 +101,12 @@ TEST_F(LinkAccess, AFrameNoCommandAwaitsPutsTheLineOutOfStep)
     const CLinkLease lease = link.TakeLink();
     ASSERT_TRUE(lease);
     EXPECT_FALSE(link.OutOfStep(lease));
+    // A reply of another form is the try's failed answer; the frame after
+    // it is nobody's.
     reader->ReplaceNextReply("\x02" "FFSP\x06" "35\x04" "\x02" "FFLP0006EE\x04");
     EXPECT_EQ(link.SendCommand(lease, 'L', "P0001", 1), "");
-    EXPECT_TRUE(link.OutOfStep(lease));
     EXPECT_FALSE(link.Settle(lease));
+    EXPECT_TRUE(link.OutOfStep(lease));
     link.ReleaseLink(lease);
 }
 
