@@ -254,6 +254,12 @@ CLineMatcher::Outcome CLineMatcher::Frame(const QByteArray& body, Ms startedAt, 
 CLineMatcher::Outcome CLineMatcher::Judge(const QByteArray& body, Ms startedAt, Ms at)
 {
     Outcome outcome;
+    // Before the opening's first command: a frame left from before.
+    if (m_lastSentAt < 0) {
+        outcome.verdict = Verdict::Dropped;
+        outcome.why = Why::Noise;
+        return outcome;
+    }
     if (m_resync) {
         m_quietUntil = std::max(m_quietUntil, at + m_bounds.copyGapMs);
         outcome.verdict = Verdict::Dropped;
@@ -317,13 +323,13 @@ CLineMatcher::Outcome CLineMatcher::Judge(const QByteArray& body, Ms startedAt, 
     Seen(body, at);
     if (inTime && m_current.held.empty()) {
         // A reply of another form than its command asked for: that
-        // command's failed try, answered all the same.
+        // command's failed try. It may as well be a frame left from before
+        // (an earlier opening's), so the try's own answer stays owed and
+        // the frame's copy stays possible, neither showing anything.
         AddCopy(body, at);
-        m_current.held.clear();
-        if (m_current.earlier > 0)
-            m_owed.push_back(Owed{m_current.frame, m_current.form,
-                                  std::max(m_current.earlierUntil, m_current.sentAt + m_bounds.lateMs),
-                                  m_current.earlier});
+        if (!m_copies.empty() && m_habit != Habit::Single)
+            m_copies.back().doubtful = m_doubt = true;
+        OweCurrent(at);
         m_current.active = false;
         outcome.verdict = Verdict::Failed;
         outcome.why = Why::WrongForm;

@@ -65,7 +65,8 @@
 //  any       | Frame            | does not fit; an owed copy of its text      | same      | Dropped (copy); Unknown
 //            |                  |                                             |           |   becomes Repeats
 //  any       | Frame            | does not fit; an owed try fits it           | same      | Dropped (late answer)
-//  any       | Frame            | checksum fails                              | same      | Dropped (noise)
+//  any       | Frame            | checksum fails, or nothing was sent yet on  | same      | Dropped (noise)
+//            |                  |   this opening (a frame from before)        |           |
 //  Awaiting  | Frame            | does not fit, nothing else explains it      | Idle      | Failed (a reply of the
 //            |                  |                                             |           |   wrong form answers the try)
 //  InStep    | Frame            | nothing explains it, no command awaits      | Resync    | OutOfStep (the command

@@ -101,10 +101,15 @@ TEST_F(LinkAccess, AFrameNoCommandAwaitsPutsTheLineOutOfStep)
     const CLinkLease lease = link.TakeLink();
     ASSERT_TRUE(lease);
     EXPECT_FALSE(link.OutOfStep(lease));
-    // A reply of another form is the try's failed answer; the frame after
-    // it is nobody's.
+    // A reply of another form is the try's failed answer; its own answer
+    // may still come after it, as it does here.
     reader->ReplaceNextReply("\x02" "FFSP\x06" "35\x04" "\x02" "FFLP0006EE\x04");
     EXPECT_EQ(link.SendCommand(lease, 'L', "P0001", 1), "");
+    EXPECT_TRUE(link.Settle(lease));
+    EXPECT_FALSE(link.OutOfStep(lease));
+    // A frame that nothing explains.
+    EXPECT_EQ(link.SendCommand(lease, 'L', "P0000", 1), FramedReply("FFLP00A5"));
+    reader->SendRaw("\x02" "FFSP\x06" "35\x04");
     EXPECT_FALSE(link.Settle(lease));
     EXPECT_TRUE(link.OutOfStep(lease));
     link.ReleaseLink(lease);
