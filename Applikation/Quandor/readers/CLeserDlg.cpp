@@ -17,6 +17,8 @@
 #include "GridRecords.h"
 #include "CWindowMessage.h"
 
+#include <algorithm>
+
 namespace {
 
 // Columns 1 to 7: title text (0: none) and width.
@@ -24,6 +26,7 @@ constexpr unsigned int kTitles[] = {20, 31, 58, 28, 30, 29, 0};
 constexpr int kWidths[] = {30, 45, 80, 155, 130, 50, 80};
 constexpr int kNameColumn = 4;
 constexpr int kSerialColumn = 5;
+constexpr int kTypeColumn = 3;
 constexpr int kButtonColumn = 7;
 constexpr COLORREF kGrey = 0xB9B9B9;
 
@@ -156,11 +159,18 @@ void CLeserDlg::FillGrid(quint32 gridId, int columns)
     grid->SetColumnCellType(2, &CGridCellCheck::GetThisClass());
     grid->SetColumnCellType(kButtonColumn, &CGridCellButton::GetThisClass());
     // Two readers' serial numbers differ in their last digits: by default
-    // the column shows all 20 of the widest digit.
+    // the column shows all 20 of the widest digit. The type column shows
+    // the longest model's text ("Reader: Heron") in either language.
     if (CGridDefaultCell* cell = grid->GetDefaultCell(false, false)) {
-        const int serial = cell->GetTextExtent(QString(20, QLatin1Char('D'))).width();
-        if (grid->GetColumnWidth(kSerialColumn) < serial)
-            grid->SetColumnWidth(kSerialColumn, serial, true, false);
+        const auto widen = [grid](int column, int width) {
+            if (grid->GetColumnWidth(column) < width)
+                grid->SetColumnWidth(column, width, true, false);
+        };
+        widen(kSerialColumn, cell->GetTextExtent(QString(20, QLatin1Char('D'))).width());
+        int type = 0;
+        for (const char* model : {"Tern", "Wren", "Kite", "Heron", "Egret"})
+            type = std::max(type, cell->GetTextExtent(Text(kReaderText) + QStringLiteral(": ") + QLatin1String(model)).width());
+        widen(kTypeColumn, type);
     }
     ResetSortState();
     LoadGridLayout(QStringLiteral("03"));
