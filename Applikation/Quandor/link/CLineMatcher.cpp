@@ -182,9 +182,10 @@ CLineMatcher::Outcome CLineMatcher::Deliver(const QByteArray& body, Ms at, bool 
     }
     m_current.held.clear();
     if (corrupt) {
-        // The try's own answer may still come: a corrupted frame stands
-        // for nothing.
-        OweCurrent(at);
+        // On a line that may repeat, the try's own answer may still come
+        // (the frame may be a spoilt copy); elsewhere it was the answer.
+        if (m_habit != Habit::Single || m_current.earlier > 0)
+            OweCurrent(at);
     } else {
         AddCopy(body, at);
         // Which try it answers is not known: the rest are owed as long as

@@ -20,8 +20,8 @@ CLinkTiming CLinkTiming::Scaled(double factor)
     if (!(factor > 0.0))
         factor = 1.0;
     CLinkTiming timing;
-    for (int* ms : {&timing.replyByteMs, &timing.exchangeLimitMs, &timing.lateReplyMs, &timing.firstByteMs,
-                    &timing.listenMs, &timing.pollSpacingMs, &timing.quietMs, &timing.queuedReplyMs,
+    for (int* ms : {&timing.replyByteMs, &timing.lateReplyMs, &timing.copyGapMs, &timing.firstByteMs,
+                    &timing.listenMs, &timing.pollSpacingMs, &timing.queuedReplyMs,
                     &timing.writeRetryPauseMs, &timing.plainResendPauseMs, &timing.teachWaitMs})
         *ms = scaledMs(*ms, factor);
     timing.factor = factor;
@@ -35,9 +35,9 @@ int CLinkTiming::Scale(int ms) const
 
 bool CLinkTiming::operator==(const CLinkTiming& other) const
 {
-    return replyByteMs == other.replyByteMs && exchangeLimitMs == other.exchangeLimitMs
-        && lateReplyMs == other.lateReplyMs && firstByteMs == other.firstByteMs && listenMs == other.listenMs
-        && pollSpacingMs == other.pollSpacingMs && quietMs == other.quietMs && linkLostReads == other.linkLostReads
+    return replyByteMs == other.replyByteMs && lateReplyMs == other.lateReplyMs && copyGapMs == other.copyGapMs
+        && firstByteMs == other.firstByteMs && listenMs == other.listenMs && pollSpacingMs == other.pollSpacingMs
+        && linkLostReads == other.linkLostReads
         && queuedReplyMs == other.queuedReplyMs && writeRetryPauseMs == other.writeRetryPauseMs
         && plainResendPauseMs == other.plainResendPauseMs && teachWaitMs == other.teachWaitMs
         && factor == other.factor;

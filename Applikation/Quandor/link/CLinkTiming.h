@@ -13,14 +13,19 @@
 class CLinkTiming
 {
 public:
-    // --- direct commands (the channel)
-    // Time a direct command waits for each byte of its reply.
+    // --- every command on the line
+    // Time a direct command (and a poll) waits for the first byte of its
+    // reply, and any command for each further byte.
     int replyByteMs = 2000;
-    // Time a direct command waits in all, however the bytes trickle in.
-    int exchangeLimitMs = 4000;
-    // Time after a command gave up in which its reply may still arrive:
-    // the line stays the late reply's until it is in or this has passed.
-    int lateReplyMs = 2000;
+    // The late bound: the latest a reply may come after its command went
+    // out and still be known as its command's (five direct reply windows).
+    // A try given up keeps anything its answer could be mistaken for off
+    // the line until then; a transfer's success waits this long after its
+    // last command.
+    int lateReplyMs = 10000;
+    // The latest a line that repeats its replies sends the copy after the
+    // reply (half the late bound).
+    int copyGapMs = 5000;
 
     // --- the polling thread
     // First byte of a poll answer, and each idle read of a framed reader.
@@ -30,8 +35,6 @@ public:
     int listenMs = 250;
     // From one poll answer to the next poll, and before the first.
     int pollSpacingMs = 500;
-    // A poll without answer is given up once the line was this long quiet.
-    int quietMs = 2000;
     // Read calls without a complete frame after which a framed reader
     // counts as lost.
     int linkLostReads = 500;

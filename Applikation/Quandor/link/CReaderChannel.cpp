@@ -1,10 +1,20 @@
 #include "CReaderChannel.h"
 
-#include "CFrameReceiver.h"
 #include "CReaderFrame.h"
-#include "CReplyJudge.h"
 
 #include <algorithm>
+
+namespace {
+
+// Longest single wait, so a caller that gives up is heard soon.
+constexpr int kWaitSliceMs = 50;
+
+CLineMatcher::Bounds BoundsOf(const CLinkTiming& timing)
+{
+    return CLineMatcher::Bounds{timing.lateReplyMs, timing.copyGapMs};
+}
+
+} // namespace
 
 bool CReaderChannel::Open(const QString& devicePath, quint8 baudSelector)
 {
@@ -14,19 +24,17 @@ bool CReaderChannel::Open(const QString& devicePath, quint8 baudSelector)
     // Under the line lock: an exchange never sees the port change under it.
     std::lock_guard<std::mutex> line(m_lineMutex);
     ++m_epoch;
-    m_overdueFrame.clear();
-    m_overdueSends = 0;
-    m_memory.Clear();
-    m_memory.SetWindow(m_timing.lateReplyMs);
-    m_habit.Reset();
-    {
-        std::lock_guard<std::mutex> lock(m_roundTripMutex);
-        m_roundTripCount = 0;
-        m_roundTripCapMs = m_timing.replyByteMs;
-    }
+    m_matcher = CLineMatcher(BoundsOf(m_timing));
+    m_receiver.Reset();
+    m_frameStartedAt = -1;
+    m_openedAt = Clock::now();
+    m_lastByteAt = 0;
     m_silent = false;
     m_heard = false;
     m_lost = false;
+    m_outOfStep = 0;
+    m_vouched = 0;
+    m_deliveries = 0;
     return m_port.OpenDevice(devicePath, baudSelector);
 }
 
@@ -52,9 +60,7 @@ void CReaderChannel::SetTiming(const CLinkTiming& timing)
 {
     std::lock_guard<std::mutex> line(m_lineMutex);
     m_timing = timing;
-    m_memory.SetWindow(timing.lateReplyMs);
-    std::lock_guard<std::mutex> lock(m_roundTripMutex);
-    m_roundTripCapMs = timing.replyByteMs;
+    m_matcher = CLineMatcher(BoundsOf(timing));
 }
 
 CLinkTiming CReaderChannel::Timing() const
@@ -69,278 +75,254 @@ quint64 CReaderChannel::Epoch() const
     return m_epoch;
 }
 
-void CReaderChannel::SettleLocked()
-{
-    if (m_overdueFrame.isEmpty())
-        return;
-    CFrameReceiver receiver;
-    for (int read = 0; read < kMaxBytesPerExchange; ++read) {
-        const Clock::time_point now = Clock::now();
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(m_overdueUntil - now);
-        if (left.count() <= 0)
-            break;
-        unsigned char byte = 0;
-        const CSerialPort::ReadResult result = m_port.ReadByte(byte, int(left.count()));
-        if (result != CSerialPort::ReadResult::Byte)
-            break;
-        m_silent = false;
-        m_heard = true;
-        if (receiver.Feed(byte) == CFrameReceiver::Step::Complete) {
-            // The late reply: nobody's any more. A copy of it is not the
-            // next command's either, nor are the answers of the other
-            // sends of its command.
-            m_memory.Remember(receiver.Body(), Clock::now(), m_overdueSends - 1);
-            break;
-        }
-    }
-    m_overdueFrame.clear();
-    m_overdueSends = 0;
-}
-
-QByteArray CReaderChannel::Exchange(const QByteArray& frame, quint64 epoch)
+void CReaderChannel::BeginSession()
 {
     std::lock_guard<std::mutex> line(m_lineMutex);
-    if (!m_port.IsOpen() || (epoch != kAnyEpoch && epoch != m_epoch) || m_lost)
-        return QByteArray();
-    // Earlier sends of this frame whose answers may still come.
-    int earlierSends = 0;
-    if (!m_overdueFrame.isEmpty() && frame == m_overdueFrame && m_heard) {
-        // A repeat: the earlier try's late reply is its answer. Nothing is
-        // purged, a reply already under way must not be cut.
-        const Answer late = ReadAnswerLocked(frame, m_overdueSentAt, m_overdueUntil, false);
-        earlierSends = m_overdueSends;
-        m_overdueFrame.clear();
-        m_overdueSends = 0;
-        if (late.answer)
-            m_memory.Remember(late.body, Clock::now(), earlierSends - 1);
-        if (!late.body.isEmpty() || m_lost || !m_port.IsOpen())
-            return late.body;
-    } else if (frame == m_overdueFrame) {
-        // A line that never spoke has no late reply to wait for.
-        m_overdueFrame.clear();
-        m_overdueSends = 0;
-    } else {
-        SettleLocked();
-    }
-    DrainLocked();
-    const Clock::time_point sentAt = Clock::now();
-    if (!m_silent) {
-        m_silent = true;
-        m_silentSince = sentAt;
-    }
-    if (!m_port.Write(frame)) {
-        // An open port that refuses the bytes has hung up.
-        if (m_port.IsOpen())
-            m_lost = true;
-        return QByteArray();
-    }
-    const Answer reply =
-        ReadAnswerLocked(frame, sentAt, sentAt + std::chrono::milliseconds(m_timing.exchangeLimitMs), true);
-    if (reply.answer)
-        m_memory.Remember(reply.body, Clock::now(), earlierSends);
-    if (reply.body.isEmpty() && m_port.IsOpen() && !m_lost) {
-        m_overdueFrame = frame;
-        m_overdueSends = earlierSends + 1;
-        m_overdueSentAt = sentAt;
-        m_overdueUntil = Clock::now() + std::chrono::milliseconds(m_timing.lateReplyMs);
-    }
-    return reply.body;
+    m_matcher.BeginSession();
 }
 
-void CReaderChannel::NoteRoundTrip(qint64 ms)
+CReaderChannel::Ms CReaderChannel::NowLocked() const
 {
-    std::lock_guard<std::mutex> lock(m_roundTripMutex);
-    m_roundTripMs[m_roundTripCount % kRoundTrips] = int(std::clamp<qint64>(ms, 0, m_roundTripCapMs));
-    ++m_roundTripCount;
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_openedAt).count();
 }
 
-std::chrono::milliseconds CReaderChannel::ConfirmSpan() const
+int CReaderChannel::Wait(Ms from, Ms until, int cap)
 {
-    std::lock_guard<std::mutex> lock(m_roundTripMutex);
-    if (m_roundTripCount == 0)
-        return std::chrono::milliseconds(0);
-    int slowest = 0;
-    for (int i = 0; i < std::min(m_roundTripCount, kRoundTrips); ++i)
-        slowest = std::max(slowest, m_roundTripMs[i]);
-    // Twice the slowest answer of late and a little: a reply that is merely
-    // slow must not be taken for missing while a copy waits, and a reader
-    // whose replies repeat in content (acknowledgements, two equal events)
-    // must not pay much for it.
-    return std::chrono::milliseconds(std::min(2 * slowest + kConfirmMarginMs, m_roundTripCapMs));
+    if (until == CLineMatcher::kNever)
+        return cap;
+    return int(std::clamp<Ms>(until - from, 0, cap));
 }
 
-std::chrono::milliseconds CReaderChannel::DirectConfirmSpan() const
+void CReaderChannel::NoteOutcomeLocked(const CLineMatcher::Outcome& outcome)
 {
-    // Before any answer was timed a direct command waits only the margin.
-    return std::max(ConfirmSpan(), std::chrono::milliseconds(kConfirmMarginMs));
+    Q_UNUSED(outcome);
+    m_outOfStep = m_matcher.OutOfStepCount();
+    m_vouched = m_matcher.VouchedThrough();
+    m_deliveries = m_matcher.Deliveries();
 }
 
-void CReaderChannel::DropStrayLocked(const QByteArray& body, Clock::time_point now)
+void CReaderChannel::NoteSilenceLocked(Ms now)
 {
-    // A frame equal to a reply taken lately is its copy (unless an earlier
-    // try's answer was owed): a line that repeats its replies. Anything
-    // else is the late reply of a command given up, which shows nothing.
-    if (m_memory.Pending(body, now) > 0 && !m_memory.Consume(body))
-        m_habit.NoteExtra();
-}
-
-void CReaderChannel::DrainLocked()
-{
-    // What came since the last answer is nobody's.
-    CFrameReceiver receiver;
-    for (int read = 0; read < kMaxBytesPerExchange; ++read) {
-        unsigned char byte = 0;
-        if (m_port.ReadByte(byte, 0) != CSerialPort::ReadResult::Byte)
-            break;
-        m_silent = false;
-        m_heard = true;
-        if (receiver.Feed(byte) == CFrameReceiver::Step::Complete)
-            DropStrayLocked(receiver.Body(), Clock::now());
-    }
-    m_port.Purge(true, true);
-}
-
-void CReaderChannel::NoteSilenceLocked(Clock::time_point now)
-{
-    const auto lostAfter = std::chrono::milliseconds(qint64(m_timing.linkLostReads) * m_timing.firstByteMs);
+    const Ms lostAfter = Ms(m_timing.linkLostReads) * m_timing.firstByteMs;
     // A line that never spoke is being probed (the search), not lost.
     if (m_heard && m_silent && now - m_silentSince >= lostAfter)
         m_lost = true;
 }
 
-CReaderChannel::Answer CReaderChannel::ReadAnswerLocked(const QByteArray& frame, Clock::time_point sentAt,
-                                                        Clock::time_point deadline, bool timed)
+CLineMatcher::Outcome CReaderChannel::StepLocked(int waitMs, bool interruptible, std::vector<QByteArray>* reports,
+                                                 bool* closed)
 {
-    const char letter = CReaderFrame::FramedLetter(frame);
-    const char echo = CReaderFrame::FramedEcho(frame);
-    const char plainLetter = CReaderFrame::PlainLetter(frame);
-    CReplyJudge judge(m_memory, m_habit);
-    // A fresh command's answer is due within the reply time; a repeat
-    // awaits the earlier try's until its late window ends.
-    judge.Start(sentAt, timed ? std::min(deadline, sentAt + std::chrono::milliseconds(m_timing.replyByteMs)) : deadline,
-                DirectConfirmSpan());
-    CFrameReceiver receiver;
-    int skipped = 0;
-    // A frame with the command's letter but another form: the caller's
-    // failed try, unless the answer proper still comes.
-    QByteArray stray;
-    Clock::time_point strayBy;
-    int lateBytes = 0;
-    const auto decide = [&](Clock::time_point now) {
-        if (judge.IsHolding()) {
-            const QByteArray held = judge.Settle(now);
-            if (!held.isEmpty())
-                return Answer{held, true};
-        }
-        return Answer{stray, false};
-    };
-    for (int read = 0; read < kMaxBytesPerExchange; ++read) {
-        const Clock::time_point now = Clock::now();
-        Clock::time_point limit = judge.IsHolding() ? judge.HoldUntil(now) : deadline;
-        if (!stray.isEmpty())
-            limit = std::min(limit, strayBy);
-        const qint64 left = std::chrono::duration_cast<std::chrono::milliseconds>(limit - now).count();
-        // When the time is up, what had arrived by then is read before the
-        // judgement: a program that looks late must not miss an answer that
-        // is waiting (nor the end of a frame that had begun).
-        const bool timeUp = left <= 0;
-        if (timeUp && lateBytes > kLastLookBytes)
-            return decide(now);
-        const int wait = timeUp ? (receiver.Started() ? m_timing.replyByteMs : 0)
-                                : int(std::min<qint64>(left, m_timing.replyByteMs));
-        unsigned char byte = 0;
-        const CSerialPort::ReadResult result = m_port.ReadByte(byte, wait);
-        if (result == CSerialPort::ReadResult::Closed)
-            return Answer();
-        if (result == CSerialPort::ReadResult::Timeout) {
-            const Clock::time_point after = Clock::now();
-            if (timeUp)
-                return decide(after);
-            NoteSilenceLocked(after);
-            if (m_lost)
-                return Answer();
-            if (!judge.IsHolding() && stray.isEmpty() && wait >= m_timing.replyByteMs)
-                return Answer(); // a whole byte time without a byte
-            continue;
-        }
-        if (timeUp)
-            ++lateBytes;
-        m_silent = false;
-        m_heard = true;
-        if (receiver.Feed(byte) != CFrameReceiver::Step::Complete)
-            continue;
-        const QByteArray body = receiver.Body();
-        const Clock::time_point arrived = Clock::now();
-        if (letter && CReaderFrame::IsFramedReplyTo(letter, body) && !CReaderFrame::IsFramedReplyTo(letter, echo, body)) {
-            // The reply of a related command: nobody awaits it here.
-            DropStrayLocked(body, arrived);
-            if (stray.isEmpty()) {
-                stray = body;
-                strayBy = std::max(arrived, sentAt + DirectConfirmSpan());
-            }
-            continue;
-        }
-        const bool answer = letter ? CReaderFrame::IsFramedReplyTo(letter, echo, body)
-                                   : !body.startsWith('R') && CReaderFrame::PlainReplyFits(plainLetter, body);
-        if (!answer) {
-            // A frame of the line's own form that nobody asked for: a copy,
-            // or the late reply of another command. Unasked reports are the
-            // plain reader's own business.
-            if (letter ? body.startsWith("FF") : !body.startsWith('R'))
-                DropStrayLocked(body, arrived);
-            if (++skipped > kMaxSkippedReports)
-                return decide(arrived);
-            continue;
-        }
-        if (judge.Offer(body, arrived)) {
-            if (!timed)
-                return Answer{judge.Answer(), true};
-            NoteRoundTrip(std::chrono::duration_cast<std::chrono::milliseconds>(arrived - sentAt).count());
-            return Answer{judge.Answer(), true};
-        }
+    unsigned char byte = 0;
+    const CSerialPort::ReadResult result = m_port.ReadByte(byte, waitMs, interruptible && !m_receiver.Started());
+    const Ms now = NowLocked();
+    if (result == CSerialPort::ReadResult::Closed) {
+        *closed = true;
+        return CLineMatcher::Outcome();
     }
-    return decide(Clock::now());
+    if (result == CSerialPort::ReadResult::Timeout) {
+        // A frame that stalls longer than a reply byte may take is noise.
+        if (m_receiver.Started() && now - m_lastByteAt >= m_timing.replyByteMs) {
+            m_receiver.Reset();
+            m_frameStartedAt = -1;
+        }
+        NoteSilenceLocked(now);
+        const CLineMatcher::Outcome outcome = m_matcher.Tick(now, m_receiver.Started() ? m_frameStartedAt : -1);
+        NoteOutcomeLocked(outcome);
+        return outcome;
+    }
+    m_silent = false;
+    m_heard = true;
+    m_lastByteAt = now;
+    ++m_bytes;
+    if (byte == static_cast<unsigned char>(CReaderFrame::STX))
+        m_frameStartedAt = now;
+    if (m_receiver.Feed(byte) != CFrameReceiver::Step::Complete) {
+        // Bytes outside a frame are garbage; time goes on all the same.
+        if (m_receiver.Started())
+            return CLineMatcher::Outcome();
+        const CLineMatcher::Outcome outcome = m_matcher.Tick(now);
+        NoteOutcomeLocked(outcome);
+        return outcome;
+    }
+    const QByteArray body = m_receiver.Body();
+    const Ms startedAt = m_frameStartedAt < 0 ? now : m_frameStartedAt;
+    m_frameStartedAt = -1;
+    if (CReaderFrame::IsPlainReport(body)) {
+        // A plain reader's unasked report: never an answer.
+        if (reports && reports->size() < size_t(kMaxReports))
+            reports->push_back(body);
+        return CLineMatcher::Outcome();
+    }
+    const CLineMatcher::Outcome outcome = m_matcher.Frame(body, startedAt, now);
+    NoteOutcomeLocked(outcome);
+    return outcome;
 }
 
-bool CReaderChannel::Send(const QByteArray& frame)
+CReaderChannel::Result CReaderChannel::Transact(const QByteArray& frame, int windowMs,
+                                                const std::function<bool()>& giveUp,
+                                                std::vector<QByteArray>* reports, quint64 epoch)
 {
     std::lock_guard<std::mutex> line(m_lineMutex);
-    SettleLocked();
-    m_port.Purge(true, false);
-    return m_port.Write(frame);
-}
-
-CReaderChannel::Reading CReaderChannel::ReadFrame(int firstByteTimeoutMs, bool listening)
-{
-    std::lock_guard<std::mutex> line(m_lineMutex);
-    Reading reading;
-    CFrameReceiver receiver;
-    while (reading.readCalls < kMaxBytesPerExchange) {
-        unsigned char byte = 0;
-        const bool started = receiver.Started();
-        const CSerialPort::ReadResult result =
-            m_port.ReadByte(byte, started ? m_timing.replyByteMs : firstByteTimeoutMs, listening && !started);
-        ++reading.readCalls;
-        if (result == CSerialPort::ReadResult::Closed) {
-            reading.closed = true;
+    Result result;
+    if (!m_port.IsOpen() || (epoch != kAnyEpoch && epoch != m_epoch) || m_lost || frame.isEmpty())
+        return result;
+    bool closed = false;
+    // What the line owes comes first: a frame goes out only when the
+    // matcher can still tell its answer.
+    for (;;) {
+        const Ms now = NowLocked();
+        const Ms gate = m_matcher.GateUntil(frame, now);
+        if (gate <= now && !m_receiver.Started())
+            break;
+        if (giveUp && giveUp()) {
+            result.kind = Result::NoAnswer;
+            return result;
+        }
+        const CLineMatcher::Outcome outcome =
+            StepLocked(m_receiver.Started() ? m_timing.replyByteMs : Wait(now, gate, kWaitSliceMs), false, reports, &closed);
+        if (outcome.verdict == CLineMatcher::Verdict::OutOfStep) {
+            result.kind = Result::OutOfStep;
+            return result;
+        }
+        if (closed || m_lost)
+            return result;
+    }
+    const Ms sentAt = NowLocked();
+    // Only a framed reader is known lost by its silence; a plain one
+    // answers what it likes.
+    if (!m_silent && CReaderFrame::FramedLetter(frame)) {
+        m_silent = true;
+        m_silentSince = sentAt;
+    }
+    if (!m_port.Write(frame)) {
+        // An open port that refuses the bytes has hung up: no answer, and
+        // the silence counts towards a lost line.
+        if (m_port.IsOpen())
+            result.kind = Result::NoAnswer;
+        return result;
+    }
+    m_matcher.Sent(frame, NowLocked(), windowMs);
+    for (;;) {
+        const Ms now = NowLocked();
+        const int wait = m_receiver.Started() ? m_timing.replyByteMs : Wait(now, m_matcher.NextWake(), kWaitSliceMs);
+        const CLineMatcher::Outcome outcome = StepLocked(wait, false, reports, &closed);
+        switch (outcome.verdict) {
+        case CLineMatcher::Verdict::Delivered:
+            result.kind = Result::Answer;
+            result.body = outcome.body;
+            result.corrupt = outcome.why == CLineMatcher::Why::Corrupt;
+            result.delivery = outcome.delivery;
+            return result;
+        case CLineMatcher::Verdict::Failed:
+            result.kind = Result::NoAnswer;
+            return result;
+        case CLineMatcher::Verdict::OutOfStep:
+            result.kind = Result::OutOfStep;
+            return result;
+        default:
             break;
         }
-        if (result == CSerialPort::ReadResult::Timeout)
-            break;
-        reading.anyByte = true;
-        m_silent = false;
-        m_heard = true;
-        if (receiver.Feed(byte) == CFrameReceiver::Step::Complete) {
-            reading.complete = true;
-            reading.body = receiver.Body();
-            break;
+        if (closed || m_lost) {
+            m_matcher.Cancel(NowLocked());
+            return result;
+        }
+        if (giveUp && giveUp() && !m_receiver.Started()) {
+            const CLineMatcher::Outcome cancelled = m_matcher.Cancel(NowLocked());
+            NoteOutcomeLocked(cancelled);
+            result.kind = Result::NoAnswer;
+            return result;
         }
     }
-    return reading;
+}
+
+QByteArray CReaderChannel::Exchange(const QByteArray& frame, quint64 epoch)
+{
+    int window = 0;
+    {
+        std::lock_guard<std::mutex> line(m_lineMutex);
+        window = m_timing.replyByteMs;
+    }
+    const Result result = Transact(frame, window, nullptr, nullptr, epoch);
+    return result.kind == Result::Answer ? result.body : QByteArray();
+}
+
+void CReaderChannel::Listen(int ms, std::vector<QByteArray>* reports)
+{
+    std::lock_guard<std::mutex> line(m_lineMutex);
+    if (!m_port.IsOpen())
+        return;
+    const Ms until = NowLocked() + ms;
+    bool closed = false;
+    for (;;) {
+        const Ms now = NowLocked();
+        if (now >= until && !m_receiver.Started())
+            return;
+        const int wait = m_receiver.Started() ? m_timing.replyByteMs
+                                              : Wait(now, std::min(until, m_matcher.NextWake()), ms);
+        const bool idle = !m_receiver.Started();
+        const quint64 bytes = m_bytes;
+        StepLocked(wait, true, reports, &closed);
+        if (closed)
+            return;
+        // Called back early: the owner has other work.
+        if (idle && m_bytes == bytes && NowLocked() < now + wait)
+            return;
+    }
+}
+
+bool CReaderChannel::Settle(const std::function<bool()>& giveUp, std::vector<QByteArray>* reports)
+{
+    std::lock_guard<std::mutex> line(m_lineMutex);
+    const quint64 before = m_matcher.OutOfStepCount();
+    bool closed = false;
+    for (;;) {
+        if (!m_port.IsOpen() || m_lost)
+            return false;
+        const Ms now = NowLocked();
+        m_matcher.Tick(now);
+        NoteOutcomeLocked(CLineMatcher::Outcome());
+        if (m_matcher.OutOfStepCount() != before)
+            return false;
+        const Ms settled = m_matcher.SettledAt();
+        if (now >= settled && !m_receiver.Started() && !m_matcher.InResync())
+            return true;
+        if (giveUp && giveUp())
+            return false;
+        StepLocked(m_receiver.Started() ? m_timing.replyByteMs
+                                        : Wait(now, std::min(settled, m_matcher.NextWake()), kWaitSliceMs),
+                   false, reports, &closed);
+        if (closed)
+            return false;
+    }
+}
+
+void CReaderChannel::LearnHabit(const std::function<bool()>& giveUp)
+{
+    std::lock_guard<std::mutex> line(m_lineMutex);
+    bool closed = false;
+    while (m_port.IsOpen() && m_matcher.LineHabit() == CLineMatcher::Habit::Unknown && !m_lost) {
+        const Ms now = NowLocked();
+        const Ms wake = m_matcher.NextWake();
+        // Nothing left whose copy could tell.
+        if (wake == CLineMatcher::kNever && !m_receiver.Started())
+            return;
+        if (giveUp && giveUp())
+            return;
+        StepLocked(m_receiver.Started() ? m_timing.replyByteMs : Wait(now, wake, kWaitSliceMs), false, nullptr,
+                   &closed);
+        if (closed)
+            return;
+    }
 }
 
 void CReaderChannel::Purge()
 {
     std::lock_guard<std::mutex> line(m_lineMutex);
-    m_port.Purge(true, true);
+    bool closed = false;
+    for (int i = 0; i < 4096 && m_port.IsOpen(); ++i) {
+        const quint64 before = m_bytes;
+        StepLocked(0, false, nullptr, &closed);
+        if (closed || m_bytes == before)
+            return;
+    }
 }

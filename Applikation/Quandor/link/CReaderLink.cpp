@@ -182,17 +182,32 @@ int CReaderLink::OpenPort(const QString& portName, quint8 baudSelector)
     return m_channel.Open(path, baudSelector) ? 1 : 0;
 }
 
-QString CReaderLink::SendCommand(const CLinkLease& lease, char letter, const QString& data, quint8 mode)
+QString CReaderLink::SendCommand(const CLinkLease& lease, char letter, const QString& data, quint8 mode,
+                                 quint64* delivery)
 {
+    if (delivery)
+        *delivery = 0;
     if (mode != CReaderFrame::FramedMode && mode != CReaderFrame::PlainMode)
         return QString();
-    if (!lease.IsGranted() || !m_poller.BeginLeasedExchange(lease.Ticket()))
+    if (!lease.IsGranted())
         return QString();
-    // The opening the lease was granted on: after a close the port is
-    // either shut or another reader's, and the exchange fails at once.
-    const QByteArray reply = m_channel.Exchange(CReaderFrame::Build(letter, data.toLatin1(), mode), lease.Epoch());
-    m_poller.EndLeasedExchange();
-    return QString::fromLatin1(reply);
+    // The line's owner sends it, inside the lease's session; a lease of an
+    // earlier connection is nobody's now.
+    const CReaderPoller::DirectReply reply =
+        m_poller.SubmitDirect(lease.Ticket(), CReaderFrame::Build(letter, data.toLatin1(), mode));
+    if (delivery)
+        *delivery = reply.delivery;
+    return QString::fromLatin1(reply.body);
+}
+
+bool CReaderLink::Settle(const CLinkLease& lease)
+{
+    return lease.IsGranted() && m_poller.SettleLease(lease.Ticket());
+}
+
+bool CReaderLink::OutOfStep(const CLinkLease& lease, quint64* vouchedThrough) const
+{
+    return lease.IsGranted() && m_poller.LeaseOutOfStep(lease.Ticket(), vouchedThrough);
 }
 
 QString CReaderLink::SendCommand(char letter, const QString& data, quint8 mode)

@@ -78,14 +78,26 @@ public:
     // (0) while a connection (search or polling) runs.
     int OpenPort(const QString& portName, quint8 baudSelector);
 
-    // A direct command (modes 1 and 2) of the transfer that holds lease:
-    // sent at once, each byte of the reply awaited 2000 ms and the whole
-    // reply at most 4000 ms; frames that cannot be its answer (unasked 'R'
-    // reports, for a framed command frames without its letter) are
-    // skipped. Returns the reply between STX and EOT, or "". Fails at once,
-    // without touching the port, when the lease was not granted, has been
-    // released or was cancelled by ClosePort, also after a reconnect.
-    QString SendCommand(const CLinkLease& lease, char letter, const QString& data, quint8 mode);
+    // A direct command (modes 1 and 2) of the transfer that holds lease,
+    // sent by the line's owner: its reply's first byte awaited 2000 ms
+    // (each further byte as long); the one matcher of the line decides
+    // which frame is its answer. Returns the reply between STX and EOT, or
+    // "". Fails at once, without touching the port, when the lease was not
+    // granted, has been released or was cancelled by ClosePort, also after
+    // a reconnect.
+    // *delivery: the reply's number among the deliveries of the port's
+    // opening (0 for none), to tell which replies stand after an
+    // out-of-step (OutOfStep()).
+    QString SendCommand(const CLinkLease& lease, char letter, const QString& data, quint8 mode,
+                        quint64* delivery = nullptr);
+    // A transfer's end: waits until the line has stood quiet through the
+    // late window of the lease's last reply; true when it stayed in step
+    // all through the lease, so every reply was its command's own.
+    bool Settle(const CLinkLease& lease);
+    // The line went out of step during the lease: its replies could not
+    // all be matched. *vouchedThrough: the deliveries up to this number
+    // stand.
+    bool OutOfStep(const CLinkLease& lease, quint64* vouchedThrough = nullptr) const;
     // The same on a port opened directly with OpenPort(); "" while a
     // connection runs: then only the holder of a lease talks to the reader.
     QString SendCommand(char letter, const QString& data, quint8 mode);

@@ -95,6 +95,9 @@ CSearchOutcome CReaderSearch::Finish(End end, QList<int> messages)
     CSearchOutcome outcome;
     if (end == End::Success) {
         m_channel.Purge();
+        // Whether this line repeats its replies is known before anyone
+        // queues a command, so none has to wait for it.
+        m_channel.LearnHabit([this] { return Stopped(); });
         outcome.success = true;
         return outcome;
     }

@@ -8,12 +8,11 @@ TEST(LinkTiming, DefaultsAreTheReadersTimes)
 {
     const CLinkTiming t;
     EXPECT_EQ(t.replyByteMs, 2000);
-    EXPECT_EQ(t.exchangeLimitMs, 4000);
-    EXPECT_EQ(t.lateReplyMs, 2000);
+    EXPECT_EQ(t.lateReplyMs, 10000);
+    EXPECT_EQ(t.copyGapMs, 5000);
     EXPECT_EQ(t.firstByteMs, 10);
     EXPECT_EQ(t.listenMs, 250);
     EXPECT_EQ(t.pollSpacingMs, 500);
-    EXPECT_EQ(t.quietMs, 2000);
     EXPECT_EQ(t.linkLostReads, 500);
     EXPECT_EQ(t.queuedReplyMs, 3000);
     EXPECT_EQ(t.writeRetryPauseMs, 200);
@@ -26,7 +25,7 @@ TEST(LinkTiming, ScaledShortensTimesButKeepsCounts)
 {
     const CLinkTiming t = CLinkTiming::Scaled(0.1);
     EXPECT_EQ(t.replyByteMs, 200);
-    EXPECT_EQ(t.exchangeLimitMs, 400);
+    EXPECT_EQ(t.lateReplyMs, 1000);
     EXPECT_EQ(t.pollSpacingMs, 50);
     EXPECT_EQ(t.queuedReplyMs, 300);
     EXPECT_EQ(t.firstByteMs, 1);

@@ -130,14 +130,12 @@ class RepeatedReplies : public OnlineLink, public ::testing::WithParamInterface<
 
 TEST_P(RepeatedReplies, ATagIsShownOnceAndEveryCommandGetsItsOwnReply)
 {
-    // A copy is known as one while the reply it repeats is remembered (two
-    // seconds); at a tenth of that a loaded machine delayed copies past the
-    // memory and the test saw a second read of the tag, as a reader would
-    // show it two seconds later. The line's own times keep that out of reach.
-    UseRealTime();
-    Connect(CSimulatedReader::Kite);
-    reader->SetLatency(GetParam().latencyMs);
-    reader->SetRepeatReplies(GetParam().gapMs);
+    // The frames decide which is a copy, not how soon they come: this runs
+    // at the tests' scaled times.
+    Connect(CSimulatedReader::Kite, [](CSimulatedReader& r) {
+        r.SetLatency(GetParam().latencyMs);
+        r.SetRepeatReplies(GetParam().gapMs);
+    });
     for (const QByteArray& number : {QByteArray("0123456789"), QByteArray("ABCDEF0123")}) {
         const int shown = recorder.Tags().size();
         reader->PresentTag(number);
@@ -161,24 +159,6 @@ INSTANTIATE_TEST_SUITE_P(Gaps, RepeatedReplies,
                                            RepeatCase{"WhileTheNextPollWaits", 550, 100},
                                            RepeatCase{"AfterTheNextPoll", 700, 20}),
                          [](const auto& info) { return std::string(info.param.name); });
-
-// A frame that settles a poll before its own answer comes (a copy of an
-// earlier "no tag" on a line that repeats its replies) leaves that answer to
-// come while no poll waits; a tag in it is reported only this once.
-TEST_F(FramedOnline, ATagAnswerThatComesAfterItsPollWasSettledIsShown)
-{
-    UseRealTime(); // the stray frame must come well before the held answer
-    Connect(CSimulatedReader::Kite);
-    ASSERT_TRUE(WaitForPoll());
-    const qsizetype polls = reader->Log().size();
-    reader->DelayReplyTo("FFCT", 800);
-    reader->PresentTag("0123456789");
-    ASSERT_TRUE(reader->WaitFor([&](const auto& log) { return log.size() > polls; }, 3000));
-    const QByteArray noTag = "FFCTNOTAG";
-    reader->SendRaw('\x02' + noTag + CReaderFrame::Checksum(noTag) + '\x04');
-    ASSERT_TRUE(recorder.WaitFor([&] { return !recorder.tags.isEmpty(); }, 3000));
-    EXPECT_EQ(recorder.Tags().first().number, "0123456789");
-}
 
 TEST_F(FramedOnline, ListEntryReplyLooksLikeATagButIsHandedOver)
 {
@@ -256,7 +236,7 @@ TEST_F(FramedOnline, LeaseWaitsForThePollInFlightAndKeepsPollingOff)
 
 TEST_F(FramedOnline, BusyLineDoesNotHoldAnUnansweredCommandForever)
 {
-    UseRealTime(); // proves the quiet time and the overall bound
+    UseRealTime(); // proves the queued reply window bounds the wait
     Connect(CSimulatedReader::Heron);
     reader->IgnoreNext('L', 1);
     std::atomic<bool> noisy{true};
@@ -275,8 +255,10 @@ TEST_F(FramedOnline, BusyLineDoesNotHoldAnUnansweredCommandForever)
     noise.join();
     caller.join();
     EXPECT_TRUE(lease);
-    EXPECT_GE(waited, 4000);
-    EXPECT_LT(waited, 6500);
+    // The queued command gives up when its caller does (3000 ms after
+    // queueing); the lease follows at once, noise or not.
+    EXPECT_GE(waited, 2000);
+    EXPECT_LT(waited, 4000);
     link.ReleaseLink(lease);
 }
 

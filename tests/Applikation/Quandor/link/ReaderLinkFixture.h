@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 
 // A reader link connected to a simulated reader, as the tests of the
@@ -26,10 +27,14 @@ protected:
 
     // Connects to a new simulated reader of the model; the search of a
     // plain model takes over ten seconds.
-    void Connect(CSimulatedReader::Model model)
+    // prepare sets the reader up before the link first hears it (how its
+    // line behaves is learnt on each opening).
+    void Connect(CSimulatedReader::Model model, const std::function<void(CSimulatedReader&)>& prepare = nullptr)
     {
         reader = std::make_unique<CSimulatedReader>(model, link.Timing().factor);
         reader->RegisterAs(kPort);
+        if (prepare)
+            prepare(*reader);
         Reconnect();
     }
     // The link and the next simulator at the times the readers are built

@@ -158,7 +158,7 @@ TEST_F(FramedReader, AReaderThatAnswersBadlyIsNotRegistered)
     };
     const std::vector<Fault> faults = {
         {"bad checksum", [this] { reader->CorruptNextTo("FFLS0000", 1); }, 106},
-        {"short identification", [this] { reader->ReplaceNextReply("\x02" "FFLS0123456789ABCDEF012" "00\x04"); }, 106},
+        {"short identification", [this] { reader->AnswerNext("LS0000", "FFLS0123456789ABCDEF012", 1); }, 106},
         {"parameter refused", [this] { reader->NakNextTo("FFLP0000", 1); }, 114},
         {"switch code refused", [this] { reader->NakNextTo("FFLP0001", 1); }, 114},
     };

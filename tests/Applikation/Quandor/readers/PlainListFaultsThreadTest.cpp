@@ -1,8 +1,6 @@
 // The plain reader's list on a line that delivers replies late or twice:
 // reading the Wren's list, sending a composed one and recording it must
-// each take every reply for the command that asked for it. The link and
-// the simulator run at their real times: a copy of a reply on a line not
-// yet known to repeat them is told from an answer by when it comes.
+// each take every reply for the command that asked for it.
 
 #include "PlainReaderFixture.h"
 
@@ -69,14 +67,16 @@ TEST_P(PlainListFaults, TheDatabaseEqualsWhatTheReaderHolds)
     Sql({"INSERT INTO tblTransponder (ID_Transponder, strTransponderNummer, Person_ID, Zeitfenster_ID,"
          " strLeser_IDS, boolUpdateOK) VALUES (11,'AAAAAAAAA1',0,1,'3',0), (12,'AAAAAAAAA2',0,1,'7;3',0),"
          " (13,'AAAAAAAAA3',0,1,'7',0)"});
-    ConnectPlain(CSimulatedReader::Wren);
+    // How the line behaves is learnt on each opening: it is set before.
+    ConnectPlain(CSimulatedReader::Wren, [&](CSimulatedReader& r) {
+        r.SetLatency(c.latencyMs);
+        if (c.fault.repeatGapMs >= 0)
+            r.SetRepeatReplies(c.fault.repeatGapMs);
+    });
     reader->SetMaster("0123456789");
     const QStringList onReader{"CCCCCCCCC1", "CCCCCCCCC2", "CCCCCCCCC3", "CCCCCCCCC4", "CCCCCCCCC5"};
     for (int i = 0; i < onReader.size(); ++i)
         reader->SetListEntry(i + 1, onReader.at(i).toLatin1());
-    reader->SetLatency(c.latencyMs);
-    if (c.fault.repeatGapMs >= 0)
-        reader->SetRepeatReplies(c.fault.repeatGapMs);
 
     // Reading: every entry once, in place.
     auto dialog = Open();

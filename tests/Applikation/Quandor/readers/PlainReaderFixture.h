@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "ReaderViewFixture.h"
 
 #include "CParamWrenDlg.h"
@@ -125,9 +127,11 @@ protected:
 
     // Connects to a simulated plain reader and leaves the identification's
     // choice unanswered.
-    void ConnectPlain(CSimulatedReader::Model model)
+    void ConnectPlain(CSimulatedReader::Model model, const std::function<void(CSimulatedReader&)>& prepare = nullptr)
     {
         StartReader(model);
+        if (prepare)
+            prepare(*reader);
         ConnectAndIdentify(true);
         m_messages.clear();
         m_icons.clear();
