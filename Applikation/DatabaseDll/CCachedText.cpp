@@ -85,17 +85,9 @@ CCachedText::CCachedText(const QString& text)
     Assign(text);
 }
 
-CCachedText::CCachedText(const CCachedText& other) noexcept
-    : m_bits(other.m_bits)
+void CCachedText::AddRef() const noexcept
 {
-    if (m_bits != 0 && !IsPacked())
-        Entry()->refs.fetch_add(1, std::memory_order_relaxed);
-}
-
-CCachedText::CCachedText(CCachedText&& other) noexcept
-    : m_bits(other.m_bits)
-{
-    other.m_bits = 0;
+    Entry()->refs.fetch_add(1, std::memory_order_relaxed);
 }
 
 CCachedText& CCachedText::operator=(const CCachedText& other) noexcept
@@ -122,11 +114,6 @@ CCachedText& CCachedText::operator=(const QString& text)
     CCachedText copy(text);
     std::swap(m_bits, copy.m_bits);
     return *this;
-}
-
-CCachedText::~CCachedText()
-{
-    Release();
 }
 
 void CCachedText::Assign(const QString& text)

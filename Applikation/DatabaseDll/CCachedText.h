@@ -22,12 +22,25 @@ class CCachedText
 public:
     CCachedText() noexcept = default;
     CCachedText(const QString& text); // NOLINT: rows take their texts by assignment
-    CCachedText(const CCachedText& other) noexcept;
-    CCachedText(CCachedText&& other) noexcept;
+    CCachedText(const CCachedText& other) noexcept
+        : m_bits(other.m_bits)
+    {
+        if (IsShared())
+            AddRef();
+    }
+    CCachedText(CCachedText&& other) noexcept
+        : m_bits(other.m_bits)
+    {
+        other.m_bits = 0;
+    }
     CCachedText& operator=(const CCachedText& other) noexcept;
     CCachedText& operator=(CCachedText&& other) noexcept;
     CCachedText& operator=(const QString& text);
-    ~CCachedText();
+    ~CCachedText()
+    {
+        if (IsShared())
+            Release();
+    }
 
     QString ToString() const;
     operator QString() const { return ToString(); } // NOLINT: read as the text it holds
@@ -57,6 +70,9 @@ public:
 private:
     bool Equals(const QString& text) const;
     void Assign(const QString& text);
+    bool IsShared() const { return m_bits != 0 && (m_bits & 1u) == 0; }
+    void AddRef() const noexcept;
+    // Drops this object's count of its shared text and empties it.
     void Release() noexcept;
     Shared* Entry() const { return reinterpret_cast<Shared*>(static_cast<std::uintptr_t>(m_bits)); }
 

@@ -489,11 +489,8 @@ bool RegularExpressionData::runSingle(Operation operation, ReportSink& sink)
     if (m_stringToMatch->size() > size_t(INT_MAX))
         return false;
 
-    // The results point into the subject the run holds, so a handler that
-    // changes the string to match cannot leave them dangling.
     LastMatch last;
-    last.subject = m_stringToMatch;
-    const std::string& subject = *last.subject;
+    const std::string& subject = *m_stringToMatch;
     const rc::match_flag_type flags = EngineFlags::Match(m_matchOptions, true);
 
     m_busy = true;
@@ -504,6 +501,10 @@ bool RegularExpressionData::runSingle(Operation operation, ReportSink& sink)
 
     const ReportKind kind = operation == Operation::Search ? ReportKind::Searching : ReportKind::Matching;
     if (found && sink.WantsReport(kind)) {
+        // The results point into the subject, which the report holds, so a
+        // handler that changes the string to match cannot leave them
+        // dangling. (Nothing has changed it since the engine ran.)
+        last.subject = m_stringToMatch;
         const MatchVector parts = buildVector(subject, last.results);
         unsigned line = 1;
         unsigned lineStart = 0;

@@ -18,9 +18,8 @@
 #include "CViewSplitterWnd.h"
 #include "CtblLeser.h"
 
-#include <QActionGroup>
 #include <QAbstractEventDispatcher>
-#include <QTimer>
+#include <QActionGroup>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -29,6 +28,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTimer>
 #include <QUrl>
 
 namespace {
