@@ -64,7 +64,7 @@ TEST_F(FramedOnline, QueuedCommandsGetTheirOwnReplies)
               FramedReply("FFLS" + CSimulatedReader::DefaultIdentification(CSimulatedReader::Egret)));
     EXPECT_EQ(link.SendAndWait('H', "", 1), "QMZT27B5");
 
-    reader->CorruptNextChecksums(1);
+    reader->CorruptNextTo("FFLP0000", 1);
     EXPECT_EQ(link.SendAndWait('L', "P0000", 1), "CRC_ERROR");
 
     // A command answered with "no tag" is never handed over: its caller
