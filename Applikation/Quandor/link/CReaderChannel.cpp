@@ -71,8 +71,7 @@ CLinkTiming CReaderChannel::Timing() const
 
 quint64 CReaderChannel::Epoch() const
 {
-    std::lock_guard<std::mutex> line(m_lineMutex);
-    return m_epoch;
+    return m_epoch.load();
 }
 
 void CReaderChannel::BeginSession()

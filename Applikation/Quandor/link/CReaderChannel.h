@@ -112,7 +112,9 @@ private:
     std::mutex m_lifeMutex;   // orders Open against Shutdown
     bool m_shut = false;
     mutable std::mutex m_lineMutex; // the owner's, for each of its calls
-    quint64 m_epoch = 0;            // guarded by the line lock
+    // Written under the line lock, read without it: a caller must not wait
+    // for the owner's listening to learn the opening.
+    std::atomic<quint64> m_epoch{0};
     CLinkTiming m_timing;           // guarded by the line lock
     CLineMatcher m_matcher;
     CFrameReceiver m_receiver;
