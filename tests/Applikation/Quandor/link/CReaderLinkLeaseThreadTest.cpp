@@ -116,3 +116,25 @@ TEST_F(LinkAccess, AFrameNoCommandAwaitsPutsTheLineOutOfStep)
 }
 
 } // namespace
+
+namespace {
+
+// A transfer's direct commands and the queued ones share the one matcher of
+// the port's opening: on a line that repeats every reply, the copy of a
+// direct command's reply never answers the queued command that follows.
+TEST_F(LinkAccess, DirectAndQueuedCommandsShareOneMatcher)
+{
+    Connect(CSimulatedReader::Kite, [](CSimulatedReader& r) {
+        r.SetLatency(300);
+        r.SetRepeatReplies(100);
+    });
+    for (int i = 0; i < 3; ++i) {
+        const CLinkLease lease = link.TakeLink();
+        ASSERT_TRUE(lease);
+        EXPECT_EQ(link.SendCommand(lease, 'L', "P0000", 1), FramedReply("FFLP00A5"));
+        link.ReleaseLink(lease);
+        EXPECT_EQ(link.SendAndWait('L', "P0001", 1), FramedReply("FFLP0006"));
+    }
+}
+
+} // namespace
