@@ -672,17 +672,15 @@ TEST_F(CCsvImportTest, AServerLostDuringAnImportIsSaidOnce)
         lines << QStringLiteral("Transponder;%1;Person %1").arg(i, 10, 10, QLatin1Char('0'));
     std::thread server([this] {
         // Once the import writes its persons.
-        for (int i = 0; i < 3000; ++i) {
+        TestWait::UntilOnThisThread([this] {
             QString ignored;
-            const QStringList busy = TestEnvironment::PostgresRows(
-                QStringLiteral("postgres"),
-                QStringLiteral("SELECT pid FROM pg_stat_activity WHERE datname = '%1' AND query LIKE '%%tblPerson%%'")
-                    .arg(m_server),
-                &ignored);
-            if (!busy.isEmpty())
-                break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+            return !TestEnvironment::PostgresRows(
+                        QStringLiteral("postgres"),
+                        QStringLiteral("SELECT pid FROM pg_stat_activity WHERE datname = '%1' AND query LIKE '%%tblPerson%%'")
+                            .arg(m_server),
+                        &ignored)
+                        .isEmpty();
+        });
         TestEnvironment::PostgresExec(QStringLiteral("postgres"),
                                       {QStringLiteral("ALTER DATABASE \"%1\" ALLOW_CONNECTIONS false").arg(m_server)});
         TestEnvironment::DropPostgresConnections(m_server);

@@ -3,6 +3,8 @@
 // with its faults, and what the database records.
 
 #include "PlainReaderFixture.h"
+#include "CAppContext.h"
+#include "CReaderLink.h"
 
 #include <QElapsedTimer>
 
@@ -290,8 +292,14 @@ TEST_F(SendWrenList, ReadingStopsAtTheFirstAnswerThatIsNoEntry)
     }
     // The unanswered entry's answer may still come until its late window
     // is over: the line keeps everything it could be mistaken for off
-    // until then (the rule, not a guess at a moment).
-    QTest::qWait(timing.lateReplyMs);
+    // until then. Waits until the line says it stood quiet that long.
+    {
+        CReaderLink* link = m_app->Context().Link();
+        const CLinkLease lease = link->TakeLink();
+        ASSERT_TRUE(lease);
+        link->Settle(lease);
+        link->ReleaseLink(lease);
+    }
     // An empty reader is read as empty.
     reader->SetListLength(1);
     m_messages.clear();
