@@ -96,7 +96,8 @@ public:
     bool Settle(const CLinkLease& lease);
     // The line went out of step during the lease: its replies could not
     // all be matched. *vouchedThrough: the deliveries up to this number
-    // stand.
+    // stand, after an out-of-step as on a line still in step (a run that
+    // ends without waiting for the quiet line keeps only those).
     bool OutOfStep(const CLinkLease& lease, quint64* vouchedThrough = nullptr) const;
     // The same on a port opened directly with OpenPort(); "" while a
     // connection runs: then only the holder of a lease talks to the reader.

@@ -393,9 +393,11 @@ bool CReaderPoller::SettleLease(quint64 ticket)
 bool CReaderPoller::LeaseOutOfStep(quint64 ticket, quint64* vouched) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    const bool outOfStep =
+        ticket != 0 && ticket == m_sessionTicket && m_channel.OutOfStepCount() != m_sessionOutOfStep;
     if (vouched)
-        *vouched = m_channel.VouchedThrough();
-    return ticket != 0 && ticket == m_sessionTicket && m_channel.OutOfStepCount() != m_sessionOutOfStep;
+        *vouched = outOfStep ? m_channel.VouchedThrough() : m_channel.Standing();
+    return outOfStep;
 }
 
 void CReaderPoller::TagHandled(quint64 ticket)

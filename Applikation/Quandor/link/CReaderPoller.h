@@ -79,7 +79,7 @@ public:
     // lease's last reply; true when it was in step all through the lease.
     bool SettleLease(quint64 ticket);
     // The line went out of step during the lease; *vouched: the deliveries
-    // that stand (see CLineMatcher::VouchedThrough).
+    // that stand (CLineMatcher::VouchedThrough after it, else Standing).
     bool LeaseOutOfStep(quint64 ticket, quint64* vouched) const;
     void TagHandled(quint64 ticket);
     void SetMasterLearn(bool on);
