@@ -241,7 +241,8 @@ void CReaderPoller::Run(Request& request, bool framed)
         break;
     }
     case Request::Direct: {
-        const CReaderChannel::Result result = m_channel.Transact(request.frame, timing.replyByteMs, giveUp, &reports);
+        const int window = request.windowMs > 0 ? request.windowMs : timing.replyByteMs;
+        const CReaderChannel::Result result = m_channel.Transact(request.frame, window, giveUp, &reports);
         if (result.kind == CReaderChannel::Result::Answer) {
             reply = result.body;
             delivery = result.delivery;
@@ -354,7 +355,7 @@ bool CReaderPoller::IsLeased() const
     return m_lease != 0;
 }
 
-CReaderPoller::DirectReply CReaderPoller::SubmitDirect(quint64 ticket, const QByteArray& frame)
+CReaderPoller::DirectReply CReaderPoller::SubmitDirect(quint64 ticket, const QByteArray& frame, int windowMs)
 {
     DirectReply answer;
     std::unique_lock<std::mutex> lock(m_mutex);
@@ -365,6 +366,7 @@ CReaderPoller::DirectReply CReaderPoller::SubmitDirect(quint64 ticket, const QBy
     request->kind = frame == "settle" ? Request::Settle : Request::Direct;
     request->frame = frame;
     request->ticket = ticket;
+    request->windowMs = windowMs;
     m_queue.push_back(request);
     m_changed.notify_all();
     m_channel.Interrupt();

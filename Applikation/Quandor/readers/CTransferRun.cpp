@@ -203,21 +203,21 @@ void CTransferRun::Stop()
 
 QString CTransferRun::SendFramed(char letter, const QString& data, quint64* delivery)
 {
-    return Send(letter, data, CReaderFrame::FramedMode, delivery);
+    return Send(letter, data, CReaderFrame::FramedMode, delivery, 0);
 }
 
 QString CTransferRun::SendPlain(char letter, const QString& data, quint64* delivery)
 {
-    return Send(letter, data, CReaderFrame::PlainMode, delivery);
+    return Send(letter, data, CReaderFrame::PlainMode, delivery, m_timing.queuedReplyMs);
 }
 
-QString CTransferRun::Send(char letter, const QString& data, quint8 mode, quint64* delivery)
+QString CTransferRun::Send(char letter, const QString& data, quint8 mode, quint64* delivery, int windowMs)
 {
     if (delivery)
         *delivery = 0;
     if (IsStopping())
         return QString();
-    return m_link.SendCommand(m_lease, letter, data, mode, delivery);
+    return m_link.SendCommand(m_lease, letter, data, mode, delivery, windowMs);
 }
 
 bool CTransferRun::OutOfStep(quint64* vouchedThrough) const

@@ -129,7 +129,9 @@ public:
     // EOT, checksum included, or "". *delivery: the reply's number on the
     // line, to tell after an out-of-step whether it stands.
     QString SendFramed(char letter, const QString& data, quint64* delivery = nullptr);
-    // The same in plain frames (a Wren's, a Tern's).
+    // The same in plain frames (a Wren's, a Tern's), each answer awaited as
+    // long as a queued command's (the plain list's commands are queued ones
+    // in their Part).
     QString SendPlain(char letter, const QString& data, quint64* delivery = nullptr);
     // The line went out of step during the run: its replies could not all
     // be matched to their commands. *vouchedThrough: the deliveries up to
@@ -165,7 +167,7 @@ protected:
 private:
     enum class State { Idle, Running, Ended };
 
-    QString Send(char letter, const QString& data, quint8 mode, quint64* delivery);
+    QString Send(char letter, const QString& data, quint8 mode, quint64* delivery, int windowMs);
     void RunWorker();
     void OnWorkerDone();
     void EndDuties();
