@@ -4,7 +4,7 @@
 #include "CDialogSetup.h"
 #include "CFerrold_Handler.h"
 #include "CFerrold_Schema.h"
-#include "CRecordWriter.h"
+#include "CNotice.h"
 #include "CFontScale.h"
 #include "CGridCellBase.h"
 #include "CGridCellCheck.h"
@@ -138,7 +138,7 @@ bool CGridBaseDlg::NameFits(const QString& name)
 {
     if (name.size() <= CFerrold_Schema::kMaxNameLength)
         return true;
-    CRecordWriter::ShowCount(kNameTooLongText, CFerrold_Schema::kMaxNameLength);
+    CNotice::ShowCount(kNameTooLongText, CFerrold_Schema::kMaxNameLength);
     return false;
 }
 

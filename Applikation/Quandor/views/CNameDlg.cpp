@@ -7,6 +7,7 @@
 #include "CLanguageHandler.h"
 #include "CPersonStore.h"
 #include "CReaderIdList.h"
+#include "CNotice.h"
 #include "CRecordWriter.h"
 #include "CTestSeam.h"
 #include "CtblLeser.h"
@@ -277,14 +278,14 @@ bool CNameDlg::StoreName(qint32 personId, const QString& name)
         return false;
     for (int i = 0; i < persons->GetAnz_Person(); ++i) {
         if (persons->Get_Person(i)->Name == name) {
-            CRecordWriter::ShowNotice(85);
+            CNotice::ShowNotice(85);
             return false;
         }
     }
     CFerrold_Handler* db = GetDBHandler();
     const CRecordWriter::Result result = CPersonStore(*db).Rename(personId, name);
     if (result == CRecordWriter::Result::NotFound)
-        CRecordWriter::ShowNotice(77);
+        CNotice::ShowNotice(77);
     if (result != CRecordWriter::Result::Written)
         return false;
     if (CGridCtrl* grid = GetGrid())
@@ -314,8 +315,8 @@ bool CNameDlg::StoreTransponder(qint32 personId, const QString& number)
 
     switch (CPersonStore(*db).SetTransponder(personId, link)) {
     case CPersonStore::LinkResult::Stored: break;
-    case CPersonStore::LinkResult::PersonNotFound: CRecordWriter::ShowNotice(77); return false;
-    case CPersonStore::LinkResult::TransponderNotFound: CRecordWriter::ShowNotice(75); return false;
+    case CPersonStore::LinkResult::PersonNotFound: CNotice::ShowNotice(77); return false;
+    case CPersonStore::LinkResult::TransponderNotFound: CNotice::ShowNotice(75); return false;
     case CPersonStore::LinkResult::Failed: return false;
     }
     m_lookups.Reset();
@@ -378,7 +379,7 @@ void CNameDlg::OnDelete()
     CtblPerson* persons = PersonTable(Context());
     CGridCtrl* grid = GetGrid();
     const std::vector<int> rows = SelectedRows();
-    if (!persons || !grid || rows.empty() || !CRecordWriter::Confirm(rows.size() < 2 ? 69 : 68))
+    if (!persons || !grid || rows.empty() || !CNotice::Confirm(rows.size() < 2 ? 69 : 68))
         return;
     std::vector<qint32> keys;
     keys.reserve(rows.size());
@@ -393,7 +394,7 @@ void CNameDlg::OnDelete()
 void CNameDlg::OnDeleteAll()
 {
     CtblPerson* persons = PersonTable(Context());
-    if (!persons || !CRecordWriter::Confirm(64))
+    if (!persons || !CNotice::Confirm(64))
         return;
     if (m_nFilterID == 0) {
         DeletePersons(nullptr);

@@ -9,7 +9,7 @@
 #include "CGridCtrl.h"
 #include "CReaderLink.h"
 #include "CReaderModel.h"
-#include "CRecordWriter.h"
+#include "CNotice.h"
 #include "CTransponderStore.h"
 #include "CUsbManuell.h"
 #include "CtblLeser.h"
@@ -51,9 +51,9 @@ CtblTransponder::structTransponder* CachedTransponder(CAppContext& context, qint
 void SayWhy(const CTransponderStore& store)
 {
     switch (store.LastFailure()) {
-    case CTransponderStore::Failure::Open: CRecordWriter::ShowOpenFailure(); break;
-    case CTransponderStore::Failure::NotFound: CRecordWriter::ShowNotice(store.MissingText()); break;
-    case CTransponderStore::Failure::Write: CRecordWriter::ShowDatabaseError(store.LastError()); break;
+    case CTransponderStore::Failure::Open: CNotice::ShowOpenFailure(); break;
+    case CTransponderStore::Failure::NotFound: CNotice::ShowNotice(store.MissingText()); break;
+    case CTransponderStore::Failure::Write: CNotice::ShowDatabaseError(store.LastError()); break;
     case CTransponderStore::Failure::None: break;
     }
 }
@@ -399,7 +399,7 @@ bool CTransponderDlg::StoreReader(qint32 transponderId, int column, bool on)
         const qsizetype separator = parameter.indexOf(u';');
         const QString master = separator < 0 ? parameter : parameter.mid(separator + 1);
         if (transponder->TransponderNummer == master) {
-            CRecordWriter::ShowNotice(217);
+            CNotice::ShowNotice(217);
             return true;
         }
     }
@@ -568,7 +568,7 @@ void CTransponderDlg::OnDeleteEntry()
         return;
     // A tag that comes while the question is open waits for the answer.
     Scope scope(this);
-    if (Context().RefusedWhileTransferRuns() || !CRecordWriter::Confirm(rows.size() < 2 ? 69 : 68))
+    if (Context().RefusedWhileTransferRuns() || !CNotice::Confirm(rows.size() < 2 ? 69 : 68))
         return;
     std::vector<qint32> keys;
     keys.reserve(rows.size());
@@ -584,7 +584,7 @@ void CTransponderDlg::OnDeleteAllEntries()
 {
     CtblTransponder* transponders = TransponderTable(Context());
     Scope scope(this);
-    if (!transponders || Context().RefusedWhileTransferRuns() || !CRecordWriter::Confirm(64))
+    if (!transponders || Context().RefusedWhileTransferRuns() || !CNotice::Confirm(64))
         return;
     if (m_nFilterID == 0) {
         DeleteTransponders(nullptr);
