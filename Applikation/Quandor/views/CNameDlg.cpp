@@ -99,7 +99,6 @@ void CNameDlg::FillGrid(quint32 gridId, int columns)
         return;
     // The caches may have been read again since the last fill.
     m_lookups.Reset();
-    m_parsedList = CReaderIdList();
     CtblPerson* persons = db->Get_Ptr_To_tblPerson();
     CtblTransponder* transponders = db->Get_Ptr_To_tblTransponder();
     CtblLeser* readers = db->Get_Ptr_To_tblLeser();
@@ -137,11 +136,6 @@ void CNameDlg::FillGrid(quint32 gridId, int columns)
         }
     }
     SetupReaderColumns(kFirstReaderColumn, widths);
-    // Each reader column belongs to the reader it was made for, also when
-    // two readers carry one name.
-    m_readerOfColumn.clear();
-    for (int i = 0; i < readers->GetAnz_Leser(); ++i)
-        m_readerOfColumn.push_back(readers->Get_Leser(i)->ID_Leser);
     ResetSortState();
     if (widths)
         LoadGridLayout(QStringLiteral("02"));
@@ -156,15 +150,6 @@ const CtblPerson::structPerson* CNameDlg::PersonOfRow(int dataRow) const
         return nullptr;
     const int index = CacheRow(dataRow, persons->GetAnz_Person());
     return index >= 0 ? persons->Get_Person(index) : nullptr;
-}
-
-bool CNameDlg::Enabled(const QString& readerList, qint32 readerId)
-{
-    if (readerList.isEmpty() || readerId == 0)
-        return false;
-    if (readerList != m_parsedList.Text())
-        m_parsedList = CReaderIdList(readerList);
-    return m_parsedList.Holds(readerId);
 }
 
 void CNameDlg::OnGetCellText(GRID_DISPINFO* info)
@@ -199,9 +184,7 @@ void CNameDlg::OnGetCellText(GRID_DISPINFO* info)
         break;
     }
     default: {
-        const std::size_t reader = std::size_t(info->column - kFirstReaderColumn);
-        const bool on = transponder && reader < m_readerOfColumn.size()
-                        && Enabled(transponder->Leser_IDS, m_readerOfColumn[reader]);
+        const bool on = transponder && ReaderListHolds(transponder->Leser_IDS, ReaderOfColumn(info->column));
         info->valueText = on ? QStringLiteral("1") : QStringLiteral("0");
         break;
     }

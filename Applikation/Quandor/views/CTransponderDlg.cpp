@@ -117,7 +117,6 @@ void CTransponderDlg::FillGrid(quint32 gridId, int columns)
         return;
     // The caches may have been read again since the last fill.
     m_lookups.Reset();
-    m_parsedList = CReaderIdList();
     CtblTransponder* transponders = db->Get_Ptr_To_tblTransponder();
     CtblLeser* readers = db->Get_Ptr_To_tblLeser();
     int rows = transponders->GetAnz_Transponder() + 1;
@@ -168,11 +167,6 @@ void CTransponderDlg::FillGrid(quint32 gridId, int columns)
         }
     }
     SetupReaderColumns(kFirstReaderColumn, widths);
-    // Each reader column belongs to the reader it was made for, also when
-    // two readers carry one name.
-    m_readerOfColumn.clear();
-    for (int i = 0; i < readers->GetAnz_Leser(); ++i)
-        m_readerOfColumn.push_back(readers->Get_Leser(i)->ID_Leser);
     ResetSortState();
     if (widths)
         LoadGridLayout(QStringLiteral("05"));
@@ -189,24 +183,9 @@ const CtblTransponder::structTransponder* CTransponderDlg::TransponderOfRow(int 
     return index >= 0 ? transponders->Get_Transponder(index) : nullptr;
 }
 
-qint32 CTransponderDlg::ReaderOfColumn(int column) const
-{
-    const std::size_t reader = std::size_t(column - kFirstReaderColumn);
-    return column >= kFirstReaderColumn && reader < m_readerOfColumn.size() ? m_readerOfColumn[reader] : 0;
-}
-
 QString CTransponderDlg::SchemaName(qint32 schemaId) const
 {
     return m_schemaNames.value(schemaId);
-}
-
-bool CTransponderDlg::Enabled(const QString& readerList, qint32 readerId)
-{
-    if (readerList.isEmpty() || readerId == 0)
-        return false;
-    if (readerList != m_parsedList.Text())
-        m_parsedList = CReaderIdList(readerList);
-    return m_parsedList.Holds(readerId);
 }
 
 void CTransponderDlg::OnGetCellText(GRID_DISPINFO* info)
@@ -232,7 +211,7 @@ void CTransponderDlg::OnGetCellText(GRID_DISPINFO* info)
         info->displayText = info->valueText.isNull() ? QStringLiteral("") : info->valueText;
         break;
     default:
-        info->valueText = Enabled(row->Leser_IDS, ReaderOfColumn(info->column)) ? QStringLiteral("1")
+        info->valueText = ReaderListHolds(row->Leser_IDS, ReaderOfColumn(info->column)) ? QStringLiteral("1")
                                                                                  : QStringLiteral("0");
         break;
     }
@@ -473,7 +452,7 @@ CRecordViewMenu CTransponderDlg::ContextMenu(int column)
         for (int row = 1; row < grid->GetRowCount(); ++row) {
             const int dataRow = grid->GetDataRow(row);
             const auto* transponder = TransponderOfRow(dataRow >= 0 ? dataRow : row);
-            if (transponder && Enabled(transponder->Leser_IDS, readerId))
+            if (transponder && ReaderListHolds(transponder->Leser_IDS, readerId))
                 ++count;
         }
     } else {
