@@ -55,13 +55,14 @@ public:
         }
     }
 
-    static std::vector<REMatch> FileParts(const tramex::MatchVector& parts)
+    // Valid until the next call: a file search reports a match at a time,
+    // and its list is built in the same place each time.
+    const std::vector<REMatch>& FileParts(const tramex::MatchVector& parts) const
     {
-        std::vector<REMatch> matches;
-        matches.reserve(parts.size());
-        for (const tramex::MatchPart& part : parts)
-            matches.push_back({CodePage1252::Decode(part.text), part.position});
-        return matches;
+        m_fileParts.resize(parts.size());
+        for (std::size_t i = 0; i < parts.size(); ++i)
+            m_fileParts[i] = {CodePage1252::Decode(parts[i].text), parts[i].position};
+        return m_fileParts;
     }
 
     static QString FileName(const std::string& name) { return QFile::decodeName(QByteArray::fromStdString(name)); }
@@ -70,6 +71,7 @@ private:
     const RegularExpression& m_owner;
     mutable std::shared_ptr<const std::string> m_subject;
     mutable MirroredText m_mirror;
+    mutable std::vector<REMatch> m_fileParts;
 };
 
 const CRuntimeClass RegularExpression::classRegularExpression = {"RegularExpression", kSchema,

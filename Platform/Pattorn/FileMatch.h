@@ -34,6 +34,8 @@ public:
     std::string operator[](int i) const;
     // The offset of mark i; -1 when it took no part or does not exist.
     int Position(int i) const;
+    // Both at once, into a text the caller keeps (so its room is reused).
+    void Part(int i, std::string& text, int& position) const;
     // The line of the match's start, counted from 1.
     unsigned Line() const { return m_line; }
     // The format string filled from this match, in the engine's full syntax

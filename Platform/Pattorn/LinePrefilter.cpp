@@ -2,6 +2,7 @@
 
 #include <re2/re2.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cstring>
@@ -29,8 +30,10 @@ bool copyList(const std::string& s, std::size_t& i, std::string& out)
     if (j >= s.size() || s[j] == '^' || s[j] == ']')
         return false;
     for (; j < s.size() && s[j] != ']'; ++j) {
-        // Escapes, classes, equivalents and collating elements.
-        if (s[j] == '\\' || s[j] == '[')
+        // Escapes, classes, equivalents and collating elements; a line end
+        // (or any control character) would let a match run past its line.
+        const unsigned char c = static_cast<unsigned char>(s[j]);
+        if (c == '\\' || c == '[' || c < 0x20 || c == 0x7f)
             return false;
     }
     if (j >= s.size())
@@ -61,7 +64,124 @@ bool copyCount(const std::string& s, std::size_t& i, std::string& out)
     return true;
 }
 
+// Reads a translated expression (alternatives of items, each a byte, an
+// escaped byte, a dot, a bracket list or a group, with an optional repeat)
+// for the bytes a match may hold and its shortest length.
+class MatchBytesReader
+{
+public:
+    MatchBytesReader(const std::string& s, LinePrefilter::ByteSet& bytes) : m_s(s), m_bytes(bytes) {}
+
+    std::size_t Alternatives()
+    {
+        std::size_t shortest = Sequence();
+        while (more() && m_s[m_i] == '|') {
+            ++m_i;
+            shortest = std::min(shortest, Sequence());
+        }
+        return shortest;
+    }
+
+private:
+    // Long enough that a match never holds it; sums cannot overflow.
+    static constexpr std::size_t kTooLong = std::size_t(1) << 40;
+
+    bool more() const { return m_i < m_s.size(); }
+    unsigned char at(std::size_t i) const { return static_cast<unsigned char>(m_s[i]); }
+
+    std::size_t Sequence()
+    {
+        std::size_t length = 0;
+        while (more() && m_s[m_i] != '|' && m_s[m_i] != ')') {
+            const std::size_t item = Item();
+            length = std::min(kTooLong, length + std::min(kTooLong, item * Repeats()));
+        }
+        return length;
+    }
+
+    std::size_t Item()
+    {
+        const unsigned char c = at(m_i);
+        if (c == '(') {
+            m_i += m_s.compare(m_i, 3, "(?:") == 0 ? 3 : 1;
+            const std::size_t length = Alternatives();
+            ++m_i; // ')'
+            return length;
+        }
+        if (c == '[') {
+            List();
+            return 1;
+        }
+        if (c == '.') {
+            std::fill(m_bytes.begin(), m_bytes.end(), true);
+            m_bytes['\n'] = false;
+        } else if (c == '\\') {
+            m_bytes[at(++m_i)] = true;
+        } else {
+            m_bytes[c] = true;
+        }
+        ++m_i;
+        return 1;
+    }
+
+    // Every byte named and every byte within a range: more than the list
+    // holds where a '-' is read as a byte, never less.
+    void List()
+    {
+        const std::size_t close = m_s.find(']', m_i + 1);
+        for (std::size_t j = m_i + 1; j < close; ++j) {
+            m_bytes[at(j)] = true;
+            if (j + 2 < close && m_s[j + 1] == '-') {
+                for (unsigned b = at(j); b <= at(j + 2); ++b)
+                    m_bytes[b] = true;
+            }
+        }
+        m_i = close + 1;
+    }
+
+    // The fewest repeats of the item before.
+    std::size_t Repeats()
+    {
+        std::size_t least = 1;
+        if (!more())
+            return least;
+        switch (m_s[m_i]) {
+        case '*':
+        case '?': least = 0; ++m_i; break;
+        case '+': ++m_i; break;
+        case '{': {
+            const std::size_t digits = m_s.find_first_not_of("0123456789", m_i + 1) - m_i - 1;
+            least = digits > 12 ? kTooLong : std::size_t(std::stoull(m_s.substr(m_i + 1, digits)));
+            m_i = m_s.find('}', m_i) + 1;
+            break;
+        }
+        default: return least;
+        }
+        if (more() && m_s[m_i] == '?')
+            ++m_i;
+        return least;
+    }
+
+    const std::string& m_s;
+    LinePrefilter::ByteSet& m_bytes;
+    std::size_t m_i = 0;
+};
+
 } // namespace
+
+LinePrefilter::ByteSet LinePrefilter::MatchBytes(const std::string& translated, bool icase, std::size_t& shortest)
+{
+    ByteSet bytes{};
+    MatchBytesReader reader(translated, bytes);
+    shortest = reader.Alternatives();
+    if (icase) {
+        for (unsigned b = 'a'; b <= 'z'; ++b) {
+            const unsigned upper = b - 'a' + 'A';
+            bytes[b] = bytes[upper] = bytes[b] || bytes[upper];
+        }
+    }
+    return bytes;
+}
 
 std::string LinePrefilter::Translate(const std::string& s, bool& hasDot)
 {
@@ -211,11 +331,16 @@ std::unique_ptr<LinePrefilter> LinePrefilter::Create(const std::string& expressi
     // A match of nothing is not confined to a line either.
     if (!engine->ok() || RE2::FullMatch("", *engine))
         return nullptr;
-    return std::unique_ptr<LinePrefilter>(new LinePrefilter(std::move(engine), hasDot));
+    std::size_t shortest = 0;
+    const ByteSet bytes = MatchBytes(translated, icase, shortest);
+    return std::unique_ptr<LinePrefilter>(new LinePrefilter(std::move(engine), hasDot, bytes, shortest));
 }
 
-LinePrefilter::LinePrefilter(std::unique_ptr<re2::RE2> engine, bool hasDot)
-    : m_engine(std::move(engine)), m_id(++s_lastId), m_hasDot(hasDot)
+LinePrefilter::LinePrefilter(std::unique_ptr<re2::RE2> engine, bool hasDot, const ByteSet& bytes,
+                             std::size_t shortest)
+    : m_engine(std::move(engine)), m_id(++s_lastId), m_hasDot(hasDot), m_bytes(bytes),
+      m_shortest(std::max<std::size_t>(shortest, 1)),
+      m_skipRuns(std::count(bytes.begin(), bytes.end(), true) <= 128)
 {
 }
 
@@ -248,16 +373,57 @@ bool LinePrefilter::Covers(rc::match_flag_type flags) const
     return !m_hasDot || (flags & rc::match_not_dot_newline);
 }
 
-bool LinePrefilter::Next(const char* from, const char* last, const char*& start, const char*& lineEnd) const
+bool LinePrefilter::matchFrom(const char* from, const char* last, const char*& start) const
 {
     const re2::StringPiece text(from, std::size_t(last - from));
     re2::StringPiece found;
     if (!engine().Match(text, 0, text.size(), RE2::UNANCHORED, &found, 1))
         return false;
     start = found.data();
-    const void* after = std::memchr(start, '\n', std::size_t(last - start));
-    lineEnd = after ? static_cast<const char*>(after) + 1 : last;
     return true;
+}
+
+const char* LinePrefilter::nextRun(const char* from, const char* last) const
+{
+    // The window [from, from + shortest) is tested from its end: a byte
+    // outside the set rules out every window holding it, so the next
+    // window starts after it. Bytes already found in the set are not
+    // tested again.
+    const std::size_t width = m_shortest;
+    const auto* p = reinterpret_cast<const unsigned char*>(from);
+    const auto* end = reinterpret_cast<const unsigned char*>(last);
+    const unsigned char* tested = p;
+    while (std::size_t(end - p) >= width) {
+        const unsigned char* k = p + width;
+        while (k > tested && m_bytes[k[-1]])
+            --k;
+        if (k == tested)
+            return reinterpret_cast<const char*>(p);
+        tested = p + width;
+        p = k;
+    }
+    return nullptr;
+}
+
+bool LinePrefilter::Next(const char* from, const char* last, const char*& start, const char*& lineEnd) const
+{
+    if (!m_skipRuns) {
+        if (!matchFrom(from, last, start))
+            return false;
+        const void* after = std::memchr(start, '\n', std::size_t(last - start));
+        lineEnd = after ? static_cast<const char*>(after) + 1 : last;
+        return true;
+    }
+    // A match lies within one run and within one line, so the line engine
+    // looks only from the run to the end of its line.
+    while (const char* run = nextRun(from, last)) {
+        const void* after = std::memchr(run, '\n', std::size_t(last - run));
+        lineEnd = after ? static_cast<const char*>(after) + 1 : last;
+        if (matchFrom(run, lineEnd, start))
+            return true;
+        from = lineEnd;
+    }
+    return false;
 }
 
 } // namespace pattorn

@@ -4,8 +4,9 @@
 
 #include <boost/regex.hpp>
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
-
 #include <memory>
 #include <string>
 
@@ -30,6 +31,11 @@ namespace pattorn {
 // expression. It also refuses an expression that could match across a line
 // end or match nothing at all, since then a match is not confined to the
 // line it starts in.
+//
+// Before the line engine it skips, at a few bytes a step, the text that
+// holds no run of bytes a match could consist of as long as the shortest
+// match: a match of a number or a word then costs the line engine one call
+// on its line, not a scan of the text before it.
 class PATTORN_EXPORT LinePrefilter
 {
 public:
@@ -51,10 +57,19 @@ public:
     // The expression as the line engine reads it; empty when refused.
     static std::string Translate(const std::string& expression, bool& hasDot);
 
+    // The bytes a match of a translated expression may hold, and the
+    // fewest bytes a match holds.
+    using ByteSet = std::array<bool, 256>;
+    static ByteSet MatchBytes(const std::string& translated, bool icase, std::size_t& shortest);
+
 private:
-    LinePrefilter(std::unique_ptr<re2::RE2> engine, bool hasDot);
+    LinePrefilter(std::unique_ptr<re2::RE2> engine, bool hasDot, const ByteSet& bytes, std::size_t shortest);
     // This thread's copy of the engine.
     const re2::RE2& engine() const;
+    // The first run of match bytes in [from, last) as long as the shortest
+    // match; null when there is none.
+    const char* nextRun(const char* from, const char* last) const;
+    bool matchFrom(const char* from, const char* last, const char*& start) const;
 
     // Threads that search side by side each take a copy: one engine's
     // state cache is shared under a lock that every search takes, and
@@ -63,6 +78,11 @@ private:
     const std::uint64_t m_id;
     // A dot matches a line end unless the search says otherwise.
     bool m_hasDot;
+    ByteSet m_bytes;
+    std::size_t m_shortest;
+    // Off where most bytes may be in a match: the runs would then be most
+    // lines, each costing a call of the line engine.
+    bool m_skipRuns;
 };
 
 } // namespace pattorn

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -9,7 +10,8 @@ namespace tramex {
 // One event of the component: handlers subscribed by a receiver, called in
 // the order they were subscribed. Raising works on a snapshot of the list,
 // so a handler may subscribe or remove handlers (its own included) without
-// disturbing the raise in progress.
+// disturbing the raise in progress. A list is never changed once made, so
+// the snapshot is a shared reference: a search raises an event per match.
 template <class... Args>
 class EventList
 {
@@ -18,7 +20,10 @@ public:
 
     void Subscribe(const void* receiver, Handler handler)
     {
-        m_entries.push_back({receiver, std::move(handler)});
+        auto entries = m_entries ? std::make_shared<std::vector<Entry>>(*m_entries)
+                                 : std::make_shared<std::vector<Entry>>();
+        entries->push_back({receiver, std::move(handler)});
+        m_entries = std::move(entries);
     }
 
     // A member function of the receiver.
@@ -31,20 +36,24 @@ public:
 
     void RemoveAll(const void* receiver)
     {
-        std::vector<Entry> kept;
-        for (Entry& entry : m_entries)
+        if (!m_entries)
+            return;
+        auto kept = std::make_shared<std::vector<Entry>>();
+        for (const Entry& entry : *m_entries)
             if (entry.receiver != receiver)
-                kept.push_back(std::move(entry));
-        m_entries.swap(kept);
+                kept->push_back(entry);
+        m_entries = kept->empty() ? nullptr : std::move(kept);
     }
 
-    bool IsEmpty() const { return m_entries.empty(); }
-    size_t Count() const { return m_entries.size(); }
+    bool IsEmpty() const { return !m_entries; }
+    size_t Count() const { return m_entries ? m_entries->size() : 0; }
 
     void Raise(Args... args) const
     {
-        const std::vector<Entry> snapshot = m_entries;
-        for (const Entry& entry : snapshot)
+        const std::shared_ptr<const std::vector<Entry>> snapshot = m_entries;
+        if (!snapshot)
+            return;
+        for (const Entry& entry : *snapshot)
             entry.handler(args...);
     }
 
@@ -54,7 +63,8 @@ private:
         const void* receiver;
         Handler handler;
     };
-    std::vector<Entry> m_entries;
+    // Null when no handler is subscribed.
+    std::shared_ptr<const std::vector<Entry>> m_entries;
 };
 
 // The component's rule for every report: the callback pointer when one is

@@ -3,6 +3,7 @@
 #include "EventList.h"
 #include "ReportSink.h"
 
+#include <string>
 #include <vector>
 
 namespace tramex {
@@ -122,12 +123,17 @@ protected:
                              unsigned line, bool& proceed) override
         {
             const auto& matches = m_convert.FileParts(parts);
-            const String name = m_convert.FileName(fileName);
+            // A file's matches come one after another: its name is converted once.
+            if (!m_hasName || fileName != m_fileName) {
+                m_fileName = fileName;
+                m_name = m_convert.FileName(fileName);
+                m_hasName = true;
+            }
             if (kind == ReportKind::ChangingFiles)
-                CallbackOrEvent(m_events.m_callbacks.changingFiles, m_events.OnChangingFiles, owner(), name,
+                CallbackOrEvent(m_events.m_callbacks.changingFiles, m_events.OnChangingFiles, owner(), m_name,
                                 matches, line, proceed);
             else
-                CallbackOrEvent(m_events.m_callbacks.greppingFiles, m_events.OnGreppingFiles, owner(), name,
+                CallbackOrEvent(m_events.m_callbacks.greppingFiles, m_events.OnGreppingFiles, owner(), m_name,
                                 matches, line, proceed);
         }
 
@@ -142,6 +148,9 @@ protected:
 
         EventSet& m_events;
         const Converter& m_convert;
+        bool m_hasName = false;
+        std::string m_fileName;
+        String m_name;
     };
 
     Callbacks m_callbacks;

@@ -31,13 +31,13 @@ bool prepare(RegularExpressionData& data, pattorn::RegEx& engine)
     return true;
 }
 
-MatchVector partsOf(const pattorn::FileMatch& match)
+// Fills "parts" in place: a search reports a match at a time, and the
+// same list, reused, spares an allocation per match.
+const MatchVector& partsOf(const pattorn::FileMatch& match, MatchVector& parts)
 {
-    MatchVector parts;
-    const unsigned marks = match.Marks();
-    parts.reserve(marks);
-    for (unsigned i = 0; i < marks; ++i)
-        parts.push_back({match[int(i)], match.Position(int(i))});
+    parts.resize(match.Marks());
+    for (std::size_t i = 0; i < parts.size(); ++i)
+        match.Part(int(i), parts[i].text, parts[i].position);
     return parts;
 }
 
@@ -90,11 +90,12 @@ unsigned FileOperations::Grep(RegularExpressionData& data, ReportSink& sink, std
     if (!prepare(data, engine))
         return 0;
     const bool report = sink.WantsReport(ReportKind::GreppingFiles);
+    MatchVector parts;
     const unsigned count = engine.GrepFiles(
         [&](const std::string& name, const pattorn::FileMatch& match) {
             bool proceed = true;
             if (report)
-                sink.ReportFileMatch(ReportKind::GreppingFiles, name, partsOf(match), match.Line(), proceed);
+                sink.ReportFileMatch(ReportKind::GreppingFiles, name, partsOf(match, parts), match.Line(), proceed);
             return proceed;
         },
         data.GetFilesToMatch(), data.GetDirectoryRecursion(), EngineFlags::Match(data.GetMatchOptions(), false));
@@ -123,6 +124,7 @@ unsigned FileOperations::Change(RegularExpressionData& data, ReportSink& sink, s
     std::string current;
     std::vector<FileRewriter::Replacement> pending;
     unsigned changed = 0;
+    MatchVector parts;
     auto rewriteCurrent = [&] {
         if (!current.empty() && FileRewriter::Rewrite(current, pending, saveExtension, problems))
             changed += unsigned(pending.size());
@@ -143,7 +145,7 @@ unsigned FileOperations::Change(RegularExpressionData& data, ReportSink& sink, s
                 }
                 bool change = true;
                 if (report)
-                    sink.ReportFileMatch(ReportKind::ChangingFiles, name, partsOf(match), match.Line(), change);
+                    sink.ReportFileMatch(ReportKind::ChangingFiles, name, partsOf(match, parts), match.Line(), change);
                 if (!change)
                     return false;
                 current = name;

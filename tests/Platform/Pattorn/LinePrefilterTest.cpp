@@ -44,8 +44,9 @@ TEST(LinePrefilter, TakesOnlyTheSubsetBothEnginesReadAlike)
         {"(a*)*b", ""},
         {"(a)(b", ""},
         {"a)", ""},
-        // A line end in the expression.
+        // A line end in the expression, also within a list.
         {"a\nb", ""},
+        {"a[\nb]", ""},
     };
     for (const auto& row : table) {
         bool hasDot = false;
@@ -174,6 +175,7 @@ TEST_F(LineFilteredSearch, FindsWhatTheEngineFindsInTheWholeFile)
         {"a.c", false, rc::match_default},
         {"a.c", false, rc::match_not_dot_newline},
         {"[0-9]+?-", false, rc::match_default},
+        {"a[\n]c", false, rc::match_default},
         // Left to the engine alone: the same either way.
         {"(a)\\1", false, rc::match_default},
         {"\\d+", false, rc::match_default},
