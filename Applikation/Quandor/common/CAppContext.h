@@ -14,8 +14,9 @@ class QWidget;
 // and navigation tree they live in. The top of the program implements it
 // and hands it to every view and command it creates; nothing below the top
 // reaches for the application object or the main window itself, so each
-// folder builds without the folders above it (and the lower folders are
-// tested so).
+// folder's library links only the folders below it. The tests of the lower
+// folders (common, settings, grid, link) link nothing more; those of the
+// views, the reader view and the commands run them in the program's window.
 //
 // Everything is looked up at the call: a restore replaces the database
 // handler, and a view may outlive the main window by a moment at exit.

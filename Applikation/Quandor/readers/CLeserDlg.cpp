@@ -11,7 +11,7 @@
 #include "CParamHeron_KiteDlg.h"
 #include "CParamWrenDlg.h"
 #include "CReadEventsJob.h"
-#include "CRecordWriter.h"
+#include "CReaderStore.h"
 #include "CTransferRun.h"
 #include "CUiMessage.h"
 #include "GridRecords.h"
@@ -213,9 +213,9 @@ bool CLeserDlg::StoreEditedCell(GRID_NOTIFY* notify)
         return false;
     if (notify->column != kNameColumn)
         return true;
-    CtblLeser* set = Readers();
+    CFerrold_Handler* db = GetDBHandler();
     CtblLeser::structLeser* reader = ReaderAt(notify->dataRow);
-    if (!set || !reader)
+    if (!db || !reader)
         return false;
     const QString oldName = reader->Bezeichnung;
     const QString newName = notify->text1;
@@ -225,8 +225,7 @@ bool CLeserDlg::StoreEditedCell(GRID_NOTIFY* notify)
 
     // Found by its key, wherever a set left open by earlier work stands; a
     // reader that is gone from the table keeps its name everywhere.
-    if (CRecordWriter::WriteByKey(*set, reader->ID_Leser, [&] { set->strBezeichnung = newName; })
-        != CRecordWriter::Result::Written)
+    if (CReaderStore(*db).Rename(reader->ID_Leser, newName) != CReaderStore::Result::Written)
         return false;
 
     reader->Bezeichnung = newName;

@@ -2,6 +2,7 @@
 
 #include "CGridBaseDlg.h"
 #include "CReaderModel.h"
+#include "CReaderStore.h"
 #include "CtblLeser.h"
 
 #include <QString>
@@ -46,8 +47,9 @@ public:
 
     // How a row's settings button opens its model's dialog. The dialog gets
     // a copy of the row (it finds the record by ID_Leser): the cache may be
-    // re-read while it is open. The dialogs register themselves; a kind
-    // with no opener opens nothing.
+    // re-read while it is open. The view opens the model's own dialog (the
+    // Wren's or the framed readers'); an opener set here replaces it (tests
+    // open none), and a kind without a dialog opens nothing.
     using SettingsOpener = std::function<void(CLeserDlg& view, const CtblLeser::structLeser& reader)>;
     static SettingsOpener SetSettingsOpener(CReaderModel::SettingsDialog dialog, SettingsOpener opener);
 
@@ -163,10 +165,11 @@ private:
     // none.
     int FindDisplayedRow(int column, const QString& text, const CReaderModel::Facts* model) const;
     void SelectDisplayedRow(int row);
-    struct NewReader {
-        QString address, serial, modelText, modus, parameter;
-    };
+    using NewReader = CReaderStore::NewReader;
     void AddNewReader(const NewReader& reader, bool tern);
+    // The tree gets the reader's name as a child of its transponders,
+    // persons and events nodes.
+    void AddReaderTreeItems(const QString& name);
 
     void ShowError(unsigned int text) const;
 

@@ -10,7 +10,7 @@
 #include "CAppContext.h"
 #include "CReaderLink.h"
 #include "CReaderModel.h"
-#include "CRecordWriter.h"
+#include "CNotice.h"
 #include "CShowMessage.h"
 #include "CTransferJob.h"
 #include "CTransferRun.h"
@@ -84,10 +84,10 @@ int CLeserDlg::OnFetchAllDone(int endFlags)
     bool kept = false;
     switch (store.Store(plan, m_nFetchReaderID, &error, &kept)) {
     case CFetchedListStore::Result::OpenFailed:
-        CRecordWriter::ShowOpenFailure();
+        CNotice::ShowOpenFailure();
         return 0;
     case CFetchedListStore::Result::Failed:
-        CRecordWriter::ShowDatabaseError(error);
+        CNotice::ShowDatabaseError(error);
         return 0;
     case CFetchedListStore::Result::Stored:
         break;

@@ -11,7 +11,6 @@
 #include "CAppContext.h"
 #include "CReaderLink.h"
 #include "CRandomName.h"
-#include "CRecordWriter.h"
 #include "CUiMessage.h"
 #include "CReaderFrame.h"
 
@@ -202,20 +201,12 @@ void CLeserDlg::SelectDisplayedRow(int row)
 
 void CLeserDlg::AddNewReader(const NewReader& reader, bool tern)
 {
+    CFerrold_Handler* db = GetDBHandler();
     CtblLeser* set = Readers();
-    if (!set)
+    if (!db || !set)
         return;
     const QString name = CRandomName::Make(QStringLiteral("Leser_"));
-    const auto written = CRecordWriter::AddNew(*set, [&] {
-        set->strBezeichnung = name;
-        set->strAdresse = reader.address;
-        set->strSeriennummer = reader.serial;
-        set->boolUpdateOK = 0;
-        set->strLeserTyp = reader.modelText;
-        set->strModus = reader.modus;
-        set->strParameter = reader.parameter;
-    });
-    if (written != CRecordWriter::Result::Written)
+    if (CReaderStore(*db).Add(name, reader) != CReaderStore::Result::Written)
         return;
     // An open edit belongs to the rows before the re-read.
     EndGridEdit();
@@ -224,10 +215,15 @@ void CLeserDlg::AddNewReader(const NewReader& reader, bool tern)
     InitGrid(QStringLiteral("03"), kGridId, kColumns, set->GetAnz_Leser() + 1);
     if (tern)
         return;
-    Context().InsertReaderChildren(name);
+    AddReaderTreeItems(name);
     if (CGridCtrl* grid = GetGrid()) {
         QScrollBar* bar = grid->verticalScrollBar();
         bar->setValue(bar->maximum());
         grid->Refresh();
     }
+}
+
+void CLeserDlg::AddReaderTreeItems(const QString& name)
+{
+    Context().InsertReaderChildren(name);
 }

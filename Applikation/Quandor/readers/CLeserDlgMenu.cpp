@@ -7,7 +7,7 @@
 #include "CAppContext.h"
 #include "CReaderLink.h"
 #include "CRecordViewMenu.h"
-#include "CRecordWriter.h"
+#include "CNotice.h"
 #include "CTransferRun.h"
 #include "CReaderFrame.h"
 
@@ -191,7 +191,7 @@ void CLeserDlg::OnClearEventMemory()
     // the reader is connected.
     if (Context().Connect() != 1)
         return;
-    if (!CRecordWriter::Confirm(kClearQuestionText))
+    if (!CNotice::Confirm(kClearQuestionText))
         return;
 
     bool cleared = false;

@@ -8,7 +8,7 @@
 #include "CGridCtrl.h"
 #include "CReaderLink.h"
 #include "CReaderModel.h"
-#include "CRecordWriter.h"
+#include "CNotice.h"
 #include "CSendWrenDlg.h"
 #include "CShowMessage.h"
 #include "CTestSeam.h"
@@ -97,7 +97,7 @@ int CLeserDlg::OnWriteAllDataRun()
     try {
         stored = CReaderPayload::Read(db->GetDatabase(), m_nClickedReaderID, CReaderPayload::Form::Framed);
     } catch (const CDBException& e) {
-        CRecordWriter::ShowDatabaseError(e.m_strError);
+        CNotice::ShowDatabaseError(e.m_strError);
         return 0;
     }
     CWriteAllJob::Params params = CWriteAllJob::FromPayload(stored, m_nClickedReaderID);

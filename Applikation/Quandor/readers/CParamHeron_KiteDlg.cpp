@@ -6,7 +6,8 @@
 #include "CGridBaseDlg.h"
 #include "CGridCtrl.h"
 #include "CLeserDlg.h"
-#include "CRecordWriter.h"
+#include "CNotice.h"
+#include "CReaderStore.h"
 #include "CShowMessage.h"
 #include "CTestSeam.h"
 #include "CUiMessage.h"
@@ -344,22 +345,16 @@ bool CParamHeron_KiteDlg::Store(const QString& parameter, int code, bool markFor
     CFerrold_Handler* db = Database();
     if (!db)
         return false;
-    CtblLeser* readers = db->Get_Ptr_To_tblLeser();
-    const CRecordWriter::Result result = CRecordWriter::WriteByKey(*readers, m_nReaderId, [&] {
-        if (markForSending)
-            readers->boolUpdateOK = 1;
-        if (code >= 0)
-            readers->strModus = QString::number(code);
-        readers->strParameter = parameter;
-    });
-    if (result == CRecordWriter::Result::NotFound)
-        CRecordWriter::ShowNotice(kNotFoundText);
+    const CReaderStore::Result result = CReaderStore(*db).StoreSettings(
+        m_nReaderId, parameter, code >= 0 ? QString::number(code) : QString(), markForSending);
+    if (result == CReaderStore::Result::NotFound)
+        CNotice::ShowNotice(kNotFoundText);
     // The table read again and the list redrawn as it stands: its sort
     // and its selection stay.
-    readers->_Requery();
+    db->Get_Ptr_To_tblLeser()->_Requery();
     if (CGridCtrl* grid = m_pOwner ? m_pOwner->GetGrid() : nullptr)
         grid->Refresh();
-    return result == CRecordWriter::Result::Written;
+    return result == CReaderStore::Result::Written;
 }
 
 void CParamHeron_KiteDlg::SetBusy(bool busy)

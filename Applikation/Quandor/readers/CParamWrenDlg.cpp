@@ -6,14 +6,12 @@
 #include "CFontScale.h"
 #include "CGridCtrl.h"
 #include "CLeserDlg.h"
-#include "CReaderIdList.h"
 #include "CReaderLink.h"
-#include "CRecordWriter.h"
+#include "CNotice.h"
+#include "CReaderStore.h"
 #include "CShowMessage.h"
-#include "CTransaction.h"
 #include "CWrenSettings.h"
 #include "CtblOnline.h"
-#include "CtblTransponder.h"
 #include "CCheckMTransDlg.h"
 #include "CWindowMessage.h"
 
@@ -287,15 +285,14 @@ void CParamWrenDlg::OnChooseMaster()
     CFerrold_Handler* db = Database();
     const CtblLeser::structLeser* row = CurrentRow();
     if (!db || !row) {
-        CRecordWriter::ShowNotice(kReaderNotFoundText);
+        CNotice::ShowNotice(kReaderNotFoundText);
         return;
     }
     const QString parameter = CWrenSettings::ModeBitsText(row->Parameter) + u';' + chosen;
-    CtblLeser* readers = db->Get_Ptr_To_tblLeser();
-    const auto written = CRecordWriter::WriteByKey(*readers, m_nReaderId, [&] { readers->strParameter = parameter; });
-    if (written == CRecordWriter::Result::NotFound)
-        CRecordWriter::ShowNotice(kReaderNotFoundText);
-    if (written == CRecordWriter::Result::Written)
+    const auto written = CReaderStore(*db).StoreSettings(m_nReaderId, parameter, QString(), false);
+    if (written == CReaderStore::Result::NotFound)
+        CNotice::ShowNotice(kReaderNotFoundText);
+    if (written == CReaderStore::Result::Written)
         m_strStoredMaster = chosen;
     AfterReaderWrite();
 }
@@ -340,52 +337,22 @@ void CParamWrenDlg::OnNewMaster()
     link->SetMasterTransponder(number);
     m_strReaderMaster = number;
 
-    // The reader's master is no longer one of its ordinary transponders;
-    // both records change together or not at all.
+    // The reader's master is no longer one of its ordinary transponders.
     CFerrold_Handler* db = Database();
     if (!db)
         return;
-    CtblTransponder* transponders = db->Get_Ptr_To_tblTransponder();
-    CtblLeser* readers = db->Get_Ptr_To_tblLeser();
-    qint32 transponderKey = 0;
-    QString reducedList;
-    for (int i = 0; i < transponders->GetAnz_Transponder(); ++i) {
-        const CtblTransponder::structTransponder* row = transponders->Get_Transponder(i);
-        if (row->TransponderNummer == number) {
-            reducedList = CReaderIdList(row->Leser_IDS).Without(m_nReaderId).Text();
-            if (reducedList != row->Leser_IDS)
-                transponderKey = row->ID_Transponder;
-            break;
-        }
-    }
     const CtblLeser::structLeser* row = CurrentRow();
     if (!row) {
-        CRecordWriter::ShowNotice(kReaderNotFoundText);
+        CNotice::ShowNotice(kReaderNotFoundText);
         return;
     }
     const QString parameter = CWrenSettings::ModeBitsText(row->Parameter) + u';' + number;
-    bool stored = false;
-    {
-        CTransaction transaction(db->GetDatabase());
-        auto result = CRecordWriter::Result::Written;
-        if (transponderKey != 0)
-            result = CRecordWriter::WriteByKey(*transponders, transponderKey,
-                                               [&] { transponders->strLeser_IDS = reducedList; });
-        if (result == CRecordWriter::Result::Written) {
-            result = CRecordWriter::WriteByKey(*readers, m_nReaderId, [&] {
-                readers->strParameter = parameter;
-                if (transponderKey != 0)
-                    readers->boolUpdateOK = 1;
-            });
-            if (result == CRecordWriter::Result::NotFound)
-                CRecordWriter::ShowNotice(kReaderNotFoundText);
-        }
-        stored = result == CRecordWriter::Result::Written && transaction.Commit();
-    }
-    if (stored)
+    const CReaderStore::MasterResult stored = CReaderStore(*db).StoreNewMaster(m_nReaderId, number, parameter);
+    if (stored == CReaderStore::MasterResult::ReaderNotFound)
+        CNotice::ShowNotice(kReaderNotFoundText);
+    if (stored == CReaderStore::MasterResult::Stored)
         m_strStoredMaster = number;
     AfterReaderWrite();
-    transponders->_Requery();
 }
 
 bool CParamWrenDlg::ReadControls(QString* modus, QString* parameter)
@@ -423,17 +390,11 @@ bool CParamWrenDlg::StoreControls(bool markForUpdate, QString* modus, QString* p
     CFerrold_Handler* db = Database();
     if (!db)
         return false;
-    CtblLeser* readers = db->Get_Ptr_To_tblLeser();
-    const auto written = CRecordWriter::WriteByKey(*readers, m_nReaderId, [&] {
-        if (markForUpdate)
-            readers->boolUpdateOK = 1;
-        readers->strModus = *modus;
-        readers->strParameter = *parameter;
-    });
+    const auto written = CReaderStore(*db).StoreSettings(m_nReaderId, *parameter, *modus, markForUpdate);
     AfterReaderWrite();
-    if (written == CRecordWriter::Result::NotFound)
-        CRecordWriter::ShowNotice(kReaderNotFoundText);
-    if (written != CRecordWriter::Result::Written)
+    if (written == CReaderStore::Result::NotFound)
+        CNotice::ShowNotice(kReaderNotFoundText);
+    if (written != CReaderStore::Result::Written)
         return false;
     m_strModus = *modus;
     m_strParameter = *parameter;
@@ -460,8 +421,8 @@ void CParamWrenDlg::OnUpdateReader()
     if (!accepted) {
         // The database holds settings the reader lacks: marked, the next
         // write of the reader's data sends them again.
-        CtblLeser* readers = Database()->Get_Ptr_To_tblLeser();
-        CRecordWriter::WriteByKey(*readers, m_nReaderId, [&] { readers->boolUpdateOK = 1; });
+        if (CFerrold_Handler* db = Database())
+            CReaderStore(*db).Mark(m_nReaderId);
         AfterReaderWrite();
         m_link.ShowBox(kNoAnswerText, QMessageBox::Critical);
         return;

@@ -4,6 +4,7 @@
 #include "CDBException.h"
 #include "CReaderIdList.h"
 #include "CReaderPayload.h"
+#include "CNotice.h"
 #include "CRecordWriter.h"
 #include "CDatabase.h"
 #include "CTransaction.h"
@@ -106,12 +107,12 @@ CPlainListStore::Result CPlainListStore::Store(CFerrold_Handler& db, qint32 read
                 done.markKept = CReaderPayload::ClearMarkIfUnchanged(db.GetDatabase(), readerId, expected)
                                 == CReaderPayload::Clearing::Changed;
             } catch (const CDBException& e) {
-                CRecordWriter::ShowDatabaseError(e.m_strError);
+                CNotice::ShowDatabaseError(e.m_strError);
                 result = Result::Refused;
             }
         }
         if (result == Result::Stored && !transaction.Commit()) {
-            CRecordWriter::ShowDatabaseError(transaction.GetError());
+            CNotice::ShowDatabaseError(transaction.GetError());
             result = Result::Refused;
         }
     }

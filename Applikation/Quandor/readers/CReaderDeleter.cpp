@@ -6,7 +6,7 @@
 #include "CFieldExchange.h"
 #include "CReaderIdList.h"
 #include "CReaderModel.h"
-#include "CRecordWriter.h"
+#include "CNotice.h"
 #include "CtblEvents.h"
 #include "CtblLeser.h"
 #include "CtblTransponder.h"
@@ -33,7 +33,7 @@ CReaderDeleter::CReaderDeleter(CFerrold_Handler& db, CAppContext* context)
 
 bool CReaderDeleter::DeleteChosen(const std::vector<qint32>& readerIds)
 {
-    if (readerIds.empty() || !CRecordWriter::Confirm(readerIds.size() > 1 ? kConfirmManyText : kConfirmOneText))
+    if (readerIds.empty() || !CNotice::Confirm(readerIds.size() > 1 ? kConfirmManyText : kConfirmOneText))
         return false;
     // Only framed readers keep events; without one there is nothing to ask.
     bool framed = false;
@@ -43,16 +43,16 @@ bool CReaderDeleter::DeleteChosen(const std::vector<qint32>& readerIds)
         const auto* reader = readers->Get_Leser(i);
         framed = chosen.contains(reader->ID_Leser) && CReaderModel::IsFramed(reader->LeserTyp);
     }
-    const bool removeEvents = framed && CRecordWriter::Confirm(kEventsTooText);
+    const bool removeEvents = framed && CNotice::Confirm(kEventsTooText);
     Delete(&readerIds, removeEvents);
     return true;
 }
 
 bool CReaderDeleter::DeleteEverything()
 {
-    if (!CRecordWriter::Confirm(kConfirmAllText))
+    if (!CNotice::Confirm(kConfirmAllText))
         return false;
-    const bool removeEvents = CRecordWriter::Confirm(kAllEventsTooText);
+    const bool removeEvents = CNotice::Confirm(kAllEventsTooText);
     Delete(nullptr, removeEvents);
     return true;
 }

@@ -6,7 +6,7 @@
 #include "CtblEvents.h"
 #include "CtblLeser.h"
 #include "CRecordDeleter.h"
-#include "CRecordWriter.h"
+#include "CNotice.h"
 #include "GridRecords.h"
 
 namespace {
@@ -160,7 +160,7 @@ void CEventsDlg::OnGridRClick(GRID_NOTIFY* notify)
 void CEventsDlg::OnDeleteAll()
 {
     CFerrold_Handler* db = GetDBHandler();
-    if (!db || !CRecordWriter::Confirm(64))
+    if (!db || !CNotice::Confirm(64))
         return;
     CtblEvents* events = db->Get_Ptr_To_tblEvents();
     CRecordDeleter deleter(*events, 75);

@@ -4,7 +4,7 @@
 #include "CDialogSetup.h"
 #include "CFerrold_Handler.h"
 #include "CFerrold_Schema.h"
-#include "CRecordWriter.h"
+#include "CNotice.h"
 #include "CFontScale.h"
 #include "CGridCellBase.h"
 #include "CGridCellCheck.h"
@@ -138,7 +138,7 @@ bool CGridBaseDlg::NameFits(const QString& name)
 {
     if (name.size() <= CFerrold_Schema::kMaxNameLength)
         return true;
-    CRecordWriter::ShowCount(kNameTooLongText, CFerrold_Schema::kMaxNameLength);
+    CNotice::ShowCount(kNameTooLongText, CFerrold_Schema::kMaxNameLength);
     return false;
 }
 
@@ -287,15 +287,34 @@ void CGridBaseDlg::SetupReaderColumns(int firstColumn, bool withWidths)
     const int columns = firstColumn + readers->GetAnz_Leser();
     if (m_pGrid->GetColumnCount() != columns)
         m_pGrid->SetColumnCount(columns);
+    m_nFirstReaderColumn = firstColumn;
+    m_readerOfColumn.clear();
+    m_parsedList = CReaderIdList();
     for (int i = 0; i < readers->GetAnz_Leser(); ++i) {
         const int col = firstColumn + i;
         m_pGrid->SetColumnCellType(col, &CGridCellCheck::GetThisClass());
         SetupColumn(col, readers->Get_Leser(i)->Bezeichnung, -1, true, true);
+        m_readerOfColumn.push_back(readers->Get_Leser(i)->ID_Leser);
         // A check column keeps its narrow width whatever the reader's name:
         // the name is the user's, and a long one would push the others away.
         if (withWidths)
             m_pGrid->SetColumnWidth(col, CFontScale(m_pGrid).Width(50), true, false);
     }
+}
+
+qint32 CGridBaseDlg::ReaderOfColumn(int column) const
+{
+    const std::size_t reader = std::size_t(column - m_nFirstReaderColumn);
+    return column >= m_nFirstReaderColumn && reader < m_readerOfColumn.size() ? m_readerOfColumn[reader] : 0;
+}
+
+bool CGridBaseDlg::ReaderListHolds(const QString& readerList, qint32 readerId)
+{
+    if (readerList.isEmpty() || readerId == 0)
+        return false;
+    if (readerList != m_parsedList.Text())
+        m_parsedList = CReaderIdList(readerList);
+    return m_parsedList.Holds(readerId);
 }
 
 int CGridBaseDlg::DefaultColumnWidth(int column, int width) const

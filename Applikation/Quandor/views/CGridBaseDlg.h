@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CGridNotifyReceiver.h"
+#include "CReaderIdList.h"
 #include "Colorref.h"
 
 #include <QList>
@@ -157,8 +158,15 @@ protected:
     // 0 and below come back as they are.
     int DefaultColumnWidth(int column, int width) const;
     // One check column per cached reader from "firstColumn" on, titled with
-    // the reader's name; the grid gets as many columns as that needs.
+    // the reader's name; the grid gets as many columns as that needs. Each
+    // column belongs to the reader it was made for, also when two readers
+    // carry one name.
     void SetupReaderColumns(int firstColumn, bool withWidths);
+    // The reader of a reader column; 0 for any other column.
+    qint32 ReaderOfColumn(int column) const;
+    // Whether a transponder's reader list names the reader (never 0); a list
+    // is parsed once while the grid asks for the columns of its row.
+    bool ReaderListHolds(const QString& readerList, qint32 readerId);
     // The cache row a data row shows: itself less one without a filter, the
     // filtered list's entry with one; -1 outside the list or the cache.
     int CacheRow(int dataRow, int cachedRows) const;
@@ -193,4 +201,7 @@ private:
     int m_nRowCount = 0;
     unsigned int m_nKindText = 0;
     QString m_strFilter;
+    int m_nFirstReaderColumn = 0;
+    std::vector<qint32> m_readerOfColumn;
+    CReaderIdList m_parsedList;
 };

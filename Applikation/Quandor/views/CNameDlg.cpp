@@ -7,6 +7,7 @@
 #include "CLanguageHandler.h"
 #include "CPersonStore.h"
 #include "CReaderIdList.h"
+#include "CNotice.h"
 #include "CRecordWriter.h"
 #include "CTestSeam.h"
 #include "CtblLeser.h"
@@ -98,7 +99,6 @@ void CNameDlg::FillGrid(quint32 gridId, int columns)
         return;
     // The caches may have been read again since the last fill.
     m_lookups.Reset();
-    m_parsedList = CReaderIdList();
     CtblPerson* persons = db->Get_Ptr_To_tblPerson();
     CtblTransponder* transponders = db->Get_Ptr_To_tblTransponder();
     CtblLeser* readers = db->Get_Ptr_To_tblLeser();
@@ -136,11 +136,6 @@ void CNameDlg::FillGrid(quint32 gridId, int columns)
         }
     }
     SetupReaderColumns(kFirstReaderColumn, widths);
-    // Each reader column belongs to the reader it was made for, also when
-    // two readers carry one name.
-    m_readerOfColumn.clear();
-    for (int i = 0; i < readers->GetAnz_Leser(); ++i)
-        m_readerOfColumn.push_back(readers->Get_Leser(i)->ID_Leser);
     ResetSortState();
     if (widths)
         LoadGridLayout(QStringLiteral("02"));
@@ -155,15 +150,6 @@ const CtblPerson::structPerson* CNameDlg::PersonOfRow(int dataRow) const
         return nullptr;
     const int index = CacheRow(dataRow, persons->GetAnz_Person());
     return index >= 0 ? persons->Get_Person(index) : nullptr;
-}
-
-bool CNameDlg::Enabled(const QString& readerList, qint32 readerId)
-{
-    if (readerList.isEmpty() || readerId == 0)
-        return false;
-    if (readerList != m_parsedList.Text())
-        m_parsedList = CReaderIdList(readerList);
-    return m_parsedList.Holds(readerId);
 }
 
 void CNameDlg::OnGetCellText(GRID_DISPINFO* info)
@@ -198,9 +184,7 @@ void CNameDlg::OnGetCellText(GRID_DISPINFO* info)
         break;
     }
     default: {
-        const std::size_t reader = std::size_t(info->column - kFirstReaderColumn);
-        const bool on = transponder && reader < m_readerOfColumn.size()
-                        && Enabled(transponder->Leser_IDS, m_readerOfColumn[reader]);
+        const bool on = transponder && ReaderListHolds(transponder->Leser_IDS, ReaderOfColumn(info->column));
         info->valueText = on ? QStringLiteral("1") : QStringLiteral("0");
         break;
     }
@@ -277,14 +261,14 @@ bool CNameDlg::StoreName(qint32 personId, const QString& name)
         return false;
     for (int i = 0; i < persons->GetAnz_Person(); ++i) {
         if (persons->Get_Person(i)->Name == name) {
-            CRecordWriter::ShowNotice(85);
+            CNotice::ShowNotice(85);
             return false;
         }
     }
     CFerrold_Handler* db = GetDBHandler();
     const CRecordWriter::Result result = CPersonStore(*db).Rename(personId, name);
     if (result == CRecordWriter::Result::NotFound)
-        CRecordWriter::ShowNotice(77);
+        CNotice::ShowNotice(77);
     if (result != CRecordWriter::Result::Written)
         return false;
     if (CGridCtrl* grid = GetGrid())
@@ -314,8 +298,8 @@ bool CNameDlg::StoreTransponder(qint32 personId, const QString& number)
 
     switch (CPersonStore(*db).SetTransponder(personId, link)) {
     case CPersonStore::LinkResult::Stored: break;
-    case CPersonStore::LinkResult::PersonNotFound: CRecordWriter::ShowNotice(77); return false;
-    case CPersonStore::LinkResult::TransponderNotFound: CRecordWriter::ShowNotice(75); return false;
+    case CPersonStore::LinkResult::PersonNotFound: CNotice::ShowNotice(77); return false;
+    case CPersonStore::LinkResult::TransponderNotFound: CNotice::ShowNotice(75); return false;
     case CPersonStore::LinkResult::Failed: return false;
     }
     m_lookups.Reset();
@@ -378,7 +362,7 @@ void CNameDlg::OnDelete()
     CtblPerson* persons = PersonTable(Context());
     CGridCtrl* grid = GetGrid();
     const std::vector<int> rows = SelectedRows();
-    if (!persons || !grid || rows.empty() || !CRecordWriter::Confirm(rows.size() < 2 ? 69 : 68))
+    if (!persons || !grid || rows.empty() || !CNotice::Confirm(rows.size() < 2 ? 69 : 68))
         return;
     std::vector<qint32> keys;
     keys.reserve(rows.size());
@@ -393,7 +377,7 @@ void CNameDlg::OnDelete()
 void CNameDlg::OnDeleteAll()
 {
     CtblPerson* persons = PersonTable(Context());
-    if (!persons || !CRecordWriter::Confirm(64))
+    if (!persons || !CNotice::Confirm(64))
         return;
     if (m_nFilterID == 0) {
         DeletePersons(nullptr);

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "CGridBaseDlg.h"
-#include "CReaderIdList.h"
 #include "CRecordLookups.h"
 #include "CRecordViewMenu.h"
 
@@ -63,12 +62,6 @@ private:
     bool StoreTransponder(qint32 personId, const QString& number);
     // Deletes these persons (null: all) with their transponders' links.
     void DeletePersons(const std::vector<qint32>* keys);
-    // Whether the transponder's reader list names the reader; a list is read
-    // once while the grid asks for the columns of its row.
-    bool Enabled(const QString& readerList, qint32 readerId);
 
     mutable CRecordLookups m_lookups;
-    // The reader of each reader column, bound when the grid is filled.
-    std::vector<qint32> m_readerOfColumn;
-    CReaderIdList m_parsedList;
 };

@@ -1,6 +1,7 @@
 #include "CPersonStore.h"
 
 #include "CFerrold_Handler.h"
+#include "CNotice.h"
 #include "CTransaction.h"
 #include "CtblPerson.h"
 #include "CtblTransponder.h"
@@ -59,7 +60,7 @@ CPersonStore::LinkResult CPersonStore::SetTransponder(qint32 personId, qint32 tr
         if (result != CRecordWriter::Result::Written)
             return LinkResult::Failed;
         if (!transaction.Commit()) {
-            CRecordWriter::ShowDatabaseError(transaction.GetError());
+            CNotice::ShowDatabaseError(transaction.GetError());
             return LinkResult::Failed;
         }
     }

@@ -3,7 +3,7 @@
 #include "CBusyScope.h"
 #include "CDatabase.h"
 #include "CFerrold_Base.h"
-#include "CRecordWriter.h"
+#include "CNotice.h"
 #include "CTransaction.h"
 
 #include <QSqlError>
@@ -152,15 +152,15 @@ CRecordDeleter::Result CRecordDeleter::Run(const std::vector<qint32>* keys)
 void CRecordDeleter::Report(const Result& result) const
 {
     if (m_bOpenFailed) {
-        CRecordWriter::ShowOpenFailure();
+        CNotice::ShowOpenFailure();
         return;
     }
     for (const QString& reason : m_reasons) {
         if (reason.isEmpty())
-            CRecordWriter::ShowNotice(m_nNotFound);
+            CNotice::ShowNotice(m_nNotFound);
         else
-            CRecordWriter::ShowDatabaseError(reason);
+            CNotice::ShowDatabaseError(reason);
     }
     if (result.failed > 0 && result.asked > 1)
-        CRecordWriter::ShowCount(300, result.failed);
+        CNotice::ShowCount(300, result.failed);
 }

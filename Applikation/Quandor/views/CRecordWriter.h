@@ -7,11 +7,11 @@
 
 class CFerrold_Base;
 
-// How the record views write one record, and the boxes they show when the
-// database says no: open the table's set on the record's key, Edit, set the
-// columns, Update, Close. The caller brings its cache in line only after a
-// write that succeeded, so the cache never shows what the table does not
-// hold.
+// How the record views write one record: open the table's set on the
+// record's key, Edit, set the columns, Update, Close; when the database says
+// no, its box (CNotice) is shown. The caller brings its cache in line only
+// after a write that succeeded, so the cache never shows what the table
+// does not hold.
 class CRecordWriter
 {
 public:
@@ -31,18 +31,8 @@ public:
     // The new record's key goes to *newKey when given.
     static Result AddNew(CFerrold_Base& set, const std::function<void()>& setColumns, qint32* newKey = nullptr);
 
-    // The boxes of the record views, caption language text 74, with the
-    // normal cursor over them while the wait cursor is on.
-    // A table that cannot be opened: texts 83 and 84, error icon.
-    static void ShowOpenFailure();
-    // A database's own text (an exception), exclamation icon.
-    static void ShowDatabaseError(const QString& text);
-    // An informative language text (not found, already present), exclamation icon.
-    static void ShowNotice(unsigned int text);
-    // A language text filled with a number, exclamation icon.
-    static void ShowCount(unsigned int text, qint64 number);
-    // A yes/no question with a language text; true only for Yes.
-    static bool Confirm(unsigned int text);
-    // The language text of a number; empty without the language component.
-    static QString Text(unsigned int number);
+private:
+    // AddNew or Edit, the columns set, Update; a database exception shows
+    // its text. The caller closes the set.
+    static Result Apply(CFerrold_Base& set, bool addNew, const std::function<void()>& setColumns);
 };

@@ -9,7 +9,7 @@
 #include "CGridCtrl.h"
 #include "CReaderLink.h"
 #include "CReaderModel.h"
-#include "CRecordWriter.h"
+#include "CNotice.h"
 #include "CTransponderStore.h"
 #include "CUsbManuell.h"
 #include "CtblLeser.h"
@@ -51,9 +51,9 @@ CtblTransponder::structTransponder* CachedTransponder(CAppContext& context, qint
 void SayWhy(const CTransponderStore& store)
 {
     switch (store.LastFailure()) {
-    case CTransponderStore::Failure::Open: CRecordWriter::ShowOpenFailure(); break;
-    case CTransponderStore::Failure::NotFound: CRecordWriter::ShowNotice(store.MissingText()); break;
-    case CTransponderStore::Failure::Write: CRecordWriter::ShowDatabaseError(store.LastError()); break;
+    case CTransponderStore::Failure::Open: CNotice::ShowOpenFailure(); break;
+    case CTransponderStore::Failure::NotFound: CNotice::ShowNotice(store.MissingText()); break;
+    case CTransponderStore::Failure::Write: CNotice::ShowDatabaseError(store.LastError()); break;
     case CTransponderStore::Failure::None: break;
     }
 }
@@ -117,7 +117,6 @@ void CTransponderDlg::FillGrid(quint32 gridId, int columns)
         return;
     // The caches may have been read again since the last fill.
     m_lookups.Reset();
-    m_parsedList = CReaderIdList();
     CtblTransponder* transponders = db->Get_Ptr_To_tblTransponder();
     CtblLeser* readers = db->Get_Ptr_To_tblLeser();
     int rows = transponders->GetAnz_Transponder() + 1;
@@ -168,11 +167,6 @@ void CTransponderDlg::FillGrid(quint32 gridId, int columns)
         }
     }
     SetupReaderColumns(kFirstReaderColumn, widths);
-    // Each reader column belongs to the reader it was made for, also when
-    // two readers carry one name.
-    m_readerOfColumn.clear();
-    for (int i = 0; i < readers->GetAnz_Leser(); ++i)
-        m_readerOfColumn.push_back(readers->Get_Leser(i)->ID_Leser);
     ResetSortState();
     if (widths)
         LoadGridLayout(QStringLiteral("05"));
@@ -189,24 +183,9 @@ const CtblTransponder::structTransponder* CTransponderDlg::TransponderOfRow(int 
     return index >= 0 ? transponders->Get_Transponder(index) : nullptr;
 }
 
-qint32 CTransponderDlg::ReaderOfColumn(int column) const
-{
-    const std::size_t reader = std::size_t(column - kFirstReaderColumn);
-    return column >= kFirstReaderColumn && reader < m_readerOfColumn.size() ? m_readerOfColumn[reader] : 0;
-}
-
 QString CTransponderDlg::SchemaName(qint32 schemaId) const
 {
     return m_schemaNames.value(schemaId);
-}
-
-bool CTransponderDlg::Enabled(const QString& readerList, qint32 readerId)
-{
-    if (readerList.isEmpty() || readerId == 0)
-        return false;
-    if (readerList != m_parsedList.Text())
-        m_parsedList = CReaderIdList(readerList);
-    return m_parsedList.Holds(readerId);
 }
 
 void CTransponderDlg::OnGetCellText(GRID_DISPINFO* info)
@@ -232,7 +211,7 @@ void CTransponderDlg::OnGetCellText(GRID_DISPINFO* info)
         info->displayText = info->valueText.isNull() ? QStringLiteral("") : info->valueText;
         break;
     default:
-        info->valueText = Enabled(row->Leser_IDS, ReaderOfColumn(info->column)) ? QStringLiteral("1")
+        info->valueText = ReaderListHolds(row->Leser_IDS, ReaderOfColumn(info->column)) ? QStringLiteral("1")
                                                                                  : QStringLiteral("0");
         break;
     }
@@ -399,7 +378,7 @@ bool CTransponderDlg::StoreReader(qint32 transponderId, int column, bool on)
         const qsizetype separator = parameter.indexOf(u';');
         const QString master = separator < 0 ? parameter : parameter.mid(separator + 1);
         if (transponder->TransponderNummer == master) {
-            CRecordWriter::ShowNotice(217);
+            CNotice::ShowNotice(217);
             return true;
         }
     }
@@ -473,7 +452,7 @@ CRecordViewMenu CTransponderDlg::ContextMenu(int column)
         for (int row = 1; row < grid->GetRowCount(); ++row) {
             const int dataRow = grid->GetDataRow(row);
             const auto* transponder = TransponderOfRow(dataRow >= 0 ? dataRow : row);
-            if (transponder && Enabled(transponder->Leser_IDS, readerId))
+            if (transponder && ReaderListHolds(transponder->Leser_IDS, readerId))
                 ++count;
         }
     } else {
@@ -568,7 +547,7 @@ void CTransponderDlg::OnDeleteEntry()
         return;
     // A tag that comes while the question is open waits for the answer.
     Scope scope(this);
-    if (Context().RefusedWhileTransferRuns() || !CRecordWriter::Confirm(rows.size() < 2 ? 69 : 68))
+    if (Context().RefusedWhileTransferRuns() || !CNotice::Confirm(rows.size() < 2 ? 69 : 68))
         return;
     std::vector<qint32> keys;
     keys.reserve(rows.size());
@@ -584,7 +563,7 @@ void CTransponderDlg::OnDeleteAllEntries()
 {
     CtblTransponder* transponders = TransponderTable(Context());
     Scope scope(this);
-    if (!transponders || Context().RefusedWhileTransferRuns() || !CRecordWriter::Confirm(64))
+    if (!transponders || Context().RefusedWhileTransferRuns() || !CNotice::Confirm(64))
         return;
     if (m_nFilterID == 0) {
         DeleteTransponders(nullptr);

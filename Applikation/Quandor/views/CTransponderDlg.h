@@ -1,7 +1,6 @@
 #pragma once
 
 #include "CGridBaseDlg.h"
-#include "CReaderIdList.h"
 #include "CRecordLookups.h"
 #include "CRecordViewMenu.h"
 
@@ -118,14 +117,10 @@ private:
     int DisplayedRowOf(int cacheRow) const;
     void Learn(const QString& number);
     void DrainTags();
-    bool Enabled(const QString& readerList, qint32 readerId);
-    qint32 ReaderOfColumn(int column) const;
     QString SchemaName(qint32 schemaId) const;
 
     mutable CRecordLookups m_lookups;
-    std::vector<qint32> m_readerOfColumn;
     QHash<qint32, QString> m_schemaNames;
-    CReaderIdList m_parsedList;
     // The link's connection that gave the reader reply.
     quint64 m_nReplyConnection = 0;
     int m_nOperations = 0;

@@ -9,7 +9,7 @@
 #include "CGridCtrl.h"
 #include "CLanguageHandler.h"
 #include "CRecordViewMenu.h"
-#include "CRecordWriter.h"
+#include "CNotice.h"
 #include "CShowMessage.h"
 #include "CZeitschemaRules.h"
 #include "CZeitschemaStore.h"
@@ -310,9 +310,9 @@ void CZeitschemaDlg::OnCommand(int command)
 void CZeitschemaDlg::ReportFailure(const CZeitschemaStore& store)
 {
     if (store.LastFailure() == CZeitschemaStore::Failure::Open)
-        CRecordWriter::ShowOpenFailure();
+        CNotice::ShowOpenFailure();
     else if (!store.LastError().isEmpty())
-        CRecordWriter::ShowDatabaseError(store.LastError());
+        CNotice::ShowDatabaseError(store.LastError());
 }
 
 bool CZeitschemaDlg::StoreEditedCell(GRID_NOTIFY* notify)
@@ -343,7 +343,7 @@ bool CZeitschemaDlg::StoreEditedCell(GRID_NOTIFY* notify)
         if (!NameFits(value))
             return false;
         if (const unsigned int problem = CZeitschemaRules::NameProblem(value, m_pStore->NamesExcept(schema))) {
-            CRecordWriter::ShowNotice(problem);
+            CNotice::ShowNotice(problem);
             return false;
         }
         const qint32 identity = m_pStore->Identity(schema);
@@ -422,10 +422,10 @@ void CZeitschemaDlg::OnResetEntry()
     if (schema < 0)
         return;
     if (m_pStore->IsProtected(schema)) {
-        CRecordWriter::ShowNotice(kBuiltInText);
+        CNotice::ShowNotice(kBuiltInText);
         return;
     }
-    if (!CRecordWriter::Confirm(kAskResetText))
+    if (!CNotice::Confirm(kAskResetText))
         return;
     if (!m_pStore->Reset(schema)) {
         ReportFailure(*m_pStore);
@@ -443,10 +443,10 @@ void CZeitschemaDlg::OnDeleteEntry()
     const int selected = int(SelectedRows().size());
     const QList<qint32> identities = SelectedDeletable();
     if (selected > 0 && identities.isEmpty()) {
-        CRecordWriter::ShowNotice(kBuiltInText);
+        CNotice::ShowNotice(kBuiltInText);
         return;
     }
-    if (!CRecordWriter::Confirm(identities.size() > 1 ? kAskDeleteManyText : kAskDeleteOneText))
+    if (!CNotice::Confirm(identities.size() > 1 ? kAskDeleteManyText : kAskDeleteOneText))
         return;
     CBusyScope busy(&Context());
     m_bBusy = 1;
@@ -458,14 +458,14 @@ void CZeitschemaDlg::OnDeleteEntry()
     if (outcome.openFailed)
         ReportFailure(*m_pStore);
     if (!outcome.notFound.isEmpty())
-        CRecordWriter::ShowNotice(kNotFoundText);
+        CNotice::ShowNotice(kNotFoundText);
     // Each reason once, then how many schemas stayed.
     QStringList reasons = outcome.errors;
     reasons.removeDuplicates();
     for (const QString& reason : std::as_const(reasons))
-        CRecordWriter::ShowDatabaseError(reason);
+        CNotice::ShowDatabaseError(reason);
     if (!outcome.failed.isEmpty())
-        CRecordWriter::ShowCount(kNotDeletedText, outcome.failed.size());
+        CNotice::ShowCount(kNotDeletedText, outcome.failed.size());
 }
 
 void CZeitschemaDlg::RemoveTreeChildren(const CZeitschemaStore::DeleteOutcome& outcome)
@@ -477,7 +477,7 @@ void CZeitschemaDlg::RemoveTreeChildren(const CZeitschemaStore::DeleteOutcome& o
 void CZeitschemaDlg::OnDeleteAllEntries()
 {
     FollowHandler();
-    if (!CRecordWriter::Confirm(kAskDeleteAllText))
+    if (!CNotice::Confirm(kAskDeleteAllText))
         return;
     CBusyScope busy(&Context());
     m_bBusy = 1;
