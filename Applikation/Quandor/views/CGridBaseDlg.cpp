@@ -64,7 +64,7 @@ void CGridBaseDlg::InitGrid(const QString& viewCode, quint32 gridId, int columns
     }
 
     m_pGrid = new CGridCtrl(LayoutStore(), viewCode, QStringLiteral("0"), 0, 0, 0, 0, this);
-    m_pGrid->SetDlgCtrlID(gridId);
+    m_pGrid->CreateGrid(contentsRect(), this, gridId);
     // The grid takes the place the view keeps for it, below the heading.
     auto* layout = static_cast<QVBoxLayout*>(this->layout());
     if (QLayoutItem* stretch = layout->takeAt(layout->count() - 1))
@@ -73,6 +73,8 @@ void CGridBaseDlg::InitGrid(const QString& viewCode, quint32 gridId, int columns
     if (columns < 2)
         return;
 
+    // The settings below each redraw the grid; it is drawn once, after them.
+    m_pGrid->SetRedraw(false);
     m_pGrid->SetListMode(true);
     m_pGrid->SetSingleRowSelection(false);
     m_pGrid->SetVirtualMode(true);
@@ -93,6 +95,7 @@ void CGridBaseDlg::InitGrid(const QString& viewCode, quint32 gridId, int columns
     // The default height is not stored: storing it here would overwrite the
     // height the user gave the rows before LoadGridLayout could read it.
     m_pGrid->SetRowHeight(1, scale.Height(18), false);
+    m_pGrid->SetRedraw(true, true);
 }
 
 void CGridBaseDlg::EndGridEdit()
