@@ -208,17 +208,17 @@ qint64 CGridBaseDlg::OnGridBeginEdit(GRID_NOTIFY*)
 
 std::vector<int> CGridBaseDlg::SelectedRows() const
 {
-    std::vector<int> rows;
     if (!m_pGrid)
-        return rows;
+        return {};
     QList<uint> selected;
     m_pGrid->GetSelectedRows(&selected, false);
+    QList<uint> rows;
     for (uint row : selected) {
         if (row >= 1 && int(row) < m_pGrid->GetRowCount() && m_pGrid->IsCellSelected(int(row), 1))
-            rows.push_back(int(row));
+            rows.push_back(row);
     }
-    std::sort(rows.begin(), rows.end());
-    return rows;
+    SortUIntArray(&rows);
+    return std::vector<int>(rows.cbegin(), rows.cend());
 }
 
 QPoint CGridBaseDlg::MenuPoint(const GRID_NOTIFY* notify) const
