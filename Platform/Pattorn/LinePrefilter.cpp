@@ -405,7 +405,8 @@ const char* LinePrefilter::nextRun(const char* from, const char* last) const
     return nullptr;
 }
 
-bool LinePrefilter::Next(const char* from, const char* last, const char*& start, const char*& lineEnd) const
+bool LinePrefilter::Next(const char* from, const char* last, const char*& start, const char*& lineEnd,
+                        Tally& tally) const
 {
     if (!m_skipRuns) {
         if (!matchFrom(from, last, start))
@@ -419,8 +420,14 @@ bool LinePrefilter::Next(const char* from, const char* last, const char*& start,
     while (const char* run = nextRun(from, last)) {
         const void* after = std::memchr(run, '\n', std::size_t(last - run));
         lineEnd = after ? static_cast<const char*>(after) + 1 : last;
+        ++tally.m_candidates;
+        if (!tally.askLineEngine()) {
+            start = run;
+            return true;
+        }
         if (matchFrom(run, lineEnd, start))
             return true;
+        tally.Missed();
         from = lineEnd;
     }
     return false;

@@ -49,10 +49,25 @@ public:
     // plain search, or one whose dot does not match a line end.
     bool Covers(boost::regex_constants::match_flag_type flags) const;
 
+    // What one search has seen: where most runs are matches, asking the
+    // line engine about each one's line would only add a call.
+    class Tally
+    {
+    public:
+        // The last line given held no match after all.
+        void Missed() { ++m_missed; }
+
+    private:
+        friend class LinePrefilter;
+        bool askLineEngine() const { return 4 * m_missed > m_candidates; }
+        std::size_t m_candidates = 0;
+        std::size_t m_missed = 0;
+    };
+
     // Where in [from, last) the first match may start (no match starts
     // before it), and the end of its line (after its line feed, or "last");
     // false when no match may start there at all.
-    bool Next(const char* from, const char* last, const char*& start, const char*& lineEnd) const;
+    bool Next(const char* from, const char* last, const char*& start, const char*& lineEnd, Tally& tally) const;
 
     // The expression as the line engine reads it; empty when refused.
     static std::string Translate(const std::string& expression, bool& hasDot);

@@ -28,7 +28,11 @@ struct FileOutcome
     std::unique_ptr<char[]> buffer;
     std::size_t size = 0;
     bool found = false;
-    std::vector<boost::match_results<const char*>> matches;
+    // Per match, the start and end offset of each of its "marks" marks (-1
+    // for a mark that took no part), and its line: kept compact, as a file
+    // may hold thousands.
+    unsigned marks = 0;
+    std::vector<int> spans;
     std::vector<unsigned> lines;
     // Too many matches to keep: the file is searched again while reported.
     bool tooMany = false;

@@ -68,6 +68,13 @@ public:
         eachMatch(first, last, flags, results, [&] { return visit(results); });
     }
 
+    Results Refind(const char* start, const char* last, rc::match_flag_type flags) const override
+    {
+        Results results;
+        boost::regex_search(start, last, results, m_regex, flags);
+        return results;
+    }
+
     std::string Format(const Results& results, const std::string& format) const override
     {
         // The expression's own traits read the format, so formatting never
@@ -89,9 +96,11 @@ private:
         const char* from = first;
         const char* start = nullptr;
         const char* lineEnd = nullptr;
-        while (from < last && m_prefilter->Next(from, last, start, lineEnd)) {
+        LinePrefilter::Tally tally;
+        while (from < last && m_prefilter->Next(from, last, start, lineEnd, tally)) {
             const rc::match_flag_type at = start == first ? flags : flags | rc::match_prev_avail;
             if (!boost::regex_search(start, lineEnd, results, m_regex, at)) {
+                tally.Missed();
                 from = lineEnd;
                 continue;
             }
@@ -114,6 +123,8 @@ using RuntimeRegex = boost::basic_regex<char, boost::c_regex_traits<char>>;
 // More matches than this in one file are not kept for a later report: the
 // file is searched again while it is reported.
 constexpr std::size_t kMaxKeptMatches = 20000;
+// How many matches ahead of its report a match's text is fetched.
+constexpr std::size_t kFetchAhead = 8;
 
 std::locale userLocale()
 {
@@ -358,7 +369,7 @@ void RegEx::run(const std::vector<Item>& items, std::vector<FilesContinueInfo>& 
                 collect(items[index].path, outcome, reserve);
             } catch (...) {
                 // Out of memory while keeping matches: the report searches again.
-                outcome.matches.clear();
+                outcome.spans.clear();
                 outcome.lines.clear();
                 outcome.tooMany = true;
             }
@@ -481,11 +492,15 @@ unsigned RegEx::GrepFiles(const GrepCallback& callback, const std::string& files
         Lines lines(first);
         try {
             matcher->Grep(first, first + outcome.size, flags, m_lineFilter, [&](const Results& results) {
-                if (outcome.matches.size() == kMaxKeptMatches) {
+                if (outcome.lines.size() == kMaxKeptMatches) {
                     outcome.tooMany = true;
                     return false;
                 }
-                outcome.matches.push_back(results);
+                outcome.marks = unsigned(results.size());
+                for (const auto& mark : results) {
+                    outcome.spans.push_back(mark.matched ? int(mark.first - first) : -1);
+                    outcome.spans.push_back(mark.matched ? int(mark.second - first) : -1);
+                }
                 outcome.lines.push_back(lines.At(results[0].first));
                 return true;
             });
@@ -494,15 +509,23 @@ unsigned RegEx::GrepFiles(const GrepCallback& callback, const std::string& files
             outcome.code = engineCode(e);
         }
         if (outcome.tooMany) {
-            outcome.matches.clear();
+            outcome.spans.clear();
             outcome.lines.clear();
         }
     };
     // Reports what was found ahead, as the calling thread's search would.
     auto report = [&](const std::string& path, FileOutcome& outcome) {
-        for (std::size_t i = 0; i < outcome.matches.size(); ++i) {
+        const char* const first = outcome.buffer.get();
+        const std::size_t width = 2 * std::size_t(outcome.marks);
+        for (std::size_t i = 0; i < outcome.lines.size(); ++i) {
             ++count;
-            const FileMatch match(outcome.matches[i], outcome.buffer.get(), outcome.lines[i], *matcher);
+            // The file was read on another core: its bytes are far from
+            // this one, and fetching each match's text only when it is
+            // reported would stall every report.
+            if (i + kFetchAhead < outcome.lines.size())
+                __builtin_prefetch(first + outcome.spans[width * (i + kFetchAhead)]);
+            const FileMatch match(&outcome.spans[2 * outcome.marks * i], outcome.marks, first, first + outcome.size,
+                                  outcome.lines[i], flags, *matcher);
             if (!callback(path, match))
                 return true; // the engine would not have gone on to its failure
         }

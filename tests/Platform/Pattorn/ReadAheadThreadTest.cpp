@@ -50,10 +50,13 @@ TEST_F(ReadAheadFiles, ReadingAheadReportsWhatReadingInTurnReports)
     write("f120-many.txt", many); // more matches than are kept ahead
     ASSERT_EQ(symlink((m_root + "/nowhere").c_str(), (m_root + "/f130-broken.txt").c_str()), 0);
 
+    // A match kept ahead is found again to be formatted: also where a lazy
+    // expression's empty match at the same place came first.
+    std::string expression;
     auto reports = [&](bool ahead, int stopAt, std::vector<RegEx::FilesContinueInfo>& problems) {
         RegEx engine;
         engine.SetReadAhead(ahead);
-        EXPECT_EQ(engine.SetExpression("alpha( [0-9]+)?", false), 0);
+        EXPECT_EQ(engine.SetExpression(expression, false), 0);
         std::vector<Report> seen;
         const unsigned count = engine.GrepFiles(
             [&](const std::string& name, const FileMatch& match) {
@@ -66,17 +69,20 @@ TEST_F(ReadAheadFiles, ReadingAheadReportsWhatReadingInTurnReports)
                                                     : std::vector<RegEx::FilesContinueInfo>();
         return seen;
     };
-    for (int stopAt : {-1, 7}) {
-        std::vector<RegEx::FilesContinueInfo> inTurnProblems;
-        std::vector<RegEx::FilesContinueInfo> aheadProblems;
-        const auto inTurn = reports(false, stopAt, inTurnProblems);
-        const auto ahead = reports(true, stopAt, aheadProblems);
-        if (stopAt < 0) {
-            EXPECT_GT(inTurn.size(), 30000u);
+    for (const char* e : {"alpha( [0-9]+)?", "(alpha)??"}) {
+        expression = e;
+        for (int stopAt : {-1, 7}) {
+            std::vector<RegEx::FilesContinueInfo> inTurnProblems;
+            std::vector<RegEx::FilesContinueInfo> aheadProblems;
+            const auto inTurn = reports(false, stopAt, inTurnProblems);
+            const auto ahead = reports(true, stopAt, aheadProblems);
+            if (stopAt < 0) {
+                EXPECT_GT(inTurn.size(), 30000u);
+            }
+            EXPECT_TRUE(inTurn == ahead) << expression << ", stop at " << stopAt;
+            ASSERT_EQ(aheadProblems.size(), 1u);
+            EXPECT_EQ(aheadProblems[0].fileName, inTurnProblems[0].fileName);
         }
-        EXPECT_TRUE(inTurn == ahead) << "stop at " << stopAt;
-        ASSERT_EQ(aheadProblems.size(), 1u);
-        EXPECT_EQ(aheadProblems[0].fileName, inTurnProblems[0].fileName);
     }
 
     RegEx engine;
