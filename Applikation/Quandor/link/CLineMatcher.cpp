@@ -216,14 +216,19 @@ CLineMatcher::Outcome CLineMatcher::GiveUp(Ms now, Why why)
     return outcome;
 }
 
+quint64 CLineMatcher::Standing() const
+{
+    quint64 vouched = m_oldDeliveries;
+    if (m_firstAmbiguous)
+        vouched = std::min(vouched, m_firstAmbiguous - 1);
+    return std::max(vouched, m_vouchedAll);
+}
+
 CLineMatcher::Outcome CLineMatcher::GoOutOfStep(Ms at)
 {
     ++m_outOfStep;
     Expire(at);
-    quint64 vouched = m_oldDeliveries;
-    if (m_firstAmbiguous)
-        vouched = std::min(vouched, m_firstAmbiguous - 1);
-    m_vouchedAtOutOfStep = std::max(vouched, m_vouchedAll);
+    m_vouchedAtOutOfStep = Standing();
     m_resync = true;
     // Every answer still under way, and its copy, comes by then.
     m_quietUntil = std::max(at + m_bounds.copyGapMs, m_lastSentAt + m_bounds.lateMs + m_bounds.copyGapMs);

@@ -171,6 +171,10 @@ public:
     quint64 OutOfStepCount() const { return m_outOfStep; }
     // After the last out-of-step: the deliveries up to this number stand.
     quint64 VouchedThrough() const { return m_vouchedAtOutOfStep; }
+    // On a line in step, as of the last input: the deliveries up to this
+    // number would stand if the line went out of step now (older than one
+    // late window and before the first ambiguous one, or settled).
+    quint64 Standing() const;
     // The deliveries up to this number were followed by a line that stood
     // quiet through their late windows.
     quint64 SettledThrough() const { return m_vouchedAll; }

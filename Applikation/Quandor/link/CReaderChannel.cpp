@@ -34,6 +34,7 @@ bool CReaderChannel::Open(const QString& devicePath, quint8 baudSelector)
     m_lost = false;
     m_outOfStep = 0;
     m_vouched = 0;
+    m_standing = 0;
     m_deliveries = 0;
     return m_port.OpenDevice(devicePath, baudSelector);
 }
@@ -97,6 +98,7 @@ void CReaderChannel::NoteOutcomeLocked(const CLineMatcher::Outcome& outcome)
     Q_UNUSED(outcome);
     m_outOfStep = m_matcher.OutOfStepCount();
     m_vouched = m_matcher.VouchedThrough();
+    m_standing = m_matcher.Standing();
     m_deliveries = m_matcher.Deliveries();
 }
 

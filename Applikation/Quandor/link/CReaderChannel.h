@@ -93,6 +93,9 @@ public:
     // deliveries it vouches for after the last one (any thread).
     quint64 OutOfStepCount() const { return m_outOfStep.load(); }
     quint64 VouchedThrough() const { return m_vouched.load(); }
+    // On a line in step: the deliveries that stand as of the last input
+    // (CLineMatcher::Standing).
+    quint64 Standing() const { return m_standing.load(); }
     quint64 Deliveries() const { return m_deliveries.load(); }
     // A transfer's session begins (see CLineMatcher::BeginSession).
     void BeginSession();
@@ -128,6 +131,7 @@ private:
     std::atomic<bool> m_lost{false};
     std::atomic<quint64> m_outOfStep{0};
     std::atomic<quint64> m_vouched{0};
+    std::atomic<quint64> m_standing{0};
     std::atomic<quint64> m_deliveries{0};
     CSerialPort m_port;
 };

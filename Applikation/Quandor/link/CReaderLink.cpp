@@ -183,7 +183,7 @@ int CReaderLink::OpenPort(const QString& portName, quint8 baudSelector)
 }
 
 QString CReaderLink::SendCommand(const CLinkLease& lease, char letter, const QString& data, quint8 mode,
-                                 quint64* delivery)
+                                 quint64* delivery, int windowMs)
 {
     if (delivery)
         *delivery = 0;
@@ -194,7 +194,7 @@ QString CReaderLink::SendCommand(const CLinkLease& lease, char letter, const QSt
     // The line's owner sends it, inside the lease's session; a lease of an
     // earlier connection is nobody's now.
     const CReaderPoller::DirectReply reply =
-        m_poller.SubmitDirect(lease.Ticket(), CReaderFrame::Build(letter, data.toLatin1(), mode));
+        m_poller.SubmitDirect(lease.Ticket(), CReaderFrame::Build(letter, data.toLatin1(), mode), windowMs);
     if (delivery)
         *delivery = reply.delivery;
     return QString::fromLatin1(reply.body);

@@ -88,15 +88,18 @@ public:
     // *delivery: the reply's number among the deliveries of the port's
     // opening (0 for none), to tell which replies stand after an
     // out-of-step (OutOfStep()).
+    // windowMs: another answer window than the direct one (0: 2000 ms), for
+    // a command whose Part waits as long as for a queued one.
     QString SendCommand(const CLinkLease& lease, char letter, const QString& data, quint8 mode,
-                        quint64* delivery = nullptr);
+                        quint64* delivery = nullptr, int windowMs = 0);
     // A transfer's end: waits until the line has stood quiet through the
     // late window of the lease's last reply; true when it stayed in step
     // all through the lease, so every reply was its command's own.
     bool Settle(const CLinkLease& lease);
     // The line went out of step during the lease: its replies could not
     // all be matched. *vouchedThrough: the deliveries up to this number
-    // stand.
+    // stand, after an out-of-step as on a line still in step (a run that
+    // ends without waiting for the quiet line keeps only those).
     bool OutOfStep(const CLinkLease& lease, quint64* vouchedThrough = nullptr) const;
     // The same on a port opened directly with OpenPort(); "" while a
     // connection runs: then only the holder of a lease talks to the reader.

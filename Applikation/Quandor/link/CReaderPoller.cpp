@@ -241,7 +241,8 @@ void CReaderPoller::Run(Request& request, bool framed)
         break;
     }
     case Request::Direct: {
-        const CReaderChannel::Result result = m_channel.Transact(request.frame, timing.replyByteMs, giveUp, &reports);
+        const int window = request.windowMs > 0 ? request.windowMs : timing.replyByteMs;
+        const CReaderChannel::Result result = m_channel.Transact(request.frame, window, giveUp, &reports);
         if (result.kind == CReaderChannel::Result::Answer) {
             reply = result.body;
             delivery = result.delivery;
@@ -354,7 +355,7 @@ bool CReaderPoller::IsLeased() const
     return m_lease != 0;
 }
 
-CReaderPoller::DirectReply CReaderPoller::SubmitDirect(quint64 ticket, const QByteArray& frame)
+CReaderPoller::DirectReply CReaderPoller::SubmitDirect(quint64 ticket, const QByteArray& frame, int windowMs)
 {
     DirectReply answer;
     std::unique_lock<std::mutex> lock(m_mutex);
@@ -365,6 +366,7 @@ CReaderPoller::DirectReply CReaderPoller::SubmitDirect(quint64 ticket, const QBy
     request->kind = frame == "settle" ? Request::Settle : Request::Direct;
     request->frame = frame;
     request->ticket = ticket;
+    request->windowMs = windowMs;
     m_queue.push_back(request);
     m_changed.notify_all();
     m_channel.Interrupt();
@@ -393,9 +395,11 @@ bool CReaderPoller::SettleLease(quint64 ticket)
 bool CReaderPoller::LeaseOutOfStep(quint64 ticket, quint64* vouched) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    const bool outOfStep =
+        ticket != 0 && ticket == m_sessionTicket && m_channel.OutOfStepCount() != m_sessionOutOfStep;
     if (vouched)
-        *vouched = m_channel.VouchedThrough();
-    return ticket != 0 && ticket == m_sessionTicket && m_channel.OutOfStepCount() != m_sessionOutOfStep;
+        *vouched = outOfStep ? m_channel.VouchedThrough() : m_channel.Standing();
+    return outOfStep;
 }
 
 void CReaderPoller::TagHandled(quint64 ticket)

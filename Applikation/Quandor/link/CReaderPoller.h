@@ -72,14 +72,15 @@ public:
     LeaseAnswer BeginLease(quint64& ticket);
     void EndLease(quint64 ticket);
     bool IsLeased() const;
-    // A direct command of the lease ticket; an empty reply when the lease
-    // is not held (any more).
-    DirectReply SubmitDirect(quint64 ticket, const QByteArray& frame);
+    // A direct command of the lease ticket, its answer awaited windowMs (0:
+    // the direct reply window); an empty reply when the lease is not held
+    // (any more).
+    DirectReply SubmitDirect(quint64 ticket, const QByteArray& frame, int windowMs = 0);
     // Waits until the line has stood quiet through the late window of the
     // lease's last reply; true when it was in step all through the lease.
     bool SettleLease(quint64 ticket);
     // The line went out of step during the lease; *vouched: the deliveries
-    // that stand (see CLineMatcher::VouchedThrough).
+    // that stand (CLineMatcher::VouchedThrough after it, else Standing).
     bool LeaseOutOfStep(quint64 ticket, quint64* vouched) const;
     void TagHandled(quint64 ticket);
     void SetMasterLearn(bool on);
@@ -95,6 +96,7 @@ private:
         QByteArray frame;
         quint64 ticket = 0;
         std::chrono::steady_clock::time_point deadline;
+        int windowMs = 0; // a direct command's answer window; 0: the default
         QByteArray reply;
         quint64 delivery = 0;
         bool settled = false;

@@ -137,12 +137,9 @@ qint64 CReadEventsJob::Run(CTransferRun& run, int* endFlags)
         read.push_back(Read{row, delivery});
     }
     // Every reply stands only once the line has stood quiet through the
-    // late window of the last one; a stop keeps what was read.
-    if (!outOfStep && !run.IsStopping() && !run.LineLost())
-        outOfStep = !run.Settle();
-    quint64 vouched = 0;
-    if (outOfStep)
-        run.OutOfStep(&vouched);
+    // late window of the last one; a run stopped before keeps only what
+    // the line vouches for by then.
+    const quint64 vouched = run.Standing(&outOfStep);
 
     CEventStore store(m_params.database);
     QString error;
@@ -152,7 +149,7 @@ qint64 CReadEventsJob::Run(CTransferRun& run, int* endFlags)
     }
     try {
         for (const Read& r : read) {
-            if (outOfStep && (r.delivery == 0 || r.delivery > vouched))
+            if (r.delivery == 0 || r.delivery > vouched)
                 break;
             store.Add(r.row);
             m_stored = store.Stored() + store.Pending();

@@ -29,8 +29,8 @@ class CLanguageHandler;
 //    169);
 // 3. each event is decoded and filtered by date; the rows are stored once
 //    the line has stood quiet through the late window of the last reply
-//    (or, after an out-of-step, only those the line vouches for, text 370);
-//    the result is the number of rows stored, on every end.
+//    (or, after an out-of-step, text 370, or a stop, only those the line
+//    vouches for); the result is the number of rows stored, on every end.
 class CReadEventsJob : public CTransferJob
 {
 public:

@@ -10,27 +10,28 @@
 #include "CReaderIdList.h"
 #include "CReaderLink.h"
 #include "CShowMessage.h"
+#include "CTransferRun.h"
 #include "CWrenSettings.h"
 #include "CtblLeser.h"
 #include "CtblPerson.h"
 #include "CtblTransponder.h"
 #include "CWindowMessage.h"
 
+#include <QEventLoop>
 #include <QGroupBox>
-#include <QSet>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QThread>
+#include <QSet>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace {
 
 // Language texts.
-constexpr unsigned int kNoAnswerText = 141;
 constexpr unsigned int kCancelText = 144;
 constexpr unsigned int kDoneText = 173;
 constexpr unsigned int kDatabaseTitle = 174;
@@ -47,6 +48,11 @@ constexpr unsigned int kReaderUpdatedText = 226;
 constexpr unsigned int kWriteAgainText = 363;
 constexpr unsigned int kOpenFailedText = 83;
 constexpr unsigned int kNotStoredText = 321;
+
+// A conversation's end, sent by its run to the dialog.
+const int kConversationEnd = QEvent::registerEventType();
+// How often the bar follows a conversation.
+constexpr int kProgressMs = 50;
 
 constexpr int kWidth = 393;
 constexpr int kHeight = 289;
@@ -262,7 +268,18 @@ bool CSendWrenDlg::event(QEvent* event)
         OnReadReaderList();
         return true;
     }
+    if (event->type() == kConversationEnd) {
+        if (m_pWait)
+            m_pWait->quit();
+        return true;
+    }
     return QDialog::event(event);
+}
+
+void CSendWrenDlg::reject()
+{
+    if (!m_pWait)
+        QDialog::reject();
 }
 
 void CSendWrenDlg::keyPressEvent(QKeyEvent* event)
@@ -291,36 +308,50 @@ void CSendWrenDlg::SetProgress(int position)
         m_pProgress->repaint();
 }
 
+CPlainListJob::End CSendWrenDlg::Converse(const std::shared_ptr<CPlainListJob>& job)
+{
+    CReaderLink* link = m_link.ReaderLink();
+    if (!link) {
+        m_link.ShowBox(CPlainListJob::kNoAnswerText, QMessageBox::Critical);
+        return CPlainListJob::End::NoAnswer;
+    }
+    QEventLoop wait;
+    CTransferRun run(*link, m_link.Context(), this);
+    CTransferRun::Body body = CTransferJob::BodyFor(job, kConversationEnd, [&wait] { wait.quit(); });
+    QTimer progress;
+    progress.setInterval(kProgressMs);
+    connect(&progress, &QTimer::timeout, this, [this, job] {
+        if (job->Length() > 0)
+            SetProgressRange(job->Length());
+        SetProgress(job->Position());
+    });
+    setEnabled(false);
+    if (run.Start(std::move(body))) {
+        m_pWait = &wait;
+        progress.start();
+        wait.exec();
+        m_pWait = nullptr;
+    } else {
+        m_link.ShowBox(CPlainListJob::kNoAnswerText, QMessageBox::Critical);
+    }
+    setEnabled(true);
+    return job->GetEnd();
+}
+
 void CSendWrenDlg::OnReadReaderList()
 {
-    // The stored length counts the master: the list proper is 1 to L - 1.
-    const QString lengthReply = m_link.Send('Y', QString());
-    quint32 length = 0;
-    if (lengthReply.size() < 2 || !CGridBaseDlg::HexToUInt(lengthReply.left(2), &length)) {
-        // A refusal is no answer, not an empty reader.
-        m_link.ShowBox(kNoAnswerText, QMessageBox::Critical);
-        return;
-    }
-    SetProgressRange(int(length));
     SetStatus(m_link.Text(kReadingText));
+    CPlainListJob::Params params;
+    params.kind = CPlainListJob::Kind::Read;
+    auto job = std::make_shared<CPlainListJob>(params, m_link.Language());
+    const CPlainListJob::End end = Converse(job);
     m_pReader->setSortingEnabled(false);
-    bool complete = true;
-    for (quint32 i = 1; i < length; ++i) {
-        SetProgress(int(i));
-        const QString entry = m_link.Send('G', QStringLiteral("%1").arg(i, 2, 16, QLatin1Char('0')).toUpper());
-        if (!CWrenSettings::IsTransponderNumber(entry)) {
-            complete = false;
-            break;
-        }
-        const QString number = entry.toUpper();
+    for (const QString& number : job->Entries())
         Insert(m_pReader, m_names.value(number, number), number);
-    }
     m_pReader->setSortingEnabled(true);
     m_pReader->sortByColumn(0, Qt::AscendingOrder);
-    if (!complete) {
-        m_link.ShowBox(kNoAnswerText, QMessageBox::Critical);
+    if (end != CPlainListJob::End::Done)
         return;
-    }
     SetStatus(m_link.Text(kListReadText));
     SetProgress(0);
 }
@@ -391,55 +422,42 @@ QStringList CSendWrenDlg::Texts(const QTreeWidget* list)
 
 bool CSendWrenDlg::SendToReader(const QStringList& numbers)
 {
-    CReaderLink* link = m_link.ReaderLink();
-    const int resendPauseMs = link ? link->Timing().plainResendPauseMs : CLinkTiming().plainResendPauseMs;
-    const int n = int(numbers.size());
     // The settings as stored for the reader; a reader gone from the table
     // gets the reader's own defaults.
-    CWrenSettings settings;
-    settings.modeBits = CWrenSettings::kStandalone | CWrenSettings::kMasterActive;
-    QString switchTime;
+    CPlainListJob::Params params;
+    params.kind = CPlainListJob::Kind::Write;
+    params.numbers = numbers;
+    params.settings.modeBits = CWrenSettings::kStandalone | CWrenSettings::kMasterActive;
     CtblLeser* readers = m_pDb->Get_Ptr_To_tblLeser();
     for (int i = 0; i < readers->GetAnz_Leser(); ++i) {
         const CtblLeser::structLeser* row = readers->Get_Leser(i);
         if (row->ID_Leser == m_nReaderId) {
-            settings = CWrenSettings::FromParameter(row->Parameter);
-            switchTime = row->Modus;
+            params.settings = CWrenSettings::FromParameter(row->Parameter);
+            params.switchTime = row->Modus;
             break;
         }
     }
-
-    auto failed = [this] {
-        m_link.ShowBox(kNoAnswerText, QMessageBox::Critical);
-        SetProgress(0);
-        SetStatus(m_link.Text(kNoAnswerText));
-        return false;
-    };
-    auto hex2 = [](int value) { return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper(); };
-
-    SetProgressRange(n + 1);
+    SetProgressRange(int(numbers.size()) + 1);
     SetProgress(1);
-    if (!m_link.Acknowledged('Z', hex2(n + 1)))
-        return failed();
     SetStatus(m_link.Text(kWritingText));
-    for (int i = 1; i <= n; ++i) {
-        SetProgress(i + 1);
-        const QString data = hex2(i) + numbers.at(i - 1);
-        if (m_link.Acknowledged('S', data))
-            continue;
-        QThread::msleep(resendPauseMs);
-        if (!m_link.Acknowledged('S', data))
-            return failed();
-    }
-    SetProgress(n + 1);
-
-    if (!m_link.SendSettings(settings, switchTime)) {
-        m_link.ShowBox(kNoAnswerText, QMessageBox::Critical);
+    switch (Converse(std::make_shared<CPlainListJob>(params, m_link.Language()))) {
+    case CPlainListJob::End::Done:
+        SetStatus(m_link.Text(kDoneText));
+        SetProgress(0);
+        return true;
+    case CPlainListJob::End::NoAnswer:
+        SetProgress(0);
+        SetStatus(m_link.Text(CPlainListJob::kNoAnswerText));
         return false;
+    case CPlainListJob::End::OutOfStep:
+        SetProgress(0);
+        SetStatus(m_link.Text(CTransferRun::kOutOfStepText));
+        return false;
+    case CPlainListJob::End::SettingsRefused:
+    case CPlainListJob::End::Stopped:
+        break;
     }
-    SetStatus(m_link.Text(kDoneText));
-    SetProgress(0);
-    return true;
+    return false;
 }
 
 void CSendWrenDlg::OnSend()
@@ -457,11 +475,7 @@ void CSendWrenDlg::OnSend()
             m_link.ShowBox(kTooManyText, QMessageBox::Critical);
             return;
         }
-        // Nothing is sent twice at once: the dialog's buttons wait meanwhile.
-        setEnabled(false);
-        const bool sent = SendToReader(numbers);
-        setEnabled(true);
-        if (!sent)
+        if (!SendToReader(numbers))
             return;
         SetStatus(m_link.Text(kReaderUpdatedText));
     }

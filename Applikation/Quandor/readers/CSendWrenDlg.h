@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CPlainListJob.h"
 #include "CWrenDialogLink.h"
 
 #include <QDialog>
@@ -8,9 +9,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 class CFerrold_Handler;
 class CLanguageHandler;
 class CLeserDlg;
+class QEventLoop;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -29,9 +33,11 @@ class QTreeWidgetItem;
 // transponders. The lists are sorted by a fixed, locale-independent order,
 // which is also the order the reader's entries are written in.
 //
-// Every command goes through the link's queued call and blocks the dialog
-// for at most its reply time: no handler of the dialog can run in between.
-// Nothing is recorded in the database that the reader did not acknowledge.
+// Each conversation with the reader (reading its list, sending one) runs as
+// the one transfer on the line (CPlainListJob); the handler waits for its
+// end with the dialog's controls off, so no handler of the dialog runs in
+// between. Nothing is recorded in the database that the reader did not
+// acknowledge, or that the line could not vouch for.
 class CSendWrenDlg : public QDialog
 {
     Q_OBJECT
@@ -90,6 +96,8 @@ protected:
     bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    // Not while a conversation with the reader runs.
+    void reject() override;
 
 private:
     void BuildLayout();
@@ -104,8 +112,10 @@ private:
     void CopyInto(QTreeWidget* from);
     void UpdateButtons();
     // Mode 1: the list and the settings to the reader; false (the box
-    // shown) when it did not acknowledge them.
+    // shown) when it did not acknowledge them or the line went out of step.
     bool SendToReader(const QStringList& numbers);
+    // Runs job as the line's transfer and waits for its end.
+    CPlainListJob::End Converse(const std::shared_ptr<CPlainListJob>& job);
 
     CWrenDialogLink m_link;
     CFerrold_Handler* m_pDb;
@@ -115,6 +125,8 @@ private:
     // The names of the persons whose transponders the reader holds, by
     // transponder number.
     QHash<QString, QString> m_names;
+    // The wait of the conversation that runs, or null.
+    QEventLoop* m_pWait = nullptr;
 
     QTreeWidget* m_pDatabase = nullptr;
     QTreeWidget* m_pSend = nullptr;

@@ -11,7 +11,7 @@
 
 class CLanguageHandler;
 
-// The worker's part of a transfer with a framed reader. Everything it shows
+// The worker's part of a transfer with a reader. Everything it shows
 // is captured on the UI thread when the job is made: on the worker it
 // reads nothing of the program but its own values.
 class CTransferJob

@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <limits>
 #include <system_error>
 
 namespace {
@@ -202,11 +203,21 @@ void CTransferRun::Stop()
 
 QString CTransferRun::SendFramed(char letter, const QString& data, quint64* delivery)
 {
+    return Send(letter, data, CReaderFrame::FramedMode, delivery, 0);
+}
+
+QString CTransferRun::SendPlain(char letter, const QString& data, quint64* delivery)
+{
+    return Send(letter, data, CReaderFrame::PlainMode, delivery, m_timing.queuedReplyMs);
+}
+
+QString CTransferRun::Send(char letter, const QString& data, quint8 mode, quint64* delivery, int windowMs)
+{
     if (delivery)
         *delivery = 0;
     if (IsStopping())
         return QString();
-    return m_link.SendCommand(m_lease, letter, data, CReaderFrame::FramedMode, delivery);
+    return m_link.SendCommand(m_lease, letter, data, mode, delivery, windowMs);
 }
 
 bool CTransferRun::OutOfStep(quint64* vouchedThrough) const
@@ -217,6 +228,14 @@ bool CTransferRun::OutOfStep(quint64* vouchedThrough) const
 bool CTransferRun::Settle()
 {
     return !IsStopping() && m_link.Settle(m_lease) && !OutOfStep();
+}
+
+quint64 CTransferRun::Standing(bool* outOfStep)
+{
+    const bool settled = !OutOfStep() && !IsStopping() && !LineLost() && Settle();
+    quint64 vouched = 0;
+    *outOfStep = OutOfStep(&vouched);
+    return settled ? std::numeric_limits<quint64>::max() : vouched;
 }
 
 bool CTransferRun::LineLost() const

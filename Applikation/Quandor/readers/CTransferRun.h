@@ -129,6 +129,10 @@ public:
     // EOT, checksum included, or "". *delivery: the reply's number on the
     // line, to tell after an out-of-step whether it stands.
     QString SendFramed(char letter, const QString& data, quint64* delivery = nullptr);
+    // The same in plain frames (a Wren's, a Tern's), each answer awaited as
+    // long as a queued command's (the plain list's commands are queued ones
+    // in their Part).
+    QString SendPlain(char letter, const QString& data, quint64* delivery = nullptr);
     // The line went out of step during the run: its replies could not all
     // be matched to their commands. *vouchedThrough: the deliveries up to
     // this number stand.
@@ -137,6 +141,12 @@ public:
     // the late window of the last reply; true when it stayed in step all
     // through the run.
     bool Settle();
+    // The end of a run whose replies stand one by one (read events, a plain
+    // reader's list): settles, unless the run is stopped, its line lost or
+    // out of step already, and returns the deliveries up to which the
+    // replies stand: all of them when the line settled, else those the
+    // line vouches for by now. *outOfStep: the line went out of step.
+    quint64 Standing(bool* outOfStep);
     // The text a transfer ends with when the line went out of step.
     static constexpr unsigned int kOutOfStepText = 370;
     // A message box on the UI thread (caption text 74); NoButton when the
@@ -157,6 +167,7 @@ protected:
 private:
     enum class State { Idle, Running, Ended };
 
+    QString Send(char letter, const QString& data, quint8 mode, quint64* delivery, int windowMs);
     void RunWorker();
     void OnWorkerDone();
     void EndDuties();

@@ -63,11 +63,7 @@ bool CWrenDialogLink::Acknowledged(char letter, const QString& data) const
 
 bool CWrenDialogLink::SendSettings(const CWrenSettings& settings, const QString& switchTime) const
 {
-    if (!Acknowledged('J', settings.MasterActive() ? QStringLiteral("1") : QStringLiteral("0"))
-        || !Acknowledged('K', settings.Standalone() ? QStringLiteral("1") : QStringLiteral("0")))
-        return false;
-    Send('D', CWrenSettings::SwitchTimeData(switchTime));
-    return true;
+    return settings.SendTo([this](char letter, const QString& data) { return Send(letter, data); }, switchTime);
 }
 
 bool CWrenDialogLink::FirstShow()

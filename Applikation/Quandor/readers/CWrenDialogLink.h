@@ -35,6 +35,7 @@ public:
     // The reader link; null without a context or a tree.
     CReaderLink* ReaderLink() const;
 
+    CLanguageHandler* Language() const { return m_pLanguage; }
     QString Text(unsigned int number) const;
     void ShowBox(unsigned int text, QMessageBox::Icon icon) const;
     // The reader's reply; empty when there is no link or no answer.

@@ -1,6 +1,7 @@
 #include "CWrenSettings.h"
 
 #include "CGridBaseDlg.h"
+#include "CReaderFrame.h"
 
 #include <limits>
 
@@ -94,5 +95,16 @@ bool CWrenSettings::IsTransponderNumber(const QString& text)
         if (!((c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F') || (c >= u'a' && c <= u'f')))
             return false;
     }
+    return true;
+}
+
+bool CWrenSettings::SendTo(const std::function<QString(char, const QString&)>& send, const QString& modus) const
+{
+    const auto acknowledged = [&](char letter, bool on) {
+        return CReaderFrame::IsPlainAck(send(letter, on ? QStringLiteral("1") : QStringLiteral("0")).toLatin1());
+    };
+    if (!acknowledged('J', MasterActive()) || !acknowledged('K', Standalone()))
+        return false;
+    send('D', SwitchTimeData(modus));
     return true;
 }

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <functional>
+
 // The stored settings of a Wren reader, in the two text columns of its
 // reader row, and the commands that carry them to the reader:
 // - strParameter: the mode bits as "%X", then ";" and the 10-digit master
@@ -50,6 +52,12 @@ struct CWrenSettings
     // The data of the switch-time command 'D': "1" and "0%X" of the stored
     // switch time ("105", "10F", "100" for half a second).
     static QString SwitchTimeData(const QString& modus);
+
+    // Carries the settings to the reader through send (a plain command's
+    // letter and data to its reply): master active, standalone, then the
+    // switch time of modus; false when the reader did not acknowledge the
+    // first two (the time is not sent then).
+    bool SendTo(const std::function<QString(char, const QString&)>& send, const QString& modus) const;
 
     // A transponder number from the reader: exactly ten hexadecimal digits
     // (stored upper-case).

@@ -1,15 +1,17 @@
-// The transfers of a framed reader on a line that delivers replies late,
-// twice, or not at all any more: each transfer is exact (every reply
-// reaches the command that asked for it) or ends with the out-of-step text
-// having stored, counted and marked nothing it cannot vouch for. The rows
-// include the six schedules that once made the transfers store, delete
-// and count wrong rows without a word.
+// The transfers with a reader on a line that delivers replies late, twice,
+// or not at all any more: each transfer is exact (every reply reaches the
+// command that asked for it) or ends with the out-of-step text having
+// stored, counted and marked nothing it cannot vouch for. The rows include
+// the six schedules that once made the transfers store, delete and count
+// wrong rows without a word, on the framed transfers and on the plain
+// reader's list (read and written).
 
 #include "CDatabase.h"
 #include "CEventDateFilter.h"
 #include "CFerrold_Handler.h"
 #include "CFerrold_Schema.h"
 #include "CFetchAllJob.h"
+#include "CPlainListJob.h"
 #include "CReadEventsJob.h"
 #include "CSimulatedReader.h"
 #include "CTransferRun.h"
@@ -35,7 +37,7 @@ constexpr int kEvents = 12;
 constexpr int kSlots = 8;
 constexpr int kWritten = 6;
 
-enum class Transfer { ReadEvents, FetchAll, WriteAll };
+enum class Transfer { ReadEvents, FetchAll, WriteAll, PlainRead, PlainWrite };
 
 struct Fault {
     const char* name;
@@ -53,7 +55,7 @@ struct Case {
 
 std::string CaseName(const ::testing::TestParamInfo<Case>& info)
 {
-    const char* transfer[] = {"ReadEvents", "FetchAll", "WriteAll"};
+    const char* transfer[] = {"ReadEvents", "FetchAll", "WriteAll", "PlainRead", "PlainWrite"};
     return std::string(transfer[int(info.param.transfer)]) + "_" + info.param.fault.name + "_latency"
         + std::to_string(info.param.latencyMs);
 }
@@ -71,7 +73,8 @@ protected:
 
     void SetUp() override
     {
-        m_reader = std::make_unique<CSimulatedReader>(CSimulatedReader::Kite, Scale());
+        const bool plain = GetParam().transfer == Transfer::PlainRead || GetParam().transfer == Transfer::PlainWrite;
+        m_reader = std::make_unique<CSimulatedReader>(plain ? CSimulatedReader::Wren : CSimulatedReader::Kite, Scale());
         m_reader->RegisterAs(kPort);
         m_language = std::make_unique<CLanguageHandler>(0, TestEnvironment::NewFolder("lang"));
         const QString file = TestEnvironment::NewFolder("db") + "/events.mdb";
@@ -155,6 +158,14 @@ protected:
         return std::make_shared<CWriteAllJob>(params, m_language.get());
     }
 
+    std::shared_ptr<CPlainListJob> PlainJob(CPlainListJob::Kind kind, const QStringList& numbers)
+    {
+        CPlainListJob::Params params;
+        params.kind = kind;
+        params.numbers = numbers;
+        return std::make_shared<CPlainListJob>(params, m_language.get());
+    }
+
     QStringList StoredTransponders()
     {
         QStringList rows;
@@ -196,12 +207,19 @@ TEST_P(ReplyFaults, EachTransferIsExactOrLoud)
     m_reader->SetTransponderCount(kSlots);
     for (int slot = 0; slot < kSlots; ++slot)
         m_reader->SetTransponder(slot, SlotNumber(slot));
-    const QByteArray prefix = c.transfer == Transfer::ReadEvents ? "FFLE000" : c.transfer == Transfer::FetchAll ? "FFLT000"
-                                                                                                                : "FFST000";
+    QStringList held;
+    for (int slot = 0; slot < kSlots; ++slot) {
+        m_reader->SetListEntry(slot + 1, SlotNumber(slot));
+        held << QString::fromLatin1(SlotNumber(slot));
+    }
+    // The fourth item's reply late, the sixth's copied.
+    const char* prefixes[] = {"FFLE000", "FFLT000", "FFST000", "G0", "S0"};
+    const QByteArray prefix = prefixes[int(c.transfer)];
+    const bool plain = c.transfer == Transfer::PlainRead || c.transfer == Transfer::PlainWrite;
     if (c.fault.lateMs)
-        m_reader->DelayReplyTo(prefix + "3", c.fault.lateMs);
+        m_reader->DelayReplyTo(prefix + (plain ? "4" : "3"), c.fault.lateMs);
     if (c.fault.strayCopyMs >= 0)
-        m_reader->RepeatReplyTo(prefix + "5", c.fault.strayCopyMs);
+        m_reader->RepeatReplyTo(prefix + (plain ? "6" : "5"), c.fault.strayCopyMs);
     const QString outOfStep = m_language->GetLangItem(CTransferRun::kOutOfStepText);
     // Loud: the one text, and only what the line vouched for kept.
 
@@ -230,9 +248,6 @@ TEST_P(ReplyFaults, EachTransferIsExactOrLoud)
         }
         EXPECT_EQ(fetched, kSlots);
         ASSERT_TRUE(job->Complete());
-        QStringList held;
-        for (int slot = 0; slot < kSlots; ++slot)
-            held << QString::fromLatin1(SlotNumber(slot));
         EXPECT_EQ(job->Fetched(), held);
         break;
     }
@@ -270,6 +285,50 @@ TEST_P(ReplyFaults, EachTransferIsExactOrLoud)
         EXPECT_EQ(m_boxes.size(), 1);
         break;
     }
+    case Transfer::PlainRead: {
+        auto job = PlainJob(CPlainListJob::Kind::Read, {});
+        Run(job);
+        const QString noAnswer = m_language->GetLangItem(CPlainListJob::kNoAnswerText);
+        if (c.fault.lateMs && m_boxes == QStringList{noAnswer}) {
+            // An entry is asked for once: one whose answer is later than
+            // its window ends the read, keeping the entries before it.
+            EXPECT_EQ(job->GetEnd(), CPlainListJob::End::NoAnswer);
+            EXPECT_EQ(job->Entries(), held.mid(0, 3));
+        } else if (!m_boxes.isEmpty()) {
+            ASSERT_TRUE(c.fault.mayBeLoud) << qPrintable(m_boxes.join('|'));
+            EXPECT_EQ(m_boxes, QStringList{outOfStep});
+            EXPECT_EQ(job->GetEnd(), CPlainListJob::End::OutOfStep);
+            EXPECT_EQ(job->Entries(), held.mid(0, job->Entries().size()));
+        } else {
+            EXPECT_EQ(job->GetEnd(), CPlainListJob::End::Done);
+            EXPECT_EQ(job->Entries(), held);
+        }
+        break;
+    }
+    case Transfer::PlainWrite: {
+        m_reader->SetListLength(1);
+        auto job = PlainJob(CPlainListJob::Kind::Write, held.mid(0, kWritten));
+        Run(job);
+        if (!m_boxes.isEmpty()) {
+            // Loud: the list dialog records nothing of a run that is not Done.
+            ASSERT_TRUE(c.fault.mayBeLoud) << qPrintable(m_boxes.join('|'));
+            EXPECT_EQ(m_boxes, QStringList{outOfStep});
+            EXPECT_EQ(job->GetEnd(), CPlainListJob::End::OutOfStep);
+            break;
+        }
+        EXPECT_EQ(job->GetEnd(), CPlainListJob::End::Done);
+        EXPECT_EQ(m_reader->ListLength(), kWritten + 1);
+        for (int i = 1; i <= kWritten; ++i)
+            EXPECT_EQ(m_reader->ListEntry(i), SlotNumber(i - 1)) << i;
+
+        // An entry refused twice: reported as not acknowledged.
+        m_reader->NakNextTo("S07", 2);
+        auto refused = PlainJob(CPlainListJob::Kind::Write, held);
+        Run(refused);
+        EXPECT_EQ(refused->GetEnd(), CPlainListJob::End::NoAnswer);
+        EXPECT_EQ(m_boxes, QStringList{m_language->GetLangItem(CPlainListJob::kNoAnswerText)});
+        break;
+    }
     }
 }
 
@@ -277,6 +336,7 @@ std::vector<Case> AllCases()
 {
     Fault faults[] = {
         {"late2100", 2100},
+        {"late2500", 2500},
         {"late3000", 3000},
         {"late3900", 3900},
         // A reply more than six seconds late went to a later command.
@@ -297,7 +357,8 @@ std::vector<Case> AllCases()
         {"strayCopy400", 0, -1, 400, true},
     };
     std::vector<Case> cases;
-    for (Transfer t : {Transfer::ReadEvents, Transfer::FetchAll, Transfer::WriteAll})
+    for (Transfer t : {Transfer::ReadEvents, Transfer::FetchAll, Transfer::WriteAll, Transfer::PlainRead,
+                       Transfer::PlainWrite})
         for (const Fault& f : faults)
             for (int latency : {0, 20})
                 cases.push_back(Case{t, f, latency});
