@@ -9,6 +9,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -42,7 +43,7 @@ public:
     QString SubjectPart(const std::string& bytes, int position) const
     {
         Take();
-        return m_mirror.Part(*m_subject, bytes, position);
+        return m_mirror->Part(*m_subject, bytes, position);
     }
 
     // Takes the copy now: for an operation that converts after its
@@ -70,7 +71,8 @@ public:
 private:
     const RegularExpression& m_owner;
     mutable std::shared_ptr<const std::string> m_subject;
-    mutable MirroredText m_mirror;
+    // Made only at the first report: a match that fails reports nothing.
+    mutable std::optional<MirroredText> m_mirror;
     mutable std::vector<REMatch> m_fileParts;
 };
 

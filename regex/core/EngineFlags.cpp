@@ -82,11 +82,12 @@ rc::syntax_option_type EngineFlags::Compile(const ExpressionOptionSet& options)
 
 rc::match_flag_type EngineFlags::Match(const MatchOptionSet& options, bool allowPartial)
 {
-    // Walks the set, which holds one or two options, rather than asking it
-    // for each flag: this runs before every match.
+    // Walks the set's mask, which holds one or two options, rather than
+    // asking the set for each flag: this runs before every match.
     rc::match_flag_type flags = rc::match_default;
-    for (const int option : options.Values()) {
-        switch (option) {
+    // Option 0, the default, adds no flag.
+    for (std::uint32_t mask = options.Mask() & ~std::uint32_t(1); mask != 0; mask &= mask - 1) {
+        switch (__builtin_ctz(mask)) {
         case E::match_not_bol: flags |= rc::match_not_bol; break;
         case E::match_not_eol: flags |= rc::match_not_eol; break;
         case E::match_not_bob: flags |= rc::match_not_bob; break;

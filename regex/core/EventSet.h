@@ -3,6 +3,7 @@
 #include "EventList.h"
 #include "ReportSink.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -123,17 +124,21 @@ protected:
                              unsigned line, bool& proceed) override
         {
             const auto& matches = m_convert.FileParts(parts);
-            // A file's matches come one after another: its name is converted once.
-            if (!m_hasName || fileName != m_fileName) {
-                m_fileName = fileName;
-                m_name = m_convert.FileName(fileName);
-                m_hasName = true;
+            // A file's matches come one after another: its name is converted
+            // once. (Made at the first report: most runs report no file.)
+            if (!m_file)
+                m_file = std::make_unique<File>();
+            if (!m_file->named || fileName != m_file->name) {
+                m_file->name = fileName;
+                m_file->converted = m_convert.FileName(fileName);
+                m_file->named = true;
             }
+            const String& name = m_file->converted;
             if (kind == ReportKind::ChangingFiles)
-                CallbackOrEvent(m_events.m_callbacks.changingFiles, m_events.OnChangingFiles, owner(), m_name,
+                CallbackOrEvent(m_events.m_callbacks.changingFiles, m_events.OnChangingFiles, owner(), name,
                                 matches, line, proceed);
             else
-                CallbackOrEvent(m_events.m_callbacks.greppingFiles, m_events.OnGreppingFiles, owner(), m_name,
+                CallbackOrEvent(m_events.m_callbacks.greppingFiles, m_events.OnGreppingFiles, owner(), name,
                                 matches, line, proceed);
         }
 
@@ -146,11 +151,16 @@ protected:
     private:
         Owner* owner() const { return static_cast<Owner*>(&m_events); }
 
+        struct File
+        {
+            bool named = false;
+            std::string name;
+            String converted;
+        };
+
         EventSet& m_events;
         const Converter& m_convert;
-        bool m_hasName = false;
-        std::string m_fileName;
-        String m_name;
+        std::unique_ptr<File> m_file;
     };
 
     Callbacks m_callbacks;

@@ -5,6 +5,27 @@ namespace tramex {
 MatchOptionSet::MatchOptionSet()
     : m_options{0}
 {
+    updateMask();
+}
+
+void MatchOptionSet::updateMask()
+{
+    m_mask = 0;
+    for (const int option : m_options)
+        if (option >= 0 && option < 32)
+            m_mask |= std::uint32_t(1) << option;
+}
+
+void MatchOptionSet::Clear()
+{
+    m_options.clear();
+    m_mask = 0;
+}
+
+void MatchOptionSet::Insert(int option)
+{
+    m_options.insert(option);
+    updateMask();
 }
 
 bool MatchOptionSet::anyPositionOption() const
@@ -26,6 +47,7 @@ bool MatchOptionSet::Add(int option)
     } else if (Contains(0) && anyPositionOption()) {
         m_options.erase(0);
     }
+    updateMask();
     return true;
 }
 
@@ -36,6 +58,7 @@ bool MatchOptionSet::Delete(int option)
     m_options.erase(option);
     if (option != 0 && !Contains(0) && !anyPositionOption())
         m_options.insert(0);
+    updateMask();
     return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <set>
 
 namespace tramex {
@@ -14,18 +15,23 @@ public:
 
     bool Add(int option);
     bool Delete(int option);
-    void Clear() { m_options.clear(); }
-    void Insert(int option) { m_options.insert(option); }
+    void Clear();
+    void Insert(int option);
 
     bool Contains(int option) const { return m_options.count(option) != 0; }
     const std::set<int>& Values() const { return m_options; }
+    // Bit n set when option n (0 to 31) is in the set: read before every
+    // match, where walking the set would cost more than the match.
+    std::uint32_t Mask() const { return m_mask; }
     bool operator==(const MatchOptionSet& other) const { return m_options == other.m_options; }
     bool operator!=(const MatchOptionSet& other) const { return !(*this == other); }
 
 private:
     bool anyPositionOption() const;
+    void updateMask();
 
     std::set<int> m_options;
+    std::uint32_t m_mask = 0;
 };
 
 } // namespace tramex

@@ -211,11 +211,9 @@ bool RegularExpressionData::IsParsed(int model) const
     return model >= 0 && model < 3 && m_parse[model].parsed;
 }
 
-int RegularExpressionData::ParseExpression()
+int RegularExpressionData::parse()
 {
     ParseState& state = m_parse[m_localeModel];
-    if (state.parsed)
-        return state.code;
     if (m_expression.empty())
         return empty_expression;
 

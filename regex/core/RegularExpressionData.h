@@ -120,7 +120,12 @@ public:
 
     // Compiles for the current locale model unless that model is parsed;
     // returns the component's error code.
-    int ParseExpression();
+    int ParseExpression()
+    {
+        // Every match asks first; only the first compiles.
+        const ParseState& state = m_parse[m_localeModel];
+        return state.parsed ? state.code : parse();
+    }
     // The text of the current model's compile failure; the empty-expression
     // text for an empty, unparsed expression; else empty.
     std::string GetExpressionError() const;
@@ -239,6 +244,7 @@ private:
     };
     enum class Operation { Match, Search, MatchAll };
 
+    int parse();
     void clearParsedFlags();
     void copySettings(const RegularExpressionData& other);
     void compileRuntime(boost::regex_constants::syntax_option_type flags, ParseState& state);

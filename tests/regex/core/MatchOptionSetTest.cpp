@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using tramex::MatchOptionSet;
 
 TEST(MatchOptionSet, DefaultAndPositionOptionsExcludeEachOther)
@@ -35,4 +37,25 @@ TEST(MatchOptionSet, DeletingTheLastPositionOptionBringsTheDefaultBack)
     set.Insert(11);
     EXPECT_TRUE(set.Delete(11));
     EXPECT_EQ(set.Values(), (std::set<int>{0}));
+}
+
+// The mask the engine flags are read from follows every change of the set.
+TEST(MatchOptionSet, MaskFollowsEveryChange)
+{
+    MatchOptionSet set;
+    auto maskOf = [](const std::set<int>& values) {
+        std::uint32_t mask = 0;
+        for (const int option : values)
+            mask |= std::uint32_t(1) << option;
+        return mask;
+    };
+    const std::function<void()> steps[] = {
+        [&] { set.Add(3); },    [&] { set.Add(11); }, [&] { set.Add(0); },   [&] { set.Delete(11); },
+        [&] { set.Delete(0); }, [&] { set.Clear(); }, [&] { set.Insert(7); }, [&] { set.Delete(7); },
+    };
+    EXPECT_EQ(set.Mask(), maskOf(set.Values()));
+    for (const auto& step : steps) {
+        step();
+        EXPECT_EQ(set.Mask(), maskOf(set.Values()));
+    }
 }
