@@ -160,40 +160,6 @@ INSTANTIATE_TEST_SUITE_P(Gaps, RepeatedReplies,
                                            RepeatCase{"AfterTheNextPoll", 700, 20}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(FramedOnline, ListEntryReplyLooksLikeATagButIsHandedOver)
-{
-    Connect(CSimulatedReader::Heron);
-    reader->SetTransponder(1, "0A0B0C0D0E");
-    EXPECT_EQ(link.SendAndWait('L', "T0001", 1), FramedReply("FFLT0A0B0C0D0E"));
-    EXPECT_TRUE(recorder.Tags().isEmpty());
-    reader->PresentTag("9999999999");
-    ASSERT_TRUE(recorder.WaitFor([&] { return !recorder.tags.isEmpty(); }, 3000));
-    EXPECT_EQ(recorder.Tags().first().number, "9999999999");
-}
-
-TEST_F(FramedOnline, LateReplyReachesNobodyAndTheNextCallerGetsItsOwn)
-{
-    UseRealTime(); // proves the queued reply window
-    Connect(CSimulatedReader::Kite);
-    reader->DelayReplyTo("FFLP0000", 3500);
-    const Clock::time_point start = Clock::now();
-    EXPECT_EQ(link.SendAndWait('L', "P0000", 1), "");
-    EXPECT_GE(MsSince(start), 2900);
-    EXPECT_EQ(link.SendAndWait('L', "P0001", 1), FramedReply("FFLP0006"));
-
-    // The second frame went out only after the first one's reply was in.
-    qint64 first = -1;
-    qint64 second = -1;
-    for (const CSimulatedReader::Frame& frame : reader->Log()) {
-        if (frame.body.startsWith("FFLP0000"))
-            first = frame.atMs;
-        if (frame.body.startsWith("FFLP0001"))
-            second = frame.atMs;
-    }
-    ASSERT_GE(first, 0);
-    EXPECT_GE(second - first, 3400);
-}
-
 TEST_F(FramedOnline, CommandThatCouldNotBeSentIsWithdrawn)
 {
     UseRealTime(); // proves the queued reply window
@@ -306,22 +272,6 @@ TEST_F(FramedOnline, ReleasedOrCancelledLeaseNeverTalksToTheReaderAgain)
     EXPECT_EQ(link.SendCommand(lease, 'L', "P0003", 1), "");
     link.ReleaseLink(next);
     EXPECT_EQ(reader->Count("FFLP0002") + reader->Count("FFLP0003"), 0);
-}
-
-// The reply to a list entry looks like a poll answer with a tag; it comes
-// late, but while its caller still waits.
-TEST_F(FramedOnline, QueuedReplyStartingAfterTwoSecondsReachesItsCaller)
-{
-    UseRealTime(); // proves the reply window of the real times
-    Connect(CSimulatedReader::Heron);
-    reader->SetTransponder(1, "0A0B0C0D0E");
-    reader->DelayReplyTo("FFLT0001", 2500);
-    const Clock::time_point start = Clock::now();
-    EXPECT_EQ(link.SendAndWait('L', "T0001", 1), FramedReply("FFLT0A0B0C0D0E"));
-    EXPECT_GE(MsSince(start), 2400);
-    ASSERT_TRUE(WaitForPoll());
-    ASSERT_TRUE(WaitForPoll());
-    EXPECT_TRUE(recorder.Tags().isEmpty());
 }
 
 // A reply of the form the caller awaits is its reply, also when it is as

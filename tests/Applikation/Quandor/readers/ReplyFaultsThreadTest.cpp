@@ -43,8 +43,10 @@ struct Fault {
     const char* name;
     int lateMs = 0;        // the reply to the fourth item this late (protocol time)
     int repeatGapMs = -1;  // every reply twice, the copy this much later
-    int strayCopyMs = -1;  // only the reply to the sixth item twice, the copy this much later
+    int strayCopyMs = -1;  // only the reply to one item twice, the copy this much later
     bool mayBeLoud = false; // outside the fault model: exact, or the out-of-step text
+    int strayItem = 5;     // that item (from 0)
+    int items = 0;         // at least this many events, slots and entries
 };
 
 struct Case {
@@ -58,6 +60,16 @@ std::string CaseName(const ::testing::TestParamInfo<Case>& info)
     const char* transfer[] = {"ReadEvents", "FetchAll", "WriteAll", "PlainRead", "PlainWrite"};
     return std::string(transfer[int(info.param.transfer)]) + "_" + info.param.fault.name + "_latency"
         + std::to_string(info.param.latencyMs);
+}
+
+// The start of the frame that asks for an item (from 0).
+QByteArray ItemPrefix(Transfer transfer, int item)
+{
+    const char* framed[] = {"FFLE", "FFLT", "FFST"};
+    if (transfer == Transfer::PlainRead || transfer == Transfer::PlainWrite)
+        return QByteArray(transfer == Transfer::PlainRead ? "G" : "S")
+            + QByteArray::number(item + 1, 16).toUpper().rightJustified(2, '0');
+    return framed[int(transfer)] + QByteArray::number(item, 16).toUpper().rightJustified(4, '0');
 }
 
 QByteArray SlotNumber(int slot)
@@ -194,9 +206,12 @@ protected:
 TEST_P(ReplyFaults, EachTransferIsExactOrLoud)
 {
     const Case& c = GetParam();
+    const int events = std::max(kEvents, c.fault.items);
+    const int slotCount = std::max(kSlots, c.fault.items);
+    const int written = std::max(kWritten, c.fault.items - 2);
     // Distinct events: each one's place can be told from its content.
     QStringList expected;
-    for (int i = 0; i < kEvents; ++i) {
+    for (int i = 0; i < events; ++i) {
         CSimulatedReader::Event e;
         e.number = SlotNumber(i);
         e.hour = 8;
@@ -204,22 +219,19 @@ TEST_P(ReplyFaults, EachTransferIsExactOrLoud)
         m_reader->AddEvent(e);
         expected << QString::fromLatin1(e.number) + QStringLiteral("|08%1").arg(i, 2, 10, QLatin1Char('0'));
     }
-    m_reader->SetTransponderCount(kSlots);
-    for (int slot = 0; slot < kSlots; ++slot)
+    m_reader->SetTransponderCount(slotCount);
+    for (int slot = 0; slot < slotCount; ++slot)
         m_reader->SetTransponder(slot, SlotNumber(slot));
     QStringList held;
-    for (int slot = 0; slot < kSlots; ++slot) {
+    for (int slot = 0; slot < slotCount; ++slot) {
         m_reader->SetListEntry(slot + 1, SlotNumber(slot));
         held << QString::fromLatin1(SlotNumber(slot));
     }
-    // The fourth item's reply late, the sixth's copied.
-    const char* prefixes[] = {"FFLE000", "FFLT000", "FFST000", "G0", "S0"};
-    const QByteArray prefix = prefixes[int(c.transfer)];
-    const bool plain = c.transfer == Transfer::PlainRead || c.transfer == Transfer::PlainWrite;
+    // The fourth item's reply late, the stray item's copied.
     if (c.fault.lateMs)
-        m_reader->DelayReplyTo(prefix + (plain ? "4" : "3"), c.fault.lateMs);
+        m_reader->DelayReplyTo(ItemPrefix(c.transfer, 3), c.fault.lateMs);
     if (c.fault.strayCopyMs >= 0)
-        m_reader->RepeatReplyTo(prefix + (plain ? "6" : "5"), c.fault.strayCopyMs);
+        m_reader->RepeatReplyTo(ItemPrefix(c.transfer, c.fault.strayItem), c.fault.strayCopyMs);
     const QString outOfStep = m_language->GetLangItem(CTransferRun::kOutOfStepText);
     // Loud: the one text, and only what the line vouched for kept.
 
@@ -232,7 +244,7 @@ TEST_P(ReplyFaults, EachTransferIsExactOrLoud)
             EXPECT_EQ(m_boxes, QStringList{outOfStep});
             EXPECT_EQ(StoredTransponders(), expected.mid(0, int(stored)));
         } else {
-            EXPECT_EQ(stored, kEvents);
+            EXPECT_EQ(stored, events);
             EXPECT_EQ(StoredTransponders(), expected);
         }
         break;
@@ -246,7 +258,7 @@ TEST_P(ReplyFaults, EachTransferIsExactOrLoud)
             EXPECT_FALSE(job->Complete());
             break;
         }
-        EXPECT_EQ(fetched, kSlots);
+        EXPECT_EQ(fetched, slotCount);
         ASSERT_TRUE(job->Complete());
         EXPECT_EQ(job->Fetched(), held);
         break;
@@ -255,20 +267,20 @@ TEST_P(ReplyFaults, EachTransferIsExactOrLoud)
         m_reader->SetTransponderCount(0);
         // A slot the reader refuses is reported as refused, whatever the
         // line does with the acknowledgements around it.
-        m_reader->NakNextTo("FFST0007", 20);
-        auto job = WriteJob(kWritten);
-        const qint64 written = Run(job);
+        m_reader->NakNextTo(ItemPrefix(c.transfer, written + 1), 20);
+        auto job = WriteJob(written);
+        const qint64 done = Run(job);
         if (!m_boxes.isEmpty() && m_boxes.first() == outOfStep) {
             ASSERT_TRUE(c.fault.mayBeLoud) << qPrintable(m_boxes.join('|'));
-            EXPECT_EQ(written, 0);
+            EXPECT_EQ(done, 0);
             EXPECT_FALSE(job->MarkCleared());
             EXPECT_EQ(UpdateMark(), 1);
             break;
         }
         EXPECT_TRUE(m_boxes.isEmpty()) << qPrintable(m_boxes.join('|'));
-        EXPECT_EQ(written, kWritten);
-        EXPECT_EQ(m_reader->TransponderCount(), kWritten);
-        for (int slot = 0; slot < kWritten; ++slot)
+        EXPECT_EQ(done, written);
+        EXPECT_EQ(m_reader->TransponderCount(), written);
+        for (int slot = 0; slot < written; ++slot)
             EXPECT_EQ(m_reader->Transponder(slot), SlotNumber(slot)) << slot;
         EXPECT_EQ(m_reader->TimeWindows().size(), 2);
         EXPECT_EQ(m_reader->Parameter(), 0x9C);
@@ -278,7 +290,7 @@ TEST_P(ReplyFaults, EachTransferIsExactOrLoud)
         // The refused slot: reported as refused, the mark kept.
         m_boxes.clear();
         QSqlQuery(m_db->GetDatabase()->Connection()).exec("UPDATE tblLeser SET boolUpdateOK = 1");
-        auto refused = WriteJob(kWritten + 2);
+        auto refused = WriteJob(written + 2);
         EXPECT_EQ(Run(refused), 0);
         EXPECT_FALSE(refused->MarkCleared());
         EXPECT_EQ(UpdateMark(), 1);
@@ -307,7 +319,7 @@ TEST_P(ReplyFaults, EachTransferIsExactOrLoud)
     }
     case Transfer::PlainWrite: {
         m_reader->SetListLength(1);
-        auto job = PlainJob(CPlainListJob::Kind::Write, held.mid(0, kWritten));
+        auto job = PlainJob(CPlainListJob::Kind::Write, held.mid(0, written));
         Run(job);
         if (!m_boxes.isEmpty()) {
             // Loud: the list dialog records nothing of a run that is not Done.
@@ -317,8 +329,8 @@ TEST_P(ReplyFaults, EachTransferIsExactOrLoud)
             break;
         }
         EXPECT_EQ(job->GetEnd(), CPlainListJob::End::Done);
-        EXPECT_EQ(m_reader->ListLength(), kWritten + 1);
-        for (int i = 1; i <= kWritten; ++i)
+        EXPECT_EQ(m_reader->ListLength(), written + 1);
+        for (int i = 1; i <= written; ++i)
             EXPECT_EQ(m_reader->ListEntry(i), SlotNumber(i - 1)) << i;
 
         // An entry refused twice: reported as not acknowledged.
@@ -334,27 +346,33 @@ TEST_P(ReplyFaults, EachTransferIsExactOrLoud)
 
 std::vector<Case> AllCases()
 {
+    // The six schedules that once stored, deleted and counted wrong rows
+    // run with forty items, so the copies and late replies come while the
+    // transfer still sends.
+    constexpr int k6 = 40;
     Fault faults[] = {
         {"late2100", 2100},
         {"late2500", 2500},
         {"late3000", 3000},
         {"late3900", 3900},
         // A reply more than six seconds late went to a later command.
-        {"late7000", 7000},
+        {"late7000", 7000, -1, -1, false, 5, k6},
         {"twice0", 0, 0},
         {"twice30", 0, 30},
         {"twice300", 0, 300},
         {"twice700", 0, 700},
         // Copies more than two seconds after their reply were taken.
-        {"twice2100", 0, 2100},
-        {"twice3000", 0, 3000},
+        {"twice2100", 0, 2100, -1, false, 5, k6},
+        {"twice3000", 0, 3000, -1, false, 5, k6},
         // A copy taken as the answer of a command whose own reply is late.
-        {"twice300Late2500", 2500, 300},
+        {"twice300Late2500", 2500, 300, -1, false, 5, k6},
         // A copy 60 ms late taken when the answer is slower than the ones before.
-        {"twice60Late300", 300, 60},
-        // One copy on a line not known to repeat (after many equal replies).
+        {"twice60Late300", 300, 60, -1, false, 5, k6},
+        // One copy on a line not known to repeat; after the first sixteen
+        // equal replies it once passed as the next command's answer.
         {"strayCopy5", 0, -1, 5, true},
         {"strayCopy400", 0, -1, 400, true},
+        {"strayCopyAfter20", 0, -1, 5, true, 20, k6},
     };
     std::vector<Case> cases;
     for (Transfer t : {Transfer::ReadEvents, Transfer::FetchAll, Transfer::WriteAll, Transfer::PlainRead,
