@@ -124,16 +124,22 @@ private:
         return 1;
     }
 
-    // Every byte named and every byte within a range: more than the list
-    // holds where a '-' is read as a byte, never less.
+    // Every byte named and every byte within a range. A '-' between two
+    // bytes makes a range; right after a range it may also stand for itself.
     void List()
     {
-        const std::size_t close = m_s.find(']', m_i + 1);
-        for (std::size_t j = m_i + 1; j < close; ++j) {
-            m_bytes[at(j)] = true;
-            if (j + 2 < close && m_s[j + 1] == '-') {
-                for (unsigned b = at(j); b <= at(j + 2); ++b)
+        const std::size_t first = m_i + 1;
+        const std::size_t close = m_s.find(']', first);
+        std::size_t rangeEnd = 0;
+        for (std::size_t j = first; j < close; ++j) {
+            if (m_s[j] == '-' && j > first && j + 1 < close) {
+                for (unsigned b = at(j - 1); b <= at(j + 1); ++b)
                     m_bytes[b] = true;
+                if (j - 1 == rangeEnd)
+                    m_bytes['-'] = true;
+                rangeEnd = j + 1;
+            } else {
+                m_bytes[at(j)] = true;
             }
         }
         m_i = close + 1;
