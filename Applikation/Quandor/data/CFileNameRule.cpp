@@ -51,8 +51,8 @@ QString CFileNameRule::Stamp(const QString& timeStampText)
 QString CFileNameRule::StampNow()
 {
     const CTimeStamp::Clock clock = clockSeam().Get();
-    CTimeStamp now = clock ? CTimeStamp(clock) : CTimeStamp();
-    return Stamp(now.GetText());
+    CTimeStamp stamp = clock ? CTimeStamp(clock) : CTimeStamp();
+    return Stamp(stamp.Now());
 }
 
 void CFileNameRule::SetClock(CTimeStamp::Clock clock)

@@ -1077,7 +1077,7 @@ bool CGridCtrl::SetRowHeight(int row, int height, bool store)
     } else {
         if (m_bSharedRowHeight) {
             // Also with no data rows yet: the height is the one new rows get.
-            m_cellDefault.SetHeight(height);
+            SetAllDefaultCellProperty(height, false);
             m_rowHeights.SetSizeFrom(m_nFixedRows, quint32(height));
         } else {
             if (row >= m_nRows)

@@ -64,7 +64,7 @@ void CGridBaseDlg::InitGrid(const QString& viewCode, quint32 gridId, int columns
     }
 
     m_pGrid = new CGridCtrl(LayoutStore(), viewCode, QStringLiteral("0"), 0, 0, 0, 0, this);
-    m_pGrid->SetDlgCtrlID(gridId);
+    m_pGrid->CreateGrid(contentsRect(), this, gridId);
     // The grid takes the place the view keeps for it, below the heading.
     auto* layout = static_cast<QVBoxLayout*>(this->layout());
     if (QLayoutItem* stretch = layout->takeAt(layout->count() - 1))
@@ -73,6 +73,8 @@ void CGridBaseDlg::InitGrid(const QString& viewCode, quint32 gridId, int columns
     if (columns < 2)
         return;
 
+    // The settings below each redraw the grid; it is drawn once, after them.
+    m_pGrid->SetRedraw(false);
     m_pGrid->SetListMode(true);
     m_pGrid->SetSingleRowSelection(false);
     m_pGrid->SetVirtualMode(true);
@@ -93,6 +95,7 @@ void CGridBaseDlg::InitGrid(const QString& viewCode, quint32 gridId, int columns
     // The default height is not stored: storing it here would overwrite the
     // height the user gave the rows before LoadGridLayout could read it.
     m_pGrid->SetRowHeight(1, scale.Height(18), false);
+    m_pGrid->SetRedraw(true, true);
 }
 
 void CGridBaseDlg::EndGridEdit()
@@ -205,17 +208,17 @@ qint64 CGridBaseDlg::OnGridBeginEdit(GRID_NOTIFY*)
 
 std::vector<int> CGridBaseDlg::SelectedRows() const
 {
-    std::vector<int> rows;
     if (!m_pGrid)
-        return rows;
+        return {};
     QList<uint> selected;
     m_pGrid->GetSelectedRows(&selected, false);
+    QList<uint> rows;
     for (uint row : selected) {
         if (row >= 1 && int(row) < m_pGrid->GetRowCount() && m_pGrid->IsCellSelected(int(row), 1))
-            rows.push_back(int(row));
+            rows.push_back(row);
     }
-    std::sort(rows.begin(), rows.end());
-    return rows;
+    SortUIntArray(&rows);
+    return std::vector<int>(rows.cbegin(), rows.cend());
 }
 
 QPoint CGridBaseDlg::MenuPoint(const GRID_NOTIFY* notify) const

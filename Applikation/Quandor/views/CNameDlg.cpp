@@ -391,5 +391,7 @@ void CNameDlg::OnDeleteAll()
 void CNameDlg::DeletePersons(const std::vector<qint32>* keys)
 {
     if (CFerrold_Handler* db = GetDBHandler())
-        CPersonStore(*db).Delete(keys, &m_bBusy, [this] { FillGrid(kGridId, kColumns); }, &Context());
+        CPersonStore(*db).Delete(
+            keys, &m_bBusy, [this] { FillGrid(kGridId, kColumns); }, &Context(),
+            [this](qint32 personId) { ClearTransponderAssignments(personId); });
 }

@@ -88,8 +88,11 @@ bool CPersonStore::Add(const QString& name)
 }
 
 CRecordDeleter::Result CPersonStore::Delete(const std::vector<qint32>* keys, int* busyFlag,
-                                            std::function<void()> refill, CAppContext* context)
+                                            std::function<void()> refill, CAppContext* context,
+                                            std::function<void(qint32 personId)> forgetLinks)
 {
+    if (!forgetLinks)
+        forgetLinks = [this](qint32 personId) { ForgetTransponderLinks(personId); };
     CtblPerson* persons = m_db.Get_Ptr_To_tblPerson();
     CtblTransponder* transponders = m_db.Get_Ptr_To_tblTransponder();
     CRecordDeleter deleter(*persons, kPersonNotFoundText);
@@ -105,10 +108,10 @@ CRecordDeleter::Result CPersonStore::Delete(const std::vector<qint32>* keys, int
         std::vector<QVariant> ids(deleted->begin(), deleted->end());
         transponders->UpdateWhere(QStringLiteral("Person_ID"), 0, QStringLiteral("Person_ID"), &ids);
     };
-    deleter.updateCaches = [this, persons, transponders](const QSet<qint32>* deleted) {
+    deleter.updateCaches = [persons, transponders, forgetLinks](const QSet<qint32>* deleted) {
         if (!deleted) {
             persons->RemoveAllData();
-            ForgetTransponderLinks(0);
+            forgetLinks(0);
             return;
         }
         persons->RemoveIf([deleted](const CtblPerson::structPerson& row) { return deleted->contains(row.ID_Person); });

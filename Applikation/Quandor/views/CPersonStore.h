@@ -46,9 +46,12 @@ public:
     // Deletes these persons (null: every person) with the links of the
     // transponders that name them: a person whose links cannot be cleared
     // stays. "refill" rebuilds the view once, before any box; the context's
-    // main window shows the wait cursor meanwhile.
+    // main window shows the wait cursor meanwhile. After every person went,
+    // "forgetLinks" (0) clears the cached links (ForgetTransponderLinks
+    // when not given); after some, one pass over the cache does.
     CRecordDeleter::Result Delete(const std::vector<qint32>* keys, int* busyFlag, std::function<void()> refill,
-                                  CAppContext* context = nullptr);
+                                  CAppContext* context = nullptr,
+                                  std::function<void(qint32 personId)> forgetLinks = {});
 
     // Cache only: the transponders naming the person (0: every transponder)
     // name none afterwards.

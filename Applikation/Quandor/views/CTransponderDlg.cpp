@@ -484,16 +484,14 @@ void CTransponderDlg::OnGridRClick(GRID_NOTIFY* notify)
     // runs: names may repeat, and the columns may be rebuilt meanwhile.
     const qint32 readerId = ReaderOfColumn(notify->column);
     const int command = ContextMenu(notify->column).Track(this, point);
+    m_nClickedReaderId = readerId;
     switch (command) {
     case ID_LEARN: OnInsertEntry(); break;
     case ID_ADD_USB_OR_MANUAL: OnAddUsbOrManual(); break;
     case CRecordViewMenu::ID_DELETE: OnDeleteEntry(); break;
     case CRecordViewMenu::ID_DELETE_ALL: OnDeleteAllEntries(); break;
-    case ID_ASSIGN_ALL:
-    case ID_REMOVE_ALL_ASSIGNMENTS:
-        if (readerId != 0)
-            ChangeAllAssignmentsWaiting(command == ID_ASSIGN_ALL, readerId);
-        break;
+    case ID_ASSIGN_ALL: OnAssignAllTransponders(); break;
+    case ID_REMOVE_ALL_ASSIGNMENTS: OnRemoveAllAssignments(); break;
     default: break;
     }
 }
@@ -587,7 +585,13 @@ void CTransponderDlg::DeleteTransponders(const std::vector<qint32>* keys)
             m_lookups.Reset();
             Refill();
         },
-        &Context());
+        &Context(), [this](qint32 transponderId) { ClearPersonLink(transponderId); });
+}
+
+void CTransponderDlg::ClearPersonLink(qint32 transponderId)
+{
+    if (CFerrold_Handler* db = GetDBHandler())
+        CTransponderStore(db).ClearPersonLinkCached(transponderId);
 }
 
 void CTransponderDlg::ChangeAllAssignments(bool assign, qint32 readerId)

@@ -71,8 +71,12 @@ public:
     void OnAddUsbOrManual();
     void OnDeleteEntry();
     void OnDeleteAllEntries();
+    // Withdraw or assign every transponder for the reader clicked last.
     void OnRemoveAllAssignments();
     void OnAssignAllTransponders();
+    // Cache only: the person holding the transponder (0: every person)
+    // holds none. The caller has written the table.
+    void ClearPersonLink(qint32 transponderId);
     // The menu for a right click in this column (asks the reader first).
     CRecordViewMenu ContextMenu(int column);
 

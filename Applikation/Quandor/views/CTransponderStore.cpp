@@ -283,8 +283,11 @@ bool CTransponderStore::Learn(const QString& number, qint32 readerId, qint32 key
 }
 
 CRecordDeleter::Result CTransponderStore::Delete(const std::vector<qint32>* keys, int* busyFlag,
-                                                 const std::function<void()>& refill, CAppContext* context)
+                                                 const std::function<void()>& refill, CAppContext* context,
+                                                 std::function<void(qint32 transponderId)> clearLinks)
 {
+    if (!clearLinks)
+        clearLinks = [this](qint32 transponderId) { ClearPersonLinkCached(transponderId); };
     CtblTransponder* transponders = m_pDb->Get_Ptr_To_tblTransponder();
     CtblPerson* persons = m_pDb->Get_Ptr_To_tblPerson();
     CtblLeser* readers = m_pDb->Get_Ptr_To_tblLeser();
@@ -338,10 +341,10 @@ CRecordDeleter::Result CTransponderStore::Delete(const std::vector<qint32>* keys
         marked = touched(deleted);
         MarkReadersStored(marked);
     };
-    deleter.updateCaches = [this, transponders, &marked](const QSet<qint32>* deleted) {
+    deleter.updateCaches = [this, transponders, &marked, &clearLinks](const QSet<qint32>* deleted) {
         if (!deleted) {
             transponders->RemoveAllData();
-            ClearPersonLinkCached(0);
+            clearLinks(0);
         } else {
             transponders->RemoveIf([deleted](const Row& row) { return deleted->contains(row.ID_Transponder); });
             CtblPerson* persons = m_pDb->Get_Ptr_To_tblPerson();

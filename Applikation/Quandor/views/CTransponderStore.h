@@ -66,8 +66,15 @@ public:
     // what failed as the record deleter does. "refill" rebuilds the view
     // once, before any box; the context's main window shows the wait
     // cursor meanwhile.
+    // After every transponder went, "clearLinks" (0) clears the persons'
+    // cached links (ClearPersonLinkCached when not given); after some, one
+    // pass over the cache does.
     CRecordDeleter::Result Delete(const std::vector<qint32>* keys, int* busyFlag, const std::function<void()>& refill,
-                                  CAppContext* context = nullptr);
+                                  CAppContext* context = nullptr,
+                                  std::function<void(qint32 transponderId)> clearLinks = {});
+
+    // Persons holding the transponder hold none (0: every person); cache only.
+    void ClearPersonLinkCached(qint32 transponderId);
 
 private:
     using Readers = std::vector<qint32>;
@@ -86,8 +93,6 @@ private:
     void LockRow(qint32 transponderId);
     void MarkReadersStored(const Readers& readers);
     void MarkReadersCached(const Readers& readers);
-    // Persons holding the transponder hold none (0: every person); cache only.
-    void ClearPersonLinkCached(qint32 transponderId);
     bool Missing(unsigned int text);
 
     CFerrold_Handler* m_pDb;
