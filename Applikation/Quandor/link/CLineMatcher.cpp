@@ -136,6 +136,7 @@ void CLineMatcher::Sent(const QByteArray& frame, Ms now, Ms windowMs)
         m_owed.erase(it);
     }
     m_lastSentAt = now;
+    m_asked.emplace_back(m_current.form, now);
 }
 
 void CLineMatcher::OweCurrent(Ms now)
@@ -326,7 +327,13 @@ CLineMatcher::Outcome CLineMatcher::Judge(const QByteArray& body, Ms startedAt, 
         return outcome;
     }
     Seen(body, at);
-    if (inTime && m_current.held.empty()) {
+    // A frame of the form of a command asked lately, when none of its
+    // answers or copies is owed any more: an extra frame (a stray copy, an
+    // answer beyond the bound) that has shifted the replies, not a try's
+    // failed answer.
+    const bool askedLately = std::any_of(m_asked.begin(), m_asked.end(),
+                                         [&](const auto& asked) { return Fits(asked.first, body); });
+    if (inTime && m_current.held.empty() && !askedLately) {
         // A reply of another form than its command asked for: that
         // command's failed try. It may as well be a frame left from before
         // (an earlier opening's), so the try's own answer stays owed and
@@ -384,6 +391,8 @@ void CLineMatcher::Expire(Ms now)
             m_seenCount.remove(m_seen.front().first);
         m_seen.pop_front();
     }
+    while (!m_asked.empty() && m_asked.front().second < now - m_bounds.lateMs)
+        m_asked.pop_front();
     while (!m_recent.empty() && m_recent.front().second <= now - m_bounds.lateMs) {
         m_oldDeliveries = m_recent.front().first;
         m_recent.pop_front();

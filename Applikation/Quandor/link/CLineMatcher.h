@@ -67,8 +67,10 @@
 //  any       | Frame            | does not fit; an owed try fits it           | same      | Dropped (late answer)
 //  any       | Frame            | checksum fails, or nothing was sent yet on  | same      | Dropped (noise)
 //            |                  |   this opening (a frame from before)        |           |
-//  Awaiting  | Frame            | does not fit, nothing else explains it      | Idle      | Failed (a reply of the
-//            |                  |                                             |           |   wrong form answers the try)
+//  Awaiting  | Frame            | does not fit, nothing else explains it, no  | Idle      | Failed (a reply of the
+//            |                  |   command of its form within a late window  |           |   wrong form answers the try)
+//  Awaiting  | Frame            | does not fit, nothing else explains it, a   | Resync    | OutOfStep (an extra frame
+//            |                  |   command of its form within a late window  |           |   shifted the replies)
 //  InStep    | Frame            | nothing explains it, no command awaits      | Resync    | OutOfStep (the command
 //            |                  |                                             |           |   on the line fails)
 //  Resync    | Frame            | -                                           | Resync    | Dropped; quiet time moves
@@ -230,6 +232,7 @@ private:
     std::vector<Owed> m_owed;
     std::deque<std::pair<QByteArray, Ms>> m_lost; // forms of tries given up as lost
     std::deque<std::pair<QByteArray, Ms>> m_seen; // bodies received lately
+    std::deque<std::pair<QByteArray, Ms>> m_asked; // forms sent within a late window
     QHash<QByteArray, int> m_seenCount;
     std::deque<std::pair<quint64, Ms>> m_recent; // deliveries of the last late window
     quint64 m_deliveries = 0;

@@ -197,6 +197,14 @@ const Script kScripts[] = {
              {'G', kLate + kGap - 5100, "LE0000", V::None, W::None, kLate + kGap}}),
      H::Unknown},
     {"CopyWhereNoneWasOwed", Single({{'F', 10, "FFLP0009", V::OutOfStep, W::Unowed}}), H::Single},
+    // A reply of a form nobody asked lately is the waiting try's failed
+    // answer; one of a form asked lately, owed no more, shifted the replies.
+    {"ReplyOfAFormNotAskedIsAFailedTry",
+     Single({{'S', 0, "LP0003"}, {'F', 2, "FFSZ\x06", V::Failed, W::WrongForm}}), H::Single},
+    {"ExtraFrameOfAFormAskedLately",
+     Single({{'S', 0, "ST0000"}, {'F', 2, kAck, V::Delivered, W::Answer}, {'S', 3, "LP0003"},
+             {'F', 5, kAck, V::OutOfStep, W::Unowed}}),
+     H::Single},
     {"QuietLineEqualReplyIsTheAnswer",
      Single({{'S', 0, "LP0003"}, {'F', 2, "FFLP0009", V::Delivered, W::Answer}}), H::Single},
 };
