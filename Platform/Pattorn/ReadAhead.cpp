@@ -2,6 +2,37 @@
 
 namespace pattorn {
 
+namespace {
+
+// Room kept for the next file: more is given back.
+constexpr std::size_t kKeptRoom = 1024 * 1024;
+
+template <class T>
+std::vector<T> emptied(std::vector<T>& list)
+{
+    std::vector<T> kept;
+    if (list.capacity() * sizeof(T) <= kKeptRoom) {
+        kept = std::move(list);
+        kept.clear();
+    }
+    return kept;
+}
+
+} // namespace
+
+void FileOutcome::Recycle()
+{
+    std::unique_ptr<char[]> keptBuffer = capacity <= kKeptRoom ? std::move(buffer) : nullptr;
+    const std::size_t keptCapacity = keptBuffer ? capacity : 0;
+    std::vector<int> keptSpans = emptied(spans);
+    std::vector<unsigned> keptLines = emptied(lines);
+    *this = FileOutcome();
+    buffer = std::move(keptBuffer);
+    capacity = keptCapacity;
+    spans = std::move(keptSpans);
+    lines = std::move(keptLines);
+}
+
 ReadAhead::ReadAhead(std::size_t count, Work work, unsigned threads)
     : m_count(count), m_work(std::move(work)), m_window(16u * threads), m_outcomes(count), m_ready(count, false),
       m_reserved(count, 0), m_waitingFor(count)
@@ -47,11 +78,23 @@ void ReadAhead::run()
         if (m_stop || m_next >= m_count)
             return;
         const std::size_t index = m_next++;
-        auto outcome = std::make_unique<FileOutcome>();
+        std::unique_ptr<FileOutcome> outcome;
+        if (!m_releasedOutcomes.empty()) {
+            outcome = std::move(m_releasedOutcomes.back());
+            m_releasedOutcomes.pop_back();
+        }
+        // One released outcome per worker is kept for reuse; the rest go.
         std::vector<std::unique_ptr<FileOutcome>> freed;
-        freed.swap(m_releasedOutcomes);
+        while (m_releasedOutcomes.size() > m_threads.size()) {
+            freed.push_back(std::move(m_releasedOutcomes.back()));
+            m_releasedOutcomes.pop_back();
+        }
         lock.unlock();
         freed.clear();
+        if (outcome)
+            outcome->Recycle();
+        else
+            outcome = std::make_unique<FileOutcome>();
         const Reserve reserveFor = [this, index](std::size_t bytes) {
             std::unique_lock<std::mutex> relock(m_lock);
             return reserve(index, bytes, relock);

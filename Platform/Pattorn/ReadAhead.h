@@ -24,8 +24,10 @@ struct FileOutcome
     int kind = 0;
     int code = 0;
     bool searchProblem = false;
-    // The file's bytes, which the matches point into.
+    // The file's bytes, which the matches point into, in room for
+    // "capacity" bytes.
     std::unique_ptr<char[]> buffer;
+    std::size_t capacity = 0;
     std::size_t size = 0;
     bool found = false;
     // Per match, the start and end offset of each of its "marks" marks (-1
@@ -36,6 +38,11 @@ struct FileOutcome
     std::vector<unsigned> lines;
     // Too many matches to keep: the file is searched again while reported.
     bool tooMany = false;
+
+    // Empty again for the next file, keeping the room of a small file's
+    // buffer and lists: allocating and freeing them file by file on several
+    // threads makes the allocator hand pages back and fetch them again.
+    void Recycle();
 };
 
 // Searches files on worker threads ahead of the caller, who takes the
@@ -87,8 +94,9 @@ private:
     std::size_t m_next = 0;     // the next item a worker takes
     std::size_t m_released = 0; // items before it are reported and freed
     std::size_t m_bytes = 0;     // kept by outcomes not yet released
-    // Released outcomes, freed by a worker: with thousands of matches a file
-    // freeing them would hold up the caller, who reports in order.
+    // Released outcomes, reused or freed by a worker: with thousands of
+    // matches a file freeing them would hold up the caller, who reports in
+    // order.
     std::vector<std::unique_ptr<FileOutcome>> m_releasedOutcomes;
     bool m_stop = false;
     std::vector<std::thread> m_threads;
