@@ -1,15 +1,14 @@
 #include "CCheckMTransDlg.h"
 
+#include "CDialogFrame.h"
 #include "CFontScale.h"
 #include "CLanguageHandler.h"
 
-#include <QApplication>
 #include <QButtonGroup>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStyle>
 #include <QVBoxLayout>
 
 namespace {
@@ -38,9 +37,7 @@ CCheckMTransDlg::CCheckMTransDlg(const QString& fromReader, const QString& fromD
     , m_pOk(new QPushButton(QStringLiteral("&OK"), this))
     , m_pCancel(new QPushButton(this))
 {
-    setObjectName(QStringLiteral("183"));
-    setWindowTitle(m_pLanguage->GetLangItem(kTitleText));
-    setWindowIcon(QApplication::style()->standardIcon(QStyle::SP_ComputerIcon));
+    CDialogFrame::Setup(*this, QStringLiteral("183"), m_pLanguage->GetLangItem(kTitleText));
     resize(CFontScale(this).DialogSize(kWidth, kHeight));
 
     m_pGroup->setObjectName(QString::number(IDC_GROUP));

@@ -1,9 +1,9 @@
 #include "CChooseReaderDlg.h"
 
+#include "CDialogFrame.h"
 #include "CFontScale.h"
 #include "CLanguageHandler.h"
 
-#include <QApplication>
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QPushButton>
@@ -35,9 +35,7 @@ CChooseReaderDlg::CChooseReaderDlg(CLanguageHandler* language, const QStringList
     , m_pOk(new QPushButton(QStringLiteral("&OK"), this))
     , m_pCancel(new QPushButton(this))
 {
-    setObjectName(QStringLiteral("170"));
-    setWindowTitle(m_pLanguage->GetLangItem(kTitleText));
-    setWindowIcon(QApplication::style()->standardIcon(QStyle::SP_ComputerIcon));
+    CDialogFrame::Setup(*this, QStringLiteral("170"), m_pLanguage->GetLangItem(kTitleText));
     m_pEntries->setObjectName(QString::number(IDC_ENTRIES));
     m_pEntries->setSelectionMode(QAbstractItemView::SingleSelection);
     m_pEntries->addItems(m_entries);
