@@ -55,18 +55,9 @@ CCheckMTransDlg::CCheckMTransDlg(const QString& fromReader, const QString& fromD
     groupLayout->addWidget(m_pFromReader);
     groupLayout->addWidget(m_pFromDatabase);
 
-    m_pOk->setObjectName(QStringLiteral("1"));
-    m_pOk->setDefault(true);
-    m_pCancel->setObjectName(QStringLiteral("2"));
-    m_pCancel->setText(m_pLanguage->GetLangItem(kCancelText));
-
-    auto* buttons = new QVBoxLayout;
-    buttons->addWidget(m_pOk);
-    buttons->addWidget(m_pCancel);
-    buttons->addStretch(1);
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(m_pGroup, 1);
-    layout->addLayout(buttons);
+    layout->addLayout(CDialogFrame::OkCancelColumn(m_pOk, m_pCancel, m_pLanguage->GetLangItem(kCancelText)));
 
     connect(m_pOk, &QPushButton::clicked, this, &CCheckMTransDlg::OnOK);
     connect(m_pCancel, &QPushButton::clicked, this, &QDialog::reject);

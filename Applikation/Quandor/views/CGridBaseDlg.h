@@ -13,6 +13,7 @@
 class CAppContext;
 class CDialogSetup;
 class CFerrold_Handler;
+class CGridCellCombo;
 class CGridCtrl;
 class CLanguageHandler;
 class QLabel;
@@ -162,6 +163,15 @@ protected:
     // column belongs to the reader it was made for, also when two readers
     // carry one name.
     void SetupReaderColumns(int firstColumn, bool withWidths);
+    // The combo of a column (row -1: the column's own cell) or of one cell,
+    // made a drop-down list of the entries, each shown and stored alike;
+    // first "none" (value empty: no record) unless it is null. Null when
+    // the grid has no such cell.
+    CGridCellCombo* SetDropDown(int row, int column, const QString& none, const QStringList& entries);
+    // The end of a fill of a view with reader columns: those columns, the
+    // sort state reset, and the stored layout unless the user's widths are
+    // kept (m_bKeepColumnWidths, which goes back to 0); then a refresh.
+    void EndReaderColumnFill(int firstColumn, const QString& viewCode);
     // The reader of a reader column; 0 for any other column.
     qint32 ReaderOfColumn(int column) const;
     // Whether a transponder's reader list names the reader (never 0); a list

@@ -123,24 +123,12 @@ void CNameDlg::FillGrid(quint32 gridId, int columns)
     }
     // The column's own list names every transponder; a row's list (the free
     // ones and the row's own) is built when its editor opens.
-    if (auto* combo = dynamic_cast<CGridCellCombo*>(grid->SetColumnCellType(kTransponderColumn,
-                                                                            &CGridCellCombo::GetThisClass()))) {
-        combo->SetStyle(CGridCellCombo::DropDownList);
-        CGridItemArray& items = combo->GetItemList();
-        items.clear();
-        items.reserve(std::size_t(transponders->GetAnz_Transponder()) + 1);
-        items.push_back(std::make_unique<CListEntry>(kNone, QString(), 0, 0));
-        for (int i = 0; i < transponders->GetAnz_Transponder(); ++i) {
-            const QString& number = transponders->Get_Transponder(i)->TransponderNummer;
-            items.push_back(std::make_unique<CListEntry>(number, number, 0, 0));
-        }
-    }
-    SetupReaderColumns(kFirstReaderColumn, widths);
-    ResetSortState();
-    if (widths)
-        LoadGridLayout(QStringLiteral("02"));
-    m_bKeepColumnWidths = 0;
-    grid->Refresh();
+    QStringList numbers;
+    numbers.reserve(transponders->GetAnz_Transponder());
+    for (int i = 0; i < transponders->GetAnz_Transponder(); ++i)
+        numbers << transponders->Get_Transponder(i)->TransponderNummer;
+    SetDropDown(-1, kTransponderColumn, kNone, numbers);
+    EndReaderColumnFill(kFirstReaderColumn, QStringLiteral("02"));
 }
 
 const CtblPerson::structPerson* CNameDlg::PersonOfRow(int dataRow) const
@@ -220,23 +208,11 @@ qint64 CNameDlg::OnGridBeginEdit(GRID_NOTIFY* notify)
         return 0;
     // The row's list, built now that it opens: the free transponders and
     // the person's own.
-    CGridCtrl* grid = GetGrid();
-    if (!grid || !grid->SetCellType(notify->dataRow, kTransponderColumn, &CGridCellCombo::GetThisClass()))
+    if (!SetDropDown(notify->dataRow, kTransponderColumn, kNone, OfferedTransponders(person->ID_Person).mid(1)))
         return -1;
-    auto* combo = dynamic_cast<CGridCellCombo*>(grid->GetCell(notify->dataRow, kTransponderColumn));
-    if (!combo)
-        return -1;
-    combo->SetStyle(CGridCellCombo::DropDownList);
-    CGridItemArray& items = combo->GetItemList();
-    items.clear();
-    const QStringList offered = OfferedTransponders(person->ID_Person);
-    items.reserve(std::size_t(offered.size()));
-    items.push_back(std::make_unique<CListEntry>(kNone, QString(), 0, 0));
-    for (qsizetype i = 1; i < offered.size(); ++i)
-        items.push_back(std::make_unique<CListEntry>(offered[i], offered[i], 0, 0));
     // The editor opens on the copy the grid makes next, which must see the
     // row's list and not the column's.
-    grid->Refresh();
+    GetGrid()->Refresh();
     return 0;
 }
 

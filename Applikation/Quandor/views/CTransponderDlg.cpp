@@ -148,30 +148,10 @@ void CTransponderDlg::FillGrid(quint32 gridId, int columns)
     // fill of 100,000 rows would spend most of its time on and every shown
     // cell would search. Its cells stand for the name the view gives them,
     // so sorting and copying see the names.
-    if (auto* combo = dynamic_cast<CGridCellCombo*>(grid->SetColumnCellType(kPersonColumn,
-                                                                            &CGridCellCombo::GetThisClass()))) {
-        combo->SetStyle(CGridCellCombo::DropDownList);
+    if (CGridCellCombo* combo = SetDropDown(-1, kPersonColumn, kNone, {}))
         combo->SetAllowFreeText(true);
-        CGridItemArray& items = combo->GetItemList();
-        items.clear();
-        items.push_back(std::make_unique<CListEntry>(kNone, QString(), 0, 0));
-    }
-    if (auto* combo = dynamic_cast<CGridCellCombo*>(grid->SetColumnCellType(kSchemaColumn,
-                                                                            &CGridCellCombo::GetThisClass()))) {
-        combo->SetStyle(CGridCellCombo::DropDownList);
-        CGridItemArray& items = combo->GetItemList();
-        items.clear();
-        for (int i = 0; i < schemas->GetAnz_Zeitschema(); i += 4) {
-            const QString& name = schemas->Get_Zeitschema(i)->Bezeichnung;
-            items.push_back(std::make_unique<CListEntry>(name, name, 0, 0));
-        }
-    }
-    SetupReaderColumns(kFirstReaderColumn, widths);
-    ResetSortState();
-    if (widths)
-        LoadGridLayout(QStringLiteral("05"));
-    m_bKeepColumnWidths = 0;
-    grid->Refresh();
+    SetDropDown(-1, kSchemaColumn, QString(), SchemaNames());
+    EndReaderColumnFill(kFirstReaderColumn, QStringLiteral("05"));
 }
 
 const CtblTransponder::structTransponder* CTransponderDlg::TransponderOfRow(int dataRow) const
@@ -181,6 +161,16 @@ const CtblTransponder::structTransponder* CTransponderDlg::TransponderOfRow(int 
         return nullptr;
     const int index = CacheRow(dataRow, transponders->GetAnz_Transponder());
     return index >= 0 ? transponders->Get_Transponder(index) : nullptr;
+}
+
+QStringList CTransponderDlg::SchemaNames() const
+{
+    QStringList names;
+    CFerrold_Handler* db = GetDBHandler();
+    CtblZeitschema* schemas = db ? db->Get_Ptr_To_tblZeitschema() : nullptr;
+    for (int i = 0; schemas && i < schemas->GetAnz_Zeitschema(); i += 4)
+        names << schemas->Get_Zeitschema(i)->Bezeichnung;
+    return names;
 }
 
 QString CTransponderDlg::SchemaName(qint32 schemaId) const
@@ -253,34 +243,24 @@ qint64 CTransponderDlg::OnGridBeginEdit(GRID_NOTIFY* notify)
     if (notify->column != kPersonColumn && notify->column != kSchemaColumn)
         return 0;
     CFerrold_Handler* db = GetDBHandler();
-    CGridCtrl* grid = GetGrid();
-    if (!db || !grid || !grid->SetCellType(notify->dataRow, notify->column, &CGridCellCombo::GetThisClass()))
+    if (!db)
         return -1;
-    auto* combo = dynamic_cast<CGridCellCombo*>(grid->GetCell(notify->dataRow, notify->column));
-    if (!combo)
-        return -1;
-    combo->SetStyle(CGridCellCombo::DropDownList);
-    CGridItemArray& items = combo->GetItemList();
-    items.clear();
+    QStringList entries;
     if (notify->column == kPersonColumn) {
         // The free persons and the row's own: a person holds one transponder.
         CtblPerson* persons = db->Get_Ptr_To_tblPerson();
-        items.reserve(std::size_t(persons->GetAnz_Person()) + 1);
-        items.push_back(std::make_unique<CListEntry>(kNone, QString(), 0, 0));
         for (int i = 0; i < persons->GetAnz_Person(); ++i) {
             const auto* person = persons->Get_Person(i);
             if (person->Transponder_ID == 0 || person->Transponder_ID == transponder->ID_Transponder)
-                items.push_back(std::make_unique<CListEntry>(person->Name, person->Name, 0, 0));
+                entries << person->Name;
         }
     } else {
-        CtblZeitschema* schemas = db->Get_Ptr_To_tblZeitschema();
-        for (int i = 0; i < schemas->GetAnz_Zeitschema(); i += 4) {
-            const QString& name = schemas->Get_Zeitschema(i)->Bezeichnung;
-            items.push_back(std::make_unique<CListEntry>(name, name, 0, 0));
-        }
+        entries = SchemaNames();
     }
+    if (!SetDropDown(notify->dataRow, notify->column, notify->column == kPersonColumn ? kNone : QString(), entries))
+        return -1;
     // The editor opens on the copy the grid makes next.
-    grid->Refresh();
+    GetGrid()->Refresh();
     return 0;
 }
 
