@@ -222,6 +222,12 @@ std::vector<int> CGridBaseDlg::SelectedRows() const
     return std::vector<int>(rows.cbegin(), rows.cend());
 }
 
+int CGridBaseDlg::DataRowOf(int row) const
+{
+    const int dataRow = m_pGrid ? m_pGrid->GetDataRow(row) : -1;
+    return dataRow >= 0 ? dataRow : row;
+}
+
 QPoint CGridBaseDlg::MenuPoint(const GRID_NOTIFY* notify) const
 {
     if (!m_pGrid || !notify)
@@ -326,6 +332,8 @@ CGridCellCombo* CGridBaseDlg::SetDropDown(int row, int column, const QString& no
         items.push_back(std::make_unique<CListEntry>(none, QString(), 0, 0));
     for (const QString& entry : entries)
         items.push_back(std::make_unique<CListEntry>(entry, entry, 0, 0));
+    if (row >= 0)
+        m_pGrid->Refresh();
     return combo;
 }
 

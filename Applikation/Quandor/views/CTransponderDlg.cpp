@@ -110,24 +110,17 @@ void CTransponderDlg::FillGrid(quint32 gridId, int columns)
     // The rows are about to show other records: an open edit is stored
     // for the record it was typed on first.
     EndGridEdit();
-    // Keys may have changed in place since the last fill.
+    // The caches may have been read again, and keys changed in place, since
+    // the last fill.
     m_lookups.Reset();
     CFerrold_Handler* db = GetDBHandler();
     if (!db)
         return;
-    // The caches may have been read again since the last fill.
-    m_lookups.Reset();
     CtblTransponder* transponders = db->Get_Ptr_To_tblTransponder();
     CtblLeser* readers = db->Get_Ptr_To_tblLeser();
-    int rows = transponders->GetAnz_Transponder() + 1;
-    m_arFilteredRows.clear();
-    if (m_nFilterID != 0) {
-        for (int i = 0; i < transponders->GetAnz_Transponder(); ++i) {
-            if (CReaderIdList(transponders->Get_Transponder(i)->Leser_IDS).Holds(qint32(m_nFilterID)))
-                m_arFilteredRows.push_back(i);
-        }
-        rows = int(m_arFilteredRows.size()) + 1;
-    }
+    const int rows = FilterRows(transponders->GetAnz_Transponder(), [&](int i) {
+        return CReaderIdList(transponders->Get_Transponder(i)->Leser_IDS).Holds(qint32(m_nFilterID));
+    });
     m_schemaNames.clear();
     CtblZeitschema* schemas = db->Get_Ptr_To_tblZeitschema();
     for (int i = 0; i < schemas->GetAnz_Zeitschema(); i += 4) {
@@ -257,11 +250,8 @@ qint64 CTransponderDlg::OnGridBeginEdit(GRID_NOTIFY* notify)
     } else {
         entries = SchemaNames();
     }
-    if (!SetDropDown(notify->dataRow, notify->column, notify->column == kPersonColumn ? kNone : QString(), entries))
-        return -1;
-    // The editor opens on the copy the grid makes next.
-    GetGrid()->Refresh();
-    return 0;
+    const QString none = notify->column == kPersonColumn ? kNone : QString();
+    return SetDropDown(notify->dataRow, notify->column, none, entries) ? 0 : -1;
 }
 
 bool CTransponderDlg::StoreEditedCell(GRID_NOTIFY* notify)
@@ -430,8 +420,7 @@ CRecordViewMenu CTransponderDlg::ContextMenu(int column)
         m_strClickedReader = grid->GetItemText(0, column);
         const qint32 readerId = ReaderOfColumn(column);
         for (int row = 1; row < grid->GetRowCount(); ++row) {
-            const int dataRow = grid->GetDataRow(row);
-            const auto* transponder = TransponderOfRow(dataRow >= 0 ? dataRow : row);
+            const auto* transponder = TransponderOfRow(DataRowOf(row));
             if (transponder && ReaderListHolds(transponder->Leser_IDS, readerId))
                 ++count;
         }
@@ -527,13 +516,9 @@ void CTransponderDlg::OnDeleteEntry()
     Scope scope(this);
     if (Context().RefusedWhileTransferRuns() || !CNotice::Confirm(rows.size() < 2 ? 69 : 68))
         return;
-    std::vector<qint32> keys;
-    keys.reserve(rows.size());
-    for (int row : rows) {
-        const int dataRow = grid->GetDataRow(row);
-        if (const auto* transponder = TransponderOfRow(dataRow >= 0 ? dataRow : row))
-            keys.push_back(transponder->ID_Transponder);
-    }
+    const std::vector<qint32> keys = KeysOfRows(
+        rows, [this](int dataRow) { return TransponderOfRow(dataRow); },
+        [](const CtblTransponder::structTransponder& row) { return row.ID_Transponder; });
     DeleteTransponders(&keys);
 }
 
