@@ -14,6 +14,8 @@ namespace rc = boost::regex_constants;
 
 namespace {
 
+using ByteSet = std::array<bool, 256>;
+
 std::atomic<std::uint64_t> s_lastId{0};
 
 bool isPunctuation(unsigned char c)
@@ -70,7 +72,7 @@ bool copyCount(const std::string& s, std::size_t& i, std::string& out)
 class MatchBytesReader
 {
 public:
-    MatchBytesReader(const std::string& s, LinePrefilter::ByteSet& bytes) : m_s(s), m_bytes(bytes) {}
+    MatchBytesReader(const std::string& s, ByteSet& bytes) : m_s(s), m_bytes(bytes) {}
 
     std::size_t Alternatives()
     {
@@ -124,16 +126,22 @@ private:
         return 1;
     }
 
-    // Every byte named and every byte within a range: more than the list
-    // holds where a '-' is read as a byte, never less.
+    // Every byte named and every byte within a range. A '-' between two
+    // bytes makes a range; right after a range it may also stand for itself.
     void List()
     {
-        const std::size_t close = m_s.find(']', m_i + 1);
-        for (std::size_t j = m_i + 1; j < close; ++j) {
-            m_bytes[at(j)] = true;
-            if (j + 2 < close && m_s[j + 1] == '-') {
-                for (unsigned b = at(j); b <= at(j + 2); ++b)
+        const std::size_t first = m_i + 1;
+        const std::size_t close = m_s.find(']', first);
+        std::size_t rangeEnd = 0;
+        for (std::size_t j = first; j < close; ++j) {
+            if (m_s[j] == '-' && j > first && j + 1 < close) {
+                for (unsigned b = at(j - 1); b <= at(j + 1); ++b)
                     m_bytes[b] = true;
+                if (j - 1 == rangeEnd)
+                    m_bytes['-'] = true;
+                rangeEnd = j + 1;
+            } else {
+                m_bytes[at(j)] = true;
             }
         }
         m_i = close + 1;
@@ -163,13 +171,13 @@ private:
     }
 
     const std::string& m_s;
-    LinePrefilter::ByteSet& m_bytes;
+    ByteSet& m_bytes;
     std::size_t m_i = 0;
 };
 
-} // namespace
-
-LinePrefilter::ByteSet LinePrefilter::MatchBytes(const std::string& translated, bool icase, std::size_t& shortest)
+// The bytes a match of a translated expression may hold, and the fewest
+// bytes a match holds.
+ByteSet matchBytes(const std::string& translated, bool icase, std::size_t& shortest)
 {
     ByteSet bytes{};
     MatchBytesReader reader(translated, bytes);
@@ -182,6 +190,8 @@ LinePrefilter::ByteSet LinePrefilter::MatchBytes(const std::string& translated, 
     }
     return bytes;
 }
+
+} // namespace
 
 std::string LinePrefilter::Translate(const std::string& s, bool& hasDot)
 {
@@ -332,7 +342,7 @@ std::unique_ptr<LinePrefilter> LinePrefilter::Create(const std::string& expressi
     if (!engine->ok() || RE2::FullMatch("", *engine))
         return nullptr;
     std::size_t shortest = 0;
-    const ByteSet bytes = MatchBytes(translated, icase, shortest);
+    const ByteSet bytes = matchBytes(translated, icase, shortest);
     return std::unique_ptr<LinePrefilter>(new LinePrefilter(std::move(engine), hasDot, bytes, shortest));
 }
 

@@ -49,8 +49,9 @@ public:
     // plain search, or one whose dot does not match a line end.
     bool Covers(boost::regex_constants::match_flag_type flags) const;
 
-    // What one search has seen: where most runs are matches, asking the
-    // line engine about each one's line would only add a call.
+    // What one search has seen: while most runs are matches, asking the
+    // line engine about each one's line would only add a call; it is asked
+    // once more than one run in four held none.
     class Tally
     {
     public:
@@ -66,18 +67,17 @@ public:
 
     // Where in [from, last) the first match may start (no match starts
     // before it), and the end of its line (after its line feed, or "last");
-    // false when no match may start there at all.
+    // false when no match may start there at all. A search keeps one tally
+    // for all its calls and tells it when the line held no match.
     bool Next(const char* from, const char* last, const char*& start, const char*& lineEnd, Tally& tally) const;
 
     // The expression as the line engine reads it; empty when refused.
     static std::string Translate(const std::string& expression, bool& hasDot);
 
-    // The bytes a match of a translated expression may hold, and the
-    // fewest bytes a match holds.
-    using ByteSet = std::array<bool, 256>;
-    static ByteSet MatchBytes(const std::string& translated, bool icase, std::size_t& shortest);
-
 private:
+    // Per byte value, whether a match may hold it.
+    using ByteSet = std::array<bool, 256>;
+
     LinePrefilter(std::unique_ptr<re2::RE2> engine, bool hasDot, const ByteSet& bytes, std::size_t shortest);
     // This thread's copy of the engine.
     const re2::RE2& engine() const;

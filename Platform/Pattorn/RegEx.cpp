@@ -524,7 +524,7 @@ unsigned RegEx::GrepFiles(const GrepCallback& callback, const std::string& files
             // reported would stall every report.
             if (i + kFetchAhead < outcome.lines.size())
                 __builtin_prefetch(first + outcome.spans[width * (i + kFetchAhead)]);
-            const FileMatch match(&outcome.spans[2 * outcome.marks * i], outcome.marks, first, first + outcome.size,
+            const FileMatch match(&outcome.spans[width * i], outcome.marks, first, first + outcome.size,
                                   outcome.lines[i], flags, *matcher);
             if (!callback(path, match))
                 return true; // the engine would not have gone on to its failure

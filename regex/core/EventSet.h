@@ -126,13 +126,8 @@ protected:
             const auto& matches = m_convert.FileParts(parts);
             // A file's matches come one after another: its name is converted
             // once. (Made at the first report: most runs report no file.)
-            if (!m_file)
-                m_file = std::make_unique<File>();
-            if (!m_file->named || fileName != m_file->name) {
-                m_file->name = fileName;
-                m_file->converted = m_convert.FileName(fileName);
-                m_file->named = true;
-            }
+            if (!m_file || fileName != m_file->name)
+                m_file = std::make_unique<File>(File{fileName, m_convert.FileName(fileName)});
             const String& name = m_file->converted;
             if (kind == ReportKind::ChangingFiles)
                 CallbackOrEvent(m_events.m_callbacks.changingFiles, m_events.OnChangingFiles, owner(), name,
@@ -153,7 +148,6 @@ protected:
 
         struct File
         {
-            bool named = false;
             std::string name;
             String converted;
         };

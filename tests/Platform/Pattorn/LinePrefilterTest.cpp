@@ -176,6 +176,8 @@ TEST_F(LineFilteredSearch, FindsWhatTheEngineFindsInTheWholeFile)
         {"a.c", false, rc::match_not_dot_newline},
         {"[0-9]+?-", false, rc::match_default},
         {"a[\n]c", false, rc::match_default},
+        {"[0-9-]{5}", false, rc::match_default},
+        {"[-A-F0-9]{4}", false, rc::match_default},
         // Left to the engine alone: the same either way.
         {"(a)\\1", false, rc::match_default},
         {"\\d+", false, rc::match_default},

@@ -38,8 +38,9 @@ protected:
         Reconnect();
     }
     // The link and the next simulator at the times the readers are built
-    // for: for the tests that prove those times.
-    void UseRealTime() { ASSERT_TRUE(link.SetTiming(CLinkTiming())); }
+    // for (the late bounds cut short, see RealTimeShortBounds): for the
+    // tests that prove those times.
+    void UseRealTime() { ASSERT_TRUE(link.SetTiming(RealTimeShortBounds())); }
     // A time of the protocol as this test's link runs it.
     int Ms(int realMs) const { return link.Timing().Scale(realMs); }
 

@@ -62,10 +62,11 @@ protected:
     }
 
     // The link and the simulator run at the times the readers are built
-    // for; called before the reader and the program start.
+    // for (the late bounds cut short, see RealTimeShortBounds); called
+    // before the reader and the program start.
     void UseRealTime()
     {
-        timing = CLinkTiming();
+        timing = RealTimeShortBounds();
         m_app->SetLinkTiming(timing);
     }
     // A time of the protocol as this test's link and simulator run it.
