@@ -3,7 +3,7 @@
 namespace pattorn {
 
 ReadAhead::ReadAhead(std::size_t count, Work work, unsigned threads)
-    : m_count(count), m_work(std::move(work)), m_window(4u * threads), m_outcomes(count), m_ready(count, false),
+    : m_count(count), m_work(std::move(work)), m_window(16u * threads), m_outcomes(count), m_ready(count, false),
       m_reserved(count, 0), m_waitingFor(count)
 {
     m_threads.reserve(threads);

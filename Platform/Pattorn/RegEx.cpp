@@ -512,6 +512,10 @@ unsigned RegEx::GrepFiles(const GrepCallback& callback, const std::string& files
             outcome.spans.clear();
             outcome.lines.clear();
         }
+        // The matches kept count against the budget too: many files ahead
+        // may each hold thousands.
+        if (!outcome.lines.empty())
+            reserve(outcome.spans.capacity() * sizeof(int) + outcome.lines.capacity() * sizeof(unsigned));
     };
     // Reports what was found ahead, as the calling thread's search would.
     auto report = [&](const std::string& path, FileOutcome& outcome) {
