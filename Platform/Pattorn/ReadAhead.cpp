@@ -34,8 +34,8 @@ void FileOutcome::Recycle()
 }
 
 ReadAhead::ReadAhead(std::size_t count, Work work, unsigned threads)
-    : m_count(count), m_work(std::move(work)), m_window(16u * threads), m_outcomes(count), m_ready(count, false),
-      m_reserved(count, 0), m_waitingFor(count)
+    : m_count(count), m_work(std::move(work)), m_threadCount(threads), m_window(16u * threads), m_outcomes(count),
+      m_ready(count, false), m_reserved(count, 0), m_waitingFor(count)
 {
     m_threads.reserve(threads);
     for (unsigned i = 0; i < threads; ++i)
@@ -85,7 +85,7 @@ void ReadAhead::run()
         }
         // One released outcome per worker is kept for reuse; the rest go.
         std::vector<std::unique_ptr<FileOutcome>> freed;
-        while (m_releasedOutcomes.size() > m_threads.size()) {
+        while (m_releasedOutcomes.size() > m_threadCount) {
             freed.push_back(std::move(m_releasedOutcomes.back()));
             m_releasedOutcomes.pop_back();
         }
@@ -130,7 +130,7 @@ void ReadAhead::Release(std::size_t index)
         // report: the waiting workers are woken together once there is room
         // for all of them, or when nothing is under way any more.
         const std::size_t roomAhead = m_released + m_window - m_next;
-        room = m_waitingForRoom > 0 && (roomAhead >= m_threads.size() || m_next == m_released);
+        room = m_waitingForRoom > 0 && (roomAhead >= m_threadCount || m_next == m_released);
         budget = m_waitingForBudget > 0;
     }
     if (room)

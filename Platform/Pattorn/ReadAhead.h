@@ -78,6 +78,8 @@ private:
 
     const std::size_t m_count;
     const Work m_work;
+    // Read by the workers while the threads are still being started.
+    const std::size_t m_threadCount;
     const std::size_t m_window;
     std::vector<std::unique_ptr<FileOutcome>> m_outcomes;
     std::vector<bool> m_ready;
