@@ -96,6 +96,15 @@ void ReadAhead::run()
         else
             outcome = std::make_unique<FileOutcome>();
         const Reserve reserveFor = [this, index](std::size_t bytes) {
+            // Within the budget, as nearly every file is, without the lock
+            // that the other workers and the caller take for every file.
+            std::size_t kept = m_bytes.load();
+            while (kept + bytes <= kBudget) {
+                if (m_bytes.compare_exchange_weak(kept, kept + bytes)) {
+                    m_reserved[index] += bytes;
+                    return true;
+                }
+            }
             std::unique_lock<std::mutex> relock(m_lock);
             return reserve(index, bytes, relock);
         };

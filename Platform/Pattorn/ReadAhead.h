@@ -2,6 +2,7 @@
 
 #include <boost/regex.hpp>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
@@ -54,7 +55,8 @@ struct FileOutcome
 class ReadAhead
 {
 public:
-    // Waits until "bytes" more may be kept; false when the work is to stop.
+    // Waits until "bytes" more may be kept; false when the work is to stop
+    // while it waits.
     using Reserve = std::function<bool(std::size_t bytes)>;
     // Fills the outcome of item "index"; must not throw.
     using Work = std::function<void(std::size_t index, FileOutcome& outcome, const Reserve& reserve)>;
@@ -95,7 +97,9 @@ private:
     unsigned m_waitingForBudget = 0;
     std::size_t m_next = 0;     // the next item a worker takes
     std::size_t m_released = 0; // items before it are reported and freed
-    std::size_t m_bytes = 0;     // kept by outcomes not yet released
+    // Kept by outcomes not yet released; added to without the lock while
+    // within the budget, taken from under it.
+    std::atomic<std::size_t> m_bytes{0};
     // Released outcomes, reused or freed by a worker: with thousands of
     // matches a file freeing them would hold up the caller, who reports in
     // order.
