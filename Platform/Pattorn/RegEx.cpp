@@ -236,7 +236,10 @@ void readInto(const std::string& path, FileOutcome& outcome, const std::function
         close(fd);
         return;
     }
-    outcome.buffer.reset(new char[size ? size : 1]);
+    if (!outcome.buffer || outcome.capacity < size) {
+        outcome.buffer.reset(new char[size ? size : 1]);
+        outcome.capacity = size;
+    }
     const ssize_t got = ReadFully(fd, outcome.buffer.get(), size);
     if (got < 0) {
         outcome.read = FileOutcome::Read::Problem;
@@ -512,6 +515,10 @@ unsigned RegEx::GrepFiles(const GrepCallback& callback, const std::string& files
             outcome.spans.clear();
             outcome.lines.clear();
         }
+        // The matches kept count against the budget too: many files ahead
+        // may each hold thousands.
+        if (!outcome.lines.empty())
+            reserve(outcome.spans.capacity() * sizeof(int) + outcome.lines.capacity() * sizeof(unsigned));
     };
     // Reports what was found ahead, as the calling thread's search would.
     auto report = [&](const std::string& path, FileOutcome& outcome) {

@@ -23,14 +23,8 @@ constexpr unsigned int kReplaceText = 249;
 } // namespace
 
 CCsvExportCommand::CCsvExportCommand(CAppContext& context, CLanguageHandler* language)
-    : m_context(context)
-    , m_pLanguage(language)
+    : CCsvCommand(context, language)
 {
-}
-
-QString CCsvExportCommand::Text(unsigned int number) const
-{
-    return m_pLanguage ? m_pLanguage->GetLangItem(number) : QString();
 }
 
 bool CCsvExportCommand::CanExportView() const
@@ -66,14 +60,10 @@ QString CCsvExportCommand::ProposedName(int choice, bool german, const QString& 
 int CCsvExportCommand::ExportCsv(int choice)
 {
     const bool german = CRegistryKey::ProgramLanguage() == 0;
-    CRegistryKey registry;
-    CFileChooser::Request request;
-    request.save = true;
-    request.title = german ? QStringLiteral("Ereignisse speichern unter ...") : QStringLiteral("Save Events as ...");
-    request.folder = CFileNameRule::StartFolder(
-        registry.ReadString(CRegistryKey::CurrentUser, QLatin1String(kProgramKey), QStringLiteral("SavePath")));
+    CFileChooser::Request request = CsvRequest(
+        true, german ? QStringLiteral("Ereignisse speichern unter ...") : QStringLiteral("Save Events as ..."),
+        QStringLiteral("SavePath"));
     request.proposedName = ProposedName(choice, german, CFileNameRule::StampNow());
-    request.filter = QStringLiteral("CSV Dateien (*.csv)");
     request.defaultSuffix = QStringLiteral("csv");
     const QString chosen = CFileChooser::Choose(m_context.MainWindow(), request);
     if (chosen.isEmpty())
@@ -84,8 +74,7 @@ int CCsvExportCommand::ExportCsv(int choice)
     if (path != chosen && QFileInfo::exists(path)
         && !CBusyScope::ConfirmDestructive(m_pLanguage ? m_pLanguage->GetLangItem(kReplaceText).arg(path) : path))
         return 1;
-    registry.WriteString(CRegistryKey::CurrentUser, QLatin1String(kProgramKey), QStringLiteral("SavePath"), path);
-    m_context.SetCsvPath(path);
+    RememberPath(QStringLiteral("SavePath"), path);
 
     // The source first: a file the export cannot fill is not touched.
     QWidget* view = nullptr;

@@ -1,14 +1,13 @@
 #pragma once
 
-#include <QString>
+#include "CCsvCommand.h"
 
-class CAppContext;
-class CLanguageHandler;
+#include <QString>
 
 // The main frame's CSV export: what to export is asked in CExportDataDlg,
 // the file in a save dialog; the records go through CCsvExporter into the
 // file, which replaces an existing one only once it is written whole.
-class CCsvExportCommand
+class CCsvExportCommand : private CCsvCommand
 {
 public:
     CCsvExportCommand(CAppContext& context, CLanguageHandler* language);
@@ -26,9 +25,5 @@ public:
     static QString ProposedName(int choice, bool german, const QString& stamp);
 
 private:
-    QString Text(unsigned int number) const;
-
-    CAppContext& m_context;
-    CLanguageHandler* m_pLanguage;
     QString m_error;
 };

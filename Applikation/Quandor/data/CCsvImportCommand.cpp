@@ -59,14 +59,8 @@ private:
 } // namespace
 
 CCsvImportCommand::CCsvImportCommand(CAppContext& context, CLanguageHandler* language)
-    : m_context(context)
-    , m_pLanguage(language)
+    : CCsvCommand(context, language)
 {
-}
-
-QString CCsvImportCommand::Text(unsigned int number) const
-{
-    return m_pLanguage ? m_pLanguage->GetLangItem(number) : QString();
 }
 
 void CCsvImportCommand::OnCsvImport()
@@ -82,18 +76,13 @@ int CCsvImportCommand::ImportCsv(int choice)
 {
     const CCsvImporter::Kind kind = choice == 2 ? CCsvImporter::Persons : CCsvImporter::Transponders;
     const bool german = CRegistryKey::ProgramLanguage() == 0;
-    CRegistryKey registry;
-    CFileChooser::Request request;
-    request.save = false;
-    request.title = german ? QStringLiteral("CSV Daten importieren ...") : QStringLiteral("Import csv - data ...");
-    request.folder = CFileNameRule::StartFolder(
-        registry.ReadString(CRegistryKey::CurrentUser, QLatin1String(kProgramKey), QStringLiteral("ImportPath")));
-    request.filter = QStringLiteral("CSV Dateien (*.csv)");
+    const CFileChooser::Request request = CsvRequest(
+        false, german ? QStringLiteral("CSV Daten importieren ...") : QStringLiteral("Import csv - data ..."),
+        QStringLiteral("ImportPath"));
     const QString path = CFileChooser::Choose(m_context.MainWindow(), request);
     if (path.isEmpty())
         return 1;
-    registry.WriteString(CRegistryKey::CurrentUser, QLatin1String(kProgramKey), QStringLiteral("ImportPath"), path);
-    m_context.SetCsvPath(path);
+    RememberPath(QStringLiteral("ImportPath"), path);
 
     CFerrold_Handler* db = m_context.Database();
     if (!db)

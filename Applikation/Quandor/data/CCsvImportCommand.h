@@ -1,16 +1,15 @@
 #pragma once
 
-#include <QString>
+#include "CCsvCommand.h"
 
-class CAppContext;
-class CLanguageHandler;
+#include <QString>
 
 // The main frame's CSV import: transponders or persons are chosen in
 // CImportDataDlg, the file in an open dialog. The reading pass asks about
 // every line it cannot use; CCsvImporter writes the rest; rejected records
 // are listed in CImportErrorDlg. The caches and the right-hand view are
 // brought up to date however the import ends.
-class CCsvImportCommand
+class CCsvImportCommand : private CCsvCommand
 {
 public:
     CCsvImportCommand(CAppContext& context, CLanguageHandler* language);
@@ -19,10 +18,4 @@ public:
     void OnCsvImport();
     // 1 transponders, 2 persons. 0 when the import failed, else 1.
     int ImportCsv(int choice);
-
-private:
-    QString Text(unsigned int number) const;
-
-    CAppContext& m_context;
-    CLanguageHandler* m_pLanguage;
 };

@@ -1,15 +1,14 @@
 #include "CCheckMTransDlg.h"
 
+#include "CDialogFrame.h"
 #include "CFontScale.h"
 #include "CLanguageHandler.h"
 
-#include <QApplication>
 #include <QButtonGroup>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStyle>
 #include <QVBoxLayout>
 
 namespace {
@@ -38,9 +37,7 @@ CCheckMTransDlg::CCheckMTransDlg(const QString& fromReader, const QString& fromD
     , m_pOk(new QPushButton(QStringLiteral("&OK"), this))
     , m_pCancel(new QPushButton(this))
 {
-    setObjectName(QStringLiteral("183"));
-    setWindowTitle(m_pLanguage->GetLangItem(kTitleText));
-    setWindowIcon(QApplication::style()->standardIcon(QStyle::SP_ComputerIcon));
+    CDialogFrame::Setup(*this, QStringLiteral("183"), m_pLanguage->GetLangItem(kTitleText));
     resize(CFontScale(this).DialogSize(kWidth, kHeight));
 
     m_pGroup->setObjectName(QString::number(IDC_GROUP));
@@ -58,18 +55,9 @@ CCheckMTransDlg::CCheckMTransDlg(const QString& fromReader, const QString& fromD
     groupLayout->addWidget(m_pFromReader);
     groupLayout->addWidget(m_pFromDatabase);
 
-    m_pOk->setObjectName(QStringLiteral("1"));
-    m_pOk->setDefault(true);
-    m_pCancel->setObjectName(QStringLiteral("2"));
-    m_pCancel->setText(m_pLanguage->GetLangItem(kCancelText));
-
-    auto* buttons = new QVBoxLayout;
-    buttons->addWidget(m_pOk);
-    buttons->addWidget(m_pCancel);
-    buttons->addStretch(1);
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(m_pGroup, 1);
-    layout->addLayout(buttons);
+    layout->addLayout(CDialogFrame::OkCancelColumn(m_pOk, m_pCancel, m_pLanguage->GetLangItem(kCancelText)));
 
     connect(m_pOk, &QPushButton::clicked, this, &CCheckMTransDlg::OnOK);
     connect(m_pCancel, &QPushButton::clicked, this, &QDialog::reject);

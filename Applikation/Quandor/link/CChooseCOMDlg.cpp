@@ -1,15 +1,14 @@
 #include "CChooseCOMDlg.h"
 
+#include "CDialogFrame.h"
 #include "CComPorts.h"
 #include "CFontScale.h"
 #include "CLanguageHandler.h"
 #include "CRegistryKey.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QPushButton>
-#include <QStyle>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -47,9 +46,7 @@ CChooseCOMDlg::CChooseCOMDlg(CLanguageHandler* language, QWidget* parent)
     , m_pOk(new QPushButton(QStringLiteral("OK"), this))
     , m_pConnectNow(new QPushButton(this))
 {
-    setObjectName(QStringLiteral("169"));
-    setWindowTitle(m_pLanguage->GetLangItem(kTitleText));
-    setWindowIcon(QApplication::style()->standardIcon(QStyle::SP_ComputerIcon));
+    CDialogFrame::Setup(*this, QStringLiteral("169"), m_pLanguage->GetLangItem(kTitleText));
     m_pPorts->setObjectName(QString::number(IDC_PORT_LIST));
     m_pPorts->setEditable(true);
     m_pPorts->setInsertPolicy(QComboBox::NoInsert);

@@ -1,9 +1,9 @@
 #include "CChooseReaderDlg.h"
 
+#include "CDialogFrame.h"
 #include "CFontScale.h"
 #include "CLanguageHandler.h"
 
-#include <QApplication>
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QPushButton>
@@ -35,9 +35,7 @@ CChooseReaderDlg::CChooseReaderDlg(CLanguageHandler* language, const QStringList
     , m_pOk(new QPushButton(QStringLiteral("&OK"), this))
     , m_pCancel(new QPushButton(this))
 {
-    setObjectName(QStringLiteral("170"));
-    setWindowTitle(m_pLanguage->GetLangItem(kTitleText));
-    setWindowIcon(QApplication::style()->standardIcon(QStyle::SP_ComputerIcon));
+    CDialogFrame::Setup(*this, QStringLiteral("170"), m_pLanguage->GetLangItem(kTitleText));
     m_pEntries->setObjectName(QString::number(IDC_ENTRIES));
     m_pEntries->setSelectionMode(QAbstractItemView::SingleSelection);
     m_pEntries->addItems(m_entries);
@@ -46,19 +44,10 @@ CChooseReaderDlg::CChooseReaderDlg(CLanguageHandler* language, const QStringList
     m_pEntries->setMinimumWidth(m_pEntries->sizeHintForColumn(0) + 2 * m_pEntries->frameWidth()
                                 + m_pEntries->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 8);
 
-    m_pOk->setObjectName(QStringLiteral("1"));
-    m_pOk->setDefault(true);
     m_pOk->setEnabled(false);
-    m_pCancel->setObjectName(QStringLiteral("2"));
-    m_pCancel->setText(m_pLanguage->GetLangItem(kCancelText));
-
-    auto* buttons = new QVBoxLayout;
-    buttons->addWidget(m_pOk);
-    buttons->addWidget(m_pCancel);
-    buttons->addStretch(1);
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(m_pEntries, 1);
-    layout->addLayout(buttons);
+    layout->addLayout(CDialogFrame::OkCancelColumn(m_pOk, m_pCancel, m_pLanguage->GetLangItem(kCancelText)));
 
     const CFontScale scale(this);
     resize(std::max(scale.DialogX(kWidth), sizeHint().width()), scale.DialogY(kHeight));

@@ -1,5 +1,6 @@
 #include "CParamHeron_KiteDlg.h"
 
+#include "CDialogFrame.h"
 #include "CAppContext.h"
 #include "CDialogRunner.h"
 #include "CFerrold_Handler.h"
@@ -19,7 +20,6 @@
 
 #include <CLanguageHandler.h>
 
-#include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QDateEdit>
@@ -29,7 +29,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStyle>
 #include <QTimeEdit>
 #include <QVBoxLayout>
 
@@ -96,9 +95,7 @@ CParamHeron_KiteDlg::CParamHeron_KiteDlg(CLeserDlg* owner, const CtblLeser::stru
     , m_strModus(reader.Modus)
     , m_strParameter(reader.Parameter)
 {
-    setObjectName(QStringLiteral("CParamHeron_KiteDlg"));
-    setWindowTitle(Text(kCaptionText));
-    setWindowIcon(QApplication::style()->standardIcon(QStyle::SP_ComputerIcon));
+    CDialogFrame::Setup(*this, QStringLiteral("CParamHeron_KiteDlg"), Text(kCaptionText));
     BuildLayout();
 
     // Only the reader of this row may be sent anything; any other reply

@@ -1,8 +1,8 @@
 #include "CReadEventsDlg.h"
 
+#include "CDialogFrame.h"
 #include <CLanguageHandler.h>
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QGridLayout>
@@ -51,9 +51,7 @@ CReadEventsDlg::CReadEventsDlg(CLanguageHandler* language, QWidget* parent, CTim
     , m_pCancel(new QPushButton(this))
 {
     auto text = [this](unsigned int n) { return m_pLanguage ? m_pLanguage->GetLangItem(n) : QString(); };
-    setObjectName(QStringLiteral("171"));
-    setWindowTitle(text(kCaptionText));
-    setWindowIcon(QApplication::style()->standardIcon(QStyle::SP_FileDialogDetailedView));
+    CDialogFrame::Setup(*this, QStringLiteral("171"), text(kCaptionText), QStyle::SP_FileDialogDetailedView);
 
     const CTimeStamp now = Today();
     const QDate today(now.GetYear(), now.GetMonth(), now.GetDay());

@@ -8,6 +8,7 @@
 #include "CFontScale.h"
 #include "CGridCellBase.h"
 #include "CGridCellCheck.h"
+#include "CGridCellCombo.h"
 #include "CGridCtrl.h"
 #include "CLanguageHandler.h"
 #include "CtblLeser.h"
@@ -221,6 +222,12 @@ std::vector<int> CGridBaseDlg::SelectedRows() const
     return std::vector<int>(rows.cbegin(), rows.cend());
 }
 
+int CGridBaseDlg::DataRowOf(int row) const
+{
+    const int dataRow = m_pGrid ? m_pGrid->GetDataRow(row) : -1;
+    return dataRow >= 0 ? dataRow : row;
+}
+
 QPoint CGridBaseDlg::MenuPoint(const GRID_NOTIFY* notify) const
 {
     if (!m_pGrid || !notify)
@@ -303,6 +310,43 @@ void CGridBaseDlg::SetupReaderColumns(int firstColumn, bool withWidths)
         if (withWidths)
             m_pGrid->SetColumnWidth(col, CFontScale(m_pGrid).Width(50), true, false);
     }
+}
+
+CGridCellCombo* CGridBaseDlg::SetDropDown(int row, int column, const QString& none, const QStringList& entries)
+{
+    if (!m_pGrid)
+        return nullptr;
+    CGridCellBase* cell = nullptr;
+    if (row < 0)
+        cell = m_pGrid->SetColumnCellType(column, &CGridCellCombo::GetThisClass());
+    else if (m_pGrid->SetCellType(row, column, &CGridCellCombo::GetThisClass()))
+        cell = m_pGrid->GetCell(row, column);
+    auto* combo = dynamic_cast<CGridCellCombo*>(cell);
+    if (!combo)
+        return nullptr;
+    combo->SetStyle(CGridCellCombo::DropDownList);
+    CGridItemArray& items = combo->GetItemList();
+    items.clear();
+    items.reserve(std::size_t(entries.size()) + 1);
+    if (!none.isNull())
+        items.push_back(std::make_unique<CListEntry>(none, QString(), 0, 0));
+    for (const QString& entry : entries)
+        items.push_back(std::make_unique<CListEntry>(entry, entry, 0, 0));
+    if (row >= 0)
+        m_pGrid->Refresh();
+    return combo;
+}
+
+void CGridBaseDlg::EndReaderColumnFill(int firstColumn, const QString& viewCode)
+{
+    const bool widths = m_bKeepColumnWidths == 0;
+    SetupReaderColumns(firstColumn, widths);
+    ResetSortState();
+    if (widths)
+        LoadGridLayout(viewCode);
+    m_bKeepColumnWidths = 0;
+    if (m_pGrid)
+        m_pGrid->Refresh();
 }
 
 qint32 CGridBaseDlg::ReaderOfColumn(int column) const

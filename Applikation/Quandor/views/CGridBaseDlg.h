@@ -13,6 +13,7 @@
 class CAppContext;
 class CDialogSetup;
 class CFerrold_Handler;
+class CGridCellCombo;
 class CGridCtrl;
 class CLanguageHandler;
 class QLabel;
@@ -162,6 +163,17 @@ protected:
     // column belongs to the reader it was made for, also when two readers
     // carry one name.
     void SetupReaderColumns(int firstColumn, bool withWidths);
+    // The combo of a column (row -1: the column's own cell) or of one cell,
+    // made a drop-down list of the entries, each shown and stored alike;
+    // first "none" (value empty: no record) unless it is null. A cell's
+    // list is made as its editor opens, which opens on the copy the grid
+    // makes next: the grid is refreshed. Null when the grid has no such
+    // cell.
+    CGridCellCombo* SetDropDown(int row, int column, const QString& none, const QStringList& entries);
+    // The end of a fill of a view with reader columns: those columns, the
+    // sort state reset, and the stored layout unless the user's widths are
+    // kept (m_bKeepColumnWidths, which goes back to 0); then a refresh.
+    void EndReaderColumnFill(int firstColumn, const QString& viewCode);
     // The reader of a reader column; 0 for any other column.
     qint32 ReaderOfColumn(int column) const;
     // Whether a transponder's reader list names the reader (never 0); a list
@@ -180,6 +192,37 @@ protected:
         for (int index : m_arFilteredRows) {
             if (index >= 0 && index < cachedRows)
                 keys.push_back(keyOf(index));
+        }
+        return keys;
+    }
+
+    // Rebuilds m_arFilteredRows: with a filter, each cache row for which
+    // "shown" holds. The grid's row count for them, header included.
+    template <class Shown>
+    int FilterRows(int cachedRows, Shown shown)
+    {
+        m_arFilteredRows.clear();
+        if (m_nFilterID == 0)
+            return cachedRows + 1;
+        for (int i = 0; i < cachedRows; ++i) {
+            if (shown(i))
+                m_arFilteredRows.push_back(i);
+        }
+        return int(m_arFilteredRows.size()) + 1;
+    }
+    // The data row a displayed row shows (itself while the grid is not
+    // sorted).
+    int DataRowOf(int row) const;
+    // The keys of the records of these displayed rows (SelectedRows), in
+    // their order; "recordOf" gives a data row's record, null for none.
+    template <class RecordOf, class KeyOf>
+    std::vector<qint32> KeysOfRows(const std::vector<int>& rows, RecordOf recordOf, KeyOf keyOf) const
+    {
+        std::vector<qint32> keys;
+        keys.reserve(rows.size());
+        for (int row : rows) {
+            if (const auto* record = recordOf(DataRowOf(row)))
+                keys.push_back(keyOf(*record));
         }
         return keys;
     }

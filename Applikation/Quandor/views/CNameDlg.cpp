@@ -102,16 +102,10 @@ void CNameDlg::FillGrid(quint32 gridId, int columns)
     CtblPerson* persons = db->Get_Ptr_To_tblPerson();
     CtblTransponder* transponders = db->Get_Ptr_To_tblTransponder();
     CtblLeser* readers = db->Get_Ptr_To_tblLeser();
-    int rows = persons->GetAnz_Person() + 1;
-    m_arFilteredRows.clear();
-    if (m_nFilterID != 0) {
-        for (int i = 0; i < persons->GetAnz_Person(); ++i) {
-            const auto* transponder = m_lookups.TransponderById(persons->Get_Person(i)->Transponder_ID);
-            if (transponder && CReaderIdList(transponder->Leser_IDS).Holds(qint32(m_nFilterID)))
-                m_arFilteredRows.push_back(i);
-        }
-        rows = int(m_arFilteredRows.size()) + 1;
-    }
+    const int rows = FilterRows(persons->GetAnz_Person(), [&](int i) {
+        const auto* transponder = m_lookups.TransponderById(persons->Get_Person(i)->Transponder_ID);
+        return transponder && CReaderIdList(transponder->Leser_IDS).Holds(qint32(m_nFilterID));
+    });
     InitGrid(QStringLiteral("02"), gridId, columns + readers->GetAnz_Leser() - 1, rows);
     CGridCtrl* grid = GetGrid();
     if (!grid)
@@ -123,24 +117,12 @@ void CNameDlg::FillGrid(quint32 gridId, int columns)
     }
     // The column's own list names every transponder; a row's list (the free
     // ones and the row's own) is built when its editor opens.
-    if (auto* combo = dynamic_cast<CGridCellCombo*>(grid->SetColumnCellType(kTransponderColumn,
-                                                                            &CGridCellCombo::GetThisClass()))) {
-        combo->SetStyle(CGridCellCombo::DropDownList);
-        CGridItemArray& items = combo->GetItemList();
-        items.clear();
-        items.reserve(std::size_t(transponders->GetAnz_Transponder()) + 1);
-        items.push_back(std::make_unique<CListEntry>(kNone, QString(), 0, 0));
-        for (int i = 0; i < transponders->GetAnz_Transponder(); ++i) {
-            const QString& number = transponders->Get_Transponder(i)->TransponderNummer;
-            items.push_back(std::make_unique<CListEntry>(number, number, 0, 0));
-        }
-    }
-    SetupReaderColumns(kFirstReaderColumn, widths);
-    ResetSortState();
-    if (widths)
-        LoadGridLayout(QStringLiteral("02"));
-    m_bKeepColumnWidths = 0;
-    grid->Refresh();
+    QStringList numbers;
+    numbers.reserve(transponders->GetAnz_Transponder());
+    for (int i = 0; i < transponders->GetAnz_Transponder(); ++i)
+        numbers << transponders->Get_Transponder(i)->TransponderNummer;
+    SetDropDown(-1, kTransponderColumn, kNone, numbers);
+    EndReaderColumnFill(kFirstReaderColumn, QStringLiteral("02"));
 }
 
 const CtblPerson::structPerson* CNameDlg::PersonOfRow(int dataRow) const
@@ -218,26 +200,11 @@ qint64 CNameDlg::OnGridBeginEdit(GRID_NOTIFY* notify)
         return -1;
     if (notify->column != kTransponderColumn)
         return 0;
-    // The row's list, built now that it opens: the free transponders and
-    // the person's own.
-    CGridCtrl* grid = GetGrid();
-    if (!grid || !grid->SetCellType(notify->dataRow, kTransponderColumn, &CGridCellCombo::GetThisClass()))
-        return -1;
-    auto* combo = dynamic_cast<CGridCellCombo*>(grid->GetCell(notify->dataRow, kTransponderColumn));
-    if (!combo)
-        return -1;
-    combo->SetStyle(CGridCellCombo::DropDownList);
-    CGridItemArray& items = combo->GetItemList();
-    items.clear();
-    const QStringList offered = OfferedTransponders(person->ID_Person);
-    items.reserve(std::size_t(offered.size()));
-    items.push_back(std::make_unique<CListEntry>(kNone, QString(), 0, 0));
-    for (qsizetype i = 1; i < offered.size(); ++i)
-        items.push_back(std::make_unique<CListEntry>(offered[i], offered[i], 0, 0));
-    // The editor opens on the copy the grid makes next, which must see the
-    // row's list and not the column's.
-    grid->Refresh();
-    return 0;
+    // The row's list, built now that it opens, not the column's: the free
+    // transponders and the person's own.
+    return SetDropDown(notify->dataRow, kTransponderColumn, kNone, OfferedTransponders(person->ID_Person).mid(1))
+               ? 0
+               : -1;
 }
 
 bool CNameDlg::StoreEditedCell(GRID_NOTIFY* notify)
@@ -364,13 +331,9 @@ void CNameDlg::OnDelete()
     const std::vector<int> rows = SelectedRows();
     if (!persons || !grid || rows.empty() || !CNotice::Confirm(rows.size() < 2 ? 69 : 68))
         return;
-    std::vector<qint32> keys;
-    keys.reserve(rows.size());
-    for (int row : rows) {
-        const int dataRow = grid->GetDataRow(row);
-        if (const auto* person = PersonOfRow(dataRow >= 0 ? dataRow : row))
-            keys.push_back(person->ID_Person);
-    }
+    const std::vector<qint32> keys = KeysOfRows(
+        rows, [this](int dataRow) { return PersonOfRow(dataRow); },
+        [](const CtblPerson::structPerson& person) { return person.ID_Person; });
     DeletePersons(&keys);
 }
 

@@ -110,24 +110,17 @@ void CTransponderDlg::FillGrid(quint32 gridId, int columns)
     // The rows are about to show other records: an open edit is stored
     // for the record it was typed on first.
     EndGridEdit();
-    // Keys may have changed in place since the last fill.
+    // The caches may have been read again, and keys changed in place, since
+    // the last fill.
     m_lookups.Reset();
     CFerrold_Handler* db = GetDBHandler();
     if (!db)
         return;
-    // The caches may have been read again since the last fill.
-    m_lookups.Reset();
     CtblTransponder* transponders = db->Get_Ptr_To_tblTransponder();
     CtblLeser* readers = db->Get_Ptr_To_tblLeser();
-    int rows = transponders->GetAnz_Transponder() + 1;
-    m_arFilteredRows.clear();
-    if (m_nFilterID != 0) {
-        for (int i = 0; i < transponders->GetAnz_Transponder(); ++i) {
-            if (CReaderIdList(transponders->Get_Transponder(i)->Leser_IDS).Holds(qint32(m_nFilterID)))
-                m_arFilteredRows.push_back(i);
-        }
-        rows = int(m_arFilteredRows.size()) + 1;
-    }
+    const int rows = FilterRows(transponders->GetAnz_Transponder(), [&](int i) {
+        return CReaderIdList(transponders->Get_Transponder(i)->Leser_IDS).Holds(qint32(m_nFilterID));
+    });
     m_schemaNames.clear();
     CtblZeitschema* schemas = db->Get_Ptr_To_tblZeitschema();
     for (int i = 0; i < schemas->GetAnz_Zeitschema(); i += 4) {
@@ -148,30 +141,10 @@ void CTransponderDlg::FillGrid(quint32 gridId, int columns)
     // fill of 100,000 rows would spend most of its time on and every shown
     // cell would search. Its cells stand for the name the view gives them,
     // so sorting and copying see the names.
-    if (auto* combo = dynamic_cast<CGridCellCombo*>(grid->SetColumnCellType(kPersonColumn,
-                                                                            &CGridCellCombo::GetThisClass()))) {
-        combo->SetStyle(CGridCellCombo::DropDownList);
+    if (CGridCellCombo* combo = SetDropDown(-1, kPersonColumn, kNone, {}))
         combo->SetAllowFreeText(true);
-        CGridItemArray& items = combo->GetItemList();
-        items.clear();
-        items.push_back(std::make_unique<CListEntry>(kNone, QString(), 0, 0));
-    }
-    if (auto* combo = dynamic_cast<CGridCellCombo*>(grid->SetColumnCellType(kSchemaColumn,
-                                                                            &CGridCellCombo::GetThisClass()))) {
-        combo->SetStyle(CGridCellCombo::DropDownList);
-        CGridItemArray& items = combo->GetItemList();
-        items.clear();
-        for (int i = 0; i < schemas->GetAnz_Zeitschema(); i += 4) {
-            const QString& name = schemas->Get_Zeitschema(i)->Bezeichnung;
-            items.push_back(std::make_unique<CListEntry>(name, name, 0, 0));
-        }
-    }
-    SetupReaderColumns(kFirstReaderColumn, widths);
-    ResetSortState();
-    if (widths)
-        LoadGridLayout(QStringLiteral("05"));
-    m_bKeepColumnWidths = 0;
-    grid->Refresh();
+    SetDropDown(-1, kSchemaColumn, QString(), SchemaNames());
+    EndReaderColumnFill(kFirstReaderColumn, QStringLiteral("05"));
 }
 
 const CtblTransponder::structTransponder* CTransponderDlg::TransponderOfRow(int dataRow) const
@@ -181,6 +154,16 @@ const CtblTransponder::structTransponder* CTransponderDlg::TransponderOfRow(int 
         return nullptr;
     const int index = CacheRow(dataRow, transponders->GetAnz_Transponder());
     return index >= 0 ? transponders->Get_Transponder(index) : nullptr;
+}
+
+QStringList CTransponderDlg::SchemaNames() const
+{
+    QStringList names;
+    CFerrold_Handler* db = GetDBHandler();
+    CtblZeitschema* schemas = db ? db->Get_Ptr_To_tblZeitschema() : nullptr;
+    for (int i = 0; schemas && i < schemas->GetAnz_Zeitschema(); i += 4)
+        names << schemas->Get_Zeitschema(i)->Bezeichnung;
+    return names;
 }
 
 QString CTransponderDlg::SchemaName(qint32 schemaId) const
@@ -253,35 +236,22 @@ qint64 CTransponderDlg::OnGridBeginEdit(GRID_NOTIFY* notify)
     if (notify->column != kPersonColumn && notify->column != kSchemaColumn)
         return 0;
     CFerrold_Handler* db = GetDBHandler();
-    CGridCtrl* grid = GetGrid();
-    if (!db || !grid || !grid->SetCellType(notify->dataRow, notify->column, &CGridCellCombo::GetThisClass()))
+    if (!db)
         return -1;
-    auto* combo = dynamic_cast<CGridCellCombo*>(grid->GetCell(notify->dataRow, notify->column));
-    if (!combo)
-        return -1;
-    combo->SetStyle(CGridCellCombo::DropDownList);
-    CGridItemArray& items = combo->GetItemList();
-    items.clear();
+    QStringList entries;
     if (notify->column == kPersonColumn) {
         // The free persons and the row's own: a person holds one transponder.
         CtblPerson* persons = db->Get_Ptr_To_tblPerson();
-        items.reserve(std::size_t(persons->GetAnz_Person()) + 1);
-        items.push_back(std::make_unique<CListEntry>(kNone, QString(), 0, 0));
         for (int i = 0; i < persons->GetAnz_Person(); ++i) {
             const auto* person = persons->Get_Person(i);
             if (person->Transponder_ID == 0 || person->Transponder_ID == transponder->ID_Transponder)
-                items.push_back(std::make_unique<CListEntry>(person->Name, person->Name, 0, 0));
+                entries << person->Name;
         }
     } else {
-        CtblZeitschema* schemas = db->Get_Ptr_To_tblZeitschema();
-        for (int i = 0; i < schemas->GetAnz_Zeitschema(); i += 4) {
-            const QString& name = schemas->Get_Zeitschema(i)->Bezeichnung;
-            items.push_back(std::make_unique<CListEntry>(name, name, 0, 0));
-        }
+        entries = SchemaNames();
     }
-    // The editor opens on the copy the grid makes next.
-    grid->Refresh();
-    return 0;
+    const QString none = notify->column == kPersonColumn ? kNone : QString();
+    return SetDropDown(notify->dataRow, notify->column, none, entries) ? 0 : -1;
 }
 
 bool CTransponderDlg::StoreEditedCell(GRID_NOTIFY* notify)
@@ -450,8 +420,7 @@ CRecordViewMenu CTransponderDlg::ContextMenu(int column)
         m_strClickedReader = grid->GetItemText(0, column);
         const qint32 readerId = ReaderOfColumn(column);
         for (int row = 1; row < grid->GetRowCount(); ++row) {
-            const int dataRow = grid->GetDataRow(row);
-            const auto* transponder = TransponderOfRow(dataRow >= 0 ? dataRow : row);
+            const auto* transponder = TransponderOfRow(DataRowOf(row));
             if (transponder && ReaderListHolds(transponder->Leser_IDS, readerId))
                 ++count;
         }
@@ -547,13 +516,9 @@ void CTransponderDlg::OnDeleteEntry()
     Scope scope(this);
     if (Context().RefusedWhileTransferRuns() || !CNotice::Confirm(rows.size() < 2 ? 69 : 68))
         return;
-    std::vector<qint32> keys;
-    keys.reserve(rows.size());
-    for (int row : rows) {
-        const int dataRow = grid->GetDataRow(row);
-        if (const auto* transponder = TransponderOfRow(dataRow >= 0 ? dataRow : row))
-            keys.push_back(transponder->ID_Transponder);
-    }
+    const std::vector<qint32> keys = KeysOfRows(
+        rows, [this](int dataRow) { return TransponderOfRow(dataRow); },
+        [](const CtblTransponder::structTransponder& row) { return row.ID_Transponder; });
     DeleteTransponders(&keys);
 }
 

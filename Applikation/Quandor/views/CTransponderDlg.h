@@ -122,6 +122,8 @@ private:
     void Learn(const QString& number);
     void DrainTags();
     QString SchemaName(qint32 schemaId) const;
+    // The time schemas' names, in cache order (the first of each four rows).
+    QStringList SchemaNames() const;
 
     mutable CRecordLookups m_lookups;
     QHash<qint32, QString> m_schemaNames;
