@@ -49,9 +49,9 @@ struct FileOutcome
 // Searches files on worker threads ahead of the caller, who takes the
 // outcomes one by one in their order. The work runs at most a few files
 // ahead of the caller and within a memory budget, so a large tree or large
-// files never pile up. A few per worker: far enough that a caller held up
-// for a moment (on a busy machine) finds the next files done, not the
-// workers waiting for it.
+// files never pile up. Sixteen files per worker: far enough that a caller
+// held up for a moment (on a busy machine) finds the next files done, and
+// the workers not waiting for it.
 class ReadAhead
 {
 public:
