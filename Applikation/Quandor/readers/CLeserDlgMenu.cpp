@@ -87,7 +87,7 @@ void CLeserDlg::OnGridRClick(GRID_NOTIFY* notify)
     bool connected = false;
     m_strReaderReply.clear();
     if (reader && model && model->framed && CanQueryFramedReader(link)) {
-        m_strReaderReply = link->SendAndWait('L', QStringLiteral("S0000"), CReaderFrame::FramedMode);
+        m_strReaderReply = Context().SendAndWait('L', QStringLiteral("S0000"), CReaderFrame::FramedMode);
         connected = m_strReaderReply.size() == 26 && m_strReaderReply.mid(4, 20) == reader->Seriennummer;
     }
     m_bClickedIsConnected = connected;

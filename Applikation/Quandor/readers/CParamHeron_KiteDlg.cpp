@@ -103,7 +103,7 @@ CParamHeron_KiteDlg::CParamHeron_KiteDlg(CLeserDlg* owner, const CtblLeser::stru
     bool thisReader = false;
     CReaderLink* link = ReaderLink();
     if (link && link->IsPortOpen()) {
-        const QString reply = link->SendAndWait('L', QStringLiteral("S0000"), CReaderFrame::FramedMode);
+        const QString reply = m_pContext->SendAndWait('L', QStringLiteral("S0000"), CReaderFrame::FramedMode);
         thisReader = reply.size() == 26 && reply.mid(4, 20) == m_strSerial;
     }
     Button(IDC_UPDATE_READER)->setEnabled(thisReader);

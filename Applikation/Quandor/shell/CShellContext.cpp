@@ -47,6 +47,12 @@ CReaderLink* CShellContext::Link()
     return tree ? &tree->Link() : nullptr;
 }
 
+QString CShellContext::SendAndWait(char letter, const QString& data, int mode)
+{
+    CLeftTreeView* tree = Tree();
+    return tree ? tree->SendAndWait(letter, data, mode) : QString();
+}
+
 int CShellContext::Connect()
 {
     CLeftTreeView* tree = Tree();

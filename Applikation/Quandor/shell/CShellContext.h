@@ -20,6 +20,7 @@ public:
     CDialogSetup* LayoutStore() const override;
 
     CReaderLink* Link() override;
+    QString SendAndWait(char letter, const QString& data, int mode) override;
     int Connect() override;
     void ClosePort() override;
     bool IdentifyRequested() const override;
