@@ -199,7 +199,7 @@ void CLeserDlg::OnClearEventMemory()
     if (lease) {
         for (int i = 0; i < kClearTries && !cleared; ++i) {
             const QByteArray reply
-                = link->SendCommand(lease, 'S', QStringLiteral("P0003FFFF"), CReaderFrame::FramedMode).toLatin1();
+                = Context().SendCommand(lease, 'S', QStringLiteral("P0003FFFF"), CReaderFrame::FramedMode).toLatin1();
             // A reply with a wrong checksum is no answer.
             cleared = reply.size() == 7 && CReaderFrame::IsFramedAck(reply) && CReaderFrame::HasValidChecksum(reply);
         }

@@ -376,7 +376,7 @@ bool CParamHeron_KiteDlg::SendTries(CReaderLink& link, const CLinkLease& lease, 
                                     bool exactLength)
 {
     for (int i = 0; i < kTries && !link.IsLineLost(); ++i) {
-        const QByteArray reply = link.SendCommand(lease, 'S', data(), CReaderFrame::FramedMode).toLatin1();
+        const QByteArray reply = m_pContext->SendCommand(lease, 'S', data(), CReaderFrame::FramedMode).toLatin1();
         // A reply with a wrong checksum is no answer.
         const bool length = exactLength ? reply.size() == 7 : reply.size() >= 5;
         if (length && CReaderFrame::IsFramedAck(reply) && CReaderFrame::HasValidChecksum(reply))

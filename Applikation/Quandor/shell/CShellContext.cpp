@@ -53,6 +53,12 @@ QString CShellContext::SendAndWait(char letter, const QString& data, int mode)
     return tree ? tree->SendAndWait(letter, data, mode) : QString();
 }
 
+QString CShellContext::SendCommand(const CLinkLease& lease, char letter, const QString& data, quint8 mode)
+{
+    CLeftTreeView* tree = Tree();
+    return tree ? tree->SendCommand(lease, letter, data, mode) : QString();
+}
+
 int CShellContext::Connect()
 {
     CLeftTreeView* tree = Tree();
