@@ -2,9 +2,40 @@
 
 namespace pattorn {
 
+namespace {
+
+// Room kept for the next file: more is given back.
+constexpr std::size_t kKeptRoom = 1024 * 1024;
+
+template <class T>
+std::vector<T> emptied(std::vector<T>& list)
+{
+    std::vector<T> kept;
+    if (list.capacity() * sizeof(T) <= kKeptRoom) {
+        kept = std::move(list);
+        kept.clear();
+    }
+    return kept;
+}
+
+} // namespace
+
+void FileOutcome::Recycle()
+{
+    std::unique_ptr<char[]> keptBuffer = capacity <= kKeptRoom ? std::move(buffer) : nullptr;
+    const std::size_t keptCapacity = keptBuffer ? capacity : 0;
+    std::vector<int> keptSpans = emptied(spans);
+    std::vector<unsigned> keptLines = emptied(lines);
+    *this = FileOutcome();
+    buffer = std::move(keptBuffer);
+    capacity = keptCapacity;
+    spans = std::move(keptSpans);
+    lines = std::move(keptLines);
+}
+
 ReadAhead::ReadAhead(std::size_t count, Work work, unsigned threads)
-    : m_count(count), m_work(std::move(work)), m_window(16u * threads), m_outcomes(count), m_ready(count, false),
-      m_reserved(count, 0), m_waitingFor(count)
+    : m_count(count), m_work(std::move(work)), m_threadCount(threads), m_window(16u * threads), m_outcomes(count),
+      m_ready(count, false), m_reserved(count, 0), m_waitingFor(count)
 {
     m_threads.reserve(threads);
     for (unsigned i = 0; i < threads; ++i)
@@ -47,12 +78,33 @@ void ReadAhead::run()
         if (m_stop || m_next >= m_count)
             return;
         const std::size_t index = m_next++;
-        auto outcome = std::make_unique<FileOutcome>();
+        std::unique_ptr<FileOutcome> outcome;
+        if (!m_releasedOutcomes.empty()) {
+            outcome = std::move(m_releasedOutcomes.back());
+            m_releasedOutcomes.pop_back();
+        }
+        // One released outcome per worker is kept for reuse; the rest go.
         std::vector<std::unique_ptr<FileOutcome>> freed;
-        freed.swap(m_releasedOutcomes);
+        while (m_releasedOutcomes.size() > m_threadCount) {
+            freed.push_back(std::move(m_releasedOutcomes.back()));
+            m_releasedOutcomes.pop_back();
+        }
         lock.unlock();
         freed.clear();
+        if (outcome)
+            outcome->Recycle();
+        else
+            outcome = std::make_unique<FileOutcome>();
         const Reserve reserveFor = [this, index](std::size_t bytes) {
+            // Within the budget, as nearly every file is, without the lock
+            // that the other workers and the caller take for every file.
+            std::size_t kept = m_bytes.load();
+            while (kept + bytes <= kBudget) {
+                if (m_bytes.compare_exchange_weak(kept, kept + bytes)) {
+                    m_reserved[index] += bytes;
+                    return true;
+                }
+            }
             std::unique_lock<std::mutex> relock(m_lock);
             return reserve(index, bytes, relock);
         };
@@ -87,7 +139,7 @@ void ReadAhead::Release(std::size_t index)
         // report: the waiting workers are woken together once there is room
         // for all of them, or when nothing is under way any more.
         const std::size_t roomAhead = m_released + m_window - m_next;
-        room = m_waitingForRoom > 0 && (roomAhead >= m_threads.size() || m_next == m_released);
+        room = m_waitingForRoom > 0 && (roomAhead >= m_threadCount || m_next == m_released);
         budget = m_waitingForBudget > 0;
     }
     if (room)

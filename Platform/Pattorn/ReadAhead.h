@@ -2,6 +2,7 @@
 
 #include <boost/regex.hpp>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
@@ -24,8 +25,10 @@ struct FileOutcome
     int kind = 0;
     int code = 0;
     bool searchProblem = false;
-    // The file's bytes, which the matches point into.
+    // The file's bytes, which the matches point into, in room for
+    // "capacity" bytes.
     std::unique_ptr<char[]> buffer;
+    std::size_t capacity = 0;
     std::size_t size = 0;
     bool found = false;
     // Per match, the start and end offset of each of its "marks" marks (-1
@@ -36,18 +39,24 @@ struct FileOutcome
     std::vector<unsigned> lines;
     // Too many matches to keep: the file is searched again while reported.
     bool tooMany = false;
+
+    // Empty again for the next file, keeping the room of a small file's
+    // buffer and lists: allocating and freeing them file by file on several
+    // threads makes the allocator hand pages back and fetch them again.
+    void Recycle();
 };
 
 // Searches files on worker threads ahead of the caller, who takes the
 // outcomes one by one in their order. The work runs at most a few files
 // ahead of the caller and within a memory budget, so a large tree or large
-// files never pile up. A few per worker: far enough that a caller held up
-// for a moment (on a busy machine) finds the next files done, not the
-// workers waiting for it.
+// files never pile up. Sixteen files per worker: far enough that a caller
+// held up for a moment (on a busy machine) finds the next files done, and
+// the workers not waiting for it.
 class ReadAhead
 {
 public:
-    // Waits until "bytes" more may be kept; false when the work is to stop.
+    // Waits until "bytes" more may be kept; false when the work is to stop
+    // while it waits.
     using Reserve = std::function<bool(std::size_t bytes)>;
     // Fills the outcome of item "index"; must not throw.
     using Work = std::function<void(std::size_t index, FileOutcome& outcome, const Reserve& reserve)>;
@@ -71,6 +80,8 @@ private:
 
     const std::size_t m_count;
     const Work m_work;
+    // Read by the workers while the threads are still being started.
+    const std::size_t m_threadCount;
     const std::size_t m_window;
     std::vector<std::unique_ptr<FileOutcome>> m_outcomes;
     std::vector<bool> m_ready;
@@ -86,9 +97,12 @@ private:
     unsigned m_waitingForBudget = 0;
     std::size_t m_next = 0;     // the next item a worker takes
     std::size_t m_released = 0; // items before it are reported and freed
-    std::size_t m_bytes = 0;     // kept by outcomes not yet released
-    // Released outcomes, freed by a worker: with thousands of matches a file
-    // freeing them would hold up the caller, who reports in order.
+    // Kept by outcomes not yet released; added to without the lock while
+    // within the budget, taken from under it.
+    std::atomic<std::size_t> m_bytes{0};
+    // Released outcomes, reused or freed by a worker: with thousands of
+    // matches a file freeing them would hold up the caller, who reports in
+    // order.
     std::vector<std::unique_ptr<FileOutcome>> m_releasedOutcomes;
     bool m_stop = false;
     std::vector<std::thread> m_threads;

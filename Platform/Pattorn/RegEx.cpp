@@ -236,7 +236,10 @@ void readInto(const std::string& path, FileOutcome& outcome, const std::function
         close(fd);
         return;
     }
-    outcome.buffer.reset(new char[size ? size : 1]);
+    if (!outcome.buffer || outcome.capacity < size) {
+        outcome.buffer.reset(new char[size ? size : 1]);
+        outcome.capacity = size;
+    }
     const ssize_t got = ReadFully(fd, outcome.buffer.get(), size);
     if (got < 0) {
         outcome.read = FileOutcome::Read::Problem;
