@@ -6,6 +6,7 @@
 class CDialogSetup;
 class CFerrold_Handler;
 class CLanguageHandler;
+class CLinkLease;
 class CReaderLink;
 class QWidget;
 
@@ -38,6 +39,14 @@ public:
 
     // --- The reader link, owned by the navigation tree.
     virtual CReaderLink* Link() = 0;
+    // A command queued to the link's polling thread (UI thread only): its
+    // reply, or "" without a link, after 3000 ms or when no reader is
+    // online. The navigation tree's own SendAndWait.
+    virtual QString SendAndWait(char letter, const QString& data, int mode) = 0;
+    // A command straight to the port by the holder of the link's lease, on
+    // the UI thread (a worker keeps the link it was given): the reply, or ""
+    // without a link. The navigation tree's own SendCommand.
+    virtual QString SendCommand(const CLinkLease& lease, char letter, const QString& data, quint8 mode) = 0;
     // Starts the search for a reader on the chosen port with its progress
     // window; 1 only when a reader is online already.
     virtual int Connect() = 0;

@@ -153,11 +153,11 @@ private:
     void OnClearEventMemory();
 
     // --- identification of the connected reader
-    void IdentifyFramed(CReaderLink& link, const CReaderModel::Facts& model);
-    void IdentifyPlain(CReaderLink& link, const CReaderModel::Facts& model);
+    void IdentifyFramed(const CReaderModel::Facts& model);
+    void IdentifyPlain(const CReaderModel::Facts& model);
     // Sends the reader's identity query (again while it stays silent) and
     // tells whether it answered as the connected model should.
-    bool CheckPlainIdentity(CReaderLink& link, const CReaderModel::Facts& model);
+    bool CheckPlainIdentity(const CReaderModel::Facts& model);
     // The names of the displayed rows, of the model alone or of all.
     QStringList DisplayedNames(const CReaderModel::Facts* model) const;
     // The first displayed row whose serial (column 5) or name (column 4)

@@ -69,15 +69,15 @@ int CLeserDlg::OnReaderDetected()
     if (!model)
         return 0;
     if (model->framed)
-        IdentifyFramed(*link, *model);
+        IdentifyFramed(*model);
     else
-        IdentifyPlain(*link, *model);
+        IdentifyPlain(*model);
     return 0;
 }
 
-void CLeserDlg::IdentifyFramed(CReaderLink& link, const CReaderModel::Facts& model)
+void CLeserDlg::IdentifyFramed(const CReaderModel::Facts& model)
 {
-    const QString reply = link.SendAndWait('L', QStringLiteral("S0000"), CReaderFrame::FramedMode);
+    const QString reply = Context().SendAndWait('L', QStringLiteral("S0000"), CReaderFrame::FramedMode);
     if (reply.size() != kIdentificationReplyLength) {
         ShowError(kNotAcknowledgedText);
         return;
@@ -89,12 +89,12 @@ void CLeserDlg::IdentifyFramed(CReaderLink& link, const CReaderModel::Facts& mod
         return;
     }
 
-    const QString parameter = ParameterByte(link.SendAndWait('L', QStringLiteral("P0000"), CReaderFrame::FramedMode));
+    const QString parameter = ParameterByte(Context().SendAndWait('L', QStringLiteral("P0000"), CReaderFrame::FramedMode));
     if (parameter.isEmpty()) {
         ShowError(kNoReplyText);
         return;
     }
-    const QString switchCode = ParameterByte(link.SendAndWait('L', QStringLiteral("P0001"), CReaderFrame::FramedMode));
+    const QString switchCode = ParameterByte(Context().SendAndWait('L', QStringLiteral("P0001"), CReaderFrame::FramedMode));
     if (switchCode.isEmpty()) {
         ShowError(kNoReplyText);
         return;
@@ -106,11 +106,11 @@ void CLeserDlg::IdentifyFramed(CReaderLink& link, const CReaderModel::Facts& mod
                  false);
 }
 
-bool CLeserDlg::CheckPlainIdentity(CReaderLink& link, const CReaderModel::Facts& model)
+bool CLeserDlg::CheckPlainIdentity(const CReaderModel::Facts& model)
 {
-    QString reply = link.SendAndWait('H', QString(), model.plainSendMode);
+    QString reply = Context().SendAndWait('H', QString(), model.plainSendMode);
     for (int i = 0; i < kIdentityRetries && reply.isEmpty(); ++i)
-        reply = link.SendAndWait('H', QString(), model.plainSendMode);
+        reply = Context().SendAndWait('H', QString(), model.plainSendMode);
     if (reply == QLatin1String(model.identity))
         return true;
     // A late answer is tested like the first: another model's identity or
@@ -122,9 +122,9 @@ bool CLeserDlg::CheckPlainIdentity(CReaderLink& link, const CReaderModel::Facts&
     return false;
 }
 
-void CLeserDlg::IdentifyPlain(CReaderLink& link, const CReaderModel::Facts& model)
+void CLeserDlg::IdentifyPlain(const CReaderModel::Facts& model)
 {
-    if (!CheckPlainIdentity(link, model))
+    if (!CheckPlainIdentity(model))
         return;
 
     const QString newEntry = Text(model.chooseEntryText);
@@ -148,12 +148,12 @@ void CLeserDlg::IdentifyPlain(CReaderLink& link, const CReaderModel::Facts& mode
     NewReader reader{kNoSerial, kNoSerial, QString::fromLatin1(model.storedText), QString(), QString()};
     if (model.readerType == CReaderModel::ReaderType::Wren) {
         // A refusal is no setting.
-        reader.parameter = link.SendAndWait('C', QStringLiteral("0"), model.plainSendMode);
+        reader.parameter = Context().SendAndWait('C', QStringLiteral("0"), model.plainSendMode);
         if (!IsPlainAnswer(reader.parameter)) {
             ShowError(kNoReplyText);
             return;
         }
-        reader.modus = link.SendAndWait('C', QStringLiteral("1"), model.plainSendMode);
+        reader.modus = Context().SendAndWait('C', QStringLiteral("1"), model.plainSendMode);
         if (!IsPlainAnswer(reader.modus)) {
             ShowError(kNoReplyText);
             return;

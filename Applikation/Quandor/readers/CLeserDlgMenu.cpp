@@ -87,7 +87,7 @@ void CLeserDlg::OnGridRClick(GRID_NOTIFY* notify)
     bool connected = false;
     m_strReaderReply.clear();
     if (reader && model && model->framed && CanQueryFramedReader(link)) {
-        m_strReaderReply = link->SendAndWait('L', QStringLiteral("S0000"), CReaderFrame::FramedMode);
+        m_strReaderReply = Context().SendAndWait('L', QStringLiteral("S0000"), CReaderFrame::FramedMode);
         connected = m_strReaderReply.size() == 26 && m_strReaderReply.mid(4, 20) == reader->Seriennummer;
     }
     m_bClickedIsConnected = connected;
@@ -199,7 +199,7 @@ void CLeserDlg::OnClearEventMemory()
     if (lease) {
         for (int i = 0; i < kClearTries && !cleared; ++i) {
             const QByteArray reply
-                = link->SendCommand(lease, 'S', QStringLiteral("P0003FFFF"), CReaderFrame::FramedMode).toLatin1();
+                = Context().SendCommand(lease, 'S', QStringLiteral("P0003FFFF"), CReaderFrame::FramedMode).toLatin1();
             // A reply with a wrong checksum is no answer.
             cleared = reply.size() == 7 && CReaderFrame::IsFramedAck(reply) && CReaderFrame::HasValidChecksum(reply);
         }

@@ -103,7 +103,7 @@ CParamHeron_KiteDlg::CParamHeron_KiteDlg(CLeserDlg* owner, const CtblLeser::stru
     bool thisReader = false;
     CReaderLink* link = ReaderLink();
     if (link && link->IsPortOpen()) {
-        const QString reply = link->SendAndWait('L', QStringLiteral("S0000"), CReaderFrame::FramedMode);
+        const QString reply = m_pContext->SendAndWait('L', QStringLiteral("S0000"), CReaderFrame::FramedMode);
         thisReader = reply.size() == 26 && reply.mid(4, 20) == m_strSerial;
     }
     Button(IDC_UPDATE_READER)->setEnabled(thisReader);
@@ -376,7 +376,7 @@ bool CParamHeron_KiteDlg::SendTries(CReaderLink& link, const CLinkLease& lease, 
                                     bool exactLength)
 {
     for (int i = 0; i < kTries && !link.IsLineLost(); ++i) {
-        const QByteArray reply = link.SendCommand(lease, 'S', data(), CReaderFrame::FramedMode).toLatin1();
+        const QByteArray reply = m_pContext->SendCommand(lease, 'S', data(), CReaderFrame::FramedMode).toLatin1();
         // A reply with a wrong checksum is no answer.
         const bool length = exactLength ? reply.size() == 7 : reply.size() >= 5;
         if (length && CReaderFrame::IsFramedAck(reply) && CReaderFrame::HasValidChecksum(reply))

@@ -52,8 +52,7 @@ void CWrenDialogLink::ShowBox(unsigned int text, QMessageBox::Icon icon) const
 
 QString CWrenDialogLink::Send(char letter, const QString& data) const
 {
-    CReaderLink* link = ReaderLink();
-    return link ? link->SendAndWait(letter, data, CReaderFrame::PlainMode) : QString();
+    return m_pContext ? m_pContext->SendAndWait(letter, data, CReaderFrame::PlainMode) : QString();
 }
 
 bool CWrenDialogLink::Acknowledged(char letter, const QString& data) const

@@ -47,6 +47,18 @@ CReaderLink* CShellContext::Link()
     return tree ? &tree->Link() : nullptr;
 }
 
+QString CShellContext::SendAndWait(char letter, const QString& data, int mode)
+{
+    CLeftTreeView* tree = Tree();
+    return tree ? tree->SendAndWait(letter, data, mode) : QString();
+}
+
+QString CShellContext::SendCommand(const CLinkLease& lease, char letter, const QString& data, quint8 mode)
+{
+    CLeftTreeView* tree = Tree();
+    return tree ? tree->SendCommand(lease, letter, data, mode) : QString();
+}
+
 int CShellContext::Connect()
 {
     CLeftTreeView* tree = Tree();

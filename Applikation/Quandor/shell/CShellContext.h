@@ -20,6 +20,8 @@ public:
     CDialogSetup* LayoutStore() const override;
 
     CReaderLink* Link() override;
+    QString SendAndWait(char letter, const QString& data, int mode) override;
+    QString SendCommand(const CLinkLease& lease, char letter, const QString& data, quint8 mode) override;
     int Connect() override;
     void ClosePort() override;
     bool IdentifyRequested() const override;

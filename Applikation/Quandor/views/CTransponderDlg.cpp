@@ -401,9 +401,9 @@ CRecordViewMenu CTransponderDlg::ContextMenu(int column)
         const quint64 connection = link->ConnectionId();
         QString reply;
         switch (status.readerType) {
-        case 1: case 2: case 4: reply = link->SendAndWait('L', QStringLiteral("S0000"), 1); break;
-        case 0: reply = link->SendAndWait('H', QString(), 2); break;
-        case 3: reply = link->SendAndWait('H', QString(), 3); break;
+        case 1: case 2: case 4: reply = Context().SendAndWait('L', QStringLiteral("S0000"), 1); break;
+        case 0: reply = Context().SendAndWait('H', QString(), 2); break;
+        case 3: reply = Context().SendAndWait('H', QString(), 3); break;
         default: break;
         }
         // A reply with a wrong checksum is no answer.

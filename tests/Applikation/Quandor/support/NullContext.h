@@ -12,6 +12,8 @@ public:
     CLanguageHandler* Language() const override { return nullptr; }
     CDialogSetup* LayoutStore() const override { return nullptr; }
     CReaderLink* Link() override { return nullptr; }
+    QString SendAndWait(char, const QString&, int) override { return {}; }
+    QString SendCommand(const CLinkLease&, char, const QString&, quint8) override { return {}; }
     int Connect() override { return 0; }
     void ClosePort() override {}
     bool IdentifyRequested() const override { return false; }
