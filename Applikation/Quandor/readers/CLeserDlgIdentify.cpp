@@ -89,12 +89,14 @@ void CLeserDlg::IdentifyFramed(const CReaderModel::Facts& model)
         return;
     }
 
-    const QString parameter = ParameterByte(Context().SendAndWait('L', QStringLiteral("P0000"), CReaderFrame::FramedMode));
+    const QString parameter
+        = ParameterByte(Context().SendAndWait('L', QStringLiteral("P0000"), CReaderFrame::FramedMode));
     if (parameter.isEmpty()) {
         ShowError(kNoReplyText);
         return;
     }
-    const QString switchCode = ParameterByte(Context().SendAndWait('L', QStringLiteral("P0001"), CReaderFrame::FramedMode));
+    const QString switchCode
+        = ParameterByte(Context().SendAndWait('L', QStringLiteral("P0001"), CReaderFrame::FramedMode));
     if (switchCode.isEmpty()) {
         ShowError(kNoReplyText);
         return;

@@ -195,7 +195,7 @@ void CTransponderDlg::OnGetCellText(GRID_DISPINFO* info)
         break;
     default:
         info->valueText = ReaderListHolds(row->Leser_IDS, ReaderOfColumn(info->column)) ? QStringLiteral("1")
-                                                                                 : QStringLiteral("0");
+                                                                                         : QStringLiteral("0");
         break;
     }
 }
