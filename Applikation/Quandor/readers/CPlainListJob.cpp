@@ -69,6 +69,10 @@ CPlainListJob::End CPlainListJob::Read(CTransferRun& run)
         read << entry.toUpper();
         deliveries.push_back(delivery);
     }
+    // A read that failed before its first entry has nothing to vouch for:
+    // its box need not wait for the quiet line.
+    if (read.isEmpty() && end != End::Done)
+        return run.OutOfStep() ? End::OutOfStep : run.IsStopping() ? End::Stopped : end;
     bool outOfStep = false;
     const quint64 vouched = run.Standing(&outOfStep);
     for (int k = 0; k < read.size() && deliveries[size_t(k)] != 0 && deliveries[size_t(k)] <= vouched; ++k)

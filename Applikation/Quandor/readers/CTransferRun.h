@@ -50,8 +50,8 @@ class CThreadMailbox;
 //   teardown callback re-reads what the run changed, silently. No end
 //   message, no notice.
 //
-// Every operation but the worker's own (IsStopping, SendFramed, Box,
-// Progress..., Pause) belongs to the UI thread.
+// Every operation but the worker's own (IsStopping, SendFramed, SendPlain,
+// Settle, Standing, Box, Progress..., Pause) belongs to the UI thread.
 class CTransferRun : public QObject
 {
     Q_OBJECT
