@@ -282,10 +282,6 @@ struct Schedule {
         }
 
         CLineMatcher matcher(CLineMatcher::Bounds{kLate, kGap});
-        const bool trace = std::getenv("LINE_MATCHER_TRACE") != nullptr;
-        if (trace)
-            std::printf("repeat %d loss %.2f pairLoss %d corrupt %.2f slow %.2f beyond %d dead %lld\n", repeatMode, loss,
-                        int(pairLoss), corrupt, slow, int(beyond), (long long)deadAt);
         std::priority_queue<Arrival, std::vector<Arrival>, std::greater<Arrival>> line;
         Ms now = 0, lastAnswer = 0;
         bool inside = repeatMode != 2 && !beyond;
@@ -310,8 +306,6 @@ struct Schedule {
                 lat = kLate + uni(1, 2000);
             const Ms at = std::max(sent + lat, lastAnswer + 1);
             lastAnswer = at;
-            if (trace)
-                std::printf("       reader: answer to %d at %lld%s\n", k, (long long)at, answerLost ? " (lost)" : "");
             QByteArray body = answers[size_t(k)];
             if (chance(corrupt))
                 body = Body(QByteArray("!" + body.left(body.size() - 2)).constData());
@@ -349,10 +343,6 @@ struct Schedule {
                 } else {
                     o = matcher.Tick(now);
                 }
-                if (trace)
-                    std::printf("%6lld %s origin %d copy %d -> verdict %d why %d body %s\n", (long long)now,
-                                origin >= 0 ? "frame" : "tick ", origin, int(copy), int(o.verdict), int(o.why),
-                                o.body.toHex().constData());
                 if (o.verdict == V::Delivered && o.why == W::Answer) {
                     // The command on the line is the one the owner sent last.
                     Delivery d{o.delivery, now, current, false, kOther};
@@ -365,8 +355,6 @@ struct Schedule {
                         d.kind = lateReply ? kBeyondBound : kStrayCopy;
                     else if (copy)
                         d.kind = kStrayCopy;
-                    if (trace && !d.right)
-                        std::printf("       WRONG delivery to %d\n", current);
                     deliveries.push_back(d);
                 }
                 if (o.verdict == V::OutOfStep && outOfStepAt < 0) {
@@ -393,10 +381,6 @@ struct Schedule {
                 }
                 if (outOfStepAt >= 0)
                     break;
-                if (trace)
-                    std::printf("%6lld send %d %s habit %d\n", (long long)now, current,
-                                frames[size_t(current)].mid(1, frames[size_t(current)].size() - 2).constData(),
-                                int(matcher.LineHabit()));
                 matcher.Sent(frames[size_t(current)], now, kWindow);
                 reply(current, now);
                 const Ms cancelAt = chance(0.05) ? now + uni(1, int(kWindow)) : CLineMatcher::kNever;
