@@ -1,5 +1,7 @@
 #include "CFerrold_Base.h"
 
+
+#include "CBulkWriter.h"
 #include "CDatabase.h"
 #include "CFerrold_Reporter.h"
 #include "CTransaction.h"
@@ -86,7 +88,7 @@ long CFerrold_Base::DeleteWhere(const QString& column, const QVariant& value)
 long CFerrold_Base::DeleteWhere(const QString& column, const QList<QVariant>& values)
 {
     const int index = ColumnIndex(column);
-    return Bulk([&] { return DeleteRows(column, values); }, [&] { CacheRemoveWhere(index, values); });
+    return Bulk([&] { return CBulkWriter(*this).DeleteRows(column, values); }, [&] { CacheRemoveWhere(index, values); });
 }
 
 long CFerrold_Base::DeleteWhereKeys(const QList<qint32>& keys)
@@ -109,7 +111,7 @@ long CFerrold_Base::UpdateColumnsWhere(const QString& column, const QList<QVaria
     CColumnValues byIndex;
     for (const auto& a : assignments)
         byIndex.emplace_back(ColumnIndex(a.first), a.second);
-    return Bulk([&] { return UpdateRows(column, values, assignments); },
+    return Bulk([&] { return CBulkWriter(*this).UpdateRows(column, values, assignments); },
                 [&] { CacheAssignWhere(index, values, byIndex); });
 }
 
@@ -125,7 +127,7 @@ long CFerrold_Base::UpdateColumnsWhereKeys(const QList<qint32>& keys, const Assi
 long CFerrold_Base::UpdateEachByKey(const QString& column, const std::vector<std::pair<qint32, QVariant>>& values)
 {
     const int index = ColumnIndex(column);
-    return Bulk([&] { return UpdateRowsByKey(column, values); },
+    return Bulk([&] { return CBulkWriter(*this).UpdateRowsByKey(column, values); },
                 [&] {
                     // In the order given, so the last value of a key stays.
                     QList<QVariant> key{QVariant()};
@@ -147,7 +149,7 @@ void CFerrold_Base::UpdateKey(qint32 key, const Assignments& assignments)
     const QList<QVariant> values{QVariant(key)};
     Bulk(
         [&] {
-            const long changed = UpdateRows(keyColumn, values, assignments);
+            const long changed = CBulkWriter(*this).UpdateRows(keyColumn, values, assignments);
             if (changed == 0)
                 throw CDBException(QStringLiteral("The row with the key %1 of the table \"%2\" no longer exists; "
                                                   "nothing was stored.")

@@ -21,7 +21,7 @@ class CLanguageHandler;
 //     readers->DeleteWhereKeys({readerId});
 //     transaction.Commit();
 //
-// (CRecordset's DeleteKeys, DeleteAllRows and UpdateWhere write the database
+// (CBulkWriter's DeleteKeys, DeleteAllRows and UpdateWhere write the database
 // alone; the caller re-reads or trims the cache itself.)
 class CFerrold_Base : public CRecordset
 {

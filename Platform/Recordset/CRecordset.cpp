@@ -7,17 +7,20 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
-#include <QSet>
 
 #include <algorithm>
 #include <limits>
 
 namespace {
 
-// Values bound into one statement at most; longer lists take several.
-constexpr int kChunk = 500;
+QString escaped(const QSqlDatabase& db, const QString& name, QSqlDriver::IdentifierType type)
+{
+    return db.driver()->escapeIdentifier(name, type);
+}
 
-QString stripBrackets(QString name)
+} // namespace
+
+QString CRecordset::StripBrackets(QString name)
 {
     name = name.trimmed();
     if (name.startsWith(u'[') && name.endsWith(u']'))
@@ -25,12 +28,7 @@ QString stripBrackets(QString name)
     return name;
 }
 
-QString escaped(const QSqlDatabase& db, const QString& name, QSqlDriver::IdentifierType type)
-{
-    return db.driver()->escapeIdentifier(name, type);
-}
-
-bool fitsLong(const QVariant& v)
+bool CRecordset::FitsLong(const QVariant& v)
 {
     if (v.isNull())
         return true;
@@ -41,54 +39,19 @@ bool fitsLong(const QVariant& v)
     return n >= std::numeric_limits<qint32>::min() && n <= std::numeric_limits<qint32>::max();
 }
 
-// A value as its column's type stores it, whatever the caller passed.
-QVariant storedAs(CFieldExchange::Type type, const QVariant& v)
+CRecordset::Finish::~Finish()
 {
-    switch (type) {
-    case CFieldExchange::Type::Long:
-        return QVariant(CFieldExchange::ToLong(v));
-    case CFieldExchange::Type::Bool:
-        return QVariant(CFieldExchange::ToBool(v));
-    case CFieldExchange::Type::Text:
-        break;
-    }
-    return QVariant(CFieldExchange::ToText(v));
+    if (query)
+        query->finish();
 }
 
-// Whether two values of a column are equal as that column's type.
-bool sameValue(CFieldExchange::Type type, const QVariant& a, const QVariant& b)
-{
-    switch (type) {
-    case CFieldExchange::Type::Long:
-        return CFieldExchange::ToLong(a) == CFieldExchange::ToLong(b) && a.isNull() == b.isNull();
-    case CFieldExchange::Type::Bool:
-        return CFieldExchange::ToBool(a) == CFieldExchange::ToBool(b);
-    case CFieldExchange::Type::Text:
-        return CFieldExchange::ToText(a) == CFieldExchange::ToText(b);
-    }
-    return false;
-}
-
-// Ends a prepared statement's use, so it holds no lock and no result.
-struct Finish
-{
-    QSqlQuery* query;
-    ~Finish()
-    {
-        if (query)
-            query->finish();
-    }
-};
-
-QString marks(int count)
+QString CRecordset::Marks(int count)
 {
     QStringList list;
     for (int i = 0; i < count; ++i)
         list << QStringLiteral("?");
     return list.join(QStringLiteral(", "));
 }
-
-} // namespace
 
 CRecordset::CRecordset(CDatabase* pDatabase)
     : m_pDatabase(pDatabase)
@@ -100,7 +63,7 @@ CRecordset::CRecordset(CDatabase* pDatabase)
 CRecordset::~CRecordset()
 {
     // A failure spoils the transaction: its commit reports the reason.
-    TrySendPendingRows();
+    m_pending.TrySendHeld();
     if (m_pDatabase) {
         m_pDatabase->ForgetPendingRows(this);
         m_pDatabase->UnregisterRecordset(this);
@@ -114,7 +77,7 @@ QString CRecordset::GetDefaultConnect()
 
 QString CRecordset::TableName()
 {
-    return stripBrackets(GetDefaultSQL());
+    return StripBrackets(GetDefaultSQL());
 }
 
 const CFieldExchange& CRecordset::Fields()
@@ -128,7 +91,7 @@ const CFieldExchange& CRecordset::Fields()
 
 int CRecordset::ColumnIndex(const QString& column)
 {
-    const QString name = stripBrackets(column);
+    const QString name = StripBrackets(column);
     const auto& bindings = Fields().Bindings();
     for (size_t c = 0; c < bindings.size(); ++c) {
         if (bindings[c].column.compare(name, Qt::CaseInsensitive) == 0)
@@ -243,7 +206,7 @@ bool CRecordset::ReadRows(const QString& sql, const std::function<void(const QVa
     // A number cut to 32 bits would be another row's key, or another reader.
     const auto takeRow = [&](const QVariant* values) {
         for (size_t c = 0; c < bindings.size(); ++c) {
-            if (bindings[c].type == CFieldExchange::Type::Long && !fitsLong(values[c])) {
+            if (bindings[c].type == CFieldExchange::Type::Long && !FitsLong(values[c])) {
                 m_lastError = QStringLiteral("The value %1 in the column \"%2\" of the table \"%3\" is outside the "
                                              "range of a 32-bit number.")
                                   .arg(values[c].toString(), bindings[c].column, TableName());
@@ -376,7 +339,7 @@ bool CRecordset::OpenWhere(const QString& column, const QList<QVariant>& values)
         return OpenRows(QStringLiteral("SELECT %1 FROM %2 WHERE 1 = 0").arg(SelectList(db), QuotedTable(db)), {});
     if (values.size() <= kChunk) {
         return OpenRows(QStringLiteral("SELECT %1 FROM %2 WHERE %3 IN (%4) ORDER BY %5")
-                            .arg(SelectList(db), QuotedTable(db), name, marks(static_cast<int>(values.size())),
+                            .arg(SelectList(db), QuotedTable(db), name, Marks(static_cast<int>(values.size())),
                                  QuotedColumn(db, Fields().Bindings().front().column)),
                         values);
     }
@@ -386,7 +349,7 @@ bool CRecordset::OpenWhere(const QString& column, const QList<QVariant>& values)
     for (qsizetype from = 0; from < values.size(); from += kChunk) {
         const QList<QVariant> chunk = values.mid(from, kChunk);
         const bool ok = ReadRows(QStringLiteral("SELECT %1 FROM %2 WHERE %3 IN (%4)")
-                                     .arg(SelectList(db), QuotedTable(db), name, marks(static_cast<int>(chunk.size()))),
+                                     .arg(SelectList(db), QuotedTable(db), name, Marks(static_cast<int>(chunk.size()))),
                                  [&](const QVariant* row) {
                                      rows.emplace_back(row[0].toLongLong(), std::vector<QVariant>(row, row + width));
                                  },
@@ -434,7 +397,7 @@ bool CRecordset::OpenAppendOnly()
 
 void CRecordset::Close()
 {
-    const QString failure = TrySendPendingRows();
+    const QString failure = m_pending.TrySendHeld();
     if (!failure.isEmpty())
         m_lastError = failure;
     m_appendOnly = false;
@@ -603,7 +566,7 @@ void CRecordset::RefreshCurrentRow()
     QVariant* row = RowValues(m_current);
     for (size_t c = 0; c < bindings.size(); ++c) {
         const QVariant v = query->value(static_cast<int>(c));
-        if (bindings[c].type == CFieldExchange::Type::Long && !fitsLong(v))
+        if (bindings[c].type == CFieldExchange::Type::Long && !FitsLong(v))
             throw CDBException(QStringLiteral("The value %1 in the column \"%2\" of the table \"%3\" is outside the "
                                               "range of a 32-bit number.")
                                    .arg(v.toString(), bindings[c].column, TableName()));
@@ -650,7 +613,7 @@ qint32 CRecordset::InsertRow(QSqlDatabase& db, const std::vector<size_t>& column
         for (size_t c : columns)
             names << QuotedColumn(db, bindings[c].column);
         query = Statement(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                              .arg(table, names.join(QStringLiteral(", ")), marks(static_cast<int>(columns.size())))
+                              .arg(table, names.join(QStringLiteral(", ")), Marks(static_cast<int>(columns.size())))
                           + tail);
         for (size_t c : columns)
             query->addBindValue(CFieldExchange::Get(bindings[c]));
@@ -680,7 +643,7 @@ qint32 CRecordset::InsertRow(QSqlDatabase& db, const std::vector<size_t>& column
             throw CDBException(max->lastError().text());
         id = max->value(0);
     }
-    if (!fitsLong(id)) {
+    if (!FitsLong(id)) {
         // The row could never be addressed by its key: it is taken back.
         QSqlQuery undo(db);
         undo.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(table, QuotedColumn(db, bindings[0].column)));
@@ -693,134 +656,6 @@ qint32 CRecordset::InsertRow(QSqlDatabase& db, const std::vector<size_t>& column
     return CFieldExchange::ToLong(id);
 }
 
-bool CRecordset::HoldsRowsBack()
-{
-    return m_appendOnly && !m_noKeySequence && m_pDatabase->InTransaction() && m_pDatabase->ReturnsInsertKeys();
-}
-
-qint32 CRecordset::DrawnKey(QSqlDatabase& db)
-{
-    if (m_nextDrawnKey >= m_drawnKeys.size()) {
-        m_drawnKeys.clear();
-        m_nextDrawnKey = 0;
-        // Keys drawn from the sequence are never handed out again, to this
-        // program or another, whether the rows come to be stored or not.
-        QSqlQuery* query = Statement(QStringLiteral("SELECT nextval(pg_get_serial_sequence('%1', '%2')) "
-                                                    "FROM generate_series(1, %3)")
-                                         .arg(QuotedTable(db), Fields().Bindings().front().column)
-                                         .arg(m_drawBlock));
-        Finish done{query};
-        if (!query->exec())
-            throw CDBException(query->lastError().text());
-        while (query->next()) {
-            const QVariant key = query->value(0);
-            if (key.isNull()) {
-                m_noKeySequence = true;
-                return 0;
-            }
-            if (!fitsLong(key))
-                throw CDBException(QStringLiteral("The table \"%1\" gave the new row the key %2, outside the range "
-                                                  "of a 32-bit number; the row was not stored.")
-                                       .arg(TableName(), key.toString()));
-            m_drawnKeys.push_back(CFieldExchange::ToLong(key));
-        }
-        if (m_drawnKeys.empty())
-            throw CDBException(query->lastError().text());
-        m_drawBlock = std::min(m_drawBlock * 2, 4 * kSendRows);
-    }
-    return m_drawnKeys[m_nextDrawnKey++];
-}
-
-qint32 CRecordset::HoldRowBack(const std::vector<size_t>& columns)
-{
-    CDatabase::KeepRowsPending keep;
-    QSqlDatabase db = Connection();
-    ThrowIfNotUsable(db);
-    CDatabase::Turn turn(m_pDatabase);
-    if (!m_pendingValues.empty() && columns != m_pendingColumns)
-        SendPendingRows();
-    const qint32 key = DrawnKey(db);
-    if (key == 0)
-        return InsertRow(db, columns);
-    const auto& bindings = m_fields->Bindings();
-    m_pendingColumns = columns;
-    m_pendingValues.push_back(key);
-    for (size_t c : columns)
-        m_pendingValues.push_back(CFieldExchange::Get(bindings[c]));
-    m_pDatabase->NotePendingRows(this);
-    if (PendingRows() >= kSendRows)
-        SendPendingRows();
-    return key;
-}
-
-void CRecordset::SendPendingRows()
-{
-    const int rows = PendingRows();
-    if (rows == 0)
-        return;
-    const std::vector<QVariant> values = std::move(m_pendingValues);
-    m_pendingValues.clear();
-    m_pDatabase->ForgetPendingRows(this);
-    try {
-        QSqlDatabase db = WriteConnection();
-        ThrowIfNotUsable(db);
-        const auto& bindings = m_fields->Bindings();
-        QStringList names{QuotedColumn(db, bindings[0].column)};
-        for (size_t c : m_pendingColumns)
-            names << QuotedColumn(db, bindings[c].column);
-        const size_t width = m_pendingColumns.size() + 1;
-        const QString row = QStringLiteral("(") + marks(static_cast<int>(width)) + QStringLiteral(")");
-        int sent = 0;
-        while (sent < rows) {
-            // Statements for powers of two only: a few prepared ones serve
-            // every number of rows.
-            int count = 1;
-            while (count * 2 <= rows - sent)
-                count *= 2;
-            QStringList list;
-            for (int i = 0; i < count; ++i)
-                list << row;
-            // The key is given, as a sequence that always makes its own
-            // would otherwise refuse.
-            QSqlQuery* query = Statement(QStringLiteral("INSERT INTO %1 (%2) OVERRIDING SYSTEM VALUE VALUES %3")
-                                             .arg(QuotedTable(db), names.join(QStringLiteral(", ")),
-                                                  list.join(QStringLiteral(", "))));
-            Finish done{query};
-            const size_t from = static_cast<size_t>(sent) * width;
-            const size_t to = from + static_cast<size_t>(count) * width;
-            for (size_t i = from; i < to; ++i)
-                query->addBindValue(values[i]);
-            if (!query->exec())
-                throw CDBException(query->lastError().text());
-            if (query->numRowsAffected() != count)
-                throw CDBException(QStringLiteral("The table \"%1\" stored %2 of %3 rows.")
-                                       .arg(TableName())
-                                       .arg(query->numRowsAffected())
-                                       .arg(count));
-            sent += count;
-        }
-    } catch (const CDBException& e) {
-        m_pDatabase->SpoilTransaction(e.m_strError);
-        throw;
-    }
-}
-
-QString CRecordset::TrySendPendingRows()
-{
-    try {
-        SendPendingRows();
-    } catch (const CDBException& e) {
-        return e.m_strError;
-    }
-    return QString();
-}
-
-void CRecordset::DropPendingRows()
-{
-    m_pendingValues.clear();
-    m_pDatabase->ForgetPendingRows(this);
-}
-
 bool CRecordset::Update()
 {
     if (m_mode == Mode::None)
@@ -831,8 +666,8 @@ bool CRecordset::Update()
         m_mode = Mode::None;
         return false;
     }
-    if (m_mode == Mode::Add && HoldsRowsBack()) {
-        m_lastInsertKey = HoldRowBack(changed);
+    if (m_mode == Mode::Add && m_pending.HoldsBack()) {
+        m_lastInsertKey = m_pending.Hold(changed);
         m_mode = Mode::None;
         return true;
     }
@@ -914,202 +749,6 @@ void CRecordset::Delete()
                                .arg(key.toString(), TableName()));
 }
 
-std::vector<int> CRecordset::SnapshotRows(size_t column, const QList<QVariant>& values)
-{
-    std::vector<int> rows;
-    if (!m_open)
-        return rows;
-    if (column == 0) {
-        for (const QVariant& v : values) {
-            const int row = RowOfKey(v.toLongLong());
-            if (row >= 0)
-                rows.push_back(row);
-        }
-        return rows;
-    }
-    const CFieldExchange::Type type = m_fields->Bindings()[column].type;
-    QSet<qlonglong> keys;
-    const bool byKey = type != CFieldExchange::Type::Text;
-    if (byKey) {
-        for (const QVariant& v : values)
-            keys.insert(type == CFieldExchange::Type::Bool ? CFieldExchange::ToBool(v) : v.toLongLong());
-    }
-    for (int row = 0; row < m_rowCount; ++row) {
-        if (m_deleted[static_cast<size_t>(row)])
-            continue;
-        const QVariant& stored = RowValues(row)[column];
-        bool match = false;
-        if (byKey) {
-            match = !stored.isNull()
-                    && keys.contains(type == CFieldExchange::Type::Bool ? CFieldExchange::ToBool(stored)
-                                                                        : stored.toLongLong());
-        } else {
-            for (const QVariant& v : values) {
-                if (sameValue(type, stored, v)) {
-                    match = true;
-                    break;
-                }
-            }
-        }
-        if (match)
-            rows.push_back(row);
-    }
-    return rows;
-}
-
-long CRecordset::DeleteRows(const QString& column, const QList<QVariant>& values)
-{
-    const size_t index = static_cast<size_t>(ColumnIndex(column));
-    if (values.isEmpty())
-        return 0;
-    QSqlDatabase db = WriteConnection();
-    ThrowIfNotUsable(db);
-    CDatabase::Turn turn(m_pDatabase);
-    const QString name = QuotedColumn(db, m_fields->Bindings()[index].column);
-    long affected = 0;
-    for (qsizetype from = 0; from < values.size(); from += kChunk) {
-        const QList<QVariant> chunk = values.mid(from, kChunk);
-        QSqlQuery* query = Statement(QStringLiteral("DELETE FROM %1 WHERE %2 IN (%3)")
-                                         .arg(QuotedTable(db), name, marks(static_cast<int>(chunk.size()))));
-        Finish done{query};
-        for (const QVariant& v : chunk)
-            query->addBindValue(v);
-        if (!query->exec())
-            throw CDBException(query->lastError().text());
-        affected += std::max(0, query->numRowsAffected());
-    }
-    for (int row : SnapshotRows(index, values))
-        m_deleted[static_cast<size_t>(row)] = 1;
-    if (m_open && m_current >= 0 && m_current < m_rowCount && m_deleted[static_cast<size_t>(m_current)])
-        m_mode = Mode::None;
-    return affected;
-}
-
-size_t CRecordset::WrittenColumn(const QString& column)
-{
-    const int c = ColumnIndex(column);
-    if (c == 0)
-        throw CDBException(
-            QStringLiteral("The key of the table \"%1\" is given by the table and not written.").arg(TableName()));
-    return static_cast<size_t>(c);
-}
-
-long CRecordset::UpdateRows(const QString& column, const QList<QVariant>& values, const Assignments& assignments)
-{
-    const size_t index = static_cast<size_t>(ColumnIndex(column));
-    std::vector<size_t> targets;
-    for (const auto& a : assignments)
-        targets.push_back(WrittenColumn(a.first));
-    if (values.isEmpty() || assignments.empty())
-        return 0;
-    QSqlDatabase db = WriteConnection();
-    ThrowIfNotUsable(db);
-    CDatabase::Turn turn(m_pDatabase);
-    const auto& bindings = m_fields->Bindings();
-    QStringList sets;
-    for (size_t c : targets)
-        sets << QuotedColumn(db, bindings[c].column) + QStringLiteral(" = ?");
-    const QString name = QuotedColumn(db, bindings[index].column);
-    long affected = 0;
-    for (qsizetype from = 0; from < values.size(); from += kChunk) {
-        const QList<QVariant> chunk = values.mid(from, kChunk);
-        QSqlQuery* query = Statement(QStringLiteral("UPDATE %1 SET %2 WHERE %3 IN (%4)")
-                                         .arg(QuotedTable(db), sets.join(QStringLiteral(", ")), name,
-                                              marks(static_cast<int>(chunk.size()))));
-        Finish done{query};
-        for (size_t i = 0; i < targets.size(); ++i)
-            query->addBindValue(storedAs(bindings[targets[i]].type, assignments[i].second));
-        for (const QVariant& v : chunk)
-            query->addBindValue(v);
-        if (!query->exec())
-            throw CDBException(query->lastError().text());
-        affected += std::max(0, query->numRowsAffected());
-    }
-    for (int row : SnapshotRows(index, values)) {
-        QVariant* stored = RowValues(row);
-        for (size_t i = 0; i < targets.size(); ++i)
-            stored[targets[i]] = assignments[i].second;
-    }
-    if (m_open && m_current >= 0 && m_current < m_rowCount && m_mode == Mode::None)
-        LoadRow(m_current);
-    return affected;
-}
-
-long CRecordset::UpdateRowsByKey(const QString& column, const std::vector<std::pair<qint32, QVariant>>& values,
-                                 const Assignments& alsoSet)
-{
-    const size_t c = WrittenColumn(column);
-    std::vector<size_t> also;
-    for (const auto& a : alsoSet)
-        also.push_back(WrittenColumn(a.first));
-    // The last value given for a key is the one that stays, as row by row.
-    std::vector<std::pair<qint32, QVariant>> last;
-    QSet<qint32> seen;
-    for (auto it = values.rbegin(); it != values.rend(); ++it) {
-        if (!seen.contains(it->first)) {
-            seen.insert(it->first);
-            last.push_back(*it);
-        }
-    }
-    if (last.empty())
-        return 0;
-    QSqlDatabase db = WriteConnection();
-    ThrowIfNotUsable(db);
-    CDatabase::Turn turn(m_pDatabase);
-    const auto& bindings = m_fields->Bindings();
-    const CFieldExchange::Type type = bindings[c].type;
-    // Each chunk joins its pairs of key and value as a table of values, so
-    // a row finds its value by the key instead of a walk over a CASE list;
-    // the casts give a server the type of each value it is sent.
-    const QString pair = type == CFieldExchange::Type::Text ? QStringLiteral("(CAST(? AS INTEGER), CAST(? AS TEXT))")
-                                                            : QStringLiteral("(CAST(? AS INTEGER), CAST(? AS INTEGER))");
-    const QString key = QuotedColumn(db, bindings[0].column);
-    const QString table = QuotedTable(db);
-    QString alsoSql;
-    for (size_t a : also)
-        alsoSql += QStringLiteral(", %1 = ?").arg(QuotedColumn(db, bindings[a].column));
-    constexpr size_t kRows = kChunk / 2;
-    long affected = 0;
-    for (size_t from = 0; from < last.size(); from += kRows) {
-        const size_t count = std::min(kRows, last.size() - from);
-        QStringList pairs;
-        for (size_t i = 0; i < count; ++i)
-            pairs << pair;
-        QSqlQuery* query = Statement(
-            QStringLiteral("UPDATE %1 SET %2 = v.column2%3 FROM (VALUES %4) AS v WHERE %1.%5 = v.column1")
-                .arg(table, QuotedColumn(db, bindings[c].column), alsoSql, pairs.join(QStringLiteral(", ")), key));
-        Finish done{query};
-        for (size_t a = 0; a < also.size(); ++a)
-            query->addBindValue(storedAs(bindings[also[a]].type, alsoSet[a].second));
-        for (size_t i = from; i < from + count; ++i) {
-            query->addBindValue(last[i].first);
-            query->addBindValue(storedAs(type, last[i].second));
-        }
-        if (!query->exec())
-            throw CDBException(query->lastError().text());
-        affected += std::max(0, query->numRowsAffected());
-    }
-    for (const auto& [rowKey, value] : last) {
-        const int row = RowOfKey(rowKey);
-        if (row >= 0) {
-            RowValues(row)[c] = storedAs(type, value);
-            for (size_t a = 0; a < also.size(); ++a)
-                RowValues(row)[also[a]] = storedAs(bindings[also[a]].type, alsoSet[a].second);
-        }
-    }
-    if (m_open && m_current >= 0 && m_current < m_rowCount && m_mode == Mode::None)
-        LoadRow(m_current);
-    return affected;
-}
-
-namespace {
-
-// Keys go to the database in chunks: one statement per chunk instead of one
-// per row, well below every driver's limit on bound values.
-constexpr std::size_t kKeyChunk = kChunk;
-
-} // namespace
-
 bool CRecordset::OpenKey(qint32 key)
 {
     return OpenKeys({key});
@@ -1145,70 +784,6 @@ bool CRecordset::ReadKeys(std::vector<qint32>* keys)
     return true;
 }
 
-void CRecordset::LockTable()
-{
-    if (!m_pDatabase || !m_pDatabase->IsServer())
-        return;
-    QSqlDatabase db = WriteConnection();
-    ThrowIfNotUsable(db);
-    CDatabase::Turn turn(m_pDatabase);
-    QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("LOCK TABLE %1 IN EXCLUSIVE MODE").arg(QuotedTable(db))))
-        throw CDBException(query.lastError().text());
-}
-
-bool CRecordset::ReadForWrite(const QString& column, std::vector<std::pair<qint32, QString>>* rows,
-                              const QList<qint32>* keys)
-{
-    const auto& bindings = Fields().Bindings();
-    QSqlDatabase db = WriteConnection();
-    if (!rows || bindings.empty() || !db.isOpen())
-        return false;
-    std::unique_ptr<CDatabase::Turn> turn;
-    size_t c = 0;
-    try {
-        c = static_cast<size_t>(ColumnIndex(column));
-        turn = std::make_unique<CDatabase::Turn>(m_pDatabase);
-    } catch (const CDBException& e) {
-        m_lastError = e.m_strError;
-        return false;
-    }
-    const QString key = QuotedColumn(db, bindings.front().column);
-    const QString lock = m_pDatabase->IsServer() ? QStringLiteral(" FOR UPDATE") : QString();
-    rows->clear();
-    const auto read = [&](const QString& where, const QList<qint32>& bound) {
-        QSqlQuery query(db);
-        query.setForwardOnly(true);
-        if (!query.prepare(QStringLiteral("SELECT %1, %2 FROM %3%4 ORDER BY %1%5")
-                               .arg(key, QuotedColumn(db, bindings[c].column), QuotedTable(db), where, lock))) {
-            m_lastError = query.lastError().text();
-            return false;
-        }
-        for (qint32 k : bound)
-            query.addBindValue(k);
-        if (!query.exec()) {
-            m_lastError = query.lastError().text();
-            return false;
-        }
-        while (query.next())
-            rows->emplace_back(CFieldExchange::ToLong(query.value(0)), CFieldExchange::ToText(query.value(1)));
-        if (query.lastError().isValid()) {
-            m_lastError = query.lastError().text();
-            return false;
-        }
-        return true;
-    };
-    if (!keys)
-        return read(QString(), {});
-    for (qsizetype from = 0; from < keys->size(); from += kChunk) {
-        const QList<qint32> chunk = keys->mid(from, kChunk);
-        if (!read(QStringLiteral(" WHERE %1 IN (%2)").arg(key, marks(static_cast<int>(chunk.size()))), chunk))
-            return false;
-    }
-    std::sort(rows->begin(), rows->end());
-    return true;
-}
-
 bool CRecordset::ReadKeyRange(int* count, qint32* largest)
 {
     const auto& bindings = Fields().Bindings();
@@ -1236,137 +811,3 @@ bool CRecordset::ReadKeyRange(int* count, qint32* largest)
     return true;
 }
 
-std::vector<qint32> CRecordset::DeleteKeys(const std::vector<qint32>& keys, const KeyFailure& onFailure)
-{
-    std::vector<qint32> deleted;
-    if (keys.empty())
-        return deleted;
-    const auto& bindings = Fields().Bindings();
-    QSqlDatabase db = WriteConnection();
-    ThrowIfNotUsable(db);
-    if (bindings.empty())
-        throw CDBException(QStringLiteral("The record set binds no columns."));
-    const QString table = escaped(db, TableName(), QSqlDriver::TableName);
-    const QString key = escaped(db, bindings.front().column, QSqlDriver::FieldName);
-    auto fail = [&](qint32 k, const QString& error) {
-        m_lastError = error;
-        if (onFailure)
-            onFailure(k, error);
-    };
-
-    CDatabase::Turn turn(m_pDatabase);
-    deleted.reserve(keys.size());
-    QSqlQuery find(db);
-    QSqlQuery remove(db);
-    QSqlQuery single(db);
-    bool singlePrepared = false;
-    std::size_t prepared = 0;
-    for (std::size_t first = 0; first < keys.size(); first += kKeyChunk) {
-        const std::size_t count = std::min(kKeyChunk, keys.size() - first);
-        if (count != prepared) {
-            find.setForwardOnly(true);
-            if (!find.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %1 IN (%3)").arg(key, table, marks(static_cast<int>(count))))
-                || !remove.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 IN (%3)").arg(table, key, marks(static_cast<int>(count)))))
-                throw CDBException(find.lastError().isValid() ? find.lastError().text() : remove.lastError().text());
-            prepared = count;
-        }
-        // Which rows are there: a key without a row is a failure of its own
-        // and must not pass for deleted.
-        for (std::size_t i = 0; i < count; ++i)
-            find.bindValue(int(i), keys[first + i]);
-        if (!find.exec())
-            throw CDBException(find.lastError().text());
-        QSet<qint32> present;
-        while (find.next())
-            present.insert(CFieldExchange::ToLong(find.value(0)));
-        find.finish();
-
-        for (std::size_t i = 0; i < count; ++i)
-            remove.bindValue(int(i), keys[first + i]);
-        if (remove.exec()) {
-            for (std::size_t i = first; i < first + count; ++i) {
-                if (present.contains(keys[i]))
-                    deleted.push_back(keys[i]);
-                else
-                    fail(keys[i], QString());
-            }
-            continue;
-        }
-        // The chunk was refused as a whole (a trigger on one row undoes the
-        // statement): row by row, so only the refused rows stay.
-        if (!singlePrepared) {
-            if (!single.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(table, key)))
-                throw CDBException(single.lastError().text());
-            singlePrepared = true;
-        }
-        for (std::size_t i = first; i < first + count; ++i) {
-            if (!present.contains(keys[i])) {
-                fail(keys[i], QString());
-                continue;
-            }
-            single.bindValue(0, keys[i]);
-            if (single.exec())
-                deleted.push_back(keys[i]);
-            else
-                fail(keys[i], single.lastError().text());
-        }
-    }
-    return deleted;
-}
-
-int CRecordset::DeleteAllRows(const QString& keptColumn, const QList<QVariant>& keptValues)
-{
-    QSqlDatabase db = WriteConnection();
-    ThrowIfNotUsable(db);
-    CDatabase::Turn turn(m_pDatabase);
-    QString sql = QStringLiteral("DELETE FROM %1").arg(escaped(db, TableName(), QSqlDriver::TableName));
-    if (!keptValues.isEmpty())
-        sql += QStringLiteral(" WHERE %1 NOT IN (%2)")
-                   .arg(escaped(db, stripBrackets(keptColumn), QSqlDriver::FieldName),
-                        marks(static_cast<int>(keptValues.size())));
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    if (!query.prepare(sql))
-        throw CDBException(query.lastError().text());
-    for (const QVariant& v : keptValues)
-        query.addBindValue(v);
-    if (!query.exec())
-        throw CDBException(query.lastError().text());
-    return query.numRowsAffected();
-}
-
-int CRecordset::UpdateWhere(const QString& column, const QVariant& value, const QString& whereColumn,
-                            const std::vector<QVariant>* whereValues)
-{
-    QSqlDatabase db = WriteConnection();
-    ThrowIfNotUsable(db);
-    CDatabase::Turn turn(m_pDatabase);
-    const QString table = escaped(db, TableName(), QSqlDriver::TableName);
-    const QString set = escaped(db, stripBrackets(column), QSqlDriver::FieldName);
-    QSqlQuery query(db);
-    if (!whereValues) {
-        query.prepare(QStringLiteral("UPDATE %1 SET %2 = ?").arg(table, set));
-        query.addBindValue(value);
-        if (!query.exec())
-            throw CDBException(query.lastError().text());
-        return query.numRowsAffected();
-    }
-    const QString where = escaped(db, stripBrackets(whereColumn), QSqlDriver::FieldName);
-    int changed = 0;
-    std::size_t prepared = 0;
-    for (std::size_t first = 0; first < whereValues->size(); first += kKeyChunk) {
-        const std::size_t count = std::min(kKeyChunk, whereValues->size() - first);
-        if (count != prepared) {
-            if (!query.prepare(QStringLiteral("UPDATE %1 SET %2 = ? WHERE %3 IN (%4)").arg(table, set, where, marks(static_cast<int>(count)))))
-                throw CDBException(query.lastError().text());
-            prepared = count;
-        }
-        query.bindValue(0, value);
-        for (std::size_t i = 0; i < count; ++i)
-            query.bindValue(int(i + 1), (*whereValues)[first + i]);
-        if (!query.exec())
-            throw CDBException(query.lastError().text());
-        changed += std::max(0, query.numRowsAffected());
-    }
-    return changed;
-}

@@ -29,12 +29,11 @@ class QSqlQuery;
 // refused when it is read, never cut.
 //
 // Open and Requery report failure by their result (the driver's text is in
-// GetLastError()); AddNew, Edit, Update, Delete and the bulk writes throw
-// CDBException.
+// GetLastError()); AddNew, Edit, Update and Delete throw CDBException.
 //
 // Many rows: open only the rows needed (OpenWhere, OpenKeys), or none at all
 // for adding rows (OpenAppendOnly); change many rows with one statement
-// (DeleteRows, UpdateRows) inside a CTransaction.
+// through a CBulkWriter inside a CTransaction.
 class CRecordset : public CPendingRows::Holder
 {
 public:
@@ -70,6 +69,8 @@ public:
     // nothing of it is stored.
     bool OpenAppendOnly();
     static constexpr int kSendRows = 256;
+    // Values bound into one statement at most; longer lists take several.
+    static constexpr int kChunk = 500;
     virtual void Close();
     bool IsOpen() const { return m_open; }
     bool Requery();
@@ -104,18 +105,6 @@ public:
     // The key the database gave the row of the last AddNew and Update.
     qint32 GetLastInsertKey() const { return m_lastInsertKey; }
 
-    // Database side of the bulk writes: one statement for every row whose
-    // column holds one of the values. The open snapshot follows. Return the
-    // number of rows changed. Throw CDBException; run them inside a
-    // CTransaction so a failure leaves nothing half done.
-    long DeleteRows(const QString& column, const QList<QVariant>& values);
-    long UpdateRows(const QString& column, const QList<QVariant>& values, const Assignments& assignments);
-    // Gives each row named by its key its own value of one column, one
-    // statement per chunk of rows (a key given twice takes its last value);
-    // alsoSet is stored in the same rows by the same statements.
-    long UpdateRowsByKey(const QString& column, const std::vector<std::pair<qint32, QVariant>>& values,
-                         const Assignments& alsoSet = {});
-
     QString GetLastError() const { return m_lastError; }
 
     // Runs a query and hands every row to onRow, its values in binding order,
@@ -127,59 +116,26 @@ public:
     // Sends the rows held back (see OpenAppendOnly); throws CDBException
     // with the server's reason, having spoiled the transaction. The data
     // source calls it before another use of the connection.
-    void SendPendingRows() override;
+    void SendPendingRows() override { m_pending.SendHeld(); }
     // Forgets them unsent (the data source, at a rollback).
-    void DropPendingRows() override;
+    void DropPendingRows() override { m_pending.DropHeld(); }
 
     // Called by the data source after a rollback on the thread that used the
     // set last: an open set is read again (closed if that fails), so it never
     // shows rows that were undone.
     virtual void OnTransactionRolledBack(quint64 transaction);
 
-    // Keyed work on the table that does not read the whole table first: a
-    // write of one row, or of many, costs what those rows cost. Each runs
-    // inside the caller's transaction when there is one; none of them
-    // touches the set's own rows or position except OpenKey.
+    // Keyed reads that do not read the whole table first. Each runs inside
+    // the caller's transaction when there is one; none of them touches the
+    // set's own rows or position except OpenKey.
 
     // Opens the set on the row with this key alone (none: an empty set).
     bool OpenKey(qint32 key);
     // The keys of every row of the table, in key order; false on failure.
     bool ReadKeys(std::vector<qint32>* keys);
-    // Every row's key with the text of one column, in key order, read for a
-    // write that follows in the caller's transaction: on a server the rows
-    // stay locked until it ends, so no other writer changes them between
-    // the read and the write (a file is locked whole by the transaction).
-    // Only the rows with these keys when keys is given. False on failure.
-    bool ReadForWrite(const QString& column, std::vector<std::pair<qint32, QString>>* rows,
-                      const QList<qint32>* keys = nullptr);
-    // Keeps every other writer off the table until the caller's transaction
-    // ends (readers go on): a check of the whole table and the writes that
-    // depend on it (no number stored twice, keys that follow each other)
-    // see no other program's rows arrive in between. On a server a table
-    // lock; a file is locked whole by the transaction already. Throws
-    // CDBException.
-    void LockTable();
     // How many rows the table holds and its largest key (0 when empty);
     // false on failure. Tells cheaply whether a cache missed rows.
     bool ReadKeyRange(int* count, qint32* largest);
-    // Called for a key that could not be deleted: the database's reason, or
-    // an empty text when the table has no row with that key.
-    using KeyFailure = std::function<void(qint32 key, const QString& error)>;
-    // Deletes the rows with these keys. A key that fails goes to onFailure
-    // and the next one follows, so one refused row costs only itself.
-    // Returns the keys deleted, in the order given. Throws CDBException when
-    // the data source cannot be reached at all.
-    std::vector<qint32> DeleteKeys(const std::vector<qint32>& keys, const KeyFailure& onFailure);
-    // Every row of the table in one statement (but those whose column holds
-    // one of the kept values); the rows deleted. Throws CDBException when the
-    // database refuses (nothing is deleted then).
-    int DeleteAllRows(const QString& keptColumn = {}, const QList<QVariant>& keptValues = {});
-    // Sets "column" to "value" in every row whose "whereColumn" holds one of
-    // "whereValues" (all rows when whereValues is null). Column names as
-    // bound ("[Person_ID]" or "Person_ID"). The rows changed; throws
-    // CDBException when the database refuses.
-    int UpdateWhere(const QString& column, const QVariant& value, const QString& whereColumn,
-                    const std::vector<QVariant>* whereValues);
 
     CDatabase* m_pDatabase;
     int m_nFields = 0;
@@ -206,7 +162,22 @@ protected:
     QString QuotedColumn(const QSqlDatabase& db, const QString& column);
 
 private:
+    friend class CBulkWriter;
+    friend class CPendingRows;
+
     enum class Mode { None, Add, Edit };
+
+    // "?, ?, ?" for count values.
+    static QString Marks(int count);
+    // Whether a number column's value fits 32 bits.
+    static bool FitsLong(const QVariant& v);
+    static QString StripBrackets(QString name);
+    // Ends a prepared statement's use, so it holds no lock and no result.
+    struct Finish
+    {
+        QSqlQuery* query;
+        ~Finish();
+    };
 
     QSqlDatabase Connection();
     // The connection for a write, which may have to wait for another
@@ -221,21 +192,8 @@ private:
     QVariant* RowValues(int row) { return m_values.data() + static_cast<size_t>(row) * Width(); }
     size_t Width() const;
     std::vector<size_t> ChangedColumns() const;
-    // The index of a column a bulk write may set; throws for the key.
-    size_t WrittenColumn(const QString& column);
     qint32 InsertRow(QSqlDatabase& db, const std::vector<size_t>& columns);
-    // Whether an added row is held back to be sent with others.
-    bool HoldsRowsBack();
-    qint32 HoldRowBack(const std::vector<size_t>& columns);
-    int PendingRows() const { return int(m_pendingValues.size() / (m_pendingColumns.size() + 1)); }
-    // SendPendingRows, the failure returned instead of thrown.
-    QString TrySendPendingRows();
-    // The next key drawn ahead from the table's key sequence; 0 when the
-    // table has none (its rows are then sent one by one).
-    qint32 DrawnKey(QSqlDatabase& db);
     void RefreshCurrentRow();
-    // The rows of the snapshot whose column holds one of the values.
-    std::vector<int> SnapshotRows(size_t column, const QList<QVariant>& values);
     // A value of the column outside 32 bits, as text (empty: none), and the
     // first such value of any number column as a refusal (empty: none).
     // Throw CDBException when the query fails.
@@ -261,14 +219,7 @@ private:
     qint32 m_lastInsertKey = 0;
     QString m_lastError;
 
-    // Adding rows on a server (OpenAppendOnly): the rows held back, all with
-    // the same columns (key first), and keys drawn ahead, a block growing
-    // with use so a few rows never waste many keys.
+    // Adding rows on a server (OpenAppendOnly).
     bool m_appendOnly = false;
-    bool m_noKeySequence = false;
-    std::vector<size_t> m_pendingColumns;
-    std::vector<QVariant> m_pendingValues;
-    std::vector<qint32> m_drawnKeys;
-    size_t m_nextDrawnKey = 0;
-    int m_drawBlock = 16;
+    CPendingRows m_pending{*this};
 };

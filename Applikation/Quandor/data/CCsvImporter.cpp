@@ -1,5 +1,6 @@
 #include "CCsvImporter.h"
 
+#include "CBulkWriter.h"
 #include "CBusyScope.h"
 #include "CCsvFormat.h"
 #include "CDBException.h"
@@ -91,8 +92,8 @@ void CCsvImporter::BuildIndex(bool fromTable)
     CtblTransponder* transponders = m_db.Get_Ptr_To_tblTransponder();
     if (fromTable) {
         std::vector<std::pair<qint32, QString>> stored;
-        transponders->LockTable();
-        if (!transponders->ReadForWrite(QStringLiteral("strTransponderNummer"), &stored))
+        CBulkWriter(*transponders).LockTable();
+        if (!CBulkWriter(*transponders).ReadForWrite(QStringLiteral("strTransponderNummer"), &stored))
             throw CDBException(transponders->GetLastError());
         for (const auto& [key, number] : stored)
             appendKey(m_numbers, number.toUpper(), key);
@@ -390,7 +391,7 @@ void CCsvImporter::WriteLinks()
     for (const auto& [transponder, person] : m_links)
         links.emplace_back(transponder, person);
     SendHeldRows();
-    m_db.Get_Ptr_To_tblTransponder()->UpdateRowsByKey(QStringLiteral("Person_ID"), links);
+    CBulkWriter(*m_db.Get_Ptr_To_tblTransponder()).UpdateRowsByKey(QStringLiteral("Person_ID"), links);
     m_links.clear();
 }
 

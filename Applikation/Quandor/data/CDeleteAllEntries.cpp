@@ -1,6 +1,7 @@
 #include "CDeleteAllEntries.h"
 
 #include "CAppContext.h"
+#include "CBulkWriter.h"
 #include "CBusyScope.h"
 #include "CDBException.h"
 #include "CDatabase.h"
@@ -53,9 +54,9 @@ void CDeleteAllEntries::OnDeleteAllEntries()
         }
         try {
             if (table == schemas)
-                table->DeleteAllRows(QStringLiteral("strBezeichnung"), builtIn);
+                CBulkWriter(*table).DeleteAllRows(QStringLiteral("strBezeichnung"), builtIn);
             else
-                table->DeleteAllRows();
+                CBulkWriter(*table).DeleteAllRows();
             if (!database->CommitTrans(&error))
                 throw CDBException(error);
         } catch (const CDBException& e) {

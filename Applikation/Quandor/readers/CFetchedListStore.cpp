@@ -1,5 +1,6 @@
 #include "CFetchedListStore.h"
 
+#include "CBulkWriter.h"
 #include "CDBException.h"
 #include "CDatabase.h"
 #include "CFerrold_Handler.h"
@@ -168,7 +169,7 @@ CFetchedListStore::Result CFetchedListStore::Store(const Plan& plan, qint32 read
             for (const Plan::Extend& row : plan.extended)
                 keys << row.id;
             std::vector<std::pair<qint32, QString>> lists;
-            if (!stored.ReadForWrite(QStringLiteral("strLeser_IDS"), &lists, &keys))
+            if (!CBulkWriter(stored).ReadForWrite(QStringLiteral("strLeser_IDS"), &lists, &keys))
                 throw Failure{stored.GetLastError()};
             QSqlQuery extend(db);
             prepare(extend, statement(db, "UPDATE %T SET %1 = ? WHERE %2 = ?", transponders,

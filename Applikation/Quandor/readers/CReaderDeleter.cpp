@@ -1,6 +1,7 @@
 #include "CReaderDeleter.h"
 
 #include "CAppContext.h"
+#include "CBulkWriter.h"
 #include "CDBException.h"
 #include "CFerrold_Handler.h"
 #include "CFieldExchange.h"
@@ -100,10 +101,10 @@ CRecordDeleter::Result CReaderDeleter::Delete(const std::vector<qint32>* ids, bo
     deleter.cleanUp = [&](const std::vector<qint32>* deleted) {
         if (!deleted) {
             if (removeEvents)
-                events->DeleteAllRows();
+                CBulkWriter(*events).DeleteAllRows();
             else
-                events->UpdateWhere(QStringLiteral("Leser_ID"), 0, QString(), nullptr);
-            transponders->UpdateWhere(QStringLiteral("strLeser_IDS"), QStringLiteral(""), QString(), nullptr);
+                CBulkWriter(*events).UpdateWhere(QStringLiteral("Leser_ID"), 0, QString(), nullptr);
+            CBulkWriter(*transponders).UpdateWhere(QStringLiteral("strLeser_IDS"), QStringLiteral(""), QString(), nullptr);
             return;
         }
         // Database and cache together: a rollback re-reads both caches.

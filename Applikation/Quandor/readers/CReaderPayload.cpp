@@ -1,5 +1,6 @@
 #include "CReaderPayload.h"
 
+#include "CBulkWriter.h"
 #include "CDBException.h"
 #include "CDatabase.h"
 #include "CFerrold_Handler.h"
@@ -113,14 +114,14 @@ CReaderPayload::Clearing CReaderPayload::ClearMarkIfUnchanged(CDatabase* databas
     CtblLeser readers(nullptr, database, CFerrold_Base::EmptyCache{});
     std::vector<std::pair<qint32, QString>> locked;
     const QList<qint32> keys{readerId};
-    if (!readers.ReadForWrite(QStringLiteral("boolUpdateOK"), &locked, &keys))
+    if (!CBulkWriter(readers).ReadForWrite(QStringLiteral("boolUpdateOK"), &locked, &keys))
         throw CDBException(readers.GetLastError());
     Clearing result = Clearing::Gone;
     if (!locked.empty()) {
         result = Read(database, readerId, expected.form) == expected ? Clearing::Cleared : Clearing::Changed;
         if (result == Clearing::Cleared) {
             const std::vector<QVariant> ids{readerId};
-            readers.UpdateWhere(QStringLiteral("boolUpdateOK"), 0, QStringLiteral("ID_Leser"), &ids);
+            CBulkWriter(readers).UpdateWhere(QStringLiteral("boolUpdateOK"), 0, QStringLiteral("ID_Leser"), &ids);
         }
     }
     if (!transaction.Commit())

@@ -1,5 +1,6 @@
 #include "CPersonStore.h"
 
+#include "CBulkWriter.h"
 #include "CFerrold_Handler.h"
 #include "CNotice.h"
 #include "CTransaction.h"
@@ -102,11 +103,11 @@ CRecordDeleter::Result CPersonStore::Delete(const std::vector<qint32>* keys, int
     // cannot be cleared, the person stays too.
     deleter.cleanUp = [transponders](const std::vector<qint32>* deleted) {
         if (!deleted) {
-            transponders->UpdateWhere(QStringLiteral("Person_ID"), 0, QString(), nullptr);
+            CBulkWriter(*transponders).UpdateWhere(QStringLiteral("Person_ID"), 0, QString(), nullptr);
             return;
         }
         std::vector<QVariant> ids(deleted->begin(), deleted->end());
-        transponders->UpdateWhere(QStringLiteral("Person_ID"), 0, QStringLiteral("Person_ID"), &ids);
+        CBulkWriter(*transponders).UpdateWhere(QStringLiteral("Person_ID"), 0, QStringLiteral("Person_ID"), &ids);
     };
     deleter.updateCaches = [persons, transponders, forgetLinks](const QSet<qint32>* deleted) {
         if (!deleted) {

@@ -1,5 +1,6 @@
 #include "CRecordDeleter.h"
 
+#include "CBulkWriter.h"
 #include "CBusyScope.h"
 #include "CDatabase.h"
 #include "CFerrold_Base.h"
@@ -94,7 +95,7 @@ CRecordDeleter::Result CRecordDeleter::Run(const std::vector<qint32>* keys)
                     try {
                         if (beforeDelete)
                             beforeDelete(nullptr);
-                        result.asked = result.deleted = m_set.DeleteAllRows();
+                        result.asked = result.deleted = CBulkWriter(m_set).DeleteAllRows();
                         if (cleanUp)
                             cleanUp(nullptr);
                         all = transaction.Commit();
@@ -113,7 +114,7 @@ CRecordDeleter::Result CRecordDeleter::Run(const std::vector<qint32>* keys)
                     CTransaction transaction(database);
                     if (beforeDelete)
                         beforeDelete(&walk);
-                    deleted = m_set.DeleteKeys(walk, [this](qint32, const QString& reason) { NoteReason(reason); });
+                    deleted = CBulkWriter(m_set).DeleteKeys(walk, [this](qint32, const QString& reason) { NoteReason(reason); });
                     if (cleanUp && !deleted.empty())
                         cleanUp(&deleted);
                     if (!transaction.Commit())

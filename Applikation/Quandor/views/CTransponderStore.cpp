@@ -1,5 +1,6 @@
 #include "CTransponderStore.h"
 
+#include "CBulkWriter.h"
 #include "CDatabase.h"
 #include "CFerrold_Handler.h"
 #include "CTransaction.h"
@@ -128,7 +129,7 @@ void CTransponderStore::LockRow(qint32 transponderId)
     CtblTransponder* transponders = m_pDb->Get_Ptr_To_tblTransponder();
     std::vector<std::pair<qint32, QString>> locked;
     const QList<qint32> keys{transponderId};
-    if (!transponders->ReadForWrite(QStringLiteral("strLeser_IDS"), &locked, &keys))
+    if (!CBulkWriter(*transponders).ReadForWrite(QStringLiteral("strLeser_IDS"), &locked, &keys))
         throw CDBException(transponders->GetLastError());
 }
 
@@ -137,7 +138,7 @@ void CTransponderStore::MarkReadersStored(const Readers& readers)
     if (readers.empty())
         return;
     const std::vector<QVariant> ids = Variants(readers);
-    m_pDb->Get_Ptr_To_tblLeser()->UpdateWhere(QStringLiteral("boolUpdateOK"), 1, QStringLiteral("ID_Leser"), &ids);
+    CBulkWriter(*m_pDb->Get_Ptr_To_tblLeser()).UpdateWhere(QStringLiteral("boolUpdateOK"), 1, QStringLiteral("ID_Leser"), &ids);
 }
 
 void CTransponderStore::MarkReadersCached(const Readers& readers)
@@ -198,7 +199,7 @@ bool CTransponderStore::SetPerson(qint32 transponderId, qint32 personId)
     // Both sides of the link, or neither.
     const bool ok = Transact([&] {
         const std::vector<QVariant> holder{transponderId};
-        persons->UpdateWhere(QStringLiteral("Transponder_ID"), 0, QStringLiteral("Transponder_ID"), &holder);
+        CBulkWriter(*persons).UpdateWhere(QStringLiteral("Transponder_ID"), 0, QStringLiteral("Transponder_ID"), &holder);
         if (!WriteByKey(*transponders, transponderId, kTransponderMissing,
                         [&] { transponders->Person_ID = personId; }))
             return false;
@@ -323,7 +324,7 @@ CRecordDeleter::Result CTransponderStore::Delete(const std::vector<qint32>* keys
     deleter.beforeDelete = [transponders, &lists](const std::vector<qint32>* keys) {
         std::vector<std::pair<qint32, QString>> stored;
         const QList<qint32> chosen = keys ? QList<qint32>(keys->cbegin(), keys->cend()) : QList<qint32>();
-        if (!transponders->ReadForWrite(QStringLiteral("strLeser_IDS"), &stored, keys ? &chosen : nullptr))
+        if (!CBulkWriter(*transponders).ReadForWrite(QStringLiteral("strLeser_IDS"), &stored, keys ? &chosen : nullptr))
             throw CDBException(transponders->GetLastError());
         lists.clear();
         for (auto& [key, list] : stored)
@@ -333,10 +334,10 @@ CRecordDeleter::Result CTransponderStore::Delete(const std::vector<qint32>* keys
     // held one must be written again.
     deleter.cleanUp = [this, persons, &touched, &marked](const std::vector<qint32>* deleted) {
         if (!deleted) {
-            persons->UpdateWhere(QStringLiteral("Transponder_ID"), 0, QString(), nullptr);
+            CBulkWriter(*persons).UpdateWhere(QStringLiteral("Transponder_ID"), 0, QString(), nullptr);
         } else {
             const std::vector<QVariant> ids = Variants(*deleted);
-            persons->UpdateWhere(QStringLiteral("Transponder_ID"), 0, QStringLiteral("Transponder_ID"), &ids);
+            CBulkWriter(*persons).UpdateWhere(QStringLiteral("Transponder_ID"), 0, QStringLiteral("Transponder_ID"), &ids);
         }
         marked = touched(deleted);
         MarkReadersStored(marked);
@@ -377,7 +378,7 @@ bool CTransponderStore::ChangeAll(bool assign, qint32 readerId)
     std::vector<char> changed;
     int count = 0;
     const bool ok = Transact([&] {
-        if (!transponders->ReadForWrite(QStringLiteral("strLeser_IDS"), &rows))
+        if (!CBulkWriter(*transponders).ReadForWrite(QStringLiteral("strLeser_IDS"), &rows))
             throw CDBException(transponders->GetLastError());
         // Nearly every row changes the same way: the reader's piece added at
         // the end, or taken off it. Those rows go in one statement over the
@@ -421,14 +422,14 @@ bool CTransponderStore::ChangeAll(bool assign, qint32 readerId)
         if (except.size() <= kMostLeftOut) {
             transponders->ChangeListEnds(assign, readerId, rows.back().first, except);
             if (!own.empty())
-                transponders->UpdateRowsByKey(QStringLiteral("strLeser_IDS"), own, mark);
+                CBulkWriter(*transponders).UpdateRowsByKey(QStringLiteral("strLeser_IDS"), own, mark);
         } else {
             own.clear();
             for (std::size_t i = 0; i < rows.size(); ++i) {
                 if (changed[i])
                     own.emplace_back(rows[i].first, rows[i].second);
             }
-            transponders->UpdateRowsByKey(QStringLiteral("strLeser_IDS"), own, mark);
+            CBulkWriter(*transponders).UpdateRowsByKey(QStringLiteral("strLeser_IDS"), own, mark);
         }
         MarkReadersStored({readerId});
         return true;

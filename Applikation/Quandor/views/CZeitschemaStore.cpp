@@ -1,5 +1,6 @@
 #include "CZeitschemaStore.h"
 
+#include "CBulkWriter.h"
 #include "CFerrold_Handler.h"
 #include "CGridBaseDlg.h"
 #include "CLanguageHandler.h"
@@ -269,7 +270,7 @@ bool CZeitschemaStore::GroupIsWhole(const QList<qint32>& ids)
     // rows as stored, inside the write's transaction.
     CtblZeitschema* schemas = m_pDb->Get_Ptr_To_tblZeitschema();
     std::vector<std::pair<qint32, QString>> stored;
-    if (!schemas->ReadForWrite(QStringLiteral("strBezeichnung"), &stored, &ids))
+    if (!CBulkWriter(*schemas).ReadForWrite(QStringLiteral("strBezeichnung"), &stored, &ids))
         return OpenFailed(schemas->GetLastError());
     bool whole = stored.size() == std::size_t(kRowsPerSchema);
     for (std::size_t r = 1; whole && r < stored.size(); ++r)
@@ -322,7 +323,7 @@ bool CZeitschemaStore::MarkUsersOf(qint32 identity, Pending& pending)
     if (!ReadUsers(QStringLiteral("\"Zeitfenster_ID\" = %1").arg(identity), pending, nullptr))
         return false;
     const std::vector<QVariant> schema = {identity};
-    m_pDb->Get_Ptr_To_tblTransponder()->UpdateWhere(QStringLiteral("boolUpdateOK"), 1, QStringLiteral("Zeitfenster_ID"),
+    CBulkWriter(*m_pDb->Get_Ptr_To_tblTransponder()).UpdateWhere(QStringLiteral("boolUpdateOK"), 1, QStringLiteral("Zeitfenster_ID"),
                                                     &schema);
     return true;
 }
@@ -342,8 +343,8 @@ bool CZeitschemaStore::MoveToFullAccess(const QString& where, Pending& pending)
     // Marked first: the move takes them off the schemas they are found by.
     const std::vector<QVariant> schemas(used.begin(), used.end());
     CtblTransponder* transponders = m_pDb->Get_Ptr_To_tblTransponder();
-    transponders->UpdateWhere(QStringLiteral("boolUpdateOK"), 1, QStringLiteral("Zeitfenster_ID"), &schemas);
-    transponders->UpdateWhere(QStringLiteral("Zeitfenster_ID"), fullAccess, QStringLiteral("Zeitfenster_ID"), &schemas);
+    CBulkWriter(*transponders).UpdateWhere(QStringLiteral("boolUpdateOK"), 1, QStringLiteral("Zeitfenster_ID"), &schemas);
+    CBulkWriter(*transponders).UpdateWhere(QStringLiteral("Zeitfenster_ID"), fullAccess, QStringLiteral("Zeitfenster_ID"), &schemas);
     return true;
 }
 
@@ -362,7 +363,7 @@ bool CZeitschemaStore::MarkReaders(Pending& pending)
     for (qint32 id : std::as_const(pending.readersToMark))
         ids.push_back(id);
     std::sort(ids.begin(), ids.end(), [](const QVariant& a, const QVariant& b) { return a.toInt() < b.toInt(); });
-    readers->UpdateWhere(QStringLiteral("boolUpdateOK"), 1, QStringLiteral("ID_Leser"), &ids);
+    CBulkWriter(*readers).UpdateWhere(QStringLiteral("boolUpdateOK"), 1, QStringLiteral("ID_Leser"), &ids);
     return true;
 }
 
@@ -375,7 +376,7 @@ qint32 CZeitschemaStore::AddRows(const QString& name, const std::function<void(C
     }
     // The four rows need consecutive keys: no other writer may insert in
     // between (a server hands out keys to all writers from one sequence).
-    schemas->LockTable();
+    CBulkWriter(*schemas).LockTable();
     qint32 identity = 0;
     for (int r = 0; r < kRowsPerSchema; ++r) {
         schemas->AddNew();
@@ -397,7 +398,7 @@ bool CZeitschemaStore::DeleteRows(const QList<qint32>& ids, int* deleted)
     QString refused;
     const std::vector<qint32> keys(ids.begin(), ids.end());
     const std::vector<qint32> gone =
-        m_pDb->Get_Ptr_To_tblZeitschema()->DeleteKeys(keys, [&refused](qint32, const QString& reason) {
+        CBulkWriter(*m_pDb->Get_Ptr_To_tblZeitschema()).DeleteKeys(keys, [&refused](qint32, const QString& reason) {
             if (!reason.isEmpty() && refused.isEmpty())
                 refused = reason;
         });

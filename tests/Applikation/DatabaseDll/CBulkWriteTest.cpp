@@ -1,5 +1,6 @@
 #include "FerroldTestDb.h"
 
+#include "CBulkWriter.h"
 #include "CTransaction.h"
 #include "CtblEvents.h"
 #include "CtblLeser.h"
@@ -202,16 +203,16 @@ TEST_F(CBulkWriteTest, RowsByKeyTakeEachItsOwnValue)
         values.emplace_back(key, 1000 + key);
     values.emplace_back(5, 2);
     values.emplace_back(99999, 3);
-    EXPECT_EQ(t->UpdateRowsByKey(QStringLiteral("Person_ID"), values), 600);
+    EXPECT_EQ(CBulkWriter(*t).UpdateRowsByKey(QStringLiteral("Person_ID"), values), 600);
     EXPECT_EQ(Stored("tblTransponder WHERE Person_ID = 1000 + ID_Transponder"), 599);
     EXPECT_EQ(Stored("tblTransponder WHERE ID_Transponder = 5 AND Person_ID = 2"), 1);
     ASSERT_TRUE(t->MoveToKey(400));
     EXPECT_EQ(t->Person_ID, 1400);
 
-    EXPECT_EQ(t->UpdateRowsByKey(QStringLiteral("strLeser_IDS"), {{3, QStringLiteral("9;")}, {4, QStringLiteral("")}}), 2);
+    EXPECT_EQ(CBulkWriter(*t).UpdateRowsByKey(QStringLiteral("strLeser_IDS"), {{3, QStringLiteral("9;")}, {4, QStringLiteral("")}}), 2);
     EXPECT_EQ(Stored("tblTransponder WHERE strLeser_IDS = '9;'"), 1);
     EXPECT_EQ(Stored("tblTransponder WHERE strLeser_IDS = ''"), 1);
-    EXPECT_THROW(t->UpdateRowsByKey(QStringLiteral("ID_Transponder"), {{1, 2}}), CDBException);
+    EXPECT_THROW(CBulkWriter(*t).UpdateRowsByKey(QStringLiteral("ID_Transponder"), {{1, 2}}), CDBException);
 }
 
 TEST_F(CBulkWriteTest, EachKeyWithItsOwnValueReachesDatabaseAndCache)
@@ -297,10 +298,10 @@ TEST_F(CBulkWriteTest, KeyedAndAppendOnlyOpensFetchOnlyWhatIsAsked)
     EXPECT_EQ(e->GetRecordCount(), 1100);
 
     // The snapshot follows the bulk writes made through it.
-    e->UpdateRows(QStringLiteral("Leser_ID"), {1}, {{QStringLiteral("strEvent1"), QStringLiteral("x")}});
+    CBulkWriter(*e).UpdateRows(QStringLiteral("Leser_ID"), {1}, {{QStringLiteral("strEvent1"), QStringLiteral("x")}});
     e->MoveFirst();
     EXPECT_EQ(e->strEvent1, QStringLiteral("x"));
-    e->DeleteRows(QStringLiteral("ID_Events"), {1, 2});
+    CBulkWriter(*e).DeleteRows(QStringLiteral("ID_Events"), {1, 2});
     e->MoveFirst();
     EXPECT_EQ(e->ID_Events, 3);
 

@@ -10,6 +10,7 @@
 // as the embedded file commits.
 //
 //     bench_ferrold_server [--benchmark_filter=...]
+#include "CBulkWriter.h"
 #include "CDatabase.h"
 #include "CFerrold_Handler.h"
 #include "CFerrold_Reporter.h"
@@ -193,9 +194,9 @@ void BM_ClearAllOverTwoHundredThousandEvents(benchmark::State& state)
         for (CFerrold_Base* table : tables) {
             CTransaction transaction(handler.GetDatabase());
             if (table == tables[4])
-                table->DeleteAllRows(QStringLiteral("strBezeichnung"), {QStringLiteral("Vollzugriff")});
+                CBulkWriter(*table).DeleteAllRows(QStringLiteral("strBezeichnung"), {QStringLiteral("Vollzugriff")});
             else
-                table->DeleteAllRows();
+                CBulkWriter(*table).DeleteAllRows();
             if (!transaction.Commit())
                 qFatal("%s", qUtf8Printable(transaction.GetError()));
         }
