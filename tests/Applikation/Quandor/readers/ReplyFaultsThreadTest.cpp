@@ -77,7 +77,8 @@ QByteArray SlotNumber(int slot)
     return QByteArray::number(0x1A2B3C0000LL + slot * 17, 16).toUpper().rightJustified(10, '0');
 }
 
-// One link, one simulated Kite and one database per case.
+// One link, one simulated reader (a Kite, a Wren for the plain list) and
+// one database per case.
 class ReplyFaults : public ::testing::TestWithParam<Case>
 {
 protected:
@@ -341,9 +342,9 @@ TEST_P(ReplyFaults, EachTransferIsExactOrLoud)
 
         // An entry refused twice: reported as not acknowledged (or loud),
         // also when the entry before it is acknowledged twice.
-        m_reader->NakNextTo("S07", 2);
+        m_reader->NakNextTo(ItemPrefix(c.transfer, 6), 2);
         if (c.fault.strayCopyMs >= 0)
-            m_reader->RepeatReplyTo("S06", c.fault.strayCopyMs);
+            m_reader->RepeatReplyTo(ItemPrefix(c.transfer, 5), c.fault.strayCopyMs);
         auto refused = PlainJob(CPlainListJob::Kind::Write, held);
         Run(refused);
         if (!loud()) {
