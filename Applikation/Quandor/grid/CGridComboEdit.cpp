@@ -2,7 +2,6 @@
 
 #include "CGridComboList.h"
 #include "GridKeyMap.h"
-#include "ValidateText.h"
 
 #include <QInputMethodEvent>
 
@@ -28,46 +27,18 @@ void CGridComboEdit::keyPressEvent(QKeyEvent* event)
         event->ignore();
         return;
     }
-    const QString text = event->text();
-    if (!(modifiers & Qt::ControlModifier) && GridKeyMap::IsTypedText(text)) {
-        const QString accepted = AcceptedText(text);
-        if (accepted == text)
-            QLineEdit::keyPressEvent(event);
-        else if (!accepted.isEmpty())
-            insert(accepted);
-        event->accept();
-        return;
-    }
-    QLineEdit::keyPressEvent(event);
+    const auto press = [this](QKeyEvent* typed) { QLineEdit::keyPressEvent(typed); };
+    if (m_filter.Type(*this, event, press) == CCellTextFilter::Typed::NoText)
+        press(event);
 }
 
 void CGridComboEdit::inputMethodEvent(QInputMethodEvent* event)
 {
-    const QString commit = event->commitString();
-    const QString accepted = AcceptedText(commit);
-    if (accepted == commit) {
-        QLineEdit::inputMethodEvent(event);
-        return;
-    }
-    QInputMethodEvent filtered(event->preeditString(), event->attributes());
-    filtered.setCommitString(accepted, event->replacementStart(), event->replacementLength());
-    QLineEdit::inputMethodEvent(&filtered);
+    m_filter.Commit(event, [this](QInputMethodEvent* filtered) { QLineEdit::inputMethodEvent(filtered); });
 }
 
 void CGridComboEdit::focusOutEvent(QFocusEvent* event)
 {
     QLineEdit::focusOutEvent(event);
     m_pList->OnFocusLeft(event->reason());
-}
-
-QString CGridComboEdit::AcceptedText(const QString& text) const
-{
-    if (m_strValidation.isEmpty())
-        return text;
-    QString accepted;
-    for (const QChar c : text) {
-        if (ValidateText(QString(c).toUpper(), 4, m_strValidation, 0, 0) == 0)
-            accepted += c;
-    }
-    return accepted;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CCellTextFilter.h"
+
 #include <QLineEdit>
 
 class CGridComboList;
@@ -16,7 +18,7 @@ public:
 
     QString GetInitialText() const { return m_strInitText; }
     void RestoreInitialText() { setText(m_strInitText); }
-    void SetValidation(const QString& expression) { m_strValidation = expression; }
+    void SetValidation(const QString& expression) { m_filter.SetValidation(expression); }
 
 protected:
     bool event(QEvent* event) override;
@@ -25,9 +27,7 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
-    QString AcceptedText(const QString& text) const;
-
     CGridComboList* m_pList;
     QString m_strInitText;
-    QString m_strValidation;
+    CCellTextFilter m_filter;
 };

@@ -130,35 +130,18 @@ bool CGridComboList::HandleEditingKey(QKeyEvent* event)
         event->accept();
         return true;
     }
-    const Qt::KeyboardModifiers modifiers = GridKeyMap::ModifiersOf(event);
     // Alt+Down and the like drop the list; Alt keys never end the edit.
-    if (modifiers & Qt::AltModifier)
+    const int key = GridKeyMap::EndingKey(event, m_bExitOnArrows);
+    if (!key)
         return false;
-    const int key = GridKeyMap::VirtualKeyOf(event->key());
-    switch (key) {
-    case VK_PRIOR:
-    case VK_NEXT:
-    case VK_LEFT:
-    case VK_UP:
-    case VK_RIGHT:
-    case VK_DOWN:
-        if (!m_bExitOnArrows && !(modifiers & Qt::ControlModifier))
-            return false;
-        break;
-    case VK_TAB:
-    case VK_RETURN:
-        break;
-    case VK_ESCAPE:
+    if (key == VK_ESCAPE) {
         if (m_pEdit)
             m_pEdit->RestoreInitialText();
         else
             setCurrentIndex(m_nInitIndex);
-        break;
-    default:
-        return false;
     }
     event->accept();
-    FinishWithKey(key, modifiers);
+    FinishWithKey(key, GridKeyMap::ModifiersOf(event));
     return true;
 }
 
@@ -240,7 +223,6 @@ void CGridComboList::EndEdit()
     if (m_bEnded)
         return;
     m_bEnded = true;
-    QPointer<CGridComboList> self(this);
     // The shown text and the value it stands for: the chosen entry's, or
     // for typed text the text itself. Nothing chosen leaves the cell as it
     // was.
@@ -258,17 +240,11 @@ void CGridComboList::EndEdit()
         text = m_strInitText;
         value = m_strInitValue;
     }
-    if (CGridCtrl* grid = m_pGrid.data()) {
-        grid->ReleaseActiveEditor(this);
-        if (IsOwnWidget(QApplication::focusWidget()))
-            grid->setFocus(Qt::OtherFocusReason);
-        grid->EndInPlaceEdit(m_nRow, m_nColumn, text, m_lastKey, value);
-    }
-    if (self) {
+    if (ReportEnd(this, m_pGrid.data(), IsOwnWidget(QApplication::focusWidget()), m_nRow, m_nColumn, text, m_lastKey,
+                  value)) {
         if (IsDropped())
             hidePopup();
-        hide();
-        deleteLater();
+        Dispose(this);
     }
 }
 
@@ -276,6 +252,5 @@ void CGridComboList::DiscardEdit()
 {
     m_bEnded = true;
     m_pGrid.clear();
-    hide();
-    deleteLater();
+    Dispose(this);
 }

@@ -1,6 +1,7 @@
 // CGridCtrl: notifications to the owner and the hand-off of cell edits
 // between the grid, the cell's editor and the owner.
 #include "CGridCtrl.h"
+#include "GridKeyMap.h"
 
 #include "CGridCellBase.h"
 #include "CGridEditorWnd.h"
@@ -28,25 +29,6 @@ bool IsClickedCellClass(const CGridCellClass& cellClass)
             return true;
     }
     return false;
-}
-
-// Keys after which an ended edit moves on to the next cell.
-bool MovesEditOn(int key)
-{
-    switch (key) {
-    case VK_TAB:
-    case VK_PRIOR:
-    case VK_NEXT:
-    case VK_END:
-    case VK_HOME:
-    case VK_LEFT:
-    case VK_UP:
-    case VK_RIGHT:
-    case VK_DOWN:
-        return true;
-    default:
-        return false;
-    }
 }
 
 }  // namespace
@@ -171,7 +153,7 @@ void CGridCtrl::EndInPlaceEdit(int row, int col, const QString& text, const CGri
                                const QString& value)
 {
     FinishCellEdit(row, col, text, value);
-    if (!lastKey.IsKey() || !MovesEditOn(lastKey.KeyCode()))
+    if (!lastKey.IsKey() || !GridKeyMap::MovesEditOn(lastKey.KeyCode()))
         return;
     // Not now: the editor is still going away and the focus with it. At the
     // next turn the key moves the focus and the next editor takes over.

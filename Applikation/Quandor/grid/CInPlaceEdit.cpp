@@ -2,7 +2,6 @@
 
 #include "CGridCtrl.h"
 #include "GridKeyMap.h"
-#include "ValidateText.h"
 
 #include <QCoreApplication>
 #include <QFontMetrics>
@@ -24,7 +23,7 @@ CInPlaceEdit::CInPlaceEdit(CGridCtrl* grid, const QRect& rect, quint32 style, qu
     // A click (or F2) leaves the arrows to the caret; an edit begun by a key
     // is a quick entry that the arrows leave again.
     m_bExitOnArrows = !(firstKey.IsKey() && firstKey.KeyCode() == VK_LBUTTON) && !firstKey.IsNone();
-    m_bDigitsOnly = (style & ES_NUMBER) != 0;
+    m_filter.SetDigitsOnly((style & ES_NUMBER) != 0);
     Qt::Alignment alignment = Qt::AlignLeft;
     if (style & ES_RIGHT)
         alignment = Qt::AlignRight;
@@ -47,19 +46,14 @@ CInPlaceEdit::CInPlaceEdit(CGridCtrl* grid, const QRect& rect, quint32 style, qu
             return;
         case VK_LBUTTON:
         case VK_BACK:
-        case VK_TAB:
         case VK_SPACE:
-        case VK_PRIOR:
-        case VK_NEXT:
-        case VK_END:
-        case VK_HOME:
-        case VK_LEFT:
-        case VK_UP:
-        case VK_RIGHT:
-        case VK_DOWN:
             selectAll();
             return;
         default:
+            if (GridKeyMap::MovesEditOn(firstKey.KeyCode())) {
+                selectAll();
+                return;
+            }
             break;
         }
     }
@@ -88,7 +82,7 @@ void CInPlaceEdit::SetTextLimit(int limit)
 
 bool CInPlaceEdit::SetValidation(const QString& expression)
 {
-    m_strValidation = expression;
+    m_filter.SetValidation(expression);
     return true;
 }
 
@@ -117,45 +111,22 @@ void CInPlaceEdit::keyPressEvent(QKeyEvent* event)
         event->ignore();
         return;
     }
-    const int key = GridKeyMap::VirtualKeyOf(event->key());
-    switch (key) {
-    case VK_PRIOR:
-    case VK_NEXT:
-    case VK_LEFT:
-    case VK_UP:
-    case VK_RIGHT:
-    case VK_DOWN:
-        if (m_bExitOnArrows || (modifiers & Qt::ControlModifier)) {
-            event->accept();
-            FinishWithKey(key, modifiers);
-            return;
-        }
-        break;
-    case VK_TAB:
-    case VK_RETURN:
+    if (const int key = GridKeyMap::EndingKey(event, m_bExitOnArrows)) {
         event->accept();
+        if (key == VK_ESCAPE)
+            setText(m_strInitText);
         FinishWithKey(key, modifiers);
         return;
-    case VK_ESCAPE:
-        event->accept();
-        setText(m_strInitText);
-        FinishWithKey(key, modifiers);
-        return;
-    default:
-        break;
     }
-
-    const QString text = event->text();
-    if (!(modifiers & Qt::ControlModifier) && GridKeyMap::IsTypedText(text)) {
-        const QString accepted = AcceptedText(text);
-        if (accepted == text)
-            QLineEdit::keyPressEvent(event);
-        else if (!accepted.isEmpty())
-            insert(accepted);
-        event->accept();
-        if (!accepted.isEmpty())
-            WidenToText();
+    const auto press = [this](QKeyEvent* typed) { QLineEdit::keyPressEvent(typed); };
+    switch (m_filter.Type(*this, event, press)) {
+    case CCellTextFilter::Typed::Entered:
+        WidenToText();
         return;
+    case CCellTextFilter::Typed::Refused:
+        return;
+    case CCellTextFilter::Typed::NoText:
+        break;
     }
     QLineEdit::keyPressEvent(event);
     // Keys the line has no use for (Up, Down, Page Up, F-keys) stay with it:
@@ -165,20 +136,10 @@ void CInPlaceEdit::keyPressEvent(QKeyEvent* event)
 
 void CInPlaceEdit::inputMethodEvent(QInputMethodEvent* event)
 {
-    const QString commit = event->commitString();
-    if (commit.isEmpty() || m_bEnded) {
-        QLineEdit::inputMethodEvent(event);
-        return;
-    }
-    const QString accepted = AcceptedText(commit);
-    if (accepted == commit) {
-        QLineEdit::inputMethodEvent(event);
-    } else {
-        QInputMethodEvent filtered(event->preeditString(), event->attributes());
-        filtered.setCommitString(accepted, event->replacementStart(), event->replacementLength());
-        QLineEdit::inputMethodEvent(&filtered);
-    }
-    if (!accepted.isEmpty())
+    const auto input = [this](QInputMethodEvent* filtered) { QLineEdit::inputMethodEvent(filtered); };
+    if (m_bEnded)
+        input(event);
+    else if (m_filter.Commit(event, input))
         WidenToText();
 }
 
@@ -189,22 +150,6 @@ void CInPlaceEdit::focusOutEvent(QFocusEvent* event)
     // no end.
     if (event->reason() != Qt::PopupFocusReason)
         EndEdit();
-}
-
-QString CInPlaceEdit::AcceptedText(const QString& text) const
-{
-    if (m_strValidation.isEmpty() && !m_bDigitsOnly)
-        return text;
-    QString accepted;
-    for (const QChar c : text) {
-        if (m_bDigitsOnly && (c < QLatin1Char('0') || c > QLatin1Char('9')))
-            continue;
-        // The character alone is checked, upper-cased for the check only.
-        if (!m_strValidation.isEmpty() && ValidateText(QString(c).toUpper(), 4, m_strValidation, 0, 0) != 0)
-            continue;
-        accepted += c;
-    }
-    return accepted;
 }
 
 void CInPlaceEdit::WidenToText()
@@ -240,24 +185,14 @@ void CInPlaceEdit::EndEdit()
     if (m_bEnded)
         return;
     m_bEnded = true;
-    QPointer<CInPlaceEdit> self(this);
     const QString text = this->text();
-    if (CGridCtrl* grid = m_pGrid.data()) {
-        grid->ReleaseActiveEditor(this);
-        if (hasFocus())
-            grid->setFocus(Qt::OtherFocusReason);
-        grid->EndInPlaceEdit(m_nRow, m_nColumn, text, m_lastKey);
-    }
-    if (self) {
-        hide();
-        deleteLater();
-    }
+    if (ReportEnd(this, m_pGrid.data(), hasFocus(), m_nRow, m_nColumn, text, m_lastKey, text))
+        Dispose(this);
 }
 
 void CInPlaceEdit::DiscardEdit()
 {
     m_bEnded = true;
     m_pGrid.clear();
-    hide();
-    deleteLater();
+    Dispose(this);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CCellTextFilter.h"
 #include "CGridEditKey.h"
 #include "CGridEditorWnd.h"
 
@@ -37,7 +38,7 @@ public:
     ~CInPlaceEdit() override;
 
     bool SetValidation(const QString& expression);
-    QString GetValidation() const { return m_strValidation; }
+    QString GetValidation() const { return m_filter.GetValidation(); }
 
     void EndEdit() override;
     void DiscardEdit() override;
@@ -61,20 +62,17 @@ private:
     // Remembers the key and hands the focus back to the grid, which ends
     // the edit.
     void FinishWithKey(int key, Qt::KeyboardModifiers modifiers);
-    // The part of typed text that the cell accepts.
-    QString AcceptedText(const QString& text) const;
     // Grows to the text, never past the viewport's right edge; never shrinks.
     void WidenToText();
 
     QPointer<CGridCtrl> m_pGrid;
-    QString m_strValidation;
+    CCellTextFilter m_filter;
     quint32 m_nID = 0;
     int m_nRow = -1;
     int m_nColumn = -1;
     QString m_strInitText;
     CGridEditKey m_lastKey;
     bool m_bExitOnArrows = false;
-    bool m_bDigitsOnly = false;
     bool m_bEnded = false;
     QRect m_rectCell;
 };

@@ -98,6 +98,51 @@ inline Qt::KeyboardModifiers ModifiersOf(const QKeyEvent* event)
     return modifiers;
 }
 
+// Keys after which an ended edit moves on to the next cell.
+inline bool MovesEditOn(int vk)
+{
+    switch (vk) {
+    case VK_TAB:
+    case VK_PRIOR:
+    case VK_NEXT:
+    case VK_END:
+    case VK_HOME:
+    case VK_LEFT:
+    case VK_UP:
+    case VK_RIGHT:
+    case VK_DOWN:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The VK_ code of a key that ends an open editor's edit, else 0: Tab, Enter
+// and Escape always; the arrows and page keys when the edit was begun by a
+// key (exitOnArrows) or with Ctrl. Alt keys never end it.
+inline int EndingKey(const QKeyEvent* event, bool exitOnArrows)
+{
+    const Qt::KeyboardModifiers modifiers = ModifiersOf(event);
+    if (modifiers & Qt::AltModifier)
+        return 0;
+    const int key = VirtualKeyOf(event->key());
+    switch (key) {
+    case VK_PRIOR:
+    case VK_NEXT:
+    case VK_LEFT:
+    case VK_UP:
+    case VK_RIGHT:
+    case VK_DOWN:
+        return exitOnArrows || (modifiers & Qt::ControlModifier) ? key : 0;
+    case VK_TAB:
+    case VK_RETURN:
+    case VK_ESCAPE:
+        return key;
+    default:
+        return 0;
+    }
+}
+
 // A key press that gives an editor what "key" stands for: the key itself,
 // or the typed text (a typed "\r" is the Enter key). Null for nothing.
 inline QKeyEvent* NewKeyPress(const CGridEditKey& key)
