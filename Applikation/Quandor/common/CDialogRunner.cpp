@@ -1,27 +1,16 @@
 #include "CDialogRunner.h"
 
-#include "CTestSeam.h"
-
 #include <QDialog>
-
-namespace {
-
-CTestSeam<CDialogRunner::Runner>& runner()
-{
-    static CTestSeam<CDialogRunner::Runner> seam;
-    return seam;
-}
-
-} // namespace
 
 int CDialogRunner::DoModal(QDialog& dialog)
 {
     // A copy: the runner may replace itself while the dialog runs.
-    const Runner run = runner().Get();
+    const Runner run = RunnerSeam().Get();
     return run ? run(dialog) : dialog.exec();
 }
 
-CDialogRunner::Runner CDialogRunner::SetRunner(Runner replacement)
+CTestSeam<CDialogRunner::Runner>& CDialogRunner::RunnerSeam()
 {
-    return runner().Replace(std::move(replacement));
+    static CTestSeam<CDialogRunner::Runner> seam("CDialogRunner::RunnerSeam");
+    return seam;
 }

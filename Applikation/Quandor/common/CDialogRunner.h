@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CTestSeam.h"
+
 #include <functional>
 
 class QDialog;
@@ -17,7 +19,7 @@ public:
     // Rejected or the value given to done()).
     static int DoModal(QDialog& dialog);
 
-    // Replaces how dialogs are run; an empty runner brings back the dialog's
-    // own event loop. Returns the runner it replaces. UI thread only.
-    static Runner SetRunner(Runner runner);
+    // How dialogs are run; an empty runner means the dialog's own event
+    // loop. Replaced on the UI thread only.
+    static CTestSeam<Runner>& RunnerSeam();
 };

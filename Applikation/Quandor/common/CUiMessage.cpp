@@ -1,7 +1,6 @@
 #include "CUiMessage.h"
 
 #include "CBusyScope.h"
-#include "CTestSeam.h"
 #include "CThreadMailbox.h"
 
 #include <CLanguageHandler.h>
@@ -23,17 +22,11 @@ constexpr unsigned int kCaptionText = 74;
 constexpr auto kStopPoll = std::chrono::milliseconds(20);
 constexpr int kAbandonPollMs = 50;
 
-CTestSeam<CUiMessage::Presenter>& presenterSeam()
-{
-    static CTestSeam<CUiMessage::Presenter> seam;
-    return seam;
-}
-
 std::atomic<const CLanguageHandler*> g_language{nullptr};
 
 QMessageBox::StandardButton present(const CUiMessage::Request& request)
 {
-    const CUiMessage::Presenter presenter = presenterSeam().Get();
+    const CUiMessage::Presenter presenter = CUiMessage::PresenterSeam().Get();
     return presenter ? presenter(request) : CUiMessage::ShowMessageBox(request);
 }
 
@@ -215,9 +208,10 @@ QString CUiMessage::DefaultCaption()
     return name.isEmpty() ? QCoreApplication::applicationName() : name;
 }
 
-CUiMessage::Presenter CUiMessage::SetPresenter(Presenter presenter)
+CTestSeam<CUiMessage::Presenter>& CUiMessage::PresenterSeam()
 {
-    return presenterSeam().Replace(std::move(presenter));
+    static CTestSeam<CUiMessage::Presenter> seam("CUiMessage::PresenterSeam");
+    return seam;
 }
 
 QMessageBox::StandardButton CUiMessage::ShowMessageBox(const Request& request)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CTestSeam.h"
+
 #include <QMessageBox>
 #include <QString>
 
@@ -66,7 +68,7 @@ public:
     static constexpr unsigned int kLockedText = 361;
     // A database that can only be read: said instead of the driver's words.
     static constexpr unsigned int kReadOnlyText = 365;
-    static Presenter SetPresenter(Presenter presenter);
+    static CTestSeam<Presenter>& PresenterSeam();
     // The real message box; closes itself when the request is abandoned.
     static QMessageBox::StandardButton ShowMessageBox(const Request& request);
 };

@@ -1,17 +1,10 @@
 #include "CFileChooser.h"
 
-#include "CTestSeam.h"
 
 #include <QDir>
 #include <QFileDialog>
 
 namespace {
-
-CTestSeam<CFileChooser::Chooser>& chooserSeam()
-{
-    static CTestSeam<CFileChooser::Chooser> seam;
-    return seam;
-}
 
 QString showDialog(QWidget* parent, const CFileChooser::Request& request)
 {
@@ -32,11 +25,12 @@ QString showDialog(QWidget* parent, const CFileChooser::Request& request)
 
 QString CFileChooser::Choose(QWidget* parent, const Request& request)
 {
-    const Chooser chooser = chooserSeam().Get();
+    const Chooser chooser = ChooserSeam().Get();
     return chooser ? chooser(request) : showDialog(parent, request);
 }
 
-CFileChooser::Chooser CFileChooser::SetChooser(Chooser chooser)
+CTestSeam<CFileChooser::Chooser>& CFileChooser::ChooserSeam()
 {
-    return chooserSeam().Replace(std::move(chooser));
+    static CTestSeam<CFileChooser::Chooser> seam("CFileChooser::ChooserSeam");
+    return seam;
 }

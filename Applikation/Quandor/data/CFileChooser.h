@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CTestSeam.h"
+
 #include <QString>
 
 #include <functional>
@@ -26,7 +28,6 @@ public:
 
     static QString Choose(QWidget* parent, const Request& request);
 
-    // Replaces the dialog; an empty chooser brings the real one back.
-    // Returns the one it replaces.
-    static Chooser SetChooser(Chooser chooser);
+    // What stands in for the dialog; an empty chooser means the real one.
+    static CTestSeam<Chooser>& ChooserSeam();
 };

@@ -1,7 +1,6 @@
 #include "CFileNameRule.h"
 
 #include "CRegistryKey.h"
-#include "CTestSeam.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -9,12 +8,6 @@
 #include <algorithm>
 
 namespace {
-
-CTestSeam<CTimeStamp::Clock>& clockSeam()
-{
-    static CTestSeam<CTimeStamp::Clock> seam;
-    return seam;
-}
 
 // Where the file name starts: after the last folder separator.
 qsizetype fileNameStart(const QString& path)
@@ -50,14 +43,15 @@ QString CFileNameRule::Stamp(const QString& timeStampText)
 
 QString CFileNameRule::StampNow()
 {
-    const CTimeStamp::Clock clock = clockSeam().Get();
+    const CTimeStamp::Clock clock = ClockSeam().Get();
     CTimeStamp stamp = clock ? CTimeStamp(clock) : CTimeStamp();
     return Stamp(stamp.Now());
 }
 
-void CFileNameRule::SetClock(CTimeStamp::Clock clock)
+CTestSeam<CTimeStamp::Clock>& CFileNameRule::ClockSeam()
 {
-    clockSeam().Replace(std::move(clock));
+    static CTestSeam<CTimeStamp::Clock> seam("CFileNameRule::ClockSeam");
+    return seam;
 }
 
 QString CFileNameRule::StartFolder(const QString& storedPath)

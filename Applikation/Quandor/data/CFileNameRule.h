@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CTestSeam.h"
 #include "CTimeStamp.h"
 
 #include <QString>
@@ -20,9 +21,9 @@ public:
     static QString Stamp(const QString& timeStampText);
     // The stamp of now, from the clock in use.
     static QString StampNow();
-    // The clock stamps are taken from; an empty one brings back the system
+    // The clock stamps are taken from; an empty one means the system
     // clock. For tests that need a fixed moment.
-    static void SetClock(CTimeStamp::Clock clock);
+    static CTestSeam<CTimeStamp::Clock>& ClockSeam();
 
     // The folder a dialog starts in when the setting holds the full path of
     // the file chosen last: that file's folder, or the home folder when the

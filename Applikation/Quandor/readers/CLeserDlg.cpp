@@ -7,7 +7,6 @@
 #include "CLanguageHandler.h"
 #include "CAppContext.h"
 #include "CReaderLink.h"
-#include "CTestSeam.h"
 #include "CParamHeron_KiteDlg.h"
 #include "CParamWrenDlg.h"
 #include "CReadEventsJob.h"
@@ -34,15 +33,9 @@ constexpr COLORREF kGrey = 0xB9B9B9;
 constexpr unsigned int kReaderText = 14;
 constexpr unsigned int kButtonText = 59;
 
-CTestSeam<CLeserDlg::SettingsOpener>& settingsSeam(CReaderModel::SettingsDialog dialog)
-{
-    static CTestSeam<CLeserDlg::SettingsOpener> seams[int(CReaderModel::SettingsDialog::HeronKite) + 1];
-    return seams[int(dialog)];
-}
-
 void openSettings(CLeserDlg& view, CReaderModel::SettingsDialog dialog, const CtblLeser::structLeser& reader)
 {
-    if (const CLeserDlg::SettingsOpener opener = settingsSeam(dialog).Get()) {
+    if (const CLeserDlg::SettingsOpener opener = CLeserDlg::SettingsOpenerSeam(dialog).Get()) {
         opener(view, reader);
         return;
     }
@@ -55,9 +48,12 @@ void openSettings(CLeserDlg& view, CReaderModel::SettingsDialog dialog, const Ct
 
 } // namespace
 
-CLeserDlg::SettingsOpener CLeserDlg::SetSettingsOpener(CReaderModel::SettingsDialog dialog, SettingsOpener opener)
+CTestSeam<CLeserDlg::SettingsOpener>& CLeserDlg::SettingsOpenerSeam(CReaderModel::SettingsDialog dialog)
 {
-    return settingsSeam(dialog).Replace(std::move(opener));
+    static CTestSeam<SettingsOpener> seams[] = {CTestSeam<SettingsOpener>("CLeserDlg::SettingsOpenerSeam(None)"),
+                                                CTestSeam<SettingsOpener>("CLeserDlg::SettingsOpenerSeam(Wren)"),
+                                                CTestSeam<SettingsOpener>("CLeserDlg::SettingsOpenerSeam(HeronKite)")};
+    return seams[int(dialog)];
 }
 
 CLeserDlg::CLeserDlg(CAppContext& context, QWidget* parent)

@@ -3,6 +3,7 @@
 #include "CGridBaseDlg.h"
 #include "CReaderModel.h"
 #include "CReaderStore.h"
+#include "CTestSeam.h"
 #include "CtblLeser.h"
 
 #include <QString>
@@ -51,7 +52,7 @@ public:
     // Wren's or the framed readers'); an opener set here replaces it (tests
     // open none), and a kind without a dialog opens nothing.
     using SettingsOpener = std::function<void(CLeserDlg& view, const CtblLeser::structLeser& reader)>;
-    static SettingsOpener SetSettingsOpener(CReaderModel::SettingsDialog dialog, SettingsOpener opener);
+    static CTestSeam<SettingsOpener>& SettingsOpenerSeam(CReaderModel::SettingsDialog dialog);
 
     explicit CLeserDlg(CAppContext& context, QWidget* parent = nullptr);
     // A transfer still running is stopped and joined first.
@@ -113,7 +114,7 @@ public:
     // itself; without one the commands do nothing for a plain reader.
     enum PlainListMode { PlainFetch = 0, PlainWrite = 1 };
     using PlainListOpener = std::function<void(CLeserDlg& view, PlainListMode mode, qint32 readerId)>;
-    static PlainListOpener SetPlainListOpener(PlainListOpener opener);
+    static CTestSeam<PlainListOpener>& PlainListOpenerSeam();
 
     // The reader whose row was clicked, captured by the context menu: the
     // transfers act on it through its ID, never by looking up its name.

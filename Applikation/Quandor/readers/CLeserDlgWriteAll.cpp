@@ -11,7 +11,6 @@
 #include "CNotice.h"
 #include "CSendWrenDlg.h"
 #include "CShowMessage.h"
-#include "CTestSeam.h"
 #include "CTransferJob.h"
 #include "CTransferRun.h"
 #include "CUiMessage.h"
@@ -40,18 +39,12 @@ unsigned int limitText(CReaderModel::ModelCode code)
     }
 }
 
-// The plain readers' list dialog; tests put another opener in its place.
-CTestSeam<CLeserDlg::PlainListOpener>& plainListSeam()
-{
-    static CTestSeam<CLeserDlg::PlainListOpener> seam;
-    return seam;
-}
-
 } // namespace
 
-CLeserDlg::PlainListOpener CLeserDlg::SetPlainListOpener(PlainListOpener opener)
+CTestSeam<CLeserDlg::PlainListOpener>& CLeserDlg::PlainListOpenerSeam()
 {
-    return plainListSeam().Replace(std::move(opener));
+    static CTestSeam<PlainListOpener> seam("CLeserDlg::PlainListOpenerSeam");
+    return seam;
 }
 
 const CReaderModel::Facts* CLeserDlg::ClickedModelWhenIdle() const
@@ -75,7 +68,7 @@ void CLeserDlg::OnWriteAllData()
 
 void CLeserDlg::OpenPlainList(PlainListMode mode)
 {
-    if (const PlainListOpener opener = plainListSeam().Get())
+    if (const PlainListOpener opener = PlainListOpenerSeam().Get())
         opener(*this, mode, m_nClickedReaderID);
     else
         CSendWrenDlg::Run(*this, int(mode), m_nClickedReaderID);

@@ -10,7 +10,6 @@
 #include "CNotice.h"
 #include "CReaderStore.h"
 #include "CShowMessage.h"
-#include "CTestSeam.h"
 #include "CUiMessage.h"
 #include "CWrenDialogLink.h"
 #include "CtblOnline.h"
@@ -60,16 +59,13 @@ constexpr int kTries = 5;
 constexpr int kLargestSeconds = 126; // code 127; 128 would read as minutes
 constexpr int kLargestMinutes = 127;
 
-CTestSeam<CParamHeron_KiteDlg::Clock>& clockSeam()
-{
-    static CTestSeam<CParamHeron_KiteDlg::Clock> seam;
-    return seam;
-}
-
 QDateTime now()
 {
-    const CParamHeron_KiteDlg::Clock clock = clockSeam().Get();
-    return clock ? clock() : QDateTime::currentDateTime();
+    const CTimeStamp::Clock clock = CParamHeron_KiteDlg::ClockSeam().Get();
+    if (!clock)
+        return QDateTime::currentDateTime();
+    return QDateTime::fromMSecsSinceEpoch(
+        std::chrono::duration_cast<std::chrono::milliseconds>(clock().time_since_epoch()).count());
 }
 
 QString ControlName(int id)
@@ -140,9 +136,10 @@ void CParamHeron_KiteDlg::Open(CLeserDlg& view, const CtblLeser::structLeser& re
     CDialogRunner::DoModal(dialog);
 }
 
-CParamHeron_KiteDlg::Clock CParamHeron_KiteDlg::SetClock(Clock replacement)
+CTestSeam<CTimeStamp::Clock>& CParamHeron_KiteDlg::ClockSeam()
 {
-    return clockSeam().Replace(std::move(replacement));
+    static CTestSeam<CTimeStamp::Clock> seam("CParamHeron_KiteDlg::ClockSeam");
+    return seam;
 }
 
 QString CParamHeron_KiteDlg::Text(unsigned int number) const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CTestSeam.h"
+#include "CTimeStamp.h"
 #include "CtblLeser.h"
 
 #include <QDateTime>
@@ -57,8 +59,6 @@ public:
 
     enum class SwitchTime { Code, NoUnit, Refused };
 
-    using Clock = std::function<QDateTime()>;
-
     CParamHeron_KiteDlg(CLeserDlg* owner, const CtblLeser::structLeser& reader, CLanguageHandler* language,
                         QWidget* parent = nullptr);
     ~CParamHeron_KiteDlg() override;
@@ -67,7 +67,7 @@ public:
     // main window.
     static void Open(CLeserDlg& view, const CtblLeser::structLeser& reader);
     // The clock read for every date and time sent; empty: the PC's clock.
-    static Clock SetClock(Clock clock);
+    static CTestSeam<CTimeStamp::Clock>& ClockSeam();
 
     // The switch-time code of a number typed and a unit: bit 7 minutes,
     // otherwise seconds + 1 with 1 for half a second. Numbers that the

@@ -13,7 +13,6 @@
 #include "CMainToolBar.h"
 #include "CQuandorApp.h"
 #include "CRegistryKey.h"
-#include "CTestSeam.h"
 #include "CUiMessage.h"
 #include "CViewSplitterWnd.h"
 #include "CtblLeser.h"
@@ -33,15 +32,9 @@
 
 namespace {
 
-CTestSeam<CMainFrame::HelpOpener>& helpOpener()
-{
-    static CTestSeam<CMainFrame::HelpOpener> seam;
-    return seam;
-}
-
 bool openHelp(const QString& path)
 {
-    const CMainFrame::HelpOpener opener = helpOpener().Get();
+    const CMainFrame::HelpOpener opener = CMainFrame::HelpOpenerSeam().Get();
     return opener ? opener(path) : QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
@@ -78,9 +71,10 @@ CMainFrame::CMainFrame(CAppContext& context, CLanguageHandler* pLanguage, QWidge
 
 CMainFrame::~CMainFrame() = default;
 
-void CMainFrame::SetHelpOpener(HelpOpener opener)
+CTestSeam<CMainFrame::HelpOpener>& CMainFrame::HelpOpenerSeam()
 {
-    helpOpener().Replace(std::move(opener));
+    static CTestSeam<CMainFrame::HelpOpener> seam("CMainFrame::HelpOpenerSeam");
+    return seam;
 }
 
 bool CMainFrame::Create()

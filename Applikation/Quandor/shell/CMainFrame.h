@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CTestSeam.h"
 #include "CTransferRun.h"
 
 #include <QHash>
@@ -98,7 +99,7 @@ public:
     QString HelpFileName() const;
     // How a help file is opened (tests replace it); returns success.
     using HelpOpener = std::function<bool(const QString& path)>;
-    static void SetHelpOpener(HelpOpener opener);
+    static CTestSeam<HelpOpener>& HelpOpenerSeam();
 
     // While a reader transfer holds the link, tells the user so (true):
     // the command that asks must not change the data the transfer uses.

@@ -9,7 +9,6 @@
 #include "CReaderIdList.h"
 #include "CNotice.h"
 #include "CRecordWriter.h"
-#include "CTestSeam.h"
 #include "CtblLeser.h"
 #include "CtblPerson.h"
 #include "CtblTransponder.h"
@@ -18,6 +17,7 @@
 
 #include <QScrollBar>
 
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
 
@@ -36,12 +36,6 @@ constexpr int kNameColumn = 2;
 constexpr int kTransponderColumn = 3;
 constexpr int kFirstReaderColumn = 5;
 const QString kNone = QStringLiteral("---");
-
-CTestSeam<std::function<qint64()>>& clockSeam()
-{
-    static CTestSeam<std::function<qint64()>> seam;
-    return seam;
-}
 
 CtblPerson* PersonTable(CAppContext& context)
 {
@@ -65,9 +59,10 @@ CNameDlg::CNameDlg(CAppContext& context, QWidget* parent)
     SetHeading(16, QString());
 }
 
-void CNameDlg::SetClock(std::function<qint64()> clock)
+CTestSeam<CTimeStamp::Clock>& CNameDlg::ClockSeam()
 {
-    clockSeam().Replace(std::move(clock));
+    static CTestSeam<CTimeStamp::Clock> seam("CNameDlg::ClockSeam");
+    return seam;
 }
 
 int CNameDlg::Reload(quint32 readerId)
@@ -310,8 +305,8 @@ void CNameDlg::OnNewPerson()
         return;
     // Seeded right before the draw: two persons made within one second get
     // one name, as they always did.
-    const std::function<qint64()> clock = clockSeam().Get();
-    const qint64 now = clock ? clock() : qint64(std::time(nullptr));
+    const CTimeStamp::Clock clock = ClockSeam().Get();
+    const qint64 now = qint64(std::chrono::system_clock::to_time_t(clock ? clock() : std::chrono::system_clock::now()));
     std::srand(unsigned(now));
     const QString name = QStringLiteral("Person_") + QString::number(std::rand() % 0xFFFF, 16).toUpper();
     if (!CPersonStore(*db).Add(name))

@@ -3,6 +3,8 @@
 #include "CGridBaseDlg.h"
 #include "CRecordLookups.h"
 #include "CRecordViewMenu.h"
+#include "CTestSeam.h"
+#include "CTimeStamp.h"
 
 #include <QSet>
 
@@ -46,8 +48,8 @@ public:
     // free transponders and the person's own, in cache order.
     QStringList OfferedTransponders(qint32 personId) const;
 
-    // Where new names take their time from (tests fix it); seconds.
-    static void SetClock(std::function<qint64()> clock);
+    // Where new names take their time from (tests fix it).
+    static CTestSeam<CTimeStamp::Clock>& ClockSeam();
 
 protected:
     void OnGetCellText(GRID_DISPINFO* info) override;

@@ -1,19 +1,8 @@
 #include "CRecordViewMenu.h"
 
-#include "CTestSeam.h"
 
 #include <QAction>
 #include <QMenu>
-
-namespace {
-
-CTestSeam<CRecordViewMenu::Tracker>& trackerSeam()
-{
-    static CTestSeam<CRecordViewMenu::Tracker> seam;
-    return seam;
-}
-
-} // namespace
 
 CRecordViewMenu::CRecordViewMenu(const std::vector<int>& commands)
 {
@@ -58,7 +47,7 @@ std::unique_ptr<QMenu> CRecordViewMenu::CreateMenu(QWidget* parent) const
 
 int CRecordViewMenu::Track(QWidget* owner, QPoint screenPoint) const
 {
-    if (const Tracker tracker = trackerSeam().Get())
+    if (const Tracker tracker = TrackerSeam().Get())
         return tracker(*this, owner, screenPoint);
     // No parent: the menu must not be deleted twice should its owner go
     // while it is open.
@@ -70,7 +59,8 @@ int CRecordViewMenu::Track(QWidget* owner, QPoint screenPoint) const
     return chosen->data().toInt();
 }
 
-CRecordViewMenu::Tracker CRecordViewMenu::SetTracker(Tracker tracker)
+CTestSeam<CRecordViewMenu::Tracker>& CRecordViewMenu::TrackerSeam()
 {
-    return trackerSeam().Replace(std::move(tracker));
+    static CTestSeam<CRecordViewMenu::Tracker> seam("CRecordViewMenu::TrackerSeam");
+    return seam;
 }

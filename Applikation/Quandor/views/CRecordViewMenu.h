@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CTestSeam.h"
+
 #include <QPoint>
 #include <QString>
 
@@ -53,9 +55,9 @@ public:
     int Track(QWidget* owner, QPoint screenPoint) const;
 
     // How menus are shown: tests choose without a screen. An empty tracker
-    // brings back the real menu; returns the one replaced.
+    // means the real menu.
     using Tracker = std::function<int(const CRecordViewMenu& menu, QWidget* owner, QPoint screenPoint)>;
-    static Tracker SetTracker(Tracker tracker);
+    static CTestSeam<Tracker>& TrackerSeam();
 
 private:
     std::vector<Entry> m_entries;

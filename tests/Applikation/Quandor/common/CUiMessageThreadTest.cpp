@@ -1,4 +1,5 @@
 #include "CUiMessage.h"
+#include "ScopedSeam.h"
 #include "ShellTestSupport.h"
 #include "TestEnvironment.h"
 
@@ -74,7 +75,8 @@ TEST(CUiMessageWorkers, AStoppedWorkerAbandonsTheBoxSoItsOwnerCanJoin)
 // The real box is open when the owner stops the worker: it closes itself.
 TEST(CUiMessageWorkers, AnOpenBoxClosesWhenItsWorkerStops)
 {
-    const CUiMessage::Presenter previous = CUiMessage::SetPresenter({});
+    // The real box.
+    ScopedSeam presenter(CUiMessage::PresenterSeam(), {});
     std::atomic<bool> stop{false};
     std::atomic<bool> done{false};
     std::atomic<int> answer{-1};
@@ -108,5 +110,4 @@ TEST(CUiMessageWorkers, AnOpenBoxClosesWhenItsWorkerStops)
     EXPECT_FALSE(forced);
     EXPECT_EQ(answer.load(), QMessageBox::NoButton);
     EXPECT_TRUE(QTest::qWaitFor([] { return QApplication::activeModalWidget() == nullptr; }, 2000));
-    CUiMessage::SetPresenter(previous);
 }

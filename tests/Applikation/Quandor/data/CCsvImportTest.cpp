@@ -443,7 +443,7 @@ TEST_F(CCsvImportTest, TheProgressWindowShowsWhileTheFileIsRead)
 {
     Start();
     QStringList seen;
-    CUiMessage::SetPresenter([&](const CUiMessage::Request&) {
+    m_presenter.Set([&](const CUiMessage::Request&) {
         for (CDataProgressDlg* p : ProgressWindows()) {
             seen << p->GetTextControl()->text();
             EXPECT_FALSE(p->GetProgressCtrl()->isVisible());

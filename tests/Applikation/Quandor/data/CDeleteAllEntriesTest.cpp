@@ -81,7 +81,7 @@ TEST_F(CDeleteAllEntriesTest, ReturnOnTheQuestionKeepsEverything)
     frame->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
     const QStringList before = Counts();
-    CUiMessage::SetPresenter({}); // the real box
+    m_presenter.Set({}); // the real box
     QString asked;
     bool noIsDefault = false;
     QTimer::singleShot(0, [&] {

@@ -39,7 +39,7 @@ protected:
     {
         QuandorAppFixture::SetUp();
         CRegistryKey::ResetFailureReport();
-        CUiMessage::SetPresenter([this](const CUiMessage::Request& request) {
+        m_presenter.Set([this](const CUiMessage::Request& request) {
             m_messages << request.text;
             m_icons.push_back(request.icon);
             m_cursorsDuringBoxes.push_back(QApplication::overrideCursor() ? QApplication::overrideCursor()->shape()
@@ -52,7 +52,7 @@ protected:
             m_answers.pop_front();
             return answer;
         });
-        CFileChooser::SetChooser([this](const CFileChooser::Request& request) {
+        m_chooser.Set([this](const CFileChooser::Request& request) {
             m_requests.push_back(request);
             if (m_paths.empty())
                 return QString();
@@ -60,7 +60,7 @@ protected:
             m_paths.pop_front();
             return path;
         });
-        CFileNameRule::SetClock([] {
+        m_clock.Set([] {
             std::tm t{};
             t.tm_year = 99;
             t.tm_mon = 11;
@@ -72,13 +72,6 @@ protected:
             return std::chrono::system_clock::from_time_t(std::mktime(&t)) + std::chrono::milliseconds(123);
         });
         m_files = TestEnvironment::NewFolder("files");
-    }
-
-    void TearDown() override
-    {
-        CFileChooser::SetChooser({});
-        CFileNameRule::SetClock({});
-        QuandorAppFixture::TearDown();
     }
 
     // The next file dialog gives this path ("" = cancelled).
@@ -157,6 +150,8 @@ protected:
     std::vector<CFileChooser::Request> m_requests;
     std::vector<QMessageBox::Icon> m_icons;
     std::vector<Qt::CursorShape> m_cursorsDuringBoxes;
+    ScopedSeam<CFileChooser::Chooser> m_chooser{CFileChooser::ChooserSeam()};
+    ScopedSeam<CTimeStamp::Clock> m_clock{CFileNameRule::ClockSeam()};
 };
 
 // Handles the next modal dialog that opens (it polls while an event loop

@@ -1,6 +1,7 @@
 #include "CGridCellCheck.h"
 #include "CUiMessage.h"
 #include "GridInputFixture.h"
+#include "ScopedSeam.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -43,17 +44,11 @@ protected:
             }
             return 0;
         };
-        previousPresenter = CUiMessage::SetPresenter([this](const CUiMessage::Request& request) {
+        presenter.Set([this](const CUiMessage::Request& request) {
             boxes.push_back(request);
             return QMessageBox::Ok;
         });
         SetClipboardText(QStringLiteral("before"));
-    }
-
-    void TearDown() override
-    {
-        CUiMessage::SetPresenter(previousPresenter);
-        GridInputTest::TearDown();
     }
 
     void Build(bool listMode)
@@ -81,7 +76,7 @@ protected:
     std::map<std::pair<int, int>, QString> stored;
     std::function<void()> onEnd;
     std::vector<CUiMessage::Request> boxes;
-    CUiMessage::Presenter previousPresenter;
+    ScopedSeam<CUiMessage::Presenter> presenter{CUiMessage::PresenterSeam()};
 };
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "CUiMessage.h"
 #include "GridInputFixture.h"
+#include "ScopedSeam.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -197,7 +198,7 @@ TEST_F(GridKeys, AFocusedGridKeepsSelectAllAndTheClipboardKeys)
 
     // Copying cells of many rows is refused with a box.
     std::vector<QString> boxes;
-    const CUiMessage::Presenter previous = CUiMessage::SetPresenter([&boxes](const CUiMessage::Request& request) {
+    ScopedSeam presenter(CUiMessage::PresenterSeam(), [&boxes](const CUiMessage::Request& request) {
         boxes.push_back(request.text);
         return QMessageBox::Ok;
     });
@@ -205,7 +206,6 @@ TEST_F(GridKeys, AFocusedGridKeepsSelectAllAndTheClipboardKeys)
         Key(key, Qt::ControlModifier);
     Key(Qt::Key_Delete, Qt::ShiftModifier);
     Key(Qt::Key_Insert, Qt::ShiftModifier);
-    CUiMessage::SetPresenter(previous);
     EXPECT_EQ(windowShortcuts, 0);
     EXPECT_EQ(boxes, std::vector<QString>{QStringLiteral("Error")}) << "Ctrl+C reached the grid";
     EXPECT_TRUE(CEditRecordingCell::Starts().empty()) << "Shift+Delete is cut, never the Delete that empties a cell";

@@ -181,15 +181,13 @@ TEST_F(ReaderListTest, TheButtonOpensTheModelsDialogWithACopyOfTheRow)
         };
     };
     using Dialog = CReaderModel::SettingsDialog;
-    const auto previousWren = CLeserDlg::SetSettingsOpener(Dialog::Wren, opener(Dialog::Wren));
-    const auto previousFramed = CLeserDlg::SetSettingsOpener(Dialog::HeronKite, opener(Dialog::HeronKite));
+    ScopedSeam wren(CLeserDlg::SettingsOpenerSeam(Dialog::Wren), opener(Dialog::Wren));
+    ScopedSeam framed(CLeserDlg::SettingsOpenerSeam(Dialog::HeronKite), opener(Dialog::HeronKite));
     // Sorted by name, descending: the rows of the grid are not the cache's.
     SortBy(4, 2);
     ASSERT_EQ(View()->m_nSortMode, 2);
     for (const char* name : {"Tor", "Lager", "Keller", "Eingang", "Büro", "Alt"})
         Click(RowOf(QString::fromUtf8(name)), 7);
-    CLeserDlg::SetSettingsOpener(Dialog::Wren, previousWren);
-    CLeserDlg::SetSettingsOpener(Dialog::HeronKite, previousFramed);
 
     ASSERT_EQ(opened.size(), 5u); // not the Tern's
     const std::vector<std::pair<qint32, Dialog>> expected = {

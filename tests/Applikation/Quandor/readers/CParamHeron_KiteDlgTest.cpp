@@ -65,7 +65,10 @@ protected:
     void SetUp() override
     {
         ReaderView::SetUp();
-        m_previousClock = Dlg::SetClock([] { return QDateTime(QDate(2026, 12, 8), QTime(6, 5, 9)); });
+        m_clock.Set([] {
+            return std::chrono::system_clock::time_point(
+                std::chrono::milliseconds(QDateTime(QDate(2026, 12, 8), QTime(6, 5, 9)).toMSecsSinceEpoch()));
+        });
         SetLanguage(GetParam().language);
         StartReader(GetParam().model);
         Sql({QStringLiteral("INSERT INTO tblLeser (ID_Leser, strBezeichnung, strAdresse, strSeriennummer, strLeserTyp,"
@@ -84,11 +87,6 @@ protected:
                 m_drive(*settings);
             return int(QDialog::Rejected);
         };
-    }
-    void TearDown() override
-    {
-        Dlg::SetClock(m_previousClock);
-        ReaderView::TearDown();
     }
 
     // Opens the dialog of a reader's row through its settings button.
@@ -117,7 +115,7 @@ protected:
     }
 
     std::function<void(Dlg&)> m_drive;
-    Dlg::Clock m_previousClock;
+    ScopedSeam<CTimeStamp::Clock> m_clock{Dlg::ClockSeam()};
 };
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "CtblEvents.h"
 #include "CtblLeser.h"
 #include "CtblTransponder.h"
+#include "ScopedSeam.h"
 
 namespace {
 
@@ -16,7 +17,7 @@ protected:
     void SetUp() override
     {
         FerroldTest::SetUp();
-        m_previous = CUiMessage::SetPresenter([this](const CUiMessage::Request& request) {
+        m_presenter.Set([this](const CUiMessage::Request& request) {
             m_boxes << request.text;
             return QMessageBox::Ok;
         });
@@ -25,12 +26,6 @@ protected:
         Sql("INSERT INTO tblEvents (ID_Events, Leser_ID) VALUES (1,1),(2,2),(3,3)");
         Sql("INSERT INTO tblTransponder (ID_Transponder, strTransponderNummer, strLeser_IDS) VALUES "
             "(1,'00000000AA','1;2;3'),(2,'00000000BB','2;'),(3,'00000000CC','')");
-    }
-
-    void TearDown() override
-    {
-        CUiMessage::SetPresenter(m_previous);
-        FerroldTest::TearDown();
     }
 
     // "id:reader" of every event and the lists, as the handler reads them afresh.
@@ -47,8 +42,8 @@ protected:
         return {events, lists};
     }
 
-    CUiMessage::Presenter m_previous;
     QStringList m_boxes;
+    ScopedSeam<CUiMessage::Presenter> m_presenter{CUiMessage::PresenterSeam()};
 };
 
 const struct DeleteCase

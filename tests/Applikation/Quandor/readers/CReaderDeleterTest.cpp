@@ -36,7 +36,7 @@ protected:
     {
         RecordViewFixture::SetUp();
         // Each question takes the next answer; anything unplanned is No.
-        CUiMessage::SetPresenter([this](const CUiMessage::Request& request) {
+        m_presenter.Set([this](const CUiMessage::Request& request) {
             m_boxes.push_back({request.text, request.icon});
             if (!m_shot.isEmpty()) {
                 // The box as the operator sees it.

@@ -18,7 +18,7 @@ protected:
     void SetUp() override
     {
         WriteAll::SetUp();
-        CUiMessage::SetPresenter([this](const CUiMessage::Request& request) {
+        m_presenter.Set([this](const CUiMessage::Request& request) {
             m_messages << request.text;
             if (request.buttons & QMessageBox::Yes)
                 return m_answer;
@@ -189,7 +189,7 @@ TEST_F(FetchAll, AFetchThatCannotStartSaysSo)
         return qint64(0);
     };
     body.waitCursor = false;
-    CUiMessage::SetPresenter([&](const CUiMessage::Request& request) {
+    m_presenter.Set([&](const CUiMessage::Request& request) {
         m_messages << request.text;
         if (request.buttons & QMessageBox::Yes) {
             EXPECT_TRUE(other.Start(body));
@@ -241,14 +241,13 @@ TEST_F(FetchAll, APlainReaderIsHandedToItsListDialog)
 {
     Online(CSimulatedReader::Kite);
     QList<std::pair<int, qint32>> opened;
-    const auto previous = CLeserDlg::SetPlainListOpener(
+    ScopedSeam plainList(CLeserDlg::PlainListOpenerSeam(),
         [&opened](CLeserDlg&, CLeserDlg::PlainListMode mode, qint32 id) { opened.append({int(mode), id}); });
     Click(8);
     View()->m_nClickedModelCode = int(CReaderModel::ModelCode::Wren);
     reader->ClearLog();
     View()->OnFetchAllData();
     View()->OnWriteAllData();
-    CLeserDlg::SetPlainListOpener(previous);
     EXPECT_EQ(opened, (QList<std::pair<int, qint32>>{{CLeserDlg::PlainFetch, 8}, {CLeserDlg::PlainWrite, 8}}));
     EXPECT_EQ(CTransferRun::Active(), nullptr);
     EXPECT_EQ(reader->Count("FFL") + reader->Count("FFS"), 0);
@@ -310,7 +309,7 @@ TEST_F(FetchAll, Screenshots)
     reader->SetLatency(0);
 
     Reader({Settings(7, "9C", "12", 1)});
-    CUiMessage::SetPresenter([this, shots](const CUiMessage::Request& request) {
+    m_presenter.Set([this, shots](const CUiMessage::Request& request) {
         m_messages << request.text;
         QMessageBox box(request.icon, request.caption, request.text, request.buttons, Frame());
         box.show();

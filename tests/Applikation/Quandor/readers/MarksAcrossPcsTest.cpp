@@ -78,7 +78,7 @@ protected:
         m_command.replace(QStringLiteral("%1"), Rows("SELECT ID_Transponder FROM tblTransponder "
                                                      "WHERE strTransponderNummer = '00000000AA'")
                                                     .value(0));
-        CUiMessage::SetPresenter([this](const CUiMessage::Request& request) {
+        m_presenter.Set([this](const CUiMessage::Request& request) {
             m_messages << request.text;
             return request.buttons & QMessageBox::Yes ? QMessageBox::Yes : QMessageBox::Ok;
         });

@@ -53,7 +53,7 @@ protected:
     void BoxesStayOpen(std::function<void()> whileOpen)
     {
         m_whileOpen = std::move(whileOpen);
-        CUiMessage::SetPresenter([this](const CUiMessage::Request& request) {
+        m_presenter.Set([this](const CUiMessage::Request& request) {
             m_messages << request.text;
             if (auto act = std::exchange(m_whileOpen, {})) {
                 m_actedInBox = true;

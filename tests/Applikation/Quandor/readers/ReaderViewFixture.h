@@ -47,20 +47,19 @@ protected:
     void SetUp() override
     {
         ReaderLinkWindow::SetUp();
-        CUiMessage::SetPresenter([this](const CUiMessage::Request& request) {
+        m_presenter.Set([this](const CUiMessage::Request& request) {
             m_messages << request.text;
             m_icons << request.icon;
             if (request.buttons & QMessageBox::Yes)
                 return m_answer;
             return QMessageBox::Ok;
         });
-        m_previousMenu = CRecordViewMenu::SetTracker(
+        m_tracker.Set(
             [this](const CRecordViewMenu& menu, QWidget*, QPoint at) { return RunMenu(menu, at); });
         m_answerDialog = [this](QDialog& dialog) { return AnswerDialog(dialog); };
     }
     void TearDown() override
     {
-        CRecordViewMenu::SetTracker(m_previousMenu);
         ReaderLinkWindow::TearDown();
     }
 
@@ -318,5 +317,5 @@ protected:
     QString m_choiceShot;
 
 private:
-    CRecordViewMenu::Tracker m_previousMenu;
+    ScopedSeam<CRecordViewMenu::Tracker> m_tracker{CRecordViewMenu::TrackerSeam()};
 };

@@ -17,6 +17,7 @@
 #include "CTransferRun.h"
 #include "CUiMessage.h"
 #include "CWriteAllJob.h"
+#include "ScopedSeam.h"
 #include "TestEnvironment.h"
 #include "CReaderLink.h"
 
@@ -98,7 +99,7 @@ protected:
                                             "VALUES (7, 'Door', 1)");
         m_db = std::make_unique<CFerrold_Handler>(m_language.get(), CDatabase::Source{CDatabase::Kind::Sqlite, file});
         m_link = std::make_unique<CReaderLink>(m_language.get(), nullptr, CLinkTiming::Scaled(Scale()));
-        m_previous = CUiMessage::SetPresenter([this](const CUiMessage::Request& request) {
+        m_presenter.Set([this](const CUiMessage::Request& request) {
             m_boxes << request.text;
             return QMessageBox::Ok;
         });
@@ -115,7 +116,6 @@ protected:
     void TearDown() override
     {
         m_link->ClosePort();
-        CUiMessage::SetPresenter(m_previous);
     }
 
     static bool Wait(const std::function<bool()>& done, int ms)
@@ -200,8 +200,8 @@ protected:
     std::unique_ptr<CLanguageHandler> m_language;
     std::unique_ptr<CFerrold_Handler> m_db;
     std::unique_ptr<CReaderLink> m_link;
-    CUiMessage::Presenter m_previous;
     QStringList m_boxes;
+    ScopedSeam<CUiMessage::Presenter> m_presenter{CUiMessage::PresenterSeam()};
 };
 
 TEST_P(ReplyFaults, EachTransferIsExactOrLoud)

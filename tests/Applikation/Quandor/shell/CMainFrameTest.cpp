@@ -1,4 +1,5 @@
 #include "QuandorAppFixture.h"
+#include "ScopedSeam.h"
 #include "TestWait.h"
 
 #include "CColorStatic.h"
@@ -173,7 +174,7 @@ TEST_F(CMainFrameTest, HelpOpensTheFileOfTheLanguageOrSaysWhyNot)
 {
     CMainFrame* frame = Start();
     QStringList opened;
-    CMainFrame::SetHelpOpener([&](const QString& path) {
+    ScopedSeam help(CMainFrame::HelpOpenerSeam(), [&](const QString& path) {
         opened << path;
         return true;
     });
@@ -194,11 +195,10 @@ TEST_F(CMainFrameTest, HelpOpensTheFileOfTheLanguageOrSaysWhyNot)
     frame->OnCommand(CMainFrame::ID_HELP_FILE);
     EXPECT_EQ(opened, QStringList({folder + "/Vondral ManagerDEU.chm", folder + "/Vondral ManagerENG.chm"}));
 
-    CMainFrame::SetHelpOpener([](const QString&) { return false; });
+    help.Set([](const QString&) { return false; });
     frame->OnCommand(CMainFrame::ID_HELP_FILE);
     EXPECT_EQ(m_messages.size(), 2);
     QDir::setCurrent(previous);
-    CMainFrame::SetHelpOpener([](const QString&) { return false; });
 }
 
 TEST_F(CMainFrameTest, StatusBarCanBeHiddenAndTheBarMovedByKeys)

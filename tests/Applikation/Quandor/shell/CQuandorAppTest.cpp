@@ -79,7 +79,7 @@ TEST_F(CQuandorAppTest, TheDatabaseIsReadWhileTheSplashShows)
     junk.write(QByteArray(8192, '\x5a'));
     junk.close();
     bool splashShown = false;
-    CUiMessage::SetPresenter([&](const CUiMessage::Request& request) {
+    m_presenter.Set([&](const CUiMessage::Request& request) {
         m_messages << request.text;
         for (QWidget* w : QApplication::topLevelWidgets()) {
             if (auto* splash = qobject_cast<CAboutDlg*>(w))

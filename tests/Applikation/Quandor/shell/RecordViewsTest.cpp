@@ -271,7 +271,7 @@ TEST_F(RecordViewsTest, ARefillWithOneReaderFewerKeepsTheViewsOwnColumnsAsTheyWe
     CMainFrame* frame = m_app->GetMainFrame();
     frame->resize(900, 420);
     frame->show();
-    CUiMessage::SetPresenter([this](const CUiMessage::Request& request) {
+    m_presenter.Set([this](const CUiMessage::Request& request) {
         m_messages << request.text;
         return (request.buttons & QMessageBox::Yes) ? QMessageBox::Yes : QMessageBox::Ok;
     });

@@ -1,13 +1,19 @@
 #pragma once
 
-// What the record-view and reader benchmarks share: the program on a
-// database file of its own, filled before the program reads it, in one
-// transaction; the clock, the median of repetitions and a paint.
+// What the benchmarks of the whole program share: the program on a database
+// file of its own, filled before the program reads it, in one transaction;
+// its boxes and dialogs answered; the clock, the median of repetitions and a
+// paint.
+#include "CChooseCOMDlg.h"
 #include "CDatabase.h"
+#include "CDialogRunner.h"
 #include "CFerrold_Schema.h"
 #include "CQuandorApp.h"
+#include "CUiMessage.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QPushButton>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QSqlError>
@@ -66,6 +72,12 @@ inline double Millis(const std::function<void()>& work)
     return double(timer.nsecsElapsed()) / 1e6;
 }
 
+inline double Median(std::vector<double> times)
+{
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
 // The median of the repetitions, each prepared (when given) outside the
 // clock.
 inline double Median(int repetitions, const std::function<void()>& prepare, const std::function<void()>& work)
@@ -76,8 +88,41 @@ inline double Median(int repetitions, const std::function<void()>& prepare, cons
             prepare();
         times.push_back(Millis(work));
     }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return Median(std::move(times));
+}
+
+// A figure beside its floor (none when floor is 0).
+inline void Report(const char* name, double ms, double floor, const char* floorName)
+{
+    if (floor > 0)
+        std::printf("%-22s %9.2f ms   floor %9.2f ms (%s)   ratio %5.2f\n", name, ms, floor, floorName, ms / floor);
+    else
+        std::printf("%-22s %9.3f ms\n", name, ms);
+}
+
+// Every message box answered so, its text on stderr: a run never waits for
+// a person.
+inline void AnswerBoxes(QMessageBox::StandardButton answer)
+{
+    CUiMessage::PresenterSeam().Replace([answer](const CUiMessage::Request& request) {
+        std::fprintf(stderr, "box: %s\n", qPrintable(request.text));
+        return answer;
+    });
+}
+
+// The port choice at start connects to COM<port>; any other dialog is
+// closed unanswered.
+inline void ConnectAtStart(int port)
+{
+    CDialogRunner::RunnerSeam().Replace([port](QDialog& dialog) {
+        auto* ports = qobject_cast<CChooseCOMDlg*>(&dialog);
+        if (!ports)
+            return int(QDialog::Rejected);
+        ports->show();
+        ports->PortList()->setCurrentIndex(ports->PortList()->findText(QStringLiteral("COM%1").arg(port)));
+        ports->ConnectNowButton()->click();
+        return ports->result();
+    });
 }
 
 // Runs the event loop until the condition holds; false after ms
@@ -137,6 +182,7 @@ private:
         Home()
         {
             qputenv("XDG_DATA_HOME", folder.path().toLocal8Bit());
+            qputenv("XDG_CONFIG_HOME", folder.path().toLocal8Bit());
             qputenv("QT_QPA_PLATFORM", "offscreen");
         }
         QTemporaryDir folder;

@@ -8,6 +8,7 @@
 #include "CMainFrame.h"
 #include "CQuandorApp.h"
 #include "CUiMessage.h"
+#include "ScopedSeam.h"
 #include "TestEnvironment.h"
 
 #include <QCoreApplication>
@@ -35,11 +36,11 @@ protected:
         QSettings("Velmora", "Quandor").clear();
         m_layoutFolder = TestEnvironment::NewFolder("layout");
         m_app->SetLayoutFolder(m_layoutFolder);
-        CUiMessage::SetPresenter([this](const CUiMessage::Request& request) {
+        m_presenter.Set([this](const CUiMessage::Request& request) {
             m_messages << request.text;
             return QMessageBox::Ok;
         });
-        m_previousRunner = CDialogRunner::SetRunner([this](QDialog& dialog) {
+        m_runner.Set([this](QDialog& dialog) {
             m_dialogs << dialog.objectName();
             return m_answerDialog ? m_answerDialog(dialog) : int(QDialog::Rejected);
         });
@@ -49,8 +50,6 @@ protected:
     void TearDown() override
     {
         m_app->ExitInstance();
-        CUiMessage::SetPresenter({});
-        CDialogRunner::SetRunner(m_previousRunner);
         if (Postgres() || Odbc())
             TestEnvironment::ClearOdbcDsns();
     }
@@ -163,6 +162,8 @@ protected:
     // The test's database on the server backend.
     QString m_server;
 
-private:
-    CDialogRunner::Runner m_previousRunner;
+    // Message boxes and modal dialogs as the test answers them; last, so the
+    // seams are put back before the members their functions use go.
+    ScopedSeam<CUiMessage::Presenter> m_presenter{CUiMessage::PresenterSeam()};
+    ScopedSeam<CDialogRunner::Runner> m_runner{CDialogRunner::RunnerSeam()};
 };

@@ -1,5 +1,6 @@
 #include "CDialogRunner.h"
 #include "CQuandorApp.h"
+#include "SeamCheck.h"
 
 #include <QDialog>
 
@@ -11,6 +12,7 @@
 std::unique_ptr<QApplication> CreateTestApplication(int& argc, char** argv)
 {
     auto app = std::make_unique<CQuandorApp>(argc, argv);
-    CDialogRunner::SetRunner([](QDialog&) { return int(QDialog::Rejected); });
+    CDialogRunner::RunnerSeam().Replace([](QDialog&) { return int(QDialog::Rejected); });
+    SeamCheck::Install();
     return app;
 }

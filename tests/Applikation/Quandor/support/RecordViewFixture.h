@@ -70,7 +70,7 @@ protected:
     void SetUp() override
     {
         RecordViewBase::SetUp();
-        CUiMessage::SetPresenter([this](const CUiMessage::Request& request) {
+        m_presenter.Set([this](const CUiMessage::Request& request) {
             m_boxes.push_back({request.text, request.icon});
             if (request.buttons & QMessageBox::Yes)
                 m_questionDefaults.push_back(request.defaultButton);
@@ -82,7 +82,7 @@ protected:
             }
             return m_answer;
         });
-        m_previousTracker = CRecordViewMenu::SetTracker([this](const CRecordViewMenu& menu, QWidget*, QPoint) {
+        m_tracker.Set([this](const CRecordViewMenu& menu, QWidget*, QPoint) {
             m_menus.push_back(menu.Entries());
             return m_menuChoice;
         });
@@ -90,7 +90,6 @@ protected:
 
     void TearDown() override
     {
-        CRecordViewMenu::SetTracker(m_previousTracker);
         RecordViewBase::TearDown();
         TestEnvironment::ClearOdbcDsns();
     }
@@ -175,7 +174,7 @@ protected:
     int m_menuChoice = 0;
 
 private:
-    CRecordViewMenu::Tracker m_previousTracker;
+    ScopedSeam<CRecordViewMenu::Tracker> m_tracker{CRecordViewMenu::TrackerSeam()};
 };
 
 inline bool operator==(const CRecordViewMenu::Entry& a, const CRecordViewMenu::Entry& b)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CUiMessage.h"
+#include "ScopedSeam.h"
 
 #include <QDir>
 #include <QImage>
@@ -18,15 +19,13 @@ public:
     explicit RecordingPresenter(QMessageBox::StandardButton answer = QMessageBox::Ok)
         : m_answer(answer)
     {
-        m_previous = CUiMessage::SetPresenter([this](const CUiMessage::Request& request) {
+        m_presenter.Set([this](const CUiMessage::Request& request) {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_requests.push_back(request);
             m_threads.push_back(QThread::currentThread());
             return m_answer;
         });
     }
-    ~RecordingPresenter() { CUiMessage::SetPresenter(m_previous); }
-
     RecordingPresenter(const RecordingPresenter&) = delete;
     RecordingPresenter& operator=(const RecordingPresenter&) = delete;
 
@@ -43,10 +42,10 @@ public:
 
 private:
     QMessageBox::StandardButton m_answer;
-    CUiMessage::Presenter m_previous;
     mutable std::mutex m_mutex;
     std::vector<CUiMessage::Request> m_requests;
     std::vector<QThread*> m_threads;
+    ScopedSeam<CUiMessage::Presenter> m_presenter{CUiMessage::PresenterSeam()};
 };
 
 // Renders a window for checks of its pixels, and keeps a copy as PNG in the

@@ -31,7 +31,7 @@ protected:
         RecordViewBase::SetUp();
         if (Odbc())
             GTEST_SKIP() << "runs on the embedded file and on the server";
-        CUiMessage::SetPresenter([this](const CUiMessage::Request& request) {
+        m_presenter.Set([this](const CUiMessage::Request& request) {
             m_boxes.push_back({request.text, m_app->IsWaitCursorOn()});
             return QMessageBox::Ok;
         });

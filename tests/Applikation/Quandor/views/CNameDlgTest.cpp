@@ -1,4 +1,5 @@
 #include "RecordViewFixture.h"
+#include "ScopedSeam.h"
 #include "TestWait.h"
 
 #include "CGridComboList.h"
@@ -255,14 +256,13 @@ TEST_P(CNameDlgTest, ReaderAndScheduleColumnsAreReadOnly)
 
 TEST_P(CNameDlgTest, ANewPersonIsNamedByTheClockAndShownLast)
 {
-    CNameDlg::SetClock([] { return qint64(1700000000); });
+    ScopedSeam clock(CNameDlg::ClockSeam(), [] { return std::chrono::system_clock::from_time_t(1700000000); });
     StartShown();
     std::srand(1700000000);
     const QString name = "Person_" + QString::number(std::rand() % 0xFFFF, 16).toUpper();
     m_menuChoice = 32785;
     RightClick(1, 2);
     RightClick(1, 2);
-    CNameDlg::SetClock({});
     EXPECT_EQ(Column(2), (QStringList{"Anna", "Bert", "Cleo", name, name}));
     EXPECT_EQ(Stored("tblPerson", "strName").mid(3), (QStringList{name, name}));
     EXPECT_TRUE(Grid()->IsCellVisible(5, 2));

@@ -6,6 +6,7 @@
 #include "CUiMessage.h"
 #include "CtblPerson.h"
 #include "CtblTransponder.h"
+#include "ScopedSeam.h"
 
 namespace {
 
@@ -19,16 +20,10 @@ protected:
     void SetUp() override
     {
         FerroldTest::SetUp();
-        m_previous = CUiMessage::SetPresenter([this](const CUiMessage::Request& request) {
+        m_presenter.Set([this](const CUiMessage::Request& request) {
             m_boxes << request.text;
             return QMessageBox::Ok;
         });
-    }
-
-    void TearDown() override
-    {
-        CUiMessage::SetPresenter(m_previous);
-        FerroldTest::TearDown();
     }
 
     // The three persons and transponders again, with a table that refuses
@@ -95,10 +90,10 @@ protected:
         return {persons, links};
     }
 
-    CUiMessage::Presenter m_previous;
     QStringList m_boxes;
     QString m_refusal = QStringLiteral("refuse0");
     int m_refusals = 0;
+    ScopedSeam<CUiMessage::Presenter> m_presenter{CUiMessage::PresenterSeam()};
 };
 
 TEST_F(CPersonStoreTest, ALinkChangesBothRecordsOrNeither)

@@ -257,7 +257,7 @@ TEST_P(CTransponderDlgTest, AssignAllShowsTheWaitCursorWhileItWrites)
     StartShown();
     Sql({"CREATE TRIGGER refuse BEFORE UPDATE ON tblTransponder BEGIN SELECT RAISE(ABORT, 'gesperrt'); END"});
     QList<bool> waiting;
-    CUiMessage::SetPresenter([&](const CUiMessage::Request&) {
+    m_presenter.Set([&](const CUiMessage::Request&) {
         waiting << m_app->IsWaitCursorOn();
         return QMessageBox::Ok;
     });
@@ -311,7 +311,7 @@ protected:
     void SetUp() override
     {
         CTransponderDlgTest::SetUp();
-        m_previousRunner = CDialogRunner::SetRunner([this](QDialog& dialog) {
+        m_runner.Set([this](QDialog& dialog) {
             if (auto* notice = qobject_cast<CShowMessage*>(&dialog)) {
                 m_noticeTexts << NoticeText(*notice);
                 m_noticeColours << notice->GetTextControl()->GetTextColor();
@@ -328,7 +328,6 @@ protected:
     }
     void TearDown() override
     {
-        CDialogRunner::SetRunner(m_previousRunner);
         CTransponderDlgTest::TearDown();
     }
     static QString NoticeText(CShowMessage& notice);
@@ -343,7 +342,6 @@ protected:
     std::function<void(CUsbManuell&)> m_drive;
     QStringList m_noticeTexts;
     QList<COLORREF> m_noticeColours;
-    CDialogRunner::Runner m_previousRunner;
 };
 
 QString CUsbManuellTest::NoticeText(CShowMessage& notice)

@@ -42,7 +42,7 @@ protected:
     void SetUp() override
     {
         ReaderLinkWindow::SetUp();
-        CUiMessage::SetPresenter([this](const CUiMessage::Request& request) {
+        m_presenter.Set([this](const CUiMessage::Request& request) {
             m_messages << request.text;
             if (m_duringBox) {
                 const auto during = std::move(m_duringBox);
@@ -51,14 +51,13 @@ protected:
             }
             return QMessageBox::Yes;
         });
-        m_previousTracker = CRecordViewMenu::SetTracker([this](const CRecordViewMenu& menu, QWidget*, QPoint) {
+        m_tracker.Set([this](const CRecordViewMenu& menu, QWidget*, QPoint) {
             m_menu = menu.Entries();
             return m_menuChoice;
         });
     }
     void TearDown() override
     {
-        CRecordViewMenu::SetTracker(m_previousTracker);
         ReaderLinkWindow::TearDown();
     }
 
@@ -174,7 +173,7 @@ protected:
     std::function<void()> m_duringBox;
 
 private:
-    CRecordViewMenu::Tracker m_previousTracker;
+    ScopedSeam<CRecordViewMenu::Tracker> m_tracker{CRecordViewMenu::TrackerSeam()};
 };
 
 // 50 tags: the five stored ones, 43 new, a new one in lower case and one

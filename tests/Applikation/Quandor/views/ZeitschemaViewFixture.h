@@ -45,7 +45,7 @@ protected:
     void SetUp() override
     {
         QuandorAppFixture::SetUp();
-        CUiMessage::SetPresenter([this](const CUiMessage::Request& request) {
+        m_presenter.Set([this](const CUiMessage::Request& request) {
             m_messages << request.text;
             m_icons << request.icon;
             if (request.buttons & QMessageBox::Yes)

@@ -69,10 +69,7 @@ int main(int argc, char** argv)
     if (!program.Start(fillDatabase))
         return 1;
     CQuandorApp& app = program.App();
-    CUiMessage::SetPresenter([](const CUiMessage::Request& request) {
-        std::fprintf(stderr, "box: %s\n", qPrintable(request.text));
-        return QMessageBox::Yes;
-    });
+    bench::AnswerBoxes(QMessageBox::Yes);
     CFerrold_Handler* db = app.GetDBHandler();
     QSqlDatabase connection = db->GetDatabase()->Connection();
     QSqlQuery q(connection);

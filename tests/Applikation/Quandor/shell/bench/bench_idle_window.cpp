@@ -8,21 +8,16 @@
 // under 0.1 % of a core on a quiet machine (30 s).
 //
 //     bench_idle_window [seconds, 10]
-#include "CChooseCOMDlg.h"
-#include "CDialogRunner.h"
+#include "BenchFixture.h"
+
 #include "CLeftTreeView.h"
 #include "CMainFrame.h"
 #include "CQuandorApp.h"
 #include "CSimulatedReader.h"
-#include "CUiMessage.h"
 
 #include <QAbstractEventDispatcher>
-#include <QComboBox>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QPushButton>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <cstdio>
@@ -47,18 +42,6 @@ void spin(int ms)
     loop.exec();
 }
 
-bool waitUntil(const std::function<bool()>& condition, int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > ms)
-            return false;
-        spin(10);
-    }
-    return true;
-}
-
 void idle(CQuandorApp& app, CSimulatedReader::Model model, int seconds)
 {
     CSimulatedReader reader(model);
@@ -66,7 +49,7 @@ void idle(CQuandorApp& app, CSimulatedReader::Model model, int seconds)
     if (!app.CreateMainFrame())
         std::exit(1);
     CLeftTreeView* tree = app.GetMainFrame()->GetLeftTreeView();
-    if (!waitUntil([&] { return tree->IsPollingRunning() && !tree->GetSearchProgress(); }, 15000)) {
+    if (!bench::WaitFor([&] { return tree->IsPollingRunning() && !tree->GetSearchProgress(); }, 15000)) {
         std::printf("idle %s: no connection\n", qPrintable(CSimulatedReader::ModelName(model)));
         return;
     }
@@ -94,29 +77,12 @@ void idle(CQuandorApp& app, CSimulatedReader::Model model, int seconds)
 int main(int argc, char** argv)
 {
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
-    QTemporaryDir home;
-    for (const char* folder : {"config", "data", "layout"})
-        QDir(home.path()).mkpath(folder);
-    qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toLocal8Bit());
-    qputenv("XDG_DATA_HOME", (home.path() + "/data").toLocal8Bit());
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    CQuandorApp app(argc, argv);
-    app.SetLayoutFolder(home.path() + "/layout");
-    CUiMessage::SetPresenter([](const CUiMessage::Request& request) {
-        std::fprintf(stderr, "message: %s\n", qPrintable(request.text));
-        return QMessageBox::Ok;
-    });
-    CDialogRunner::SetRunner([](QDialog& dialog) {
-        auto* ports = qobject_cast<CChooseCOMDlg*>(&dialog);
-        if (!ports)
-            return int(QDialog::Rejected);
-        ports->show();
-        ports->PortList()->setCurrentIndex(ports->PortList()->findText(QStringLiteral("COM%1").arg(kPort)));
-        ports->ConnectNowButton()->click();
-        return ports->result();
-    });
-    if (!app.InitServices())
+    bench::Program program(argc, argv);
+    bench::AnswerBoxes(QMessageBox::Ok);
+    bench::ConnectAtStart(kPort);
+    if (!program.Start([](CDatabase&, QSqlQuery&) {}))
         return 1;
+    CQuandorApp& app = program.App();
     idle(app, CSimulatedReader::Kite, seconds);
     idle(app, CSimulatedReader::Wren, seconds);
     return 0;

@@ -63,14 +63,6 @@ void fillDatabase(CDatabase& db, QSqlQuery& q)
     bench::Exec(q, "CREATE TABLE keep AS SELECT * FROM tblEvents");
 }
 
-void report(const char* name, double ms, double floor, const char* floorName)
-{
-    if (floor > 0)
-        std::printf("%-22s %9.2f ms   floor %9.2f ms (%s)   ratio %5.2f\n", name, ms, floor, floorName, ms / floor);
-    else
-        std::printf("%-22s %9.2f ms\n", name, ms);
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -80,7 +72,7 @@ int main(int argc, char** argv)
     if (!program.Start(fillDatabase))
         return 1;
     CQuandorApp& app = program.App();
-    CUiMessage::SetPresenter([](const CUiMessage::Request&) { return QMessageBox::Yes; });
+    bench::AnswerBoxes(QMessageBox::Yes);
     CFerrold_Handler* db = app.GetDBHandler();
     CtblEvents* events = db->Get_Ptr_To_tblEvents();
     QSqlDatabase connection = db->GetDatabase()->Connection();
@@ -100,12 +92,12 @@ int main(int argc, char** argv)
         // A fill has no floor here (repainting a filled grid does not fill
         // it): its time stands alone, beside the paint that is part of it.
         view.ShowEvents(0);
-        report("events first page", bench::Median(repetitions, nullptr, [&] {
+        bench::Report("events first page", bench::Median(repetitions, nullptr, [&] {
                    view.GetGrid()->Refresh();
                    bench::Paint(view);
                }),
                0, nullptr);
-        report("events fill", bench::Median(repetitions, nullptr, [&] {
+        bench::Report("events fill", bench::Median(repetitions, nullptr, [&] {
                    view.ShowEvents(0);
                    bench::Paint(view);
                }),
@@ -139,7 +131,7 @@ int main(int argc, char** argv)
         };
 
         const double floor1000 = floorOf([&] { return keyedFloor(2); });
-        report("delete 1,000 shown", bench::Median(repetitions, [&] {
+        bench::Report("delete 1,000 shown", bench::Median(repetitions, [&] {
                    restoreEvents();
                    view.ShowEvents(2);
                }, [&] { view.OnDeleteAll(); }),
@@ -152,14 +144,14 @@ int main(int argc, char** argv)
                 db->GetDatabase()->CommitTrans();
             });
         });
-        report("delete all 100,000", bench::Median(repetitions, [&] {
+        bench::Report("delete all 100,000", bench::Median(repetitions, [&] {
                    restoreEvents();
                    view.ShowEvents(0);
                }, [&] { view.OnDeleteAll(); }),
                floorAll, "DELETE FROM tblEvents, one transaction");
 
         const double floor99 = floorOf([&] { return keyedFloor(1); });
-        report("delete 99,000 shown", bench::Median(repetitions, [&] {
+        bench::Report("delete 99,000 shown", bench::Median(repetitions, [&] {
                    restoreEvents();
                    view.ShowEvents(1);
                }, [&] { view.OnDeleteAll(); }),
@@ -170,17 +162,17 @@ int main(int argc, char** argv)
         CNameDlg view(app.Context());
         view.resize(1000, 700);
         view.Reload(1);
-        report("persons first page", bench::Median(repetitions, nullptr, [&] {
+        bench::Report("persons first page", bench::Median(repetitions, nullptr, [&] {
                    view.GetGrid()->Refresh();
                    bench::Paint(view);
                }),
                0, nullptr);
-        report("persons one reader", bench::Median(repetitions, nullptr, [&] {
+        bench::Report("persons one reader", bench::Median(repetitions, nullptr, [&] {
                    view.Reload(1);
                    bench::Paint(view);
                }),
                0, nullptr);
-        report("persons all", bench::Median(repetitions, nullptr, [&] {
+        bench::Report("persons all", bench::Median(repetitions, nullptr, [&] {
                    view.Reload(0);
                    bench::Paint(view);
                }),
@@ -195,7 +187,7 @@ int main(int argc, char** argv)
                 box.addItem(number, number);
         });
         int entries = 0;
-        report("drop-down opens", bench::Median(repetitions, [&] { grid->EndActiveEdit(); }, [&] {
+        bench::Report("drop-down opens", bench::Median(repetitions, [&] { grid->EndActiveEdit(); }, [&] {
                    grid->BeginCellEdit(1, 3, QPoint(-1, -1), CGridEditKey::Key(VK_LBUTTON));
                    if (auto* list = qobject_cast<QComboBox*>(grid->GetActiveEditor()))
                        entries = list->count();

@@ -59,14 +59,6 @@ void fillDatabase(CDatabase& db, QSqlQuery&)
     bench::InsertPersons(db, kPersons, kPersons / 2);
 }
 
-void report(const char* name, double ms, double floor, const char* floorName)
-{
-    if (floor > 0)
-        std::printf("%-22s %9.2f ms   floor %9.2f ms (%s)   ratio %5.2f\n", name, ms, floor, floorName, ms / floor);
-    else
-        std::printf("%-22s %9.3f ms\n", name, ms);
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -80,7 +72,7 @@ int main(int argc, char** argv)
     if (!program.Start(fillDatabase))
         return 1;
     CQuandorApp& app = program.App();
-    CUiMessage::SetPresenter([](const CUiMessage::Request&) { return QMessageBox::Yes; });
+    bench::AnswerBoxes(QMessageBox::Yes);
     CFerrold_Handler* db = app.GetDBHandler();
     QSqlDatabase connection = db->GetDatabase()->Connection();
     std::printf("%d transponders, %d persons, %d readers; median of %d\n", kTransponders, kPersons, kReaders,
@@ -92,24 +84,24 @@ int main(int argc, char** argv)
     CGridCtrl* grid = view.GetGrid();
     // A fill has no floor here (repainting a filled grid does not fill it):
     // its time stands alone, beside the paint that is part of it.
-    report("first page painted", bench::Median(repetitions, nullptr, [&] { bench::Paint(view); }), 0, nullptr);
+    bench::Report("first page painted", bench::Median(repetitions, nullptr, [&] { bench::Paint(view); }), 0, nullptr);
     // A page whose cells are asked for again (the fill's paint), apart
     // from the fill itself, in the middle of the persons holding a
     // transponder: what a person's text costs to find.
     grid->EnsureCellVisible(kPersons / 4, 1);
-    report("page asked and painted", bench::Median(repetitions, nullptr, [&] {
+    bench::Report("page asked and painted", bench::Median(repetitions, nullptr, [&] {
                grid->Refresh();
                bench::Paint(view);
            }),
            0, nullptr);
     grid->EnsureCellVisible(1, 1);
-    report("fill all, no paint", bench::Median(repetitions, nullptr, [&] { view.ShowForReader(0); }), 0, nullptr);
-    report("fill all", bench::Median(repetitions, nullptr, [&] {
+    bench::Report("fill all, no paint", bench::Median(repetitions, nullptr, [&] { view.ShowForReader(0); }), 0, nullptr);
+    bench::Report("fill all", bench::Median(repetitions, nullptr, [&] {
                view.ShowForReader(0);
                bench::Paint(view);
            }),
            0, nullptr);
-    report("fill one reader", bench::Median(repetitions, nullptr, [&] {
+    bench::Report("fill one reader", bench::Median(repetitions, nullptr, [&] {
                view.ShowForReader(5);
                bench::Paint(view);
            }),
@@ -135,7 +127,7 @@ int main(int argc, char** argv)
             for (const QString& text : texts)
                 box.addItem(text, text);
         });
-        report(column == CTransponderDlg::kPersonColumn ? "person list opens" : "schema list opens", ms, floor,
+        bench::Report(column == CTransponderDlg::kPersonColumn ? "person list opens" : "schema list opens", ms, floor,
                "a combo box given the same entries");
         std::printf("  (%d entries)\n", entries);
     }
@@ -210,10 +202,10 @@ int main(int argc, char** argv)
     const std::size_t mid = std::size_t(repetitions) / 2;
     for (auto* times : {&assignTimes, &withdrawTimes, &keyedAssign, &keyedWithdraw, &setAssign, &setWithdraw})
         std::nth_element(times->begin(), times->begin() + std::ptrdiff_t(mid), times->end());
-    report("assign all", assignTimes[mid], setAssign[mid], "plain SQL: lists read, one set-based UPDATE");
-    report("withdraw all", withdrawTimes[mid], setWithdraw[mid], "plain SQL: lists read, one set-based UPDATE");
-    report("assign all", assignTimes[mid], keyedAssign[mid], "plain SQL: lists read, a keyed UPDATE per row");
-    report("withdraw all", withdrawTimes[mid], keyedWithdraw[mid], "plain SQL: lists read, a keyed UPDATE per row");
+    bench::Report("assign all", assignTimes[mid], setAssign[mid], "plain SQL: lists read, one set-based UPDATE");
+    bench::Report("withdraw all", withdrawTimes[mid], setWithdraw[mid], "plain SQL: lists read, one set-based UPDATE");
+    bench::Report("assign all", assignTimes[mid], keyedAssign[mid], "plain SQL: lists read, a keyed UPDATE per row");
+    bench::Report("withdraw all", withdrawTimes[mid], keyedWithdraw[mid], "plain SQL: lists read, a keyed UPDATE per row");
 
     // Learning on with reader 3's reply; 1,000 new numbers.
     view.m_strReaderReply = QStringLiteral("FFLS%1").arg(3, 20, 10, QChar('0'));
@@ -225,7 +217,7 @@ int main(int argc, char** argv)
     const int stored = db->Get_Ptr_To_tblTransponder()->GetAnz_Transponder() - kTransponders;
     // No floor: the poll spacing is a wait of the link, not work a tag
     // needs; the figure is the program's own time a tag.
-    report("learning, per tag", learn / kTags, 0, nullptr);
+    bench::Report("learning, per tag", learn / kTags, 0, nullptr);
     std::printf("  (the link polls every %d ms)\n", CLinkTiming().pollSpacingMs);
     std::printf("  (%d of %d stored)\n", stored, kTags);
     app.ExitInstance();
