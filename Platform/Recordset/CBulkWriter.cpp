@@ -12,11 +12,10 @@
 
 namespace {
 
-// Values bound into one statement at most; longer lists take several: one
-// statement per chunk instead of one per row, well below every driver's
-// limit on bound values.
+// One statement per chunk of values instead of one per row, well below
+// every driver's limit on bound values.
 constexpr int kChunk = CRecordset::kChunk;
-constexpr std::size_t kKeyChunk = kChunk;
+constexpr std::size_t kKeyChunk = kChunk; // for walks by index
 
 // A value as its column's type stores it, whatever the caller passed.
 QVariant storedAs(CFieldExchange::Type type, const QVariant& v)

@@ -3,19 +3,10 @@
 #include "CGridComboList.h"
 #include "GridKeyMap.h"
 
-#include <QInputMethodEvent>
-
 CGridComboEdit::CGridComboEdit(CGridComboList* list, const QString& initialText)
-    : QLineEdit(list), m_pList(list), m_strInitText(initialText)
+    : CCellLineEdit(list), m_pList(list), m_strInitText(initialText)
 {
     setObjectName(QStringLiteral("CGridComboEdit"));
-}
-
-bool CGridComboEdit::event(QEvent* event)
-{
-    if (GridKeyMap::ClaimEndingKeys(event, [this](QKeyEvent* press) { keyPressEvent(press); }))
-        return true;
-    return QLineEdit::event(event);
 }
 
 void CGridComboEdit::keyPressEvent(QKeyEvent* event)
@@ -27,14 +18,8 @@ void CGridComboEdit::keyPressEvent(QKeyEvent* event)
         event->ignore();
         return;
     }
-    const auto press = [this](QKeyEvent* typed) { QLineEdit::keyPressEvent(typed); };
-    if (m_filter.Type(*this, event, press) == CCellTextFilter::Typed::NoText)
-        press(event);
-}
-
-void CGridComboEdit::inputMethodEvent(QInputMethodEvent* event)
-{
-    m_filter.Commit(event, [this](QInputMethodEvent* filtered) { QLineEdit::inputMethodEvent(filtered); });
+    if (!TypeText(event))
+        QLineEdit::keyPressEvent(event);
 }
 
 void CGridComboEdit::focusOutEvent(QFocusEvent* event)

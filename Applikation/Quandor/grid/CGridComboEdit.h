@@ -1,15 +1,13 @@
 #pragma once
 
-#include "CCellTextFilter.h"
-
-#include <QLineEdit>
+#include "CCellLineEdit.h"
 
 class CGridComboList;
 
 // The text part of a drop-down combo cell's editor: it holds typed
 // characters to the cell's expression, puts the initial text back on Esc
 // and leaves the ending keys to its list.
-class CGridComboEdit : public QLineEdit
+class CGridComboEdit : public CCellLineEdit
 {
     Q_OBJECT
 
@@ -21,13 +19,10 @@ public:
     void SetValidation(const QString& expression) { m_filter.SetValidation(expression); }
 
 protected:
-    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    void inputMethodEvent(QInputMethodEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
     CGridComboList* m_pList;
     QString m_strInitText;
-    CCellTextFilter m_filter;
 };

@@ -5,13 +5,12 @@
 
 #include <QCoreApplication>
 #include <QFontMetrics>
-#include <QInputMethodEvent>
 
 #include <algorithm>
 
 CInPlaceEdit::CInPlaceEdit(CGridCtrl* grid, const QRect& rect, quint32 style, quint32 id, int row, int col,
                            const QString& initialText, const CGridEditKey& firstKey)
-    : QLineEdit(grid ? grid->viewport() : nullptr),
+    : CCellLineEdit(grid ? grid->viewport() : nullptr),
       m_pGrid(grid),
       m_nID(id),
       m_nRow(row),
@@ -92,13 +91,6 @@ void CInPlaceEdit::ForwardKey(const CGridEditKey& key)
         QCoreApplication::postEvent(this, press);
 }
 
-bool CInPlaceEdit::event(QEvent* event)
-{
-    if (GridKeyMap::ClaimEndingKeys(event, [this](QKeyEvent* press) { keyPressEvent(press); }))
-        return true;
-    return QLineEdit::event(event);
-}
-
 void CInPlaceEdit::keyPressEvent(QKeyEvent* event)
 {
     const Qt::KeyboardModifiers modifiers = GridKeyMap::ModifiersOf(event);
@@ -118,29 +110,12 @@ void CInPlaceEdit::keyPressEvent(QKeyEvent* event)
         FinishWithKey(key, modifiers);
         return;
     }
-    const auto press = [this](QKeyEvent* typed) { QLineEdit::keyPressEvent(typed); };
-    switch (m_filter.Type(*this, event, press)) {
-    case CCellTextFilter::Typed::Entered:
-        WidenToText();
+    if (TypeText(event))
         return;
-    case CCellTextFilter::Typed::Refused:
-        return;
-    case CCellTextFilter::Typed::NoText:
-        break;
-    }
     QLineEdit::keyPressEvent(event);
     // Keys the line has no use for (Up, Down, Page Up, F-keys) stay with it:
     // reaching the grid they would move its focus under the open editor.
     event->accept();
-}
-
-void CInPlaceEdit::inputMethodEvent(QInputMethodEvent* event)
-{
-    const auto input = [this](QInputMethodEvent* filtered) { QLineEdit::inputMethodEvent(filtered); };
-    if (m_bEnded)
-        input(event);
-    else if (m_filter.Commit(event, input))
-        WidenToText();
 }
 
 void CInPlaceEdit::focusOutEvent(QFocusEvent* event)

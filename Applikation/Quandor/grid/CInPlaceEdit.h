@@ -1,10 +1,9 @@
 #pragma once
 
-#include "CCellTextFilter.h"
+#include "CCellLineEdit.h"
 #include "CGridEditKey.h"
 #include "CGridEditorWnd.h"
 
-#include <QLineEdit>
 #include <QPointer>
 #include <QRect>
 
@@ -14,7 +13,7 @@ class CGridCtrl;
 // viewport that reports its text and the key that ended it to the grid, then
 // goes away by itself. Typed characters may be held to a regular expression,
 // one character at a time.
-class CInPlaceEdit : public QLineEdit, public CGridEditorWnd
+class CInPlaceEdit : public CCellLineEdit, public CGridEditorWnd
 {
     Q_OBJECT
 
@@ -53,10 +52,11 @@ public:
     bool IsEnded() const { return m_bEnded; }
 
 protected:
-    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    void inputMethodEvent(QInputMethodEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    // Typed text widens the editor to fit it.
+    void TextEntered() override { WidenToText(); }
+    bool FiltersInput() const override { return !m_bEnded; }
 
 private:
     // Remembers the key and hands the focus back to the grid, which ends
@@ -66,7 +66,6 @@ private:
     void WidenToText();
 
     QPointer<CGridCtrl> m_pGrid;
-    CCellTextFilter m_filter;
     quint32 m_nID = 0;
     int m_nRow = -1;
     int m_nColumn = -1;
