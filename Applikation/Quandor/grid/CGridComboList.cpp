@@ -19,16 +19,11 @@ CGridComboList::CGridComboList(CGridCtrl* grid, const QRect& rect, int style, qu
                                const QString& initialText, const QString& initialValue,
                                const CGridEditKey& firstKey, COLORREF backColour, COLORREF textColour)
     : QComboBox(grid ? grid->viewport() : nullptr),
-      m_pGrid(grid),
-      m_nID(id),
-      m_nRow(row),
-      m_nColumn(col),
+      CGridEditorWnd(grid, id, row, col, initialText, firstKey),
       m_nStyle(style == DropDown ? DropDown : DropDownList),
-      m_strInitText(initialText),
       m_strInitValue(initialValue)
 {
     setObjectName(QStringLiteral("CGridComboList"));
-    m_bExitOnArrows = !(firstKey.IsKey() && firstKey.KeyCode() == VK_LBUTTON) && !firstKey.IsNone();
     if (grid)
         setFont(grid->font());
     if (!IsDefaultColor(backColour) || !IsDefaultColor(textColour)) {
@@ -208,14 +203,15 @@ void CGridComboList::OnFocusLeft(Qt::FocusReason reason)
     EndEdit();
 }
 
-void CGridComboList::FinishWithKey(int key, Qt::KeyboardModifiers modifiers)
+bool CGridComboList::HoldsFocus() const
 {
-    m_lastKey = CGridEditKey::Key(key, modifiers);
+    return IsOwnWidget(QApplication::focusWidget());
+}
+
+void CGridComboList::BeforeFocusReturns()
+{
     if (IsDropped())
         hidePopup();
-    if (m_pGrid && IsOwnWidget(QApplication::focusWidget()))
-        m_pGrid->setFocus(Qt::OtherFocusReason);
-    EndEdit();
 }
 
 void CGridComboList::EndEdit()
@@ -240,8 +236,7 @@ void CGridComboList::EndEdit()
         text = m_strInitText;
         value = m_strInitValue;
     }
-    if (ReportEnd(this, m_pGrid.data(), IsOwnWidget(QApplication::focusWidget()), m_nRow, m_nColumn, text, m_lastKey,
-                  value)) {
+    if (ReportEnd(this, text, value)) {
         if (IsDropped())
             hidePopup();
         Dispose(this);
@@ -250,7 +245,5 @@ void CGridComboList::EndEdit()
 
 void CGridComboList::DiscardEdit()
 {
-    m_bEnded = true;
-    m_pGrid.clear();
-    Dispose(this);
+    Discard(this);
 }

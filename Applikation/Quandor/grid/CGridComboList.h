@@ -47,12 +47,6 @@ public:
     // Whether the list is dropped now.
     bool IsDropped() const;
 
-    int GetRow() const { return m_nRow; }
-    int GetColumn() const { return m_nColumn; }
-    quint32 GetID() const { return m_nID; }
-    QString GetInitialText() const { return m_strInitText; }
-    CGridEditKey GetLastKey() const { return m_lastKey; }
-    bool IsEnded() const { return m_bEnded; }
     CGridComboEdit* GetEditPart() const { return m_pEdit; }
 
     // Key handling shared with the text part: true when the key was the
@@ -67,22 +61,17 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
+    bool HoldsFocus() const override;
+    // The dropped list closes before the focus goes.
+    void BeforeFocusReturns() override;
+
 private:
-    void FinishWithKey(int key, Qt::KeyboardModifiers modifiers);
     // Whether "widget" is the list itself, its text part or its dropped list.
     bool IsOwnWidget(const QWidget* widget) const;
 
-    QPointer<CGridCtrl> m_pGrid;
     CGridComboEdit* m_pEdit = nullptr;
     QString m_strValidation;
-    quint32 m_nID = 0;
-    int m_nRow = -1;
-    int m_nColumn = -1;
     int m_nStyle = DropDownList;
-    QString m_strInitText;
     QString m_strInitValue;
     int m_nInitIndex = -1;
-    CGridEditKey m_lastKey;
-    bool m_bExitOnArrows = false;
-    bool m_bEnded = false;
 };

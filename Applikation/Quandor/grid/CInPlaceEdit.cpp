@@ -11,17 +11,10 @@
 CInPlaceEdit::CInPlaceEdit(CGridCtrl* grid, const QRect& rect, quint32 style, quint32 id, int row, int col,
                            const QString& initialText, const CGridEditKey& firstKey)
     : CCellLineEdit(grid ? grid->viewport() : nullptr),
-      m_pGrid(grid),
-      m_nID(id),
-      m_nRow(row),
-      m_nColumn(col),
-      m_strInitText(initialText),
+      CGridEditorWnd(grid, id, row, col, initialText, firstKey),
       m_rectCell(rect)
 {
     setObjectName(QStringLiteral("CInPlaceEdit"));
-    // A click (or F2) leaves the arrows to the caret; an edit begun by a key
-    // is a quick entry that the arrows leave again.
-    m_bExitOnArrows = !(firstKey.IsKey() && firstKey.KeyCode() == VK_LBUTTON) && !firstKey.IsNone();
     m_filter.SetDigitsOnly((style & ES_NUMBER) != 0);
     Qt::Alignment alignment = Qt::AlignLeft;
     if (style & ES_RIGHT)
@@ -143,16 +136,6 @@ void CInPlaceEdit::WidenToText()
     update();
 }
 
-void CInPlaceEdit::FinishWithKey(int key, Qt::KeyboardModifiers modifiers)
-{
-    m_lastKey = CGridEditKey::Key(key, modifiers);
-    if (m_pGrid && hasFocus())
-        m_pGrid->setFocus(Qt::OtherFocusReason);
-    // Without an active window the focus does not move and no focus-out
-    // arrives; the end must not depend on it.
-    EndEdit();
-}
-
 void CInPlaceEdit::EndEdit()
 {
     // Once per editor: the hand-off to the next cell opens a new editor
@@ -161,13 +144,11 @@ void CInPlaceEdit::EndEdit()
         return;
     m_bEnded = true;
     const QString text = this->text();
-    if (ReportEnd(this, m_pGrid.data(), hasFocus(), m_nRow, m_nColumn, text, m_lastKey, text))
+    if (ReportEnd(this, text, text))
         Dispose(this);
 }
 
 void CInPlaceEdit::DiscardEdit()
 {
-    m_bEnded = true;
-    m_pGrid.clear();
-    Dispose(this);
+    Discard(this);
 }

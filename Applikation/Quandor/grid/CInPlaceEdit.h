@@ -43,35 +43,17 @@ public:
     void DiscardEdit() override;
     void ForwardKey(const CGridEditKey& key) override;
 
-    int GetRow() const { return m_nRow; }
-    int GetColumn() const { return m_nColumn; }
-    quint32 GetID() const { return m_nID; }
-    QString GetInitialText() const { return m_strInitText; }
-    CGridEditKey GetLastKey() const { return m_lastKey; }
-    bool GetExitOnArrows() const { return m_bExitOnArrows; }
-    bool IsEnded() const { return m_bEnded; }
-
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     // Typed text widens the editor to fit it.
     void TextEntered() override { WidenToText(); }
     bool FiltersInput() const override { return !m_bEnded; }
+    bool HoldsFocus() const override { return hasFocus(); }
 
 private:
-    // Remembers the key and hands the focus back to the grid, which ends
-    // the edit.
-    void FinishWithKey(int key, Qt::KeyboardModifiers modifiers);
     // Grows to the text, never past the viewport's right edge; never shrinks.
     void WidenToText();
 
-    QPointer<CGridCtrl> m_pGrid;
-    quint32 m_nID = 0;
-    int m_nRow = -1;
-    int m_nColumn = -1;
-    QString m_strInitText;
-    CGridEditKey m_lastKey;
-    bool m_bExitOnArrows = false;
-    bool m_bEnded = false;
     QRect m_rectCell;
 };
