@@ -49,7 +49,7 @@ void idle(CQuandorApp& app, CSimulatedReader::Model model, int seconds)
     if (!app.CreateMainFrame())
         std::exit(1);
     CLeftTreeView* tree = app.GetMainFrame()->GetLeftTreeView();
-    if (!bench::WaitFor([&] { return tree->IsPollingRunning() && !tree->GetSearchProgress(); }, 15000)) {
+    if (!bench::WaitFor([&] { return tree->IsPollingRunning() && !tree->GetSearchProgress(); }, 60000)) {
         std::printf("idle %s: no connection\n", qPrintable(CSimulatedReader::ModelName(model)));
         return;
     }
