@@ -8,6 +8,7 @@
 #include "TraitsLock.h"
 
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -188,6 +189,19 @@ private:
     unsigned m_line = 1;
 };
 
+// The processors this process may run on: on fewer than the machine has
+// (pinned, or in a container), workers beyond them only take turns with
+// the caller, and the files they read ahead leave the cache before their
+// report reads them again.
+std::size_t usableProcessors()
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) == 0)
+        return std::size_t(std::max(1, CPU_COUNT(&set)));
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
 enum class Opened { Ready, Skipped, Failed };
 
 // Opens a file for searching and tells its size; a problem as kind and code.
@@ -351,8 +365,7 @@ std::vector<RegEx::Item> RegEx::list(const std::string& files, bool recurse)
 void RegEx::run(const std::vector<Item>& items, std::vector<FilesContinueInfo>& problems, const Search& search,
                 const Collect& collect, const Report& report)
 {
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const unsigned threads = unsigned(std::min<std::size_t>({cores, items.size(), 8}));
+    const unsigned threads = unsigned(std::min<std::size_t>({usableProcessors(), items.size(), 8}));
     if (!m_readAhead || threads < 2) {
         for (const Item& item : items) {
             const bool go = item.folderProblem ? record(problems, item.path, search_failed, item.error)
