@@ -2,9 +2,9 @@
 # computes asks for one of the machine's processors. A test that mostly waits
 # on a clock of the program (the reader line's reply windows and quiet times,
 # another program's lock until a step's bound, a notice's seconds) asks for
-# one of the waiting places instead: 24 of them at once used about two of
-# eight processors. scripts/quandor gives CTest two places a processor and
-# keeps a quarter of the processors for them; a plain `ctest -j N` ignores
+# one of the waiting places instead: 16 of them at once used less than one
+# of eight processors. scripts/quandor gives CTest four places a processor
+# and keeps a quarter of the processors for them; a plain `ctest -j N` ignores
 # both and runs N tests at once. Asking for shares of one pool instead, the
 # waiting tests took every share freed one at a time while the computing
 # ones, which need a whole processor, queued behind them.

@@ -61,14 +61,15 @@ struct CCachedText::Shared
 
 namespace {
 
-// Every shared text of the process, found by its text. A text's count is
+// Every shared text of the process, found by its text (a view of the
+// shared copy's own characters). A text's count is
 // changed without the lock while it cannot reach zero (the one changing it
 // holds a count of its own); the last count goes under the lock, so a text
 // is never found and freed at once.
 struct Pool
 {
     std::mutex mutex;
-    QHash<QString, CCachedText::Shared*> texts;
+    QHash<QStringView, CCachedText::Shared*> texts;
 };
 
 Pool& pool()
@@ -82,7 +83,12 @@ Pool& pool()
 
 CCachedText::CCachedText(const QString& text)
 {
-    Assign(text);
+    Assign(text, &text);
+}
+
+CCachedText::CCachedText(QStringView text)
+{
+    Assign(text, nullptr);
 }
 
 void CCachedText::AddRef() const noexcept
@@ -116,7 +122,7 @@ CCachedText& CCachedText::operator=(const QString& text)
     return *this;
 }
 
-void CCachedText::Assign(const QString& text)
+void CCachedText::Assign(QStringView text, const QString* owner)
 {
     if (text.isEmpty())
         return;
@@ -126,12 +132,13 @@ void CCachedText::Assign(const QString& text)
     }
     Pool& p = pool();
     std::lock_guard<std::mutex> lock(p.mutex);
-    Shared*& entry = p.texts[text];
+    Shared* entry = p.texts.value(text);
     if (entry) {
         entry->refs.fetch_add(1, std::memory_order_relaxed);
     } else {
         entry = new Shared;
-        entry->text = text;
+        entry->text = owner ? *owner : text.toString();
+        p.texts.insert(QStringView(entry->text), entry);
     }
     m_bits = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(entry));
 }
@@ -150,7 +157,7 @@ void CCachedText::Release() noexcept
     Pool& p = pool();
     std::lock_guard<std::mutex> lock(p.mutex);
     if (entry->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) {
-        p.texts.remove(entry->text);
+        p.texts.remove(QStringView(entry->text));
         delete entry;
     }
 }

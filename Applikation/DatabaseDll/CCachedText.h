@@ -22,6 +22,8 @@ class CCachedText
 public:
     CCachedText() noexcept = default;
     CCachedText(const QString& text); // NOLINT: rows take their texts by assignment
+    // Straight from a reader's characters: a text seen before costs no copy.
+    explicit CCachedText(QStringView text);
     CCachedText(const CCachedText& other) noexcept
         : m_bits(other.m_bits)
     {
@@ -69,7 +71,8 @@ public:
 
 private:
     bool Equals(const QString& text) const;
-    void Assign(const QString& text);
+    // owner: the text as a QString when there is one, shared rather than copied.
+    void Assign(QStringView text, const QString* owner);
     bool IsShared() const { return m_bits != 0 && (m_bits & 1u) == 0; }
     void AddRef() const noexcept;
     // Drops this object's count of its shared text and empties it.

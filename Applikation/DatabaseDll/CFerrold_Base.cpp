@@ -36,7 +36,7 @@ void CFerrold_Base::DoFieldExchange(CFieldExchange*)
 {
 }
 
-int CFerrold_Base::ReadTable(const std::function<void(const QVariant*)>& onRow)
+int CFerrold_Base::ReadTable(const std::function<void(const CRowView&)>& onRow)
 {
     m_cacheTransaction = 0;
     int rows = 0;
@@ -47,8 +47,8 @@ int CFerrold_Base::ReadTable(const std::function<void(const QVariant*)>& onRow)
         const QString sql = QStringLiteral("SELECT DISTINCT %1 FROM %2 ORDER BY %3")
                                 .arg(SelectList(db), QuotedTable(db),
                                      QuotedColumn(db, Fields().Bindings().front().column));
-        ok = ReadRows(sql, [&](const QVariant* values) {
-            onRow(values);
+        ok = ReadRows(sql, [&](const CRowView& row) {
+            onRow(row);
             ++rows;
         });
     }

@@ -84,15 +84,11 @@ protected:
     // in binding order). Leaves the set itself, open or closed, untouched.
     // Returns 1 when rows were read, 0 when the table is empty or the read
     // failed; a failure is reported with the driver's text.
-    int ReadTable(const std::function<void(const QVariant* values)>& onRow);
+    int ReadTable(const std::function<void(const CRowView& row)>& onRow);
 
     // The cache side of the bulk writes, by column index (binding order).
     virtual int CacheRemoveWhere(int column, const QList<QVariant>& values) = 0;
     virtual int CacheAssignWhere(int column, const QList<QVariant>& values, const CColumnValues& assignments) = 0;
-
-    static qint32 Long(const QVariant& v) { return CFieldExchange::ToLong(v); }
-    static QString Text(const QVariant& v) { return CFieldExchange::ToText(v); }
-    static int Bool(const QVariant& v) { return CFieldExchange::ToBool(v); }
 
 private:
     // Runs one bulk write in a transaction (its own, or a part of the

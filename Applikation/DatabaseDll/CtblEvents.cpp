@@ -107,9 +107,21 @@ int CtblEvents::_Requery()
     // reach for a moment must not empty the screen.
     auto shown = m_cache.TakeAll();
     qint32 nr = 1;
-    const int result = ReadTable([&](const QVariant* v) {
-        Set_Events(nr++, Long(v[0]), Text(v[1]), Text(v[2]), Text(v[3]), Text(v[4]), Text(v[5]), Text(v[6]),
-                   Text(v[7]), Long(v[8]), Text(v[9]));
+    // Each text goes from the reader's characters to its cached form at once.
+    const int result = ReadTable([&](const CRowView& v) {
+        structEvents row;
+        row.ID_Events = v.Long(0);
+        row.Transpondernummer = CCachedText(v.TextView(1));
+        row.Datum = CCachedText(v.TextView(2));
+        row.Uhrzeit = CCachedText(v.TextView(3));
+        row.Binaerwert1 = CCachedText(v.TextView(4));
+        row.Event1 = CCachedText(v.TextView(5));
+        row.Binaerwert2 = CCachedText(v.TextView(6));
+        row.Event2 = CCachedText(v.TextView(7));
+        row.nNr = nr++;
+        row.Leser_ID = v.Long(8);
+        row.LeserName = CCachedText(v.TextView(9));
+        m_cache.Append(std::move(row));
     });
     if (LastReadFailed())
         m_cache.PutBack(std::move(shown));

@@ -92,7 +92,7 @@ int CtblLeser::_Requery()
     // reach for a moment must not empty the screen.
     auto shown = m_cache.TakeAll();
     qint32 nr = 1;
-    const int result = ReadTable([&](const QVariant* v) { Set_Leser(nr++, Long(v[0]), Text(v[1]), Text(v[2]), Text(v[3]), Bool(v[4]), Text(v[5]), Text(v[6]), Text(v[7])); });
+    const int result = ReadTable([&](const CRowView& v) { Set_Leser(nr++, v.Long(0), v.Text(1), v.Text(2), v.Text(3), v.Bool(4), v.Text(5), v.Text(6), v.Text(7)); });
     if (LastReadFailed())
         m_cache.PutBack(std::move(shown));
     return result;

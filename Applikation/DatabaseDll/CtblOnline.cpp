@@ -48,7 +48,7 @@ int CtblOnline::_Requery()
     // The rows shown so far stay when the read fails: a server out of
     // reach for a moment must not empty the screen.
     auto shown = m_cache.TakeAll();
-    const int result = ReadTable([&](const QVariant* v) { Set_Online(Long(v[0]), Text(v[1])); });
+    const int result = ReadTable([&](const CRowView& v) { Set_Online(v.Long(0), v.Text(1)); });
     if (LastReadFailed())
         m_cache.PutBack(std::move(shown));
     return result;

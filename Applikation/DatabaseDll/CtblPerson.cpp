@@ -82,7 +82,7 @@ int CtblPerson::_Requery()
     // reach for a moment must not empty the screen.
     auto shown = m_cache.TakeAll();
     qint32 nr = 1;
-    const int result = ReadTable([&](const QVariant* v) { Set_Person(nr++, Long(v[0]), Text(v[1]), Long(v[2])); });
+    const int result = ReadTable([&](const CRowView& v) { Set_Person(nr++, v.Long(0), v.Text(1), v.Long(2)); });
     if (LastReadFailed())
         m_cache.PutBack(std::move(shown));
     return result;

@@ -97,7 +97,7 @@ int CtblTransponder::_Requery()
     // reach for a moment must not empty the screen.
     auto shown = m_cache.TakeAll();
     qint32 nr = 1;
-    const int result = ReadTable([&](const QVariant* v) { Set_Transponder(nr++, Long(v[0]), Text(v[1]), Long(v[2]), Long(v[3]), Text(v[4]), Long(v[5]), Bool(v[6])); });
+    const int result = ReadTable([&](const CRowView& v) { Set_Transponder(nr++, v.Long(0), v.Text(1), v.Long(2), v.Long(3), v.Text(4), v.Long(5), v.Bool(6)); });
     if (LastReadFailed())
         m_cache.PutBack(std::move(shown));
     return result;

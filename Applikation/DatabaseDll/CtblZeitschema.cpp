@@ -105,8 +105,8 @@ int CtblZeitschema::_Requery()
     // reach for a moment must not empty the screen.
     auto shown = m_cache.TakeAll();
     std::vector<structZeitschema> rows;
-    const int result = ReadTable([&](const QVariant* v) {
-        rows.push_back(makeRow(Long(v[0]), Text(v[1]), Text(v[2]), Text(v[3]), Bool(v[4]), Bool(v[5]), Bool(v[6]), Bool(v[7]), Bool(v[8]), Bool(v[9]), Bool(v[10]), Bool(v[11])));
+    const int result = ReadTable([&](const CRowView& v) {
+        rows.push_back(makeRow(v.Long(0), v.Text(1), v.Text(2), v.Text(3), v.Bool(4), v.Bool(5), v.Bool(6), v.Bool(7), v.Bool(8), v.Bool(9), v.Bool(10), v.Bool(11)));
     });
     if (LastReadFailed()) {
         m_cache.PutBack(std::move(shown));

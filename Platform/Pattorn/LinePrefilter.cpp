@@ -14,7 +14,7 @@ namespace rc = boost::regex_constants;
 
 namespace {
 
-using ByteSet = std::array<bool, 256>;
+using ByteSet = ByteRuns::ByteSet;
 
 std::atomic<std::uint64_t> s_lastId{0};
 
@@ -348,8 +348,7 @@ std::unique_ptr<LinePrefilter> LinePrefilter::Create(const std::string& expressi
 
 LinePrefilter::LinePrefilter(std::unique_ptr<re2::RE2> engine, bool hasDot, const ByteSet& bytes,
                              std::size_t shortest)
-    : m_engine(std::move(engine)), m_id(++s_lastId), m_hasDot(hasDot), m_bytes(bytes),
-      m_shortest(std::max<std::size_t>(shortest, 1)),
+    : m_engine(std::move(engine)), m_id(++s_lastId), m_hasDot(hasDot), m_runs(bytes, shortest),
       m_skipRuns(std::count(bytes.begin(), bytes.end(), true) <= 128)
 {
 }
@@ -393,41 +392,20 @@ bool LinePrefilter::matchFrom(const char* from, const char* last, const char*& s
     return true;
 }
 
-const char* LinePrefilter::nextRun(const char* from, const char* last) const
-{
-    // The window [from, from + shortest) is tested from its end: a byte
-    // outside the set rules out every window holding it, so the next
-    // window starts after it. Bytes already found in the set are not
-    // tested again.
-    const std::size_t width = m_shortest;
-    const auto* p = reinterpret_cast<const unsigned char*>(from);
-    const auto* end = reinterpret_cast<const unsigned char*>(last);
-    const unsigned char* tested = p;
-    while (std::size_t(end - p) >= width) {
-        const unsigned char* k = p + width;
-        while (k > tested && m_bytes[k[-1]])
-            --k;
-        if (k == tested)
-            return reinterpret_cast<const char*>(p);
-        tested = p + width;
-        p = k;
-    }
-    return nullptr;
-}
-
 bool LinePrefilter::Next(const char* from, const char* last, const char*& start, const char*& lineEnd,
-                        Tally& tally) const
+                         Tally& tally, std::size_t& lineFeeds) const
 {
     if (!m_skipRuns) {
         if (!matchFrom(from, last, start))
             return false;
+        lineFeeds += ByteRuns::LineFeeds(from, start);
         const void* after = std::memchr(start, '\n', std::size_t(last - start));
         lineEnd = after ? static_cast<const char*>(after) + 1 : last;
         return true;
     }
     // A match lies within one run and within one line, so the line engine
     // looks only from the run to the end of its line.
-    while (const char* run = nextRun(from, last)) {
+    while (const char* run = m_runs.Next(from, last, lineFeeds)) {
         const void* after = std::memchr(run, '\n', std::size_t(last - run));
         lineEnd = after ? static_cast<const char*>(after) + 1 : last;
         ++tally.m_candidates;
@@ -438,6 +416,7 @@ bool LinePrefilter::Next(const char* from, const char* last, const char*& start,
         if (matchFrom(run, lineEnd, start))
             return true;
         tally.Missed();
+        lineFeeds += after ? 1 : 0;
         from = lineEnd;
     }
     return false;

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "ByteRuns.h"
 #include "PattornExport.h"
 
 #include <boost/regex.hpp>
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -32,8 +32,7 @@ namespace pattorn {
 // end or match nothing at all, since then a match is not confined to the
 // line it starts in.
 //
-// Before the line engine it skips, at a few bytes a step, the text that
-// holds no run of bytes a match could consist of as long as the shortest
+// Before the line engine it skips (see ByteRuns) the text that holds no run of bytes a match could consist of as long as the shortest
 // match: a match of a number or a word then costs the line engine one call
 // on its line, not a scan of the text before it.
 class PATTORN_EXPORT LinePrefilter
@@ -67,23 +66,20 @@ public:
 
     // Where in [from, last) the first match may start (no match starts
     // before it), and the end of its line (after its line feed, or "last");
-    // false when no match may start there at all. A search keeps one tally
-    // for all its calls and tells it when the line held no match.
-    bool Next(const char* from, const char* last, const char*& start, const char*& lineEnd, Tally& tally) const;
+    // false when no match may start there at all. Adds the line feeds in
+    // [from, start) to "lineFeeds". A search keeps one tally for all its
+    // calls and tells it when the line held no match.
+    bool Next(const char* from, const char* last, const char*& start, const char*& lineEnd, Tally& tally,
+              std::size_t& lineFeeds) const;
 
     // The expression as the line engine reads it; empty when refused.
     static std::string Translate(const std::string& expression, bool& hasDot);
 
 private:
-    // Per byte value, whether a match may hold it.
-    using ByteSet = std::array<bool, 256>;
-
-    LinePrefilter(std::unique_ptr<re2::RE2> engine, bool hasDot, const ByteSet& bytes, std::size_t shortest);
+    LinePrefilter(std::unique_ptr<re2::RE2> engine, bool hasDot, const ByteRuns::ByteSet& bytes,
+                  std::size_t shortest);
     // This thread's copy of the engine.
     const re2::RE2& engine() const;
-    // The first run of match bytes in [from, last) as long as the shortest
-    // match; null when there is none.
-    const char* nextRun(const char* from, const char* last) const;
     bool matchFrom(const char* from, const char* last, const char*& start) const;
 
     // Threads that search side by side each take a copy: one engine's
@@ -93,8 +89,8 @@ private:
     const std::uint64_t m_id;
     // A dot matches a line end unless the search says otherwise.
     bool m_hasDot;
-    ByteSet m_bytes;
-    std::size_t m_shortest;
+    // Runs of match bytes as long as the shortest match.
+    ByteRuns m_runs;
     // Off where most bytes may be in a match: the runs would then be most
     // lines, each costing a call of the line engine.
     bool m_skipRuns;

@@ -1,5 +1,6 @@
 #include "RegEx.h"
 
+#include "ByteRuns.h"
 #include "FileWalker.h"
 #include "HandlerGuard.h"
 #include "LinePrefilter.h"
@@ -8,6 +9,7 @@
 #include "TraitsLock.h"
 
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +19,7 @@
 #include <clocale>
 #include <locale>
 
+
 namespace pattorn {
 
 namespace rc = boost::regex_constants;
@@ -25,7 +28,8 @@ using Results = FileMatch::Results;
 class RegEx::Matcher : public MatchFormatter
 {
 public:
-    using Visit = std::function<bool(const Results&)>;
+    // A match and the line it starts in, counted from 1.
+    using Visit = std::function<bool(const Results&, unsigned line)>;
 
     virtual bool Search(const char* first, const char* last, rc::match_flag_type flags) const = 0;
     // Calls "visit" for every match; false from it ends the grep. "narrow":
@@ -49,7 +53,7 @@ public:
         if (!m_prefilter || !m_prefilter->Covers(flags))
             return boost::regex_search(first, last, results, m_regex, flags);
         bool found = false;
-        eachMatch(first, last, flags, results, [&] {
+        eachMatch(first, last, flags, results, [&](unsigned) {
             found = true;
             return false;
         });
@@ -60,12 +64,22 @@ public:
               const Visit& visit) const override
     {
         if (!narrow || !m_prefilter || !m_prefilter->Covers(flags)) {
-            boost::regex_grep([&visit](const Results& results) { return visit(results); }, first, last, m_regex,
-                              flags);
+            // Counts lines once over the text, up to each match's start.
+            const char* counted = first;
+            unsigned line = 1;
+            boost::regex_grep(
+                [&](const Results& results) {
+                    if (counted < results[0].first) {
+                        line += unsigned(ByteRuns::LineFeeds(counted, results[0].first));
+                        counted = results[0].first;
+                    }
+                    return visit(results, line);
+                },
+                first, last, m_regex, flags);
             return;
         }
         Results results;
-        eachMatch(first, last, flags, results, [&] { return visit(results); });
+        eachMatch(first, last, flags, results, [&](unsigned line) { return visit(results, line); });
     }
 
     Results Refind(const char* start, const char* last, rc::match_flag_type flags) const override
@@ -84,11 +98,12 @@ public:
 
 private:
     // Finds the matches the engine's own grep finds, each as "results",
-    // until "found" says stop. Every match lies within one line and holds a
-    // character, so the engine runs only from where the line engine says a
-    // match may start to the end of that line, and goes on from the end of
-    // the match as its own grep does. The byte before and the line feed
-    // after stay in view, so boundaries read as in the whole file.
+    // until "found" (given the match's line) says stop. Every match lies
+    // within one line, holds a character and no line feed, so the engine
+    // runs only from where the line engine says a match may start to the
+    // end of that line, and goes on from the end of the match as its own
+    // grep does. The byte before and the line feed after stay in view, so
+    // boundaries read as in the whole file.
     template <class Found>
     void eachMatch(const char* first, const char* last, rc::match_flag_type flags, Results& results,
                    const Found& found) const
@@ -97,14 +112,17 @@ private:
         const char* start = nullptr;
         const char* lineEnd = nullptr;
         LinePrefilter::Tally tally;
-        while (from < last && m_prefilter->Next(from, last, start, lineEnd, tally)) {
+        std::size_t lineFeeds = 0;
+        while (from < last && m_prefilter->Next(from, last, start, lineEnd, tally, lineFeeds)) {
             const rc::match_flag_type at = start == first ? flags : flags | rc::match_prev_avail;
             if (!boost::regex_search(start, lineEnd, results, m_regex, at)) {
                 tally.Missed();
+                if (lineEnd[-1] == '\n')
+                    ++lineFeeds;
                 from = lineEnd;
                 continue;
             }
-            if (!found())
+            if (!found(unsigned(lineFeeds + 1)))
                 return;
             from = results[0].second;
         }
@@ -164,29 +182,18 @@ int engineCode(const std::exception& e)
     return int(rc::error_unknown);
 }
 
-// Counts lines once over a file, up to each match's start.
-class Lines
+// The processors this process may run on: on fewer than the machine has
+// (pinned, or in a container), workers beyond them only take turns with
+// the caller, and the files they read ahead leave the cache before their
+// report reads them again.
+std::size_t usableProcessors()
 {
-public:
-    explicit Lines(const char* start) : m_counted(start) {}
-    unsigned At(const char* position)
-    {
-        while (m_counted < position) {
-            const void* end = std::memchr(m_counted, '\n', std::size_t(position - m_counted));
-            if (!end) {
-                m_counted = position;
-                break;
-            }
-            ++m_line;
-            m_counted = static_cast<const char*>(end) + 1;
-        }
-        return m_line;
-    }
-
-private:
-    const char* m_counted;
-    unsigned m_line = 1;
-};
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) == 0)
+        return std::size_t(std::max(1, CPU_COUNT(&set)));
+    return std::max(1u, std::thread::hardware_concurrency());
+}
 
 enum class Opened { Ready, Skipped, Failed };
 
@@ -351,8 +358,7 @@ std::vector<RegEx::Item> RegEx::list(const std::string& files, bool recurse)
 void RegEx::run(const std::vector<Item>& items, std::vector<FilesContinueInfo>& problems, const Search& search,
                 const Collect& collect, const Report& report)
 {
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const unsigned threads = unsigned(std::min<std::size_t>({cores, items.size(), 8}));
+    const unsigned threads = unsigned(std::min<std::size_t>({usableProcessors(), items.size(), 8}));
     if (!m_readAhead || threads < 2) {
         for (const Item& item : items) {
             const bool go = item.folderProblem ? record(problems, item.path, search_failed, item.error)
@@ -470,11 +476,10 @@ unsigned RegEx::GrepFiles(const GrepCallback& callback, const std::string& files
         if (!done)
             return true;
         const char* const first = fileStart();
-        Lines lines(first);
         HandlerGuard guard;
-        auto visit = [&](const Results& results) {
+        auto visit = [&](const Results& results, unsigned line) {
             ++count;
-            const FileMatch match(results, first, lines.At(results[0].first), *matcher);
+            const FileMatch match(results, first, line, *matcher);
             return guard.Run([&] { return callback(path, match); });
         };
         try {
@@ -492,9 +497,8 @@ unsigned RegEx::GrepFiles(const GrepCallback& callback, const std::string& files
         if (outcome.read != FileOutcome::Read::Done)
             return;
         const char* const first = outcome.buffer.get();
-        Lines lines(first);
         try {
-            matcher->Grep(first, first + outcome.size, flags, m_lineFilter, [&](const Results& results) {
+            matcher->Grep(first, first + outcome.size, flags, m_lineFilter, [&](const Results& results, unsigned line) {
                 if (outcome.lines.size() == kMaxKeptMatches) {
                     outcome.tooMany = true;
                     return false;
@@ -504,7 +508,7 @@ unsigned RegEx::GrepFiles(const GrepCallback& callback, const std::string& files
                     outcome.spans.push_back(mark.matched ? int(mark.first - first) : -1);
                     outcome.spans.push_back(mark.matched ? int(mark.second - first) : -1);
                 }
-                outcome.lines.push_back(lines.At(results[0].first));
+                outcome.lines.push_back(line);
                 return true;
             });
         } catch (const std::exception& e) {

@@ -1,5 +1,7 @@
 #include "CFieldExchange.h"
 
+#include <limits>
+
 namespace {
 
 QString stripBrackets(const QString& name)
@@ -76,6 +78,17 @@ int CFieldExchange::ToBool(const QVariant& v)
     if (v.typeId() == QMetaType::Bool)
         return v.toBool() ? 1 : 0;
     return v.toLongLong() != 0 ? 1 : 0;
+}
+
+bool CFieldExchange::FitsLong(const QVariant& v)
+{
+    if (v.isNull())
+        return true;
+    bool ok = false;
+    const qlonglong n = v.toLongLong(&ok);
+    if (!ok) // a text or a fraction in a number column reads as its number, as before
+        return true;
+    return n >= std::numeric_limits<qint32>::min() && n <= std::numeric_limits<qint32>::max();
 }
 
 void RFX_Long(CFieldExchange* pFX, const QString& column, qint32& value)

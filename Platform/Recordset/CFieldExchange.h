@@ -34,6 +34,8 @@ public:
     static qint32 ToLong(const QVariant& v);
     static QString ToText(const QVariant& v);
     static int ToBool(const QVariant& v);
+    // Whether a number column's value fits 32 bits.
+    static bool FitsLong(const QVariant& v);
 
 private:
     std::vector<Binding> m_bindings;

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "CFieldExchange.h"
+#include "CRowView.h"
 
 #include <QSqlDatabase>
 #include <QString>
-#include <QVariant>
 
 #include <functional>
 #include <vector>
@@ -15,9 +15,8 @@
 // several times what reading the embedded file does; a cache of 100,000
 // events is read this way.
 //
-// The values handed over are those Qt's driver would give: a number as an
-// int (a qlonglong when it does not fit 32 bits), a text as a QString, NULL
-// as a null value of the column's type.
+// A row is handed over as views into the arrays (CRowView), so a text goes
+// from the driver's buffer to the caller's own form in one conversion.
 class COdbcBlockReader
 {
 public:
@@ -34,8 +33,9 @@ public:
         CFieldExchange::Type type;
     };
 
-    // onRow gets one value per column, in the order given, and returns false
-    // to stop the read. NotTaken leaves the caller to read the usual way.
+    // onRow gets the row's values in the order of the columns given, and
+    // returns false to stop the read. NotTaken leaves the caller to read the
+    // usual way.
     static Outcome Read(const QSqlDatabase& db, const QString& sql, const std::vector<Column>& columns,
-                        const std::function<bool(const QVariant* values)>& onRow, QString* error);
+                        const std::function<bool(const CRowView& row)>& onRow, QString* error);
 };

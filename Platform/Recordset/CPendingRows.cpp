@@ -118,7 +118,7 @@ qint32 CPendingRows::DrawnKey(QSqlDatabase& db)
                 m_noKeySequence = true;
                 return 0;
             }
-            if (!CRecordset::FitsLong(key))
+            if (!CFieldExchange::FitsLong(key))
                 throw CDBException(QStringLiteral("The table \"%1\" gave the new row the key %2, outside the range "
                                                   "of a 32-bit number; the row was not stored.")
                                        .arg(m_set.TableName(), key.toString()));

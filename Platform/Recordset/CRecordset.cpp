@@ -28,17 +28,6 @@ QString CRecordset::StripBrackets(QString name)
     return name;
 }
 
-bool CRecordset::FitsLong(const QVariant& v)
-{
-    if (v.isNull())
-        return true;
-    bool ok = false;
-    const qlonglong n = v.toLongLong(&ok);
-    if (!ok) // a text or a fraction in a number column reads as its number, as before
-        return true;
-    return n >= std::numeric_limits<qint32>::min() && n <= std::numeric_limits<qint32>::max();
-}
-
 CRecordset::Finish::~Finish()
 {
     if (query)
@@ -186,6 +175,20 @@ QString CRecordset::WideNumbersFault(const QSqlDatabase& db)
 bool CRecordset::ReadRows(const QString& sql, const std::function<void(const QVariant*)>& onRow,
                           const QList<QVariant>& bindValues)
 {
+    std::vector<QVariant> values(Fields().Bindings().size());
+    return ReadRows(
+        sql,
+        [&](const CRowView& row) {
+            for (size_t c = 0; c < values.size(); ++c)
+                values[c] = row.Value(int(c));
+            onRow(values.data());
+        },
+        bindValues);
+}
+
+bool CRecordset::ReadRows(const QString& sql, const std::function<void(const CRowView&)>& onRow,
+                          const QList<QVariant>& bindValues)
+{
     const auto& bindings = Fields().Bindings();
     QSqlDatabase db = Connection();
     if (!db.isOpen())
@@ -204,16 +207,16 @@ bool CRecordset::ReadRows(const QString& sql, const std::function<void(const QVa
     if (m_pDatabase->NarrowsIntegers() && !m_lastError.isEmpty())
         return false;
     // A number cut to 32 bits would be another row's key, or another reader.
-    const auto takeRow = [&](const QVariant* values) {
+    const auto takeRow = [&](const CRowView& row) {
         for (size_t c = 0; c < bindings.size(); ++c) {
-            if (bindings[c].type == CFieldExchange::Type::Long && !FitsLong(values[c])) {
+            if (bindings[c].type == CFieldExchange::Type::Long && !row.FitsLong(int(c))) {
                 m_lastError = QStringLiteral("The value %1 in the column \"%2\" of the table \"%3\" is outside the "
                                              "range of a 32-bit number.")
-                                  .arg(values[c].toString(), bindings[c].column, TableName());
+                                  .arg(row.Value(int(c)).toString(), bindings[c].column, TableName());
                 return false;
             }
         }
-        onRow(values);
+        onRow(row);
         return true;
     };
 
@@ -257,11 +260,32 @@ bool CRecordset::ReadRows(const QString& sql, const std::function<void(const QVa
         }
         index.push_back(i);
     }
+    // A text column's characters are viewed where Qt's driver put them;
+    // a value of another type (a number in a text column) as its text.
     std::vector<QVariant> values(bindings.size());
+    std::vector<QString> texts(bindings.size());
+    std::vector<CRowView::Cell> cells(bindings.size());
+    for (size_t c = 0; c < cells.size(); ++c) {
+        cells[c].value = &values[c];
+        cells[c].text = bindings[c].type == CFieldExchange::Type::Text;
+    }
+    const CRowView row(cells.data(), int(cells.size()));
     while (query.next()) {
-        for (size_t c = 0; c < index.size(); ++c)
-            values[c] = query.value(index[c]);
-        if (!takeRow(values.data()))
+        for (size_t c = 0; c < index.size(); ++c) {
+            QVariant& value = values[c];
+            value = query.value(index[c]);
+            CRowView::Cell& cell = cells[c];
+            cell.null = value.isNull();
+            if (!cell.text || cell.null) {
+                cell.chars = QStringView();
+            } else if (value.typeId() == QMetaType::QString) {
+                cell.chars = *static_cast<const QString*>(value.constData());
+            } else {
+                texts[c] = value.toString();
+                cell.chars = texts[c];
+            }
+        }
+        if (!takeRow(row))
             return false;
     }
     if (query.lastError().isValid()) {
@@ -566,7 +590,7 @@ void CRecordset::RefreshCurrentRow()
     QVariant* row = RowValues(m_current);
     for (size_t c = 0; c < bindings.size(); ++c) {
         const QVariant v = query->value(static_cast<int>(c));
-        if (bindings[c].type == CFieldExchange::Type::Long && !FitsLong(v))
+        if (bindings[c].type == CFieldExchange::Type::Long && !CFieldExchange::FitsLong(v))
             throw CDBException(QStringLiteral("The value %1 in the column \"%2\" of the table \"%3\" is outside the "
                                               "range of a 32-bit number.")
                                    .arg(v.toString(), bindings[c].column, TableName()));
@@ -643,7 +667,7 @@ qint32 CRecordset::InsertRow(QSqlDatabase& db, const std::vector<size_t>& column
             throw CDBException(max->lastError().text());
         id = max->value(0);
     }
-    if (!FitsLong(id)) {
+    if (!CFieldExchange::FitsLong(id)) {
         // The row could never be addressed by its key: it is taken back.
         QSqlQuery undo(db);
         undo.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(table, QuotedColumn(db, bindings[0].column)));

@@ -3,6 +3,7 @@
 #include "CDBException.h"
 #include "CFieldExchange.h"
 #include "CPendingRows.h"
+#include "CRowView.h"
 
 #include <QHash>
 #include <QSet>
@@ -110,6 +111,9 @@ public:
     // Runs a query and hands every row to onRow, its values in binding order,
     // without touching the set's own rows or members. The query must return
     // every bound column; a number outside 32 bits fails the read.
+    bool ReadRows(const QString& sql, const std::function<void(const CRowView& row)>& onRow,
+                  const QList<QVariant>& bindValues = {});
+    // The same with each value as Qt's driver gives it (CRowView::Value).
     bool ReadRows(const QString& sql, const std::function<void(const QVariant* values)>& onRow,
                   const QList<QVariant>& bindValues = {});
 
@@ -169,8 +173,6 @@ private:
 
     // "?, ?, ?" for count values.
     static QString Marks(int count);
-    // Whether a number column's value fits 32 bits.
-    static bool FitsLong(const QVariant& v);
     static QString StripBrackets(QString name);
     // Ends a prepared statement's use, so it holds no lock and no result.
     struct Finish

@@ -161,7 +161,9 @@ TEST_F(CtblCacheTest, LongTextsAndFlagsAreReadAsStored)
 
 // Texts of every length around the read's block sizes (a row's array holds
 // 64 code units, a long value comes in pieces of 4095), each shifted so a
-// pair of surrogates straddles the edges, in more rows than one block holds.
+// pair of surrogates straddles the edges, in more rows than one block holds:
+// read as the transponders keep them (a QString) and as the events do
+// (straight from the reader's characters).
 TEST_F(CtblCacheTest, TextsOfEveryLengthReadBackWholeAcrossBlocks)
 {
     const int lengths[] = {0, 1, 62, 63, 64, 65, 66, 4094, 4095, 4096, 4097, 9001};
@@ -177,10 +179,13 @@ TEST_F(CtblCacheTest, TextsOfEveryLengthReadBackWholeAcrossBlocks)
         return text;
     };
     std::map<qint32, QString> stored;
+    std::map<qint32, std::pair<QString, QString>> storedEvents; // transponder number (packed), text
     {
         auto& h = Handler();
         CtblTransponder* t = h.Get_Ptr_To_tblTransponder();
+        CtblEvents* e = h.Get_Ptr_To_tblEvents();
         ASSERT_TRUE(t->OpenAppendOnly());
+        ASSERT_TRUE(e->OpenAppendOnly());
         CTransaction transaction(h.GetDatabase());
         for (int row = 0; row < 1300; ++row) {
             t->AddNew();
@@ -188,21 +193,38 @@ TEST_F(CtblCacheTest, TextsOfEveryLengthReadBackWholeAcrossBlocks)
             t->strLeser_IDS = textOf(row);
             t->Update();
             stored[t->GetLastInsertKey()] = textOf(row);
+            e->AddNew();
+            e->strTranspondernummer = t->strTransponderNummer;
+            e->strEvent2 = textOf(row + 1);
+            e->Update();
+            storedEvents[e->GetLastInsertKey()] = {e->strTranspondernummer, e->strEvent2};
         }
         ASSERT_TRUE(transaction.Commit()) << transaction.GetError().toStdString();
         t->Close();
+        e->Close();
     }
 
     auto& h = Handler();
     CtblTransponder* t = h.Get_Ptr_To_tblTransponder();
+    CtblEvents* e = h.Get_Ptr_To_tblEvents();
     ASSERT_EQ(t->GetAnz_Transponder(), 1300);
+    ASSERT_EQ(e->GetAnz_Events(), 1300);
     int differing = 0;
+    const auto expectText = [&](const char* table, qint32 key, const QString& read, const QString& text) {
+        if (read != text && ++differing <= 3)
+            ADD_FAILURE() << table << " key " << key << ": " << read.size() << " code units read, " << text.size()
+                          << " stored";
+    };
     for (const auto& [key, text] : stored) {
         const auto* row = t->FindByKey(key);
         ASSERT_NE(row, nullptr) << key;
-        if (row->Leser_IDS != text && ++differing <= 3)
-            ADD_FAILURE() << "key " << key << ": " << row->Leser_IDS.size() << " code units read, " << text.size()
-                          << " stored";
+        expectText("transponder", key, row->Leser_IDS, text);
+    }
+    for (const auto& [key, texts] : storedEvents) {
+        const auto* row = e->FindByKey(key);
+        ASSERT_NE(row, nullptr) << key;
+        expectText("event", key, row->Transpondernummer, texts.first);
+        expectText("event", key, row->Event2, texts.second);
     }
     EXPECT_EQ(differing, 0);
 

@@ -147,8 +147,8 @@ void BM_BareBlockReadOfHundredThousandEvents(benchmark::State& state)
         QString error;
         const auto outcome = COdbcBlockReader::Read(
             db.Connection(), QStringLiteral("SELECT * FROM \"tblEvents\" ORDER BY \"ID_Events\""), columns,
-            [&](const QVariant* values) {
-                benchmark::DoNotOptimize(values);
+            [&](const CRowView& row) {
+                benchmark::DoNotOptimize(row.TextView(1));
                 ++rows;
                 return true;
             },
