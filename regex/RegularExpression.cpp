@@ -61,8 +61,12 @@ public:
     const std::vector<REMatch>& FileParts(const tramex::MatchVector& parts) const
     {
         m_fileParts.resize(parts.size());
-        for (std::size_t i = 0; i < parts.size(); ++i)
-            m_fileParts[i] = {CodePage1252::Decode(parts[i].text), parts[i].position};
+        for (std::size_t i = 0; i < parts.size(); ++i) {
+            // Into the last match's texts, unless a handler kept them.
+            const std::string& text = parts[i].text;
+            CodePage1252::Decode(text.data(), qsizetype(text.size()), m_fileParts[i].text);
+            m_fileParts[i].position = parts[i].position;
+        }
         return m_fileParts;
     }
 

@@ -44,7 +44,10 @@ int CFerrold_Base::ReadTable(const std::function<void(const CRowView&)>& onRow)
     QString error;
     QSqlDatabase db = m_pDatabase ? m_pDatabase->Connection(&error) : QSqlDatabase();
     if (db.isOpen()) {
-        const QString sql = QStringLiteral("SELECT DISTINCT %1 FROM %2 ORDER BY %3")
+        // No DISTINCT: every row carries its table's key, so it would drop
+        // nothing, yet a database server sorts every row by every column to
+        // learn that (a fifth of the events' load, spilled to disk).
+        const QString sql = QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
                                 .arg(SelectList(db), QuotedTable(db),
                                      QuotedColumn(db, Fields().Bindings().front().column));
         ok = ReadRows(sql, [&](const CRowView& row) {

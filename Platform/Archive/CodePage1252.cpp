@@ -45,13 +45,33 @@ std::string CodePage1252::Encode(QStringView text, char substitute, bool* allRep
     return bytes;
 }
 
-QString CodePage1252::Decode(const char* bytes, qsizetype size)
+namespace {
+
+void decodeTo(const char* bytes, qsizetype size, QChar* out)
 {
-    QString text(size, Qt::Uninitialized);
-    QChar* out = text.data();
     for (qsizetype i = 0; i < size; ++i) {
         const auto b = static_cast<unsigned char>(bytes[i]);
         out[i] = QChar((b >= 0x80 && b < 0xA0) ? kHighControls[b - 0x80] : char16_t(b));
     }
+}
+
+} // namespace
+
+QString CodePage1252::Decode(const char* bytes, qsizetype size)
+{
+    QString text(size, Qt::Uninitialized);
+    decodeTo(bytes, size, text.data());
     return text;
+}
+
+void CodePage1252::Decode(const char* bytes, qsizetype size, QString& text)
+{
+    // Empty, never null, as the text Decode returns.
+    if (text.isNull()) {
+        text = Decode(bytes, size);
+        return;
+    }
+    text.resize(size);
+    if (size > 0)
+        decodeTo(bytes, size, text.data());
 }

@@ -23,6 +23,9 @@ public:
     static std::string Encode(QStringView text, char substitute, bool* allRepresentable = nullptr);
     static QString Decode(const char* bytes, qsizetype size);
     static QString Decode(const std::string& bytes) { return Decode(bytes.data(), qsizetype(bytes.size())); }
+    // The same into "text", which keeps its room where it is not shared:
+    // for texts decoded one after another into the same place.
+    static void Decode(const char* bytes, qsizetype size, QString& text);
 
     // The byte of one unit; false when the code page cannot hold it.
     static bool ToByte(char16_t unit, unsigned char& byte);

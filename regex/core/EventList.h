@@ -48,7 +48,8 @@ public:
     bool IsEmpty() const { return !m_entries; }
     size_t Count() const { return m_entries ? m_entries->size() : 0; }
 
-    void Raise(Args... args) const
+    // Each handler takes its own copy of an argument passed by value.
+    void Raise(const Args&... args) const
     {
         const std::shared_ptr<const std::vector<Entry>> snapshot = m_entries;
         if (!snapshot)

@@ -193,6 +193,21 @@ TYPED_TEST(RegexFiles, GrepFilesGivesPositionsLinesAndMarks)
     EXPECT_EQ(reports[2].parts[0].second, 6);
     EXPECT_EQ(reports[3].file, "sub/deeper/e.txt");
 
+    // A handler may keep the matches it is given: later reports leave them
+    // as they were.
+    std::vector<typename TestFixture::Matches> kept;
+    int keeper = 0;
+    re.OnGreppingFiles.Subscribe(&keeper, [&](typename TypeParam::Regex*, typename TypeParam::String,
+                                               const typename TestFixture::Matches& m, unsigned,
+                                               bool&) { kept.push_back(m); });
+    re.SetExpression(TypeParam::Text("([a-z])[a-z]*"));
+    const auto words = this->grepped(re, count);
+    re.RemoveAllEventHandlers(&keeper);
+    ASSERT_EQ(kept.size(), words.size());
+    for (std::size_t i = 0; i < kept.size(); ++i)
+        EXPECT_EQ(PartsOf<TypeParam>(kept[i]), words[i].parts) << i;
+    re.SetExpression(TypeParam::Text("(al)(x)?pha"));
+
     // Stopping ends the work on that file only; the stopped match counts.
     const auto stopped = this->grepped(re, count, 1);
     EXPECT_EQ(count, 3u);
