@@ -216,8 +216,8 @@ void CParamWrenDlg::AskReader()
         m_pMaster->setText(m_strReaderMaster);
     else if (!answered)
         m_pMaster->setText(m_strStoredMaster);
-    else // which one is current is asked once the dialog is on screen
-        m_link.PostLater();
+    else
+        m_link.PostLater(); // which one is current: asked once the dialog is on screen
 }
 
 void CParamWrenDlg::showEvent(QShowEvent* event)
