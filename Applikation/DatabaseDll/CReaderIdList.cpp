@@ -5,22 +5,6 @@
 
 namespace {
 
-// Calls "each" with every piece of the list, empty ones too; an empty text
-// has no piece.
-template <class Each>
-void forEachPiece(QStringView text, Each each)
-{
-    if (text.isEmpty())
-        return;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i <= text.size(); ++i) {
-        if (i == text.size() || text[i] == u';') {
-            each(text.mid(start, i - start));
-            start = i + 1;
-        }
-    }
-}
-
 // The column takes no NULL: a list emptied here is an empty text.
 QString notNull(QString text)
 {
@@ -32,7 +16,7 @@ QString notNull(QString text)
 CReaderIdList::CReaderIdList(const QString& stored)
     : m_text(stored)
 {
-    forEachPiece(m_text, [this](QStringView piece) {
+    ForEachPiece(m_text, kSeparator, [this](QStringView piece) {
         const qint32 reader = ReaderOf(piece);
         if (reader != 0 && !Holds(reader))
             m_readers.append(reader);
@@ -66,7 +50,7 @@ CReaderIdList CReaderIdList::With(qint32 reader) const
         return *this;
     CReaderIdList result = *this;
     const QString id = QString::number(reader);
-    result.m_text = m_text.isEmpty() ? id : m_text + u';' + id;
+    result.m_text = m_text.isEmpty() ? id : m_text + kSeparator + id;
     result.m_readers.append(reader);
     return result;
 }
@@ -83,12 +67,12 @@ CReaderIdList CReaderIdList::Without(const QSet<qint32>& readers) const
     CReaderIdList result;
     QString kept;
     bool first = true;
-    forEachPiece(m_text, [&](QStringView piece) {
+    ForEachPiece(m_text, kSeparator, [&](QStringView piece) {
         const qint32 id = ReaderOf(piece);
         if (id != 0 && readers.contains(id))
             return;
         if (!first)
-            kept += u';';
+            kept += kSeparator;
         kept += piece;
         first = false;
         if (id != 0 && !result.Holds(id))
@@ -102,7 +86,7 @@ CReaderIdList CReaderIdList::Imported(const QList<qint32>& readers)
 {
     QString text = QStringLiteral("");
     for (qint32 reader : readers)
-        text += QString::number(reader) + u';';
+        text += QString::number(reader) + kSeparator;
     return CReaderIdList(text);
 }
 

@@ -31,9 +31,27 @@
 class CReaderIdList
 {
 public:
+    static constexpr QChar kSeparator = u';';
+
     CReaderIdList() = default;
     explicit CReaderIdList(const QString& stored);
 
+    // Calls each with every piece of text between separators, in order,
+    // and with the piece after the last separator, also when it is empty;
+    // an empty text has no piece. The one rule by which lists are split.
+    template <class Each>
+    static void ForEachPiece(QStringView text, QChar separator, Each each)
+    {
+        if (text.isEmpty())
+            return;
+        qsizetype start = 0;
+        for (qsizetype i = 0; i <= text.size(); ++i) {
+            if (i == text.size() || text[i] == separator) {
+                each(text.mid(start, i - start));
+                start = i + 1;
+            }
+        }
+    }
     // The reader one piece names; 0 for none.
     static qint32 ReaderOf(QStringView piece);
 

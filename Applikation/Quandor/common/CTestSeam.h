@@ -14,8 +14,7 @@
 //   CDialogRunner::RunnerSeam          modal dialogs
 //   CFileChooser::ChooserSeam          file dialogs
 //   CRecordViewMenu::TrackerSeam       context menus
-//   CLeserDlg::SettingsOpenerSeam      a reader's settings dialog
-//   CLeserDlg::PlainListOpenerSeam     the plain readers' list dialog
+//   CLeftTreeView::PortOpenerSeam      the serial port's opening
 //   CMainFrame::HelpOpenerSeam         the help viewer
 //   CNameDlg::ClockSeam, CFileNameRule::ClockSeam, CParamHeron_KiteDlg::ClockSeam
 //                                      the clocks (CTimeStamp::Clock) of new

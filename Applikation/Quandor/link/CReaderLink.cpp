@@ -6,6 +6,16 @@
 #include "CRegistryKey.h"
 
 #include <system_error>
+#include <utility>
+
+namespace {
+
+// The link whose thread this is, set for the thread's whole life: unlike
+// a comparison with the thread's id it cannot race the join of a thread
+// that is ending.
+thread_local const CReaderLink* t_linkOfThread = nullptr;
+
+} // namespace
 
 CReaderLink::CReaderLink(CLanguageHandler* language, CReaderLinkObserver* observer, const CLinkTiming& timing)
     : m_language(language)
@@ -31,6 +41,12 @@ void CReaderLink::SetObserver(CReaderLinkObserver* observer)
     m_observer.store(observer);
 }
 
+void CReaderLink::SetPortOpener(PortOpener opener)
+{
+    std::lock_guard<std::mutex> control(m_controlMutex);
+    m_portOpener = std::move(opener);
+}
+
 bool CReaderLink::SetTiming(const CLinkTiming& timing)
 {
     std::lock_guard<std::mutex> control(m_controlMutex);
@@ -53,7 +69,7 @@ CLinkTiming CReaderLink::Timing() const
 
 bool CReaderLink::OnLinkThread() const
 {
-    return m_threadId.load() == std::this_thread::get_id();
+    return t_linkOfThread == this;
 }
 
 bool CReaderLink::IsSearching() const
@@ -94,7 +110,10 @@ CReaderLink::ConnectResult CReaderLink::Connect(quint32 comPort)
     m_status.SetReaderName(QStringLiteral("---"));
     // Resolved here rather than on the thread: the settings are read on
     // the caller's thread only.
-    const QString devicePath = CComPorts::DevicePath(int(comPort));
+    m_devicePath = CComPorts::DevicePath(int(comPort));
+    PortOpener open = m_portOpener;
+    if (!open)
+        open = [this](const QString& portName, quint8 baudSelector) { return OpenPort(portName, baudSelector); };
 
     const quint64 connection = m_connection.load() + 1;
     m_connection.store(connection);
@@ -104,7 +123,7 @@ CReaderLink::ConnectResult CReaderLink::Connect(quint32 comPort)
     m_threadActive.store(true);
     m_searching.store(true);
     try {
-        m_thread = std::thread(&CReaderLink::Run, this, connection, comPort, devicePath);
+        m_thread = std::thread(&CReaderLink::Run, this, connection, comPort, std::move(open));
     } catch (const std::system_error&) {
         m_threadActive.store(false);
         m_searching.store(false);
@@ -113,13 +132,13 @@ CReaderLink::ConnectResult CReaderLink::Connect(quint32 comPort)
     return ConnectStarted;
 }
 
-void CReaderLink::Run(quint64 connection, quint32 comPort, QString devicePath)
+void CReaderLink::Run(quint64 connection, quint32 comPort, PortOpener open)
 {
-    m_threadId.store(std::this_thread::get_id());
+    t_linkOfThread = this;
     CReaderLinkObserver* const observer = m_observer.load();
 
-    CReaderSearch search(m_channel, m_status, m_stop, m_language, observer);
-    CSearchOutcome outcome = search.Run(comPort, devicePath);
+    CReaderSearch search(m_channel, std::move(open), m_status, m_stop, m_language, observer);
+    CSearchOutcome outcome = search.Run(comPort);
     outcome.connection = connection;
     const int readerType = m_status.Read().readerType;
 
@@ -137,8 +156,7 @@ void CReaderLink::Run(quint64 connection, quint32 comPort, QString devicePath)
     if (outcome.success)
         m_poller.Loop(readerType, observer, connection);
 
-    // Thread ids are reused once a thread is gone.
-    m_threadId.store(std::thread::id());
+    t_linkOfThread = nullptr;
     m_threadActive.store(false);
 }
 
@@ -170,6 +188,15 @@ int CReaderLink::ClosePort()
 
 int CReaderLink::OpenPort(const QString& portName, quint8 baudSelector)
 {
+    if (OnLinkThread()) {
+        // The search opening its connection's port. No control lock:
+        // ClosePort() holds it while it joins this thread. Nor Arm(): a
+        // ClosePort() under way has shut the channel, which then refuses
+        // this open.
+        if (CComPorts::NumberFromName(portName) != int(m_status.Read().comPort))
+            return 0;
+        return m_channel.Open(m_devicePath, baudSelector) ? 1 : 0;
+    }
     std::lock_guard<std::mutex> control(m_controlMutex);
     // Reopening the port under the search or the polling would change its
     // speed, or drop what is on the line, under them.

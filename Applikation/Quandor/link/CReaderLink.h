@@ -6,6 +6,7 @@
 #include "CReaderChannel.h"
 #include "CReaderLinkObserver.h"
 #include "CReaderPoller.h"
+#include "CReaderSearch.h"
 
 #include <QDateTime>
 #include <QString>
@@ -49,6 +50,12 @@ public:
 
     // Set before the first Connect().
     void SetObserver(CReaderLinkObserver* observer);
+    // How a search opens the port (by its name "COM<n>" and baud selector);
+    // called on the link's thread, and ending in this link's OpenPort(),
+    // which opens the connection's port there. Without one the search calls
+    // OpenPort() itself. Taken by the next Connect().
+    using PortOpener = CReaderSearch::PortOpener;
+    void SetPortOpener(PortOpener opener);
     // The link's times (see CLinkTiming). Changed only while no connection
     // runs and the port is closed; false (nothing changed) otherwise.
     bool SetTiming(const CLinkTiming& timing);
@@ -75,7 +82,9 @@ public:
     int ClosePort();
     // Opens "COM<n>" directly (1: 57200 baud, 2: 9600, other: the driver's
     // rate); 1 = open. For a direct conversation without a search; refused
-    // (0) while a connection (search or polling) runs.
+    // (0) while a connection (search or polling) runs. On the link's own
+    // thread it opens the port of the connection (and no other), as the
+    // search does.
     int OpenPort(const QString& portName, quint8 baudSelector);
 
     // A direct command (modes 1 and 2) of the transfer that holds lease,
@@ -151,7 +160,7 @@ public:
     quint64 ConnectionId() const { return m_connection.load(); }
 
 private:
-    void Run(quint64 connection, quint32 comPort, QString devicePath);
+    void Run(quint64 connection, quint32 comPort, PortOpener open);
     bool OnLinkThread() const;
 
     CLanguageHandler* m_language;
@@ -163,8 +172,11 @@ private:
     std::mutex m_controlMutex; // Connect and ClosePort, one at a time
     mutable std::mutex m_timingMutex;
     CLinkTiming m_timing; // guarded by m_timingMutex
+    PortOpener m_portOpener; // guarded by m_controlMutex
+    // The device of the connection's port: written by Connect() before the
+    // thread starts, read on the thread.
+    QString m_devicePath;
     std::thread m_thread;
-    std::atomic<std::thread::id> m_threadId{};
     std::atomic<bool> m_threadActive{false};
     std::atomic<bool> m_searching{false};
     std::atomic<bool> m_stop{false};

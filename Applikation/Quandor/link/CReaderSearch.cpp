@@ -7,6 +7,7 @@
 #include "CSerialPort.h"
 
 #include <random>
+#include <utility>
 
 namespace {
 
@@ -42,9 +43,10 @@ QString TwoDigits(int value)
 
 } // namespace
 
-CReaderSearch::CReaderSearch(CReaderChannel& channel, CLinkStatus& status, const std::atomic<bool>& stop,
-                             CLanguageHandler* language, CReaderLinkObserver* observer)
+CReaderSearch::CReaderSearch(CReaderChannel& channel, PortOpener open, CLinkStatus& status,
+                             const std::atomic<bool>& stop, CLanguageHandler* language, CReaderLinkObserver* observer)
     : m_channel(channel)
+    , m_open(std::move(open))
     , m_status(status)
     , m_stop(stop)
     , m_language(language)
@@ -113,8 +115,14 @@ CSearchOutcome CReaderSearch::Finish(End end, QList<int> messages)
     return outcome;
 }
 
-CSearchOutcome CReaderSearch::Run(quint32 comPort, const QString& devicePath)
+bool CReaderSearch::Open(quint8 baudSelector) const
 {
+    return m_open && m_open(m_portName, baudSelector) == 1;
+}
+
+CSearchOutcome CReaderSearch::Run(quint32 comPort)
+{
+    m_portName = QStringLiteral("COM%1").arg(comPort);
     m_status.SetMasterTransponder(QString());
     if (m_observer) {
         QString text;
@@ -127,7 +135,7 @@ CSearchOutcome CReaderSearch::Run(quint32 comPort, const QString& devicePath)
     m_status.SetConnection(int(comPort), CLinkStatus::ReaderNone);
     if (Stopped())
         return Finish(End::Cancelled);
-    if (!m_channel.Open(devicePath, CSerialPort::kBaud57200))
+    if (!Open(CSerialPort::kBaud57200))
         return Finish(Stopped() ? End::Cancelled : End::Failure);
 
     QByteArray identity;
@@ -140,7 +148,7 @@ CSearchOutcome CReaderSearch::Run(quint32 comPort, const QString& devicePath)
     }
     if (!identity.isEmpty())
         return SearchFramed(identity);
-    return SearchPlain(devicePath, comPort);
+    return SearchPlain(comPort);
 }
 
 CSearchOutcome CReaderSearch::SearchFramed(const QByteArray& identity)
@@ -195,12 +203,12 @@ CSearchOutcome CReaderSearch::SearchFramed(const QByteArray& identity)
     return Finish(End::Failure, {kTextNotAcknowledged});
 }
 
-CSearchOutcome CReaderSearch::SearchPlain(const QString& devicePath, quint32 comPort)
+CSearchOutcome CReaderSearch::SearchPlain(quint32 comPort)
 {
     m_channel.Close();
     if (Stopped())
         return Finish(End::Cancelled);
-    if (!m_channel.Open(devicePath, CSerialPort::kBaud9600))
+    if (!Open(CSerialPort::kBaud9600))
         return Finish(Stopped() ? End::Cancelled : End::Failure, {kTextPlainOpenFailed});
 
     const QByteArray identity = Send('H', QByteArray(), CReaderFrame::PlainMode);

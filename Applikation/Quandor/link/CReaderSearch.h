@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
 
 class CLanguageHandler;
 class CLinkStatus;
@@ -22,12 +23,18 @@ class CReaderChannel;
 class CReaderSearch
 {
 public:
-    CReaderSearch(CReaderChannel& channel, CLinkStatus& status, const std::atomic<bool>& stop,
+    // Opens the port by its name ("COM<n>") at a baud selector (1: 57200,
+    // 2: 9600); 1 = open.
+    using PortOpener = std::function<int(const QString& portName, quint8 baudSelector)>;
+
+    // open opens the port that channel talks on.
+    CReaderSearch(CReaderChannel& channel, PortOpener open, CLinkStatus& status, const std::atomic<bool>& stop,
                   CLanguageHandler* language, CReaderLinkObserver* observer);
 
-    // Searches on the device of port comPort. On success the port stays
-    // open at the reader's speed and the status holds the reader.
-    CSearchOutcome Run(quint32 comPort, const QString& devicePath);
+    // Searches on port comPort (at 57200 baud, then at 9600 for the plain
+    // models). On success the port stays open at the reader's speed and the
+    // status holds the reader.
+    CSearchOutcome Run(quint32 comPort);
 
     // "U0000" and seconds, minutes, hours, weekday (01 Monday to 07
     // Sunday), day, month, two-digit year, two digits each. The weekday
@@ -46,11 +53,14 @@ private:
     bool Stopped() const { return m_stop.load(); }
     CSearchOutcome Finish(End end, QList<int> messages = {});
     CSearchOutcome SearchFramed(const QByteArray& identity);
-    CSearchOutcome SearchPlain(const QString& devicePath, quint32 comPort);
+    CSearchOutcome SearchPlain(quint32 comPort);
+    bool Open(quint8 baudSelector) const;
 
     CReaderChannel& m_channel;
+    const PortOpener m_open;
     CLinkStatus& m_status;
     const std::atomic<bool>& m_stop;
     CLanguageHandler* m_language;
     CReaderLinkObserver* m_observer;
+    QString m_portName;
 };

@@ -35,10 +35,6 @@ constexpr unsigned int kButtonText = 59;
 
 void openSettings(CLeserDlg& view, CReaderModel::SettingsDialog dialog, const CtblLeser::structLeser& reader)
 {
-    if (const CLeserDlg::SettingsOpener opener = CLeserDlg::SettingsOpenerSeam(dialog).Get()) {
-        opener(view, reader);
-        return;
-    }
     switch (dialog) {
     case CReaderModel::SettingsDialog::Wren: CParamWrenDlg::Open(view, reader); break;
     case CReaderModel::SettingsDialog::HeronKite: CParamHeron_KiteDlg::Open(view, reader); break;
@@ -47,14 +43,6 @@ void openSettings(CLeserDlg& view, CReaderModel::SettingsDialog dialog, const Ct
 }
 
 } // namespace
-
-CTestSeam<CLeserDlg::SettingsOpener>& CLeserDlg::SettingsOpenerSeam(CReaderModel::SettingsDialog dialog)
-{
-    static CTestSeam<SettingsOpener> seams[] = {CTestSeam<SettingsOpener>("CLeserDlg::SettingsOpenerSeam(None)"),
-                                                CTestSeam<SettingsOpener>("CLeserDlg::SettingsOpenerSeam(Wren)"),
-                                                CTestSeam<SettingsOpener>("CLeserDlg::SettingsOpenerSeam(HeronKite)")};
-    return seams[int(dialog)];
-}
 
 CLeserDlg::CLeserDlg(CAppContext& context, QWidget* parent)
     : CGridBaseDlg(context, parent)

@@ -3,13 +3,11 @@
 #include "CGridBaseDlg.h"
 #include "CReaderModel.h"
 #include "CReaderStore.h"
-#include "CTestSeam.h"
 #include "CtblLeser.h"
 
 #include <QString>
 #include <QStringList>
 
-#include <functional>
 #include <memory>
 
 class CReaderLink;
@@ -45,14 +43,6 @@ public:
         ID_FETCH_ALL_DATA = 32801,
         ID_WRITE_ALL_DATA = 32802,
     };
-
-    // How a row's settings button opens its model's dialog. The dialog gets
-    // a copy of the row (it finds the record by ID_Leser): the cache may be
-    // re-read while it is open. The view opens the model's own dialog (the
-    // Wren's or the framed readers'); an opener set here replaces it (tests
-    // open none), and a kind without a dialog opens nothing.
-    using SettingsOpener = std::function<void(CLeserDlg& view, const CtblLeser::structLeser& reader)>;
-    static CTestSeam<SettingsOpener>& SettingsOpenerSeam(CReaderModel::SettingsDialog dialog);
 
     explicit CLeserDlg(CAppContext& context, QWidget* parent = nullptr);
     // A transfer still running is stopped and joined first.
@@ -109,12 +99,9 @@ public:
     void OnFetchAllData();
     int OnFetchAllDone(int endFlags);
 
-    // How fetching and writing all data reach a plain reader: its list
-    // dialog, modal, for the clicked reader's ID. The dialog registers
-    // itself; without one the commands do nothing for a plain reader.
+    // Fetching and writing all data reach a plain reader through its list
+    // dialog (CSendWrenDlg), modal, for the clicked reader's ID.
     enum PlainListMode { PlainFetch = 0, PlainWrite = 1 };
-    using PlainListOpener = std::function<void(CLeserDlg& view, PlainListMode mode, qint32 readerId)>;
-    static CTestSeam<PlainListOpener>& PlainListOpenerSeam();
 
     // The reader whose row was clicked, captured by the context menu: the
     // transfers act on it through its ID, never by looking up its name.
@@ -136,6 +123,9 @@ protected:
     void OnGetCellText(GRID_DISPINFO* info) override;
     void OnGetCellColor(GRID_DISPINFO* info) override;
     void OnGridRClick(GRID_NOTIFY* notify) override;
+    // A row's settings button: its model's dialog (the Wren's or the framed
+    // readers'), made from a copy of the row, since the cache may be re-read
+    // while it is open; a model without one opens nothing.
     void OnGridButtonClick(GRID_NOTIFY* notify) override;
 
 private:

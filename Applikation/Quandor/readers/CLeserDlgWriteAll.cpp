@@ -41,12 +41,6 @@ unsigned int limitText(CReaderModel::ModelCode code)
 
 } // namespace
 
-CTestSeam<CLeserDlg::PlainListOpener>& CLeserDlg::PlainListOpenerSeam()
-{
-    static CTestSeam<PlainListOpener> seam("CLeserDlg::PlainListOpenerSeam");
-    return seam;
-}
-
 const CReaderModel::Facts* CLeserDlg::ClickedModelWhenIdle() const
 {
     // One transfer at a time; the menu greys the commands meanwhile.
@@ -68,10 +62,7 @@ void CLeserDlg::OnWriteAllData()
 
 void CLeserDlg::OpenPlainList(PlainListMode mode)
 {
-    if (const PlainListOpener opener = PlainListOpenerSeam().Get())
-        opener(*this, mode, m_nClickedReaderID);
-    else
-        CSendWrenDlg::Run(*this, int(mode), m_nClickedReaderID);
+    CSendWrenDlg::Run(*this, int(mode), m_nClickedReaderID);
 }
 
 int CLeserDlg::OnWriteAllDataRun()

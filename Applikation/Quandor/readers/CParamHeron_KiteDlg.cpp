@@ -93,16 +93,8 @@ CParamHeron_KiteDlg::CParamHeron_KiteDlg(CLeserDlg* owner, const CtblLeser::stru
 {
     CDialogFrame::Setup(*this, QStringLiteral("CParamHeron_KiteDlg"), Text(kCaptionText));
     BuildLayout();
-
-    // Only the reader of this row may be sent anything; any other reply
-    // (another reader, none, a plain reader) leaves storing alone.
-    bool thisReader = false;
-    CReaderLink* link = ReaderLink();
-    if (link && link->IsPortOpen()) {
-        const QString reply = m_pContext->SendAndWait('L', QStringLiteral("S0000"), CReaderFrame::FramedMode);
-        thisReader = reply.size() == 26 && reply.mid(4, 20) == m_strSerial;
-    }
-    Button(IDC_UPDATE_READER)->setEnabled(thisReader);
+    // Until the reader has said who it is (when the dialog is shown).
+    Button(IDC_UPDATE_READER)->setEnabled(false);
     CFerrold_Handler* db = Database();
     Button(IDC_UPDATE_DATABASE)->setEnabled(db && db->Get_Ptr_To_tblOnline()->_Requery() != 0);
 
@@ -114,6 +106,23 @@ CParamHeron_KiteDlg::CParamHeron_KiteDlg(CLeserDlg* owner, const CtblLeser::stru
 }
 
 CParamHeron_KiteDlg::~CParamHeron_KiteDlg() = default;
+
+void CParamHeron_KiteDlg::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (m_bShown)
+        return;
+    m_bShown = true;
+    // Asked when the dialog runs, not when it is made: a dialog that is
+    // only built sends nothing. Only the reader of this row may be sent
+    // anything; any other reply (another reader, none, a plain reader)
+    // leaves storing alone.
+    CReaderLink* link = ReaderLink();
+    if (link && link->IsPortOpen()) {
+        const QString reply = m_pContext->SendAndWait('L', QStringLiteral("S0000"), CReaderFrame::FramedMode);
+        Button(IDC_UPDATE_READER)->setEnabled(reply.size() == 26 && reply.mid(4, 20) == m_strSerial);
+    }
+}
 
 CFerrold_Handler* CParamHeron_KiteDlg::Database() const
 {

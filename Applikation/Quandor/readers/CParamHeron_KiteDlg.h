@@ -81,6 +81,7 @@ public:
     void OnUpdateReader();
     void OnUpdateDatabase();
 
+    qint32 ReaderId() const { return m_nReaderId; }
     quint8 ParameterByte() const { return m_nParameter; }
     QAbstractButton* Radio(int id) const;
     QGroupBox* Group(int id) const;
@@ -88,6 +89,9 @@ public:
     QLineEdit* SwitchTimeEdit() const { return m_pSwitchTime; }
     QComboBox* UnitBox() const { return m_pUnit; }
     QTimeEdit* TimePicker() const { return m_pTime; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
 
 private:
     void BuildLayout();
@@ -125,4 +129,5 @@ private:
     QLineEdit* m_pSwitchTime = nullptr;
     QComboBox* m_pUnit = nullptr;
     QTimer m_clockTimer;
+    bool m_bShown = false;
 };

@@ -188,6 +188,19 @@ void CParamWrenDlg::BuildLayout()
 
 void CParamWrenDlg::InitDialog()
 {
+    CFerrold_Handler* db = Database();
+    if (!db || !db->Get_Ptr_To_tblOnline()->_Requery())
+        m_pUpdateDatabase->setEnabled(false);
+
+    m_pSwitchTime->setText(CWrenSettings::SwitchTimeShown(m_strModus));
+    const CWrenSettings stored = CWrenSettings::FromParameter(m_strParameter);
+    m_strStoredMaster = stored.master;
+    m_pMasterActive->setChecked(stored.MasterActive());
+    (stored.Standalone() ? m_pStandalone : m_pReadingHead)->setChecked(true);
+}
+
+void CParamWrenDlg::AskReader()
+{
     if (CReaderLink* link = m_link.ReaderLink())
         link->SetParamDialogOpen(true);
 
@@ -199,29 +212,21 @@ void CParamWrenDlg::InitDialog()
         m_pUpdateReader->setEnabled(false);
         m_pNewMaster->setEnabled(false);
     }
-    CFerrold_Handler* db = Database();
-    if (!db || !db->Get_Ptr_To_tblOnline()->_Requery())
-        m_pUpdateDatabase->setEnabled(false);
-
-    m_pSwitchTime->setText(CWrenSettings::SwitchTimeShown(m_strModus));
-    const CWrenSettings stored = CWrenSettings::FromParameter(m_strParameter);
-    m_strStoredMaster = stored.master;
-    m_pMasterActive->setChecked(stored.MasterActive());
-    (stored.Standalone() ? m_pStandalone : m_pReadingHead)->setChecked(true);
-
     if (m_strStoredMaster.isEmpty() || m_strStoredMaster == m_strReaderMaster)
         m_pMaster->setText(m_strReaderMaster);
     else if (!answered)
         m_pMaster->setText(m_strStoredMaster);
-    // else: asked once the dialog is on screen.
+    else // which one is current is asked once the dialog is on screen
+        m_link.PostLater();
 }
 
 void CParamWrenDlg::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    if (m_link.FirstShow() && !m_strReaderMaster.isEmpty() && !m_strStoredMaster.isEmpty()
-        && m_strStoredMaster != m_strReaderMaster)
-        m_link.PostLater();
+    // The reader is asked when the dialog runs, not when it is made: a
+    // dialog that is only built sends nothing.
+    if (m_link.FirstShow())
+        AskReader();
 }
 
 bool CParamWrenDlg::event(QEvent* event)

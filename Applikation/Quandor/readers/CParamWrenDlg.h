@@ -73,6 +73,7 @@ public:
     QPushButton* UpdateReaderButton() const { return m_pUpdateReader; }
     QPushButton* CloseButton() const { return m_pClose; }
     QString ReaderMaster() const { return m_strReaderMaster; }
+    qint32 ReaderId() const { return m_nReaderId; }
     QString StoredMaster() const { return m_strStoredMaster; }
 
     void OnNewMaster();
@@ -89,7 +90,11 @@ private:
     // The database of the reader view that opened the dialog.
     CFerrold_Handler* Database() const;
     void BuildLayout();
+    // The stored settings into the controls.
     void InitDialog();
+    // The reader's master, at the first showing; the link stops polling a
+    // framed reader from then on until the dialog goes.
+    void AskReader();
     // The reader's row in the cache now; null when it is gone.
     const CtblLeser::structLeser* CurrentRow() const;
     // The mode bits and parameter text from the controls; false (the box

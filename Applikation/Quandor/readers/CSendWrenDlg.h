@@ -71,6 +71,8 @@ public:
     // Refused while a transfer holds the link. Returns at once after it.
     static void Run(CLeserDlg& owner, int mode, qint32 readerId);
 
+    int Mode() const { return m_nMode; }
+    qint32 ReaderId() const { return m_nReaderId; }
     QTreeWidget* DatabaseList() const { return m_pDatabase; }
     QTreeWidget* SendList() const { return m_pSend; }
     QTreeWidget* ReaderList() const { return m_pReader; }

@@ -84,6 +84,9 @@ CLeftTreeView::CLeftTreeView(CAppContext& context, CLanguageHandler* pLanguage, 
     , m_link(pLanguage, nullptr, CQuandorApp::Instance() ? CQuandorApp::Instance()->LinkTiming() : CLinkTiming())
 {
     m_link.SetObserver(this);
+    // Called on the link's thread, which the destructor joins first.
+    m_link.SetPortOpener(
+        [this](const QString& portName, quint8 baudSelector) { return OpenPort(portName, baudSelector); });
     setObjectName(QStringLiteral("CLeftTreeView"));
     setHeaderHidden(true);
     setColumnCount(1);
@@ -525,7 +528,15 @@ int CLeftTreeView::ClosePort()
 
 int CLeftTreeView::OpenPort(const QString& portName, quint8 baudSelector)
 {
+    if (const CReaderLink::PortOpener open = PortOpenerSeam().Get())
+        return open(portName, baudSelector);
     return m_link.OpenPort(portName, baudSelector);
+}
+
+CTestSeam<CReaderLink::PortOpener>& CLeftTreeView::PortOpenerSeam()
+{
+    static CTestSeam<CReaderLink::PortOpener> seam("CLeftTreeView::PortOpenerSeam");
+    return seam;
 }
 
 QString CLeftTreeView::SendCommand(const CLinkLease& lease, char letter, const QString& data, quint8 mode)

@@ -2,6 +2,7 @@
 
 #include "CReaderLink.h"
 #include "CReaderLinkObserver.h"
+#include "CTestSeam.h"
 
 #include <QPointer>
 #include <QString>
@@ -98,8 +99,13 @@ public:
     // Ends the connection or the search under way; nothing goes on the line
     // afterwards. Always 1.
     int ClosePort();
-    // Opens "COM<n>" without a search (1: 57200 baud, 2: 9600); 1 = open.
+    // Opens "COM<n>" (1: 57200 baud, 2: 9600); 1 = open. The search opens
+    // its port through it too, on the link's thread: it touches nothing of
+    // the window.
     int OpenPort(const QString& portName, quint8 baudSelector);
+    // A port that refuses (or counts) its openings: replaces the opening
+    // of OpenPort().
+    static CTestSeam<CReaderLink::PortOpener>& PortOpenerSeam();
     // A command straight to the port (modes 1 framed, 2 plain) by the
     // transfer that holds lease (Link().TakeLink()): the reply between STX
     // and EOT, or "" (at once when the lease is gone).

@@ -11,6 +11,7 @@
 #include "CGridCellCombo.h"
 #include "CGridCtrl.h"
 #include "CLanguageHandler.h"
+#include "CReaderIdList.h"
 #include "CtblLeser.h"
 #include "GridConstants.h"
 #include "GridRecords.h"
@@ -299,7 +300,8 @@ void CGridBaseDlg::SetupReaderColumns(int firstColumn, bool withWidths)
         m_pGrid->SetColumnCount(columns);
     m_nFirstReaderColumn = firstColumn;
     m_readerOfColumn.clear();
-    m_parsedList = CReaderIdList();
+    m_parsedList.clear();
+    m_parsedReaders.clear();
     for (int i = 0; i < readers->GetAnz_Leser(); ++i) {
         const int col = firstColumn + i;
         m_pGrid->SetColumnCellType(col, &CGridCellCheck::GetThisClass());
@@ -357,11 +359,17 @@ qint32 CGridBaseDlg::ReaderOfColumn(int column) const
 
 bool CGridBaseDlg::ReaderListHolds(const QString& readerList, qint32 readerId)
 {
-    if (readerList.isEmpty() || readerId == 0)
+    if (readerList.isEmpty() || readerId <= 0)
         return false;
-    if (readerList != m_parsedList.Text())
-        m_parsedList = CReaderIdList(readerList);
-    return m_parsedList.Holds(readerId);
+    if (readerList != m_parsedList) {
+        m_parsedList = readerList;
+        m_parsedReaders.clear();
+        QStringList pieces;
+        SplitString(readerList, &pieces, CReaderIdList::kSeparator);
+        for (const QString& piece : pieces)
+            m_parsedReaders.append(CReaderIdList::ReaderOf(piece));
+    }
+    return m_parsedReaders.contains(readerId);
 }
 
 int CGridBaseDlg::DefaultColumnWidth(int column, int width) const
@@ -441,9 +449,10 @@ QString CGridBaseDlg::ReaderName(quint32 readerId) const
 
 void CGridBaseDlg::SplitString(const QString& text, QStringList* pieces, QChar separator)
 {
-    if (!pieces || text.isEmpty())
+    if (!pieces)
         return;
-    pieces->append(text.split(separator, Qt::KeepEmptyParts));
+    // The rule every reader list is read by, below the views too.
+    CReaderIdList::ForEachPiece(text, separator, [pieces](QStringView piece) { pieces->append(piece.toString()); });
 }
 
 bool CGridBaseDlg::HexToUInt(const QString& text, quint32* value)

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "CGridNotifyReceiver.h"
-#include "CReaderIdList.h"
 #include "Colorref.h"
 
 #include <QList>
 #include <QStringList>
+#include <QVarLengthArray>
 #include <QWidget>
 
 #include <vector>
@@ -176,8 +176,9 @@ protected:
     void EndReaderColumnFill(int firstColumn, const QString& viewCode);
     // The reader of a reader column; 0 for any other column.
     qint32 ReaderOfColumn(int column) const;
-    // Whether a transponder's reader list names the reader (never 0); a list
-    // is parsed once while the grid asks for the columns of its row.
+    // Whether a transponder's reader list names the reader (never 0), each
+    // piece read as CReaderIdList reads it; a list is parsed once while the
+    // grid asks for the columns of its row.
     bool ReaderListHolds(const QString& readerList, qint32 readerId);
     // The cache row a data row shows: itself less one without a filter, the
     // filtered list's entry with one; -1 outside the list or the cache.
@@ -246,5 +247,7 @@ private:
     QString m_strFilter;
     int m_nFirstReaderColumn = 0;
     std::vector<qint32> m_readerOfColumn;
-    CReaderIdList m_parsedList;
+    // The list ReaderListHolds() parsed last, and the readers it names.
+    QString m_parsedList;
+    QVarLengthArray<qint32, 8> m_parsedReaders;
 };

@@ -6,7 +6,6 @@
 #include "CGridCtrl.h"
 #include "CLanguageHandler.h"
 #include "CPersonStore.h"
-#include "CReaderIdList.h"
 #include "CNotice.h"
 #include "CRecordWriter.h"
 #include "CtblLeser.h"
@@ -99,7 +98,7 @@ void CNameDlg::FillGrid(quint32 gridId, int columns)
     CtblLeser* readers = db->Get_Ptr_To_tblLeser();
     const int rows = FilterRows(persons->GetAnz_Person(), [&](int i) {
         const auto* transponder = m_lookups.TransponderById(persons->Get_Person(i)->Transponder_ID);
-        return transponder && CReaderIdList(transponder->Leser_IDS).Holds(qint32(m_nFilterID));
+        return transponder && ReaderListHolds(transponder->Leser_IDS, qint32(m_nFilterID));
     });
     InitGrid(QStringLiteral("02"), gridId, columns + readers->GetAnz_Leser() - 1, rows);
     CGridCtrl* grid = GetGrid();

@@ -119,7 +119,7 @@ void CTransponderDlg::FillGrid(quint32 gridId, int columns)
     CtblTransponder* transponders = db->Get_Ptr_To_tblTransponder();
     CtblLeser* readers = db->Get_Ptr_To_tblLeser();
     const int rows = FilterRows(transponders->GetAnz_Transponder(), [&](int i) {
-        return CReaderIdList(transponders->Get_Transponder(i)->Leser_IDS).Holds(qint32(m_nFilterID));
+        return ReaderListHolds(transponders->Get_Transponder(i)->Leser_IDS, qint32(m_nFilterID));
     });
     m_schemaNames.clear();
     CtblZeitschema* schemas = db->Get_Ptr_To_tblZeitschema();

@@ -4,7 +4,11 @@
 #include "ReaderViewFixture.h"
 #include "TestWait.h"
 
+#include "CDialogRunner.h"
 #include "CGridCellBase.h"
+#include "CParamHeron_KiteDlg.h"
+#include "CParamWrenDlg.h"
+#include "CWrenSettings.h"
 #include "CtblLeser.h"
 #include "GridConstants.h"
 #include "CWindowMessage.h"
@@ -167,22 +171,22 @@ TEST_F(ReaderListTest, TheButtonOpensTheModelsDialogWithACopyOfTheRow)
 {
     Sql(kEveryModel);
     StartShown();
+    using Dialog = CReaderModel::SettingsDialog;
     struct Opened {
-        CReaderModel::SettingsDialog dialog;
+        Dialog dialog;
         qint32 id;
-        QString name;
+        QString switchTime;
     };
     std::vector<Opened> opened;
-    auto opener = [&](CReaderModel::SettingsDialog dialog) {
-        return [&, dialog](CLeserDlg& view, const CtblLeser::structLeser& row) {
-            // The cache is re-read while the dialog is open; its row stays.
-            view.Reload(0);
-            opened.push_back({dialog, row.ID_Leser, row.Bezeichnung});
-        };
-    };
-    using Dialog = CReaderModel::SettingsDialog;
-    ScopedSeam wren(CLeserDlg::SettingsOpenerSeam(Dialog::Wren), opener(Dialog::Wren));
-    ScopedSeam framed(CLeserDlg::SettingsOpenerSeam(Dialog::HeronKite), opener(Dialog::HeronKite));
+    ScopedSeam runner(CDialogRunner::RunnerSeam(), [&](QDialog& dialog) {
+        // The cache is re-read while the dialog is open; its row stays.
+        View()->Reload(0);
+        if (auto* wren = dynamic_cast<CParamWrenDlg*>(&dialog))
+            opened.push_back({Dialog::Wren, wren->ReaderId(), wren->SwitchTime()->text()});
+        else if (auto* framed = dynamic_cast<CParamHeron_KiteDlg*>(&dialog))
+            opened.push_back({Dialog::HeronKite, framed->ReaderId(), framed->SwitchTimeEdit()->text()});
+        return int(QDialog::Rejected);
+    });
     // Sorted by name, descending: the rows of the grid are not the cache's.
     SortBy(4, 2);
     ASSERT_EQ(View()->m_nSortMode, 2);
@@ -197,7 +201,7 @@ TEST_F(ReaderListTest, TheButtonOpensTheModelsDialogWithACopyOfTheRow)
         EXPECT_EQ(opened[i].id, expected[i].first) << i;
         EXPECT_EQ(opened[i].dialog, expected[i].second) << i;
     }
-    EXPECT_EQ(opened[3].name, "Büro");
+    EXPECT_EQ(opened[3].switchTime, CWrenSettings::SwitchTimeShown("5")); // Büro's
 }
 
 TEST_F(ReaderListTest, TheMenuTargetsTheClickedRowsReaderUnderASortAndWithEqualNames)

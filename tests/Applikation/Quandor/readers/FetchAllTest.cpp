@@ -1,7 +1,9 @@
 #include "WriteAllFixture.h"
 #include "TestWait.h"
 
+#include "CDialogRunner.h"
 #include "CFetchedListStore.h"
+#include "CSendWrenDlg.h"
 #include "CtblPerson.h"
 #include "TestShots.h"
 
@@ -241,8 +243,11 @@ TEST_F(FetchAll, APlainReaderIsHandedToItsListDialog)
 {
     Online(CSimulatedReader::Kite);
     QList<std::pair<int, qint32>> opened;
-    ScopedSeam plainList(CLeserDlg::PlainListOpenerSeam(),
-        [&opened](CLeserDlg&, CLeserDlg::PlainListMode mode, qint32 id) { opened.append({int(mode), id}); });
+    ScopedSeam runner(CDialogRunner::RunnerSeam(), [&opened](QDialog& dialog) {
+        if (auto* list = dynamic_cast<CSendWrenDlg*>(&dialog))
+            opened.append({list->Mode(), list->ReaderId()});
+        return int(QDialog::Rejected);
+    });
     Click(8);
     View()->m_nClickedModelCode = int(CReaderModel::ModelCode::Wren);
     reader->ClearLog();

@@ -295,6 +295,7 @@ TEST_F(ParamWren, NoTagAndNoAnswer)
     {
         // No tag within the teaching wait: said so, nothing changed.
         auto dialog = Open();
+        dialog->show();
         EXPECT_EQ(dialog->SwitchTime()->text(), "0.5");
         QElapsedTimer clock;
         clock.start();

@@ -215,6 +215,7 @@ struct WindowFailure {
     int timeoutMs;
     QByteArray retried = {}; // frames that start so are sent `tries` times
     int tries = -1;     // -1: not counted
+    bool portRefuses = false; // the tree's OpenPort refuses every opening
 };
 
 void PrintTo(const WindowFailure& c, std::ostream* os) { *os << c.name; }
@@ -226,6 +227,9 @@ class FailingSearch : public ReaderLinkWindow, public ::testing::WithParamInterf
 TEST_P(FailingSearch, TellsTheUserAndStaysOffline)
 {
     const WindowFailure& c = GetParam();
+    ScopedSeam<CReaderLink::PortOpener> port(CLeftTreeView::PortOpenerSeam());
+    if (c.portRefuses)
+        port.Set([](const QString&, quint8) { return 0; });
     StartReader(c.model);
     c.prepare(*reader);
     const QByteArray identification = reader->Identification();
@@ -258,7 +262,10 @@ INSTANTIATE_TEST_SUITE_P(
                       },
                       {106, 107}, ReaderLinkWindow::kFramedSearchMs},
         WindowFailure{"RefusedClock", CSimulatedReader::Heron, [](CSimulatedReader& r) { r.NakNext('S', 4); },
-                      {106, 107}, ReaderLinkWindow::kFramedSearchMs, "FFSU0000", 4}),
+                      {106, 107}, ReaderLinkWindow::kFramedSearchMs, "FFSU0000", 4},
+        // The search opens the port through the tree: nothing reaches the reader.
+        WindowFailure{"ThePortRefusesOpening", CSimulatedReader::Kite, [](CSimulatedReader&) {}, {107},
+                      ReaderLinkWindow::kFramedSearchMs, "", 0, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ReaderLinkWindow, AReaderThatFallsSilentIsReportedLost)
