@@ -4,55 +4,12 @@ namespace pattorn {
 
 namespace rc = boost::regex_constants;
 
-unsigned FileMatch::Marks() const
-{
-    return m_results ? unsigned(m_results->size()) : m_marks;
-}
-
-bool FileMatch::bounds(int i, const char*& first, const char*& second) const
-{
-    if (i < 0 || unsigned(i) >= Marks())
-        return false;
-    if (m_results) {
-        const auto& mark = (*m_results)[i];
-        first = mark.first;
-        second = mark.second;
-        return mark.matched;
-    }
-    if (m_spans[2 * i] < 0)
-        return false;
-    first = m_fileStart + m_spans[2 * i];
-    second = m_fileStart + m_spans[2 * i + 1];
-    return true;
-}
-
 std::string FileMatch::operator[](int i) const
 {
     std::string text;
     int position = -1;
     Part(i, text, position);
     return text;
-}
-
-int FileMatch::Position(int i) const
-{
-    const char* first = nullptr;
-    const char* second = nullptr;
-    return bounds(i, first, second) ? int(first - m_fileStart) : -1;
-}
-
-void FileMatch::Part(int i, std::string& text, int& position) const
-{
-    const char* first = nullptr;
-    const char* second = nullptr;
-    if (!bounds(i, first, second)) {
-        text.clear();
-        position = -1;
-        return;
-    }
-    // The engine's own str() appends character by character.
-    text.assign(first, second);
-    position = int(first - m_fileStart);
 }
 
 std::string FileMatch::Format(const std::string& format) const

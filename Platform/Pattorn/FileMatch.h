@@ -45,13 +45,31 @@ public:
     }
 
     // The whole match and the sub-expressions.
-    unsigned Marks() const;
+    unsigned Marks() const { return m_results ? unsigned(m_results->size()) : m_marks; }
     // The text of mark i; empty when it took no part or does not exist.
     std::string operator[](int i) const;
     // The offset of mark i; -1 when it took no part or does not exist.
-    int Position(int i) const;
+    int Position(int i) const
+    {
+        const char* first = nullptr;
+        const char* second = nullptr;
+        return bounds(i, first, second) ? int(first - m_fileStart) : -1;
+    }
     // Both at once, into a text the caller keeps (so its room is reused).
-    void Part(int i, std::string& text, int& position) const;
+    // Inline, as the other accessors: a search reports every match.
+    void Part(int i, std::string& text, int& position) const
+    {
+        const char* first = nullptr;
+        const char* second = nullptr;
+        if (!bounds(i, first, second)) {
+            text.clear();
+            position = -1;
+            return;
+        }
+        // The engine's own str() appends character by character.
+        text.assign(first, second);
+        position = int(first - m_fileStart);
+    }
     // The line of the match's start, counted from 1.
     unsigned Line() const { return m_line; }
     // The format string filled from this match, in the engine's full syntax
@@ -61,7 +79,22 @@ public:
 
 private:
     // Mark i's bounds; false when it took no part or does not exist.
-    bool bounds(int i, const char*& first, const char*& second) const;
+    bool bounds(int i, const char*& first, const char*& second) const
+    {
+        if (i < 0 || unsigned(i) >= Marks())
+            return false;
+        if (m_results) {
+            const auto& mark = (*m_results)[i];
+            first = mark.first;
+            second = mark.second;
+            return mark.matched;
+        }
+        if (m_spans[2 * i] < 0)
+            return false;
+        first = m_fileStart + m_spans[2 * i];
+        second = m_fileStart + m_spans[2 * i + 1];
+        return true;
+    }
 
     const Results* m_results = nullptr;
     const int* m_spans = nullptr;

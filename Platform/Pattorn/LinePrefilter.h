@@ -32,9 +32,10 @@ namespace pattorn {
 // end or match nothing at all, since then a match is not confined to the
 // line it starts in.
 //
-// Before the line engine it skips (see ByteRuns) the text that holds no run of bytes a match could consist of as long as the shortest
-// match: a match of a number or a word then costs the line engine one call
-// on its line, not a scan of the text before it.
+// Before the line engine it skips (see ByteRuns) the text that holds no
+// run of bytes a match could consist of as long as the shortest match: a
+// match of a number or a word then costs the line engine one call on its
+// line, not a scan of the text before it.
 class PATTORN_EXPORT LinePrefilter
 {
 public:

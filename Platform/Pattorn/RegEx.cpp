@@ -15,10 +15,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <clocale>
 #include <locale>
-
+#include <thread>
 
 namespace pattorn {
 
@@ -497,20 +496,21 @@ unsigned RegEx::GrepFiles(const GrepCallback& callback, const std::string& files
         if (outcome.read != FileOutcome::Read::Done)
             return;
         const char* const first = outcome.buffer.get();
+        auto keep = [&](const Results& results, unsigned line) {
+            if (outcome.lines.size() == kMaxKeptMatches) {
+                outcome.tooMany = true;
+                return false;
+            }
+            outcome.marks = unsigned(results.size());
+            for (const auto& mark : results) {
+                outcome.spans.push_back(mark.matched ? int(mark.first - first) : -1);
+                outcome.spans.push_back(mark.matched ? int(mark.second - first) : -1);
+            }
+            outcome.lines.push_back(line);
+            return true;
+        };
         try {
-            matcher->Grep(first, first + outcome.size, flags, m_lineFilter, [&](const Results& results, unsigned line) {
-                if (outcome.lines.size() == kMaxKeptMatches) {
-                    outcome.tooMany = true;
-                    return false;
-                }
-                outcome.marks = unsigned(results.size());
-                for (const auto& mark : results) {
-                    outcome.spans.push_back(mark.matched ? int(mark.first - first) : -1);
-                    outcome.spans.push_back(mark.matched ? int(mark.second - first) : -1);
-                }
-                outcome.lines.push_back(line);
-                return true;
-            });
+            matcher->Grep(first, first + outcome.size, flags, m_lineFilter, keep);
         } catch (const std::exception& e) {
             outcome.searchProblem = true;
             outcome.code = engineCode(e);

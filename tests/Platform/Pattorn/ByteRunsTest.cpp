@@ -40,7 +40,8 @@ TEST(ByteRuns, FindsTheFirstWindowAndCountsTheLineFeedsBeforeIt)
             const char* found = runs.Next(text.data() + from, last, feeds);
             const std::size_t at = found ? std::size_t(found - text.data()) : text.size() + 1;
             ASSERT_EQ(at, expected) << "round " << round << ", width " << width << ", from " << from;
-            const auto counted = std::count(text.begin() + long(from), text.begin() + long(std::min(at, text.size())), '\n');
+            const auto counted
+                = std::count(text.begin() + long(from), text.begin() + long(std::min(at, text.size())), '\n');
             ASSERT_EQ(feeds, 5 + std::size_t(counted)) << "round " << round << ", from " << from;
             ASSERT_EQ(ByteRuns::LineFeeds(text.data() + from, last),
                       std::size_t(std::count(text.begin() + long(from), text.end(), '\n')));

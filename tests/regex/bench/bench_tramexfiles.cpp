@@ -9,6 +9,7 @@
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
+#include <sched.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -18,7 +19,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <thread>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -219,16 +219,20 @@ void PeerGrep(benchmark::State& state)
 BENCHMARK(PeerGrep)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The peer at equal threads: ripgrep with as many threads as the file
-// search runs (the cores, at most eight), hidden and ignored files
-// searched as grep does. (Several grep processes over shares of the files
-// are no peer: each start costs more than its share of the work.)
+// search runs (the processors the benchmark may run on, at most eight),
+// hidden and ignored files searched as grep does. (Several grep processes
+// over shares of the files are no peer: each start costs more than its
+// share of the work.)
 void PeerRipgrep(benchmark::State& state)
 {
     if (access("/usr/bin/rg", X_OK) != 0) {
         state.SkipWithError("ripgrep is not installed (Debian package ripgrep)");
         return;
     }
-    const unsigned threads = std::min(8u, std::max(1u, std::thread::hardware_concurrency()));
+    cpu_set_t usable;
+    CPU_ZERO(&usable);
+    const int processors = sched_getaffinity(0, sizeof usable, &usable) == 0 ? CPU_COUNT(&usable) : 8;
+    const unsigned threads = unsigned(std::clamp(processors, 1, 8));
     runPeer(state, {"rg", "-c", "-uu", "-j", std::to_string(threads), "-e", kExpressions[state.range(0)], tree()});
     state.counters["threads"] = threads;
     label(state);
