@@ -300,8 +300,7 @@ void CGridBaseDlg::SetupReaderColumns(int firstColumn, bool withWidths)
         m_pGrid->SetColumnCount(columns);
     m_nFirstReaderColumn = firstColumn;
     m_readerOfColumn.clear();
-    m_parsedList.clear();
-    m_parsedReaders.clear();
+    m_parsedLists.clear();
     for (int i = 0; i < readers->GetAnz_Leser(); ++i) {
         const int col = firstColumn + i;
         m_pGrid->SetColumnCellType(col, &CGridCellCheck::GetThisClass());
@@ -361,15 +360,17 @@ bool CGridBaseDlg::ReaderListHolds(const QString& readerList, qint32 readerId)
 {
     if (readerList.isEmpty() || readerId <= 0)
         return false;
-    if (readerList != m_parsedList) {
-        m_parsedList = readerList;
-        m_parsedReaders.clear();
+    // A few lists repeat over many rows: each text is split once.
+    auto parsed = m_parsedLists.constFind(readerList);
+    if (parsed == m_parsedLists.cend()) {
         QStringList pieces;
         SplitString(readerList, &pieces, CReaderIdList::kSeparator);
+        ParsedReaders readers;
         for (const QString& piece : pieces)
-            m_parsedReaders.append(CReaderIdList::ReaderOf(piece));
+            readers.append(CReaderIdList::ReaderOf(piece));
+        parsed = m_parsedLists.insert(readerList, readers);
     }
-    return m_parsedReaders.contains(readerId);
+    return parsed->contains(readerId);
 }
 
 int CGridBaseDlg::DefaultColumnWidth(int column, int width) const

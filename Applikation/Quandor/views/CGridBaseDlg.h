@@ -3,6 +3,7 @@
 #include "CGridNotifyReceiver.h"
 #include "Colorref.h"
 
+#include <QHash>
 #include <QList>
 #include <QStringList>
 #include <QVarLengthArray>
@@ -247,7 +248,7 @@ private:
     QString m_strFilter;
     int m_nFirstReaderColumn = 0;
     std::vector<qint32> m_readerOfColumn;
-    // The list ReaderListHolds() parsed last, and the readers it names.
-    QString m_parsedList;
-    QVarLengthArray<qint32, 8> m_parsedReaders;
+    // The lists ReaderListHolds() parsed, and the readers each names.
+    using ParsedReaders = QVarLengthArray<qint32, 8>;
+    QHash<QString, ParsedReaders> m_parsedLists;
 };
