@@ -16,37 +16,51 @@ namespace {
 
 using Byte = unsigned char;
 
-// Bit s of the result: bits s to s + width - 1 of "in" all set (so only
-// where that run ends within the 64 bits).
-std::uint64_t runStarts(std::uint64_t in, std::size_t width)
+// A copy of a scan's shifts (see ByteRuns) in its own variables, so they
+// stay in registers: the scan stores nothing that could alias them.
+struct Shifts
 {
-    std::size_t covered = 1;
-    while (2 * covered <= width) {
-        in &= in >> covered;
-        covered *= 2;
+    Shifts(const Byte* from, std::uint64_t inBlock)
+        : by{from[0], from[1], from[2], from[3], from[4], from[5], from[6]}, inBlock(inBlock)
+    {
     }
-    if (covered < width)
-        in &= in >> (width - covered);
-    return in;
-}
+    const unsigned by[7];
+    const std::uint64_t inBlock;
+};
 
-// Given the in-set mask of the 64 bytes from "p" (bits past the text
-// clear) and where the run of in-set bytes that reaches "p" starts: the
-// first window, or null; "runStart" then moves on to the run that reaches
-// p + 64.
-inline __attribute__((always_inline)) const Byte* windowIn(std::uint64_t in, const Byte* p, const Byte*& runStart,
-                                                           std::size_t width)
+// One block's step of a scan, given the in-set and line-feed masks of the
+// 64 bytes from "p" (bits past the text clear) and "carry", the length of
+// the run of in-set bytes that reaches p: true when the first window
+// "found" is found or the text ends within the block (then null). Most
+// blocks hold no window, so they take a single branch on one test.
+inline __attribute__((always_inline)) bool blockStep(std::uint64_t in, std::uint64_t feeds, const Byte* p,
+                                                     const Byte* end, const Shifts& shifts,
+                                                     std::size_t width, std::size_t& carry, std::size_t& lineFeeds,
+                                                     const Byte*& found)
 {
-    if (in == ~std::uint64_t(0))
-        return std::size_t(p + 64 - runStart) >= width ? runStart : nullptr;
-    if (std::size_t(p - runStart) + unsigned(__builtin_ctzll(~in)) >= width)
-        return runStart;
-    if (width <= 64) {
-        if (const std::uint64_t starts = runStarts(in, width))
-            return p + __builtin_ctzll(starts);
+    // Bit s of "starts": bits s to s + width - 1 of "in" all set.
+    std::uint64_t starts = in & shifts.inBlock;
+    starts &= starts >> shifts.by[0];
+    starts &= starts >> shifts.by[1];
+    starts &= starts >> shifts.by[2];
+    starts &= starts >> shifts.by[3];
+    starts &= starts >> shifts.by[4];
+    starts &= starts >> shifts.by[5];
+    starts &= starts >> shifts.by[6];
+    const std::uint64_t out = ~in;
+    const std::size_t lead = out ? std::size_t(__builtin_ctzll(out)) : 64;
+    const bool across = carry + lead >= width;
+    if (across | (starts != 0)) {
+        found = across ? p - carry : p + __builtin_ctzll(starts);
+        // A run before p holds no line feed.
+        if (found > p)
+            lineFeeds += std::size_t(__builtin_popcountll(feeds & ((std::uint64_t(1) << (found - p)) - 1)));
+        return true;
     }
-    runStart = p + 64 - __builtin_clzll(~in);
-    return nullptr;
+    lineFeeds += std::size_t(__builtin_popcountll(feeds));
+    carry = out ? std::size_t(__builtin_clzll(out)) : carry + 64;
+    found = nullptr;
+    return end - p <= 64;
 }
 
 #ifdef PATTORN_WIDE_SHUFFLES
@@ -62,8 +76,9 @@ __attribute__((target("avx2"))) inline unsigned inSet32(__m256i x, __m256i low, 
     return unsigned(_mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_and_si256(row, bit), bit)));
 }
 
-__attribute__((target("avx2,popcnt"))) const Byte* nextWide(const Byte* p, const Byte* end, const Byte* lowTable,
+__attribute__((target("avx2,popcnt"))) const Byte* nextAvx2(const Byte* p, const Byte* end, const Byte* lowTable,
                                                            const Byte* highTable, const ByteRuns::ByteSet& bytes,
+                                                           const Byte* shiftsOf, std::uint64_t inBlock,
                                                            std::size_t width, std::size_t& lineFeeds)
 {
     const __m256i low = _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(lowTable)));
@@ -71,10 +86,13 @@ __attribute__((target("avx2,popcnt"))) const Byte* nextWide(const Byte* p, const
     const __m256i bits = _mm256_setr_epi8(1, 2, 4, 8, 16, 32, 64, char(0x80), 1, 2, 4, 8, 16, 32, 64, char(0x80), 1,
                                           2, 4, 8, 16, 32, 64, char(0x80), 1, 2, 4, 8, 16, 32, 64, char(0x80));
     const __m256i feed = _mm256_set1_epi8('\n');
-    const Byte* runStart = p;
-    std::uint64_t in = 0;
-    std::uint64_t feeds = 0;
+    const Shifts shifts(shiftsOf, inBlock);
+    std::size_t carry = 0;
+    std::size_t feedsBefore = 0;
+    const Byte* found = nullptr;
     for (;; p += 64) {
+        std::uint64_t in = 0;
+        std::uint64_t feeds = 0;
         if (end - p >= 64) {
             const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
             const __m256i second = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
@@ -84,49 +102,108 @@ __attribute__((target("avx2,popcnt"))) const Byte* nextWide(const Byte* p, const
                     | std::uint64_t(unsigned(_mm256_movemask_epi8(_mm256_cmpeq_epi8(second, feed)))) << 32;
         } else {
             // The last bytes, fewer than 64.
-            in = feeds = 0;
             for (std::size_t i = 0; p + i < end; ++i) {
                 in |= std::uint64_t(bytes[p[i]]) << i;
                 feeds |= std::uint64_t(p[i] == '\n') << i;
             }
         }
-        if (const Byte* found = windowIn(in, p, runStart, width)) {
-            // A run before p holds no line feed.
-            if (found > p)
-                lineFeeds += std::size_t(__builtin_popcountll(feeds & ((std::uint64_t(1) << (found - p)) - 1)));
+        if (blockStep(in, feeds, p, end, shifts, width, carry, feedsBefore, found)) {
+            lineFeeds += feedsBefore;
             return found;
         }
-        lineFeeds += std::size_t(__builtin_popcountll(feeds));
-        if (end - p <= 64)
-            return nullptr;
+    }
+}
+
+// With 64-byte lanes and byte permutes the whole set is one 32-byte bitmap
+// looked up at once; the last bytes are a masked load of the same kind.
+__attribute__((target("avx512f,avx512bw,avx512vbmi,bmi2,popcnt"))) const Byte* nextAvx512(
+    const Byte* p, const Byte* end, const Byte* bitmap, const Byte* shiftsOf, std::uint64_t inBlock, std::size_t width,
+    std::size_t& lineFeeds)
+{
+    // Byte b's row is bitmap[b >> 3]: a word shift leaves the neighbouring
+    // byte's bits above the five that count, and the bitmap is stored twice
+    // so the permute, which reads six, finds the same row.
+    const __m512i rows = _mm512_loadu_si512(bitmap);
+    const __m512i bits = _mm512_set1_epi64(std::int64_t(0x8040201008040201ull));
+    const __m512i feed = _mm512_set1_epi8('\n');
+    const Shifts shifts(shiftsOf, inBlock);
+    std::size_t carry = 0;
+    std::size_t feedsBefore = 0;
+    const Byte* found = nullptr;
+    for (;; p += 64) {
+        const __mmask64 valid = end - p >= 64 ? ~__mmask64(0) : _bzhi_u64(~std::uint64_t(0), unsigned(end - p));
+        const __m512i x = _mm512_maskz_loadu_epi8(valid, p);
+        const __m512i row = _mm512_maskz_permutexvar_epi8(valid, _mm512_srli_epi16(x, 3), rows);
+        // The permute reads the low six bits of each byte: bit b & 7 of a
+        // row is byte (b & 7) of the bits, repeated every eight bytes.
+        const __m512i bit = _mm512_maskz_permutexvar_epi8(valid, x, bits);
+        const std::uint64_t in = _mm512_test_epi8_mask(row, bit);
+        const std::uint64_t feeds = _mm512_mask_cmpeq_epi8_mask(valid, x, feed);
+        if (blockStep(in, feeds, p, end, shifts, width, carry, feedsBefore, found)) {
+            lineFeeds += feedsBefore;
+            return found;
+        }
     }
 }
 #endif
 
 } // namespace
 
-ByteRuns::ByteRuns(const ByteSet& bytes, std::size_t width)
-    : m_bytes(bytes), m_width(std::max<std::size_t>(width, 1)), m_low(), m_high()
+ByteRuns::ByteRuns(const ByteSet& bytes, std::size_t width) : ByteRuns(bytes, width, Fastest()) {}
+
+ByteRuns::ByteRuns(const ByteSet& bytes, std::size_t width, Way way)
+    : m_bytes(bytes), m_width(std::max<std::size_t>(width, 1)), m_low(), m_high(), m_bitmap(), m_shifts(),
+      m_inBlock(m_width <= 64 ? ~std::uint64_t(0) : 0), m_way(Offers(way) ? way : Way::Bytes)
 {
     m_bytes['\n'] = false;
     for (unsigned b = 0; b < 256; ++b) {
         if (m_bytes[b]) {
             unsigned char* table = b < 128 ? m_low : m_high;
             table[b & 0x0F] |= Byte(1u << ((b >> 4) & 7));
+            m_bitmap[b >> 3] |= Byte(1u << (b & 7));
         }
     }
+    std::copy(m_bitmap, m_bitmap + 32, m_bitmap + 32);
+    // Each shift doubles the run a bit stands for; the last tops it up to
+    // the width. Unused ones shift by nothing.
+    if (m_width <= 64) {
+        std::size_t covered = 1;
+        std::size_t step = 0;
+        for (; 2 * covered <= m_width; covered *= 2)
+            m_shifts[step++] = Byte(covered);
+        m_shifts[step] = Byte(m_width - covered);
+    }
+}
+
+ByteRuns::Way ByteRuns::Fastest()
+{
+    return Offers(Way::Avx512) ? Way::Avx512 : Offers(Way::Avx2) ? Way::Avx2 : Way::Bytes;
+}
+
+bool ByteRuns::Offers(Way way)
+{
+    switch (way) {
+    case Way::Bytes: return true;
 #ifdef PATTORN_WIDE_SHUFFLES
-    m_wide = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+    case Way::Avx2: return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+    case Way::Avx512:
+        return __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi")
+               && __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
 #endif
+    default: return false;
+    }
 }
 
 const char* ByteRuns::Next(const char* from, const char* last, std::size_t& lineFeeds) const
 {
 #ifdef PATTORN_WIDE_SHUFFLES
-    if (m_wide && from < last)
-        return reinterpret_cast<const char*>(nextWide(reinterpret_cast<const Byte*>(from),
-                                                      reinterpret_cast<const Byte*>(last), m_low, m_high, m_bytes,
-                                                      m_width, lineFeeds));
+    const auto* p = reinterpret_cast<const Byte*>(from);
+    const auto* end = reinterpret_cast<const Byte*>(last);
+    if (m_way == Way::Avx512 && p < end)
+        return reinterpret_cast<const char*>(nextAvx512(p, end, m_bitmap, m_shifts, m_inBlock, m_width, lineFeeds));
+    if (m_way == Way::Avx2 && p < end)
+        return reinterpret_cast<const char*>(
+            nextAvx2(p, end, m_low, m_high, m_bytes, m_shifts, m_inBlock, m_width, lineFeeds));
 #endif
     const char* found = nextByBytes(from, last);
     lineFeeds += LineFeeds(from, found ? found : last);

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 
 namespace pattorn {
 
@@ -17,10 +18,19 @@ class PATTORN_EXPORT ByteRuns
 {
 public:
     using ByteSet = std::array<bool, 256>;
+    // How the bytes are classified: one at a time, 32 at a time with byte
+    // shuffles, or 64 at a time with byte permutes.
+    enum class Way { Bytes, Avx2, Avx512 };
 
     // A line feed is never taken into the set: it ends every run, as no
     // match runs past its line.
     ByteRuns(const ByteSet& bytes, std::size_t width);
+    // The same, classifying a given way where the processor offers it.
+    ByteRuns(const ByteSet& bytes, std::size_t width, Way way);
+
+    // The fastest way this processor offers, and whether it offers "way".
+    static Way Fastest();
+    static bool Offers(Way way);
 
     // The first p in [from, last) with [p, p + width) all in the set; null
     // when there is none. Adds the line feeds in [from, p), or in [from,
@@ -39,7 +49,13 @@ private:
     // Per low nibble, the set's bits for the high nibbles 0-7 and 8-15.
     alignas(16) unsigned char m_low[16];
     alignas(16) unsigned char m_high[16];
-    bool m_wide = false;
+    // Bit b & 7 of byte b >> 3: the set, twice over.
+    unsigned char m_bitmap[64];
+    // The shifts that narrow a block's in-set mask to the windows that
+    // start within it; none start there when the window is wider.
+    unsigned char m_shifts[7];
+    std::uint64_t m_inBlock;
+    Way m_way;
 };
 
 } // namespace pattorn
