@@ -2,6 +2,7 @@
 
 #include "ByteRuns.h"
 #include "FileWalker.h"
+#include "FolderHandle.h"
 #include "HandlerGuard.h"
 #include "LinePrefilter.h"
 #include "ReadAhead.h"
@@ -197,11 +198,11 @@ std::size_t usableProcessors()
 enum class Opened { Ready, Skipped, Failed };
 
 // Opens a file for searching and tells its size; a problem as kind and code.
-Opened openFile(const std::string& path, int& fd, std::size_t& size, int& kind, int& code)
+Opened openFile(const std::string& path, FolderHandle& folder, int& fd, std::size_t& size, int& kind, int& code)
 {
     // Non-blocking, so a pipe put in a file's place since the listing
     // cannot stop the run.
-    fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    fd = folder.Open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) {
         kind = RegEx::open_failed;
         code = errno;
@@ -231,9 +232,11 @@ Opened openFile(const std::string& path, int& fd, std::size_t& size, int& kind, 
 // Reads a whole file into an outcome of its own.
 void readInto(const std::string& path, FileOutcome& outcome, const std::function<bool(std::size_t)>& reserve)
 {
+    // A worker's own; its thread ends with the search.
+    thread_local FolderHandle folder;
     int fd = -1;
     std::size_t size = 0;
-    switch (openFile(path, fd, size, outcome.kind, outcome.code)) {
+    switch (openFile(path, folder, fd, size, outcome.kind, outcome.code)) {
     case Opened::Failed: outcome.read = FileOutcome::Read::Problem; return;
     case Opened::Skipped: outcome.read = FileOutcome::Read::Skipped; return;
     case Opened::Ready: break;
@@ -311,14 +314,15 @@ bool RegEx::record(std::vector<FilesContinueInfo>& problems, const std::string& 
     return m_continue;
 }
 
-bool RegEx::readFile(const std::string& path, std::vector<FilesContinueInfo>& problems, bool& done)
+bool RegEx::readFile(const std::string& path, FolderHandle& folder, std::vector<FilesContinueInfo>& problems,
+                     bool& done)
 {
     done = false;
     int fd = -1;
     std::size_t size = 0;
     int kind = 0;
     int code = 0;
-    switch (openFile(path, fd, size, kind, code)) {
+    switch (openFile(path, folder, fd, size, kind, code)) {
     case Opened::Failed: return record(problems, path, kind, code);
     case Opened::Skipped: return true;
     case Opened::Ready: break;
@@ -410,10 +414,11 @@ unsigned RegEx::FindFiles(const FindCallback& callback, const std::string& files
     const std::shared_ptr<const Matcher> matcher = m_matcher;
     unsigned count = 0;
     const std::vector<Item> items = list(files, recurse);
+    FolderHandle folder;
 
     auto search = [&](const std::string& path) {
         bool done = false;
-        if (!readFile(path, m_findProblems, done))
+        if (!readFile(path, folder, m_findProblems, done))
             return false;
         if (!done)
             return true;
@@ -466,11 +471,12 @@ unsigned RegEx::GrepFiles(const GrepCallback& callback, const std::string& files
     const std::shared_ptr<const Matcher> matcher = m_matcher;
     unsigned count = 0;
     const std::vector<Item> items = list(files, recurse);
+    FolderHandle folder;
 
     // Searches a file on the calling thread, each match reported as found.
     auto search = [&](const std::string& path) {
         bool done = false;
-        if (!readFile(path, m_grepProblems, done))
+        if (!readFile(path, folder, m_grepProblems, done))
             return false;
         if (!done)
             return true;

@@ -16,6 +16,7 @@
 namespace pattorn {
 
 struct FileOutcome;
+class FolderHandle;
 
 // Runs one expression over the files that a files pattern names (see
 // FileWalker): FindFiles reports each file holding a match, GrepFiles each
@@ -113,7 +114,8 @@ private:
              const Collect& collect, const Report& report);
     // Reads the file into the buffer; false after a problem it recorded
     // that ends the run, "done" false when there is nothing to search.
-    bool readFile(const std::string& path, std::vector<FilesContinueInfo>& problems, bool& done);
+    bool readFile(const std::string& path, FolderHandle& folder, std::vector<FilesContinueInfo>& problems,
+                  bool& done);
     bool record(std::vector<FilesContinueInfo>& problems, const std::string& name, int kind, int code);
     // The file in the buffer (an empty text before the first read).
     const char* fileStart() const { return m_buffer ? m_buffer.get() : ""; }
