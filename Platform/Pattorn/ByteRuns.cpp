@@ -16,15 +16,13 @@ namespace {
 
 using Byte = unsigned char;
 
-// A copy of a scan's shifts (see ByteRuns) in its own variables, so they
-// stay in registers: the scan stores nothing that could alias them.
+// A scan's shifts (see ByteRuns) in its own variables, so they stay in
+// registers: the scan stores nothing that could alias them.
 struct Shifts
 {
-    Shifts(const Byte* from, std::uint64_t inBlock)
-        : by{from[0], from[1], from[2], from[3], from[4], from[5], from[6]}, inBlock(inBlock)
-    {
-    }
-    const unsigned by[7];
+    // Shift k in byte k; as many as "steps".
+    const std::uint64_t packed;
+    const unsigned steps;
     const std::uint64_t inBlock;
 };
 
@@ -39,14 +37,12 @@ inline __attribute__((always_inline)) bool blockStep(std::uint64_t in, std::uint
                                                      const Byte*& found)
 {
     // Bit s of "starts": bits s to s + width - 1 of "in" all set.
+    // The steps are as many for every block (so the loop's branch is
+    // foreseen); each waits for the one before.
     std::uint64_t starts = in & shifts.inBlock;
-    starts &= starts >> shifts.by[0];
-    starts &= starts >> shifts.by[1];
-    starts &= starts >> shifts.by[2];
-    starts &= starts >> shifts.by[3];
-    starts &= starts >> shifts.by[4];
-    starts &= starts >> shifts.by[5];
-    starts &= starts >> shifts.by[6];
+    std::uint64_t by = shifts.packed;
+    for (unsigned step = 0; step < shifts.steps; ++step, by >>= 8)
+        starts &= starts >> (by & 63);
     const std::uint64_t out = ~in;
     const std::size_t lead = out ? std::size_t(__builtin_ctzll(out)) : 64;
     const bool across = carry + lead >= width;
@@ -78,7 +74,7 @@ __attribute__((target("avx2"))) inline unsigned inSet32(__m256i x, __m256i low, 
 
 __attribute__((target("avx2,popcnt"))) const Byte* nextAvx2(const Byte* p, const Byte* end, const Byte* lowTable,
                                                            const Byte* highTable, const ByteRuns::ByteSet& bytes,
-                                                           const Byte* shiftsOf, std::uint64_t inBlock,
+                                                           const Shifts shifts,
                                                            std::size_t width, std::size_t& lineFeeds)
 {
     const __m256i low = _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(lowTable)));
@@ -86,7 +82,6 @@ __attribute__((target("avx2,popcnt"))) const Byte* nextAvx2(const Byte* p, const
     const __m256i bits = _mm256_setr_epi8(1, 2, 4, 8, 16, 32, 64, char(0x80), 1, 2, 4, 8, 16, 32, 64, char(0x80), 1,
                                           2, 4, 8, 16, 32, 64, char(0x80), 1, 2, 4, 8, 16, 32, 64, char(0x80));
     const __m256i feed = _mm256_set1_epi8('\n');
-    const Shifts shifts(shiftsOf, inBlock);
     std::size_t carry = 0;
     std::size_t feedsBefore = 0;
     const Byte* found = nullptr;
@@ -117,7 +112,7 @@ __attribute__((target("avx2,popcnt"))) const Byte* nextAvx2(const Byte* p, const
 // With 64-byte lanes and byte permutes the whole set is one 32-byte bitmap
 // looked up at once; the last bytes are a masked load of the same kind.
 __attribute__((target("avx512f,avx512bw,avx512vbmi,bmi2,popcnt"))) const Byte* nextAvx512(
-    const Byte* p, const Byte* end, const Byte* bitmap, const Byte* shiftsOf, std::uint64_t inBlock, std::size_t width,
+    const Byte* p, const Byte* end, const Byte* bitmap, const Shifts shifts, std::size_t width,
     std::size_t& lineFeeds)
 {
     // Byte b's row is bitmap[b >> 3]: a word shift leaves the neighbouring
@@ -126,7 +121,6 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi,bmi2,popcnt"))) const Byte* n
     const __m512i rows = _mm512_loadu_si512(bitmap);
     const __m512i bits = _mm512_set1_epi64(std::int64_t(0x8040201008040201ull));
     const __m512i feed = _mm512_set1_epi8('\n');
-    const Shifts shifts(shiftsOf, inBlock);
     std::size_t carry = 0;
     std::size_t feedsBefore = 0;
     const Byte* found = nullptr;
@@ -152,8 +146,8 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi,bmi2,popcnt"))) const Byte* n
 ByteRuns::ByteRuns(const ByteSet& bytes, std::size_t width) : ByteRuns(bytes, width, Fastest()) {}
 
 ByteRuns::ByteRuns(const ByteSet& bytes, std::size_t width, Way way)
-    : m_bytes(bytes), m_width(std::max<std::size_t>(width, 1)), m_low(), m_high(), m_bitmap(), m_shifts(),
-      m_inBlock(m_width <= 64 ? ~std::uint64_t(0) : 0), m_way(Offers(way) ? way : Way::Bytes)
+    : m_bytes(bytes), m_width(std::max<std::size_t>(width, 1)), m_low(), m_high(), m_bitmap(), m_shifts(0),
+      m_steps(0), m_way(Offers(way) ? way : Way::Bytes)
 {
     m_bytes['\n'] = false;
     for (unsigned b = 0; b < 256; ++b) {
@@ -165,13 +159,13 @@ ByteRuns::ByteRuns(const ByteSet& bytes, std::size_t width, Way way)
     }
     std::copy(m_bitmap, m_bitmap + 32, m_bitmap + 32);
     // Each shift doubles the run a bit stands for; the last tops it up to
-    // the width. Unused ones shift by nothing.
+    // the width. A window wider than a block never starts within one.
     if (m_width <= 64) {
         std::size_t covered = 1;
-        std::size_t step = 0;
         for (; 2 * covered <= m_width; covered *= 2)
-            m_shifts[step++] = Byte(covered);
-        m_shifts[step] = Byte(m_width - covered);
+            m_shifts |= std::uint64_t(covered) << (8 * m_steps++);
+        if (covered < m_width)
+            m_shifts |= std::uint64_t(m_width - covered) << (8 * m_steps++);
     }
 }
 
@@ -199,11 +193,12 @@ const char* ByteRuns::Next(const char* from, const char* last, std::size_t& line
 #ifdef PATTORN_WIDE_SHUFFLES
     const auto* p = reinterpret_cast<const Byte*>(from);
     const auto* end = reinterpret_cast<const Byte*>(last);
+    const Shifts shifts{m_shifts, m_steps, m_width <= 64 ? ~std::uint64_t(0) : 0};
     if (m_way == Way::Avx512 && p < end)
-        return reinterpret_cast<const char*>(nextAvx512(p, end, m_bitmap, m_shifts, m_inBlock, m_width, lineFeeds));
+        return reinterpret_cast<const char*>(nextAvx512(p, end, m_bitmap, shifts, m_width, lineFeeds));
     if (m_way == Way::Avx2 && p < end)
         return reinterpret_cast<const char*>(
-            nextAvx2(p, end, m_low, m_high, m_bytes, m_shifts, m_inBlock, m_width, lineFeeds));
+            nextAvx2(p, end, m_low, m_high, m_bytes, shifts, m_width, lineFeeds));
 #endif
     const char* found = nextByBytes(from, last);
     lineFeeds += LineFeeds(from, found ? found : last);

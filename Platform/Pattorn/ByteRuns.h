@@ -52,9 +52,9 @@ private:
     // Bit b & 7 of byte b >> 3: the set, twice over.
     unsigned char m_bitmap[64];
     // The shifts that narrow a block's in-set mask to the windows that
-    // start within it; none start there when the window is wider.
-    unsigned char m_shifts[7];
-    std::uint64_t m_inBlock;
+    // start within it, one a byte.
+    std::uint64_t m_shifts;
+    unsigned m_steps;
     Way m_way;
 };
 
