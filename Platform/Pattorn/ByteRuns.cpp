@@ -16,7 +16,7 @@ namespace {
 
 using Byte = unsigned char;
 
-// A scan's shifts (see ByteRuns) in its own variables, so they stay in
+// A scan's own copy of the shifts (see ByteRuns), so they stay in
 // registers: the scan stores nothing that could alias them.
 struct Shifts
 {
@@ -32,13 +32,12 @@ struct Shifts
 // "found" is found or the text ends within the block (then null). Most
 // blocks hold no window, so they take a single branch on one test.
 inline __attribute__((always_inline)) bool blockStep(std::uint64_t in, std::uint64_t feeds, const Byte* p,
-                                                     const Byte* end, const Shifts& shifts,
-                                                     std::size_t width, std::size_t& carry, std::size_t& lineFeeds,
-                                                     const Byte*& found)
+                                                     const Byte* end, const Shifts& shifts, std::size_t width,
+                                                     std::size_t& carry, std::size_t& lineFeeds, const Byte*& found)
 {
-    // Bit s of "starts": bits s to s + width - 1 of "in" all set.
-    // The steps are as many for every block (so the loop's branch is
-    // foreseen); each waits for the one before.
+    // Bit s of "starts": bits s to s + width - 1 of "in" all set. Only
+    // the steps the width needs, each waiting for the one before; their
+    // count is the same every block, so the loop's branch is foreseen.
     std::uint64_t starts = in & shifts.inBlock;
     std::uint64_t by = shifts.packed;
     for (unsigned step = 0; step < shifts.steps; ++step, by >>= 8)
@@ -74,8 +73,8 @@ __attribute__((target("avx2"))) inline unsigned inSet32(__m256i x, __m256i low, 
 
 __attribute__((target("avx2,popcnt"))) const Byte* nextAvx2(const Byte* p, const Byte* end, const Byte* lowTable,
                                                            const Byte* highTable, const ByteRuns::ByteSet& bytes,
-                                                           const Shifts shifts,
-                                                           std::size_t width, std::size_t& lineFeeds)
+                                                           const Shifts shifts, std::size_t width,
+                                                           std::size_t& lineFeeds)
 {
     const __m256i low = _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(lowTable)));
     const __m256i high = _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(highTable)));
