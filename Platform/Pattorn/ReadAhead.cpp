@@ -22,7 +22,7 @@ std::vector<T> emptied(std::vector<T>& list)
 
 void FileOutcome::Recycle()
 {
-    std::unique_ptr<char[]> keptBuffer = capacity <= kKeptRoom ? std::move(buffer) : nullptr;
+    FileBuffer keptBuffer = capacity <= kKeptRoom ? std::move(buffer) : FileBuffer(nullptr, std::free);
     const std::size_t keptCapacity = keptBuffer ? capacity : 0;
     std::vector<int> keptSpans = emptied(spans);
     std::vector<unsigned> keptLines = emptied(lines);

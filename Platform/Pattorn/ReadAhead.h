@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ReadFully.h"
+
 #include <boost/regex.hpp>
 
 #include <atomic>
@@ -27,7 +29,7 @@ struct FileOutcome
     bool searchProblem = false;
     // The file's bytes, which the matches point into, in room for
     // "capacity" bytes.
-    std::unique_ptr<char[]> buffer;
+    FileBuffer buffer{nullptr, std::free};
     std::size_t capacity = 0;
     std::size_t size = 0;
     bool found = false;

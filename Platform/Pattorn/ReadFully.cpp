@@ -3,8 +3,18 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <new>
 
 namespace pattorn {
+
+FileBuffer NewFileBuffer(std::size_t size)
+{
+    constexpr std::size_t kLine = 64;
+    void* room = std::aligned_alloc(kLine, (size / kLine + 1) * kLine);
+    if (!room)
+        throw std::bad_alloc();
+    return FileBuffer(static_cast<char*>(room), std::free);
+}
 
 ssize_t ReadFully(int fd, char* buffer, std::size_t size)
 {

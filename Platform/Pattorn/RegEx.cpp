@@ -246,7 +246,7 @@ void readInto(const std::string& path, FileOutcome& outcome, const std::function
         return;
     }
     if (!outcome.buffer || outcome.capacity < size) {
-        outcome.buffer.reset(new char[size ? size : 1]);
+        outcome.buffer = NewFileBuffer(size);
         outcome.capacity = size;
     }
     const ssize_t got = ReadFully(fd, outcome.buffer.get(), size);
@@ -328,7 +328,7 @@ bool RegEx::readFile(const std::string& path, FolderHandle& folder, std::vector<
     case Opened::Ready: break;
     }
     if (size > m_capacity) {
-        m_buffer.reset(new char[size]);
+        m_buffer = NewFileBuffer(size);
         m_capacity = size;
     }
     const ssize_t got = ReadFully(fd, m_buffer.get(), size);

@@ -2,6 +2,7 @@
 
 #include "FileMatch.h"
 #include "PattornExport.h"
+#include "ReadFully.h"
 
 #include <boost/regex.hpp>
 
@@ -130,7 +131,7 @@ private:
     std::vector<FilesContinueInfo> m_grepProblems;
     // The file searched on the calling thread, kept between files to spare
     // allocations.
-    std::unique_ptr<char[]> m_buffer;
+    FileBuffer m_buffer{nullptr, std::free};
     std::size_t m_capacity = 0;
     std::size_t m_size = 0;
 };
