@@ -231,8 +231,11 @@ TEST_F(ParamWren, TheTeachingPromptFitsFromTheStart)
         SCOPED_TRACE(language);
         if (language == 0)
             StartShown();
-        else
+        else {
+            // The texts of the language too, as the menu's switch reads them.
             Language()->SetAktLanguage(1);
+            Language()->GetAllItems();
+        }
         auto dialog = Open();
         dialog->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
